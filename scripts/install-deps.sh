@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, when some are missing (run as root).
+set -euo pipefail
+packages=(g++ cmake ninja-build ccache qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
+          libgtest-dev xvfb xauth imagemagick fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,212 @@
+#include "link/frame.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/state.h"
+#include "link/crc8.h"
+#include "link/identify.h"
+#include "link/status.h"
+#include "link/transport.h"
+#include "platform/serial.h"
+#include "platform/tcp.h"
+#include "platform/timing.h"
+
+uint8_t szWriteBuf[FRAME_BUFFER_SIZE];
+uint8_t szReadBuf[FRAME_BUFFER_SIZE];
+FrameHeader head;
+int dataSizeRec;
+
+namespace {
+
+constexpr double TCP_HEADER_TIMEOUT = TIMEOUT + 0.5;
+
+enum class WaitEnd { Arrived, TimedOut, Aborted };
+
+bool serialLine() { return comtype == 0; }
+
+// Waits until `needed` reply bytes are there (RS-232: in the input queue; TCP: in szReadBuf,
+// put there by the TCP callback while events are processed), the time-out has passed or the
+// program is closing. Sleeps between passes instead of polling.
+WaitEnd waitForBytes(int needed, double timeout)
+{
+    const double start = Timer();
+    for (;;) {
+        ProcessSystemEvents();
+        if (serialLine()) dataSizeRec = GetInQLen(rs232port);
+        const double elapsed = Timer() - start;
+        if (elapsed > timeout) return dataSizeRec >= needed ? WaitEnd::Arrived : WaitEnd::TimedOut;
+        if (exit_flag == 1) return WaitEnd::Aborted;
+        if (dataSizeRec >= needed) return WaitEnd::Arrived;
+        WaitForSystemEvents(timeout - elapsed + 0.0005);
+    }
+}
+
+// Reads `count` bytes from the serial port into `dest`. After a time-out only what is waiting
+// is taken: that drains a partial reply without a second wait.
+void readSerial(uint8_t *dest, int count, bool arrived)
+{
+    if (!arrived) count = std::clamp(GetInQLen(rs232port), 0, count);
+    if (count > 0) ComRd(rs232port, dest, count);
+}
+
+// Discards `count` further bytes of a reply that does not fit szReadBuf, within the time-out,
+// so that the next exchange starts clean. Nothing beyond the header is kept.
+void drainReply(int count)
+{
+    uint8_t scratch[512];
+    const double start = Timer();
+    if (!serialLine()) count -= std::max(0, dataSizeRec - FRAME_HEADER_SIZE);
+    while (count > 0 && Timer() - start <= TIMEOUT && exit_flag != 1) {
+        int taken = 0;
+        if (serialLine()) {
+            const int waiting = std::min({GetInQLen(rs232port), count, int(sizeof scratch)});
+            if (waiting > 0) taken = std::max(0, ComRd(rs232port, scratch, waiting));
+        } else {
+            dataSizeRec = FRAME_HEADER_SIZE;
+            ProcessSystemEvents();
+            taken = dataSizeRec - FRAME_HEADER_SIZE;
+            dataSizeRec = FRAME_HEADER_SIZE;
+            const int n = ClientTCPRead(tcp_hconversation, scratch,
+                                        std::min<size_t>(size_t(std::max(count - taken, 0)), sizeof scratch), 0);
+            if (n > 0) taken += n;
+        }
+        count -= taken;
+        if (taken == 0) WaitForSystemEvents(TIMEOUT - (Timer() - start) + 0.0005);
+    }
+    std::memset(szReadBuf + FRAME_HEADER_SIZE, 0, FRAME_MAX_DATA);
+}
+
+uint16_t le16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+}  // namespace
+
+void FillTxBuf(uint8_t order, uint16_t param, const void *data, uint16_t len)
+{
+    len = std::min<uint16_t>(len, FRAME_MAX_DATA);
+    if (!data) len = 0;
+    szWriteBuf[0] = 0x55;
+    szWriteBuf[1] = order;
+    szWriteBuf[2] = static_cast<uint8_t>(param);
+    szWriteBuf[3] = static_cast<uint8_t>(param >> 8);
+    szWriteBuf[4] = static_cast<uint8_t>(len);
+    szWriteBuf[5] = static_cast<uint8_t>(len >> 8);
+    szWriteBuf[6] = 0xAA;
+    if (len > 0) {
+        if (order == ORD_XF_READ) {
+            // The flash read carries its word count as one byte widened to a 16-bit word.
+            szWriteBuf[8] = *static_cast<const uint8_t *>(data);
+            szWriteBuf[9] = 0;
+        } else {
+            std::memcpy(szWriteBuf + FRAME_HEADER_SIZE, data, len);
+        }
+        szWriteBuf[6] = crc8Update(szWriteBuf, FRAME_HEADER_SIZE, len);
+    }
+    szWriteBuf[7] = crc8Update(szWriteBuf, 0, 7);
+    std::memcpy(&head, szWriteBuf, sizeof head);
+}
+
+int DataExchange(uint16_t requestLength)
+{
+    requestLength = std::min<uint16_t>(requestLength, FRAME_BUFFER_SIZE);
+    std::memset(szReadBuf, 0, sizeof szReadBuf);
+    if (serialLine()) {
+        FlushInQ(rs232port);
+        FlushOutQ(rs232port);
+        dataSizeRec = 0;
+        ComWrt(rs232port, szWriteBuf, requestLength);
+    } else {
+        DiscardPendingInput();  // bytes of an earlier reply must not pass for this one
+        dataSizeRec = 0;
+        ClientTCPWrite(tcp_hconversation, szWriteBuf, requestLength, TCP_TIMEOUT);
+    }
+    const int result = GetHeaderFrame(&head.order, &head.param, &head.len, &head.datacrc);
+    if (result == 1 && head.len > 0) return GetDataFrame(head.len);
+    return result;
+}
+
+int CheckHeaderCRC(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc)
+{
+    if (crc8Update(szReadBuf, 0, FRAME_HEADER_SIZE) != 0 || szReadBuf[0] != 0x55) {
+        SetStatus("ATTENTION! RECEIVED HEADER FRAME IS INCORRECT!");
+        return -1;
+    }
+    *order = szReadBuf[1];
+    *param = le16(szReadBuf + 2);
+    *len = le16(szReadBuf + 4);
+    *datacrc = szReadBuf[6];
+    return 1;
+}
+
+void ReportLineErrors(bool timedOut, int lineErrorBits)
+{
+    if (timedOut) SetStatus("TIMEOUT!");
+    if (lineErrorBits & kComInputLost) AppendStatus(" COMM ERROR: INPUT LOST!");
+    if (lineErrorBits & kComParity) AppendStatus(" COMM ERROR: PARITY!");
+    if (lineErrorBits & kComFraming) AppendStatus(" COMM ERROR: FRAMING!");
+}
+
+int GetHeaderFrame(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc)
+{
+    const bool serial = serialLine();
+    const WaitEnd end = waitForBytes(FRAME_HEADER_SIZE, serial ? TIMEOUT : TCP_HEADER_TIMEOUT);
+    if (end == WaitEnd::Aborted) return -1;
+    int lineErrors = 0;
+    if (serial) {
+        lineErrors = std::max(0, GetComStat(rs232port));
+        readSerial(szReadBuf, FRAME_HEADER_SIZE, end == WaitEnd::Arrived);
+    }
+    if (end == WaitEnd::TimedOut || lineErrors) {
+        ReportLineErrors(end == WaitEnd::TimedOut, lineErrors);
+        return -1;
+    }
+    int result = CheckHeaderCRC(order, param, len, datacrc);
+    if (result == 1 && *order == ORD_ERROR) {
+        result = -1;
+        if (*param == 0) SetStatus("INVALID ORDER NUMBER!");
+        if (*param == 25) SetStatus("COMM ERROR! YOU MAY REDUCE BAUDRATE!");
+    } else if (result == 1 && *len > FRAME_MAX_DATA) {
+        // A reply that cannot fit szReadBuf is refused before any data byte is stored.
+        drainReply(*len);
+        SetStatus("ATTENTION! RECEIVED FRAME TOO LONG!");
+        result = -1;
+    }
+    return result;
+}
+
+int GetDataFrame(uint16_t len)
+{
+    if (len > FRAME_MAX_DATA || head.len > FRAME_MAX_DATA) {
+        SetStatus("ATTENTION! RECEIVED FRAME TOO LONG!");
+        return -1;
+    }
+    const bool serial = serialLine();
+    const WaitEnd end = waitForBytes(serial ? len : len + FRAME_HEADER_SIZE, TIMEOUT);
+    if (end == WaitEnd::Aborted) return -1;
+    int lineErrors = 0;
+    if (serial) {
+        lineErrors = std::max(0, GetComStat(rs232port));
+        readSerial(szReadBuf + FRAME_HEADER_SIZE, len, end == WaitEnd::Arrived);
+    }
+    if (end == WaitEnd::TimedOut || lineErrors) {
+        ReportLineErrors(end == WaitEnd::TimedOut, lineErrors);
+        return -1;
+    }
+    if (crc8Update(szReadBuf, FRAME_HEADER_SIZE, head.len) == head.datacrc) return 1;
+    SetStatus("ATTENTION! RECEIVED DATA FRAME IS INCORRECT!");
+    return -1;
+}
+
+int CheckComLine()
+{
+    FillTxBuf(ORD_ECHO, 0, nullptr, 0);
+    const int result = DataExchange(FRAME_HEADER_SIZE);
+    if (result == 1) {
+        head.order = szReadBuf[1];
+        head.param = le16(szReadBuf + 2);
+        hwinfo.serialno = static_cast<int16_t>(head.param);
+        SetStatus("Echo Check - Line Ok!");
+    }
+    ShowStatus(ST_ALL);
+    return result == 1 ? 1 : 0;
+}

@@ -1,0 +1,35 @@
+// Request/reply exchange of CRC-8 protected frames with the sensor pair over the transport
+// selected by `comtype`. One exchange at a time: the buffers and `head` are single instances.
+#pragma once
+#include <cstdint>
+
+#include "link/wire.h"
+
+extern uint8_t szWriteBuf[FRAME_BUFFER_SIZE];  // request: header at 0..7, data from 8
+extern uint8_t szReadBuf[FRAME_BUFFER_SIZE];   // reply: header at 0..7, data from 8
+extern FrameHeader head;  // the request header, then the fields of the received reply header
+extern int dataSizeRec;   // reply bytes received so far (RS-232: waiting in the input queue)
+
+// Builds a request in szWriteBuf and copies its header into `head`; nothing is sent. For order
+// 184 the data are the low byte of the word count, widened to two bytes.
+void FillTxBuf(uint8_t order, uint16_t param, const void *data, uint16_t len);
+
+// Sends the first `requestLength` bytes of szWriteBuf and receives the reply: 1 when a complete
+// and correct reply arrived (header in `head`, data from szReadBuf[8]), else -1.
+int DataExchange(uint16_t requestLength);
+
+// Waits for and checks a reply header; stores its fields through the pointers. 1 or -1.
+int GetHeaderFrame(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc);
+
+// Waits for `len` data bytes behind the header and checks them against head.datacrc. 1 or -1.
+int GetDataFrame(uint16_t len);
+
+// Checks the 8 header bytes in szReadBuf (CRC 0, start mark 0x55) and stores its fields. 1 or -1.
+int CheckHeaderCRC(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc);
+
+// Writes the text of a failed wait into szStatus: "TIMEOUT!" when timed out, then the texts
+// of the line-error bits (input lost, parity, framing) appended in that order.
+void ReportLineErrors(bool timedOut, int lineErrorBits);
+
+// Echo line test: 1 when the sensor answered, else 0. Shows the status on all status fields.
+int CheckComLine();

@@ -1,0 +1,15 @@
+// Time and event-loop helpers of the run-time layer.
+#pragma once
+
+// Seconds since an arbitrary origin, sub-millisecond resolution; only differences are used.
+double Timer();
+
+// Blocks the caller for `seconds` (no events are processed meanwhile).
+void Delay(double seconds);
+
+// Runs pending user-interface, socket and timer events, then returns.
+void ProcessSystemEvents();
+
+// Sleeps until an event arrives (socket or serial bytes, input, timers) or `seconds` have passed,
+// and processes what arrived. Lets wait loops take a reply the moment it comes without spinning.
+void WaitForSystemEvents(double seconds);
