@@ -1,0 +1,60 @@
+// Starts the simulator executable as a peer for end-to-end tests and stops it again.
+// The simulator prints "TCP <host>:<port>", "PTY <path>" and "READY" on start-up.
+#pragma once
+#include <QProcess>
+#include <QStringList>
+#include <string>
+
+#include "platform/timing.h"
+
+class SimProcess {
+public:
+    SimProcess() = default;
+    SimProcess(const SimProcess &) = delete;
+    SimProcess &operator=(const SimProcess &) = delete;
+    ~SimProcess() { stop(); }
+
+    // Starts the simulator on a free loopback port and a pseudo-terminal, with extra options.
+    bool start(const QStringList &options = {})
+    {
+        stop();
+        port_ = 0;
+        pty_.clear();
+        proc_.setProgram(KTAV_SIM_PATH);
+        proc_.setArguments(QStringList{"--tcp", "127.0.0.1:0", "--pty"} + options);
+        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        proc_.start();
+        if (!proc_.waitForStarted(10000)) return false;
+        const double deadline = Timer() + 20.0;
+        while (Timer() < deadline) {
+            while (proc_.canReadLine()) {
+                const QString line = QString::fromUtf8(proc_.readLine()).trimmed();
+                if (line.startsWith("TCP ")) port_ = line.section(':', -1).toInt();
+                if (line.startsWith("PTY ")) pty_ = line.mid(4).toStdString();
+                if (line == "READY") return port_ > 0;
+            }
+            if (proc_.state() != QProcess::Running) return false;
+            proc_.waitForReadyRead(200);
+        }
+        return false;
+    }
+
+    void stop()
+    {
+        if (proc_.state() == QProcess::NotRunning) return;
+        proc_.terminate();
+        if (!proc_.waitForFinished(5000)) {
+            proc_.kill();
+            proc_.waitForFinished(5000);
+        }
+    }
+
+    int tcpPort() const { return port_; }
+    const std::string &ptyPath() const { return pty_; }
+    QProcess &process() { return proc_; }
+
+private:
+    QProcess proc_;
+    int port_ = 0;
+    std::string pty_;
+};
