@@ -165,6 +165,12 @@ void CloseTCP()
     tcp_hconversation = 0;
 }
 
+void SetTransportFailure(const char *prefix)
+{
+    SetStatus(prefix);
+    AppendStatus(comtype == 0 ? "Timeout RS232-Line!" : "Timeout TCP-Server-error!");
+}
+
 void DiscardPendingInput()
 {
     if (comtype == 0) {

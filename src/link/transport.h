@@ -43,5 +43,9 @@ void CloseRS232();
 // Disconnects the TCP connection if one is open; tcp_con and tcp_hconversation become 0.
 void CloseTCP();
 
+// Sets szStatus to `prefix` followed by the failure text of the current transport:
+// "Timeout RS232-Line!" on RS-232, "Timeout TCP-Server-error!" on TCP.
+void SetTransportFailure(const char *prefix);
+
 // Discards reply bytes already received on the current transport and not yet taken.
 void DiscardPendingInput();

@@ -1,0 +1,18 @@
+// Single-shot sensor commands and the records they fill.
+#pragma once
+#include <cstdint>
+
+#include "link/wire.h"
+
+extern RawRecord raw;          // last measurement data record (order 8)
+extern uint16_t adbuf[256];    // last video profiles: 128 MASTER values, then 128 SLAVE values
+
+// Fetches one measurement record into `raw`: 1, or -1 (and stop_flag = 1) on failure.
+int GetRAW();
+// Fetches the two video profiles into `adbuf`: 1, or -1 (and stop_flag = 1) on failure.
+int GetDATA(uint16_t param);
+// RESET of the sensors' max/min outputs: 0, or -1 on failure. Shows the status.
+int PushRESET();
+// Saves the MASTER / SLAVE video threshold to the sensor's EEPROM: 0 or -1. Shows the status.
+int WriteVideoDataToEE_A(uint16_t value);
+int WriteVideoDataToEE_B(uint16_t value);
