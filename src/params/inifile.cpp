@@ -1,0 +1,434 @@
+#include "params/inifile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+using Lines = std::vector<std::string>;
+
+struct IniItem {
+    std::string tag;
+    std::string value;  // as in the file: escaped, without the quotes
+    bool quoted;
+    Lines comment;  // comment lines in front of the item
+};
+
+struct IniSection {
+    std::string name;
+    Lines comment;  // comment lines in front of the section line
+    std::vector<IniItem> items;
+};
+
+struct IniObject {
+    Lines startComment;  // comment lines at the file's start, apart from the first section
+    std::vector<IniSection> sections;
+    Lines endComment;  // comment lines after the last item
+};
+
+namespace {
+
+enum IniError {
+    ERR_ARGUMENT = -1,
+    ERR_OPEN = -2,
+    ERR_NOT_INTEGER = -3,
+    ERR_NOT_WRITABLE = -4,
+    ERR_TEMP_FILE = -5,
+    ERR_WRITE = -6,
+    ERR_REPLACE = -7,
+};
+
+constexpr size_t MAX_LINE = 1023;  // characters of a line that are read
+constexpr size_t MAX_PIECE = 80;   // characters of a value written on one line
+constexpr int MAX_TEMP_NAMES = 1000;
+constexpr std::string_view LINE_END = "\r\n";
+constexpr std::string_view PIECE_MARK = " Line";
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isHexDigit(char c) {
+    return isDigit(c) || (lower(c) >= 'a' && lower(c) <= 'f');
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Section names and tags match without regard to letter case and surrounding blanks.
+bool sameKey(std::string_view a, std::string_view b) {
+    a = trimmed(a);
+    b = trimmed(b);
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return lower(x) == lower(y); });
+}
+
+IniSection *findSection(IniObject &ini, std::string_view name) {
+    auto it = std::find_if(ini.sections.begin(), ini.sections.end(),
+                           [&](const IniSection &s) { return sameKey(s.name, name); });
+    return it == ini.sections.end() ? nullptr : &*it;
+}
+
+const IniItem *findItem(IniObject &ini, const char *section, const char *tag) {
+    const IniSection *s = findSection(ini, section);
+    if (!s) return nullptr;
+    auto it = std::find_if(s->items.begin(), s->items.end(),
+                           [&](const IniItem &item) { return sameKey(item.tag, tag); });
+    return it == s->items.end() ? nullptr : &*it;
+}
+
+// Characters written as a backslash and a letter; other control characters become \xHH.
+constexpr std::pair<char, char> namedEscapes[] = {
+    {'"', '"'}, {'\\', '\\'}, {'\t', 't'}, {'\n', 'n'}, {'\r', 'r'}};
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        auto named = std::find_if(std::begin(namedEscapes), std::end(namedEscapes),
+                                  [c](auto e) { return e.first == c; });
+        if (named != std::end(namedEscapes)) {
+            (out += '\\') += named->second;
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Undoes the escapes; a backslash before any other character stands for that character.
+std::string unescaped(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        unsigned byte = 0;
+        auto named = std::find_if(std::begin(namedEscapes), std::end(namedEscapes),
+                                  [c](auto e) { return e.second == c; });
+        if (named != std::end(namedEscapes)) {
+            out += named->first;
+        } else if (c == 'x' && i + 2 < text.size() && isHexDigit(text[i + 1]) &&
+                   isHexDigit(text[i + 2])) {
+            std::from_chars(&text[i + 1], &text[i + 3], byte, 16);
+            out += static_cast<char>(byte);
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Reads the next line of the file into `line`: at most MAX_LINE characters, the rest of a
+// longer line is dropped. A line ends at LF, CR or NUL; CR LF and LF CR end one line.
+bool readLine(std::streambuf &in, std::string &line) {
+    line.clear();
+    int c = in.sbumpc();
+    if (c == EOF) return false;
+    while (c != EOF && c != '\n' && c != '\r' && c != '\0') {
+        if (line.size() < MAX_LINE) line += static_cast<char>(c);
+        c = in.sbumpc();
+    }
+    if ((c == '\r' && in.sgetc() == '\n') || (c == '\n' && in.sgetc() == '\r')) in.sbumpc();
+    return true;
+}
+
+// "[name]" with only blanks after the last "]" and a name that is not empty.
+std::optional<std::string> sectionName(std::string_view text) {
+    size_t close = text.rfind(']');
+    if (close == std::string_view::npos || !trimmed(text.substr(close + 1)).empty()) {
+        return std::nullopt;
+    }
+    std::string_view name = trimmed(text.substr(1, close - 1));
+    if (name.empty()) return std::nullopt;
+    return std::string(name);
+}
+
+// "tag = value" with neither part empty; a value in double quotes loses them and is marked.
+std::optional<IniItem> itemOf(std::string_view text) {
+    size_t equals = text.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    std::string_view tag = trimmed(text.substr(0, equals));
+    std::string_view value = trimmed(text.substr(equals + 1));
+    if (tag.empty() || value.empty()) return std::nullopt;
+    bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+    if (quoted) value = value.substr(1, value.size() - 2);
+    return IniItem{std::string(tag), std::string(value), quoted, {}};
+}
+
+// Collects the sections, items and comments of one file, line by line.
+class FileParser {
+  public:
+    void take(const std::string &line) {
+        std::string_view text = line;
+        while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+        if (!text.empty() && text.front() == ';') {
+            pending_.push_back(line);
+            return;
+        }
+        if (!text.empty() && text.front() == '[') {
+            if (auto name = sectionName(text)) {
+                sections_.push_back({std::move(*name), std::move(pending_), {}});
+                pending_.clear();
+                return;
+            }
+        } else if (auto item = itemOf(text); item && !sections_.empty()) {
+            item->comment = std::move(pending_);
+            pending_.clear();
+            sections_.back().items.push_back(std::move(*item));
+            return;
+        }
+        // An empty or ignored line: comments before it and before the first section belong to
+        // the file's start; later ones wait for the next section or item.
+        if (sections_.empty()) moveLines(pending_, start_);
+    }
+
+    void finish(IniObject &ini) {
+        moveLines(start_, ini.startComment);
+        for (IniSection &section : sections_) {
+            joinPieces(section.items);
+            ini.sections.push_back(std::move(section));
+        }
+        moveLines(pending_, ini.endComment);
+    }
+
+  private:
+    static void moveLines(Lines &from, Lines &to) {
+        to.insert(to.end(), from.begin(), from.end());
+        from.clear();
+    }
+
+    enum class Piece { None, First, Next };
+
+    // Whether a tag is "<base> Line<digits>", and whether the digits have the value 1.
+    static Piece pieceOf(std::string_view tag, size_t *baseLength) {
+        size_t mark = tag.rfind(PIECE_MARK);
+        if (mark == std::string_view::npos) return Piece::None;
+        std::string_view digits = tag.substr(mark + PIECE_MARK.size());
+        if (digits.empty() || !std::all_of(digits.begin(), digits.end(), isDigit)) {
+            return Piece::None;
+        }
+        *baseLength = mark;
+        digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+        return digits == "1" ? Piece::First : Piece::Next;
+    }
+
+    // A value written in pieces becomes one item again: the first piece's tag without the
+    // counter, the pieces' values in order.
+    static void joinPieces(std::vector<IniItem> &items) {
+        std::vector<IniItem> joined;
+        for (size_t i = 0; i < items.size(); ++i) {
+            IniItem item = std::move(items[i]);
+            size_t base = 0;
+            if (pieceOf(item.tag, &base) == Piece::First) {
+                item.tag.resize(base);
+                size_t ignored = 0;
+                while (i + 1 < items.size() && pieceOf(items[i + 1].tag, &ignored) == Piece::Next) {
+                    IniItem &next = items[++i];
+                    item.value += next.value;
+                    moveLines(next.comment, item.comment);
+                }
+            }
+            joined.push_back(std::move(item));
+        }
+        items = std::move(joined);
+    }
+
+    std::vector<IniSection> sections_;
+    Lines pending_;  // comment lines waiting for their element
+    Lines start_;
+};
+
+void appendLines(std::string &out, const Lines &lines) {
+    for (const std::string &line : lines) (out += line) += LINE_END;
+}
+
+void appendItem(std::string &out, const IniItem &item) {
+    appendLines(out, item.comment);
+    auto line = [&](std::string_view tag, std::string_view value) {
+        const char *quote = item.quoted ? "\"" : "";
+        ((((out += tag) += " = ") += quote) += value) += quote;
+        out += LINE_END;
+    };
+    if (item.value.size() <= MAX_PIECE) {
+        line(item.tag, item.value);
+        return;
+    }
+    for (size_t at = 0, counter = 1; at < item.value.size(); at += MAX_PIECE, ++counter) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%04zu", counter);
+        line(item.tag + std::string(PIECE_MARK) + number,
+             std::string_view(item.value).substr(at, MAX_PIECE));
+    }
+}
+
+std::string fileText(const IniObject &ini) {
+    std::string out;
+    if (!ini.startComment.empty()) {
+        appendLines(out, ini.startComment);
+        out += LINE_END;
+    }
+    for (const IniSection &section : ini.sections) {
+        appendLines(out, section.comment);
+        ((out += '[') += section.name) += ']';
+        out += LINE_END;
+        for (const IniItem &item : section.items) appendItem(out, item);
+        out += LINE_END;
+    }
+    appendLines(out, ini.endComment);
+    return out;
+}
+
+// An existing target must open for reading and writing; a missing one is created by the rename.
+bool targetWritable(const std::string &path) {
+    std::error_code error;
+    if (!fs::exists(path, error)) return !error;
+    std::FILE *file = std::fopen(path.c_str(), "r+b");
+    if (!file) return false;
+    std::fclose(file);
+    return true;
+}
+
+// Writes `text` to a new file "<path>.NNN.tmp" and renames it over `path`. On any failure the
+// temporary file is removed and the target is as it was.
+int replaceFile(const std::string &path, const std::string &text) {
+    for (int k = 0; k < MAX_TEMP_NAMES; ++k) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%03d.tmp", k);
+        const std::string temp = path + suffix;
+        std::FILE *file = std::fopen(temp.c_str(), "wbx");  // only a name that is still free
+        if (!file) {
+            if (errno == EEXIST) continue;
+            return ERR_TEMP_FILE;
+        }
+        bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        written = std::fflush(file) == 0 && written;
+        written = std::fclose(file) == 0 && written;
+        std::error_code error;
+        if (written) fs::rename(temp, path, error);
+        if (written && !error) return 0;
+        fs::remove(temp, error);
+        return written ? ERR_REPLACE : ERR_WRITE;
+    }
+    return ERR_TEMP_FILE;
+}
+
+int putItem(IniText ini, const char *section, const char *tag, std::string value, bool quoted) {
+    if (!ini || !section || !tag) return ERR_ARGUMENT;
+    IniSection *s = findSection(*ini, section);
+    if (!s) s = &ini->sections.emplace_back(IniSection{section, {}, {}});
+    auto &items = s->items;
+    auto same = [&](const IniItem &item) { return sameKey(item.tag, tag); };
+    auto first = std::find_if(items.begin(), items.end(), same);
+    if (first == items.end()) {
+        items.push_back({tag, std::move(value), quoted, {}});
+        return 0;
+    }
+    // The new item takes the place (and the comment) of the first one it replaces.
+    first->tag = tag;
+    first->value = std::move(value);
+    first->quoted = quoted;
+    items.erase(std::remove_if(first + 1, items.end(), same), items.end());
+    return 0;
+}
+
+// Decimal 32-bit integer with an optional single sign, blanks around it allowed.
+int parseInt(std::string_view text, int32_t *value) {
+    text = trimmed(text);
+    if (text.empty()) return 0;
+    std::string_view digits = text.substr(text.front() == '+' || text.front() == '-' ? 1 : 0);
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), isDigit)) {
+        return ERR_NOT_INTEGER;
+    }
+    std::string_view number = text.front() == '+' ? digits : text;
+    int32_t result = 0;
+    if (std::from_chars(number.data(), number.data() + number.size(), result).ec != std::errc()) {
+        return ERR_NOT_INTEGER;
+    }
+    *value = result;
+    return 1;
+}
+
+}  // namespace
+
+IniText Ini_New(int /*automaticSorting*/) {
+    return new (std::nothrow) IniObject;
+}
+
+void Ini_Dispose(IniText ini) {
+    delete ini;
+}
+
+int Ini_ReadFromFile(IniText ini, const char *path) {
+    if (!ini || !path) return ERR_ARGUMENT;
+    std::error_code error;
+    std::filebuf file;
+    if (fs::is_directory(path, error) || !file.open(path, std::ios::in | std::ios::binary)) {
+        return ERR_OPEN;
+    }
+    FileParser parser;
+    std::string line;
+    while (readLine(file, line)) parser.take(line);
+    parser.finish(*ini);
+    return 0;
+}
+
+int Ini_WriteToFile(IniText ini, const char *path) {
+    if (!ini || !path) return ERR_ARGUMENT;
+    if (!targetWritable(path)) return ERR_NOT_WRITABLE;
+    return replaceFile(path, fileText(*ini));
+}
+
+int Ini_PutInt(IniText ini, const char *section, const char *tag, int32_t value) {
+    return putItem(ini, section, tag, std::to_string(value), false);
+}
+
+int Ini_PutString(IniText ini, const char *section, const char *tag, const char *value) {
+    if (!value) return ERR_ARGUMENT;
+    return putItem(ini, section, tag, escaped(value), true);
+}
+
+int Ini_GetInt(IniText ini, const char *section, const char *tag, int32_t *value) {
+    if (!ini || !section || !tag || !value) return ERR_ARGUMENT;
+    const IniItem *item = findItem(*ini, section, tag);
+    return item ? parseInt(item->value, value) : 0;
+}
+
+int Ini_GetStringIntoBuffer(IniText ini, const char *section, const char *tag, char *buffer,
+                            size_t size) {
+    if (!buffer || size == 0) return ERR_ARGUMENT;
+    buffer[0] = '\0';
+    if (!ini || !section || !tag) return ERR_ARGUMENT;
+    const IniItem *item = findItem(*ini, section, tag);
+    if (!item) return 0;
+    std::string text = unescaped(item->value);
+    size_t length = std::min(text.size(), size - 1);
+    text.copy(buffer, length);
+    buffer[length] = '\0';
+    return 1;
+}
