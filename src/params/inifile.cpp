@@ -42,11 +42,12 @@ namespace {
 enum IniError {
     ERR_ARGUMENT = -1,
     ERR_OPEN = -2,
-    ERR_NOT_INTEGER = -3,
-    ERR_NOT_WRITABLE = -4,
-    ERR_TEMP_FILE = -5,
-    ERR_WRITE = -6,
-    ERR_REPLACE = -7,
+    ERR_READ = -3,
+    ERR_NOT_INTEGER = -4,
+    ERR_NOT_WRITABLE = -5,
+    ERR_TEMP_FILE = -6,
+    ERR_WRITE = -7,
+    ERR_REPLACE = -8,
 };
 
 constexpr size_t MAX_LINE = 1023;  // characters of a line that are read
@@ -146,15 +147,15 @@ std::string unescaped(std::string_view text) {
 
 // Reads the next line of the file into `line`: at most MAX_LINE characters, the rest of a
 // longer line is dropped. A line ends at LF, CR or NUL; CR LF and LF CR end one line.
-bool readLine(std::streambuf &in, std::string &line) {
+bool readLine(std::istream &in, std::string &line) {
     line.clear();
-    int c = in.sbumpc();
+    int c = in.get();
     if (c == EOF) return false;
     while (c != EOF && c != '\n' && c != '\r' && c != '\0') {
         if (line.size() < MAX_LINE) line += static_cast<char>(c);
-        c = in.sbumpc();
+        c = in.get();
     }
-    if ((c == '\r' && in.sgetc() == '\n') || (c == '\n' && in.sgetc() == '\r')) in.sbumpc();
+    if ((c == '\r' && in.peek() == '\n') || (c == '\n' && in.peek() == '\r')) in.get();
     return true;
 }
 
@@ -387,13 +388,12 @@ void Ini_Dispose(IniText ini) {
 int Ini_ReadFromFile(IniText ini, const char *path) {
     if (!ini || !path) return ERR_ARGUMENT;
     std::error_code error;
-    std::filebuf file;
-    if (fs::is_directory(path, error) || !file.open(path, std::ios::in | std::ios::binary)) {
-        return ERR_OPEN;
-    }
+    std::ifstream file(path, std::ios::binary);
+    if (fs::is_directory(path, error) || !file) return ERR_OPEN;
     FileParser parser;
     std::string line;
     while (readLine(file, line)) parser.take(line);
+    if (file.bad()) return ERR_READ;
     parser.finish(*ini);
     return 0;
 }

@@ -1,0 +1,701 @@
+// Parameter block, settings engine, application settings, parameter files, calibration files and
+// the type-code table: exact file bytes, round trips, odd input and failed writes, all on real
+// files in a temporary directory.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/hwdefines.h"
+#include "calib/calibfile.h"
+#include "link/frame.h"
+#include "params/appsettings.h"
+#include "params/inifile.h"
+#include "params/paramblock.h"
+#include "params/paramfile.h"
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+namespace {
+
+class TempFiles {
+  public:
+    std::string path(const std::string &name) const {
+        return dir_.filePath(name.c_str()).toStdString();
+    }
+    std::string root() const { return dir_.path().toStdString(); }
+
+  private:
+    QTemporaryDir dir_;
+};
+
+std::string slurp(const std::string &path) {
+    if (!fs::is_regular_file(path)) return {};
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void spit(const std::string &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::set<std::string> listing(const std::string &dir) {
+    std::set<std::string> names;
+    for (const auto &entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+    return names;
+}
+
+std::string crlfLines(const std::vector<std::string> &lines) {
+    std::string text;
+    for (const auto &line : lines) text += line + "\r\n";
+    return text;
+}
+
+using Ini = std::unique_ptr<IniObject, decltype(&Ini_Dispose)>;
+
+Ini iniOfFile(const std::string &path) {
+    Ini ini(Ini_New(0), Ini_Dispose);
+    EXPECT_EQ(Ini_ReadFromFile(ini.get(), path.c_str()), 0) << path;
+    return ini;
+}
+
+std::string stringItem(IniText ini, const char *section, const char *tag, size_t size = 4096) {
+    std::vector<char> buffer(size, 'x');
+    EXPECT_EQ(Ini_GetStringIntoBuffer(ini, section, tag, buffer.data(), size), 1) << tag;
+    return buffer.data();
+}
+
+// Settings that differ from every start-up default, so that a read shows what it changed.
+AppSettings settingsBeforeReading() {
+    AppSettings values;
+    values.comtype = 1;
+    values.rs232port = 9;
+    values.rs232baudrate = 2;
+    values.hostName = "old host";
+    values.portText = "1";
+    values.recentAddresses = {"kept"};
+    return values;
+}
+
+}  // namespace
+
+TEST(ParaBlock, DefaultFileIsTheThirtyThreeLines) {
+    TempFiles dir;
+    ResetParaBlock();
+    ASSERT_EQ(WriteParaToIniFile(para, dir.path("K-TAV-PARA.ini").c_str()), 1);
+    const std::vector<std::string> sensor = {"Power = 500",          "Power-Mode = 1",
+                                             "Video-Threshold = 50", "Teach-Value [pix] = 512",
+                                             "Eval-Begin [pix] = 1", "Eval-End [pix] = 4096",
+                                             "CCD-OP-Mode = 0",      "um-Teach-Value = 55000"};
+    std::vector<std::string> lines = {"[PARA0]",
+                                      "Eval-Mode = 1",
+                                      "Trigger-Mode = 0",
+                                      "Analog-Out-Mode = 0",
+                                      "Hardware-Mode = 1",
+                                      "Average = 1",
+                                      "Polarity = 1",
+                                      "Analog-Out-Zoom = 0",
+                                      "Measurement-Mode = 0",
+                                      "um-Lower-Tolerance = 1000",
+                                      "um-Upper-Tolerance = 1000",
+                                      "um-Setpoint = 10000",
+                                      "",
+                                      "[PARA1]"};
+    lines.insert(lines.end(), sensor.begin(), sensor.end());
+    lines.insert(lines.end(), {"", "[PARA2]"});
+    lines.insert(lines.end(), sensor.begin(), sensor.end());
+    lines.push_back("");
+    ASSERT_EQ(lines.size(), 33u);
+    EXPECT_EQ(slurp(dir.path("K-TAV-PARA.ini")), crlfLines(lines));
+}
+
+TEST(ParaBlock, SendFrameOfTheDefaultMasterSet) {
+    ResetParaBlock();
+    uint8_t page[PARA_PAGE_SIZE];
+    ASSERT_EQ(GetParaPage(para, 1, page), 1);
+    FillTxBuf(ORD_SEND_RAM, 1, page, PARA_PAGE_SIZE);
+    const std::vector<uint8_t> expected = {
+        0x55, 0x01, 0x01, 0x00, 0x20, 0x00, 0xAE, 0xD8,  // header
+        0xF4, 0x01, 0x01, 0x00, 0x00, 0x00, 0x32, 0x00, 0x00, 0x02, 0x01,
+        0x00, 0x00, 0x10, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0xD8, 0xD6,
+        0x00, 0x00, 0,    0,    0,    0,    0,    0,    0,    0};
+    EXPECT_EQ(std::vector<uint8_t>(szWriteBuf, szWriteBuf + expected.size()), expected);
+    EXPECT_EQ(GetParaPage(para, 3, page), -1);
+}
+
+TEST(ParaBlock, RangeCheckReplacesWhatIsAboveItsLimit) {
+    struct Case {
+        int offset;  // byte of a 16-bit field within the block
+        uint16_t value;
+        int16_t pixels;
+        uint16_t expected;
+    };
+    const Case cases[] = {
+        {0, 6, 1024, 6},          {0, 7, 1024, 1},         // Eval-Mode
+        {10, 2048, 1024, 2048},   {10, 2049, 1024, 1},     // Average
+        {32, 4464, 1024, 500},    {64, 1000, 1024, 1000},  // Power
+        {34, 3, 1024, 0},         {66, 2, 1024, 2},        // Power-Mode
+        {36, 65535, 1024, 65535},                          // Int-Time is not checked
+        {38, 255, 1024, 255},     {70, 256, 1024, 128},    // Video-Threshold
+        {40, 1024, 1024, 1024},   {40, 1025, 1024, 512},   // master teach value
+        {72, 1025, 1024, 512},    {72, 2049, 2048, 1024},  // slave teach value
+        {42, 1025, 1024, 1},      {74, 1024, 1024, 1024},  // Eval-Begin
+        {44, 4096, 1024, 1024},   {76, 4096, 1024, 1024},  // Eval-End of both sensors
+        {44, 4096, 4096, 4096},   {46, 5, 1024, 4},
+        {78, 9, 1024, 9},                            // baud-rate index: slave unchecked
+        {48, 5, 1024, 0},         {50, 2, 1024, 0},  // Mode-Select, CCD-OP-Mode
+    };
+    for (const Case &c : cases) {
+        ResetParaBlock();
+        std::memset(para.ma.reserved, 0xA5, sizeof para.ma.reserved);
+        auto *bytes = reinterpret_cast<uint8_t *>(&para);
+        std::memcpy(bytes + c.offset, &c.value, 2);
+        CheckParaRanges(para, c.pixels);
+        uint16_t result = 0;
+        std::memcpy(&result, bytes + c.offset, 2);
+        EXPECT_EQ(result, c.expected) << "offset " << c.offset << " value " << c.value;
+        EXPECT_EQ(para.ma.reserved[7], 0xA5);
+    }
+}
+
+TEST(IniFile, ConnectionSectionWithAnEmptyHost) {
+    TempFiles dir;
+    AppSettings values;
+    values.recentAddresses = {"10.0.0.1"};
+    values.panelMaximised = false;
+    values.panelLeft = 10;
+    values.panelTop = 20;
+    values.panelWidth = 800;
+    values.panelHeight = 600;
+    ASSERT_EQ(WriteAppSettings(dir.path("PX-MS-Vista.ini").c_str(), values), 0);
+    EXPECT_EQ(slurp(dir.path("PX-MS-Vista.ini")), crlfLines({"[CONNECTION]",
+                                                             "COMM TYPE = 0",
+                                                             "RS232 PORT = 1",
+                                                             "RS232 BAUDRATE = 4",
+                                                             "IP ADDRESS = \"\"",
+                                                             "PORT NUMBER = \"10001\"",
+                                                             "",
+                                                             "[IP ADDRESSES]",
+                                                             "LIST ITEMS = 1",
+                                                             "IP ADDR 1 = \"10.0.0.1\"",
+                                                             "",
+                                                             "[APPLICATION]",
+                                                             "Panel max = 0",
+                                                             "Panel touchscreen = 0",
+                                                             "Zoom button-state = 0",
+                                                             "Panel pos. x = 10",
+                                                             "Panel pos. y = 20",
+                                                             "Panel width  = 800",
+                                                             "Panel height = 600",
+                                                             ""}));
+}
+
+TEST(IniFile, StringsSurviveAWriteAndARead) {
+    const std::string values[] = {
+        "",
+        "plain text",
+        "host \"quoted\" name",
+        "C:\\path\\to\\file\\",
+        "tab\tline\ncarriage\rend",
+        "\x01\x1f\x7f control",
+        "\xc3\x84nderung \xe2\x82\xac",
+        std::string(80, 'a'),
+        std::string(81, 'b'),
+        std::string(250, 'c') + "\"\\\t",
+        std::string(100, '"'),
+        std::string(79, 'c') + "\"",  // an escape straddles two 80-character pieces
+        "  blanks around  ",
+    };
+    TempFiles dir;
+    Ini ini(Ini_New(0), Ini_Dispose);
+    for (size_t i = 0; i < std::size(values); ++i) {
+        ASSERT_EQ(
+            Ini_PutString(ini.get(), "S", ("Item " + std::to_string(i)).c_str(), values[i].c_str()),
+            0);
+    }
+    ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("a.ini").c_str()), 0);
+    const std::string text = slurp(dir.path("a.ini"));
+    EXPECT_NE(text.find("Item 3 = \"C:\\\\path\\\\to\\\\file\\\\\""), std::string::npos);
+    EXPECT_NE(text.find("Item 5 = \"\\x01\\x1f\\x7f control\""), std::string::npos);
+    EXPECT_EQ(text.find("Item 7 Line"), std::string::npos);
+    EXPECT_NE(
+        text.find("Item 8 Line0001 = \"" + std::string(80, 'b') + "\"\r\nItem 8 Line0002 = \"b\""),
+        std::string::npos);
+
+    Ini back = iniOfFile(dir.path("a.ini"));
+    for (size_t i = 0; i < std::size(values); ++i) {
+        EXPECT_EQ(stringItem(back.get(), "S", ("Item " + std::to_string(i)).c_str()), values[i])
+            << i;
+    }
+    char small[4];
+    EXPECT_EQ(Ini_GetStringIntoBuffer(back.get(), "s", "item 1", small, sizeof small), 1);
+    EXPECT_STREQ(small, "pla");
+    EXPECT_EQ(Ini_GetStringIntoBuffer(back.get(), "S", "none", small, sizeof small), 0);
+    EXPECT_STREQ(small, "");
+}
+
+TEST(IniFile, ReadingIntegersAndOddLines) {
+    struct Case {
+        const char *name;
+        std::string file;
+        const char *section;
+        const char *tag;
+        int result;  // 1 found, 0 missing, -1 any negative
+        int32_t value;
+    };
+    const std::string longLine = "A = " + std::string(2000, '7') + "\r\nB = 2\r\n";
+    const Case cases[] = {
+        {"letter case, no blanks", "[application]\r\npanel MAX=1\r\n", "APPLICATION", "Panel max",
+         1, 1},
+        {"blanks around names", "[ S ]  \r\n  Tag  =  5  \r\n", "s", " tag ", 1, 5},
+        {"trailing blank in the key", "[S]\r\nPanel width  = 9\r\n", "S", "Panel width", 1, 9},
+        {"hexadecimal", "[S]\r\nA = 0x10\r\n", "S", "A", -1, 0},
+        {"decimal point", "[S]\r\nA = 5.0\r\n", "S", "A", -1, 0},
+        {"plus sign", "[S]\r\nA = +7\r\n", "S", "A", 1, 7},
+        {"two signs", "[S]\r\nA = +-7\r\n", "S", "A", -1, 0},
+        {"minus one", "[S]\r\nA = -1\r\n", "S", "A", 1, -1},
+        {"smallest", "[S]\r\nA = -2147483648\r\n", "S", "A", 1, INT32_MIN},
+        {"too large", "[S]\r\nA = 2147483648\r\n", "S", "A", -1, 0},
+        {"quoted blanks count as missing", "[S]\r\nA = \"  \"\r\n", "S", "A", 0, 0},
+        {"missing key", "[S]\r\nA = 1\r\n", "S", "B", 0, 0},
+        {"empty value is ignored", "[S]\r\nA =\r\n", "S", "A", 0, 0},
+        {"CR line ends", "[S]\rA = 1\rB = 2\r", "S", "B", 1, 2},
+        {"LF CR line ends", "[S]\n\rA = 1\n\rB = 2\n\r", "S", "B", 1, 2},
+        {"NUL ends a line", "[S]\0A = 1\0B = 3"s, "S", "B", 1, 3},
+        {"line over 1023 characters", "[S]\r\n" + longLine, "S", "B", 1, 2},
+        {"rest of a long line is dropped", "[S]\r\nA = " + std::string(1100, ' ') + "C = 4\r\n",
+         "S", "C", 0, 0},
+        {"repeated tag: the first counts", "[S]\r\nA = 1\r\nA = 2\r\n", "S", "A", 1, 1},
+        {"repeated section: the first counts", "[S]\r\nA = 1\r\n[T]\r\n[S]\r\nA = 2\r\nB = 3\r\n",
+         "S", "B", 0, 0},
+        {"item before any section", "A = 1\r\n[S]\r\n", "S", "A", 0, 0},
+        {"text after the bracket", "[S] x\r\nA = 1\r\n", "S", "A", 0, 0},
+        {"empty section name", "[S]\r\n[ ]\r\nA = 1\r\n", "S", "A", 1, 1},
+    };
+    TempFiles dir;
+    for (const Case &c : cases) {
+        spit(dir.path("r.ini"), c.file);
+        Ini ini = iniOfFile(dir.path("r.ini"));
+        int32_t value = 0;
+        const int result = Ini_GetInt(ini.get(), c.section, c.tag, &value);
+        EXPECT_EQ(result < 0 ? -1 : result, c.result) << c.name;
+        EXPECT_EQ(value, c.value) << c.name;
+    }
+    spit(dir.path("r.ini"), "[S]\r\n" + longLine);
+    EXPECT_EQ(stringItem(iniOfFile(dir.path("r.ini")).get(), "S", "A"), std::string(1019, '7'));
+}
+
+TEST(IniFile, BadFilesGiveAClearResult) {
+    TempFiles dir;
+    std::string binary;
+    for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * 7919) >> 3);
+    spit(dir.path("binary.ini"), binary);
+    spit(dir.path("empty.ini"), "");
+    spit(dir.path("quote.ini"), "[S]\r\nA = \"open\r\n");
+    Ini ini(Ini_New(0), Ini_Dispose);
+    EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.path("binary.ini").c_str()), 0);
+    EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.path("empty.ini").c_str()), 0);
+    EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.path("quote.ini").c_str()), 0);
+    EXPECT_EQ(stringItem(ini.get(), "S", "A"), "\"open");
+    EXPECT_LT(Ini_ReadFromFile(ini.get(), dir.path("missing.ini").c_str()), 0);
+    EXPECT_LT(Ini_ReadFromFile(ini.get(), dir.root().c_str()), 0);
+}
+
+TEST(IniFile, CommentsAndPiecesKeepTheirPlaces) {
+    const std::string original =
+        crlfLines({"; settings of the bench", "", "; connection", "[CONNECTION]", "  ; the port",
+                   "RS232 PORT = 3", "Long Line0001 = \"abc\"", "Long Line0002 = \"def\"", "",
+                   "[APPLICATION]", "Panel max = 0", "; the end"});
+    TempFiles dir;
+    spit(dir.path("c.ini"), original);
+    Ini ini = iniOfFile(dir.path("c.ini"));
+    EXPECT_EQ(stringItem(ini.get(), "CONNECTION", "long"), "abcdef");
+    ASSERT_EQ(Ini_PutInt(ini.get(), "connection", "rs232 port", 4), 0);
+    ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("c.ini").c_str()), 0);
+    EXPECT_EQ(slurp(dir.path("c.ini")),
+              crlfLines({"; settings of the bench", "", "; connection", "[CONNECTION]",
+                         "  ; the port", "rs232 port = 4", "Long = \"abcdef\"", "", "[APPLICATION]",
+                         "Panel max = 0", "", "; the end"}));
+}
+
+TEST(IniFile, FailedWritesLeaveTheOldFile) {
+    struct Case {
+        const char *name;
+        std::function<std::string(const TempFiles &)> prepare;  // returns the target path
+    };
+    const std::string old = "[OLD]\r\nA = 1\r\n\r\n";
+    const Case cases[] = {
+        {"target is a folder",
+         [](const TempFiles &d) {
+             fs::create_directory(d.path("target.ini"));
+             return d.path("target.ini");
+         }},
+        {"folder is a regular file",
+         [&](const TempFiles &d) {
+             spit(d.path("plain"), old);
+             return d.path("plain") + "/target.ini";
+         }},
+        {"all temporary names taken",
+         [&](const TempFiles &d) {
+             spit(d.path("target.ini"), old);
+             for (int k = 0; k < 1000; ++k) {
+                 char name[32];
+                 std::snprintf(name, sizeof name, "target.ini.%03d.tmp", k);
+                 spit(d.path(name), "");
+             }
+             return d.path("target.ini");
+         }},
+        {"temporary name impossible",
+         [&](const TempFiles &d) {
+             const std::string name = std::string(250, 'n') + ".ini";
+             spit(d.path(name), old);
+             return d.path(name);
+         }},
+    };
+    for (const Case &c : cases) {
+        TempFiles dir;
+        const std::string target = c.prepare(dir);
+        const std::set<std::string> before = listing(dir.root());
+        const std::string oldBytes = slurp(target);
+        Ini ini(Ini_New(0), Ini_Dispose);
+        Ini_PutInt(ini.get(), "NEW", "B", 2);
+        EXPECT_LT(Ini_WriteToFile(ini.get(), target.c_str()), 0) << c.name;
+        EXPECT_EQ(slurp(target), oldBytes) << c.name;
+        EXPECT_EQ(listing(dir.root()), before) << c.name;
+    }
+}
+
+TEST(IniFile, ReadOnlyTargetOrFolderIsNotReplaced) {
+    for (bool folder : {false, true}) {
+        TempFiles dir;
+        const std::string target = dir.path("target.ini");
+        spit(target, "[OLD]\r\n");
+        fs::permissions(
+            folder ? dir.root() : target,
+            folder ? fs::perms::owner_read | fs::perms::owner_exec : fs::perms::owner_read);
+        // Permission bits do not bind every user (root); the case applies where they do.
+        const std::string probe = folder ? dir.path("probe") : target;
+        if (std::FILE *f = std::fopen(probe.c_str(), folder ? "wb" : "r+b")) {
+            std::fclose(f);
+            std::remove(dir.path("probe").c_str());
+            fs::permissions(dir.root(), fs::perms::owner_all);
+            continue;
+        }
+        Ini ini(Ini_New(0), Ini_Dispose);
+        Ini_PutInt(ini.get(), "NEW", "B", 2);
+        EXPECT_LT(Ini_WriteToFile(ini.get(), target.c_str()), 0);
+        EXPECT_EQ(slurp(target), "[OLD]\r\n");
+        EXPECT_EQ(listing(dir.root()), std::set<std::string>{"target.ini"});
+        fs::permissions(dir.root(), fs::perms::owner_all);
+    }
+}
+
+TEST(IniFile, WriteReplacesTheTargetAndLeavesNoTemporaryFile) {
+    TempFiles dir;
+    spit(dir.path("t.ini"), "old");
+    spit(dir.path("t.ini.000.tmp"), "someone else's");
+    Ini ini(Ini_New(0), Ini_Dispose);
+    Ini_PutInt(ini.get(), "S", "A", 1);
+    Ini_PutInt(ini.get(), "S", "a ", 2);  // replaces the first item of that tag
+    ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("t.ini").c_str()), 0);
+    EXPECT_EQ(slurp(dir.path("t.ini")), "[S]\r\na  = 2\r\n\r\n");
+    EXPECT_EQ(slurp(dir.path("t.ini.000.tmp")), "someone else's");
+    EXPECT_EQ(listing(dir.root()), (std::set<std::string>{"t.ini", "t.ini.000.tmp"}));
+}
+
+TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
+    struct Case {
+        const char *name;
+        std::string file;
+        std::function<void(const AppSettings &)> check;
+    };
+    std::string twelve = "[IP ADDRESSES]\r\nLIST ITEMS = 12\r\n";
+    for (int k = 1; k <= 12; ++k)
+        twelve += "IP ADDR " + std::to_string(k) + " = \"h" + std::to_string(k) + "\"\r\n";
+    const Case cases[] = {
+        {"twelve addresses", twelve,
+         [](const AppSettings &v) {
+             ASSERT_EQ(v.recentAddresses.size(), 10u);
+             EXPECT_EQ(v.recentAddresses.back(), "h10");
+         }},
+        {"gap in the address keys",
+         "[IP ADDRESSES]\r\nLIST ITEMS = 3\r\nIP ADDR 1 = \"a\"\r\nIP ADDR 3 = \"c\"\r\n",
+         [](const AppSettings &v) {
+             EXPECT_EQ(v.recentAddresses, (std::vector<std::string>{"a", "c"}));
+         }},
+        {"connection values out of range",
+         "[CONNECTION]\r\nCOMM TYPE = 2\r\nRS232 PORT = 256\r\nRS232 BAUDRATE = 5\r\n",
+         [](const AppSettings &v) {
+             EXPECT_EQ(v.comtype, 1);
+             EXPECT_EQ(v.rs232port, 9);
+             EXPECT_EQ(v.rs232baudrate, 2);
+             EXPECT_EQ(v.hostName, "");
+             EXPECT_EQ(v.portText, "10001");
+             EXPECT_EQ(v.recentAddresses, std::vector<std::string>{"kept"});
+         }},
+        {"hexadecimal port", "[CONNECTION]\r\nRS232 PORT = 0x10\r\n",
+         [](const AppSettings &v) { EXPECT_EQ(v.rs232port, 9); }},
+        {"port with a decimal point", "[CONNECTION]\r\nRS232 PORT = 5.0\r\n",
+         [](const AppSettings &v) { EXPECT_EQ(v.rs232port, 9); }},
+        {"port with a plus sign",
+         "[CONNECTION]\r\nRS232 PORT = +7\r\nCOMM TYPE = 0\r\nRS232 BAUDRATE = 0\r\n"
+         "PORT NUMBER = \"502x\"\r\nIP ADDRESS = \"" +
+             std::string(300, 'h') + "\"\r\n",
+         [](const AppSettings &v) {
+             EXPECT_EQ(v.rs232port, 7);
+             EXPECT_EQ(v.comtype, 0);
+             EXPECT_EQ(v.rs232baudrate, 0);
+             EXPECT_EQ(v.portText, "502x");
+             EXPECT_EQ(TcpPortOfSettings(v), 502);
+             EXPECT_EQ(v.hostName, std::string(259, 'h'));
+         }},
+        {"placement in lower case",
+         "[application]\r\npanel max=0\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\n"
+         "Panel width  = 700\r\nPanel height = 500\r\nPanel touchscreen = 1\r\nZoom button-state = "
+         "2\r\n",
+         [](const AppSettings &v) {
+             EXPECT_EQ(v.panelMaximised, false);
+             EXPECT_EQ(v.panelLeft, 5);
+             EXPECT_EQ(v.panelTop, 6);
+             EXPECT_EQ(v.panelWidth, 700);
+             EXPECT_EQ(v.panelHeight, 500);
+             EXPECT_EQ(v.touchSurface, true);
+             EXPECT_EQ(v.zoom, false);
+         }},
+        {"maximised panel",
+         "[APPLICATION]\r\nPanel max = 1\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\n",
+         [](const AppSettings &v) {
+             EXPECT_EQ(v.panelMaximised, true);
+             EXPECT_FALSE(v.panelLeft.has_value());
+         }},
+        {"placement without Panel max",
+         "[APPLICATION]\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\nPanel width = 7\r\nPanel height "
+         "= 8\r\n",
+         [](const AppSettings &v) {
+             EXPECT_FALSE(v.panelMaximised.has_value());
+             EXPECT_FALSE(v.panelLeft.has_value());
+             EXPECT_FALSE(v.panelWidth.has_value());
+             EXPECT_FALSE(v.touchSurface.has_value());
+             EXPECT_FALSE(v.zoom.has_value());
+         }},
+        {"only one coordinate",
+         "[APPLICATION]\r\nPanel max = 0\r\nPanel pos. x = 5\r\nPanel height = 8\r\n",
+         [](const AppSettings &v) {
+             EXPECT_FALSE(v.panelLeft.has_value());
+             EXPECT_FALSE(v.panelHeight.has_value());
+         }},
+    };
+    TempFiles dir;
+    for (const Case &c : cases) {
+        spit(dir.path("PX-MS-Vista.ini"), c.file);
+        AppSettings values = settingsBeforeReading();
+        EXPECT_EQ(ReadAppSettings(dir.path("PX-MS-Vista.ini").c_str(), values), 1) << c.name;
+        SCOPED_TRACE(c.name);
+        c.check(values);
+    }
+}
+
+TEST(AppSettings, UnreadableFileGivesTheStartUpDefaults) {
+    TempFiles dir;
+    for (const std::string &path : {dir.path("missing.ini"), dir.root()}) {
+        AppSettings values = settingsBeforeReading();
+        EXPECT_LT(ReadAppSettings(path.c_str(), values), 0);
+        EXPECT_EQ(values.comtype, 0);
+        EXPECT_EQ(values.rs232port, 1);
+        EXPECT_EQ(values.rs232baudrate, 4);
+        EXPECT_EQ(values.hostName, "");
+        EXPECT_EQ(values.portText, "10001");
+        EXPECT_EQ(TcpPortOfSettings(values), 10001);
+    }
+}
+
+TEST(AppSettings, WriteThenReadGivesTheSameValues) {
+    TempFiles dir;
+    AppSettings out;
+    out.comtype = 1;
+    out.rs232port = 12;
+    out.rs232baudrate = 1;
+    out.hostName = "sensor \"pair\" \\ bench";
+    out.portText = "10002";
+    for (int k = 0; k < 12; ++k) out.recentAddresses.push_back("192.168.0." + std::to_string(k));
+    out.panelMaximised = false;
+    out.touchSurface = true;
+    out.zoom = true;
+    out.panelLeft = -8;
+    out.panelTop = 30;
+    out.panelWidth = 1024;
+    out.panelHeight = 768;
+    ASSERT_EQ(WriteAppSettings(dir.path("a.ini").c_str(), out), 0);
+    AppSettings in;
+    ASSERT_EQ(ReadAppSettings(dir.path("a.ini").c_str(), in), 1);
+    EXPECT_EQ(in.comtype, 1);
+    EXPECT_EQ(in.rs232port, 12);
+    EXPECT_EQ(in.rs232baudrate, 1);
+    EXPECT_EQ(in.hostName, out.hostName);
+    EXPECT_EQ(TcpPortOfSettings(in), 10002);
+    out.recentAddresses.resize(10);
+    EXPECT_EQ(in.recentAddresses, out.recentAddresses);
+    EXPECT_EQ(in.panelLeft, -8);
+    EXPECT_EQ(in.panelWidth, 1024);
+    EXPECT_EQ(in.touchSurface, true);
+    EXPECT_EQ(in.zoom, true);
+}
+
+TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
+    struct Case {
+        const char *name;
+        std::string file;
+        std::function<void(ParaBlock &)> expect;  // changes the defaults as the file should
+    };
+    const Case cases[] = {
+        {"power beyond 16 bits", "[PARA1]\r\nPower = 70000\r\n",
+         [](ParaBlock &b) { b.ma.power = 4464; }},
+        {"negative evaluation mode", "[PARA0]\r\nEval-Mode = -1\r\n",
+         [](ParaBlock &b) { b.ge.evalMode = 65535; }},
+        {"only the slave set",
+         "[PARA2]\r\nPower = 700\r\nTeach-Value [pix] = 300\r\num-Teach-Value = -5\r\n",
+         [](ParaBlock &b) {
+             b.sl.power = 700;
+             b.sl.teachValue = 300;
+             b.sl.umTeachValue = -5;
+         }},
+        {"lower-case names", "[para0]\r\neval-mode=3\r\nUM-SETPOINT = 2147483647\r\n",
+         [](ParaBlock &b) {
+             b.ge.evalMode = 3;
+             b.ge.umSetpoint = 2147483647;
+         }},
+        {"set-point beyond 32 bits", "[PARA0]\r\num-Setpoint = 2147483648\r\nAverage = 0x10\r\n",
+         [](ParaBlock &) {}},
+        {"keys that are not stored", "[PARA1]\r\nInt-Time [us] = 7\r\nBaudrate-Index = 1\r\n",
+         [](ParaBlock &) {}},
+    };
+    TempFiles dir;
+    for (const Case &c : cases) {
+        spit(dir.path("p.ini"), c.file);
+        ResetParaBlock();
+        ParaBlock expected = para;
+        c.expect(expected);
+        EXPECT_EQ(ReadParaFromIniFile(para, dir.path("p.ini").c_str()), 1) << c.name;
+        EXPECT_EQ(std::memcmp(&para, &expected, sizeof para), 0) << c.name;
+    }
+
+    spit(dir.path("p.ini"), "[PARA1]\r\nPower = 70000\r\n[PARA0]\r\nEval-Mode = -1\r\n");
+    ResetParaBlock();
+    ASSERT_EQ(ReadParaFromIniFile(para, dir.path("p.ini").c_str()), 1);
+    CheckParaRanges(para, 1024);
+    EXPECT_EQ(para.ma.power, 500);
+    EXPECT_EQ(para.ge.evalMode, 1);
+
+    const ParaBlock before = para;
+    EXPECT_LT(ReadParaFromIniFile(para, dir.path("missing.ini").c_str()), 0);
+    EXPECT_EQ(std::memcmp(&para, &before, sizeof para), 0);
+}
+
+TEST(ParaFile, StoredFieldsSurviveAWriteAndARead) {
+    TempFiles dir;
+    ParaBlock source;
+    auto *bytes = reinterpret_cast<uint8_t *>(&source);
+    for (size_t i = 0; i < sizeof source; ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
+    ASSERT_EQ(WriteParaToIniFile(source, dir.path("1.ini").c_str()), 1);
+
+    ParaBlock copy;
+    std::memset(&copy, 0xEE, sizeof copy);
+    ASSERT_EQ(ReadParaFromIniFile(copy, dir.path("1.ini").c_str()), 1);
+    ASSERT_EQ(WriteParaToIniFile(copy, dir.path("2.ini").c_str()), 1);
+    EXPECT_EQ(slurp(dir.path("2.ini")), slurp(dir.path("1.ini")));
+    EXPECT_EQ(copy.ge.optionSwitch, 0xEEEE);
+    EXPECT_EQ(copy.ge.rs232OutMode, 0xEEEE);
+    EXPECT_EQ(copy.ma.intTime, 0xEEEE);
+    EXPECT_EQ(copy.sl.baudrateIndex, 0xEEEE);
+    EXPECT_EQ(copy.sl.modeSelect, 0xEEEE);
+    EXPECT_EQ(copy.ma.reserved[0], 0xEE);
+}
+
+TEST(CalibFile, ParserTakesOnlyCompleteFiles) {
+    auto header = [](const std::string &length, const std::string &sep = "\t") {
+        return "[HEADER]\r\nTYPE" + sep +
+               "611632\r\nPARAM1\t-2\r\nRANGE\t10000\r\nOFFSET\t25000\r\n"
+               "PARAM2\t70000\r\nLENGTH\t" +
+               length + "\r\n";
+    };
+    auto values = [](int n, const char *sep) {
+        std::string text = "[XFLASH]\r\n";
+        for (int i = 0; i < n; ++i) text += std::to_string(i * 30) + sep;
+        return text;
+    };
+    struct Case {
+        const char *name;
+        std::string file;
+        int result;
+        int values;        // entries read into the table
+        int headerFields;  // header lines stored before the end
+    };
+    const Case cases[] = {
+        {"1024 values", header("1024") + values(1024, "\n") + "trailing junk", 1, 1024, 6},
+        {"2048 values with commas", header("2048") + values(2048, ", "), 1, 2048, 6},
+        {"other length reads 2048", header("0") + values(2048, " "), 1, 2048, 6},
+        {"too few values", header("0") + values(1024, " "), 0, 0, 6},
+        {"not a number", header("1024") + values(500, " ") + "x1 " + values(600, " "), 0, 0, 6},
+        {"missing tab", header("1024", " ") + values(1024, " "), 0, 0, 0},
+        {"label too long", "[HEADER]\r\n" + std::string(48, 'L') + "\t1\r\n" + values(1024, " "), 0,
+         0, 0},
+        {"label of 47 characters",
+         "[HEADER]\r\n" + std::string(47, 'L') + header("1024").substr(14) + values(1024, " "), 1,
+         1024, 6},
+        {"tag too long",
+         "[HEADER]" + std::string(40, 'x') + "\r\n" + header("1024").substr(10) + values(1024, " "),
+         0, 0, 0},
+        {"no header tag", header("1024").substr(1) + values(1024, " "), 0, 0, 0},
+        {"no table tag", header("1024") + values(1024, " ").substr(10), 0, 0, 6},
+        {"empty file", "", 0, 0, 0},
+    };
+    TempFiles dir;
+    for (const Case &c : cases) {
+        spit(dir.path("XF-LINEAR.DAT"), c.file);
+        ResetCalibration();
+        std::fill(std::begin(linArrayB), std::end(linArrayB), 0xFFFF);
+        EXPECT_EQ(ReadCalibrationFile(dir.path("XF-LINEAR.DAT").c_str(), linArrayB, 2), c.result)
+            << c.name;
+        for (int i = 0; i < LIN_TABLE_SIZE; ++i) {
+            const uint16_t want = c.result != 1 ? 0xFFFF : i < c.values ? i * 30 : 0;
+            ASSERT_EQ(linArrayB[i], want) << c.name << " entry " << i;
+        }
+        const CalibHeader defaults = DefaultCalibHeader();
+        EXPECT_EQ(calib[1].typeCode, c.headerFields >= 1 ? 611632 : defaults.typeCode) << c.name;
+        EXPECT_EQ(calib[1].param1, c.headerFields >= 2 ? -2 : defaults.param1) << c.name;
+        EXPECT_EQ(calib[1].param2, c.headerFields >= 5 ? 70000 - 65536 : defaults.param2) << c.name;
+        EXPECT_EQ(std::memcmp(&calib[0], &defaults, sizeof defaults), 0) << c.name;
+    }
+    EXPECT_EQ(ReadCalibrationFile(dir.path("missing.DAT").c_str(), linArrayA, 1), 0);
+    EXPECT_EQ(ReadCalibrationFile(dir.root().c_str(), linArrayA, 1), 0);
+}
+
+TEST(TypeCodes, TableRowsAndTheRestRow) {
+    struct Case {
+        int32_t code;
+        HardwareDefaults expected;
+    };
+    const Case cases[] = {
+        {610407, {50000, 10000, 0, 2048, 1, 20}}, {510417, {450000, 950000, 0, 2048, 1, 20}},
+        {611589, {70000, 20000, 0, 2048, 1, 20}}, {611632, {25000, 10000, 30000, 1024, 1, 22}},
+        {510408, {35000, 4000, 0, 2048, 1, 0}},   {800807, {35000, 4000, 0, 2048, 1, 0}},
+    };
+    for (const Case &c : cases) {
+        const HardwareDefaults d = HardwareDefaultsOfCode(c.code);
+        EXPECT_EQ(std::tie(d.offset, d.range, d.virtOffset, d.tableLength, d.param2, d.hwType),
+                  std::tie(c.expected.offset, c.expected.range, c.expected.virtOffset,
+                           c.expected.tableLength, c.expected.param2, c.expected.hwType))
+            << c.code;
+    }
+}
