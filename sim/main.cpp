@@ -1,0 +1,54 @@
+// k-tav-sim: the sensor-pair simulator executable.
+#include <csignal>
+#include <cstdio>
+
+#include "device.h"
+#include "options.h"
+#include "server.h"
+#include "state_file.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void onSignal(int) {
+    stopRequested = 1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    SimOptions options;
+    std::string error;
+    switch (parseOptions(argc, argv, options, error)) {
+        case ParseOutcome::Help:
+            std::fputs(HELP_TEXT, stdout);
+            return 0;
+        case ParseOutcome::Error:
+            std::fprintf(stderr, "k-tav-sim: %s\n", error.c_str());
+            return 2;
+        case ParseOutcome::Run:
+            break;
+    }
+
+    Device device(options.device);
+    Bytes image;
+    if (!options.stateFile.empty() && loadState(options.stateFile, image) &&
+        !device.restorePersistent(image))
+        std::fprintf(stderr, "k-tav-sim: %s does not hold a device state; starting fresh\n",
+                     options.stateFile.c_str());
+
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Server server(options, device);
+    if (!server.start(error)) {
+        std::fprintf(stderr, "k-tav-sim: %s\n", error.c_str());
+        return 1;
+    }
+    server.run(stopRequested);
+    return 0;
+}

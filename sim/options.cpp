@@ -1,0 +1,134 @@
+#include "options.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+const char *const HELP_TEXT =
+    R"(k-tav-sim: simulator of the K-TAV-PX MASTER/SLAVE laser line sensor pair.
+Serves the sensor protocol over TCP (like a serial-to-Ethernet converter, one client at a time;
+a new client replaces the old one) and, on request, over a pseudo-terminal.
+Prints "TCP <host>:<port>", "PTY <path>" (with --pty) and "READY" once it serves.
+
+Transports and state:
+  --tcp [HOST:]PORT          listen address (default 127.0.0.1:10001; port 0 picks a free one)
+  --pty [LINK]               also serve a pseudo-terminal; LINK becomes a symbolic link to it
+  --state FILE               keep EEPROM pages and both sensors' flash in FILE across restarts
+Device:
+  --seed N                   seed of the simulated laser lines (default 1)
+  --fw-text TEXT             firmware text (default "K-TAV-PX-MA.V4.21 2015-10-05 FW421 ...")
+  --fw-version N             firmware number in the hardware record (default 421)
+  --line-type N              CCD line code (default 306158; 306159 for the 4096 line)
+  --subpixels N              subpixels of the CCD line (default 4096)
+  --adc-range N              video full scale: 1024, anything else means 256 (default 256)
+  --master-type N            MASTER model code (default 610407; 611632 = two-line hardware)
+  --slave-type N             SLAVE model code (default 610407)
+  --serial N                 serial number (default 1001)
+  --trigger-hz F             rate of the external trigger input (default 5)
+Faults for tests:
+  --drop-every N             leave every Nth reply unsent
+  --corrupt-header-every N   send every Nth reply with a wrong header CRC
+  --corrupt-data-every N     send every Nth reply that carries data with a wrong data byte
+  --error-reply ORDER=CODE   answer ORDER with the error reply CODE (0 or 25); repeatable
+  --delay-ms MS              wait MS milliseconds before every reply
+  --close-after N            close the TCP client after N replies
+  --oversize-order ORDER     ORDER's reply announces 2000 data bytes, and 2000 bytes follow
+Other:
+  --verbose                  one line per request and reply, in hex, on stderr
+  --help                     this text
+)";
+
+namespace {
+
+bool toInt(const std::string &text, long min, long max, long &value) {
+    const char *end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && p == end && value >= min && value <= max;
+}
+
+}  // namespace
+
+ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &error) {
+    std::string value;
+    auto number = [&](long min, long max, auto &target) {
+        long v = 0;
+        if (!toInt(value, min, max, v)) return false;
+        target = static_cast<std::remove_reference_t<decltype(target)>>(v);
+        return true;
+    };
+    using Setter = std::function<bool()>;
+    const std::map<std::string, Setter> withValue = {
+        {"--tcp",
+         [&] {
+             const auto colon = value.rfind(':');
+             if (colon != std::string::npos) out.tcpHost = value.substr(0, colon);
+             value = colon == std::string::npos ? value : value.substr(colon + 1);
+             return !out.tcpHost.empty() && number(0, 65535, out.tcpPort);
+         }},
+        {"--state", [&] { return !(out.stateFile = value).empty(); }},
+        {"--seed", [&] { return number(0, 0x7FFFFFFFL, out.device.seed); }},
+        {"--fw-text", [&] { return (out.device.fwText = value), true; }},
+        {"--fw-version", [&] { return number(-32768, 32767, out.device.fwVersion); }},
+        {"--line-type", [&] { return number(-0x7FFFFFFFL, 0x7FFFFFFFL, out.device.lineType); }},
+        {"--subpixels", [&] { return number(256, 16384, out.device.subpixels); }},
+        {"--adc-range", [&] { return number(-32768, 32767, out.device.adcRange); }},
+        {"--master-type", [&] { return number(-0x7FFFFFFFL, 0x7FFFFFFFL, out.device.masterType); }},
+        {"--slave-type", [&] { return number(-0x7FFFFFFFL, 0x7FFFFFFFL, out.device.slaveType); }},
+        {"--serial", [&] { return number(0, 65535, out.device.serial); }},
+        {"--trigger-hz",
+         [&] {
+             char *end = nullptr;
+             out.device.triggerHz = std::strtod(value.c_str(), &end);
+             return !value.empty() && *end == '\0' && out.device.triggerHz >= 0.0 &&
+                    out.device.triggerHz <= 1000.0;
+         }},
+        {"--drop-every", [&] { return number(0, 1000000, out.faults.dropEvery); }},
+        {"--corrupt-header-every",
+         [&] { return number(0, 1000000, out.faults.corruptHeaderEvery); }},
+        {"--corrupt-data-every", [&] { return number(0, 1000000, out.faults.corruptDataEvery); }},
+        {"--error-reply",
+         [&] {
+             const auto eq = value.find('=');
+             if (eq == std::string::npos) return false;
+             const std::string code = value.substr(eq + 1);
+             value.resize(eq);
+             uint8_t order = 0;
+             uint16_t c = 0;
+             if (!number(0, 255, order)) return false;
+             value = code;
+             if (!number(0, 65535, c)) return false;
+             out.faults.errorReplies[order] = c;
+             return true;
+         }},
+        {"--delay-ms", [&] { return number(0, 60000, out.faults.delayMs); }},
+        {"--close-after", [&] { return number(0, 1000000, out.faults.closeAfter); }},
+        {"--oversize-order", [&] { return number(0, 255, out.faults.oversizeOrder); }},
+    };
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool nextIsValue = i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0;
+        if (arg == "--help") return ParseOutcome::Help;
+        if (arg == "--verbose") {
+            out.verbose = true;
+        } else if (arg == "--pty") {
+            out.pty = true;
+            if (nextIsValue) out.ptyLink = argv[++i];
+        } else if (const auto it = withValue.find(arg); it != withValue.end()) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return ParseOutcome::Error;
+            }
+            value = argv[++i];
+            if (!it->second()) {
+                error = "invalid value for " + arg + ": " + argv[i];
+                return ParseOutcome::Error;
+            }
+        } else {
+            error = "unknown option " + arg + " (see --help)";
+            return ParseOutcome::Error;
+        }
+    }
+    return ParseOutcome::Run;
+}

@@ -1,0 +1,24 @@
+// Command line of the simulator executable.
+#pragma once
+#include <string>
+
+#include "device.h"
+#include "fault_plan.h"
+
+struct SimOptions {
+    std::string tcpHost = "127.0.0.1";
+    int tcpPort = 10001;
+    bool pty = false;
+    std::string ptyLink;    // symbolic link made to the pseudo-terminal, if given
+    std::string stateFile;  // EEPROM and flash kept here across restarts, if given
+    bool verbose = false;
+    DeviceConfig device;
+    FaultOptions faults;
+};
+
+enum class ParseOutcome { Run, Help, Error };
+
+// Fills `out` from the arguments; on Error, `error` says what was wrong.
+ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &error);
+
+extern const char *const HELP_TEXT;

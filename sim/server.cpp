@@ -1,0 +1,209 @@
+#include "server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "state_file.h"
+
+namespace {
+
+constexpr double IDLE_POLL = 0.1;   // seconds between housekeeping passes
+constexpr size_t MAX_QUEUED = 256;  // frames waiting for a slow reader
+
+void setNonBlocking(int fd) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+}  // namespace
+
+Server::Server(const SimOptions &options, Device &device)
+    : options_(options), device_(device), faults_(options.faults) {}
+
+Server::~Server() {
+    closeClient();
+    if (listen_ >= 0) ::close(listen_);
+}
+
+double Server::now() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - origin_).count();
+}
+
+bool Server::start(std::string &error) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (::getaddrinfo(options_.tcpHost.c_str(), nullptr, &hints, &found) != 0 || !found) {
+        error = "unknown host " + options_.tcpHost;
+        return false;
+    }
+    sockaddr_in addr{};
+    std::memcpy(&addr, found->ai_addr, sizeof addr);
+    ::freeaddrinfo(found);
+    addr.sin_port = htons(static_cast<uint16_t>(options_.tcpPort));
+
+    listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int one = 1;
+    ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
+        ::listen(listen_, 4) != 0) {
+        error = "TCP " + options_.tcpHost + ":" + std::to_string(options_.tcpPort) + ": " +
+                std::strerror(errno);
+        return false;
+    }
+    socklen_t len = sizeof addr;
+    ::getsockname(listen_, reinterpret_cast<sockaddr *>(&addr), &len);
+    char host[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &addr.sin_addr, host, sizeof host);
+    std::printf("TCP %s:%d\n", host, ntohs(addr.sin_port));
+    std::fflush(stdout);
+
+    if (options_.pty) {
+        pty_ = std::make_unique<PtyLine>();
+        if (!pty_->open(options_.ptyLink, error)) return false;
+        serial_.fd = pty_->fd();
+        std::printf("PTY %s\n", pty_->path().c_str());
+        std::fflush(stdout);
+    }
+    savedRevision_ = device_.persistentRevision();
+    std::printf("READY\n");
+    std::fflush(stdout);
+    return true;
+}
+
+void Server::run(const volatile std::sig_atomic_t &stop) {
+    while (!stop) {
+        pollfd fds[3] = {{listen_, POLLIN, 0}, {tcp_.fd, POLLIN, 0}, {serial_.fd, POLLIN, 0}};
+        if (!tcp_.unsent.empty()) fds[1].events |= POLLOUT;
+        if (!serial_.unsent.empty()) fds[2].events |= POLLOUT;
+        const double wait = pollTimeout(now());
+        if (::poll(fds, 3, static_cast<int>(std::ceil(wait * 1000.0))) < 0 && errno != EINTR) break;
+
+        const double t = now();
+        if (fds[0].revents & POLLIN) acceptClient();
+        if (tcp_.fd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) receive(tcp_, t);
+        if (serial_.fd >= 0 && (fds[2].revents & POLLIN)) receive(serial_, t);
+        sendTriggers(t);
+        for (Channel *ch : {&tcp_, &serial_}) {
+            ch->parser.expire(t);
+            flush(*ch, t);
+        }
+        saveIfChanged();
+    }
+    saveIfChanged();
+}
+
+double Server::pollTimeout(double t) const {
+    double until = t + IDLE_POLL;
+    for (const Channel *ch : {&tcp_, &serial_}) {
+        if (ch->unsent.empty() && !ch->queue.empty())
+            until = std::min(until, ch->queue.front().due);
+        if (ch->parser.partialDeadline() > 0.0)
+            until = std::min(until, ch->parser.partialDeadline());
+    }
+    if (device_.nextTriggerAt() > 0.0) until = std::min(until, device_.nextTriggerAt());
+    return std::max(0.0, until - t);
+}
+
+void Server::acceptClient() {
+    const int fd = ::accept(listen_, nullptr, nullptr);
+    if (fd < 0) return;
+    closeClient();  // like a serial-to-Ethernet converter: the newest client takes the line
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    setNonBlocking(fd);
+    tcp_.fd = fd;
+}
+
+void Server::closeClient() {
+    if (tcp_.fd >= 0) ::close(tcp_.fd);
+    tcp_ = Channel("tcp");
+}
+
+void Server::receive(Channel &ch, double t) {
+    uint8_t buf[4096];
+    const ssize_t n = ::read(ch.fd, buf, sizeof buf);
+    if (n <= 0) {
+        if (&ch == &tcp_ && (n == 0 || (errno != EAGAIN && errno != EINTR))) closeClient();
+        return;
+    }
+    log(ch, "<-", buf, static_cast<size_t>(n));
+    // On the serial line, bytes sent at another speed than the device's arrive garbled.
+    if (&ch == &serial_ && !pty_->speedMatches(device_.baudIndex())) return;
+    for (const Request &request : ch.parser.feed(buf, static_cast<size_t>(n), t))
+        answer(ch, request, t);
+}
+
+void Server::answer(Channel &ch, const Request &request, double t) {
+    Outgoing out;
+    out.due = t + options_.faults.delayMs / 1000.0;
+    out.bytes = faults_.shape(request.head.order, device_.handle(request, t));
+    ++ch.replies;
+    out.closeAfter =
+        &ch == &tcp_ && options_.faults.closeAfter > 0 && ch.replies >= options_.faults.closeAfter;
+    ch.queue.push_back(std::move(out));
+}
+
+void Server::sendTriggers(double t) {
+    while (const auto record = device_.pollTrigger(t)) {
+        // A reader that has stopped reading does not make the queue grow without end.
+        if (tcp_.fd >= 0 && tcp_.queue.size() < MAX_QUEUED) tcp_.queue.push_back({t, *record});
+        if (pty_ && pty_->speedMatches(device_.baudIndex()) && serial_.queue.size() < MAX_QUEUED)
+            serial_.queue.push_back({t, *record});
+    }
+}
+
+void Server::flush(Channel &ch, double t) {
+    while (ch.fd >= 0) {
+        if (ch.unsent.empty()) {
+            if (ch.queue.empty() || ch.queue.front().due > t) return;
+            Outgoing out = std::move(ch.queue.front());
+            ch.queue.pop_front();
+            log(ch, "->", out.bytes.data(), out.bytes.size());
+            ch.unsent = std::move(out.bytes);
+            ch.closeWhenSent = out.closeAfter;
+        }
+        if (!ch.unsent.empty()) {
+            const ssize_t n = &ch == &tcp_
+                                  ? ::send(ch.fd, ch.unsent.data(), ch.unsent.size(), MSG_NOSIGNAL)
+                                  : ::write(ch.fd, ch.unsent.data(), ch.unsent.size());
+            if (n > 0) ch.unsent.erase(ch.unsent.begin(), ch.unsent.begin() + n);
+            // A serial line that nobody reads loses what it cannot take.
+            if (n < 0 && &ch == &serial_) ch.unsent.clear();
+            if (!ch.unsent.empty()) return;
+        }
+        if (ch.closeWhenSent) closeClient();
+    }
+}
+
+void Server::saveIfChanged() {
+    if (options_.stateFile.empty() || device_.persistentRevision() == savedRevision_) return;
+    if (saveState(options_.stateFile, device_.persistentImage()))
+        savedRevision_ = device_.persistentRevision();
+    else
+        std::fprintf(stderr, "k-tav-sim: cannot write %s\n", options_.stateFile.c_str());
+}
+
+void Server::log(const Channel &ch, const char *direction, const uint8_t *bytes,
+                 size_t count) const {
+    if (!options_.verbose) return;
+    std::string line = std::string(ch.name) + " " + direction;
+    char hex[4];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(hex, sizeof hex, " %02X", bytes[i]);
+        line += hex;
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+}

@@ -1,0 +1,64 @@
+// Serves the device model over TCP (one client at a time) and a pseudo-terminal, with the
+// fault plan applied to the replies and trigger records sent between them.
+#pragma once
+#include <chrono>
+#include <csignal>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "device.h"
+#include "fault_plan.h"
+#include "frame_parser.h"
+#include "options.h"
+#include "pty_line.h"
+
+class Server {
+  public:
+    Server(const SimOptions &options, Device &device);
+    ~Server();
+
+    // Opens the listening socket and the pseudo-terminal and prints where they are.
+    bool start(std::string &error);
+
+    // Serves until `stop` becomes non-zero.
+    void run(const volatile std::sig_atomic_t &stop);
+
+  private:
+    struct Outgoing {
+        double due = 0.0;
+        Bytes bytes;
+        bool closeAfter = false;  // the TCP client is closed once this is sent
+    };
+    struct Channel {
+        explicit Channel(const char *channelName) : name(channelName) {}
+        const char *name;
+        int fd = -1;
+        FrameParser parser;
+        std::deque<Outgoing> queue;
+        Bytes unsent;  // the part of the current frame the line did not take yet
+        bool closeWhenSent = false;
+        int replies = 0;
+    };
+
+    double now() const;
+    double pollTimeout(double t) const;
+    void acceptClient();
+    void closeClient();
+    void receive(Channel &ch, double t);
+    void answer(Channel &ch, const Request &request, double t);
+    void flush(Channel &ch, double t);
+    void sendTriggers(double t);
+    void saveIfChanged();
+    void log(const Channel &ch, const char *direction, const uint8_t *bytes, size_t count) const;
+
+    const SimOptions &options_;
+    Device &device_;
+    FaultPlan faults_;
+    int listen_ = -1;
+    Channel tcp_{"tcp"};
+    Channel serial_{"pty"};
+    std::unique_ptr<PtyLine> pty_;
+    uint64_t savedRevision_ = 0;
+    std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();
+};

@@ -1,0 +1,565 @@
+// The sensor-pair simulator: the device model order by order (bytes in, bytes out), its
+// physical plausibility, the fault plan, the frame parser under random input, and the
+// executable end to end through the program's own link layer over TCP and a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <cstring>
+#include <random>
+#include <set>
+
+#include "app/state.h"
+#include "device.h"
+#include "fault_plan.h"
+#include "frame_parser.h"
+#include "frames.h"
+#include "link/crc8.h"
+#include "link/frame.h"
+#include "link/transport.h"
+#include "platform/timing.h"
+#include "sim_process.h"
+
+namespace {
+
+constexpr uint16_t SERIAL = 1001;  // the device's default serial number
+
+// All reply frames the device gives to `request` (raw bytes) received at `now`.
+std::vector<Bytes> ask(Device &dev, const Bytes &request, double now = 1.0) {
+    FrameParser parser;
+    std::vector<Bytes> replies;
+    for (const Request &r : parser.feed(request.data(), request.size(), now))
+        replies.push_back(dev.handle(r, now));
+    return replies;
+}
+
+// The single reply's data; fails the test when the reply is not order `order` with data.
+Bytes askData(Device &dev, uint8_t order, uint16_t param, const Bytes &data = {},
+              double now = 1.0) {
+    const auto replies = ask(dev, makeFrame(order, param, data), now);
+    if (replies.size() != 1 || replies[0][1] != order) {
+        ADD_FAILURE() << "order " << int(order) << " not answered";
+        return {};
+    }
+    return Bytes(replies[0].begin() + FRAME_HEADER_SIZE, replies[0].end());
+}
+
+// A reply is well-formed when its header checks and its data match the data CRC.
+::testing::AssertionResult wellFormed(const Bytes &frame) {
+    if (frame.size() < 8 || frame[0] != 0x55 || crc8Update(frame.data(), 0, 8) != 0)
+        return ::testing::AssertionFailure() << "bad header";
+    const FrameHeader h = headerOf(frame);
+    if (frame.size() != 8u + h.len) return ::testing::AssertionFailure() << "length differs";
+    if (crc8Update(frame.data(), 8, h.len) != h.datacrc)
+        return ::testing::AssertionFailure() << "bad data CRC";
+    return ::testing::AssertionSuccess();
+}
+
+// A value-initialised T with some fields set.
+template <typename T, typename F>
+T with(F set) {
+    T value{};
+    set(value);
+    return value;
+}
+
+template <typename T>
+T recordOf(const Bytes &data) {
+    T value{};
+    EXPECT_EQ(data.size(), sizeof value);
+    std::memcpy(&value, data.data(), std::min(data.size(), sizeof value));
+    return value;
+}
+
+Bytes words(std::initializer_list<uint16_t> values) {
+    Bytes b;
+    for (uint16_t v : values) {
+        b.push_back(static_cast<uint8_t>(v & 0xFF));
+        b.push_back(static_cast<uint8_t>(v >> 8));
+    }
+    return b;
+}
+
+Bytes withBrokenByte(Bytes frame, size_t at) {
+    frame[at] ^= 0x20;
+    return frame;
+}
+
+// The master set with the start-up defaults, as the program sends it.
+const Bytes DEFAULT_MASTER_SET = {0xF4, 0x01, 0x01, 0x00, 0x00, 0x00, 0x32, 0x00, 0x00, 0x02, 0x01,
+                                  0x00, 0x00, 0x10, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0xD8, 0xD6,
+                                  0x00, 0x00, 0,    0,    0,    0,    0,    0,    0,    0};
+
+}  // namespace
+
+// ---------------------------------------------------------------- the model, order by order
+
+TEST(SimModel, AnswersEveryOrderWithItsReply) {
+    const Bytes page(32, 0x11);
+    struct Row {
+        const char *what;
+        Bytes request;
+        uint8_t order;
+        uint16_t param;
+        uint16_t len;
+    };
+    const Row rows[] = {
+        {"echo", {0x55, 0x05, 0, 0, 0, 0, 0xAA, 0x3C}, 5, SERIAL, 0},
+        {"GET RAM master", {0x55, 0x02, 0x01, 0, 0, 0, 0xAA, 0x74}, 2, 1, 32},
+        {"GET EEPROM slave", {0x55, 0x04, 0x02, 0, 0, 0, 0xAA, 0x88}, 4, 2, 32},
+        {"SEND RAM general", makeFrame(1, 0, page), 1, 0, 0},
+        {"SEND EEPROM slave", makeFrame(3, 2, page), 3, 2, 0},
+        {"TEACH", makeFrame(6, 0), 6, 0, 12},
+        {"firmware text", makeFrame(7, 0), 7, SERIAL, 72},
+        {"measurement record", makeFrame(8, 0), 8, 0, 64},
+        {"video profiles", makeFrame(9, 0), 9, 0, 512},
+        {"hardware record", makeFrame(10, 0), 10, 0, 32},
+        {"RESET", makeFrame(11, 0), 11, 0, 0},
+        {"MASTER video threshold", makeFrame(13, 60), 13, 60, 0},
+        {"SLAVE video threshold", makeFrame(14, 70), 14, 70, 0},
+        {"linearisation MASTER", makeFrame(19, 1), 19, 1, 0},
+        {"calibration write SLAVE", makeFrame(23, 2, Bytes(32, 0)), 23, 2, 0},
+        {"calibration read MASTER", makeFrame(24, 1), 24, 1, 64},
+        {"erase SLAVE page 15", makeFrame(100, 0x1F00), 100, 0x1F00, 0},
+        {"write SLAVE last word", makeFrame(102, 0x1FFF, words({1})), 102, 0x1FFF, 0},
+        {"erase MASTER page 0", makeFrame(180, 0x1000), 180, 0x1000, 0},
+        {"write MASTER", makeFrame(182, 0x1200, Bytes(512, 0)), 182, 0x1200, 0},
+        {"read MASTER 256 words", makeFrame(184, 0x1200, words({0})), 184, 0x1200, 512},
+        {"read MASTER 4 words", makeFrame(184, 0x1100, words({4})), 184, 0x1100, 8},
+        {"baud rate 57600", makeFrame(190, 3), 190, 3, 0},
+        // error replies, code 0: unknown orders and invalid arguments
+        {"order 12", makeFrame(12, 0), 0, 0, 0},
+        {"order 18 is the device's own", makeFrame(18, 0), 0, 0, 0},
+        {"order 0", makeFrame(0, 0), 0, 0, 0},
+        {"GET page 3", makeFrame(2, 3), 0, 0, 0},
+        {"SEND short page", makeFrame(1, 0, Bytes(31, 0)), 0, 0, 0},
+        {"linearisation mode 3", makeFrame(19, 3), 0, 0, 0},
+        {"calibration read sensor 3", makeFrame(24, 3), 0, 0, 0},
+        {"erase inside a page", makeFrame(180, 0x1234), 0, 0, 0},
+        {"erase below the flash", makeFrame(100, 0x0F00), 0, 0, 0},
+        {"write below the flash", makeFrame(182, 0x0FFF, words({1})), 0, 0, 0},
+        {"write past the end", makeFrame(102, 0x1FFF, words({1, 2})), 0, 0, 0},
+        {"write odd length", makeFrame(182, 0x1200, Bytes(3, 0)), 0, 0, 0},
+        {"read past the end", makeFrame(184, 0x1F80, words({0})), 0, 0, 0},
+        {"read without count", makeFrame(184, 0x1200), 0, 0, 0},
+        {"baud rate index 5", makeFrame(190, 5), 0, 0, 0},
+        // error replies, code 25: requests that cannot be understood
+        {"header CRC wrong", withBrokenByte(makeFrame(5, 0), 7), 0, 25, 0},
+        {"data CRC wrong", withBrokenByte(makeFrame(1, 0, page), 20), 0, 25, 0},
+        {"more than 1016 data bytes", makeFrame(182, 0x1000, Bytes(1017, 0)), 0, 25, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        Device dev(DeviceConfig{});
+        const auto replies = ask(dev, row.request);
+        ASSERT_EQ(replies.size(), 1u);
+        EXPECT_TRUE(wellFormed(replies[0]));
+        const FrameHeader h = headerOf(replies[0]);
+        EXPECT_EQ(h.order, row.order);
+        EXPECT_EQ(h.param, row.param);
+        EXPECT_EQ(h.len, row.len);
+    }
+}
+
+TEST(SimModel, StartsWithTheDefaultsOfTheProgram) {
+    Device dev(DeviceConfig{});
+    EXPECT_EQ(askData(dev, 2, 1), DEFAULT_MASTER_SET);
+    EXPECT_EQ(askData(dev, 4, 2), DEFAULT_MASTER_SET);  // the slave set has the same defaults
+
+    const auto general = recordOf<ParaGeneral>(askData(dev, 2, 0));
+    EXPECT_EQ(general.evalMode, 1);
+    EXPECT_EQ(general.hardwareMode, 1);
+    EXPECT_EQ(general.average, 1);
+    EXPECT_EQ(general.polarity, 1);
+    EXPECT_EQ(general.umUpperTolerance, 1000);
+    EXPECT_EQ(general.umLowerTolerance, 1000);
+    EXPECT_EQ(general.umSetpoint, 10000);
+
+    const auto hw = recordOf<HwInfo>(askData(dev, 10, 0));
+    EXPECT_EQ(hw.mastertype, 610407);
+    EXPECT_EQ(hw.slavetype, 610407);
+    EXPECT_EQ(hw.linetype, 306158);
+    EXPECT_EQ(hw.serialno, SERIAL);
+    EXPECT_EQ(hw.fwversion, 421);
+    EXPECT_EQ(hw.pixelCount, 1024);
+    EXPECT_EQ(hw.subpixels, 4096);
+    EXPECT_EQ(hw.adcrange, 256);
+
+    const Bytes text = askData(dev, 7, 0);
+    ASSERT_EQ(text.size(), 72u);
+    EXPECT_EQ(text.back(), 0);  // terminated inside its 72 bytes
+    const std::string fw(reinterpret_cast<const char *>(text.data()));
+    EXPECT_EQ(fw.rfind("K-TAV-PX-MA.V4.21 ", 0), 0u) << fw;
+    EXPECT_NE(fw.find("421"), std::string::npos);
+
+    for (uint16_t sensor : {1, 2}) {
+        const Bytes data = askData(dev, 24, sensor);
+        ASSERT_EQ(data.size(), 64u);
+        const auto calib = recordOf<CalibHeader>(Bytes(data.begin(), data.begin() + 32));
+        EXPECT_EQ(calib.typeCode, 610407);
+        EXPECT_EQ(calib.tableLength, 2048);
+        EXPECT_EQ(calib.range, 10000);
+        EXPECT_EQ(calib.offset, 50000);
+        EXPECT_EQ(Bytes(data.begin() + 32, data.end()), Bytes(32, 0xFF));
+    }
+}
+
+TEST(SimModel, KeepsParameterPagesInRamAndEeprom) {
+    Device dev(DeviceConfig{});
+    Bytes page(32);
+    for (size_t i = 0; i < page.size(); ++i) page[i] = static_cast<uint8_t>(i * 7 + 1);
+    ask(dev, makeFrame(1, 2, page));
+    EXPECT_EQ(askData(dev, 2, 2), page);
+    EXPECT_EQ(askData(dev, 4, 2), DEFAULT_MASTER_SET);  // RAM only
+
+    ask(dev, makeFrame(3, 0, page));
+    EXPECT_EQ(askData(dev, 4, 0), page);
+    EXPECT_NE(askData(dev, 2, 0), page);
+
+    ask(dev, makeFrame(13, 77));  // the MASTER threshold goes to the EEPROM set
+    EXPECT_EQ(recordOf<ParaSensor>(askData(dev, 4, 1)).videoThreshold, 77);
+    EXPECT_EQ(recordOf<ParaSensor>(askData(dev, 2, 1)).videoThreshold, 50);
+
+    Device restarted(DeviceConfig{});
+    ASSERT_TRUE(restarted.restorePersistent(dev.persistentImage()));
+    EXPECT_EQ(askData(restarted, 4, 0), page);
+    EXPECT_EQ(askData(restarted, 2, 0), page);  // a device starts with its EEPROM in RAM
+    EXPECT_FALSE(restarted.restorePersistent(Bytes(100, 0)));
+}
+
+TEST(SimModel, FlashBehavesLikeNorFlash) {
+    Device dev(DeviceConfig{});
+    for (const auto &[erase, write, read] : {std::tuple{180, 182, true}, {100, 102, false}}) {
+        SCOPED_TRACE(erase);
+        ask(dev, makeFrame(erase, 0x1300));
+        ask(dev, makeFrame(write, 0x1300, words({0x00FF, 0x1234})));
+        ask(dev, makeFrame(write, 0x1300, words({0xFF00, 0xFFFF})));  // writes only clear bits
+        if (!read) continue;  // the SLAVE's flash has no read order
+        EXPECT_EQ(askData(dev, 184, 0x1300, words({3})), words({0x0000, 0x1234, 0xFFFF}));
+        ask(dev, makeFrame(erase, 0x1300));
+        EXPECT_EQ(askData(dev, 184, 0x1300, words({0})), Bytes(512, 0xFF));
+    }
+    // The calibration header is placed in page 1 by the device, erased first.
+    CalibHeader header{.typeCode = 611513,
+                       .param1 = 2,
+                       .param2 = 3,
+                       .tableLength = 1024,
+                       .reserved = {},
+                       .virtOffset = 30000,
+                       .range = 20000,
+                       .offset = 40000};
+    ask(dev, makeFrame(23, 1, bytesOf(header)));
+    const Bytes back = askData(dev, 24, 1);
+    EXPECT_EQ(Bytes(back.begin(), back.begin() + 32), bytesOf(header));
+    EXPECT_EQ(Bytes(askData(dev, 184, 0x1100, words({16}))), bytesOf(header));
+    EXPECT_NE(Bytes(askData(dev, 24, 2)).front(), bytesOf(header).front());
+}
+
+// ---------------------------------------------------------------- the physical model
+
+TEST(SimModel, RecordIsConsistentAndLeavesTheToleranceBandNowAndThen) {
+    Device dev(with<DeviceConfig>([&](auto &c) { c.seed = 7; }));
+    const Bytes calibData = askData(dev, 24, 1);
+    const auto calib = recordOf<CalibHeader>(Bytes(calibData.begin(), calibData.begin() + 32));
+    const auto teach = recordOf<ParaSensor>(askData(dev, 2, 1)).umTeachValue;
+    int inside = 0, outside = 0;
+    std::set<uint16_t> inputs;
+    for (double t = 0.0; t < 90.0; t += 0.25) {
+        const auto raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, t));
+        for (const auto &[pos, start, end, um, edge] :
+             {std::tuple{raw.posA, raw.startA, raw.endA, raw.umA, raw.edgeA},
+              {raw.posB, raw.startB, raw.endB, raw.umB, raw.edgeB}}) {
+            ASSERT_GE(pos, 1);
+            ASSERT_LE(pos, 1024);
+            ASSERT_LT(start, end);
+            ASSERT_LE(start, pos);
+            ASSERT_LE(pos, end);
+            ASSERT_GT(edge, 128);  // the peak is above the 50 % threshold
+            ASSERT_EQ(um, calib.offset + calib.range * pos / 1024);
+        }
+        ASSERT_EQ(raw.umValue, raw.umA);  // evaluation mode MASTER
+        ASSERT_EQ(raw.hwTolerance, 205);  // Hardware-Mode 1: 10 % of the range
+        const int32_t tol = calib.range * raw.hwTolerance / 2048;
+        (std::abs(raw.umValue - teach) <= tol ? inside : outside)++;
+        inputs.insert(raw.inputs);
+    }
+    EXPECT_GT(inside, outside);
+    EXPECT_GT(outside, 0);
+    EXPECT_GT(inputs.size(), 1u);
+}
+
+TEST(SimModel, VideoProfilesShowTheLineWhereTheRecordFindsIt) {
+    Device dev(with<DeviceConfig>([&](auto &c) { c.seed = 3; }));
+    const double t = 12.5;
+    const Bytes video = askData(dev, 9, 0, {}, t);
+    const auto raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, t));
+    ASSERT_EQ(video.size(), 512u);
+    for (int sensor = 0; sensor < 2; ++sensor) {
+        uint16_t profile[128];
+        std::memcpy(profile, video.data() + 256 * sensor, sizeof profile);
+        const int peak = int(std::max_element(profile, profile + 128) - profile);
+        EXPECT_LE(profile[peak], 256);
+        EXPECT_GT(profile[peak], 128);
+        EXPECT_LT(profile[0], 64);
+        const int pos = sensor == 0 ? raw.posA : raw.posB;
+        EXPECT_NEAR(peak * 4096 / 128, pos, 64);  // bars of 32 subpixels
+    }
+}
+
+TEST(SimModel, EvaluationModesCombineTheTwoSensors) {
+    struct Row {
+        uint16_t mode;
+        int32_t (*value)(const RawRecord &);
+    };
+    const Row rows[] = {
+        {0, [](const RawRecord &r) { return r.umB; }},
+        {1, [](const RawRecord &r) { return r.umA; }},
+        {2, [](const RawRecord &r) { return -(r.umA + r.umB); }},
+        {3, [](const RawRecord &r) { return r.umA - r.umB; }},
+        {4, [](const RawRecord &r) { return r.umA - r.umB; }},
+        {5, [](const RawRecord &r) { return r.umB - r.umA; }},
+        {6, [](const RawRecord &r) { return r.umA; }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.mode);
+        Device dev(DeviceConfig{});
+        ParaGeneral ge = recordOf<ParaGeneral>(askData(dev, 2, 0));
+        ge.evalMode = row.mode;
+        ask(dev, makeFrame(1, 0, bytesOf(ge)));
+        const auto raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 3.0));
+        EXPECT_EQ(raw.umValue, row.value(raw));
+        if (row.mode == 4) {
+            EXPECT_EQ(raw.posCombined, 4096 + raw.posA - raw.posB);
+        }
+    }
+}
+
+TEST(SimModel, LinearisationReadsTheTableFromFlash) {
+    struct Row {
+        const char *what;
+        int masterType;
+        uint16_t mode;
+        uint16_t erase, write;  // orders
+        uint16_t firstPage;
+    };
+    const Row rows[] = {
+        {"MASTER table", 610407, 1, 180, 182, 0x1200},
+        {"SLAVE table in its own flash", 610407, 2, 100, 102, 0x1200},
+        {"SLAVE table of two-line hardware", 611632, 2, 180, 182, 0x1600},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        Device dev(with<DeviceConfig>([&](auto &c) { c.masterType = row.masterType; }));
+        for (uint16_t page = row.firstPage; page < 0x1A00; page += 0x100) {
+            ask(dev, makeFrame(uint8_t(row.erase), page));
+            Bytes table;
+            for (int k = 0; k < 256; ++k) {
+                const Bytes w = words({1234});
+                table.insert(table.end(), w.begin(), w.end());
+            }
+            ask(dev, makeFrame(uint8_t(row.write), page, table));
+        }
+        auto raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 2.0));
+        EXPECT_NE((row.mode == 1 ? raw.umA : raw.umB), 51234);
+        ask(dev, makeFrame(19, row.mode));
+        raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 2.0));
+        EXPECT_EQ((row.mode == 1 ? raw.umA : raw.umB), 51234);
+        EXPECT_EQ((row.mode == 1 ? raw.umB : raw.umA),
+                  50000 + 10000 * (row.mode == 1 ? raw.posB : raw.posA) / 1024);
+    }
+}
+
+TEST(SimModel, TeachTakesTheCurrentPositionsIntoRam) {
+    Device dev(with<DeviceConfig>([&](auto &c) { c.seed = 11; }));
+    const auto raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 9.0));
+    const auto teach = recordOf<TeachRecord>(askData(dev, 6, 0, {}, 9.0));
+    EXPECT_EQ(teach.posA, raw.posA);
+    EXPECT_EQ(teach.posB, raw.posB);
+    EXPECT_EQ(teach.umA, raw.umA);
+    EXPECT_EQ(teach.umB, raw.umB);
+    const auto ma = recordOf<ParaSensor>(askData(dev, 2, 1));
+    const auto sl = recordOf<ParaSensor>(askData(dev, 2, 2));
+    EXPECT_EQ(ma.teachValue, teach.posA);
+    EXPECT_EQ(sl.teachValue, teach.posB);
+    EXPECT_EQ(ma.umTeachValue, teach.umA);
+    EXPECT_EQ(sl.umTeachValue, teach.umB);
+    EXPECT_EQ(recordOf<ParaSensor>(askData(dev, 4, 1)).teachValue, 512);  // EEPROM untouched
+}
+
+TEST(SimModel, MaxMinHoldStartsAgainOnReset) {
+    Device dev(DeviceConfig{});
+    ParaGeneral ge = recordOf<ParaGeneral>(askData(dev, 2, 0));
+    ge.analogOutMode = 2;  // maximum hold at offset 60
+    ask(dev, makeFrame(1, 0, bytesOf(ge)));
+    int32_t highest = INT32_MIN;
+    RawRecord raw{};
+    for (double t = 0.0; t < 10.0; t += 0.5) {
+        raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, t));
+        highest = std::max(highest, raw.umValue);
+        ASSERT_EQ(raw.umAnalog23, highest);
+    }
+    ask(dev, makeFrame(11, 0));
+    raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 10.0));
+    EXPECT_EQ(raw.umAnalog23, raw.umValue);
+}
+
+TEST(SimModel, TriggerRecordsFollowRs232OutMode) {
+    Device dev(with<DeviceConfig>([&](auto &c) { c.triggerHz = 5.0; }));
+    auto countRecords = [&](double from, double to) {
+        int n = 0;
+        for (double t = from; t < to; t += 0.01) {
+            if (const auto rec = dev.pollTrigger(t)) {
+                EXPECT_TRUE(wellFormed(*rec));
+                EXPECT_EQ(headerOf(*rec).order, 18);
+                EXPECT_EQ(headerOf(*rec).len, 24);
+                const auto tr = recordOf<TriggerRecord>(Bytes(rec->begin() + 8, rec->end()));
+                EXPECT_EQ(tr.umValue, tr.umA);
+                EXPECT_GE(tr.posA, 1);
+                ++n;
+            }
+        }
+        return n;
+    };
+    EXPECT_EQ(countRecords(0.0, 2.0), 0);
+    ParaGeneral ge = recordOf<ParaGeneral>(askData(dev, 2, 0));
+    ge.rs232OutMode = 1;
+    ask(dev, makeFrame(1, 0, bytesOf(ge)));
+    EXPECT_EQ(countRecords(2.0, 4.1), 10);
+    ge.rs232OutMode = 0;
+    ask(dev, makeFrame(1, 0, bytesOf(ge)));
+    EXPECT_EQ(countRecords(4.0, 6.0), 0);
+}
+
+// ---------------------------------------------------------------- faults and garbage
+
+TEST(SimFaults, ShapeTheRepliesAsConfigured) {
+    const Bytes withData = makeFrame(8, 0, Bytes(64, 0x42));
+    const Bytes headerOnly = makeFrame(5, SERIAL);
+    enum Expect { Intact, Dropped, BadHeader, BadData, Error25, Oversize };
+    struct Row {
+        const char *what;
+        FaultOptions options;
+        std::vector<Expect> expected;  // for replies 1, 2, 3, ... to order 8
+    };
+    const Row rows[] = {
+        {"none", {}, {Intact, Intact, Intact}},
+        {"drop every 2nd",
+         with<FaultOptions>([](auto &o) { o.dropEvery = 2; }),
+         {Intact, Dropped, Intact, Dropped}},
+        {"header every 3rd",
+         with<FaultOptions>([](auto &o) { o.corruptHeaderEvery = 3; }),
+         {Intact, Intact, BadHeader, Intact}},
+        {"data every 2nd",
+         with<FaultOptions>([](auto &o) { o.corruptDataEvery = 2; }),
+         {Intact, BadData, Intact, BadData}},
+        {"error reply",
+         with<FaultOptions>([](auto &o) {
+             o.errorReplies = {{8, 25}};
+         }),
+         {Error25, Error25}},
+        {"oversize",
+         with<FaultOptions>([](auto &o) { o.oversizeOrder = 8; }),
+         {Oversize, Oversize}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        FaultPlan plan(row.options);
+        for (Expect e : row.expected) {
+            const Bytes out = plan.shape(8, withData);
+            switch (e) {
+                case Intact:
+                    EXPECT_EQ(out, withData);
+                    break;
+                case Dropped:
+                    EXPECT_TRUE(out.empty());
+                    break;
+                case BadHeader:
+                    EXPECT_NE(crc8Update(out.data(), 0, 8), 0);
+                    break;
+                case BadData:
+                    EXPECT_EQ(crc8Update(out.data(), 0, 8), 0);
+                    EXPECT_NE(crc8Update(out.data(), 8, 64), out[6]);
+                    break;
+                case Error25:
+                    EXPECT_EQ(out, errorFrame(25));
+                    break;
+                case Oversize:
+                    EXPECT_EQ(headerOf(out).len, 2000);
+                    EXPECT_EQ(out.size(), 2008u);
+                    EXPECT_TRUE(wellFormed(out));
+                    break;
+            }
+        }
+        EXPECT_TRUE(wellFormed(plan.shape(5, headerOnly)) || row.options.dropEvery ||
+                    row.options.corruptHeaderEvery);
+    }
+}
+
+TEST(SimParser, SurvivesRandomAndMutatedFrames) {
+    std::mt19937 rng(20261206);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const std::set<int> orders = {0,  1,  2,  3,  4,  5,   6,   7,   8,   9,   10, 11,
+                                  13, 14, 19, 23, 24, 100, 102, 180, 182, 184, 190};
+    Device dev(DeviceConfig{});
+    FrameParser parser;
+    double t = 0.0;
+    size_t replies = 0;
+    for (int round = 0; round < 3000; ++round) {
+        Bytes chunk;
+        switch (pick(4)) {
+            case 0:  // line noise
+                chunk.resize(static_cast<size_t>(pick(64)));
+                for (auto &b : chunk) b = static_cast<uint8_t>(pick(256));
+                break;
+            case 1: {  // a valid request with one byte changed
+                const int orderList[] = {1, 2, 5, 8, 9, 24, 182, 184};
+                chunk = makeFrame(uint8_t(orderList[pick(8)]), uint16_t(pick(3)),
+                                  Bytes(pick(3) * 16, 0x55));
+                chunk[static_cast<size_t>(pick(int(chunk.size())))] ^=
+                    static_cast<uint8_t>(1 + pick(255));
+                break;
+            }
+            case 2:  // a valid request cut short
+                chunk = makeFrame(uint8_t(pick(256)), uint16_t(pick(65536)), Bytes(32, 0xAA));
+                chunk.resize(static_cast<size_t>(pick(int(chunk.size()))));
+                break;
+            default:  // a valid request of any order and parameter
+                chunk = makeFrame(uint8_t(pick(256)), uint16_t(pick(65536)), Bytes(pick(2) * 2, 0));
+                break;
+        }
+        t += pick(3) * 0.03;
+        for (const Request &r : parser.feed(chunk.data(), chunk.size(), t)) {
+            const Bytes reply = dev.handle(r, t);
+            ASSERT_TRUE(wellFormed(reply));
+            ASSERT_TRUE(orders.count(reply[1]));
+            ASSERT_LE(headerOf(reply).len, FRAME_MAX_DATA);
+            ++replies;
+        }
+    }
+    EXPECT_GT(replies, 500u);
+    // After a quiet second whatever was left is gone and the next request is answered.
+    t += 1.5;
+    const Bytes echo = makeFrame(5, 0);
+    const auto last = parser.feed(echo.data(), echo.size(), t);
+    ASSERT_EQ(last.size(), 1u);
+    EXPECT_EQ(dev.handle(last[0], t), makeFrame(5, SERIAL));
+}
+
+TEST(SimParser, AnswersABrokenRequestOnceAndResynchronises) {
+    Device dev(DeviceConfig{});
+    FrameParser parser;
+    Bytes stream = withBrokenByte(makeFrame(1, 0, Bytes(32, 0x55)), 3);  // header CRC wrong
+    const Bytes echo = makeFrame(5, 0);
+    stream.insert(stream.end(), echo.begin(), echo.end());
+    const auto requests = parser.feed(stream.data(), stream.size(), 1.0);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(dev.handle(requests[0], 1.0), errorFrame(25));
+    EXPECT_EQ(dev.handle(requests[1], 1.0), makeFrame(5, SERIAL));
+
+    // A request split in pieces is put together; one left unfinished for a second is dropped.
+    const Bytes get = makeFrame(2, 1);
+    EXPECT_TRUE(parser.feed(get.data(), 5, 2.0).empty());
+    EXPECT_EQ(parser.feed(get.data() + 5, 3, 2.5).size(), 1u);
+    EXPECT_TRUE(parser.feed(get.data(), 5, 3.0).empty());
+    EXPECT_TRUE(parser.feed(get.data() + 5, 3, 4.1).empty());
+    EXPECT_EQ(parser.feed(get.data(), get.size(), 4.2).size(), 1u);
+}
