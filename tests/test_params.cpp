@@ -62,10 +62,8 @@ std::string crlfLines(const std::vector<std::string> &lines) {
     return text;
 }
 
-using Ini = std::unique_ptr<IniObject, decltype(&Ini_Dispose)>;
-
-Ini iniOfFile(const std::string &path) {
-    Ini ini(Ini_New(0), Ini_Dispose);
+IniOwner iniOfFile(const std::string &path) {
+    IniOwner ini = NewIniOwner();
     EXPECT_EQ(Ini_ReadFromFile(ini.get(), path.c_str()), 0) << path;
     return ini;
 }
@@ -218,7 +216,7 @@ TEST(IniFile, StringsSurviveAWriteAndARead) {
         "  blanks around  ",
     };
     TempFiles dir;
-    Ini ini(Ini_New(0), Ini_Dispose);
+    IniOwner ini = NewIniOwner();
     for (size_t i = 0; i < std::size(values); ++i) {
         ASSERT_EQ(
             Ini_PutString(ini.get(), "S", ("Item " + std::to_string(i)).c_str(), values[i].c_str()),
@@ -233,7 +231,7 @@ TEST(IniFile, StringsSurviveAWriteAndARead) {
         text.find("Item 8 Line0001 = \"" + std::string(80, 'b') + "\"\r\nItem 8 Line0002 = \"b\""),
         std::string::npos);
 
-    Ini back = iniOfFile(dir.path("a.ini"));
+    IniOwner back = iniOfFile(dir.path("a.ini"));
     for (size_t i = 0; i < std::size(values); ++i) {
         EXPECT_EQ(stringItem(back.get(), "S", ("Item " + std::to_string(i)).c_str()), values[i])
             << i;
@@ -286,7 +284,7 @@ TEST(IniFile, ReadingIntegersAndOddLines) {
     TempFiles dir;
     for (const Case &c : cases) {
         spit(dir.path("r.ini"), c.file);
-        Ini ini = iniOfFile(dir.path("r.ini"));
+        IniOwner ini = iniOfFile(dir.path("r.ini"));
         int32_t value = 0;
         const int result = Ini_GetInt(ini.get(), c.section, c.tag, &value);
         EXPECT_EQ(result < 0 ? -1 : result, c.result) << c.name;
@@ -303,7 +301,7 @@ TEST(IniFile, BadFilesGiveAClearResult) {
     spit(dir.path("binary.ini"), binary);
     spit(dir.path("empty.ini"), "");
     spit(dir.path("quote.ini"), "[S]\r\nA = \"open\r\n");
-    Ini ini(Ini_New(0), Ini_Dispose);
+    IniOwner ini = NewIniOwner();
     EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.path("binary.ini").c_str()), 0);
     EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.path("empty.ini").c_str()), 0);
     EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.path("quote.ini").c_str()), 0);
@@ -319,7 +317,7 @@ TEST(IniFile, CommentsAndPiecesKeepTheirPlaces) {
                    "[APPLICATION]", "Panel max = 0", "; the end"});
     TempFiles dir;
     spit(dir.path("c.ini"), original);
-    Ini ini = iniOfFile(dir.path("c.ini"));
+    IniOwner ini = iniOfFile(dir.path("c.ini"));
     EXPECT_EQ(stringItem(ini.get(), "CONNECTION", "long"), "abcdef");
     ASSERT_EQ(Ini_PutInt(ini.get(), "connection", "rs232 port", 4), 0);
     ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("c.ini").c_str()), 0);
@@ -368,7 +366,7 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         const std::string target = c.prepare(dir);
         const std::set<std::string> before = listing(dir.root());
         const std::string oldBytes = slurp(target);
-        Ini ini(Ini_New(0), Ini_Dispose);
+        IniOwner ini = NewIniOwner();
         Ini_PutInt(ini.get(), "NEW", "B", 2);
         EXPECT_LT(Ini_WriteToFile(ini.get(), target.c_str()), 0) << c.name;
         EXPECT_EQ(slurp(target), oldBytes) << c.name;
@@ -392,7 +390,7 @@ TEST(IniFile, ReadOnlyTargetOrFolderIsNotReplaced) {
             fs::permissions(dir.root(), fs::perms::owner_all);
             continue;
         }
-        Ini ini(Ini_New(0), Ini_Dispose);
+        IniOwner ini = NewIniOwner();
         Ini_PutInt(ini.get(), "NEW", "B", 2);
         EXPECT_LT(Ini_WriteToFile(ini.get(), target.c_str()), 0);
         EXPECT_EQ(slurp(target), "[OLD]\r\n");
@@ -405,7 +403,7 @@ TEST(IniFile, WriteReplacesTheTargetAndLeavesNoTemporaryFile) {
     TempFiles dir;
     spit(dir.path("t.ini"), "old");
     spit(dir.path("t.ini.000.tmp"), "someone else's");
-    Ini ini(Ini_New(0), Ini_Dispose);
+    IniOwner ini = NewIniOwner();
     Ini_PutInt(ini.get(), "S", "A", 1);
     Ini_PutInt(ini.get(), "S", "a ", 2);  // replaces the first item of that tag
     ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("t.ini").c_str()), 0);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <string_view>
 
 #include "link/transport.h"
@@ -14,8 +13,6 @@ constexpr char CONNECTION[] = "CONNECTION";
 constexpr char ADDRESSES[] = "IP ADDRESSES";
 constexpr char APPLICATION[] = "APPLICATION";
 constexpr size_t ADDRESS_SIZE = 1024;
-
-using IniHandle = std::unique_ptr<IniObject, decltype(&Ini_Dispose)>;
 
 std::string addressKey(int k) {
     char key[24];
@@ -82,7 +79,7 @@ void readPlacement(IniText ini, AppSettings &values) {
 }  // namespace
 
 int ReadAppSettings(const char *path, AppSettings &values) {
-    IniHandle ini(Ini_New(0), Ini_Dispose);
+    IniOwner ini = NewIniOwner();
     if (!ini || Ini_ReadFromFile(ini.get(), path) < 0) {
         const AppSettings defaults;
         values.comtype = defaults.comtype;
@@ -104,7 +101,7 @@ int ReadAppSettings(const char *path, AppSettings &values) {
 }
 
 int WriteAppSettings(const char *path, const AppSettings &values) {
-    IniHandle ini(Ini_New(0), Ini_Dispose);
+    IniOwner ini = NewIniOwner();
     if (!ini) return -1;
     IniText h = ini.get();
     Ini_PutInt(h, CONNECTION, "COMM TYPE", values.comtype);

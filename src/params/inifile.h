@@ -12,6 +12,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 struct IniObject;
 using IniText = IniObject *;
@@ -21,6 +22,12 @@ using IniText = IniObject *;
 IniText Ini_New(int automaticSorting);
 // Frees the object and everything in it.
 void Ini_Dispose(IniText ini);
+
+// An object that is disposed of when its owner goes out of scope; empty when memory runs out.
+using IniOwner = std::unique_ptr<IniObject, decltype(&Ini_Dispose)>;
+inline IniOwner NewIniOwner() {
+    return IniOwner(Ini_New(0), Ini_Dispose);
+}
 
 // Adds the file's sections and items to the object: 0, or negative when it cannot be read.
 int Ini_ReadFromFile(IniText ini, const char *path);

@@ -1,6 +1,5 @@
 #include "params/paramfile.h"
 
-#include <memory>
 #include <span>
 
 namespace {
@@ -59,8 +58,6 @@ void getSet(IniText ini, const char *section, Set &set, const SetKeys<Set> &keys
     }
 }
 
-using IniHandle = std::unique_ptr<IniObject, decltype(&Ini_Dispose)>;
-
 }  // namespace
 
 void PutIniParaTags(IniText ini, const ParaBlock &block) {
@@ -76,14 +73,14 @@ void GetIniParaTags(IniText ini, ParaBlock &block) {
 }
 
 int WriteParaToIniFile(const ParaBlock &block, const char *path) {
-    IniHandle ini(Ini_New(0), Ini_Dispose);
+    IniOwner ini = NewIniOwner();
     if (!ini) return -1;
     PutIniParaTags(ini.get(), block);
     return Ini_WriteToFile(ini.get(), path) < 0 ? -1 : 1;
 }
 
 int ReadParaFromIniFile(ParaBlock &block, const char *path) {
-    IniHandle ini(Ini_New(0), Ini_Dispose);
+    IniOwner ini = NewIniOwner();
     if (!ini || Ini_ReadFromFile(ini.get(), path) < 0) return -1;
     GetIniParaTags(ini.get(), block);
     return 1;
