@@ -15,6 +15,7 @@
 #include "frames.h"
 #include "link/crc8.h"
 #include "link/frame.h"
+#include "link/status.h"
 #include "link/transport.h"
 #include "platform/timing.h"
 #include "sim_process.h"
@@ -562,4 +563,198 @@ TEST(SimParser, AnswersABrokenRequestOnceAndResynchronises) {
     EXPECT_TRUE(parser.feed(get.data(), 5, 3.0).empty());
     EXPECT_TRUE(parser.feed(get.data() + 5, 3, 4.1).empty());
     EXPECT_EQ(parser.feed(get.data(), get.size(), 4.2).size(), 1u);
+}
+
+// ---------------------------------------------------------------- end to end, through the link
+
+namespace {
+
+enum class Line { Tcp, Pty };
+constexpr int SIM_COM_PORT = 9;
+
+class SimLink : public ::testing::TestWithParam<Line> {
+  protected:
+    void TearDown() override { disconnect(); }
+
+    // Starts the simulator and opens the program's transport to it.
+    void startAndConnect(Line line, const QStringList &options = {}) {
+        disconnect();
+        ASSERT_TRUE(sim_.start(options));
+        line_ = line;
+        exit_flag = 0;
+        if (line == Line::Tcp) {
+            comtype = 1;
+            std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+            tcp_portnum = sim_.tcpPort();
+            ASSERT_EQ(InitTCP_IP(), 1) << szStatus;
+        } else {
+            comtype = 0;
+            rs232port = SIM_COM_PORT;
+            qputenv("KTAV_COM9", QByteArray::fromStdString(sim_.ptyPath()));
+            ASSERT_EQ(InitRS232(SIM_COM_PORT, 4), 1) << szStatus;
+        }
+    }
+
+    void disconnect() {
+        if (line_ == Line::Tcp) CloseTCP();
+        if (line_ == Line::Pty) CloseRS232();
+        line_.reset();
+    }
+
+    // One request/reply through FillTxBuf and DataExchange: the reply data, or none on failure.
+    static std::optional<Bytes> exchange(uint8_t order, uint16_t param, const Bytes &data = {}) {
+        FillTxBuf(order, param, data.empty() ? nullptr : data.data(),
+                  static_cast<uint16_t>(data.size()));
+        if (DataExchange(static_cast<uint16_t>(FRAME_HEADER_SIZE + data.size())) != 1)
+            return std::nullopt;
+        return Bytes(szReadBuf + FRAME_HEADER_SIZE, szReadBuf + FRAME_HEADER_SIZE + head.len);
+    }
+
+    // Waits up to `seconds` for a frame the device sends by itself and reads it as the
+    // recorder does: its order, 0 when none came, -1 when it was not correct.
+    static int unsolicited(double seconds, Bytes &data) {
+        dataSizeRec = 0;
+        const double deadline = Timer() + seconds;
+        while (dataSizeRec < FRAME_HEADER_SIZE && Timer() < deadline) WaitForSystemEvents(0.05);
+        if (dataSizeRec < FRAME_HEADER_SIZE) return 0;
+        uint8_t order = 0, crc = 0;
+        uint16_t param = 0, len = 0;
+        if (CheckHeaderCRC(&order, &param, &len, &crc) != 1) return -1;
+        head.len = len;
+        head.datacrc = crc;
+        if (len > 0 && GetDataFrame(len) != 1) return -1;
+        data.assign(szReadBuf + FRAME_HEADER_SIZE, szReadBuf + FRAME_HEADER_SIZE + len);
+        return order;
+    }
+
+    SimProcess sim_;
+    std::optional<Line> line_;
+};
+
+Bytes patterned(uint8_t seed) {
+    Bytes page(32);
+    for (size_t i = 0; i < page.size(); ++i) page[i] = static_cast<uint8_t>(seed + 13 * i);
+    return page;
+}
+
+}  // namespace
+
+TEST_P(SimLink, SendThenGetReturnsTheSamePage) {
+    startAndConnect(GetParam());
+    for (const auto &[send, get] : {std::pair{1, 2}, {3, 4}}) {
+        for (uint16_t set = 0; set < 3; ++set) {
+            SCOPED_TRACE(testing::Message() << "order " << send << " set " << set);
+            const Bytes page = patterned(static_cast<uint8_t>(send * 16 + set));
+            ASSERT_TRUE(exchange(static_cast<uint8_t>(send), set, page)) << szStatus;
+            EXPECT_EQ(exchange(static_cast<uint8_t>(get), set), page) << szStatus;
+        }
+    }
+}
+
+TEST_P(SimLink, RecordIsConsistentWithTheHardwareAndCalibration) {
+    startAndConnect(GetParam());
+    const auto hw = recordOf<HwInfo>(exchange(10, 0).value_or(Bytes{}));
+    const Bytes calibData = exchange(24, 1).value_or(Bytes(64, 0));
+    ASSERT_EQ(calibData.size(), 64u);
+    const auto calib = recordOf<CalibHeader>(Bytes(calibData.begin(), calibData.begin() + 32));
+    ASSERT_EQ(hw.pixelCount, 1024);
+    for (int i = 0; i < 10; ++i) {
+        const auto raw = recordOf<RawRecord>(exchange(8, 0).value_or(Bytes{}));
+        EXPECT_GE(raw.posA, 1);
+        EXPECT_LE(raw.posA, hw.pixelCount);
+        EXPECT_GE(raw.posB, 1);
+        EXPECT_LE(raw.posB, hw.pixelCount);
+        EXPECT_LT(raw.startA, raw.endA);
+        EXPECT_LT(raw.startB, raw.endB);
+        EXPECT_EQ(raw.umA, calib.offset + calib.range * raw.posA / hw.pixelCount);
+        EXPECT_EQ(raw.umValue, raw.umA);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLines, SimLink, ::testing::Values(Line::Tcp, Line::Pty),
+                         [](const auto &info) {
+                             return std::string(info.param == Line::Tcp ? "Tcp" : "Pty");
+                         });
+
+TEST_F(SimLink, EepromAndFlashSurviveARestart) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QStringList options = {"--state", dir.filePath("device.state")};
+    startAndConnect(Line::Tcp, options);
+    const Bytes page = patterned(99);
+    const Bytes block = words({0x1111, 0x2222, 0x3333, 0x4444});
+    ASSERT_TRUE(exchange(3, 1, page));
+    ASSERT_TRUE(exchange(180, 0x1A00));
+    ASSERT_TRUE(exchange(182, 0x1A00, block));
+    ASSERT_TRUE(exchange(1, 2, patterned(5)));  // RAM only: lost at the restart
+
+    sim_.stop();
+    startAndConnect(Line::Tcp, options);
+    EXPECT_EQ(exchange(4, 1), page);
+    EXPECT_EQ(exchange(2, 1), page);  // RAM starts as a copy of the EEPROM
+    EXPECT_EQ(exchange(2, 2), DEFAULT_MASTER_SET);
+    EXPECT_EQ(exchange(184, 0x1A00, words({4})), block);
+}
+
+TEST_F(SimLink, FlashWriteThenReadAndEraseRestoresOnes) {
+    startAndConnect(Line::Tcp);
+    Bytes data(512);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 3);
+    ASSERT_TRUE(exchange(180, 0x1500)) << szStatus;
+    ASSERT_TRUE(exchange(182, 0x1500, data)) << szStatus;
+    EXPECT_EQ(exchange(184, 0x1500, words({0})), data);  // 256 words travel as 00 00
+    ASSERT_TRUE(exchange(180, 0x1500));
+    EXPECT_EQ(exchange(184, 0x1500, words({0})), Bytes(512, 0xFF));
+    EXPECT_FALSE(exchange(180, 0x1234));
+    EXPECT_STREQ(szStatus, "INVALID ORDER NUMBER!");
+}
+
+TEST_F(SimLink, TeachMovesTheTeachFields) {
+    startAndConnect(Line::Pty);
+    const auto teach = recordOf<TeachRecord>(exchange(6, 0).value_or(Bytes{}));
+    const auto ma = recordOf<ParaSensor>(exchange(2, 1).value_or(Bytes{}));
+    const auto sl = recordOf<ParaSensor>(exchange(2, 2).value_or(Bytes{}));
+    EXPECT_EQ(ma.teachValue, teach.posA);
+    EXPECT_EQ(sl.teachValue, teach.posB);
+    EXPECT_EQ(ma.umTeachValue, teach.umA);
+    EXPECT_EQ(sl.umTeachValue, teach.umB);
+    EXPECT_NE(teach.posA, 512);  // the line is seldom exactly at the default teach position
+}
+
+TEST_F(SimLink, TriggerRecordsArriveWhileRs232OutModeIsOne) {
+    startAndConnect(Line::Tcp, {"--trigger-hz", "20"});
+    Bytes data;
+    EXPECT_EQ(unsolicited(0.3, data), 0);
+
+    auto general = recordOf<ParaGeneral>(exchange(2, 0).value_or(Bytes{}));
+    general.rs232OutMode = 1;
+    ASSERT_TRUE(exchange(1, 0, bytesOf(general)));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(unsolicited(2.0, data), ORD_TRIGGER) << szStatus;
+        const auto rec = recordOf<TriggerRecord>(data);
+        EXPECT_GE(rec.posA, 1);
+        EXPECT_LE(rec.posA, 1024);
+        EXPECT_EQ(rec.umValue, rec.umA);
+        EXPECT_EQ(rec.umA, 50000 + 10000 * rec.posA / 1024);
+    }
+
+    general.rs232OutMode = 0;
+    exchange(1, 0, bytesOf(general));  // a record may come first and be taken as the reply
+    WaitForSystemEvents(0.2);
+    DiscardPendingInput();
+    EXPECT_EQ(unsolicited(0.5, data), 0);
+    EXPECT_TRUE(exchange(5, 0));
+}
+
+TEST_F(SimLink, BaudRateChangeIsAnsweredAtTheOldSpeed) {
+    startAndConnect(Line::Pty);
+    ASSERT_TRUE(exchange(190, 2)) << szStatus;  // 38400
+    EXPECT_FALSE(exchange(5, 0));               // the device no longer understands 115200
+    EXPECT_STREQ(szStatus, "TIMEOUT!");
+    ASSERT_EQ(InitRS232(SIM_COM_PORT, 2), 1);
+    EXPECT_TRUE(exchange(5, 0)) << szStatus;
+    EXPECT_EQ(head.param, SERIAL);
+    ASSERT_TRUE(exchange(190, 4));
+    ASSERT_EQ(InitRS232(SIM_COM_PORT, 4), 1);
+    EXPECT_TRUE(exchange(5, 0)) << szStatus;
 }
