@@ -198,7 +198,9 @@ TEST_P(Exchange, EchoAndRepliesWithData)
         EXPECT_EQ(exchange(c.order).first, 1) << int(c.order) << ": " << szStatus;
         EXPECT_EQ(head.order, c.order);
         EXPECT_EQ(head.len, c.len);
-        if (c.order == ORD_VERSION) EXPECT_EQ(std::memcmp(szReadBuf + 8, "K-TAV-PX-MA", 11), 0);
+        if (c.order == ORD_VERSION) {
+            EXPECT_EQ(std::memcmp(szReadBuf + 8, "K-TAV-PX-MA", 11), 0);
+        }
     }
 }
 
