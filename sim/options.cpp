@@ -22,7 +22,8 @@ Device:
   --line-type N              CCD line code (default 306158; 306159 for the 4096 line)
   --subpixels N              subpixels of the CCD line (default 4096)
   --adc-range N              video full scale: 1024, anything else means 256 (default 256)
-  --master-type N            MASTER model code (default 610407; 611632 = two-line hardware)
+  --master-type N            MASTER model code (default 610407; 611632 = two-line hardware,
+                             which belongs to the 4096 line: --line-type 306159)
   --slave-type N             SLAVE model code (default 610407)
   --serial N                 serial number (default 1001)
   --trigger-hz F             rate of the external trigger input (default 5)

@@ -100,9 +100,9 @@ void Server::run(const volatile std::sig_atomic_t &stop) {
             ch->parser.expire(t);
             flush(*ch, t);
         }
-        saveIfChanged();
+        keepState(false);
     }
-    saveIfChanged();
+    keepState(true);  // a device with a state file leaves one behind
 }
 
 double Server::pollTimeout(double t) const {
@@ -188,8 +188,9 @@ void Server::flush(Channel &ch, double t) {
     }
 }
 
-void Server::saveIfChanged() {
-    if (options_.stateFile.empty() || device_.persistentRevision() == savedRevision_) return;
+void Server::keepState(bool always) {
+    if (options_.stateFile.empty()) return;
+    if (!always && device_.persistentRevision() == savedRevision_) return;
     if (saveState(options_.stateFile, device_.persistentImage()))
         savedRevision_ = device_.persistentRevision();
     else

@@ -49,7 +49,7 @@ class Server {
     void answer(Channel &ch, const Request &request, double t);
     void flush(Channel &ch, double t);
     void sendTriggers(double t);
-    void saveIfChanged();
+    void keepState(bool always);  // writes the state file when it changed, or always
     void log(const Channel &ch, const char *direction, const uint8_t *bytes, size_t count) const;
 
     const SimOptions &options_;

@@ -306,34 +306,6 @@ TEST(SimModel, VideoProfilesShowTheLineWhereTheRecordFindsIt) {
     }
 }
 
-TEST(SimModel, EvaluationModesCombineTheTwoSensors) {
-    struct Row {
-        uint16_t mode;
-        int32_t (*value)(const RawRecord &);
-    };
-    const Row rows[] = {
-        {0, [](const RawRecord &r) { return r.umB; }},
-        {1, [](const RawRecord &r) { return r.umA; }},
-        {2, [](const RawRecord &r) { return -(r.umA + r.umB); }},
-        {3, [](const RawRecord &r) { return r.umA - r.umB; }},
-        {4, [](const RawRecord &r) { return r.umA - r.umB; }},
-        {5, [](const RawRecord &r) { return r.umB - r.umA; }},
-        {6, [](const RawRecord &r) { return r.umA; }},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.mode);
-        Device dev(DeviceConfig{});
-        ParaGeneral ge = recordOf<ParaGeneral>(askData(dev, 2, 0));
-        ge.evalMode = row.mode;
-        ask(dev, makeFrame(1, 0, bytesOf(ge)));
-        const auto raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 3.0));
-        EXPECT_EQ(raw.umValue, row.value(raw));
-        if (row.mode == 4) {
-            EXPECT_EQ(raw.posCombined, 4096 + raw.posA - raw.posB);
-        }
-    }
-}
-
 TEST(SimModel, LinearisationReadsTheTableFromFlash) {
     struct Row {
         const char *what;
