@@ -1,0 +1,356 @@
+#include "platform/ui/kgraph.h"
+
+#include <QPainter>
+#include <algorithm>
+
+namespace {
+
+constexpr int kDivisions = 5;  // grid divisions per axis
+constexpr double kMark = 5.0;  // side of a square point mark, pixels
+constexpr int kMargin = 6;
+
+const QColor kTraceColors[] = {Qt::white, Qt::red,     Qt::green,        Qt::yellow,
+                               Qt::cyan,  Qt::magenta, QColor(0xFF8000), QColor(0x8080FF)};
+
+}  // namespace
+
+KGraph::KGraph(QWidget *parent) : QWidget(parent) {
+    cursors_[0].color = Qt::yellow;
+    cursors_[1].color = Qt::cyan;
+    for (int i = 0; i < kMaxTraces; ++i)
+        traces_[i].color = kTraceColors[i % std::size(kTraceColors)];
+    clearStrip();
+}
+
+KGraph::Plot &KGraph::newPlot() {
+    Plot &plot = plots_.emplace_back();
+    plot.handle = nextHandle_++;
+    if (!spare_.empty()) {
+        plot.points = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    plot.points.clear();
+    update();
+    return plot;
+}
+
+template <typename Y>
+int KGraph::plotCurve(const double *x, const Y *y, int count, int style, int pointStyle,
+                      const QColor &color) {
+    Plot &plot = newPlot();
+    plot.rectangle = false;
+    plot.style = style;
+    plot.pointStyle = pointStyle;
+    plot.color = color;
+    for (int i = 0; i < count; ++i) plot.points.emplace_back(x[i], y[i]);
+    return plot.handle;
+}
+
+int KGraph::plotXY(const double *x, const double *y, int count, int style, int pointStyle,
+                   const QColor &color) {
+    return plotCurve(x, y, count, style, pointStyle, color);
+}
+
+int KGraph::plotXY(const double *x, const unsigned short *y, int count, int style, int pointStyle,
+                   const QColor &color) {
+    return plotCurve(x, y, count, style, pointStyle, color);
+}
+
+int KGraph::plotRectangle(const QRectF &area, const QColor &frame, const QColor &fill) {
+    Plot &plot = newPlot();
+    plot.rectangle = true;
+    plot.area = area.normalized();
+    plot.color = frame;
+    plot.fill = fill;
+    return plot.handle;
+}
+
+bool KGraph::deletePlot(int handle, bool redraw) {
+    auto doomed = std::stable_partition(plots_.begin(), plots_.end(), [handle](const Plot &p) {
+        return handle != -1 && p.handle != handle;
+    });
+    if (doomed == plots_.end()) return handle == -1;
+    for (auto it = doomed; it != plots_.end(); ++it) spare_.push_back(std::move(it->points));
+    plots_.erase(doomed, plots_.end());
+    if (redraw) update();
+    return true;
+}
+
+void KGraph::setAxisRange(Axis axis, double min, double max) {
+    axes_[axis] = {min, max};
+    if (axis == RightYAxis) rightAxisUsed_ = true;
+    update();
+}
+
+std::pair<double, double> KGraph::axisRange(Axis axis) const {
+    return {axes_[axis].min, axes_[axis].max};
+}
+
+void KGraph::placeCursor(int cursor, double x, double y) {
+    cursors_[cursor - 1].at = {x, y};
+    cursors_[cursor - 1].placed = true;
+    update();
+}
+
+void KGraph::setCursorPointStyle(int cursor, int style) {
+    cursors_[cursor - 1].pointStyle = style;
+    update();
+}
+
+void KGraph::setCursorColor(int cursor, const QColor &color) {
+    cursors_[cursor - 1].color = color;
+    update();
+}
+
+void KGraph::clearStrip() {
+    strip_.assign(static_cast<size_t>(pointsPerScreen_) * traceCount_, 0.0);
+    stripHead_ = stripFill_ = stripTrace_ = 0;
+    update();
+}
+
+void KGraph::plotStrip(const double *values, int count) {
+    for (int i = 0; i < count; ++i) {
+        strip_[static_cast<size_t>(stripHead_) * traceCount_ + stripTrace_] = values[i];
+        if (++stripTrace_ < traceCount_) continue;
+        stripTrace_ = 0;
+        stripHead_ = (stripHead_ + 1) % pointsPerScreen_;
+        stripFill_ = std::min(stripFill_ + 1, pointsPerScreen_);
+    }
+    update();
+}
+
+std::vector<double> KGraph::traceValues(int trace) const {
+    std::vector<double> values;
+    values.reserve(stripFill_);
+    const int first = (stripHead_ - stripFill_ + pointsPerScreen_) % pointsPerScreen_;
+    for (int k = 0; k < stripFill_; ++k) {
+        const int sample = (first + k) % pointsPerScreen_;
+        values.push_back(strip_[static_cast<size_t>(sample) * traceCount_ + trace - 1]);
+    }
+    return values;
+}
+
+void KGraph::setPointsPerScreen(int points) {
+    points = std::max(points, 2);
+    if (points == pointsPerScreen_) return;
+    pointsPerScreen_ = points;
+    clearStrip();
+}
+
+void KGraph::setTraceCount(int traces) {
+    traces = std::clamp(traces, 1, kMaxTraces);
+    if (traces == traceCount_) return;
+    traceCount_ = traces;
+    clearStrip();
+}
+
+void KGraph::setTraceColor(int trace, const QColor &color) {
+    traces_[trace - 1].color = color;
+    update();
+}
+
+void KGraph::setTraceVisible(int trace, bool visible) {
+    traces_[trace - 1].visible = visible;
+    update();
+}
+
+void KGraph::setStripChart(bool on) {
+    stripChart_ = on;
+    update();
+}
+
+void KGraph::setXName(const QString &name) {
+    xName_ = name;
+    update();
+}
+
+void KGraph::setYName(const QString &name) {
+    yName_ = name;
+    update();
+}
+
+void KGraph::setXPrecision(int decimals) {
+    xPrecision_ = std::clamp(decimals, 0, 15);
+    update();
+}
+
+void KGraph::setYPrecision(int decimals) {
+    yPrecision_ = std::clamp(decimals, 0, 15);
+    update();
+}
+
+void KGraph::setPlotColor(const QColor &color) {
+    plotColor_ = color;
+    update();
+}
+
+void KGraph::setGridColor(const QColor &color) {
+    gridColor_ = color;
+    update();
+}
+
+// The plot area leaves room for the tick labels and axis names around it.
+QRectF KGraph::plotArea() const {
+    const QFontMetrics fm = fontMetrics();
+    const int line = fm.height();
+    const int label = fm.horizontalAdvance(QStringLiteral("-00000.0")) + kMargin;
+    const double left = label + (yName_.isEmpty() ? 0 : line);
+    const double right = rightAxisUsed_ ? label : kMargin + fm.horizontalAdvance('0') * 2;
+    const double bottom = line + kMargin + (xName_.isEmpty() ? 0 : line);
+    return QRectF(left, line / 2.0 + kMargin, width() - left - right,
+                  height() - bottom - line / 2.0 - kMargin);
+}
+
+QPointF KGraph::toPixel(const QRectF &area, double x, double y) const {
+    const Range &rx = axes_[XAxis];
+    const Range &ry = axes_[LeftYAxis];
+    const double sx = rx.max != rx.min ? area.width() / (rx.max - rx.min) : 0.0;
+    const double sy = ry.max != ry.min ? area.height() / (ry.max - ry.min) : 0.0;
+    return {area.left() + (x - rx.min) * sx, area.bottom() - (y - ry.min) * sy};
+}
+
+void KGraph::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    const QRectF area = plotArea();
+    if (area.width() < 2 || area.height() < 2) return;
+    painter.fillRect(area, plotColor_);
+    drawAxes(painter, area);
+    painter.setClipRect(area);
+    if (stripChart_) {
+        drawStrip(painter, area);
+    } else {
+        for (const Plot &plot : plots_) {
+            if (plot.rectangle) {
+                const QRectF r = QRectF(toPixel(area, plot.area.left(), plot.area.top()),
+                                        toPixel(area, plot.area.right(), plot.area.bottom()))
+                                     .normalized();
+                painter.fillRect(r, plot.fill);
+                painter.setPen(QPen(plot.color, 0));
+                painter.drawRect(r);
+            } else {
+                drawCurve(painter, area, plot);
+            }
+        }
+    }
+    drawCursors(painter, area);
+}
+
+void KGraph::drawAxes(QPainter &painter, const QRectF &area) {
+    const QColor text =
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
+    const QFontMetrics fm = fontMetrics();
+    const Range x = stripChart_ ? Range{0.0, pointsPerScreen_ - 1.0} : axes_[XAxis];
+    const Range &y = axes_[LeftYAxis];
+    const Range &r = axes_[RightYAxis];
+    const int xDecimals = stripChart_ ? 0 : xPrecision_;
+
+    painter.setPen(QPen(gridColor_, 0, Qt::DotLine));
+    for (int i = 1; i < kDivisions; ++i) {
+        const double fx = area.left() + area.width() * i / kDivisions;
+        const double fy = area.top() + area.height() * i / kDivisions;
+        painter.drawLine(QPointF(fx, area.top()), QPointF(fx, area.bottom()));
+        painter.drawLine(QPointF(area.left(), fy), QPointF(area.right(), fy));
+    }
+    painter.setPen(QPen(text, 0));
+    painter.drawRect(area);
+    for (int i = 0; i <= kDivisions; ++i) {
+        const double f = double(i) / kDivisions;
+        const double px = area.left() + area.width() * f;
+        const double py = area.bottom() - area.height() * f;
+        const QString xs = QString::number(x.min + (x.max - x.min) * f, 'f', xDecimals);
+        painter.drawText(QRectF(px - 40, area.bottom() + 2, 80, fm.height()), Qt::AlignHCenter, xs);
+        const QString ys = QString::number(y.min + (y.max - y.min) * f, 'f', yPrecision_);
+        painter.drawText(QRectF(0, py - fm.height() / 2.0, area.left() - 4, fm.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, ys);
+        if (rightAxisUsed_) {
+            const QString rs = QString::number(r.min + (r.max - r.min) * f, 'f', yPrecision_);
+            painter.drawText(QRectF(area.right() + 4, py - fm.height() / 2.0, 200, fm.height()),
+                             Qt::AlignLeft | Qt::AlignVCenter, rs);
+        }
+    }
+    if (!xName_.isEmpty())
+        painter.drawText(QRectF(area.left(), height() - fm.height() - 1, area.width(), fm.height()),
+                         Qt::AlignHCenter, xName_);
+    if (!yName_.isEmpty()) {
+        painter.save();
+        painter.translate(1, area.center().y());
+        painter.rotate(-90);
+        painter.drawText(QRectF(-area.height() / 2, 0, area.height(), fm.height()),
+                         Qt::AlignHCenter, yName_);
+        painter.restore();
+    }
+}
+
+// Segments as point pairs for drawLines, from a reused buffer: no allocation per point.
+void KGraph::drawCurve(QPainter &painter, const QRectF &area, const Plot &plot) {
+    const std::vector<QPointF> &pts = plot.points;
+    pixels_.clear();
+    if (plot.style != Scatter && pts.size() > 1) {
+        QPointF last = toPixel(area, pts[0].x(), pts[0].y());
+        for (size_t i = 1; i < pts.size(); ++i) {
+            const QPointF next = toPixel(area, pts[i].x(), pts[i].y());
+            pixels_.push_back(last);
+            pixels_.push_back(next);
+            last = next;
+        }
+        painter.setPen(QPen(plot.color, 0));
+        painter.drawLines(pixels_.data(), static_cast<int>(pixels_.size() / 2));
+    }
+    if (plot.style == ThinLine) return;
+    pixels_.clear();
+    for (const QPointF &p : pts) pixels_.push_back(toPixel(area, p.x(), p.y()));
+    drawPointMarks(painter, plot.pointStyle, plot.color);
+}
+
+// Marks at the points in pixels_.
+void KGraph::drawPointMarks(QPainter &painter, int pointStyle, const QColor &color) {
+    if (pointStyle == NoPoint) return;
+    painter.setPen(QPen(color, 0));
+    if (pointStyle == SimpleDot) {
+        painter.drawPoints(pixels_.data(), static_cast<int>(pixels_.size()));
+        return;
+    }
+    marks_.clear();
+    for (const QPointF &p : pixels_)
+        marks_.emplace_back(p.x() - kMark / 2, p.y() - kMark / 2, kMark, kMark);
+    painter.setBrush(color);
+    painter.drawRects(marks_.data(), static_cast<int>(marks_.size()));
+    painter.setBrush(Qt::NoBrush);
+}
+
+void KGraph::drawStrip(QPainter &painter, const QRectF &area) {
+    if (stripFill_ < 2) return;
+    const Range &y = axes_[LeftYAxis];
+    const double sx = area.width() / (pointsPerScreen_ - 1);
+    const double sy = y.max != y.min ? area.height() / (y.max - y.min) : 0.0;
+    const int first = (stripHead_ - stripFill_ + pointsPerScreen_) % pointsPerScreen_;
+    for (int t = 0; t < traceCount_; ++t) {
+        if (!traces_[t].visible) continue;
+        pixels_.clear();
+        QPointF last;
+        for (int k = 0; k < stripFill_; ++k) {
+            const int sample = (first + k) % pointsPerScreen_;
+            const double v = strip_[static_cast<size_t>(sample) * traceCount_ + t];
+            const QPointF next(area.left() + k * sx, area.bottom() - (v - y.min) * sy);
+            if (k > 0) {
+                pixels_.push_back(last);
+                pixels_.push_back(next);
+            }
+            last = next;
+        }
+        painter.setPen(QPen(traces_[t].color, 0));
+        painter.drawLines(pixels_.data(), static_cast<int>(pixels_.size() / 2));
+    }
+}
+
+// A cursor is a dotted vertical line with its point mark; the style "no point" hides it.
+void KGraph::drawCursors(QPainter &painter, const QRectF &area) {
+    for (const Cursor &c : cursors_) {
+        if (!c.placed || c.pointStyle == NoPoint) continue;
+        const QPointF at = toPixel(area, c.at.x(), c.at.y());
+        painter.setPen(QPen(c.color, 0, Qt::DotLine));
+        painter.drawLine(QPointF(at.x(), area.top()), QPointF(at.x(), area.bottom()));
+        pixels_.assign(1, at);
+        drawPointMarks(painter, SolidSquare, c.color);
+    }
+}

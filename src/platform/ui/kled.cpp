@@ -1,0 +1,48 @@
+#include "platform/ui/kled.h"
+
+#include <QPainter>
+
+KLed::KLed(QWidget *parent) : QWidget(parent) {}
+
+void KLed::setOn(bool on) {
+    if (on_ == on) return;
+    on_ = on;
+    update();
+}
+
+void KLed::setOnColor(const QColor &color) {
+    onColor_ = color;
+    update();
+}
+
+void KLed::setOffColor(const QColor &color) {
+    offColor_ = color;
+    update();
+}
+
+void KLed::setText(const QString &text) {
+    text_ = text;
+    updateGeometry();
+    update();
+}
+
+QSize KLed::sizeHint() const {
+    const int lamp = fontMetrics().height() + 4;
+    const int caption = text_.isEmpty() ? 0 : fontMetrics().horizontalAdvance(text_) + lamp / 2;
+    return {lamp + caption, lamp};
+}
+
+void KLed::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const int d = std::min(width(), height()) - 2;
+    const QRectF lamp(1, (height() - d) / 2.0, d, d);
+    painter.setPen(QPen(palette().color(QPalette::Dark), 1));
+    painter.setBrush(on_ ? onColor_ : offColor_);
+    painter.drawEllipse(lamp);
+    if (text_.isEmpty()) return;
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    const QRect caption(d + d / 2, 0, width() - d - d / 2, height());
+    painter.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter, text_);
+}

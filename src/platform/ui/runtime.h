@@ -1,0 +1,59 @@
+// Internal state of the user-interface run-time shared by its operations: the loaded panels,
+// their controls and callbacks, and the dispatch of events to the callbacks.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <cstddef>
+#include <map>
+
+#include "platform/ui/panelset.h"
+#include "platform/ui/userint.h"
+
+class QComboBox;
+class QWidget;
+
+struct Control {
+    QWidget *widget;
+    CtrlKind kind;
+    CtrlCallbackPtr callback = nullptr;
+    void *callbackData = nullptr;
+};
+
+struct Panel {
+    QWidget *widget;
+    std::map<int, Control> controls;
+    CtrlCallbackPtr callback = nullptr;
+    void *callbackData = nullptr;
+    bool sizing = false;  // set while the program itself resizes the panel: no resize event
+};
+
+// The panel or control of a handle and id; nullptr when there is none.
+Panel *FindPanel(int panel);
+Control *FindCtrl(int panel, int control);
+
+// Warns about a failed FindPanel or FindCtrl and gives its code, UIE_BAD_PANEL or
+// UIE_BAD_CONTROL; control 0 stands for a panel lookup.
+int LookupError(const char *operation, int panel, int control = 0);
+
+// The widget of a control of one kind; nullptr with *error set (a bad panel or control, or
+// UIE_NOT_SUPPORTED for a control of another kind).
+QWidget *FindCtrlOfKind(int panel, int control, CtrlKind kind, const char *operation, int *error);
+
+// Calls the callback bound to the control (0: the panel) if there is one.
+void Dispatch(int panel, int control, int event, int eventData1 = 0, int eventData2 = 0);
+
+// Turns the Qt input of a freshly loaded panel into events (events.cpp).
+void ConnectEvents(int handle, Panel &panel);
+
+// Text of the program (UTF-8) as a QString, and back into a caller's buffer: cut to fit at a
+// character boundary and always terminated; UIE_BAD_VALUE for a missing buffer.
+QString Text(const char *text);
+int CopyText(const QString &text, char *out, std::size_t size);
+
+// Colours of the program (0xRRGGBB) and Qt's.
+QColor Rgb(int color);
+int RgbOf(const QColor &color);
+
+// The value of a ring item: its int data when set, else its index.
+int ItemValue(const QComboBox *combo, int index);

@@ -1,0 +1,211 @@
+// Control values: numbers, texts and text boxes. The setters block the control's signals, so
+// that a value the program sets never arrives as the operator's value-changed event.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <cmath>
+
+#include "platform/ui/kled.h"
+#include "platform/ui/runtime.h"
+
+namespace {
+
+int SetNumber(int panel, int control, double value) {
+    Control *c = FindCtrl(panel, control);
+    if (!c) return LookupError("SetCtrlVal", panel, control);
+    QWidget *w = c->widget;
+    const QSignalBlocker blocker(w);
+    const int whole = static_cast<int>(std::trunc(value));
+    switch (c->kind) {
+        case CtrlKind::PushButton:
+        case CtrlKind::RadioButton:
+        case CtrlKind::CheckBox: {
+            auto *button = static_cast<QAbstractButton *>(w);
+            if (!button->isCheckable()) return UIE_NOT_SUPPORTED;
+            button->setChecked(value != 0);
+            return 0;
+        }
+        case CtrlKind::ComboBox: {
+            auto *combo = static_cast<QComboBox *>(w);
+            for (int i = 0; i < combo->count(); ++i) {
+                if (ItemValue(combo, i) != whole) continue;
+                combo->setCurrentIndex(i);
+                return 0;
+            }
+            return UIE_BAD_VALUE;
+        }
+        case CtrlKind::SpinBox:
+            static_cast<QSpinBox *>(w)->setValue(whole);
+            return 0;
+        case CtrlKind::DoubleSpinBox:
+            static_cast<QDoubleSpinBox *>(w)->setValue(value);
+            return 0;
+        case CtrlKind::Slider:
+            static_cast<QSlider *>(w)->setValue(whole);
+            return 0;
+        case CtrlKind::Led:
+            static_cast<KLed *>(w)->setOn(value != 0);
+            return 0;
+        default:
+            return UIE_NOT_SUPPORTED;
+    }
+}
+
+int GetNumber(int panel, int control, double *value) {
+    Control *c = FindCtrl(panel, control);
+    if (!c) return LookupError("GetCtrlVal", panel, control);
+    if (!value) return UIE_BAD_VALUE;
+    QWidget *w = c->widget;
+    switch (c->kind) {
+        case CtrlKind::PushButton:
+        case CtrlKind::RadioButton:
+        case CtrlKind::CheckBox:
+            *value = static_cast<QAbstractButton *>(w)->isChecked();
+            return 0;
+        case CtrlKind::ComboBox: {
+            auto *combo = static_cast<QComboBox *>(w);
+            if (combo->currentIndex() < 0) return UIE_BAD_INDEX;
+            *value = ItemValue(combo, combo->currentIndex());
+            return 0;
+        }
+        case CtrlKind::SpinBox:
+            *value = static_cast<QSpinBox *>(w)->value();
+            return 0;
+        case CtrlKind::DoubleSpinBox:
+            *value = static_cast<QDoubleSpinBox *>(w)->value();
+            return 0;
+        case CtrlKind::Slider:
+            *value = static_cast<QSlider *>(w)->value();
+            return 0;
+        case CtrlKind::Led:
+            *value = static_cast<KLed *>(w)->isOn();
+            return 0;
+        default:
+            return UIE_NOT_SUPPORTED;
+    }
+}
+
+// Integer readings truncate toward zero.
+template <typename T>
+int GetWhole(int panel, int control, T *value) {
+    double v = 0;
+    const int result = GetNumber(panel, control, value ? &v : nullptr);
+    if (result == 0) *value = static_cast<T>(v);
+    return result;
+}
+
+QPlainTextEdit *TextBox(int panel, int control, const char *operation, int *error) {
+    return static_cast<QPlainTextEdit *>(
+        FindCtrlOfKind(panel, control, CtrlKind::PlainTextEdit, operation, error));
+}
+
+}  // namespace
+
+int SetCtrlVal(int panel, int control, int value) {
+    return SetNumber(panel, control, value);
+}
+
+int SetCtrlVal(int panel, int control, double value) {
+    return SetNumber(panel, control, value);
+}
+
+int SetCtrlVal(int panel, int control, const char *value) {
+    Control *c = FindCtrl(panel, control);
+    if (!c) return LookupError("SetCtrlVal", panel, control);
+    if (!value) return UIE_BAD_VALUE;
+    QWidget *w = c->widget;
+    const QSignalBlocker blocker(w);
+    switch (c->kind) {
+        case CtrlKind::LineEdit:
+            static_cast<QLineEdit *>(w)->setText(Text(value));
+            return 0;
+        case CtrlKind::Label:
+            static_cast<QLabel *>(w)->setText(Text(value));
+            return 0;
+        case CtrlKind::PlainTextEdit: {
+            // A text box collects what it is given: the text goes at its end.
+            QTextCursor end(static_cast<QPlainTextEdit *>(w)->document());
+            end.movePosition(QTextCursor::End);
+            end.insertText(Text(value));
+            return 0;
+        }
+        case CtrlKind::ComboBox: {
+            auto *combo = static_cast<QComboBox *>(w);
+            if (!combo->isEditable()) return UIE_NOT_SUPPORTED;
+            combo->setEditText(Text(value));
+            return 0;
+        }
+        default:
+            return UIE_NOT_SUPPORTED;
+    }
+}
+
+int GetCtrlVal(int panel, int control, int *value) {
+    return GetWhole(panel, control, value);
+}
+
+int GetCtrlVal(int panel, int control, short *value) {
+    return GetWhole(panel, control, value);
+}
+
+int GetCtrlVal(int panel, int control, unsigned short *value) {
+    return GetWhole(panel, control, value);
+}
+
+int GetCtrlVal(int panel, int control, double *value) {
+    return GetNumber(panel, control, value);
+}
+
+int GetCtrlVal(int panel, int control, char *value, std::size_t size) {
+    Control *c = FindCtrl(panel, control);
+    if (!c) return LookupError("GetCtrlVal", panel, control);
+    QWidget *w = c->widget;
+    switch (c->kind) {
+        case CtrlKind::LineEdit:
+            return CopyText(static_cast<QLineEdit *>(w)->text(), value, size);
+        case CtrlKind::Label:
+            return CopyText(static_cast<QLabel *>(w)->text(), value, size);
+        case CtrlKind::PlainTextEdit:
+            return CopyText(static_cast<QPlainTextEdit *>(w)->toPlainText(), value, size);
+        case CtrlKind::ComboBox:
+            return CopyText(static_cast<QComboBox *>(w)->currentText(), value, size);
+        default:
+            return UIE_NOT_SUPPORTED;
+    }
+}
+
+int ResetTextBox(int panel, int control, const char *text) {
+    int error;
+    QPlainTextEdit *box = TextBox(panel, control, "ResetTextBox", &error);
+    if (!box) return error;
+    const QSignalBlocker blocker(box);
+    box->setPlainText(Text(text));
+    return 0;
+}
+
+int ReplaceTextBoxLine(int panel, int control, int line, const char *text) {
+    int error;
+    QPlainTextEdit *box = TextBox(panel, control, "ReplaceTextBoxLine", &error);
+    if (!box) return error;
+    if (line < 0) return UIE_BAD_INDEX;
+    const QSignalBlocker blocker(box);
+    QTextDocument *doc = box->document();
+    // A line beyond the end is added with empty lines before it rather than lost.
+    if (line >= doc->blockCount()) {
+        QTextCursor end(doc);
+        end.movePosition(QTextCursor::End);
+        end.insertText(QString(line + 1 - doc->blockCount(), QChar('\n')));
+    }
+    QTextCursor cursor(doc->findBlockByNumber(line));
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(Text(text));
+    return 0;
+}
