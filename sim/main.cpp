@@ -33,10 +33,13 @@ int main(int argc, char **argv) {
 
     Device device(options.device);
     Bytes image;
+    // A file that holds something else is not overwritten: it may be the operator's.
     if (!options.stateFile.empty() && loadState(options.stateFile, image) &&
-        !device.restorePersistent(image))
-        std::fprintf(stderr, "k-tav-sim: %s does not hold a device state; starting fresh\n",
+        !device.restorePersistent(image)) {
+        std::fprintf(stderr, "k-tav-sim: %s does not hold a device state\n",
                      options.stateFile.c_str());
+        return 1;
+    }
 
     struct sigaction sa {};
     sa.sa_handler = onSignal;

@@ -1,6 +1,7 @@
 #include "pty_line.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -38,7 +39,9 @@ bool PtyLine::open(const std::string &link, std::string &error) {
     ::cfsetspeed(&tio, B115200);
     ::tcsetattr(slave_, TCSANOW, &tio);
     if (!link.empty()) {
-        ::unlink(link.c_str());  // a link left by an earlier run
+        // A link left by an earlier run is replaced; any other file is left alone.
+        struct stat st {};
+        if (::lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(link.c_str());
         if (::symlink(path_.c_str(), link.c_str()) != 0) {
             error = "link " + link + ": " + std::strerror(errno);
             return false;

@@ -139,9 +139,10 @@ void Server::receive(Channel &ch, double t) {
         if (&ch == &tcp_ && (n == 0 || (errno != EAGAIN && errno != EINTR))) closeClient();
         return;
     }
-    log(ch, "<-", buf, static_cast<size_t>(n));
     // On the serial line, bytes sent at another speed than the device's arrive garbled.
-    if (&ch == &serial_ && !pty_->speedMatches(device_.baudIndex())) return;
+    const bool garbled = &ch == &serial_ && !pty_->speedMatches(device_.baudIndex());
+    log(ch, garbled ? "<- (other speed, dropped)" : "<-", buf, static_cast<size_t>(n));
+    if (garbled) return;
     for (const Request &request : ch.parser.feed(buf, static_cast<size_t>(n), t))
         answer(ch, request, t);
 }
