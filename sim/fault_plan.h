@@ -26,8 +26,6 @@ class FaultPlan {
     // What goes out as the reply to a request of `order`; empty when the reply is dropped.
     Bytes shape(uint8_t order, Bytes reply);
 
-    const FaultOptions &options() const { return options_; }
-
   private:
     static bool due(int every, int count) { return every > 0 && count % every == 0; }
 

@@ -98,7 +98,6 @@ void LaserLine::evaluate(const ParaSensor &set, int subpixels, int adcMax, LineS
     };
     const double start = crossing(first, first - 1);
     const double end = std::max(crossing(last, last + 1), start + 1.0);
-    scan.found = true;
     scan.start = static_cast<uint16_t>(std::clamp(std::lround(start), 1L, long(subpixels) - 1));
     scan.end =
         static_cast<uint16_t>(std::clamp(std::lround(end), long(scan.start) + 1, long(subpixels)));

@@ -11,10 +11,9 @@ constexpr int PROFILE_POINTS = 128;
 
 struct LineScan {
     std::array<uint16_t, PROFILE_POINTS> profile{};  // intensities 0..adcMax
-    bool found = false;       // an object above the threshold inside the evaluation window
-    uint16_t position = 0;    // centre of the object [pixel]
-    uint16_t start = 0;       // object start [pixel]
-    uint16_t end = 0;         // object end [pixel]
+    uint16_t position = 0;                           // centre of the object [pixel]
+    uint16_t start = 0;                              // object start [pixel]
+    uint16_t end = 0;                                // object end [pixel]
     uint16_t edge = 0;        // peak intensity of the object, 0 when none was found
     uint16_t powerValue = 0;  // regulated power (dynamic power mode)
     uint16_t exposureUs = 0;  // regulated integration time [us] (exposure control)
