@@ -3,6 +3,8 @@
 // executable end to end through the program's own link layer over TCP and a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <cstring>
 #include <random>
@@ -729,4 +731,39 @@ TEST_F(SimLink, BaudRateChangeIsAnsweredAtTheOldSpeed) {
     ASSERT_TRUE(exchange(190, 4));
     ASSERT_EQ(InitRS232(SIM_COM_PORT, 4), 1);
     EXPECT_TRUE(exchange(5, 0)) << szStatus;
+}
+
+TEST_F(SimLink, SerialLineSurvivesClosingAndReopeningThroughItsLink) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = dir.filePath("ttyKTAV");
+    ASSERT_TRUE(sim_.start({"--pty", link}));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget().toStdString(), sim_.ptyPath());
+    comtype = 0;
+    rs232port = SIM_COM_PORT;
+    qputenv("KTAV_COM9", link.toLocal8Bit());
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(InitRS232(SIM_COM_PORT, 4), 1) << szStatus;
+        EXPECT_TRUE(exchange(5, 0)) << szStatus;
+        CloseRS232();
+    }
+    sim_.stop();
+    EXPECT_FALSE(QFileInfo::exists(link));  // the link goes with the simulator
+}
+
+TEST_F(SimLink, NewTcpClientReplacesTheOldOne) {
+    startAndConnect(Line::Tcp);
+    QTcpSocket other;
+    other.connectToHost("127.0.0.1", static_cast<quint16>(sim_.tcpPort()));
+    ASSERT_TRUE(other.waitForConnected(2000));
+    // Like a serial-to-Ethernet converter, the simulator hands the line to the newest client.
+    const double deadline = Timer() + 5.0;
+    while (tcp_con == 1 && Timer() < deadline) WaitForSystemEvents(0.05);
+    EXPECT_EQ(tcp_con, 0);
+    EXPECT_STREQ(szStatus, "SERVER HAS CLOSED CONNECTION!");
+
+    ASSERT_EQ(InitTCP_IP(), 1);
+    EXPECT_TRUE(exchange(5, 0)) << szStatus;
+    EXPECT_TRUE(other.state() == QAbstractSocket::UnconnectedState ||
+                other.waitForDisconnected(2000));
 }
