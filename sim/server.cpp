@@ -141,13 +141,22 @@ void Server::receive(Channel &ch, double t) {
     }
     // On the serial line, bytes sent at another speed than the device's arrive garbled.
     const bool garbled = &ch == &serial_ && !pty_->speedMatches(device_.baudIndex());
-    log(ch, garbled ? "<- (other speed, dropped)" : "<-", buf, static_cast<size_t>(n));
-    if (garbled) return;
+    if (garbled) {
+        log(ch, "<- at another line speed, dropped:", buf, static_cast<size_t>(n));
+        return;
+    }
     for (const Request &request : ch.parser.feed(buf, static_cast<size_t>(n), t))
         answer(ch, request, t);
 }
 
 void Server::answer(Channel &ch, const Request &request, double t) {
+    if (request.intact) {
+        Bytes frame = bytesOf(request.head);
+        frame.insert(frame.end(), request.data.begin(), request.data.end());
+        log(ch, "<-", frame.data(), frame.size());
+    } else {
+        log(ch, "<- request not understood", nullptr, 0);
+    }
     Outgoing out;
     out.due = t + options_.faults.delayMs / 1000.0;
     out.bytes = faults_.shape(request.head.order, device_.handle(request, t));
@@ -172,7 +181,8 @@ void Server::flush(Channel &ch, double t) {
             if (ch.queue.empty() || ch.queue.front().due > t) return;
             Outgoing out = std::move(ch.queue.front());
             ch.queue.pop_front();
-            log(ch, "->", out.bytes.data(), out.bytes.size());
+            log(ch, out.bytes.empty() ? "-> reply dropped" : "->", out.bytes.data(),
+                out.bytes.size());
             ch.unsent = std::move(out.bytes);
             ch.closeWhenSent = out.closeAfter;
         }
