@@ -1,0 +1,23 @@
+// The parameter block on the panels of both surfaces, and the unit conversions between the
+// block's micrometres and microseconds and the panels' millimetres and milliseconds.
+#pragma once
+#include <cstdint>
+
+// Reads the controls of the active surface (tsd_flag) into `para`, without range check, and
+// recomputes the derived settings.
+void GetPanelValues();
+
+// Corrects out-of-range fields of `para`, writes the block to both surfaces with labels,
+// captions and dimming, recomputes the derived settings and redraws threshold lines and axes.
+void SetPanelValues();
+
+// Millimetres shown for a micrometre field read as unsigned 32-bit.
+double MmOfUm(int32_t um);
+// Micrometres of a millimetre entry, truncated toward zero, as a signed 32-bit value.
+int32_t UmOfMm(double mm);
+// Micrometres of a millimetre entry, truncated toward zero, as an unsigned 32-bit value.
+uint32_t UnsignedUmOfMm(double mm);
+// Milliseconds shown for an integration time in microseconds (one decimal).
+double MsOfIntTime(uint16_t us);
+// Integration time in microseconds of a millisecond entry, in steps of 100 us (low 16 bits).
+uint16_t IntTimeOfMs(double ms);
