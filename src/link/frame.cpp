@@ -19,6 +19,8 @@ int dataSizeRec;
 
 namespace {
 
+FrameTap frameTap = nullptr;
+
 constexpr double TCP_HEADER_TIMEOUT = TIMEOUT + 0.5;
 
 enum class WaitEnd { Arrived, TimedOut, Aborted };
@@ -120,10 +122,17 @@ int DataExchange(uint16_t requestLength)
         dataSizeRec = 0;
         ClientTCPWrite(tcp_hconversation, szWriteBuf, requestLength, TCP_TIMEOUT);
     }
-    const int result = GetHeaderFrame(&head.order, &head.param, &head.len, &head.datacrc);
-    if (result == 1 && head.len > 0) return GetDataFrame(head.len);
+    if (frameTap) frameTap(true, szWriteBuf, requestLength);
+    int result = GetHeaderFrame(&head.order, &head.param, &head.len, &head.datacrc);
+    if (result == 1 && head.len > 0) result = GetDataFrame(head.len);
+    if (frameTap) {
+        const bool complete = result == 1 && head.len <= FRAME_MAX_DATA;
+        frameTap(false, szReadBuf, FRAME_HEADER_SIZE + (complete ? head.len : 0));
+    }
     return result;
 }
+
+void SetFrameTap(FrameTap tap) { frameTap = tap; }
 
 int CheckHeaderCRC(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc)
 {

@@ -31,5 +31,10 @@ int CheckHeaderCRC(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *data
 // of the line-error bits (input lost, parity, framing) appended in that order.
 void ReportLineErrors(bool timedOut, int lineErrorBits);
 
+// Observer of the frames on the wire, for diagnosis: every request as sent, every reply as
+// received (its header, and its data when they arrived complete). nullptr: none.
+using FrameTap = void (*)(bool request, const uint8_t *bytes, int count);
+void SetFrameTap(FrameTap tap);
+
 // Echo line test: 1 when the sensor answered, else 0. Shows the status on all status fields.
 int CheckComLine();
