@@ -1,9 +1,760 @@
+// The user-interface run-time on real widgets: two test panels (tests/ui), a top-level panel
+// with one control of every kind and a child panel with graphs and a timer.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/ui/kgraph.h"
+#include "platform/ui/popupscript.h"
+#include "platform/ui/runtime.h"
 #include "platform/ui/userint.h"
 #include "test_panels.h"
-TEST(Ui, Loads) {
-    int p = LoadPanel(0, test_panels_resource, CONTROLS);
-    EXPECT_GT(p, 0);
-    EXPECT_EQ(DiscardPanel(p), 0);
+
+namespace {
+
+struct Seen {
+    int panel, control, event, data1;
+};
+std::vector<Seen> seen;
+
+int Record(int panel, int control, int event, void *, int eventData1, int) {
+    seen.push_back({panel, control, event, eventData1});
+    return 0;
+}
+
+// The event codes one control (0: the panel) received, in order.
+std::vector<int> EventsOf(int control) {
+    std::vector<int> codes;
+    for (const Seen &s : seen)
+        if (s.control == control) codes.push_back(s.event);
+    return codes;
+}
+
+QWidget *Widget(int panel, int control) {
+    return control == 0 ? FindPanel(panel)->widget : FindCtrl(panel, control)->widget;
+}
+
+KGraph *Graph(int panel, int control) {
+    return static_cast<KGraph *>(Widget(panel, control));
+}
+
+// Every control and the panel itself report to Record.
+void RecordAll(int panel) {
+    std::vector<CallbackBinding> table{{0, Record}};
+    for (const auto &[id, c] : FindPanel(panel)->controls) table.push_back({id, Record});
+    ASSERT_EQ(BindCallbacks(panel, table), 0);
+}
+
+class UiTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        controls = LoadPanel(0, test_panels_resource, CONTROLS);
+        ASSERT_GT(controls, 0);
+        graphs = LoadPanel(controls, test_panels_resource, GRAPHS);
+        ASSERT_GT(graphs, 0);
+        RecordAll(controls);
+        RecordAll(graphs);
+        DisplayPanel(controls);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Widget(controls, 0)));
+        seen.clear();
+    }
+
+    void TearDown() override {
+        DiscardPanel(controls);
+        ClearPopupAnswers();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    int controls = 0, graphs = 0;
+};
+
+void BuildEmpty(QWidget *w) {
+    w->setObjectName("EMPTY");
+}
+
+void BuildWithLabel(QWidget *w) {
+    (new QLabel(w))->setObjectName("RUN");
+}
+
+const PanelDef kBrokenPanels[] = {{1, "EMPTY", BuildEmpty}, {2, "LABELLED", BuildWithLabel}};
+const CtrlDef kBrokenControls[] = {{1, 1, "MISSING", CtrlKind::PushButton},
+                                   {2, 2, "RUN", CtrlKind::PushButton}};
+const PanelSet kBroken = {"broken.uir", kBrokenPanels, kBrokenControls};
+[[maybe_unused]] const bool brokenRegistered = RegisterPanelSet(&kBroken);
+
+}  // namespace
+
+TEST(UiPanels, PanelsThatCannotBeLoadedGiveNegativeHandles) {
+    const struct {
+        const char *what;
+        int parent;
+        const char *file;
+        int id;
+        int result;
+    } cases[] = {
+        {"unknown resource file", 0, "other.uir", CONTROLS, UIE_LOAD_FAILED},
+        {"no file name", 0, nullptr, CONTROLS, UIE_LOAD_FAILED},
+        {"unknown panel", 0, test_panels_resource, 99, UIE_LOAD_FAILED},
+        {"unknown parent", 4711, test_panels_resource, CONTROLS, UIE_BAD_PANEL},
+        {"control missing from its panel", 0, "broken.uir", 1, UIE_LOAD_FAILED},
+        {"control of another class", 0, "broken.uir", 2, UIE_LOAD_FAILED},
+    };
+    for (const auto &c : cases) EXPECT_EQ(LoadPanel(c.parent, c.file, c.id), c.result) << c.what;
+}
+
+TEST(UiPanels, LoadAndDiscardWithChildren) {
+    // The resource is found by file name, whatever directory or letter case it is given with.
+    const int top = LoadPanel(0, "/opt/k-tav/TEST_PANELS.UIR", CONTROLS);
+    ASSERT_GT(top, 0);
+    const int child = LoadPanel(top, test_panels_resource, GRAPHS);
+    const int again = LoadPanel(0, test_panels_resource, CONTROLS);
+    ASSERT_GT(child, 0);
+    ASSERT_GT(again, 0);
+    EXPECT_NE(top, again);
+
+    EXPECT_EQ(DiscardPanel(top), 0);
+    EXPECT_EQ(DisplayPanel(top), UIE_BAD_PANEL);
+    EXPECT_EQ(DisplayPanel(child), UIE_BAD_PANEL);  // went with its parent
+    EXPECT_EQ(SetCtrlVal(child, GRAPHS_TICKER, 1), UIE_BAD_PANEL);
+    EXPECT_EQ(DiscardPanel(top), UIE_BAD_PANEL);
+    EXPECT_EQ(SetCtrlVal(again, CONTROLS_COUNT, 3), 0);
+    EXPECT_EQ(DiscardPanel(again), 0);
+}
+
+#if __has_include("ktav_panels.h")
+#include "ktav_panels.h"
+
+// Every panel of the program loads with its parent as the start-up loads it.
+TEST(UiPanels, ProgramPanelsLoad) {
+    const int pa = LoadPanel(0, ktav_panels_resource, PANEL);
+    ASSERT_GT(pa, 0);
+    for (int id : {PARA0, PARA1, PARA2, CALIB, REC, CONNECT})
+        EXPECT_GT(LoadPanel(pa, ktav_panels_resource, id), 0) << id;
+    const int tsd = LoadPanel(pa, ktav_panels_resource, TSD);
+    ASSERT_GT(tsd, 0);
+    for (int id : {TNUM, TMVAL, TGRAPH, TREC, TVIDEO, TPARA0, TPARA1, TPARA2, TCONN})
+        EXPECT_GT(LoadPanel(tsd, ktav_panels_resource, id), 0) << id;
+    EXPECT_EQ(DiscardPanel(pa), 0);
+}
+#endif
+
+TEST_F(UiTest, PanelPlacementAndAttributes) {
+    EXPECT_EQ(SetPanelPos(graphs, 91, 5), 0);
+    EXPECT_EQ(SetPanelSize(graphs, 120, 200), 0);
+    EXPECT_EQ(SetPanelAttribute(controls, ATTR_TITLE, "K-TAV test"), 0);
+    EXPECT_EQ(Widget(controls, 0)->windowTitle(), "K-TAV test");
+    EXPECT_EQ(SetPanelAttribute(controls, ATTR_WIDTH, 390), 0);
+
+    const struct {
+        int panel;
+        int attribute;
+        int expected;
+    } cases[] = {
+        {graphs, ATTR_TOP, 91},      {graphs, ATTR_LEFT, 5},       {graphs, ATTR_HEIGHT, 120},
+        {graphs, ATTR_WIDTH, 200},   {graphs, ATTR_VISIBLE, 0},    {controls, ATTR_VISIBLE, 1},
+        {controls, ATTR_WIDTH, 390}, {controls, ATTR_HEIGHT, 300},
+    };
+    for (const auto &c : cases) {
+        int value = -1;
+        EXPECT_EQ(GetPanelAttribute(c.panel, c.attribute, &value), 0);
+        EXPECT_EQ(value, c.expected) << c.attribute;
+    }
+
+    DisplayPanel(graphs);
+    int visible = 0;
+    GetPanelAttribute(graphs, ATTR_VISIBLE, &visible);
+    EXPECT_EQ(visible, 1);
+    HidePanel(graphs);
+    GetPanelAttribute(graphs, ATTR_VISIBLE, &visible);
+    EXPECT_EQ(visible, 0);
+
+    int zoom = -1;
+    EXPECT_EQ(SetPanelAttribute(controls, ATTR_WINDOW_ZOOM, VAL_MAXIMIZE), 0);
+    GetPanelAttribute(controls, ATTR_WINDOW_ZOOM, &zoom);
+    EXPECT_EQ(zoom, VAL_MAXIMIZE);
+    EXPECT_EQ(SetPanelAttribute(controls, ATTR_WINDOW_ZOOM, VAL_NO_ZOOM), 0);
+    GetPanelAttribute(controls, ATTR_WINDOW_ZOOM, &zoom);
+    EXPECT_EQ(zoom, VAL_NO_ZOOM);
+    EXPECT_EQ(SetPanelAttribute(graphs, ATTR_WINDOW_ZOOM, VAL_MAXIMIZE), UIE_BAD_ATTRIBUTE);
+    EXPECT_TRUE(EventsOf(0).empty());  // the program's own resizes are no resize events
+}
+
+// A panel whose file asks for a window of its own: placed on the screen, zoomed to full screen,
+// closed by the operator like a main panel, and discarded with its parent.
+TEST_F(UiTest, PanelWithAWindowOfItsOwn) {
+    const int surface = LoadPanel(controls, test_panels_resource, SURFACE);
+    ASSERT_GT(surface, 0);
+    RecordAll(surface);
+    QWidget *w = Widget(surface, 0);
+    EXPECT_TRUE(w->isWindow());
+    EXPECT_FALSE(w->isVisible());
+    DisplayPanel(surface);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+
+    int zoom = -1;
+    EXPECT_EQ(SetPanelAttribute(surface, ATTR_WINDOW_ZOOM, VAL_FULL_SCREEN), 0);
+    GetPanelAttribute(surface, ATTR_WINDOW_ZOOM, &zoom);
+    EXPECT_EQ(zoom, VAL_FULL_SCREEN);
+    EXPECT_EQ(SetPanelAttribute(surface, ATTR_WINDOW_ZOOM, 9), UIE_BAD_VALUE);
+
+    seen.clear();
+    w->close();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].panel, surface);
+    EXPECT_EQ(seen[0].event, EVENT_CLOSE);
+
+    DiscardPanel(controls);
+    EXPECT_EQ(DisplayPanel(surface), UIE_BAD_PANEL);
+    controls = LoadPanel(0, test_panels_resource, CONTROLS);  // for TearDown
+}
+
+TEST_F(UiTest, EveryKindOfControlKeepsItsValue) {
+    const struct {
+        int control;
+        double set;
+        double expected;
+    } numbers[] = {
+        {CONTROLS_TOGGLE, 1, 1},  {CONTROLS_RAM, 1, 1},         {CONTROLS_RAM, 0, 0},
+        {CONTROLS_SWITCH, 1, 1},  {CONTROLS_RING, 2, 2},        {CONTROLS_COUNT, 42, 42},
+        {CONTROLS_COUNT, 7.9, 7}, {CONTROLS_LEVEL, 3.25, 3.25}, {CONTROLS_THRESHOLD, 70, 70},
+        {CONTROLS_LAMP, 1, 1},
+    };
+    for (const auto &c : numbers) {
+        double value = -1;
+        EXPECT_EQ(SetCtrlVal(controls, c.control, c.set), 0) << c.control;
+        EXPECT_EQ(GetCtrlVal(controls, c.control, &value), 0) << c.control;
+        EXPECT_EQ(value, c.expected) << c.control;
+    }
+
+    // Integer readings truncate toward zero, whatever the width of the variable.
+    SetCtrlVal(controls, CONTROLS_LEVEL, 2.75);
+    int whole = 0;
+    short narrow = 0;
+    unsigned short port = 0;
+    EXPECT_EQ(GetCtrlVal(controls, CONTROLS_LEVEL, &whole), 0);
+    EXPECT_EQ(whole, 2);
+    SetCtrlVal(controls, CONTROLS_COUNT, 9);
+    EXPECT_EQ(GetCtrlVal(controls, CONTROLS_COUNT, &narrow), 0);
+    EXPECT_EQ(GetCtrlVal(controls, CONTROLS_COUNT, &port), 0);
+    EXPECT_EQ(narrow, 9);
+    EXPECT_EQ(port, 9);
+
+    const struct {
+        int control;
+        const char *set;
+        const char *expected;
+    } texts[] = {
+        {CONTROLS_HOST, "10.0.0.7", "10.0.0.7"},
+        {CONTROLS_CAPTION, "POL: DIRECT", "POL: DIRECT"},
+        {CONTROLS_ADDRESS, "192.168.1.5", "192.168.1.5"},
+        {CONTROLS_MESSAGES, "line 1\n", "line 1\n"},
+        {CONTROLS_MESSAGES, "line 2\n", "line 1\nline 2\n"},  // a text box appends
+    };
+    for (const auto &c : texts) {
+        char text[64] = "";
+        EXPECT_EQ(SetCtrlVal(controls, c.control, c.set), 0) << c.set;
+        EXPECT_EQ(GetCtrlVal(controls, c.control, text), 0) << c.set;
+        EXPECT_STREQ(text, c.expected);
+    }
+
+    // A reply longer than the caller's buffer is cut and terminated.
+    char shortBuffer[4];
+    std::memset(shortBuffer, 'x', sizeof shortBuffer);
+    EXPECT_EQ(GetCtrlVal(controls, CONTROLS_HOST, shortBuffer), 0);
+    EXPECT_STREQ(shortBuffer, "10.");
+
+    const struct {
+        int control;
+        int value;
+        int result;
+    } refused[] = {
+        {CONTROLS_GO, 1, UIE_NOT_SUPPORTED},  // a command button has no value
+        {CONTROLS_RING, 7, UIE_BAD_VALUE},    // no item with that value
+        {CONTROLS_CAPTION, 1, UIE_NOT_SUPPORTED},
+        {999, 1, UIE_BAD_CONTROL},
+    };
+    for (const auto &c : refused) EXPECT_EQ(SetCtrlVal(controls, c.control, c.value), c.result);
+    EXPECT_EQ(SetCtrlVal(controls, CONTROLS_COUNT, "12"), UIE_NOT_SUPPORTED);
+    EXPECT_EQ(SetCtrlVal(4711, CONTROLS_COUNT, 1), UIE_BAD_PANEL);
+    EXPECT_TRUE(seen.empty());  // values the program sets are no value-changed events
+}
+
+TEST_F(UiTest, ControlAttributes) {
+    const struct {
+        int control;
+        int attribute;
+        int value;
+    } numbers[] = {
+        {CONTROLS_GO, ATTR_DIMMED, 1},
+        {CONTROLS_HOST, ATTR_VISIBLE, 0},
+        {CONTROLS_HOST, ATTR_TEXT_COLOR, 0xFF0000},
+        {CONTROLS_LEVEL, ATTR_TEXT_BGCOLOR, 0x008000},
+        {CONTROLS_GO, ATTR_TEXT_BGCOLOR, 0xE0E0E0},
+        {CONTROLS_CAPTION, ATTR_TEXT_BGCOLOR, 0x484848},
+        {CONTROLS_LEVEL, ATTR_PRECISION, 1},
+        {CONTROLS_COUNT, ATTR_MIN_VALUE, 5},
+        {CONTROLS_COUNT, ATTR_MAX_VALUE, 50},
+        {CONTROLS_THRESHOLD, ATTR_MAX_VALUE, 255},
+        {CONTROLS_HOST, ATTR_CTRL_MODE, VAL_INDICATOR},
+        {CONTROLS_GO, ATTR_TEXT_POINT_SIZE, 14},
+        {CONTROLS_LAMP, ATTR_ON_COLOR, 0xA0DC42},
+        {CONTROLS_LAMP, ATTR_OFF_COLOR, 0xF0F0F0},
+    };
+    for (const auto &c : numbers) {
+        int value = -1;
+        EXPECT_EQ(SetCtrlAttribute(controls, c.control, c.attribute, c.value), 0) << c.attribute;
+        EXPECT_EQ(GetCtrlAttribute(controls, c.control, c.attribute, &value), 0) << c.attribute;
+        EXPECT_EQ(value, c.value) << c.attribute;
+    }
+    EXPECT_FALSE(Widget(controls, CONTROLS_GO)->isEnabled());
+    EXPECT_TRUE(static_cast<QLineEdit *>(Widget(controls, CONTROLS_HOST))->isReadOnly());
+
+    // Limits hold for the values set afterwards; real limits stay real.
+    SetCtrlVal(controls, CONTROLS_COUNT, 100);
+    int count = 0;
+    GetCtrlVal(controls, CONTROLS_COUNT, &count);
+    EXPECT_EQ(count, 50);
+    double step = 0;
+    EXPECT_EQ(SetCtrlAttribute(controls, CONTROLS_LEVEL, ATTR_INCR_VALUE, 0.1), 0);
+    EXPECT_EQ(GetCtrlAttribute(controls, CONTROLS_LEVEL, ATTR_INCR_VALUE, &step), 0);
+    EXPECT_DOUBLE_EQ(step, 0.1);
+
+    const struct {
+        int control;
+        int attribute;
+        const char *value;
+    } texts[] = {
+        {CONTROLS_GO, ATTR_LABEL_TEXT, "START"},
+        {CONTROLS_COUNT, ATTR_LABEL_TEXT, "Samples"},  // through its buddy label
+        {CONTROLS_LAMP, ATTR_LABEL_TEXT, "BTN"},
+        {CONTROLS_GO, ATTR_TOOLTIP_TEXT, "Start RS-232 meas.-value-transfer..."},
+    };
+    for (const auto &c : texts) {
+        char text[64] = "";
+        EXPECT_EQ(SetCtrlAttribute(controls, c.control, c.attribute, c.value), 0) << c.value;
+        EXPECT_EQ(GetCtrlAttribute(controls, c.control, c.attribute, text, sizeof text), 0);
+        EXPECT_STREQ(text, c.value);
+    }
+
+    const struct {
+        int control;
+        int attribute;
+        int result;
+    } refused[] = {
+        {CONTROLS_HOST, ATTR_LABEL_TEXT, UIE_BAD_VALUE},  // a text attribute given a number
+        {CONTROLS_COUNT, ATTR_PRECISION, UIE_BAD_ATTRIBUTE},
+        {CONTROLS_HOST, ATTR_MAX_VALUE, UIE_BAD_ATTRIBUTE},
+        {CONTROLS_GO, ATTR_NUM_TRACES, UIE_BAD_ATTRIBUTE},
+        {CONTROLS_GO, 999, UIE_BAD_ATTRIBUTE},
+    };
+    for (const auto &c : refused)
+        EXPECT_EQ(SetCtrlAttribute(controls, c.control, c.attribute, 1), c.result) << c.attribute;
+    EXPECT_EQ(SetCtrlAttribute(controls, CONTROLS_HOST, ATTR_LABEL_TEXT, "no buddy"),
+              UIE_BAD_ATTRIBUTE);
+
+    // A control inside a frame is placed in the panel's coordinates.
+    int top, left, height, width;
+    EXPECT_EQ(GetCtrlBoundingRect(controls, CONTROLS_NESTED, &top, &left, &height, &width), 0);
+    EXPECT_EQ(std::vector<int>({top, left, height, width}), std::vector<int>({160, 290, 30, 80}));
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(UiTest, MouseEventsArriveInOrder) {
+    QWidget *panel = Widget(controls, 0);
+    const struct {
+        const char *what;
+        int control;
+        Qt::MouseButton button;
+        bool twice;
+        std::vector<int> events;
+    } cases[] = {
+        {"command button", CONTROLS_GO, Qt::LeftButton, false, {EVENT_LEFT_CLICK, EVENT_COMMIT}},
+        {"toggle button",
+         CONTROLS_TOGGLE,
+         Qt::LeftButton,
+         false,
+         {EVENT_LEFT_CLICK, EVENT_VAL_CHANGED, EVENT_COMMIT}},
+        {"binary switch",
+         CONTROLS_SWITCH,
+         Qt::LeftButton,
+         false,
+         {EVENT_LEFT_CLICK, EVENT_VAL_CHANGED, EVENT_COMMIT}},
+        {"button in a frame",
+         CONTROLS_NESTED,
+         Qt::LeftButton,
+         false,
+         {EVENT_LEFT_CLICK, EVENT_COMMIT}},
+        {"right click", CONTROLS_GO, Qt::RightButton, false, {EVENT_RIGHT_CLICK}},
+        {"right double click",
+         CONTROLS_GO,
+         Qt::RightButton,
+         true,
+         {EVENT_RIGHT_CLICK, EVENT_RIGHT_DOUBLE_CLICK}},
+        {"right click on a text", CONTROLS_CAPTION, Qt::RightButton, false, {EVENT_RIGHT_CLICK}},
+        {"right click on an entry", CONTROLS_HOST, Qt::RightButton, false, {EVENT_RIGHT_CLICK}},
+        {"right double click on the panel",
+         0,
+         Qt::RightButton,
+         true,
+         {EVENT_RIGHT_CLICK, EVENT_RIGHT_DOUBLE_CLICK}},
+    };
+    for (const auto &c : cases) {
+        seen.clear();
+        QWidget *target = c.control ? Widget(controls, c.control) : panel;
+        const QPoint at = c.control ? target->rect().center() : QPoint(390, 5);
+        QTest::mouseClick(target, c.button, {}, at);
+        if (c.twice) QTest::mouseDClick(target, c.button, {}, at);
+        EXPECT_EQ(EventsOf(c.control), c.events) << c.what;
+        EXPECT_EQ(seen.size(), c.events.size()) << c.what << ": reported once, to its owner";
+    }
+}
+
+TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
+    auto *count = static_cast<QSpinBox *>(Widget(controls, CONTROLS_COUNT));
+    const std::vector<int> changedAndCommit = {EVENT_VAL_CHANGED, EVENT_COMMIT};
+
+    SetCtrlVal(controls, CONTROLS_COUNT, 5);
+    count->selectAll();
+    QTest::keyClicks(count, "17");
+    EXPECT_TRUE(EventsOf(CONTROLS_COUNT).empty());  // committed by Enter, not per key
+    QTest::keyClick(count, Qt::Key_Return);
+    EXPECT_EQ(EventsOf(CONTROLS_COUNT), changedAndCommit);
+    int value = 0;
+    GetCtrlVal(controls, CONTROLS_COUNT, &value);
+    EXPECT_EQ(value, 17);
+
+    QTest::keyClick(Widget(controls, CONTROLS_RING), Qt::Key_Down);
+    EXPECT_EQ(EventsOf(CONTROLS_RING), changedAndCommit);
+    QTest::keyClick(Widget(controls, CONTROLS_THRESHOLD), Qt::Key_Right);
+    EXPECT_EQ(EventsOf(CONTROLS_THRESHOLD), changedAndCommit);
+
+    QWidget *host = Widget(controls, CONTROLS_HOST);
+    QTest::keyClicks(host, "ab");
+    QTest::keyClick(host, Qt::Key_Return);
+    QTest::keyClick(host, Qt::Key_Return);  // nothing edited since the last commit
+    EXPECT_EQ(EventsOf(CONTROLS_HOST),
+              std::vector<int>({EVENT_VAL_CHANGED, EVENT_VAL_CHANGED, EVENT_COMMIT}));
+
+    seen.clear();
+    SetCtrlVal(controls, CONTROLS_HOST, "x");
+    SetCtrlVal(controls, CONTROLS_RING, 0);
+    SetCtrlVal(controls, CONTROLS_THRESHOLD, 3);
+    SetCtrlVal(controls, CONTROLS_COUNT, 8);
+    SetCtrlVal(controls, CONTROLS_SWITCH, 1);
+    SetCtrlVal(controls, CONTROLS_MESSAGES, "text");
+    SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_MAX_VALUE, 2);  // moves the value
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(UiTest, KeyCloseAndResizeEvents) {
+    QWidget *panel = Widget(controls, 0);
+    panel->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel));
+    SetActiveCtrl(controls, CONTROLS_HOST);
+    ASSERT_EQ(QApplication::focusWidget(), Widget(controls, CONTROLS_HOST));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
+    ASSERT_EQ(EventsOf(CONTROLS_HOST), std::vector<int>({EVENT_KEYPRESS}));
+    EXPECT_EQ(seen.back().data1, Qt::Key_F2);
+
+    // Closing the window leaves it to the panel callback; the panel stays.
+    seen.clear();
+    panel->close();
+    EXPECT_EQ(EventsOf(0), std::vector<int>({EVENT_CLOSE}));
+    EXPECT_TRUE(panel->isVisible());
+
+    seen.clear();
+    panel->resize(500, 400);  // as the operator drags the frame
+    EXPECT_EQ(EventsOf(0), std::vector<int>({EVENT_PANEL_SIZE}));
+}
+
+TEST_F(UiTest, CallbacksMayQuitAndDiscard) {
+    // A commit that ends the event loop, as closing the main panel does.
+    static const CallbackBinding quitting[] = {
+        {CONTROLS_GO,
+         [](int, int, int event, void *, int, int) {
+             if (event == EVENT_COMMIT) QuitUserInterface(3);
+             return 0;
+         }},
+    };
+    BindCallbacks(controls, quitting);
+    QTimer::singleShot(
+        0, [this] { QTest::mouseClick(Widget(controls, CONTROLS_GO), Qt::LeftButton); });
+    EXPECT_EQ(RunUserInterface(), 3);
+
+    QuitUserInterface(5);  // before the loop runs: it returns at once
+    EXPECT_EQ(RunUserInterface(), 5);
+
+    // A callback that discards its own panel in the middle of the click.
+    static int victim;
+    victim = LoadPanel(0, test_panels_resource, CONTROLS);
+    static const CallbackBinding discarding[] = {
+        {CONTROLS_GO,
+         [](int panel, int, int event, void *, int, int) {
+             if (event == EVENT_LEFT_CLICK) DiscardPanel(panel);
+             return 0;
+         }},
+    };
+    BindCallbacks(victim, discarding);
+    DisplayPanel(victim);
+    QTest::mouseClick(Widget(victim, CONTROLS_GO), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(DisplayPanel(victim), UIE_BAD_PANEL);
+}
+
+TEST_F(UiTest, PopupsTakeScriptedAnswers) {
+    QTemporaryDir dir;
+    const std::string existing = dir.filePath("K-TAV-PARA.ini").toStdString();
+    QFile(QString::fromStdString(existing)).open(QIODevice::WriteOnly);
+    const std::string fresh = dir.filePath("RECORD.DAT").toStdString();
+
+    QueuePopupAnswer(1);
+    QueuePopupAnswer(0);
+    QueuePopupAnswer(1);
+    QueuePopupAnswer(1, existing);
+    QueuePopupAnswer(2, fresh);
+    QueuePopupAnswer(0);
+    QueuePopupAnswer(1, std::string(300, 'x'));
+
+    EXPECT_EQ(ConfirmPopup("ATTENTION !", "File already exist - overwrite ?"), 1);
+    EXPECT_EQ(LastPopupText(), "ATTENTION !: File already exist - overwrite ?");
+    EXPECT_EQ(ConfirmPopup("ATTENTION !", "again ?"), 0);
+    EXPECT_EQ(MessagePopup("Info", "Firmware not compatible"), 0);
+    EXPECT_EQ(LastPopupText(), "Info: Firmware not compatible");
+
+    char path[260] = "stale";
+    const struct {
+        int result;
+        std::string path;
+    } files[] = {{1, existing}, {2, fresh}, {0, ""}, {UIE_BAD_VALUE, ""}};
+    for (const auto &f : files) {
+        EXPECT_EQ(FileSelectPopup("", "RECORD.DAT", "*.DAT", "Select file", VAL_SAVE_BUTTON, 0, 1,
+                                  1, 1, path),
+                  f.result);
+        EXPECT_EQ(path, f.path);  // nothing chosen, or a path too long: an empty path
+    }
+    EXPECT_EQ(PendingPopupAnswers(), 0u);
+
+    // Unscripted on the offscreen platform: answered as cancelled instead of waiting forever.
+    EXPECT_EQ(ConfirmPopup("ATTENTION !", "nobody here"), 0);
+}
+
+TEST_F(UiTest, ListOperations) {
+    const int ring = CONTROLS_RING;
+    EXPECT_EQ(ClearListCtrl(controls, ring), 0);
+    EXPECT_EQ(InsertListItem(controls, ring, -1, "RS-232", 10), 0);
+    EXPECT_EQ(InsertListItem(controls, ring, -1, "TCP/IP", 20), 0);
+    EXPECT_EQ(InsertListItem(controls, ring, 0, "NONE", 30), 0);
+    EXPECT_EQ(ReplaceListItem(controls, ring, 1, "RS232", 40), 0);
+
+    int count = 0, index = 0, value = 0;
+    char label[16];
+    EXPECT_EQ(GetNumListItems(controls, ring, &count), 0);
+    EXPECT_EQ(count, 3);
+    const struct {
+        int index;
+        const char *label;
+        int value;
+    } items[] = {{0, "NONE", 30}, {1, "RS232", 40}, {2, "TCP/IP", 20}};
+    for (const auto &item : items) {
+        EXPECT_EQ(GetLabelFromIndex(controls, ring, item.index, label, sizeof label), 0);
+        EXPECT_STREQ(label, item.label);
+        EXPECT_EQ(GetValueFromIndex(controls, ring, item.index, &value), 0);
+        EXPECT_EQ(value, item.value);
+        EXPECT_EQ(GetIndexFromValue(controls, ring, &index, item.value), 0);
+        EXPECT_EQ(index, item.index);
+        EXPECT_EQ(GetIndexFromLabel(controls, ring, &index, item.label), 0);
+        EXPECT_EQ(index, item.index);
+    }
+    EXPECT_EQ(GetIndexFromValue(controls, ring, &index, 99), 0);
+    EXPECT_EQ(index, -1);
+
+    EXPECT_EQ(SetCtrlVal(controls, ring, 20), 0);  // a ring is set and read by item value
+    EXPECT_EQ(GetCtrlVal(controls, ring, &value), 0);
+    EXPECT_EQ(value, 20);
+    EXPECT_EQ(DeleteListItem(controls, ring, 0, 1), 0);
+    EXPECT_EQ(GetLabelFromIndex(controls, ring, 0, label, sizeof label), 0);
+    EXPECT_STREQ(label, "RS232");
+
+    EXPECT_EQ(InsertListItem(controls, ring, 5, "far", 1), UIE_BAD_INDEX);
+    EXPECT_EQ(ReplaceListItem(controls, ring, 2, "gone", 1), UIE_BAD_INDEX);
+    EXPECT_EQ(GetValueFromIndex(controls, ring, -1, &value), UIE_BAD_INDEX);
+    EXPECT_EQ(InsertListItem(controls, CONTROLS_HOST, 0, "x", 1), UIE_NOT_SUPPORTED);
+
+    // The recent-address list of the combo box: items and the edited text apart.
+    const int address = CONTROLS_ADDRESS;
+    InsertListItem(controls, address, -1, "192.168.0.10", 0);
+    InsertListItem(controls, address, 0, "127.0.0.1", 0);
+    SetCtrlVal(controls, address, "10.1.1.1");
+    EXPECT_EQ(GetNumListItems(controls, address, &count), 0);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(DeleteListItem(controls, address, 0, -1), 0);
+    EXPECT_EQ(GetNumListItems(controls, address, &count), 0);
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(UiTest, TextBoxLines) {
+    const int box = CONTROLS_MESSAGES;
+    char text[128];
+    EXPECT_EQ(ResetTextBox(controls, box, "RECORDER ACTIVE\nAPPEND DATA ..."), 0);
+    EXPECT_EQ(ReplaceTextBoxLine(controls, box, 1, "DATA VALID"), 0);
+    GetCtrlVal(controls, box, text);
+    EXPECT_STREQ(text, "RECORDER ACTIVE\nDATA VALID");
+    // A line beyond the end is written after empty lines, not lost.
+    EXPECT_EQ(ReplaceTextBoxLine(controls, box, 4, "START-TIME: 10:00:00"), 0);
+    GetCtrlVal(controls, box, text);
+    EXPECT_STREQ(text, "RECORDER ACTIVE\nDATA VALID\n\n\nSTART-TIME: 10:00:00");
+    EXPECT_EQ(ReplaceTextBoxLine(controls, box, -1, "x"), UIE_BAD_INDEX);
+    EXPECT_EQ(ResetTextBox(controls, CONTROLS_HOST, ""), UIE_NOT_SUPPORTED);
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(UiTest, GraphPlotsAxesAndCursors) {
+    const int graph = GRAPHS_POSITION;
+    KGraph *g = Graph(graphs, graph);
+    double x[128];
+    unsigned short profile[128];
+    double line[128];
+    for (int i = 0; i < 128; ++i) {
+        x[i] = i * 8.0;
+        profile[i] = static_cast<unsigned short>(i * 2);
+        line[i] = 128.0;
+    }
+    // The panel file sets the first ranges and the axis name.
+    EXPECT_EQ(g->axisRange(KGraph::XAxis), std::make_pair(0.0, 2048.0));
+    EXPECT_EQ(g->axisRange(KGraph::LeftYAxis), std::make_pair(0.0, 1.0));
+    EXPECT_EQ(g->xName(), "MASTER [pixel]");
+    EXPECT_EQ(Graph(graphs, GRAPHS_CHART)->pointsPerScreen(), 50);
+
+    EXPECT_EQ(SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 0.0, 1024.0), 0);
+    EXPECT_EQ(SetAxisScalingMode(graphs, graph, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 256.0), 0);
+    EXPECT_EQ(SetAxisScalingMode(graphs, graph, VAL_RIGHT_YAXIS, VAL_MANUAL, 0.0, 256.0), 0);
+    EXPECT_EQ(g->axisRange(KGraph::XAxis), std::make_pair(0.0, 1024.0));
+    EXPECT_EQ(SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 5.0, 5.0), UIE_BAD_VALUE);
+    EXPECT_EQ(SetAxisScalingMode(graphs, graph, 3, VAL_MANUAL, 0.0, 1.0), UIE_BAD_VALUE);
+
+    const int curve =
+        PlotXY(graphs, graph, x, profile, 128, VAL_CONNECTED_POINTS, VAL_SIMPLE_DOT, 0xFF0000);
+    const int threshold =
+        PlotXY(graphs, graph, x, line, 128, VAL_THIN_LINE, VAL_NO_POINT, 0x008000);
+    const int window = PlotRectangle(graphs, graph, 100.0, 0.0, 200.0, 0.35, 0x00FF00, 0x00FF00);
+    EXPECT_GT(curve, 0);
+    EXPECT_GT(threshold, curve);
+    EXPECT_GT(window, threshold);
+    EXPECT_EQ(g->plotCount(), 3);
+    EXPECT_EQ(DeleteGraphPlot(graphs, graph, threshold, VAL_IMMEDIATE_DRAW), 0);
+    EXPECT_EQ(g->plotCount(), 2);
+    EXPECT_EQ(DeleteGraphPlot(graphs, graph, threshold, VAL_IMMEDIATE_DRAW), UIE_BAD_PLOT);
+
+    EXPECT_EQ(SetGraphCursor(graphs, graph, 1, 512.0, 0.75), 0);
+    EXPECT_EQ(SetGraphCursor(graphs, graph, 2, 300.0, 0.25), 0);
+    EXPECT_EQ(SetCursorAttribute(graphs, graph, 2, ATTR_CURSOR_POINT_STYLE, VAL_NO_POINT), 0);
+    EXPECT_EQ(g->cursorPosition(1), QPointF(512.0, 0.75));
+    EXPECT_EQ(g->cursorPosition(2), QPointF(300.0, 0.25));
+    EXPECT_EQ(g->cursorPointStyle(2), VAL_NO_POINT);
+    EXPECT_EQ(SetGraphCursor(graphs, graph, 3, 0.0, 0.0), UIE_BAD_INDEX);
+    EXPECT_EQ(SetCursorAttribute(graphs, graph, 1, ATTR_TRACE_COLOR, 0), UIE_BAD_ATTRIBUTE);
+
+    char name[40];
+    EXPECT_EQ(SetCtrlAttribute(graphs, graph, ATTR_YNAME, "Meas.-Value / [mm]"), 0);
+    EXPECT_EQ(GetCtrlAttribute(graphs, graph, ATTR_YNAME, name, sizeof name), 0);
+    EXPECT_STREQ(name, "Meas.-Value / [mm]");
+    EXPECT_EQ(SetCtrlAttribute(graphs, graph, ATTR_YPRECISION, 3), 0);
+    EXPECT_EQ(g->yPrecision(), 3);
+
+    DisplayPanel(graphs);
+    EXPECT_FALSE(g->grab().isNull());  // paints plots, cursors and axes
+    EXPECT_EQ(DeleteGraphPlot(graphs, graph, VAL_ALL_PLOTS, VAL_DELAYED_DRAW), 0);
+    EXPECT_EQ(g->plotCount(), 0);
+
+    EXPECT_EQ(PlotStripChart(graphs, graph, line, 7), UIE_NOT_SUPPORTED);
+    EXPECT_EQ(PlotXY(graphs, GRAPHS_CHART, x, line, 128, VAL_THIN_LINE, VAL_NO_POINT, 0),
+              UIE_NOT_SUPPORTED);
+    EXPECT_EQ(PlotXY(controls, CONTROLS_GO, x, line, 128, VAL_THIN_LINE, VAL_NO_POINT, 0),
+              UIE_NOT_SUPPORTED);
+}
+
+TEST_F(UiTest, StripChartKeepsWhatItWasGiven) {
+    const int chart = GRAPHS_CHART;
+    KGraph *g = Graph(graphs, chart);
+    // The measured-value chart: 7 traces, 100 samples interleaved, 101 points per screen.
+    EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 7), 0);
+    EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_POINTS_PER_SCREEN, 101), 0);
+    EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_SCROLL_MODE, VAL_CONTINUOUS), 0);
+    std::vector<double> history(700);
+    for (int i = 0; i < 700; ++i) history[i] = i;
+    EXPECT_EQ(PlotStripChart(graphs, chart, history.data(), 700), 0);
+
+    for (int trace = 1; trace <= 7; ++trace) {
+        const std::vector<double> values = g->traceValues(trace);
+        ASSERT_EQ(values.size(), 100u);
+        EXPECT_EQ(values.front(), trace - 1);
+        EXPECT_EQ(values.back(), 693 + trace - 1);
+    }
+
+    // Setting the same set-up again keeps the chart; the next history scrolls in.
+    SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 7);
+    SetCtrlAttribute(graphs, chart, ATTR_POINTS_PER_SCREEN, 101);
+    PlotStripChart(graphs, chart, history.data(), 700);
+    std::vector<double> trace1 = g->traceValues(1);
+    ASSERT_EQ(trace1.size(), 101u);
+    EXPECT_EQ(trace1[0], 693);  // the newest sample of the first call
+    EXPECT_EQ(trace1[1], 0);
+
+    // A partial sample waits for the rest of its traces.
+    PlotStripChart(graphs, chart, history.data(), 3);
+    EXPECT_EQ(g->traceValues(1).back(), 693);
+    PlotStripChart(graphs, chart, history.data() + 3, 4);
+    EXPECT_EQ(g->traceValues(1).back(), 0);
+    EXPECT_EQ(g->traceValues(7).back(), 6);
+
+    EXPECT_EQ(SetTraceAttribute(graphs, chart, 6, ATTR_TRACE_VISIBLE, 0), 0);
+    EXPECT_EQ(SetTraceAttribute(graphs, chart, 7, ATTR_TRACE_COLOR, 0x0000FF), 0);
+    EXPECT_FALSE(g->isTraceVisible(6));
+    EXPECT_EQ(g->traceColor(7), QColor(0x0000FF));
+    EXPECT_EQ(SetTraceAttribute(graphs, chart, 17, ATTR_TRACE_VISIBLE, 0), UIE_BAD_INDEX);
+    DisplayPanel(graphs);
+    EXPECT_FALSE(g->grab().isNull());
+
+    // A new trace count starts over; so does deleting the plots.
+    SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 4);
+    EXPECT_TRUE(g->traceValues(1).empty());
+    PlotStripChart(graphs, chart, history.data(), 8);
+    EXPECT_EQ(g->traceValues(4), std::vector<double>({3, 7}));
+    EXPECT_EQ(DeleteGraphPlot(graphs, chart, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW), 0);
+    EXPECT_TRUE(g->traceValues(4).empty());
+    EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 17), UIE_BAD_VALUE);
+    EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_SCROLL_MODE, 0), UIE_BAD_VALUE);
+}
+
+TEST_F(UiTest, TimerControlTicksThroughItsCallback) {
+    const int timer = GRAPHS_TICKER;
+    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_INTERVAL, 0.01), 0);
+    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_ENABLED, 1), 0);
+    EXPECT_TRUE(QTest::qWaitFor([] { return EventsOf(GRAPHS_TICKER).size() >= 2; }, 10000));
+    EXPECT_EQ(seen.front().panel, graphs);
+    EXPECT_EQ(seen.front().event, EVENT_TIMER_TICK);
+
+    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_ENABLED, 0), 0);
+    int enabled = 1;
+    double interval = 0;
+    GetCtrlAttribute(graphs, timer, ATTR_ENABLED, &enabled);
+    GetCtrlAttribute(graphs, timer, ATTR_INTERVAL, &interval);
+    EXPECT_EQ(enabled, 0);
+    EXPECT_DOUBLE_EQ(interval, 0.01);
+    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_INTERVAL, 0.0), UIE_BAD_VALUE);
+    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_VISIBLE, 1), UIE_BAD_ATTRIBUTE);
 }

@@ -21,7 +21,11 @@ class KGraph : public QWidget {
     Q_PROPERTY(QColor plotColor READ plotColor WRITE setPlotColor)
     Q_PROPERTY(QColor gridColor READ gridColor WRITE setGridColor)
     Q_PROPERTY(int pointsPerScreen READ pointsPerScreen WRITE setPointsPerScreen)
-    Q_PROPERTY(int traceCount READ traceCount WRITE setTraceCount)
+    Q_PROPERTY(int traces READ traceCount WRITE setTraceCount)
+    Q_PROPERTY(double xMinimum READ xMinimum WRITE setXMinimum)
+    Q_PROPERTY(double xMaximum READ xMaximum WRITE setXMaximum)
+    Q_PROPERTY(double yMinimum READ yMinimum WRITE setYMinimum)
+    Q_PROPERTY(double yMaximum READ yMaximum WRITE setYMaximum)
 
   public:
     static constexpr int kMaxTraces = 16;
@@ -42,6 +46,15 @@ class KGraph : public QWidget {
 
     void setAxisRange(Axis axis, double min, double max);
     std::pair<double, double> axisRange(Axis axis) const;
+    // The x axis and the left y axis one limit at a time, as the panel files give them.
+    double xMinimum() const { return axes_[XAxis].min; }
+    void setXMinimum(double v) { setAxisRange(XAxis, v, axes_[XAxis].max); }
+    double xMaximum() const { return axes_[XAxis].max; }
+    void setXMaximum(double v) { setAxisRange(XAxis, axes_[XAxis].min, v); }
+    double yMinimum() const { return axes_[LeftYAxis].min; }
+    void setYMinimum(double v) { setAxisRange(LeftYAxis, v, axes_[LeftYAxis].max); }
+    double yMaximum() const { return axes_[LeftYAxis].max; }
+    void setYMaximum(double v) { setAxisRange(LeftYAxis, axes_[LeftYAxis].min, v); }
 
     // Cursors 1 and 2.
     void placeCursor(int cursor, double x, double y);

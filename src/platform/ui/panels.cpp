@@ -57,6 +57,13 @@ bool CollectControls(const PanelSet &set, const PanelDef &def, Panel &panel) {
     return true;
 }
 
+// True for the panel itself and every panel inside it or owned by it, windows included.
+bool Owns(const QWidget *panel, const QWidget *w) {
+    for (; w; w = w->parentWidget())
+        if (w == panel) return true;
+    return false;
+}
+
 void DiscardWidget(QWidget *w) {
     w->hide();
     if (dispatching > 0)
@@ -155,7 +162,11 @@ int LoadPanel(int parentPanel, const char *resourceFile, int panelResourceId) {
         delete panel->widget;
         return UIE_LOAD_FAILED;
     }
-    if (parent) {
+    if (parent && panel->widget->property("window").toBool()) {
+        // A panel file may ask for a window of its own, like the full-screen touch panel: it
+        // belongs to its parent panel but is placed on the screen.
+        panel->widget->setWindowFlag(Qt::Window);
+    } else if (parent) {
         // A child panel covers what lies beneath it and waits for DisplayPanel.
         panel->widget->setAutoFillBackground(true);
         panel->widget->hide();
@@ -170,9 +181,7 @@ int DiscardPanel(int panel) {
     Panel *p = FindPanel(panel);
     if (!p) return LookupError("DiscardPanel", panel);
     QWidget *w = p->widget;
-    std::erase_if(Panels(), [w](const auto &entry) {
-        return entry.second->widget == w || w->isAncestorOf(entry.second->widget);
-    });
+    std::erase_if(Panels(), [w](const auto &entry) { return Owns(w, entry.second->widget); });
     DiscardWidget(w);
     return 0;
 }
@@ -225,14 +234,18 @@ int SetPanelAttribute(int panel, int attribute, int value) {
             if (attribute == ATTR_WIDTH) g.setWidth(value);
             return Place(*p, g);
         }
-        case ATTR_WINDOW_ZOOM:
+        case ATTR_WINDOW_ZOOM: {
             if (!w->isWindow()) return UIE_BAD_ATTRIBUTE;
-            if (value != VAL_NO_ZOOM && value != VAL_MAXIMIZE) return UIE_BAD_VALUE;
+            const Qt::WindowStates zoom = value == VAL_MAXIMIZE      ? Qt::WindowMaximized
+                                          : value == VAL_FULL_SCREEN ? Qt::WindowFullScreen
+                                                                     : Qt::WindowNoState;
+            if (value != VAL_NO_ZOOM && zoom == Qt::WindowNoState) return UIE_BAD_VALUE;
             p->sizing = true;
-            w->setWindowState(value == VAL_MAXIMIZE ? w->windowState() | Qt::WindowMaximized
-                                                    : w->windowState() & ~Qt::WindowMaximized);
+            w->setWindowState((w->windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen)) |
+                              zoom);
             p->sizing = false;
             return 0;
+        }
         default:
             return UIE_BAD_ATTRIBUTE;
     }
@@ -269,7 +282,9 @@ int GetPanelAttribute(int panel, int attribute, int *value) {
             *value = w->width();
             return 0;
         case ATTR_WINDOW_ZOOM:
-            *value = w->isMaximized() ? VAL_MAXIMIZE : VAL_NO_ZOOM;
+            *value = w->isFullScreen()  ? VAL_FULL_SCREEN
+                     : w->isMaximized() ? VAL_MAXIMIZE
+                                        : VAL_NO_ZOOM;
             return 0;
         default:
             return UIE_BAD_ATTRIBUTE;

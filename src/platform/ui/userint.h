@@ -36,7 +36,7 @@ inline constexpr int ATTR_TOP = 3;      // relative to the parent panel, or the 
 inline constexpr int ATTR_LEFT = 4;
 inline constexpr int ATTR_HEIGHT = 5;
 inline constexpr int ATTR_WIDTH = 6;
-inline constexpr int ATTR_WINDOW_ZOOM = 7;  // VAL_NO_ZOOM or VAL_MAXIMIZE
+inline constexpr int ATTR_WINDOW_ZOOM = 7;  // windows: VAL_NO_ZOOM, VAL_MAXIMIZE, VAL_FULL_SCREEN
 
 // Attributes of controls.
 inline constexpr int ATTR_DIMMED = 20;        // 1 dimmed (no input), 0 enabled
@@ -73,6 +73,7 @@ inline constexpr int VAL_INDICATOR = 0;
 inline constexpr int VAL_HOT = 1;
 inline constexpr int VAL_NO_ZOOM = 0;
 inline constexpr int VAL_MAXIMIZE = 1;
+inline constexpr int VAL_FULL_SCREEN = 2;
 inline constexpr int VAL_XAXIS = 0;
 inline constexpr int VAL_LEFT_YAXIS = 1;
 inline constexpr int VAL_RIGHT_YAXIS = 2;
@@ -101,8 +102,9 @@ struct CallbackBinding {
     void *callbackData = nullptr;
 };
 
-// Panels.
-int LoadPanel(int parentPanel, const char *resourceFile, int panelResourceId);  // 0: top level
+// Panels. A panel is a window when it has no parent (0) or when its file gives the top-level
+// widget the bool property `window`; otherwise it lies inside its parent panel.
+int LoadPanel(int parentPanel, const char *resourceFile, int panelResourceId);
 int DiscardPanel(int panel);  // with its child panels
 int DisplayPanel(int panel);  // shows and raises
 int HidePanel(int panel);
