@@ -31,3 +31,7 @@ void CalcUMThresholds(uint16_t mode);
 // Dims (1, or any value above) or enables (0) the SEND, GET, VIDEO, RUN and TEACH buttons of
 // both main panels.
 void DimmButtons(uint16_t dim);
+
+// Writes the evaluation-mode label of the main panel and dims the teach entries of the master
+// and slave pop-ups as mode `mode` uses them; with `touchToo` also the touch labels and entries.
+void ShowEvalMode(uint16_t mode, bool touchToo);

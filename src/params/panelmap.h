@@ -11,6 +11,9 @@ void GetPanelValues();
 // captions and dimming, recomputes the derived settings and redraws threshold lines and axes.
 void SetPanelValues();
 
+// Shows calibration header `index` (0 master, 1 slave) on its side of the calibration pop-up.
+void ShowCalibHeader(int index);
+
 // Millimetres shown for a micrometre field read as unsigned 32-bit.
 double MmOfUm(int32_t um);
 // Micrometres of a millimetre entry, truncated toward zero, as a signed 32-bit value.

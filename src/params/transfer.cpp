@@ -1,0 +1,51 @@
+#include "params/transfer.h"
+
+#include <cstring>
+
+#include "app/state.h"
+#include "link/frame.h"
+#include "link/status.h"
+#include "params/panelmap.h"
+#include "params/paramblock.h"
+
+namespace {
+
+constexpr const char *kSendOk[PARA_PAGES] = {"Transmission successful GE - Line Ok!",
+                                             "Transmission successful MA - Line Ok!",
+                                             "Transmission successful SL - Line Ok!"};
+constexpr const char *kGetOk[PARA_PAGES] = {"Parameter-frame received! GE - Line Ok!",
+                                            "Parameter-frame received! MA - Line Ok!",
+                                            "Parameter-frame received! SL - Line Ok!"};
+
+void showOnActiveSurface() {
+    ShowStatus(tsd_flag ? ST_TSD : ST_PA);
+}
+
+}  // namespace
+
+void PushSEND(uint16_t target, uint16_t set) {
+    if (set >= PARA_PAGES) return;
+    const uint8_t order = target == EEPROM ? ORD_SEND_EEPROM : ORD_SEND_RAM;
+    uint8_t page[PARA_PAGE_SIZE];
+    GetParaPage(para, set, page);
+    FillTxBuf(order, set, page, PARA_PAGE_SIZE);
+    const bool ok = DataExchange(FRAME_HEADER_SIZE + PARA_PAGE_SIZE) == 1;
+    SetStatus(ok ? kSendOk[set] : "Transmission error [SEND]!");
+    showOnActiveSurface();
+}
+
+void PushGET(uint16_t target, uint16_t set) {
+    if (set >= PARA_PAGES) return;
+    bool ok = false;
+    if (target != DATFILE) {
+        const uint8_t order = target == EEPROM ? ORD_GET_EEPROM : ORD_GET_RAM;
+        FillTxBuf(order, set, nullptr, 0);
+        // A reply that does not carry exactly one set is refused: copying a short reply
+        // would put zeros into the block.
+        ok = DataExchange(FRAME_HEADER_SIZE) == 1 && head.len == PARA_PAGE_SIZE;
+        if (ok) PutParaPage(para, set, szReadBuf + FRAME_HEADER_SIZE);
+        SetStatus(ok ? kGetOk[set] : "Timeout-RS-232...");
+    }
+    if ((ok || target == DATFILE) && set == PARA_PAGES - 1) SetPanelValues();
+    if (target != DATFILE) showOnActiveSurface();
+}

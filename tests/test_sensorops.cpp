@@ -1,0 +1,495 @@
+// Sensor operations: identification against the simulator, TEACH and RESET, parameter transfer,
+// external flash, the derived settings and the parameter block on the panels of both surfaces.
+#include <gtest/gtest.h>
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/panels.h"
+#include "app/state.h"
+#include "calib/calibfile.h"
+#include "ktav_panels.h"
+#include "link/commands.h"
+#include "link/frame.h"
+#include "link/identify.h"
+#include "link/status.h"
+#include "link/teach.h"
+#include "link/transport.h"
+#include "link/xflash.h"
+#include "params/derived.h"
+#include "params/panelmap.h"
+#include "params/paramblock.h"
+#include "params/transfer.h"
+#include "platform/timing.h"
+#include "platform/ui/popupscript.h"
+#include "platform/ui/userint.h"
+#include "sim_process.h"
+
+namespace {
+
+// Every request the frame layer sends, as bytes.
+std::vector<std::vector<uint8_t>> sentFrames;
+void recordFrame(bool request, const uint8_t *bytes, int count) {
+    if (request) sentFrames.emplace_back(bytes, bytes + count);
+}
+
+int dimmed(int panel, int control) {
+    int value = -1;
+    GetCtrlAttribute(panel, control, ATTR_DIMMED, &value);
+    return value;
+}
+double number(int panel, int control) {
+    double value = -1;
+    GetCtrlVal(panel, control, &value);
+    return value;
+}
+std::string text(int panel, int control) {
+    char value[256] = {};
+    GetCtrlVal(panel, control, value);
+    return value;
+}
+int popupsAsked(std::size_t queued) {
+    return int(queued - PendingPopupAnswers());
+}
+
+class SensorOps : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { ASSERT_EQ(LoadAllPanels(), 1); }
+    static void TearDownTestSuite() { DiscardAllPanels(); }
+
+    void SetUp() override {
+        ResetSharedState();
+        ResetParaBlock();
+        ResetCalibration();
+        ResetHwInfo();
+        sentFrames.clear();
+        SetFrameTap(recordFrame);
+        ClearPopupAnswers();
+    }
+    void TearDown() override {
+        SetFrameTap(nullptr);
+        ClearPopupAnswers();
+        CloseTCP();
+        sim_.stop();
+    }
+
+    // Starts the simulator with `options` and connects to it over TCP.
+    void connect(const QStringList &options = {}) {
+        ASSERT_TRUE(sim_.start(options));
+        comtype = 1;
+        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+        tcp_portnum = sim_.tcpPort();
+        ASSERT_EQ(InitTCP_IP(), 1);
+        sentFrames.clear();
+    }
+
+    SimProcess sim_;
+};
+
+// ---- Identification -------------------------------------------------------------------------
+
+TEST_F(SensorOps, IdentifiesTheDefaultPair) {
+    connect();
+    std::memset(&para, 0x5A, sizeof para);
+    std::memset(calib, 0x5A, sizeof calib);
+    ASSERT_EQ(InitDataExchange(), 1);
+    EXPECT_EQ(hwok_flag, 1);
+    EXPECT_STREQ(szVersion, "K-TAV-PX-MA.V4   2015-10-05");
+    EXPECT_STREQ(szStatus, szVersion);
+    for (int control : {PANEL_SEND, PANEL_GET, PANEL_VIDEO, PANEL_RUN, PANEL_TEACH})
+        EXPECT_EQ(dimmed(pPA, control), 0) << control;
+    EXPECT_EQ(dimmed(pTSD, TSD_RUN), 0);
+
+    // The three RAM pages are what the sensor holds, range-checked for showing.
+    ParaBlock held{};
+    for (int page = 0; page < PARA_PAGES; ++page) {
+        FillTxBuf(ORD_GET_RAM, page, nullptr, 0);
+        ASSERT_EQ(DataExchange(FRAME_HEADER_SIZE), 1);
+        PutParaPage(held, page, szReadBuf + FRAME_HEADER_SIZE);
+    }
+    CheckParaRanges(held, hwinfo.pixelCount);
+    EXPECT_EQ(std::memcmp(&held, &para, sizeof para), 0);
+    // Both calibration headers, in `calib` and on the pop-up.
+    for (int sensor = 1; sensor <= 2; ++sensor) {
+        uint8_t header[32];
+        ASSERT_EQ(ReadCalibDataFromXF(header, sensor, 32), 1);
+        EXPECT_EQ(std::memcmp(&calib[sensor - 1], header, 32), 0) << sensor;
+    }
+    EXPECT_EQ(number(pCalib, CALIB_RANGE_A), calib[0].range);
+    EXPECT_EQ(number(pCalib, CALIB_OFFSET_B), calib[1].offset);
+    EXPECT_EQ(text(pCalib, CALIB_TYPE_A), std::to_string(calib[0].typeCode));
+    EXPECT_EQ(std::string(szHwLine[0]), "LINE-SENSOR: ---  8192 subpixel");
+    EXPECT_EQ(std::string(szHwLine[1]), "MASTER: PX-M2");
+    EXPECT_EQ(HWTYPE, 20);
+    EXPECT_EQ(YPRECISION, 3);
+    EXPECT_EQ(MAX_ITIME, 50.0);
+}
+
+TEST_F(SensorOps, FirmwareNumbersAndDeviceSeries) {
+    struct Case {
+        QStringList options;
+        int result, hwok, popups;
+        const char *status;
+    } cases[] = {
+        {{"--fw-version", "399"}, 0, 1, 1, "Please use K-TAV-PX-MS-Vista V.3.xx !"},
+        {{"--fw-version", "409"}, 0, 1, 1, "Please use K-TAV-PX-MS-Vista V.4.0x !"},
+        {{"--fw-version", "410"}, 1, 1, 0, nullptr},
+        {{"--fw-version", "429"}, 1, 1, 0, nullptr},
+        {{"--fw-version", "430"},
+         0,
+         1,
+         1,
+         "Please use K-TAV-PX-MS-Vista software newer than V4.2 !"},
+        {{"--fw-text", "K-TAV-QD.V1.10 2014 QD"}, 1, 0, 1, "Please use K-TAV-QD-Vista software!\n"},
+        {{"--fw-text", "K-TAV-WN.V2.00 2014 WN"}, 1, 0, 1, "Please use K-TAV-WN-Vista software!\n"},
+        {{"--fw-text", "CHROMIX.V1.0 2013 CX"},
+         1,
+         0,
+         1,
+         "Please use CHROMIX-Vista software version!\n"},
+        {{"--fw-text", "OTHER-DEVICE.V1.0 2013"}, 1, 0, 0, "OTHER-DEVICE.V1   2013"},
+        {{"--fw-text", "K-TAV-PX-MA V4 2015"}, 1, 1, 0, "K-TAV-PX-MA V4 2015.   "},
+        {{"--fw-text", "K-TAV-PX-2X.V4.20 2016 X"}, 1, 1, 0, "K-TAV-PX-2X.V4   2016"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        connect(c.options);
+        for (int i = 0; i < 3; ++i) QueuePopupAnswer(1);
+        EXPECT_EQ(InitDataExchange(), c.result);
+        EXPECT_EQ(hwok_flag, c.hwok);
+        EXPECT_EQ(popupsAsked(3), c.popups);
+        if (c.status) {
+            EXPECT_STREQ(szStatus, c.status);
+        }
+        EXPECT_EQ(dimmed(pPA, PANEL_RUN), c.result == 1 && c.hwok == 1 ? 0 : 1);
+        ClearPopupAnswers();
+        CloseTCP();
+        sim_.stop();
+    }
+}
+
+TEST_F(SensorOps, FirmwareTextIsKeptInsideItsBuffer) {
+    // A peer that answers every request with a 72-byte firmware text without terminator, with
+    // control bytes, and no "." after the first token.
+    const std::string firmware = "K-TAV-PX-MA" + std::string(56, 'X') + ".V4\x01\x07";
+    ASSERT_EQ(firmware.size(), 72u);
+    FillTxBuf(ORD_VERSION, 77, firmware.data(), 72);
+    const QByteArray reply(reinterpret_cast<const char *>(szWriteBuf), FRAME_HEADER_SIZE + 72);
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
+    QObject::connect(&peer, &QTcpServer::newConnection, [&] {
+        QTcpSocket *s = peer.nextPendingConnection();
+        QObject::connect(s, &QTcpSocket::readyRead, [s, reply] {
+            s->readAll();
+            s->write(reply);
+        });
+    });
+    comtype = 1;
+    std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+    tcp_portnum = peer.serverPort();
+    ASSERT_EQ(InitTCP_IP(), 1);
+
+    EXPECT_EQ(GetVERSIONInfo(), 72);
+    EXPECT_EQ(std::strlen(szFirmwareVersion), 72u);
+    EXPECT_EQ(std::string(szFirmwareVersion, 70), firmware.substr(0, 70));
+    for (const char ch : std::string(szFirmwareVersion)) EXPECT_GE(uint8_t(ch), 0x20);
+    EXPECT_LE(std::strlen(szVersion), 72u);
+    EXPECT_EQ(std::string(szVersion).rfind(firmware.substr(0, 70), 0), 0u);
+    EXPECT_EQ(hwinfo.serialno, 77);
+}
+
+TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
+    connect({"--subpixels", "1000"});
+    ASSERT_EQ(GetHARDWAREInfo(), 1);
+    EXPECT_EQ(hwinfo.subpixels, 2048);
+    for (int i = 0; i < XBAR_COUNT; ++i) ASSERT_EQ(xArray8[i], 16.0 * i);
+    EXPECT_EQ(pixE, 2048);
+    EXPECT_EQ(YAXISMAX, 2048);
+    CloseTCP();
+    sim_.stop();
+
+    connect({"--line-type", "306159", "--master-type", "611632", "--slave-type", "123456",
+             "--adc-range", "1024"});
+    ASSERT_EQ(GetHARDWAREInfo(), 1);
+    EXPECT_EQ(HWTYPE, 0);
+    EXPECT_EQ(std::string(szHwLine[1]), "MASTER: PX-M2-2X");
+    EXPECT_EQ(std::string(szHwLine[2]), "SLAVE: No info avialable!");
+    EXPECT_EQ(number(pCalib, CALIB_VIRTOFF_A), 30000);
+    EXPECT_EQ(ADCMAX, 1024);
+    EXPECT_EQ(MIN_ITIME, 3.0);
+    EXPECT_EQ(dimmed(pPara1, PARA1_CCDMODE), 1);
+    int items = 0;
+    GetNumListItems(pPara0, PARA0_EVALMODE, &items);
+    EXPECT_EQ(items, 6);  // the two-line model is not the final hardware type
+
+    // A reply of another order configures nothing; a record without pixels breaks nothing.
+    hwinfo.linetype = 0;
+    hwinfo.subpixels = -5;
+    HWTYPE = 20;
+    ApplyHardwareInfo(ORD_VIDEO);
+    EXPECT_EQ(std::string(szHwLine[0]), "LINE-SENSOR: ---  4096 subpixel");
+    ApplyHardwareInfo(ORD_HWINFO);
+    EXPECT_EQ(std::string(szHwLine[0]), "CCD-SENSOR: No Info Avialable! ");
+    EXPECT_EQ(hwinfo.subpixels, 2048);
+    EXPECT_EQ(xArray8[127], 127 * 16.0);
+    hwinfo.pixelCount = 0;
+    SetPanelValues();  // range check and grey areas with a pixel count of 0
+    EXPECT_EQ(para.ma.teachValue, 0);
+}
+
+// ---- Derived settings -----------------------------------------------------------------------
+
+TEST_F(SensorOps, DerivedSettings) {
+    struct Case {
+        const char *name;
+        uint16_t mode, measurementMode, hardwareMode, hwTolerance;
+        int32_t masterOffset, setpoint;
+        int umTeach, up, lo, yMax, yMin;
+    } cases[] = {
+        {"distance mode", 1, 0, 0, 0, 50000, 10000, 55000, 56000, 54000, 61, 50},
+        {"set-point mode", 1, 1, 0, 0, 50000, 10000, 10000, 11000, 9000, 16, 5},
+        {"negative lower limit is 0", 1, 1, 0, 0, 50000, 1000, 1000, 2000, 0, 7, 0},
+        {"negative offset in distance mode", 1, 0, 0, 0, -5000, 10000, 55000, 56000, 54000, 6, -5},
+        {"hardware tolerance 1024", 1, 0, 1, 1024, 50000, 10000, 55000, 60000, 50000, 61, 50},
+        {"mode 6 as mode 1", 6, 0, 0, 0, 50000, 10000, 55000, 56000, 54000, 61, 50},
+        {"mode 6 set-point", 6, 1, 0, 0, 50000, 10000, 10000, 11000, 9000, 16, 5},
+        // DIFF: thresholds from the nominal value, then the set-point takes its place.
+        {"mode 4 set-point", 4, 1, 0, 0, 50000, 20000, 20000, 21000, 19000, 31, 10},
+        {"mode 5 distance", 5, 0, 0, 0, 50000, 20000, 20000, 21000, 19000, 31, 10},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        calib[0] = calib[1] = CalibHeader{};
+        calib[0].offset = calib[1].offset = c.masterOffset;
+        calib[0].range = calib[1].range = 10000;
+        para.ma.umTeachValue = para.sl.umTeachValue = 55000;
+        para.ge.measurementMode = c.measurementMode;
+        para.ge.hardwareMode = c.hardwareMode;
+        para.ge.umUpperTolerance = para.ge.umLowerTolerance = 1000;
+        para.ge.umSetpoint = c.setpoint;
+        raw.hwTolerance = c.hwTolerance;
+        ActivateSettings(c.mode);
+        CalcUMThresholds(c.mode);
+        EXPECT_EQ(umTeach, c.umTeach);
+        EXPECT_EQ(umupTHD, c.up);
+        EXPECT_EQ(umloTHD, c.lo);
+        EXPECT_EQ(YAXISMAX, c.yMax);
+        EXPECT_EQ(YAXISMIN, c.yMin);
+        EXPECT_EQ(dimmed(pPA, PANEL_TOL_UP), c.hardwareMode == 1 ? 1 : 0);
+    }
+    EXPECT_EQ(text(pPA, PANEL_LBL_EVALMODE), "EM: DIFF");
+
+    // Run on its own in a display cycle, DIFF takes the thresholds from the nominal value as
+    // it stands and only then puts the set-point in its place.
+    para.ge.measurementMode = 1;
+    umTeach = 30000;
+    CalcUMThresholds(4);
+    EXPECT_EQ(umupTHD, 31000);
+    EXPECT_EQ(umloTHD, 29000);
+    EXPECT_EQ(umTeach, 20000);
+
+    // CENTER in distance mode shows half the pair's virtual offset.
+    para.ge.measurementMode = 0;
+    calib[0].virtOffset = calib[1].virtOffset = 100000;
+    ActivateSettings(3);
+    EXPECT_EQ(number(pCalib, CALIB_VIRTOFFS), 100.0);
+    EXPECT_EQ(text(pCalib, CALIB_LBL_SETPOINT), "HALF-DISTANCE MA / SL");
+    EXPECT_EQ(text(pTNum, TNUM_LBL_SETPOINT), "DIST/2 M<>S");
+    for (int control : {PARA1_TEACH_PIX, PARA1_TEACH_UM}) EXPECT_EQ(dimmed(pPara1, control), 1);
+
+    DimmButtons(2);
+    EXPECT_EQ(dimmed(pPA, PANEL_SEND), 1);
+    EXPECT_EQ(dimmed(pTSD, TSD_TEACH), 1);
+    EXPECT_EQ(dimmed(pPA, PANEL_RESET), 0);
+    DimmButtons(0);
+    EXPECT_EQ(dimmed(pTSD, TSD_GET), 0);
+}
+
+// ---- Panel mapping --------------------------------------------------------------------------
+
+TEST_F(SensorOps, UnitConversions) {
+    EXPECT_EQ(UnsignedUmOfMm(12.5), 12500u);
+    EXPECT_EQ(UnsignedUmOfMm(1.0009), 1000u);
+    EXPECT_EQ(UnsignedUmOfMm(0.0004), 0u);
+    EXPECT_EQ(UnsignedUmOfMm(1.001), 1001u);  // not lost to the binary form of 1.001
+    EXPECT_EQ(UnsignedUmOfMm(2147483.648), 2147483648u);
+    EXPECT_EQ(UnsignedUmOfMm(4294967.295), 4294967295u);
+    EXPECT_EQ(UmOfMm(-1.0009), -1000);
+    EXPECT_EQ(MmOfUm(-1), 4294967.295);
+    EXPECT_EQ(IntTimeOfMs(1.26), 1300);
+    EXPECT_EQ(MsOfIntTime(1300), 1.3);
+    EXPECT_EQ(IntTimeOfMs(12.6), 12600);
+    for (int um = 0; um < 100000; ++um) ASSERT_EQ(UnsignedUmOfMm(MmOfUm(um)), uint32_t(um));
+}
+
+TEST_F(SensorOps, BlockRoundTripsOnBothSurfaces) {
+    for (int surface : {0, 1}) {
+        SCOPED_TRACE(surface ? "touch" : "desktop");
+        ParaBlock shown{};
+        shown.ge = {3, 1, 2, 0, 2, 16, 0, 3, 5, 1, 2500, 12500, -2000};
+        shown.ma = {700, 0, 12600, 60, 1000, 5, 900, 4, 3, 1, int32_t(4294967295u), {}};
+        shown.sl = {300, 0, 20000, 40, 1, 2, 1024, 7, 1, 0, int32_t(2147483648u), {}};
+        para = shown;
+        SetPanelValues();
+        ASSERT_EQ(std::memcmp(&para, &shown, sizeof para), 0);  // all in range
+        tsd_flag = surface;
+        para = ParaBlock{};
+        para.sl.baudrateIndex = 7;  // carried, never read
+        GetPanelValues();
+        EXPECT_EQ(std::memcmp(&para, &shown, sizeof para), 0);
+        EXPECT_EQ(uint32_t(para.ma.umTeachValue), 4294967295u);
+        EXPECT_EQ(uint32_t(para.sl.umTeachValue), 2147483648u);
+    }
+    // Only the active surface is read.
+    SetCtrlVal(pPara1, PARA1_POWER, 123);
+    SetCtrlVal(pTPara1, TPARA1_POWER, 456);
+    tsd_flag = 1;
+    GetPanelValues();
+    EXPECT_EQ(para.ma.power, 456);
+    tsd_flag = 0;
+    GetPanelValues();
+    EXPECT_EQ(para.ma.power, 123);
+}
+
+TEST_F(SensorOps, ShowingTheBlockCorrectsAndDims) {
+    para.sl.evalEnd = 1030;  // above the pixel count 1024
+    para.ma.teachValue = 1025;
+    para.ge.evalMode = 6;
+    para.ge.polarity = 0;
+    para.ge.rs232OutMode = 2;
+    para.ge.hardwareMode = 3;
+    para.ma.powerMode = 3;
+    SetPanelValues();
+    EXPECT_EQ(para.sl.evalEnd, 1024);
+    EXPECT_EQ(number(pPara2, PARA2_EVAL_END), 1024);
+    EXPECT_EQ(para.ma.teachValue, 512);
+    EXPECT_EQ(para.ma.powerMode, 0);
+    EXPECT_EQ(text(pPA, PANEL_LBL_PMODE_MA), "PM: STA");
+    EXPECT_EQ(text(pPA, PANEL_LBL_EVALMODE), "EM: MASTER");
+    EXPECT_EQ(text(pTNum, TNUM_LBL_EVALMODE), "EVAL-MODE: WIDTH");
+    EXPECT_EQ(dimmed(pTPara2, TPARA2_TEACH_UM), 1);
+    EXPECT_EQ(dimmed(pTPara1, TPARA1_TEACH_UM), 0);
+    EXPECT_EQ(text(pTGraph, TGRAPH_LBL_POLARITY), "POLARITY: INVERT");
+    EXPECT_EQ(dimmed(pRec, REC_START), 1);
+    EXPECT_EQ(dimmed(pTRec, TREC_INC_UP), 1);
+    EXPECT_EQ(dimmed(pTPara0, TPARA0_TOL_LO), 1);
+    EXPECT_EQ(dimmed(pTNum, TNUM_TOLPLUS), 1);
+
+    // The two-line hardware: one integration time for both lines.
+    struct Case {
+        uint16_t hwtype, masterMode, slaveMode;
+        int masterIntDimmed, slaveIntDimmed;
+        const char *slaveLabel;
+    } cases[] = {
+        {22, 2, 0, 1, 1, "/ STA"}, {22, 1, 1, 0, 1, "/ DYN"}, {22, 0, 2, 1, 1, "/ EXP"},
+        {20, 2, 1, 1, 0, "/ DYN"}, {20, 0, 0, 0, 0, "/ STA"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.hwtype * 100 + c.masterMode * 10 + c.slaveMode);
+        HWTYPE = c.hwtype;
+        para.ma.powerMode = c.masterMode;
+        para.sl.powerMode = c.slaveMode;
+        SetPanelValues();
+        EXPECT_EQ(dimmed(pPara1, PARA1_INTTIME), c.masterIntDimmed);
+        EXPECT_EQ(dimmed(pTPara1, TPARA1_INTTIME), c.masterIntDimmed);
+        EXPECT_EQ(dimmed(pPara2, PARA2_INTTIME), c.slaveIntDimmed);
+        EXPECT_EQ(dimmed(pTPara2, TPARA2_INTTIME), c.slaveIntDimmed);
+        EXPECT_EQ(dimmed(pPara2, PARA2_POWER), c.slaveMode == 1 ? 1 : 0);
+        EXPECT_EQ(text(pTNum, TNUM_LBL_PMODE_SL), c.slaveLabel);
+    }
+}
+
+// ---- Parameter transfer ---------------------------------------------------------------------
+
+TEST_F(SensorOps, SendAndGetFrames) {
+    connect();
+    PushSEND(EEPROM, 1);
+    ASSERT_EQ(sentFrames.size(), 1u);
+    ASSERT_EQ(sentFrames[0].size(), 40u);
+    EXPECT_EQ(sentFrames[0][1], ORD_SEND_EEPROM);
+    EXPECT_EQ(sentFrames[0][2], 1);
+    EXPECT_EQ(sentFrames[0][3], 0);
+    EXPECT_EQ(std::memcmp(sentFrames[0].data() + 8, &para.ma, 32), 0);
+    EXPECT_STREQ(szStatus, "Transmission successful MA - Line Ok!");
+
+    PushSEND(DATFILE, 2);  // a deferred SEND whose target became the file
+    ASSERT_EQ(sentFrames.size(), 2u);
+    EXPECT_EQ(sentFrames[1][1], ORD_SEND_RAM);
+
+    // GET from the file target refreshes the panels after set 2, without the link.
+    sentFrames.clear();
+    SetCtrlVal(pPara1, PARA1_POWER, 500);
+    para.ma.power = 654;
+    PushGET(DATFILE, 0);
+    EXPECT_EQ(number(pPara1, PARA1_POWER), 500);
+    PushGET(DATFILE, 2);
+    EXPECT_EQ(number(pPara1, PARA1_POWER), 654);
+    EXPECT_TRUE(sentFrames.empty());
+
+    // GET of the general set copies the page but leaves the panels until set 2.
+    para.ge.average = 999;
+    SetCtrlVal(pPara0, PARA0_AVERAGE, 77);
+    PushGET(RAM, 0);
+    EXPECT_NE(para.ge.average, 999);
+    EXPECT_STREQ(szStatus, "Parameter-frame received! GE - Line Ok!");
+    EXPECT_EQ(number(pPara0, PARA0_AVERAGE), 77);
+}
+
+// ---- External flash -------------------------------------------------------------------------
+
+TEST_F(SensorOps, FlashAddressesAndTexts) {
+    connect();
+    const uint16_t words[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(ClearXFLASHpage(0x1234), -1);
+    EXPECT_EQ(WriteXFLASH(0x0FFF, words, 16), -2);
+    EXPECT_EQ(WriteXFLASH(0x2000, words, 16), -2);
+    EXPECT_EQ(WriteXFLASHSLAVE(0x2000, words, 16), -2);
+    EXPECT_TRUE(sentFrames.empty());
+
+    EXPECT_EQ(WriteXFLASH(0x1200, words, 16), 1);
+    EXPECT_STREQ(szStatus, "Write XFLASH OK Addr=0x1200");
+
+    uint16_t page[256];
+    sentFrames.clear();
+    EXPECT_EQ(ReadXFLASH(0x1200, page, 512), 1);
+    ASSERT_EQ(sentFrames.size(), 1u);
+    ASSERT_EQ(sentFrames[0].size(), 10u);
+    EXPECT_EQ(sentFrames[0][8], 0);
+    EXPECT_EQ(sentFrames[0][9], 0);
+
+    uint8_t header[32];
+    EXPECT_EQ(ReadCalibDataFromXF(header, 2, 32), 1);
+    EXPECT_STREQ(szStatus, "Read XFLASH-ADDR: 0x1100 ... Bytes OK: 32");
+}
+
+// ---- TEACH and RESET ------------------------------------------------------------------------
+
+TEST_F(SensorOps, TeachAndReset) {
+    connect({"--error-reply", "6=25"});
+    teach = {100, 200, 30000, 40000};
+    para.ma.teachValue = 7;
+    para.sl.umTeachValue = 8;
+    EXPECT_EQ(PushTEACH(), -1);
+    EXPECT_STREQ(szStatus, "Teach-Error:Timeout TCP-Server-error!");
+    EXPECT_EQ(para.ma.teachValue, 100);
+    EXPECT_EQ(para.sl.teachValue, 200);
+    EXPECT_EQ(para.ma.umTeachValue, 30000);
+    EXPECT_EQ(para.sl.umTeachValue, 40000);
+    EXPECT_EQ(number(pPara2, PARA2_TEACH_UM), 40.0);
+
+    EXPECT_EQ(PushRESET(), 0);
+    EXPECT_STREQ(szStatus, "RESET analog/digital output ... -> Ok!");
+    CloseTCP();
+    sim_.stop();
+
+    connect();
+    EXPECT_EQ(PushTEACH(), 0);
+    EXPECT_STREQ(szStatus, "TEACH new setpoint value ... -> Ok!");
+    EXPECT_EQ(para.ma.teachValue, teach.posA);
+    EXPECT_EQ(number(pPara1, PARA1_TEACH_PIX), teach.posA);
+}
+
+}  // namespace
