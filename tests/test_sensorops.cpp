@@ -55,6 +55,37 @@ int popupsAsked(std::size_t queued) {
     return int(queued - PendingPopupAnswers());
 }
 
+// A TCP peer in place of the sensor that answers every request with one prepared reply, and
+// the open transport to it.
+class ScriptedPeer {
+  public:
+    ScriptedPeer() {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            QTcpSocket *s = server_.nextPendingConnection();
+            QObject::connect(s, &QTcpSocket::readyRead, [this, s] {
+                s->readAll();
+                s->write(reply_);
+            });
+        });
+        comtype = 1;
+        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+        tcp_portnum = server_.serverPort();
+        InitTCP_IP();
+    }
+    ~ScriptedPeer() { CloseTCP(); }
+
+    // The reply to the following requests: a frame of `order` with `len` data bytes.
+    void answer(uint8_t order, uint16_t param, const void *data, uint16_t len) {
+        FillTxBuf(order, param, data, len);
+        reply_ = QByteArray(reinterpret_cast<const char *>(szWriteBuf), FRAME_HEADER_SIZE + len);
+    }
+
+  private:
+    QTcpServer server_;
+    QByteArray reply_;
+};
+
 class SensorOps : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { ASSERT_EQ(LoadAllPanels(), 1); }
@@ -172,26 +203,11 @@ TEST_F(SensorOps, FirmwareNumbersAndDeviceSeries) {
 }
 
 TEST_F(SensorOps, FirmwareTextIsKeptInsideItsBuffer) {
-    // A peer that answers every request with a 72-byte firmware text without terminator, with
-    // control bytes, and no "." after the first token.
+    // 72 bytes without terminator, with control bytes; the short text grows past 72 characters.
     const std::string firmware = "K-TAV-PX-MA" + std::string(56, 'X') + ".V4\x01\x07";
     ASSERT_EQ(firmware.size(), 72u);
-    FillTxBuf(ORD_VERSION, 77, firmware.data(), 72);
-    const QByteArray reply(reinterpret_cast<const char *>(szWriteBuf), FRAME_HEADER_SIZE + 72);
-    QTcpServer peer;
-    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
-    QObject::connect(&peer, &QTcpServer::newConnection, [&] {
-        QTcpSocket *s = peer.nextPendingConnection();
-        QObject::connect(s, &QTcpSocket::readyRead, [s, reply] {
-            s->readAll();
-            s->write(reply);
-        });
-    });
-    comtype = 1;
-    std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-    tcp_portnum = peer.serverPort();
-    ASSERT_EQ(InitTCP_IP(), 1);
-
+    ScriptedPeer peer;
+    peer.answer(ORD_VERSION, 77, firmware.data(), 72);
     EXPECT_EQ(GetVERSIONInfo(), 72);
     EXPECT_EQ(std::strlen(szFirmwareVersion), 72u);
     EXPECT_EQ(std::string(szFirmwareVersion, 70), firmware.substr(0, 70));
@@ -199,6 +215,37 @@ TEST_F(SensorOps, FirmwareTextIsKeptInsideItsBuffer) {
     EXPECT_LE(std::strlen(szVersion), 72u);
     EXPECT_EQ(std::string(szVersion).rfind(firmware.substr(0, 70), 0), 0u);
     EXPECT_EQ(hwinfo.serialno, 77);
+}
+
+TEST_F(SensorOps, UnusualRepliesChangeNothingTheyShouldNot) {
+    ScriptedPeer peer;
+    // A hardware reply of another order succeeds but configures nothing.
+    HwInfo record{};
+    record.linetype = 306159;
+    record.subpixels = 1024;
+    peer.answer(ORD_VIDEO, 0, &record, sizeof record);
+    std::snprintf(szHwLine[0], HW_LINE_SIZE, "unchanged");
+    EXPECT_EQ(GetHARDWAREInfo(), 1);
+    EXPECT_EQ(std::string(szHwLine[0]), "unchanged");
+
+    // A record without subpixels or pixels breaks nothing.
+    record = HwInfo{};
+    record.subpixels = -5;
+    peer.answer(ORD_HWINFO, 0, &record, sizeof record);
+    EXPECT_EQ(GetHARDWAREInfo(), 1);
+    EXPECT_EQ(std::string(szHwLine[0]), "CCD-SENSOR: No Info Avialable! ");
+    EXPECT_EQ(hwinfo.subpixels, 256);  // raised to the smallest line
+    EXPECT_EQ(xArray8[127], 254.0);
+    SetPanelValues();  // range check and grey areas with a pixel count of 0
+    EXPECT_EQ(para.ma.teachValue, 0);
+
+    // A GET reply that does not carry one whole set is refused.
+    const ParaBlock before = para;
+    const uint8_t half[16] = {9, 9, 9, 9};
+    peer.answer(ORD_GET_RAM, 1, half, sizeof half);
+    PushGET(RAM, 1);
+    EXPECT_EQ(std::memcmp(&para, &before, sizeof para), 0);
+    EXPECT_STREQ(szStatus, "Timeout-RS-232...");
 }
 
 TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
@@ -224,20 +271,6 @@ TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
     int items = 0;
     GetNumListItems(pPara0, PARA0_EVALMODE, &items);
     EXPECT_EQ(items, 6);  // the two-line model is not the final hardware type
-
-    // A reply of another order configures nothing; a record without pixels breaks nothing.
-    hwinfo.linetype = 0;
-    hwinfo.subpixels = -5;
-    HWTYPE = 20;
-    ApplyHardwareInfo(ORD_VIDEO);
-    EXPECT_EQ(std::string(szHwLine[0]), "LINE-SENSOR: ---  4096 subpixel");
-    ApplyHardwareInfo(ORD_HWINFO);
-    EXPECT_EQ(std::string(szHwLine[0]), "CCD-SENSOR: No Info Avialable! ");
-    EXPECT_EQ(hwinfo.subpixels, 2048);
-    EXPECT_EQ(xArray8[127], 127 * 16.0);
-    hwinfo.pixelCount = 0;
-    SetPanelValues();  // range check and grey areas with a pixel count of 0
-    EXPECT_EQ(para.ma.teachValue, 0);
 }
 
 // ---- Derived settings -----------------------------------------------------------------------

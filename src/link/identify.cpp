@@ -188,44 +188,41 @@ const Model *showModel(int line, int32_t code) {
     return model;
 }
 
-void setAttribute(std::initializer_list<std::pair<const int *, int>> controls, int attribute,
-                  double value) {
+using PanelControl = std::pair<int, int>;  // panel handle, control id
+
+template <typename Value>
+void setAttribute(std::initializer_list<PanelControl> controls, int attribute, Value value) {
     for (const auto &[panel, control] : controls)
-        SetCtrlAttribute(*panel, control, attribute, value);
-}
-void setAttribute(std::initializer_list<std::pair<const int *, int>> controls, int attribute,
-                  int value) {
-    for (const auto &[panel, control] : controls)
-        SetCtrlAttribute(*panel, control, attribute, value);
+        SetCtrlAttribute(panel, control, attribute, value);
 }
 
 // The display settings a MASTER model of the 8192 line selects.
 void applyMasterSettings(const Model &model) {
     if (model.toleranceStep > 0)
-        setAttribute({{&pPA, PANEL_TOL_UP},
-                      {&pPA, PANEL_TOL_LO},
-                      {&pTPara0, TPARA0_TOL_UP},
-                      {&pTPara0, TPARA0_TOL_LO}},
+        setAttribute({{pPA, PANEL_TOL_UP},
+                      {pPA, PANEL_TOL_LO},
+                      {pTPara0, TPARA0_TOL_UP},
+                      {pTPara0, TPARA0_TOL_LO}},
                      ATTR_INCR_VALUE, model.toleranceStep);
     if (model.valueDecimals > 0)
-        setAttribute({{&pPA, PANEL_MEASVALUE}, {&pTNum, TNUM_MEASVALUE}}, ATTR_PRECISION,
+        setAttribute({{pPA, PANEL_MEASVALUE}, {pTNum, TNUM_MEASVALUE}}, ATTR_PRECISION,
                      model.valueDecimals);
     if (model.yPrecision > 0) YPRECISION = model.yPrecision;
 }
 
 // Micrometre-valued entries and displays with 2 decimals, for the fine SLAVE models.
 void showMicrometresWith2Decimals() {
-    setAttribute({{&pPA, PANEL_TOL_UP},
-                  {&pPA, PANEL_TOL_LO},
-                  {&pTPara0, TPARA0_TOL_UP},
-                  {&pTPara0, TPARA0_TOL_LO},
-                  {&pPara1, PARA1_TEACH_UM},
-                  {&pPara2, PARA2_TEACH_UM},
-                  {&pTPara1, TPARA1_TEACH_UM},
-                  {&pTPara2, TPARA2_TEACH_UM},
-                  {&pPA, PANEL_MEASVALUE},
-                  {&pTNum, TNUM_MEASVALUE},
-                  {&pTMval, TMVAL_MEASVALUE}},
+    setAttribute({{pPA, PANEL_TOL_UP},
+                  {pPA, PANEL_TOL_LO},
+                  {pTPara0, TPARA0_TOL_UP},
+                  {pTPara0, TPARA0_TOL_LO},
+                  {pPara1, PARA1_TEACH_UM},
+                  {pPara2, PARA2_TEACH_UM},
+                  {pTPara1, TPARA1_TEACH_UM},
+                  {pTPara2, TPARA2_TEACH_UM},
+                  {pPA, PANEL_MEASVALUE},
+                  {pTNum, TNUM_MEASVALUE},
+                  {pTMval, TMVAL_MEASVALUE}},
                  ATTR_PRECISION, 2);
 }
 
@@ -241,7 +238,7 @@ void fillRing(int panel, int control, std::initializer_list<Item> items) {
 
 void fillEvalModeRings(bool pairModes) {
     for (const auto &[panel, control] :
-         {std::pair{pPara0, PARA0_EVALMODE}, std::pair{pTPara0, TPARA0_EVALMODE}}) {
+         {PanelControl{pPara0, PARA0_EVALMODE}, PanelControl{pTPara0, TPARA0_EVALMODE}}) {
         if (pairModes)
             fillRing(panel, control,
                      {{"SLAVE", 0},
@@ -257,18 +254,16 @@ void fillEvalModeRings(bool pairModes) {
 
 // CCD read-out rings and edge-search selectors of both sensors on both surfaces.
 void configureSensorPanels(const char *mode0, const char *mode1, bool dimCcdMode) {
-    const std::pair<const int *, int> ccdRings[] = {{&pPara1, PARA1_CCDMODE},
-                                                    {&pPara2, PARA2_CCDMODE},
-                                                    {&pTPara1, TPARA1_CCDMODE},
-                                                    {&pTPara2, TPARA2_CCDMODE}};
-    for (const auto &[panel, control] : ccdRings) {
-        fillRing(*panel, control, {{mode0, 0}, {mode1, 1}});
-        if (dimCcdMode) SetCtrlAttribute(*panel, control, ATTR_DIMMED, 1);
+    for (const auto &[panel, control] :
+         {PanelControl{pPara1, PARA1_CCDMODE}, PanelControl{pPara2, PARA2_CCDMODE},
+          PanelControl{pTPara1, TPARA1_CCDMODE}, PanelControl{pTPara2, TPARA2_CCDMODE}}) {
+        fillRing(panel, control, {{mode0, 0}, {mode1, 1}});
+        if (dimCcdMode) SetCtrlAttribute(panel, control, ATTR_DIMMED, 1);
     }
-    setAttribute({{&pPara1, PARA1_EDGEMODE},
-                  {&pPara2, PARA2_EDGEMODE},
-                  {&pTPara1, TPARA1_EDGEMODE},
-                  {&pTPara2, TPARA2_EDGEMODE}},
+    setAttribute({{pPara1, PARA1_EDGEMODE},
+                  {pPara2, PARA2_EDGEMODE},
+                  {pTPara1, TPARA1_EDGEMODE},
+                  {pTPara2, TPARA2_EDGEMODE}},
                  ATTR_DIMMED, 1);
 }
 
@@ -276,8 +271,8 @@ void setIntegrationTimeLimits(double minimum, double maximum) {
     MIN_ITIME = minimum;
     MAX_ITIME = maximum;
     for (const auto &[panel, control] :
-         {std::pair{pPara1, PARA1_INTTIME}, std::pair{pPara2, PARA2_INTTIME},
-          std::pair{pTPara1, TPARA1_INTTIME}, std::pair{pTPara2, TPARA2_INTTIME}}) {
+         {PanelControl{pPara1, PARA1_INTTIME}, PanelControl{pPara2, PARA2_INTTIME},
+          PanelControl{pTPara1, TPARA1_INTTIME}, PanelControl{pTPara2, TPARA2_INTTIME}}) {
         SetCtrlAttribute(panel, control, ATTR_MIN_VALUE, minimum);
         SetCtrlAttribute(panel, control, ATTR_MAX_VALUE, maximum);
     }
@@ -317,6 +312,31 @@ void fillBarPositions() {
     if (!even) hwinfo.subpixels = 2048;
     for (int i = 0; i < XBAR_COUNT; ++i)
         xArray8[i] = even ? double(i * hwinfo.subpixels / XBAR_COUNT) : double(i * 16);
+}
+
+// Lines, axes, rings and limits from the hardware record.
+void applyHardwareInfo() {
+    for (int graph : {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE})
+        SetAxisScalingMode(pPA, graph, VAL_XAXIS, VAL_MANUAL, 1.0, hwinfo.subpixels);
+    fillBarPositions();
+    if (hwinfo.linetype == LINE_8192) {
+        configureLine8192();
+    } else if (hwinfo.linetype == LINE_4096) {
+        configureLine4096();
+    } else {
+        setHwLine(0, "CCD-SENSOR: No Info Avialable! ");
+        setHwLine(1, kBlankLine);
+        setHwLine(2, kBlankLine);
+        pixB = 1;
+        pixE = 2048;
+        ADCMAX = 1024;
+        YAXISMAX = 4096;
+        return;
+    }
+    ADCMAX = hwinfo.adcrange == 1024 ? 1024 : 256;
+    pixB = 1;
+    pixE = hwinfo.subpixels;
+    YAXISMAX = hwinfo.subpixels;
 }
 
 // Reads one sensor's calibration header (1 MASTER, 2 SLAVE) into `calib` and shows it.
@@ -407,7 +427,7 @@ int GetVERSIONInfo() {
     buildVersionText();
     SetStatus(szVersion);
     for (const auto &[panel, control] :
-         {std::pair{pPA, PANEL_STATUS}, std::pair{pTSD, TSD_STATUS}, {pTConn, TCONN_STATUS}})
+         {PanelControl{pPA, PANEL_STATUS}, PanelControl{pTSD, TSD_STATUS}, {pTConn, TCONN_STATUS}})
         SetCtrlAttribute(panel, control, ATTR_TOOLTIP_TEXT, szFirmwareVersion);
     return head.len;
 }
@@ -420,33 +440,8 @@ int GetHARDWAREInfo() {
     else
         SetStatus("Timeout-RS-232...");
     if (hwinfo.subpixels < 256) hwinfo.subpixels = 256;
-    if (result == 1) ApplyHardwareInfo(head.order);
+    if (result == 1 && head.order == ORD_HWINFO) applyHardwareInfo();
     return result;
-}
-
-void ApplyHardwareInfo(uint8_t order) {
-    if (order != ORD_HWINFO) return;
-    for (int graph : {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE})
-        SetAxisScalingMode(pPA, graph, VAL_XAXIS, VAL_MANUAL, 1.0, hwinfo.subpixels);
-    fillBarPositions();
-    if (hwinfo.linetype == LINE_8192) {
-        configureLine8192();
-    } else if (hwinfo.linetype == LINE_4096) {
-        configureLine4096();
-    } else {
-        setHwLine(0, "CCD-SENSOR: No Info Avialable! ");
-        setHwLine(1, kBlankLine);
-        setHwLine(2, kBlankLine);
-        pixB = 1;
-        pixE = 2048;
-        ADCMAX = 1024;
-        YAXISMAX = 4096;
-        return;
-    }
-    ADCMAX = hwinfo.adcrange == 1024 ? 1024 : 256;
-    pixB = 1;
-    pixE = hwinfo.subpixels;
-    YAXISMAX = hwinfo.subpixels;
 }
 
 const char *SensorModelName(int32_t linetype, int32_t code) {

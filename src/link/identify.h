@@ -34,9 +34,5 @@ int GetVERSIONInfo();
 // 1 when the exchange succeeded, else 0.
 int GetHARDWAREInfo();
 
-// Configures the displays from `hwinfo` as a reply with order `order` demands: nothing unless
-// the order is 10. Called by GetHARDWAREInfo after a successful exchange.
-void ApplyHardwareInfo(uint8_t order);
-
 // Name of a sensor model code on the given CCD line type; nullptr when the code is unknown.
 const char *SensorModelName(int32_t linetype, int32_t code);
