@@ -358,7 +358,6 @@ int identify() {
     if (!hwok_flag) {
         for (const Sibling &sibling : kSiblings) {
             if (!startsWith(szVersion, sibling.prefix)) continue;
-            DimmButtons(1);
             refuse(sibling.message);
             AppendStatus("\n");
             appendToConnectionLog(szStatus);
@@ -421,7 +420,6 @@ int GetVERSIONInfo() {
         SetStatus("Timeout - reading firmware info!");
         return -1;
     }
-    SetStatus("");
     takeFirmwareText(szReadBuf + FRAME_HEADER_SIZE, head.len);
     hwinfo.serialno = static_cast<int16_t>(head.param);
     buildVersionText();
