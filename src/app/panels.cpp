@@ -39,10 +39,10 @@ int *const discardOrder[] = {&pPara0, &pPara1, &pPara2, &pCalib, &pRec,    &pCon
 
 }  // namespace
 
-int LoadAllPanels()
+int LoadAllPanels(const char *resource)
 {
     for (const PanelSlot &slot : slots) {
-        *slot.handle = LoadPanel(*slot.parent, PANEL_RESOURCE, slot.resourceId);
+        *slot.handle = LoadPanel(*slot.parent, resource, slot.resourceId);
         if (*slot.handle < 0) return -1;
     }
     return 1;

@@ -14,9 +14,9 @@ extern int pTConn;                     // touch connection sub-panel
 // The panel resource the handles are loaded from.
 extern const char *const PANEL_RESOURCE;
 
-// Loads all panels in start-up order: 1, or -1 at the first panel that cannot be loaded
-// (panels loaded before it stay loaded).
-int LoadAllPanels();
+// Loads all panels from `resource` in start-up order: 1, or -1 at the first panel that cannot
+// be loaded (panels loaded before it stay loaded).
+int LoadAllPanels(const char *resource = PANEL_RESOURCE);
 
 // Puts the pop-ups and touch sub-panels at their places inside their parents.
 void PlacePanels();

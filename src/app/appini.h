@@ -1,0 +1,12 @@
+// The application settings file on the panels: the connection pop-ups, the transport settings
+// and the main panel's placement.
+#pragma once
+
+// Reads the settings file into the transport settings, the recent-address lists, the main
+// panel's placement, the surface and zoom flags, and shows the connection values on the
+// connection pop-ups. A missing or unreadable file leaves the start-up defaults.
+void ReadIniFile(const char *path);
+
+// Takes the connection values from the desktop connection pop-up (they become the current
+// settings) and writes them, the recent addresses and the main panel's placement to the file.
+void WriteIniFile(const char *path);

@@ -1,0 +1,5 @@
+// The callback table of every panel: which callback serves which control.
+#pragma once
+
+// Binds the callbacks of all loaded panels.
+void BindAllCallbacks();

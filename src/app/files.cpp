@@ -1,0 +1,48 @@
+#include "app/files.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cstdio>
+#include <string>
+
+char dir_name[PATH_SIZE];
+char proj_dir[PATH_SIZE];
+char appini_pathname[PATH_SIZE];
+char rec_fname[PATH_SIZE];
+char para_pathname[PATH_SIZE];
+char file_name[PATH_SIZE];
+
+namespace {
+bool writableDirectory(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isDir() && info.isWritable();
+}
+}  // namespace
+
+int SetProgramDirectory(const char *dir)
+{
+    QString path = dir && *dir ? QString::fromLocal8Bit(dir) : QCoreApplication::applicationDirPath();
+    QDir().mkpath(path);
+    int fellBack = 0;
+    if (!writableDirectory(path)) {
+        path = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        QDir().mkpath(path);
+        fellBack = 1;
+    }
+    const QByteArray bytes = QDir::cleanPath(QFileInfo(path).absoluteFilePath()).toLocal8Bit();
+    std::snprintf(dir_name, sizeof dir_name, "%s", bytes.constData());
+    std::snprintf(proj_dir, sizeof proj_dir, "%s", bytes.constData());
+    MakeProgramPath("PX-MS-Vista.ini", appini_pathname);
+    MakeProgramPath("RECORD.DAT", rec_fname);
+    para_pathname[0] = file_name[0] = '\0';
+    return fellBack;
+}
+
+void MakeProgramPath(const char *name, char (&out)[PATH_SIZE])
+{
+    const std::string path = std::string(dir_name) + "/" + name;
+    std::snprintf(out, sizeof out, "%s", path.c_str());
+}

@@ -1,0 +1,300 @@
+#include "app/shell.h"
+
+#include <QDate>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/appini.h"
+#include "app/bindings.h"
+#include "app/evalmode.h"
+#include "app/files.h"
+#include "app/hwselect.h"
+#include "app/linkview.h"
+#include "app/logo.h"
+#include "app/panels.h"
+#include "app/state.h"
+#include "app/stopaction.h"
+#include "app/tooltips.h"
+#include "calib/calibfile.h"
+#include "calib/calibpopup.h"
+#include "ktav_panels.h"
+#include "link/identify.h"
+#include "link/status.h"
+#include "link/transport.h"
+#include "measure/profiles.h"
+#include "params/derived.h"
+#include "params/paramblock.h"
+#include "platform/serial.h"
+#include "platform/signals.h"
+#include "platform/tcp.h"
+#include "platform/ui/screen.h"
+#include "platform/ui/userint.h"
+
+namespace {
+
+constexpr const char *kMainTitle = "K-TAV-PX-Master-Slave-Series CONTROL-PANEL";
+constexpr int kIdleGrey = 0xE0E0E0;
+
+void show(int panel, std::initializer_list<int> controls, bool visible)
+{
+    for (int control : controls) SetCtrlAttribute(panel, control, ATTR_VISIBLE, visible ? 1 : 0);
+}
+
+void dim(int panel, std::initializer_list<int> controls, bool dimmed)
+{
+    for (int control : controls) SetCtrlAttribute(panel, control, ATTR_DIMMED, dimmed ? 1 : 0);
+}
+
+// The connection attempt of the start-up with the stored transport: 1 when the transport
+// opened and the device was identified; 0 when it was not identified; -1 when the transport
+// did not open.
+int connectAtStartUp()
+{
+    if (comtype == 0) {
+        rs232_con = InitRS232(rs232port, rs232baudrate);
+        return rs232_con == 1 ? InitDataExchange() : -1;
+    }
+    tcp_con = InitTCP_IP();
+    return tcp_con == 1 ? InitDataExchange() : -1;
+}
+
+void onTerminationSignal() { CloseProgram(tsd_flag == 1); }
+
+// Restores the desktop main panel to its designed size, centred on the screen.
+void restoreMainPanel()
+{
+    constexpr int height = 534, width = 777;
+    SetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, VAL_NO_ZOOM);
+    SetPanelSize(pPA, height, width);
+    int screenHeight = 0, screenWidth = 0;
+    if (GetScreenSize(&screenHeight, &screenWidth) == 0)
+        SetPanelPos(pPA, (screenHeight - height) / 2, (screenWidth - width) / 2);
+}
+
+// Takes the picture of the active surface, then closes as the operator would.
+void takeScreenshot(const std::string &path)
+{
+    const int panel = tsd_flag ? pTSD : pPA;
+    if (SavePanelImage(panel, path.c_str()) != 0)
+        std::fprintf(stderr, "cannot write the screenshot %s\n", path.c_str());
+    CloseProgram(tsd_flag == 1);
+}
+
+}  // namespace
+
+void ShowTransportFields(int tcp)
+{
+    const bool serial = tcp == 0;
+    show(pConn, {CONNECT_COMPORT, CONNECT_LBL_COMPORT, CONNECT_BAUDRATE, CONNECT_LBL_BAUDRATE},
+         serial);
+    show(pConn, {CONNECT_IPADDRESS, CONNECT_LBL_IPADDRESS, CONNECT_PORTNUM, CONNECT_LBL_PORTNUM},
+         !serial);
+    show(pTConn, {TCONN_COMPORT, TCONN_LBL_COMPORT, TCONN_BAUDRATE, TCONN_LBL_BAUDRATE}, serial);
+    show(pTConn, {TCONN_IPADDRESS, TCONN_LBL_IPADDRESS, TCONN_PORTNUM, TCONN_LBL_PORTNUM}, !serial);
+    show(pPA, {PANEL_COMPORT}, serial);
+    show(pPA, {PANEL_HOST}, !serial);
+    show(pTSD, {TSD_COMPORT}, serial);
+    show(pTSD, {TSD_HOST}, !serial);
+}
+
+void InitVars()
+{
+    ResetParaBlock();
+    ResetCalibration();
+    ResetHwInfo();
+    umTeach = umRange = umRangeA = umRangeB = umVIRTOFFS = umupTHD = umloTHD = 0;
+    ResetTransportSettings();
+    ResetSharedState();
+
+    std::snprintf(szVersion, sizeof szVersion, "%s", szProgramVersion);
+    SetPanelAttribute(pPA, ATTR_TITLE, kMainTitle);
+    ShowLogo(2);
+
+    SetCtrlAttribute(pConn, CONNECT_IPADDRESS, ATTR_TEXT_BGCOLOR, kIdleGrey);
+    SetCtrlAttribute(pTConn, TCONN_IPADDRESS, ATTR_TEXT_BGCOLOR, kIdleGrey);
+    ReadIniFile(appini_pathname);
+
+    SetCtrlVal(pRec, REC_FILENAME, rec_fname);
+    SetCtrlVal(pRec, REC_DATE, QDate::currentDate().toString("MM-dd-yyyy").toLatin1().constData());
+
+    for (int graph : {PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE}) {
+        DeleteGraphPlot(pPA, graph, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+        SetGraphCursor(pPA, graph, 1, 0.0, 1.0);
+        SetCursorAttribute(pPA, graph, 2, ATTR_CURSOR_POINT_STYLE, VAL_SOLID_SQUARE);
+    }
+    PrepareTypeCodeLists();
+    FillThresholdLines();
+}
+
+void InitGUI()
+{
+    ShowTransportFields(comtype);
+    SetCtrlVal(pPA, PANEL_COMPORT, rs232port);
+    SetCtrlVal(pTSD, TSD_COMPORT, rs232port);
+    SetCtrlVal(pPA, PANEL_HOST, szIPhostName);
+    SetCtrlVal(pTSD, TSD_HOST, szIPhostName);
+
+    const bool setpointMode = para.ge.measurementMode == 1;
+    dim(pCalib, {CALIB_SETPOINT}, !setpointMode);
+    dim(pTPara0, {TPARA0_SETPOINT}, !setpointMode);
+
+    const bool softwareTolerances = para.ge.hardwareMode == 0 || para.ge.hardwareMode == 2;
+    dim(pPA, {PANEL_TOL_UP, PANEL_TOL_LO}, !softwareTolerances);
+    dim(pTPara0, {TPARA0_TOL_UP, TPARA0_TOL_LO}, !softwareTolerances);
+
+    const bool direct = para.ge.polarity == 1;
+    SetCtrlVal(pPA, PANEL_LBL_POLARITY, direct ? "POL: DIRECT" : "POL: INVERT");
+    SetCtrlVal(pTGraph, TGRAPH_LBL_POLARITY, direct ? "POLARITY: DIRECT" : "POLARITY: INVERSE");
+    SetCtrlVal(pTNum, TNUM_LBL_POLARITY, direct ? "POLARITY: DIRECT" : "POLARITY: INVERSE");
+
+    int graphType = 0;
+    GetCtrlVal(pPA, PANEL_GTYPE, &graphType);
+    ApplyEvalMode(para.ge.evalMode, graphType, true);
+
+    SetCtrlAttribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR, 0x484848);
+    SetCtrlAttribute(pTSD, TSD_STATUS, ATTR_TEXT_BGCOLOR, 0xF0F0F0);
+    if (tsd_flag == 0) AttachToolTips();
+}
+
+int StartProgram(const ProgramOptions &options)
+{
+    const char *resource = options.panelResource ? options.panelResource : PANEL_RESOURCE;
+    if (LoadAllPanels(resource) < 0) return -1;
+    PlacePanels();
+    const int fellBack = SetProgramDirectory(options.dir.c_str());
+    InstallLinkView(options.logFile.c_str());
+    BindAllCallbacks();
+    InitVars();
+    if (fellBack) {
+        SetStatus("Program folder not writable: settings kept in the user's configuration folder");
+        ShowStatus(ST_PA);
+    }
+
+    const int connected = connectAtStartUp();
+    InitGUI();
+
+    DisplayPanel(pPA);
+    DisplayPanel(pPara0);
+    SetCtrlVal(pPA, PANEL_TAB_GENERAL, 1);
+    DimmCalibElements(1);
+    if (tsd_flag == 0) {
+        SetActivePanel(pPA);
+        SetActiveCtrl(pPA, PANEL_STOP);
+    } else {
+        SetCtrlVal(pPA, PANEL_TOUCH, 1);
+        DisplayPanel(pTSD);
+        DisplayPanel(pTNum);
+        // Without an identified sensor the touch operator gets the connection panel at once.
+        if (connected != 1) {
+            SetCtrlVal(pTSD, TSD_TOG_CONNECT, 1);
+            DisplayPanel(pTConn);
+        }
+        SetCtrlVal(pTSD, TSD_TOG_NUM, 1);
+        SetActivePanel(pTSD);
+        SetActiveCtrl(pTSD, TSD_TOG_NUM);
+    }
+
+    OnTerminationSignal(onTerminationSignal);
+    if (!options.screenshot.empty()) {
+        const std::string path = options.screenshot;
+        QTimer::singleShot(static_cast<int>(options.screenshotDelay * 1000.0),
+                           [path] { takeScreenshot(path); });
+    }
+    return 1;
+}
+
+void ShutdownProgram()
+{
+    if (tcp_con > 0) DisconnectFromTCPServer(tcp_hconversation);
+    tcp_con = 0;
+    CloseCom(rs232port);
+    DiscardAllPanels();
+    CloseLinkLog();
+    SetLinkView({});
+}
+
+int WinMain(const ProgramOptions &options)
+{
+    if (StartProgram(options) < 0) return -1;
+    RunUserInterface();
+    ShutdownProgram();
+    return 0;
+}
+
+void CloseProgram(bool fromTouchPanel)
+{
+    if (fromTouchPanel) SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
+    stop_flag = 1;
+    exit_flag = 1;
+    WriteIniFile(appini_pathname);
+    if (comtype == 0) {
+        FlushInQ(rs232port);
+        FlushOutQ(rs232port);
+    }
+    QuitUserInterface(0);
+}
+
+void SwitchSurface(bool touch)
+{
+    tsd_flag = touch ? 1 : 0;
+    stop_flag = 1;
+    if (touch) {
+        DisplayPanel(pTSD);
+        DisplayPanel(pTNum);
+    }
+    SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
+    SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_VISIBLE, 1);
+    CC_BTNStop(pTSD, TSD_STOP, EVENT_COMMIT, nullptr, 0, 0);
+    if (!touch) HidePanel(pTSD);
+}
+
+int CC_PANEL(int, int, int event, void *, int, int)
+{
+    switch (event) {
+        case EVENT_CLOSE: CloseProgram(false); break;
+        case EVENT_RIGHT_DOUBLE_CLICK: restoreMainPanel(); break;
+        case EVENT_PANEL_SIZE:
+            for (int trace = 1; trace <= 7; ++trace)
+                SetTraceAttribute(pPA, PANEL_STRIPCHART, trace, ATTR_TRACE_VISIBLE, 1);
+            SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_NUM_TRACES, 7);
+            break;
+    }
+    return 0;
+}
+
+int CC_TSDPANEL(int, int, int event, void *, int, int)
+{
+    if (event == EVENT_CLOSE) CloseProgram(true);
+    if (event == EVENT_RIGHT_DOUBLE_CLICK) restoreMainPanel();
+    return 0;
+}
+
+int CC_TOGGBTNtouchpanel(int panel, int control, int event, void *, int, int)
+{
+    if (event != EVENT_VAL_CHANGED) return 0;
+    int on = 0;
+    GetCtrlVal(panel, control, &on);
+    SwitchSurface(on != 0);
+    return 0;
+}
+
+int CC_BTNexittouch(int, int, int event, void *, int, int)
+{
+    if (event == EVENT_LEFT_CLICK && stop_flag != 1) {
+        stop_flag = 1;
+        CC_BTNStop(pTSD, TSD_STOP, EVENT_COMMIT, nullptr, 0, 0);
+    }
+    if (event != EVENT_COMMIT) return 0;
+    tsd_flag = 0;
+    stop_flag = 1;
+    SetCtrlVal(pPA, PANEL_TOUCH, 0);
+    for (int toggle : {TSD_TOG_KEYBOARD, TSD_TOG_PARA0, TSD_TOG_PARA1, TSD_TOG_PARA2,
+                       TSD_TOG_GRAPH, TSD_TOG_RECORDER, TSD_TOG_CONNECT})
+        SetCtrlVal(pTSD, toggle, 0);
+    SetCtrlVal(pTSD, TSD_TOG_NUM, 1);
+    SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
+    SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_VISIBLE, 1);
+    for (int panel : {pTPara0, pTPara1, pTPara2, pTGraph, pTVideo, pTRec, pTNum, pTSD})
+        HidePanel(panel);
+    return 0;
+}

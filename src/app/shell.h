@@ -1,0 +1,48 @@
+// The program's life: start-up (panels, defaults, settings, connection, both surfaces), the
+// event loop, the close of either main panel, the switch between desktop and touch surface,
+// and the orderly shut-down.
+#pragma once
+#include <string>
+
+struct ProgramOptions {
+    std::string dir;               // program directory (settings, recorder file); empty: the
+                                   // executable's folder
+    std::string logFile;           // every status text shown, time-stamped; empty: none
+    std::string screenshot;        // PNG of the active surface after start-up, then close
+    double screenshotDelay = 0.0;  // seconds the program runs before the picture is taken
+    const char *panelResource = nullptr;  // panel resource to load; nullptr: the program's own
+};
+
+// The whole program: 0 after an orderly shut-down, -1 when a panel cannot be loaded.
+int WinMain(const ProgramOptions &options);
+
+// Start-up up to the event loop: 1, or -1 when a panel cannot be loaded.
+int StartProgram(const ProgramOptions &options);
+// Shut-down after the event loop: closes the transports and discards the panels.
+void ShutdownProgram();
+
+// Every start-up default, the settings file, the graphs' initial state.
+void InitVars();
+// Brings both surfaces in line with the loaded settings.
+void InitGUI();
+
+// Shows the RS-232 or the TCP fields of both connection panels and the matching port or host
+// indicator of both main panels (tcp: 0 RS-232, 1 TCP/IP).
+void ShowTransportFields(int tcp);
+
+// What closing a main panel does: stops loops, writes the settings file, flushes the serial
+// queues and quits the event loop (touch: also stops the touch recorder's timer).
+void CloseProgram(bool fromTouchPanel);
+
+// Switches to the touch surface (on) or back to the desktop.
+void SwitchSurface(bool touch);
+
+// Callbacks of the two main panels, the surface toggle and the touch exit button.
+int CC_PANEL(int panel, int control, int event, void *callbackData, int eventData1,
+             int eventData2);
+int CC_TSDPANEL(int panel, int control, int event, void *callbackData, int eventData1,
+                int eventData2);
+int CC_TOGGBTNtouchpanel(int panel, int control, int event, void *callbackData, int eventData1,
+                         int eventData2);
+int CC_BTNexittouch(int panel, int control, int event, void *callbackData, int eventData1,
+                    int eventData2);

@@ -1,0 +1,60 @@
+#include "app/stopaction.h"
+
+#include "app/panels.h"
+#include "app/state.h"
+#include "ktav_panels.h"
+#include "platform/ui/userint.h"
+
+namespace {
+
+constexpr int kIdleGrey = 0xE0E0E0;
+
+void enable(int panel, std::initializer_list<int> controls)
+{
+    for (int control : controls) SetCtrlAttribute(panel, control, ATTR_DIMMED, 0);
+}
+
+void desktopStopped()
+{
+    enable(pPA, {PANEL_VIDEO, PANEL_RUN, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET,
+                 PANEL_RAM, PANEL_EEPROM});
+    enable(pRec, {REC_START});
+}
+
+void touchStopped()
+{
+    enable(pTSD, {TSD_RUN, TSD_STOP, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_GET, TSD_SEND, TSD_RAM,
+                  TSD_EEPROM, TSD_EXIT});
+    SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
+    SetCtrlAttribute(pTSD, TSD_VIDEO, ATTR_TEXT_BGCOLOR, kIdleGrey);
+    SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR, 0x484848);
+    SetCtrlAttribute(pTMval, TMVAL_MEASVALUE, ATTR_TEXT_BGCOLOR, 0xA0A0A0);
+    for (int control : {TNUM_MEASVALUE, TNUM_VALUE_ANA1, TNUM_VALUE_ANA23})
+        SetCtrlVal(pTNum, control, 0.0);
+    for (int control : {TGRAPH_LED_INTOL, TGRAPH_LED_ABOVE, TGRAPH_LED_BELOW})
+        SetCtrlVal(pTGraph, control, 0);
+    SetCtrlVal(pTSD, TSD_STATUS, "RS232 data-transfer stopped!");
+}
+
+}  // namespace
+
+int CC_BTNStop(int, int, int event, void *, int, int)
+{
+    switch (event) {
+        case EVENT_LEFT_CLICK:
+        case EVENT_KEYPRESS:
+            stop_flag = 1;
+            video_flag = 0;
+            break;
+        case EVENT_COMMIT:
+            stop_flag = 1;
+            video_flag = 0;
+            if (tsd_flag)
+                touchStopped();
+            else
+                desktopStopped();
+            break;
+    }
+    return 0;
+}

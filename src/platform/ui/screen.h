@@ -1,0 +1,23 @@
+// Further run-time operations of the shell: controls made at run time, pictures, the busy
+// cursor, the screen size and a picture of a panel.
+#pragma once
+
+inline constexpr int CTRL_TEXT_MSG = 1;  // NewCtrl: a text message
+
+// Creates a control of `style` on the panel at (left, top) with its label; returns its id.
+int NewCtrl(int panel, int style, const char *label, int top, int left);
+
+// Sizes a text message to its text and font.
+int SizeCtrlToText(int panel, int control);
+
+// Shows the picture file in a text-message control: 0, or negative when it cannot be read.
+int DisplayImageFile(int panel, int control, const char *path);
+
+// Shows (1) or removes (0) the busy cursor.
+int SetWaitCursor(int on);
+
+// Height and width of the primary screen in pixels.
+int GetScreenSize(int *height, int *width);
+
+// Saves a PNG picture of the panel as it is drawn now: 0, or negative.
+int SavePanelImage(int panel, const char *path);

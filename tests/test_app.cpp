@@ -1,0 +1,256 @@
+// The application shell on real widgets: start-up, the settings file through the panels,
+// close and SIGTERM, the surface switch, the hardware selection, the screenshot option.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <csignal>
+
+#include "app/files.h"
+#include "app/hwselect.h"
+#include "app/panels.h"
+#include "app/shell.h"
+#include "app/state.h"
+#include "ktav_panels.h"
+#include "link/transport.h"
+#include "params/appsettings.h"
+#include "platform/ui/userint.h"
+
+namespace {
+
+class Shell : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("KTAV_COM1", "/nonexistent/ttyK1");  // no sensor on the default port
+        options.dir = dir.path().toStdString();
+    }
+
+    std::string settingsPath() const { return dir.filePath("PX-MS-Vista.ini").toStdString(); }
+
+    void writeSettings(const AppSettings &v) { ASSERT_EQ(WriteAppSettings(settingsPath().c_str(), v), 0); }
+
+    AppSettings readSettings() const
+    {
+        AppSettings v;
+        EXPECT_EQ(ReadAppSettings(settingsPath().c_str(), v), 1);
+        return v;
+    }
+
+    // Runs the whole program; `whileRunning` runs inside its event loop and must end it.
+    int runProgram(void (*whileRunning)())
+    {
+        QTimer::singleShot(0, whileRunning);
+        return WinMain(options);
+    }
+
+    QTemporaryDir dir;
+    ProgramOptions options;
+};
+
+void closeMainPanel() { CC_PANEL(pPA, 0, EVENT_CLOSE, nullptr, 0, 0); }
+
+int visible(int panel)
+{
+    int v = 0;
+    GetPanelAttribute(panel, ATTR_VISIBLE, &v);
+    return v;
+}
+
+}  // namespace
+
+TEST_F(Shell, StartsUnconnectedOnTheDesktopAndWritesTheSettingsOnClose)
+{
+    EXPECT_EQ(runProgram([] {
+                  EXPECT_EQ(tsd_flag, 0);
+                  EXPECT_EQ(visible(pPA), 1);
+                  EXPECT_EQ(visible(pTSD), 0);
+                  EXPECT_LT(rs232_con, 0) << "no sensor: the port did not open";
+                  closeMainPanel();
+              }),
+              0);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(settingsPath())));
+    EXPECT_EQ(pPA, 0) << "panels are discarded at shut-down";
+}
+
+TEST_F(Shell, AMissingPanelEndsTheProgramWithMinusOne)
+{
+    options.panelResource = "missing.uir";
+    EXPECT_EQ(WinMain(options), -1);
+    DiscardAllPanels();
+}
+
+TEST_F(Shell, SettingsRoundTripThroughThePanels)
+{
+    AppSettings v;
+    v.comtype = 0;
+    v.rs232port = 7;
+    v.rs232baudrate = 2;
+    v.hostName = "sensor-line-3";
+    v.portText = "10002";
+    v.recentAddresses = {"sensor-line-3", "127.0.0.1", "bench-pc"};
+    v.panelMaximised = false;
+    v.panelLeft = 40;
+    v.panelTop = 30;
+    v.panelWidth = 800;
+    v.panelHeight = 560;
+    v.touchSurface = false;
+    v.zoom = true;
+    writeSettings(v);
+    qputenv("KTAV_COM7", "/nonexistent/ttyK7");
+    EXPECT_EQ(runProgram([] {
+                  EXPECT_EQ(rs232port, 7);
+                  EXPECT_EQ(tcp_portnum, 10002) << "the stored port is used at start-up too";
+                  EXPECT_EQ(zoom_flag, 1);
+                  int zoom = 0;
+                  GetCtrlVal(pTGraph, TGRAPH_ZOOM, &zoom);
+                  EXPECT_EQ(zoom, 1);
+                  int count = 0;
+                  GetNumListItems(pConn, CONNECT_IPADDRESS, &count);
+                  EXPECT_EQ(count, 3);
+                  closeMainPanel();
+              }),
+              0);
+    const AppSettings back = readSettings();
+    EXPECT_EQ(back.comtype, 0);
+    EXPECT_EQ(back.rs232port, 7);
+    EXPECT_EQ(back.rs232baudrate, 2);
+    EXPECT_EQ(back.hostName, "sensor-line-3");
+    EXPECT_EQ(back.portText, "10002");
+    EXPECT_EQ(back.recentAddresses, v.recentAddresses);
+    EXPECT_EQ(back.panelLeft, 40);
+    EXPECT_EQ(back.panelTop, 30);
+    EXPECT_EQ(back.panelWidth, 800);
+    EXPECT_EQ(back.panelHeight, 560);
+    EXPECT_EQ(back.zoom, true);
+    EXPECT_EQ(back.touchSurface, false);
+}
+
+TEST_F(Shell, TouchSettingStartsOnTheTouchSurfaceWithTheNumericView)
+{
+    AppSettings v;
+    v.panelMaximised = false;
+    v.touchSurface = true;
+    writeSettings(v);
+    EXPECT_EQ(runProgram([] {
+                  EXPECT_EQ(tsd_flag, 1);
+                  EXPECT_EQ(visible(pTSD), 1);
+                  EXPECT_EQ(visible(pTNum), 1);
+                  int num = 0;
+                  GetCtrlVal(pTSD, TSD_TOG_NUM, &num);
+                  EXPECT_EQ(num, 1);
+                  EXPECT_EQ(visible(pTConn), 1) << "no sensor: the touch connection panel opens";
+                  CC_TSDPANEL(pTSD, 0, EVENT_CLOSE, nullptr, 0, 0);
+              }),
+              0);
+    EXPECT_EQ(readSettings().touchSurface, true);
+}
+
+TEST_F(Shell, SigtermClosesInOrderAndWritesTheSettings)
+{
+    EXPECT_EQ(runProgram([] { std::raise(SIGTERM); }), 0);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(settingsPath())));
+}
+
+TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop)
+{
+    EXPECT_EQ(runProgram([] {
+                  stop_flag = 0;  // as if VIDEO ran
+                  SetCtrlAttribute(pPA, PANEL_RUN, ATTR_DIMMED, 1);
+                  SetCtrlVal(pPA, PANEL_TOUCH, 1);
+                  CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
+                  EXPECT_EQ(tsd_flag, 1);
+                  EXPECT_EQ(stop_flag, 1);
+                  EXPECT_EQ(visible(pTSD), 1);
+                  EXPECT_EQ(visible(pTNum), 1);
+
+                  CC_BTNexittouch(pTSD, TSD_EXIT, EVENT_COMMIT, nullptr, 0, 0);
+                  EXPECT_EQ(tsd_flag, 0);
+                  EXPECT_EQ(visible(pTSD), 0);
+                  int touch = 1;
+                  GetCtrlVal(pPA, PANEL_TOUCH, &touch);
+                  EXPECT_EQ(touch, 0);
+
+                  stop_flag = 0;
+                  SetCtrlVal(pPA, PANEL_TOUCH, 1);
+                  CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
+                  SetCtrlVal(pPA, PANEL_TOUCH, 0);
+                  CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
+                  EXPECT_EQ(tsd_flag, 0);
+                  int dimmed = 1;
+                  GetCtrlAttribute(pPA, PANEL_RUN, ATTR_DIMMED, &dimmed);
+                  EXPECT_EQ(dimmed, 0) << "the STOP action re-enables the desktop buttons";
+                  closeMainPanel();
+              }),
+              0);
+}
+
+TEST_F(Shell, RightDoubleClickRestoresTheMainPanelSize)
+{
+    EXPECT_EQ(runProgram([] {
+                  SetPanelSize(pPA, 300, 400);
+                  CC_PANEL(pPA, 0, EVENT_RIGHT_DOUBLE_CLICK, nullptr, 0, 0);
+                  int height = 0, width = 0;
+                  GetPanelAttribute(pPA, ATTR_HEIGHT, &height);
+                  GetPanelAttribute(pPA, ATTR_WIDTH, &width);
+                  EXPECT_EQ(height, 534);
+                  EXPECT_EQ(width, 777);
+                  closeMainPanel();
+              }),
+              0);
+}
+
+TEST_F(Shell, HardwareSelectionFillsTheCalibrationFields)
+{
+    EXPECT_EQ(runProgram([] {
+                  struct Case {
+                      bool master;
+                      int code;
+                      int offset, range, virtOffset, tableLength, hwType;
+                  } cases[] = {
+                      {true, 611632, 25000, 10000, 30000, 1024, 22},
+                      {true, 610409, 90000, 45000, 0, 2048, 20},
+                      {true, 123456, 35000, 4000, 0, 2048, 0},
+                      {false, 611632, 25000, 10000, 30000, 1024, -1},  // HWTYPE unchanged
+                  };
+                  for (const Case &c : cases) {
+                      HWTYPE = 20;
+                      if (c.master)
+                          selectHARDWARE_A(c.code);
+                      else
+                          selectHARDWARE_B(c.code);
+                      int offset = 0, range = 0, virtOffset = 0, tableLength = 0;
+                      GetCtrlVal(pCalib, c.master ? CALIB_OFFSET_A : CALIB_OFFSET_B, &offset);
+                      GetCtrlVal(pCalib, c.master ? CALIB_RANGE_A : CALIB_RANGE_B, &range);
+                      GetCtrlVal(pCalib, c.master ? CALIB_VIRTOFF_A : CALIB_VIRTOFF_B, &virtOffset);
+                      GetCtrlVal(pCalib, c.master ? CALIB_TABLEN_A : CALIB_TABLEN_B, &tableLength);
+                      EXPECT_EQ(offset, c.offset) << c.code;
+                      EXPECT_EQ(range, c.range) << c.code;
+                      EXPECT_EQ(virtOffset, c.virtOffset) << c.code;
+                      EXPECT_EQ(tableLength, c.tableLength) << c.code;
+                      EXPECT_EQ(HWTYPE, c.hwType < 0 ? 20 : c.hwType) << c.code;
+                  }
+                  // Through the drop-down: its items carry their codes as values.
+                  int index = -1;
+                  GetIndexFromValue(pCalib, CALIB_TYPE_A, &index, 611632);
+                  ASSERT_GE(index, 0);
+                  SetCtrlVal(pCalib, CALIB_TYPE_A, 611632);
+                  CC_DROPhwtypeA(pCalib, CALIB_TYPE_A, EVENT_COMMIT, nullptr, 0, 0);
+                  EXPECT_EQ(HWTYPE, 22);
+                  closeMainPanel();
+              }),
+              0);
+}
+
+TEST_F(Shell, ScreenshotOptionWritesAPictureOfThePanel)
+{
+    options.screenshot = dir.filePath("shot.png").toStdString();
+    EXPECT_EQ(WinMain(options), 0);
+    const QImage picture(QString::fromStdString(options.screenshot));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.width(), 777);
+    EXPECT_EQ(picture.height(), 534);
+}
