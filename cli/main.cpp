@@ -1,77 +1,72 @@
-// k-tav-cli: talks to the sensor pair through the program's own link layer, without windows.
-// Status texts go to standard error, data to standard output; exit status 0 only on success.
+// k-tav-cli: talks to the sensor pair through the program's own link, parameter and file code,
+// without windows. Status texts go to standard error, data to standard output; exit status 0
+// only on success.
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <array>
 #include <cstdio>
 
-#include "link/frame.h"
-#include "link/status.h"
-#include "link/transport.h"
+#include "cliargs.h"
+#include "commands.h"
+#include "connection.h"
+#include "console.h"
 
 namespace {
 
-void printStatus(unsigned, const char *text) { std::fprintf(stderr, "%s\n", text); }
+struct Command {
+    const char *name;
+    int (*check)(const QCommandLineParser &);  // before the transport opens; may be null
+    int (*run)(const QCommandLineParser &);
+};
 
-// Opens the transport named on the command line; false (with the reason shown) on failure.
-bool openTransport(const QCommandLineParser &args)
-{
-    if (args.isSet("tcp")) {
-        const QString spec = args.value("tcp");
-        const QString host = spec.section(':', 0, 0);
-        const QString port = spec.contains(':') ? spec.section(':', 1) : QString("10001");
-        comtype = 1;
-        std::snprintf(szIPhostName, sizeof szIPhostName, "%s", host.toUtf8().constData());
-        std::snprintf(szPortNum, sizeof szPortNum, "%s", port.toUtf8().constData());
-        tcp_portnum = PortNumberOfText(szPortNum);
-        return InitTCP_IP() == 1;
-    }
-    comtype = 0;
-    rs232port = args.value("com").toInt();
-    rs232baudrate = args.isSet("baud") ? args.value("baud").toInt() : 4;
-    rs232_con = InitRS232(rs232port, rs232baudrate);
-    return rs232_con == 1;
+constexpr std::array<Command, 9> kCommands = {{
+    {"identify", nullptr, CmdIdentify},
+    {"get", nullptr, CmdGet},
+    {"send", CheckSendInput, CmdSend},
+    {"run", nullptr, CmdRun},
+    {"video", nullptr, CmdVideo},
+    {"teach", nullptr, CmdTeach},
+    {"reset", nullptr, CmdReset},
+    {"calib-read", nullptr, CmdCalibRead},
+    {"line-test", nullptr, CmdLineTest},
+}};
+
+const Command &commandNamed(const QString &name) {
+    for (const Command &command : kCommands)
+        if (name == QLatin1String(command.name)) return command;
+    return kCommands.back();  // not reached: the command line was checked
 }
 
-void closeTransport()
-{
-    if (tcp_con > 0) CloseTCP();
-    if (comtype == 0) CloseRS232();
+int runCommand(const QCommandLineParser &args) {
+    const Command &command = commandNamed(args.positionalArguments().first());
+    if (command.check)
+        if (const int status = command.check(args); status != EXIT_OK) return status;
+    QString problem;
+    if (const int status = OpenConnection(args, problem); status != EXIT_OK)
+        return Fail(status, problem);
+    const int status = command.run(args);
+    CloseConnection();
+    return status;
 }
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
+int main(int argc, char **argv) {
+    // The program's code runs with its panels unloaded; no display is needed.
+    KeepSevereMessagesOnly();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QCoreApplication::setApplicationName("k-tav-cli");
-    SetLinkView({printStatus, nullptr, nullptr});
 
     QCommandLineParser args;
-    args.setApplicationDescription(
-        "Talks to the K-TAV-PX master/slave sensor pair without windows.\n\n"
-        "Commands:\n"
-        "  line-test   sends the echo request and reports whether the line works");
-    args.addHelpOption();
-    args.addOptions({
-        {"tcp", "Connect over TCP to HOST[:PORT] (port 10001 when omitted).", "HOST[:PORT]"},
-        {"com", "Connect over RS-232 port number N (device: $KTAV_COM<N>, else /dev/ttyS<N-1>).",
-         "N"},
-        {"baud", "Baud-rate index 0..4 of the RS-232 line (9600..115200; default 4).", "INDEX"},
-    });
-    args.addPositionalArgument("command", "line-test");
-    args.process(app);
-
-    const QStringList commands = args.positionalArguments();
-    if (commands.size() != 1 || commands[0] != "line-test") {
-        std::fprintf(stderr, "k-tav-cli: unknown or missing command (see --help)\n");
-        return 64;
+    DeclareOptions(args);
+    if (!args.parse(QCoreApplication::arguments())) return Fail(EXIT_USAGE, args.errorText());
+    if (args.isSet("help")) {
+        std::fputs(qPrintable(args.helpText()), stdout);
+        return EXIT_OK;
     }
-    if (args.isSet("tcp") == args.isSet("com")) {
-        std::fprintf(stderr, "k-tav-cli: give exactly one of --tcp and --com\n");
-        return 64;
-    }
-    if (!openTransport(args)) return 1;
-    const int ok = CheckComLine();
-    closeTransport();
-    return ok == 1 ? 0 : 1;
+    if (const QString problem = CommandLineProblem(args); !problem.isEmpty())
+        return Fail(EXIT_USAGE, problem);
+    InstallConsole(args.isSet("verbose"));
+    return runCommand(args);
 }

@@ -1,0 +1,119 @@
+#include "cliargs.h"
+
+#include <QStringList>
+#include <array>
+
+#include "app/state.h"
+
+namespace {
+
+// Options every command accepts.
+const QStringList kCommonOptions = {"tcp", "com", "baud", "dir", "verbose", "help"};
+
+struct CommandOptions {
+    const char *name;
+    QStringList options;  // beyond the common ones
+};
+
+const std::array<CommandOptions, 9> kCommands = {{
+    {"identify", {}},
+    {"get", {"target", "out"}},
+    {"send", {"target", "in"}},
+    {"run", {"count", "interval"}},
+    {"video", {}},
+    {"teach", {}},
+    {"reset", {}},
+    {"calib-read", {}},
+    {"line-test", {}},
+}};
+
+const char *const kDescription =
+    "Talks to the K-TAV-PX MASTER/SLAVE sensor pair without windows, through the program's own\n"
+    "link, parameter and file code. Status texts go to standard error as the program shows them,\n"
+    "data to standard output.\n"
+    "\n"
+    "Connection: --tcp or --com; without them the connection stored in the settings file\n"
+    "PX-MS-Vista.ini of --dir (default: the tool's directory).\n"
+    "\n"
+    "Commands:\n"
+    "  identify     identifies the pair like the program at connection time and prints the\n"
+    "               firmware text, version, serial number, firmware number, line type,\n"
+    "               subpixels, the MASTER and SLAVE model lines and both calibration headers\n"
+    "  get          reads the general, master and slave parameter sets [--target] and writes\n"
+    "               them as a parameter file (K-TAV-PARA.ini format) to --out or standard output\n"
+    "  send         reads the three sets from the sensor, applies the parameter file --in (fields\n"
+    "               the file does not store keep the sensor's values) and sends the sets\n"
+    "               [--target]; nothing is sent when the file cannot be read\n"
+    "  run          prints one line per measurement record [--count, --interval], until the\n"
+    "               count or Ctrl-C: time stamp, MA, SL, VAL [um], MA-E, SL-E, MA-PIX, SL-PIX,\n"
+    "               VAL-PIX, separated by tabs\n"
+    "  video        prints the two video profiles: 128 lines of x position, MASTER value and\n"
+    "               SLAVE value, separated by tabs\n"
+    "  teach        TEACH: the current positions become the teach values; prints them\n"
+    "  reset        RESET of the analog/digital outputs (max/min values)\n"
+    "  calib-read   reads and prints the calibration headers of MASTER and SLAVE\n"
+    "  line-test    sends the echo request and reports whether the line works\n"
+    "\n"
+    "Exit status: 0 success; 1 the transport did not open or the sensor did not answer;\n"
+    "2 (identify) incompatible device or firmware; 64 bad command line; 66 a file cannot be\n"
+    "read; 73 the output file cannot be written.";
+
+const CommandOptions *findCommand(const QString &name) {
+    for (const CommandOptions &command : kCommands)
+        if (name == QLatin1String(command.name)) return &command;
+    return nullptr;
+}
+
+}  // namespace
+
+void DeclareOptions(QCommandLineParser &parser) {
+    parser.setApplicationDescription(kDescription);
+    parser.addHelpOption();
+    parser.addOptions({
+        {"tcp", "Connect over TCP to HOST[:PORT] (port 10001 when omitted).", "HOST[:PORT]"},
+        {"com", "Connect over RS-232 port number N (device: $KTAV_COM<N>, else /dev/ttyS<N-1>).",
+         "N"},
+        {"baud", "Baud-rate index 0..4 of the RS-232 line (9600..115200; default 4).", "INDEX"},
+        {"dir", "Directory of the settings file PX-MS-Vista.ini (default: the tool's directory).",
+         "DIR"},
+        {"target", "get, send: sensor memory ram (default) or eeprom.", "ram|eeprom"},
+        {"out", "get: write the parameter file to FILE instead of standard output.", "FILE"},
+        {"in", "send: the parameter file to send.", "FILE"},
+        {"count", "run: stop after N records (default: until Ctrl-C).", "N"},
+        {"interval", "run: seconds between two records (default 0: as fast as the link allows).",
+         "S"},
+        {"verbose", "Print every request and reply frame in hexadecimal on standard error."},
+    });
+    parser.addPositionalArgument("command",
+                                 "identify, get, send, run, video, teach, reset, calib-read or "
+                                 "line-test (see above).");
+}
+
+QString CommandLineProblem(const QCommandLineParser &parser) {
+    const QStringList words = parser.positionalArguments();
+    if (words.isEmpty()) return "no command given (see --help)";
+    if (words.size() > 1) return QString("one command only, not '%1'").arg(words.join(' '));
+    const CommandOptions *command = findCommand(words[0]);
+    if (!command) return QString("unknown command '%1' (see --help)").arg(words[0]);
+    for (const QString &option : parser.optionNames()) {
+        const QString name = option.size() == 1 ? QString("help") : option;  // -h, -?
+        if (!kCommonOptions.contains(name) && !command->options.contains(name))
+            return QString("option --%1 does not apply to %2").arg(name, words[0]);
+    }
+    if (parser.isSet("tcp") && parser.isSet("com")) return "give only one of --tcp and --com";
+    if (parser.isSet("target") && TargetOf(parser) == 0)
+        return QString("unknown target '%1' (ram or eeprom)").arg(parser.value("target"));
+    if (words[0] == "send" && parser.value("in").isEmpty()) return "send needs --in FILE";
+    bool ok = true;
+    if (parser.isSet("count") && (parser.value("count").toUInt(&ok), !ok))
+        return QString("--count needs a whole number, not '%1'").arg(parser.value("count"));
+    if (parser.isSet("interval") && (parser.value("interval").toDouble(&ok) < 0 || !ok))
+        return QString("--interval needs seconds, not '%1'").arg(parser.value("interval"));
+    return {};
+}
+
+int TargetOf(const QCommandLineParser &parser) {
+    const QString text = parser.value("target").toLower();
+    if (!parser.isSet("target") || text == "ram") return RAM;
+    return text == "eeprom" ? EEPROM : 0;
+}

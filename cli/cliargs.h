@@ -1,0 +1,25 @@
+// The tool's command line: its options, the commands with the options each accepts, and the
+// help text.
+#pragma once
+#include <QCommandLineParser>
+#include <QString>
+
+// Exit statuses of the tool.
+enum ExitStatus {
+    EXIT_OK = 0,            // the command succeeded
+    EXIT_LINK = 1,          // the transport did not open or the sensor did not answer correctly
+    EXIT_INCOMPATIBLE = 2,  // identify: a device or firmware this program does not serve
+    EXIT_USAGE = 64,        // unknown command or option, bad option value
+    EXIT_NO_INPUT = 66,     // a parameter file or the settings file cannot be read
+    EXIT_CANT_CREATE = 73,  // the output file cannot be written
+};
+
+// Declares every option and the help text on `parser`.
+void DeclareOptions(QCommandLineParser &parser);
+
+// Checks the parsed command line: one known command, only options that command accepts, at
+// most one of --tcp and --com. An empty text when it is usable, else the problem.
+QString CommandLineProblem(const QCommandLineParser &parser);
+
+// Transfer target of --target: RAM or EEPROM; 0 when the text names neither.
+int TargetOf(const QCommandLineParser &parser);

@@ -1,0 +1,26 @@
+// The tool's commands. Each runs on the open transport and returns the exit status.
+#pragma once
+
+class QCommandLineParser;
+
+// identify, teach, reset, calib-read, line-test (device_commands.cpp).
+int CmdIdentify(const QCommandLineParser &args);
+int CmdTeach(const QCommandLineParser &args);
+int CmdReset(const QCommandLineParser &args);
+int CmdCalibRead(const QCommandLineParser &args);
+int CmdLineTest(const QCommandLineParser &args);
+
+// get, send (param_commands.cpp). CheckSendInput runs before the transport opens, so that
+// nothing at all reaches the sensor when the parameter file cannot be read.
+int CmdGet(const QCommandLineParser &args);
+int CheckSendInput(const QCommandLineParser &args);
+int CmdSend(const QCommandLineParser &args);
+
+// run, video (live_commands.cpp).
+int CmdRun(const QCommandLineParser &args);
+int CmdVideo(const QCommandLineParser &args);
+
+// Reads the hardware record, so that the range check of the parameter sets and the x positions
+// of the video profiles follow the connected pair as after the program's identification.
+// EXIT_OK or EXIT_LINK (with the problem shown).
+int ReadHardwareRecord();

@@ -1,0 +1,113 @@
+// identify, teach, reset, calib-read and line-test: the program's identification and single
+// sensor commands, with what they found printed on standard output.
+#include <QString>
+#include <cstdio>
+#include <string_view>
+
+#include "calib/calibfile.h"
+#include "cliargs.h"
+#include "commands.h"
+#include "console.h"
+#include "link/commands.h"
+#include "link/frame.h"
+#include "link/identify.h"
+#include "link/status.h"
+#include "link/teach.h"
+#include "link/xflash.h"
+#include "params/paramblock.h"
+
+namespace {
+
+// Prints a text without the line break the identification appends after a refusal.
+void printField(const char *label, std::string_view text) {
+    while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+    std::printf("%s:\t%.*s\n", label, int(text.size()), text.data());
+}
+
+void printField(const char *label, long value) {
+    std::printf("%s:\t%ld\n", label, value);
+}
+
+// Both calibration headers as a table: one row per field, a MASTER and a SLAVE column.
+void printCalibHeaders(const CalibHeader (&headers)[2]) {
+    std::printf("Calibration header\tMASTER\tSLAVE\n");
+    const auto row = [](const char *name, long master, long slave) {
+        std::printf("%s\t%ld\t%ld\n", name, master, slave);
+    };
+    const CalibHeader &a = headers[0], &b = headers[1];
+    row("Type code", a.typeCode, b.typeCode);
+    row("Parameter 1", a.param1, b.param1);
+    row("Parameter 2", a.param2, b.param2);
+    row("Table length", a.tableLength, b.tableLength);
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray name = QString("Reserved %1").arg(i + 1).toLatin1();
+        row(name.constData(), a.reserved[i], b.reserved[i]);
+    }
+    row("Virtual offset [um]", a.virtOffset, b.virtOffset);
+    row("Range [um]", a.range, b.range);
+    row("Offset [um]", a.offset, b.offset);
+}
+
+void printIdentity() {
+    printField("Firmware", szFirmwareVersion);
+    printField("Version", szVersion);
+    printField("Serial number", hwinfo.serialno);
+    printField("Firmware number", hwinfo.fwversion);
+    printField("Line type", hwinfo.linetype);
+    printField("Subpixels", hwinfo.subpixels);
+    printField("Model", szHwLine[1]);
+    printField("Model", szHwLine[2]);
+    printCalibHeaders(calib);
+}
+
+}  // namespace
+
+int CmdIdentify(const QCommandLineParser &) {
+    const int result = InitDataExchange();
+    if (result == 1 && hwok_flag == 1) {
+        printIdentity();
+        return EXIT_OK;
+    }
+    PrintLastPopup();
+    // A device of another series answers, but is refused (with a pop-up for a known sibling);
+    // a firmware number out of range is refused with a pop-up too.
+    if (result == 1 || PopupsShown() > 0) {
+        printField("Firmware", szFirmwareVersion);
+        return Fail(EXIT_INCOMPATIBLE, "incompatible device or firmware");
+    }
+    return Fail(EXIT_LINK, "identification failed: no correct answer from the sensor");
+}
+
+int CmdTeach(const QCommandLineParser &) {
+    if (PushTEACH() != 0) return Fail(EXIT_LINK, "TEACH failed: no correct answer");
+    printField("MASTER Teach-Value [pix]", teach.posA);
+    printField("MASTER um-Teach-Value", teach.umA);
+    printField("SLAVE Teach-Value [pix]", teach.posB);
+    printField("SLAVE um-Teach-Value", teach.umB);
+    return EXIT_OK;
+}
+
+int CmdReset(const QCommandLineParser &) {
+    return PushRESET() == 0 ? EXIT_OK : Fail(EXIT_LINK, "RESET failed: no correct answer");
+}
+
+int CmdCalibRead(const QCommandLineParser &) {
+    CalibHeader headers[2] = {};
+    for (int sensor : {1, 2}) {
+        if (ReadCalibDataFromXF(&headers[sensor - 1], sensor, sizeof(CalibHeader)) != 1)
+            return Fail(EXIT_LINK, QString("cannot read the %1 calibration header")
+                                       .arg(sensor == 1 ? "MASTER" : "SLAVE"));
+    }
+    printCalibHeaders(headers);
+    return EXIT_OK;
+}
+
+int CmdLineTest(const QCommandLineParser &) {
+    return CheckComLine() == 1 ? EXIT_OK : Fail(EXIT_LINK, "no answer to the echo request");
+}
+
+int ReadHardwareRecord() {
+    if (GetHARDWAREInfo() == 1) return EXIT_OK;
+    ShowStatus(ST_PA);
+    return Fail(EXIT_LINK, "cannot read the hardware record");
+}

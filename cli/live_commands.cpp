@@ -1,0 +1,72 @@
+// run and video: measurement records and video profiles on standard output.
+#include <QCommandLineParser>
+#include <QTime>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+
+#include "cliargs.h"
+#include "commands.h"
+#include "console.h"
+#include "link/commands.h"
+#include "link/identify.h"
+#include "link/status.h"
+#include "platform/timing.h"
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) {
+    interrupted = 1;
+}
+
+// Longest sleep between two looks at Ctrl-C while waiting for the next record [s].
+constexpr double kInterruptPoll = 0.1;
+
+// Waits until `deadline` (a Timer() value) or Ctrl-C.
+void waitUntil(double deadline) {
+    for (double left = deadline - Timer(); left > 0 && !interrupted; left = deadline - Timer())
+        Delay(std::min(left, kInterruptPoll));
+}
+
+// One record as the recorder's sample columns, behind a time stamp.
+void printRecord() {
+    const QByteArray stamp = QTime::currentTime().toString("hh:mm:ss.zzz").toLatin1();
+    std::printf("%s\t%d\t%d\t%d\t%u\t%u\t%u\t%u\t%u\n", stamp.constData(), raw.umA, raw.umB,
+                raw.umValue, raw.edgeA, raw.edgeB, raw.posA, raw.posB, raw.posCombined);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int CmdRun(const QCommandLineParser &args) {
+    const bool counted = args.isSet("count");
+    const unsigned count = args.value("count").toUInt();
+    const double interval = args.value("interval").toDouble();
+    // Ctrl-C ends the loop after the current record, like the program's STOP.
+    std::signal(SIGINT, onInterrupt);
+    double next = Timer();
+    for (unsigned n = 0; (!counted || n < count) && !interrupted; ++n) {
+        waitUntil(next);
+        if (interrupted) break;
+        next = Timer() + interval;
+        if (GetRAW() != 1) {
+            ShowStatus(ST_PA);
+            return Fail(EXIT_LINK, "no correct measurement record");
+        }
+        printRecord();
+    }
+    return EXIT_OK;
+}
+
+int CmdVideo(const QCommandLineParser &) {
+    if (const int status = ReadHardwareRecord(); status != EXIT_OK) return status;
+    if (GetDATA(0) != 1) {
+        ShowStatus(ST_PA);
+        return Fail(EXIT_LINK, "no correct video reply");
+    }
+    for (int i = 0; i < XBAR_COUNT; ++i)
+        std::printf("%g\t%u\t%u\n", xArray8[i], adbuf[i], adbuf[XBAR_COUNT + i]);
+    return EXIT_OK;
+}

@@ -1,0 +1,90 @@
+// get and send: the three parameter sets between the sensor pair and a parameter file, through
+// the program's own transfer and file code.
+#include <QCommandLineParser>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/state.h"
+#include "cliargs.h"
+#include "commands.h"
+#include "console.h"
+#include "link/status.h"
+#include "params/paramblock.h"
+#include "params/paramfile.h"
+#include "params/transfer.h"
+#include "platform/timing.h"
+
+namespace {
+
+constexpr double kSendPause = 0.1;  // the program's pause after each SEND [s]
+
+QByteArray pathOf(const QString &path) {
+    return QFile::encodeName(path);
+}
+
+// GET of the three sets, as the program's GET button does. True when all three arrived.
+bool getAllSets(int target) {
+    bool ok = true;
+    for (uint16_t set = 0; set < PARA_PAGES; ++set) {
+        PushGET(target, set);
+        ok = StatusBeginsWith("Parameter-frame received!") && ok;
+    }
+    return ok;
+}
+
+// Writes `para` as a parameter file to standard output, by way of a temporary file.
+int writeToStandardOutput() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("K-TAV-PARA.ini");
+    QFile file(path);
+    if (!dir.isValid() || WriteParaToIniFile(para, pathOf(path).constData()) < 0 ||
+        !file.open(QIODevice::ReadOnly))
+        return Fail(EXIT_CANT_CREATE, "cannot write a temporary parameter file");
+    const QByteArray text = file.readAll();
+    std::fwrite(text.constData(), 1, text.size(), stdout);
+    return EXIT_OK;
+}
+
+}  // namespace
+
+int CmdGet(const QCommandLineParser &args) {
+    if (const int status = ReadHardwareRecord(); status != EXIT_OK) return status;
+    if (!getAllSets(TargetOf(args)))
+        return Fail(EXIT_LINK, "cannot read the parameter sets; no file written");
+    if (!args.isSet("out")) return writeToStandardOutput();
+    const QString out = args.value("out");
+    if (WriteParaToIniFile(para, pathOf(out).constData()) < 0)
+        return Fail(EXIT_CANT_CREATE, QString("cannot write the parameter file %1").arg(out));
+    return EXIT_OK;
+}
+
+int CheckSendInput(const QCommandLineParser &args) {
+    ParaBlock probe{};
+    const QString in = args.value("in");
+    if (ReadParaFromIniFile(probe, pathOf(in).constData()) < 0)
+        return Fail(EXIT_NO_INPUT, QString("cannot read the parameter file %1").arg(in));
+    return EXIT_OK;
+}
+
+int CmdSend(const QCommandLineParser &args) {
+    const int target = TargetOf(args);
+    const QString in = args.value("in");
+    if (const int status = ReadHardwareRecord(); status != EXIT_OK) return status;
+    // The sensor's own sets first: the file does not store every field.
+    if (!getAllSets(target)) return Fail(EXIT_LINK, "cannot read the parameter sets; nothing sent");
+    if (ReadParaFromIniFile(para, pathOf(in).constData()) < 0)
+        return Fail(EXIT_NO_INPUT,
+                    QString("cannot read the parameter file %1; nothing sent").arg(in));
+    SetStatus("Parameter read from file!");
+    ShowStatus(ST_PA);
+    // The program's GET from the file: range check of the block, as the panels would show it.
+    for (uint16_t set = 0; set < PARA_PAGES; ++set) PushGET(DATFILE, set);
+    bool ok = true;
+    for (uint16_t set = 0; set < PARA_PAGES; ++set) {
+        PushSEND(target, set);
+        ok = StatusBeginsWith("Transmission successful") && ok;
+        Delay(kSendPause);
+    }
+    return ok ? EXIT_OK : Fail(EXIT_LINK, "not every parameter set was accepted");
+}

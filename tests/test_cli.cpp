@@ -1,0 +1,327 @@
+// k-tav-cli end to end: the real executable against the simulator over TCP and the
+// pseudo-terminal. Exit statuses, what reaches standard output, the frames on the wire and that
+// bad input reaches the sensor not at all.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <csignal>
+
+#include "params/appsettings.h"
+#include "sim_process.h"
+
+namespace {
+
+enum class Line { Tcp, Serial };
+
+constexpr int kSimCom = 7;  // COM port number mapped to the simulator's pseudo-terminal
+
+struct CliResult {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+
+    QStringList outLines() const {
+        return QString::fromLatin1(out).split('\n', Qt::SkipEmptyParts);
+    }
+    QStringList errLines() const { return err.split('\n', Qt::SkipEmptyParts); }
+};
+
+// The tool's process, connected to `sim` over `line` (no connection options without a sim).
+class Cli {
+  public:
+    explicit Cli(const SimProcess *sim = nullptr, Line line = Line::Tcp) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (sim && line == Line::Serial) {
+            env.insert(QString("KTAV_COM%1").arg(kSimCom), QString::fromStdString(sim->ptyPath()));
+            connection_ = {"--com", QString::number(kSimCom)};
+        } else if (sim) {
+            connection_ = {"--tcp", QString("127.0.0.1:%1").arg(sim->tcpPort())};
+        }
+        proc_.setProcessEnvironment(env);
+        proc_.setProgram(KTAV_CLI_PATH);
+    }
+
+    void start(const QStringList &args) {
+        proc_.setArguments(connection_ + args);
+        proc_.start();
+    }
+
+    CliResult finish() {
+        CliResult r;
+        if (!proc_.waitForFinished(30000)) {
+            proc_.kill();
+            proc_.waitForFinished(5000);
+            return r;
+        }
+        r.exitCode = proc_.exitStatus() == QProcess::NormalExit ? proc_.exitCode() : -2;
+        r.out = proc_.readAllStandardOutput();
+        r.err = QString::fromLocal8Bit(proc_.readAllStandardError());
+        return r;
+    }
+
+    CliResult run(const QStringList &args) {
+        start(args);
+        return finish();
+    }
+
+    QProcess &process() { return proc_; }
+
+  private:
+    QProcess proc_;
+    QStringList connection_;
+};
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Replaces the value of `key` in `section` of a parameter file text.
+QByteArray withValue(QByteArray text, const char *section, const char *key, int value) {
+    const qsizetype at = text.indexOf(QByteArray("[") + section + "]");
+    const qsizetype keyAt = text.indexOf(QByteArray("\n") + key + " = ", at) + 1;
+    const qsizetype end = text.indexOf('\r', keyAt);
+    EXPECT_TRUE(at >= 0 && keyAt > at && end > keyAt) << section << " " << key;
+    return text.replace(keyAt, end - keyAt, QByteArray(key) + " = " + QByteArray::number(value));
+}
+
+bool hasRequestWithOrder(const QString &err, const char *orderHex) {
+    return err.contains(QRegularExpression(QString("^> 55 %1 ").arg(orderHex),
+                                           QRegularExpression::MultilineOption));
+}
+
+}  // namespace
+
+TEST(Cli, IdentifyExitStatus) {
+    struct Case {
+        const char *what;
+        QStringList simOptions;
+        Line line;
+        int exitCode;
+        const char *out;  // expected in standard output
+        const char *err;  // expected in standard error
+    };
+    const Case cases[] = {
+        {"compatible pair over TCP", {}, Line::Tcp, 0, "Firmware number:\t421", "K-TAV-PX-MA.V4"},
+        {"compatible pair over RS-232", {}, Line::Serial, 0, "Model:\tSLAVE: PX-M2", ""},
+        {"firmware 409",
+         {"--fw-version", "409"},
+         Line::Tcp,
+         2,
+         "",
+         "Please use K-TAV-PX-MS-Vista V.4.0x !"},
+        {"firmware 430",
+         {"--fw-version", "430"},
+         Line::Serial,
+         2,
+         "",
+         "Incompatible or newer firmware detected!"},
+        {"sibling series",
+         {"--fw-text", "K-TAV-QD.V1.0 2015 FW1"},
+         Line::Tcp,
+         2,
+         "",
+         "Please use K-TAV-QD-Vista software!"},
+        {"unknown device", {"--fw-text", "OTHER.V1 2015 FW1"}, Line::Tcp, 2, "", ""},
+    };
+    for (const Case &c : cases) {
+        SimProcess sim;
+        ASSERT_TRUE(sim.start(c.simOptions)) << c.what;
+        const CliResult r = Cli(&sim, c.line).run({"identify"});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.what << "\n" << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(c.out)) << c.what << "\n" << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(c.err)) << c.what << "\n" << r.err.toStdString();
+    }
+    const CliResult ok = [] {
+        SimProcess sim;
+        sim.start();
+        return Cli(&sim).run({"identify"});
+    }();
+    EXPECT_TRUE(ok.out.contains("Calibration header\tMASTER\tSLAVE"));
+    EXPECT_TRUE(ok.out.contains("Serial number:\t1001"));
+}
+
+TEST(Cli, NoDeviceIsALinkFailure) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    Cli cli(&sim);  // takes the port, then nobody listens there any more
+    sim.stop();
+    for (const char *command : {"identify", "get", "line-test"}) {
+        const CliResult r = cli.run({command});
+        EXPECT_EQ(r.exitCode, 1) << command;
+        ASSERT_FALSE(r.errLines().isEmpty()) << command;
+        EXPECT_TRUE(r.errLines().last().startsWith("k-tav-cli: cannot connect")) << command;
+        EXPECT_TRUE(r.out.isEmpty()) << command;
+    }
+}
+
+TEST(Cli, ConnectionFromTheSettingsFile) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    QTemporaryDir dir;
+    AppSettings settings;
+    settings.comtype = 1;
+    settings.hostName = "127.0.0.1";
+    settings.portText = std::to_string(sim.tcpPort());
+    const QString path = dir.filePath("PX-MS-Vista.ini");
+    ASSERT_EQ(WriteAppSettings(QFile::encodeName(path).constData(), settings), 0);
+
+    EXPECT_EQ(Cli().run({"--dir", dir.path(), "line-test"}).exitCode, 0);
+
+    QFile::remove(path);
+    const CliResult missing = Cli().run({"--dir", dir.path(), "line-test"});
+    EXPECT_EQ(missing.exitCode, 66);
+    EXPECT_EQ(missing.errLines().size(), 1);
+    EXPECT_TRUE(missing.err.contains(path)) << missing.err.toStdString();
+}
+
+// get, edit three fields, send, get again: exactly the edited fields changed, in the target
+// memory that was named.
+TEST(Cli, GetEditSendChangesExactlyTheEditedFields) {
+    struct Case {
+        Line line;
+        const char *target;
+        const char *otherTarget;
+    };
+    for (const Case &c : {Case{Line::Tcp, "ram", "eeprom"}, Case{Line::Serial, "eeprom", "ram"}}) {
+        SimProcess sim;
+        ASSERT_TRUE(sim.start());
+        QTemporaryDir dir;
+        const QString before = dir.filePath("before.ini"), edited = dir.filePath("edited.ini");
+        Cli cli(&sim, c.line);
+        ASSERT_EQ(cli.run({"get", "--target", c.target, "--out", before}).exitCode, 0);
+        const QByteArray original = readFile(before);
+        ASSERT_TRUE(original.startsWith("[PARA0]\r\n")) << original.toStdString();
+        const CliResult other = cli.run({"get", "--target", c.otherTarget});
+
+        QByteArray text = withValue(original, "PARA0", "um-Setpoint", 12345);
+        text = withValue(text, "PARA1", "Power", 321);
+        text = withValue(text, "PARA2", "Video-Threshold", 77);
+        ASSERT_NE(text, original);
+        QFile file(edited);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+
+        const CliResult sent = cli.run({"send", "--in", edited, "--target", c.target});
+        EXPECT_EQ(sent.exitCode, 0) << sent.err.toStdString();
+        for (const char *status :
+             {"Transmission successful GE - Line Ok!", "Transmission successful MA - Line Ok!",
+              "Transmission successful SL - Line Ok!"})
+            EXPECT_TRUE(sent.err.contains(status)) << status;
+
+        const CliResult after = cli.run({"get", "--target", c.target});
+        EXPECT_EQ(after.exitCode, 0);
+        EXPECT_EQ(after.out, text);
+        EXPECT_EQ(cli.run({"get", "--target", c.otherTarget}).out, other.out) << c.otherTarget;
+    }
+}
+
+TEST(Cli, DataCommandsPrintTheirLines) {
+    struct Case {
+        QStringList args;
+        int lines;
+        int fields;  // tab-separated fields per line
+    };
+    const Case cases[] = {
+        {{"run", "--count", "5"}, 5, 9},
+        {{"video"}, 128, 3},
+        {{"calib-read"}, 13, 3},
+        {{"teach"}, 4, 2},
+        {{"reset"}, 0, 0},
+        {{"line-test"}, 0, 0},
+    };
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    for (Line line : {Line::Tcp, Line::Serial}) {
+        for (const Case &c : cases) {
+            const std::string what = c.args.join(' ').toStdString();
+            const CliResult r = Cli(&sim, line).run(c.args);
+            EXPECT_EQ(r.exitCode, 0) << what << "\n" << r.err.toStdString();
+            const QStringList lines = r.outLines();
+            EXPECT_EQ(lines.size(), c.lines) << what;
+            for (const QString &l : lines) EXPECT_EQ(l.split('\t').size(), c.fields) << what;
+        }
+    }
+    const QStringList video = Cli(&sim).run({"video"}).outLines();
+    ASSERT_EQ(video.size(), 128);
+    EXPECT_EQ(video[1].section('\t', 0, 0), "32");  // 4096 subpixels over 128 points
+}
+
+TEST(Cli, VerboseShowsTheFramesInHex) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    const CliResult r = Cli(&sim).run({"--verbose", "line-test"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.errLines().contains("> 55 05 00 00 00 00 AA 3C")) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.err.contains(QRegularExpression("^< 55 05 ", QRegularExpression::MultilineOption)));
+    EXPECT_TRUE(r.err.contains("Echo Check - Line Ok!"));
+}
+
+TEST(Cli, InterruptEndsRunCleanly) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    Cli cli(&sim);
+    cli.start({"run", "--interval", "0.05"});
+    QProcess &proc = cli.process();
+    ASSERT_TRUE(proc.waitForStarted(10000));
+    int lines = 0;
+    for (int tries = 0; lines < 2 && tries < 100 && proc.waitForReadyRead(1000); ++tries)
+        while (proc.canReadLine()) lines += proc.readLine().count('\t') == 8;
+    ASSERT_GE(lines, 2);
+    ::kill(pid_t(proc.processId()), SIGINT);
+    EXPECT_EQ(cli.finish().exitCode, 0);
+}
+
+// Bad input: a one-line error naming the problem, a non-zero status, and no parameter frame on
+// the wire.
+TEST(Cli, BadInputSendsNothing) {
+    QTemporaryDir dir;
+    const QString paraFile = dir.filePath("K-TAV-PARA.ini");
+    QFile file(paraFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[PARA1]\r\nPower = 300\r\n");
+    file.close();
+    struct Case {
+        const char *what;
+        QStringList simOptions;
+        QStringList args;
+        int exitCode;
+        const char *problem;  // in the last line of standard error
+    };
+    const Case cases[] = {
+        {"missing parameter file",
+         {},
+         {"send", "--in", "/nonexistent/K-TAV-PARA.ini"},
+         66,
+         "/nonexistent/K-TAV-PARA.ini"},
+        {"sets not readable",
+         {"--error-reply", "2=0"},
+         {"send", "--in", paraFile},
+         1,
+         "nothing sent"},
+        {"unknown command", {}, {"fly"}, 64, "'fly'"},
+        {"unknown option", {}, {"get", "--speed", "3"}, 64, "speed"},
+        {"option of another command", {}, {"get", "--count", "3"}, 64, "--count"},
+        {"unknown target", {}, {"get", "--target", "flash"}, 64, "'flash'"},
+        {"send without file", {}, {"send"}, 64, "--in"},
+    };
+    for (const Case &c : cases) {
+        SimProcess sim;
+        ASSERT_TRUE(sim.start(c.simOptions)) << c.what;
+        const CliResult r = Cli(&sim).run(QStringList{"--verbose"} + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.what << "\n" << r.err.toStdString();
+        ASSERT_FALSE(r.errLines().isEmpty()) << c.what;
+        EXPECT_TRUE(r.errLines().last().startsWith("k-tav-cli: ")) << c.what;
+        EXPECT_TRUE(r.errLines().last().contains(c.problem)) << c.what << "\n"
+                                                             << r.err.toStdString();
+        EXPECT_FALSE(hasRequestWithOrder(r.err, "01")) << c.what;
+        EXPECT_FALSE(hasRequestWithOrder(r.err, "03")) << c.what;
+        EXPECT_TRUE(r.out.isEmpty()) << c.what;
+    }
+}
