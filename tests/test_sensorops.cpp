@@ -365,6 +365,7 @@ TEST_F(SensorOps, BlockRoundTripsOnBothSurfaces) {
         shown.ge = {3, 1, 2, 0, 2, 16, 0, 3, 5, 1, 2500, 12500, -2000};
         shown.ma = {700, 0, 12600, 60, 1000, 5, 900, 4, 3, 1, int32_t(4294967295u), {}};
         shown.sl = {300, 0, 20000, 40, 1, 2, 1024, 7, 1, 0, int32_t(2147483648u), {}};
+        shown.ge.measurementMode = uint16_t(1 - surface);
         para = shown;
         SetPanelValues();
         ASSERT_EQ(std::memcmp(&para, &shown, sizeof para), 0);  // all in range
