@@ -420,6 +420,13 @@ TEST_F(UiTest, MouseEventsArriveInOrder) {
         EXPECT_EQ(EventsOf(c.control), c.events) << c.what;
         EXPECT_EQ(seen.size(), c.events.size()) << c.what << ": reported once, to its owner";
     }
+
+    // A dimmed control takes no input: no click reaches its callback.
+    seen.clear();
+    SetCtrlAttribute(controls, CONTROLS_GO, ATTR_DIMMED, 1);
+    QTest::mouseClick(Widget(controls, CONTROLS_GO), Qt::LeftButton);
+    QTest::mouseClick(Widget(controls, CONTROLS_GO), Qt::RightButton);
+    EXPECT_TRUE(seen.empty());
 }
 
 TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {

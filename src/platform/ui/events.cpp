@@ -63,6 +63,7 @@ class EventBridge : public QObject {
 
   private:
     void mouse(QObject *watched, QMouseEvent *event) {
+        if (!static_cast<QWidget *>(watched)->isEnabled()) return;  // dimmed: no input at all
         const bool twice = event->type() == QEvent::MouseButtonDblClick;
         int code = 0;
         if (event->button() == Qt::LeftButton)

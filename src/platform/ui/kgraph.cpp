@@ -9,14 +9,14 @@ constexpr int kDivisions = 5;  // grid divisions per axis
 constexpr double kMark = 5.0;  // side of a square point mark, pixels
 constexpr int kMargin = 6;
 
-const QColor kTraceColors[] = {Qt::white, Qt::red,     Qt::green,        Qt::yellow,
-                               Qt::cyan,  Qt::magenta, QColor(0xFF8000), QColor(0x8080FF)};
+const QColor kTraceColors[] = {Qt::black,   Qt::red,          Qt::darkGreen,    Qt::blue,
+                               Qt::magenta, QColor(0xFF8000), QColor(0x008080), Qt::darkGray};
 
 }  // namespace
 
 KGraph::KGraph(QWidget *parent) : QWidget(parent) {
-    cursors_[0].color = Qt::yellow;
-    cursors_[1].color = Qt::cyan;
+    cursors_[0].color = QColor(0x000080);
+    cursors_[1].color = QColor(0x008080);
     for (int i = 0; i < kMaxTraces; ++i)
         traces_[i].color = kTraceColors[i % std::size(kTraceColors)];
     clearStrip();
@@ -235,6 +235,7 @@ void KGraph::paintEvent(QPaintEvent *) {
     drawCursors(painter, area);
 }
 
+// Grid and tick labels: as many divisions (up to five) as leave room between the labels.
 void KGraph::drawAxes(QPainter &painter, const QRectF &area) {
     const QColor text =
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
@@ -243,30 +244,41 @@ void KGraph::drawAxes(QPainter &painter, const QRectF &area) {
     const Range &y = axes_[LeftYAxis];
     const Range &r = axes_[RightYAxis];
     const int xDecimals = stripChart_ ? 0 : xPrecision_;
+    auto label = [](double v, int decimals) { return QString::number(v, 'f', decimals); };
+    const double xLabel = std::max(fm.horizontalAdvance(label(x.min, xDecimals)),
+                                   fm.horizontalAdvance(label(x.max, xDecimals))) +
+                          fm.height();
+    const int xDivisions = std::clamp(static_cast<int>(area.width() / xLabel), 1, kDivisions);
+    const int yDivisions =
+        std::clamp(static_cast<int>(area.height() / (fm.height() * 1.5)), 1, kDivisions);
 
     painter.setPen(QPen(gridColor_, 0, Qt::DotLine));
-    for (int i = 1; i < kDivisions; ++i) {
-        const double fx = area.left() + area.width() * i / kDivisions;
-        const double fy = area.top() + area.height() * i / kDivisions;
-        painter.drawLine(QPointF(fx, area.top()), QPointF(fx, area.bottom()));
-        painter.drawLine(QPointF(area.left(), fy), QPointF(area.right(), fy));
+    for (int i = 1; i < xDivisions; ++i) {
+        const double px = area.left() + area.width() * i / xDivisions;
+        painter.drawLine(QPointF(px, area.top()), QPointF(px, area.bottom()));
+    }
+    for (int i = 1; i < yDivisions; ++i) {
+        const double py = area.top() + area.height() * i / yDivisions;
+        painter.drawLine(QPointF(area.left(), py), QPointF(area.right(), py));
     }
     painter.setPen(QPen(text, 0));
     painter.drawRect(area);
-    for (int i = 0; i <= kDivisions; ++i) {
-        const double f = double(i) / kDivisions;
+    for (int i = 0; i <= xDivisions; ++i) {
+        const double f = double(i) / xDivisions;
         const double px = area.left() + area.width() * f;
+        painter.drawText(QRectF(px - xLabel / 2, area.bottom() + 2, xLabel, fm.height()),
+                         Qt::AlignHCenter, label(x.min + (x.max - x.min) * f, xDecimals));
+    }
+    for (int i = 0; i <= yDivisions; ++i) {
+        const double f = double(i) / yDivisions;
         const double py = area.bottom() - area.height() * f;
-        const QString xs = QString::number(x.min + (x.max - x.min) * f, 'f', xDecimals);
-        painter.drawText(QRectF(px - 40, area.bottom() + 2, 80, fm.height()), Qt::AlignHCenter, xs);
-        const QString ys = QString::number(y.min + (y.max - y.min) * f, 'f', yPrecision_);
         painter.drawText(QRectF(0, py - fm.height() / 2.0, area.left() - 4, fm.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, ys);
-        if (rightAxisUsed_) {
-            const QString rs = QString::number(r.min + (r.max - r.min) * f, 'f', yPrecision_);
-            painter.drawText(QRectF(area.right() + 4, py - fm.height() / 2.0, 200, fm.height()),
-                             Qt::AlignLeft | Qt::AlignVCenter, rs);
-        }
+                         Qt::AlignRight | Qt::AlignVCenter,
+                         label(y.min + (y.max - y.min) * f, yPrecision_));
+        if (rightAxisUsed_)
+            painter.drawText(QRectF(area.right() + 4, py - fm.height() / 2.0, width(), fm.height()),
+                             Qt::AlignLeft | Qt::AlignVCenter,
+                             label(r.min + (r.max - r.min) * f, yPrecision_));
     }
     if (!xName_.isEmpty())
         painter.drawText(QRectF(area.left(), height() - fm.height() - 1, area.width(), fm.height()),

@@ -21,7 +21,7 @@ class KGraph : public QWidget {
     Q_PROPERTY(QColor plotColor READ plotColor WRITE setPlotColor)
     Q_PROPERTY(QColor gridColor READ gridColor WRITE setGridColor)
     Q_PROPERTY(int pointsPerScreen READ pointsPerScreen WRITE setPointsPerScreen)
-    Q_PROPERTY(int traces READ traceCount WRITE setTraceCount)
+    Q_PROPERTY(int traceCount READ traceCount WRITE setTraceCount)
     Q_PROPERTY(double xMinimum READ xMinimum WRITE setXMinimum)
     Q_PROPERTY(double xMaximum READ xMaximum WRITE setXMaximum)
     Q_PROPERTY(double yMinimum READ yMinimum WRITE setYMinimum)
@@ -153,8 +153,8 @@ class KGraph : public QWidget {
 
     QString xName_, yName_;
     int xPrecision_ = 0, yPrecision_ = 1;
-    QColor plotColor_{Qt::black};
-    QColor gridColor_{0x50, 0x50, 0x50};
+    QColor plotColor_{Qt::white};
+    QColor gridColor_{0xC8, 0xC8, 0xC8};
 
     std::vector<QPointF> pixels_;  // paint buffers, kept between paints
     std::vector<QRectF> marks_;
