@@ -65,15 +65,22 @@ int KGraph::plotRectangle(const QRectF &area, const QColor &frame, const QColor 
     return plot.handle;
 }
 
+// Keeps the drawing order of the plots that stay; the point buffers of the others are kept for
+// the next curves.
 bool KGraph::deletePlot(int handle, bool redraw) {
-    auto doomed = std::stable_partition(plots_.begin(), plots_.end(), [handle](const Plot &p) {
-        return handle != -1 && p.handle != handle;
-    });
-    if (doomed == plots_.end()) return handle == -1;
-    for (auto it = doomed; it != plots_.end(); ++it) spare_.push_back(std::move(it->points));
-    plots_.erase(doomed, plots_.end());
+    auto kept = plots_.begin();
+    for (auto it = plots_.begin(); it != plots_.end(); ++it) {
+        if (handle == -1 || it->handle == handle) {
+            spare_.push_back(std::move(it->points));
+        } else {
+            if (kept != it) *kept = std::move(*it);
+            ++kept;
+        }
+    }
+    const bool found = kept != plots_.end();
+    plots_.erase(kept, plots_.end());
     if (redraw) update();
-    return true;
+    return found || handle == -1;
 }
 
 void KGraph::setAxisRange(Axis axis, double min, double max) {
