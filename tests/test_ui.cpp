@@ -664,6 +664,7 @@ TEST_F(UiTest, GraphPlotsAxesAndCursors) {
     EXPECT_EQ(g->plotCount(), 3);
     EXPECT_EQ(DeleteGraphPlot(graphs, graph, threshold, VAL_IMMEDIATE_DRAW), 0);
     EXPECT_EQ(g->plotCount(), 2);
+    EXPECT_EQ(g->pointCount(curve), 128);  // the plots that stay keep their points
     EXPECT_EQ(DeleteGraphPlot(graphs, graph, threshold, VAL_IMMEDIATE_DRAW), UIE_BAD_PLOT);
 
     EXPECT_EQ(SetGraphCursor(graphs, graph, 1, 512.0, 0.75), 0);

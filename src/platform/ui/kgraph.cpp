@@ -83,6 +83,12 @@ bool KGraph::deletePlot(int handle, bool redraw) {
     return found || handle == -1;
 }
 
+int KGraph::pointCount(int handle) const {
+    for (const Plot &plot : plots_)
+        if (plot.handle == handle && !plot.rectangle) return static_cast<int>(plot.points.size());
+    return -1;
+}
+
 void KGraph::setAxisRange(Axis axis, double min, double max) {
     axes_[axis] = {min, max};
     if (axis == RightYAxis) rightAxisUsed_ = true;

@@ -43,6 +43,7 @@ class KGraph : public QWidget {
     int plotRectangle(const QRectF &area, const QColor &frame, const QColor &fill);
     bool deletePlot(int handle, bool redraw);  // handle -1: every plot
     int plotCount() const { return static_cast<int>(plots_.size()); }
+    int pointCount(int handle) const;  // of a curve; -1 for no such curve
 
     void setAxisRange(Axis axis, double min, double max);
     std::pair<double, double> axisRange(Axis axis) const;
