@@ -1,31 +1,11 @@
 #include "cliargs.h"
 
-#include <QStringList>
-#include <array>
-
 #include "app/state.h"
 
 namespace {
 
-// Options every command accepts.
-const QStringList kCommonOptions = {"tcp", "com", "baud", "dir", "verbose", "help"};
-
-struct CommandOptions {
-    const char *name;
-    QStringList options;  // beyond the common ones
-};
-
-const std::array<CommandOptions, 9> kCommands = {{
-    {"identify", {}},
-    {"get", {"target", "out"}},
-    {"send", {"target", "in"}},
-    {"run", {"count", "interval"}},
-    {"video", {}},
-    {"teach", {}},
-    {"reset", {}},
-    {"calib-read", {}},
-    {"line-test", {}},
-}};
+// Options every command accepts; the others belong to the commands that name them.
+const QStringList kCommonOptions = {"tcp", "com", "baud", "dir", "verbose"};
 
 const char *const kDescription =
     "Talks to the K-TAV-PX MASTER/SLAVE sensor pair without windows, through the program's own\n"
@@ -58,12 +38,6 @@ const char *const kDescription =
     "2 (identify) incompatible device or firmware; 64 bad command line; 66 a file cannot be\n"
     "read; 73 the output file cannot be written.";
 
-const CommandOptions *findCommand(const QString &name) {
-    for (const CommandOptions &command : kCommands)
-        if (name == QLatin1String(command.name)) return &command;
-    return nullptr;
-}
-
 }  // namespace
 
 void DeclareOptions(QCommandLineParser &parser) {
@@ -89,25 +63,22 @@ void DeclareOptions(QCommandLineParser &parser) {
                                  "line-test (see above).");
 }
 
-QString CommandLineProblem(const QCommandLineParser &parser) {
-    const QStringList words = parser.positionalArguments();
-    if (words.isEmpty()) return "no command given (see --help)";
-    if (words.size() > 1) return QString("one command only, not '%1'").arg(words.join(' '));
-    const CommandOptions *command = findCommand(words[0]);
-    if (!command) return QString("unknown command '%1' (see --help)").arg(words[0]);
-    for (const QString &option : parser.optionNames()) {
-        const QString name = option.size() == 1 ? QString("help") : option;  // -h, -?
-        if (!kCommonOptions.contains(name) && !command->options.contains(name))
-            return QString("option --%1 does not apply to %2").arg(name, words[0]);
+QString OptionProblem(const QCommandLineParser &parser, const QString &command,
+                      const QStringList &commandOptions) {
+    for (const QString &name : parser.optionNames()) {
+        if (!kCommonOptions.contains(name) && !commandOptions.contains(name))
+            return QString("option --%1 does not apply to %2").arg(name, command);
     }
     if (parser.isSet("tcp") && parser.isSet("com")) return "give only one of --tcp and --com";
     if (parser.isSet("target") && TargetOf(parser) == 0)
         return QString("unknown target '%1' (ram or eeprom)").arg(parser.value("target"));
-    if (words[0] == "send" && parser.value("in").isEmpty()) return "send needs --in FILE";
-    bool ok = true;
-    if (parser.isSet("count") && (parser.value("count").toUInt(&ok), !ok))
+    if (command == "send" && parser.value("in").isEmpty()) return "send needs --in FILE";
+    bool countOk = true, intervalOk = true;
+    parser.value("count").toUInt(&countOk);
+    const double interval = parser.value("interval").toDouble(&intervalOk);
+    if (parser.isSet("count") && !countOk)
         return QString("--count needs a whole number, not '%1'").arg(parser.value("count"));
-    if (parser.isSet("interval") && (parser.value("interval").toDouble(&ok) < 0 || !ok))
+    if (parser.isSet("interval") && (!intervalOk || interval < 0))
         return QString("--interval needs seconds, not '%1'").arg(parser.value("interval"));
     return {};
 }

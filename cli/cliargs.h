@@ -1,8 +1,8 @@
-// The tool's command line: its options, the commands with the options each accepts, and the
-// help text.
+// The tool's command line: its options, their checks and the help text.
 #pragma once
 #include <QCommandLineParser>
 #include <QString>
+#include <QStringList>
 
 // Exit statuses of the tool.
 enum ExitStatus {
@@ -17,9 +17,11 @@ enum ExitStatus {
 // Declares every option and the help text on `parser`.
 void DeclareOptions(QCommandLineParser &parser);
 
-// Checks the parsed command line: one known command, only options that command accepts, at
-// most one of --tcp and --com. An empty text when it is usable, else the problem.
-QString CommandLineProblem(const QCommandLineParser &parser);
+// Checks the options of a parsed command line for `command`: only the common ones and
+// `commandOptions`, at most one of --tcp and --com, usable values. An empty text when they are
+// usable, else the problem.
+QString OptionProblem(const QCommandLineParser &parser, const QString &command,
+                      const QStringList &commandOptions);
 
 // Transfer target of --target: RAM or EEPROM; 0 when the text names neither.
 int TargetOf(const QCommandLineParser &parser);

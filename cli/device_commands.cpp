@@ -39,10 +39,8 @@ void printCalibHeaders(const CalibHeader (&headers)[2]) {
     row("Parameter 1", a.param1, b.param1);
     row("Parameter 2", a.param2, b.param2);
     row("Table length", a.tableLength, b.tableLength);
-    for (int i = 0; i < 5; ++i) {
-        const QByteArray name = QString("Reserved %1").arg(i + 1).toLatin1();
-        row(name.constData(), a.reserved[i], b.reserved[i]);
-    }
+    for (int i = 0; i < 5; ++i)
+        std::printf("Reserved %d\t%d\t%d\n", i + 1, a.reserved[i], b.reserved[i]);
     row("Virtual offset [um]", a.virtOffset, b.virtOffset);
     row("Range [um]", a.range, b.range);
     row("Offset [um]", a.offset, b.offset);

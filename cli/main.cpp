@@ -13,32 +13,34 @@
 
 namespace {
 
+// A command, the options it accepts beyond the common ones, an optional check before the
+// transport opens and the command itself.
 struct Command {
     const char *name;
-    int (*check)(const QCommandLineParser &);  // before the transport opens; may be null
+    QStringList options;
+    int (*check)(const QCommandLineParser &);
     int (*run)(const QCommandLineParser &);
 };
 
-constexpr std::array<Command, 9> kCommands = {{
-    {"identify", nullptr, CmdIdentify},
-    {"get", nullptr, CmdGet},
-    {"send", CheckSendInput, CmdSend},
-    {"run", nullptr, CmdRun},
-    {"video", nullptr, CmdVideo},
-    {"teach", nullptr, CmdTeach},
-    {"reset", nullptr, CmdReset},
-    {"calib-read", nullptr, CmdCalibRead},
-    {"line-test", nullptr, CmdLineTest},
+const std::array<Command, 9> kCommands = {{
+    {"identify", {}, nullptr, CmdIdentify},
+    {"get", {"target", "out"}, nullptr, CmdGet},
+    {"send", {"target", "in"}, CheckSendInput, CmdSend},
+    {"run", {"count", "interval"}, nullptr, CmdRun},
+    {"video", {}, nullptr, CmdVideo},
+    {"teach", {}, nullptr, CmdTeach},
+    {"reset", {}, nullptr, CmdReset},
+    {"calib-read", {}, nullptr, CmdCalibRead},
+    {"line-test", {}, nullptr, CmdLineTest},
 }};
 
-const Command &commandNamed(const QString &name) {
+const Command *commandNamed(const QString &name) {
     for (const Command &command : kCommands)
-        if (name == QLatin1String(command.name)) return command;
-    return kCommands.back();  // not reached: the command line was checked
+        if (name == QLatin1String(command.name)) return &command;
+    return nullptr;
 }
 
-int runCommand(const QCommandLineParser &args) {
-    const Command &command = commandNamed(args.positionalArguments().first());
+int runCommand(const Command &command, const QCommandLineParser &args) {
     if (command.check)
         if (const int status = command.check(args); status != EXIT_OK) return status;
     QString problem;
@@ -65,8 +67,14 @@ int main(int argc, char **argv) {
         std::fputs(qPrintable(args.helpText()), stdout);
         return EXIT_OK;
     }
-    if (const QString problem = CommandLineProblem(args); !problem.isEmpty())
+    const QStringList words = args.positionalArguments();
+    if (words.isEmpty()) return Fail(EXIT_USAGE, "no command given (see --help)");
+    if (words.size() > 1)
+        return Fail(EXIT_USAGE, "one command only, not '" + words.join(' ') + "'");
+    const Command *command = commandNamed(words[0]);
+    if (!command) return Fail(EXIT_USAGE, "unknown command '" + words[0] + "' (see --help)");
+    if (const QString problem = OptionProblem(args, words[0], command->options); !problem.isEmpty())
         return Fail(EXIT_USAGE, problem);
     InstallConsole(args.isSet("verbose"));
-    return runCommand(args);
+    return runCommand(*command, args);
 }

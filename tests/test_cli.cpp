@@ -305,6 +305,11 @@ TEST(Cli, BadInputSendsNothing) {
          {"send", "--in", paraFile},
          1,
          "nothing sent"},
+        {"device does not answer",
+         {"--drop-every", "1"},
+         {"send", "--in", paraFile},
+         1,
+         "hardware record"},
         {"unknown command", {}, {"fly"}, 64, "'fly'"},
         {"unknown option", {}, {"get", "--speed", "3"}, 64, "speed"},
         {"option of another command", {}, {"get", "--count", "3"}, 64, "--count"},
@@ -324,4 +329,13 @@ TEST(Cli, BadInputSendsNothing) {
         EXPECT_FALSE(hasRequestWithOrder(r.err, "03")) << c.what;
         EXPECT_TRUE(r.out.isEmpty()) << c.what;
     }
+}
+
+TEST(Cli, HelpNamesEveryCommandAndOption) {
+    const CliResult r = Cli().run({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char *word : {"identify", "get", "send", "run", "video", "teach", "reset",
+                             "calib-read", "line-test", "--tcp", "--com", "--baud", "--dir",
+                             "--target", "--out", "--in", "--count", "--interval", "--verbose"})
+        EXPECT_TRUE(r.out.contains(word)) << word;
 }
