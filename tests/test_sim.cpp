@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 #include <set>
+#include <vector>
 
 #include "app/state.h"
 #include "device.h"
@@ -105,7 +106,7 @@ TEST(SimModel, AnswersEveryOrderWithItsReply) {
         uint16_t param;
         uint16_t len;
     };
-    const Row rows[] = {
+    const std::vector<Row> rows = {
         {"echo", {0x55, 0x05, 0, 0, 0, 0, 0xAA, 0x3C}, 5, SERIAL, 0},
         {"GET RAM master", {0x55, 0x02, 0x01, 0, 0, 0, 0xAA, 0x74}, 2, 1, 32},
         {"GET EEPROM slave", {0x55, 0x04, 0x02, 0, 0, 0, 0xAA, 0x88}, 4, 2, 32},
@@ -316,7 +317,7 @@ TEST(SimModel, LinearisationReadsTheTableFromFlash) {
         uint16_t erase, write;  // orders
         uint16_t firstPage;
     };
-    const Row rows[] = {
+    const std::vector<Row> rows = {
         {"MASTER table", 610407, 1, 180, 182, 0x1200},
         {"SLAVE table in its own flash", 610407, 2, 100, 102, 0x1200},
         {"SLAVE table of two-line hardware", 611632, 2, 180, 182, 0x1600},
@@ -415,7 +416,7 @@ TEST(SimFaults, ShapeTheRepliesAsConfigured) {
         FaultOptions options;
         std::vector<Expect> expected;  // for replies 1, 2, 3, ... to order 8
     };
-    const Row rows[] = {
+    const std::vector<Row> rows = {
         {"none", {}, {Intact, Intact, Intact}},
         {"drop every 2nd",
          with<FaultOptions>([](auto &o) { o.dropEvery = 2; }),
