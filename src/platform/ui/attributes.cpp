@@ -3,7 +3,6 @@
 // Like the value setters they block the control's signals: a limit that moves the value is the
 // program's change, not the operator's.
 #include <QAbstractButton>
-#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>

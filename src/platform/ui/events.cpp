@@ -3,8 +3,6 @@
 // emits for the operator's changes only (the setters block them), give value changed and commit.
 #include <QAbstractSpinBox>
 #include <QApplication>
-#include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QHash>
@@ -12,7 +10,6 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
 
