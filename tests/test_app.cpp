@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <csignal>
 
 #include "app/files.h"
@@ -40,11 +39,15 @@ protected:
         return v;
     }
 
-    // Runs the whole program; `whileRunning` runs inside its event loop and must end it.
+    // Runs the whole program as WinMain does; `whileRunning` runs once the start-up is done and
+    // must end the program (a close, or a signal that the event loop then serves).
     int runProgram(void (*whileRunning)())
     {
-        QTimer::singleShot(0, whileRunning);
-        return WinMain(options);
+        if (StartProgram(options) < 0) return -1;
+        whileRunning();
+        RunUserInterface();
+        ShutdownProgram();
+        return 0;
     }
 
     QTemporaryDir dir;
