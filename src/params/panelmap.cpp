@@ -234,13 +234,13 @@ void showRecorderAvailability() {
 // Measured-value axis and the grey object area of the position graphs of the active surface.
 void redrawGraphs() {
     const double lastPixel = hwinfo.pixelCount - 1;
+    const Place axis =
+        tsd_flag ? Place{&pTGraph, TGRAPH_STRIPCHART} : Place{&pPA, PANEL_STRIPCHART};
+    SetAxisScalingMode(*axis.panel, axis.control, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, YAXISMAX);
     const int panel = tsd_flag ? pTSD : pPA;
-    if (tsd_flag)
-        SetAxisScalingMode(pTGraph, TGRAPH_STRIPCHART, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, YAXISMAX);
-    else
-        SetAxisScalingMode(pPA, PANEL_STRIPCHART, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, YAXISMAX);
-    for (int graph : tsd_flag ? std::initializer_list<int>{TSD_GRAPH_MASTER, TSD_GRAPH_SLAVE}
-                              : std::initializer_list<int>{PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE})
+    const int master = tsd_flag ? TSD_GRAPH_MASTER : PANEL_GRAPH_MASTER;
+    const int slave = tsd_flag ? TSD_GRAPH_SLAVE : PANEL_GRAPH_SLAVE;
+    for (int graph : {master, slave})
         PlotRectangle(panel, graph, 0.0, 0.0, lastPixel, 1.0, 0xA0A0A0, 0xA0A0A0);
 }
 
