@@ -19,6 +19,7 @@
 #include "link/teach.h"
 #include "link/transport.h"
 #include "link/xflash.h"
+#include "measure/profiles.h"
 #include "params/derived.h"
 #include "params/panelmap.h"
 #include "params/paramblock.h"
@@ -396,7 +397,12 @@ TEST_F(SensorOps, ShowingTheBlockCorrectsAndDims) {
     para.ge.rs232OutMode = 2;
     para.ge.hardwareMode = 3;
     para.ma.powerMode = 3;
+    para.ma.videoThreshold = 255;
+    para.sl.videoThreshold = 33;
+    ADCMAX = 1024;
     SetPanelValues();
+    EXPECT_EQ(thdArrayA[0], 2611);
+    EXPECT_EQ(thdArrayB[MAXPOINT - 1], 337);
     EXPECT_EQ(para.sl.evalEnd, 1024);
     EXPECT_EQ(number(pPara2, PARA2_EVAL_END), 1024);
     EXPECT_EQ(para.ma.teachValue, 512);

@@ -9,6 +9,7 @@
 #include "calib/calibfile.h"
 #include "ktav_panels.h"
 #include "link/identify.h"
+#include "measure/profiles.h"
 #include "params/derived.h"
 #include "params/paramblock.h"
 #include "platform/ui/userint.h"
@@ -340,5 +341,6 @@ void SetPanelValues() {
     ShowEvalMode(para.ge.evalMode, true);
     ActivateSettings(para.ge.evalMode);
     CalcUMThresholds(para.ge.evalMode);
+    FillThresholdLines();
     redrawGraphs();
 }
