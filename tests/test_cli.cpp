@@ -89,6 +89,13 @@ QByteArray withValue(QByteArray text, const char *section, const char *key, int 
     return text.replace(keyAt, end - keyAt, QByteArray(key) + " = " + QByteArray::number(value));
 }
 
+// The data bytes of the first frame of a --verbose log whose line begins with `prefix`.
+QByteArray frameData(const QString &err, const QString &prefix) {
+    for (const QString &line : err.split('\n'))
+        if (line.startsWith(prefix)) return QByteArray::fromHex(line.mid(2).toLatin1()).mid(8);
+    return {};
+}
+
 bool hasRequestWithOrder(const QString &err, const char *orderHex) {
     return err.contains(QRegularExpression(QString("^> 55 %1 ").arg(orderHex),
                                            QRegularExpression::MultilineOption));
@@ -186,8 +193,13 @@ TEST(Cli, GetEditSendChangesExactlyTheEditedFields) {
         Line line;
         const char *target;
         const char *otherTarget;
+        const char *getOrder, *sendOrder;  // hexadecimal
     };
-    for (const Case &c : {Case{Line::Tcp, "ram", "eeprom"}, Case{Line::Serial, "eeprom", "ram"}}) {
+    // Bytes of each set that a parameter file does not store: {set, offset, length}.
+    const int unstored[][3] = {{0, 2, 2},  {0, 18, 2}, {1, 4, 2},  {1, 14, 4},
+                               {1, 24, 8}, {2, 4, 2},  {2, 14, 4}, {2, 24, 8}};
+    for (const Case &c : {Case{Line::Tcp, "ram", "eeprom", "02", "01"},
+                          Case{Line::Serial, "eeprom", "ram", "04", "03"}}) {
         SimProcess sim;
         ASSERT_TRUE(sim.start());
         QTemporaryDir dir;
@@ -207,12 +219,22 @@ TEST(Cli, GetEditSendChangesExactlyTheEditedFields) {
         file.write(text);
         file.close();
 
-        const CliResult sent = cli.run({"send", "--in", edited, "--target", c.target});
+        const CliResult sent = cli.run({"--verbose", "send", "--in", edited, "--target", c.target});
         EXPECT_EQ(sent.exitCode, 0) << sent.err.toStdString();
         for (const char *status :
              {"Transmission successful GE - Line Ok!", "Transmission successful MA - Line Ok!",
               "Transmission successful SL - Line Ok!"})
             EXPECT_TRUE(sent.err.contains(status)) << status;
+
+        for (const auto &[set, offset, length] : unstored) {
+            const QByteArray got =
+                frameData(sent.err, QString("< 55 %1 0%2").arg(c.getOrder).arg(set));
+            const QByteArray sentData =
+                frameData(sent.err, QString("> 55 %1 0%2").arg(c.sendOrder).arg(set));
+            ASSERT_EQ(got.size(), 32) << set;
+            EXPECT_EQ(sentData.mid(offset, length), got.mid(offset, length))
+                << set << "+" << offset;
+        }
 
         const CliResult after = cli.run({"get", "--target", c.target});
         EXPECT_EQ(after.exitCode, 0);
