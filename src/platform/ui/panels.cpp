@@ -112,6 +112,7 @@ QWidget *FindCtrlOfKind(int panel, int control, CtrlKind kind, const char *opera
 }
 
 int LookupError(const char *operation, int panel, int control) {
+    if (panel == 0) return UIE_BAD_PANEL;  // no panel loaded (a tool without windows): quietly
     if (!FindPanel(panel)) {
         qWarning("%s: no panel with handle %d", operation, panel);
         return UIE_BAD_PANEL;

@@ -21,6 +21,7 @@ struct Answer {
 
 std::deque<Answer> script;
 std::string lastText;
+PopupTextHandler unattended = nullptr;
 
 // The answer that replaces the dialog, or nothing when the operator is to be asked.
 std::optional<Answer> Ask(const char *title, const char *message) {
@@ -29,6 +30,10 @@ std::optional<Answer> Ask(const char *title, const char *message) {
         Answer answer = script.front();
         script.pop_front();
         return answer;
+    }
+    if (unattended) {
+        unattended(title ? title : "", message ? message : "");
+        return Answer{0, {}};
     }
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
         qWarning("pop-up \"%s\" without a scripted answer: cancelled", lastText.c_str());
@@ -58,6 +63,10 @@ std::size_t PendingPopupAnswers() {
 
 void ClearPopupAnswers() {
     script.clear();
+}
+
+void SetUnattendedPopups(PopupTextHandler handler) {
+    unattended = handler;
 }
 
 std::string LastPopupText() {
