@@ -12,8 +12,7 @@
 
 namespace {
 
-// Answers queued for the program's pop-ups, which each take one: the answers taken count them.
-constexpr int kPopupAnswers = 16;
+int popupsShown = 0;
 
 // Prints a text as one or more lines; the program's texts sometimes end with a line break.
 void printLines(std::string_view text) {
@@ -23,6 +22,13 @@ void printLines(std::string_view text) {
 
 void printStatus(unsigned, const char *text) {
     printLines(text ? text : "");
+}
+
+// A pop-up of the program code, answered with its default: its title and text.
+void printPopup(const char *title, const char *message) {
+    ++popupsShown;
+    std::fprintf(stderr, "%s: ", title ? title : "");
+    printLines(message ? message : "");
 }
 
 void printFrame(bool request, const uint8_t *bytes, int count) {
@@ -40,7 +46,7 @@ void keepSevereMessages(QtMsgType type, const QMessageLogContext &, const QStrin
 
 void InstallConsole(bool verbose) {
     SetLinkView({printStatus, nullptr, nullptr});
-    for (int i = 0; i < kPopupAnswers; ++i) QueuePopupAnswer(0);
+    SetUnattendedPopups(printPopup);
     if (verbose) SetFrameTap(printFrame);
 }
 
@@ -49,11 +55,7 @@ void KeepSevereMessagesOnly() {
 }
 
 int PopupsShown() {
-    return kPopupAnswers - int(PendingPopupAnswers());
-}
-
-void PrintLastPopup() {
-    if (PopupsShown() > 0) printLines(LastPopupText());
+    return popupsShown;
 }
 
 int Fail(int status, const QString &problem) {

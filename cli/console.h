@@ -4,8 +4,9 @@
 
 class QString;
 
-// Drops Qt's debug, informational and warning messages, critical and fatal ones are printed:
-// the panels are not loaded in the tool, so the run-time warns about every write to them.
+// Keeps standard error for the status texts: Qt's debug, informational and warning notes (such
+// as a missing runtime directory of the offscreen platform) are dropped, critical and fatal
+// messages printed.
 void KeepSevereMessagesOnly();
 
 // Routes status texts and pop-ups to standard error and with `verbose` prints every frame in
@@ -14,8 +15,6 @@ void InstallConsole(bool verbose);
 
 // Number of pop-ups the program code has shown since start.
 int PopupsShown();
-// Prints the title and text of the last pop-up shown, if any.
-void PrintLastPopup();
 
 // Prints "k-tav-cli: <problem>" on standard error and returns `status`.
 int Fail(int status, const QString &problem);

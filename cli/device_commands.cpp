@@ -66,7 +66,6 @@ int CmdIdentify(const QCommandLineParser &) {
         printIdentity();
         return EXIT_OK;
     }
-    PrintLastPopup();
     // A device of another series answers, but is refused (with a pop-up for a known sibling);
     // a firmware number out of range is refused with a pop-up too.
     if (result == 1 || PopupsShown() > 0) {

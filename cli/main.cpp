@@ -54,8 +54,8 @@ int runCommand(const Command &command, const QCommandLineParser &args) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    // The program's code runs with its panels unloaded; no display is needed.
     KeepSevereMessagesOnly();
+    // The program's code runs with its panels unloaded; no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("k-tav-cli");

@@ -132,7 +132,7 @@ TEST(Cli, IdentifyExitStatus) {
          Line::Tcp,
          2,
          "",
-         "Please use K-TAV-QD-Vista software!"},
+         "Attention !!!: Incompatible hardware detected!\nPlease use K-TAV-QD-Vista software!"},
         {"unknown device", {"--fw-text", "OTHER.V1 2015 FW1"}, Line::Tcp, 2, "", ""},
     };
     for (const Case &c : cases) {
