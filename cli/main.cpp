@@ -63,7 +63,7 @@ int main(int argc, char **argv) {
     QCommandLineParser args;
     DeclareOptions(args);
     if (!args.parse(QCoreApplication::arguments())) return Fail(EXIT_USAGE, args.errorText());
-    if (args.isSet("help")) {
+    if (args.isSet("help") || args.isSet("help-all")) {
         std::fputs(qPrintable(args.helpText()), stdout);
         return EXIT_OK;
     }
