@@ -1,6 +1,7 @@
 #include "app/bindings.h"
 
 #include "app/hwselect.h"
+#include "app/maincontrols.h"
 #include "app/panels.h"
 #include "app/shell.h"
 #include "app/stopaction.h"
@@ -12,13 +13,56 @@ namespace {
 const CallbackBinding mainPanel[] = {
     {0, CC_PANEL},
     {PANEL_TOUCH, CC_TOGGBTNtouchpanel},
+    {PANEL_RUN, CC_BTNRun},
     {PANEL_STOP, CC_BTNStop},
+    {PANEL_VIDEO, CC_BTNVideo},
+    {PANEL_TEACH, CC_ButtonTeach},
+    {PANEL_RESET, CC_ButtonReset},
+    {PANEL_SEND, CC_BTNSend},
+    {PANEL_GET, CC_BTNGet},
+    {PANEL_RAM, CC_RBTRam},
+    {PANEL_EEPROM, CC_RBTEeprom},
+    {PANEL_FILE, CC_RBTFile},
+    {PANEL_GTYPE, CC_RINGgtype},
+    {PANEL_ZOOM, CC_TOGGBTNZoom},
+    {PANEL_CONNECT, CC_TOGGBTNConnect},
+    {PANEL_TAB_GENERAL, CC_TOGGBTN_Para0},
+    {PANEL_TAB_MASTER, CC_TOGGBTN_Para1},
+    {PANEL_TAB_SLAVE, CC_TOGGBTN_Para2},
+    {PANEL_TAB_CALIB, CC_TOGGBTN_Calib},
+    {PANEL_TAB_RECORDER, CC_TOGGBTN_Recorder},
+    {PANEL_VIDEO_MASTER, CC_GRAPHVideoMaster},
+    {PANEL_VIDEO_SLAVE, CC_GRAPHVideoSlave},
+    {PANEL_HELP_BTN, CC_HelpText1},
+    {PANEL_HELP_GRAPH, CC_HelpText2},
+};
+
+const CallbackBinding generalPopup[] = {
+    {PARA0_EVALMODE, CC_DropEvalMode},
+    {PARA0_HWMODE, CC_DROPHardwareMode},
+    {PARA0_TRIGMODE, CC_DROPtrigMode},
+    {PARA0_POLARITY, CC_DROPpolarity},
+};
+
+const CallbackBinding masterPopup[] = {
+    {PARA1_VTHD, CC_SLIDEVideoTHD_A},
+    {PARA1_TEACH_PIX, CC_NEDITeachA},
+};
+
+const CallbackBinding slavePopup[] = {
+    {PARA2_VTHD, CC_SLIDEVideoTHD_B},
+    {PARA2_TEACH_PIX, CC_NEDITeachB},
+};
+
+const CallbackBinding recorderPopup[] = {
+    {REC_RS232MODE, CC_DROPrs232mode},
 };
 
 const CallbackBinding touchPanel[] = {
-    {0, CC_TSDPANEL},
-    {TSD_STOP, CC_BTNStop},
-    {TSD_EXIT, CC_BTNexittouch},
+    {0, CC_TSDPANEL},           {TSD_RUN, CC_BTNRun},        {TSD_STOP, CC_BTNStop},
+    {TSD_VIDEO, CC_BTNVideo},   {TSD_TEACH, CC_ButtonTeach}, {TSD_RESET, CC_ButtonReset},
+    {TSD_SEND, CC_BTNSend},     {TSD_GET, CC_BTNGet},        {TSD_RAM, CC_RBTRam},
+    {TSD_EEPROM, CC_RBTEeprom}, {TSD_EXIT, CC_BTNexittouch},
 };
 
 const CallbackBinding calibPanel[] = {
@@ -28,9 +72,12 @@ const CallbackBinding calibPanel[] = {
 
 }  // namespace
 
-void BindAllCallbacks()
-{
+void BindAllCallbacks() {
     BindCallbacks(pPA, mainPanel);
+    BindCallbacks(pPara0, generalPopup);
+    BindCallbacks(pPara1, masterPopup);
+    BindCallbacks(pPara2, slavePopup);
+    BindCallbacks(pRec, recorderPopup);
     BindCallbacks(pTSD, touchPanel);
     BindCallbacks(pCalib, calibPanel);
 }

@@ -4,8 +4,7 @@
 
 #include "app/shell.h"
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("K-TAV-PX-MS-Vista");
     QApplication::setApplicationVersion("4.2.1");
@@ -16,11 +15,17 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
-        {"dir", "Program directory: settings file and recorder file (default: the program's "
-                "folder).", "DIR"},
+        {"dir",
+         "Program directory: settings file and recorder file (default: the program's "
+         "folder).",
+         "DIR"},
         {"log", "Write every status text shown, with a time stamp, to FILE.", "FILE"},
         {"screenshot", "After start-up, save a PNG of the active surface to FILE and close.",
          "FILE"},
+        {"screenshot-delay", "Take the screenshot SECONDS after start-up (default 0).", "SECONDS",
+         "0"},
+        {"run", "Start RUN right after start-up, as if the RUN button had been pressed."},
+        {"video", "Start VIDEO right after start-up, as if the VIDEO button had been pressed."},
     });
     parser.process(app);
 
@@ -28,5 +33,8 @@ int main(int argc, char **argv)
     options.dir = parser.value("dir").toStdString();
     options.logFile = parser.value("log").toStdString();
     options.screenshot = parser.value("screenshot").toStdString();
+    options.screenshotDelay = parser.value("screenshot-delay").toDouble();
+    options.run = parser.isSet("run");
+    options.video = parser.isSet("video");
     return WinMain(options);
 }

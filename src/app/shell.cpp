@@ -12,6 +12,7 @@
 #include "app/hwselect.h"
 #include "app/linkview.h"
 #include "app/logo.h"
+#include "app/maincontrols.h"
 #include "app/panels.h"
 #include "app/state.h"
 #include "app/stopaction.h"
@@ -97,6 +98,19 @@ void showTouchSurface()
         SetPanelSize(panel, std::max(viewHeight, viewBottom - viewTop), viewWidth);
     for (int panel : {pTGraph, pTVideo}) SetPanelSize(panel, viewHeight, viewWidth);
     SetPanelSize(pTMval, std::max(valuesHeight, viewBottom - valuesTop), viewWidth);
+}
+
+// Presses RUN or VIDEO of the active surface as the operator would: left click, then commit.
+// The acquisition loop runs inside the commit until it is stopped.
+void pressAcquisitionButton(bool video)
+{
+    const int panel = tsd_flag ? pTSD : pPA;
+    const int runButton = tsd_flag ? TSD_RUN : PANEL_RUN;
+    const int videoButton = tsd_flag ? TSD_VIDEO : PANEL_VIDEO;
+    const int control = video ? videoButton : runButton;
+    const auto callback = video ? CC_BTNVideo : CC_BTNRun;
+    callback(panel, control, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    callback(panel, control, EVENT_COMMIT, nullptr, 0, 0);
 }
 
 // Takes the picture of the active surface, then closes as the operator would.
@@ -227,6 +241,10 @@ int StartProgram(const ProgramOptions &options)
         const std::string path = options.screenshot;
         QTimer::singleShot(static_cast<int>(options.screenshotDelay * 1000.0),
                            [path] { takeScreenshot(path); });
+    }
+    if (options.run || options.video) {
+        const bool video = options.video;
+        QTimer::singleShot(0, [video] { pressAcquisitionButton(video); });
     }
     return 1;
 }

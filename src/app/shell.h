@@ -10,6 +10,8 @@ struct ProgramOptions {
     std::string logFile;           // every status text shown, time-stamped; empty: none
     std::string screenshot;        // PNG of the active surface after start-up, then close
     double screenshotDelay = 0.0;  // seconds the program runs before the picture is taken
+    bool run = false;              // press RUN once started (unattended displays)
+    bool video = false;            // press VIDEO once started
     const char *panelResource = nullptr;  // panel resource to load; nullptr: the program's own
 };
 

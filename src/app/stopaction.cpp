@@ -1,5 +1,6 @@
 #include "app/stopaction.h"
 
+#include "app/maincontrols.h"
 #include "app/panels.h"
 #include "app/state.h"
 #include "ktav_panels.h"
@@ -9,20 +10,17 @@ namespace {
 
 constexpr int kIdleGrey = 0xE0E0E0;
 
-void enable(int panel, std::initializer_list<int> controls)
-{
+void enable(int panel, std::initializer_list<int> controls) {
     for (int control : controls) SetCtrlAttribute(panel, control, ATTR_DIMMED, 0);
 }
 
-void desktopStopped()
-{
-    enable(pPA, {PANEL_VIDEO, PANEL_RUN, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET,
-                 PANEL_RAM, PANEL_EEPROM});
+void desktopStopped() {
+    enable(pPA, {PANEL_VIDEO, PANEL_RUN, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET, PANEL_RAM,
+                 PANEL_EEPROM});
     enable(pRec, {REC_START});
 }
 
-void touchStopped()
-{
+void touchStopped() {
     enable(pTSD, {TSD_RUN, TSD_STOP, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_GET, TSD_SEND, TSD_RAM,
                   TSD_EEPROM, TSD_EXIT});
     SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
@@ -39,8 +37,7 @@ void touchStopped()
 
 }  // namespace
 
-int CC_BTNStop(int, int, int event, void *, int, int)
-{
+int CC_BTNStop(int panel, int control, int event, void *, int, int) {
     switch (event) {
         case EVENT_LEFT_CLICK:
         case EVENT_KEYPRESS:
@@ -54,6 +51,9 @@ int CC_BTNStop(int, int, int event, void *, int, int)
                 touchStopped();
             else
                 desktopStopped();
+            break;
+        case EVENT_RIGHT_CLICK:
+            ToggleButtonHelp(panel, control);
             break;
     }
     return 0;

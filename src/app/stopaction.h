@@ -2,6 +2,6 @@
 #pragma once
 
 // STOP (left click and key press: stop at once; commit: also re-enable the controls of the
-// active surface and, on the touch surface, restore its idle look).
+// active surface and, on the touch surface, restore its idle look; right click: its help box).
 int CC_BTNStop(int panel, int control, int event, void *callbackData, int eventData1,
                int eventData2);

@@ -1,0 +1,175 @@
+#include "measure/acquisition.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "app/panels.h"
+#include "app/state.h"
+#include "calib/calibfile.h"
+#include "ktav_panels.h"
+#include "link/commands.h"
+#include "link/frame.h"
+#include "link/identify.h"
+#include "link/status.h"
+#include "link/teach.h"
+#include "link/transport.h"
+#include "link/xflash.h"
+#include "measure/displays.h"
+#include "measure/profiles.h"
+#include "params/transfer.h"
+#include "platform/timing.h"
+#include "platform/ui/userint.h"
+
+namespace {
+
+bool exchanging = false;
+
+constexpr const char *kTimeoutRS232 = "Timeout RS232-Line!";
+
+void setAttribute(int panel, std::initializer_list<int> controls, int attribute, int value) {
+    for (int control : controls) SetCtrlAttribute(panel, control, attribute, value);
+}
+
+void showStatus(const char *text) {
+    SetStatus(text);
+    ShowStatus(ST_PA);
+}
+
+// Ends a loop whose exchange failed: a time-out, unless the exchange was abandoned because the
+// program is closing, which ends the loop as an exit request does.
+void endByFailure(const char *text)
+{
+    if (exit_flag == 1) {
+        stop_flag = 1;
+        return;
+    }
+    showStatus(text);
+    stop_flag = -1;
+}
+
+// One header-only request of `order`; the reply's data are left in szReadBuf.
+bool exchange(uint8_t order) {
+    FillTxBuf(order, 0, nullptr, 0);
+    return DataExchange(FRAME_HEADER_SIZE) == 1;
+}
+
+void serveReset() {
+    if (!reset_flag) return;
+    reset_flag = 0;
+    PushRESET();
+}
+
+void serveCalibrationWrite() {
+    if (!wrxf_flag) return;
+    wrxf_flag = 0;
+    if (masl_flag == 1)
+        WriteCalibDataToXF(&calib[0], 1, sizeof calib[0]);
+    else
+        WriteCalibDataToXF(&calib[1], 2, sizeof calib[1]);
+}
+
+}  // namespace
+
+bool ExchangeInProgress() {
+    return exchanging;
+}
+
+const char *CycleText(bool first) {
+    static bool forward = false;
+    forward = first || !forward;
+    return forward ? "Transmission successful  ---> Line Ok!"
+                   : "Transmission successful <---  Line Ok!";
+}
+
+// Each flag is cleared before its request is served, so that a request made again while it
+// is being served stays pending for the next cycle.
+void ServeRequests(RequestOrder order) {
+    const auto set = static_cast<uint16_t>(target);
+    if (send_flag) {
+        send_flag = 0;
+        for (uint16_t block = 0; block < 3; ++block) PushSEND(set, block);
+    }
+    if (get_flag) {
+        get_flag = 0;
+        for (uint16_t block = 0; block < 3; ++block) PushGET(set, block);
+    }
+    if (teach_flag) {
+        teach_flag = 0;
+        PushTEACH();
+    }
+    switch (order) {
+        case RequestOrder::Run:
+            serveReset();
+            serveCalibrationWrite();
+            break;
+        case RequestOrder::Video:
+            serveCalibrationWrite();
+            serveReset();
+            break;
+        case RequestOrder::Touch:
+            serveReset();
+            break;
+    }
+}
+
+void PushRUN() {
+    setAttribute(pPA,
+                 {PANEL_STRIPCHART, PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE, PANEL_ZOOM, PANEL_GTYPE},
+                 ATTR_VISIBLE, 1);
+    setAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 1);
+    setAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
+
+    stop_flag = 0;
+    exchanging = true;
+    bool first = true;
+    do {
+        if (!exchange(ORD_RAW)) {
+            endByFailure(comtype == 0 ? kTimeoutRS232 : "Timeout TCP-Server-error!");
+            break;
+        }
+        showStatus(CycleText(first));
+        first = false;
+        std::memcpy(&raw, szReadBuf + FRAME_HEADER_SIZE, sizeof raw);
+        PlotVIDEOBarGraph();
+        PlotRAWGraph();
+        ServeRequests(RequestOrder::Run);
+        if (exit_flag == 1) stop_flag = 1;
+    } while (stop_flag == 0);
+    exchanging = false;
+    PushSTOP();
+}
+
+void PushVIDEO() {
+    setAttribute(pPA, {PANEL_STRIPCHART, PANEL_GTYPE, PANEL_ZOOM}, ATTR_VISIBLE, 0);
+    setAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 1);
+    setAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
+
+    stop_flag = 0;
+    bool first = true;
+    do {
+        exchanging = true;
+        if (GetRAW() != 1 || !exchange(ORD_VIDEO)) {
+            endByFailure(kTimeoutRS232);
+            break;
+        }
+        showStatus(CycleText(first));
+        first = false;
+        std::memcpy(adbuf, szReadBuf + FRAME_HEADER_SIZE, sizeof adbuf);
+        PlotVIDEOBarGraph();
+        PlotVIDEOCurveA(adbuf, thdArrayA, xArray8);
+        PlotVIDEOCurveB(adbuf + MAXPOINT, thdArrayB, xArray8);
+        ServeRequests(RequestOrder::Video);
+        exchanging = false;
+        ProcessSystemEvents();
+    } while (stop_flag == 0);
+    exchanging = false;
+    PushSTOP();
+}
+
+void PushSTOP() {
+    setAttribute(pPA, {PANEL_SEND, PANEL_GET, PANEL_RUN, PANEL_STOP, PANEL_VIDEO, PANEL_TEACH},
+                 ATTR_DIMMED, 0);
+    showStatus(stop_flag == -1 ? "Timeout RS232 Line!" : "Data-Transfer Stopped!");
+    if (stop_flag == 0) stop_flag = 1;
+}

@@ -1,0 +1,30 @@
+// The continuous acquisitions of the desktop: RUN (measurement records, order 8) and VIDEO
+// (records and the two intensity profiles, order 9). Each loops inside the callback that
+// started it until stop_flag leaves 0, and serves the requests that other callbacks leave
+// in the request flags between two exchanges.
+#pragma once
+
+// The RUN loop; ends with PushSTOP.
+void PushRUN();
+
+// The VIDEO loop; ends with PushSTOP.
+void PushVIDEO();
+
+// Re-enables the main panel's command buttons and shows how the transfer ended.
+void PushSTOP();
+
+// True while a loop is inside an exchange with the sensor (or serving a request): a callback
+// that runs now must leave a request flag instead of talking to the sensor, even when
+// stop_flag already says 1, since the loop's exchange is not finished.
+bool ExchangeInProgress();
+
+// Which deferred requests a loop serves, and in which order.
+enum class RequestOrder {
+    Run,    // SEND, GET, TEACH, RESET, calibration write
+    Video,  // SEND, GET, TEACH, calibration write, RESET
+    Touch,  // SEND, GET, TEACH, RESET; a calibration write waits for a desktop loop
+};
+void ServeRequests(RequestOrder order);
+
+// The success text of a cycle, alternating "--->" (first) and "<---"; `first` starts anew.
+const char *CycleText(bool first);

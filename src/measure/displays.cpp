@@ -1,0 +1,249 @@
+#include "measure/displays.h"
+
+#include <cmath>
+
+#include "app/panels.h"
+#include "ktav_panels.h"
+#include "link/commands.h"
+#include "measure/evaluation.h"
+#include "params/derived.h"
+#include "params/paramblock.h"
+#include "platform/ui/userint.h"
+
+int32_t umValue;
+uint16_t curposA, curposB;
+uint16_t peakwA, peakwB;
+
+namespace {
+
+constexpr int kRed = 0xFF0000;
+constexpr int kDarkGreen = 0x008000;
+constexpr int kGreen = 0x00FF00;
+constexpr int kBlack = 0x000000;
+constexpr int kBlue = 0x0000FF;
+
+// The two position graphs of a surface.
+struct PositionGraphs {
+    int panel, master, slave;
+};
+PositionGraphs desktopGraphs() {
+    return {pPA, PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE};
+}
+
+double mm(int32_t um) {
+    return um / 1000.0;
+}
+
+// Sets a text background only when it differs, so an unchanged state costs no repaint.
+void setBackground(int panel, int control, int colour) {
+    int now = -1;
+    GetCtrlAttribute(panel, control, ATTR_TEXT_BGCOLOR, &now);
+    if (now != colour) SetCtrlAttribute(panel, control, ATTR_TEXT_BGCOLOR, colour);
+}
+
+void setCursorStyle(int panel, int graph, bool shown) {
+    SetCursorAttribute(panel, graph, 2, ATTR_CURSOR_POINT_STYLE,
+                       shown ? VAL_SOLID_SQUARE : VAL_NO_POINT);
+}
+
+void plotWindow(int panel, int graph, int64_t left, int64_t right) {
+    const Window w = ClampWindow(left, right, PixelCount());
+    PlotRectangle(panel, graph, w.left, 0.0, w.right, 0.35, kGreen, kGreen);
+}
+
+// The window around one sensor's teach value, reversed in set-point mode, and its cursor 2.
+void teachWindow(int panel, int graph, uint16_t teachValue, const ToleranceWidths &tol) {
+    const int64_t t = teachValue;
+    if (tol.valid) {
+        if (para.ge.measurementMode == 1)
+            plotWindow(panel, graph, t + tol.lo, t - tol.up);
+        else
+            plotWindow(panel, graph, t - tol.lo, t + tol.up);
+    }
+    SetGraphCursor(panel, graph, 2, teachValue, 0.25);
+}
+
+// WIDTH mode: each window follows its object by half the distance of the pair to its teach
+// values, while both sensors see an edge.
+void widthWindows(const PositionGraphs &g, uint16_t posA, uint16_t posB,
+                  const ToleranceWidths &tol) {
+    const int64_t teachA = para.ma.teachValue, teachB = para.sl.teachValue;
+    if (raw.edgeA == 0 || raw.edgeB == 0) {
+        if (!tol.valid) return;
+        plotWindow(g.panel, g.master, teachA - tol.up, teachA + tol.lo);
+        plotWindow(g.panel, g.slave, teachB - tol.up, teachB + tol.lo);
+        return;
+    }
+    setCursorStyle(g.panel, g.master, true);
+    setCursorStyle(g.panel, g.slave, true);
+    const int64_t d = (teachA + teachB - (int64_t{posA} + posB)) / 2;
+    const int64_t centreA = posA + d / 2, centreB = posB + d / 2;
+    if (tol.valid) {
+        plotWindow(g.panel, g.master, centreA - tol.up, centreA + tol.lo);
+        plotWindow(g.panel, g.slave, centreB - tol.up, centreB + tol.lo);
+    }
+    SetGraphCursor(g.panel, g.master, 2, static_cast<double>(centreA), 0.25);
+    SetGraphCursor(g.panel, g.slave, 2, static_cast<double>(centreB), 0.25);
+}
+
+// CENTER and DIFF modes: windows from the line start; the combined position P marks on the
+// master graph when above the middle N, on the slave graph when below it.
+void pairWindows(const PositionGraphs &g, const ToleranceWidths &tol) {
+    const int n = PixelCount();
+    if (tol.valid) {
+        plotWindow(g.panel, g.master, 1, tol.up);
+        plotWindow(g.panel, g.slave, 1, tol.lo);
+    }
+    if (raw.posCombined > 2 * n - 1) raw.posCombined = static_cast<uint16_t>(2 * n);
+    const int p = raw.posCombined;
+    setCursorStyle(g.panel, g.master, p > n);
+    setCursorStyle(g.panel, g.slave, p < n);
+    if (p > n) SetGraphCursor(g.panel, g.master, 2, p - n, 0.75);
+    if (p < n) SetGraphCursor(g.panel, g.slave, 2, n - p, 0.75);
+}
+
+void drawToleranceWindows(const PositionGraphs &g, uint16_t mode, uint16_t posA, uint16_t posB,
+                          const ToleranceWidths &tol) {
+    switch (mode) {
+        case 0:
+            setCursorStyle(g.panel, g.master, false);
+            setCursorStyle(g.panel, g.slave, true);
+            teachWindow(g.panel, g.slave, para.sl.teachValue, tol);
+            break;
+        case 1:
+            setCursorStyle(g.panel, g.master, true);
+            setCursorStyle(g.panel, g.slave, false);
+            teachWindow(g.panel, g.master, para.ma.teachValue, tol);
+            break;
+        case 2:
+            widthWindows(g, posA, posB, tol);
+            break;
+        case 3:
+        case 4:
+        case 5:
+            pairWindows(g, tol);
+            break;
+        default:
+            break;
+    }
+}
+
+// One position graph: the clamped position as cursor 1, the object as a red bar centred on
+// the position the sensor sent.
+void drawObject(int panel, int graph, uint16_t clamped, uint16_t position, uint16_t width) {
+    SetAxisScalingMode(panel, graph, VAL_XAXIS, VAL_MANUAL, 0.0, PixelCount());
+    DeleteGraphPlot(panel, graph, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
+    SetGraphCursor(panel, graph, 1, clamped, 0.75);
+    const int half = width / 2;
+    PlotRectangle(panel, graph, position - half, 0.25, position + half, 1.0, kRed, kRed);
+}
+
+void showPower(int panel, int powerField, int timeField, const ParaSensor &s, uint16_t power,
+               uint16_t milli) {
+    if (s.powerMode == 1) SetCtrlVal(panel, powerField, static_cast<int>(power));
+    if (s.powerMode == 2 || HWTYPE == 22)
+        SetCtrlVal(panel, timeField, std::lround(milli * 10 / 1000.0) / 10.0);
+}
+
+void plotVideoCurve(int desktopGraph, int touchGraph, const uint16_t *data,
+                    const uint16_t *threshold, const double *x) {
+    const int panel = tsd_flag ? pTVideo : pPA;
+    const int graph = tsd_flag ? touchGraph : desktopGraph;
+    SetAxisScalingMode(panel, graph, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, ADCMAX);
+    SetAxisScalingMode(panel, graph, VAL_RIGHT_YAXIS, VAL_MANUAL, 0.0, ADCMAX);
+    DeleteGraphPlot(panel, graph, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+    PlotXY(panel, graph, x, data, MAXPOINT, VAL_CONNECTED_POINTS, VAL_SIMPLE_DOT, kRed);
+    PlotXY(panel, graph, x, threshold, MAXPOINT, VAL_CONNECTED_POINTS, VAL_SIMPLE_DOT, kDarkGreen);
+}
+
+}  // namespace
+
+void PlotVIDEOBarGraph() {
+    SetCtrlVal(pPA, PANEL_POS_SLAVE, static_cast<int>(raw.posB));
+    SetCtrlVal(pPA, PANEL_POS_MASTER, static_cast<int>(raw.posA));
+    SetCtrlVal(pPA, PANEL_POS_VALUE, static_cast<int>(raw.posCombined));
+    peakwA = ObjectWidth(raw.startA, raw.endA);
+    peakwB = ObjectWidth(raw.startB, raw.endB);
+
+    umValue = SelectedValue(raw, para.ge.analogOutMode);
+    SetCtrlVal(pPA, PANEL_MEASVALUE, mm(umValue));
+    SetCtrlVal(pPA, PANEL_VALUE_MASTER, UnsignedMm(raw.umA));
+    SetCtrlVal(pPA, PANEL_VALUE_SLAVE, UnsignedMm(raw.umB));
+    SetCtrlVal(pPA, PANEL_VALUE_ANA1, mm(raw.umAnalog1));
+    SetCtrlVal(pPA, PANEL_VALUE_ANA23, mm(raw.umAnalog23));
+    showPower(pPara1, PARA1_POWER, PARA1_INTTIME, para.ma, raw.powerA, raw.milliA);
+    showPower(pPara2, PARA2_POWER, PARA2_INTTIME, para.sl, raw.powerB, raw.milliB);
+
+    const int colour = InTolerance(umValue, umloTHD, umupTHD) ? kDarkGreen : kRed;
+    setBackground(pPA, PANEL_MEASVALUE, colour);
+    setBackground(pPA, PANEL_POS_VALUE, colour);
+
+    const int n = PixelCount();
+    const ToleranceWidths tol =
+        ComputeToleranceWidths(para.ge, raw, n, umRange, umRangeA, umRangeB);
+    if (para.ge.hardwareMode != 0 && para.ge.hardwareMode != 2) {
+        const double hwTol = HardwareToleranceMm(umRange, raw.hwTolerance);
+        SetCtrlVal(pPA, PANEL_TOL_UP, hwTol);
+        SetCtrlVal(pPA, PANEL_TOL_LO, hwTol);
+    }
+    curposA = ClampPosition(raw.posA, n);
+    curposB = ClampPosition(raw.posB, n);
+    drawObject(pPA, PANEL_GRAPH_MASTER, curposA, raw.posA, peakwA);
+    drawObject(pPA, PANEL_GRAPH_SLAVE, curposB, raw.posB, peakwB);
+    drawToleranceWindows(desktopGraphs(), para.ge.evalMode, curposA, curposB, tol);
+}
+
+void PlotTOLWindow(uint16_t mode, uint16_t posA, uint16_t posB, uint16_t tolA, uint16_t tolB) {
+    drawToleranceWindows(desktopGraphs(), mode, posA, posB, {tolA, tolB, true});
+}
+
+void PlotRAWGraph() {
+    CalcUMThresholds(para.ge.evalMode);
+    const int32_t analog = AnalogTraceValue(raw, para.ge.analogOutMode);
+    const ZoomRange zoom = ComputeZoomRange(umValue, umTeach, umupTHD, umloTHD, YAXISMAX, YAXISMIN);
+    const double sample[STRIP_TRACES] = {mm(umTeach),     mm(raw.umValue), UnsignedMm(analog),
+                                         mm(umupTHD),     mm(umloTHD),     double(raw.posA),
+                                         double(raw.posB)};
+    PushStripSample(sample);
+
+    // The axis name and precision change with the graph type only; the ring sets them for mm.
+    static int namedType = -1;
+    int graphType = 0;
+    GetCtrlVal(pPA, PANEL_GTYPE, &graphType);
+    if (graphType == 0) {
+        if (namedType != 0) {
+            SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_YPRECISION, 0);
+            SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_YNAME, "Meas.-Value / [pixel]");
+        }
+        SetAxisScalingMode(pPA, PANEL_STRIPCHART, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, PixelCount());
+    } else {
+        int zoomed = 0;
+        GetCtrlVal(pPA, PANEL_ZOOM, &zoomed);
+        if (zoomed)
+            SetAxisScalingMode(pPA, PANEL_STRIPCHART, VAL_LEFT_YAXIS, VAL_MANUAL,
+                               zoom.bottom / 1000.0, zoom.top / 1000.0);
+        else
+            SetAxisScalingMode(pPA, PANEL_STRIPCHART, VAL_LEFT_YAXIS, VAL_MANUAL, YAXISMIN,
+                               YAXISMAX);
+    }
+    namedType = graphType;
+    SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_POINTS_PER_SCREEN, STRIP_SAMPLES + 1);
+    SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_SCROLL_MODE, VAL_CONTINUOUS);
+    SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_NUM_TRACES, STRIP_TRACES);
+    PlotStripChart(pPA, PANEL_STRIPCHART, arrayNORM, STRIP_TRACES * STRIP_SAMPLES);
+}
+
+void PlotVIDEOCurveA(const uint16_t *data, const uint16_t *threshold, const double *x) {
+    plotVideoCurve(PANEL_VIDEO_MASTER, TVIDEO_VIDEO_MASTER, data, threshold, x);
+}
+
+void PlotVIDEOCurveB(const uint16_t *data, const uint16_t *threshold, const double *x) {
+    plotVideoCurve(PANEL_VIDEO_SLAVE, TVIDEO_VIDEO_SLAVE, data, threshold, x);
+}
+
+void SetStripChartColours(int panel, int chart) {
+    constexpr int colours[STRIP_TRACES] = {kBlack,     kRed,       kRed, kDarkGreen,
+                                           kDarkGreen, kDarkGreen, kBlue};
+    for (int trace = 1; trace <= STRIP_TRACES; ++trace)
+        SetTraceAttribute(panel, chart, trace, ATTR_TRACE_COLOR, colours[trace - 1]);
+}

@@ -1,0 +1,603 @@
+// Live measurement on real widgets with the simulator as the sensor pair: the RUN and VIDEO
+// loops with their deferred requests, the measurement displays, and the main panel's controls.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/bindings.h"
+#include "app/files.h"
+#include "app/maincontrols.h"
+#include "app/panels.h"
+#include "app/shell.h"
+#include "app/state.h"
+#include "app/stopaction.h"
+#include "calib/calibfile.h"
+#include "ktav_panels.h"
+#include "link/commands.h"
+#include "link/frame.h"
+#include "link/identify.h"
+#include "link/status.h"
+#include "link/transport.h"
+#include "measure/acquisition.h"
+#include "measure/displays.h"
+#include "measure/evaluation.h"
+#include "measure/profiles.h"
+#include "params/appsettings.h"
+#include "params/derived.h"
+#include "params/panelmap.h"
+#include "params/paramblock.h"
+#include "params/paramfile.h"
+#include "platform/ui/kgraph.h"
+#include "platform/ui/popupscript.h"
+#include "platform/ui/runtime.h"
+#include "platform/ui/userint.h"
+#include "sim_process.h"
+
+namespace {
+
+// Order codes of the requests sent, the texts shown on the main panel, and a hook that plays
+// the operator while a frame is on its way (request) or has arrived (reply).
+std::vector<int> orders;
+std::vector<std::string> texts;
+std::function<void(bool request, int order, int count)> duringExchange;
+int requestsOf[256];
+int repliesOf[256];
+
+void tap(bool request, const uint8_t *bytes, int count) {
+    if (count < 2) return;
+    const int order = bytes[1];
+    const int n = request ? ++requestsOf[order] : ++repliesOf[order];
+    if (request) orders.push_back(order);
+    if (duringExchange) duringExchange(request, order, n);
+    if (request && n > 500) stop_flag = 1;  // a loop that was not stopped
+}
+
+void recordStatus(unsigned fields, const char *text) {
+    if (fields & ST_PA) texts.emplace_back(text);
+}
+
+KGraph *graph(int panel, int control) {
+    return static_cast<KGraph *>(FindCtrl(panel, control)->widget);
+}
+
+int value(int panel, int control) {
+    int v = -1;
+    GetCtrlVal(panel, control, &v);
+    return v;
+}
+double real(int panel, int control) {
+    double v = -1;
+    GetCtrlVal(panel, control, &v);
+    return v;
+}
+int attribute(int panel, int control, int which) {
+    int v = -1;
+    GetCtrlAttribute(panel, control, which, &v);
+    return v;
+}
+
+// An operator's press: left click, then commit.
+void press(CtrlCallbackPtr callback, int panel, int control) {
+    callback(panel, control, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    callback(panel, control, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+std::vector<std::string> cycleTexts() {
+    std::vector<std::string> cycles;
+    for (const std::string &t : texts) {
+        if (t == "Transmission successful  ---> Line Ok!") cycles.push_back("--->");
+        if (t == "Transmission successful <---  Line Ok!") cycles.push_back("<---");
+    }
+    return cycles;
+}
+
+class Measure : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(LoadAllPanels(), 1);
+        BindAllCallbacks();
+    }
+    static void TearDownTestSuite() { DiscardAllPanels(); }
+
+    void SetUp() override {
+        ResetSharedState();
+        ResetParaBlock();
+        ResetCalibration();
+        ResetHwInfo();
+        SetLinkView({recordStatus, nullptr, nullptr});
+        SetFrameTap(tap);
+        ClearPopupAnswers();
+        clearRecords();
+        ASSERT_TRUE(dir.isValid());
+        std::snprintf(proj_dir, sizeof proj_dir, "%s", dir.path().toUtf8().constData());
+    }
+    void TearDown() override {
+        SetFrameTap(nullptr);
+        ClearPopupAnswers();
+        CloseTCP();
+        sim.stop();
+    }
+
+    static void clearRecords() {
+        orders.clear();
+        texts.clear();
+        duringExchange = nullptr;
+        std::memset(requestsOf, 0, sizeof requestsOf);
+        std::memset(repliesOf, 0, sizeof repliesOf);
+    }
+
+    // Starts the simulator, connects over TCP and identifies the pair as the start-up does.
+    void connect() {
+        CloseTCP();
+        ASSERT_TRUE(sim.start());
+        comtype = 1;
+        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+        tcp_portnum = sim.tcpPort();
+        ASSERT_EQ(InitTCP_IP(), 1);
+        ASSERT_EQ(InitDataExchange(), 1);
+        clearRecords();
+    }
+
+    SimProcess sim;
+    QTemporaryDir dir;
+};
+
+// ---- RUN and VIDEO ---------------------------------------------------------------------------
+
+TEST_F(Measure, RunAlternatesItsTextAndStopsAfterTheCycleOfStop) {
+    connect();
+    duringExchange = [](bool request, int order, int n) {
+        if (request && order == ORD_RAW && n == 3)
+            CC_BTNStop(pPA, PANEL_STOP, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    };
+    press(CC_BTNRun, pPA, PANEL_RUN);
+    EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_RAW, ORD_RAW}));
+    EXPECT_EQ(cycleTexts(), (std::vector<std::string>{"--->", "<---", "--->"}));
+    EXPECT_EQ(texts.back(), "Data-Transfer Stopped!");
+    EXPECT_EQ(stop_flag, 1);
+
+    // The displays show the last record.
+    EXPECT_EQ(umValue, SelectedValue(raw, para.ge.analogOutMode));
+    EXPECT_DOUBLE_EQ(real(pPA, PANEL_MEASVALUE), umValue / 1000.0);
+    EXPECT_EQ(value(pPA, PANEL_POS_MASTER), raw.posA);
+    EXPECT_EQ(graph(pPA, PANEL_GRAPH_MASTER)->cursorPosition(1).x(),
+              ClampPosition(raw.posA, PixelCount()));
+    EXPECT_EQ(graph(pPA, PANEL_STRIPCHART)->traceColor(7), QColor(0x0000FF));
+    for (int control : {PANEL_RUN, PANEL_VIDEO, PANEL_GET, PANEL_SEND, PANEL_TEACH})
+        EXPECT_EQ(attribute(pPA, control, ATTR_DIMMED), 0) << control;
+    EXPECT_EQ(attribute(pRec, REC_START, ATTR_DIMMED), 1) << "re-enabled by the STOP commit only";
+    EXPECT_EQ(attribute(pPA, PANEL_STRIPCHART, ATTR_VISIBLE), 1);
+    EXPECT_EQ(attribute(pPA, PANEL_VIDEO_MASTER, ATTR_VISIBLE), 0);
+    CC_BTNStop(pPA, PANEL_STOP, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(attribute(pRec, REC_START, ATTR_DIMMED), 0);
+}
+
+TEST_F(Measure, RequestsDuringRunAreServedAfterTheCycleInTheirOrder) {
+    connect();
+    duringExchange = [](bool request, int order, int n) {
+        if (!request || order != ORD_RAW) return;
+        if (n == 2) {
+            press(CC_BTNSend, pPA, PANEL_SEND);
+            press(CC_ButtonReset, pPA, PANEL_RESET);
+            press(CC_ButtonTeach, pPA, PANEL_TEACH);
+            EXPECT_EQ(send_flag, 1);
+            EXPECT_EQ(teach_flag, 1);
+            EXPECT_EQ(reset_flag, 1);
+            // The teach markers move at once, before the sensor teaches.
+            KGraph *master = graph(pPA, PANEL_GRAPH_MASTER);
+            EXPECT_EQ(master->cursorPosition(1), QPointF(para.ma.teachValue, 0.75));
+            EXPECT_EQ(master->cursorPosition(2), QPointF(para.ma.teachValue, 0.25));
+            EXPECT_EQ(graph(pPA, PANEL_GRAPH_SLAVE)->cursorPosition(2),
+                      QPointF(para.sl.teachValue, 0.25));
+        }
+        if (n == 4) stop_flag = 1;
+    };
+    press(CC_BTNRun, pPA, PANEL_RUN);
+    EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_RAW, ORD_SEND_RAM, ORD_SEND_RAM, ORD_SEND_RAM,
+                                        ORD_TEACH, ORD_RESET, ORD_RAW, ORD_RAW}));
+    EXPECT_EQ(send_flag + teach_flag + reset_flag, 0);
+    EXPECT_EQ(stop_flag, 1);
+}
+
+TEST_F(Measure, ATimeoutLeavesTheDisplaysAndItsRequestWaitsForTheNextLoop) {
+    connect();
+    sim.stop();
+    SetCtrlVal(pPA, PANEL_MEASVALUE, 12.345);
+    double history[std::size(arrayNORM)];
+    std::memcpy(history, arrayNORM, sizeof history);
+    press(CC_BTNRun, pPA, PANEL_RUN);
+    EXPECT_EQ(stop_flag, -1);
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[texts.size() - 2], "Timeout TCP-Server-error!");
+    EXPECT_EQ(texts.back(), "Timeout RS232 Line!");
+    EXPECT_DOUBLE_EQ(real(pPA, PANEL_MEASVALUE), 12.345);
+    EXPECT_EQ(std::memcmp(history, arrayNORM, sizeof history), 0);
+
+    press(CC_ButtonTeach, pPA, PANEL_TEACH);
+    EXPECT_EQ(teach_flag, 1);
+    EXPECT_EQ(orders, std::vector<int>{ORD_RAW}) << "no TEACH sent after the time-out";
+
+    connect();
+    duringExchange = [](bool request, int order, int n) {
+        if (request && order == ORD_RAW && n == 2) stop_flag = 1;
+    };
+    teach_flag = 1;
+    press(CC_BTNRun, pPA, PANEL_RUN);
+    EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_TEACH, ORD_RAW}));
+    EXPECT_EQ(teach_flag, 0);
+}
+
+TEST_F(Measure, AnExitRequestEndsRunAfterItsCycleButNotVideo) {
+    connect();
+    duringExchange = [](bool request, int order, int n) {
+        if (!request && order == ORD_RAW && n == 2) exit_flag = 1;
+    };
+    press(CC_BTNRun, pPA, PANEL_RUN);
+    EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_RAW}));
+    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(texts.back(), "Data-Transfer Stopped!");
+
+    // VIDEO goes on to its next exchange, which the closing program abandons.
+    clearRecords();
+    exit_flag = 0;
+    duringExchange = [](bool request, int order, int n) {
+        if (!request && order == ORD_VIDEO && n == 1) exit_flag = 1;
+    };
+    press(CC_BTNVideo, pPA, PANEL_VIDEO);
+    EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_VIDEO, ORD_RAW}));
+    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(texts.back(), "Data-Transfer Stopped!") << "closing is no time-out";
+}
+
+TEST_F(Measure, VideoForcesRamAndDrawsBothProfilesWithTheirThresholds) {
+    connect();
+    SetCtrlVal(pPA, PANEL_EEPROM, 1);
+    CC_RBTEeprom(pPA, PANEL_EEPROM, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    ASSERT_EQ(target, EEPROM);
+    duringExchange = [](bool request, int order, int n) {
+        if (request && order == ORD_VIDEO && n == 2) stop_flag = 1;
+    };
+    press(CC_BTNVideo, pPA, PANEL_VIDEO);
+    EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_VIDEO, ORD_RAW, ORD_VIDEO}));
+    EXPECT_EQ(target, RAM);
+    EXPECT_EQ(value(pPA, PANEL_RAM), 1);
+    EXPECT_EQ(value(pPA, PANEL_EEPROM), 0);
+    EXPECT_EQ(value(pTSD, TSD_RAM), 1);
+    EXPECT_EQ(value(pTSD, TSD_EEPROM), 0);
+    EXPECT_EQ(cycleTexts(), (std::vector<std::string>{"--->", "<---"}));
+    EXPECT_EQ(attribute(pPA, PANEL_VIDEO_MASTER, ATTR_VISIBLE), 1);
+    EXPECT_EQ(attribute(pPA, PANEL_STRIPCHART, ATTR_VISIBLE), 0);
+    EXPECT_EQ(attribute(pRec, REC_START, ATTR_DIMMED), 1);
+    for (int control : {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}) {
+        KGraph *g = graph(pPA, control);
+        EXPECT_EQ(g->plotCount(), 2);
+        EXPECT_EQ(g->axisRange(KGraph::LeftYAxis), std::make_pair(0.0, double(ADCMAX)));
+    }
+}
+
+// ---- Displays --------------------------------------------------------------------------------
+
+class Displays : public Measure {
+  protected:
+    void SetUp() override {
+        Measure::SetUp();
+        std::memset(&raw, 0, sizeof raw);
+        hwinfo.pixelCount = 1024;
+        para.ge.hardwareMode = 0;
+        para.ge.evalMode = 1;
+        umRange = umRangeA = umRangeB = 10000;
+    }
+};
+
+TEST_F(Displays, TheLimitsBelongToTheToleranceBand) {
+    umloTHD = 54000;
+    umupTHD = 56000;
+    const struct {
+        int32_t value;
+        int colour;
+    } cases[] = {{56000, 0x008000},
+                 {56001, 0xFF0000},
+                 {54000, 0x008000},
+                 {53999, 0xFF0000},
+                 {55000, 0x008000}};
+    for (const auto &c : cases) {
+        raw.umValue = c.value;
+        PlotVIDEOBarGraph();
+        EXPECT_EQ(attribute(pPA, PANEL_MEASVALUE, ATTR_TEXT_BGCOLOR), c.colour) << c.value;
+        EXPECT_EQ(attribute(pPA, PANEL_POS_VALUE, ATTR_TEXT_BGCOLOR), c.colour) << c.value;
+    }
+}
+
+TEST_F(Displays, PositionsAndWindowsAreClampedToTheLine) {
+    const struct {
+        uint16_t position;
+        double cursor;
+    } cases[] = {{0, 1}, {1, 1}, {500, 500}, {1024, 1024}, {1100, 1024}, {65535, 1024}};
+    for (const auto &c : cases) {
+        raw.posA = c.position;
+        PlotVIDEOBarGraph();
+        EXPECT_EQ(graph(pPA, PANEL_GRAPH_MASTER)->cursorPosition(1), QPointF(c.cursor, 0.75))
+            << c.position;
+        EXPECT_EQ(curposA, c.cursor);
+    }
+    const struct {
+        int64_t left, right;
+        double clampedLeft, clampedRight;
+    } windows[] = {{-5, 100, 1, 100},
+                   {0, 1023, 0, 1023},
+                   {10, 1024, 10, 1024},
+                   {10, 5000, 10, 1024},
+                   {600, 400, 600, 400}};
+    for (const auto &w : windows) {
+        const Window got = ClampWindow(w.left, w.right, 1024);
+        EXPECT_EQ(got.left, w.clampedLeft) << w.left;
+        EXPECT_EQ(got.right, w.clampedRight) << w.right;
+    }
+}
+
+TEST_F(Displays, CombinedPositionPlacesTheSetPointCursorInPairModes) {
+    const struct {
+        uint16_t mode, combined;
+        int masterStyle, slaveStyle;
+        double masterX, slaveX;  // -1: not moved
+        uint16_t stored;
+    } cases[] = {
+        {3, 1124, VAL_SOLID_SQUARE, VAL_NO_POINT, 100, -1, 1124},
+        {4, 924, VAL_NO_POINT, VAL_SOLID_SQUARE, -1, 100, 924},
+        {5, 1024, VAL_NO_POINT, VAL_NO_POINT, -1, -1, 1024},
+        {3, 2047, VAL_SOLID_SQUARE, VAL_NO_POINT, 1023, -1, 2047},
+        {3, 2048, VAL_SOLID_SQUARE, VAL_NO_POINT, 1024, -1, 2048},
+        {4, 65535, VAL_SOLID_SQUARE, VAL_NO_POINT, 1024, -1, 2048},
+        {5, 0, VAL_NO_POINT, VAL_SOLID_SQUARE, -1, 1024, 0},
+    };
+    KGraph *master = graph(pPA, PANEL_GRAPH_MASTER), *slave = graph(pPA, PANEL_GRAPH_SLAVE);
+    for (const auto &c : cases) {
+        para.ge.evalMode = c.mode;
+        raw.posCombined = c.combined;
+        SetGraphCursor(pPA, PANEL_GRAPH_MASTER, 2, -1, 0);
+        SetGraphCursor(pPA, PANEL_GRAPH_SLAVE, 2, -1, 0);
+        PlotVIDEOBarGraph();
+        EXPECT_EQ(master->cursorPointStyle(2), c.masterStyle) << c.combined;
+        EXPECT_EQ(slave->cursorPointStyle(2), c.slaveStyle) << c.combined;
+        EXPECT_EQ(master->cursorPosition(2).x(), c.masterX) << c.combined;
+        EXPECT_EQ(slave->cursorPosition(2).x(), c.slaveX) << c.combined;
+        EXPECT_EQ(raw.posCombined, c.stored);
+    }
+}
+
+TEST_F(Displays, StripChartKeepsTheLastHundredSamplesOfEachTrace) {
+    for (int i = 1; i <= 150; ++i) {
+        raw.posA = static_cast<uint16_t>(i);
+        raw.posB = static_cast<uint16_t>(1000 + i);
+        PlotRAWGraph();
+    }
+    std::vector<double> expectedA, expectedB;
+    for (int i = 51; i <= 150; ++i) {
+        expectedA.push_back(i);
+        expectedB.push_back(1000 + i);
+    }
+    std::vector<double> traceA, traceB;
+    for (int s = 0; s < STRIP_SAMPLES; ++s) {
+        traceA.push_back(arrayNORM[s * STRIP_TRACES + 5]);
+        traceB.push_back(arrayNORM[s * STRIP_TRACES + 6]);
+    }
+    EXPECT_EQ(traceA, expectedA);
+    EXPECT_EQ(traceB, expectedB);
+    const std::vector<double> shown = graph(pPA, PANEL_STRIPCHART)->traceValues(6);
+    ASSERT_GE(shown.size(), expectedA.size());
+    EXPECT_EQ(std::vector<double>(shown.end() - 100, shown.end()), expectedA);
+}
+
+TEST_F(Displays, TheAnalogTraceFollowsTheAnalogOutputMode) {
+    CalcUMThresholds(para.ge.evalMode);
+    const int top = YAXISMAX - 1;
+    const struct {
+        uint16_t mode;
+        int32_t analog23;
+        double plotted;
+    } cases[] = {{0, 7000, 3.0},  {1, 7000, 5.0},       {2, 7000, 7.0}, {2, top, 0.001},
+                 {3, top, 0.001}, {3, -1, 4294967.295}, {4, 7000, 3.0}};
+    for (const auto &c : cases) {
+        para.ge.analogOutMode = c.mode;
+        raw.umValue = 3000;
+        raw.umAnalog1 = 5000;
+        raw.umAnalog23 = c.analog23;
+        PlotRAWGraph();
+        EXPECT_EQ(YAXISMAX - 1, top);
+        EXPECT_DOUBLE_EQ(arrayNORM[(STRIP_SAMPLES - 1) * STRIP_TRACES + 2], c.plotted) << c.mode;
+    }
+}
+
+// Records no sensor should send: nothing crashes, positions stay on the line, a zero range
+// leaves the windows empty.
+TEST_F(Displays, RecordsOutOfAnyRangeAreDrawnSafely) {
+    const struct {
+        uint16_t evalMode, hardwareMode;
+        int32_t range;
+        int windows;  // rectangles on the master graph beside the object
+    } settings[] = {{1, 0, 10000, 1}, {1, 0, 0, 0},     {3, 0, 0, 0},        {2, 2, -5, 0},
+                    {4, 1, 0, 1},     {6, 0, 10000, 0}, {0, 0, INT32_MAX, 0}};
+    for (const auto &s : settings) {
+        para.ge.evalMode = s.evalMode;
+        para.ge.hardwareMode = s.hardwareMode;
+        para.ge.umUpperTolerance = INT32_MIN;
+        para.ge.umLowerTolerance = -1;
+        para.ma.teachValue = 65535;
+        umRange = umRangeA = umRangeB = s.range;
+        std::memset(&raw, 0xFF, sizeof raw);
+        raw.startA = 900;
+        raw.endA = 10;
+        raw.umValue = INT32_MIN;
+        umTeach = INT32_MAX;
+        umupTHD = INT32_MIN;
+        umloTHD = INT32_MAX;
+        PlotVIDEOBarGraph();
+        PlotRAWGraph();
+        EXPECT_EQ(peakwA, 1);
+        EXPECT_EQ(curposA, 1024);
+        EXPECT_EQ(graph(pPA, PANEL_GRAPH_MASTER)->plotCount(), 1 + s.windows) << s.evalMode;
+    }
+}
+
+// ---- Controls --------------------------------------------------------------------------------
+
+TEST_F(Measure, TargetSelectorsKeepExactlyOneTarget) {
+    const struct {
+        int panel, control;
+        CtrlCallbackPtr callback;
+        int on, target;
+        int ram, eeprom, file, touchRam, touchEeprom;
+    } steps[] = {
+        {pPA, PANEL_EEPROM, CC_RBTEeprom, 1, EEPROM, 0, 1, 0, 0, 1},
+        {pPA, PANEL_EEPROM, CC_RBTEeprom, 0, RAM, 1, 0, 0, 1, 0},
+        {pPA, PANEL_RAM, CC_RBTRam, 0, RAM, 1, 0, 0, 1, 0},  // RAM cannot be switched off
+        {pTSD, TSD_EEPROM, CC_RBTEeprom, 1, EEPROM, 0, 1, 0, 0, 1},
+        {pPA, PANEL_FILE, CC_RBTFile, 1, DATFILE, 0, 0, 1, 0, 1},  // touch keeps its choice
+        {pTSD, TSD_RAM, CC_RBTRam, 1, RAM, 1, 0, 0, 1, 0},
+        {pPA, PANEL_FILE, CC_RBTFile, 1, DATFILE, 0, 0, 1, 1, 0},
+        {pPA, PANEL_FILE, CC_RBTFile, 0, RAM, 1, 0, 0, 1, 0},
+    };
+    int i = 0;
+    for (const auto &s : steps) {
+        SetCtrlVal(s.panel, s.control, s.on);
+        s.callback(s.panel, s.control, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        EXPECT_EQ(target, s.target) << i;
+        EXPECT_EQ(value(pPA, PANEL_RAM), s.ram) << i;
+        EXPECT_EQ(value(pPA, PANEL_EEPROM), s.eeprom) << i;
+        EXPECT_EQ(value(pPA, PANEL_FILE), s.file) << i;
+        EXPECT_EQ(value(pTSD, TSD_RAM), s.touchRam) << i;
+        EXPECT_EQ(value(pTSD, TSD_EEPROM), s.touchEeprom) << i;
+        ++i;
+    }
+}
+
+TEST_F(Measure, HardwareModesOneAndThreeDimTheToleranceEntries) {
+    for (int mode : {0, 1, 2, 3, 4}) {
+        SetCtrlVal(pPara0, PARA0_HWMODE, mode);
+        CC_DROPHardwareMode(pPara0, PARA0_HWMODE, EVENT_COMMIT, nullptr, 0, 0);
+        const int dimmed = mode == 1 || mode == 3;
+        EXPECT_EQ(attribute(pPA, PANEL_TOL_UP, ATTR_DIMMED), dimmed) << mode;
+        EXPECT_EQ(attribute(pPA, PANEL_TOL_LO, ATTR_DIMMED), dimmed) << mode;
+        EXPECT_EQ(attribute(pTPara0, TPARA0_TOL_UP, ATTR_DIMMED), dimmed) << mode;
+        EXPECT_EQ(attribute(pTNum, TNUM_TOLMINUS, ATTR_DIMMED), dimmed) << mode;
+    }
+}
+
+TEST_F(Measure, SendToFileWritesANewFileSilentlyAndAsksBeforeOverwriting) {
+    const std::string path = dir.filePath("PARA.ini").toStdString();
+    const std::string missingDir = dir.filePath("no/such/dir/PARA.ini").toStdString();
+    target = DATFILE;
+    SetCtrlVal(pPA, PANEL_FILE, 1);
+    SetPanelValues();
+    const struct {
+        std::vector<std::pair<int, std::string>> answers;  // file dialog, then confirmation
+        int power;                                         // shown when pressing SEND
+        std::string text;
+        int storedPower;  // in the file afterwards; 0: no file
+    } cases[] = {
+        {{{0, ""}}, 500, "Parameter saving to file failed!", 0},
+        {{{2, path}}, 600, "Parameter saved to file!", 600},
+        {{{1, path}, {0, ""}}, 700, "Parameter not saved to file!", 600},
+        {{{1, path}, {1, ""}}, 800, "Parameter saved to file!", 800},
+        {{{2, missingDir}}, 900, "Parameter saving to file failed!", 800},
+    };
+    for (const auto &c : cases) {
+        for (const auto &[result, file] : c.answers) QueuePopupAnswer(result, file);
+        SetCtrlVal(pPara1, PARA1_POWER, c.power);
+        clearRecords();
+        press(CC_BTNSend, pPA, PANEL_SEND);
+        EXPECT_EQ(PendingPopupAnswers(), 0u) << c.text;
+        EXPECT_EQ(texts.back(), c.text);
+        EXPECT_TRUE(orders.empty());
+        ParaBlock stored{};
+        if (c.storedPower) {
+            ASSERT_EQ(ReadParaFromIniFile(stored, path.c_str()), 1);
+            EXPECT_EQ(stored.ma.power, c.storedPower) << c.text;
+        }
+        ClearPopupAnswers();
+    }
+}
+
+TEST_F(Measure, GetFromFileRefreshesThePanelsOnlyFromAFileThatWasRead) {
+    const std::string path = dir.filePath("PARA.ini").toStdString();
+    ParaBlock block = para;
+    block.ma.power = 650;
+    ASSERT_EQ(WriteParaToIniFile(block, path.c_str()), 1);
+    target = DATFILE;
+    SetPanelValues();
+    SetCtrlVal(pPara1, PARA1_POWER, 700);  // edited, not yet sent
+    const struct {
+        int result;
+        std::string file, text;
+        int shown;
+    } cases[] = {
+        {0, "", "Parameter not read from file!", 700},
+        {1, dir.filePath("missing.ini").toStdString(), "Parameter not read from file!", 700},
+        {1, path, "Parameter read from file!", 650},
+    };
+    for (const auto &c : cases) {
+        QueuePopupAnswer(c.result, c.file);
+        clearRecords();
+        press(CC_BTNGet, pPA, PANEL_GET);
+        EXPECT_EQ(texts.back(), c.text) << c.file;
+        EXPECT_EQ(value(pPara1, PARA1_POWER), c.shown) << c.file;
+        EXPECT_TRUE(orders.empty());
+    }
+}
+
+TEST_F(Measure, AThresholdChangeRedrawsTheLineWithoutSending) {
+    connect();
+    for (int percent : {40, 100, 0}) {
+        SetCtrlVal(pPara1, PARA1_VTHD, percent);
+        CC_SLIDEVideoTHD_A(pPara1, PARA1_VTHD, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        for (uint16_t point : thdArrayA) ASSERT_EQ(point, percent * ADCMAX / 100) << percent;
+        EXPECT_EQ(graph(pPA, PANEL_VIDEO_MASTER)->plotCount(), 2);
+    }
+    EXPECT_TRUE(orders.empty());
+}
+
+TEST_F(Measure, SendAndGetWhileIdleTalkToTheSensorAtOnce) {
+    connect();
+    SetCtrlVal(pPA, PANEL_EEPROM, 1);
+    CC_RBTEeprom(pPA, PANEL_EEPROM, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    press(CC_BTNSend, pPA, PANEL_SEND);
+    press(CC_BTNGet, pPA, PANEL_GET);
+    EXPECT_EQ(orders, (std::vector<int>{ORD_SEND_EEPROM, ORD_SEND_EEPROM, ORD_SEND_EEPROM,
+                                        ORD_GET_EEPROM, ORD_GET_EEPROM, ORD_GET_EEPROM}));
+    EXPECT_EQ(send_flag + get_flag, 0);
+}
+
+// ---- The whole program -----------------------------------------------------------------------
+
+TEST(MeasureProgram, RunFromTheCommandLineIsPicturedAndClosesInOrder) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    QTemporaryDir dir;
+    AppSettings settings;
+    settings.comtype = 1;
+    settings.hostName = "127.0.0.1";
+    settings.portText = std::to_string(sim.tcpPort());
+    settings.panelMaximised = false;
+    settings.panelLeft = settings.panelTop = 2;
+    settings.panelWidth = 777;
+    settings.panelHeight = 534;
+    ASSERT_EQ(WriteAppSettings(dir.filePath("PX-MS-Vista.ini").toUtf8().constData(), settings), 0);
+    ProgramOptions options;
+    options.dir = dir.path().toStdString();
+    options.run = true;
+    options.screenshot = dir.filePath("run.png").toStdString();
+    options.screenshotDelay = 0.5;
+    texts.clear();
+    EXPECT_EQ(WinMain(options), 0);
+    EXPECT_EQ(stop_flag, 1);
+    EXPECT_FALSE(QImage(QString::fromStdString(options.screenshot)).isNull());
+    EXPECT_STREQ(szStatus, "Data-Transfer Stopped!");
+}
+
+}  // namespace
