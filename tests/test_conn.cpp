@@ -41,57 +41,25 @@ constexpr int kSimPort = 7;  // COM port number mapped to the simulator's pseudo
 struct Dialog {
     const char *name;
     const int &panel;
-    int comType, comPort, baudRate, ipAddress, portNum, tryConnect, disconnect, changeBaud, msgBox,
-        status, accept, discard;
+    int comType, comPort, baudRate, ipAddress, portNum, tryConnect, accept, msgBox;
     const int &mainPanel;
     int mainStatus;
     unsigned statusFields;
-    std::vector<int> sensorControls;
+    int sensorControls[6];
     const int &recorderPanel;
     int recorderStart;
 };
 
-const Dialog desktop{"desktop",
-                     pConn,
-                     CONNECT_COMTYPE,
-                     CONNECT_COMPORT,
-                     CONNECT_BAUDRATE,
-                     CONNECT_IPADDRESS,
-                     CONNECT_PORTNUM,
-                     CONNECT_TRYCONNECT,
-                     CONNECT_DISCONNECT,
-                     CONNECT_CHANGEBAUD,
-                     CONNECT_MSGBOX,
-                     CONNECT_STATUS,
-                     CONNECT_ACCEPT,
-                     CONNECT_DISCARD,
-                     pPA,
-                     PANEL_STATUS,
-                     ST_PA,
-                     {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET},
-                     pRec,
-                     REC_START};
-
-const Dialog touch{"touch",
-                   pTConn,
-                   TCONN_COMTYPE,
-                   TCONN_COMPORT,
-                   TCONN_BAUDRATE,
-                   TCONN_IPADDRESS,
-                   TCONN_PORTNUM,
-                   TCONN_TRYCONNECT,
-                   TCONN_DISCONNECT,
-                   TCONN_CHANGEBAUD,
-                   TCONN_MSGBOX,
-                   TCONN_STATUS,
-                   TCONN_ACCEPT,
-                   TCONN_DISCARD,
-                   pTSD,
-                   TSD_STATUS,
-                   ST_TSD | ST_TCONN,
-                   {TSD_RUN, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_SEND, TSD_GET},
-                   pTRec,
-                   TREC_START};
+// clang-format off
+const Dialog desktop{"desktop", pConn,
+    CONNECT_COMTYPE, CONNECT_COMPORT, CONNECT_BAUDRATE, CONNECT_IPADDRESS, CONNECT_PORTNUM,
+    CONNECT_TRYCONNECT, CONNECT_ACCEPT, CONNECT_MSGBOX, pPA, PANEL_STATUS, ST_PA,
+    {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET}, pRec, REC_START};
+const Dialog touch{"touch", pTConn,
+    TCONN_COMTYPE, TCONN_COMPORT, TCONN_BAUDRATE, TCONN_IPADDRESS, TCONN_PORTNUM,
+    TCONN_TRYCONNECT, TCONN_ACCEPT, TCONN_MSGBOX, pTSD, TSD_STATUS, ST_TSD | ST_TCONN,
+    {TSD_RUN, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_SEND, TSD_GET}, pTRec, TREC_START};
+// clang-format on
 
 enum class Line { Serial, Tcp };
 
