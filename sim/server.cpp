@@ -159,7 +159,11 @@ void Server::answer(Channel &ch, const Request &request, double t) {
     }
     Outgoing out;
     out.due = t + options_.faults.delayMs / 1000.0;
-    out.bytes = faults_.shape(request.head.order, device_.handle(request, t));
+    // An order answered with an injected error reply is refused: the device does not act on it
+    // (a refused baud-rate change keeps the line's speed).
+    const bool refused = options_.faults.errorReplies.count(request.head.order) > 0;
+    out.bytes = faults_.shape(request.head.order,
+                              refused ? errorFrame(ERR_INVALID_ORDER) : device_.handle(request, t));
     ++ch.replies;
     out.closeAfter =
         &ch == &tcp_ && options_.faults.closeAfter > 0 && ch.replies >= options_.faults.closeAfter;

@@ -381,9 +381,23 @@ int Get(const Control &c, int attribute, double *number, QString *text) {
     }
 }
 
+// Moves a control to a place given in the panel's coordinates (it may sit in a frame) and
+// raises it, so that a floating box shows above the panel's other contents.
+int Move(int panel, Control &c, int attribute, int value) {
+    QWidget *w = c.widget;
+    QWidget *panelWidget = FindPanel(panel)->widget;
+    QPoint at = w->mapTo(panelWidget, QPoint(0, 0));
+    (attribute == ATTR_TOP ? at.ry() : at.rx()) = value;
+    w->move(w->parentWidget() ? w->parentWidget()->mapFrom(panelWidget, at) : at);
+    w->raise();
+    return 0;
+}
+
 int SetAttribute(int panel, int control, int attribute, const Value &v) {
     Control *c = FindCtrl(panel, control);
     if (!c) return LookupError("SetCtrlAttribute", panel, control);
+    if (attribute == ATTR_TOP || attribute == ATTR_LEFT)
+        return Move(panel, *c, attribute, static_cast<int>(v.number));
     return Set(*c, attribute, v);
 }
 
@@ -392,6 +406,11 @@ int GetAttribute(int panel, int control, int attribute, double *number, QString 
     Control *c = FindCtrl(panel, control);
     if (!c) return LookupError("GetCtrlAttribute", panel, control);
     if (IsTextAttribute(attribute) != (text != nullptr)) return UIE_BAD_VALUE;
+    if (number && (attribute == ATTR_TOP || attribute == ATTR_LEFT)) {
+        const QPoint at = c->widget->mapTo(FindPanel(panel)->widget, QPoint(0, 0));
+        *number = attribute == ATTR_TOP ? at.y() : at.x();
+        return 0;
+    }
     double unused = 0;
     QString none;
     return Get(*c, attribute, number ? number : &unused, text ? text : &none);
