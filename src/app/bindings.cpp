@@ -6,6 +6,7 @@
 #include "app/shell.h"
 #include "app/stopaction.h"
 #include "ktav_panels.h"
+#include "link/conndialog.h"
 #include "platform/ui/userint.h"
 
 namespace {
@@ -80,4 +81,5 @@ void BindAllCallbacks() {
     BindCallbacks(pRec, recorderPopup);
     BindCallbacks(pTSD, touchPanel);
     BindCallbacks(pCalib, calibPanel);
+    BindConnectionCallbacks();
 }
