@@ -9,6 +9,7 @@
 #include "calib/calibfile.h"
 #include "ktav_panels.h"
 #include "link/identify.h"
+#include "measure/displays.h"
 #include "measure/profiles.h"
 #include "params/derived.h"
 #include "params/paramblock.h"
@@ -232,12 +233,17 @@ void showRecorderAvailability() {
         setDimmed(pTRec, control, dimmed);
 }
 
-// Measured-value axis and the grey object area of the position graphs of the active surface.
+// Measured-value axis, on the desktop the video graphs with their threshold lines, and the grey
+// object area of the position graphs, on the active surface.
 void redrawGraphs() {
     const double lastPixel = hwinfo.pixelCount - 1;
     const Place axis =
         tsd_flag ? Place{&pTGraph, TGRAPH_STRIPCHART} : Place{&pPA, PANEL_STRIPCHART};
     SetAxisScalingMode(*axis.panel, axis.control, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, YAXISMAX);
+    if (!tsd_flag) {
+        PlotVIDEOCurveA(adcbufA, thdArrayA, xArray8);
+        PlotVIDEOCurveB(adcbufB, thdArrayB, xArray8);
+    }
     const int panel = tsd_flag ? pTSD : pPA;
     const int master = tsd_flag ? TSD_GRAPH_MASTER : PANEL_GRAPH_MASTER;
     const int slave = tsd_flag ? TSD_GRAPH_SLAVE : PANEL_GRAPH_SLAVE;
