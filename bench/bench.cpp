@@ -1,6 +1,10 @@
-// Benchmark of the sensor link against the simulator executable over loopback TCP.
+// Benchmark of the sensor link and the live displays against the simulator executable over
+// loopback TCP, on the offscreen platform.
 // (a) echo exchanges per second through DataExchange beside a bare blocking-socket client;
-// (b) CPU time of this process per wall time while replies take 20 ms to come.
+// (b) CPU time of this process per wall time while replies take 20 ms to come;
+// (c) RUN cycles per second with every display drawn beside the same exchanges without
+//     drawing, and the share of a cycle spent drawing;
+// (d) CPU time per wall time of RUN while replies take 20 ms to come.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -8,29 +12,35 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 
+#include "app/linkview.h"
+#include "app/panels.h"
+#include "link/commands.h"
 #include "link/frame.h"
+#include "link/identify.h"
 #include "link/status.h"
 #include "link/transport.h"
+#include "measure/acquisition.h"
+#include "measure/displays.h"
 #include "platform/timing.h"
+#include "platform/ui/userint.h"
 #include "sim_process.h"
 
 namespace {
 
 constexpr double kRunSeconds = 3.0;
 
-double cpuSeconds()
-{
+double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-bool connectProgram(int port)
-{
+bool connectProgram(int port) {
     comtype = 1;
     std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
     tcp_portnum = port;
@@ -38,8 +48,7 @@ bool connectProgram(int port)
 }
 
 // Echo exchanges per second through the program's link layer.
-double programEchoRate()
-{
+double programEchoRate() {
     int count = 0;
     const double start = Timer();
     while (Timer() - start < kRunSeconds) {
@@ -51,8 +60,7 @@ double programEchoRate()
 }
 
 // Echo exchanges per second by a bare blocking socket: write 8 bytes, read 8 bytes.
-double bareEchoRate(int port)
-{
+double bareEchoRate(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -79,11 +87,42 @@ double bareEchoRate(int port)
     return count / (Timer() - start);
 }
 
+// RUN cycles per second without drawing: the loop's exchange and copy only.
+double bareRunRate() {
+    int count = 0;
+    const double start = Timer();
+    while (Timer() - start < kRunSeconds) {
+        FillTxBuf(ORD_RAW, 0, nullptr, 0);
+        if (DataExchange(FRAME_HEADER_SIZE) != 1) return -1;
+        std::memcpy(&raw, szReadBuf + FRAME_HEADER_SIZE, sizeof raw);
+        ++count;
+    }
+    return count / (Timer() - start);
+}
+
+int runRequests = 0;
+void countRunRequests(bool request, const uint8_t *bytes, int) {
+    if (request && bytes[1] == ORD_RAW) ++runRequests;
+}
+
+// RUN as the operator starts it, every display drawn on the shown main panel, stopped after
+// `seconds`: cycles per second.
+double drawnRunRate(double seconds) {
+    runRequests = 0;
+    SetFrameTap(countRunRequests);
+    QTimer::singleShot(static_cast<int>(seconds * 1000), [] { stop_flag = 1; });
+    const double start = Timer();
+    PushRUN();
+    const double wall = Timer() - start;
+    SetFrameTap(nullptr);
+    return stop_flag == 1 ? runRequests / wall : -1;
+}
+
 }  // namespace
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     SetLinkView({[](unsigned, const char *) {}, nullptr, nullptr});
 
     SimProcess sim;
@@ -113,5 +152,33 @@ int main(int argc, char **argv)
     std::printf("(b) 100 exchanges with replies delayed 20 ms\n");
     std::printf("    wall %.3f s, CPU %.4f s, CPU / wall : %.4f   (goal <= 0.05)\n", wall, cpu,
                 cpu / wall);
+
+    // The main panel shown on the offscreen screen, the pair identified, the texts on its
+    // status field: RUN as the operator sees it.
+    if (LoadAllPanels() != 1) return 1;
+    DisplayPanel(pPA);
+    InstallLinkView(nullptr);
+    if (!connectProgram(sim.tcpPort()) || InitDataExchange() != 1) return 1;
+    const double bareRun = bareRunRate();
+    const double drawnRun = drawnRunRate(kRunSeconds);
+    CloseTCP();
+    std::printf("(c) RUN cycles per second over loopback TCP\n");
+    std::printf("    bare echo (a)        : %9.0f /s\n", bare);
+    std::printf("    RUN without drawing  : %9.0f /s\n", bareRun);
+    std::printf("    RUN, every display   : %9.0f /s   (goal >= 500)\n", drawnRun);
+    std::printf("    ratio drawn / bare   : %9.2f\n", drawnRun / bare);
+    std::printf("    drawing share        : %9.2f   (goal <= 0.50)\n", 1.0 - drawnRun / bareRun);
+
+    if (!connectProgram(slow.tcpPort())) return 1;
+    const double runWall0 = Timer(), runCpu0 = cpuSeconds();
+    const double slowRun = drawnRunRate(2.0);
+    const double runWall = Timer() - runWall0, runCpu = cpuSeconds() - runCpu0;
+    CloseTCP();
+    std::printf("(d) RUN with replies delayed 20 ms: %.1f cycles/s\n", slowRun);
+    std::printf("    wall %.3f s, CPU %.4f s, CPU / wall : %.4f   (goal <= 0.05)\n", runWall,
+                runCpu, runCpu / runWall);
+    CloseLinkLog();
+    SetLinkView({});
+    DiscardAllPanels();
     return 0;
 }

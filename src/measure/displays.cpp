@@ -138,6 +138,40 @@ void drawObject(int panel, int graph, uint16_t clamped, uint16_t position, uint1
     PlotRectangle(panel, graph, position - half, 0.25, position + half, 1.0, kRed, kRed);
 }
 
+// Everything the position graphs are drawn from. The graphs are redrawn only when it changed,
+// so a steady object costs no repaint.
+struct PositionInputs {
+    uint16_t posA, posB, posCombined, startA, endA, startB, endB, edgeA, edgeB;
+    uint16_t evalMode, measurementMode, teachA, teachB;
+    ToleranceWidths tol;
+    int pixels;
+    bool operator==(const PositionInputs &) const = default;
+};
+
+bool positionsChanged(const ToleranceWidths &tol, int pixels) {
+    static PositionInputs shown{};
+    static bool drawn = false;
+    const PositionInputs now{raw.posA,
+                             raw.posB,
+                             raw.posCombined,
+                             raw.startA,
+                             raw.endA,
+                             raw.startB,
+                             raw.endB,
+                             raw.edgeA,
+                             raw.edgeB,
+                             para.ge.evalMode,
+                             para.ge.measurementMode,
+                             para.ma.teachValue,
+                             para.sl.teachValue,
+                             tol,
+                             pixels};
+    if (drawn && now == shown) return false;
+    shown = now;
+    drawn = true;
+    return true;
+}
+
 void showPower(int panel, int powerField, int timeField, const ParaSensor &s, uint16_t power,
                uint16_t milli) {
     if (s.powerMode == 1) SetCtrlVal(panel, powerField, static_cast<int>(power));
@@ -188,6 +222,7 @@ void PlotVIDEOBarGraph() {
     }
     curposA = ClampPosition(raw.posA, n);
     curposB = ClampPosition(raw.posB, n);
+    if (!positionsChanged(tol, n)) return;
     drawObject(pPA, PANEL_GRAPH_MASTER, curposA, raw.posA, peakwA);
     drawObject(pPA, PANEL_GRAPH_SLAVE, curposB, raw.posB, peakwB);
     drawToleranceWindows(desktopGraphs(), para.ge.evalMode, curposA, curposB, tol);

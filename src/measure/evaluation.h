@@ -41,6 +41,7 @@ struct ToleranceWidths {
     uint16_t up = 0;  // tolA: upper tolerance
     uint16_t lo = 0;  // tolB: lower tolerance
     bool valid = true;
+    bool operator==(const ToleranceWidths &) const = default;
 };
 ToleranceWidths ComputeToleranceWidths(const ParaGeneral &g, const RawRecord &r, int pixels,
                                        int32_t rangeAll, int32_t rangeA, int32_t rangeB);
