@@ -573,6 +573,27 @@ TEST_F(Measure, SendAndGetWhileIdleTalkToTheSensorAtOnce) {
     EXPECT_EQ(send_flag + get_flag, 0);
 }
 
+TEST_F(Measure, HelpBoxesToggleNextToTheirControlAndHideOnAClick) {
+    char text[512];
+    CC_BTNStop(pPA, PANEL_STOP, EVENT_RIGHT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_VISIBLE), 1);
+    GetCtrlVal(pPA, PANEL_HELP_BTN, text);
+    EXPECT_EQ(std::string(text).rfind("STOP-BUTTON:\n", 0), 0u);
+    CC_BTNRun(pPA, PANEL_RUN, EVENT_RIGHT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_VISIBLE), 0) << "a second right click hides";
+    CC_TOGGBTNConnect(pPA, PANEL_CONNECT, EVENT_RIGHT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_VISIBLE), 1);
+    CC_HelpText1(pPA, PANEL_HELP_BTN, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_VISIBLE), 0);
+
+    CC_GRAPHVideoSlave(pPA, PANEL_VIDEO_SLAVE, EVENT_RIGHT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_GRAPH, ATTR_VISIBLE), 1);
+    GetCtrlVal(pPA, PANEL_HELP_GRAPH, text);
+    EXPECT_EQ(std::string(text).rfind("VIDEO-GRAPH-SLAVE:\n", 0), 0u);
+    CC_HelpText2(pPA, PANEL_HELP_GRAPH, EVENT_RIGHT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_GRAPH, ATTR_VISIBLE), 0);
+}
+
 // ---- The whole program -----------------------------------------------------------------------
 
 TEST(MeasureProgram, RunFromTheCommandLineIsPicturedAndClosesInOrder) {
