@@ -105,6 +105,27 @@ void countRunRequests(bool request, const uint8_t *bytes, int) {
     if (request && bytes[1] == ORD_RAW) ++runRequests;
 }
 
+// Microseconds per cycle of the display routines on the last record: without painting, and
+// with the widgets repainted as the loop's event processing does.
+struct DrawingCost {
+    double routines, withRepaint;
+};
+DrawingCost drawingCost() {
+    constexpr int kCycles = 2000;
+    const RawRecord last = raw;
+    const auto timed = [&](bool repaint) {
+        const double start = Timer();
+        for (int i = 0; i < kCycles; ++i) {
+            raw.umValue = last.umValue + i % 50;  // a value that moves as a live one does
+            PlotVIDEOBarGraph();
+            PlotRAWGraph();
+            if (repaint) ProcessSystemEvents();
+        }
+        return (Timer() - start) / kCycles * 1e6;
+    };
+    return {timed(false), timed(true)};
+}
+
 // RUN as the operator starts it, every display drawn on the shown main panel, stopped after
 // `seconds`: cycles per second.
 double drawnRunRate(double seconds) {
@@ -161,6 +182,7 @@ int main(int argc, char **argv) {
     if (!connectProgram(sim.tcpPort()) || InitDataExchange() != 1) return 1;
     const double bareRun = bareRunRate();
     const double drawnRun = drawnRunRate(kRunSeconds);
+    const DrawingCost cost = drawingCost();
     CloseTCP();
     std::printf("(c) RUN cycles per second over loopback TCP\n");
     std::printf("    bare echo (a)        : %9.0f /s\n", bare);
@@ -168,6 +190,8 @@ int main(int argc, char **argv) {
     std::printf("    RUN, every display   : %9.0f /s   (goal >= 500)\n", drawnRun);
     std::printf("    ratio drawn / bare   : %9.2f\n", drawnRun / bare);
     std::printf("    drawing share        : %9.2f   (goal <= 0.50)\n", 1.0 - drawnRun / bareRun);
+    std::printf("    display routines     : %9.1f us per cycle, %.1f us with the repaint\n",
+                cost.routines, cost.withRepaint);
 
     if (!connectProgram(slow.tcpPort())) return 1;
     const double runWall0 = Timer(), runCpu0 = cpuSeconds();
