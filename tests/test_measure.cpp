@@ -583,6 +583,10 @@ TEST_F(Measure, HelpBoxesToggleNextToTheirControlAndHideOnAClick) {
     EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_VISIBLE), 0) << "a second right click hides";
     CC_TOGGBTNConnect(pPA, PANEL_CONNECT, EVENT_RIGHT_CLICK, nullptr, 0, 0);
     EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_VISIBLE), 1);
+    int top = 0, left = 0, height = 0, width = 0;
+    GetCtrlBoundingRect(pPA, PANEL_CONNECT, &top, &left, &height, &width);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_LEFT), left + width + 10);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_TOP), top - 20);
     CC_HelpText1(pPA, PANEL_HELP_BTN, EVENT_LEFT_CLICK, nullptr, 0, 0);
     EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_VISIBLE), 0);
 
