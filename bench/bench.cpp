@@ -143,6 +143,7 @@ double drawnRunRate(double seconds) {
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    SelectEventDispatcher();
     QApplication app(argc, argv);
     SetLinkView({[](unsigned, const char *) {}, nullptr, nullptr});
 

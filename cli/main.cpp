@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "connection.h"
 #include "console.h"
+#include "platform/timing.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ int main(int argc, char **argv) {
     KeepSevereMessagesOnly();
     // The program's code runs with its panels unloaded; no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    SelectEventDispatcher();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("k-tav-cli");
 

@@ -3,9 +3,12 @@
 #include <QCommandLineParser>
 
 #include "app/shell.h"
+#include "platform/timing.h"
 
 int main(int argc, char **argv) {
+    SelectEventDispatcher();
     QApplication app(argc, argv);
+    QApplication::setStyle("Fusion");  // the panels' colours look the same on every desktop
     QApplication::setApplicationName("K-TAV-PX-MS-Vista");
     QApplication::setApplicationVersion("4.2.1");
 

@@ -34,12 +34,13 @@ WaitEnd waitForBytes(int needed, double timeout)
 {
     const double start = Timer();
     for (;;) {
-        ProcessSystemEvents();
         if (serialLine()) dataSizeRec = GetInQLen(rs232port);
         const double elapsed = Timer() - start;
         if (elapsed > timeout) return dataSizeRec >= needed ? WaitEnd::Arrived : WaitEnd::TimedOut;
         if (exit_flag == 1) return WaitEnd::Aborted;
         if (dataSizeRec >= needed) return WaitEnd::Arrived;
+        // Runs the pending events (the TCP callback among them) or, when there are none,
+        // sleeps until one comes: bytes, input, a timer, or the deadline.
         WaitForSystemEvents(timeout - elapsed + 0.0005);
     }
 }

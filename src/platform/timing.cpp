@@ -6,6 +6,11 @@
 #include <cmath>
 #include <thread>
 
+void SelectEventDispatcher()
+{
+    if (qEnvironmentVariableIsEmpty("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
+}
+
 double Timer()
 {
     using clock = std::chrono::steady_clock;

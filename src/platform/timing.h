@@ -1,6 +1,10 @@
 // Time and event-loop helpers of the run-time layer.
 #pragma once
 
+// Chooses Qt's own event dispatcher over GLib's: it wakes for socket and serial bytes with less
+// work per wake-up. Call before the application object is created.
+void SelectEventDispatcher();
+
 // Seconds since an arbitrary origin, sub-millisecond resolution; only differences are used.
 double Timer();
 

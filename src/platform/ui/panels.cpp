@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ui/pacer.h"
 #include "platform/ui/runtime.h"
 
 namespace {
@@ -22,6 +23,7 @@ std::map<int, std::unique_ptr<Panel>> &Panels() {
 }
 
 int nextHandle = 1;
+constexpr int kRepaintsPerSecond = 25;  // smooth to the eye; a fast loop does not paint more
 int dispatching = 0;  // callbacks running: a discarded panel's widgets must outlive them
 
 // The Qt class each kind of control must have in the panel file.
@@ -145,6 +147,7 @@ int LoadPanel(int parentPanel, const char *resourceFile, int panelResourceId) {
         if (!p) return LookupError("LoadPanel", parentPanel);
         parent = p->widget;
     }
+    PaceRepaints(kRepaintsPerSecond);
     const PanelSet *set = FindSet(resourceFile);
     if (!set) {
         qWarning("LoadPanel: no panel resource %s", resourceFile ? resourceFile : "(null)");
