@@ -196,7 +196,7 @@ int main(int argc, char **argv) {
 
     if (!connectProgram(slow.tcpPort())) return 1;
     const double runWall0 = Timer(), runCpu0 = cpuSeconds();
-    const double slowRun = drawnRunRate(2.0);
+    const double slowRun = drawnRunRate(5.0);
     const double runWall = Timer() - runWall0, runCpu = cpuSeconds() - runCpu0;
     CloseTCP();
     std::printf("(d) RUN with replies delayed 20 ms: %.1f cycles/s\n", slowRun);
