@@ -268,6 +268,18 @@ TEST_P(Exchange, ClosingTheProgramEndsAWaitWithoutAText)
     EXPECT_LT(seconds, 1.4) << "ended by the exit request, not by the time-out";
 }
 
+TEST_P(Exchange, ACallbackInsideAWaitCannotStartASecondExchange)
+{
+    connect({"--delay-ms", "300"});
+    static int nested = 0;
+    nested = 0;
+    QTimer::singleShot(50, [] { nested = exchange(ORD_VERSION).first; });
+    EXPECT_EQ(exchange(ORD_ECHO).first, 1) << szStatus;
+    EXPECT_EQ(nested, -1) << "refused: the request and reply buffers are in use";
+    EXPECT_FALSE(ExchangeActive());
+    EXPECT_EQ(head.order, ORD_ECHO);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLines, Exchange, ::testing::Values(Line::Tcp, Line::Serial),
                          [](const auto &info) {
                              return std::string(info.param == Line::Tcp ? "Tcp" : "Serial");

@@ -20,6 +20,7 @@ int dataSizeRec;
 namespace {
 
 FrameTap frameTap = nullptr;
+bool exchangeActive = false;
 
 constexpr double TCP_HEADER_TIMEOUT = TIMEOUT + 0.5;
 
@@ -109,7 +110,10 @@ void FillTxBuf(uint8_t order, uint16_t param, const void *data, uint16_t len)
     std::memcpy(&head, szWriteBuf, sizeof head);
 }
 
-int DataExchange(uint16_t requestLength)
+namespace {
+
+// Sends the request and receives its reply; DataExchange keeps exchanges from nesting.
+int exchangeOnce(uint16_t requestLength)
 {
     requestLength = std::min<uint16_t>(requestLength, FRAME_BUFFER_SIZE);
     std::memset(szReadBuf, 0, sizeof szReadBuf);
@@ -130,6 +134,19 @@ int DataExchange(uint16_t requestLength)
         const bool complete = result == 1 && head.len <= FRAME_MAX_DATA;
         frameTap(false, szReadBuf, FRAME_HEADER_SIZE + (complete ? head.len : 0));
     }
+    return result;
+}
+
+}  // namespace
+
+bool ExchangeActive() { return exchangeActive; }
+
+int DataExchange(uint16_t requestLength)
+{
+    if (exchangeActive) return -1;
+    exchangeActive = true;
+    const int result = exchangeOnce(requestLength);
+    exchangeActive = false;
     return result;
 }
 

@@ -18,6 +18,11 @@ void FillTxBuf(uint8_t order, uint16_t param, const void *data, uint16_t len);
 // and correct reply arrived (header in `head`, data from szReadBuf[8]), else -1.
 int DataExchange(uint16_t requestLength);
 
+// True while an exchange waits for its reply. Callbacks run in that wait; one that wants the
+// sensor must leave a request instead: a nested exchange is refused with -1 and would otherwise
+// mix two frames in the single buffers.
+bool ExchangeActive();
+
 // Waits for and checks a reply header; stores its fields through the pointers. 1 or -1.
 int GetHeaderFrame(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc);
 

@@ -71,7 +71,7 @@ void serveCalibrationWrite() {
 }  // namespace
 
 bool ExchangeInProgress() {
-    return exchanging;
+    return exchanging || ExchangeActive();
 }
 
 const char *CycleText(bool first) {

@@ -13,7 +13,8 @@ void PushVIDEO();
 // Re-enables the main panel's command buttons and shows how the transfer ended.
 void PushSTOP();
 
-// True while a loop is inside an exchange with the sensor (or serving a request): a callback
+// True while a loop is inside an exchange with the sensor (or serving a request), or any
+// exchange waits for its reply: a callback
 // that runs now must leave a request flag instead of talking to the sensor, even when
 // stop_flag already says 1, since the loop's exchange is not finished.
 bool ExchangeInProgress();
