@@ -8,15 +8,14 @@
 #include "platform/timing.h"
 
 class SimProcess {
-public:
+  public:
     SimProcess() = default;
     SimProcess(const SimProcess &) = delete;
     SimProcess &operator=(const SimProcess &) = delete;
     ~SimProcess() { stop(); }
 
     // Starts the simulator on a free loopback port and a pseudo-terminal, with extra options.
-    bool start(const QStringList &options = {})
-    {
+    bool start(const QStringList &options = {}) {
         stop();
         port_ = 0;
         pty_.clear();
@@ -39,8 +38,7 @@ public:
         return false;
     }
 
-    void stop()
-    {
+    void stop() {
         if (proc_.state() == QProcess::NotRunning) return;
         proc_.terminate();
         if (!proc_.waitForFinished(5000)) {
@@ -53,7 +51,7 @@ public:
     const std::string &ptyPath() const { return pty_; }
     QProcess &process() { return proc_; }
 
-private:
+  private:
     QProcess proc_;
     int port_ = 0;
     std::string pty_;

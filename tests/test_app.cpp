@@ -20,9 +20,8 @@
 namespace {
 
 class Shell : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         qputenv("KTAV_COM1", "/nonexistent/ttyK1");  // no sensor on the default port
         options.dir = dir.path().toStdString();
@@ -30,10 +29,11 @@ protected:
 
     std::string settingsPath() const { return dir.filePath("PX-MS-Vista.ini").toStdString(); }
 
-    void writeSettings(const AppSettings &v) { ASSERT_EQ(WriteAppSettings(settingsPath().c_str(), v), 0); }
+    void writeSettings(const AppSettings &v) {
+        ASSERT_EQ(WriteAppSettings(settingsPath().c_str(), v), 0);
+    }
 
-    AppSettings readSettings() const
-    {
+    AppSettings readSettings() const {
         AppSettings v;
         EXPECT_EQ(ReadAppSettings(settingsPath().c_str(), v), 1);
         return v;
@@ -41,8 +41,7 @@ protected:
 
     // Runs the whole program as WinMain does; `whileRunning` runs once the start-up is done and
     // must end the program (a close, or a signal that the event loop then serves).
-    int runProgram(void (*whileRunning)())
-    {
+    int runProgram(void (*whileRunning)()) {
         if (StartProgram(options) < 0) return -1;
         whileRunning();
         RunUserInterface();
@@ -54,10 +53,11 @@ protected:
     ProgramOptions options;
 };
 
-void closeMainPanel() { CC_PANEL(pPA, 0, EVENT_CLOSE, nullptr, 0, 0); }
+void closeMainPanel() {
+    CC_PANEL(pPA, 0, EVENT_CLOSE, nullptr, 0, 0);
+}
 
-int visible(int panel)
-{
+int visible(int panel) {
     int v = 0;
     GetPanelAttribute(panel, ATTR_VISIBLE, &v);
     return v;
@@ -65,8 +65,7 @@ int visible(int panel)
 
 }  // namespace
 
-TEST_F(Shell, StartsUnconnectedOnTheDesktopAndWritesTheSettingsOnClose)
-{
+TEST_F(Shell, StartsUnconnectedOnTheDesktopAndWritesTheSettingsOnClose) {
     EXPECT_EQ(runProgram([] {
                   EXPECT_EQ(tsd_flag, 0);
                   EXPECT_EQ(visible(pPA), 1);
@@ -79,15 +78,13 @@ TEST_F(Shell, StartsUnconnectedOnTheDesktopAndWritesTheSettingsOnClose)
     EXPECT_EQ(pPA, 0) << "panels are discarded at shut-down";
 }
 
-TEST_F(Shell, AMissingPanelEndsTheProgramWithMinusOne)
-{
+TEST_F(Shell, AMissingPanelEndsTheProgramWithMinusOne) {
     options.panelResource = "missing.uir";
     EXPECT_EQ(WinMain(options), -1);
     DiscardAllPanels();
 }
 
-TEST_F(Shell, SettingsRoundTripThroughThePanels)
-{
+TEST_F(Shell, SettingsRoundTripThroughThePanels) {
     AppSettings v;
     v.comtype = 0;
     v.rs232port = 7;
@@ -132,8 +129,7 @@ TEST_F(Shell, SettingsRoundTripThroughThePanels)
     EXPECT_EQ(back.touchSurface, false);
 }
 
-TEST_F(Shell, TouchSettingStartsOnTheTouchSurfaceWithTheNumericView)
-{
+TEST_F(Shell, TouchSettingStartsOnTheTouchSurfaceWithTheNumericView) {
     AppSettings v;
     v.panelMaximised = false;
     v.touchSurface = true;
@@ -152,14 +148,12 @@ TEST_F(Shell, TouchSettingStartsOnTheTouchSurfaceWithTheNumericView)
     EXPECT_EQ(readSettings().touchSurface, true);
 }
 
-TEST_F(Shell, SigtermClosesInOrderAndWritesTheSettings)
-{
+TEST_F(Shell, SigtermClosesInOrderAndWritesTheSettings) {
     EXPECT_EQ(runProgram([] { std::raise(SIGTERM); }), 0);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(settingsPath())));
 }
 
-TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop)
-{
+TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
     EXPECT_EQ(runProgram([] {
                   stop_flag = 0;  // as if VIDEO ran
                   SetCtrlAttribute(pPA, PANEL_RUN, ATTR_DIMMED, 1);
@@ -191,8 +185,7 @@ TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop)
               0);
 }
 
-TEST_F(Shell, RightDoubleClickRestoresTheMainPanelSize)
-{
+TEST_F(Shell, RightDoubleClickRestoresTheMainPanelSize) {
     EXPECT_EQ(runProgram([] {
                   SetPanelSize(pPA, 300, 400);
                   CC_PANEL(pPA, 0, EVENT_RIGHT_DOUBLE_CLICK, nullptr, 0, 0);
@@ -206,8 +199,7 @@ TEST_F(Shell, RightDoubleClickRestoresTheMainPanelSize)
               0);
 }
 
-TEST_F(Shell, HardwareSelectionFillsTheCalibrationFields)
-{
+TEST_F(Shell, HardwareSelectionFillsTheCalibrationFields) {
     EXPECT_EQ(runProgram([] {
                   struct Case {
                       bool master;
@@ -248,8 +240,7 @@ TEST_F(Shell, HardwareSelectionFillsTheCalibrationFields)
               0);
 }
 
-TEST_F(Shell, ScreenshotOptionWritesAPictureOfThePanel)
-{
+TEST_F(Shell, ScreenshotOptionWritesAPictureOfThePanel) {
     options.screenshot = dir.filePath("shot.png").toStdString();
     EXPECT_EQ(WinMain(options), 0);
     const QImage picture(QString::fromStdString(options.screenshot));

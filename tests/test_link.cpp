@@ -20,17 +20,17 @@
 
 namespace {
 
-std::vector<uint8_t> bytes(const uint8_t *p, int n) { return {p, p + n}; }
+std::vector<uint8_t> bytes(const uint8_t *p, int n) {
+    return {p, p + n};
+}
 
-std::vector<uint8_t> requestOf(uint8_t order, uint16_t param, const void *data, uint16_t len)
-{
+std::vector<uint8_t> requestOf(uint8_t order, uint16_t param, const void *data, uint16_t len) {
     FillTxBuf(order, param, data, len);
     return bytes(szWriteBuf, FRAME_HEADER_SIZE + (data ? len : 0));
 }
 
 // Closes whatever transport a test left open, so that every test starts unconnected.
-void closeTransports()
-{
+void closeTransports() {
     CloseTCP();
     CloseRS232();
     ResetTransportSettings();
@@ -42,8 +42,7 @@ enum class Line { Tcp, Serial };
 constexpr int kSimPort = 7;  // COM port number mapped to the simulator's pseudo-terminal
 
 // Opens the transport `line` to a running simulator; true when open.
-bool openLine(Line line, const SimProcess &sim)
-{
+bool openLine(Line line, const SimProcess &sim) {
     if (line == Line::Tcp) {
         comtype = 1;
         std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
@@ -57,8 +56,7 @@ bool openLine(Line line, const SimProcess &sim)
 }
 
 // Runs one request through DataExchange; returns its result and the seconds it took.
-std::pair<int, double> exchange(uint8_t order, uint16_t param = 0)
-{
+std::pair<int, double> exchange(uint8_t order, uint16_t param = 0) {
     FillTxBuf(order, param, nullptr, 0);
     const double start = Timer();
     const int result = DataExchange(FRAME_HEADER_SIZE);
@@ -67,8 +65,7 @@ std::pair<int, double> exchange(uint8_t order, uint16_t param = 0)
 
 }  // namespace
 
-TEST(Crc8, TableAndKnownValues)
-{
+TEST(Crc8, TableAndKnownValues) {
     EXPECT_EQ(crc8Array[0], 0x00);
     EXPECT_EQ(crc8Array[1], 0x5E);
     EXPECT_EQ(crc8Array[2], 0xBC);
@@ -78,8 +75,7 @@ TEST(Crc8, TableAndKnownValues)
     EXPECT_EQ(crc8Update(abc, 0, 3), 0xDE);
 }
 
-TEST(FillTxBuf, RequestBytes)
-{
+TEST(FillTxBuf, RequestBytes) {
     const uint16_t wordCount = 256;
     const std::vector<uint8_t> twoZeros = {0, 0};
     struct Case {
@@ -87,9 +83,11 @@ TEST(FillTxBuf, RequestBytes)
         std::vector<uint8_t> got, want;
     } cases[] = {
         {"echo", requestOf(ORD_ECHO, 0, nullptr, 0), {0x55, 0x05, 0, 0, 0, 0, 0xAA, 0x3C}},
-        {"GET master set from RAM", requestOf(ORD_GET_RAM, 1, nullptr, 0),
+        {"GET master set from RAM",
+         requestOf(ORD_GET_RAM, 1, nullptr, 0),
          {0x55, 0x02, 0x01, 0, 0, 0, 0xAA, 0x74}},
-        {"GET slave set from EEPROM", requestOf(ORD_GET_EEPROM, 2, nullptr, 0),
+        {"GET slave set from EEPROM",
+         requestOf(ORD_GET_EEPROM, 2, nullptr, 0),
          {0x55, 0x04, 0x02, 0, 0, 0, 0xAA, 0x88}},
     };
     for (const Case &c : cases) EXPECT_EQ(c.got, c.want) << c.what;
@@ -105,8 +103,7 @@ TEST(FillTxBuf, RequestBytes)
     EXPECT_EQ(head.len, 2);
 }
 
-TEST(StatusText, LineErrorTextsInOrderAndCutToFit)
-{
+TEST(StatusText, LineErrorTextsInOrderAndCutToFit) {
     struct Case {
         const char *before;
         bool timedOut;
@@ -115,7 +112,8 @@ TEST(StatusText, LineErrorTextsInOrderAndCutToFit)
     } cases[] = {
         {"old", true, 0, "TIMEOUT!"},
         {"old", true, kComParity, "TIMEOUT! COMM ERROR: PARITY!"},
-        {"X:", false, kComFraming | kComInputLost, "X: COMM ERROR: INPUT LOST! COMM ERROR: FRAMING!"},
+        {"X:", false, kComFraming | kComInputLost,
+         "X: COMM ERROR: INPUT LOST! COMM ERROR: FRAMING!"},
         // All three texts do not fit 71 characters: the last one is cut, never overflowing.
         {"old", true, kComInputLost | kComParity | kComFraming,
          "TIMEOUT! COMM ERROR: INPUT LOST! COMM ERROR: PARITY! COMM ERROR: FRAMIN"},
@@ -131,8 +129,7 @@ TEST(StatusText, LineErrorTextsInOrderAndCutToFit)
     EXPECT_EQ(std::strlen(szStatus), size_t(STATUS_SIZE - 1));
 }
 
-TEST(Transport, OpenAndConnectFailures)
-{
+TEST(Transport, OpenAndConnectFailures) {
     closeTransports();
     qputenv("KTAV_COM9", "/nonexistent/ttyK9");
     EXPECT_EQ(InitRS232(9, 4), kRS232NoPortFound);
@@ -165,12 +162,11 @@ TEST(Transport, OpenAndConnectFailures)
 }
 
 class Exchange : public ::testing::TestWithParam<Line> {
-protected:
+  protected:
     void TearDown() override { closeTransports(); }
 
     // Starts the simulator with fault options and opens the line under test to it.
-    void connect(const QStringList &options = {})
-    {
+    void connect(const QStringList &options = {}) {
         closeTransports();
         ASSERT_TRUE(sim.start(options));
         ASSERT_TRUE(openLine(GetParam(), sim)) << szStatus;
@@ -181,8 +177,7 @@ protected:
     SimProcess sim;
 };
 
-TEST_P(Exchange, EchoAndRepliesWithData)
-{
+TEST_P(Exchange, EchoAndRepliesWithData) {
     connect({"--serial", "4711"});
     EXPECT_EQ(CheckComLine(), 1);
     EXPECT_STREQ(szStatus, "Echo Check - Line Ok!");
@@ -192,8 +187,8 @@ TEST_P(Exchange, EchoAndRepliesWithData)
     struct Case {
         uint8_t order;
         int len;
-    } cases[] = {{ORD_VERSION, 72}, {ORD_HWINFO, 32}, {ORD_RAW, 64}, {ORD_VIDEO, 512},
-                 {ORD_GET_RAM, 32}};
+    } cases[] = {
+        {ORD_VERSION, 72}, {ORD_HWINFO, 32}, {ORD_RAW, 64}, {ORD_VIDEO, 512}, {ORD_GET_RAM, 32}};
     for (const Case &c : cases) {
         EXPECT_EQ(exchange(c.order).first, 1) << int(c.order) << ": " << szStatus;
         EXPECT_EQ(head.order, c.order);
@@ -204,8 +199,7 @@ TEST_P(Exchange, EchoAndRepliesWithData)
     }
 }
 
-TEST_P(Exchange, ErrorRepliesAndCorruptFrames)
-{
+TEST_P(Exchange, ErrorRepliesAndCorruptFrames) {
     struct Case {
         QStringList options;
         const char *want;
@@ -228,8 +222,7 @@ TEST_P(Exchange, ErrorRepliesAndCorruptFrames)
     EXPECT_STREQ(szStatus, "INVALID ORDER NUMBER!");
 }
 
-TEST_P(Exchange, OversizeReplyIsRefusedAndTheNextExchangeWorks)
-{
+TEST_P(Exchange, OversizeReplyIsRefusedAndTheNextExchangeWorks) {
     connect({"--oversize-order", "7"});
     EXPECT_EQ(exchange(ORD_VERSION).first, -1);
     EXPECT_STREQ(szStatus, "ATTENTION! RECEIVED FRAME TOO LONG!");
@@ -238,8 +231,7 @@ TEST_P(Exchange, OversizeReplyIsRefusedAndTheNextExchangeWorks)
     EXPECT_EQ(exchange(ORD_RAW).first, 1) << szStatus;
 }
 
-TEST_P(Exchange, TimeOutsOfHeaderAndData)
-{
+TEST_P(Exchange, TimeOutsOfHeaderAndData) {
     connect({"--drop-every", "1"});
     const auto [result, seconds] = exchange(ORD_ECHO);
     EXPECT_EQ(result, -1);
@@ -257,8 +249,7 @@ TEST_P(Exchange, TimeOutsOfHeaderAndData)
     EXPECT_LT(Timer() - start, 4.5);
 }
 
-TEST_P(Exchange, ClosingTheProgramEndsAWaitWithoutAText)
-{
+TEST_P(Exchange, ClosingTheProgramEndsAWaitWithoutAText) {
     connect({"--delay-ms", "3000"});
     SetStatus("untouched");
     QTimer::singleShot(100, [] { exit_flag = 1; });
@@ -268,8 +259,7 @@ TEST_P(Exchange, ClosingTheProgramEndsAWaitWithoutAText)
     EXPECT_LT(seconds, 1.4) << "ended by the exit request, not by the time-out";
 }
 
-TEST_P(Exchange, ACallbackInsideAWaitCannotStartASecondExchange)
-{
+TEST_P(Exchange, ACallbackInsideAWaitCannotStartASecondExchange) {
     connect({"--delay-ms", "300"});
     static int nested = 0;
     nested = 0;
@@ -285,8 +275,7 @@ INSTANTIATE_TEST_SUITE_P(BothLines, Exchange, ::testing::Values(Line::Tcp, Line:
                              return std::string(info.param == Line::Tcp ? "Tcp" : "Serial");
                          });
 
-TEST(TcpTransport, ServerCloseIsNoticedWithoutUserAction)
-{
+TEST(TcpTransport, ServerCloseIsNoticedWithoutUserAction) {
     closeTransports();
     SimProcess sim;
     ASSERT_TRUE(sim.start({"--close-after", "1"}));

@@ -5,10 +5,9 @@
 
 #include "platform/timing.h"
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                      : qgetenv("QT_QPA_PLATFORM"));
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     SelectEventDispatcher();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -12,8 +12,7 @@
 
 namespace {
 
-AppSettings currentSettings()
-{
+AppSettings currentSettings() {
     AppSettings v;
     v.comtype = comtype;
     v.rs232port = rs232port;
@@ -23,15 +22,13 @@ AppSettings currentSettings()
     return v;
 }
 
-void fillAddressList(int panel, int control, const std::vector<std::string> &addresses)
-{
+void fillAddressList(int panel, int control, const std::vector<std::string> &addresses) {
     ClearListCtrl(panel, control);
     for (size_t i = 0; i < addresses.size(); ++i)
         InsertListItem(panel, control, -1, addresses[i].c_str(), static_cast<int>(i));
 }
 
-std::vector<std::string> addressList(int panel, int control)
-{
+std::vector<std::string> addressList(int panel, int control) {
     std::vector<std::string> addresses;
     int count = 0;
     GetNumListItems(panel, control, &count);
@@ -43,8 +40,7 @@ std::vector<std::string> addressList(int panel, int control)
     return addresses;
 }
 
-void applyPlacement(const AppSettings &v)
-{
+void applyPlacement(const AppSettings &v) {
     if (v.panelMaximised.value_or(false)) {
         SetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, VAL_MAXIMIZE);
         return;
@@ -55,8 +51,7 @@ void applyPlacement(const AppSettings &v)
 
 }  // namespace
 
-void ReadIniFile(const char *path)
-{
+void ReadIniFile(const char *path) {
     AppSettings v = currentSettings();
     ReadAppSettings(path, v);
     comtype = v.comtype;
@@ -84,8 +79,7 @@ void ReadIniFile(const char *path)
     SetCtrlVal(pTConn, TCONN_BAUDRATE, rs232baudrate);
 }
 
-void WriteIniFile(const char *path)
-{
+void WriteIniFile(const char *path) {
     GetCtrlVal(pConn, CONNECT_COMTYPE, &comtype);
     GetCtrlVal(pConn, CONNECT_COMPORT, &rs232port);
     GetCtrlVal(pConn, CONNECT_BAUDRATE, &rs232baudrate);

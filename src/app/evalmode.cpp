@@ -11,16 +11,14 @@
 namespace {
 
 // Axis of one sensor's measuring range, in mm.
-void sensorAxis(const CalibHeader &c)
-{
+void sensorAxis(const CalibHeader &c) {
     YAXISMAX = static_cast<int>((int64_t{c.offset} + 1000 + c.range) / 1000);
     YAXISMIN = c.offset / 1000;
 }
 
 }  // namespace
 
-void ApplyEvalMode(uint16_t mode, int graphType, bool atStartUp)
-{
+void ApplyEvalMode(uint16_t mode, int graphType, bool atStartUp) {
     ShowEvalMode(mode, true);
     if (mode == 2 || mode == 3) {
         for (int control : {CALIB_SETPOINT, CALIB_MMODE})
@@ -33,11 +31,19 @@ void ApplyEvalMode(uint16_t mode, int graphType, bool atStartUp)
     if (atStartUp) return;
     const int axisWord = hwinfo.subpixels;
     switch (mode) {
-        case 0: sensorAxis(calib[1]); break;
-        case 2: YAXISMAX = 2 * axisWord; break;
+        case 0:
+            sensorAxis(calib[1]);
+            break;
+        case 2:
+            YAXISMAX = 2 * axisWord;
+            break;
         case 3:
         case 4:
-        case 5: YAXISMAX = graphType == 1 ? 2 * axisWord : axisWord; break;
-        default: sensorAxis(calib[0]); break;
+        case 5:
+            YAXISMAX = graphType == 1 ? 2 * axisWord : axisWord;
+            break;
+        default:
+            sensorAxis(calib[0]);
+            break;
     }
 }

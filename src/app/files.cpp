@@ -15,16 +15,15 @@ char para_pathname[PATH_SIZE];
 char file_name[PATH_SIZE];
 
 namespace {
-bool writableDirectory(const QString &path)
-{
+bool writableDirectory(const QString &path) {
     const QFileInfo info(path);
     return info.isDir() && info.isWritable();
 }
 }  // namespace
 
-int SetProgramDirectory(const char *dir)
-{
-    QString path = dir && *dir ? QString::fromLocal8Bit(dir) : QCoreApplication::applicationDirPath();
+int SetProgramDirectory(const char *dir) {
+    QString path =
+        dir && *dir ? QString::fromLocal8Bit(dir) : QCoreApplication::applicationDirPath();
     QDir().mkpath(path);
     int fellBack = 0;
     if (!writableDirectory(path)) {
@@ -41,8 +40,7 @@ int SetProgramDirectory(const char *dir)
     return fellBack;
 }
 
-void MakeProgramPath(const char *name, char (&out)[PATH_SIZE])
-{
+void MakeProgramPath(const char *name, char (&out)[PATH_SIZE]) {
     const std::string path = std::string(dir_name) + "/" + name;
     std::snprintf(out, sizeof out, "%s", path.c_str());
 }

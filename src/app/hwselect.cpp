@@ -20,8 +20,7 @@ constexpr SideFields kSlave{CALIB_TYPE_B,    CALIB_TABLEN_B, CALIB_P2_B,
                             CALIB_VIRTOFF_B, CALIB_OFFSET_B, CALIB_RANGE_B};
 
 // Writes the defaults of `code` into one side's fields; returns the code's hardware type.
-uint16_t fillSide(const SideFields &side, int32_t code)
-{
+uint16_t fillSide(const SideFields &side, int32_t code) {
     const HardwareDefaults d = HardwareDefaultsOfCode(code);
     SetCtrlVal(pCalib, side.tableLength, d.tableLength);
     SetCtrlVal(pCalib, side.param2, d.param2);
@@ -31,8 +30,7 @@ uint16_t fillSide(const SideFields &side, int32_t code)
     return d.hwType;
 }
 
-void codesAsValues(int control)
-{
+void codesAsValues(int control) {
     int count = 0;
     GetNumListItems(pCalib, control, &count);
     for (int i = 0; i < count; ++i) {
@@ -44,22 +42,21 @@ void codesAsValues(int control)
 
 }  // namespace
 
-void PrepareTypeCodeLists()
-{
+void PrepareTypeCodeLists() {
     codesAsValues(CALIB_TYPE_A);
     codesAsValues(CALIB_TYPE_B);
 }
 
-void selectHARDWARE_A(int32_t code)
-{
+void selectHARDWARE_A(int32_t code) {
     HWTYPE = 20;
     HWTYPE = fillSide(kMaster, code);
 }
 
-void selectHARDWARE_B(int32_t code) { fillSide(kSlave, code); }
+void selectHARDWARE_B(int32_t code) {
+    fillSide(kSlave, code);
+}
 
-int CC_DROPhwtypeA(int panel, int control, int event, void *, int, int)
-{
+int CC_DROPhwtypeA(int panel, int control, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     int code = 0;
     GetCtrlVal(panel, control, &code);
@@ -67,8 +64,7 @@ int CC_DROPhwtypeA(int panel, int control, int event, void *, int, int)
     return 0;
 }
 
-int CC_DROPhwtypeB(int panel, int control, int event, void *, int, int)
-{
+int CC_DROPhwtypeB(int panel, int control, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     int code = 0;
     GetCtrlVal(panel, control, &code);

@@ -13,8 +13,7 @@ namespace {
 
 std::FILE *logFile = nullptr;
 
-void logText(const char *text)
-{
+void logText(const char *text) {
     if (!logFile) return;
     const QByteArray stamp =
         QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss.zzz").toLatin1();
@@ -22,8 +21,7 @@ void logText(const char *text)
     std::fflush(logFile);
 }
 
-void showStatus(unsigned fields, const char *text)
-{
+void showStatus(unsigned fields, const char *text) {
     if (fields & ST_PA) SetCtrlVal(pPA, PANEL_STATUS, text);
     if (fields & ST_CONN) SetCtrlVal(pConn, CONNECT_STATUS, text);
     if (fields & ST_TSD) SetCtrlVal(pTSD, TSD_STATUS, text);
@@ -31,18 +29,18 @@ void showStatus(unsigned fields, const char *text)
     logText(text);
 }
 
-void showPortNumber(int port)
-{
+void showPortNumber(int port) {
     SetCtrlVal(pPA, PANEL_COMPORT, port);
     SetCtrlVal(pTSD, TSD_COMPORT, port);
 }
 
-void showBusy(bool on) { SetWaitCursor(on ? 1 : 0); }
+void showBusy(bool on) {
+    SetWaitCursor(on ? 1 : 0);
+}
 
 }  // namespace
 
-void InstallLinkView(const char *logPath)
-{
+void InstallLinkView(const char *logPath) {
     CloseLinkLog();
     if (logPath && *logPath) {
         logFile = std::fopen(logPath, "a");
@@ -51,8 +49,7 @@ void InstallLinkView(const char *logPath)
     SetLinkView({showStatus, showPortNumber, showBusy});
 }
 
-void CloseLinkLog()
-{
+void CloseLinkLog() {
     if (logFile) std::fclose(logFile);
     logFile = nullptr;
 }

@@ -27,8 +27,7 @@ struct Identity {
     char logo[260] = "";
 };
 
-Identity readIdentity(const QString &folder)
-{
+Identity readIdentity(const QString &folder) {
     Identity id;
     IniOwner ini = NewIniOwner();
     const QByteArray path = QDir(folder).filePath("identity.ini").toLocal8Bit();
@@ -48,8 +47,7 @@ Identity readIdentity(const QString &folder)
 }  // namespace
 
 int ShowInfoText(int backgroundColor, int textColor, const char *text, int left, int top,
-                 int pointSize)
-{
+                 int pointSize) {
     const int control = NewCtrl(pPA, CTRL_TEXT_MSG, text, top, left);
     if (control < 0) return control;
     SetCtrlAttribute(pPA, control, ATTR_TEXT_BGCOLOR, backgroundColor);
@@ -60,15 +58,15 @@ int ShowInfoText(int backgroundColor, int textColor, const char *text, int left,
     return control;
 }
 
-void ShowLogo(int variant)
-{
+void ShowLogo(int variant) {
     if (variant != 2) return;
     const QString folder = QCoreApplication::applicationDirPath();
     const Identity id = readIdentity(folder);
     SetCtrlAttribute(pPA, PANEL_BANNER, ATTR_TEXT_BGCOLOR, kBannerBlue);
-    const bool logo = id.logo[0] &&
-                      DisplayImageFile(pPA, PANEL_LOGO,
-                                       QDir(folder).filePath(id.logo).toLocal8Bit().constData()) == 0;
+    const bool logo =
+        id.logo[0] &&
+        DisplayImageFile(pPA, PANEL_LOGO,
+                         QDir(folder).filePath(id.logo).toLocal8Bit().constData()) == 0;
     SetCtrlAttribute(pPA, PANEL_LOGO, ATTR_VISIBLE, logo ? 1 : 0);
     ShowInfoText(kBannerBlue, kWhite, id.maker, 15, 10, 11);
     ShowInfoText(kBannerBlue, kWhite, id.telephone, 15, 25, 11);

@@ -4,9 +4,9 @@
 // "Logo" = a picture file relative to it); without it neutral texts are shown.
 #pragma once
 
-extern const char szSoftName[];       // "K-TAV-PX-MS-Vista"
-extern const char szSoftBuildDate[];  // "Build: V4.2.1  05/Oct/2015"
-extern const char szProgramVersion[]; // "V4.2", the version shown in the banner
+extern const char szSoftName[];        // "K-TAV-PX-MS-Vista"
+extern const char szSoftBuildDate[];   // "Build: V4.2.1  05/Oct/2015"
+extern const char szProgramVersion[];  // "V4.2", the version shown in the banner
 
 // Draws the banner; the program uses variant 2, the maker banner.
 void ShowLogo(int variant);

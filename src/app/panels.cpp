@@ -33,14 +33,13 @@ const PanelSlot slots[] = {
 };
 
 // Shut-down order: children first, the two main panels last.
-int *const discardOrder[] = {&pPara0, &pPara1, &pPara2, &pCalib, &pRec,    &pConn,
-                             &pTNum,  &pTMval, &pTGraph, &pTRec, &pTVideo, &pTPara0,
-                             &pTPara1, &pTPara2, &pTConn, &pTSD, &pPA};
+int *const discardOrder[] = {&pPara0,  &pPara1,  &pPara2,  &pCalib, &pRec,    &pConn,
+                             &pTNum,   &pTMval,  &pTGraph, &pTRec,  &pTVideo, &pTPara0,
+                             &pTPara1, &pTPara2, &pTConn,  &pTSD,   &pPA};
 
 }  // namespace
 
-int LoadAllPanels(const char *resource)
-{
+int LoadAllPanels(const char *resource) {
     for (const PanelSlot &slot : slots) {
         *slot.handle = LoadPanel(*slot.parent, resource, slot.resourceId);
         if (*slot.handle < 0) return -1;
@@ -48,14 +47,12 @@ int LoadAllPanels(const char *resource)
     return 1;
 }
 
-void PlacePanels()
-{
+void PlacePanels() {
     for (const PanelSlot &slot : slots)
         if (slot.top >= 0) SetPanelPos(*slot.handle, slot.top, slot.left);
 }
 
-void DiscardAllPanels()
-{
+void DiscardAllPanels() {
     for (int *handle : discardOrder) {
         if (*handle > 0) DiscardPanel(*handle);
         *handle = 0;

@@ -38,21 +38,18 @@ namespace {
 constexpr const char *kMainTitle = "K-TAV-PX-Master-Slave-Series CONTROL-PANEL";
 constexpr int kIdleGrey = 0xE0E0E0;
 
-void show(int panel, std::initializer_list<int> controls, bool visible)
-{
+void show(int panel, std::initializer_list<int> controls, bool visible) {
     for (int control : controls) SetCtrlAttribute(panel, control, ATTR_VISIBLE, visible ? 1 : 0);
 }
 
-void dim(int panel, std::initializer_list<int> controls, bool dimmed)
-{
+void dim(int panel, std::initializer_list<int> controls, bool dimmed) {
     for (int control : controls) SetCtrlAttribute(panel, control, ATTR_DIMMED, dimmed ? 1 : 0);
 }
 
 // The connection attempt of the start-up with the stored transport: 1 when the transport
 // opened and the device was identified; 0 when it was not identified; -1 when the transport
 // did not open.
-int connectAtStartUp()
-{
+int connectAtStartUp() {
     if (comtype == 0) {
         rs232_con = InitRS232(rs232port, rs232baudrate);
         return rs232_con == 1 ? InitDataExchange() : -1;
@@ -61,11 +58,12 @@ int connectAtStartUp()
     return tcp_con == 1 ? InitDataExchange() : -1;
 }
 
-void onTerminationSignal() { CloseProgram(tsd_flag == 1); }
+void onTerminationSignal() {
+    CloseProgram(tsd_flag == 1);
+}
 
 // Restores the desktop main panel to its designed size, centred on the screen.
-void restoreMainPanel()
-{
+void restoreMainPanel() {
     constexpr int height = 534, width = 777;
     SetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, VAL_NO_ZOOM);
     SetPanelSize(pPA, height, width);
@@ -76,8 +74,7 @@ void restoreMainPanel()
 
 // Shows the touch main panel full-screen and fits its sub-panels to the view region left of
 // its button column and above its position graphs.
-void showTouchSurface()
-{
+void showTouchSurface() {
     // The screen's size too, for window systems without a manager that honours full-screen.
     int screenHeight = 0, screenWidth = 0;
     if (GetScreenSize(&screenHeight, &screenWidth) == 0) {
@@ -102,8 +99,7 @@ void showTouchSurface()
 
 // Presses RUN or VIDEO of the active surface as the operator would: left click, then commit.
 // The acquisition loop runs inside the commit until it is stopped.
-void pressAcquisitionButton(bool video)
-{
+void pressAcquisitionButton(bool video) {
     const int panel = tsd_flag ? pTSD : pPA;
     const int runButton = tsd_flag ? TSD_RUN : PANEL_RUN;
     const int videoButton = tsd_flag ? TSD_VIDEO : PANEL_VIDEO;
@@ -114,8 +110,7 @@ void pressAcquisitionButton(bool video)
 }
 
 // Takes the picture of the active surface, then closes as the operator would.
-void takeScreenshot(const std::string &path)
-{
+void takeScreenshot(const std::string &path) {
     const int panel = tsd_flag ? pTSD : pPA;
     if (SavePanelImage(panel, path.c_str()) != 0)
         std::fprintf(stderr, "cannot write the screenshot %s\n", path.c_str());
@@ -124,8 +119,7 @@ void takeScreenshot(const std::string &path)
 
 }  // namespace
 
-void ShowTransportFields(int tcp)
-{
+void ShowTransportFields(int tcp) {
     const bool serial = tcp == 0;
     show(pConn, {CONNECT_COMPORT, CONNECT_LBL_COMPORT, CONNECT_BAUDRATE, CONNECT_LBL_BAUDRATE},
          serial);
@@ -139,8 +133,7 @@ void ShowTransportFields(int tcp)
     show(pTSD, {TSD_HOST}, !serial);
 }
 
-void InitVars()
-{
+void InitVars() {
     ResetParaBlock();
     ResetCalibration();
     ResetHwInfo();
@@ -168,8 +161,7 @@ void InitVars()
     FillThresholdLines();
 }
 
-void InitGUI()
-{
+void InitGUI() {
     ShowTransportFields(comtype);
     SetCtrlVal(pPA, PANEL_COMPORT, rs232port);
     SetCtrlVal(pTSD, TSD_COMPORT, rs232port);
@@ -198,8 +190,7 @@ void InitGUI()
     if (tsd_flag == 0) AttachToolTips();
 }
 
-int StartProgram(const ProgramOptions &options)
-{
+int StartProgram(const ProgramOptions &options) {
     const char *resource = options.panelResource ? options.panelResource : PANEL_RESOURCE;
     if (LoadAllPanels(resource) < 0) return -1;
     PlacePanels();
@@ -249,8 +240,7 @@ int StartProgram(const ProgramOptions &options)
     return 1;
 }
 
-void ShutdownProgram()
-{
+void ShutdownProgram() {
     if (tcp_con > 0) DisconnectFromTCPServer(tcp_hconversation);
     tcp_con = 0;
     CloseCom(rs232port);
@@ -259,16 +249,14 @@ void ShutdownProgram()
     SetLinkView({});
 }
 
-int WinMain(const ProgramOptions &options)
-{
+int WinMain(const ProgramOptions &options) {
     if (StartProgram(options) < 0) return -1;
     RunUserInterface();
     ShutdownProgram();
     return 0;
 }
 
-void CloseProgram(bool fromTouchPanel)
-{
+void CloseProgram(bool fromTouchPanel) {
     if (fromTouchPanel) SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
     stop_flag = 1;
     exit_flag = 1;
@@ -280,8 +268,7 @@ void CloseProgram(bool fromTouchPanel)
     QuitUserInterface(0);
 }
 
-void SwitchSurface(bool touch)
-{
+void SwitchSurface(bool touch) {
     tsd_flag = touch ? 1 : 0;
     stop_flag = 1;
     if (touch) {
@@ -294,11 +281,14 @@ void SwitchSurface(bool touch)
     if (!touch) HidePanel(pTSD);
 }
 
-int CC_PANEL(int, int, int event, void *, int, int)
-{
+int CC_PANEL(int, int, int event, void *, int, int) {
     switch (event) {
-        case EVENT_CLOSE: CloseProgram(false); break;
-        case EVENT_RIGHT_DOUBLE_CLICK: restoreMainPanel(); break;
+        case EVENT_CLOSE:
+            CloseProgram(false);
+            break;
+        case EVENT_RIGHT_DOUBLE_CLICK:
+            restoreMainPanel();
+            break;
         case EVENT_PANEL_SIZE:
             for (int trace = 1; trace <= 7; ++trace)
                 SetTraceAttribute(pPA, PANEL_STRIPCHART, trace, ATTR_TRACE_VISIBLE, 1);
@@ -308,15 +298,13 @@ int CC_PANEL(int, int, int event, void *, int, int)
     return 0;
 }
 
-int CC_TSDPANEL(int, int, int event, void *, int, int)
-{
+int CC_TSDPANEL(int, int, int event, void *, int, int) {
     if (event == EVENT_CLOSE) CloseProgram(true);
     if (event == EVENT_RIGHT_DOUBLE_CLICK) restoreMainPanel();
     return 0;
 }
 
-int CC_TOGGBTNtouchpanel(int panel, int control, int event, void *, int, int)
-{
+int CC_TOGGBTNtouchpanel(int panel, int control, int event, void *, int, int) {
     if (event != EVENT_VAL_CHANGED) return 0;
     int on = 0;
     GetCtrlVal(panel, control, &on);
@@ -324,8 +312,7 @@ int CC_TOGGBTNtouchpanel(int panel, int control, int event, void *, int, int)
     return 0;
 }
 
-int CC_BTNexittouch(int, int, int event, void *, int, int)
-{
+int CC_BTNexittouch(int, int, int event, void *, int, int) {
     if (event == EVENT_LEFT_CLICK && stop_flag != 1) {
         stop_flag = 1;
         CC_BTNStop(pTSD, TSD_STOP, EVENT_COMMIT, nullptr, 0, 0);
@@ -334,8 +321,8 @@ int CC_BTNexittouch(int, int, int event, void *, int, int)
     tsd_flag = 0;
     stop_flag = 1;
     SetCtrlVal(pPA, PANEL_TOUCH, 0);
-    for (int toggle : {TSD_TOG_KEYBOARD, TSD_TOG_PARA0, TSD_TOG_PARA1, TSD_TOG_PARA2,
-                       TSD_TOG_GRAPH, TSD_TOG_RECORDER, TSD_TOG_CONNECT})
+    for (int toggle : {TSD_TOG_KEYBOARD, TSD_TOG_PARA0, TSD_TOG_PARA1, TSD_TOG_PARA2, TSD_TOG_GRAPH,
+                       TSD_TOG_RECORDER, TSD_TOG_CONNECT})
         SetCtrlVal(pTSD, toggle, 0);
     SetCtrlVal(pTSD, TSD_TOG_NUM, 1);
     SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);

@@ -5,13 +5,13 @@
 #include <string>
 
 struct ProgramOptions {
-    std::string dir;               // program directory (settings, recorder file); empty: the
-                                   // executable's folder
-    std::string logFile;           // every status text shown, time-stamped; empty: none
-    std::string screenshot;        // PNG of the active surface after start-up, then close
-    double screenshotDelay = 0.0;  // seconds the program runs before the picture is taken
-    bool run = false;              // press RUN once started (unattended displays)
-    bool video = false;            // press VIDEO once started
+    std::string dir;                      // program directory (settings, recorder file); empty: the
+                                          // executable's folder
+    std::string logFile;                  // every status text shown, time-stamped; empty: none
+    std::string screenshot;               // PNG of the active surface after start-up, then close
+    double screenshotDelay = 0.0;         // seconds the program runs before the picture is taken
+    bool run = false;                     // press RUN once started (unattended displays)
+    bool video = false;                   // press VIDEO once started
     const char *panelResource = nullptr;  // panel resource to load; nullptr: the program's own
 };
 
@@ -40,8 +40,7 @@ void CloseProgram(bool fromTouchPanel);
 void SwitchSurface(bool touch);
 
 // Callbacks of the two main panels, the surface toggle and the touch exit button.
-int CC_PANEL(int panel, int control, int event, void *callbackData, int eventData1,
-             int eventData2);
+int CC_PANEL(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
 int CC_TSDPANEL(int panel, int control, int event, void *callbackData, int eventData1,
                 int eventData2);
 int CC_TOGGBTNtouchpanel(int panel, int control, int event, void *callbackData, int eventData1,

@@ -18,8 +18,7 @@ struct StartValues {
 } startValues;
 }  // namespace
 
-void ResetSharedState()
-{
+void ResetSharedState() {
     stop_flag = 1;
     exit_flag = tsd_flag = video_flag = teach_flag = reset_flag = send_flag = get_flag = 0;
     wrxf_flag = zoom_flag = dclick_flag = 0;

@@ -4,19 +4,19 @@
 #include <cstdint>
 
 // Mode and request flags.
-extern int stop_flag;        // 1 idle, 0 a loop runs, -1 last loop timed out, 2 recording completed
-extern int exit_flag;        // 1 = the program is closing
-extern int tsd_flag;         // 1 = the touch surface is active
-extern int video_flag;       // 1 = VIDEO requested or running
-extern int teach_flag;       // pending TEACH
-extern int reset_flag;       // pending RESET of max/min
-extern int send_flag;        // pending parameter SEND
-extern int get_flag;         // pending parameter GET
-extern int wrxf_flag;        // pending calibration-header write
-extern int recstop_flag;     // 1 = no recording is running
-extern int masl_flag;        // side on the calibration pop-up: 1 master, 2 slave
-extern int zoom_flag;        // zoom of the measured-value display
-extern int dclick_flag;      // shared toggle of the calibration pop-up's service gestures
+extern int stop_flag;     // 1 idle, 0 a loop runs, -1 last loop timed out, 2 recording completed
+extern int exit_flag;     // 1 = the program is closing
+extern int tsd_flag;      // 1 = the touch surface is active
+extern int video_flag;    // 1 = VIDEO requested or running
+extern int teach_flag;    // pending TEACH
+extern int reset_flag;    // pending RESET of max/min
+extern int send_flag;     // pending parameter SEND
+extern int get_flag;      // pending parameter GET
+extern int wrxf_flag;     // pending calibration-header write
+extern int recstop_flag;  // 1 = no recording is running
+extern int masl_flag;     // side on the calibration pop-up: 1 master, 2 slave
+extern int zoom_flag;     // zoom of the measured-value display
+extern int dclick_flag;   // shared toggle of the calibration pop-up's service gestures
 extern int rx_flag, graph_flag, recraw_flag, tmrirq_flag, tmr_flag, file_flag, timeout_flag,
     pause_flag, vioff_flag;  // working flags of acquisition, displays and touch recorder
 
@@ -27,7 +27,7 @@ constexpr int DATFILE = 3;
 extern int target;  // the selected transfer target
 
 // Constants and limits.
-constexpr double TIMEOUT = 1.5;   // reply time-out [s]
+constexpr double TIMEOUT = 1.5;    // reply time-out [s]
 constexpr int TCP_TIMEOUT = 2000;  // TCP write/read time-out [ms]
 constexpr int MAXPOINT = 128;      // points of a video curve and its threshold line
 extern int YAXISMAX, YAXISMIN;     // limits of the measured-value axis

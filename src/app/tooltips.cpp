@@ -68,7 +68,7 @@ const Tip kTips[] = {
 
 }  // namespace
 
-void AttachToolTips()
-{
-    for (const Tip &tip : kTips) SetCtrlAttribute(*tip.panel, tip.control, ATTR_TOOLTIP_TEXT, tip.text);
+void AttachToolTips() {
+    for (const Tip &tip : kTips)
+        SetCtrlAttribute(*tip.panel, tip.control, ATTR_TOOLTIP_TEXT, tip.text);
 }

@@ -4,8 +4,7 @@
 #include "ktav_panels.h"
 #include "platform/ui/userint.h"
 
-void DimmCalibElements(uint16_t mode)
-{
+void DimmCalibElements(uint16_t mode) {
     const bool normal = mode >= 1;
     for (int control : {CALIB_WRITE, CALIB_READ, CALIB_WRHEADER, CALIB_WRTABLE})
         SetCtrlAttribute(pCalib, control, ATTR_VISIBLE, normal ? 0 : 1);

@@ -13,8 +13,7 @@ uint16_t adbuf[256];
 namespace {
 
 // One header-only request; on success the reply data are left in szReadBuf.
-bool request(uint8_t order, uint16_t param)
-{
+bool request(uint8_t order, uint16_t param) {
     FillTxBuf(order, param, nullptr, 0);
     return DataExchange(FRAME_HEADER_SIZE) == 1;
 }
@@ -22,8 +21,7 @@ bool request(uint8_t order, uint16_t param)
 // A command with a start text: " -> Ok!" appended on success, else the failure text of the
 // transport after `failurePrefix`. Shown on `fields`.
 int command(uint8_t order, uint16_t param, const char *startText, const char *failurePrefix,
-            unsigned fields)
-{
+            unsigned fields) {
     SetStatus(startText);
     const bool ok = request(order, param);
     if (ok)
@@ -36,8 +34,7 @@ int command(uint8_t order, uint16_t param, const char *startText, const char *fa
 
 // Reads `size` reply data bytes into `dest` after a record request; the success and failure
 // texts are left for the calling loop to show.
-int fetch(uint8_t order, uint16_t param, void *dest, size_t size, const char *okText)
-{
+int fetch(uint8_t order, uint16_t param, void *dest, size_t size, const char *okText) {
     if (request(order, param)) {
         std::memcpy(dest, szReadBuf + FRAME_HEADER_SIZE, size);
         SetStatus(okText);
@@ -50,27 +47,24 @@ int fetch(uint8_t order, uint16_t param, void *dest, size_t size, const char *ok
 
 }  // namespace
 
-int GetRAW() { return fetch(ORD_RAW, 0, &raw, sizeof raw, "Transmission successful - Line Ok!"); }
+int GetRAW() {
+    return fetch(ORD_RAW, 0, &raw, sizeof raw, "Transmission successful - Line Ok!");
+}
 
-int GetDATA(uint16_t param)
-{
+int GetDATA(uint16_t param) {
     return fetch(ORD_VIDEO, param, adbuf, sizeof adbuf, "Transmission successful  - Line Ok!");
 }
 
-int PushRESET()
-{
-    return command(ORD_RESET, 0, "RESET analog/digital output ...", "Reset-Error:",
-                   ST_PA | ST_TSD);
+int PushRESET() {
+    return command(ORD_RESET, 0, "RESET analog/digital output ...", "Reset-Error:", ST_PA | ST_TSD);
 }
 
-int WriteVideoDataToEE_A(uint16_t value)
-{
+int WriteVideoDataToEE_A(uint16_t value) {
     return command(ORD_VTHD_MASTER, value, "SAVE MASTER video-threshold to EEPROM ...",
                    "VTHD-MA Write-Error:", ST_PA);
 }
 
-int WriteVideoDataToEE_B(uint16_t value)
-{
+int WriteVideoDataToEE_B(uint16_t value) {
     return command(ORD_VTHD_SLAVE, value, "SAVE SLAVE video-threshold to EEPROM ...",
                    "VTHD-SL Write-Error:", ST_PA);
 }

@@ -4,8 +4,8 @@
 
 #include "link/wire.h"
 
-extern RawRecord raw;          // last measurement data record (order 8)
-extern uint16_t adbuf[256];    // last video profiles: 128 MASTER values, then 128 SLAVE values
+extern RawRecord raw;        // last measurement data record (order 8)
+extern uint16_t adbuf[256];  // last video profiles: 128 MASTER values, then 128 SLAVE values
 
 // Fetches one measurement record into `raw`: 1, or -1 (and stop_flag = 1) on failure.
 int GetRAW();

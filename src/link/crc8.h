@@ -4,8 +4,7 @@
 #include <array>
 #include <cstdint>
 
-constexpr std::array<uint8_t, 256> makeCrc8Table()
-{
+constexpr std::array<uint8_t, 256> makeCrc8Table() {
     std::array<uint8_t, 256> t{};
     for (int i = 0; i < 256; ++i) {
         uint8_t crc = static_cast<uint8_t>(i);

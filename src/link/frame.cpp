@@ -26,13 +26,14 @@ constexpr double TCP_HEADER_TIMEOUT = TIMEOUT + 0.5;
 
 enum class WaitEnd { Arrived, TimedOut, Aborted };
 
-bool serialLine() { return comtype == 0; }
+bool serialLine() {
+    return comtype == 0;
+}
 
 // Waits until `needed` reply bytes are there (RS-232: in the input queue; TCP: in szReadBuf,
 // put there by the TCP callback while events are processed), the time-out has passed or the
 // program is closing. Sleeps between passes instead of polling.
-WaitEnd waitForBytes(int needed, double timeout)
-{
+WaitEnd waitForBytes(int needed, double timeout) {
     const double start = Timer();
     for (;;) {
         if (serialLine()) dataSizeRec = GetInQLen(rs232port);
@@ -48,16 +49,14 @@ WaitEnd waitForBytes(int needed, double timeout)
 
 // Reads `count` bytes from the serial port into `dest`. After a time-out only what is waiting
 // is taken: that drains a partial reply without a second wait.
-void readSerial(uint8_t *dest, int count, bool arrived)
-{
+void readSerial(uint8_t *dest, int count, bool arrived) {
     if (!arrived) count = std::clamp(GetInQLen(rs232port), 0, count);
     if (count > 0) ComRd(rs232port, dest, count);
 }
 
 // Discards `count` further bytes of a reply that does not fit szReadBuf, within the time-out,
 // so that the next exchange starts clean. Nothing beyond the header is kept.
-void drainReply(int count)
-{
+void drainReply(int count) {
     uint8_t scratch[512];
     const double start = Timer();
     if (!serialLine()) count -= std::max(0, dataSizeRec - FRAME_HEADER_SIZE);
@@ -71,8 +70,9 @@ void drainReply(int count)
             ProcessSystemEvents();
             taken = dataSizeRec - FRAME_HEADER_SIZE;
             dataSizeRec = FRAME_HEADER_SIZE;
-            const int n = ClientTCPRead(tcp_hconversation, scratch,
-                                        std::min<size_t>(size_t(std::max(count - taken, 0)), sizeof scratch), 0);
+            const int n = ClientTCPRead(
+                tcp_hconversation, scratch,
+                std::min<size_t>(size_t(std::max(count - taken, 0)), sizeof scratch), 0);
             if (n > 0) taken += n;
         }
         count -= taken;
@@ -81,12 +81,13 @@ void drainReply(int count)
     std::memset(szReadBuf + FRAME_HEADER_SIZE, 0, FRAME_MAX_DATA);
 }
 
-uint16_t le16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t le16(const uint8_t *p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 }  // namespace
 
-void FillTxBuf(uint8_t order, uint16_t param, const void *data, uint16_t len)
-{
+void FillTxBuf(uint8_t order, uint16_t param, const void *data, uint16_t len) {
     len = std::min<uint16_t>(len, FRAME_MAX_DATA);
     if (!data) len = 0;
     szWriteBuf[0] = 0x55;
@@ -113,8 +114,7 @@ void FillTxBuf(uint8_t order, uint16_t param, const void *data, uint16_t len)
 namespace {
 
 // Sends the request and receives its reply; DataExchange keeps exchanges from nesting.
-int exchangeOnce(uint16_t requestLength)
-{
+int exchangeOnce(uint16_t requestLength) {
     requestLength = std::min<uint16_t>(requestLength, FRAME_BUFFER_SIZE);
     std::memset(szReadBuf, 0, sizeof szReadBuf);
     if (serialLine()) {
@@ -139,10 +139,11 @@ int exchangeOnce(uint16_t requestLength)
 
 }  // namespace
 
-bool ExchangeActive() { return exchangeActive; }
+bool ExchangeActive() {
+    return exchangeActive;
+}
 
-int DataExchange(uint16_t requestLength)
-{
+int DataExchange(uint16_t requestLength) {
     if (exchangeActive) return -1;
     exchangeActive = true;
     const int result = exchangeOnce(requestLength);
@@ -150,10 +151,11 @@ int DataExchange(uint16_t requestLength)
     return result;
 }
 
-void SetFrameTap(FrameTap tap) { frameTap = tap; }
+void SetFrameTap(FrameTap tap) {
+    frameTap = tap;
+}
 
-int CheckHeaderCRC(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc)
-{
+int CheckHeaderCRC(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc) {
     if (crc8Update(szReadBuf, 0, FRAME_HEADER_SIZE) != 0 || szReadBuf[0] != 0x55) {
         SetStatus("ATTENTION! RECEIVED HEADER FRAME IS INCORRECT!");
         return -1;
@@ -165,16 +167,14 @@ int CheckHeaderCRC(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *data
     return 1;
 }
 
-void ReportLineErrors(bool timedOut, int lineErrorBits)
-{
+void ReportLineErrors(bool timedOut, int lineErrorBits) {
     if (timedOut) SetStatus("TIMEOUT!");
     if (lineErrorBits & kComInputLost) AppendStatus(" COMM ERROR: INPUT LOST!");
     if (lineErrorBits & kComParity) AppendStatus(" COMM ERROR: PARITY!");
     if (lineErrorBits & kComFraming) AppendStatus(" COMM ERROR: FRAMING!");
 }
 
-int GetHeaderFrame(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc)
-{
+int GetHeaderFrame(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc) {
     const bool serial = serialLine();
     const WaitEnd end = waitForBytes(FRAME_HEADER_SIZE, serial ? TIMEOUT : TCP_HEADER_TIMEOUT);
     if (end == WaitEnd::Aborted) return -1;
@@ -201,8 +201,7 @@ int GetHeaderFrame(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *data
     return result;
 }
 
-int GetDataFrame(uint16_t len)
-{
+int GetDataFrame(uint16_t len) {
     if (len > FRAME_MAX_DATA || head.len > FRAME_MAX_DATA) {
         SetStatus("ATTENTION! RECEIVED FRAME TOO LONG!");
         return -1;
@@ -224,8 +223,7 @@ int GetDataFrame(uint16_t len)
     return -1;
 }
 
-int CheckComLine()
-{
+int CheckComLine() {
     FillTxBuf(ORD_ECHO, 0, nullptr, 0);
     const int result = DataExchange(FRAME_HEADER_SIZE);
     if (result == 1) {

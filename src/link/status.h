@@ -20,11 +20,11 @@ enum StatusField : unsigned {
 // What the link layer shows on the panels; installed by the user interface.
 struct LinkView {
     void (*status)(unsigned fields, const char *text);  // write text to the status fields
-    void (*portNumber)(int port);                         // the COM port indicators
-    void (*busy)(bool on);                                // busy cursor while connecting
+    void (*portNumber)(int port);                       // the COM port indicators
+    void (*busy)(bool on);                              // busy cursor while connecting
 };
 void SetLinkView(const LinkView &view);
 const LinkView &CurrentLinkView();
 
-void ShowStatus(unsigned fields);                    // shows szStatus on the given fields
-void ShowText(unsigned fields, const char *text);    // shows a text, szStatus unchanged
+void ShowStatus(unsigned fields);                  // shows szStatus on the given fields
+void ShowText(unsigned fields, const char *text);  // shows a text, szStatus unchanged

@@ -27,35 +27,44 @@ struct CodeText {
 };
 
 constexpr CodeText serialTexts[] = {
-    {-1, "Unknown system error"}, {-2, "Invalid port number"}, {-3, "Port is not open"},
-    {-4, "Unknown I/0 error"},    {-6, "No serial port found"}, {-7, "Cannot open port"},
+    {-1, "Unknown system error"}, {-2, "Invalid port number"},
+    {-3, "Port is not open"},     {-4, "Unknown I/0 error"},
+    {-6, "No serial port found"}, {-7, "Cannot open port"},
     {-13, "Invalid parameter"},   {-99, "Timeout"},
 };
 
 constexpr CodeText tcpTexts[] = {
-    {-1, "TCP UnableToRegisterService"},   {-2, "TCP UnableToEstablishConnection"},
-    {-3, "TCP ExistingServer"},            {-4, "TCP FailedToConnect"},
-    {-5, "TCP ServerNotRegistered"},       {-6, "TCP TooManyConversations"},
-    {-7, "TCP ReadFailed"},                {-8, "TCP WriteFailed"},
-    {-9, "TCP InvalidParameter"},          {-10, "TCP OutOfMemory"},
-    {-11, "TCP TimeOutError"},             {-12, "TCP NoConnectionEstablished"},
-    {-13, "TCP GeneralIOErr"},             {-14, "TCP ConnectionClosed"},
-    {-15, "TCP UnableToLoadWinsockDLL"},   {-16, "TCP IncorrectWinsockDLLVersion"},
-    {-17, "TCP NetworkSubsystemNotReady"}, {-18, "TCP ConnectionsStillOpen"},
-    {-19, "TCP DisconnectPending"},        {-20, "TCP InfoNotAvailable"},
+    {-1, "TCP UnableToRegisterService"},
+    {-2, "TCP UnableToEstablishConnection"},
+    {-3, "TCP ExistingServer"},
+    {-4, "TCP FailedToConnect"},
+    {-5, "TCP ServerNotRegistered"},
+    {-6, "TCP TooManyConversations"},
+    {-7, "TCP ReadFailed"},
+    {-8, "TCP WriteFailed"},
+    {-9, "TCP InvalidParameter"},
+    {-10, "TCP OutOfMemory"},
+    {-11, "TCP TimeOutError"},
+    {-12, "TCP NoConnectionEstablished"},
+    {-13, "TCP GeneralIOErr"},
+    {-14, "TCP ConnectionClosed"},
+    {-15, "TCP UnableToLoadWinsockDLL"},
+    {-16, "TCP IncorrectWinsockDLLVersion"},
+    {-17, "TCP NetworkSubsystemNotReady"},
+    {-18, "TCP ConnectionsStillOpen"},
+    {-19, "TCP DisconnectPending"},
+    {-20, "TCP InfoNotAvailable"},
 };
 
 template <size_t N>
-const char *lookup(const CodeText (&table)[N], int code, const char *otherwise)
-{
+const char *lookup(const CodeText (&table)[N], int code, const char *otherwise) {
     for (const CodeText &row : table)
         if (row.code == code) return row.text;
     return otherwise;
 }
 
 // A port that vanished while open: closed by the platform, reported here once.
-void onComLost(int port)
-{
+void onComLost(int port) {
     if (port != rs232port) return;
     rs232_con = kRS232PortNotOpen;
     SetStatus("RS-232 PORT LOST! Please check the line and connect again.");
@@ -63,8 +72,7 @@ void onComLost(int port)
 }
 }  // namespace
 
-void ResetTransportSettings()
-{
+void ResetTransportSettings() {
     comtype = 0;
     rs232port = 1;
     rs232baudrate = 4;
@@ -75,18 +83,20 @@ void ResetTransportSettings()
     std::snprintf(szPortNum, sizeof szPortNum, "%s", "10001");
 }
 
-long BaudRateOfIndex(int index, long otherwise)
-{
+long BaudRateOfIndex(int index, long otherwise) {
     static constexpr long rates[] = {9600, 19200, 38400, 57600, 115200};
     return index >= 0 && index <= 4 ? rates[index] : otherwise;
 }
 
-const char *SerialErrorText(int code) { return lookup(serialTexts, code, "RS-232 error!"); }
+const char *SerialErrorText(int code) {
+    return lookup(serialTexts, code, "RS-232 error!");
+}
 
-const char *TcpErrorText(int code) { return lookup(tcpTexts, code, "TCP Connection to server failed"); }
+const char *TcpErrorText(int code) {
+    return lookup(tcpTexts, code, "TCP Connection to server failed");
+}
 
-int PortNumberOfText(const char *text)
-{
+int PortNumberOfText(const char *text) {
     long value = 0;
     for (const char *p = text; p && *p >= '0' && *p <= '9'; ++p) {
         value = value * 10 + (*p - '0');
@@ -95,8 +105,7 @@ int PortNumberOfText(const char *text)
     return static_cast<int>(value);
 }
 
-int InitRS232(int port, int baudIndex)
-{
+int InitRS232(int port, int baudIndex) {
     SetComLostHandler(onComLost);
     CurrentLinkView().portNumber(port);
     int result = OpenComConfig(port, "", BaudRateOfIndex(baudIndex, 115200), 0, 8, 1, 4096, 4096);
@@ -114,8 +123,7 @@ int InitRS232(int port, int baudIndex)
     return result;
 }
 
-int InitTCP_IP()
-{
+int InitTCP_IP() {
     CloseTCP();
     CurrentLinkView().busy(true);
     unsigned handle = 0;
@@ -134,14 +142,13 @@ int InitTCP_IP()
     return tcp_con;
 }
 
-int CC_ClientTCP(unsigned handle, int xType, int, void *)
-{
+int CC_ClientTCP(unsigned handle, int xType, int, void *) {
     if (xType == TCP_DATAREADY) {
         if (dataSizeRec < 0) dataSizeRec = 0;
         const int room = FRAME_BUFFER_SIZE - dataSizeRec;
         if (room <= 0) return 0;  // the buffer is full; the rest is drained by the frame layer
-        const int n = ClientTCPRead(handle, szReadBuf + dataSizeRec, static_cast<size_t>(room),
-                                    TCP_TIMEOUT);
+        const int n =
+            ClientTCPRead(handle, szReadBuf + dataSizeRec, static_cast<size_t>(room), TCP_TIMEOUT);
         if (n > 0) dataSizeRec += n;
     } else if (xType == TCP_DISCONNECT) {
         SetStatus("SERVER HAS CLOSED CONNECTION!");
@@ -151,28 +158,24 @@ int CC_ClientTCP(unsigned handle, int xType, int, void *)
     return 0;
 }
 
-void CloseRS232()
-{
+void CloseRS232() {
     FlushInQ(rs232port);
     FlushOutQ(rs232port);
     CloseCom(rs232port);
 }
 
-void CloseTCP()
-{
+void CloseTCP() {
     if (tcp_con > 0) DisconnectFromTCPServer(tcp_hconversation);
     tcp_con = 0;
     tcp_hconversation = 0;
 }
 
-void SetTransportFailure(const char *prefix)
-{
+void SetTransportFailure(const char *prefix) {
     SetStatus(prefix);
     AppendStatus(comtype == 0 ? "Timeout RS232-Line!" : "Timeout TCP-Server-error!");
 }
 
-void DiscardPendingInput()
-{
+void DiscardPendingInput() {
     if (comtype == 0) {
         FlushInQ(rs232port);
         return;

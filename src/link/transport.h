@@ -4,15 +4,15 @@
 
 constexpr int HOST_TEXT_SIZE = 260;
 
-extern int comtype;                  // 0 = RS-232, any other value = TCP/IP
-extern int rs232port;                // COM port number
-extern int rs232baudrate;            // baud-rate index 0..4
-extern int rs232_con;                // 1 = port open, else the negative error of the last open
+extern int comtype;        // 0 = RS-232, any other value = TCP/IP
+extern int rs232port;      // COM port number
+extern int rs232baudrate;  // baud-rate index 0..4
+extern int rs232_con;      // 1 = port open, else the negative error of the last open
 extern char szIPhostName[HOST_TEXT_SIZE];  // TCP server host name or address
 extern char szPortNum[HOST_TEXT_SIZE];     // TCP port number as text, as entered and stored
-extern int tcp_portnum;              // TCP port number used for connecting
-extern unsigned tcp_hconversation;   // handle of the open TCP connection, 0 when none
-extern int tcp_con;                  // 1 while a TCP connection is open
+extern int tcp_portnum;                    // TCP port number used for connecting
+extern unsigned tcp_hconversation;         // handle of the open TCP connection, 0 when none
+extern int tcp_con;                        // 1 while a TCP connection is open
 
 // Sets the transport settings to their start-up defaults (RS-232, COM1, index 4, port 10001).
 void ResetTransportSettings();

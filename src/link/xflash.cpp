@@ -12,8 +12,8 @@ namespace {
 
 struct FlashSide {
     uint8_t eraseOrder, writeOrder;
-    const char *eraseText;     // printf format with the page number
-    const char *invalidPage;   // text of an address that is no page start
+    const char *eraseText;    // printf format with the page number
+    const char *invalidPage;  // text of an address that is no page start
 };
 
 constexpr FlashSide kMaster{ORD_XF_ERASE, ORD_XF_WRITE, "Erase XFLASH-PAGE%d",
@@ -21,17 +21,17 @@ constexpr FlashSide kMaster{ORD_XF_ERASE, ORD_XF_WRITE, "Erase XFLASH-PAGE%d",
 constexpr FlashSide kSlave{ORD_XF_ERASE_SLAVE, ORD_XF_WRITE_SLAVE, "Erase XF-PAGE%d SLAVE",
                            "Erase error: no valid XF-Address"};
 
-bool isPageStart(uint16_t a) { return a >= XF_FIRST_PAGE && a <= 0x1F00 && (a & 0xFF) == 0; }
+bool isPageStart(uint16_t a) {
+    return a >= XF_FIRST_PAGE && a <= 0x1F00 && (a & 0xFF) == 0;
+}
 
-void setStatusf(const char *format, unsigned a, int b = 0)
-{
+void setStatusf(const char *format, unsigned a, int b = 0) {
     char text[STATUS_SIZE * 2];
     std::snprintf(text, sizeof text, format, a, b);
     SetStatus(text);
 }
 
-int clearPage(const FlashSide &side, uint16_t address)
-{
+int clearPage(const FlashSide &side, uint16_t address) {
     if (!isPageStart(address)) {
         SetStatus(side.invalidPage);
         return -1;
@@ -49,8 +49,7 @@ int clearPage(const FlashSide &side, uint16_t address)
     return -1;
 }
 
-int writeBlock(const FlashSide &side, uint16_t address, const void *data, uint16_t length)
-{
+int writeBlock(const FlashSide &side, uint16_t address, const void *data, uint16_t length) {
     SetStatus("");
     if (address < XF_FIRST_PAGE || address > XF_LAST_ADDRESS) {
         SetStatus("XFLASH write-error -2:address out of range!");
@@ -67,22 +66,23 @@ int writeBlock(const FlashSide &side, uint16_t address, const void *data, uint16
 
 }  // namespace
 
-int ClearXFLASHpage(uint16_t address) { return clearPage(kMaster, address); }
+int ClearXFLASHpage(uint16_t address) {
+    return clearPage(kMaster, address);
+}
 
-int ClearXFLASHpageSLAVE(uint16_t address) { return clearPage(kSlave, address); }
+int ClearXFLASHpageSLAVE(uint16_t address) {
+    return clearPage(kSlave, address);
+}
 
-int WriteXFLASH(uint16_t address, const void *data, uint16_t length)
-{
+int WriteXFLASH(uint16_t address, const void *data, uint16_t length) {
     return writeBlock(kMaster, address, data, length);
 }
 
-int WriteXFLASHSLAVE(uint16_t address, const void *data, uint16_t length)
-{
+int WriteXFLASHSLAVE(uint16_t address, const void *data, uint16_t length) {
     return writeBlock(kSlave, address, data, length);
 }
 
-int ReadXFLASH(uint16_t address, uint16_t *buffer, uint16_t length)
-{
+int ReadXFLASH(uint16_t address, uint16_t *buffer, uint16_t length) {
     length = std::min<uint16_t>(length, XF_MAX_BYTES);
     buffer[0] = static_cast<uint16_t>(length / 2);
     FillTxBuf(ORD_XF_READ, address, buffer, 2);
@@ -101,8 +101,7 @@ int ReadXFLASH(uint16_t address, uint16_t *buffer, uint16_t length)
     return result;
 }
 
-int WriteCalibDataToXF(const void *data, int sensor, uint16_t length)
-{
+int WriteCalibDataToXF(const void *data, int sensor, uint16_t length) {
     length = std::min<uint16_t>(length, XF_MAX_BYTES);
     FillTxBuf(ORD_CALIB_WRITE, static_cast<uint16_t>(sensor), data, length);
     SetStatus("WRITE calib-data to XFLASH ...");
@@ -118,8 +117,7 @@ int WriteCalibDataToXF(const void *data, int sensor, uint16_t length)
     return result;
 }
 
-int ReadCalibDataFromXF(void *dest, int sensor, uint16_t length)
-{
+int ReadCalibDataFromXF(void *dest, int sensor, uint16_t length) {
     length = std::min<uint16_t>(length, XF_MAX_BYTES);
     FillTxBuf(ORD_CALIB_READ, static_cast<uint16_t>(sensor), nullptr, 0);
     SetStatus("READ XF-PAGE1 calib data ...");

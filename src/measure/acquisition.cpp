@@ -37,8 +37,7 @@ void showStatus(const char *text) {
 
 // Ends a loop whose exchange failed: a time-out, unless the exchange was abandoned because the
 // program is closing, which ends the loop as an exit request does.
-void endByFailure(const char *text)
-{
+void endByFailure(const char *text) {
     if (exit_flag == 1) {
         stop_flag = 1;
         return;

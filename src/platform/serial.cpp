@@ -27,33 +27,36 @@ struct Port {
 std::map<int, Port> ports;
 ComLostHandler lostHandler = nullptr;
 
-Port *openPort(int port)
-{
+Port *openPort(int port) {
     auto it = ports.find(port);
     if (it == ports.end() || !it->second.serial || !it->second.serial->isOpen()) return nullptr;
     return &it->second;
 }
 
-int mapOpenError(QSerialPort::SerialPortError e)
-{
+int mapOpenError(QSerialPort::SerialPortError e) {
     switch (e) {
-        case QSerialPort::DeviceNotFoundError: return kRS232NoPortFound;
+        case QSerialPort::DeviceNotFoundError:
+            return kRS232NoPortFound;
         case QSerialPort::PermissionError:
-        case QSerialPort::OpenError: return kRS232CannotOpenPort;
-        case QSerialPort::UnsupportedOperationError: return kRS232InvalidParameter;
-        case QSerialPort::TimeoutError: return kRS232Timeout;
+        case QSerialPort::OpenError:
+            return kRS232CannotOpenPort;
+        case QSerialPort::UnsupportedOperationError:
+            return kRS232InvalidParameter;
+        case QSerialPort::TimeoutError:
+            return kRS232Timeout;
         case QSerialPort::ResourceError:
         case QSerialPort::ReadError:
-        case QSerialPort::WriteError: return kRS232IOError;
-        default: return kRS232UnknownSystemError;
+        case QSerialPort::WriteError:
+            return kRS232IOError;
+        default:
+            return kRS232UnknownSystemError;
     }
 }
 
 // Qt 6 reports a vanished device as a stream of read or resource errors while the port still
 // claims to be open. The port is closed once, from the event loop (closing inside the
 // notification would pull the notifier from under Qt), and the loss is reported once.
-void watchForLoss(int port, QSerialPort *serial)
-{
+void watchForLoss(int port, QSerialPort *serial) {
     QObject::connect(serial, &QSerialPort::errorOccurred, serial,
                      [port, serial](QSerialPort::SerialPortError e) {
                          if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
@@ -72,18 +75,18 @@ void watchForLoss(int port, QSerialPort *serial)
 
 }  // namespace
 
-std::string ComDeviceName(int port)
-{
+std::string ComDeviceName(int port) {
     const std::string var = "KTAV_COM" + std::to_string(port);
     if (const char *dev = std::getenv(var.c_str()); dev && *dev) return dev;
     return "/dev/ttyS" + std::to_string(port - 1);
 }
 
-void SetComLostHandler(ComLostHandler handler) { lostHandler = handler; }
+void SetComLostHandler(ComLostHandler handler) {
+    lostHandler = handler;
+}
 
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
-                  int stopBits, int, int)
-{
+                  int stopBits, int, int) {
     if (port < 1 || port > 255) return kRS232InvalidPortNumber;
     if (!QCoreApplication::instance()) return kRS232UnknownSystemError;
     if (parity < 0 || parity > 4 || dataBits < 5 || dataBits > 8 || stopBits < 1 || stopBits > 2 ||
@@ -106,8 +109,8 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
         return code;
     }
     static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
-                                                    QSerialPort::EvenParity, QSerialPort::MarkParity,
-                                                    QSerialPort::SpaceParity};
+                                                   QSerialPort::EvenParity, QSerialPort::MarkParity,
+                                                   QSerialPort::SpaceParity};
     const bool ok = s->setBaudRate(static_cast<qint32>(baudRate)) &&
                     s->setParity(parities[parity]) &&
                     s->setDataBits(static_cast<QSerialPort::DataBits>(dataBits)) &&
@@ -125,16 +128,14 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
     return 0;
 }
 
-int CloseCom(int port)
-{
+int CloseCom(int port) {
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     p->serial->close();
     return 0;
 }
 
-int SetComTime(int port, double seconds)
-{
+int SetComTime(int port, double seconds) {
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     if (seconds < 0) return kRS232InvalidParameter;
@@ -142,8 +143,7 @@ int SetComTime(int port, double seconds)
     return 0;
 }
 
-int SetCTSMode(int port, int mode)
-{
+int SetCTSMode(int port, int mode) {
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     return p->serial->setFlowControl(mode ? QSerialPort::HardwareControl
@@ -152,8 +152,7 @@ int SetCTSMode(int port, int mode)
                : kRS232InvalidParameter;
 }
 
-int ComWrt(int port, const void *buffer, int count)
-{
+int ComWrt(int port, const void *buffer, int count) {
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     if (count <= 0) return 0;
@@ -163,8 +162,7 @@ int ComWrt(int port, const void *buffer, int count)
     return static_cast<int>(n);
 }
 
-int ComRd(int port, void *buffer, int count)
-{
+int ComRd(int port, void *buffer, int count) {
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     char *out = static_cast<char *>(buffer);
@@ -183,15 +181,13 @@ int ComRd(int port, void *buffer, int count)
     return got;
 }
 
-int GetInQLen(int port)
-{
+int GetInQLen(int port) {
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     return static_cast<int>(p->serial->bytesAvailable());
 }
 
-int GetComStat(int port)
-{
+int GetComStat(int port) {
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     int bits = 0;
@@ -208,16 +204,14 @@ int GetComStat(int port)
     return bits;
 }
 
-int FlushInQ(int port)
-{
+int FlushInQ(int port) {
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     p->serial->clear(QSerialPort::Input);
     return 0;
 }
 
-int FlushOutQ(int port)
-{
+int FlushOutQ(int port) {
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     p->serial->clear(QSerialPort::Output);

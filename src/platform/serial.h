@@ -24,8 +24,8 @@ enum ComStatBits { kComInputLost = 0x0001, kComParity = 0x0010, kComFraming = 0x
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
 int CloseCom(int port);
-int SetComTime(int port, double seconds);  // read/write time-out of ComRd and ComWrt
-int SetCTSMode(int port, int mode);        // 0 = no hardware handshake
+int SetComTime(int port, double seconds);             // read/write time-out of ComRd and ComWrt
+int SetCTSMode(int port, int mode);                   // 0 = no hardware handshake
 int ComWrt(int port, const void *buffer, int count);  // queues bytes; returns the count
 int ComRd(int port, void *buffer, int count);         // up to count bytes within the time-out
 int GetInQLen(int port);                              // received bytes waiting

@@ -1,10 +1,11 @@
 #include "platform/signals.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -12,21 +13,19 @@ int wakePipe[2] = {-1, -1};
 void (*terminationHandler)() = nullptr;
 
 // Only async-signal-safe work here: one byte into the pipe wakes the event loop.
-void onSignal(int)
-{
+void onSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = write(wakePipe[1], &byte, 1);
 }
 
 }  // namespace
 
-void OnTerminationSignal(void (*handler)())
-{
+void OnTerminationSignal(void (*handler)()) {
     terminationHandler = handler;
     if (wakePipe[0] >= 0 || !QCoreApplication::instance()) return;
     if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    auto *notifier = new QSocketNotifier(wakePipe[0], QSocketNotifier::Read,
-                                         QCoreApplication::instance());
+    auto *notifier =
+        new QSocketNotifier(wakePipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [] {
         char bytes[16];
         while (read(wakePipe[0], bytes, sizeof bytes) > 0) {

@@ -15,28 +15,30 @@ struct Connection {
 std::map<unsigned, Connection> connections;
 unsigned lastHandle = 0;
 
-Connection *find(unsigned handle)
-{
+Connection *find(unsigned handle) {
     auto it = connections.find(handle);
     return it == connections.end() ? nullptr : &it->second;
 }
 
-int mapConnectError(QAbstractSocket::SocketError e)
-{
+int mapConnectError(QAbstractSocket::SocketError e) {
     switch (e) {
-        case QAbstractSocket::HostNotFoundError: return kTCP_UnableToEstablishConnection;
-        case QAbstractSocket::ConnectionRefusedError: return kTCP_FailedToConnect;
-        case QAbstractSocket::SocketTimeoutError: return kTCP_TimeOutErr;
-        case QAbstractSocket::SocketResourceError: return kTCP_UnableToRegisterService;
-        default: return kTCP_GeneralIOErr;
+        case QAbstractSocket::HostNotFoundError:
+            return kTCP_UnableToEstablishConnection;
+        case QAbstractSocket::ConnectionRefusedError:
+            return kTCP_FailedToConnect;
+        case QAbstractSocket::SocketTimeoutError:
+            return kTCP_TimeOutErr;
+        case QAbstractSocket::SocketResourceError:
+            return kTCP_UnableToRegisterService;
+        default:
+            return kTCP_GeneralIOErr;
     }
 }
 
 }  // namespace
 
 int ConnectToTCPServer(unsigned *handle, unsigned portNumber, const char *hostName,
-                       tcpFuncPtr callback, void *callbackData, unsigned timeoutMs)
-{
+                       tcpFuncPtr callback, void *callbackData, unsigned timeoutMs) {
     if (!handle || !hostName || !*hostName || portNumber == 0 || portNumber > 65535)
         return kTCP_InvalidParameter;
     if (!QCoreApplication::instance()) return kTCP_UnableToRegisterService;
@@ -52,7 +54,8 @@ int ConnectToTCPServer(unsigned *handle, unsigned portNumber, const char *hostNa
     const unsigned h = ++lastHandle;
     connections[h] = Connection{socket, callback, callbackData};
     QObject::connect(socket, &QTcpSocket::readyRead, socket, [h] {
-        if (Connection *c = find(h); c && c->callback) c->callback(h, TCP_DATAREADY, 0, c->callbackData);
+        if (Connection *c = find(h); c && c->callback)
+            c->callback(h, TCP_DATAREADY, 0, c->callbackData);
     });
     QObject::connect(socket, &QTcpSocket::disconnected, socket, [h] {
         Connection *c = find(h);
@@ -66,8 +69,7 @@ int ConnectToTCPServer(unsigned *handle, unsigned portNumber, const char *hostNa
     return 0;
 }
 
-int ClientTCPRead(unsigned handle, void *buffer, size_t size, unsigned timeoutMs)
-{
+int ClientTCPRead(unsigned handle, void *buffer, size_t size, unsigned timeoutMs) {
     Connection *c = find(handle);
     if (!c) return kTCP_NoConnectionEstablished;
     QTcpSocket *s = c->socket;
@@ -80,8 +82,7 @@ int ClientTCPRead(unsigned handle, void *buffer, size_t size, unsigned timeoutMs
     return n < 0 ? kTCP_ReadFailed : static_cast<int>(n);
 }
 
-int ClientTCPWrite(unsigned handle, const void *buffer, size_t count, unsigned timeoutMs)
-{
+int ClientTCPWrite(unsigned handle, const void *buffer, size_t count, unsigned timeoutMs) {
     Connection *c = find(handle);
     if (!c) return kTCP_NoConnectionEstablished;
     QTcpSocket *s = c->socket;
@@ -95,8 +96,7 @@ int ClientTCPWrite(unsigned handle, const void *buffer, size_t count, unsigned t
     return static_cast<int>(n);
 }
 
-int DisconnectFromTCPServer(unsigned handle)
-{
+int DisconnectFromTCPServer(unsigned handle) {
     Connection *c = find(handle);
     if (!c) return kTCP_NoConnectionEstablished;
     QTcpSocket *s = c->socket;

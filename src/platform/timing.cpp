@@ -6,30 +6,25 @@
 #include <cmath>
 #include <thread>
 
-void SelectEventDispatcher()
-{
+void SelectEventDispatcher() {
     if (qEnvironmentVariableIsEmpty("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
 }
 
-double Timer()
-{
+double Timer() {
     using clock = std::chrono::steady_clock;
     static const clock::time_point origin = clock::now();
     return std::chrono::duration<double>(clock::now() - origin).count();
 }
 
-void Delay(double seconds)
-{
+void Delay(double seconds) {
     if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
-void ProcessSystemEvents()
-{
+void ProcessSystemEvents() {
     if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void WaitForSystemEvents(double seconds)
-{
+void WaitForSystemEvents(double seconds) {
     if (seconds <= 0) return;
     QCoreApplication *app = QCoreApplication::instance();
     if (!app) {

@@ -14,14 +14,13 @@ namespace {
 // one until that request was served. A request that comes too soon after the window's last
 // paint is held back and posted again when the interval is over; the dirty regions wait.
 class RepaintPacer : public QObject {
-public:
+  public:
     explicit RepaintPacer(QObject *parent) : QObject(parent) { clock_.start(); }
 
     void setInterval(int ms) { intervalMs_ = ms; }
 
-protected:
-    bool eventFilter(QObject *object, QEvent *event) override
-    {
+  protected:
+    bool eventFilter(QObject *object, QEvent *event) override {
         if (event->type() != QEvent::UpdateRequest || !object->isWidgetType()) return false;
         Window &w = windows_[object];
         const qint64 now = clock_.elapsed();
@@ -33,17 +32,14 @@ protected:
         if (!w.held) {
             w.held = true;
             QPointer<QObject> target(object);
-            QTimer::singleShot(static_cast<int>(intervalMs_ - (now - w.lastPaint)), this,
-                               [target] {
-                                   if (target)
-                                       QCoreApplication::postEvent(target,
-                                                                   new QEvent(QEvent::UpdateRequest));
-                               });
+            QTimer::singleShot(static_cast<int>(intervalMs_ - (now - w.lastPaint)), this, [target] {
+                if (target) QCoreApplication::postEvent(target, new QEvent(QEvent::UpdateRequest));
+            });
         }
         return true;
     }
 
-private:
+  private:
     struct Window {
         qint64 lastPaint = -1000000;
         bool held = false;
@@ -57,8 +53,7 @@ RepaintPacer *pacer = nullptr;
 
 }  // namespace
 
-void PaceRepaints(int maxPerSecond)
-{
+void PaceRepaints(int maxPerSecond) {
     if (!QCoreApplication::instance() || maxPerSecond <= 0) return;
     if (!pacer) {
         pacer = new RepaintPacer(QCoreApplication::instance());

@@ -12,8 +12,7 @@ namespace {
 int nextRuntimeControl = 1000000;  // above every id the generator gives
 }  // namespace
 
-int NewCtrl(int panel, int style, const char *label, int top, int left)
-{
+int NewCtrl(int panel, int style, const char *label, int top, int left) {
     Panel *p = FindPanel(panel);
     if (!p) return LookupError("NewCtrl", panel);
     if (style != CTRL_TEXT_MSG) return UIE_NOT_SUPPORTED;
@@ -27,8 +26,7 @@ int NewCtrl(int panel, int style, const char *label, int top, int left)
     return id;
 }
 
-int SizeCtrlToText(int panel, int control)
-{
+int SizeCtrlToText(int panel, int control) {
     int error = 0;
     QWidget *label = FindCtrlOfKind(panel, control, CtrlKind::Label, "SizeCtrlToText", &error);
     if (!label) return error;
@@ -36,8 +34,7 @@ int SizeCtrlToText(int panel, int control)
     return 0;
 }
 
-int DisplayImageFile(int panel, int control, const char *path)
-{
+int DisplayImageFile(int panel, int control, const char *path) {
     int error = 0;
     auto *label = static_cast<QLabel *>(
         FindCtrlOfKind(panel, control, CtrlKind::Label, "DisplayImageFile", &error));
@@ -48,8 +45,7 @@ int DisplayImageFile(int panel, int control, const char *path)
     return 0;
 }
 
-int SetWaitCursor(int on)
-{
+int SetWaitCursor(int on) {
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) return 0;
     if (on)
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -58,8 +54,7 @@ int SetWaitCursor(int on)
     return 0;
 }
 
-int GetScreenSize(int *height, int *width)
-{
+int GetScreenSize(int *height, int *width) {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen) return UIE_NOT_SUPPORTED;
     *height = screen->geometry().height();
@@ -67,8 +62,7 @@ int GetScreenSize(int *height, int *width)
     return 0;
 }
 
-int SavePanelImage(int panel, const char *path)
-{
+int SavePanelImage(int panel, const char *path) {
     Panel *p = FindPanel(panel);
     if (!p) return LookupError("SavePanelImage", panel);
     return p->widget->grab().save(Text(path), "PNG") ? 0 : UIE_BAD_VALUE;
