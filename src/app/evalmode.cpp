@@ -21,10 +21,8 @@ void sensorAxis(const CalibHeader &c) {
 void ApplyEvalMode(uint16_t mode, int graphType, bool atStartUp) {
     ShowEvalMode(mode, true);
     if (mode == 2 || mode == 3) {
-        for (int control : {CALIB_SETPOINT, CALIB_MMODE})
-            SetCtrlAttribute(pCalib, control, ATTR_DIMMED, 0);
-        for (int control : {TPARA0_SETPOINT, TPARA0_MMODE})
-            SetCtrlAttribute(pTPara0, control, ATTR_DIMMED, 0);
+        SetCtrlsAttribute(pCalib, {CALIB_SETPOINT, CALIB_MMODE}, ATTR_DIMMED, 0);
+        SetCtrlsAttribute(pTPara0, {TPARA0_SETPOINT, TPARA0_MMODE}, ATTR_DIMMED, 0);
         if (!atStartUp) SetCtrlVal(pCalib, CALIB_MMODE, 1);
         SetCtrlVal(pTPara0, TPARA0_MMODE, 1);
     }

@@ -79,10 +79,6 @@ constexpr int kTouchSteppers[] = {
     TNUM_TOLMINUS_D10UM,  TNUM_TOLMINUS_D1UM,  TNUM_TOLMINUS_UP,   TNUM_TOLMINUS_DOWN,
 };
 
-void setAttribute(int panel, std::initializer_list<int> controls, int attribute, int value) {
-    for (int control : controls) SetCtrlAttribute(panel, control, attribute, value);
-}
-
 int readInt(int panel, int control) {
     int value = 0;
     GetCtrlVal(panel, control, &value);
@@ -429,9 +425,9 @@ int CC_DROPHardwareMode(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     const int mode = activeGeneralValue(PARA0_HWMODE, TPARA0_HWMODE);
     const int dimmed = mode == 1 || mode == 3;
-    setAttribute(pPA, {PANEL_TOL_UP, PANEL_TOL_LO}, ATTR_DIMMED, dimmed);
-    setAttribute(pTPara0, {TPARA0_TOL_UP, TPARA0_TOL_LO}, ATTR_DIMMED, dimmed);
-    setAttribute(pTNum, {TNUM_TOLPLUS, TNUM_TOLMINUS}, ATTR_DIMMED, dimmed);
+    SetCtrlsAttribute(pPA, {PANEL_TOL_UP, PANEL_TOL_LO}, ATTR_DIMMED, dimmed);
+    SetCtrlsAttribute(pTPara0, {TPARA0_TOL_UP, TPARA0_TOL_LO}, ATTR_DIMMED, dimmed);
+    SetCtrlsAttribute(pTNum, {TNUM_TOLPLUS, TNUM_TOLMINUS}, ATTR_DIMMED, dimmed);
     return 0;
 }
 
@@ -462,8 +458,8 @@ int CC_DROPrs232mode(int, int, int event, void *, int, int) {
     if (event != EVENT_VAL_CHANGED) return 0;
     SetCtrlVal(pTRec, TREC_RS232MODE, readInt(pRec, REC_RS232MODE));
     const int dimmed = para.ge.rs232OutMode == 2 || para.ge.rs232OutMode == 3;
-    setAttribute(pRec, {REC_START, REC_STOP, REC_FILEBTN, REC_INCTIME, REC_SAMPLES}, ATTR_DIMMED,
-                 dimmed);
+    SetCtrlsAttribute(pRec, {REC_START, REC_STOP, REC_FILEBTN, REC_INCTIME, REC_SAMPLES},
+                      ATTR_DIMMED, dimmed);
     return 0;
 }
 
@@ -505,7 +501,7 @@ int CC_TOGGBTNConnect(int panel, int control, int event, void *, int, int) {
                 SetCtrlVal(panel, control, 1);
                 break;
             }
-            setAttribute(pConn, {CONNECT_TRYCONNECT, CONNECT_ACCEPT}, ATTR_DIMMED, 0);
+            SetCtrlsAttribute(pConn, {CONNECT_TRYCONNECT, CONNECT_ACCEPT}, ATTR_DIMMED, 0);
             DisplayPanel(pConn);
             break;
         case EVENT_RIGHT_CLICK:

@@ -38,14 +38,6 @@ namespace {
 constexpr const char *kMainTitle = "K-TAV-PX-Master-Slave-Series CONTROL-PANEL";
 constexpr int kIdleGrey = 0xE0E0E0;
 
-void show(int panel, std::initializer_list<int> controls, bool visible) {
-    for (int control : controls) SetCtrlAttribute(panel, control, ATTR_VISIBLE, visible ? 1 : 0);
-}
-
-void dim(int panel, std::initializer_list<int> controls, bool dimmed) {
-    for (int control : controls) SetCtrlAttribute(panel, control, ATTR_DIMMED, dimmed ? 1 : 0);
-}
-
 // The connection attempt of the start-up with the stored transport: 1 when the transport
 // opened and the device was identified; 0 when it was not identified; -1 when the transport
 // did not open.
@@ -121,16 +113,22 @@ void takeScreenshot(const std::string &path) {
 
 void ShowTransportFields(int tcp) {
     const bool serial = tcp == 0;
-    show(pConn, {CONNECT_COMPORT, CONNECT_LBL_COMPORT, CONNECT_BAUDRATE, CONNECT_LBL_BAUDRATE},
-         serial);
-    show(pConn, {CONNECT_IPADDRESS, CONNECT_LBL_IPADDRESS, CONNECT_PORTNUM, CONNECT_LBL_PORTNUM},
-         !serial);
-    show(pTConn, {TCONN_COMPORT, TCONN_LBL_COMPORT, TCONN_BAUDRATE, TCONN_LBL_BAUDRATE}, serial);
-    show(pTConn, {TCONN_IPADDRESS, TCONN_LBL_IPADDRESS, TCONN_PORTNUM, TCONN_LBL_PORTNUM}, !serial);
-    show(pPA, {PANEL_COMPORT}, serial);
-    show(pPA, {PANEL_HOST}, !serial);
-    show(pTSD, {TSD_COMPORT}, serial);
-    show(pTSD, {TSD_HOST}, !serial);
+    SetCtrlsAttribute(
+        pConn, {CONNECT_COMPORT, CONNECT_LBL_COMPORT, CONNECT_BAUDRATE, CONNECT_LBL_BAUDRATE},
+        ATTR_VISIBLE, serial);
+    SetCtrlsAttribute(
+        pConn, {CONNECT_IPADDRESS, CONNECT_LBL_IPADDRESS, CONNECT_PORTNUM, CONNECT_LBL_PORTNUM},
+        ATTR_VISIBLE, !serial);
+    SetCtrlsAttribute(pTConn,
+                      {TCONN_COMPORT, TCONN_LBL_COMPORT, TCONN_BAUDRATE, TCONN_LBL_BAUDRATE},
+                      ATTR_VISIBLE, serial);
+    SetCtrlsAttribute(pTConn,
+                      {TCONN_IPADDRESS, TCONN_LBL_IPADDRESS, TCONN_PORTNUM, TCONN_LBL_PORTNUM},
+                      ATTR_VISIBLE, !serial);
+    SetCtrlsAttribute(pPA, {PANEL_COMPORT}, ATTR_VISIBLE, serial);
+    SetCtrlsAttribute(pPA, {PANEL_HOST}, ATTR_VISIBLE, !serial);
+    SetCtrlsAttribute(pTSD, {TSD_COMPORT}, ATTR_VISIBLE, serial);
+    SetCtrlsAttribute(pTSD, {TSD_HOST}, ATTR_VISIBLE, !serial);
 }
 
 void InitVars() {
@@ -169,12 +167,12 @@ void InitGUI() {
     SetCtrlVal(pTSD, TSD_HOST, szIPhostName);
 
     const bool setpointMode = para.ge.measurementMode == 1;
-    dim(pCalib, {CALIB_SETPOINT}, !setpointMode);
-    dim(pTPara0, {TPARA0_SETPOINT}, !setpointMode);
+    SetCtrlsAttribute(pCalib, {CALIB_SETPOINT}, ATTR_DIMMED, !setpointMode);
+    SetCtrlsAttribute(pTPara0, {TPARA0_SETPOINT}, ATTR_DIMMED, !setpointMode);
 
     const bool softwareTolerances = para.ge.hardwareMode == 0 || para.ge.hardwareMode == 2;
-    dim(pPA, {PANEL_TOL_UP, PANEL_TOL_LO}, !softwareTolerances);
-    dim(pTPara0, {TPARA0_TOL_UP, TPARA0_TOL_LO}, !softwareTolerances);
+    SetCtrlsAttribute(pPA, {PANEL_TOL_UP, PANEL_TOL_LO}, ATTR_DIMMED, !softwareTolerances);
+    SetCtrlsAttribute(pTPara0, {TPARA0_TOL_UP, TPARA0_TOL_LO}, ATTR_DIMMED, !softwareTolerances);
 
     const bool direct = para.ge.polarity == 1;
     SetCtrlVal(pPA, PANEL_LBL_POLARITY, direct ? "POL: DIRECT" : "POL: INVERT");

@@ -10,19 +10,19 @@ namespace {
 
 constexpr int kIdleGrey = 0xE0E0E0;
 
-void enable(int panel, std::initializer_list<int> controls) {
-    for (int control : controls) SetCtrlAttribute(panel, control, ATTR_DIMMED, 0);
-}
-
 void desktopStopped() {
-    enable(pPA, {PANEL_VIDEO, PANEL_RUN, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET, PANEL_RAM,
-                 PANEL_EEPROM});
-    enable(pRec, {REC_START});
+    SetCtrlsAttribute(pPA,
+                      {PANEL_VIDEO, PANEL_RUN, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET,
+                       PANEL_RAM, PANEL_EEPROM},
+                      ATTR_DIMMED, 0);
+    SetCtrlsAttribute(pRec, {REC_START}, ATTR_DIMMED, 0);
 }
 
 void touchStopped() {
-    enable(pTSD, {TSD_RUN, TSD_STOP, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_GET, TSD_SEND, TSD_RAM,
-                  TSD_EEPROM, TSD_EXIT});
+    SetCtrlsAttribute(pTSD,
+                      {TSD_RUN, TSD_STOP, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_GET, TSD_SEND,
+                       TSD_RAM, TSD_EEPROM, TSD_EXIT},
+                      ATTR_DIMMED, 0);
     SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
     SetCtrlAttribute(pTSD, TSD_VIDEO, ATTR_TEXT_BGCOLOR, kIdleGrey);
     SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_VISIBLE, 1);

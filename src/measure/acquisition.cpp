@@ -26,10 +26,6 @@ bool exchanging = false;
 
 constexpr const char *kTimeoutRS232 = "Timeout RS232-Line!";
 
-void setAttribute(int panel, std::initializer_list<int> controls, int attribute, int value) {
-    for (int control : controls) SetCtrlAttribute(panel, control, attribute, value);
-}
-
 void showStatus(const char *text) {
     SetStatus(text);
     ShowStatus(ST_PA);
@@ -112,12 +108,12 @@ void ServeRequests(RequestOrder order) {
 }
 
 void PushRUN() {
-    setAttribute(pPA,
-                 {PANEL_STRIPCHART, PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE, PANEL_ZOOM, PANEL_GTYPE},
-                 ATTR_VISIBLE, 1);
-    setAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 0);
+    SetCtrlsAttribute(
+        pPA, {PANEL_STRIPCHART, PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE, PANEL_ZOOM, PANEL_GTYPE},
+        ATTR_VISIBLE, 1);
+    SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 0);
     SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 1);
-    setAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
+    SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
 
     stop_flag = 0;
     exchanging = true;
@@ -140,9 +136,9 @@ void PushRUN() {
 }
 
 void PushVIDEO() {
-    setAttribute(pPA, {PANEL_STRIPCHART, PANEL_GTYPE, PANEL_ZOOM}, ATTR_VISIBLE, 0);
-    setAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 1);
-    setAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
+    SetCtrlsAttribute(pPA, {PANEL_STRIPCHART, PANEL_GTYPE, PANEL_ZOOM}, ATTR_VISIBLE, 0);
+    SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 1);
+    SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
 
     stop_flag = 0;
     bool first = true;
@@ -167,8 +163,8 @@ void PushVIDEO() {
 }
 
 void PushSTOP() {
-    setAttribute(pPA, {PANEL_SEND, PANEL_GET, PANEL_RUN, PANEL_STOP, PANEL_VIDEO, PANEL_TEACH},
-                 ATTR_DIMMED, 0);
+    SetCtrlsAttribute(pPA, {PANEL_SEND, PANEL_GET, PANEL_RUN, PANEL_STOP, PANEL_VIDEO, PANEL_TEACH},
+                      ATTR_DIMMED, 0);
     showStatus(stop_flag == -1 ? "Timeout RS232 Line!" : "Data-Transfer Stopped!");
     if (stop_flag == 0) stop_flag = 1;
 }

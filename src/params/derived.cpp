@@ -237,14 +237,13 @@ void ActivateSettings(uint16_t mode) {
 
 void CalcUMThresholds(uint16_t mode) {
     const int dimmed = DeriveThresholds(mode);
-    SetCtrlAttribute(pPA, PANEL_TOL_UP, ATTR_DIMMED, dimmed);
-    SetCtrlAttribute(pPA, PANEL_TOL_LO, ATTR_DIMMED, dimmed);
+    SetCtrlsAttribute(pPA, {PANEL_TOL_UP, PANEL_TOL_LO}, ATTR_DIMMED, dimmed);
 }
 
 void DimmButtons(uint16_t dim) {
     const int dimmed = dim > 1 ? 1 : dim;
-    for (int control : {PANEL_SEND, PANEL_GET, PANEL_VIDEO, PANEL_RUN, PANEL_TEACH})
-        SetCtrlAttribute(pPA, control, ATTR_DIMMED, dimmed);
-    for (int control : {TSD_SEND, TSD_GET, TSD_VIDEO, TSD_RUN, TSD_TEACH})
-        SetCtrlAttribute(pTSD, control, ATTR_DIMMED, dimmed);
+    SetCtrlsAttribute(pPA, {PANEL_SEND, PANEL_GET, PANEL_VIDEO, PANEL_RUN, PANEL_TEACH},
+                      ATTR_DIMMED, dimmed);
+    SetCtrlsAttribute(pTSD, {TSD_SEND, TSD_GET, TSD_VIDEO, TSD_RUN, TSD_TEACH}, ATTR_DIMMED,
+                      dimmed);
 }

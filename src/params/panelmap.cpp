@@ -226,11 +226,12 @@ void showPolarity() {
 // RS-232 output modes 2 and 3 leave no line for recording.
 void showRecorderAvailability() {
     const bool dimmed = para.ge.rs232OutMode == 2 || para.ge.rs232OutMode == 3;
-    for (int control : {REC_START, REC_STOP, REC_FILEBTN, REC_INCTIME, REC_SAMPLES})
-        setDimmed(pRec, control, dimmed);
-    for (int control : {TREC_INCTIME, TREC_INCFINE, TREC_INC_UP, TREC_INC_DOWN, TREC_OUTFILE,
-                        TREC_FILEBTN, TREC_START, TREC_STOP})
-        setDimmed(pTRec, control, dimmed);
+    SetCtrlsAttribute(pRec, {REC_START, REC_STOP, REC_FILEBTN, REC_INCTIME, REC_SAMPLES},
+                      ATTR_DIMMED, dimmed);
+    SetCtrlsAttribute(pTRec,
+                      {TREC_INCTIME, TREC_INCFINE, TREC_INC_UP, TREC_INC_DOWN, TREC_OUTFILE,
+                       TREC_FILEBTN, TREC_START, TREC_STOP},
+                      ATTR_DIMMED, dimmed);
 }
 
 // Measured-value axis, on the desktop the video graphs with their threshold lines, and the grey

@@ -422,6 +422,15 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     return SetAttribute(panel, control, attribute, {static_cast<double>(value)});
 }
 
+int SetCtrlsAttribute(int panel, std::initializer_list<int> controls, int attribute, int value) {
+    int result = 0;
+    for (int control : controls) {
+        const int r = SetCtrlAttribute(panel, control, attribute, value);
+        if (result == 0) result = r;
+    }
+    return result;
+}
+
 int SetCtrlAttribute(int panel, int control, int attribute, double value) {
     return SetAttribute(panel, control, attribute, {value});
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <span>
 
 // Failure codes.
@@ -133,6 +134,8 @@ int GetCtrlVal(int panel, int control, char (&value)[N]) {
 
 // Control attributes.
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
+// The same attribute and value on several controls of a panel; the first failure's code.
+int SetCtrlsAttribute(int panel, std::initializer_list<int> controls, int attribute, int value);
 int SetCtrlAttribute(int panel, int control, int attribute, double value);
 int SetCtrlAttribute(int panel, int control, int attribute, const char *value);
 int GetCtrlAttribute(int panel, int control, int attribute, int *value);
