@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <string>
 
+#include "params/appsettings.h"
 #include "platform/timing.h"
 
 class SimProcess {
@@ -48,6 +49,15 @@ class SimProcess {
     }
 
     int tcpPort() const { return port_; }
+
+    // Application settings that select this simulator over TCP.
+    AppSettings tcpSettings() const {
+        AppSettings settings;
+        settings.comtype = 1;
+        settings.hostName = "127.0.0.1";
+        settings.portText = std::to_string(port_);
+        return settings;
+    }
     const std::string &ptyPath() const { return pty_; }
     QProcess &process() { return proc_; }
 

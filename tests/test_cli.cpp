@@ -170,10 +170,7 @@ TEST(Cli, ConnectionFromTheSettingsFile) {
     SimProcess sim;
     ASSERT_TRUE(sim.start());
     QTemporaryDir dir;
-    AppSettings settings;
-    settings.comtype = 1;
-    settings.hostName = "127.0.0.1";
-    settings.portText = std::to_string(sim.tcpPort());
+    AppSettings settings = sim.tcpSettings();
     const QString path = dir.filePath("PX-MS-Vista.ini");
     ASSERT_EQ(WriteAppSettings(QFile::encodeName(path).constData(), settings), 0);
 

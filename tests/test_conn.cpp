@@ -26,6 +26,7 @@
 #include "link/identify.h"
 #include "link/status.h"
 #include "link/transport.h"
+#include "panel_probe.h"
 #include "params/appsettings.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
@@ -80,24 +81,6 @@ bool wasShown(unsigned fields, const std::string &text) {
     for (const Shown &s : shown)
         if (s.fields == fields && s.text == text) return true;
     return false;
-}
-
-std::string text(int panel, int control) {
-    char buffer[8192] = "";
-    GetCtrlVal(panel, control, buffer, sizeof buffer);
-    return buffer;
-}
-
-int attribute(int panel, int control, int attr) {
-    int value = -1;
-    GetCtrlAttribute(panel, control, attr, &value);
-    return value;
-}
-
-int value(int panel, int control) {
-    int v = -1;
-    GetCtrlVal(panel, control, &v);
-    return v;
 }
 
 void click(int panel, int control, Qt::MouseButton button = Qt::LeftButton) {
@@ -444,6 +427,9 @@ TEST_F(ConnDialog, ALineThatVanishesIsReportedAndTheDialogStaysUsable) {
         ASSERT_EQ(line == Line::Tcp ? tcp_con : rs232_con, 1);
         sim.stop();
         EXPECT_TRUE(waitFor([&] { return (line == Line::Tcp ? tcp_con : rs232_con) != 1; }, 10.0));
+        // The vanished pseudo-terminal's number may go to another test's simulator at once:
+        // the port must name a device that stays gone.
+        qputenv(("KTAV_COM" + std::to_string(kSimPort)).c_str(), "/nonexistent/ttyVanished");
 
         click(pConn, CONNECT_DISCONNECT);
         EXPECT_EQ(text(pPA, PANEL_STATUS), "SENSOR DISCONNECTED!");

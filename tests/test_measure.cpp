@@ -28,6 +28,7 @@
 #include "measure/displays.h"
 #include "measure/evaluation.h"
 #include "measure/profiles.h"
+#include "panel_probe.h"
 #include "params/appsettings.h"
 #include "params/derived.h"
 #include "params/panelmap.h"
@@ -64,22 +65,6 @@ void recordStatus(unsigned fields, const char *text) {
 
 KGraph *graph(int panel, int control) {
     return static_cast<KGraph *>(FindCtrl(panel, control)->widget);
-}
-
-int value(int panel, int control) {
-    int v = -1;
-    GetCtrlVal(panel, control, &v);
-    return v;
-}
-double real(int panel, int control) {
-    double v = -1;
-    GetCtrlVal(panel, control, &v);
-    return v;
-}
-int attribute(int panel, int control, int which) {
-    int v = -1;
-    GetCtrlAttribute(panel, control, which, &v);
-    return v;
 }
 
 // An operator's press: left click, then commit.
@@ -604,10 +589,7 @@ TEST(MeasureProgram, RunFromTheCommandLineIsPicturedAndClosesInOrder) {
     SimProcess sim;
     ASSERT_TRUE(sim.start());
     QTemporaryDir dir;
-    AppSettings settings;
-    settings.comtype = 1;
-    settings.hostName = "127.0.0.1";
-    settings.portText = std::to_string(sim.tcpPort());
+    AppSettings settings = sim.tcpSettings();
     settings.panelMaximised = false;
     settings.panelLeft = settings.panelTop = 2;
     settings.panelWidth = 777;

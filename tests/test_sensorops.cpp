@@ -20,6 +20,7 @@
 #include "link/transport.h"
 #include "link/xflash.h"
 #include "measure/profiles.h"
+#include "panel_probe.h"
 #include "params/derived.h"
 #include "params/panelmap.h"
 #include "params/paramblock.h"
@@ -37,21 +38,6 @@ void recordFrame(bool request, const uint8_t *bytes, int count) {
     if (request) sentFrames.emplace_back(bytes, bytes + count);
 }
 
-int dimmed(int panel, int control) {
-    int value = -1;
-    GetCtrlAttribute(panel, control, ATTR_DIMMED, &value);
-    return value;
-}
-double number(int panel, int control) {
-    double value = -1;
-    GetCtrlVal(panel, control, &value);
-    return value;
-}
-std::string text(int panel, int control) {
-    char value[256] = {};
-    GetCtrlVal(panel, control, value);
-    return value;
-}
 int popupsAsked(std::size_t queued) {
     return int(queued - PendingPopupAnswers());
 }
@@ -150,8 +136,8 @@ TEST_F(SensorOps, IdentifiesTheDefaultPair) {
         ASSERT_EQ(ReadCalibDataFromXF(header, sensor, 32), 1);
         EXPECT_EQ(std::memcmp(&calib[sensor - 1], header, 32), 0) << sensor;
     }
-    EXPECT_EQ(number(pCalib, CALIB_RANGE_A), calib[0].range);
-    EXPECT_EQ(number(pCalib, CALIB_OFFSET_B), calib[1].offset);
+    EXPECT_EQ(real(pCalib, CALIB_RANGE_A), calib[0].range);
+    EXPECT_EQ(real(pCalib, CALIB_OFFSET_B), calib[1].offset);
     EXPECT_EQ(text(pCalib, CALIB_TYPE_A), std::to_string(calib[0].typeCode));
     EXPECT_EQ(std::string(szHwLine[0]), "LINE-SENSOR: ---  8192 subpixel");
     EXPECT_EQ(std::string(szHwLine[1]), "MASTER: PX-M2");
@@ -265,7 +251,7 @@ TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
     EXPECT_EQ(HWTYPE, 0);
     EXPECT_EQ(std::string(szHwLine[1]), "MASTER: PX-M2-2X");
     EXPECT_EQ(std::string(szHwLine[2]), "SLAVE: No info avialable!");
-    EXPECT_EQ(number(pCalib, CALIB_VIRTOFF_A), 30000);
+    EXPECT_EQ(real(pCalib, CALIB_VIRTOFF_A), 30000);
     EXPECT_EQ(ADCMAX, 1024);
     EXPECT_EQ(MIN_ITIME, 3.0);
     EXPECT_EQ(dimmed(pPara1, PARA1_CCDMODE), 1);
@@ -329,7 +315,7 @@ TEST_F(SensorOps, DerivedSettings) {
     para.ge.measurementMode = 0;
     calib[0].virtOffset = calib[1].virtOffset = 100000;
     ActivateSettings(3);
-    EXPECT_EQ(number(pCalib, CALIB_VIRTOFFS), 100.0);
+    EXPECT_EQ(real(pCalib, CALIB_VIRTOFFS), 100.0);
     EXPECT_EQ(text(pCalib, CALIB_LBL_SETPOINT), "HALF-DISTANCE MA / SL");
     EXPECT_EQ(text(pTNum, TNUM_LBL_SETPOINT), "DIST/2 M<>S");
     for (int control : {PARA1_TEACH_PIX, PARA1_TEACH_UM}) EXPECT_EQ(dimmed(pPara1, control), 1);
@@ -404,7 +390,7 @@ TEST_F(SensorOps, ShowingTheBlockCorrectsAndDims) {
     EXPECT_EQ(thdArrayA[0], 2611);
     EXPECT_EQ(thdArrayB[MAXPOINT - 1], 337);
     EXPECT_EQ(para.sl.evalEnd, 1024);
-    EXPECT_EQ(number(pPara2, PARA2_EVAL_END), 1024);
+    EXPECT_EQ(real(pPara2, PARA2_EVAL_END), 1024);
     EXPECT_EQ(para.ma.teachValue, 512);
     EXPECT_EQ(para.ma.powerMode, 0);
     EXPECT_EQ(text(pPA, PANEL_LBL_PMODE_MA), "PM: STA");
@@ -464,9 +450,9 @@ TEST_F(SensorOps, SendAndGetFrames) {
     SetCtrlVal(pPara1, PARA1_POWER, 500);
     para.ma.power = 654;
     PushGET(DATFILE, 0);
-    EXPECT_EQ(number(pPara1, PARA1_POWER), 500);
+    EXPECT_EQ(real(pPara1, PARA1_POWER), 500);
     PushGET(DATFILE, 2);
-    EXPECT_EQ(number(pPara1, PARA1_POWER), 654);
+    EXPECT_EQ(real(pPara1, PARA1_POWER), 654);
     EXPECT_TRUE(sentFrames.empty());
 
     // GET of the general set copies the page but leaves the panels until set 2.
@@ -475,7 +461,7 @@ TEST_F(SensorOps, SendAndGetFrames) {
     PushGET(RAM, 0);
     EXPECT_NE(para.ge.average, 999);
     EXPECT_STREQ(szStatus, "Parameter-frame received! GE - Line Ok!");
-    EXPECT_EQ(number(pPara0, PARA0_AVERAGE), 77);
+    EXPECT_EQ(real(pPara0, PARA0_AVERAGE), 77);
 }
 
 // ---- External flash -------------------------------------------------------------------------
@@ -518,7 +504,7 @@ TEST_F(SensorOps, TeachAndReset) {
     EXPECT_EQ(para.sl.teachValue, 200);
     EXPECT_EQ(para.ma.umTeachValue, 30000);
     EXPECT_EQ(para.sl.umTeachValue, 40000);
-    EXPECT_EQ(number(pPara2, PARA2_TEACH_UM), 40.0);
+    EXPECT_EQ(real(pPara2, PARA2_TEACH_UM), 40.0);
 
     EXPECT_EQ(PushRESET(), 0);
     EXPECT_STREQ(szStatus, "RESET analog/digital output ... -> Ok!");
@@ -529,7 +515,7 @@ TEST_F(SensorOps, TeachAndReset) {
     EXPECT_EQ(PushTEACH(), 0);
     EXPECT_STREQ(szStatus, "TEACH new setpoint value ... -> Ok!");
     EXPECT_EQ(para.ma.teachValue, teach.posA);
-    EXPECT_EQ(number(pPara1, PARA1_TEACH_PIX), teach.posA);
+    EXPECT_EQ(real(pPara1, PARA1_TEACH_PIX), teach.posA);
 }
 
 }  // namespace
