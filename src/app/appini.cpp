@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/panels.h"
-#include "app/state.h"
 #include "ktav_panels.h"
 #include "link/transport.h"
 #include "params/appsettings.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "app/bindings.h"
 
+#include "app/conndialog.h"
 #include "app/hwselect.h"
 #include "app/maincontrols.h"
-#include "app/panels.h"
 #include "app/shell.h"
 #include "app/stopaction.h"
 #include "ktav_panels.h"
-#include "link/conndialog.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 #include "app/evalmode.h"
 
-#include "app/panels.h"
-#include "app/state.h"
-#include "calib/calibfile.h"
 #include "ktav_panels.h"
+#include "link/calibheader.h"
 #include "link/identify.h"
 #include "params/derived.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <cstdlib>
 
 #include "app/hwdefines.h"
-#include "app/panels.h"
-#include "app/state.h"
 #include "ktav_panels.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 namespace {
 

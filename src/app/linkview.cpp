@@ -3,11 +3,11 @@
 #include <QDateTime>
 #include <cstdio>
 
-#include "app/panels.h"
 #include "ktav_panels.h"
 #include "link/status.h"
 #include "platform/ui/screen.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/panels.h"
 #include "ktav_panels.h"
 #include "params/inifile.h"
 #include "platform/ui/screen.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
 
 const char szSoftName[] = "K-TAV-PX-MS-Vista";
 const char szSoftBuildDate[] = "Build: V4.2.1  05/Oct/2015";

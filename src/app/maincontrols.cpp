@@ -5,23 +5,23 @@
 #include <iterator>
 
 #include "app/evalmode.h"
-#include "app/files.h"
-#include "app/panels.h"
-#include "app/state.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
 #include "link/identify.h"
 #include "link/status.h"
-#include "link/teach.h"
 #include "measure/acquisition.h"
 #include "measure/displays.h"
-#include "measure/profiles.h"
 #include "params/panelmap.h"
 #include "params/paramblock.h"
 #include "params/paramfile.h"
+#include "params/profiles.h"
+#include "params/teach.h"
 #include "params/transfer.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
+#include "shared/files.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 namespace {
 

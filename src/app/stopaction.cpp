@@ -1,10 +1,10 @@
 #include "app/stopaction.h"
 
 #include "app/maincontrols.h"
-#include "app/panels.h"
-#include "app/state.h"
 #include "ktav_panels.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "app/tooltips.h"
 
-#include "app/panels.h"
 #include "ktav_panels.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-CalibHeader calib[2];
 uint16_t linArrayA[LIN_TABLE_SIZE];
 uint16_t linArrayB[LIN_TABLE_SIZE];
 int calibfile_flagA, calibfile_flagB;
@@ -94,16 +93,6 @@ class CalibScanner {
 };
 
 }  // namespace
-
-CalibHeader DefaultCalibHeader() {
-    CalibHeader header{};
-    header.typeCode = 610407;
-    header.param1 = 1;
-    header.tableLength = LIN_TABLE_SIZE;
-    header.range = 10000;
-    header.offset = 50000;
-    return header;
-}
 
 void ResetCalibration() {
     calib[0] = calib[1] = DefaultCalibHeader();

@@ -4,19 +4,16 @@
 #pragma once
 #include <cstdint>
 
-#include "link/wire.h"
+#include "link/calibheader.h"
 
 constexpr int LIN_TABLE_SIZE = 2048;  // entries of a linearisation table
 constexpr int CALIB_PATH_SIZE = 260;
 
-extern CalibHeader calib[2];                  // master's and slave's calibration header
 extern uint16_t linArrayA[LIN_TABLE_SIZE];    // master's linearisation table
 extern uint16_t linArrayB[LIN_TABLE_SIZE];    // slave's linearisation table
 extern int calibfile_flagA, calibfile_flagB;  // 1 = a valid file was read for master / slave
 extern char calib_fname[CALIB_PATH_SIZE];     // path of the last chosen calibration file
 
-// The header a sensor has until one is read or loaded (type 610407, 10 mm range at 50 mm).
-CalibHeader DefaultCalibHeader();
 // Sets both headers to the default, clears the tables, the file flags and the file name.
 void ResetCalibration();
 

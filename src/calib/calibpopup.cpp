@@ -1,8 +1,8 @@
 #include "calib/calibpopup.h"
 
-#include "app/panels.h"
 #include "ktav_panels.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
 
 void DimmCalibElements(uint16_t mode) {
     const bool normal = mode >= 1;

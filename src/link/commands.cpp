@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "app/state.h"
 #include "link/frame.h"
 #include "link/status.h"
 #include "link/transport.h"
+#include "shared/state.h"
 
 RawRecord raw;
 uint16_t adbuf[256];

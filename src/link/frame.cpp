@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/state.h"
 #include "link/crc8.h"
 #include "link/identify.h"
 #include "link/status.h"
@@ -11,6 +10,7 @@
 #include "platform/serial.h"
 #include "platform/tcp.h"
 #include "platform/timing.h"
+#include "shared/state.h"
 
 uint8_t szWriteBuf[FRAME_BUFFER_SIZE];
 uint8_t szReadBuf[FRAME_BUFFER_SIZE];

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/state.h"
 #include "link/frame.h"
 #include "link/status.h"
 #include "platform/serial.h"
 #include "platform/tcp.h"
+#include "shared/state.h"
 
 int comtype, rs232port, rs232baudrate, rs232_con;
 char szIPhostName[HOST_TEXT_SIZE];

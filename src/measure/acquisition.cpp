@@ -3,22 +3,22 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "app/panels.h"
-#include "app/state.h"
-#include "calib/calibfile.h"
 #include "ktav_panels.h"
+#include "link/calibheader.h"
 #include "link/commands.h"
 #include "link/frame.h"
 #include "link/identify.h"
 #include "link/status.h"
-#include "link/teach.h"
 #include "link/transport.h"
 #include "link/xflash.h"
 #include "measure/displays.h"
-#include "measure/profiles.h"
+#include "params/profiles.h"
+#include "params/teach.h"
 #include "params/transfer.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <cmath>
 
-#include "app/panels.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
 #include "measure/evaluation.h"
 #include "params/derived.h"
 #include "params/paramblock.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
 
 int32_t umValue;
 uint16_t curposA, curposB;
@@ -179,17 +179,6 @@ void showPower(int panel, int powerField, int timeField, const ParaSensor &s, ui
         SetCtrlVal(panel, timeField, std::lround(milli * 10 / 1000.0) / 10.0);
 }
 
-void plotVideoCurve(int desktopGraph, int touchGraph, const uint16_t *data,
-                    const uint16_t *threshold, const double *x) {
-    const int panel = tsd_flag ? pTVideo : pPA;
-    const int graph = tsd_flag ? touchGraph : desktopGraph;
-    SetAxisScalingMode(panel, graph, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, ADCMAX);
-    SetAxisScalingMode(panel, graph, VAL_RIGHT_YAXIS, VAL_MANUAL, 0.0, ADCMAX);
-    DeleteGraphPlot(panel, graph, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
-    PlotXY(panel, graph, x, data, MAXPOINT, VAL_CONNECTED_POINTS, VAL_SIMPLE_DOT, kRed);
-    PlotXY(panel, graph, x, threshold, MAXPOINT, VAL_CONNECTED_POINTS, VAL_SIMPLE_DOT, kDarkGreen);
-}
-
 }  // namespace
 
 void PlotVIDEOBarGraph() {
@@ -266,14 +255,6 @@ void PlotRAWGraph() {
     SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_SCROLL_MODE, VAL_CONTINUOUS);
     SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_NUM_TRACES, STRIP_TRACES);
     PlotStripChart(pPA, PANEL_STRIPCHART, arrayNORM, STRIP_TRACES * STRIP_SAMPLES);
-}
-
-void PlotVIDEOCurveA(const uint16_t *data, const uint16_t *threshold, const double *x) {
-    plotVideoCurve(PANEL_VIDEO_MASTER, TVIDEO_VIDEO_MASTER, data, threshold, x);
-}
-
-void PlotVIDEOCurveB(const uint16_t *data, const uint16_t *threshold, const double *x) {
-    plotVideoCurve(PANEL_VIDEO_SLAVE, TVIDEO_VIDEO_SLAVE, data, threshold, x);
 }
 
 void SetStripChartColours(int panel, int chart) {

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/state.h"
+#include "shared/state.h"
 
 extern int32_t umValue;            // measured value of this cycle [um], by analog-output mode
 extern uint16_t curposA, curposB;  // positions clamped to 1 … pixel count
@@ -20,11 +20,6 @@ void PlotTOLWindow(uint16_t mode, uint16_t posA, uint16_t posB, uint16_t tolA, u
 
 // Thresholds, the history `arrayNORM` and the measured-value strip chart with its axis.
 void PlotRAWGraph();
-
-// One sensor's video profile in red and its threshold line in dark green (MAXPOINT values
-// over the x positions `x`), on the desktop or, with tsd_flag set, the touch video graph.
-void PlotVIDEOCurveA(const uint16_t *data, const uint16_t *threshold, const double *x);
-void PlotVIDEOCurveB(const uint16_t *data, const uint16_t *threshold, const double *x);
 
 // Trace colours of a measured-value strip chart: 1 black, 2–3 red, 4–6 dark green, 7 blue.
 void SetStripChartColours(int panel, int chart);

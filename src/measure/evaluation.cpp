@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/state.h"
 #include "link/identify.h"
+#include "shared/state.h"
 
 double arrayNORM[STRIP_TRACES * STRIP_SAMPLES];
 

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <iterator>
 
-#include "app/panels.h"
-#include "app/state.h"
-#include "calib/calibfile.h"
 #include "ktav_panels.h"
+#include "link/calibheader.h"
 #include "link/commands.h"
 #include "params/paramblock.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 int umTeach, umRange, umRangeA, umRangeB, umVIRTOFFS, umupTHD, umloTHD;
 

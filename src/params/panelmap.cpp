@@ -4,16 +4,15 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/panels.h"
-#include "app/state.h"
-#include "calib/calibfile.h"
 #include "ktav_panels.h"
+#include "link/calibheader.h"
 #include "link/identify.h"
-#include "measure/displays.h"
-#include "measure/profiles.h"
 #include "params/derived.h"
 #include "params/paramblock.h"
+#include "params/profiles.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "app/state.h"
 #include "link/frame.h"
 #include "link/status.h"
 #include "params/panelmap.h"
 #include "params/paramblock.h"
+#include "shared/state.h"
 
 namespace {
 

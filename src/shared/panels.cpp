@@ -1,4 +1,4 @@
-#include "app/panels.h"
+#include "shared/panels.h"
 
 #include "ktav_panels.h"
 #include "platform/ui/userint.h"

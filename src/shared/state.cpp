@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "shared/state.h"
 
 int stop_flag, exit_flag, tsd_flag, video_flag, teach_flag, reset_flag, send_flag, get_flag,
     wrxf_flag, recstop_flag, masl_flag, zoom_flag, dclick_flag;

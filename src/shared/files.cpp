@@ -1,4 +1,4 @@
-#include "app/files.h"
+#include "shared/files.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,7 @@
-#include "link/teach.h"
+#include "params/teach.h"
 
 #include <cstring>
 
-#include "app/panels.h"
-#include "app/state.h"
 #include "ktav_panels.h"
 #include "link/frame.h"
 #include "link/status.h"
@@ -11,6 +9,8 @@
 #include "params/panelmap.h"
 #include "params/paramblock.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 namespace {
 

@@ -1,16 +1,13 @@
-#include "link/conndialog.h"
+#include "app/conndialog.h"
 
 #include <cstdint>
 #include <string>
 
 #include "app/appini.h"
-#include "app/files.h"
-#include "app/panels.h"
+#include "app/identify.h"
 #include "app/shell.h"
-#include "app/state.h"
 #include "ktav_panels.h"
 #include "link/frame.h"
-#include "link/identify.h"
 #include "link/status.h"
 #include "link/transport.h"
 #include "link/wire.h"
@@ -19,6 +16,9 @@
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
+#include "shared/files.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 char szIPaddress[IP_ADDRESS_SIZE];
 char szIPportnum[IP_PORTNUM_SIZE];
