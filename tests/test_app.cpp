@@ -7,15 +7,15 @@
 #include <QTemporaryDir>
 #include <csignal>
 
-#include "app/files.h"
 #include "app/hwselect.h"
-#include "app/panels.h"
 #include "app/shell.h"
-#include "app/state.h"
 #include "ktav_panels.h"
 #include "link/transport.h"
 #include "params/appsettings.h"
 #include "platform/ui/userint.h"
+#include "shared/files.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 
 namespace {
 

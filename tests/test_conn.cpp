@@ -17,11 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/panels.h"
+#include "app/conndialog.h"
 #include "app/shell.h"
-#include "app/state.h"
 #include "ktav_panels.h"
-#include "link/conndialog.h"
 #include "link/frame.h"
 #include "link/identify.h"
 #include "link/status.h"
@@ -32,6 +30,8 @@
 #include "platform/timing.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 #include "sim_process.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
 #include "link/crc8.h"
 #include "link/frame.h"
 #include "link/identify.h"
@@ -16,6 +15,7 @@
 #include "link/transport.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "shared/state.h"
 #include "sim_process.h"
 
 namespace {

@@ -8,26 +8,26 @@
 #include <string>
 #include <vector>
 
-#include "app/panels.h"
-#include "app/state.h"
+#include "app/identify.h"
 #include "calib/calibfile.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
 #include "link/frame.h"
-#include "link/identify.h"
 #include "link/status.h"
-#include "link/teach.h"
 #include "link/transport.h"
 #include "link/xflash.h"
-#include "measure/profiles.h"
 #include "panel_probe.h"
 #include "params/derived.h"
 #include "params/panelmap.h"
 #include "params/paramblock.h"
+#include "params/profiles.h"
+#include "params/teach.h"
 #include "params/transfer.h"
 #include "platform/timing.h"
 #include "platform/ui/popupscript.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 #include "sim_process.h"
 
 namespace {

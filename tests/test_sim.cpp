@@ -11,7 +11,6 @@
 #include <set>
 #include <vector>
 
-#include "app/state.h"
 #include "device.h"
 #include "fault_plan.h"
 #include "frame_parser.h"
@@ -21,6 +20,7 @@
 #include "link/status.h"
 #include "link/transport.h"
 #include "platform/timing.h"
+#include "shared/state.h"
 #include "sim_process.h"
 
 namespace {

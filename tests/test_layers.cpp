@@ -1,0 +1,102 @@
+// The folders of src/ are layers: a file includes only from its own folder and the folders below
+// it, and the simulator takes nothing from the program but the wire layouts and the CRC.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// From the ground up. The generated control ids ("ktav_panels.h") count as ground.
+const std::vector<std::string> kLayers = {"platform", "shared",  "link",  "params",
+                                          "calib",    "measure", "touch", "app"};
+const std::vector<std::string> kSimMayUse = {"link/wire.h", "link/crc8.h"};
+
+int rankOf(const std::string &folder) {
+    const auto it = std::ranges::find(kLayers, folder);
+    return it == kLayers.end() ? -1 : int(it - kLayers.begin());
+}
+
+// What is wrong with `include` in a file of `folder` ("" when nothing): src/<layer> or sim.
+std::string violation(const std::string &folder, const std::string &include) {
+    const auto slash = include.find('/');
+    if (slash == std::string::npos) return {};  // a file of its own folder or a generated one
+    const std::string target = include.substr(0, slash);
+    if (folder == "sim") {
+        if (rankOf(target) < 0 || std::ranges::find(kSimMayUse, include) != kSimMayUse.end())
+            return {};
+        return "the simulator reaches into the program";
+    }
+    const int own = rankOf(folder), other = rankOf(target);
+    if (other < 0) return "includes a folder that is not a layer of the program";
+    return other > own ? "reaches up a layer" : "";
+}
+
+std::vector<std::string> includesOf(const fs::path &file) {
+    static const std::regex quoted(R"(^\s*#\s*include\s*"([^"]+)\")");
+    std::vector<std::string> result;
+    std::ifstream in(file);
+    std::smatch match;
+    for (std::string line; std::getline(in, line);)
+        if (std::regex_search(line, match, quoted)) result.push_back(match[1]);
+    return result;
+}
+
+bool isSource(const fs::path &p) {
+    return p.extension() == ".cpp" || p.extension() == ".h";
+}
+
+}  // namespace
+
+TEST(Layers, RuleTellsDownFromUp) {
+    struct Case {
+        const char *folder, *include;
+        bool allowed;
+    } cases[] = {
+        {"link", "shared/state.h", true},
+        {"link", "params/panelmap.h", false},
+        {"params", "link/frame.h", true},
+        {"params", "measure/displays.h", false},
+        {"calib", "params/derived.h", true},
+        {"measure", "touch/x.h", false},
+        {"app", "touch/x.h", true},
+        {"platform", "shared/panels.h", false},
+        {"shared", "platform/ui/userint.h", true},
+        {"sim", "link/wire.h", true},
+        {"sim", "link/frame.h", false},
+        {"sim", "device.h", true},
+        {"link", "ktav_panels.h", true},
+        {"link", "cli/console.h", false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(violation(c.folder, c.include).empty(), c.allowed)
+            << c.folder << " including " << c.include;
+}
+
+TEST(Layers, NoFileReachesUpALayer) {
+    const fs::path root = KTAV_SOURCE_DIR;
+    std::vector<std::string> found;
+    int files = 0;
+    for (const auto &top : {root / "src", root / "sim"}) {
+        for (const auto &entry : fs::recursive_directory_iterator(top)) {
+            if (!entry.is_regular_file() || !isSource(entry.path())) continue;
+            ++files;
+            const fs::path relative = fs::relative(entry.path(), root);
+            const std::string folder =
+                relative.begin()->string() == "sim" ? "sim" : std::next(relative.begin())->string();
+            for (const std::string &include : includesOf(entry.path()))
+                if (const std::string why = violation(folder, include); !why.empty())
+                    found.push_back(relative.string() + " includes \"" + include + "\": " + why);
+        }
+    }
+    EXPECT_GT(files, 50);
+    std::string report;
+    for (const std::string &line : found) report += line + "\n";
+    EXPECT_TRUE(found.empty()) << report;
+}
