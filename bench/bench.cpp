@@ -17,17 +17,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/identify.h"
 #include "app/linkview.h"
-#include "app/panels.h"
 #include "link/commands.h"
 #include "link/frame.h"
-#include "link/identify.h"
 #include "link/status.h"
 #include "link/transport.h"
 #include "measure/acquisition.h"
 #include "measure/displays.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
+#include "shared/panels.h"
 #include "sim_process.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "cliargs.h"
 
-#include "app/state.h"
+#include "shared/state.h"
 
 namespace {
 

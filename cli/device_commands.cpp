@@ -4,17 +4,17 @@
 #include <cstdio>
 #include <string_view>
 
+#include "app/identify.h"
 #include "calib/calibfile.h"
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
 #include "link/commands.h"
 #include "link/frame.h"
-#include "link/identify.h"
 #include "link/status.h"
-#include "link/teach.h"
 #include "link/xflash.h"
 #include "params/paramblock.h"
+#include "params/teach.h"
 
 namespace {
 

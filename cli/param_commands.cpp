@@ -5,7 +5,6 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "app/state.h"
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
@@ -14,6 +13,7 @@
 #include "params/paramfile.h"
 #include "params/transfer.h"
 #include "platform/timing.h"
+#include "shared/state.h"
 
 namespace {
 
