@@ -1,0 +1,59 @@
+// Recorder files written byte for byte as the recorders write them (Latin-1, µ = 0xB5, CR LF),
+// for the tests of the reader and of the tools that read recordings.
+#pragma once
+#include <QByteArray>
+#include <cstdint>
+#include <vector>
+
+struct RecFixtureSample {
+    const char *time;
+    int32_t ma, sl, val;
+    uint16_t maEdge, slEdge, maPix, slPix, valPix;
+};
+
+struct RecFixture {
+    bool withSampleCount = true;  // desktop polled recording; trigger and touch leave it out
+    const char *increment = "0.500000";
+    int sampleCount = 4;
+    int32_t setpoint = 10000, offsetMaster = 50000, offsetSlave = 48000, rangeMaster = 10000,
+            rangeSlave = 12000;
+    std::vector<RecFixtureSample> samples;
+};
+
+inline QByteArray RecFixtureHeader(const RecFixture &f) {
+    QByteArray b;
+    b += "Date:\t12-05-2026\r\n";
+    b += "Time:\t23:59:57\r\n";
+    b += QByteArray("Time-Increment[s]:\t") + f.increment + "\r\n";
+    if (f.withSampleCount) b += "Number of Samples:\t" + QByteArray::number(f.sampleCount) + "\r\n";
+    b += "Setpoint-Value [\xB5m]:\t" + QByteArray::number(f.setpoint) + "\r\n";
+    b += "Offset-Master [\xB5m]:\t" + QByteArray::number(f.offsetMaster) + "\r\n";
+    b += "Offset-Slave [\xB5m]:\t" + QByteArray::number(f.offsetSlave) + "\r\n";
+    b += "Range-Master [\xB5m]:\t" + QByteArray::number(f.rangeMaster) + "\r\n";
+    b += "Range-Slave [\xB5m]:\t" + QByteArray::number(f.rangeSlave) + "\r\n";
+    b += "TIME\t\tMA[\xB5m]\tSL[\xB5m]\tVAL[\xB5m]\tMA-E\tSL-E\tMA-PIX\tSL-PIX\tVAL-PIX\r\n";
+    return b;
+}
+
+inline QByteArray RecFixtureBytes(const RecFixture &f) {
+    QByteArray b = RecFixtureHeader(f);
+    for (const RecFixtureSample &s : f.samples)
+        b += QByteArray(s.time) + "\t" + QByteArray::number(s.ma) + "\t" +
+             QByteArray::number(s.sl) + "\t" + QByteArray::number(s.val) + "\t" +
+             QByteArray::number(s.maEdge) + "\t" + QByteArray::number(s.slEdge) + "\t" +
+             QByteArray::number(s.maPix) + "\t" + QByteArray::number(s.slPix) + "\t" +
+             QByteArray::number(s.valPix) + "\r\n";
+    return b;
+}
+
+// Four samples across midnight, MASTER and SLAVE apart, VAL around the set-point of 10 mm.
+inline RecFixture RecFixtureAcrossMidnight() {
+    RecFixture f;
+    f.samples = {
+        {"23:59:58", 50310, 48120, 10050, 812, 640, 1021, 2011, 3300},
+        {"23:59:59", 50290, 48170, 9930, 815, 633, 1019, 2016, 3297},
+        {"00:00:00", 50350, 48110, 10180, 809, 651, 1024, 2009, 3305},
+        {"00:00:02", 50270, 48160, 9870, 818, 629, 1017, 2014, 3294},
+    };
+    return f;
+}
