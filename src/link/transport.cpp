@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "link/frame.h"
 #include "link/status.h"
@@ -70,6 +71,19 @@ void onComLost(int port) {
     SetStatus("RS-232 PORT LOST! Please check the line and connect again.");
     ShowStatus(ST_ALL);
 }
+
+// The status text of a failed open. A device the user may not open gets words to act on: the
+// device and the group that owns it (without the device when both do not fit a status text).
+void setSerialFailure(int port, int code) {
+    const std::string group = code == kRS232PermissionDenied ? ComDeviceGroup(port) : "";
+    if (group.empty()) {
+        SetStatus(SerialErrorText(code == kRS232PermissionDenied ? kRS232CannotOpenPort : code));
+        return;
+    }
+    std::string text = ComDeviceName(port) + ": no permission; add user to group " + group;
+    if (text.size() >= STATUS_SIZE) text = "No permission for the port; add user to group " + group;
+    SetStatus(text.c_str());
+}
 }  // namespace
 
 void ResetTransportSettings() {
@@ -117,7 +131,7 @@ int InitRS232(int port, int baudIndex) {
         SetStatus("RS232 open-com-port: successful!");
         result = 1;
     } else {
-        SetStatus(SerialErrorText(result));
+        setSerialFailure(port, result);
     }
     ShowStatus(ST_ALL);
     return result;

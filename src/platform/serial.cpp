@@ -9,8 +9,13 @@
 #include "platform/timing.h"
 
 #ifdef __linux__
+#include <grp.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace {
@@ -33,11 +38,23 @@ Port *openPort(int port) {
     return &it->second;
 }
 
-int mapOpenError(QSerialPort::SerialPortError e) {
+// Qt reports a port in use (locked, busy) as a permission error too: only a device that the
+// user may not read and write is a lack of permission.
+bool accessDenied(const std::string &device) {
+#ifdef __linux__
+    return ::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+#else
+    (void)device;
+    return false;
+#endif
+}
+
+int mapOpenError(QSerialPort::SerialPortError e, const std::string &device) {
     switch (e) {
         case QSerialPort::DeviceNotFoundError:
             return kRS232NoPortFound;
         case QSerialPort::PermissionError:
+            return accessDenied(device) ? kRS232PermissionDenied : kRS232CannotOpenPort;
         case QSerialPort::OpenError:
             return kRS232CannotOpenPort;
         case QSerialPort::UnsupportedOperationError:
@@ -81,6 +98,18 @@ std::string ComDeviceName(int port) {
     return "/dev/ttyS" + std::to_string(port - 1);
 }
 
+std::string ComDeviceGroup(int port) {
+#ifdef __linux__
+    struct stat info {};
+    if (::stat(ComDeviceName(port).c_str(), &info) != 0) return {};
+    const group *owner = ::getgrgid(info.st_gid);
+    return owner ? owner->gr_name : std::to_string(info.st_gid);
+#else
+    (void)port;
+    return {};
+#endif
+}
+
 void SetComLostHandler(ComLostHandler handler) {
     lostHandler = handler;
 }
@@ -104,7 +133,7 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
     s->setPortName(QString::fromStdString(dev));
     p.lostReported = false;
     if (!s->open(QIODevice::ReadWrite)) {
-        const int code = mapOpenError(s->error());
+        const int code = mapOpenError(s->error(), dev);
         s->clearError();
         return code;
     }

@@ -10,6 +10,7 @@ enum SerialError {
     kRS232InvalidPortNumber = -2,
     kRS232PortNotOpen = -3,
     kRS232IOError = -4,
+    kRS232PermissionDenied = -5,  // the user may not open the device (see ComDeviceGroup)
     kRS232NoPortFound = -6,
     kRS232CannotOpenPort = -7,
     kRS232InvalidParameter = -13,
@@ -35,6 +36,10 @@ int FlushOutQ(int port);
 
 // The device path that port number `port` maps to.
 std::string ComDeviceName(int port);
+
+// The group that owns the device file of port `port` (the group a user must belong to for
+// opening it); empty when the file or its group cannot be found.
+std::string ComDeviceGroup(int port);
 
 // Called once when an open port fails under the program (the device vanished); the port is
 // closed by then.
