@@ -148,6 +148,24 @@ TEST_F(Shell, TouchSettingStartsOnTheTouchSurfaceWithTheNumericView) {
     EXPECT_EQ(readSettings().touchSurface, true);
 }
 
+TEST_F(Shell, TouchOptionStartsOnTheTouchSurfaceWhateverTheSettingsSay) {
+    AppSettings v;
+    v.panelMaximised = false;
+    v.touchSurface = false;
+    writeSettings(v);
+    options.touch = true;
+    EXPECT_EQ(runProgram([] {
+                  EXPECT_EQ(tsd_flag, 1);
+                  EXPECT_EQ(visible(pTSD), 1);
+                  EXPECT_EQ(visible(pTNum), 1);
+                  int touch = 0;
+                  GetCtrlVal(pPA, PANEL_TOUCH, &touch);
+                  EXPECT_EQ(touch, 1) << "the desktop's surface toggle follows";
+                  CC_TSDPANEL(pTSD, 0, EVENT_CLOSE, nullptr, 0, 0);
+              }),
+              0);
+}
+
 TEST_F(Shell, SigtermClosesInOrderAndWritesTheSettings) {
     EXPECT_EQ(runProgram([] { std::raise(SIGTERM); }), 0);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(settingsPath())));

@@ -10,7 +10,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setStyle("Fusion");  // the panels' colours look the same on every desktop
     QApplication::setApplicationName("K-TAV-PX-MS-Vista");
-    QApplication::setApplicationVersion("4.2.1");
+    QApplication::setApplicationVersion(KTAV_VERSION);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -29,6 +29,7 @@ int main(int argc, char **argv) {
          "0"},
         {"run", "Start RUN right after start-up, as if the RUN button had been pressed."},
         {"video", "Start VIDEO right after start-up, as if the VIDEO button had been pressed."},
+        {"touch", "Start on the full-screen touch surface, whatever the settings file says."},
     });
     parser.process(app);
 
@@ -39,5 +40,6 @@ int main(int argc, char **argv) {
     options.screenshotDelay = parser.value("screenshot-delay").toDouble();
     options.run = parser.isSet("run");
     options.video = parser.isSet("video");
+    options.touch = parser.isSet("touch");
     return WinMain(options);
 }

@@ -196,9 +196,12 @@ int StartProgram(const ProgramOptions &options) {
     InstallLinkView(options.logFile.c_str());
     BindAllCallbacks();
     InitVars();
+    if (options.touch) tsd_flag = 1;
     if (fellBack) {
-        SetStatus("Program folder not writable: settings kept in the user's configuration folder");
-        ShowStatus(ST_PA);
+        // Longer than a status text may be: shown as it is, szStatus stays the link's.
+        const std::string note =
+            std::string("Program folder not writable: settings kept in ") + dir_name;
+        ShowText(ST_PA, note.c_str());
     }
 
     const int connected = connectAtStartUp();

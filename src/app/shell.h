@@ -12,6 +12,7 @@ struct ProgramOptions {
     double screenshotDelay = 0.0;         // seconds the program runs before the picture is taken
     bool run = false;                     // press RUN once started (unattended displays)
     bool video = false;                   // press VIDEO once started
+    bool touch = false;                   // start on the touch surface, whatever the settings say
     const char *panelResource = nullptr;  // panel resource to load; nullptr: the program's own
 };
 
