@@ -7,6 +7,8 @@ namespace {
 // Options every command accepts; the others belong to the commands that name them.
 const QStringList kCommonOptions = {"tcp", "com", "baud", "dir", "verbose"};
 
+constexpr int kMaxPicture = 10000;  // pixels on a side of a plot
+
 const char *const kDescription =
     "Talks to the K-TAV-PX MASTER/SLAVE sensor pair without windows, through the program's own\n"
     "link, parameter and file code. Status texts go to standard error as the program shows them,\n"
@@ -34,33 +36,58 @@ const char *const kDescription =
     "  calib-read   reads and prints the calibration headers of MASTER and SLAVE\n"
     "  line-test    sends the echo request and reports whether the line works\n"
     "\n"
+    "Commands without a connection:\n"
+    "  ports        lists the serial ports of the system: the program's port number (from\n"
+    "               KTAV_COM<N>, else /dev/ttyS<N-1>), device, description, USB vendor:product\n"
+    "               and serial number; devices named by KTAV_COM<N> are listed too\n"
+    "  stats FILE   figures of a recorder file (desktop or touch recorder, polled or trigger):\n"
+    "               per column MA, SL and VAL the count, min, max, mean and standard deviation\n"
+    "               (of the sample, n-1) in mm; with --upper/--lower the share of samples\n"
+    "               outside set-point + upper / set-point - lower, Cp and Cpk (the set-point\n"
+    "               is the header's); the times of the first and last sample and the mean\n"
+    "               interval\n"
+    "  plot FILE    the recording as a PNG picture --out [--width, --height]: VAL over time\n"
+    "               (thick green), MA (blue) and SL (red) as thin traces, the set-point (black)\n"
+    "               and with --upper/--lower the tolerance band\n"
+    "\n"
     "Exit status: 0 success; 1 the transport did not open or the sensor did not answer;\n"
-    "2 (identify) incompatible device or firmware; 64 bad command line; 66 a file cannot be\n"
-    "read; 73 the output file cannot be written.";
+    "2 (identify) incompatible device or firmware; 64 bad command line; 65 (stats, plot) not a\n"
+    "recorder file, the line that does not fit is named; 66 a file cannot be read; 73 the\n"
+    "output file cannot be written.";
 
 }  // namespace
 
 void DeclareOptions(QCommandLineParser &parser) {
     parser.setApplicationDescription(kDescription);
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {"tcp", "Connect over TCP to HOST[:PORT] (port 10001 when omitted).", "HOST[:PORT]"},
-        {"com", "Connect over RS-232 port number N (device: $KTAV_COM<N>, else /dev/ttyS<N-1>).",
-         "N"},
+        {"com",
+         "Connect over RS-232 port number N (device: $KTAV_COM<N>, else /dev/ttyS<N-1>) or over "
+         "the serial device DEVICE (/dev/ttyUSB0).",
+         "N|DEVICE"},
         {"baud", "Baud-rate index 0..4 of the RS-232 line (9600..115200; default 4).", "INDEX"},
         {"dir", "Directory of the settings file PX-MS-Vista.ini (default: the tool's directory).",
          "DIR"},
         {"target", "get, send: sensor memory ram (default) or eeprom.", "ram|eeprom"},
-        {"out", "get: write the parameter file to FILE instead of standard output.", "FILE"},
+        {"out",
+         "get: write the parameter file to FILE instead of standard output; plot: the PNG "
+         "picture to write.",
+         "FILE"},
         {"in", "send: the parameter file to send.", "FILE"},
         {"count", "run: stop after N records (default: until Ctrl-C).", "N"},
         {"interval", "run: seconds between two records (default 0: as fast as the link allows).",
          "S"},
+        {"upper", "stats, plot: upper tolerance above the set-point [mm] (default: none).", "MM"},
+        {"lower", "stats, plot: lower tolerance below the set-point [mm] (default: none).", "MM"},
+        {"width", "plot: width of the picture in pixels (default 800).", "W"},
+        {"height", "plot: height of the picture in pixels (default 500).", "H"},
         {"verbose", "Print every request and reply frame in hexadecimal on standard error."},
     });
     parser.addPositionalArgument("command",
-                                 "identify, get, send, run, video, teach, reset, calib-read or "
-                                 "line-test (see above).");
+                                 "identify, get, send, run, video, teach, reset, calib-read, "
+                                 "line-test, ports, stats FILE or plot FILE (see above).");
 }
 
 QString OptionProblem(const QCommandLineParser &parser, const QString &command,
@@ -73,6 +100,23 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     if (parser.isSet("target") && TargetOf(parser) == 0)
         return QString("unknown target '%1' (ram or eeprom)").arg(parser.value("target"));
     if (command == "send" && parser.value("in").isEmpty()) return "send needs --in FILE";
+    if (command == "plot" && parser.value("out").isEmpty()) return "plot needs --out PICTURE.png";
+    for (const char *side : {"upper", "lower"}) {
+        bool ok = true;
+        const double mm = parser.value(side).toDouble(&ok);
+        if (parser.isSet(side) && (!ok || mm < 0))
+            return QString("--%1 needs millimetres of 0 or more, not '%2'")
+                .arg(side, parser.value(side));
+    }
+    for (const char *side : {"width", "height"}) {
+        bool ok = true;
+        const int pixels = parser.value(side).toInt(&ok);
+        if (parser.isSet(side) && (!ok || pixels < 16 || pixels > kMaxPicture))
+            return QString("--%1 needs pixels 16..%2, not '%3'")
+                .arg(side)
+                .arg(kMaxPicture)
+                .arg(parser.value(side));
+    }
     bool countOk = true, intervalOk = true;
     parser.value("count").toUInt(&countOk);
     const double interval = parser.value("interval").toDouble(&intervalOk);

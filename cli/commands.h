@@ -20,6 +20,12 @@ int CmdSend(const QCommandLineParser &args);
 int CmdRun(const QCommandLineParser &args);
 int CmdVideo(const QCommandLineParser &args);
 
+// ports (port_commands.cpp), stats and plot (stats_command.cpp, plot_command.cpp): without a
+// connection.
+int CmdPorts(const QCommandLineParser &args);
+int CmdStats(const QCommandLineParser &args);
+int CmdPlot(const QCommandLineParser &args);
+
 // Reads the hardware record, so that the range check of the parameter sets and the x positions
 // of the video profiles follow the connected pair as after the program's identification.
 // EXIT_OK or EXIT_LINK (with the problem shown).

@@ -9,6 +9,8 @@
 #include "cliargs.h"
 #include "link/transport.h"
 #include "params/appsettings.h"
+#include "platform/serial.h"
+#include "ports.h"
 
 namespace {
 
@@ -28,6 +30,14 @@ void setSerial(int port, int baudIndex) {
     rs232baudrate = baudIndex;
 }
 
+// The port number of a device path: the one the program's mapping gives it, else port 1 mapped
+// to the device for this run.
+int portOfDevice(const QString &device) {
+    if (const int port = PortNumberOfDevice(device); port > 0) return port;
+    qputenv("KTAV_COM1", device.toLocal8Bit());
+    return 1;
+}
+
 // Takes the connection from the options; EXIT_OK or EXIT_USAGE with the problem named.
 int connectionOfOptions(const QCommandLineParser &args, QString &problem) {
     if (args.isSet("tcp")) {
@@ -42,10 +52,15 @@ int connectionOfOptions(const QCommandLineParser &args, QString &problem) {
         return EXIT_OK;
     }
     bool portOk = false, baudOk = true;
-    const int port = args.value("com").toInt(&portOk);
+    const QString com = args.value("com");
+    int port = com.toInt(&portOk);
     const int baud = args.isSet("baud") ? args.value("baud").toInt(&baudOk) : 4;
+    if (com.startsWith('/')) {
+        portOk = true;
+        port = portOfDevice(com);
+    }
     if (!portOk || port < 1 || port > 255) {
-        problem = QString("--com needs a port number 1..255, not '%1'").arg(args.value("com"));
+        problem = QString("--com needs a port number 1..255 or a device path, not '%1'").arg(com);
         return EXIT_USAGE;
     }
     if (!baudOk || baud < 0 || baud > 4) {
@@ -89,7 +104,9 @@ int OpenConnection(const QCommandLineParser &args, QString &problem) {
     } else {
         rs232_con = InitRS232(rs232port, rs232baudrate);
         if (rs232_con == 1) return EXIT_OK;
-        problem = QString("cannot open serial port %1").arg(rs232port);
+        problem = QString("cannot open serial port %1 (%2)")
+                      .arg(rs232port)
+                      .arg(QString::fromStdString(ComDeviceName(rs232port)));
     }
     return EXIT_LINK;
 }

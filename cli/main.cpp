@@ -14,6 +14,13 @@
 
 namespace {
 
+// How a command reaches what it works on.
+enum class Needs {
+    Link,  // the sensor pair: the transport opens first
+    None,  // nothing: the system's ports
+    File,  // a recorder file named after the command
+};
+
 // A command, the options it accepts beyond the common ones, an optional check before the
 // transport opens and the command itself.
 struct Command {
@@ -21,9 +28,10 @@ struct Command {
     QStringList options;
     int (*check)(const QCommandLineParser &);
     int (*run)(const QCommandLineParser &);
+    Needs needs = Needs::Link;
 };
 
-const std::array<Command, 9> kCommands = {{
+const std::array<Command, 12> kCommands = {{
     {"identify", {}, nullptr, CmdIdentify},
     {"get", {"target", "out"}, nullptr, CmdGet},
     {"send", {"target", "in"}, CheckSendInput, CmdSend},
@@ -33,6 +41,9 @@ const std::array<Command, 9> kCommands = {{
     {"reset", {}, nullptr, CmdReset},
     {"calib-read", {}, nullptr, CmdCalibRead},
     {"line-test", {}, nullptr, CmdLineTest},
+    {"ports", {}, nullptr, CmdPorts, Needs::None},
+    {"stats", {"upper", "lower"}, nullptr, CmdStats, Needs::File},
+    {"plot", {"upper", "lower", "out", "width", "height"}, nullptr, CmdPlot, Needs::File},
 }};
 
 const Command *commandNamed(const QString &name) {
@@ -42,6 +53,7 @@ const Command *commandNamed(const QString &name) {
 }
 
 int runCommand(const Command &command, const QCommandLineParser &args) {
+    if (command.needs != Needs::Link) return command.run(args);
     if (command.check)
         if (const int status = command.check(args); status != EXIT_OK) return status;
     QString problem;
@@ -61,6 +73,7 @@ int main(int argc, char **argv) {
     SelectEventDispatcher();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("k-tav-cli");
+    QCoreApplication::setApplicationVersion(KTAV_VERSION);
 
     QCommandLineParser args;
     DeclareOptions(args);
@@ -69,12 +82,18 @@ int main(int argc, char **argv) {
         std::fputs(qPrintable(args.helpText()), stdout);
         return EXIT_OK;
     }
+    if (args.isSet("version")) {
+        std::printf("k-tav-cli %s\n", KTAV_VERSION);
+        return EXIT_OK;
+    }
     const QStringList words = args.positionalArguments();
     if (words.isEmpty()) return Fail(EXIT_USAGE, "no command given (see --help)");
-    if (words.size() > 1)
-        return Fail(EXIT_USAGE, "one command only, not '" + words.join(' ') + "'");
     const Command *command = commandNamed(words[0]);
     if (!command) return Fail(EXIT_USAGE, "unknown command '" + words[0] + "' (see --help)");
+    const qsizetype wordsWanted = command->needs == Needs::File ? 2 : 1;
+    if (words.size() < wordsWanted) return Fail(EXIT_USAGE, words[0] + " needs a FILE");
+    if (words.size() > wordsWanted)
+        return Fail(EXIT_USAGE, "one command only, not '" + words.join(' ') + "'");
     if (const QString problem = OptionProblem(args, words[0], command->options); !problem.isEmpty())
         return Fail(EXIT_USAGE, problem);
     InstallConsole(args.isSet("verbose"));

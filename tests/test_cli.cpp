@@ -2,15 +2,19 @@
 // pseudo-terminal. Exit statuses, what reaches standard output, the frames on the wire and that
 // bad input reaches the sensor not at all.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cmath>
 #include <csignal>
 
 #include "params/appsettings.h"
+#include "recfile_bytes.h"
 #include "sim_process.h"
 
 namespace {
@@ -43,6 +47,12 @@ class Cli {
         }
         proc_.setProcessEnvironment(env);
         proc_.setProgram(KTAV_CLI_PATH);
+    }
+
+    void setEnv(const QString &name, const QString &value) {
+        QProcessEnvironment env = proc_.processEnvironment();
+        env.insert(name, value);
+        proc_.setProcessEnvironment(env);
     }
 
     void start(const QStringList &args) {
@@ -353,8 +363,224 @@ TEST(Cli, BadInputSendsNothing) {
 TEST(Cli, HelpNamesEveryCommandAndOption) {
     const CliResult r = Cli().run({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char *word : {"identify", "get", "send", "run", "video", "teach", "reset",
-                             "calib-read", "line-test", "--tcp", "--com", "--baud", "--dir",
-                             "--target", "--out", "--in", "--count", "--interval", "--verbose"})
+    for (const char *word :
+         {"identify",   "get",       "send",    "run",        "video",     "teach",    "reset",
+          "calib-read", "line-test", "--tcp",   "--com",      "--baud",    "--dir",    "--target",
+          "--out",      "--in",      "--count", "--interval", "--verbose", "ports",    "stats",
+          "plot",       "--upper",   "--lower", "--width",    "--height",  "--version"})
         EXPECT_TRUE(r.out.contains(word)) << word;
+}
+
+TEST(Cli, VersionIsTheProgramsVersion) {
+    const CliResult r = Cli().run({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, QByteArray("k-tav-cli " KTAV_VERSION "\n"));
+}
+
+// The simulator's pseudo-terminal named by KTAV_COM1 is port 1, also when --com names the
+// device itself, and a device without a number of its own works as well.
+TEST(Cli, PortsAndComByDevice) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    const QString pty = QString::fromStdString(sim.ptyPath());
+    Cli lister;
+    lister.setEnv("KTAV_COM1", pty);
+    const CliResult ports = lister.run({"ports"});
+    EXPECT_EQ(ports.exitCode, 0);
+    const QStringList lines = ports.outLines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("PORT")) << lines[0].toStdString();
+    const QStringList first = lines[1].split(' ', Qt::SkipEmptyParts);
+    ASSERT_GE(first.size(), 2);
+    EXPECT_EQ(first[0], "1");
+    EXPECT_EQ(first[1], pty);
+
+    for (const bool mapped : {true, false}) {
+        Cli cli;
+        if (mapped) cli.setEnv("KTAV_COM1", pty);
+        const CliResult r = cli.run({"--com", pty, "line-test"});
+        EXPECT_EQ(r.exitCode, 0) << mapped << r.err.toStdString();
+    }
+    const CliResult missing = Cli().run({"--com", "/dev/ttyNONE9", "line-test"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("No serial port found")) << missing.err.toStdString();
+    EXPECT_TRUE(missing.err.contains("/dev/ttyNONE9")) << missing.err.toStdString();
+}
+
+// A device the user may not open names the device and the group to join, on the tool's
+// standard error and in the program's status line; run as an unprivileged user.
+TEST(Cli, PortWithoutPermissionNamesTheGroup) {
+    QTemporaryDir dir("/tmp/kp-XXXXXX");
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther | QFile::WriteOther));
+    const QString device = dir.filePath("ttyK1");
+    QFile(device).open(QIODevice::WriteOnly);
+    QStringList asUser;  // root reads every file: the tools then run as nobody
+    QString group;
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(QFile::encodeName(device).constData(), 0, 20), 0);  // group dialout
+        ASSERT_EQ(chmod(QFile::encodeName(device).constData(), 0660), 0);
+        asUser = {"--reuid=65534", "--regid=65534", "--clear-groups"};
+        group = "dialout";
+    } else {
+        ASSERT_EQ(chmod(QFile::encodeName(device).constData(), 0), 0);
+        group = QString::fromLocal8Bit(qgetenv("USER"));
+    }
+    const QString expected = device + ": no permission; add user to group ";
+    auto run = [&](const QString &program, const QStringList &args) {
+        QProcess proc;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KTAV_COM1", device);
+        env.insert("HOME", dir.path());
+        env.insert("XDG_RUNTIME_DIR", dir.path());
+        proc.setProcessEnvironment(env);
+        if (asUser.isEmpty()) {
+            proc.start(program, args);
+        } else {
+            proc.start("setpriv", asUser + QStringList{program} + args);
+        }
+        EXPECT_TRUE(proc.waitForFinished(60000)) << program.toStdString();
+        return QString::fromLocal8Bit(proc.readAllStandardError());
+    };
+    const QString err = run(KTAV_CLI_PATH, {"--com", "1", "line-test"});
+    EXPECT_TRUE(err.contains(expected)) << err.toStdString();
+    if (!asUser.isEmpty()) {
+        EXPECT_TRUE(err.contains(expected + group)) << err.toStdString();
+    }
+
+    const QString log = dir.filePath("status.log");
+    run(KTAV_PROGRAM_PATH,
+        {"--dir", dir.path(), "--log", log, "--screenshot", dir.filePath("shot.png")});
+    EXPECT_TRUE(readFile(log).contains(expected.toLocal8Bit())) << readFile(log).toStdString();
+}
+
+namespace {
+
+// Fifty samples around the set-point of 10 mm, MASTER and SLAVE apart, one a second from
+// 10:00:00, with a gap of three seconds before the last.
+RecFixture statsFixture() {
+    RecFixture f;
+    f.sampleCount = 50;
+    f.increment = "1.000000";
+    for (int i = 0; i < 50; ++i) {
+        static char times[50][9];
+        const int t = 36000 + i + (i == 49 ? 3 : 0);
+        std::snprintf(times[i], sizeof times[i], "%02d:%02d:%02d", t / 3600, t / 60 % 60, t % 60);
+        const int32_t val = 10000 + static_cast<int32_t>(std::lround(140 * std::sin(i * 0.7)));
+        f.samples.push_back({times[i], 50000 + 7 * i, 48000 - 3 * i + (i % 5) * 11, val,
+                             static_cast<uint16_t>(800 + i), static_cast<uint16_t>(600 - i), 1000,
+                             2000, 3000});
+    }
+    return f;
+}
+
+QString writeRecording(const QTemporaryDir &dir, const QByteArray &bytes) {
+    const QString path = dir.filePath("RECORD.DAT");
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+
+// The numbers of the row of `column` in the stats table.
+QStringList statsRow(const CliResult &r, const char *column) {
+    for (const QString &line : r.outLines()) {
+        const QStringList words = line.split(' ', Qt::SkipEmptyParts);
+        if (!words.isEmpty() && words[0] == column) return words.mid(1);
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST(Cli, StatsGiveTheFiguresOfTheSamples) {
+    QTemporaryDir dir;
+    const RecFixture f = statsFixture();
+    const QString path = writeRecording(dir, RecFixtureBytes(f));
+    const double upper = 100.0, lower = 150.0;  // µm
+    const CliResult r = Cli().run({"stats", path, "--upper", "0.1", "--lower", "0.15"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("first 10:00:00, last 10:00:52, mean interval 1.061 s"))
+        << r.out.toStdString();
+
+    struct Column {
+        const char *name;
+        int32_t RecFixtureSample::*value;
+    };
+    for (const Column c : {Column{"MA", &RecFixtureSample::ma}, Column{"SL", &RecFixtureSample::sl},
+                           Column{"VAL", &RecFixtureSample::val}}) {
+        std::vector<double> v;
+        for (const RecFixtureSample &s : f.samples) v.push_back(s.*c.value);
+        double mean = 0, var = 0;
+        for (double x : v) mean += x / v.size();
+        for (double x : v) var += (x - mean) * (x - mean) / (v.size() - 1);
+        const double sigma = std::sqrt(var);
+        const double usl = f.setpoint + upper, lsl = f.setpoint - lower;
+        const double outside =
+            100.0 *
+            std::count_if(v.begin(), v.end(), [&](double x) { return x > usl || x < lsl; }) /
+            v.size();
+        const double expected[] = {double(v.size()),
+                                   *std::min_element(v.begin(), v.end()) / 1000,
+                                   *std::max_element(v.begin(), v.end()) / 1000,
+                                   mean / 1000,
+                                   sigma / 1000,
+                                   outside,
+                                   (usl - lsl) / (6 * sigma),
+                                   std::min(usl - mean, mean - lsl) / (3 * sigma)};
+        const double precision[] = {0, 0.0005, 0.0005, 0.00005, 0.00005, 0.005, 0.0005, 0.0005};
+        const QStringList row = statsRow(r, c.name);
+        ASSERT_EQ(row.size(), 8) << c.name << r.out.toStdString();
+        for (int i = 0; i < 8; ++i)
+            EXPECT_NEAR(row[i].toDouble(), expected[i], precision[i] + 1e-9)
+                << c.name << " figure " << i;
+    }
+    EXPECT_GT(statsRow(r, "VAL")[5].toDouble(), 0.0) << "the fixture has samples outside";
+
+    const CliResult plain = Cli().run({"stats", path});
+    EXPECT_EQ(statsRow(plain, "VAL").mid(5), QStringList({"-", "-", "-"}))
+        << "no tolerances: no share outside, no Cp, no Cpk";
+}
+
+TEST(Cli, StatsAndPlotRejectAFileThatIsNoRecording) {
+    QTemporaryDir dir;
+    QByteArray bytes = RecFixtureBytes(statsFixture());
+    bytes.replace("10:00:07\t", "10:00:07 ");
+    const QString path = writeRecording(dir, bytes);
+    for (const QStringList &args :
+         {QStringList{"stats", path}, QStringList{"plot", path, "--out", dir.filePath("p.png")}}) {
+        const CliResult r = Cli().run(args);
+        EXPECT_EQ(r.exitCode, 65) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(path + ":18:")) << r.err.toStdString();  // header 10 lines
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("p.png")));
+    EXPECT_EQ(Cli().run({"stats", dir.filePath("none.dat")}).exitCode, 66);
+}
+
+TEST(Cli, PlotWritesAPictureOfTheRequestedSize) {
+    QTemporaryDir dir;
+    RecFixture trigger = statsFixture();
+    trigger.withSampleCount = false;
+    trigger.increment = "0";
+    const QString path = writeRecording(dir, RecFixtureBytes(trigger));
+    struct Case {
+        QStringList size;
+        int width, height;
+    };
+    for (const Case &c : {Case{{}, 800, 500}, Case{{"--width", "640", "--height", "360"}, 640, 360},
+                          Case{{"--width", "1203", "--height", "97"}, 1203, 97}}) {
+        const QString out = dir.filePath(QString("plot-%1.png").arg(c.width));
+        const CliResult r = Cli().run(
+            QStringList{"plot", path, "--out", out, "--upper", "0.1", "--lower", "0.15"} + c.size);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QImage image(out);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.width(), c.width);
+        EXPECT_EQ(image.height(), c.height);
+        EXPECT_TRUE(image.allGray() == false) << "the traces are drawn in colour";
+    }
+    EXPECT_EQ(Cli().run({"plot", path}).exitCode, 64) << "no --out";
+    EXPECT_EQ(Cli().run({"plot", path, "--out", "/nonexistent/dir/p.png"}).exitCode, 73);
 }

@@ -318,10 +318,10 @@ void KGraph::drawCurve(QPainter &painter, const QRectF &area, const Plot &plot) 
             pixels_.push_back(next);
             last = next;
         }
-        painter.setPen(QPen(plot.color, 0));
+        painter.setPen(QPen(plot.color, plot.style == FatLine ? 2 : 0));
         painter.drawLines(pixels_.data(), static_cast<int>(pixels_.size() / 2));
     }
-    if (plot.style == ThinLine) return;
+    if (plot.style == ThinLine || plot.style == FatLine) return;
     pixels_.clear();
     for (const QPointF &p : pts) pixels_.push_back(toPixel(area, p.x(), p.y()));
     drawPointMarks(painter, plot.pointStyle, plot.color);

@@ -30,7 +30,7 @@ class KGraph : public QWidget {
   public:
     static constexpr int kMaxTraces = 16;
     enum Axis { XAxis = 0, LeftYAxis = 1, RightYAxis = 2 };
-    enum PlotStyle { ThinLine = 0, Scatter = 1, ConnectedPoints = 5 };
+    enum PlotStyle { ThinLine = 0, Scatter = 1, ConnectedPoints = 5, FatLine = 6 };
     enum PointStyle { SimpleDot = 10, SolidSquare = 13, NoPoint = 24 };
 
     explicit KGraph(QWidget *parent = nullptr);
