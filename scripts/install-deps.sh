@@ -2,7 +2,8 @@
 # Installs the Debian packages the project needs, when some are missing (run as root).
 set -euo pipefail
 packages=(g++ cmake ninja-build ccache qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
-          libgtest-dev xvfb xauth imagemagick fonts-dejavu-core)
+          libgtest-dev xvfb xauth imagemagick fonts-dejavu-core
+          help2man dpkg-dev desktop-file-utils appstream librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -24,6 +24,9 @@ int main(int argc, char **argv) {
         case ParseOutcome::Help:
             std::fputs(HELP_TEXT, stdout);
             return 0;
+        case ParseOutcome::Version:
+            std::puts("k-tav-sim " KTAV_VERSION);
+            return 0;
         case ParseOutcome::Error:
             std::fprintf(stderr, "k-tav-sim: %s\n", error.c_str());
             return 2;

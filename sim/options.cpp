@@ -38,6 +38,7 @@ Faults for tests:
 Other:
   --verbose                  one line per request and reply, in hex, on stderr
   --help                     this text
+  --version                  the version of the simulator
 )";
 
 namespace {
@@ -111,6 +112,7 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
         const std::string arg = argv[i];
         const bool nextIsValue = i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0;
         if (arg == "--help") return ParseOutcome::Help;
+        if (arg == "--version") return ParseOutcome::Version;
         if (arg == "--verbose") {
             out.verbose = true;
         } else if (arg == "--pty") {

@@ -16,7 +16,7 @@ struct SimOptions {
     FaultOptions faults;
 };
 
-enum class ParseOutcome { Run, Help, Error };
+enum class ParseOutcome { Run, Help, Version, Error };
 
 // Fills `out` from the arguments; on Error, `error` says what was wrong.
 ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &error);

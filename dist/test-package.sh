@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build tree BUILD, unpacks it with dpkg -x into a temporary
+# root and runs the tools from there: the CLI's --version, and the program's --screenshot as an
+# ordinary user, for whom the unpacked program folder is not writable. Fails when the package
+# misses a file or a dependency. Usage: test-package.sh BUILD VERSION
+set -euo pipefail
+build=$(cd "$1" && pwd)
+version=$2
+deb=$build/k-tav-px-ms-vista_${version}_amd64.deb
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "package test: $*" >&2; exit 1; }
+
+rm -f "$deb"
+(cd "$build" && cpack -G DEB >"$tmp/cpack.log" 2>&1) || { cat "$tmp/cpack.log" >&2; fail "cpack failed"; }
+[ -f "$deb" ] || fail "no $deb"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6widgets6 libqt6serialport6 libqt6network6 qt6-qpa-plugins libc6; do
+    grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+done
+
+root=$tmp/root
+dpkg -x "$deb" "$root"
+for file in usr/bin/k-tav-px-ms-vista usr/bin/k-tav-cli usr/bin/k-tav-sim \
+            usr/share/man/man1/k-tav-px-ms-vista.1 usr/share/man/man1/k-tav-cli.1 \
+            usr/share/man/man1/k-tav-sim.1 \
+            usr/share/applications/org.ktav.PxMsVista.desktop \
+            usr/share/applications/org.ktav.PxMsVista.Touch.desktop \
+            usr/share/icons/hicolor/scalable/apps/org.ktav.PxMsVista.svg \
+            usr/share/metainfo/org.ktav.PxMsVista.metainfo.xml; do
+    [ -s "$root/$file" ] || fail "the package misses /$file"
+done
+grep -q '^Exec=k-tav-px-ms-vista --touch$' "$root/usr/share/applications/org.ktav.PxMsVista.Touch.desktop" ||
+    fail "the touch entry does not start the touch surface"
+rsvg-convert -w 64 -h 64 "$root/usr/share/icons/hicolor/scalable/apps/org.ktav.PxMsVista.svg" \
+    -o "$tmp/icon.png" || fail "the icon does not render"
+
+for exe in k-tav-cli k-tav-sim; do
+    got=$("$root/usr/bin/$exe" --version)
+    [ "$got" = "$exe $version" ] || fail "$exe --version says '$got'"
+done
+grep -q "$version" "$root/usr/share/man/man1/k-tav-cli.1" || fail "the manual page lacks the version"
+grep -q -- "-upper" "$root/usr/share/man/man1/k-tav-cli.1" || fail "the manual page lacks the options"
+
+# The program as an ordinary user: its folder is not writable, so the settings go to the user's
+# configuration folder, and the status log says so once. As root, nobody stands in for the user.
+home=$tmp/home
+mkdir -p "$home"
+chmod 755 "$tmp"
+run_as=()
+if [ "$(id -u)" = 0 ]; then
+    chown 65534:65534 "$home"
+    run_as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
+env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home" \
+    QT_QPA_PLATFORM=offscreen KTAV_COM1="$tmp/no-such-port" \
+    "${run_as[@]}" "$root/usr/bin/k-tav-px-ms-vista" --log "$home/status.log" \
+    --screenshot "$home/shot.png" || fail "the unpacked program failed"
+[ -s "$home/shot.png" ] || fail "no screenshot"
+notes=$(grep -c "Program folder not writable: settings kept in $home/.config/" "$home/status.log" || true)
+[ "$notes" = 1 ] || fail "the fallback is noted $notes times in the status log"
+[ -s "$home/.config/K-TAV-PX-MS-Vista/PX-MS-Vista.ini" ] || fail "no settings file in the user's folder"
+echo "package test: $(basename "$deb") passed"
