@@ -93,9 +93,10 @@ int CmdPlot(const QCommandLineParser &args) {
     const double setpointX[] = {0.0, tEnd}, setpointY[] = {setpoint, setpoint};
     graph.plotXY(setpointX, setpointY, 2, KGraph::ThinLine, KGraph::NoPoint, kSetpointColor);
     const int n = static_cast<int>(t.size());
+    // The thin traces over the thick one: where VAL is a sensor's value, both stay visible.
+    graph.plotXY(t.data(), val.data(), n, KGraph::FatLine, KGraph::NoPoint, kValColor);
     graph.plotXY(t.data(), ma.data(), n, KGraph::ThinLine, KGraph::NoPoint, kMasterColor);
     graph.plotXY(t.data(), sl.data(), n, KGraph::ThinLine, KGraph::NoPoint, kSlaveColor);
-    graph.plotXY(t.data(), val.data(), n, KGraph::FatLine, KGraph::NoPoint, kValColor);
 
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::white);
