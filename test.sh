@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and the address and undefined-behaviour
-# sanitizers, and runs every test through CTest on Qt's offscreen platform.
+# sanitizers, and runs every test through CTest on Qt's offscreen platform. The test "package"
+# builds the Debian package, unpacks it with dpkg -x and runs the tools from there.
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh

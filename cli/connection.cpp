@@ -55,7 +55,7 @@ int connectionOfOptions(const QCommandLineParser &args, QString &problem) {
     const QString com = args.value("com");
     int port = com.toInt(&portOk);
     const int baud = args.isSet("baud") ? args.value("baud").toInt(&baudOk) : 4;
-    if (com.startsWith('/')) {
+    if (com.contains('/')) {  // a device path, absolute or relative
         portOk = true;
         port = portOfDevice(com);
     }
