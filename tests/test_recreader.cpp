@@ -85,6 +85,7 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
         {"a parameter file", "[PARA0]\r\nEval-Mode = 1\r\n", 1},
         {"time not hh:mm:ss", replaced("Time:\t23:59:57", "Time:\t23:59"), 2},
         {"increment not a number", replaced("[s]:\t0.500000", "[s]:\tfast"), 3},
+        {"increment endless", replaced("[s]:\t0.500000", "[s]:\tinf"), 3},
         {"µ written as UTF-8", replaced("Setpoint-Value [\xB5m]", "Setpoint-Value [\xC2\xB5m]"), 5},
         {"range not whole", replaced("Range-Slave [\xB5m]:\t12000", "Range-Slave [\xB5m]:\t12.5"),
          9},

@@ -1,6 +1,7 @@
 #include "measure/recreader.h"
 
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
@@ -105,9 +106,9 @@ int parseHeader(const std::vector<std::string_view> &lines, RecHeader &h, size_t
         return -1;
     h.time = std::string(v);
     ++i;
-    if (!expect(
-            valueAfter(line(), kIncrement, v) && parseNumber(v, h.increment) && h.increment >= 0.0,
-            "expected \"Time-Increment[s]:\" and seconds"))
+    if (!expect(valueAfter(line(), kIncrement, v) && parseNumber(v, h.increment) &&
+                    std::isfinite(h.increment) && h.increment >= 0.0,
+                "expected \"Time-Increment[s]:\" and seconds"))
         return -1;
     ++i;
     h.sampleCount = -1;
