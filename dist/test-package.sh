@@ -40,6 +40,8 @@ for exe in k-tav-cli k-tav-sim; do
     got=$("$root/usr/bin/$exe" --version)
     [ "$got" = "$exe $version" ] || fail "$exe --version says '$got'"
 done
+got=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/k-tav-px-ms-vista" --version 2>/dev/null)
+[ "$got" = "K-TAV-PX-MS-Vista $version" ] || fail "k-tav-px-ms-vista --version says '$got'"
 grep -q "$version" "$root/usr/share/man/man1/k-tav-cli.1" || fail "the manual page lacks the version"
 grep -q -- "-upper" "$root/usr/share/man/man1/k-tav-cli.1" || fail "the manual page lacks the options"
 
