@@ -27,6 +27,12 @@ const char *const kDescription =
     "  run          prints one line per measurement record [--count, --interval], until the\n"
     "               count or Ctrl-C: time stamp, MA, SL, VAL [um], MA-E, SL-E, MA-PIX, SL-PIX,\n"
     "               VAL-PIX, separated by tabs\n"
+    "  record       records to the recorder file --out (never overwritten): polled every\n"
+    "               --interval seconds (default 0: as fast as the link allows) up to --count\n"
+    "               samples (default and limit 32000), or with --trigger the trigger records\n"
+    "               the sensor sends by itself (it must be in RS-232 output mode 1 already;\n"
+    "               nothing is set on it); the sample count goes to standard error as it\n"
+    "               grows; Ctrl-C ends the recording with every sample taken so far\n"
     "  video        prints the two video profiles: 128 lines of x position, MASTER value and\n"
     "               SLAVE value, separated by tabs\n"
     "  teach        TEACH: the current positions become the teach values; prints them\n"
@@ -34,7 +40,8 @@ const char *const kDescription =
     "  calib-read   reads and prints the calibration headers of MASTER and SLAVE\n"
     "  line-test    sends the echo request and reports whether the line works\n"
     "\n"
-    "Exit status: 0 success; 1 the transport did not open or the sensor did not answer;\n"
+    "Exit status: 0 success (record: completed or ended by Ctrl-C); 1 the transport did not\n"
+    "open or the sensor did not answer (record: a time-out);\n"
     "2 (identify) incompatible device or firmware; 64 bad command line; 66 a file cannot be\n"
     "read; 73 the output file cannot be written.";
 
@@ -51,16 +58,21 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"dir", "Directory of the settings file PX-MS-Vista.ini (default: the tool's directory).",
          "DIR"},
         {"target", "get, send: sensor memory ram (default) or eeprom.", "ram|eeprom"},
-        {"out", "get: write the parameter file to FILE instead of standard output.", "FILE"},
+        {"out",
+         "get: write the parameter file to FILE instead of standard output; record: the "
+         "recorder file.",
+         "FILE"},
         {"in", "send: the parameter file to send.", "FILE"},
-        {"count", "run: stop after N records (default: until Ctrl-C).", "N"},
-        {"interval", "run: seconds between two records (default 0: as fast as the link allows).",
-         "S"},
+        {"count", "run: stop after N records (default: until Ctrl-C); record: N samples.", "N"},
+        {"interval",
+         "run, record: seconds between two records (default 0: as fast as the link allows).", "S"},
+        {"trigger", "record: take the trigger records the sensor sends in RS-232 output mode 1."},
         {"verbose", "Print every request and reply frame in hexadecimal on standard error."},
     });
-    parser.addPositionalArgument("command",
-                                 "identify, get, send, run, video, teach, reset, calib-read or "
-                                 "line-test (see above).");
+    parser.addPositionalArgument(
+        "command",
+        "identify, get, send, run, video, record, teach, reset, calib-read or "
+        "line-test (see above).");
 }
 
 QString OptionProblem(const QCommandLineParser &parser, const QString &command,
@@ -73,6 +85,10 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     if (parser.isSet("target") && TargetOf(parser) == 0)
         return QString("unknown target '%1' (ram or eeprom)").arg(parser.value("target"));
     if (command == "send" && parser.value("in").isEmpty()) return "send needs --in FILE";
+    if (command == "record" && parser.value("out").isEmpty()) return "record needs --out FILE";
+    if (command == "record" && parser.isSet("trigger") &&
+        (parser.isSet("interval") || parser.isSet("count")))
+        return "--trigger takes neither --interval nor --count";
     bool countOk = true, intervalOk = true;
     parser.value("count").toUInt(&countOk);
     const double interval = parser.value("interval").toDouble(&intervalOk);

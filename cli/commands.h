@@ -20,6 +20,11 @@ int CmdSend(const QCommandLineParser &args);
 int CmdRun(const QCommandLineParser &args);
 int CmdVideo(const QCommandLineParser &args);
 
+// record (record_command.cpp). CheckRecordOutput runs before the transport opens: an existing
+// file is never overwritten.
+int CheckRecordOutput(const QCommandLineParser &args);
+int CmdRecord(const QCommandLineParser &args);
+
 // Reads the hardware record, so that the range check of the parameter sets and the x positions
 // of the video profiles follow the connected pair as after the program's identification.
 // EXIT_OK or EXIT_LINK (with the problem shown).

@@ -23,12 +23,13 @@ struct Command {
     int (*run)(const QCommandLineParser &);
 };
 
-const std::array<Command, 9> kCommands = {{
+const std::array<Command, 10> kCommands = {{
     {"identify", {}, nullptr, CmdIdentify},
     {"get", {"target", "out"}, nullptr, CmdGet},
     {"send", {"target", "in"}, CheckSendInput, CmdSend},
     {"run", {"count", "interval"}, nullptr, CmdRun},
     {"video", {}, nullptr, CmdVideo},
+    {"record", {"out", "interval", "count", "trigger"}, CheckRecordOutput, CmdRecord},
     {"teach", {}, nullptr, CmdTeach},
     {"reset", {}, nullptr, CmdReset},
     {"calib-read", {}, nullptr, CmdCalibRead},
