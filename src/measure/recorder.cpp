@@ -119,13 +119,15 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
     rx_flag = 0;
     SetRecorderBusy(true);
     while (stop_flag == 0) {
-        if (r.trigger) {
+        // A sample is taken only while the count wants one: a count of 0 records nothing.
+        const bool wanted = n < limit;
+        if (wanted && r.trigger) {
             if (TakeTriggerRecord() == 1) {
                 if (view.sampled) view.sampled();
                 rx_flag = 8;
                 t0 = Timer();
             }
-        } else if (Timer() - t0 >= r.increment) {
+        } else if (wanted && !r.trigger && Timer() - t0 >= r.increment) {
             t0 = Timer();
             show(view.line, kPolling);
             if (GetRecorderData() != 1) {
