@@ -29,6 +29,9 @@ int main(int argc, char **argv) {
          "0"},
         {"run", "Start RUN right after start-up, as if the RUN button had been pressed."},
         {"video", "Start VIDEO right after start-up, as if the VIDEO button had been pressed."},
+        {"record",
+         "Open the recorder pop-up and start a recording right after start-up, as if its START "
+         "button had been pressed."},
     });
     parser.process(app);
 
@@ -39,5 +42,6 @@ int main(int argc, char **argv) {
     options.screenshotDelay = parser.value("screenshot-delay").toDouble();
     options.run = parser.isSet("run");
     options.video = parser.isSet("video");
+    options.record = parser.isSet("record");
     return WinMain(options);
 }

@@ -12,6 +12,7 @@ struct ProgramOptions {
     double screenshotDelay = 0.0;         // seconds the program runs before the picture is taken
     bool run = false;                     // press RUN once started (unattended displays)
     bool video = false;                   // press VIDEO once started
+    bool record = false;                  // open the recorder pop-up and press its START
     const char *panelResource = nullptr;  // panel resource to load; nullptr: the program's own
 };
 
