@@ -2,16 +2,16 @@
 #include <QCommandLineParser>
 #include <QFile>
 
-#include "app/state.h"
-#include "calib/calibfile.h"
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
+#include "link/calibheader.h"
 #include "link/xflash.h"
 #include "measure/recfile.h"
 #include "measure/recorder.h"
 #include "params/transfer.h"
 #include "platform/signals.h"
+#include "shared/state.h"
 
 namespace {
 

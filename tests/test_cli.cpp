@@ -10,11 +10,11 @@
 #include <QTemporaryDir>
 #include <csignal>
 
-#include "app/state.h"
 #include "link/transport.h"
 #include "params/appsettings.h"
 #include "params/paramblock.h"
 #include "params/transfer.h"
+#include "shared/state.h"
 #include "sim_process.h"
 
 namespace {

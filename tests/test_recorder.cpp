@@ -17,9 +17,6 @@
 #include <vector>
 
 #include "app/bindings.h"
-#include "app/files.h"
-#include "app/panels.h"
-#include "app/state.h"
 #include "calib/calibfile.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
@@ -36,6 +33,9 @@
 #include "platform/serial.h"
 #include "platform/ui/popupscript.h"
 #include "platform/ui/userint.h"
+#include "shared/files.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 #include "sim_process.h"
 #include "touch/touchrecorder.h"
 
