@@ -535,6 +535,32 @@ TEST_F(TouchRecorder, FileOutputWritesTheTouchHeaderAndOneLinePerTick) {
     EXPECT_EQ(columnsOfLine(lines[10]), columns(replies[1]));
 }
 
+// A file that cannot be written stops the touch recorder too, at the start or at a tick (the
+// file name then points at a full disk); the lines written before stay.
+TEST_F(TouchRecorder, AFileThatCannotBeWrittenStopsTheRecorder) {
+    connect();
+    std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath("no/dir.dat")));
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    EXPECT_EQ(timerOn(), 0);
+    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped - cannot write " + std::string(rec_fname));
+    EXPECT_EQ(value(pTRec, TREC_START), 0);
+
+    const QString target = dir.filePath("target.dat");
+    ASSERT_TRUE(QFile::link(target, path));
+    std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(path));
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    tick();
+    QFile::remove(path);
+    QFile::link("/dev/full", path);
+    tick();
+    EXPECT_EQ(fileLines(target).size(), 9 + 1);
+    EXPECT_EQ(boxLine(1), "CANNOT WRITE FILE!");
+    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped - cannot write " + path.toStdString());
+    EXPECT_EQ(lampColour(pTRec, TREC_RECLED), 0xFF0000);
+    EXPECT_EQ(timerOn(), 0);
+    EXPECT_EQ(recidx, 1);
+}
+
 TEST_F(TouchRecorder, StopsByItselfAtTheSampleLimit) {
     connect();
     SetCtrlVal(pTRec, TREC_OUTFILE, 0);

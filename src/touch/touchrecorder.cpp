@@ -87,6 +87,19 @@ int readInt(int panel, int control) {
     return value;
 }
 
+bool fileFailed = false;  // this recording stopped because its file could not be written
+
+// A recorder file that cannot be written: red lamps, and the touch status names the file.
+void showFileError() {
+    fileFailed = true;
+    lamps(kRed);
+    boxLine(0, "RECORDER STOPPED");
+    boxLine(1, "CANNOT WRITE FILE!");
+    char text[PATH_SIZE + 32];
+    std::snprintf(text, sizeof text, "Recorder stopped - cannot write %s", rec_fname);
+    touchStatus(text);
+}
+
 enum class Sample { Taken, Limit, FileError };
 
 // The record in `raw` as the next sample: counted, written, shown.
@@ -101,11 +114,7 @@ Sample takeSample() {
     ++recidx;
     if (file_flag == 1 && WriteRecorderDataToFile(rec_fname) != 1) {
         --recidx;
-        lamps(kRed);
-        boxLine(1, "CANNOT WRITE FILE!");
-        char text[PATH_SIZE + 32];
-        std::snprintf(text, sizeof text, "Recorder stopped - cannot write %s", rec_fname);
-        touchStatus(text);
+        showFileError();
         return Sample::FileError;
     }
     showSamples();
@@ -130,6 +139,7 @@ int32_t recorderValue() {
 void startPressed() {
     recidx = 0;
     timeout_flag = 0;
+    fileFailed = false;
     double increment = 0.0, fine = 0.0;
     GetCtrlVal(pTRec, TREC_INCTIME, &increment);
     GetCtrlVal(pTRec, TREC_INCFINE, &fine);
@@ -163,8 +173,11 @@ bool prepareFile(int mode) {
         std::remove(rec_fname);
     }
     file_flag = 1;
-    writeFileHeader(mode);
-    return true;
+    if (writeFileHeader(mode) == 1) return true;
+    tmr_flag = 0;
+    showFileError();
+    releaseStart();
+    return false;
 }
 
 void startCommitted() {
@@ -182,8 +195,10 @@ void startCommitted() {
     boxLine(1, "WAITING FOR EXT IN0 L/H ...");
     tmr_flag = 0;
     WaitForRecorderLoop();
-    touchStatus("Recorder stopped!");
-    boxLine(0, "RECORDER STOP!");
+    if (!fileFailed) {
+        touchStatus("Recorder stopped!");
+        boxLine(0, "RECORDER STOP!");
+    }
     releaseStart();
 }
 
