@@ -106,6 +106,27 @@ int TakeTriggerRecord() {
     return 1;
 }
 
+namespace {
+
+// Takes the next sample into `raw` when one is due (polled: `increment` after t0; trigger: a
+// whole record has come) and shows it: 1 taken, 0 none due, -1 the sensor did not answer.
+int nextSample(const Recording &r, const RecorderView &view, double &t0) {
+    if (r.trigger) {
+        if (TakeTriggerRecord() != 1) return 0;
+        t0 = Timer();
+    } else {
+        if (Timer() - t0 < r.increment) return 0;
+        t0 = Timer();
+        show(view.line, kPolling);
+        if (GetRecorderData() != 1) return -1;
+    }
+    if (view.sampled) view.sampled();
+    rx_flag = 8;
+    return 1;
+}
+
+}  // namespace
+
 RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
     const char *waitText = r.trigger ? kWaitTrigger : kPolling;
     const unsigned limit = std::min(r.samples, REC_MAX_SAMPLES);
@@ -120,23 +141,10 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
     SetRecorderBusy(true);
     while (stop_flag == 0) {
         // A sample is taken only while the count wants one: a count of 0 records nothing.
-        const bool wanted = n < limit;
-        if (wanted && r.trigger) {
-            if (TakeTriggerRecord() == 1) {
-                if (view.sampled) view.sampled();
-                rx_flag = 8;
-                t0 = Timer();
-            }
-        } else if (wanted && !r.trigger && Timer() - t0 >= r.increment) {
-            t0 = Timer();
-            show(view.line, kPolling);
-            if (GetRecorderData() != 1) {
-                stop_flag = exit_flag == 1 ? 1 : -1;
-                end = exit_flag == 1 ? RecordEnd::Stopped : RecordEnd::Timeout;
-                break;
-            }
-            if (view.sampled) view.sampled();
-            rx_flag = 8;
+        if (n < limit && nextSample(r, view, t0) == -1) {
+            stop_flag = exit_flag == 1 ? 1 : -1;
+            end = exit_flag == 1 ? RecordEnd::Stopped : RecordEnd::Timeout;
+            break;
         }
         if (rx_flag == 8) {
             show(view.line, "APPEND TO DATA-FILE...");
