@@ -27,8 +27,27 @@ namespace {
 constexpr const char *kWaitTrigger = "WAITING FOR EXT.-TRIGG ...";
 constexpr const char *kPolling = "DATA-RECORDER: RS-232-BUSY ...";
 
-void show(void (*line)(const char *), const char *text) {
-    if (line) line(text);
+// Paces a display of the loop. At increment 0 the status line and the counter would change
+// several times per sample, far faster than a panel is repainted, and every change costs a
+// text layout; there they change at most at the repaint pace. Otherwise every change shows.
+struct Pace {
+    bool on;
+    double shownAt = -1.0;
+    bool due() {
+        const double now = Timer();
+        if (on && shownAt >= 0.0 && now - shownAt < 0.05) return false;
+        shownAt = now;
+        return true;
+    }
+};
+
+struct StatusLine {
+    void (*line)(const char *);
+    Pace pace;
+};
+
+void show(StatusLine &status, const char *text) {
+    if (status.line && status.pace.due()) status.line(text);
 }
 
 void showMainStatus(const char *text) {
@@ -110,14 +129,14 @@ namespace {
 
 // Takes the next sample into `raw` when one is due (polled: `increment` after t0; trigger: a
 // whole record has come) and shows it: 1 taken, 0 none due, -1 the sensor did not answer.
-int nextSample(const Recording &r, const RecorderView &view, double &t0) {
+int nextSample(const Recording &r, const RecorderView &view, StatusLine &status, double &t0) {
     if (r.trigger) {
         if (TakeTriggerRecord() != 1) return 0;
         t0 = Timer();
     } else {
         if (Timer() - t0 < r.increment) return 0;
         t0 = Timer();
-        show(view.line, kPolling);
+        show(status, kPolling);
         if (GetRecorderData() != 1) return -1;
     }
     if (view.sampled) view.sampled();
@@ -134,6 +153,9 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
     const double tStart = Timer();
     double t0 = tStart;
     int shownSeconds = -1;
+    const bool paced = !r.trigger && r.increment <= 0.0;
+    StatusLine status{view.line, {paced}};
+    Pace counterPace{paced};
     unsigned n = 0;
     RecordEnd end = RecordEnd::Stopped;
     stop_flag = 0;
@@ -141,23 +163,24 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
     SetRecorderBusy(true);
     while (stop_flag == 0) {
         // A sample is taken only while the count wants one: a count of 0 records nothing.
-        if (n < limit && nextSample(r, view, t0) == -1) {
+        const int taken = n < limit ? nextSample(r, view, status, t0) : 0;
+        if (taken == -1) {
             stop_flag = exit_flag == 1 ? 1 : -1;
             end = exit_flag == 1 ? RecordEnd::Stopped : RecordEnd::Timeout;
             break;
         }
         if (rx_flag == 8) {
-            show(view.line, "APPEND TO DATA-FILE...");
+            show(status, "APPEND TO DATA-FILE...");
             if (AppendSampleLine(r.path, raw) != 1) {
                 end = RecordEnd::FileError;
                 break;
             }
             ++n;
-            if (view.counter) view.counter(n);
+            if (view.counter && counterPace.due()) view.counter(n);
             char text[STATUS_SIZE];
             std::snprintf(text, sizeof text, "Data-Recorder active!   Sample: %u", n);
             showMainStatus(text);
-            show(view.line, waitText);
+            show(status, waitText);
             rx_flag = 0;
         }
         const int seconds = static_cast<int>(Timer() - tStart);
@@ -171,13 +194,16 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
         if (exit_flag == 1) stop_flag = 1;
         if (stop_flag != 0) break;
         // Sleeps only when nothing is due: a whole record waiting, or a sample at increment 0,
-        // is taken in the next pass at once.
-        if (r.trigger ? waitingBytes() >= FRAME_HEADER_SIZE : r.increment <= 0.0)
-            ProcessSystemEvents();
-        else
+        // is taken in the next pass at once. A polled sample's reply wait has processed the
+        // events already, so at increment 0 the next exchange follows as RUN's does.
+        if (r.trigger ? waitingBytes() >= FRAME_HEADER_SIZE : r.increment <= 0.0) {
+            if (r.trigger || taken != 1) ProcessSystemEvents();
+        } else {
             waitForWork(tStart, r.trigger ? tStart + 1e9 : t0 + r.increment);
+        }
     }
     SetRecorderBusy(false);
+    if (view.counter) view.counter(n);
     if (end == RecordEnd::Stopped || end == RecordEnd::FileError) stop_flag = 1;
     return end;
 }
