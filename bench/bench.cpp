@@ -4,7 +4,9 @@
 // (b) CPU time of this process per wall time while replies take 20 ms to come;
 // (c) RUN cycles per second with every display drawn beside the same exchanges without
 //     drawing, and the share of a cycle spent drawing;
-// (d) CPU time per wall time of RUN while replies take 20 ms to come.
+// (d) CPU time per wall time of RUN while replies take 20 ms to come;
+// (e) samples per second the desktop recorder takes at increment 0 beside RUN's cycles per
+//     second, in turns, and the time to append one sample line to the recorder file.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,20 +15,25 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
 
 #include "app/identify.h"
 #include "app/linkview.h"
+#include "ktav_panels.h"
 #include "link/commands.h"
 #include "link/frame.h"
 #include "link/status.h"
 #include "link/transport.h"
 #include "measure/acquisition.h"
 #include "measure/displays.h"
+#include "measure/recfile.h"
+#include "measure/recpopup.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
+#include "shared/files.h"
 #include "shared/panels.h"
 #include "sim_process.h"
 
@@ -139,6 +146,48 @@ double drawnRunRate(double seconds) {
     return stop_flag == 1 ? runRequests / wall : -1;
 }
 
+// The desktop recorder at increment 0 as the operator starts it, stopped after `seconds`: the
+// samples taken.
+double recorderSamples(double seconds) {
+    std::remove(rec_fname);
+    SetCtrlVal(pRec, REC_INCTIME, 0.0);
+    SetCtrlVal(pRec, REC_SAMPLES, static_cast<int>(REC_MAX_SAMPLES));
+    DisplayPanel(pRec);
+    QTimer::singleShot(static_cast<int>(seconds * 1000), [] { stop_flag = 1; });
+    CC_CBTNStartRecord(pRec, REC_START, EVENT_COMMIT, nullptr, 0, 0);
+    int samples = 0;
+    GetCtrlVal(pRec, REC_COUNTER, &samples);
+    return samples;
+}
+
+// RUN cycles and recorder samples per second, measured in turns so that a change of the
+// machine's load falls on both alike.
+struct SideBySide {
+    double run, recorder;
+};
+SideBySide runBesideRecorder(int turns, double seconds) {
+    double runCycles = 0, runWall = 0, samples = 0, recordWall = 0;
+    for (int turn = 0; turn < turns; ++turn) {
+        double start = Timer();
+        drawnRunRate(seconds);
+        runCycles += runRequests;
+        runWall += Timer() - start;
+        start = Timer();
+        samples += recorderSamples(seconds);
+        recordWall += Timer() - start;
+    }
+    return {runCycles / runWall, samples / recordWall};
+}
+
+// Microseconds to append one sample line (open, write, close).
+double appendLineCost(const char *path) {
+    constexpr int kLines = 2000;
+    const double start = Timer();
+    for (int i = 0; i < kLines; ++i)
+        if (AppendSampleLine(path, raw) != 1) return -1;
+    return (Timer() - start) / kLines * 1e6;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -202,6 +251,17 @@ int main(int argc, char **argv) {
     std::printf("(d) RUN with replies delayed 20 ms: %.1f cycles/s\n", slowRun);
     std::printf("    wall %.3f s, CPU %.4f s, CPU / wall : %.4f   (goal <= 0.05)\n", runWall,
                 runCpu, runCpu / runWall);
+    QTemporaryDir dir;
+    std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath("RECORD.DAT")));
+    if (!connectProgram(sim.tcpPort())) return 1;
+    const SideBySide side = runBesideRecorder(6, 0.5);
+    CloseTCP();
+    const double lineCost = appendLineCost(qPrintable(dir.filePath("LINES.DAT")));
+    std::printf("(e) recorder at increment 0 over loopback TCP\n");
+    std::printf("    RUN, every display   : %9.0f /s\n", side.run);
+    std::printf("    recorder samples     : %9.0f /s\n", side.recorder);
+    std::printf("    ratio recorder / RUN : %9.2f   (goal >= 0.90)\n", side.recorder / side.run);
+    std::printf("    append one line      : %9.1f us\n", lineCost);
     CloseLinkLog();
     SetLinkView({});
     DiscardAllPanels();

@@ -29,6 +29,12 @@ const char *const kDescription =
     "  run          prints one line per measurement record [--count, --interval], until the\n"
     "               count or Ctrl-C: time stamp, MA, SL, VAL [um], MA-E, SL-E, MA-PIX, SL-PIX,\n"
     "               VAL-PIX, separated by tabs\n"
+    "  record       records to the recorder file --out (never overwritten): polled every\n"
+    "               --interval seconds (default 0: as fast as the link allows) up to --count\n"
+    "               samples (default and limit 32000), or with --trigger the trigger records\n"
+    "               the sensor sends by itself (it must be in RS-232 output mode 1 already;\n"
+    "               nothing is set on it); the sample count goes to standard error as it\n"
+    "               grows; Ctrl-C ends the recording with every sample taken so far\n"
     "  video        prints the two video profiles: 128 lines of x position, MASTER value and\n"
     "               SLAVE value, separated by tabs\n"
     "  teach        TEACH: the current positions become the teach values; prints them\n"
@@ -50,7 +56,8 @@ const char *const kDescription =
     "               (thick green), MA (blue) and SL (red) as thin traces, the set-point (black)\n"
     "               and with --upper/--lower the tolerance band\n"
     "\n"
-    "Exit status: 0 success; 1 the transport did not open or the sensor did not answer;\n"
+    "Exit status: 0 success (record: completed or ended by Ctrl-C); 1 the transport did not\n"
+    "open or the sensor did not answer (record: a time-out);\n"
     "2 (identify) incompatible device or firmware; 64 bad command line; 65 (stats, plot) not a\n"
     "recorder file, the line that does not fit is named; 66 a file cannot be read; 73 the\n"
     "output file cannot be written.";
@@ -72,13 +79,14 @@ void DeclareOptions(QCommandLineParser &parser) {
          "DIR"},
         {"target", "get, send: sensor memory ram (default) or eeprom.", "ram|eeprom"},
         {"out",
-         "get: write the parameter file to FILE instead of standard output; plot: the PNG "
-         "picture to write.",
+         "get: write the parameter file to FILE instead of standard output; record: the "
+         "recorder file; plot: the PNG picture to write.",
          "FILE"},
         {"in", "send: the parameter file to send.", "FILE"},
-        {"count", "run: stop after N records (default: until Ctrl-C).", "N"},
-        {"interval", "run: seconds between two records (default 0: as fast as the link allows).",
-         "S"},
+        {"count", "run: stop after N records (default: until Ctrl-C); record: N samples.", "N"},
+        {"interval",
+         "run, record: seconds between two records (default 0: as fast as the link allows).", "S"},
+        {"trigger", "record: take the trigger records the sensor sends in RS-232 output mode 1."},
         {"upper", "stats, plot: upper tolerance above the set-point [mm] (default: none).", "MM"},
         {"lower", "stats, plot: lower tolerance below the set-point [mm] (default: none).", "MM"},
         {"width", "plot: width of the picture in pixels (default 800).", "W"},
@@ -86,8 +94,9 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"verbose", "Print every request and reply frame in hexadecimal on standard error."},
     });
     parser.addPositionalArgument("command",
-                                 "identify, get, send, run, video, teach, reset, calib-read, "
-                                 "line-test, ports, stats FILE or plot FILE (see above).");
+                                 "identify, get, send, run, video, record, teach, reset, "
+                                 "calib-read, line-test, ports, stats FILE or plot FILE (see "
+                                 "above).");
 }
 
 QString OptionProblem(const QCommandLineParser &parser, const QString &command,
@@ -100,6 +109,10 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     if (parser.isSet("target") && TargetOf(parser) == 0)
         return QString("unknown target '%1' (ram or eeprom)").arg(parser.value("target"));
     if (command == "send" && parser.value("in").isEmpty()) return "send needs --in FILE";
+    if (command == "record" && parser.value("out").isEmpty()) return "record needs --out FILE";
+    if (command == "record" && parser.isSet("trigger") &&
+        (parser.isSet("interval") || parser.isSet("count")))
+        return "--trigger takes neither --interval nor --count";
     if (command == "plot" && parser.value("out").isEmpty()) return "plot needs --out PICTURE.png";
     for (const char *side : {"upper", "lower"}) {
         bool ok = true;

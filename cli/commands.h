@@ -25,6 +25,10 @@ int CmdVideo(const QCommandLineParser &args);
 int CmdPorts(const QCommandLineParser &args);
 int CmdStats(const QCommandLineParser &args);
 int CmdPlot(const QCommandLineParser &args);
+// record (record_command.cpp). CheckRecordOutput runs before the transport opens: an existing
+// file is never overwritten.
+int CheckRecordOutput(const QCommandLineParser &args);
+int CmdRecord(const QCommandLineParser &args);
 
 // Reads the hardware record, so that the range check of the parameter sets and the x positions
 // of the video profiles follow the connected pair as after the program's identification.

@@ -31,12 +31,13 @@ struct Command {
     Needs needs = Needs::Link;
 };
 
-const std::array<Command, 12> kCommands = {{
+const std::array<Command, 13> kCommands = {{
     {"identify", {}, nullptr, CmdIdentify},
     {"get", {"target", "out"}, nullptr, CmdGet},
     {"send", {"target", "in"}, CheckSendInput, CmdSend},
     {"run", {"count", "interval"}, nullptr, CmdRun},
     {"video", {}, nullptr, CmdVideo},
+    {"record", {"out", "interval", "count", "trigger"}, CheckRecordOutput, CmdRecord},
     {"teach", {}, nullptr, CmdTeach},
     {"reset", {}, nullptr, CmdReset},
     {"calib-read", {}, nullptr, CmdCalibRead},

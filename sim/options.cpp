@@ -35,6 +35,8 @@ Faults for tests:
   --delay-ms MS              wait MS milliseconds before every reply
   --close-after N            close the TCP client after N replies
   --oversize-order ORDER     ORDER's reply announces 2000 data bytes, and 2000 bytes follow
+  --trigger-junk             send a header of order 8 and a header with a wrong CRC before
+                             every trigger record
 Other:
   --verbose                  one line per request and reply, in hex, on stderr
   --help                     this text
@@ -115,6 +117,8 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
         if (arg == "--version") return ParseOutcome::Version;
         if (arg == "--verbose") {
             out.verbose = true;
+        } else if (arg == "--trigger-junk") {
+            out.faults.triggerJunk = true;
         } else if (arg == "--pty") {
             out.pty = true;
             if (nextIsValue) out.ptyLink = argv[++i];

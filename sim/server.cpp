@@ -171,7 +171,14 @@ void Server::answer(Channel &ch, const Request &request, double t) {
 }
 
 void Server::sendTriggers(double t) {
-    while (const auto record = device_.pollTrigger(t)) {
+    while (auto record = device_.pollTrigger(t)) {
+        if (options_.faults.triggerJunk) {
+            // A header-only frame of order 8, then the record's own header with a wrong CRC.
+            Bytes junk = makeFrame(ORD_RAW, 0);
+            junk.insert(junk.end(), record->begin(), record->begin() + 8);
+            junk.back() ^= 0xFF;
+            record->insert(record->begin(), junk.begin(), junk.end());
+        }
         // A reader that has stopped reading does not make the queue grow without end.
         if (tcp_.fd >= 0 && tcp_.queue.size() < MAX_QUEUED) tcp_.queue.push_back({t, *record});
         if (pty_ && pty_->speedMatches(device_.baudIndex()) && serial_.queue.size() < MAX_QUEUED)

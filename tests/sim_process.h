@@ -16,13 +16,15 @@ class SimProcess {
     ~SimProcess() { stop(); }
 
     // Starts the simulator on a free loopback port and a pseudo-terminal, with extra options.
-    bool start(const QStringList &options = {}) {
+    // With `keepLog` its standard error (the frames of --verbose) is kept for log().
+    bool start(const QStringList &options = {}, bool keepLog = false) {
         stop();
         port_ = 0;
         pty_.clear();
         proc_.setProgram(KTAV_SIM_PATH);
         proc_.setArguments(QStringList{"--tcp", "127.0.0.1:0", "--pty"} + options);
-        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        proc_.setProcessChannelMode(keepLog ? QProcess::MergedChannels
+                                            : QProcess::ForwardedErrorChannel);
         proc_.start();
         if (!proc_.waitForStarted(10000)) return false;
         const double deadline = Timer() + 20.0;
@@ -49,6 +51,9 @@ class SimProcess {
     }
 
     int tcpPort() const { return port_; }
+
+    // What the simulator printed since the last call (with keepLog).
+    QByteArray log() { return proc_.readAll(); }
 
     // Application settings that select this simulator over TCP.
     AppSettings tcpSettings() const {

@@ -13,8 +13,12 @@
 #include <cmath>
 #include <csignal>
 
+#include "link/transport.h"
 #include "params/appsettings.h"
+#include "params/paramblock.h"
+#include "params/transfer.h"
 #include "recfile_bytes.h"
+#include "shared/state.h"
 #include "sim_process.h"
 
 namespace {
@@ -583,4 +587,110 @@ TEST(Cli, PlotWritesAPictureOfTheRequestedSize) {
     }
     EXPECT_EQ(Cli().run({"plot", path}).exitCode, 64) << "no --out";
     EXPECT_EQ(Cli().run({"plot", path, "--out", "/nonexistent/dir/p.png"}).exitCode, 73);
+}
+
+// ---- record ----------------------------------------------------------------------------------
+
+QList<QByteArray> recordLines(const QString &path) {
+    QList<QByteArray> lines = readFile(path).split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();
+    return lines;
+}
+
+TEST(Cli, RecordWritesTheRecorderFileAndReportsHowItEnded) {
+    QTemporaryDir dir;
+    const QString existing = dir.filePath("EXISTING.DAT");
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep\r\n");
+    file.close();
+    struct Case {
+        const char *what;
+        QStringList simOptions;
+        Line line;
+        QString out;
+        QStringList args;
+        int exitCode;
+        int lines;  // lines in the file afterwards
+    };
+    const Case cases[] = {
+        {"completed over TCP",
+         {},
+         Line::Tcp,
+         dir.filePath("A.DAT"),
+         {"--interval", "0.05", "--count", "5"},
+         0,
+         10 + 5},
+        {"completed over RS-232",
+         {},
+         Line::Serial,
+         dir.filePath("B.DAT"),
+         {"--count", "3"},
+         0,
+         10 + 3},
+        // Two calibration headers and the general set come first; replies 4 and 5 are samples.
+        {"time-out keeps the lines",
+         {"--drop-every", "6"},
+         Line::Tcp,
+         dir.filePath("C.DAT"),
+         {"--count", "100"},
+         1,
+         10 + 2},
+        {"existing file left alone", {}, Line::Tcp, existing, {"--count", "3"}, 73, 1},
+        {"unwritable file",
+         {},
+         Line::Tcp,
+         dir.filePath("no/such/dir.dat"),
+         {"--count", "3"},
+         73,
+         0},
+    };
+    for (const Case &c : cases) {
+        SimProcess sim;
+        ASSERT_TRUE(sim.start(c.simOptions)) << c.what;
+        const CliResult r = Cli(&sim, c.line).run(QStringList{"record", "--out", c.out} + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.what << "\n" << r.err.toStdString();
+        EXPECT_EQ(recordLines(c.out).size(), c.lines) << c.what;
+        if (c.exitCode == 0) {
+            EXPECT_TRUE(
+                r.err.contains(QString("Data-Recorder active!   Sample: %1").arg(c.lines - 10)))
+                << c.what;
+        }
+    }
+    EXPECT_EQ(readFile(existing), QByteArray("keep\r\n"));
+    EXPECT_TRUE(readFile(dir.filePath("A.DAT"))
+                    .contains("Time-Increment[s]:\t0.05\r\nNumber of Samples:\t5\r\n"));
+}
+
+// The sensor already sends trigger records; record --trigger takes them until Ctrl-C and keeps
+// every one taken.
+TEST(Cli, RecordTriggerUntilInterrupt) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--trigger-hz", "20"}));
+    comtype = 1;
+    std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+    tcp_portnum = sim.tcpPort();
+    ASSERT_EQ(InitTCP_IP(), 1);
+    ResetParaBlock();
+    para.ge.rs232OutMode = 1;
+    PushSEND(RAM, 0);
+    CloseTCP();
+
+    QTemporaryDir dir;
+    const QString out = dir.filePath("TRIGGER.DAT");
+    Cli cli(&sim, Line::Serial);
+    cli.start({"record", "--trigger", "--out", out});
+    QProcess &proc = cli.process();
+    ASSERT_TRUE(proc.waitForStarted(10000));
+    proc.setReadChannel(QProcess::StandardError);
+    bool three = false;
+    for (int tries = 0; !three && tries < 100 && proc.waitForReadyRead(1000); ++tries)
+        while (proc.canReadLine())
+            three |= proc.readLine().startsWith("Data-Recorder active!   Sample: 3");
+    ASSERT_TRUE(three);
+    ::kill(pid_t(proc.processId()), SIGINT);
+    EXPECT_EQ(cli.finish().exitCode, 0);
+    const QByteArray bytes = readFile(out);
+    EXPECT_TRUE(bytes.contains("Time-Increment[s]:\t0\r\nSetpoint-Value"));
+    EXPECT_GE(recordLines(out).size(), 9 + 3);
 }

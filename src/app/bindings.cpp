@@ -6,8 +6,10 @@
 #include "app/shell.h"
 #include "app/stopaction.h"
 #include "ktav_panels.h"
+#include "measure/recpopup.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
+#include "touch/touchrecorder.h"
 
 namespace {
 
@@ -56,7 +58,16 @@ const CallbackBinding slavePopup[] = {
 };
 
 const CallbackBinding recorderPopup[] = {
-    {REC_RS232MODE, CC_DROPrs232mode},
+    {REC_RS232MODE, CC_DROPrs232mode}, {REC_FILEBTN, CC_PICBTNrecfile},
+    {REC_INCTIME, CC_NEDITRecTime},    {REC_SAMPLES, CC_NEDITRecSamples},
+    {REC_START, CC_CBTNStartRecord},   {REC_STOP, CC_PICBTNStopRecord},
+};
+
+const CallbackBinding touchRecorder[] = {
+    {TREC_RS232MODE, CC_TSD_DROPrs232mode}, {TREC_INC_UP, CC_PICBTNinctimeUP},
+    {TREC_INC_DOWN, CC_PICBTNinctimeDOWN},  {TREC_OUTFILE, CC_RBToutfile},
+    {TREC_FILEBTN, CC_TSD_PICBTNrecfile},   {TREC_START, CC_TBTN_TSDStartRecord},
+    {TREC_STOP, CC_PICBTN_TSDStopRecord},   {TREC_TIMER, CC_TIMER1interrupt},
 };
 
 const CallbackBinding touchPanel[] = {
@@ -80,6 +91,7 @@ void BindAllCallbacks() {
     BindCallbacks(pPara2, slavePopup);
     BindCallbacks(pRec, recorderPopup);
     BindCallbacks(pTSD, touchPanel);
+    BindCallbacks(pTRec, touchRecorder);
     BindCallbacks(pCalib, calibPanel);
     BindConnectionCallbacks();
 }

@@ -30,6 +30,9 @@ int main(int argc, char **argv) {
         {"run", "Start RUN right after start-up, as if the RUN button had been pressed."},
         {"video", "Start VIDEO right after start-up, as if the VIDEO button had been pressed."},
         {"touch", "Start on the full-screen touch surface, whatever the settings file says."},
+        {"record",
+         "Open the recorder pop-up and start a recording right after start-up, as if its START "
+         "button had been pressed."},
     });
     parser.process(app);
 
@@ -41,5 +44,6 @@ int main(int argc, char **argv) {
     options.run = parser.isSet("run");
     options.video = parser.isSet("video");
     options.touch = parser.isSet("touch");
+    options.record = parser.isSet("record");
     return WinMain(options);
 }

@@ -20,6 +20,7 @@
 #include "ktav_panels.h"
 #include "link/status.h"
 #include "link/transport.h"
+#include "measure/recpopup.h"
 #include "params/derived.h"
 #include "params/paramblock.h"
 #include "params/profiles.h"
@@ -99,6 +100,14 @@ void pressAcquisitionButton(bool video) {
     const auto callback = video ? CC_BTNVideo : CC_BTNRun;
     callback(panel, control, EVENT_LEFT_CLICK, nullptr, 0, 0);
     callback(panel, control, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+// Opens the desktop recorder pop-up with its tab and presses START; the recording runs inside
+// the press until it ends.
+void pressRecorderStart() {
+    CC_TOGGBTN_Recorder(pPA, PANEL_TAB_RECORDER, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CC_TOGGBTN_Recorder(pPA, PANEL_TAB_RECORDER, EVENT_COMMIT, nullptr, 0, 0);
+    CC_CBTNStartRecord(pRec, REC_START, EVENT_COMMIT, nullptr, 0, 0);
 }
 
 // Takes the picture of the active surface, then closes as the operator would.
@@ -237,6 +246,8 @@ int StartProgram(const ProgramOptions &options) {
     if (options.run || options.video) {
         const bool video = options.video;
         QTimer::singleShot(0, [video] { pressAcquisitionButton(video); });
+    } else if (options.record && tsd_flag == 0) {
+        QTimer::singleShot(0, pressRecorderStart);
     }
     return 1;
 }

@@ -13,6 +13,7 @@ struct ProgramOptions {
     bool run = false;                     // press RUN once started (unattended displays)
     bool video = false;                   // press VIDEO once started
     bool touch = false;                   // start on the touch surface, whatever the settings say
+    bool record = false;                  // open the recorder pop-up and press its START
     const char *panelResource = nullptr;  // panel resource to load; nullptr: the program's own
 };
 

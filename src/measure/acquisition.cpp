@@ -23,6 +23,7 @@
 namespace {
 
 bool exchanging = false;
+bool recorderBusy = false;
 
 constexpr const char *kTimeoutRS232 = "Timeout RS232-Line!";
 
@@ -66,7 +67,11 @@ void serveCalibrationWrite() {
 }  // namespace
 
 bool ExchangeInProgress() {
-    return exchanging || ExchangeActive();
+    return exchanging || recorderBusy || ExchangeActive();
+}
+
+void SetRecorderBusy(bool busy) {
+    recorderBusy = busy;
 }
 
 const char *CycleText(bool first) {

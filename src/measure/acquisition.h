@@ -19,6 +19,10 @@ void PushSTOP();
 // stop_flag already says 1, since the loop's exchange is not finished.
 bool ExchangeInProgress();
 
+// Marks a recorder loop as talking to the sensor (polling or waiting for trigger records) for
+// ExchangeInProgress, from its start to its end.
+void SetRecorderBusy(bool busy);
+
 // Which deferred requests a loop serves, and in which order.
 enum class RequestOrder {
     Run,    // SEND, GET, TEACH, RESET, calibration write

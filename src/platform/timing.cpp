@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <thread>
 
 void SelectEventDispatcher() {
@@ -41,4 +42,26 @@ void WaitForSystemEvents(double seconds) {
     waker->start(static_cast<int>(std::ceil(seconds * 1000.0)));
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     waker->stop();
+}
+
+namespace {
+
+const char *formatNow(const char *format, char *buffer, std::size_t size) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    if (std::strftime(buffer, size, format, &local) == 0) buffer[0] = '\0';
+    return buffer;
+}
+
+}  // namespace
+
+const char *DateStr() {
+    static char text[11];
+    return formatNow("%m-%d-%Y", text, sizeof text);
+}
+
+const char *TimeStr() {
+    static char text[9];
+    return formatNow("%H:%M:%S", text, sizeof text);
 }

@@ -17,3 +17,8 @@ void ProcessSystemEvents();
 // Sleeps until an event arrives (socket or serial bytes, input, timers) or `seconds` have passed,
 // and processes what arrived. Lets wait loops take a reply the moment it comes without spinning.
 void WaitForSystemEvents(double seconds);
+
+// Today's date as "MM-DD-YYYY" and the local time as "HH:MM:SS" (24 hours), fixed width with
+// leading zeros. The text lives in a static buffer that the next call overwrites.
+const char *DateStr();
+const char *TimeStr();

@@ -1,0 +1,62 @@
+// record: the recorder file from the command line, through the program's recording loop.
+#include <QCommandLineParser>
+#include <QFile>
+
+#include "cliargs.h"
+#include "commands.h"
+#include "console.h"
+#include "link/calibheader.h"
+#include "link/xflash.h"
+#include "measure/recfile.h"
+#include "measure/recorder.h"
+#include "params/transfer.h"
+#include "platform/signals.h"
+#include "shared/state.h"
+
+namespace {
+
+// Ctrl-C ends the recording in order, as the recorder's STOP does.
+void onInterrupt() {
+    stop_flag = 1;
+}
+
+// The set-point and both calibration headers, which the file header records, from the sensor.
+bool readHeaderValues() {
+    for (int sensor : {1, 2})
+        if (ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) != 1) return false;
+    PushGET(RAM, 0);
+    return !StatusBeginsWith("Timeout");
+}
+
+}  // namespace
+
+int CheckRecordOutput(const QCommandLineParser &args) {
+    const QString out = args.value("out");
+    if (QFile::exists(out))
+        return Fail(EXIT_CANT_CREATE, QString("%1 exists already; it is not overwritten").arg(out));
+    return EXIT_OK;
+}
+
+int CmdRecord(const QCommandLineParser &args) {
+    const QByteArray path = QFile::encodeName(args.value("out"));
+    const bool trigger = args.isSet("trigger");
+    const double interval = args.value("interval").toDouble();
+    const unsigned count = args.isSet("count") ? args.value("count").toUInt() : REC_MAX_SAMPLES;
+    if (!readHeaderValues())
+        return Fail(EXIT_LINK, "cannot read the set-point and the calibration headers");
+    const RecHeader header = trigger ? CurrentRecHeader(0.0, REC_MAX_SAMPLES, false)
+                                     : CurrentRecHeader(interval, count, true);
+    if (AppendRecHeader(path.constData(), header) != 1)
+        return Fail(EXIT_CANT_CREATE, "cannot write " + args.value("out"));
+    OnTerminationSignal(onInterrupt);
+    switch (RunRecording({path.constData(), interval, count, trigger}, {})) {
+        case RecordEnd::Completed:
+        case RecordEnd::Stopped:
+            return EXIT_OK;
+        case RecordEnd::Timeout:
+            return Fail(EXIT_LINK, "the sensor did not answer");
+        case RecordEnd::FileError:
+            break;
+    }
+    return Fail(EXIT_CANT_CREATE, "cannot write " + args.value("out"));
+}

@@ -1,0 +1,89 @@
+#include "measure/recfile.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "link/calibheader.h"
+#include "params/paramblock.h"
+#include "platform/timing.h"
+
+namespace {
+
+// Appends `count` bytes to `path` and closes it; a full disk shows at the latest on closing.
+int appendBytes(const char *path, const char *bytes, std::size_t count) {
+    std::FILE *file = std::fopen(path, "ab");
+    if (!file) return -1;
+    const bool written = std::fwrite(bytes, 1, count, file) == count;
+    const bool closed = std::fclose(file) == 0;
+    return written && closed ? 1 : -1;
+}
+
+// The shortest decimal text that reads back as the same double.
+const char *exactReal(double value, char (&text)[32]) {
+    const auto result = std::to_chars(text, text + sizeof text - 1, value);
+    *result.ptr = '\0';
+    return text;
+}
+
+}  // namespace
+
+RecHeader CurrentRecHeader(double increment, unsigned samples, bool withCount) {
+    return {increment,       samples,
+            withCount,       para.ge.measurementMode == 1 ? para.ge.umSetpoint : 0,
+            calib[0].offset, calib[1].offset,
+            calib[0].range,  calib[1].range};
+}
+
+int FormatRecHeader(char *out, std::size_t size, const RecHeader &h, const char *date,
+                    const char *time) {
+    char increment[32];
+    char count[32] = "";
+    if (h.withCount) std::snprintf(count, sizeof count, "Number of Samples:\t%u\r\n", h.samples);
+    const int n = std::snprintf(out, size,
+                                "Date:\t%s\r\n"
+                                "Time:\t%s\r\n"
+                                "Time-Increment[s]:\t%s\r\n"
+                                "%s"
+                                "Setpoint-Value [\xB5m]:\t%d\r\n"
+                                "Offset-Master [\xB5m]:\t%d\r\n"
+                                "Offset-Slave [\xB5m]:\t%d\r\n"
+                                "Range-Master [\xB5m]:\t%d\r\n"
+                                "Range-Slave [\xB5m]:\t%d\r\n"
+                                "TIME\t\tMA[\xB5m]\tSL[\xB5m]\tVAL[\xB5m]\tMA-E\tSL-E\tMA-PIX\tSL-"
+                                "PIX\tVAL-PIX\r\n",
+                                date, time, exactReal(h.increment, increment), count, h.setpoint,
+                                h.offsetMaster, h.offsetSlave, h.rangeMaster, h.rangeSlave);
+    return n >= 0 && static_cast<std::size_t>(n) < size ? n : -1;
+}
+
+int FormatSampleLine(char (&out)[REC_LINE_SIZE], const char *time, const RawRecord &r) {
+    const int n =
+        std::snprintf(out, sizeof out, "%.8s\t%d\t%d\t%d\t%u\t%u\t%u\t%u\t%u\r\n", time, r.umA,
+                      r.umB, r.umValue, r.edgeA, r.edgeB, r.posA, r.posB, r.posCombined);
+    return n < REC_LINE_SIZE ? n : REC_LINE_SIZE - 1;
+}
+
+int AppendRecHeader(const char *path, const RecHeader &header) {
+    char bytes[1024];
+    const char *date = DateStr();
+    const char *time = TimeStr();
+    const int n = FormatRecHeader(bytes, sizeof bytes, header, date, time);
+    return n < 0 ? -1 : appendBytes(path, bytes, static_cast<std::size_t>(n));
+}
+
+int AppendSampleLine(const char *path, const RawRecord &r) {
+    char line[REC_LINE_SIZE];
+    const int n = FormatSampleLine(line, TimeStr(), r);
+    return appendBytes(path, line, static_cast<std::size_t>(n));
+}
+
+void CopyTriggerRecord(const TriggerRecord &rec, RawRecord &r) {
+    r.umA = rec.umA;
+    r.umB = rec.umB;
+    r.umValue = rec.umValue;
+    r.edgeA = rec.edgeA;
+    r.edgeB = rec.edgeB;
+    r.posA = rec.posA;
+    r.posB = rec.posB;
+    r.posCombined = rec.posCombined;
+}

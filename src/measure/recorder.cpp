@@ -1,0 +1,226 @@
+#include "measure/recorder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "ktav_panels.h"
+#include "link/commands.h"
+#include "link/crc8.h"
+#include "link/frame.h"
+#include "link/status.h"
+#include "link/transport.h"
+#include "measure/acquisition.h"
+#include "measure/recfile.h"
+#include "platform/serial.h"
+#include "platform/tcp.h"
+#include "platform/timing.h"
+#include "platform/ui/userint.h"
+#include "shared/files.h"
+#include "shared/panels.h"
+#include "shared/state.h"
+
+TriggerRecord rec;
+
+namespace {
+
+constexpr const char *kWaitTrigger = "WAITING FOR EXT.-TRIGG ...";
+constexpr const char *kPolling = "DATA-RECORDER: RS-232-BUSY ...";
+
+// Paces a display of the loop. At increment 0 the status line and the counter would change
+// several times per sample, far faster than a panel is repainted, and every change costs a
+// text layout; there they change at most at the repaint pace. Otherwise every change shows.
+struct Pace {
+    bool on;
+    double shownAt = -1.0;
+    bool due() {
+        const double now = Timer();
+        if (on && shownAt >= 0.0 && now - shownAt < 0.05) return false;
+        shownAt = now;
+        return true;
+    }
+};
+
+struct StatusLine {
+    void (*line)(const char *);
+    Pace pace;
+};
+
+void show(StatusLine &status, const char *text) {
+    if (status.line && status.pace.due()) status.line(text);
+}
+
+void showMainStatus(const char *text) {
+    SetStatus(text);
+    ShowStatus(ST_PA);
+}
+
+// Drops the first `count` received bytes (TCP) so that what follows them is taken next.
+void consumeReceived(int count) {
+    count = std::clamp(count, 0, std::max(dataSizeRec, 0));
+    std::memmove(szReadBuf, szReadBuf + count, static_cast<std::size_t>(dataSizeRec - count));
+    dataSizeRec -= count;
+}
+
+// Received bytes waiting to be taken. On TCP the bytes the connection holds beyond what its
+// callback has put into szReadBuf are fetched too, without waiting.
+int waitingBytes() {
+    if (comtype == 0) return GetInQLen(rs232port);
+    dataSizeRec = std::max(dataSizeRec, 0);
+    const int room = FRAME_BUFFER_SIZE - dataSizeRec;
+    if (tcp_con > 0 && room > 0) {
+        const int n = ClientTCPRead(tcp_hconversation, szReadBuf + dataSizeRec,
+                                    static_cast<std::size_t>(room), 0);
+        if (n > 0) dataSizeRec += n;
+    }
+    return dataSizeRec;
+}
+
+// Sleeps until bytes or another event arrive, at most until the next whole second of the
+// elapsed-time display or `until` (a Timer() value).
+void waitForWork(double tStart, double until) {
+    const double now = Timer();
+    const double nextSecond = tStart + static_cast<int>(now - tStart) + 1.0;
+    WaitForSystemEvents(std::min(nextSecond, until) - now);
+}
+
+}  // namespace
+
+int GetRecorderData() {
+    FillTxBuf(ORD_RAW, 0, nullptr, 0);
+    if (DataExchange(FRAME_HEADER_SIZE) == 1) {
+        std::memcpy(&raw, szReadBuf + FRAME_HEADER_SIZE, sizeof raw);
+        return 1;
+    }
+    showMainStatus(comtype == 0 ? "Timeout RS232-Line!" : "Timeout TCP-Server-error!");
+    return -1;
+}
+
+void DiscardTriggerInput() {
+    DiscardPendingInput();
+    dataSizeRec = 0;
+}
+
+int TakeTriggerRecord() {
+    if (waitingBytes() < FRAME_HEADER_SIZE) return 0;
+    const bool serial = comtype == 0;
+    if (serial) {
+        ComRd(rs232port, szReadBuf, FRAME_HEADER_SIZE);
+        dataSizeRec = 0;
+    }
+    const bool valid = crc8Update(szReadBuf, 0, FRAME_HEADER_SIZE) == 0 && szReadBuf[0] == 0x55;
+    const uint16_t len = static_cast<uint16_t>(szReadBuf[4] | szReadBuf[5] << 8);
+    if (!valid || szReadBuf[1] != ORD_TRIGGER) {
+        if (!serial) consumeReceived(FRAME_HEADER_SIZE);
+        return 0;
+    }
+    if (len > 0) {
+        head.len = len;
+        head.datacrc = szReadBuf[6];
+        GetDataFrame(len);  // a data CRC error shows its own status text
+    }
+    std::memcpy(&rec, szReadBuf + FRAME_HEADER_SIZE, sizeof rec);
+    CopyTriggerRecord(rec, raw);
+    if (!serial) consumeReceived(FRAME_HEADER_SIZE + len);
+    return 1;
+}
+
+namespace {
+
+// Takes the next sample into `raw` when one is due (polled: `increment` after t0; trigger: a
+// whole record has come) and shows it: 1 taken, 0 none due, -1 the sensor did not answer.
+int nextSample(const Recording &r, const RecorderView &view, StatusLine &status, double &t0) {
+    if (r.trigger) {
+        if (TakeTriggerRecord() != 1) return 0;
+        t0 = Timer();
+    } else {
+        if (Timer() - t0 < r.increment) return 0;
+        t0 = Timer();
+        show(status, kPolling);
+        if (GetRecorderData() != 1) return -1;
+    }
+    if (view.sampled) view.sampled();
+    rx_flag = 8;
+    return 1;
+}
+
+}  // namespace
+
+RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
+    const char *waitText = r.trigger ? kWaitTrigger : kPolling;
+    const unsigned limit = std::min(r.samples, REC_MAX_SAMPLES);
+    if (r.trigger) DiscardTriggerInput();
+    const double tStart = Timer();
+    double t0 = tStart;
+    int shownSeconds = -1;
+    const bool paced = !r.trigger && r.increment <= 0.0;
+    StatusLine status{view.line, {paced}};
+    Pace counterPace{paced};
+    unsigned n = 0;
+    RecordEnd end = RecordEnd::Stopped;
+    stop_flag = 0;
+    rx_flag = 0;
+    SetRecorderBusy(true);
+    while (stop_flag == 0) {
+        // A sample is taken only while the count wants one: a count of 0 records nothing.
+        const int taken = n < limit ? nextSample(r, view, status, t0) : 0;
+        if (taken == -1) {
+            stop_flag = exit_flag == 1 ? 1 : -1;
+            end = exit_flag == 1 ? RecordEnd::Stopped : RecordEnd::Timeout;
+            break;
+        }
+        if (rx_flag == 8) {
+            show(status, "APPEND TO DATA-FILE...");
+            if (AppendSampleLine(r.path, raw) != 1) {
+                end = RecordEnd::FileError;
+                break;
+            }
+            ++n;
+            if (view.counter && counterPace.due()) view.counter(n);
+            char text[STATUS_SIZE];
+            std::snprintf(text, sizeof text, "Data-Recorder active!   Sample: %u", n);
+            showMainStatus(text);
+            show(status, waitText);
+            rx_flag = 0;
+        }
+        const int seconds = static_cast<int>(Timer() - tStart);
+        if (seconds != shownSeconds && view.elapsed) view.elapsed(seconds);
+        shownSeconds = seconds;
+        if (n >= limit) {
+            stop_flag = 2;
+            end = RecordEnd::Completed;
+            break;
+        }
+        if (exit_flag == 1) stop_flag = 1;
+        if (stop_flag != 0) break;
+        // Sleeps only when nothing is due: a whole record waiting, or a sample at increment 0,
+        // is taken in the next pass at once. A polled sample's reply wait has processed the
+        // events already, so at increment 0 the next exchange follows as RUN's does.
+        if (r.trigger ? waitingBytes() >= FRAME_HEADER_SIZE : r.increment <= 0.0) {
+            if (r.trigger || taken != 1) ProcessSystemEvents();
+        } else {
+            waitForWork(tStart, r.trigger ? tStart + 1e9 : t0 + r.increment);
+        }
+    }
+    SetRecorderBusy(false);
+    if (view.counter) view.counter(n);
+    if (end == RecordEnd::Stopped || end == RecordEnd::FileError) stop_flag = 1;
+    return end;
+}
+
+int writeFileHeader(int mode) {
+    const bool trigger = mode == 1;
+    double increment = incTIME;
+    int samples = static_cast<int>(REC_MAX_SAMPLES);
+    if (!tsd_flag) {
+        GetCtrlVal(pRec, REC_INCTIME, &increment);
+        GetCtrlVal(pRec, REC_SAMPLES, &samples);
+    }
+    if (trigger) {
+        increment = 0.0;
+        samples = static_cast<int>(REC_MAX_SAMPLES);
+    }
+    const RecHeader header = CurrentRecHeader(
+        increment, static_cast<unsigned>(std::max(samples, 0)), !trigger && !tsd_flag);
+    return AppendRecHeader(rec_fname, header);
+}

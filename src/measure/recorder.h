@@ -1,0 +1,56 @@
+// The data recorder's loop: samples taken by polling the sensor (order 8 every increment) or
+// from the trigger records the sensor sends by itself (order 18), each appended to the recorder
+// file. The desktop recorder pop-up, the touch recorder and the command line run it; what they
+// show on the way goes through a RecorderView.
+#pragma once
+
+#include "link/wire.h"
+
+extern TriggerRecord rec;  // the last trigger record, as received
+
+// How a recording ended.
+enum class RecordEnd {
+    Completed,  // the sample count (or the 32000 limit) was reached
+    Stopped,    // stop_flag set to 1 (STOP, Ctrl-C, closing the program)
+    Timeout,    // polled mode: the sensor did not answer
+    FileError,  // a sample line could not be written; the lines before it stay in the file
+};
+
+// What to record.
+struct Recording {
+    const char *path;  // the recorder file; its header is written already
+    double increment;  // polled mode: seconds between samples, 0 = as fast as the link allows
+    unsigned samples;  // the sample count, at most REC_MAX_SAMPLES are taken
+    bool trigger;      // take the sensor's trigger records instead of polling
+};
+
+// What a recording shows while it runs; a null member shows nothing.
+struct RecorderView {
+    void (*line)(const char *text);  // the recorder's status line
+    void (*sampled)();               // a new record is in `raw`
+    void (*counter)(unsigned n);     // samples written so far
+    void (*elapsed)(int seconds);    // whole seconds since the start
+};
+
+// Runs the recording loop inside the caller until it ends; stop_flag is 0 while it runs and
+// says how it ended afterwards (2 completed, 1 stopped, -1 time-out). The main status shows
+// every sample; a time-out shows the transport's time-out text there.
+RecordEnd RunRecording(const Recording &recording, const RecorderView &view);
+
+// One order-8 exchange: 1 with the record copied into `raw`, or -1 with the transport's time-out
+// text ("Timeout RS232-Line!" or "Timeout TCP-Server-error!") on the main status.
+int GetRecorderData();
+
+// Takes one trigger record from the transport's received bytes when a whole one is there:
+// 1 when a record was copied into `rec` and `raw`, else 0. Headers that do not check, and
+// headers of other orders, are dropped.
+int TakeTriggerRecord();
+
+// Drops every byte received and not yet taken, so that a trigger recording starts with the
+// records that come after its start.
+void DiscardTriggerInput();
+
+// Appends the recorder file header for RS-232 data mode `mode` (1 = trigger mode) to
+// rec_fname: the increment and sample count of the desktop recorder pop-up, or on the touch
+// surface incTIME and no sample count. 1, or -1 when the file cannot be written.
+int writeFileHeader(int mode);

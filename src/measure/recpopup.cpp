@@ -1,0 +1,199 @@
+#include "measure/recpopup.h"
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <initializer_list>
+
+#include "ktav_panels.h"
+#include "link/status.h"
+#include "measure/acquisition.h"
+#include "measure/displays.h"
+#include "measure/recfile.h"
+#include "measure/recorder.h"
+#include "params/paramblock.h"
+#include "platform/timing.h"
+#include "platform/ui/userint.h"
+#include "shared/files.h"
+#include "shared/panels.h"
+#include "shared/state.h"
+
+namespace {
+
+constexpr int kGreen = 0x008000;
+constexpr int kBlue = 0x0066FF;
+constexpr int kRed = 0xFF0000;
+constexpr double kServiceIncrement = 6173.0;  // reveals the virtual-offset buttons
+
+void showMainStatus(const char *text) {
+    SetStatus(text);
+    ShowStatus(ST_PA);
+}
+
+void showLine(const char *text) {
+    SetCtrlVal(pRec, REC_MSG, text);
+}
+
+void showCounter(unsigned n) {
+    SetCtrlVal(pRec, REC_COUNTER, static_cast<int>(n));
+}
+
+void showRecordTime(double increment, int samples) {
+    CalcRecTime(RecordingSeconds(samples, increment));
+}
+
+void enableRecorderButtons() {
+    SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH}, ATTR_DIMMED, 0);
+    SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 0);
+}
+
+// Main panel and pop-up as a recording begins.
+void prepareDisplays() {
+    SetCtrlsAttribute(pPA, {PANEL_STRIPCHART, PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE}, ATTR_VISIBLE,
+                      1);
+    SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 0);
+    SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH}, ATTR_DIMMED, 1);
+    SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 1);
+    SetCtrlAttribute(pRec, REC_MSG, ATTR_TEXT_COLOR, kGreen);
+    SetCtrlsAttribute(
+        pRec, {REC_DATE, REC_TIME, REC_COUNTER, REC_DAYS, REC_HOURS, REC_MINUTES, REC_SECONDS},
+        ATTR_DIMMED, 0);
+    SetCtrlVal(pRec, REC_DATE, DateStr());
+    SetCtrlVal(pRec, REC_TIME, TimeStr());
+    showCounter(0);
+}
+
+// The status line and the main status of how the recording ended.
+void showEnd(RecordEnd end) {
+    char text[PATH_SIZE + 32];
+    switch (end) {
+        case RecordEnd::Completed:
+            SetCtrlAttribute(pRec, REC_MSG, ATTR_TEXT_COLOR, kBlue);
+            showLine("DATA-RECORDER COMPLETED!");
+            showMainStatus("Data-Recorder completed successfully!");
+            break;
+        case RecordEnd::Timeout:
+            SetCtrlAttribute(pRec, REC_MSG, ATTR_TEXT_COLOR, kRed);
+            showLine("DATA-REC. ERROR - TIMEOUT!");
+            showMainStatus("Data-Recorder error - rs232 timeout!");
+            break;
+        case RecordEnd::Stopped:
+            SetCtrlAttribute(pRec, REC_MSG, ATTR_TEXT_COLOR, kRed);
+            showLine("DATA-RECORDER STOPPED!");
+            showMainStatus("Data-Recorder stopped!");
+            break;
+        case RecordEnd::FileError:
+            SetCtrlAttribute(pRec, REC_MSG, ATTR_TEXT_COLOR, kRed);
+            std::snprintf(text, sizeof text, "CANNOT WRITE %s", rec_fname);
+            showLine(text);
+            showMainStatus("Data-Recorder stopped - file cannot be written!");
+            break;
+    }
+}
+
+double readIncrement() {
+    double increment = 0.0;
+    GetCtrlVal(pRec, REC_INCTIME, &increment);
+    return increment;
+}
+
+int readSamples() {
+    int samples = 0;
+    GetCtrlVal(pRec, REC_SAMPLES, &samples);
+    return samples;
+}
+
+}  // namespace
+
+bool RecorderFileExists(const char *path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+int RecordingSeconds(int samples, double increment) {
+    const double seconds = samples * increment;
+    return seconds >= INT_MAX ? INT_MAX : static_cast<int>(seconds);
+}
+
+void CalcRecTime(int seconds) {
+    SetCtrlVal(pRec, REC_DAYS, seconds / 86400);
+    seconds %= 86400;
+    SetCtrlVal(pRec, REC_HOURS, seconds / 3600);
+    seconds %= 3600;
+    SetCtrlVal(pRec, REC_MINUTES, seconds / 60);
+    SetCtrlVal(pRec, REC_SECONDS, seconds % 60);
+}
+
+int SelectRecorderFile(bool touch) {
+    char path[PATH_SIZE] = "";
+    const int chosen =
+        FileSelectPopup(proj_dir, "RECORD.DAT", "*.dat",
+                        "K-TAV-MS-Series Recorder-File:", VAL_SAVE_BUTTON, 0, 1, 1, 1, path);
+    if (chosen <= 0) return 0;
+    std::snprintf(rec_fname, sizeof rec_fname, "%s", path);
+    if (RecorderFileExists(rec_fname)) {
+        if (ConfirmPopup("ATTENTION!", "Output-File already exist! - Overwrite ?") != 1) return 0;
+        std::remove(rec_fname);
+        if (touch) writeFileHeader(0);
+    }
+    SetCtrlVal(pTRec, TREC_FILENAME, rec_fname);
+    if (!touch) SetCtrlVal(pRec, REC_FILENAME, rec_fname);
+    return 1;
+}
+
+int CC_PICBTNrecfile(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT) SelectRecorderFile(false);
+    return 0;
+}
+
+int CC_NEDITRecTime(int, int, int event, void *, int, int) {
+    if (event != EVENT_VAL_CHANGED) return 0;
+    const double increment = readIncrement();
+    if (increment < 3600.0) showRecordTime(increment, readSamples());
+    if (increment == kServiceIncrement)
+        SetCtrlsAttribute(pCalib, {CALIB_WR_VIRTOFF, CALIB_RD_VIRTOFF}, ATTR_VISIBLE, 1);
+    return 0;
+}
+
+int CC_NEDITRecSamples(int, int, int event, void *, int, int) {
+    if (event != EVENT_VAL_CHANGED) return 0;
+    const int samples = readSamples();
+    if (samples < static_cast<int>(REC_MAX_SAMPLES)) showRecordTime(readIncrement(), samples);
+    return 0;
+}
+
+int CC_CBTNStartRecord(int, int, int event, void *, int, int) {
+    // A press that reaches START while another loop or exchange runs must not start a second.
+    if (event != EVENT_COMMIT || stop_flag == 0 || ExchangeInProgress()) return 0;
+    if (RecorderFileExists(rec_fname)) {
+        if (ConfirmPopup("ATTENTION !", "File already exist - overwrite ?") != 1) return 0;
+        std::remove(rec_fname);
+    }
+    prepareDisplays();
+    incTIME = readIncrement();
+    const int samples = readSamples();
+    int headerMode = 0;
+    GetCtrlVal(pRec, REC_RS232MODE, &headerMode);
+    const bool trigger = para.ge.rs232OutMode == 1;
+    if (trigger) showLine("WAITING FOR EXT.-TRIGG ...");
+
+    RecordEnd end = RecordEnd::FileError;
+    if (writeFileHeader(headerMode) == 1) {
+        const Recording recording{rec_fname, incTIME, static_cast<unsigned>(samples), trigger};
+        end = RunRecording(recording, {showLine, PlotVIDEOBarGraph, showCounter, CalcRecTime});
+    }
+    enableRecorderButtons();
+    showEnd(end);
+    stop_flag = 1;
+    return 0;
+}
+
+int CC_PICBTNStopRecord(int, int, int event, void *, int, int) {
+    if (event == EVENT_LEFT_CLICK) stop_flag = 1;
+    if (event != EVENT_COMMIT) return 0;
+    stop_flag = 1;
+    SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET}, ATTR_DIMMED, 0);
+    SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 0);
+    Delay(0.1);
+    return 0;
+}

@@ -1,0 +1,371 @@
+#include "touch/touchrecorder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "ktav_panels.h"
+#include "link/commands.h"
+#include "measure/acquisition.h"
+#include "measure/displays.h"
+#include "measure/evaluation.h"
+#include "measure/recfile.h"
+#include "measure/recorder.h"
+#include "measure/recpopup.h"
+#include "params/derived.h"
+#include "params/paramblock.h"
+#include "platform/timing.h"
+#include "platform/ui/userint.h"
+#include "shared/files.h"
+#include "shared/panels.h"
+#include "shared/state.h"
+
+double arrayREC[REC_CHART_TRACES * REC_CHART_SAMPLES];
+
+namespace {
+
+constexpr int kLightGreen = 0xA0DC42;
+constexpr int kRed = 0xFF0000;
+constexpr int kDarkGreen = 0x008000;
+constexpr int kPanelGrey = 0xF0F0F0;
+constexpr int kStampSize = 9;  // "HH:MM:SS" and its terminator
+
+// Time stamps of the last 100 samples, oldest first; unused places hold an empty text.
+char szRectime[REC_CHART_SAMPLES][kStampSize];
+
+void boxLine(int line, const char *text) {
+    ReplaceTextBoxLine(pTRec, TREC_MSGBOX, line, text);
+}
+
+void touchStatus(const char *text) {
+    SetCtrlVal(pTSD, TSD_STATUS, text);
+}
+
+void lamps(int colour) {
+    for (auto [panel, lamp] : {std::pair{pTRec, TREC_RECLED}, std::pair{pTSD, TSD_RECLED}}) {
+        SetCtrlAttribute(panel, lamp, ATTR_ON_COLOR, colour);
+        SetCtrlAttribute(panel, lamp, ATTR_VISIBLE, 1);
+        SetCtrlVal(panel, lamp, 1);
+    }
+}
+
+void hideLamps() {
+    for (auto [panel, lamp] : {std::pair{pTRec, TREC_RECLED}, std::pair{pTSD, TSD_RECLED}}) {
+        SetCtrlAttribute(panel, lamp, ATTR_ON_COLOR, kPanelGrey);
+        SetCtrlAttribute(panel, lamp, ATTR_VISIBLE, 0);
+    }
+}
+
+void showSamples() {
+    char text[32];
+    std::snprintf(text, sizeof text, "SAMPLES: %d", recidx);
+    boxLine(2, text);
+}
+
+// The start toggle released and enabled, the settings enabled again.
+void releaseStart() {
+    SetCtrlVal(pTRec, TREC_START, 0);
+    SetCtrlAttribute(pTRec, TREC_START, ATTR_DIMMED, 0);
+    DimmTSD_RECsettings(0);
+}
+
+void setTimer(int on) {
+    SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, on);
+}
+
+void pushStamp(const char *time) {
+    std::memmove(szRectime[0], szRectime[1], sizeof szRectime - kStampSize);
+    std::snprintf(szRectime[REC_CHART_SAMPLES - 1], kStampSize, "%s", time);
+    SetCtrlVal(pTRec, TREC_TIME_NEW, NewestRecStamp());
+    SetCtrlVal(pTRec, TREC_TIME_OLD, OldestRecStamp());
+}
+
+int readInt(int panel, int control) {
+    int value = 0;
+    GetCtrlVal(panel, control, &value);
+    return value;
+}
+
+bool fileFailed = false;  // this recording stopped because its file could not be written
+
+// A recorder file that cannot be written: red lamps, and the touch status names the file.
+void showFileError() {
+    fileFailed = true;
+    lamps(kRed);
+    boxLine(0, "RECORDER STOPPED");
+    boxLine(1, "CANNOT WRITE FILE!");
+    char text[PATH_SIZE + 32];
+    std::snprintf(text, sizeof text, "Recorder stopped - cannot write %s", rec_fname);
+    touchStatus(text);
+}
+
+enum class Sample { Taken, Limit, FileError };
+
+// The record in `raw` as the next sample: counted, written, shown.
+Sample takeSample() {
+    boxLine(1, "DATA VALID");
+    if (recidx + 1 > TOUCH_MAX_SAMPLES) {
+        recidx = TOUCH_MAX_SAMPLES;
+        lamps(kRed);
+        boxLine(1, "MAX NUMBER OF DATA!");
+        return Sample::Limit;
+    }
+    ++recidx;
+    if (file_flag == 1 && WriteRecorderDataToFile(rec_fname) != 1) {
+        --recidx;
+        showFileError();
+        return Sample::FileError;
+    }
+    showSamples();
+    pushStamp(TimeStr());
+    PlotTSD_RECGraph();
+    return Sample::Taken;
+}
+
+// Measured value of the record by the analog-output mode.
+int32_t recorderValue() {
+    switch (para.ge.analogOutMode) {
+        case 1:
+            return raw.umAnalog1;
+        case 2:
+        case 3:
+            return raw.umAnalog23;
+        default:
+            return raw.umValue;
+    }
+}
+
+void startPressed() {
+    recidx = 0;
+    timeout_flag = 0;
+    fileFailed = false;
+    double increment = 0.0, fine = 0.0;
+    GetCtrlVal(pTRec, TREC_INCTIME, &increment);
+    GetCtrlVal(pTRec, TREC_INCFINE, &fine);
+    incTIME = TouchIncrement(increment, fine);
+    if (increment + fine < 1.0) SetCtrlVal(pTRec, TREC_INCTIME, incTIME);
+    SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_INTERVAL, incTIME);
+    char text[48];
+    boxLine(0, "RECORDER ACTIVE");
+    boxLine(1, "APPEND DATA ...");
+    boxLine(2, "");
+    std::snprintf(text, sizeof text, "START-DATE: %s", DateStr());
+    boxLine(3, text);
+    std::snprintf(text, sizeof text, "START-TIME: %s", TimeStr());
+    boxLine(4, text);
+    lamps(kLightGreen);
+    DimmTSD_RECsettings(1);
+}
+
+// Opens the file for a recording in `mode`; false when the operator declined to overwrite it.
+bool prepareFile(int mode) {
+    file_flag = 0;
+    if (readInt(pTRec, TREC_OUTFILE) == 0) return true;
+    if (RecorderFileExists(rec_fname)) {
+        if (ConfirmPopup("ATTENTION !", "File already exist - overwrite ?") != 1) {
+            tmr_flag = 0;
+            touchStatus("Recorder stopped!");
+            boxLine(0, "RECORDER STOP!");
+            releaseStart();
+            return false;
+        }
+        std::remove(rec_fname);
+    }
+    file_flag = 1;
+    if (writeFileHeader(mode) == 1) return true;
+    tmr_flag = 0;
+    showFileError();
+    releaseStart();
+    return false;
+}
+
+void startCommitted() {
+    const int mode = readInt(pTRec, TREC_RS232MODE);
+    if (mode != 0 && mode != 1) return;
+    if (!prepareFile(mode)) return;
+    SetCtrlAttribute(pTRec, TREC_START, ATTR_DIMMED, 1);
+    if (mode == 0) {
+        setTimer(1);
+        tmr_flag = 1;
+        touchStatus("Recorder active!");
+        return;
+    }
+    touchStatus("Recorder IN0 L/H active!");
+    boxLine(1, "WAITING FOR EXT IN0 L/H ...");
+    tmr_flag = 0;
+    WaitForRecorderLoop();
+    if (!fileFailed) {
+        touchStatus("Recorder stopped!");
+        boxLine(0, "RECORDER STOP!");
+    }
+    releaseStart();
+}
+
+void stepIncrement(double step) {
+    double increment = 0.0;
+    GetCtrlVal(pTRec, TREC_INCTIME, &increment);
+    SetCtrlVal(pTRec, TREC_INCTIME, std::clamp(increment + step, 1.0, 60.0));
+}
+
+}  // namespace
+
+double TouchIncrement(double increment, double fine) {
+    return std::max(increment + fine, 1.0);
+}
+
+const char *NewestRecStamp() {
+    return szRectime[REC_CHART_SAMPLES - 1];
+}
+
+const char *OldestRecStamp() {
+    return szRectime[0];
+}
+
+void DimmTSD_RECsettings(int dim) {
+    SetCtrlsAttribute(
+        pTRec, {TREC_INCTIME, TREC_INCFINE, TREC_INC_UP, TREC_INC_DOWN, TREC_OUTFILE, TREC_FILEBTN},
+        ATTR_DIMMED, dim);
+    SetCtrlsAttribute(pTSD, {TSD_GET, TSD_SEND, TSD_RAM, TSD_EEPROM}, ATTR_DIMMED, dim);
+}
+
+int WriteRecorderDataToFile(const char *path) {
+    boxLine(1, "WRITE DATA...");
+    return AppendSampleLine(path, raw);
+}
+
+void PlotTSD_RECGraph() {
+    CalcUMThresholds(para.ge.evalMode);
+    umValue = recorderValue();
+    const int colour = InTolerance(umValue, umloTHD, umupTHD) ? kDarkGreen : kRed;
+    SetCtrlAttribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_BGCOLOR, colour);
+    SetCtrlVal(pTRec, TREC_MEASVALUE, umValue / 1000.0);
+    const ZoomRange zoom = ComputeZoomRange(umValue, umTeach, umupTHD, umloTHD, YAXISMAX, YAXISMIN);
+
+    std::memmove(arrayREC, arrayREC + REC_CHART_TRACES,
+                 sizeof arrayREC - sizeof(double) * REC_CHART_TRACES);
+    double *newest = arrayREC + REC_CHART_TRACES * (REC_CHART_SAMPLES - 1);
+    newest[0] = umTeach / 1000.0;
+    newest[1] = umValue / 1000.0;
+    newest[2] = umupTHD / 1000.0;
+    newest[3] = umloTHD / 1000.0;
+
+    SetCtrlAttribute(pTRec, TREC_RECCHART, ATTR_YPRECISION, YPRECISION);
+    SetCtrlAttribute(pTRec, TREC_RECCHART, ATTR_YNAME, "Meas.-Value / [mm]");
+    if (readInt(pTRec, TREC_ZOOM))
+        SetAxisScalingMode(pTRec, TREC_RECCHART, VAL_LEFT_YAXIS, VAL_MANUAL, zoom.bottom / 1000.0,
+                           zoom.top / 1000.0);
+    else
+        SetAxisScalingMode(pTRec, TREC_RECCHART, VAL_LEFT_YAXIS, VAL_MANUAL, YAXISMIN, YAXISMAX);
+    SetCtrlAttribute(pTRec, TREC_RECCHART, ATTR_POINTS_PER_SCREEN, REC_CHART_SAMPLES + 1);
+    SetCtrlAttribute(pTRec, TREC_RECCHART, ATTR_SCROLL_MODE, VAL_CONTINUOUS);
+    SetCtrlAttribute(pTRec, TREC_RECCHART, ATTR_NUM_TRACES, REC_CHART_TRACES);
+    PlotStripChart(pTRec, TREC_RECCHART, arrayREC, REC_CHART_TRACES * REC_CHART_SAMPLES);
+}
+
+void WaitForRecorderLoop() {
+    recstop_flag = 0;
+    SetRecorderBusy(true);
+    DiscardTriggerInput();
+    while (recstop_flag != 1 && exit_flag != 1) {
+        if (TakeTriggerRecord() != 1) {
+            WaitForSystemEvents(0.5);
+            continue;
+        }
+        const Sample sample = takeSample();
+        if (sample == Sample::Limit) boxLine(0, "RECORDER STOP!");
+        if (sample != Sample::Taken) recstop_flag = 1;
+        ProcessSystemEvents();
+    }
+    SetRecorderBusy(false);
+}
+
+int CC_TBTN_TSDStartRecord(int, int, int event, void *, int, int) {
+    if (event == EVENT_LEFT_CLICK) startPressed();
+    if (event == EVENT_COMMIT) startCommitted();
+    return 0;
+}
+
+int CC_TIMER1interrupt(int, int, int event, void *, int, int) {
+    if (event != EVENT_TIMER_TICK) return 0;
+    // The tick never exchanges while a loop runs or another exchange waits for its reply.
+    if (stop_flag != 1 || ExchangeInProgress()) return 0;
+    if (timeout_flag == 1) {
+        lamps(kRed);
+        return 0;
+    }
+    lamps(kLightGreen);
+    boxLine(0, "RECORDER ACTIVE");
+    boxLine(1, "APPEND DATA ...");
+    if (readInt(pTRec, TREC_RS232MODE) != 0) return 0;
+    if (GetRecorderData() != 1) {
+        boxLine(1, "TIMEOUT RS232");
+        timeout_flag = 1;
+        return 0;
+    }
+    const Sample sample = takeSample();
+    if (sample == Sample::Taken) return 0;
+    boxLine(0, "RECORDER STOPPED");
+    if (sample == Sample::Limit) touchStatus("Recorder stopped!");
+    releaseStart();
+    setTimer(0);
+    timeout_flag = 1;
+    return 0;
+}
+
+int CC_PICBTN_TSDStopRecord(int, int, int event, void *, int, int) {
+    if (event == EVENT_LEFT_CLICK) {
+        recstop_flag = 1;
+        tmr_flag = 0;
+        setTimer(0);
+        SetCtrlAttribute(pTSD, TSD_TOG_RECORDER, ATTR_TEXT_BGCOLOR, kPanelGrey);
+        hideLamps();
+        return 0;
+    }
+    if (event != EVENT_COMMIT) return 0;
+    boxLine(0, "RECORDER STOPPED");
+    boxLine(1, "");
+    showSamples();
+    recstop_flag = 1;
+    DimmTSD_RECsettings(0);
+    SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET}, ATTR_DIMMED, 0);
+    SetCtrlsAttribute(pTSD, {TSD_GET, TSD_SEND, TSD_RAM, TSD_EEPROM}, ATTR_DIMMED, 0);
+    releaseStart();
+    touchStatus("Recorder stopped!");
+    Delay(0.1);
+    return 0;
+}
+
+int CC_RBToutfile(int, int, int event, void *, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    const int on = readInt(pTRec, TREC_OUTFILE);
+    SetCtrlsAttribute(pTRec, {TREC_FILEBTN, TREC_FILENAME}, ATTR_DIMMED, !on);
+    SetCtrlVal(pTRec, TREC_FILENAME, on ? rec_fname : "No output file selected");
+    return 0;
+}
+
+int CC_TSD_PICBTNrecfile(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT) SelectRecorderFile(true);
+    return 0;
+}
+
+int CC_TSD_DROPrs232mode(int, int, int event, void *, int, int) {
+    if (event != EVENT_VAL_CHANGED) return 0;
+    const int mode = readInt(pTRec, TREC_RS232MODE);
+    SetCtrlVal(pRec, REC_RS232MODE, mode);
+    SetCtrlsAttribute(pTRec,
+                      {TREC_INCTIME, TREC_INCFINE, TREC_INC_UP, TREC_INC_DOWN, TREC_OUTFILE,
+                       TREC_FILEBTN, TREC_START, TREC_STOP},
+                      ATTR_DIMMED, mode == 2 || mode == 3);
+    return 0;
+}
+
+int CC_PICBTNinctimeUP(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT) stepIncrement(1.0);
+    return 0;
+}
+
+int CC_PICBTNinctimeDOWN(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT) stepIncrement(-1.0);
+    return 0;
+}

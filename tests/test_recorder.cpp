@@ -1,0 +1,648 @@
+// The data recorder end to end: the recorder file's bytes, the desktop pop-up's recording loop
+// in polled and trigger mode over TCP and the pseudo-terminal, the touch recorder's timer ticks,
+// and how each ends. Real widgets, real files in a temporary directory, the simulator as the
+// sensor pair.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/bindings.h"
+#include "calib/calibfile.h"
+#include "ktav_panels.h"
+#include "link/commands.h"
+#include "link/frame.h"
+#include "link/identify.h"
+#include "link/status.h"
+#include "link/transport.h"
+#include "measure/recfile.h"
+#include "measure/recorder.h"
+#include "measure/recpopup.h"
+#include "panel_probe.h"
+#include "params/paramblock.h"
+#include "params/transfer.h"
+#include "platform/serial.h"
+#include "platform/ui/popupscript.h"
+#include "platform/ui/userint.h"
+#include "shared/files.h"
+#include "shared/panels.h"
+#include "shared/state.h"
+#include "sim_process.h"
+#include "touch/touchrecorder.h"
+
+namespace {
+
+constexpr int kSimCom = 7;
+
+std::vector<std::string> mainTexts;
+std::function<void(const std::string &)> onMainText;
+std::vector<RawRecord> replies;  // measurement records as they came off the wire
+
+void recordStatus(unsigned fields, const char *text) {
+    if (!(fields & ST_PA)) return;
+    mainTexts.emplace_back(text);
+    if (onMainText) onMainText(text);
+}
+
+void tap(bool request, const uint8_t *bytes, int count) {
+    if (request || count != FRAME_HEADER_SIZE + int(sizeof(RawRecord)) || bytes[1] != ORD_RAW)
+        return;
+    RawRecord r;
+    std::memcpy(&r, bytes + FRAME_HEADER_SIZE, sizeof r);
+    replies.push_back(r);
+}
+
+QByteArray fileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<QByteArray> fileLines(const QString &path) {
+    QList<QByteArray> lines = fileBytes(path).split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();
+    return lines;
+}
+
+// The sample line the file must hold for a record, without its time stamp.
+QByteArray columns(const RawRecord &r) {
+    char line[REC_LINE_SIZE];
+    const int n = FormatSampleLine(line, "--:--:--", r);
+    return QByteArray(line + 9, n - 9);
+}
+
+QByteArray columnsOfLine(const QByteArray &line) {
+    return line.mid(9) + '\n';
+}
+
+// Trigger records the simulator reports sending on `channel` ("tcp" or "pty") in its --verbose
+// log, in order.
+std::vector<RawRecord> triggerRecordsIn(const QByteArray &log, const QByteArray &channel) {
+    std::vector<RawRecord> records;
+    for (const QByteArray &line : log.split('\n')) {
+        if (!line.startsWith(channel + " -> ")) continue;
+        const QByteArray bytes = QByteArray::fromHex(line.mid(line.indexOf(" -> ") + 4));
+        const int at = bytes.size() - 32;
+        if (at < 0 || uint8_t(bytes[at]) != 0x55 || bytes[at + 1] != ORD_TRIGGER) continue;
+        TriggerRecord rec{};
+        std::memcpy(&rec, bytes.constData() + at + 8, sizeof rec);
+        RawRecord r{};
+        CopyTriggerRecord(rec, r);
+        records.push_back(r);
+    }
+    return records;
+}
+
+// An operator's press: left click, then commit.
+void press(CtrlCallbackPtr callback, int panel, int control) {
+    callback(panel, control, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    callback(panel, control, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+int lampColour(int panel, int control) {
+    return attribute(panel, control, ATTR_ON_COLOR);
+}
+
+std::string boxLine(int line) {
+    const QStringList lines = QString::fromStdString(text(pTRec, TREC_MSGBOX)).split('\n');
+    return line < lines.size() ? lines[line].toStdString() : std::string();
+}
+
+class Recorder : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(LoadAllPanels(), 1);
+        BindAllCallbacks();
+    }
+    static void TearDownTestSuite() { DiscardAllPanels(); }
+
+    void SetUp() override {
+        ResetSharedState();
+        ResetParaBlock();
+        ResetCalibration();
+        ResetHwInfo();
+        // MASTER and SLAVE apart, so that a swap shows.
+        calib[0].offset = 50000;
+        calib[0].range = 10000;
+        calib[1].offset = 61000;
+        calib[1].range = 12500;
+        para.ge.measurementMode = 1;
+        para.ge.umSetpoint = 56789;
+        SetLinkView({recordStatus, [](int) {}, [](bool) {}});
+        SetFrameTap(tap);
+        ClearPopupAnswers();
+        mainTexts.clear();
+        replies.clear();
+        onMainText = nullptr;
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath("RECORD.DAT");
+        std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(path));
+        std::snprintf(proj_dir, sizeof proj_dir, "%s", qPrintable(dir.path()));
+        SetCtrlVal(pRec, REC_RS232MODE, 0);
+        SetCtrlVal(pTRec, TREC_RS232MODE, 0);
+        SetCtrlVal(pTRec, TREC_OUTFILE, 1);
+    }
+    void TearDown() override {
+        SetFrameTap(nullptr);
+        SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
+        ClearPopupAnswers();
+        CloseTCP();
+        if (comtype == 0) CloseRS232();
+        sim.stop();
+    }
+
+    void connect(bool serial = false, const QStringList &options = {}, bool keepLog = false) {
+        ASSERT_TRUE(sim.start(options, keepLog));
+        if (serial) {
+            qputenv("KTAV_COM7", QByteArray::fromStdString(sim.ptyPath()));
+            comtype = 0;
+            rs232port = kSimCom;
+            ASSERT_EQ(InitRS232(kSimCom, 4), 1);
+        } else {
+            comtype = 1;
+            std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+            tcp_portnum = sim.tcpPort();
+            ASSERT_EQ(InitTCP_IP(), 1);
+        }
+    }
+
+    // Puts the sensor into RS-232 output mode `mode`, as a SEND of the general set does.
+    void sensorMode(int mode) {
+        para.ge.rs232OutMode = static_cast<uint16_t>(mode);
+        PushSEND(RAM, 0);
+        ASSERT_EQ(std::string(szStatus).rfind("Timeout", 0), std::string::npos) << szStatus;
+        SetCtrlVal(pRec, REC_RS232MODE, mode);
+        SetCtrlVal(pTRec, TREC_RS232MODE, mode);
+    }
+
+    void startDesktop(double increment, int samples) {
+        SetCtrlVal(pRec, REC_INCTIME, increment);
+        SetCtrlVal(pRec, REC_SAMPLES, samples);
+        press(CC_CBTNStartRecord, pRec, REC_START);
+    }
+
+    // The ten header lines expected for the fixture's calibration and set-point.
+    static QByteArray headerTail() {
+        return "Setpoint-Value [\xB5m]:\t56789\r\n"
+               "Offset-Master [\xB5m]:\t50000\r\n"
+               "Offset-Slave [\xB5m]:\t61000\r\n"
+               "Range-Master [\xB5m]:\t10000\r\n"
+               "Range-Slave [\xB5m]:\t12500\r\n"
+               "TIME\t\tMA[\xB5m]\tSL[\xB5m]\tVAL[\xB5m]\tMA-E\tSL-E\tMA-PIX\tSL-PIX\tVAL-PIX\r\n";
+    }
+
+    // Checks the header's date and time lines and returns the file without them.
+    QByteArray withoutStamp(const QByteArray &bytes) {
+        static const QRegularExpression stamp(
+            "^Date:\t\\d\\d-\\d\\d-\\d{4}\r\nTime:\t\\d\\d:\\d\\d:\\d\\d\r\n");
+        const QRegularExpressionMatch m = stamp.match(QString::fromLatin1(bytes));
+        EXPECT_TRUE(m.hasMatch()) << bytes.left(40).toStdString();
+        return bytes.mid(m.capturedLength());
+    }
+
+    SimProcess sim;
+    QTemporaryDir dir;
+    QString path;
+};
+
+// ---- the file format -------------------------------------------------------------------------
+
+TEST_F(Recorder, HeaderBytesOfEachVariant) {
+    struct Case {
+        const char *what;
+        int touch;
+        double increment;  // desktop field, or incTIME on the touch surface
+        int mode;
+        QByteArray lines3and4;
+    };
+    const Case cases[] = {
+        {"desktop polled", 0, 0.5, 0, "Time-Increment[s]:\t0.5\r\nNumber of Samples:\t10\r\n"},
+        {"desktop polled, a tenth restores", 0, 0.1, 0,
+         "Time-Increment[s]:\t0.1\r\nNumber of Samples:\t10\r\n"},
+        {"desktop trigger", 0, 0.5, 1, "Time-Increment[s]:\t0\r\n"},
+        {"touch polled", 1, 1.7, 0, "Time-Increment[s]:\t1.7\r\n"},
+        {"touch trigger", 1, 2.0, 1, "Time-Increment[s]:\t0\r\n"},
+    };
+    for (const Case &c : cases) {
+        QFile::remove(path);
+        tsd_flag = c.touch;
+        incTIME = c.increment;
+        SetCtrlVal(pRec, REC_INCTIME, c.touch ? 9.0 : c.increment);
+        SetCtrlVal(pRec, REC_SAMPLES, 10);
+        ASSERT_EQ(writeFileHeader(c.mode), 1) << c.what;
+        EXPECT_EQ(withoutStamp(fileBytes(path)), c.lines3and4 + headerTail()) << c.what;
+    }
+    // Distance mode records no set-point.
+    QFile::remove(path);
+    tsd_flag = 0;
+    para.ge.measurementMode = 0;
+    ASSERT_EQ(writeFileHeader(1), 1);
+    EXPECT_TRUE(fileBytes(path).contains("Setpoint-Value [\xB5m]:\t0\r\n"));
+}
+
+TEST_F(Recorder, SampleLineColumnsInTheirOrder) {
+    RawRecord r{};
+    r.umA = -12;
+    r.umB = 2147483647;
+    r.umValue = -2147483647 - 1;
+    r.edgeA = 1;
+    r.edgeB = 65535;
+    r.posA = 300;
+    r.posB = 700;
+    r.posCombined = 4096;
+    char line[REC_LINE_SIZE];
+    const int n = FormatSampleLine(line, "09:05:01", r);
+    EXPECT_EQ(std::string(line, n),
+              "09:05:01\t-12\t2147483647\t-2147483648\t1\t65535\t300\t700\t4096\r\n");
+}
+
+TEST_F(Recorder, RecordingTimeDisplays) {
+    struct Case {
+        double increment;
+        int samples;
+        int days, hours, minutes, seconds;
+    };
+    const Case cases[] = {
+        {0.5, 10, 0, 0, 0, 5},       {1.0, 100, 0, 0, 1, 40}, {2.5, 31999, 0, 22, 13, 17},
+        {3599.0, 100, 4, 3, 58, 20}, {0.3, 7, 0, 0, 0, 2},  // 2.1 s shown as 2
+    };
+    for (const Case &c : cases) {
+        SetCtrlVal(pRec, REC_SAMPLES, c.samples);
+        SetCtrlVal(pRec, REC_INCTIME, c.increment);
+        CC_NEDITRecTime(pRec, REC_INCTIME, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        EXPECT_EQ((std::vector<int>{value(pRec, REC_DAYS), value(pRec, REC_HOURS),
+                                    value(pRec, REC_MINUTES), value(pRec, REC_SECONDS)}),
+                  (std::vector<int>{c.days, c.hours, c.minutes, c.seconds}))
+            << c.increment << " s x " << c.samples;
+    }
+    // At 3600 s and above, and at 32000 samples, the shown time stays as it is.
+    SetCtrlVal(pRec, REC_INCTIME, 3600.0);
+    CC_NEDITRecTime(pRec, REC_INCTIME, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    SetCtrlVal(pRec, REC_SAMPLES, 32000);
+    CC_NEDITRecSamples(pRec, REC_SAMPLES, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    EXPECT_EQ(value(pRec, REC_DAYS), 0);
+    EXPECT_EQ(value(pRec, REC_SECONDS), 2);
+    // A count change with a large increment is held to what the displays show, not wrapped.
+    SetCtrlVal(pRec, REC_INCTIME, 86400.0);
+    SetCtrlVal(pRec, REC_SAMPLES, 31999);
+    CC_NEDITRecSamples(pRec, REC_SAMPLES, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    EXPECT_EQ(value(pRec, REC_DAYS), RecordingSeconds(31999, 86400.0) / 86400);
+    EXPECT_GT(value(pRec, REC_DAYS), 0);
+
+    // The service increment reveals the calibration pop-up's virtual-offset buttons.
+    EXPECT_EQ(attribute(pCalib, CALIB_WR_VIRTOFF, ATTR_VISIBLE), 0);
+    SetCtrlVal(pRec, REC_INCTIME, 6173.0);
+    CC_NEDITRecTime(pRec, REC_INCTIME, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    EXPECT_EQ(attribute(pCalib, CALIB_WR_VIRTOFF, ATTR_VISIBLE), 1);
+    EXPECT_EQ(attribute(pCalib, CALIB_RD_VIRTOFF, ATTR_VISIBLE), 1);
+    SetCtrlsAttribute(pCalib, {CALIB_WR_VIRTOFF, CALIB_RD_VIRTOFF}, ATTR_VISIBLE, 0);
+}
+
+// ---- file selection and the overwrite question -------------------------------------------------
+
+TEST_F(Recorder, AnExistingFileIsOverwrittenOnlyOnYes) {
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("keep me\r\n");
+    old.close();
+    // START declined: nothing recorded, nothing on the panels changes.
+    SetCtrlVal(pRec, REC_MSG, "before");
+    QueuePopupAnswer(0);
+    startDesktop(0.0, 3);
+    EXPECT_EQ(fileBytes(path), QByteArray("keep me\r\n"));
+    EXPECT_EQ(text(pRec, REC_MSG), "before");
+    EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0);
+
+    // The file button: declined keeps the file and the displays; yes empties it.
+    SetCtrlVal(pRec, REC_FILENAME, "");
+    QueuePopupAnswer(1, path.toStdString());  // the dialog: an existing file
+    QueuePopupAnswer(0);                      // overwrite? no
+    press(CC_PICBTNrecfile, pRec, REC_FILEBTN);
+    EXPECT_EQ(fileBytes(path), QByteArray("keep me\r\n"));
+    EXPECT_EQ(text(pRec, REC_FILENAME), "");
+    QueuePopupAnswer(1, path.toStdString());
+    QueuePopupAnswer(1);
+    press(CC_PICBTNrecfile, pRec, REC_FILEBTN);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(text(pRec, REC_FILENAME), path.toStdString());
+    EXPECT_EQ(text(pTRec, TREC_FILENAME), path.toStdString());
+}
+
+// ---- desktop recording, polled ---------------------------------------------------------------
+
+TEST_F(Recorder, PolledTenSamplesAreTheRecordsTheSensorSent) {
+    connect();
+    startDesktop(0.5, 10);
+    const QList<QByteArray> lines = fileLines(path);
+    ASSERT_EQ(lines.size(), 10 + 10);
+    EXPECT_TRUE(fileBytes(path).contains("Time-Increment[s]:\t0.5\r\nNumber of Samples:\t10\r\n"));
+    ASSERT_EQ(replies.size(), 10u);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(columnsOfLine(lines[10 + i]), columns(replies[i])) << "sample " << i;
+    EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER COMPLETED!");
+    EXPECT_EQ(attribute(pRec, REC_MSG, ATTR_TEXT_COLOR), 0x0066FF);
+    EXPECT_EQ(mainTexts.back(), "Data-Recorder completed successfully!");
+    EXPECT_NE(std::find(mainTexts.begin(), mainTexts.end(), "Data-Recorder active!   Sample: 10"),
+              mainTexts.end());
+    EXPECT_EQ(value(pRec, REC_COUNTER), 10);
+    EXPECT_EQ(stop_flag, 1);
+    for (int control : {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH})
+        EXPECT_EQ(dimmed(pPA, control), 0) << control;
+    EXPECT_EQ(dimmed(pRec, REC_START), 0);
+    EXPECT_EQ(real(pPA, PANEL_MEASVALUE), raw.umValue / 1000.0) << "the displays follow";
+}
+
+TEST_F(Recorder, CountZeroCompletesWithTheHeaderOnly) {
+    connect();
+    startDesktop(0.0, 0);
+    EXPECT_EQ(fileLines(path).size(), 10);
+    EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER COMPLETED!");
+}
+
+TEST_F(Recorder, ALinkTimeoutEndsAndKeepsTheLinesWritten) {
+    connect();
+    onMainText = [this](const std::string &t) {
+        if (t == "Data-Recorder active!   Sample: 3") sim.stop();
+    };
+    startDesktop(0.0, 100);
+    EXPECT_EQ(fileLines(path).size(), 10 + 3);
+    EXPECT_EQ(text(pRec, REC_MSG), "DATA-REC. ERROR - TIMEOUT!");
+    EXPECT_EQ(attribute(pRec, REC_MSG, ATTR_TEXT_COLOR), 0xFF0000);
+    ASSERT_GE(mainTexts.size(), 2u);
+    EXPECT_EQ(mainTexts[mainTexts.size() - 2], "Timeout TCP-Server-error!");
+    EXPECT_EQ(mainTexts.back(), "Data-Recorder error - rs232 timeout!");
+    EXPECT_EQ(stop_flag, 1);
+}
+
+// A disk that fills up during the recording: the file name points at /dev/full from the
+// third sample on. The recording ends at once, says so, and the lines before stay.
+TEST_F(Recorder, AFileThatCannotBeWrittenEndsTheRecording) {
+    connect();
+    const QString target = dir.filePath("target.dat");
+    ASSERT_TRUE(QFile::link(target, path));
+    onMainText = [this](const std::string &t) {
+        if (t != "Data-Recorder active!   Sample: 2") return;
+        QFile::remove(path);
+        QFile::link("/dev/full", path);
+    };
+    startDesktop(0.0, 100);
+    EXPECT_EQ(fileLines(target).size(), 10 + 2);
+    EXPECT_EQ(text(pRec, REC_MSG), "CANNOT WRITE " + path.toStdString());
+    EXPECT_EQ(attribute(pRec, REC_MSG, ATTR_TEXT_COLOR), 0xFF0000);
+    EXPECT_EQ(mainTexts.back(), "Data-Recorder stopped - file cannot be written!");
+    EXPECT_EQ(value(pRec, REC_COUNTER), 2);
+    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(dimmed(pRec, REC_START), 0);
+}
+
+TEST_F(Recorder, StopEndsAPolledRecordingAfterItsSample) {
+    connect();
+    onMainText = [](const std::string &t) {
+        if (t == "Data-Recorder active!   Sample: 4") press(CC_PICBTNStopRecord, pRec, REC_STOP);
+    };
+    startDesktop(0.0, 1000);
+    EXPECT_EQ(fileLines(path).size(), 10 + 4);
+    EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER STOPPED!");
+    EXPECT_EQ(mainTexts.back(), "Data-Recorder stopped!");
+}
+
+// ---- desktop recording, external trigger ------------------------------------------------------
+
+class RecorderTrigger : public Recorder, public ::testing::WithParamInterface<bool> {};
+
+// Records of other orders and broken headers come before every trigger record; only the
+// trigger records become samples, each with the values the sensor sent.
+TEST_P(RecorderTrigger, OnlyTriggerRecordsBecomeSamples) {
+    connect(GetParam(), {"--trigger-hz", "40", "--trigger-junk", "--verbose"}, true);
+    sensorMode(1);
+    startDesktop(0.5, 6);
+    const QByteArray bytes = fileBytes(path);
+    const QList<QByteArray> lines = fileLines(path);
+    ASSERT_EQ(lines.size(), 9 + 6) << bytes.toStdString();
+    EXPECT_EQ(withoutStamp(bytes).left(lines[2].size() + 1 + headerTail().size()),
+              "Time-Increment[s]:\t0\r\n" + headerTail());
+    EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER COMPLETED!");
+
+    // The six lines are six consecutive records of those the simulator sent.
+    const std::vector<RawRecord> sent = triggerRecordsIn(sim.log(), GetParam() ? "pty" : "tcp");
+    const QByteArray first = columnsOfLine(lines[9]);
+    size_t at = 0;
+    while (at < sent.size() && columns(sent[at]) != first) ++at;
+    ASSERT_LE(at + 6, sent.size()) << "first sample not among the records sent";
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(columnsOfLine(lines[9 + i]), columns(sent[at + i])) << "sample " << i;
+}
+
+TEST_P(RecorderTrigger, StopWhileWaitingForATrigger) {
+    connect(GetParam(), {"--trigger-hz", "0"});
+    sensorMode(1);
+    QTimer::singleShot(200, [] {
+        EXPECT_EQ(stop_flag, 0) << "the recorder waits";
+        press(CC_PICBTNStopRecord, pRec, REC_STOP);
+    });
+    startDesktop(0.5, 100);
+    EXPECT_EQ(fileLines(path).size(), 9);
+    EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER STOPPED!");
+    EXPECT_EQ(attribute(pRec, REC_MSG, ATTR_TEXT_COLOR), 0xFF0000);
+    EXPECT_EQ(stop_flag, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, RecorderTrigger, ::testing::Values(false, true),
+                         [](const auto &info) { return info.param ? "Serial" : "Tcp"; });
+
+// ---- touch recorder -----------------------------------------------------------------------------
+
+class TouchRecorder : public Recorder {
+  protected:
+    void SetUp() override {
+        Recorder::SetUp();
+        tsd_flag = 1;
+        SetCtrlVal(pTRec, TREC_INCTIME, 1.0);
+        SetCtrlVal(pTRec, TREC_INCFINE, 0.0);
+    }
+    void tick() { CC_TIMER1interrupt(pTRec, TREC_TIMER, EVENT_TIMER_TICK, nullptr, 0, 0); }
+    int timerOn() { return attribute(pTRec, TREC_TIMER, ATTR_ENABLED); }
+};
+
+TEST_F(TouchRecorder, IncrementBelowOneSecondTicksEverySecond) {
+    SetCtrlVal(pTRec, TREC_INCTIME, 0.4);
+    SetCtrlVal(pTRec, TREC_INCFINE, 0.3);
+    SetCtrlVal(pTRec, TREC_OUTFILE, 0);
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    EXPECT_DOUBLE_EQ(incTIME, 1.0);
+    EXPECT_DOUBLE_EQ(real(pTRec, TREC_INCTIME), 1.0);
+    double interval = 0;
+    GetCtrlAttribute(pTRec, TREC_TIMER, ATTR_INTERVAL, &interval);
+    EXPECT_DOUBLE_EQ(interval, 1.0);
+    EXPECT_EQ(timerOn(), 1);
+    EXPECT_EQ(tmr_flag, 1);
+    EXPECT_EQ(dimmed(pTRec, TREC_INC_UP), 1);
+    EXPECT_EQ(dimmed(pTSD, TSD_SEND), 1);
+    EXPECT_EQ(lampColour(pTSD, TSD_RECLED), 0xA0DC42);
+    EXPECT_EQ(boxLine(0), "RECORDER ACTIVE");
+    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder active!");
+    EXPECT_DOUBLE_EQ(TouchIncrement(1.5, 0.2), 1.7);
+}
+
+TEST_F(TouchRecorder, WithoutFileOutputNoFileAndTheOldestStampAfter100Samples) {
+    connect();
+    SetCtrlVal(pTRec, TREC_OUTFILE, 0);
+    CC_RBToutfile(pTRec, TREC_OUTFILE, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(text(pTRec, TREC_FILENAME), "No output file selected");
+    EXPECT_EQ(dimmed(pTRec, TREC_FILEBTN), 1);
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    for (int i = 0; i < 99; ++i) tick();
+    EXPECT_EQ(boxLine(2), "SAMPLES: 99");
+    EXPECT_EQ(text(pTRec, TREC_TIME_OLD), "");
+    EXPECT_EQ(text(pTRec, TREC_TIME_NEW).size(), 8u);
+    tick();
+    EXPECT_EQ(text(pTRec, TREC_TIME_OLD).size(), 8u);
+    EXPECT_EQ(OldestRecStamp(), text(pTRec, TREC_TIME_OLD));
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(real(pTRec, TREC_MEASVALUE), raw.umValue / 1000.0);
+    EXPECT_DOUBLE_EQ(arrayREC[std::size(arrayREC) - 3], raw.umValue / 1000.0);
+    press(CC_PICBTN_TSDStopRecord, pTRec, TREC_STOP);
+    EXPECT_EQ(timerOn(), 0);
+    EXPECT_EQ(boxLine(0), "RECORDER STOPPED");
+    EXPECT_EQ(boxLine(2), "SAMPLES: 100");
+    EXPECT_EQ(value(pTRec, TREC_START), 0);
+    EXPECT_EQ(dimmed(pTRec, TREC_INC_UP), 0);
+}
+
+TEST_F(TouchRecorder, FileOutputWritesTheTouchHeaderAndOneLinePerTick) {
+    connect();
+    SetCtrlVal(pTRec, TREC_INCTIME, 2.0);
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    tick();
+    stop_flag = 0;  // a RUN loop: the tick is skipped
+    tick();
+    stop_flag = 1;
+    tick();
+    const QByteArray bytes = fileBytes(path);
+    EXPECT_TRUE(withoutStamp(bytes).startsWith("Time-Increment[s]:\t2\r\n" + headerTail()));
+    const QList<QByteArray> lines = fileLines(path);
+    ASSERT_EQ(lines.size(), 9 + 2);
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(columnsOfLine(lines[9]), columns(replies[0]));
+    EXPECT_EQ(columnsOfLine(lines[10]), columns(replies[1]));
+}
+
+// A file that cannot be written stops the touch recorder too, at the start or at a tick (the
+// file name then points at a full disk); the lines written before stay.
+TEST_F(TouchRecorder, AFileThatCannotBeWrittenStopsTheRecorder) {
+    connect();
+    std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath("no/dir.dat")));
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    EXPECT_EQ(timerOn(), 0);
+    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped - cannot write " + std::string(rec_fname));
+    EXPECT_EQ(value(pTRec, TREC_START), 0);
+
+    const QString target = dir.filePath("target.dat");
+    ASSERT_TRUE(QFile::link(target, path));
+    std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(path));
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    tick();
+    QFile::remove(path);
+    QFile::link("/dev/full", path);
+    tick();
+    EXPECT_EQ(fileLines(target).size(), 9 + 1);
+    EXPECT_EQ(boxLine(1), "CANNOT WRITE FILE!");
+    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped - cannot write " + path.toStdString());
+    EXPECT_EQ(lampColour(pTRec, TREC_RECLED), 0xFF0000);
+    EXPECT_EQ(timerOn(), 0);
+    EXPECT_EQ(recidx, 1);
+}
+
+TEST_F(TouchRecorder, StopsByItselfAtTheSampleLimit) {
+    connect();
+    SetCtrlVal(pTRec, TREC_OUTFILE, 0);
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    recidx = TOUCH_MAX_SAMPLES - 1;
+    tick();
+    EXPECT_EQ(boxLine(2), "SAMPLES: 30000");
+    EXPECT_EQ(timerOn(), 1);
+    tick();
+    EXPECT_EQ(recidx, TOUCH_MAX_SAMPLES);
+    EXPECT_EQ(boxLine(0), "RECORDER STOPPED");
+    EXPECT_EQ(boxLine(1), "MAX NUMBER OF DATA!");
+    EXPECT_EQ(lampColour(pTRec, TREC_RECLED), 0xFF0000);
+    EXPECT_EQ(lampColour(pTSD, TSD_RECLED), 0xFF0000);
+    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped!");
+    EXPECT_EQ(timerOn(), 0);
+    EXPECT_EQ(timeout_flag, 1);
+}
+
+TEST_F(TouchRecorder, ATimeoutColoursTheLampsRedFromTheNextTick) {
+    connect();
+    SetCtrlVal(pTRec, TREC_OUTFILE, 0);
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    tick();
+    sim.stop();
+    tick();
+    EXPECT_EQ(boxLine(1), "TIMEOUT RS232");
+    EXPECT_EQ(mainTexts.back(), "Timeout TCP-Server-error!");
+    EXPECT_EQ(lampColour(pTRec, TREC_RECLED), 0xA0DC42);
+    tick();
+    EXPECT_EQ(lampColour(pTRec, TREC_RECLED), 0xFF0000);
+    EXPECT_EQ(boxLine(2), "SAMPLES: 1");
+}
+
+TEST_F(TouchRecorder, TriggerModeRecordsUntilStop) {
+    connect(false, {"--trigger-hz", "40", "--trigger-junk"});
+    sensorMode(1);
+    onMainText = nullptr;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [] {
+        if (recidx >= 3) press(CC_PICBTN_TSDStopRecord, pTRec, TREC_STOP);
+    });
+    poll.start(20);
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    poll.stop();
+    const QList<QByteArray> lines = fileLines(path);
+    EXPECT_EQ(lines.size(), 9 + recidx);
+    EXPECT_GE(recidx, 3);
+    EXPECT_TRUE(fileBytes(path).contains("Time-Increment[s]:\t0\r\nSetpoint"));
+    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped!");
+    EXPECT_EQ(value(pTRec, TREC_START), 0);
+    EXPECT_EQ(recstop_flag, 1);
+}
+
+TEST_F(TouchRecorder, IncrementSteppersHoldOneToSixtySeconds) {
+    struct Case {
+        double from;
+        CtrlCallbackPtr stepper;
+        double to;
+    };
+    const Case cases[] = {{60.0, CC_PICBTNinctimeUP, 60.0},
+                          {59.5, CC_PICBTNinctimeUP, 60.0},
+                          {5.0, CC_PICBTNinctimeUP, 6.0},
+                          {1.0, CC_PICBTNinctimeDOWN, 1.0},
+                          {5.0, CC_PICBTNinctimeDOWN, 4.0}};
+    for (const Case &c : cases) {
+        SetCtrlVal(pTRec, TREC_INCTIME, c.from);
+        c.stepper(pTRec, TREC_INC_UP, EVENT_LEFT_CLICK, nullptr, 0, 0);
+        EXPECT_DOUBLE_EQ(real(pTRec, TREC_INCTIME), c.from) << "commit only";
+        c.stepper(pTRec, TREC_INC_UP, EVENT_COMMIT, nullptr, 0, 0);
+        EXPECT_DOUBLE_EQ(real(pTRec, TREC_INCTIME), c.to) << c.from;
+    }
+}
+
+TEST_F(TouchRecorder, DataModeMirrorsToTheDesktopAndDimsForModesTwoAndThree) {
+    for (int mode : {2, 0, 3, 1}) {
+        SetCtrlVal(pTRec, TREC_RS232MODE, mode);
+        CC_TSD_DROPrs232mode(pTRec, TREC_RS232MODE, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        EXPECT_EQ(value(pRec, REC_RS232MODE), mode);
+        for (int control : {TREC_START, TREC_STOP, TREC_INCTIME, TREC_FILEBTN})
+            EXPECT_EQ(dimmed(pTRec, control), mode >= 2) << mode << " " << control;
+    }
+}
+
+}  // namespace
