@@ -34,6 +34,12 @@ const char *const kDescription =
     "  teach        TEACH: the current positions become the teach values; prints them\n"
     "  reset        RESET of the analog/digital outputs (max/min values)\n"
     "  calib-read   reads and prints the calibration headers of MASTER and SLAVE\n"
+    "  calib-write  identifies the pair, reads the calibration file --file for --sensor and\n"
+    "               writes its header (--header) and linearisation table (--table) into that\n"
+    "               sensor's flash as the calibration pop-up's WRITE does, printing each step;\n"
+    "               a table in the MASTER's flash is read back and compared; nothing is sent\n"
+    "               when the file is not valid\n"
+    "  linearize    off|master|slave: switches the pair's linearisation\n"
     "  line-test    sends the echo request and reports whether the line works\n"
     "\n"
     "Commands without a connection:\n"
@@ -50,10 +56,11 @@ const char *const kDescription =
     "               (thick green), MA (blue) and SL (red) as thin traces, the set-point (black)\n"
     "               and with --upper/--lower the tolerance band\n"
     "\n"
-    "Exit status: 0 success; 1 the transport did not open or the sensor did not answer;\n"
-    "2 (identify) incompatible device or firmware; 64 bad command line; 65 (stats, plot) not a\n"
-    "recorder file, the line that does not fit is named; 66 a file cannot be read; 73 the\n"
-    "output file cannot be written.";
+    "Exit status: 0 success; 1 the transport did not open, the sensor did not answer or a\n"
+    "flash step failed (calib-write: the table in the sensor is then incomplete); 2 (identify)\n"
+    "incompatible device or firmware; 64 bad command line; 65 (stats, plot) not a recorder\n"
+    "file, the line that does not fit is named; 66 a file cannot be read; 73 the output file\n"
+    "cannot be written.";
 
 }  // namespace
 
@@ -83,11 +90,16 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"lower", "stats, plot: lower tolerance below the set-point [mm] (default: none).", "MM"},
         {"width", "plot: width of the picture in pixels (default 800).", "W"},
         {"height", "plot: height of the picture in pixels (default 500).", "H"},
+        {"file", "calib-write: the calibration file (XF-LINEAR.DAT format).", "FILE"},
+        {"sensor", "calib-write: the sensor the file is for.", "master|slave"},
+        {"header", "calib-write: write the file's calibration header."},
+        {"table", "calib-write: write the file's linearisation table."},
         {"verbose", "Print every request and reply frame in hexadecimal on standard error."},
     });
     parser.addPositionalArgument("command",
                                  "identify, get, send, run, video, teach, reset, calib-read, "
-                                 "line-test, ports, stats FILE or plot FILE (see above).");
+                                 "calib-write, linearize MODE, line-test, ports, stats FILE or "
+                                 "plot FILE (see above).");
 }
 
 QString OptionProblem(const QCommandLineParser &parser, const QString &command,
@@ -100,6 +112,14 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     if (parser.isSet("target") && TargetOf(parser) == 0)
         return QString("unknown target '%1' (ram or eeprom)").arg(parser.value("target"));
     if (command == "send" && parser.value("in").isEmpty()) return "send needs --in FILE";
+    if (command == "calib-write") {
+        const QString sensor = parser.value("sensor").toLower();
+        if (parser.value("file").isEmpty()) return "calib-write needs --file FILE";
+        if (sensor != "master" && sensor != "slave")
+            return "calib-write needs --sensor master|slave";
+        if (!parser.isSet("header") && !parser.isSet("table"))
+            return "calib-write needs --header, --table or both";
+    }
     if (command == "plot" && parser.value("out").isEmpty()) return "plot needs --out PICTURE.png";
     for (const char *side : {"upper", "lower"}) {
         bool ok = true;
