@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QString>
 
+#include "app/identify.h"
 #include "calib/calibfile.h"
 #include "calib/calibtransfer.h"
 #include "cliargs.h"

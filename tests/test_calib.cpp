@@ -16,11 +16,9 @@
 #include <vector>
 
 #include "app/bindings.h"
-#include "app/files.h"
 #include "app/hwselect.h"
+#include "app/identify.h"
 #include "app/maincontrols.h"
-#include "app/panels.h"
-#include "app/state.h"
 #include "calib/calibfile.h"
 #include "calib/calibpopup.h"
 #include "calib/calibtransfer.h"
@@ -38,6 +36,9 @@
 #include "platform/ui/popupscript.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/userint.h"
+#include "shared/files.h"
+#include "shared/panels.h"
+#include "shared/state.h"
 #include "sim_process.h"
 
 namespace {
