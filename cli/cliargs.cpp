@@ -40,6 +40,12 @@ const char *const kDescription =
     "  teach        TEACH: the current positions become the teach values; prints them\n"
     "  reset        RESET of the analog/digital outputs (max/min values)\n"
     "  calib-read   reads and prints the calibration headers of MASTER and SLAVE\n"
+    "  calib-write  identifies the pair, reads the calibration file --file for --sensor and\n"
+    "               writes its header (--header) and linearisation table (--table) into that\n"
+    "               sensor's flash as the calibration pop-up's WRITE does, printing each step;\n"
+    "               a table in the MASTER's flash is read back and compared; nothing is sent\n"
+    "               when the file is not valid\n"
+    "  linearize    off|master|slave: switches the pair's linearisation\n"
     "  line-test    sends the echo request and reports whether the line works\n"
     "\n"
     "Commands without a connection:\n"
@@ -57,10 +63,10 @@ const char *const kDescription =
     "               and with --upper/--lower the tolerance band\n"
     "\n"
     "Exit status: 0 success (record: completed or ended by Ctrl-C); 1 the transport did not\n"
-    "open or the sensor did not answer (record: a time-out);\n"
-    "2 (identify) incompatible device or firmware; 64 bad command line; 65 (stats, plot) not a\n"
-    "recorder file, the line that does not fit is named; 66 a file cannot be read; 73 the\n"
-    "output file cannot be written.";
+    "open, the sensor did not answer (record: a time-out) or a flash step failed (calib-write:\n"
+    "the table in the sensor is then incomplete); 2 (identify) incompatible device or firmware;\n"
+    "64 bad command line; 65 (stats, plot) not a recorder file, the line that does not fit is\n"
+    "named; 66 a file cannot be read; 73 the output file cannot be written.";
 
 }  // namespace
 
@@ -91,12 +97,16 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"lower", "stats, plot: lower tolerance below the set-point [mm] (default: none).", "MM"},
         {"width", "plot: width of the picture in pixels (default 800).", "W"},
         {"height", "plot: height of the picture in pixels (default 500).", "H"},
+        {"file", "calib-write: the calibration file (XF-LINEAR.DAT format).", "FILE"},
+        {"sensor", "calib-write: the sensor the file is for.", "master|slave"},
+        {"header", "calib-write: write the file's calibration header."},
+        {"table", "calib-write: write the file's linearisation table."},
         {"verbose", "Print every request and reply frame in hexadecimal on standard error."},
     });
     parser.addPositionalArgument("command",
                                  "identify, get, send, run, video, record, teach, reset, "
-                                 "calib-read, line-test, ports, stats FILE or plot FILE (see "
-                                 "above).");
+                                 "calib-read, calib-write, linearize MODE, line-test, ports, "
+                                 "stats FILE or plot FILE (see above).");
 }
 
 QString OptionProblem(const QCommandLineParser &parser, const QString &command,
@@ -113,6 +123,14 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     if (command == "record" && parser.isSet("trigger") &&
         (parser.isSet("interval") || parser.isSet("count")))
         return "--trigger takes neither --interval nor --count";
+    if (command == "calib-write") {
+        const QString sensor = parser.value("sensor").toLower();
+        if (parser.value("file").isEmpty()) return "calib-write needs --file FILE";
+        if (sensor != "master" && sensor != "slave")
+            return "calib-write needs --sensor master|slave";
+        if (!parser.isSet("header") && !parser.isSet("table"))
+            return "calib-write needs --header, --table or both";
+    }
     if (command == "plot" && parser.value("out").isEmpty()) return "plot needs --out PICTURE.png";
     for (const char *side : {"upper", "lower"}) {
         bool ok = true;

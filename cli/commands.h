@@ -16,6 +16,12 @@ int CmdGet(const QCommandLineParser &args);
 int CheckSendInput(const QCommandLineParser &args);
 int CmdSend(const QCommandLineParser &args);
 
+// calib-write, linearize (calib_commands.cpp). CheckCalibWrite runs before the transport
+// opens: nothing reaches the sensor when the calibration file is not valid.
+int CheckCalibWrite(const QCommandLineParser &args);
+int CmdCalibWrite(const QCommandLineParser &args);
+int CmdLinearize(const QCommandLineParser &args);
+
 // run, video (live_commands.cpp).
 int CmdRun(const QCommandLineParser &args);
 int CmdVideo(const QCommandLineParser &args);

@@ -29,9 +29,10 @@ struct Command {
     int (*check)(const QCommandLineParser &);
     int (*run)(const QCommandLineParser &);
     Needs needs = Needs::Link;
+    QStringList modes = {};  // the words one of which must follow the command's name, if any
 };
 
-const std::array<Command, 13> kCommands = {{
+const std::array<Command, 15> kCommands = {{
     {"identify", {}, nullptr, CmdIdentify},
     {"get", {"target", "out"}, nullptr, CmdGet},
     {"send", {"target", "in"}, CheckSendInput, CmdSend},
@@ -41,6 +42,8 @@ const std::array<Command, 13> kCommands = {{
     {"teach", {}, nullptr, CmdTeach},
     {"reset", {}, nullptr, CmdReset},
     {"calib-read", {}, nullptr, CmdCalibRead},
+    {"calib-write", {"file", "sensor", "header", "table"}, CheckCalibWrite, CmdCalibWrite},
+    {"linearize", {}, nullptr, CmdLinearize, Needs::Link, {"off", "master", "slave"}},
     {"line-test", {}, nullptr, CmdLineTest},
     {"ports", {}, nullptr, CmdPorts, Needs::None},
     {"stats", {"upper", "lower"}, nullptr, CmdStats, Needs::File},
@@ -91,7 +94,11 @@ int main(int argc, char **argv) {
     if (words.isEmpty()) return Fail(EXIT_USAGE, "no command given (see --help)");
     const Command *command = commandNamed(words[0]);
     if (!command) return Fail(EXIT_USAGE, "unknown command '" + words[0] + "' (see --help)");
-    const qsizetype wordsWanted = command->needs == Needs::File ? 2 : 1;
+    if (!command->modes.isEmpty() &&
+        (words.size() != 2 || !command->modes.contains(words[1].toLower())))
+        return Fail(EXIT_USAGE, words[0] + " needs one of: " + command->modes.join(", "));
+    const qsizetype wordsWanted =
+        command->needs == Needs::File || !command->modes.isEmpty() ? 2 : 1;
     if (words.size() < wordsWanted) return Fail(EXIT_USAGE, words[0] + " needs a FILE");
     if (words.size() > wordsWanted)
         return Fail(EXIT_USAGE, "one command only, not '" + words.join(' ') + "'");

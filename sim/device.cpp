@@ -372,9 +372,15 @@ Bytes Device::flashErase(const Request &r, double) {
 
 Bytes Device::flashWrite(const Request &r, double) {
     XFlash &flash = flash_[r.head.order == ORD_XF_WRITE ? 0 : 1];
-    if (r.data.size() > XFlash::PAGE_WORDS * 2u ||
+    const auto inPage = [&](int page) {
+        return page >= 0 &&
+               r.head.param / XFlash::PAGE_WORDS == XFlash::BASE / XFlash::PAGE_WORDS + page;
+    };
+    if (r.data.size() > XFlash::PAGE_WORDS * 2u || inPage(config_.failWritePage) ||
         !flash.write(r.head.param, r.data.data(), r.data.size()))
         return errorFrame(ERR_INVALID_ORDER);
+    if (inPage(config_.corruptWritePage) && !r.data.empty())
+        flash.image()[r.head.param - XFlash::BASE] ^= 0x0100;  // reported as written all the same
     ++revision_;
     return ok(r);
 }

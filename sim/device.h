@@ -27,6 +27,8 @@ struct DeviceConfig {
     int slaveType = 610407;
     int serial = 1001;
     double triggerHz = 5.0;
+    int failWritePage = -1;     // flash writes into this page (0..15) of either sensor fail
+    int corruptWritePage = -1;  // flash writes into this page store their first word wrong
 };
 
 constexpr int32_t TWO_LINE_TYPE = 611632;  // both tables in the MASTER's flash
@@ -52,6 +54,8 @@ class Device {
     Bytes persistentImage() const;
     bool restorePersistent(const Bytes &image);                // false when the image does not fit
     uint64_t persistentRevision() const { return revision_; }  // advances on every change
+
+    const XFlash &flash(int sensor) const { return flash_[sensor == 1 ? 0 : 1]; }  // 1 MASTER
 
   private:
     struct Snapshot {

@@ -44,6 +44,16 @@ int main(int argc, char **argv) {
         return 1;
     }
 
+    if (options.printTable) {
+        if (options.stateFile.empty() || image.empty()) {
+            std::fprintf(stderr, "k-tav-sim: --print-table needs an existing --state file\n");
+            return 1;
+        }
+        for (uint16_t word : device.flash(options.printTable).words(XFlash::TABLE_PAGE, 2048))
+            std::printf("%u\n", word);
+        return 0;
+    }
+
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     ::sigaction(SIGTERM, &sa, nullptr);

@@ -37,7 +37,13 @@ Faults for tests:
   --oversize-order ORDER     ORDER's reply announces 2000 data bytes, and 2000 bytes follow
   --trigger-junk             send a header of order 8 and a header with a wrong CRC before
                              every trigger record
+  --fail-flash-page K        writes into flash page K (0..15, 0x1000 + 0x100 * K) of either
+                             sensor are answered with an error reply and store nothing
+  --corrupt-flash-page K     writes into flash page K store their first word with a bit flipped
+                             and are answered as written
 Other:
+  --print-table master|slave prints the 2048 table words (0x1200..0x19FF) of that sensor's
+                             flash, one a line, from the --state file, and ends
   --verbose                  one line per request and reply, in hex, on stderr
   --help                     this text
   --version                  the version of the simulator
@@ -108,6 +114,13 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
         {"--delay-ms", [&] { return number(0, 60000, out.faults.delayMs); }},
         {"--close-after", [&] { return number(0, 1000000, out.faults.closeAfter); }},
         {"--oversize-order", [&] { return number(0, 255, out.faults.oversizeOrder); }},
+        {"--fail-flash-page", [&] { return number(0, 15, out.device.failWritePage); }},
+        {"--corrupt-flash-page", [&] { return number(0, 15, out.device.corruptWritePage); }},
+        {"--print-table",
+         [&] {
+             out.printTable = value == "master" ? 1 : value == "slave" ? 2 : 0;
+             return out.printTable != 0;
+         }},
     };
 
     for (int i = 1; i < argc; ++i) {

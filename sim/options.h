@@ -12,6 +12,7 @@ struct SimOptions {
     std::string ptyLink;    // symbolic link made to the pseudo-terminal, if given
     std::string stateFile;  // EEPROM and flash kept here across restarts, if given
     bool verbose = false;
+    int printTable = 0;  // 1 MASTER, 2 SLAVE: print that table from the state file and end
     DeviceConfig device;
     FaultOptions faults;
 };

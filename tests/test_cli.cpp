@@ -368,10 +368,11 @@ TEST(Cli, HelpNamesEveryCommandAndOption) {
     const CliResult r = Cli().run({"--help"});
     EXPECT_EQ(r.exitCode, 0);
     for (const char *word :
-         {"identify",   "get",       "send",    "run",        "video",     "teach",    "reset",
-          "calib-read", "line-test", "--tcp",   "--com",      "--baud",    "--dir",    "--target",
-          "--out",      "--in",      "--count", "--interval", "--verbose", "ports",    "stats",
-          "plot",       "--upper",   "--lower", "--width",    "--height",  "--version"})
+         {"identify",   "get",       "send",     "run",        "video",     "teach", "reset",
+          "calib-read", "line-test", "--tcp",    "--com",      "--baud",    "--dir", "--target",
+          "--out",      "--in",      "--count",  "--interval", "--verbose", "ports", "calib-write",
+          "linearize",  "--file",    "--sensor", "--header",   "--table",   "stats", "plot",
+          "--upper",    "--lower",   "--width",  "--height",   "--version"})
         EXPECT_TRUE(r.out.contains(word)) << word;
 }
 
@@ -693,4 +694,95 @@ TEST(Cli, RecordTriggerUntilInterrupt) {
     const QByteArray bytes = readFile(out);
     EXPECT_TRUE(bytes.contains("Time-Increment[s]:\t0\r\nSetpoint-Value"));
     EXPECT_GE(recordLines(out).size(), 9 + 3);
+}
+
+// A calibration file for the MASTER whose values differ from the simulator's own table.
+QString writeMasterCalibFile(const QTemporaryDir &dir, QStringList &values) {
+    const QString path = dir.filePath("master.dat");
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        "[HEADER]\nTYPE\t610409\nPARAM1\t3\nRANGE\t12000\nOFFSET\t40000\nPARAM2\t7\n"
+        "LENGTH\t2048\n[XFLASH]\n");
+    for (int k = 0; k < 2048; ++k) values << QString::number(3 + 5 * k);
+    file.write(values.join('\n').toLatin1() + "\n");
+    return path;
+}
+
+// The MASTER's table words as the simulator's state file holds them.
+QStringList tableInState(const QString &state) {
+    QProcess print;
+    print.start(KTAV_SIM_PATH, {"--state", state, "--print-table", "master"});
+    EXPECT_TRUE(print.waitForFinished(10000));
+    return QString::fromLatin1(print.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+TEST(Cli, CalibWriteIdentifiesWritesAndVerifiesOrStopsAtTheFailedPage) {
+    QTemporaryDir dir;
+    QStringList values;
+    const QString file = writeMasterCalibFile(dir, values);
+    const QString state = dir.filePath("state.bin");
+
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--state", state}));
+    CliResult r = Cli(&sim).run(
+        {"--verbose", "calib-write", "--file", file, "--sensor", "master", "--header", "--table"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(hasRequestWithOrder(r.err, "07")) << "identified first";
+    EXPECT_TRUE(r.err.contains("MASTER table erase 8 of 8: Erase XFLASH-PAGE9 -> Ok!"));
+    EXPECT_EQ(r.errLines().last(), "MASTER table written and verified -> Ok!");
+    r = Cli(&sim).run({"calib-read"});
+    EXPECT_TRUE(r.out.contains("Range [um]\t12000\t10000")) << r.out.toStdString();
+    sim.stop();
+    EXPECT_EQ(tableInState(state), values);
+
+    // A page that cannot be written: status 1, and nothing after it reports success.
+    ASSERT_TRUE(sim.start({"--fail-flash-page", "4"}));
+    r = Cli(&sim).run({"calib-write", "--file", file, "--sensor", "master", "--table"});
+    EXPECT_EQ(r.exitCode, 1);
+    const qsizetype failed = r.err.indexOf(
+        "MASTER table page 3 of 8 failed at 0x1400: table "
+        "incomplete!");
+    ASSERT_GE(failed, 0) << r.err.toStdString();
+    EXPECT_FALSE(r.err.mid(failed).contains("Ok")) << r.err.toStdString();
+}
+
+TEST(Cli, LinearizeSendsTheModeAndBadCalibrationInputSendsNothing) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    CliResult r = Cli(&sim).run({"--verbose", "linearize", "slave"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(hasRequestWithOrder(r.err, "13 02 00")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Activate spi-slave-linearisation -> Ok!"));
+
+    QTemporaryDir dir;
+    const QString broken = dir.filePath("broken.dat");
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[HEADER]\nTYPE 610409\n");
+    file.close();
+    struct Case {
+        const char *what;
+        QStringList args;
+        int exitCode;
+        const char *problem;
+    };
+    const Case cases[] = {
+        {"linearize sideways", {"linearize", "sideways"}, 64, "off, master, slave"},
+        {"no sensor", {"calib-write", "--file", broken, "--table"}, 64, "--sensor"},
+        {"nothing to write",
+         {"calib-write", "--file", broken, "--sensor", "slave"},
+         64,
+         "--header"},
+        {"invalid file",
+         {"calib-write", "--file", broken, "--sensor", "slave", "--table"},
+         66,
+         "no valid calibration file"},
+    };
+    for (const Case &c : cases) {
+        r = Cli(&sim).run(QStringList{"--verbose"} + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.what << "\n" << r.err.toStdString();
+        EXPECT_TRUE(r.errLines().value(r.errLines().size() - 1).contains(c.problem)) << c.what;
+        EXPECT_FALSE(r.err.contains("> 55 ")) << c.what << ": nothing sent";
+    }
 }

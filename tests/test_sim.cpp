@@ -768,3 +768,36 @@ TEST_F(SimLink, NewTcpClientReplacesTheOldOne) {
     EXPECT_TRUE(other.state() == QAbstractSocket::UnconnectedState ||
                 other.waitForDisconnected(2000));
 }
+
+TEST(SimModel, FlashFaultsFailOrCorruptTheWritesIntoTheirPage) {
+    struct Row {
+        const char *what;
+        int failPage, corruptPage;
+        uint8_t writeOrder;
+        int sensor;
+        uint16_t address;
+        bool answered;    // with the order's own reply
+        uint16_t stored;  // what the first word holds afterwards
+    };
+    const std::vector<Row> rows = {
+        {"failing MASTER page", 3, -1, 182, 1, 0x1310, false, 0xFFFF},
+        {"failing page, SLAVE block", 3, -1, 102, 2, 0x13F8, false, 0xFFFF},
+        {"page before the failing one", 3, -1, 182, 1, 0x12F8, true, 0x1234},
+        {"corrupted MASTER page", -1, 5, 182, 1, 0x1500, true, 0x1334},
+        {"page after the corrupted one", -1, 5, 102, 2, 0x1600, true, 0x1234},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        Device dev(with<DeviceConfig>([&](auto &c) {
+            c.failWritePage = row.failPage;
+            c.corruptWritePage = row.corruptPage;
+        }));
+        const uint16_t page = row.address & 0xFF00;
+        ask(dev, makeFrame(row.sensor == 1 ? 180 : 100, page));
+        const auto replies = ask(dev, makeFrame(row.writeOrder, row.address, words({0x1234, 7})));
+        ASSERT_EQ(replies.size(), 1u);
+        EXPECT_EQ(replies[0][1], row.answered ? row.writeOrder : 0);
+        EXPECT_EQ(dev.flash(row.sensor).words(row.address, 1)[0], row.stored);
+        EXPECT_EQ(dev.flash(row.sensor).words(row.address + 1, 1)[0], row.answered ? 7 : 0xFFFF);
+    }
+}

@@ -24,7 +24,7 @@ const std::map<QString, const char *> kKinds = {
     {"QLineEdit", "LineEdit"},     {"QLabel", "Label"},
     {"QSlider", "Slider"},         {"QPlainTextEdit", "PlainTextEdit"},
     {"KGraph", "Graph"},           {"KLed", "Led"},
-    {"KTimer", "Timer"},
+    {"KTimer", "Timer"},           {"QProgressBar", "ProgressBar"},
 };
 
 struct Control {

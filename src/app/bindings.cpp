@@ -5,6 +5,8 @@
 #include "app/maincontrols.h"
 #include "app/shell.h"
 #include "app/stopaction.h"
+#include "calib/calibpopup.h"
+#include "calib/pairsetup.h"
 #include "ktav_panels.h"
 #include "measure/recpopup.h"
 #include "platform/ui/userint.h"
@@ -38,6 +40,8 @@ const CallbackBinding mainPanel[] = {
     {PANEL_VIDEO_SLAVE, CC_GRAPHVideoSlave},
     {PANEL_HELP_BTN, CC_HelpText1},
     {PANEL_HELP_GRAPH, CC_HelpText2},
+    {PANEL_TOL_UP, CC_NUMToleranceUP},
+    {PANEL_TOL_LO, CC_NUMToleranceLO},
 };
 
 const CallbackBinding generalPopup[] = {
@@ -50,11 +54,15 @@ const CallbackBinding generalPopup[] = {
 const CallbackBinding masterPopup[] = {
     {PARA1_VTHD, CC_SLIDEVideoTHD_A},
     {PARA1_TEACH_PIX, CC_NEDITeachA},
+    {PARA1_PMODE, CC_DROPpmodeA},
+    {PARA1_EDGEMODE, CC_DROPedmodeA},
 };
 
 const CallbackBinding slavePopup[] = {
     {PARA2_VTHD, CC_SLIDEVideoTHD_B},
     {PARA2_TEACH_PIX, CC_NEDITeachB},
+    {PARA2_PMODE, CC_DROPpmodeB},
+    {PARA2_EDGEMODE, CC_DROPedmodeB},
 };
 
 const CallbackBinding recorderPopup[] = {
@@ -77,9 +85,38 @@ const CallbackBinding touchPanel[] = {
     {TSD_EEPROM, CC_RBTEeprom}, {TSD_EXIT, CC_BTNexittouch},
 };
 
+// The touch parameter sub-panels' set-up twins.
+const CallbackBinding touchGeneral[] = {
+    {TPARA0_TOL_UP, CC_NUMToleranceUP},
+    {TPARA0_TOL_LO, CC_NUMToleranceLO},
+    {TPARA0_MMODE, CC_BINSWmMode},
+};
+
+const CallbackBinding touchMaster[] = {
+    {TPARA1_PMODE, CC_DROPpmodeA},
+    {TPARA1_TEACH_PIX, CC_NUMTeachA},
+    {TPARA1_EDGEMODE, CC_DROPedmodeA},
+};
+
+const CallbackBinding touchSlave[] = {
+    {TPARA2_PMODE, CC_DROPpmodeB},
+    {TPARA2_TEACH_PIX, CC_NUMTeachB},
+    {TPARA2_EDGEMODE, CC_DROPedmodeB},
+};
+
 const CallbackBinding calibPanel[] = {
+    {CALIB_TITLE, CC_TBOXCalibration},
+    {CALIB_INFO, CC_TBOXinfo},
+    {CALIB_MASL, CC_BINSWmasterslave},
+    {CALIB_LOADFILE, CC_PICBTNSelectCalibFile},
     {CALIB_TYPE_A, CC_DROPhwtypeA},
     {CALIB_TYPE_B, CC_DROPhwtypeB},
+    {CALIB_WR_VIRTOFF, CC_BTNWriteVirtOffsetToEE},
+    {CALIB_RD_VIRTOFF, CC_BTNReadVirtOffsetFromEE},
+    {CALIB_MMODE, CC_BINSWmMode},
+    {CALIB_LINMODE, CC_DROPlinearization},
+    {CALIB_WRITE, CC_BTNWriteCalibXF},
+    {CALIB_READ, CC_BTNReadCalibXF},
 };
 
 }  // namespace
@@ -92,6 +129,9 @@ void BindAllCallbacks() {
     BindCallbacks(pRec, recorderPopup);
     BindCallbacks(pTSD, touchPanel);
     BindCallbacks(pTRec, touchRecorder);
+    BindCallbacks(pTPara0, touchGeneral);
+    BindCallbacks(pTPara1, touchMaster);
+    BindCallbacks(pTPara2, touchSlave);
     BindCallbacks(pCalib, calibPanel);
     BindConnectionCallbacks();
 }

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "app/evalmode.h"
+#include "calib/pairsetup.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
 #include "link/identify.h"
@@ -226,17 +227,6 @@ int selectTab(int control, int event) {
 
 }  // namespace
 
-void ToggleHelpBox(int panel, int box, int control, int dx, int dy, const char *text) {
-    int top = 0, left = 0, height = 0, width = 0;
-    GetCtrlBoundingRect(panel, control, &top, &left, &height, &width);
-    SetCtrlAttribute(panel, box, ATTR_LEFT, left + dx);
-    SetCtrlAttribute(panel, box, ATTR_TOP, top + dy);
-    int visible = 0;
-    GetCtrlAttribute(panel, box, ATTR_VISIBLE, &visible);
-    SetCtrlAttribute(panel, box, ATTR_VISIBLE, !visible);
-    ResetTextBox(panel, box, text);
-}
-
 void ToggleButtonHelp(int panel, int control) {
     if (panel != pPA) return;
     for (const HelpText &help : kButtonHelp) {
@@ -401,16 +391,17 @@ int CC_SLIDEVideoTHD_B(int, int, int event, void *, int, int) {
     return 0;
 }
 
-int CC_NEDITeachA(int, int, int event, void *, int, int) {
-    if (event == EVENT_COMMIT)
-        SetGraphCursor(pPA, PANEL_GRAPH_MASTER, 2, readInt(pPara1, PARA1_TEACH_PIX), 1.0);
-    return 0;
+// The desktop entries also show their value on the touch surface.
+int CC_NEDITeachA(int panel, int control, int event, void *, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    SetGraphCursor(pPA, PANEL_GRAPH_MASTER, 2, readInt(pPara1, PARA1_TEACH_PIX), 1.0);
+    return CC_NUMTeachA(panel, control, event, nullptr, 0, 0);
 }
 
-int CC_NEDITeachB(int, int, int event, void *, int, int) {
-    if (event == EVENT_COMMIT)
-        SetGraphCursor(pPA, PANEL_GRAPH_SLAVE, 2, readInt(pPara2, PARA2_TEACH_PIX), 1.0);
-    return 0;
+int CC_NEDITeachB(int panel, int control, int event, void *, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    SetGraphCursor(pPA, PANEL_GRAPH_SLAVE, 2, readInt(pPara2, PARA2_TEACH_PIX), 1.0);
+    return CC_NUMTeachB(panel, control, event, nullptr, 0, 0);
 }
 
 int CC_DropEvalMode(int, int, int event, void *, int, int) {

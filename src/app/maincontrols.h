@@ -84,7 +84,3 @@ int CC_HelpText2(int panel, int control, int event, void *callbackData, int even
 // Toggles the button help box of the desktop main panel next to `control` with its help text;
 // nothing for a control without one or on another panel.
 void ToggleButtonHelp(int panel, int control);
-
-// Toggles help box `box` of `panel`, placed at the control's left + dx and top + dy, with
-// `text`. The connection pop-up places its own help box with it.
-void ToggleHelpBox(int panel, int box, int control, int dx, int dy, const char *text);

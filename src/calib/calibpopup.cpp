@@ -1,8 +1,97 @@
 #include "calib/calibpopup.h"
 
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "calib/calibfile.h"
+#include "calib/calibtransfer.h"
 #include "ktav_panels.h"
+#include "link/frame.h"
+#include "link/status.h"
+#include "link/xflash.h"
+#include "params/panelmap.h"
 #include "platform/ui/userint.h"
+#include "shared/files.h"
 #include "shared/panels.h"
+#include "shared/state.h"
+
+namespace {
+
+struct Side {
+    int typeList;
+    uint16_t *table;
+    int *fileFlag;
+    const char *noFile;
+};
+const Side kSides[2] = {
+    {CALIB_TYPE_A, linArrayA, &calibfile_flagA, "No valid calibration file for MASTER selected!"},
+    {CALIB_TYPE_B, linArrayB, &calibfile_flagB, "No valid calibration file for SLAVE selected!"},
+};
+
+// The master/slave switch: 1 master, anything else slave.
+int switchValue() {
+    int master = 1;
+    GetCtrlVal(pCalib, CALIB_MASL, &master);
+    return master;
+}
+
+// Controls that would start another exchange or take the pop-up's side away while a table is
+// being written: dimmed meanwhile, then back to what they were.
+class TableWriteLock {
+  public:
+    TableWriteLock() {
+        for (const auto &[panel, control] : kLocked) {
+            int was = 0;
+            GetCtrlAttribute(*panel, control, ATTR_DIMMED, &was);
+            was_.push_back(was);
+            SetCtrlAttribute(*panel, control, ATTR_DIMMED, 1);
+        }
+    }
+    ~TableWriteLock() {
+        for (size_t i = 0; i < std::size(kLocked); ++i)
+            SetCtrlAttribute(*kLocked[i].panel, kLocked[i].control, ATTR_DIMMED, was_[i]);
+    }
+
+  private:
+    struct Place {
+        const int *panel;
+        int control;
+    };
+    static constexpr Place kLocked[] = {
+        {&pCalib, CALIB_WRITE}, {&pCalib, CALIB_READ},    {&pCalib, CALIB_LOADFILE},
+        {&pCalib, CALIB_MASL},  {&pCalib, CALIB_LINMODE}, {&pPA, PANEL_RUN},
+        {&pPA, PANEL_VIDEO},    {&pPA, PANEL_TEACH},      {&pPA, PANEL_RESET},
+        {&pPA, PANEL_CONNECT},  {&pPA, PANEL_TOUCH},
+    };
+    std::vector<int> was_;
+};
+
+void showTableProgress(int done, int total) {
+    SetCtrlAttribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE, total);
+    SetCtrlVal(pCalib, CALIB_PROGRESS, done);
+}
+
+void writeTable(int sensor) {
+    const Side &side = kSides[sensor - 1];
+    if (*side.fileFlag != 1) {
+        MessagePopup("Info", side.noFile);
+        return;
+    }
+    // The write pauses between its steps with the interface live; a running loop would
+    // exchange frames in between.
+    if (stop_flag == 0 || ExchangeActive()) {
+        MessagePopup("Info", "Data transfer is running: press STOP first, then WRITE the table.");
+        return;
+    }
+    TableWriteLock lock;
+    showTableProgress(0, 1);
+    SetCtrlAttribute(pCalib, CALIB_PROGRESS, ATTR_VISIBLE, 1);
+    WriteCalibTable(sensor, side.table, showTableProgress);
+    SetCtrlAttribute(pCalib, CALIB_PROGRESS, ATTR_VISIBLE, 0);
+}
+
+}  // namespace
 
 void DimmCalibElements(uint16_t mode) {
     const bool normal = mode >= 1;
@@ -17,4 +106,91 @@ void DimmCalibElements(uint16_t mode) {
         SetCtrlAttribute(pCalib, control, ATTR_TEXT_BGCOLOR, normal ? 0xE0E0E0 : 0xFFFFFF);
     }
     SetCtrlVal(pCalib, CALIB_WRTABLE, 0);
+}
+
+int ReadCalibrationDataFromFile(char *path, uint16_t *table, int16_t sensor) {
+    char chosen[CALIB_PATH_SIZE] = "";
+    if (FileSelectPopup(proj_dir, "XF-LINEAR.DAT", "*.dat", "K-TAV-Calibration-File",
+                        VAL_LOAD_BUTTON, 0, 1, 1, 1, chosen) <= 0)
+        return 0;
+    std::snprintf(path, CALIB_PATH_SIZE, "%s", chosen);
+    return ReadCalibrationFile(path, table, sensor);
+}
+
+int CC_PICBTNSelectCalibFile(int, int, int event, void *, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    const int master = switchValue();
+    const int index = master == 1 ? 0 : 1;
+    const Side &side = kSides[index];
+    if (ReadCalibrationDataFromFile(calib_fname, side.table, static_cast<int16_t>(master)) != 1) {
+        SetCtrlVal(pCalib, CALIB_CALIBFILE, "No valid calib.-file selected!");
+        SetCtrlVal(pCalib, CALIB_WRTABLE, 0);
+        *side.fileFlag = 0;
+        return 0;
+    }
+    *side.fileFlag = 1;
+    SetCtrlVal(pCalib, CALIB_CALIBFILE, calib_fname);
+    int item = -1;
+    GetIndexFromValue(pCalib, side.typeList, &item, calib[index].typeCode);
+    if (item < 0) calib[index].typeCode = 0;
+    ShowCalibHeader(index);
+    return 0;
+}
+
+int CC_BTNWriteCalibXF(int, int, int event, void *, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    const int sensor = switchValue() == 1 ? 1 : 2;
+    int header = 0, table = 0;
+    GetCtrlVal(pCalib, CALIB_WRHEADER, &header);
+    GetCtrlVal(pCalib, CALIB_WRTABLE, &table);
+    if (header) {
+        TakeCalibHeader(sensor - 1);
+        // A running loop (or one still inside its exchange) writes the header of masl_flag's
+        // side between two of its exchanges.
+        if (stop_flag == 1 && !ExchangeActive()) {
+            WriteCalibHeader(sensor);
+            wrxf_flag = 0;
+        } else {
+            wrxf_flag = 1;
+            NoteCombinedHardware(calib[sensor - 1]);
+        }
+    }
+    if (table) {
+        writeTable(sensor);
+        SetCtrlVal(pCalib, CALIB_WRTABLE, 0);
+    }
+    return 0;
+}
+
+int CC_BTNReadCalibXF(int, int, int event, void *, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    for (int sensor : {1, 2}) {
+        uint8_t buffer[sizeof(CalibHeader)];
+        if (ReadCalibDataFromXF(buffer, sensor, sizeof buffer) != 1) continue;
+        std::memcpy(&calib[sensor - 1], buffer, sizeof buffer);
+        ShowCalibHeader(sensor - 1);
+    }
+    return 0;
+}
+
+int CC_DROPlinearization(int panel, int control, int event, void *, int, int) {
+    int mode = 0;
+    GetCtrlVal(panel, control, &mode);
+    if (event == EVENT_LEFT_CLICK) {
+        ShowText(ST_PA, mode == 1   ? "Activate spi-master-linearisation ..."
+                        : mode == 2 ? "Activate spi-slave-linearisation ..."
+                                    : "Deactivate spi-linearisation ...");
+    }
+    if (event == EVENT_COMMIT && SwitchLinearisation(static_cast<uint16_t>(mode)) == 1 &&
+        mode != 1 && mode != 2)
+        SetCtrlAttribute(panel, control, ATTR_VISIBLE, 0);
+    return 0;
+}
+
+int CC_BTNWriteVirtOffsetToEE(int, int, int, void *, int, int) {
+    return 0;
+}
+
+int CC_BTNReadVirtOffsetFromEE(int, int, int, void *, int, int) {
+    return 0;
 }

@@ -308,6 +308,18 @@ void ShowCalibHeader(int index) {
     SetCtrlVal(pCalib, side.virtOffset, int(h.virtOffset));
 }
 
+void TakeCalibHeader(int index) {
+    CalibHeader &h = calib[index];
+    const CalibSide &side = kCalibSides[index];
+    GetCtrlVal(pCalib, side.type, &h.typeCode);
+    GetCtrlVal(pCalib, side.param1, &h.param1);
+    GetCtrlVal(pCalib, side.param2, &h.param2);
+    GetCtrlVal(pCalib, side.tableLength, &h.tableLength);
+    GetCtrlVal(pCalib, side.range, &h.range);
+    GetCtrlVal(pCalib, side.offset, &h.offset);
+    GetCtrlVal(pCalib, side.virtOffset, &h.virtOffset);
+}
+
 void GetPanelValues() {
     const bool touch = tsd_flag != 0;
     for (const GeneralField &f : kGeneralFields) {

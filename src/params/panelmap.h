@@ -13,6 +13,8 @@ void SetPanelValues();
 
 // Shows calibration header `index` (0 master, 1 slave) on its side of the calibration pop-up.
 void ShowCalibHeader(int index);
+// Takes the fields of one side of the calibration pop-up into calibration header `index`.
+void TakeCalibHeader(int index);
 
 // Millimetres shown for a micrometre field read as unsigned 32-bit.
 double MmOfUm(int32_t um);

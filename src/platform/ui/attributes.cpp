@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -174,6 +175,12 @@ int SetRange(const Control &c, int attribute, double v) {
         if (attribute == ATTR_INCR_VALUE) slider->setSingleStep(whole);
         return 0;
     }
+    if (c.kind == CtrlKind::ProgressBar && attribute != ATTR_INCR_VALUE) {
+        auto *bar = static_cast<QProgressBar *>(c.widget);
+        if (attribute == ATTR_MIN_VALUE) bar->setMinimum(whole);
+        if (attribute == ATTR_MAX_VALUE) bar->setMaximum(whole);
+        return 0;
+    }
     return UIE_BAD_ATTRIBUTE;
 }
 
@@ -197,6 +204,11 @@ int GetRange(const Control &c, int attribute, double *v) {
         *v = attribute == ATTR_MIN_VALUE   ? slider->minimum()
              : attribute == ATTR_MAX_VALUE ? slider->maximum()
                                            : slider->singleStep();
+        return 0;
+    }
+    if (c.kind == CtrlKind::ProgressBar && attribute != ATTR_INCR_VALUE) {
+        auto *bar = static_cast<QProgressBar *>(c.widget);
+        *v = attribute == ATTR_MIN_VALUE ? bar->minimum() : bar->maximum();
         return 0;
     }
     return UIE_BAD_ATTRIBUTE;

@@ -176,6 +176,7 @@ void ConnectSignals(EventBridge *bridge, int handle, int id, const Control &c) {
         case CtrlKind::Label:
         case CtrlKind::Graph:
         case CtrlKind::Led:
+        case CtrlKind::ProgressBar:
             break;
     }
 }

@@ -29,9 +29,9 @@ int dispatching = 0;  // callbacks running: a discarded panel's widgets must out
 // The Qt class each kind of control must have in the panel file.
 const char *ClassOf(CtrlKind kind) {
     static constexpr const char *kClasses[] = {
-        "QPushButton",    "QRadioButton", "QCheckBox", "QComboBox", "QSpinBox",
-        "QDoubleSpinBox", "QLineEdit",    "QLabel",    "QSlider",   "QPlainTextEdit",
-        "KGraph",         "KLed",         "KTimer",
+        "QPushButton",    "QRadioButton", "QCheckBox", "QComboBox",    "QSpinBox",
+        "QDoubleSpinBox", "QLineEdit",    "QLabel",    "QSlider",      "QPlainTextEdit",
+        "KGraph",         "KLed",         "KTimer",    "QProgressBar",
     };
     return kClasses[static_cast<int>(kind)];
 }

@@ -21,6 +21,7 @@ enum class CtrlKind {
     Graph,          // KGraph: graph or strip chart
     Led,            // KLed: lamp
     Timer,          // KTimer: timer control
+    ProgressBar,    // progress indicator of a long operation
 };
 
 struct PanelDef {

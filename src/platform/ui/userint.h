@@ -143,6 +143,10 @@ int GetCtrlAttribute(int panel, int control, int attribute, double *value);
 int GetCtrlAttribute(int panel, int control, int attribute, char *value, std::size_t size);
 int GetCtrlBoundingRect(int panel, int control, int *top, int *left, int *height, int *width);
 
+// Floating help boxes: shows text box `box` of `panel` with `text` at the control's left + dx
+// and top + dy, or hides it when it is shown.
+int ToggleHelpBox(int panel, int box, int control, int dx, int dy, const char *text);
+
 // Text boxes: lines count from 0.
 int ResetTextBox(int panel, int control, const char *text);
 int ReplaceTextBoxLine(int panel, int control, int line, const char *text);  // pads with lines

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -51,6 +52,9 @@ int SetNumber(int panel, int control, double value) {
         case CtrlKind::Slider:
             static_cast<QSlider *>(w)->setValue(whole);
             return 0;
+        case CtrlKind::ProgressBar:
+            static_cast<QProgressBar *>(w)->setValue(whole);
+            return 0;
         case CtrlKind::Led:
             static_cast<KLed *>(w)->setOn(value != 0);
             return 0;
@@ -84,6 +88,9 @@ int GetNumber(int panel, int control, double *value) {
             return 0;
         case CtrlKind::Slider:
             *value = static_cast<QSlider *>(w)->value();
+            return 0;
+        case CtrlKind::ProgressBar:
+            *value = static_cast<QProgressBar *>(w)->value();
             return 0;
         case CtrlKind::Led:
             *value = static_cast<KLed *>(w)->isOn();

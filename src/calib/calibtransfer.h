@@ -1,0 +1,40 @@
+// Calibration data into the sensors' flash: the header record, the linearisation table in the
+// page layout of the hardware (separate sensors, or the combined hardware that keeps both
+// tables in the MASTER's flash), and the pair's linearisation mode.
+#pragma once
+#include <cstdint>
+
+#include "link/wire.h"
+
+constexpr int32_t COMBINED_TYPE_CODE = 611632;  // header type of the combined hardware
+constexpr uint16_t COMBINED_HWTYPE = 22;
+
+// Where a sensor's (1 master, 2 slave) table lies for a hardware type: in which flash, from
+// which page and over how many pages of 256 entries.
+struct TableLayout {
+    bool inMasterFlash;  // written with the MASTER's own orders, so it can be read back
+    uint16_t firstPage;
+    int pages;
+};
+TableLayout TableLayoutOf(int sensor, uint16_t hwType);
+
+// A header with the combined hardware's type code makes HWTYPE 22.
+void NoteCombinedHardware(const CalibHeader &header);
+
+// Writes calib[sensor - 1] as the sensor's calibration header and notes the combined hardware:
+// 1 written, -1 failed (the status line says why).
+int WriteCalibHeader(int sensor);
+
+// Told after every step of a table write: `done` of `total` steps (erases, writes, read-backs).
+using TableProgress = void (*)(int done, int total);
+
+// Erases and writes a sensor's table in the layout of HWTYPE, pausing after every step as the
+// flash needs, and keeps the interface responsive meanwhile. A table in the MASTER's flash is
+// read back and compared. Stops at the first failed step. 1 when the whole table was written
+// (the status line says whether it was verified), -1 otherwise (the status line names the
+// failed page, block or address and says that the table is incomplete).
+int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress);
+
+// Order 0x13: 0 off, 1 master linearisation, 2 slave linearisation. 1 or -1; the status line
+// of the main panel says which.
+int SwitchLinearisation(uint16_t mode);

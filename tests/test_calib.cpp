@@ -1,0 +1,699 @@
+// Calibration on real widgets with the simulator as the sensor pair: the pop-up's file button,
+// WRITE of header and table into the sensors' flash (compared word by word with the
+// simulator's flash afterwards), READ, the linearisation switch, and the pair set-up controls
+// of both surfaces.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/bindings.h"
+#include "app/hwselect.h"
+#include "app/identify.h"
+#include "app/maincontrols.h"
+#include "calib/calibfile.h"
+#include "calib/calibpopup.h"
+#include "calib/calibtransfer.h"
+#include "calib/pairsetup.h"
+#include "device.h"
+#include "ktav_panels.h"
+#include "link/frame.h"
+#include "link/identify.h"
+#include "link/status.h"
+#include "link/transport.h"
+#include "measure/acquisition.h"
+#include "panel_probe.h"
+#include "params/derived.h"
+#include "params/paramblock.h"
+#include "platform/ui/popupscript.h"
+#include "platform/ui/runtime.h"
+#include "platform/ui/userint.h"
+#include "shared/files.h"
+#include "shared/panels.h"
+#include "shared/state.h"
+#include "sim_process.h"
+
+namespace {
+
+struct Frame {
+    int order, param;
+    std::vector<uint8_t> data;
+};
+
+std::vector<Frame> requests;
+std::vector<std::string> texts;  // shown on the main panel's status line
+std::function<void(int order, int n)> onRequest;
+int requestsOf[256];
+
+void tap(bool request, const uint8_t *bytes, int count) {
+    if (!request || count < FRAME_HEADER_SIZE) return;
+    requests.push_back({bytes[1], bytes[2] | bytes[3] << 8,
+                        std::vector<uint8_t>(bytes + FRAME_HEADER_SIZE, bytes + count)});
+    const int n = ++requestsOf[bytes[1]];
+    if (onRequest) onRequest(bytes[1], n);
+    if (n > 2000) stop_flag = 1;  // a loop that was not stopped
+}
+
+std::function<void(const std::string &text)> onStatus;
+
+void recordStatus(unsigned fields, const char *text) {
+    if (!(fields & ST_PA)) return;
+    texts.emplace_back(text);
+    if (onStatus) onStatus(texts.back());
+}
+
+int countOf(int order) {
+    int n = 0;
+    for (const Frame &f : requests) n += f.order == order;
+    return n;
+}
+
+// Distinct values for each side, so that a swap of master and slave shows.
+std::vector<uint16_t> masterValues() {
+    std::vector<uint16_t> v(LIN_TABLE_SIZE);
+    for (int k = 0; k < LIN_TABLE_SIZE; ++k) v[k] = static_cast<uint16_t>(3 + 5 * k);
+    return v;
+}
+std::vector<uint16_t> slaveValues() {
+    std::vector<uint16_t> v(LIN_TABLE_SIZE);
+    for (int k = 0; k < LIN_TABLE_SIZE; ++k) v[k] = static_cast<uint16_t>(20000 + 7 * k);
+    return v;
+}
+
+// A calibration file with six header lines and 2048 values.
+QString writeCalibFile(const QString &path, int32_t type, int32_t range, int32_t offset,
+                       const std::vector<uint16_t> &values) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    QByteArray text = "[HEADER]\nTYPE\t" + QByteArray::number(type) + "\nPARAM1\t3\nRANGE\t" +
+                      QByteArray::number(range) + "\nOFFSET\t" + QByteArray::number(offset) +
+                      "\nPARAM2\t7\nLENGTH\t2048\n[XFLASH]\n";
+    for (uint16_t v : values) text += QByteArray::number(v) + ",\n";
+    file.write(text);
+    return path;
+}
+
+// Both flashes of a simulator: as a device with `options` starts, or from its state file.
+struct Flashes {
+    std::vector<uint16_t> master, slave;
+
+    std::vector<uint16_t> &of(int sensor) { return sensor == 1 ? master : slave; }
+};
+
+Flashes flashesOf(const Device &device) {
+    Flashes f;
+    f.master.assign(device.flash(1).image().begin(), device.flash(1).image().end());
+    f.slave.assign(device.flash(2).image().begin(), device.flash(2).image().end());
+    return f;
+}
+
+DeviceConfig configOf(bool combined) {
+    DeviceConfig config;
+    if (combined) {
+        config.masterType = config.slaveType = TWO_LINE_TYPE;
+        config.lineType = 306159;
+    }
+    return config;
+}
+
+// Puts `values` at word address `address` of a flash image.
+void place(std::vector<uint16_t> &image, int address, const std::vector<uint16_t> &values,
+           int count) {
+    std::copy_n(values.begin(), count, image.begin() + (address - XFlash::BASE));
+}
+
+const QStringList kCombinedOptions = {"--master-type", "611632",      "--slave-type",
+                                      "611632",        "--line-type", "306159"};
+
+class Calib : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(LoadAllPanels(), 1);
+        BindAllCallbacks();
+        PrepareTypeCodeLists();
+    }
+    static void TearDownTestSuite() { DiscardAllPanels(); }
+
+    void SetUp() override {
+        ResetSharedState();
+        ResetParaBlock();
+        ResetCalibration();
+        ResetHwInfo();
+        SetLinkView({recordStatus, nullptr, nullptr});
+        SetFrameTap(tap);
+        ClearPopupAnswers();
+        clearRecords();
+        ASSERT_TRUE(dir.isValid());
+        std::snprintf(proj_dir, sizeof proj_dir, "%s", dir.path().toUtf8().constData());
+        DimmCalibElements(0);  // the editing mode shows WRITE and READ
+        setSwitch(1);
+        SetCtrlVal(pCalib, CALIB_WRHEADER, 0);
+        SetCtrlVal(pCalib, CALIB_WRTABLE, 0);
+    }
+    void TearDown() override {
+        SetFrameTap(nullptr);
+        ClearPopupAnswers();
+        CloseTCP();
+        sim.stop();
+        DimmCalibElements(1);
+        tsd_flag = 0;
+    }
+
+    static void clearRecords() {
+        requests.clear();
+        texts.clear();
+        onRequest = nullptr;
+        onStatus = nullptr;
+        std::memset(requestsOf, 0, sizeof requestsOf);
+    }
+
+    QString statePath() const { return dir.filePath("sensor-state.bin"); }
+
+    // Starts the simulator with a state file, connects over TCP and identifies the pair.
+    void connect(const QStringList &options = {}) {
+        CloseTCP();
+        QFile::remove(statePath());
+        ASSERT_TRUE(sim.start(QStringList{"--state", statePath()} + options));
+        comtype = 1;
+        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+        tcp_portnum = sim.tcpPort();
+        ASSERT_EQ(InitTCP_IP(), 1);
+        ASSERT_EQ(InitDataExchange(), 1);
+        clearRecords();
+    }
+
+    // Stops the simulator and reads both flashes from the state it leaves behind.
+    Flashes simulatorFlashes(bool combined) {
+        CloseTCP();
+        sim.stop();
+        QFile file(statePath());
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        Device device(configOf(combined));
+        EXPECT_TRUE(device.restorePersistent(Bytes(bytes.begin(), bytes.end())));
+        return flashesOf(device);
+    }
+
+    static void setSwitch(int master) {
+        SetCtrlVal(pCalib, CALIB_MASL, master);
+        CC_BINSWmasterslave(pCalib, CALIB_MASL, EVENT_COMMIT, nullptr, 0, 0);
+    }
+
+    // LOAD FILE... with the file dialog answered by `path`.
+    static void loadFile(int master, const QString &path) {
+        setSwitch(master);
+        QueuePopupAnswer(1, path.toStdString());
+        CC_PICBTNSelectCalibFile(pCalib, CALIB_LOADFILE, EVENT_COMMIT, nullptr, 0, 0);
+    }
+
+    static void pressWrite(int master, int header, int table) {
+        setSwitch(master);
+        SetCtrlVal(pCalib, CALIB_WRHEADER, header);
+        SetCtrlVal(pCalib, CALIB_WRTABLE, table);
+        CC_BTNWriteCalibXF(pCalib, CALIB_WRITE, EVENT_COMMIT, nullptr, 0, 0);
+    }
+
+    void loadBothFiles() {
+        loadFile(1,
+                 writeCalibFile(dir.filePath("master.dat"), 610409, 12000, 40000, masterValues()));
+        loadFile(0, writeCalibFile(dir.filePath("slave.dat"), 610412, 25000, 60000, slaveValues()));
+        ASSERT_EQ(calibfile_flagA + calibfile_flagB, 2);
+    }
+
+    SimProcess sim;
+    QTemporaryDir dir;
+};
+
+// ---- the file button ----------------------------------------------------------------------
+
+TEST_F(Calib, FileButtonFillsTheSideOfTheSwitchOrSaysNoValidFile) {
+    const QString valid =
+        writeCalibFile(dir.filePath("valid.dat"), 610409, 12000, 40000, masterValues());
+    const QString unknownType =
+        writeCalibFile(dir.filePath("unknown.dat"), 123456, 25000, 60000, slaveValues());
+    QFile broken(dir.filePath("broken.dat"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("[HEADER]\nTYPE 610409\n");  // no tab
+    broken.close();
+
+    loadFile(1, valid);
+    EXPECT_EQ(calibfile_flagA, 1);
+    EXPECT_EQ(calibfile_flagB, 0);
+    EXPECT_EQ(text(pCalib, CALIB_CALIBFILE), valid.toStdString());
+    EXPECT_EQ(value(pCalib, CALIB_TYPE_A), 610409);
+    EXPECT_EQ(value(pCalib, CALIB_RANGE_A), 12000);
+    EXPECT_EQ(value(pCalib, CALIB_OFFSET_A), 40000);
+    EXPECT_EQ(value(pCalib, CALIB_P2_A), 7);
+    EXPECT_EQ(linArrayA[2047], masterValues()[2047]);
+
+    // The switch decides the side; a code the list does not hold becomes 0.
+    loadFile(0, unknownType);
+    EXPECT_EQ(calibfile_flagB, 1);
+    EXPECT_EQ(calib[1].typeCode, 0);
+    EXPECT_EQ(value(pCalib, CALIB_TYPE_B), 0);
+    EXPECT_EQ(value(pCalib, CALIB_RANGE_B), 25000);
+    EXPECT_EQ(calib[0].range, 12000) << "the master's header stays";
+    EXPECT_EQ(linArrayB[1], slaveValues()[1]);
+
+    struct Case {
+        const char *what;
+        int answer;
+        QString path;
+    };
+    for (const Case &c :
+         {Case{"invalid file", 1, broken.fileName()}, Case{"cancelled dialog", 0, QString()}}) {
+        SCOPED_TRACE(c.what);
+        SetCtrlVal(pCalib, CALIB_WRTABLE, 1);
+        calibfile_flagB = 1;
+        setSwitch(0);
+        QueuePopupAnswer(c.answer, c.path.toStdString());
+        CC_PICBTNSelectCalibFile(pCalib, CALIB_LOADFILE, EVENT_COMMIT, nullptr, 0, 0);
+        EXPECT_EQ(text(pCalib, CALIB_CALIBFILE), "No valid calib.-file selected!");
+        EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
+        EXPECT_EQ(calibfile_flagB, 0);
+        EXPECT_EQ(calibfile_flagA, 1);
+    }
+}
+
+// ---- WRITE: tables into the flash ---------------------------------------------------------
+
+TEST_F(Calib, TablesLandAtTheirPagesOfTheirFlashAndNothingElseChanges) {
+    struct Case {
+        const char *what;
+        bool combined;
+        int sensor;
+        int flash;  // whose flash holds the table
+        int address, count;
+        const char *result;
+    };
+    const Case cases[] = {
+        {"separate, master", false, 1, 1, 0x1200, 2048, "MASTER table written and verified -> Ok!"},
+        {"combined, master", true, 1, 1, 0x1200, 1024, "MASTER table written and verified -> Ok!"},
+        {"combined, slave", true, 2, 1, 0x1600, 1024, "SLAVE table written and verified -> Ok!"},
+        {"separate, slave", false, 2, 2, 0x1200, 2048,
+         "SLAVE table written, unverified (no read-back) -> Ok!"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        connect(c.combined ? kCombinedOptions : QStringList{});
+        EXPECT_EQ(HWTYPE, c.combined ? 22 : 20);
+        loadBothFiles();
+        Flashes expected = flashesOf(Device(configOf(c.combined)));
+        place(expected.of(c.flash), c.address, c.sensor == 1 ? masterValues() : slaveValues(),
+              c.count);
+
+        pressWrite(c.sensor == 1, 0, 1);
+        EXPECT_EQ(texts.back(), c.result);
+        EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
+        EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_VISIBLE), 0);
+        EXPECT_EQ(value(pCalib, CALIB_PROGRESS), attribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE));
+        EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0) << "enabled again";
+        EXPECT_EQ(countOf(ORD_CALIB_WRITE), 0);
+        const Flashes after = simulatorFlashes(c.combined);
+        EXPECT_TRUE(after.master == expected.master);
+        EXPECT_TRUE(after.slave == expected.slave);
+    }
+}
+
+TEST_F(Calib, HeaderWithTheCombinedTypeAndATableInOneWriteUseTheCombinedLayout) {
+    connect();
+    ASSERT_EQ(HWTYPE, 20);
+    loadFile(1, writeCalibFile(dir.filePath("two-line.dat"), COMBINED_TYPE_CODE, 25000, 30000,
+                               masterValues()));
+    pressWrite(1, 1, 1);
+    EXPECT_EQ(HWTYPE, 22);
+    ASSERT_GE(requests.size(), 1u);
+    EXPECT_EQ(requests[0].order, ORD_CALIB_WRITE) << "the header comes first";
+    EXPECT_EQ(countOf(ORD_XF_ERASE), 4);
+    EXPECT_EQ(countOf(ORD_XF_WRITE), 4);
+
+    Flashes expected = flashesOf(Device(configOf(false)));
+    place(expected.master, 0x1200, masterValues(), 1024);
+    CalibHeader header = calib[0];
+    std::vector<uint16_t> headerWords(sizeof header / 2);
+    std::memcpy(headerWords.data(), &header, sizeof header);
+    place(expected.master, XFlash::CALIB_PAGE, headerWords, int(headerWords.size()));
+    const Flashes after = simulatorFlashes(false);
+    EXPECT_TRUE(after.master == expected.master);
+    EXPECT_TRUE(after.slave == expected.slave);
+}
+
+TEST_F(Calib, WriteWithoutBoxesOrWithoutAFileSendsNothing) {
+    connect();
+    loadBothFiles();
+    pressWrite(1, 0, 0);
+    EXPECT_TRUE(requests.empty());
+
+    calibfile_flagB = 0;
+    QueuePopupAnswer(0);
+    pressWrite(0, 0, 1);
+    EXPECT_TRUE(requests.empty());
+    EXPECT_EQ(LastPopupText(), "Info: No valid calibration file for SLAVE selected!");
+    EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
+}
+
+TEST_F(Calib, AFailedWriteStopsAtItsPageOrBlockAndSaysTheTableIsIncomplete) {
+    struct Case {
+        const char *what;
+        const char *page;  // flash page number that fails
+        int sensor;
+        int order;  // of the failing write
+        int address;
+        const char *text;
+    };
+    const Case cases[] = {
+        {"master page", "4", 1, ORD_XF_WRITE, 0x1400,
+         "MASTER table page 3 of 8 failed at 0x1400: table incomplete!"},
+        {"slave block", "3", 2, ORD_XF_WRITE_SLAVE, 0x1300,
+         "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        connect({"--fail-flash-page", c.page});
+        loadBothFiles();
+        pressWrite(c.sensor == 1, 0, 1);
+        EXPECT_EQ(texts.back(), c.text);
+        ASSERT_FALSE(requests.empty());
+        EXPECT_EQ(requests.back().order, c.order) << "nothing after the failed write";
+        EXPECT_EQ(requests.back().param, c.address);
+        EXPECT_EQ(countOf(ORD_XF_READ), 0);
+        EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
+        EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_VISIBLE), 0);
+    }
+}
+
+TEST_F(Calib, AMasterTableThatReadsBackDifferentIsReported) {
+    connect({"--corrupt-flash-page", "5"});
+    loadBothFiles();
+    pressWrite(1, 0, 1);
+    EXPECT_EQ(texts.back(), "MASTER table read-back differs at 0x1500: table corrupt!");
+    EXPECT_EQ(countOf(ORD_XF_READ), 4) << "pages 0x1200 to 0x1500 read back";
+    for (const std::string &t : texts) EXPECT_EQ(t.find("verified"), std::string::npos) << t;
+}
+
+TEST_F(Calib, TheProgressBarCountsTheStepsWhileTheInterfaceStaysLive) {
+    connect();
+    loadBothFiles();
+    std::vector<int> shown;
+    // An event posted when an erase or a page write is done is served in the pause after it,
+    // before the next request (no reply wait comes in between).
+    int posted = 0, served = 0;
+    onStatus = [&](const std::string &text) {
+        if (text.find("table erase") == std::string::npos &&
+            text.find("table page") == std::string::npos)
+            return;
+        ++posted;
+        QTimer::singleShot(0, [&] { ++served; });
+    };
+    onRequest = [&](int, int) {
+        EXPECT_EQ(served, posted);
+        shown.push_back(value(pCalib, CALIB_PROGRESS));
+        EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_VISIBLE), 1);
+        EXPECT_EQ(dimmed(pPA, PANEL_RUN), 1);
+        EXPECT_EQ(dimmed(pCalib, CALIB_WRITE), 1);
+    };
+    pressWrite(1, 0, 1);
+    // 8 erases, 8 pages, 8 read-backs: the bar shows the steps done before each request.
+    ASSERT_EQ(shown.size(), 24u);
+    for (int k = 0; k < 24; ++k) EXPECT_EQ(shown[k], k);
+    EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE), 24);
+    EXPECT_EQ(posted, 16);
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        "MASTER table page 2 of 8: Write XFLASH OK Addr=0x1300"),
+              texts.end());
+}
+
+// ---- WRITE while a loop runs --------------------------------------------------------------
+
+TEST_F(Calib, DuringRunTheHeaderWaitsForTheLoopAndATableIsRefused) {
+    connect();
+    loadBothFiles();
+    onRequest = [](int order, int n) {
+        if (order != ORD_RAW) return;
+        if (n == 2) {
+            // The switch chooses the slave; the loop writes its header.
+            QueuePopupAnswer(0);
+            pressWrite(0, 1, 1);
+            EXPECT_EQ(wrxf_flag, 1);
+            EXPECT_EQ(masl_flag, 2);
+            EXPECT_EQ(countOf(ORD_CALIB_WRITE), 0) << "not at once";
+            EXPECT_EQ(LastPopupText(),
+                      "Info: Data transfer is running: press STOP first, then WRITE the table.");
+        }
+        if (n == 4) stop_flag = 1;
+    };
+    CC_BTNRun(pPA, PANEL_RUN, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(wrxf_flag, 0);
+    ASSERT_EQ(countOf(ORD_CALIB_WRITE), 1);
+    EXPECT_EQ(countOf(ORD_XF_ERASE_SLAVE) + countOf(ORD_XF_WRITE_SLAVE), 0);
+    std::vector<int> order;
+    for (const Frame &f : requests) order.push_back(f.order);
+    EXPECT_EQ(order, (std::vector<int>{ORD_RAW, ORD_RAW, ORD_CALIB_WRITE, ORD_RAW, ORD_RAW}));
+    const Frame &header = requests[2];
+    EXPECT_EQ(header.param, 2);
+    ASSERT_EQ(header.data.size(), sizeof(CalibHeader));
+    CalibHeader sent;
+    std::memcpy(&sent, header.data.data(), sizeof sent);
+    EXPECT_EQ(sent.range, 25000);
+    EXPECT_EQ(sent.offset, 60000);
+    EXPECT_EQ(sent.typeCode, 610412);
+}
+
+// ---- READ and the linearisation switch ----------------------------------------------------
+
+TEST_F(Calib, ReadShowsBothHeadersAndOneFailureDoesNotStopTheOther) {
+    CloseTCP();
+    ASSERT_TRUE(sim.start({"--drop-every", "2"}));
+    comtype = 1;
+    std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+    tcp_portnum = sim.tcpPort();
+    ASSERT_EQ(InitTCP_IP(), 1);
+    ASSERT_EQ(CheckComLine(), 1);  // reply 1; the master's header read is reply 2, dropped
+    calib[0].range = 11111;
+    calib[1].range = 22222;
+    SetCtrlVal(pCalib, CALIB_RANGE_A, 11111);
+    CC_BTNReadCalibXF(pCalib, CALIB_READ, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(calib[0].range, 11111) << "master unchanged";
+    EXPECT_EQ(value(pCalib, CALIB_RANGE_A), 11111);
+    EXPECT_EQ(calib[1].range, 10000) << "the slave's header from the sensor";
+    EXPECT_EQ(value(pCalib, CALIB_RANGE_B), 10000);
+    EXPECT_EQ(countOf(ORD_CALIB_READ), 2);
+}
+
+TEST_F(Calib, LinearisationDropDownExplainsSwitchesAndHidesAfterSwitchingOff) {
+    connect();
+    struct Case {
+        int mode;
+        const char *explained, *result;
+        int visibleAfter;
+    };
+    const Case cases[] = {
+        {1, "Activate spi-master-linearisation ...", "Activate spi-master-linearisation -> Ok!", 1},
+        {2, "Activate spi-slave-linearisation ...", "Activate spi-slave-linearisation -> Ok!", 1},
+        {0, "Deactivate spi-linearisation ...", "Deactivate spi-slave-linarisation -> Ok!", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        clearRecords();
+        SetCtrlAttribute(pCalib, CALIB_LINMODE, ATTR_VISIBLE, 1);
+        SetCtrlVal(pCalib, CALIB_LINMODE, c.mode);
+        CC_DROPlinearization(pCalib, CALIB_LINMODE, EVENT_LEFT_CLICK, nullptr, 0, 0);
+        EXPECT_EQ(texts.back(), c.explained);
+        EXPECT_TRUE(requests.empty());
+        CC_DROPlinearization(pCalib, CALIB_LINMODE, EVENT_COMMIT, nullptr, 0, 0);
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].order, ORD_LINEARISATION);
+        EXPECT_EQ(requests[0].param, c.mode);
+        EXPECT_EQ(texts.back(), c.result);
+        EXPECT_EQ(attribute(pCalib, CALIB_LINMODE, ATTR_VISIBLE), c.visibleAfter);
+    }
+    sim.stop();
+    SetCtrlAttribute(pCalib, CALIB_LINMODE, ATTR_VISIBLE, 1);
+    CC_DROPlinearization(pCalib, CALIB_LINMODE, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(texts.back(), "Connection-Error:Timeout TCP-Server-error!");
+    EXPECT_EQ(attribute(pCalib, CALIB_LINMODE, ATTR_VISIBLE), 1);
+}
+
+// ---- pair set-up controls -----------------------------------------------------------------
+
+TEST_F(Calib, SetpointSwitchShowsTheDistanceCaptionOfEachEvalMode) {
+    struct Case {
+        int evalMode;
+        const char *caption, *numericCaption;
+        double mm;
+    };
+    umVIRTOFFS = 12346;
+    const Case cases[] = {
+        {0, "VIRT-OFFSET SL", "VI-OFFS SL", 12.346},
+        {1, "VIRT-OFFSET MA", "VI-OFFS MA", 12.346},
+        {2, "TOTAL-DISTANCE MA / SL", "DIST M<>S", 12.346},
+        {3, "HALF-DISTANCE MA / SL", "DIST/2 M<>S", 6.173},
+        {4, "TOTAL-DIFFERENCE MA / SL", "DIFF M<>S", 12.346},
+        {5, "TOTAL-DIFFERENCE MA / SL", "DIFF M<>S", 12.346},
+        {7, "VIRT-OFFSET MA", "VI-OFFS MA", 12.346},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.evalMode);
+        para.ge.evalMode = static_cast<uint16_t>(c.evalMode);
+        SetCtrlVal(pCalib, CALIB_MMODE, 0);
+        CC_BINSWmMode(pCalib, CALIB_MMODE, EVENT_COMMIT, nullptr, 0, 0);
+        EXPECT_EQ(text(pCalib, CALIB_LBL_SETPOINT), c.caption);
+        EXPECT_EQ(text(pTPara0, TPARA0_LBL_SETPOINT), c.caption);
+        EXPECT_EQ(text(pTNum, TNUM_LBL_SETPOINT), c.numericCaption);
+        for (const auto &[panel, distance, setpoint] :
+             {std::tuple{pCalib, CALIB_VIRTOFFS, CALIB_SETPOINT},
+              std::tuple{pTPara0, TPARA0_VIRTOFFS, TPARA0_SETPOINT},
+              std::tuple{pTNum, TNUM_VIRTOFFS, TNUM_SETPOINT}}) {
+            EXPECT_DOUBLE_EQ(real(panel, distance), c.mm);
+            EXPECT_EQ(attribute(panel, distance, ATTR_VISIBLE), 1);
+            EXPECT_EQ(attribute(panel, setpoint, ATTR_VISIBLE), 0);
+        }
+        EXPECT_EQ(value(pTPara0, TPARA0_MMODE), 0) << "mirrored";
+    }
+
+    // On, from the touch surface: the set-point entries with um-Setpoint.
+    tsd_flag = 1;
+    para.ge.umSetpoint = 23456;
+    SetCtrlVal(pTPara0, TPARA0_MMODE, 1);
+    CC_BINSWmMode(pTPara0, TPARA0_MMODE, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(value(pCalib, CALIB_MMODE), 1);
+    EXPECT_EQ(text(pCalib, CALIB_LBL_SETPOINT), "SETPOINT-VALUE");
+    EXPECT_EQ(text(pTPara0, TPARA0_LBL_SETPOINT), "SETPOINT-VALUE");
+    EXPECT_EQ(text(pTNum, TNUM_LBL_SETPOINT), "SETPOINT");
+    for (const auto &[panel, setpoint] :
+         {std::pair{pCalib, CALIB_SETPOINT}, std::pair{pTPara0, TPARA0_SETPOINT},
+          std::pair{pTNum, TNUM_SETPOINT}}) {
+        EXPECT_DOUBLE_EQ(real(panel, setpoint), 23.456);
+        EXPECT_EQ(attribute(panel, setpoint, ATTR_VISIBLE), 1);
+    }
+}
+
+TEST_F(Calib, TheTwoServiceGesturesShareOneFlag) {
+    DimmCalibElements(1);
+    QWidget *title = FindCtrl(pCalib, CALIB_TITLE)->widget;
+    QWidget *info = static_cast<QPlainTextEdit *>(FindCtrl(pCalib, CALIB_INFO)->widget)->viewport();
+    DisplayPanel(pPA);
+    DisplayPanel(pCalib);
+
+    QTest::mouseDClick(title, Qt::RightButton);  // editing mode
+    EXPECT_EQ(dclick_flag, 1);
+    EXPECT_EQ(attribute(pCalib, CALIB_WRITE, ATTR_VISIBLE), 1);
+    EXPECT_EQ(dimmed(pPA, PANEL_SEND), 1);
+    EXPECT_EQ(attribute(pCalib, CALIB_RANGE_A, ATTR_CTRL_MODE), VAL_HOT);
+
+    QTest::mouseDClick(info, Qt::RightButton);  // takes the flag's other branch: hides
+    EXPECT_EQ(dclick_flag, 0);
+    EXPECT_EQ(attribute(pCalib, CALIB_LINMODE, ATTR_VISIBLE), 0);
+    EXPECT_EQ(attribute(pCalib, CALIB_WRITE, ATTR_VISIBLE), 1) << "still editing";
+
+    QTest::mouseDClick(info, Qt::RightButton);
+    EXPECT_EQ(dclick_flag, 1);
+    EXPECT_EQ(attribute(pCalib, CALIB_LINMODE, ATTR_VISIBLE), 1);
+
+    QTest::mouseDClick(title, Qt::RightButton);  // back to the normal mode
+    EXPECT_EQ(dclick_flag, 0);
+    EXPECT_EQ(attribute(pCalib, CALIB_WRITE, ATTR_VISIBLE), 0);
+    EXPECT_EQ(dimmed(pPA, PANEL_SEND), 0);
+    EXPECT_EQ(attribute(pCalib, CALIB_RANGE_A, ATTR_CTRL_MODE), VAL_INDICATOR);
+    HidePanel(pCalib);
+    HidePanel(pPA);
+}
+
+TEST_F(Calib, MasterSlaveSwitchShowsOneSideAndSetsMaslFlag) {
+    for (int master : {0, 1}) {
+        setSwitch(master);
+        EXPECT_EQ(masl_flag, master ? 1 : 2);
+        for (int control : {CALIB_TYPE_A, CALIB_RANGE_A, CALIB_VIRTOFF_A, CALIB_TABLEN_A})
+            EXPECT_EQ(attribute(pCalib, control, ATTR_VISIBLE), master) << control;
+        for (int control : {CALIB_TYPE_B, CALIB_RANGE_B, CALIB_VIRTOFF_B, CALIB_TABLEN_B})
+            EXPECT_EQ(attribute(pCalib, control, ATTR_VISIBLE), !master) << control;
+    }
+}
+
+TEST_F(Calib, PowerModesSetLabelsAndTheEnablingOnBothSurfaces) {
+    struct Case {
+        const char *what;
+        uint16_t hwType;
+        bool master, touch;
+        int mode;
+        const char *label, *touchLabel;
+        int powerDimmed, ownIntDimmed, otherIntDimmed;
+    };
+    const Case cases[] = {
+        {"master dynamic", 20, true, false, 1, "PM: DYN", "POW-MODE: DYN", 1, 0, 0},
+        {"master exposure", 20, true, false, 2, "PM: EXP", "POW-MODE: EXPOSE", 0, 1, 0},
+        {"master static, touch", 20, true, true, 0, "PM: STA", "POW-MODE: STA", 0, 0, 0},
+        {"slave exposure", 20, false, false, 2, "/ EXP", "/ EXP", 0, 1, 0},
+        {"combined: master exposure", 22, true, false, 2, "PM: EXP", "POW-MODE: EXPOSE", 0, 1, 1},
+        {"combined: master static", 22, true, true, 0, "PM: STA", "POW-MODE: STA", 0, 0, 1},
+        {"combined: master dynamic", 22, true, false, 1, "PM: DYN", "POW-MODE: DYN", 1, 0, 0},
+        {"combined: slave dynamic", 22, false, false, 1, "/ DYN", "/ DYN", 1, 1, 0},
+        {"combined: slave exposure", 22, false, true, 2, "/ EXP", "/ EXP", 0, 1, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        HWTYPE = c.hwType;
+        tsd_flag = c.touch;
+        for (const auto &[panel, control] :
+             {std::pair{pPara1, PARA1_INTTIME}, std::pair{pPara2, PARA2_INTTIME},
+              std::pair{pTPara1, TPARA1_INTTIME}, std::pair{pTPara2, TPARA2_INTTIME}})
+            SetCtrlAttribute(panel, control, ATTR_DIMMED, 0);
+        const int own = c.master ? 1 : 2;
+        const int desk = own == 1 ? pPara1 : pPara2, touch = own == 1 ? pTPara1 : pTPara2;
+        const int other = own == 1 ? pPara2 : pPara1, otherTouch = own == 1 ? pTPara2 : pTPara1;
+        const int mode = own == 1 ? PARA1_PMODE : PARA2_PMODE;
+        const int tmode = own == 1 ? TPARA1_PMODE : TPARA2_PMODE;
+        SetCtrlVal(c.touch ? touch : desk, c.touch ? tmode : mode, c.mode);
+        (c.master ? CC_DROPpmodeA : CC_DROPpmodeB)(0, 0, EVENT_COMMIT, nullptr, 0, 0);
+
+        EXPECT_EQ(value(desk, mode), c.mode);
+        EXPECT_EQ(value(touch, tmode), c.mode);
+        EXPECT_EQ(text(pPA, c.master ? PANEL_LBL_PMODE_MA : PANEL_LBL_PMODE_SL), c.label);
+        EXPECT_EQ(text(pTGraph, c.master ? TGRAPH_LBL_PMODE_MA : TGRAPH_LBL_PMODE_SL),
+                  c.touchLabel);
+        EXPECT_EQ(text(pTNum, c.master ? TNUM_LBL_PMODE_MA : TNUM_LBL_PMODE_SL), c.touchLabel);
+        EXPECT_EQ(dimmed(desk, own == 1 ? PARA1_POWER : PARA2_POWER), c.powerDimmed);
+        EXPECT_EQ(dimmed(touch, own == 1 ? TPARA1_POWER : TPARA2_POWER), c.powerDimmed);
+        EXPECT_EQ(dimmed(desk, own == 1 ? PARA1_INTTIME : PARA2_INTTIME), c.ownIntDimmed);
+        EXPECT_EQ(dimmed(touch, own == 1 ? TPARA1_INTTIME : TPARA2_INTTIME), c.ownIntDimmed);
+        EXPECT_EQ(dimmed(other, own == 1 ? PARA2_INTTIME : PARA1_INTTIME), c.otherIntDimmed);
+        EXPECT_EQ(dimmed(otherTouch, own == 1 ? TPARA2_INTTIME : TPARA1_INTTIME), c.otherIntDimmed);
+    }
+}
+
+TEST_F(Calib, ToleranceAndTeachEntriesShowTheActiveSurfacesValueOnBoth) {
+    tsd_flag = 1;
+    SetCtrlVal(pTPara0, TPARA0_TOL_UP, 1.234);
+    CC_NUMToleranceUP(pTPara0, TPARA0_TOL_UP, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    EXPECT_DOUBLE_EQ(real(pPA, PANEL_TOL_UP), 1.234);
+    SetCtrlVal(pTPara1, TPARA1_TEACH_PIX, 700);
+    CC_NUMTeachA(pTPara1, TPARA1_TEACH_PIX, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(value(pPara1, PARA1_TEACH_PIX), 700);
+
+    tsd_flag = 0;
+    SetCtrlVal(pPA, PANEL_TOL_LO, 0.567);
+    CC_NUMToleranceLO(pPA, PANEL_TOL_LO, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    EXPECT_DOUBLE_EQ(real(pTPara0, TPARA0_TOL_LO), 0.567);
+    EXPECT_DOUBLE_EQ(real(pTPara0, TPARA0_TOL_UP), 1.234) << "the other entry stays";
+    SetCtrlVal(pPara2, PARA2_TEACH_PIX, 321);
+    CC_NEDITeachB(pPara2, PARA2_TEACH_PIX, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(value(pTPara2, TPARA2_TEACH_PIX), 321);
+    EXPECT_EQ(value(pTPara1, TPARA1_TEACH_PIX), 700) << "the master's stays";
+
+    // Right click: the main panel's help box beside the entry, again: hidden.
+    CC_NUMToleranceUP(pPA, PANEL_TOL_UP, EVENT_RIGHT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_VISIBLE), 1);
+    EXPECT_EQ(text(pPA, PANEL_HELP_BTN).rfind("TOLERANCE-UP:\nNumerical input field", 0), 0u);
+    CC_NUMToleranceUP(pPA, PANEL_TOL_UP, EVENT_RIGHT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_VISIBLE), 0);
+}
+
+}  // namespace
