@@ -77,7 +77,7 @@ int CmdStats(const QCommandLineParser &args) {
     RecFile file;
     if (const int status = LoadRecording(args, file); status != EXIT_OK) return status;
     const Tolerances tol = TolerancesOf(args);
-    const RecHeader &h = file.header;
+    const RecFileHeader &h = file.header;
     const std::vector<RecSample> &s = file.samples;
 
     std::printf("File:        %s\n", qPrintable(args.positionalArguments().value(1)));

@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <vector>
 
+#include "measure/recfile.h"
 #include "measure/recreader.h"
 #include "recfile_bytes.h"
 
@@ -28,7 +30,7 @@ TEST(RecReader, BothHeaderVariantsAndEverySampleField) {
         f.withSampleCount = desktop;
         f.increment = desktop ? "0.500000" : "0";
         const RecFile file = parse(RecFixtureBytes(f));
-        const RecHeader &h = file.header;
+        const RecFileHeader &h = file.header;
         EXPECT_EQ(h.date, "12-05-2026");
         EXPECT_EQ(h.time, "23:59:57");
         EXPECT_DOUBLE_EQ(h.increment, desktop ? 0.5 : 0.0);
@@ -125,4 +127,54 @@ TEST(RecReader, ReadsTheFileAndTellsAMissingOne) {
     EXPECT_EQ(file.samples.size(), 4u);
     EXPECT_EQ(ReadRecFile(dir.filePath("none.dat").toStdString(), file, line, problem),
               REC_READ_NO_FILE);
+}
+
+// What the recorders write is what the reader gives back: header of both variants and every
+// column of every sample, MASTER and SLAVE apart.
+TEST(RecReader, ReadsBackWhatTheRecorderWrote) {
+    for (const bool withCount : {true, false}) {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("RECORD.DAT").toStdString();
+        const RecHeader written{0.25, 3, withCount, -1500, 50000, 48000, 10000, 12000};
+        ASSERT_EQ(AppendRecHeader(path.c_str(), written), 1);
+        std::vector<RawRecord> records;
+        for (int i = 0; i < 3; ++i) {
+            RawRecord r{};
+            r.umA = 55000 + i;
+            r.umB = -48100 - i;
+            r.umValue = 6900 + 10 * i;
+            r.edgeA = uint16_t(800 + i);
+            r.edgeB = uint16_t(650 + i);
+            r.posA = uint16_t(1000 + i);
+            r.posB = uint16_t(2000 + i);
+            r.posCombined = uint16_t(65535 - i);
+            records.push_back(r);
+            ASSERT_EQ(AppendSampleLine(path.c_str(), r), 1);
+        }
+        RecFile file;
+        int line = 0;
+        std::string problem;
+        ASSERT_EQ(ReadRecFile(path, file, line, problem), REC_READ_OK) << line << ": " << problem;
+        const RecFileHeader &h = file.header;
+        EXPECT_DOUBLE_EQ(h.increment, 0.25);
+        EXPECT_EQ(h.sampleCount, withCount ? 3 : -1);
+        EXPECT_EQ(h.setpoint, -1500);
+        EXPECT_EQ(h.offsetMaster, 50000);
+        EXPECT_EQ(h.offsetSlave, 48000);
+        EXPECT_EQ(h.rangeMaster, 10000);
+        EXPECT_EQ(h.rangeSlave, 12000);
+        ASSERT_EQ(file.samples.size(), records.size());
+        for (size_t i = 0; i < records.size(); ++i) {
+            const RecSample &s = file.samples[i];
+            const RawRecord &r = records[i];
+            EXPECT_EQ(s.ma, r.umA) << i;
+            EXPECT_EQ(s.sl, r.umB) << i;
+            EXPECT_EQ(s.val, r.umValue) << i;
+            EXPECT_EQ(s.maEdge, r.edgeA) << i;
+            EXPECT_EQ(s.slEdge, r.edgeB) << i;
+            EXPECT_EQ(s.maPix, r.posA) << i;
+            EXPECT_EQ(s.slPix, r.posB) << i;
+            EXPECT_EQ(s.valPix, r.posCombined) << i;
+        }
+    }
 }

@@ -85,7 +85,7 @@ bool parseSample(std::string_view line, RecSample &out) {
 
 // Reads the header lines; returns the index of the column row, or -1 with the line that does
 // not fit in `bad` and what belongs there in `problem`.
-int parseHeader(const std::vector<std::string_view> &lines, RecHeader &h, size_t &bad,
+int parseHeader(const std::vector<std::string_view> &lines, RecFileHeader &h, size_t &bad,
                 std::string &problem) {
     size_t i = 0;
     auto expect = [&](bool ok, const char *what) {

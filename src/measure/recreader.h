@@ -8,7 +8,7 @@
 #include <vector>
 
 // The header of a recorder file.
-struct RecHeader {
+struct RecFileHeader {
     std::string date;          // month-day-year of the start
     std::string time;          // hours:minutes:seconds of the start
     double increment = 0.0;    // seconds between samples; 0 in trigger mode
@@ -32,7 +32,7 @@ struct RecSample {
 };
 
 struct RecFile {
-    RecHeader header;
+    RecFileHeader header;
     std::vector<RecSample> samples;
 };
 
