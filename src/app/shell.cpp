@@ -323,23 +323,3 @@ int CC_TOGGBTNtouchpanel(int panel, int control, int event, void *, int, int) {
     SwitchSurface(on != 0);
     return 0;
 }
-
-int CC_BTNexittouch(int, int, int event, void *, int, int) {
-    if (event == EVENT_LEFT_CLICK && stop_flag != 1) {
-        stop_flag = 1;
-        CC_BTNStop(pTSD, TSD_STOP, EVENT_COMMIT, nullptr, 0, 0);
-    }
-    if (event != EVENT_COMMIT) return 0;
-    tsd_flag = 0;
-    stop_flag = 1;
-    SetCtrlVal(pPA, PANEL_TOUCH, 0);
-    for (int toggle : {TSD_TOG_KEYBOARD, TSD_TOG_PARA0, TSD_TOG_PARA1, TSD_TOG_PARA2, TSD_TOG_GRAPH,
-                       TSD_TOG_RECORDER, TSD_TOG_CONNECT})
-        SetCtrlVal(pTSD, toggle, 0);
-    SetCtrlVal(pTSD, TSD_TOG_NUM, 1);
-    SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
-    SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_VISIBLE, 1);
-    for (int panel : {pTPara0, pTPara1, pTPara2, pTGraph, pTVideo, pTRec, pTNum, pTSD})
-        HidePanel(panel);
-    return 0;
-}
