@@ -536,7 +536,7 @@ std::string readLog(const QString &path) {
 }
 
 bool waitFor(const std::function<bool()> &condition) {
-    for (const double end = Timer() + 10.0; Timer() < end; Delay(0.02))
+    for (const double end = Timer() + 10.0; Timer() < end; WaitForSystemEvents(0.02))
         if (condition()) return true;
     return false;
 }
@@ -577,6 +577,14 @@ TEST_F(Touch, KeyboardStartsAndEndsByItsProcessAndOutlivesTheExit) {
     EXPECT_EQ(pKeyboard, 0);
     EXPECT_EQ(value(pTSD, TSD_TOG_KEYBOARD), 0);
     EXPECT_EQ(touchTexts, std::vector<std::string>{"On-screen keyboard not started!"});
+
+    // One that ends right after its start, or is closed by its own button, switches it off.
+    qputenv("KTAV_KEYBOARD", "sh -c \"exit 1\"");
+    touchTexts.clear();
+    toggle(1);
+    EXPECT_TRUE(waitFor([] { return value(pTSD, TSD_TOG_KEYBOARD) == 0; }));
+    EXPECT_EQ(pKeyboard, 0);
+    EXPECT_EQ(touchTexts, std::vector<std::string>{"On-screen keyboard ended!"});
     qunsetenv("KTAV_KEYBOARD");
 }
 

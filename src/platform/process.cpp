@@ -19,7 +19,7 @@ std::map<int, QProcess *> &running() {
 
 }  // namespace
 
-int LaunchExecutableEx(const char *command, int, int *handle) {
+int LaunchExecutableEx(const char *command, int, int *handle, ExecutableEndedCallback ended) {
     const QStringList words = QProcess::splitCommand(QString::fromUtf8(command ? command : ""));
     if (words.isEmpty()) return -1;
     auto *process = new QProcess(QCoreApplication::instance());
@@ -34,6 +34,7 @@ int LaunchExecutableEx(const char *command, int, int *handle) {
     static int lastHandle = 0;
     const int id = ++lastHandle;
     running()[id] = process;
+    if (ended) QObject::connect(process, &QProcess::finished, process, [ended, id] { ended(id); });
     if (handle) *handle = id;
     return 0;
 }
@@ -43,6 +44,7 @@ int TerminateExecutable(int handle) {
     if (found == running().end()) return -1;
     QProcess *process = found->second;
     running().erase(found);
+    process->disconnect();  // an end asked for is no news
     if (process->state() != QProcess::NotRunning) {
         process->terminate();
         if (!process->waitForFinished(kEndWaitMs)) {
@@ -50,7 +52,7 @@ int TerminateExecutable(int handle) {
             process->waitForFinished(kEndWaitMs);
         }
     }
-    delete process;
+    process->deleteLater();  // it may be the process whose end is being told
     return 0;
 }
 
