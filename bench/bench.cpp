@@ -6,7 +6,7 @@
 //     drawing, and the share of a cycle spent drawing;
 // (d) CPU time per wall time of RUN while replies take 20 ms to come;
 // (e) samples per second the desktop recorder takes at increment 0 beside RUN's cycles per
-//     second, in turns, and the time to append one sample line to the recorder file.
+//     second, in turns, and the time to append one sample line to the recorder file;
 // (f) touch RUN cycles per second with every touch display drawn beside the desktop RUN of the
 //     same run, and its CPU time per wall time while replies take 20 ms to come.
 #include <arpa/inet.h>
