@@ -6,7 +6,9 @@
 //     drawing, and the share of a cycle spent drawing;
 // (d) CPU time per wall time of RUN while replies take 20 ms to come;
 // (e) samples per second the desktop recorder takes at increment 0 beside RUN's cycles per
-//     second, in turns, and the time to append one sample line to the recorder file.
+//     second, in turns, and the time to append one sample line to the recorder file;
+// (f) touch RUN cycles per second with every touch display drawn beside the desktop RUN of the
+//     same run, and its CPU time per wall time while replies take 20 ms to come.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -35,7 +37,10 @@
 #include "platform/ui/userint.h"
 #include "shared/files.h"
 #include "shared/panels.h"
+#include "shared/state.h"
 #include "sim_process.h"
+#include "touch/touchloops.h"
+#include "touch/touchscreen.h"
 
 namespace {
 
@@ -133,14 +138,14 @@ DrawingCost drawingCost() {
     return {timed(false), timed(true)};
 }
 
-// RUN as the operator starts it, every display drawn on the shown main panel, stopped after
-// `seconds`: cycles per second.
-double drawnRunRate(double seconds) {
+// RUN as the operator starts it (`loop`: the desktop's or the touch surface's), every display
+// drawn on the shown panels, stopped after `seconds`: cycles per second.
+double drawnRunRate(double seconds, void (*loop)() = PushRUN) {
     runRequests = 0;
     SetFrameTap(countRunRequests);
     QTimer::singleShot(static_cast<int>(seconds * 1000), [] { stop_flag = 1; });
     const double start = Timer();
-    PushRUN();
+    loop();
     const double wall = Timer() - start;
     SetFrameTap(nullptr);
     return stop_flag == 1 ? runRequests / wall : -1;
@@ -262,6 +267,29 @@ int main(int argc, char **argv) {
     std::printf("    recorder samples     : %9.0f /s\n", side.recorder);
     std::printf("    ratio recorder / RUN : %9.2f   (goal >= 0.90)\n", side.recorder / side.run);
     std::printf("    append one line      : %9.1f us\n", lineCost);
+
+    // The touch surface full-screen with its graph view: position graphs, strip chart and the
+    // measured values, every touch display drawn; the desktop RUN measured again beside it.
+    if (!connectProgram(sim.tcpPort())) return 1;
+    const double desktopRun = drawnRunRate(kRunSeconds);
+    tsd_flag = 1;
+    ShowTouchSurface();
+    SetCtrlVal(pTSD, TSD_TOG_NUM, 0);
+    SetCtrlVal(pTSD, TSD_TOG_GRAPH, 1);
+    const double touchRun = drawnRunRate(kRunSeconds, PushTSD_RUN);
+    CloseTCP();
+    if (!connectProgram(slow.tcpPort())) return 1;
+    const double touchWall0 = Timer(), touchCpu0 = cpuSeconds();
+    const double slowTouchRun = drawnRunRate(5.0, PushTSD_RUN);
+    const double touchWall = Timer() - touchWall0, touchCpu = cpuSeconds() - touchCpu0;
+    CloseTCP();
+    std::printf("(f) touch RUN, every touch display drawn, over loopback TCP\n");
+    std::printf("    desktop RUN          : %9.0f /s\n", desktopRun);
+    std::printf("    touch RUN            : %9.0f /s\n", touchRun);
+    std::printf("    ratio touch / desktop: %9.2f   (goal >= 0.80)\n", touchRun / desktopRun);
+    std::printf("    with replies delayed 20 ms: %.1f cycles/s\n", slowTouchRun);
+    std::printf("    wall %.3f s, CPU %.4f s, CPU / wall : %.4f   (goal <= 0.05)\n", touchWall,
+                touchCpu, touchCpu / touchWall);
     CloseLinkLog();
     SetLinkView({});
     DiscardAllPanels();

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build ccache qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
           libgtest-dev xvfb xauth imagemagick fonts-dejavu-core
-          help2man dpkg-dev desktop-file-utils appstream librsvg2-bin)
+          help2man dpkg-dev desktop-file-utils appstream librsvg2-bin onboard)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

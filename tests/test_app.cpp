@@ -16,6 +16,7 @@
 #include "shared/files.h"
 #include "shared/panels.h"
 #include "shared/state.h"
+#include "touch/navigation.h"
 
 namespace {
 

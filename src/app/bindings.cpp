@@ -11,6 +11,9 @@
 #include "measure/recpopup.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
+#include "touch/keyboard.h"
+#include "touch/navigation.h"
+#include "touch/numentry.h"
 #include "touch/touchrecorder.h"
 
 namespace {
@@ -79,29 +82,74 @@ const CallbackBinding touchRecorder[] = {
 };
 
 const CallbackBinding touchPanel[] = {
-    {0, CC_TSDPANEL},           {TSD_RUN, CC_BTNRun},        {TSD_STOP, CC_BTNStop},
-    {TSD_VIDEO, CC_BTNVideo},   {TSD_TEACH, CC_ButtonTeach}, {TSD_RESET, CC_ButtonReset},
-    {TSD_SEND, CC_BTNSend},     {TSD_GET, CC_BTNGet},        {TSD_RAM, CC_RBTRam},
-    {TSD_EEPROM, CC_RBTEeprom}, {TSD_EXIT, CC_BTNexittouch},
+    {0, CC_TSDPANEL},
+    {TSD_RUN, CC_BTNRun},
+    {TSD_STOP, CC_BTNStop},
+    {TSD_VIDEO, CC_BTNVideo},
+    {TSD_TEACH, CC_ButtonTeach},
+    {TSD_RESET, CC_ButtonReset},
+    {TSD_SEND, CC_BTNSend},
+    {TSD_GET, CC_BTNGet},
+    {TSD_RAM, CC_RBTRam},
+    {TSD_EEPROM, CC_RBTEeprom},
+    {TSD_EXIT, CC_BTNexittouch},
+    {TSD_TOG_PARA0, CC_TTOGG_Para0},
+    {TSD_TOG_PARA1, CC_TTOGG_Para1},
+    {TSD_TOG_PARA2, CC_TTOGG_Para2},
+    {TSD_TOG_NUM, CC_TTOGG_Num},
+    {TSD_TOG_GRAPH, CC_TTOGG_Graph},
+    {TSD_TOG_RECORDER, CC_TTOGG_Recorder},
+    {TSD_TOG_CONNECT, CC_TTOGG_Connect},
+    {TSD_TOG_KEYBOARD, CC_TTOGG_Keyboard},
 };
 
-// The touch parameter sub-panels' set-up twins.
+// The touch twins of the general parameter drop-downs, thresholds, set-up controls and the
+// graph's ring and zoom: the desktop's callbacks, which read the active surface and show both.
 const CallbackBinding touchGeneral[] = {
-    {TPARA0_TOL_UP, CC_NUMToleranceUP},
-    {TPARA0_TOL_LO, CC_NUMToleranceLO},
+    {TPARA0_EVALMODE, CC_DropEvalMode}, {TPARA0_HWMODE, CC_DROPHardwareMode},
+    {TPARA0_TRIGMODE, CC_DROPtrigMode}, {TPARA0_POLARITY, CC_DROPpolarity},
+    {TPARA0_TOL_UP, CC_NUMToleranceUP}, {TPARA0_TOL_LO, CC_NUMToleranceLO},
     {TPARA0_MMODE, CC_BINSWmMode},
 };
 
 const CallbackBinding touchMaster[] = {
+    {TPARA1_VTHD, CC_SLIDEVideoTHD_A},
     {TPARA1_PMODE, CC_DROPpmodeA},
     {TPARA1_TEACH_PIX, CC_NUMTeachA},
     {TPARA1_EDGEMODE, CC_DROPedmodeA},
 };
 
 const CallbackBinding touchSlave[] = {
+    {TPARA2_VTHD, CC_SLIDEVideoTHD_B},
     {TPARA2_PMODE, CC_DROPpmodeB},
     {TPARA2_TEACH_PIX, CC_NUMTeachB},
     {TPARA2_EDGEMODE, CC_DROPedmodeB},
+};
+
+const CallbackBinding touchGraph[] = {
+    {TGRAPH_GTYPE, CC_RINGgtype},
+    {TGRAPH_ZOOM, CC_TOGGBTNZoom},
+};
+
+const CallbackBinding touchNumeric[] = {
+    {TNUM_MEASVALUE, CC_TEXTmeasvalue},      {TNUM_SETPOINT, CC_NDISPmmSetpoint},
+    {TNUM_TOLPLUS, CC_NDISPmmTolPlus},       {TNUM_TOLMINUS, CC_NDISPmmTolMinus},
+    {TNUM_MVAL_UP, CC_PICBTNmvalueUP},       {TNUM_MVAL_DOWN, CC_PICBTNmvalueDOWN},
+    {TNUM_SETP_UP, CC_PICBTNsetpUP},         {TNUM_SETP_DOWN, CC_PICBTNsetpDOWN},
+    {TNUM_TOLPLUS_UP, CC_PICBTNtolplusUP},   {TNUM_TOLPLUS_DOWN, CC_PICBTNtolplusDOWN},
+    {TNUM_TOLMINUS_UP, CC_PICBTNtolminusUP}, {TNUM_TOLMINUS_DOWN, CC_PICBTNtolminusDOWN},
+    {TNUM_MVAL_D100MM, CC_DECO_100mm},       {TNUM_MVAL_D10MM, CC_DECO_10mm},
+    {TNUM_MVAL_D1MM, CC_DECO_1mm},           {TNUM_MVAL_D100UM, CC_DECO_100um},
+    {TNUM_MVAL_D10UM, CC_DECO_10um},         {TNUM_MVAL_D1UM, CC_DECO_1um},
+    {TNUM_SETP_D100MM, CC_DECO_100mm},       {TNUM_SETP_D10MM, CC_DECO_10mm},
+    {TNUM_SETP_D1MM, CC_DECO_1mm},           {TNUM_SETP_D100UM, CC_DECO_100um},
+    {TNUM_SETP_D10UM, CC_DECO_10um},         {TNUM_SETP_D1UM, CC_DECO_1um},
+    {TNUM_TOLPLUS_D100MM, CC_DECO_100mm},    {TNUM_TOLPLUS_D10MM, CC_DECO_10mm},
+    {TNUM_TOLPLUS_D1MM, CC_DECO_1mm},        {TNUM_TOLPLUS_D100UM, CC_DECO_100um},
+    {TNUM_TOLPLUS_D10UM, CC_DECO_10um},      {TNUM_TOLPLUS_D1UM, CC_DECO_1um},
+    {TNUM_TOLMINUS_D100MM, CC_DECO_100mm},   {TNUM_TOLMINUS_D10MM, CC_DECO_10mm},
+    {TNUM_TOLMINUS_D1MM, CC_DECO_1mm},       {TNUM_TOLMINUS_D100UM, CC_DECO_100um},
+    {TNUM_TOLMINUS_D10UM, CC_DECO_10um},     {TNUM_TOLMINUS_D1UM, CC_DECO_1um},
 };
 
 const CallbackBinding calibPanel[] = {
@@ -132,6 +180,8 @@ void BindAllCallbacks() {
     BindCallbacks(pTPara0, touchGeneral);
     BindCallbacks(pTPara1, touchMaster);
     BindCallbacks(pTPara2, touchSlave);
+    BindCallbacks(pTGraph, touchGraph);
+    BindCallbacks(pTNum, touchNumeric);
     BindCallbacks(pCalib, calibPanel);
     BindConnectionCallbacks();
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <iterator>
+#include <tuple>
 
 #include "app/evalmode.h"
 #include "calib/pairsetup.h"
@@ -23,6 +24,8 @@
 #include "shared/files.h"
 #include "shared/panels.h"
 #include "shared/state.h"
+#include "touch/numentry.h"
+#include "touch/touchloops.h"
 
 namespace {
 
@@ -67,22 +70,21 @@ constexpr const char *kVideoHelpSlave =
 constexpr const char *kParaFileName = "K-TAV-PARA.ini";
 constexpr const char *kParaFilePattern = "*.ini";
 
-// The digit steppers and markers of the touch numeric view: measured value, set-point,
-// tolerance plus and tolerance minus.
-constexpr int kTouchSteppers[] = {
-    TNUM_MVAL_D100MM,     TNUM_MVAL_D10MM,     TNUM_MVAL_D1MM,     TNUM_MVAL_D100UM,
-    TNUM_MVAL_D10UM,      TNUM_MVAL_D1UM,      TNUM_MVAL_UP,       TNUM_MVAL_DOWN,
-    TNUM_SETP_D100MM,     TNUM_SETP_D10MM,     TNUM_SETP_D1MM,     TNUM_SETP_D100UM,
-    TNUM_SETP_D10UM,      TNUM_SETP_D1UM,      TNUM_SETP_UP,       TNUM_SETP_DOWN,
-    TNUM_TOLPLUS_D100MM,  TNUM_TOLPLUS_D10MM,  TNUM_TOLPLUS_D1MM,  TNUM_TOLPLUS_D100UM,
-    TNUM_TOLPLUS_D10UM,   TNUM_TOLPLUS_D1UM,   TNUM_TOLPLUS_UP,    TNUM_TOLPLUS_DOWN,
-    TNUM_TOLMINUS_D100MM, TNUM_TOLMINUS_D10MM, TNUM_TOLMINUS_D1MM, TNUM_TOLMINUS_D100UM,
-    TNUM_TOLMINUS_D10UM,  TNUM_TOLMINUS_D1UM,  TNUM_TOLMINUS_UP,   TNUM_TOLMINUS_DOWN,
-};
-
 int readInt(int panel, int control) {
     int value = 0;
     GetCtrlVal(panel, control, &value);
+    return value;
+}
+
+// The value of the active surface's control (tsd_flag), copied to its twin on the other
+// surface so that both show the same.
+int mirrorActive(int desktopPanel, int desktopControl, int touchPanel, int touchControl) {
+    const int value =
+        tsd_flag ? readInt(touchPanel, touchControl) : readInt(desktopPanel, desktopControl);
+    if (tsd_flag)
+        SetCtrlVal(desktopPanel, desktopControl, value);
+    else
+        SetCtrlVal(touchPanel, touchControl, value);
     return value;
 }
 
@@ -186,15 +188,13 @@ void thresholdChanged(int desktopPanel, int desktopControl, int touchPanel, int 
                       uint16_t (&line)[MAXPOINT],
                       void (*plot)(const uint16_t *, const uint16_t *, const double *),
                       const uint16_t *profile) {
-    unsigned short percent = 0;
-    GetCtrlVal(tsd_flag ? touchPanel : desktopPanel, tsd_flag ? touchControl : desktopControl,
-               &percent);
-    FillThresholdLine(line, percent);
+    const int percent = mirrorActive(desktopPanel, desktopControl, touchPanel, touchControl);
+    FillThresholdLine(line, static_cast<uint16_t>(percent));
     plot(profile, line, xArray8);
 }
 
 int activeGeneralValue(int desktopControl, int touchControl) {
-    return tsd_flag ? readInt(pTPara0, touchControl) : readInt(pPara0, desktopControl);
+    return mirrorActive(pPara0, desktopControl, pTPara0, touchControl);
 }
 
 // The five pop-up tabs and the pop-ups they show.
@@ -250,8 +250,10 @@ int CC_BTNRun(int panel, int control, int event, void *, int, int) {
             SetStripChartColours(pTGraph, TGRAPH_STRIPCHART);
             break;
         case EVENT_COMMIT:
-            // The touch surface gets its own loop; until then its RUN prepares the view only.
-            if (!tsd_flag) PushRUN();
+            if (tsd_flag)
+                PushTSD_RUN();
+            else
+                PushRUN();
             break;
         case EVENT_RIGHT_CLICK:
             ToggleButtonHelp(panel, control);
@@ -268,7 +270,10 @@ int CC_BTNVideo(int panel, int control, int event, void *, int, int) {
         case EVENT_COMMIT:
             SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 1);
             setTarget(RAM);
-            if (!tsd_flag) PushVIDEO();
+            if (tsd_flag)
+                PushTSD_VIDEO();
+            else
+                PushVIDEO();
             break;
         case EVENT_RIGHT_CLICK:
             ToggleButtonHelp(panel, control);
@@ -324,7 +329,10 @@ int CC_ButtonReset(int panel, int control, int event, void *, int, int) {
 int CC_BTNSend(int panel, int control, int event, void *, int, int) {
     switch (event) {
         case EVENT_LEFT_CLICK:
-            for (int stepper : kTouchSteppers) SetCtrlAttribute(pTNum, stepper, ATTR_DIMMED, 1);
+            DimmTSD_MVALDigits(1);
+            DimmTSD_SETPTDigits(1);
+            DimmTSD_TOLPLUSDigits(1);
+            DimmTSD_TOLMINUSDigits(1);
             stopTouchRecorderTimer();
             break;
         case EVENT_COMMIT:
@@ -456,20 +464,22 @@ int CC_DROPrs232mode(int, int, int event, void *, int, int) {
 
 int CC_RINGgtype(int, int, int event, void *, int, int) {
     if (event != EVENT_VAL_CHANGED) return 0;
-    const int panel = tsd_flag ? pTGraph : pPA;
-    const int chart = tsd_flag ? TGRAPH_STRIPCHART : PANEL_STRIPCHART;
-    const int millimetres = readInt(panel, tsd_flag ? TGRAPH_GTYPE : PANEL_GTYPE) != 0;
-    for (int trace = 1; trace <= 7; ++trace)
-        SetTraceAttribute(panel, chart, trace, ATTR_TRACE_VISIBLE, (trace <= 5) == millimetres);
-    if (millimetres) {
-        SetCtrlAttribute(panel, chart, ATTR_YPRECISION, YPRECISION);
-        SetCtrlAttribute(panel, chart, ATTR_YNAME, "Meas.-Value / [mm]");
-        return 0;
+    const int millimetres = mirrorActive(pPA, PANEL_GTYPE, pTGraph, TGRAPH_GTYPE) != 0;
+    for (auto [panel, chart, zoom] : {std::tuple{pPA, PANEL_STRIPCHART, PANEL_ZOOM},
+                                      std::tuple{pTGraph, TGRAPH_STRIPCHART, TGRAPH_ZOOM}}) {
+        for (int trace = 1; trace <= 7; ++trace)
+            SetTraceAttribute(panel, chart, trace, ATTR_TRACE_VISIBLE, (trace <= 5) == millimetres);
+        if (millimetres) {
+            SetCtrlAttribute(panel, chart, ATTR_YPRECISION, YPRECISION);
+            SetCtrlAttribute(panel, chart, ATTR_YNAME, "Meas.-Value / [mm]");
+            continue;
+        }
+        SetCtrlVal(panel, zoom, 0);
+        SetCtrlAttribute(panel, chart, ATTR_YPRECISION, 0);
+        SetCtrlAttribute(panel, chart, ATTR_YNAME, "Meas.-Value / [pixel]");
+        SetAxisScalingMode(panel, chart, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, hwinfo.subpixels);
     }
-    SetCtrlVal(panel, tsd_flag ? TGRAPH_ZOOM : PANEL_ZOOM, 0);
-    SetCtrlAttribute(panel, chart, ATTR_YPRECISION, 0);
-    SetCtrlAttribute(panel, chart, ATTR_YNAME, "Meas.-Value / [pixel]");
-    SetAxisScalingMode(panel, chart, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, hwinfo.subpixels);
+    if (!millimetres) zoom_flag = 0;
     return 0;
 }
 

@@ -2,7 +2,6 @@
 
 #include <QDate>
 #include <QTimer>
-#include <algorithm>
 #include <cstdio>
 
 #include "app/appini.h"
@@ -33,6 +32,7 @@
 #include "shared/files.h"
 #include "shared/panels.h"
 #include "shared/state.h"
+#include "touch/touchscreen.h"
 
 namespace {
 
@@ -63,31 +63,6 @@ void restoreMainPanel() {
     int screenHeight = 0, screenWidth = 0;
     if (GetScreenSize(&screenHeight, &screenWidth) == 0)
         SetPanelPos(pPA, (screenHeight - height) / 2, (screenWidth - width) / 2);
-}
-
-// Shows the touch main panel full-screen and fits its sub-panels to the view region left of
-// its button column and above its position graphs.
-void showTouchSurface() {
-    // The screen's size too, for window systems without a manager that honours full-screen.
-    int screenHeight = 0, screenWidth = 0;
-    if (GetScreenSize(&screenHeight, &screenWidth) == 0) {
-        SetPanelPos(pTSD, 0, 0);
-        SetPanelSize(pTSD, screenHeight, screenWidth);
-    }
-    SetPanelAttribute(pTSD, ATTR_WINDOW_ZOOM, VAL_FULL_SCREEN);
-    DisplayPanel(pTSD);
-    ProcessSystemEvents();  // let the panel's layout take the screen's size
-    int top = 0, left = 0, height = 0, width = 0;
-    GetCtrlBoundingRect(pTSD, TSD_RUN, &top, &left, &height, &width);
-    const int viewWidth = left - 16;  // left margin 10, spacing 6
-    GetCtrlBoundingRect(pTSD, TSD_GRAPH_MASTER, &top, &left, &height, &width);
-    const int viewBottom = top - 6;
-    constexpr int viewTop = 6, viewHeight = 319, valuesTop = 331, valuesHeight = 57;
-    if (viewWidth <= 0) return;
-    for (int panel : {pTNum, pTPara0, pTPara1, pTPara2, pTRec})
-        SetPanelSize(panel, std::max(viewHeight, viewBottom - viewTop), viewWidth);
-    for (int panel : {pTGraph, pTVideo}) SetPanelSize(panel, viewHeight, viewWidth);
-    SetPanelSize(pTMval, std::max(valuesHeight, viewBottom - valuesTop), viewWidth);
 }
 
 // Presses RUN or VIDEO of the active surface as the operator would: left click, then commit.
@@ -225,7 +200,7 @@ int StartProgram(const ProgramOptions &options) {
         SetActiveCtrl(pPA, PANEL_STOP);
     } else {
         SetCtrlVal(pPA, PANEL_TOUCH, 1);
-        showTouchSurface();
+        ShowTouchSurface();
         DisplayPanel(pTNum);
         // Without an identified sensor the touch operator gets the connection panel at once.
         if (connected != 1) {
@@ -284,7 +259,7 @@ void SwitchSurface(bool touch) {
     tsd_flag = touch ? 1 : 0;
     stop_flag = 1;
     if (touch) {
-        showTouchSurface();
+        ShowTouchSurface();
         DisplayPanel(pTNum);
     }
     SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
@@ -321,25 +296,5 @@ int CC_TOGGBTNtouchpanel(int panel, int control, int event, void *, int, int) {
     int on = 0;
     GetCtrlVal(panel, control, &on);
     SwitchSurface(on != 0);
-    return 0;
-}
-
-int CC_BTNexittouch(int, int, int event, void *, int, int) {
-    if (event == EVENT_LEFT_CLICK && stop_flag != 1) {
-        stop_flag = 1;
-        CC_BTNStop(pTSD, TSD_STOP, EVENT_COMMIT, nullptr, 0, 0);
-    }
-    if (event != EVENT_COMMIT) return 0;
-    tsd_flag = 0;
-    stop_flag = 1;
-    SetCtrlVal(pPA, PANEL_TOUCH, 0);
-    for (int toggle : {TSD_TOG_KEYBOARD, TSD_TOG_PARA0, TSD_TOG_PARA1, TSD_TOG_PARA2, TSD_TOG_GRAPH,
-                       TSD_TOG_RECORDER, TSD_TOG_CONNECT})
-        SetCtrlVal(pTSD, toggle, 0);
-    SetCtrlVal(pTSD, TSD_TOG_NUM, 1);
-    SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
-    SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_VISIBLE, 1);
-    for (int panel : {pTPara0, pTPara1, pTPara2, pTGraph, pTVideo, pTRec, pTNum, pTSD})
-        HidePanel(panel);
     return 0;
 }

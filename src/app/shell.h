@@ -41,11 +41,9 @@ void CloseProgram(bool fromTouchPanel);
 // Switches to the touch surface (on) or back to the desktop.
 void SwitchSurface(bool touch);
 
-// Callbacks of the two main panels, the surface toggle and the touch exit button.
+// Callbacks of the two main panels and the surface toggle.
 int CC_PANEL(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
 int CC_TSDPANEL(int panel, int control, int event, void *callbackData, int eventData1,
                 int eventData2);
 int CC_TOGGBTNtouchpanel(int panel, int control, int event, void *callbackData, int eventData1,
                          int eventData2);
-int CC_BTNexittouch(int panel, int control, int event, void *callbackData, int eventData1,
-                    int eventData2);

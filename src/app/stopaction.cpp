@@ -5,10 +5,9 @@
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 #include "shared/state.h"
+#include "touch/touchstop.h"
 
 namespace {
-
-constexpr int kIdleGrey = 0xE0E0E0;
 
 void desktopStopped() {
     SetCtrlsAttribute(pPA,
@@ -16,23 +15,6 @@ void desktopStopped() {
                        PANEL_RAM, PANEL_EEPROM},
                       ATTR_DIMMED, 0);
     SetCtrlsAttribute(pRec, {REC_START}, ATTR_DIMMED, 0);
-}
-
-void touchStopped() {
-    SetCtrlsAttribute(pTSD,
-                      {TSD_RUN, TSD_STOP, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_GET, TSD_SEND,
-                       TSD_RAM, TSD_EEPROM, TSD_EXIT},
-                      ATTR_DIMMED, 0);
-    SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
-    SetCtrlAttribute(pTSD, TSD_VIDEO, ATTR_TEXT_BGCOLOR, kIdleGrey);
-    SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR, 0x484848);
-    SetCtrlAttribute(pTMval, TMVAL_MEASVALUE, ATTR_TEXT_BGCOLOR, 0xA0A0A0);
-    for (int control : {TNUM_MEASVALUE, TNUM_VALUE_ANA1, TNUM_VALUE_ANA23})
-        SetCtrlVal(pTNum, control, 0.0);
-    for (int control : {TGRAPH_LED_INTOL, TGRAPH_LED_ABOVE, TGRAPH_LED_BELOW})
-        SetCtrlVal(pTGraph, control, 0);
-    SetCtrlVal(pTSD, TSD_STATUS, "RS232 data-transfer stopped!");
 }
 
 }  // namespace
@@ -48,7 +30,7 @@ int CC_BTNStop(int panel, int control, int event, void *, int, int) {
             stop_flag = 1;
             video_flag = 0;
             if (tsd_flag)
-                touchStopped();
+                RestoreTouchIdle();
             else
                 desktopStopped();
             break;

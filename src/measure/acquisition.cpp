@@ -27,19 +27,19 @@ bool recorderBusy = false;
 
 constexpr const char *kTimeoutRS232 = "Timeout RS232-Line!";
 
-void showStatus(const char *text) {
+void showStatus(unsigned fields, const char *text) {
     SetStatus(text);
-    ShowStatus(ST_PA);
+    ShowStatus(fields);
 }
 
 // Ends a loop whose exchange failed: a time-out, unless the exchange was abandoned because the
 // program is closing, which ends the loop as an exit request does.
-void endByFailure(const char *text) {
+void endByFailure(unsigned fields, const char *text) {
     if (exit_flag == 1) {
         stop_flag = 1;
         return;
     }
-    showStatus(text);
+    showStatus(fields, text);
     stop_flag = -1;
 }
 
@@ -62,6 +62,17 @@ void serveCalibrationWrite() {
         WriteCalibDataToXF(&calib[0], 1, sizeof calib[0]);
     else
         WriteCalibDataToXF(&calib[1], 2, sizeof calib[1]);
+}
+
+void drawRunCycle() {
+    PlotVIDEOBarGraph();
+    PlotRAWGraph();
+}
+
+void drawVideoCycle() {
+    PlotVIDEOBarGraph();
+    PlotVIDEOCurveA(adbuf, thdArrayA, xArray8);
+    PlotVIDEOCurveB(adbuf + MAXPOINT, thdArrayB, xArray8);
 }
 
 }  // namespace
@@ -112,6 +123,46 @@ void ServeRequests(RequestOrder order) {
     }
 }
 
+void RunCycles(const LoopView &view) {
+    stop_flag = 0;
+    exchanging = true;
+    bool first = true;
+    do {
+        if (!exchange(ORD_RAW)) {
+            endByFailure(view.statusFields,
+                         comtype == 0 ? kTimeoutRS232 : "Timeout TCP-Server-error!");
+            break;
+        }
+        showStatus(view.statusFields, CycleText(first));
+        first = false;
+        std::memcpy(&raw, szReadBuf + FRAME_HEADER_SIZE, sizeof raw);
+        view.draw();
+        ServeRequests(view.order);
+        if (exit_flag == 1) stop_flag = 1;
+    } while (stop_flag == 0);
+    exchanging = false;
+}
+
+void VideoCycles(const LoopView &view) {
+    stop_flag = 0;
+    bool first = true;
+    do {
+        exchanging = true;
+        if (GetRAW() != 1 || !exchange(ORD_VIDEO)) {
+            endByFailure(view.statusFields, kTimeoutRS232);
+            break;
+        }
+        showStatus(view.statusFields, CycleText(first));
+        first = false;
+        std::memcpy(adbuf, szReadBuf + FRAME_HEADER_SIZE, sizeof adbuf);
+        view.draw();
+        ServeRequests(view.order);
+        exchanging = false;
+        ProcessSystemEvents();
+    } while (stop_flag == 0);
+    exchanging = false;
+}
+
 void PushRUN() {
     SetCtrlsAttribute(
         pPA, {PANEL_STRIPCHART, PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE, PANEL_ZOOM, PANEL_GTYPE},
@@ -119,24 +170,7 @@ void PushRUN() {
     SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 0);
     SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 1);
     SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
-
-    stop_flag = 0;
-    exchanging = true;
-    bool first = true;
-    do {
-        if (!exchange(ORD_RAW)) {
-            endByFailure(comtype == 0 ? kTimeoutRS232 : "Timeout TCP-Server-error!");
-            break;
-        }
-        showStatus(CycleText(first));
-        first = false;
-        std::memcpy(&raw, szReadBuf + FRAME_HEADER_SIZE, sizeof raw);
-        PlotVIDEOBarGraph();
-        PlotRAWGraph();
-        ServeRequests(RequestOrder::Run);
-        if (exit_flag == 1) stop_flag = 1;
-    } while (stop_flag == 0);
-    exchanging = false;
+    RunCycles({ST_PA, drawRunCycle, RequestOrder::Run});
     PushSTOP();
 }
 
@@ -144,32 +178,13 @@ void PushVIDEO() {
     SetCtrlsAttribute(pPA, {PANEL_STRIPCHART, PANEL_GTYPE, PANEL_ZOOM}, ATTR_VISIBLE, 0);
     SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 1);
     SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
-
-    stop_flag = 0;
-    bool first = true;
-    do {
-        exchanging = true;
-        if (GetRAW() != 1 || !exchange(ORD_VIDEO)) {
-            endByFailure(kTimeoutRS232);
-            break;
-        }
-        showStatus(CycleText(first));
-        first = false;
-        std::memcpy(adbuf, szReadBuf + FRAME_HEADER_SIZE, sizeof adbuf);
-        PlotVIDEOBarGraph();
-        PlotVIDEOCurveA(adbuf, thdArrayA, xArray8);
-        PlotVIDEOCurveB(adbuf + MAXPOINT, thdArrayB, xArray8);
-        ServeRequests(RequestOrder::Video);
-        exchanging = false;
-        ProcessSystemEvents();
-    } while (stop_flag == 0);
-    exchanging = false;
+    VideoCycles({ST_PA, drawVideoCycle, RequestOrder::Video});
     PushSTOP();
 }
 
 void PushSTOP() {
     SetCtrlsAttribute(pPA, {PANEL_SEND, PANEL_GET, PANEL_RUN, PANEL_STOP, PANEL_VIDEO, PANEL_TEACH},
                       ATTR_DIMMED, 0);
-    showStatus(stop_flag == -1 ? "Timeout RS232 Line!" : "Data-Transfer Stopped!");
+    showStatus(ST_PA, stop_flag == -1 ? "Timeout RS232 Line!" : "Data-Transfer Stopped!");
     if (stop_flag == 0) stop_flag = 1;
 }

@@ -33,3 +33,18 @@ void ServeRequests(RequestOrder order);
 
 // The success text of a cycle, alternating "--->" (first) and "<---"; `first` starts anew.
 const char *CycleText(bool first);
+
+// What distinguishes the loops of the two surfaces: where the cycle's texts go, what a cycle
+// draws once its reply is in, and which requests it serves.
+struct LoopView {
+    unsigned statusFields;  // StatusField bits
+    void (*draw)();
+    RequestOrder order;
+};
+
+// The RUN cycle (order 8 into `raw`) until stop_flag leaves 0; a time-out sets it to -1.
+void RunCycles(const LoopView &view);
+
+// The VIDEO cycle (GetRAW, then order 9 into adbuf) until stop_flag leaves 0, processing
+// events after each cycle; a time-out sets it to -1.
+void VideoCycles(const LoopView &view);

@@ -22,23 +22,12 @@ constexpr int kGreen = 0x00FF00;
 constexpr int kBlack = 0x000000;
 constexpr int kBlue = 0x0000FF;
 
-// The two position graphs of a surface.
-struct PositionGraphs {
-    int panel, master, slave;
-};
 PositionGraphs desktopGraphs() {
     return {pPA, PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE};
 }
 
 double mm(int32_t um) {
     return um / 1000.0;
-}
-
-// Sets a text background only when it differs, so an unchanged state costs no repaint.
-void setBackground(int panel, int control, int colour) {
-    int now = -1;
-    GetCtrlAttribute(panel, control, ATTR_TEXT_BGCOLOR, &now);
-    if (now != colour) SetCtrlAttribute(panel, control, ATTR_TEXT_BGCOLOR, colour);
 }
 
 void setCursorStyle(int panel, int graph, bool shown) {
@@ -102,7 +91,9 @@ void pairWindows(const PositionGraphs &g, const ToleranceWidths &tol) {
     if (p < n) SetGraphCursor(g.panel, g.slave, 2, n - p, 0.75);
 }
 
-void drawToleranceWindows(const PositionGraphs &g, uint16_t mode, uint16_t posA, uint16_t posB,
+}  // namespace
+
+void DrawToleranceWindows(const PositionGraphs &g, uint16_t mode, uint16_t posA, uint16_t posB,
                           const ToleranceWidths &tol) {
     switch (mode) {
         case 0:
@@ -128,6 +119,8 @@ void drawToleranceWindows(const PositionGraphs &g, uint16_t mode, uint16_t posA,
     }
 }
 
+namespace {
+
 // One position graph: the clamped position as cursor 1, the object as a red bar centred on
 // the position the sensor sent.
 void drawObject(int panel, int graph, uint16_t clamped, uint16_t position, uint16_t width) {
@@ -148,9 +141,19 @@ struct PositionInputs {
     bool operator==(const PositionInputs &) const = default;
 };
 
-bool positionsChanged(const ToleranceWidths &tol, int pixels) {
-    static PositionInputs shown{};
-    static bool drawn = false;
+// What the position graphs of a surface show now; the desktop's and the touch surface's
+// are kept apart, as both surfaces draw from the same records.
+struct ShownPositions {
+    PositionInputs inputs{};
+    bool drawn = false;
+};
+ShownPositions &shownOn(int panel) {
+    static ShownPositions desktop, touch;
+    return panel == pPA ? desktop : touch;
+}
+
+bool positionsChanged(int panel, const ToleranceWidths &tol, int pixels) {
+    auto &[shown, drawn] = shownOn(panel);
     const PositionInputs now{raw.posA,
                              raw.posB,
                              raw.posCombined,
@@ -172,89 +175,111 @@ bool positionsChanged(const ToleranceWidths &tol, int pixels) {
     return true;
 }
 
-void showPower(int panel, int powerField, int timeField, const ParaSensor &s, uint16_t power,
-               uint16_t milli) {
+}  // namespace
+
+void SetTextBackground(int panel, int control, int colour) {
+    int now = -1;
+    GetCtrlAttribute(panel, control, ATTR_TEXT_BGCOLOR, &now);
+    if (now != colour) SetCtrlAttribute(panel, control, ATTR_TEXT_BGCOLOR, colour);
+}
+
+int ToleranceColour() {
+    return InTolerance(umValue, umloTHD, umupTHD) ? kDarkGreen : kRed;
+}
+
+void ShowSensorPower(int panel, int powerField, int timeField, const ParaSensor &s, uint16_t power,
+                     uint16_t milli) {
     if (s.powerMode == 1) SetCtrlVal(panel, powerField, static_cast<int>(power));
     if (s.powerMode == 2 || HWTYPE == 22)
         SetCtrlVal(panel, timeField, std::lround(milli * 10 / 1000.0) / 10.0);
 }
 
-}  // namespace
+ToleranceWidths EvaluateRecord() {
+    peakwA = ObjectWidth(raw.startA, raw.endA);
+    peakwB = ObjectWidth(raw.startB, raw.endB);
+    umValue = SelectedValue(raw, para.ge.analogOutMode);
+    const int n = PixelCount();
+    curposA = ClampPosition(raw.posA, n);
+    curposB = ClampPosition(raw.posB, n);
+    return ComputeToleranceWidths(para.ge, raw, n, umRange, umRangeA, umRangeB);
+}
+
+void DrawPositionGraphs(const PositionGraphs &g, const ToleranceWidths &tol) {
+    if (!positionsChanged(g.panel, tol, PixelCount())) return;
+    drawObject(g.panel, g.master, curposA, raw.posA, peakwA);
+    drawObject(g.panel, g.slave, curposB, raw.posB, peakwB);
+    DrawToleranceWindows(g, para.ge.evalMode, curposA, curposB, tol);
+}
 
 void PlotVIDEOBarGraph() {
     SetCtrlVal(pPA, PANEL_POS_SLAVE, static_cast<int>(raw.posB));
     SetCtrlVal(pPA, PANEL_POS_MASTER, static_cast<int>(raw.posA));
     SetCtrlVal(pPA, PANEL_POS_VALUE, static_cast<int>(raw.posCombined));
-    peakwA = ObjectWidth(raw.startA, raw.endA);
-    peakwB = ObjectWidth(raw.startB, raw.endB);
-
-    umValue = SelectedValue(raw, para.ge.analogOutMode);
+    const ToleranceWidths tol = EvaluateRecord();
     SetCtrlVal(pPA, PANEL_MEASVALUE, mm(umValue));
     SetCtrlVal(pPA, PANEL_VALUE_MASTER, UnsignedMm(raw.umA));
     SetCtrlVal(pPA, PANEL_VALUE_SLAVE, UnsignedMm(raw.umB));
     SetCtrlVal(pPA, PANEL_VALUE_ANA1, mm(raw.umAnalog1));
     SetCtrlVal(pPA, PANEL_VALUE_ANA23, mm(raw.umAnalog23));
-    showPower(pPara1, PARA1_POWER, PARA1_INTTIME, para.ma, raw.powerA, raw.milliA);
-    showPower(pPara2, PARA2_POWER, PARA2_INTTIME, para.sl, raw.powerB, raw.milliB);
+    ShowSensorPower(pPara1, PARA1_POWER, PARA1_INTTIME, para.ma, raw.powerA, raw.milliA);
+    ShowSensorPower(pPara2, PARA2_POWER, PARA2_INTTIME, para.sl, raw.powerB, raw.milliB);
 
-    const int colour = InTolerance(umValue, umloTHD, umupTHD) ? kDarkGreen : kRed;
-    setBackground(pPA, PANEL_MEASVALUE, colour);
-    setBackground(pPA, PANEL_POS_VALUE, colour);
-
-    const int n = PixelCount();
-    const ToleranceWidths tol =
-        ComputeToleranceWidths(para.ge, raw, n, umRange, umRangeA, umRangeB);
+    const int colour = ToleranceColour();
+    SetTextBackground(pPA, PANEL_MEASVALUE, colour);
+    SetTextBackground(pPA, PANEL_POS_VALUE, colour);
     if (para.ge.hardwareMode != 0 && para.ge.hardwareMode != 2) {
         const double hwTol = HardwareToleranceMm(umRange, raw.hwTolerance);
         SetCtrlVal(pPA, PANEL_TOL_UP, hwTol);
         SetCtrlVal(pPA, PANEL_TOL_LO, hwTol);
     }
-    curposA = ClampPosition(raw.posA, n);
-    curposB = ClampPosition(raw.posB, n);
-    if (!positionsChanged(tol, n)) return;
-    drawObject(pPA, PANEL_GRAPH_MASTER, curposA, raw.posA, peakwA);
-    drawObject(pPA, PANEL_GRAPH_SLAVE, curposB, raw.posB, peakwB);
-    drawToleranceWindows(desktopGraphs(), para.ge.evalMode, curposA, curposB, tol);
+    DrawPositionGraphs(desktopGraphs(), tol);
 }
 
 void PlotTOLWindow(uint16_t mode, uint16_t posA, uint16_t posB, uint16_t tolA, uint16_t tolB) {
-    drawToleranceWindows(desktopGraphs(), mode, posA, posB, {tolA, tolB, true});
+    DrawToleranceWindows(desktopGraphs(), mode, posA, posB, {tolA, tolB, true});
 }
 
-void PlotRAWGraph() {
+ZoomRange PushRecordSample() {
     CalcUMThresholds(para.ge.evalMode);
     const int32_t analog = AnalogTraceValue(raw, para.ge.analogOutMode);
-    const ZoomRange zoom = ComputeZoomRange(umValue, umTeach, umupTHD, umloTHD, YAXISMAX, YAXISMIN);
     const double sample[STRIP_TRACES] = {mm(umTeach),     mm(raw.umValue), UnsignedMm(analog),
                                          mm(umupTHD),     mm(umloTHD),     double(raw.posA),
                                          double(raw.posB)};
     PushStripSample(sample);
+    return ComputeZoomRange(umValue, umTeach, umupTHD, umloTHD, YAXISMAX, YAXISMIN);
+}
 
+void DrawStripChart(const StripChartView &v, const ZoomRange &zoom) {
     // The axis name and precision change with the graph type only; the ring sets them for mm.
-    static int namedType = -1;
+    static int namedType[2] = {-1, -1};
+    int &named = namedType[v.panel == pPA ? 0 : 1];
     int graphType = 0;
-    GetCtrlVal(pPA, PANEL_GTYPE, &graphType);
+    GetCtrlVal(v.panel, v.graphType, &graphType);
     if (graphType == 0) {
-        if (namedType != 0) {
-            SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_YPRECISION, 0);
-            SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_YNAME, "Meas.-Value / [pixel]");
+        if (named != 0) {
+            SetCtrlAttribute(v.panel, v.chart, ATTR_YPRECISION, 0);
+            SetCtrlAttribute(v.panel, v.chart, ATTR_YNAME, "Meas.-Value / [pixel]");
         }
-        SetAxisScalingMode(pPA, PANEL_STRIPCHART, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, PixelCount());
+        SetAxisScalingMode(v.panel, v.chart, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, PixelCount());
     } else {
         int zoomed = 0;
-        GetCtrlVal(pPA, PANEL_ZOOM, &zoomed);
+        GetCtrlVal(v.panel, v.zoom, &zoomed);
         if (zoomed)
-            SetAxisScalingMode(pPA, PANEL_STRIPCHART, VAL_LEFT_YAXIS, VAL_MANUAL,
-                               zoom.bottom / 1000.0, zoom.top / 1000.0);
+            SetAxisScalingMode(v.panel, v.chart, VAL_LEFT_YAXIS, VAL_MANUAL, zoom.bottom / 1000.0,
+                               zoom.top / 1000.0);
         else
-            SetAxisScalingMode(pPA, PANEL_STRIPCHART, VAL_LEFT_YAXIS, VAL_MANUAL, YAXISMIN,
-                               YAXISMAX);
+            SetAxisScalingMode(v.panel, v.chart, VAL_LEFT_YAXIS, VAL_MANUAL, YAXISMIN, YAXISMAX);
     }
-    namedType = graphType;
-    SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_POINTS_PER_SCREEN, STRIP_SAMPLES + 1);
-    SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_SCROLL_MODE, VAL_CONTINUOUS);
-    SetCtrlAttribute(pPA, PANEL_STRIPCHART, ATTR_NUM_TRACES, STRIP_TRACES);
-    PlotStripChart(pPA, PANEL_STRIPCHART, arrayNORM, STRIP_TRACES * STRIP_SAMPLES);
+    named = graphType;
+    SetCtrlAttribute(v.panel, v.chart, ATTR_POINTS_PER_SCREEN, STRIP_SAMPLES + 1);
+    SetCtrlAttribute(v.panel, v.chart, ATTR_SCROLL_MODE, VAL_CONTINUOUS);
+    if (v.setsTraceCount) SetCtrlAttribute(v.panel, v.chart, ATTR_NUM_TRACES, STRIP_TRACES);
+    PlotStripChart(v.panel, v.chart, arrayNORM, STRIP_TRACES * STRIP_SAMPLES);
+}
+
+void PlotRAWGraph() {
+    const ZoomRange zoom = PushRecordSample();
+    DrawStripChart({pPA, PANEL_STRIPCHART, PANEL_GTYPE, PANEL_ZOOM, true}, zoom);
 }
 
 void SetStripChartColours(int panel, int chart) {

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "link/wire.h"
+#include "measure/evaluation.h"
 #include "shared/state.h"
 
 extern int32_t umValue;            // measured value of this cycle [um], by analog-output mode
@@ -23,3 +25,43 @@ void PlotRAWGraph();
 
 // Trace colours of a measured-value strip chart: 1 black, 2–3 red, 4–6 dark green, 7 blue.
 void SetStripChartColours(int panel, int chart);
+
+// ---- Steps shared by the desktop displays and their touch twins ----------------------------
+
+// The two position graphs of a surface.
+struct PositionGraphs {
+    int panel, master, slave;
+};
+
+// The measured-value strip chart of a surface with its graph-type ring and zoom toggle.
+struct StripChartView {
+    int panel, chart, graphType, zoom;
+    bool setsTraceCount;  // the desktop chart sets its number of traces each cycle
+};
+
+// Object widths, umValue, clamped positions and the tolerance widths of this cycle's `raw`.
+ToleranceWidths EvaluateRecord();
+
+// Object bars, cursors and tolerance windows of `raw`; redrawn only when what they show
+// changed since this surface last drew them.
+void DrawPositionGraphs(const PositionGraphs &g, const ToleranceWidths &tol);
+
+// Tolerance windows and set-point cursors for evaluation mode `mode`.
+void DrawToleranceWindows(const PositionGraphs &g, uint16_t mode, uint16_t posA, uint16_t posB,
+                          const ToleranceWidths &tol);
+
+// Thresholds and the newest sample of the history; returns the zoom range of this cycle.
+ZoomRange PushRecordSample();
+
+// The axis by graph type and zoom, and the whole history on the chart.
+void DrawStripChart(const StripChartView &v, const ZoomRange &zoom);
+
+// Colour of the tolerance state of umValue: dark green inside (limits included), else red.
+int ToleranceColour();
+
+// Sets a text background only when it differs, so an unchanged state costs no repaint.
+void SetTextBackground(int panel, int control, int colour);
+
+// A sensor's reported power (power mode 1) or integration time (mode 2, two-line hardware).
+void ShowSensorPower(int panel, int powerField, int timeField, const ParaSensor &s, uint16_t power,
+                     uint16_t milli);

@@ -1,6 +1,7 @@
 #include "platform/ui/kled.h"
 
 #include <QPainter>
+#include <algorithm>
 
 KLed::KLed(QWidget *parent) : QWidget(parent) {}
 
@@ -32,10 +33,16 @@ QSize KLed::sizeHint() const {
     return {lamp + caption, lamp};
 }
 
+QSize KLed::minimumSizeHint() const {
+    return sizeHint();
+}
+
 void KLed::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const int d = std::min(width(), height()) - 2;
+    // The lamp is as high as the caption's line, as sizeHint reckons it, however high the
+    // control is drawn.
+    const int d = std::min({width(), height(), fontMetrics().height() + 4}) - 2;
     const QRectF lamp(1, (height() - d) / 2.0, d, d);
     painter.setPen(QPen(palette().color(QPalette::Dark), 1));
     painter.setBrush(on_ ? onColor_ : offColor_);

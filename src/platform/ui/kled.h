@@ -24,6 +24,8 @@ class KLed : public QWidget {
     void setText(const QString &text);
 
     QSize sizeHint() const override;
+    // A lamp never shrinks below its caption, so the caption is never cut.
+    QSize minimumSizeHint() const override;
 
   protected:
     void paintEvent(QPaintEvent *event) override;

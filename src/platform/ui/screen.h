@@ -21,3 +21,8 @@ int GetScreenSize(int *height, int *width);
 
 // Saves a PNG picture of the panel as it is drawn now: 0, or negative.
 int SavePanelImage(int panel, const char *path);
+
+// Scales what the panel file gives the panel's contents (fonts, the controls' minimum and
+// maximum sizes, layout margins and spacing) by `factor` of the design, for a panel shown on a
+// larger screen; child panels are left to their own call. Repeated calls do not compound.
+int ScalePanelContents(int panel, double factor);

@@ -1,0 +1,12 @@
+// The on-screen keyboard of the touch surface: an outside program ("onboard", or the command
+// in the environment variable KTAV_KEYBOARD), started and ended by the KEYBOARD toggle.
+#pragma once
+
+extern int pKeyboard;  // handle of the running keyboard program; 0 when none was started
+
+// KEYBOARD toggle (value changed): on starts the keyboard (or takes over the one still
+// running since an earlier touch session), off ends it by its handle. A start
+// that fails is told in the touch status line and the toggle goes off again, as it does when
+// the keyboard program ends by itself.
+int CC_TTOGG_Keyboard(int panel, int control, int event, void *callbackData, int eventData1,
+                      int eventData2);

@@ -1,0 +1,299 @@
+// The touch surface on a touch-panel screen: every view fills the screen with each control
+// inside it and none covering another, touch targets of at least 40 x 40 pixels at 800 x 480
+// that grow with the screen, and texts at least 10 pixels high. The screen's size comes from the
+// offscreen platform's configfile; CTest runs this binary once per supported size.
+//
+// With KTAV_TOUCH_SHOTS naming a folder, the pictures of every view, idle, during RUN and
+// during VIDEO with the simulator as the sensor, are written there as well.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/maincontrols.h"
+#include "app/shell.h"
+#include "app/stopaction.h"
+#include "ktav_panels.h"
+#include "link/frame.h"
+#include "params/appsettings.h"
+#include "platform/ui/runtime.h"
+#include "platform/ui/screen.h"
+#include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
+#include "sim_process.h"
+#include "touch/navigation.h"
+#include "touch/touchscreen.h"
+
+namespace {
+
+constexpr int kMinTarget = 40;  // pixels at 800 x 480
+constexpr int kMinText = 10;
+
+// A control or caption as drawn on the screen, in the touch panel's coordinates.
+struct Item {
+    QWidget *widget;
+    QRect rect;     // where it lies
+    QRect visible;  // the part its panels leave visible
+    int panel;
+    bool target;  // takes a touch
+    std::string name;
+};
+
+bool drawnWhole(const QWidget *w) {
+    return qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QAbstractSpinBox *>(w) ||
+           qobject_cast<const QComboBox *>(w) || qobject_cast<const QLineEdit *>(w) ||
+           qobject_cast<const QLabel *>(w) || qobject_cast<const QAbstractSlider *>(w) ||
+           qobject_cast<const QPlainTextEdit *>(w) || w->inherits("KGraph") || w->inherits("KLed");
+}
+
+// The width its text needs beside what the widget draws around it; 0 for a widget whose text
+// wraps or that has none.
+int textWidth(const QWidget *w) {
+    const QFontMetrics fm = w->fontMetrics();
+    if (auto *label = qobject_cast<const QLabel *>(w))
+        return label->wordWrap() ? 0 : fm.size(0, label->text()).width() + 2 * label->margin();
+    if (auto *button = qobject_cast<const QAbstractButton *>(w))
+        return fm.size(Qt::TextShowMnemonic, button->text()).width();
+    if (w->inherits("KLed")) return w->minimumSizeHint().width();
+    return 0;
+}
+
+bool takesInput(const QWidget *w, const Control *control) {
+    if (control && control->callback) return true;
+    if (auto *spin = qobject_cast<const QAbstractSpinBox *>(w)) return !spin->isReadOnly();
+    if (auto *edit = qobject_cast<const QLineEdit *>(w)) return !edit->isReadOnly();
+    return qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QComboBox *>(w) ||
+           qobject_cast<const QAbstractSlider *>(w);
+}
+
+const Control *controlOf(int panel, const QWidget *w) {
+    for (const auto &[id, control] : FindPanel(panel)->controls)
+        if (control.widget == w) return &control;
+    return nullptr;
+}
+
+QRect onScreen(const QWidget *w, const QWidget *window) {
+    return {w->mapTo(window, QPoint(0, 0)), w->size()};
+}
+
+void collect(QWidget *parent, int panel, const QWidget *window, QRect clip,
+             std::vector<Item> &items) {
+    for (QObject *object : parent->children()) {
+        auto *w = qobject_cast<QWidget *>(object);
+        if (!w || !w->isVisible() || w->property("resourceId").isValid()) continue;
+        const QRect rect = onScreen(w, window);
+        if (!drawnWhole(w)) {
+            collect(w, panel, window, clip & rect, items);
+            continue;
+        }
+        const Control *control = controlOf(panel, w);
+        items.push_back(
+            {w, rect, rect & clip, panel, takesInput(w, control), w->objectName().toStdString()});
+    }
+}
+
+// Everything drawn on the touch panel and its visible sub-panels.
+std::vector<Item> drawnItems(std::vector<int> &subPanels) {
+    const QWidget *window = FindPanel(pTSD)->widget;
+    std::vector<Item> items;
+    collect(FindPanel(pTSD)->widget, pTSD, window, window->rect(), items);
+    subPanels.clear();
+    for (int panel : {pTNum, pTMval, pTGraph, pTRec, pTVideo, pTPara0, pTPara1, pTPara2, pTConn}) {
+        QWidget *w = FindPanel(panel)->widget;
+        if (!w->isVisible()) continue;
+        subPanels.push_back(panel);
+        collect(w, panel, window, onScreen(w, window) & window->rect(), items);
+    }
+    return items;
+}
+
+// The connection panel floats over the view below it; everything else shares no pixel.
+bool mayOverlap(const Item &a, const Item &b) {
+    if (a.panel == b.panel) return false;
+    const bool aConn = a.panel == pTConn, bConn = b.panel == pTConn;
+    return (aConn && b.panel != pTSD) || (bConn && a.panel != pTSD);
+}
+
+std::string where(const Item &i) {
+    const QRect &r = i.rect;
+    return i.name + " (" + std::to_string(r.x()) + "," + std::to_string(r.y()) + " " +
+           std::to_string(r.width()) + "x" + std::to_string(r.height()) + ")";
+}
+
+void checkView(const char *view) {
+    SCOPED_TRACE(view);
+    ProcessSystemEvents();
+    int height = 0, width = 0;
+    ASSERT_EQ(GetScreenSize(&height, &width), 0);
+    const QRect screen(0, 0, width, height);
+    const QWidget *window = FindPanel(pTSD)->widget;
+    EXPECT_EQ(window->size(), screen.size()) << "the touch panel fills the screen";
+    const double scale = TouchScale(height, width);
+    const int target = static_cast<int>(std::floor(kMinTarget * scale));
+
+    std::vector<int> subPanels;
+    const std::vector<Item> items = drawnItems(subPanels);
+    ASSERT_GT(items.size(), 30u);
+    for (const Item &i : items) {
+        EXPECT_TRUE(screen.contains(i.rect)) << where(i) << " lies outside the screen";
+        EXPECT_EQ(i.visible, i.rect) << where(i) << " is clipped by its panel";
+        if (i.target) {
+            EXPECT_GE(i.rect.width(), target) << where(i) << " is too small to touch";
+            EXPECT_GE(i.rect.height(), target) << where(i) << " is too small to touch";
+        }
+        EXPECT_GE(QFontInfo(i.widget->font()).pixelSize(), kMinText) << where(i);
+        EXPECT_LE(textWidth(i.widget), i.rect.width()) << where(i) << " cuts its text";
+    }
+    for (size_t a = 0; a < items.size(); ++a)
+        for (size_t b = a + 1; b < items.size(); ++b)
+            if (!mayOverlap(items[a], items[b])) {
+                EXPECT_FALSE(items[a].rect.intersects(items[b].rect))
+                    << where(items[a]) << " overlaps " << where(items[b]);
+            }
+    // No sub-panel covers a control of the touch panel itself.
+    for (int panel : subPanels) {
+        const QRect area = onScreen(FindPanel(panel)->widget, window);
+        EXPECT_TRUE(screen.contains(area)) << panel;
+        for (const Item &i : items)
+            if (i.panel == pTSD) {
+                EXPECT_FALSE(area.intersects(i.rect)) << where(i) << " lies under panel " << panel;
+            }
+    }
+}
+
+// An operator's touch of a panel toggle: the press switches it, then left click and commit.
+void touchToggle(int toggle) {
+    int on = 0;
+    GetCtrlVal(pTSD, toggle, &on);
+    SetCtrlVal(pTSD, toggle, !on);
+    Control *control = FindCtrl(pTSD, toggle);
+    control->callback(pTSD, toggle, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    control->callback(pTSD, toggle, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+struct View {
+    const char *name;
+    int toggle;
+};
+const View kViews[] = {
+    {"general", TSD_TOG_PARA0},   {"master", TSD_TOG_PARA1}, {"slave", TSD_TOG_PARA2},
+    {"numeric", TSD_TOG_NUM},     {"graph", TSD_TOG_GRAPH},  {"recorder", TSD_TOG_RECORDER},
+    {"connect", TSD_TOG_CONNECT},
+};
+
+// The video view as touch VIDEO opens it.
+void openVideoView() {
+    for (int panel : {pTNum, pTRec, pTPara0, pTPara1, pTPara2, pTConn, pTGraph}) HidePanel(panel);
+    DisplayPanel(pTVideo);
+    DisplayPanel(pTMval);
+}
+
+class TouchScreen : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("KTAV_COM1", "/nonexistent/ttyK1");
+        options.dir = dir.path().toStdString();
+    }
+    void TearDown() override {
+        CC_TSDPANEL(pTSD, 0, EVENT_CLOSE, nullptr, 0, 0);
+        RunUserInterface();
+        ShutdownProgram();
+    }
+
+    // Starts the program on the touch surface with `settings`.
+    void start(AppSettings settings) {
+        settings.touchSurface = true;
+        ASSERT_EQ(WriteAppSettings(dir.filePath("PX-MS-Vista.ini").toUtf8().constData(), settings),
+                  0);
+        ASSERT_EQ(StartProgram(options), 1);
+        ASSERT_EQ(tsd_flag, 1);
+    }
+
+    QTemporaryDir dir;
+    ProgramOptions options;
+};
+
+TEST_F(TouchScreen, EveryViewFitsTheScreen) {
+    start({});
+    for (const View &v : kViews) {
+        if (v.toggle == TSD_TOG_CONNECT) touchToggle(TSD_TOG_NUM);
+        touchToggle(v.toggle);
+        checkView(v.name);
+    }
+    openVideoView();
+    checkView("video");
+}
+
+// ---- Pictures for review -----------------------------------------------------------------------
+
+std::string shotsDir() {
+    return qEnvironmentVariable("KTAV_TOUCH_SHOTS").toStdString();
+}
+
+void picture(const std::string &name) {
+    ProcessSystemEvents();
+    int height = 0, width = 0;
+    GetScreenSize(&height, &width);
+    const std::string path = shotsDir() + "/" + std::to_string(width) + "x" +
+                             std::to_string(height) + "-" + name + ".png";
+    EXPECT_EQ(SavePanelImage(pTSD, path.c_str()), 0) << path;
+}
+
+// Inside a loop: every sixth cycle pictures the view shown and touches the next one's toggle;
+// the loop stops after the last picture.
+struct LoopPictures {
+    const char *prefix;
+    std::vector<View> views;
+    size_t next = 0;
+    int cycles = 0;
+} shots;
+
+void pictureDuringLoop(bool request, const uint8_t *bytes, int count) {
+    if (!request || count < 2 || bytes[1] != ORD_RAW) return;
+    if (++shots.cycles % 6 != 0) return;
+    picture(std::string(shots.prefix) + shots.views[shots.next].name);
+    if (++shots.next == shots.views.size()) {
+        stop_flag = 1;
+        return;
+    }
+    touchToggle(shots.views[shots.next].toggle);
+}
+
+TEST_F(TouchScreen, PicturesOfEveryViewIdleDuringRunAndVideo) {
+    if (shotsDir().empty()) GTEST_SKIP() << "KTAV_TOUCH_SHOTS names no folder";
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    start(sim.tcpSettings());
+    for (const View &v : kViews) {
+        if (v.toggle == TSD_TOG_CONNECT) touchToggle(TSD_TOG_NUM);
+        touchToggle(v.toggle);
+        picture(std::string("idle-") + v.name);
+    }
+    touchToggle(TSD_TOG_NUM);
+    SetFrameTap(pictureDuringLoop);
+    shots = {"run-", {kViews[3], kViews[0], kViews[1], kViews[2], kViews[4]}};
+    CC_BTNRun(pTSD, TSD_RUN, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CC_BTNRun(pTSD, TSD_RUN, EVENT_COMMIT, nullptr, 0, 0);
+    shots = {"", {{"video", 0}}};
+    CC_BTNVideo(pTSD, TSD_VIDEO, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CC_BTNVideo(pTSD, TSD_VIDEO, EVENT_COMMIT, nullptr, 0, 0);
+    SetFrameTap(nullptr);
+    CC_BTNStop(pTSD, TSD_STOP, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+}  // namespace
