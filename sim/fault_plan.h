@@ -12,11 +12,12 @@ struct FaultOptions {
     int corruptHeaderEvery = 0;  // every Nth reply carries a wrong header CRC
     int corruptDataEvery = 0;    // every Nth reply with data carries a wrong data byte
     std::map<uint8_t, uint16_t> errorReplies;  // order -> error code replied instead
-    int oversizeOrder = -1;    // this order's reply announces and sends 2000 data bytes
-    int delayMs = 0;           // every reply waits this long (applied by the server)
-    int closeAfter = 0;        // the TCP client is closed after N replies (server)
-    bool triggerJunk = false;  // a header of another order and a broken header before each
-                               // trigger record (server)
+    int oversizeOrder = -1;           // this order's reply announces and sends 2000 data bytes
+    int delayMs = 0;                  // every reply waits this long (applied by the server)
+    std::map<int, int> delayReplies;  // reply number (from 1) -> further milliseconds (server)
+    int closeAfter = 0;               // the TCP client is closed after N replies (server)
+    bool triggerJunk = false;         // a header of another order and a broken header before each
+                                      // trigger record (server)
 };
 
 constexpr int OVERSIZE_LENGTH = 2000;

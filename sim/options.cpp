@@ -33,6 +33,8 @@ Faults for tests:
   --corrupt-data-every N     send every Nth reply that carries data with a wrong data byte
   --error-reply ORDER=CODE   answer ORDER with the error reply CODE (0 or 25); repeatable
   --delay-ms MS              wait MS milliseconds before every reply
+  --delay-reply N=MS         the Nth reply (counted from 1) waits MS milliseconds more, and
+                             the replies behind it wait for it; repeatable
   --close-after N            close the TCP client after N replies
   --oversize-order ORDER     ORDER's reply announces 2000 data bytes, and 2000 bytes follow
   --trigger-junk             send a header of order 8 and a header with a wrong CRC before
@@ -112,6 +114,19 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
              return true;
          }},
         {"--delay-ms", [&] { return number(0, 60000, out.faults.delayMs); }},
+        {"--delay-reply",
+         [&] {
+             const auto eq = value.find('=');
+             if (eq == std::string::npos) return false;
+             const std::string ms = value.substr(eq + 1);
+             value.resize(eq);
+             int reply = 0, delay = 0;
+             if (!number(1, 1000000, reply)) return false;
+             value = ms;
+             if (!number(0, 60000, delay)) return false;
+             out.faults.delayReplies[reply] = delay;
+             return true;
+         }},
         {"--close-after", [&] { return number(0, 1000000, out.faults.closeAfter); }},
         {"--oversize-order", [&] { return number(0, 255, out.faults.oversizeOrder); }},
         {"--fail-flash-page", [&] { return number(0, 15, out.device.failWritePage); }},

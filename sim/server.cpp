@@ -158,7 +158,10 @@ void Server::answer(Channel &ch, const Request &request, double t) {
         log(ch, "<- request not understood", nullptr, 0);
     }
     Outgoing out;
-    out.due = t + options_.faults.delayMs / 1000.0;
+    const auto extra = options_.faults.delayReplies.find(ch.replies + 1);
+    const int delayMs =
+        options_.faults.delayMs + (extra == options_.faults.delayReplies.end() ? 0 : extra->second);
+    out.due = t + delayMs / 1000.0;
     // An order answered with an injected error reply is refused: the device does not act on it
     // (a refused baud-rate change keeps the line's speed).
     const bool refused = options_.faults.errorReplies.count(request.head.order) > 0;

@@ -1,22 +1,41 @@
 // Frame protocol and transports: bytes on the wire, CRC-8, exchanges over TCP and over the
 // simulator's pseudo-terminal, every failure text of the frame layer, and the transport errors.
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QTcpServer>
 #include <QTimer>
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "link/commands.h"
 #include "link/crc8.h"
 #include "link/frame.h"
 #include "link/identify.h"
 #include "link/status.h"
 #include "link/transport.h"
+#include "params/paramblock.h"
+#include "params/transfer.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "scripted_peer.h"
 #include "shared/state.h"
 #include "sim_process.h"
+
+// Resident memory is only a measure of what the program holds when freed memory can be used
+// again: AddressSanitizer keeps up to 256 MB of it aside by default, a bound of its own that
+// would hide what the flood test looks for.
+extern "C" const char *__asan_default_options() {
+    return "quarantine_size_mb=16";
+}
 
 namespace {
 
@@ -61,6 +80,81 @@ std::pair<int, double> exchange(uint8_t order, uint16_t param = 0) {
     const double start = Timer();
     const int result = DataExchange(FRAME_HEADER_SIZE);
     return {result, Timer() - start};
+}
+
+// Resident memory of this process in bytes.
+long residentBytes() {
+    long pages = 0, resident = 0;
+    if (std::FILE *f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// A peer that sends garbage as fast as the line takes it, from its own thread, until stopped
+// or 256 MB have gone out.
+class Flood {
+  public:
+    Flood(int fd, bool socket) : fd_(fd), socket_(socket) {
+        fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Flood() { stop(); }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    long long sent() const { return sent_; }
+
+  private:
+    void run() {
+        std::vector<char> junk(65536);
+        for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>(i * 131 + 7);
+        while (!stop_ && sent_ < (256LL << 20)) {
+            pollfd p{fd_, POLLOUT, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            const ssize_t n = socket_ ? send(fd_, junk.data(), junk.size(), MSG_NOSIGNAL)
+                                      : write(fd_, junk.data(), junk.size());
+            if (n > 0) sent_ += n;
+            if (n < 0 && errno != EAGAIN) return;
+        }
+    }
+
+    int fd_;
+    bool socket_;
+    std::atomic<bool> stop_{false};
+    std::atomic<long long> sent_{0};
+    std::thread thread_;
+};
+
+// Opens the line under test to a peer that is only a file descriptor: a TCP connection
+// accepted on a loopback port, or the other side of a pseudo-terminal. Returns the peer's
+// descriptor, or -1.
+int openLineToRawPeer(Line line) {
+    if (line == Line::Tcp) {
+        const int server = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (bind(server, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
+            listen(server, 1) != 0 ||
+            getsockname(server, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+            return -1;
+        comtype = 1;
+        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+        tcp_portnum = ntohs(address.sin_port);
+        const int peer = InitTCP_IP() == 1 ? accept(server, nullptr, nullptr) : -1;
+        close(server);
+        return peer;
+    }
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return -1;
+    qputenv("KTAV_COM7", ptsname(master));
+    comtype = 0;
+    rs232port = kSimPort;
+    return InitRS232(kSimPort, 4) == 1 ? master : -1;
 }
 
 }  // namespace
@@ -270,6 +364,28 @@ TEST_P(Exchange, ACallbackInsideAWaitCannotStartASecondExchange) {
     EXPECT_EQ(head.order, ORD_ECHO);
 }
 
+TEST_P(Exchange, APeerThatFloodsTheLineCannotMakeTheProgramGrow) {
+    closeTransports();
+    const int peer = openLineToRawPeer(GetParam());
+    ASSERT_GE(peer, 0) << szStatus;
+    const long before = residentBytes();
+    long long sent = 0;
+    {
+        Flood flood(peer, tcp());
+        const double end = Timer() + 3.0;
+        while (Timer() < end) WaitForSystemEvents(0.05);
+        flood.stop();
+        sent = flood.sent();
+    }
+    const long grown = residentBytes() - before;
+    EXPECT_LT(grown, 48L << 20) << sent << " bytes sent by the peer";
+    closeTransports();
+    close(peer);
+
+    connect();  // a sane peer: the simulator
+    EXPECT_EQ(CheckComLine(), 1) << szStatus;
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLines, Exchange, ::testing::Values(Line::Tcp, Line::Serial),
                          [](const auto &info) {
                              return std::string(info.param == Line::Tcp ? "Tcp" : "Serial");
@@ -286,7 +402,117 @@ TEST(TcpTransport, ServerCloseIsNoticedWithoutUserAction) {
     EXPECT_EQ(tcp_con, 0);
     EXPECT_EQ(tcp_hconversation, 0u);
     EXPECT_STREQ(szStatus, "SERVER HAS CLOSED CONNECTION!");
+    // The next exchange ends at once with the cause, not after the time-out.
+    SetStatus("");
     EXPECT_EQ(exchange(ORD_ECHO).first, -1);
-    EXPECT_STREQ(szStatus, "TIMEOUT!");
+    EXPECT_STREQ(szStatus, "SERVER HAS CLOSED CONNECTION!");
     closeTransports();
+}
+
+TEST(TcpTransport, AServerClosingDuringAWaitEndsThatExchange) {
+    closeTransports();
+    SimProcess sim;
+    // The second reply is dropped and the connection closed in its place.
+    ASSERT_TRUE(sim.start({"--drop-every", "2", "--close-after", "2"}));
+    ASSERT_TRUE(openLine(Line::Tcp, sim));
+    EXPECT_EQ(exchange(ORD_ECHO).first, 1);
+    EXPECT_EQ(exchange(ORD_ECHO).first, -1);
+    EXPECT_STREQ(szStatus, "SERVER HAS CLOSED CONNECTION!") << "not a time-out";
+    EXPECT_EQ(tcp_con, 0);
+    closeTransports();
+}
+
+// Replies that answer another request are refused, whatever their CRCs say; trigger records
+// in front of the reply are skipped.
+TEST(ReplyCheck, OnlyTheAnswerToTheRequestIsTaken) {
+    closeTransports();
+    const uint8_t page[32] = {1, 2, 3, 4, 5, 6, 7, 8};
+    const uint8_t record[64] = {9, 8, 7};
+    const uint8_t trigger[24] = {0x18};
+    const QByteArray triggerFrame = ScriptedPeer::frame(ORD_TRIGGER, 0, trigger, sizeof trigger);
+    constexpr const char *kWrong = "ATTENTION! RECEIVED FRAME DOES NOT ANSWER THE REQUEST!";
+    struct Case {
+        const char *what;
+        uint8_t order;
+        uint16_t param;
+        QByteArray reply;
+        int result;
+        const char *status;  // nullptr: not checked
+    } cases[] = {
+        {"the general page for the MASTER page", ORD_GET_RAM, 1,
+         ScriptedPeer::frame(ORD_GET_RAM, 0, page, sizeof page), -1, kWrong},
+        {"another order", ORD_GET_RAM, 1, ScriptedPeer::frame(ORD_VIDEO, 1, page, sizeof page), -1,
+         kWrong},
+        {"the MASTER header for the SLAVE's", ORD_CALIB_READ, 2,
+         ScriptedPeer::frame(ORD_CALIB_READ, 1, page, sizeof page), -1, kWrong},
+        {"another flash address", ORD_XF_ERASE, 0x1300,
+         ScriptedPeer::frame(ORD_XF_ERASE, 0x1200, nullptr, 0), -1, kWrong},
+        {"a SEND to EEPROM answered for another page", ORD_SEND_EEPROM, 2,
+         ScriptedPeer::frame(ORD_SEND_EEPROM, 1, nullptr, 0), -1, kWrong},
+        {"the echo carries the serial number", ORD_ECHO, 0,
+         ScriptedPeer::frame(ORD_ECHO, 4711, nullptr, 0), 1, nullptr},
+        {"the firmware text carries the serial number", ORD_VERSION, 0,
+         ScriptedPeer::frame(ORD_VERSION, 4711, page, sizeof page), 1, nullptr},
+        {"a trigger record in front of the reply", ORD_RAW, 0,
+         triggerFrame + ScriptedPeer::frame(ORD_RAW, 0, record, sizeof record), 1, nullptr},
+        {"two trigger records in front of the reply", ORD_GET_RAM, 2,
+         triggerFrame + triggerFrame + ScriptedPeer::frame(ORD_GET_RAM, 2, page, sizeof page), 1,
+         nullptr},
+        {"only a trigger record", ORD_RAW, 0, triggerFrame, -1, "TIMEOUT!"},
+        {"an error reply keeps its text", ORD_GET_RAM, 1,
+         ScriptedPeer::frame(ORD_ERROR, 25, nullptr, 0), -1,
+         "COMM ERROR! YOU MAY REDUCE BAUDRATE!"},
+    };
+    for (const Case &c : cases) {
+        ScriptedPeer peer;
+        peer.answerWith(c.reply);
+        SetStatus("");
+        const auto [result, seconds] = exchange(c.order, c.param);
+        EXPECT_EQ(result, c.result) << c.what << ": " << szStatus;
+        if (c.status) {
+            EXPECT_STREQ(szStatus, c.status) << c.what;
+        }
+        if (c.result == 1) {
+            EXPECT_EQ(head.order, c.order) << c.what;
+        }
+    }
+}
+
+TEST_P(Exchange, ALateReplyIsNotTakenForTheNextRequest) {
+    // The first reply comes 2.3 s late: after the time-out of its request, during the next.
+    connect({"--delay-reply", "1=2300"});
+    ResetParaBlock();
+    const ParaBlock before = para;
+    PushGET(RAM, 0);
+    EXPECT_STREQ(szStatus, "Timeout-RS-232...");
+    PushGET(RAM, 1);  // the general page's reply arrives while the MASTER page is awaited
+    EXPECT_STREQ(szStatus, "Timeout-RS-232...");
+    EXPECT_EQ(std::memcmp(&para.ma, &before.ma, sizeof para.ma), 0)
+        << "the general page's bytes were taken as the MASTER page";
+    PushGET(RAM, 1);
+    EXPECT_STREQ(szStatus, "Parameter-frame received! MA - Line Ok!");
+    EXPECT_EQ(para.ma.power, 500) << "the simulator's MASTER page";
+    EXPECT_EQ(para.ma.evalEnd, 4096);
+}
+
+TEST_P(Exchange, GetRawNeverTakesATriggerRecordForTheMeasurementRecord) {
+    connect({"--trigger-hz", "1000"});
+    // The sensor's external-trigger data mode: RS232-Out-Mode 1 in the general page in RAM.
+    ASSERT_EQ(exchange(ORD_GET_RAM, 0).first, 1);
+    ParaGeneral general;
+    std::memcpy(&general, szReadBuf + FRAME_HEADER_SIZE, sizeof general);
+    general.rs232OutMode = 1;
+    FillTxBuf(ORD_SEND_RAM, 0, &general, sizeof general);
+    ASSERT_EQ(DataExchange(FRAME_HEADER_SIZE + sizeof general), 1) << szStatus;
+    int taken = 0;
+    for (int i = 0; i < 500; ++i) {
+        std::memset(&raw, 0xEE, sizeof raw);
+        const int result = GetRAW();
+        if (result != 1) continue;
+        ++taken;
+        ASSERT_EQ(head.order, ORD_RAW) << "call " << i;
+        ASSERT_EQ(head.len, sizeof raw) << "call " << i;
+        ASSERT_NE(raw.unused6, 0xEEEE) << "call " << i;
+    }
+    EXPECT_GE(taken, 490) << "a trigger record in the way is skipped, not a failure";
 }

@@ -2,8 +2,6 @@
 // external flash, the derived settings and the parameter block on the panels of both surfaces.
 #include <gtest/gtest.h>
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -26,6 +24,7 @@
 #include "platform/timing.h"
 #include "platform/ui/popupscript.h"
 #include "platform/ui/userint.h"
+#include "scripted_peer.h"
 #include "shared/panels.h"
 #include "shared/state.h"
 #include "sim_process.h"
@@ -41,37 +40,6 @@ void recordFrame(bool request, const uint8_t *bytes, int count) {
 int popupsAsked(std::size_t queued) {
     return int(queued - PendingPopupAnswers());
 }
-
-// A TCP peer in place of the sensor that answers every request with one prepared reply, and
-// the open transport to it.
-class ScriptedPeer {
-  public:
-    ScriptedPeer() {
-        server_.listen(QHostAddress::LocalHost);
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-            QTcpSocket *s = server_.nextPendingConnection();
-            QObject::connect(s, &QTcpSocket::readyRead, [this, s] {
-                s->readAll();
-                s->write(reply_);
-            });
-        });
-        comtype = 1;
-        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-        tcp_portnum = server_.serverPort();
-        InitTCP_IP();
-    }
-    ~ScriptedPeer() { CloseTCP(); }
-
-    // The reply to the following requests: a frame of `order` with `len` data bytes.
-    void answer(uint8_t order, uint16_t param, const void *data, uint16_t len) {
-        FillTxBuf(order, param, data, len);
-        reply_ = QByteArray(reinterpret_cast<const char *>(szWriteBuf), FRAME_HEADER_SIZE + len);
-    }
-
-  private:
-    QTcpServer server_;
-    QByteArray reply_;
-};
 
 class SensorOps : public ::testing::Test {
   protected:
@@ -206,14 +174,15 @@ TEST_F(SensorOps, FirmwareTextIsKeptInsideItsBuffer) {
 
 TEST_F(SensorOps, UnusualRepliesChangeNothingTheyShouldNot) {
     ScriptedPeer peer;
-    // A hardware reply of another order succeeds but configures nothing.
+    // A reply of another order is no answer: nothing is taken from it, nothing configured.
     HwInfo record{};
     record.linetype = 306159;
     record.subpixels = 1024;
     peer.answer(ORD_VIDEO, 0, &record, sizeof record);
     std::snprintf(szHwLine[0], HW_LINE_SIZE, "unchanged");
-    EXPECT_EQ(GetHARDWAREInfo(), 1);
+    EXPECT_EQ(GetHARDWAREInfo(), 0);
     EXPECT_EQ(std::string(szHwLine[0]), "unchanged");
+    EXPECT_NE(hwinfo.linetype, 306159);
 
     // A record without subpixels or pixels breaks nothing.
     record = HwInfo{};

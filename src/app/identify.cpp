@@ -413,11 +413,9 @@ int GetVERSIONInfo() {
 
 int GetHARDWAREInfo() {
     FillTxBuf(ORD_HWINFO, 0, nullptr, 0);
-    const int result = DataExchange(FRAME_HEADER_SIZE) == 1 ? 1 : 0;
-    if (result == 1)
-        std::memcpy(&hwinfo, szReadBuf + FRAME_HEADER_SIZE, sizeof hwinfo);
-    else
-        SetStatus("Timeout-RS-232...");
+    const int result =
+        DataExchange(FRAME_HEADER_SIZE) == 1 && TakeReplyData(&hwinfo, sizeof hwinfo) ? 1 : 0;
+    if (result != 1) SetStatus("Timeout-RS-232...");
     if (hwinfo.subpixels < 256) hwinfo.subpixels = 256;
     if (result == 1 && head.order == ORD_HWINFO) applyHardwareInfo();
     return result;

@@ -1,7 +1,5 @@
 #include "link/commands.h"
 
-#include <cstring>
-
 #include "link/frame.h"
 #include "link/status.h"
 #include "link/transport.h"
@@ -35,8 +33,7 @@ int command(uint8_t order, uint16_t param, const char *startText, const char *fa
 // Reads `size` reply data bytes into `dest` after a record request; the success and failure
 // texts are left for the calling loop to show.
 int fetch(uint8_t order, uint16_t param, void *dest, size_t size, const char *okText) {
-    if (request(order, param)) {
-        std::memcpy(dest, szReadBuf + FRAME_HEADER_SIZE, size);
+    if (request(order, param) && TakeReplyData(dest, size)) {
         SetStatus(okText);
         return 1;
     }

@@ -21,29 +21,40 @@ namespace {
 
 FrameTap frameTap = nullptr;
 bool exchangeActive = false;
+bool triggerReader = false;
+FrameHeader sent;  // the header of the request the current exchange sent
 
 constexpr double TCP_HEADER_TIMEOUT = TIMEOUT + 0.5;
 
-enum class WaitEnd { Arrived, TimedOut, Aborted };
+constexpr const char *kServerClosed = "SERVER HAS CLOSED CONNECTION!";
+constexpr const char *kWrongAnswer = "ATTENTION! RECEIVED FRAME DOES NOT ANSWER THE REQUEST!";
+constexpr const char *kTooShort = "ATTENTION! RECEIVED DATA FRAME IS TOO SHORT!";
+
+enum class WaitEnd { Arrived, TimedOut, Aborted, Closed };
 
 bool serialLine() {
     return comtype == 0;
 }
 
+double headerTimeout() {
+    return serialLine() ? TIMEOUT : TCP_HEADER_TIMEOUT;
+}
+
 // Waits until `needed` reply bytes are there (RS-232: in the input queue; TCP: in szReadBuf,
-// put there by the TCP callback while events are processed), the time-out has passed or the
-// program is closing. Sleeps between passes instead of polling.
-WaitEnd waitForBytes(int needed, double timeout) {
-    const double start = Timer();
+// put there by the TCP callback while events are processed), the deadline has passed, the
+// program is closing or the server has closed the connection. Sleeps between passes instead
+// of polling.
+WaitEnd waitForBytes(int needed, double deadline) {
     for (;;) {
         if (serialLine()) dataSizeRec = GetInQLen(rs232port);
-        const double elapsed = Timer() - start;
-        if (elapsed > timeout) return dataSizeRec >= needed ? WaitEnd::Arrived : WaitEnd::TimedOut;
+        const double left = deadline - Timer();
+        if (left < 0) return dataSizeRec >= needed ? WaitEnd::Arrived : WaitEnd::TimedOut;
         if (exit_flag == 1) return WaitEnd::Aborted;
         if (dataSizeRec >= needed) return WaitEnd::Arrived;
+        if (!serialLine() && TcpServerClosed()) return WaitEnd::Closed;
         // Runs the pending events (the TCP callback among them) or, when there are none,
         // sleeps until one comes: bytes, input, a timer, or the deadline.
-        WaitForSystemEvents(timeout - elapsed + 0.0005);
+        WaitForSystemEvents(left + 0.0005);
     }
 }
 
@@ -113,9 +124,81 @@ void FillTxBuf(uint8_t order, uint16_t param, const void *data, uint16_t len) {
 
 namespace {
 
+// The receivers with a deadline: the header's time-out runs on while trigger records are
+// skipped.
+int receiveHeader(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc,
+                  double deadline);
+int receiveData(uint16_t len, double deadline);
+
+// Orders whose reply repeats the request's parameter: parameter pages, calibration sides and
+// flash addresses. Other replies carry their own (the echo and the firmware text the serial
+// number) or a value the request does not fix.
+bool replyEchoesParam(uint8_t order) {
+    switch (order) {
+        case ORD_SEND_RAM:
+        case ORD_GET_RAM:
+        case ORD_SEND_EEPROM:
+        case ORD_GET_EEPROM:
+        case ORD_CALIB_WRITE:
+        case ORD_CALIB_READ:
+        case ORD_XF_ERASE_SLAVE:
+        case ORD_XF_WRITE_SLAVE:
+        case ORD_XF_ERASE:
+        case ORD_XF_WRITE:
+        case ORD_XF_READ:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The reply in `head` answers the request sent: the same order and, where the reply repeats
+// it, the same parameter.
+bool answersRequest() {
+    return head.order == sent.order && (!replyEchoesParam(sent.order) || head.param == sent.param);
+}
+
+// Drops a trigger record received in front of the awaited reply. Over TCP the bytes behind it
+// move to the front of szReadBuf; over RS-232 it was read from the queue already.
+void skipTriggerRecord() {
+    const int frame = FRAME_HEADER_SIZE + head.len;
+    if (!serialLine()) {
+        const int rest = std::max(0, dataSizeRec - frame);
+        std::memmove(szReadBuf, szReadBuf + frame, static_cast<size_t>(rest));
+        std::memset(szReadBuf + rest, 0, sizeof szReadBuf - static_cast<size_t>(rest));
+        dataSizeRec = rest;
+    } else {
+        std::memset(szReadBuf, 0, sizeof szReadBuf);
+    }
+    head = sent;  // the request's fields until a reply comes
+}
+
+// Receives the reply to the request just sent. Trigger records that the sensor sends on its
+// own are skipped within the header's time-out; any other reply that does not answer the
+// request ends the exchange.
+int receiveReply() {
+    const double headerDeadline = Timer() + headerTimeout();
+    for (;;) {
+        int result =
+            receiveHeader(&head.order, &head.param, &head.len, &head.datacrc, headerDeadline);
+        const bool trigger = result == 1 && head.order == ORD_TRIGGER && sent.order != ORD_TRIGGER;
+        if (result == 1 && head.len > 0)
+            result = receiveData(head.len, trigger ? headerDeadline : Timer() + TIMEOUT);
+        if (result != 1) return result;
+        if (trigger) {
+            skipTriggerRecord();
+            continue;
+        }
+        if (answersRequest()) return 1;
+        SetStatus(kWrongAnswer);
+        return -1;
+    }
+}
+
 // Sends the request and receives its reply; DataExchange keeps exchanges from nesting.
 int exchangeOnce(uint16_t requestLength) {
     requestLength = std::min<uint16_t>(requestLength, FRAME_BUFFER_SIZE);
+    std::memcpy(&sent, szWriteBuf, sizeof sent);
     std::memset(szReadBuf, 0, sizeof szReadBuf);
     if (serialLine()) {
         FlushInQ(rs232port);
@@ -128,13 +211,71 @@ int exchangeOnce(uint16_t requestLength) {
         ClientTCPWrite(tcp_hconversation, szWriteBuf, requestLength, TCP_TIMEOUT);
     }
     if (frameTap) frameTap(true, szWriteBuf, requestLength);
-    int result = GetHeaderFrame(&head.order, &head.param, &head.len, &head.datacrc);
-    if (result == 1 && head.len > 0) result = GetDataFrame(head.len);
+    const int result = receiveReply();
     if (frameTap) {
         const bool complete = result == 1 && head.len <= FRAME_MAX_DATA;
         frameTap(false, szReadBuf, FRAME_HEADER_SIZE + (complete ? head.len : 0));
     }
+    if (result != 1 && exit_flag != 1) ReportFailureCause(szStatus);
     return result;
+}
+
+// Ends a wait that did not bring its bytes: 1 when they arrived, else -1 with the status text
+// of the cause (none when the program is closing).
+int failedWait(WaitEnd end, int lineErrors) {
+    if (end == WaitEnd::Closed) {
+        SetStatus(kServerClosed);
+        return -1;
+    }
+    if (end == WaitEnd::TimedOut || lineErrors) {
+        ReportLineErrors(end == WaitEnd::TimedOut, lineErrors);
+        return -1;
+    }
+    return end == WaitEnd::Aborted ? -1 : 1;
+}
+
+int receiveHeader(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc,
+                  double deadline) {
+    const bool serial = serialLine();
+    const WaitEnd end = waitForBytes(FRAME_HEADER_SIZE, deadline);
+    if (end == WaitEnd::Aborted) return -1;
+    int lineErrors = 0;
+    if (serial) {
+        lineErrors = std::max(0, GetComStat(rs232port));
+        readSerial(szReadBuf, FRAME_HEADER_SIZE, end == WaitEnd::Arrived);
+    }
+    if (failedWait(end, lineErrors) != 1) return -1;
+    int result = CheckHeaderCRC(order, param, len, datacrc);
+    if (result == 1 && *order == ORD_ERROR) {
+        result = -1;
+        if (*param == 0) SetStatus("INVALID ORDER NUMBER!");
+        if (*param == 25) SetStatus("COMM ERROR! YOU MAY REDUCE BAUDRATE!");
+    } else if (result == 1 && *len > FRAME_MAX_DATA) {
+        // A reply that cannot fit szReadBuf is refused before any data byte is stored.
+        drainReply(*len);
+        SetStatus("ATTENTION! RECEIVED FRAME TOO LONG!");
+        result = -1;
+    }
+    return result;
+}
+
+int receiveData(uint16_t len, double deadline) {
+    if (len > FRAME_MAX_DATA || head.len > FRAME_MAX_DATA) {
+        SetStatus("ATTENTION! RECEIVED FRAME TOO LONG!");
+        return -1;
+    }
+    const bool serial = serialLine();
+    const WaitEnd end = waitForBytes(serial ? len : len + FRAME_HEADER_SIZE, deadline);
+    if (end == WaitEnd::Aborted) return -1;
+    int lineErrors = 0;
+    if (serial) {
+        lineErrors = std::max(0, GetComStat(rs232port));
+        readSerial(szReadBuf + FRAME_HEADER_SIZE, len, end == WaitEnd::Arrived);
+    }
+    if (failedWait(end, lineErrors) != 1) return -1;
+    if (crc8Update(szReadBuf, FRAME_HEADER_SIZE, head.len) == head.datacrc) return 1;
+    SetStatus("ATTENTION! RECEIVED DATA FRAME IS INCORRECT!");
+    return -1;
 }
 
 }  // namespace
@@ -143,12 +284,32 @@ bool ExchangeActive() {
     return exchangeActive;
 }
 
+void SetTriggerReader(bool waiting) {
+    triggerReader = waiting;
+}
+
+bool ReceiveWanted() {
+    return exchangeActive || triggerReader;
+}
+
 int DataExchange(uint16_t requestLength) {
     if (exchangeActive) return -1;
     exchangeActive = true;
+    ReportExchange(true);
     const int result = exchangeOnce(requestLength);
     exchangeActive = false;
+    ReportExchange(false);
     return result;
+}
+
+bool TakeReplyData(void *dest, size_t size) {
+    if (head.len < size) {
+        SetStatus(kTooShort);
+        ReportFailureCause(szStatus);
+        return false;
+    }
+    std::memcpy(dest, szReadBuf + FRAME_HEADER_SIZE, size);
+    return true;
 }
 
 void SetFrameTap(FrameTap tap) {
@@ -175,52 +336,11 @@ void ReportLineErrors(bool timedOut, int lineErrorBits) {
 }
 
 int GetHeaderFrame(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc) {
-    const bool serial = serialLine();
-    const WaitEnd end = waitForBytes(FRAME_HEADER_SIZE, serial ? TIMEOUT : TCP_HEADER_TIMEOUT);
-    if (end == WaitEnd::Aborted) return -1;
-    int lineErrors = 0;
-    if (serial) {
-        lineErrors = std::max(0, GetComStat(rs232port));
-        readSerial(szReadBuf, FRAME_HEADER_SIZE, end == WaitEnd::Arrived);
-    }
-    if (end == WaitEnd::TimedOut || lineErrors) {
-        ReportLineErrors(end == WaitEnd::TimedOut, lineErrors);
-        return -1;
-    }
-    int result = CheckHeaderCRC(order, param, len, datacrc);
-    if (result == 1 && *order == ORD_ERROR) {
-        result = -1;
-        if (*param == 0) SetStatus("INVALID ORDER NUMBER!");
-        if (*param == 25) SetStatus("COMM ERROR! YOU MAY REDUCE BAUDRATE!");
-    } else if (result == 1 && *len > FRAME_MAX_DATA) {
-        // A reply that cannot fit szReadBuf is refused before any data byte is stored.
-        drainReply(*len);
-        SetStatus("ATTENTION! RECEIVED FRAME TOO LONG!");
-        result = -1;
-    }
-    return result;
+    return receiveHeader(order, param, len, datacrc, Timer() + headerTimeout());
 }
 
 int GetDataFrame(uint16_t len) {
-    if (len > FRAME_MAX_DATA || head.len > FRAME_MAX_DATA) {
-        SetStatus("ATTENTION! RECEIVED FRAME TOO LONG!");
-        return -1;
-    }
-    const bool serial = serialLine();
-    const WaitEnd end = waitForBytes(serial ? len : len + FRAME_HEADER_SIZE, TIMEOUT);
-    if (end == WaitEnd::Aborted) return -1;
-    int lineErrors = 0;
-    if (serial) {
-        lineErrors = std::max(0, GetComStat(rs232port));
-        readSerial(szReadBuf + FRAME_HEADER_SIZE, len, end == WaitEnd::Arrived);
-    }
-    if (end == WaitEnd::TimedOut || lineErrors) {
-        ReportLineErrors(end == WaitEnd::TimedOut, lineErrors);
-        return -1;
-    }
-    if (crc8Update(szReadBuf, FRAME_HEADER_SIZE, head.len) == head.datacrc) return 1;
-    SetStatus("ATTENTION! RECEIVED DATA FRAME IS INCORRECT!");
-    return -1;
+    return receiveData(len, Timer() + TIMEOUT);
 }
 
 int CheckComLine() {

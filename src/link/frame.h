@@ -1,6 +1,7 @@
 // Request/reply exchange of CRC-8 protected frames with the sensor pair over the transport
 // selected by `comtype`. One exchange at a time: the buffers and `head` are single instances.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "link/wire.h"
@@ -15,13 +16,29 @@ extern int dataSizeRec;   // reply bytes received so far (RS-232: waiting in the
 void FillTxBuf(uint8_t order, uint16_t param, const void *data, uint16_t len);
 
 // Sends the first `requestLength` bytes of szWriteBuf and receives the reply: 1 when a complete
-// and correct reply arrived (header in `head`, data from szReadBuf[8]), else -1.
+// and correct reply arrived (header in `head`, data from szReadBuf[8]), else -1. The reply
+// must answer the request: the same order and, for parameter pages, calibration sides and
+// flash addresses, the same parameter; anything else ends the exchange as a wrong answer.
+// Trigger records (order 18) that arrive meanwhile are skipped within the same time-out.
+// Over TCP a server that closes the connection ends the wait at once.
 int DataExchange(uint16_t requestLength);
+
+// Copies the first `size` data bytes of the last reply to `dest` when it carried that many:
+// true. A shorter reply copies nothing, sets a status text saying so and gives false.
+bool TakeReplyData(void *dest, size_t size);
 
 // True while an exchange waits for its reply. Callbacks run in that wait; one that wants the
 // sensor must leave a request instead: a nested exchange is refused with -1 and would otherwise
 // mix two frames in the single buffers.
 bool ExchangeActive();
+
+// Received bytes are held only while someone waits for them: an exchange, or a reader of the
+// unsolicited trigger records (the recorders), which announces itself here for as long as it
+// waits and then reads them with GetInQLen/ComRd (RS-232) or finds them in szReadBuf, counted
+// by dataSizeRec (TCP). Bytes that arrive while nobody waits are discarded on both transports,
+// so a peer that sends on its own cannot make the program hold more than its bounded queues.
+void SetTriggerReader(bool waiting);
+bool ReceiveWanted();  // an exchange or a trigger reader waits
 
 // Waits for and checks a reply header; stores its fields through the pointers. 1 or -1.
 int GetHeaderFrame(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc);

@@ -12,7 +12,10 @@ void printStatus(unsigned, const char *text) {
 }
 void noPort(int) {}
 void noBusy(bool) {}
-LinkView view{printStatus, noPort, noBusy};
+void noCause(const char *) {}
+void noLoop(bool) {}
+void noExchange(bool) {}
+LinkView view{printStatus, noPort, noBusy, noCause, noLoop, noExchange};
 }  // namespace
 
 void SetStatus(const char *text) {
@@ -29,6 +32,9 @@ void SetLinkView(const LinkView &v) {
     view.status = v.status ? v.status : printStatus;
     view.portNumber = v.portNumber ? v.portNumber : noPort;
     view.busy = v.busy ? v.busy : noBusy;
+    view.cause = v.cause ? v.cause : noCause;
+    view.loop = v.loop ? v.loop : noLoop;
+    view.exchange = v.exchange ? v.exchange : noExchange;
 }
 
 const LinkView &CurrentLinkView() {
@@ -41,4 +47,16 @@ void ShowStatus(unsigned fields) {
 
 void ShowText(unsigned fields, const char *text) {
     view.status(fields, text);
+}
+
+void ReportFailureCause(const char *text) {
+    view.cause(text);
+}
+
+void ReportLoop(bool running) {
+    view.loop(running);
+}
+
+void ReportExchange(bool waiting) {
+    view.exchange(waiting);
 }

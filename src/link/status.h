@@ -22,9 +22,28 @@ struct LinkView {
     void (*status)(unsigned fields, const char *text);  // write text to the status fields
     void (*portNumber)(int port);                       // the COM port indicators
     void (*busy)(bool on);                              // busy cursor while connecting
+    void (*cause)(const char *text);  // the precise cause of a failed exchange, for a log
+    void (*loop)(bool running);       // a loop starts (true) or ends (false)
+    void (*exchange)(bool waiting);   // an exchange starts (true) or has its reply (false)
 };
 void SetLinkView(const LinkView &view);
 const LinkView &CurrentLinkView();
 
 void ShowStatus(unsigned fields);                  // shows szStatus on the given fields
 void ShowText(unsigned fields, const char *text);  // shows a text, szStatus unchanged
+
+// The frame layer's own text of a failed exchange (time-out, header incorrect, too long,
+// server closed, wrong answer). Callers show their generic failure texts on the panels; a
+// view with a log writes this one there, just before the next text it shows.
+void ReportFailureCause(const char *text);
+
+// The alternating success texts of a running loop's cycles.
+constexpr const char *CYCLE_TEXT_FORWARD = "Transmission successful  ---> Line Ok!";
+constexpr const char *CYCLE_TEXT_BACKWARD = "Transmission successful <---  Line Ok!";
+
+// A loop marks its start and its end, so that a log can write its cycle texts once and then
+// the number of cycles rather than thousands of lines a second.
+void ReportLoop(bool running);
+
+// DataExchange marks its start and end, so that the view can dim what would start another.
+void ReportExchange(bool waiting);

@@ -64,6 +64,20 @@ const char *lookup(const CodeText (&table)[N], int code, const char *otherwise) 
     return otherwise;
 }
 
+bool serverClosed = false;
+
+// Reads and drops what the socket holds: bytes nobody waits for.
+void discardTcp(unsigned handle) {
+    uint8_t scratch[512];
+    while (ClientTCPRead(handle, scratch, sizeof scratch, 0) > 0) {
+    }
+}
+
+// Bytes on the serial line while nobody waits for them are dropped as they come.
+void onComBytes(int port) {
+    if (port == rs232port && !ReceiveWanted()) FlushInQ(port);
+}
+
 // A port that vanished while open: closed by the platform, reported here once.
 void onComLost(int port) {
     if (port != rs232port) return;
@@ -121,6 +135,7 @@ int PortNumberOfText(const char *text) {
 
 int InitRS232(int port, int baudIndex) {
     SetComLostHandler(onComLost);
+    SetComBytesHandler(onComBytes);
     CurrentLinkView().portNumber(port);
     int result = OpenComConfig(port, "", BaudRateOfIndex(baudIndex, 115200), 0, 8, 1, 4096, 4096);
     if (result >= 0) {
@@ -158,6 +173,7 @@ int InitTCP_IP() {
 
 int CC_ClientTCP(unsigned handle, int xType, int, void *) {
     if (xType == TCP_DATAREADY) {
+        if (!ReceiveWanted()) return discardTcp(handle), 0;
         if (dataSizeRec < 0) dataSizeRec = 0;
         const int room = FRAME_BUFFER_SIZE - dataSizeRec;
         if (room <= 0) return 0;  // the buffer is full; the rest is drained by the frame layer
@@ -168,6 +184,7 @@ int CC_ClientTCP(unsigned handle, int xType, int, void *) {
         SetStatus("SERVER HAS CLOSED CONNECTION!");
         tcp_hconversation = 0;
         tcp_con = 0;
+        serverClosed = true;
     }
     return 0;
 }
@@ -182,6 +199,11 @@ void CloseTCP() {
     if (tcp_con > 0) DisconnectFromTCPServer(tcp_hconversation);
     tcp_con = 0;
     tcp_hconversation = 0;
+    serverClosed = false;
+}
+
+bool TcpServerClosed() {
+    return serverClosed;
 }
 
 void SetTransportFailure(const char *prefix) {
@@ -194,8 +216,5 @@ void DiscardPendingInput() {
         FlushInQ(rs232port);
         return;
     }
-    if (tcp_con <= 0) return;
-    uint8_t scratch[256];
-    while (ClientTCPRead(tcp_hconversation, scratch, sizeof scratch, 0) > 0) {
-    }
+    if (tcp_con > 0) discardTcp(tcp_hconversation);
 }

@@ -35,8 +35,12 @@ int InitRS232(int port, int baudIndex);
 // else 0; sets tcp_con and tcp_hconversation. Shows the status.
 int InitTCP_IP();
 
-// Event callback of the TCP connection: collects reply bytes, notices a server close.
+// Event callback of the TCP connection: collects reply bytes while an exchange or a trigger
+// reader waits and discards them otherwise; notices a server close.
 int CC_ClientTCP(unsigned handle, int xType, int errCode, void *callbackData);
+
+// True after the server closed the connection, until the next connect or close.
+bool TcpServerClosed();
 
 // Flushes both queues of rs232port and closes it.
 void CloseRS232();

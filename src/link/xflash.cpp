@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "link/frame.h"
 #include "link/status.h"
@@ -89,8 +88,7 @@ int ReadXFLASH(uint16_t address, uint16_t *buffer, uint16_t length) {
     setStatusf("Read XFLASH-ADDR: 0x%x ... Bytes OK: %i", address, 0);
     ShowStatus(ST_PA);
     int result = 0;
-    if (DataExchange(FRAME_HEADER_SIZE + 2) == 1) {
-        std::memcpy(buffer, szReadBuf + FRAME_HEADER_SIZE, length);
+    if (DataExchange(FRAME_HEADER_SIZE + 2) == 1 && TakeReplyData(buffer, length)) {
         setStatusf("Read XFLASH-ADDR: 0x%x ... Bytes OK: %i", address, length);
         result = 1;
     } else {
@@ -123,8 +121,7 @@ int ReadCalibDataFromXF(void *dest, int sensor, uint16_t length) {
     SetStatus("READ XF-PAGE1 calib data ...");
     ShowStatus(ST_PA);
     int result = -1;
-    if (DataExchange(FRAME_HEADER_SIZE) == 1) {
-        std::memcpy(dest, szReadBuf + FRAME_HEADER_SIZE, length);
+    if (DataExchange(FRAME_HEADER_SIZE) == 1 && TakeReplyData(dest, length)) {
         setStatusf("Read XFLASH-ADDR: 0x%x ... Bytes OK: %i", XF_CALIB_PAGE, length);
         result = 1;
     } else {

@@ -1,7 +1,5 @@
 #include "params/teach.h"
 
-#include <cstring>
-
 #include "ktav_panels.h"
 #include "link/frame.h"
 #include "link/status.h"
@@ -30,9 +28,8 @@ void moveTeachCursors() {
 int PushTEACH() {
     SetStatus("TEACH new setpoint value ...");
     FillTxBuf(ORD_TEACH, 0, nullptr, 0);
-    const bool ok = DataExchange(FRAME_HEADER_SIZE) == 1;
+    const bool ok = DataExchange(FRAME_HEADER_SIZE) == 1 && TakeReplyData(&teach, sizeof teach);
     if (ok) {
-        std::memcpy(&teach, szReadBuf + FRAME_HEADER_SIZE, sizeof teach);
         moveTeachCursors();
         AppendStatus(" -> Ok!");
     } else {

@@ -31,6 +31,9 @@ struct Port {
 
 std::map<int, Port> ports;
 ComLostHandler lostHandler = nullptr;
+ComBytesHandler bytesHandler = nullptr;
+
+constexpr int kSmallestInputQueue = 1024;  // 0 would mean no bound at all
 
 Port *openPort(int port) {
     auto it = ports.find(port);
@@ -114,8 +117,12 @@ void SetComLostHandler(ComLostHandler handler) {
     lostHandler = handler;
 }
 
+void SetComBytesHandler(ComBytesHandler handler) {
+    bytesHandler = handler;
+}
+
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
-                  int stopBits, int, int) {
+                  int stopBits, int inputQueueSize, int) {
     if (port < 1 || port > 255) return kRS232InvalidPortNumber;
     if (!QCoreApplication::instance()) return kRS232UnknownSystemError;
     if (parity < 0 || parity > 4 || dataBits < 5 || dataBits > 8 || stopBits < 1 || stopBits > 2 ||
@@ -126,11 +133,15 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
         p.serial = new QSerialPort(QCoreApplication::instance());
         QObject::connect(p.serial, &QObject::destroyed, [port] { ports.erase(port); });
         watchForLoss(port, p.serial);
+        QObject::connect(p.serial, &QSerialPort::readyRead, p.serial, [port] {
+            if (bytesHandler) bytesHandler(port);
+        });
     }
     QSerialPort *s = p.serial;
     if (s->isOpen()) s->close();
     const std::string dev = deviceName && *deviceName ? deviceName : ComDeviceName(port);
     s->setPortName(QString::fromStdString(dev));
+    s->setReadBufferSize(std::max(inputQueueSize, kSmallestInputQueue));
     p.lostReported = false;
     if (!s->open(QIODevice::ReadWrite)) {
         const int code = mapOpenError(s->error(), dev);

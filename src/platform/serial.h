@@ -21,7 +21,9 @@ enum SerialError {
 enum ComStatBits { kComInputLost = 0x0001, kComParity = 0x0010, kComFraming = 0x0040 };
 
 // Opens (or re-opens) port `port`; an empty `deviceName` takes the device of the port number.
-// parity 0 = none; data bits 5..8; stop bits 1 or 2. Queue sizes are accepted and ignored.
+// parity 0 = none; data bits 5..8; stop bits 1 or 2. The input queue holds at most
+// `inputQueueSize` bytes (further bytes wait in the system's own bounded buffer); the output
+// queue size is accepted and ignored.
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
 int CloseCom(int port);
@@ -45,3 +47,7 @@ std::string ComDeviceGroup(int port);
 // closed by then.
 using ComLostHandler = void (*)(int port);
 void SetComLostHandler(ComLostHandler handler);
+
+// Called when bytes have arrived on an open port (once per arrival, while events are processed).
+using ComBytesHandler = void (*)(int port);
+void SetComBytesHandler(ComBytesHandler handler);

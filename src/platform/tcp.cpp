@@ -15,6 +15,8 @@ struct Connection {
 std::map<unsigned, Connection> connections;
 unsigned lastHandle = 0;
 
+constexpr qint64 kTcpReadBufferSize = 64 * 1024;
+
 Connection *find(unsigned handle) {
     auto it = connections.find(handle);
     return it == connections.end() ? nullptr : &it->second;
@@ -44,6 +46,9 @@ int ConnectToTCPServer(unsigned *handle, unsigned portNumber, const char *hostNa
     if (!QCoreApplication::instance()) return kTCP_UnableToRegisterService;
     auto *socket = new QTcpSocket(QCoreApplication::instance());
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // Bounded: a peer that sends more than is read waits in the system's flow control rather
+    // than in the program's memory.
+    socket->setReadBufferSize(kTcpReadBufferSize);
     socket->connectToHost(QString::fromUtf8(hostName), static_cast<quint16>(portNumber));
     if (!socket->waitForConnected(static_cast<int>(timeoutMs))) {
         const int code = mapConnectError(socket->error());
