@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/bindings.h"
+#include "app/exchangeguard.h"
 #include "app/identify.h"
+#include "app/linkview.h"
 #include "app/maincontrols.h"
 #include "app/shell.h"
 #include "app/stopaction.h"
@@ -63,6 +67,30 @@ void recordStatus(unsigned fields, const char *text) {
     if (fields & ST_PA) texts.emplace_back(text);
 }
 
+// An operator's real mouse click on a control: a dimmed control takes none.
+void click(int panel, int control) {
+    QTest::mouseClick(FindCtrl(panel, control)->widget, Qt::LeftButton);
+}
+
+bool anyTextHas(const char *part) {
+    for (const std::string &t : texts)
+        if (t.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// The texts of a log file, without their time stamps.
+std::vector<std::string> logLines(const QString &path) {
+    QFile file(path);
+    std::vector<std::string> lines;
+    if (!file.open(QIODevice::ReadOnly)) return lines;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        const int text = line.indexOf("  ");
+        lines.push_back(text < 0 ? line.toStdString() : line.mid(text + 2).toStdString());
+    }
+    return lines;
+}
+
 KGraph *graph(int panel, int control) {
     return static_cast<KGraph *>(FindCtrl(panel, control)->widget);
 }
@@ -95,7 +123,7 @@ class Measure : public ::testing::Test {
         ResetParaBlock();
         ResetCalibration();
         ResetHwInfo();
-        SetLinkView({recordStatus, nullptr, nullptr});
+        SetLinkView({recordStatus, nullptr, nullptr, nullptr, nullptr, GuardExchange});
         SetFrameTap(tap);
         ClearPopupAnswers();
         clearRecords();
@@ -118,9 +146,9 @@ class Measure : public ::testing::Test {
     }
 
     // Starts the simulator, connects over TCP and identifies the pair as the start-up does.
-    void connect() {
+    void connect(const QStringList &options = {}) {
         CloseTCP();
-        ASSERT_TRUE(sim.start());
+        ASSERT_TRUE(sim.start(options));
         comtype = 1;
         std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
         tcp_portnum = sim.tcpPort();
@@ -581,6 +609,117 @@ TEST_F(Measure, HelpBoxesToggleNextToTheirControlAndHideOnAClick) {
     EXPECT_EQ(std::string(text).rfind("VIDEO-GRAPH-SLAVE:\n", 0), 0u);
     CC_HelpText2(pPA, PANEL_HELP_GRAPH, EVENT_RIGHT_CLICK, nullptr, 0, 0);
     EXPECT_EQ(attribute(pPA, PANEL_HELP_GRAPH, ATTR_VISIBLE), 0);
+}
+
+// ---- One exchange at a time ------------------------------------------------------------------
+
+TEST_F(Measure, PressesDuringAnIdleExchangeFindTheSensorControlsDimmed) {
+    connect();
+    DisplayPanel(pPA);
+    SetCtrlAttribute(pTSD, TSD_RESET, ATTR_DIMMED, 1);  // dimmed before: stays dimmed after
+    struct Control {
+        int panel, control;
+    };
+    static const std::vector<Control> sensorControls = {
+        {pPA, PANEL_RUN},
+        {pPA, PANEL_VIDEO},
+        {pPA, PANEL_TEACH},
+        {pPA, PANEL_RESET},
+        {pPA, PANEL_SEND},
+        {pPA, PANEL_GET},
+        {pPA, PANEL_CONNECT},
+        {pTSD, TSD_RUN},
+        {pTSD, TSD_TEACH},
+        {pTSD, TSD_SEND},
+        {pConn, CONNECT_TRYCONNECT},
+        {pConn, CONNECT_CHANGEBAUD},
+        {pTConn, TCONN_CHANGEBAUD},
+        {pCalib, CALIB_WRITE},
+        {pCalib, CALIB_READ},
+    };
+    static std::vector<int> dimmedDuring;
+    dimmedDuring.clear();
+    duringExchange = [](bool request, int order, int n) {
+        if (!request || order != ORD_SEND_RAM || n != 1) return;
+        for (const Control &c : sensorControls) dimmedDuring.push_back(dimmed(c.panel, c.control));
+        click(pPA, PANEL_TEACH);
+        click(pPA, PANEL_RUN);
+    };
+    press(CC_BTNSend, pPA, PANEL_SEND);
+    EXPECT_EQ(dimmedDuring, std::vector<int>(sensorControls.size(), 1));
+    EXPECT_EQ(orders, (std::vector<int>{ORD_SEND_RAM, ORD_SEND_RAM, ORD_SEND_RAM}));
+    EXPECT_EQ(teach_flag, 0) << "the TEACH press found its button dimmed";
+    EXPECT_EQ(stop_flag, 1) << "the RUN press found its button dimmed";
+    EXPECT_FALSE(anyTextHas("Timeout"));
+    EXPECT_FALSE(anyTextHas("TEACH-IN activated"));
+    for (const Control &c : sensorControls) EXPECT_EQ(dimmed(c.panel, c.control), 0) << c.control;
+    EXPECT_EQ(dimmed(pTSD, TSD_RESET), 1);
+
+    // A later RUN sends no TEACH that nobody asked for.
+    clearRecords();
+    duringExchange = [](bool request, int order, int n) {
+        if (request && order == ORD_RAW && n == 2) stop_flag = 1;
+    };
+    press(CC_BTNRun, pPA, PANEL_RUN);
+    EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_RAW}));
+}
+
+TEST_F(Measure, ConnectDuringRunEndsTheLoopFirstAndReportsWhatHappened) {
+    connect();
+    DisplayPanel(pConn);
+    SetCtrlVal(pConn, CONNECT_COMTYPE, 1);
+    SetCtrlVal(pConn, CONNECT_IPADDRESS, "127.0.0.1");
+    SetCtrlVal(pConn, CONNECT_PORTNUM, std::to_string(sim.tcpPort()).c_str());
+    duringExchange = [](bool request, int order, int n) {
+        if (request && order == ORD_RAW && n == 2) click(pConn, CONNECT_TRYCONNECT);
+    };
+    press(CC_BTNRun, pPA, PANEL_RUN);
+    ASSERT_GE(orders.size(), 4u);
+    EXPECT_EQ(std::vector<int>(orders.begin(), orders.begin() + 3),
+              (std::vector<int>{ORD_RAW, ORD_RAW, ORD_ECHO}))
+        << "the loop ends after its cycle, then the connect talks to the sensor";
+    EXPECT_EQ(repliesOf[ORD_RAW], 2);
+    EXPECT_EQ(tcp_con, 1);
+    EXPECT_EQ(stop_flag, 1);
+    EXPECT_TRUE(anyTextHas("Echo Check - Line Ok!"));
+    EXPECT_FALSE(anyTextHas("Timeout"));
+    EXPECT_EQ(texts.back(), szVersion) << "the identification's own result";
+    EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0);
+}
+
+// ---- The status log ---------------------------------------------------------------------------
+
+TEST_F(Measure, TheLogTakesALoopsCycleTextOnceItsCountAndTheCauseOfItsEnd) {
+    // The server closes the connection after the identification and a few cycles.
+    connect({"--close-after", "14"});
+    const QString path = dir.filePath("status.log");
+    InstallLinkView(path.toUtf8().constData());
+    press(CC_BTNRun, pPA, PANEL_RUN);
+    CloseLinkLog();
+    EXPECT_EQ(stop_flag, -1) << "ends as on a time-out";
+    const int cycles = repliesOf[ORD_RAW];
+    ASSERT_GE(cycles, 2);
+    EXPECT_EQ(logLines(path), (std::vector<std::string>{
+                                  CYCLE_TEXT_FORWARD,
+                                  "SERVER HAS CLOSED CONNECTION!",
+                                  "Timeout TCP-Server-error!",
+                                  "Loop ended after " + std::to_string(cycles) + " cycles",
+                                  "Timeout RS232 Line!",
+                              }));
+}
+
+TEST_F(Measure, ALogPastItsLimitStartsANewFileBesideTheOld) {
+    const QString path = dir.filePath("status.log");
+    InstallLinkView(path.toUtf8().constData(), 2000);
+    for (int i = 0; i < 200; ++i)
+        ShowText(ST_PA, ("status text number " + std::to_string(i)).c_str());
+    CloseLinkLog();
+    const QFileInfo current(path), old(path + ".1");
+    ASSERT_TRUE(old.exists());
+    EXPECT_LE(current.size(), 2100);
+    EXPECT_LE(old.size(), 2100);
+    EXPECT_EQ(logLines(path).back(), "status text number 199");
+    EXPECT_EQ(logLines(path + ".1").back().substr(0, 19), "status text number ");
 }
 
 // ---- The whole program -----------------------------------------------------------------------

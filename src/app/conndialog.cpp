@@ -11,6 +11,7 @@
 #include "link/status.h"
 #include "link/transport.h"
 #include "link/wire.h"
+#include "measure/acquisition.h"
 #include "params/appsettings.h"
 #include "params/derived.h"
 #include "platform/serial.h"
@@ -304,19 +305,19 @@ void enterPortText(const Surface &s) {
 int CC_CBTNTryToConnect(int, int, int event, void *, int, int) {
     if (event == EVENT_LEFT_CLICK) stop_flag = 1;
     if (event == EVENT_RIGHT_CLICK) toggleHelp(kConnectHelp);
-    if (event == EVENT_COMMIT) connect(desktop);
+    if (event == EVENT_COMMIT) WhenLoopEnded([] { connect(desktop); });
     return 0;
 }
 
 int CC_TSD_CBTNTryToConnect(int, int, int event, void *, int, int) {
     if (event == EVENT_LEFT_CLICK) stop_flag = 1;
-    if (event == EVENT_COMMIT) connect(touch);
+    if (event == EVENT_COMMIT) WhenLoopEnded([] { connect(touch); });
     return 0;
 }
 
 int CC_CBTNDisconnect(int panel, int, int event, void *, int, int) {
     if (event == EVENT_LEFT_CLICK) stop_flag = 1;
-    if (event == EVENT_COMMIT) disconnect(surfaceOf(panel));
+    if (event == EVENT_COMMIT) WhenLoopEnded([panel] { disconnect(surfaceOf(panel)); });
     return 0;
 }
 
@@ -325,7 +326,7 @@ int CC_CBTNChangeBaudRate(int panel, int, int event, void *, int, int) {
         stop_flag = 1;
         report(surfaceOf(panel), "Try to change baudrate...");
     }
-    if (event == EVENT_COMMIT) changeBaudRate(surfaceOf(panel));
+    if (event == EVENT_COMMIT) WhenLoopEnded([panel] { changeBaudRate(surfaceOf(panel)); });
     return 0;
 }
 
@@ -338,7 +339,7 @@ int CC_CBTNAcceptComSetting(int panel, int, int event, void *, int, int) {
 
 int CC_CBTNDiscardComSetting(int panel, int, int event, void *, int, int) {
     if (event == EVENT_LEFT_CLICK) stop_flag = 1;
-    if (event == EVENT_COMMIT) discard(surfaceOf(panel));
+    if (event == EVENT_COMMIT) WhenLoopEnded([panel] { discard(surfaceOf(panel)); });
     return 0;
 }
 

@@ -12,6 +12,8 @@ extern char szIPportnum[IP_PORTNUM_SIZE];  // the TCP port text read at ACCEPT
 // Binds the callbacks below to the controls of pConn and pTConn.
 void BindConnectionCallbacks();
 
+// CONNECT, DISCONNECT, CHANGE BAUD RATE and DISCARD pressed while a loop runs first end the
+// loop after its current cycle and then act.
 // CONNECT: closes any open transport, opens the one chosen in the dialog and identifies the
 // sensor pair. The touch twin reports on the touch surface.
 int CC_CBTNTryToConnect(int panel, int control, int event, void *callbackData, int eventData1,

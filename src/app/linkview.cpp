@@ -2,7 +2,10 @@
 
 #include <QDateTime>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
+#include "app/exchangeguard.h"
 #include "ktav_panels.h"
 #include "link/status.h"
 #include "platform/ui/screen.h"
@@ -12,13 +15,52 @@
 namespace {
 
 std::FILE *logFile = nullptr;
+std::string logPath;
+long logLimit = LINK_LOG_LIMIT;
+std::string pendingCause;  // written before the next text that differs from it
+bool loopRunning = false;
+long loopCycles = 0;
 
-void logText(const char *text) {
+// Starts a new file once the current one has passed the limit; the old one stays beside it.
+void rotateIfFull() {
+    if (!logFile || std::ftell(logFile) < logLimit) return;
+    std::fclose(logFile);
+    const std::string old = logPath + ".1";
+    std::rename(logPath.c_str(), old.c_str());
+    logFile = std::fopen(logPath.c_str(), "a");
+}
+
+void writeLine(const char *text) {
     if (!logFile) return;
     const QByteArray stamp =
         QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss.zzz").toLatin1();
     std::fprintf(logFile, "%s  %s\n", stamp.constData(), text);
     std::fflush(logFile);
+    rotateIfFull();
+}
+
+bool isCycleText(const char *text) {
+    return std::strcmp(text, CYCLE_TEXT_FORWARD) == 0 ||
+           std::strcmp(text, CYCLE_TEXT_BACKWARD) == 0;
+}
+
+void logText(const char *text) {
+    if (!logFile) return;
+    if (loopRunning && isCycleText(text) && loopCycles++ > 0) return;
+    if (!pendingCause.empty() && pendingCause != text) writeLine(pendingCause.c_str());
+    pendingCause.clear();
+    writeLine(text);
+}
+
+void logCause(const char *text) {
+    if (logFile) pendingCause = text;
+}
+
+void logLoop(bool running) {
+    if (loopRunning && !running && loopCycles > 0)
+        writeLine(("Loop ended after " + std::to_string(loopCycles) + " cycles").c_str());
+    loopRunning = running;
+    loopCycles = 0;
 }
 
 void showStatus(unsigned fields, const char *text) {
@@ -40,16 +82,21 @@ void showBusy(bool on) {
 
 }  // namespace
 
-void InstallLinkView(const char *logPath) {
+void InstallLinkView(const char *path, long limit) {
     CloseLinkLog();
-    if (logPath && *logPath) {
-        logFile = std::fopen(logPath, "a");
-        if (!logFile) std::fprintf(stderr, "cannot open the log file %s\n", logPath);
+    logLimit = limit;
+    if (path && *path) {
+        logPath = path;
+        logFile = std::fopen(path, "a");
+        if (!logFile) std::fprintf(stderr, "cannot open the log file %s\n", path);
     }
-    SetLinkView({showStatus, showPortNumber, showBusy});
+    SetLinkView({showStatus, showPortNumber, showBusy, logCause, logLoop, GuardExchange});
 }
 
 void CloseLinkLog() {
     if (logFile) std::fclose(logFile);
     logFile = nullptr;
+    pendingCause.clear();
+    loopRunning = false;
+    loopCycles = 0;
 }

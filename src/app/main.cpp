@@ -22,7 +22,10 @@ int main(int argc, char **argv) {
          "Program directory: settings file and recorder file (default: the program's "
          "folder).",
          "DIR"},
-        {"log", "Write every status text shown, with a time stamp, to FILE.", "FILE"},
+        {"log",
+         "Write the status texts shown, with a time stamp, to FILE (a loop's cycle texts once, "
+         "then its number of cycles; FILE moves aside to FILE.1 past 4 MB).",
+         "FILE"},
         {"screenshot", "After start-up, save a PNG of the active surface to FILE and close.",
          "FILE"},
         {"screenshot-delay", "Take the screenshot SECONDS after start-up (default 0).", "SECONDS",

@@ -1,7 +1,7 @@
 #include "measure/acquisition.h"
 
-#include <cstring>
 #include <initializer_list>
+#include <utility>
 
 #include "ktav_panels.h"
 #include "link/calibheader.h"
@@ -24,6 +24,8 @@ namespace {
 
 bool exchanging = false;
 bool recorderBusy = false;
+bool loopRunning = false;
+std::function<void()> afterLoop;  // what waits for the running loop to end
 
 constexpr const char *kTimeoutRS232 = "Timeout RS232-Line!";
 
@@ -88,9 +90,33 @@ void SetRecorderBusy(bool busy) {
 const char *CycleText(bool first) {
     static bool forward = false;
     forward = first || !forward;
-    return forward ? "Transmission successful  ---> Line Ok!"
-                   : "Transmission successful <---  Line Ok!";
+    return forward ? CYCLE_TEXT_FORWARD : CYCLE_TEXT_BACKWARD;
 }
+
+void WhenLoopEnded(std::function<void()> action) {
+    if (!loopRunning) return action();
+    stop_flag = 1;
+    afterLoop = std::move(action);
+}
+
+namespace {
+
+// Marks a loop running from its start to its end and runs what waited for its end.
+void beginLoop() {
+    loopRunning = true;
+    stop_flag = 0;
+    ReportLoop(true);
+}
+
+void endLoop(const LoopView &view) {
+    exchanging = false;
+    loopRunning = false;
+    ReportLoop(false);
+    if (view.stopped) view.stopped();
+    if (auto action = std::exchange(afterLoop, nullptr)) action();
+}
+
+}  // namespace
 
 // Each flag is cleared before its request is served, so that a request made again while it
 // is being served stays pending for the next cycle.
@@ -124,43 +150,41 @@ void ServeRequests(RequestOrder order) {
 }
 
 void RunCycles(const LoopView &view) {
-    stop_flag = 0;
+    beginLoop();
     exchanging = true;
     bool first = true;
     do {
-        if (!exchange(ORD_RAW)) {
+        if (!exchange(ORD_RAW) || !TakeReplyData(&raw, sizeof raw)) {
             endByFailure(view.statusFields,
                          comtype == 0 ? kTimeoutRS232 : "Timeout TCP-Server-error!");
             break;
         }
         showStatus(view.statusFields, CycleText(first));
         first = false;
-        std::memcpy(&raw, szReadBuf + FRAME_HEADER_SIZE, sizeof raw);
         view.draw();
         ServeRequests(view.order);
         if (exit_flag == 1) stop_flag = 1;
     } while (stop_flag == 0);
-    exchanging = false;
+    endLoop(view);
 }
 
 void VideoCycles(const LoopView &view) {
-    stop_flag = 0;
+    beginLoop();
     bool first = true;
     do {
         exchanging = true;
-        if (GetRAW() != 1 || !exchange(ORD_VIDEO)) {
+        if (GetRAW() != 1 || !exchange(ORD_VIDEO) || !TakeReplyData(adbuf, sizeof adbuf)) {
             endByFailure(view.statusFields, kTimeoutRS232);
             break;
         }
         showStatus(view.statusFields, CycleText(first));
         first = false;
-        std::memcpy(adbuf, szReadBuf + FRAME_HEADER_SIZE, sizeof adbuf);
         view.draw();
         ServeRequests(view.order);
         exchanging = false;
         ProcessSystemEvents();
     } while (stop_flag == 0);
-    exchanging = false;
+    endLoop(view);
 }
 
 void PushRUN() {
@@ -170,16 +194,14 @@ void PushRUN() {
     SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 0);
     SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 1);
     SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
-    RunCycles({ST_PA, drawRunCycle, RequestOrder::Run});
-    PushSTOP();
+    RunCycles({ST_PA, drawRunCycle, RequestOrder::Run, PushSTOP});
 }
 
 void PushVIDEO() {
     SetCtrlsAttribute(pPA, {PANEL_STRIPCHART, PANEL_GTYPE, PANEL_ZOOM}, ATTR_VISIBLE, 0);
     SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 1);
     SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
-    VideoCycles({ST_PA, drawVideoCycle, RequestOrder::Video});
-    PushSTOP();
+    VideoCycles({ST_PA, drawVideoCycle, RequestOrder::Video, PushSTOP});
 }
 
 void PushSTOP() {

@@ -3,6 +3,7 @@
 // started it until stop_flag leaves 0, and serves the requests that other callbacks leave
 // in the request flags between two exchanges.
 #pragma once
+#include <functional>
 
 // The RUN loop; ends with PushSTOP.
 void PushRUN();
@@ -23,6 +24,11 @@ bool ExchangeInProgress();
 // ExchangeInProgress, from its start to its end.
 void SetRecorderBusy(bool busy);
 
+// Runs `action` at once when no loop runs; otherwise ends the running loop as STOP does and
+// runs `action` once the loop has finished its current cycle. For what must not close or
+// reopen the link under a loop's exchange (CONNECT, CHANGE BAUD RATE).
+void WhenLoopEnded(std::function<void()> action);
+
 // Which deferred requests a loop serves, and in which order.
 enum class RequestOrder {
     Run,    // SEND, GET, TEACH, RESET, calibration write
@@ -40,11 +46,13 @@ struct LoopView {
     unsigned statusFields;  // StatusField bits
     void (*draw)();
     RequestOrder order;
+    void (*stopped)();  // what the surface does once its loop has ended; nullptr: nothing
 };
 
-// The RUN cycle (order 8 into `raw`) until stop_flag leaves 0; a time-out sets it to -1.
+// The RUN cycle (order 8 into `raw`) until stop_flag leaves 0; a time-out sets it to -1. Then
+// the view's `stopped`, then what WhenLoopEnded deferred.
 void RunCycles(const LoopView &view);
 
 // The VIDEO cycle (GetRAW, then order 9 into adbuf) until stop_flag leaves 0, processing
-// events after each cycle; a time-out sets it to -1.
+// events after each cycle; a time-out sets it to -1. Ends as RunCycles does.
 void VideoCycles(const LoopView &view);

@@ -78,8 +78,7 @@ void PushTSD_RUN() {
     SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kLightGreen);
     SetCtrlsAttribute(pTSD, {TSD_RUN, TSD_VIDEO, TSD_GET}, ATTR_DIMMED, 1);
     SetCtrlAttribute(pTGraph, TGRAPH_ZOOM, ATTR_VISIBLE, 1);
-    RunCycles({ST_TSD, drawRunCycle, RequestOrder::Touch});
-    PushSTOP();
+    RunCycles({ST_TSD, drawRunCycle, RequestOrder::Touch, PushSTOP});
 }
 
 void PushTSD_VIDEO() {
@@ -92,5 +91,5 @@ void PushTSD_VIDEO() {
     SetCtrlAttribute(pTSD, TSD_VIDEO, ATTR_TEXT_BGCOLOR, kLightGreen);
     SetCtrlsAttribute(pTSD, {TSD_VIDEO, TSD_RUN, TSD_GET, TSD_RAM, TSD_EEPROM}, ATTR_DIMMED, 1);
     timeout_flag = 0;
-    VideoCycles({ST_TSD, drawVideoCycle, RequestOrder::Touch});
+    VideoCycles({ST_TSD, drawVideoCycle, RequestOrder::Touch, nullptr});
 }
