@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -485,6 +486,61 @@ TEST_F(SensorOps, TeachAndReset) {
     EXPECT_STREQ(szStatus, "TEACH new setpoint value ... -> Ok!");
     EXPECT_EQ(para.ma.teachValue, teach.posA);
     EXPECT_EQ(real(pPara1, PARA1_TEACH_PIX), teach.posA);
+}
+
+// ---- Replies too short for their record ---------------------------------------------------
+
+// A reply with fewer data bytes than the record its command copies leaves the record as it was
+// and fails with the command's own failure text.
+TEST_F(SensorOps, ShortRepliesAreNeverCopiedIntoTheirRecord) {
+    ScriptedPeer peer;
+    const uint8_t junk[24] = {0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5};
+    uint8_t header[32], pristineHeader[32];
+    std::memset(header, 0x11, sizeof header);
+    std::memcpy(pristineHeader, header, sizeof header);
+    uint16_t flash[256] = {}, pristineFlash[256] = {};
+    std::memset(&raw, 0x22, sizeof raw);
+    std::memset(adbuf, 0x33, sizeof adbuf);
+    teach = {100, 200, 30000, 40000};
+    const RawRecord rawBefore = raw;
+    const TeachRecord teachBefore = teach;
+    uint16_t adbufBefore[256];
+    std::memcpy(adbufBefore, adbuf, sizeof adbuf);
+    const HwInfo hwBefore = hwinfo;
+    struct Case {
+        const char *what;
+        uint8_t order;
+        uint16_t param;
+        std::function<int()> command;
+        int failure;
+        const char *status;
+    } cases[] = {
+        {"GetRAW", ORD_RAW, 0, [] { return GetRAW(); }, -1, "TCP-Server-error!"},
+        {"GetDATA", ORD_VIDEO, 0, [] { return GetDATA(0); }, -1, "TCP-Server-error!"},
+        {"TEACH", ORD_TEACH, 0, [] { return PushTEACH(); }, -1,
+         "Teach-Error:Timeout TCP-Server-error!"},
+        {"hardware record", ORD_HWINFO, 0, [] { return GetHARDWAREInfo(); }, 0,
+         "Timeout-RS-232..."},
+        {"calibration header", ORD_CALIB_READ, 1,
+         [&] { return ReadCalibDataFromXF(header, 1, sizeof header); }, -1,
+         "CALIB-Read-Error:Timeout TCP-Server-error!"},
+        {"flash block", ORD_XF_READ, 0x1200, [&] { return ReadXFLASH(0x1200, flash, 512); }, 0,
+         nullptr},
+    };
+    for (const Case &c : cases) {
+        peer.answer(c.order, c.param, junk, c.order == ORD_TEACH ? 8 : sizeof junk);
+        EXPECT_EQ(c.command(), c.failure) << c.what;
+        if (c.status) {
+            EXPECT_STREQ(szStatus, c.status) << c.what;
+        }
+    }
+    EXPECT_EQ(std::memcmp(&raw, &rawBefore, sizeof raw), 0);
+    EXPECT_EQ(std::memcmp(adbuf, adbufBefore, sizeof adbuf), 0);
+    EXPECT_EQ(std::memcmp(&teach, &teachBefore, sizeof teach), 0);
+    EXPECT_EQ(std::memcmp(&hwinfo, &hwBefore, sizeof hwinfo), 0);
+    EXPECT_EQ(std::memcmp(header, pristineHeader, sizeof header), 0);
+    flash[0] = 0;  // the word count the read puts there before sending
+    EXPECT_EQ(std::memcmp(flash, pristineFlash, sizeof flash), 0);
 }
 
 }  // namespace
