@@ -220,9 +220,9 @@ int exchangeOnce(uint16_t requestLength) {
     return result;
 }
 
-// Ends a wait that did not bring its bytes: 1 when they arrived, else -1 with the status text
-// of the cause (none when the program is closing).
-int failedWait(WaitEnd end, int lineErrors) {
+// The outcome of a wait: 1 when its bytes arrived, else -1 with the status text of the cause
+// (none when the program is closing).
+int waitOutcome(WaitEnd end, int lineErrors) {
     if (end == WaitEnd::Closed) {
         SetStatus(kServerClosed);
         return -1;
@@ -244,7 +244,7 @@ int receiveHeader(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datac
         lineErrors = std::max(0, GetComStat(rs232port));
         readSerial(szReadBuf, FRAME_HEADER_SIZE, end == WaitEnd::Arrived);
     }
-    if (failedWait(end, lineErrors) != 1) return -1;
+    if (waitOutcome(end, lineErrors) != 1) return -1;
     int result = CheckHeaderCRC(order, param, len, datacrc);
     if (result == 1 && *order == ORD_ERROR) {
         result = -1;
@@ -272,7 +272,7 @@ int receiveData(uint16_t len, double deadline) {
         lineErrors = std::max(0, GetComStat(rs232port));
         readSerial(szReadBuf + FRAME_HEADER_SIZE, len, end == WaitEnd::Arrived);
     }
-    if (failedWait(end, lineErrors) != 1) return -1;
+    if (waitOutcome(end, lineErrors) != 1) return -1;
     if (crc8Update(szReadBuf, FRAME_HEADER_SIZE, head.len) == head.datacrc) return 1;
     SetStatus("ATTENTION! RECEIVED DATA FRAME IS INCORRECT!");
     return -1;
