@@ -35,10 +35,12 @@
 #include "params/paramblock.h"
 #include "params/paramfile.h"
 #include "params/profiles.h"
+#include "params/transfer.h"
 #include "platform/ui/kgraph.h"
 #include "platform/ui/popupscript.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/userint.h"
+#include "scripted_peer.h"
 #include "shared/files.h"
 #include "shared/panels.h"
 #include "shared/state.h"
@@ -705,6 +707,21 @@ TEST_F(Measure, TheLogTakesALoopsCycleTextOnceItsCountAndTheCauseOfItsEnd) {
                                   "Timeout TCP-Server-error!",
                                   "Loop ended after " + std::to_string(cycles) + " cycles",
                                   "Timeout RS232 Line!",
+                              }));
+}
+
+TEST_F(Measure, ThePanelKeepsTheGenericTextAndTheLogHasTheCauseBeforeIt) {
+    ScriptedPeer peer;  // answers every request with the MASTER page
+    const uint8_t page[32] = {7};
+    peer.answer(ORD_GET_RAM, 1, page, sizeof page);
+    const QString path = dir.filePath("status.log");
+    InstallLinkView(path.toUtf8().constData());
+    PushGET(RAM, 0);
+    CloseLinkLog();
+    EXPECT_EQ(text(pPA, PANEL_STATUS), "Timeout-RS-232...");
+    EXPECT_EQ(logLines(path), (std::vector<std::string>{
+                                  "ATTENTION! RECEIVED FRAME DOES NOT ANSWER THE REQUEST!",
+                                  "Timeout-RS-232...",
                               }));
 }
 
