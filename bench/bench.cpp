@@ -199,7 +199,7 @@ int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     SelectEventDispatcher();
     QApplication app(argc, argv);
-    SetLinkView({[](unsigned, const char *) {}, nullptr, nullptr, nullptr, nullptr, nullptr});
+    SetLinkView({[](unsigned, const char *) {}, nullptr, nullptr});
 
     SimProcess sim;
     if (!sim.start()) {

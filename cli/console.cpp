@@ -45,7 +45,7 @@ void keepSevereMessages(QtMsgType type, const QMessageLogContext &, const QStrin
 }  // namespace
 
 void InstallConsole(bool verbose) {
-    SetLinkView({printStatus, nullptr, nullptr, nullptr, nullptr, nullptr});
+    SetLinkView({printStatus, nullptr, nullptr});
     SetUnattendedPopups(printPopup);
     if (verbose) SetFrameTap(printFrame);
 }

@@ -125,7 +125,7 @@ class Measure : public ::testing::Test {
         ResetParaBlock();
         ResetCalibration();
         ResetHwInfo();
-        SetLinkView({recordStatus, nullptr, nullptr, nullptr, nullptr, GuardExchange});
+        SetLinkView({.status = recordStatus, .exchange = GuardExchange});
         SetFrameTap(tap);
         ClearPopupAnswers();
         clearRecords();

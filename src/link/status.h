@@ -19,12 +19,12 @@ enum StatusField : unsigned {
 
 // What the link layer shows on the panels; installed by the user interface.
 struct LinkView {
-    void (*status)(unsigned fields, const char *text);  // write text to the status fields
-    void (*portNumber)(int port);                       // the COM port indicators
-    void (*busy)(bool on);                              // busy cursor while connecting
-    void (*cause)(const char *text);  // the precise cause of a failed exchange, for a log
-    void (*loop)(bool running);       // a loop starts (true) or ends (false)
-    void (*exchange)(bool waiting);   // an exchange starts (true) or has its reply (false)
+    void (*status)(unsigned fields, const char *text) = nullptr;  // write text to the fields
+    void (*portNumber)(int port) = nullptr;                       // the COM port indicators
+    void (*busy)(bool on) = nullptr;                              // busy cursor while connecting
+    void (*cause)(const char *text) = nullptr;  // cause of a failed exchange, for a log
+    void (*loop)(bool running) = nullptr;       // a loop starts (true) or ends (false)
+    void (*exchange)(bool waiting) = nullptr;   // an exchange starts (true) or ends
 };
 void SetLinkView(const LinkView &view);
 const LinkView &CurrentLinkView();

@@ -88,10 +88,7 @@ void waitForWork(double tStart, double until) {
 
 int GetRecorderData() {
     FillTxBuf(ORD_RAW, 0, nullptr, 0);
-    if (DataExchange(FRAME_HEADER_SIZE) == 1) {
-        std::memcpy(&raw, szReadBuf + FRAME_HEADER_SIZE, sizeof raw);
-        return 1;
-    }
+    if (DataExchange(FRAME_HEADER_SIZE) == 1 && TakeReplyData(&raw, sizeof raw)) return 1;
     showMainStatus(comtype == 0 ? "Timeout RS232-Line!" : "Timeout TCP-Server-error!");
     return -1;
 }
@@ -161,6 +158,7 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
     stop_flag = 0;
     rx_flag = 0;
     SetRecorderBusy(true);
+    SetTriggerReader(r.trigger);  // the trigger records are kept for this loop to take
     while (stop_flag == 0) {
         // A sample is taken only while the count wants one: a count of 0 records nothing.
         const int taken = n < limit ? nextSample(r, view, status, t0) : 0;
@@ -202,6 +200,7 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
             waitForWork(tStart, r.trigger ? tStart + 1e9 : t0 + r.increment);
         }
     }
+    SetTriggerReader(false);
     SetRecorderBusy(false);
     if (view.counter) view.counter(n);
     if (end == RecordEnd::Stopped || end == RecordEnd::FileError) stop_flag = 1;

@@ -7,6 +7,7 @@
 
 #include "ktav_panels.h"
 #include "link/commands.h"
+#include "link/frame.h"
 #include "measure/acquisition.h"
 #include "measure/displays.h"
 #include "measure/evaluation.h"
@@ -266,6 +267,7 @@ void PlotTSD_RECGraph() {
 void WaitForRecorderLoop() {
     recstop_flag = 0;
     SetRecorderBusy(true);
+    SetTriggerReader(true);  // the trigger records are kept for this loop to take
     DiscardTriggerInput();
     while (recstop_flag != 1 && exit_flag != 1) {
         if (TakeTriggerRecord() != 1) {
@@ -277,6 +279,7 @@ void WaitForRecorderLoop() {
         if (sample != Sample::Taken) recstop_flag = 1;
         ProcessSystemEvents();
     }
+    SetTriggerReader(false);
     SetRecorderBusy(false);
 }
 
