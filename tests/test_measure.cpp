@@ -638,6 +638,7 @@ TEST_F(Measure, PressesDuringAnIdleExchangeFindTheSensorControlsDimmed) {
         {pTConn, TCONN_CHANGEBAUD},
         {pCalib, CALIB_WRITE},
         {pCalib, CALIB_READ},
+        {pCalib, CALIB_LINMODE},
     };
     static std::vector<int> dimmedDuring;
     dimmedDuring.clear();

@@ -16,7 +16,7 @@ struct Control {
 
 // RUN, VIDEO, TEACH, RESET, SEND, GET and CONNECT of both main panels, the connection
 // dialogs' connect, disconnect, baud-rate and discard buttons, the recorder starts and the
-// calibration transfer buttons.
+// calibration pop-up's write, read and linearisation controls.
 const Control kSensorControls[] = {
     {pPA, PANEL_RUN},
     {pPA, PANEL_VIDEO},
@@ -44,7 +44,7 @@ const Control kSensorControls[] = {
     {pTRec, TREC_START},
     {pCalib, CALIB_WRITE},
     {pCalib, CALIB_READ},
-    {pCalib, CALIB_WRHEADER},
+    {pCalib, CALIB_LINMODE},
 };
 
 int savedDimmed[std::size(kSensorControls)];
