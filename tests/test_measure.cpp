@@ -55,12 +55,14 @@ std::vector<std::string> texts;
 std::function<void(bool request, int order, int count)> duringExchange;
 int requestsOf[256];
 int repliesOf[256];
+std::vector<std::vector<uint8_t>> requestFrames;
 
 void tap(bool request, const uint8_t *bytes, int count) {
     if (count < 2) return;
     const int order = bytes[1];
     const int n = request ? ++requestsOf[order] : ++repliesOf[order];
     if (request) orders.push_back(order);
+    if (request) requestFrames.emplace_back(bytes, bytes + count);
     if (duringExchange) duringExchange(request, order, n);
     if (request && n > 500) stop_flag = 1;  // a loop that was not stopped
 }
@@ -141,6 +143,7 @@ class Measure : public ::testing::Test {
 
     static void clearRecords() {
         orders.clear();
+        requestFrames.clear();
         texts.clear();
         duringExchange = nullptr;
         std::memset(requestsOf, 0, sizeof requestsOf);
@@ -536,6 +539,129 @@ TEST_F(Measure, SendToFileWritesANewFileSilentlyAndAsksBeforeOverwriting) {
             EXPECT_EQ(stored.ma.power, c.storedPower) << c.text;
         }
         ClearPopupAnswers();
+    }
+}
+
+// ---- Parameters on a round trip ---------------------------------------------------------------
+
+// The data of the parameter sets sent with `order`, in page order.
+std::vector<uint8_t> sentBlock(int order) {
+    std::vector<uint8_t> sent;
+    for (const auto &frame : requestFrames)
+        if (frame[1] == order) sent.insert(sent.end(), frame.begin() + 8, frame.end());
+    return sent;
+}
+
+std::vector<uint8_t> bytesOf(const ParaBlock &block) {
+    const auto *bytes = reinterpret_cast<const uint8_t *>(&block);
+    return {bytes, bytes + sizeof block};
+}
+
+// A sensor set at the edges the range check accepts: the largest values or zeros, with its own
+// integration time, slave baud-rate word, teach distance and reserved bytes.
+ParaSensor edgeSet(bool largest, uint16_t pixels, uint16_t intTime, uint16_t baud, int32_t um,
+                   uint8_t reserved) {
+    ParaSensor s{};
+    if (largest) s = {1000, 2, 0, 255, pixels, pixels, pixels, 4, 4, 1, 0, {}};
+    s.intTime = intTime;
+    s.baudrateIndex = baud;
+    s.umTeachValue = um;
+    std::memset(s.reserved, reserved, sizeof s.reserved);
+    s.reserved[7] = static_cast<uint8_t>(~reserved);
+    return s;
+}
+
+void selectTarget(int which) {
+    target = which;
+    SetCtrlVal(pPA, PANEL_RAM, which == RAM);
+    SetCtrlVal(pPA, PANEL_EEPROM, which == EEPROM);
+    SetCtrlVal(pPA, PANEL_FILE, which == DATFILE);
+}
+
+// Puts `block` into the sensor's RAM and EEPROM and shows other values on the panels.
+void holdInSensor(const ParaBlock &block) {
+    for (int which : {RAM, EEPROM}) {
+        para = block;
+        for (uint16_t set = 0; set < 3; ++set) PushSEND(static_cast<uint16_t>(which), set);
+    }
+    ResetParaBlock();
+    SetPanelValues();
+}
+
+TEST_F(Measure, EdgeValuesGoBackToTheSensorUnchangedThroughThePanelsAndAFile) {
+    connect();
+    const auto n = static_cast<uint16_t>(static_cast<int16_t>(hwinfo.pixelCount));
+    ASSERT_GT(static_cast<int16_t>(n), 0);
+    const ParaGeneral largest{6, 1, 4, 1, 5, 2048, 1, 4, 7, 3, INT32_MAX, -2, INT32_MAX};
+    const ParaGeneral zeros{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, -1000, INT32_MIN};
+    const ParaBlock blocks[] = {
+        {largest, edgeSet(true, n, 1260, 4, -1, 0x5A),
+         edgeSet(false, n, 0, 0xBEEF, INT32_MIN, 0xC3)},
+        {zeros, edgeSet(false, n, 0, 0, 0, 0x11), edgeSet(true, n, 1260, 0xFFFF, -1000, 0xEE)},
+    };
+    int fileNumber = 0;
+    for (const ParaBlock &block : blocks) {
+        holdInSensor(block);
+        for (int which : {RAM, EEPROM}) {
+            selectTarget(which);
+            press(CC_BTNGet, pPA, PANEL_GET);
+            clearRecords();
+            press(CC_BTNSend, pPA, PANEL_SEND);
+            EXPECT_EQ(sentBlock(which == RAM ? ORD_SEND_RAM : ORD_SEND_EEPROM), bytesOf(block))
+                << "GET and SEND, target " << which << ", eval mode " << block.ge.evalMode;
+        }
+        // GET, the block to a new file, the file back into the panels, SEND.
+        const std::string path = dir.filePath(QString("P%1.ini").arg(++fileNumber)).toStdString();
+        selectTarget(RAM);
+        press(CC_BTNGet, pPA, PANEL_GET);
+        selectTarget(DATFILE);
+        QueuePopupAnswer(2, path);
+        press(CC_BTNSend, pPA, PANEL_SEND);
+        QueuePopupAnswer(1, path);
+        press(CC_BTNGet, pPA, PANEL_GET);
+        EXPECT_EQ(PendingPopupAnswers(), 0u);
+        selectTarget(RAM);
+        clearRecords();
+        press(CC_BTNSend, pPA, PANEL_SEND);
+        EXPECT_EQ(sentBlock(ORD_SEND_RAM), bytesOf(block))
+            << "through a file, eval mode " << block.ge.evalMode;
+    }
+}
+
+// A time from the sensor is shown as it is; an entry is taken in steps of 100 us on either
+// surface, and the other side keeps its time.
+TEST_F(Measure, IntegrationTimesShowTheSensorsValueAndTakeTheOperatorsEntry) {
+    connect();
+    ParaBlock block = para;
+    block.ma.intTime = 0;
+    block.sl.intTime = 1260;
+    holdInSensor(block);
+    selectTarget(RAM);
+    press(CC_BTNGet, pPA, PANEL_GET);
+    EXPECT_EQ(real(pPara1, PARA1_INTTIME), 0.0);
+    EXPECT_EQ(real(pTPara1, TPARA1_INTTIME), 0.0);
+    EXPECT_EQ(real(pPara2, PARA2_INTTIME), 1.3);
+    EXPECT_EQ(real(pTPara2, TPARA2_INTTIME), 1.3);
+    const struct {
+        int touch, panel, control;
+        double entry;
+        uint16_t master, slave;
+        double shown;
+    } cases[] = {
+        {0, pPara1, PARA1_INTTIME, 1.26, 1300, 1260, 1.3},
+        {1, pTPara2, TPARA2_INTTIME, 2.04, 0, 2000, 2.0},
+    };
+    for (const auto &c : cases) {
+        holdInSensor(block);
+        press(CC_BTNGet, pPA, PANEL_GET);
+        SetCtrlVal(c.panel, c.control, c.entry);
+        tsd_flag = c.touch;
+        GetPanelValues();
+        tsd_flag = 0;
+        EXPECT_EQ(para.ma.intTime, c.master) << c.entry;
+        EXPECT_EQ(para.sl.intTime, c.slave) << c.entry;
+        SetPanelValues();
+        EXPECT_EQ(real(c.panel, c.control), c.shown) << c.entry;
     }
 }
 

@@ -534,6 +534,8 @@ TEST_F(UiTest, PopupsTakeScriptedAnswers) {
     QueuePopupAnswer(2, fresh);
     QueuePopupAnswer(0);
     QueuePopupAnswer(1, std::string(300, 'x'));
+    QueuePopupAnswer(1, existing);
+    QueuePopupAnswer(2, fresh);
 
     EXPECT_EQ(ConfirmPopup("ATTENTION !", "File already exist - overwrite ?"), 1);
     EXPECT_EQ(LastPopupText(), "ATTENTION !: File already exist - overwrite ?");
@@ -542,14 +544,17 @@ TEST_F(UiTest, PopupsTakeScriptedAnswers) {
     EXPECT_EQ(LastPopupText(), "Info: Firmware not compatible");
 
     char path[260] = "stale";
+    // Only a save dialog takes a new name; the load dialog refuses it and nothing is chosen.
     const struct {
-        int result;
+        int button, result;
         std::string path;
-    } files[] = {{1, existing}, {2, fresh}, {0, ""}, {UIE_BAD_VALUE, ""}};
+    } files[] = {{VAL_SAVE_BUTTON, 1, existing}, {VAL_SAVE_BUTTON, 2, fresh},
+                 {VAL_SAVE_BUTTON, 0, ""},       {VAL_SAVE_BUTTON, UIE_BAD_VALUE, ""},
+                 {VAL_LOAD_BUTTON, 1, existing}, {VAL_LOAD_BUTTON, 0, ""}};
     for (const auto &f : files) {
-        EXPECT_EQ(FileSelectPopup("", "RECORD.DAT", "*.DAT", "Select file", VAL_SAVE_BUTTON, 0, 1,
-                                  1, 1, path),
-                  f.result);
+        EXPECT_EQ(
+            FileSelectPopup("", "RECORD.DAT", "*.DAT", "Select file", f.button, 0, 1, 1, 1, path),
+            f.result);
         EXPECT_EQ(path, f.path);  // nothing chosen, or a path too long: an empty path
     }
     EXPECT_EQ(PendingPopupAnswers(), 0u);

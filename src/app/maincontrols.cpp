@@ -141,8 +141,8 @@ void getSets() {
 void sendToFile() {
     GetPanelValues();
     const int chosen = FileSelectPopup(proj_dir, kParaFileName, kParaFilePattern,
-                                       "K-TAV-PX-MASTER/SLAVE-Series Parameter File", VAL_OK_BUTTON,
-                                       0, 1, 1, 1, para_pathname);
+                                       "K-TAV-PX-MASTER/SLAVE-Series Parameter File",
+                                       VAL_SAVE_BUTTON, 0, 1, 1, 1, para_pathname);
     if (chosen <= 0) return showMainStatus("Parameter saving to file failed!");
     std::error_code error;
     if (std::filesystem::exists(para_pathname, error) &&

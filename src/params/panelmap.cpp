@@ -1,5 +1,6 @@
 #include "params/panelmap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <string>
@@ -111,14 +112,21 @@ void readSensor(ParaSensor &set, const SensorPanel &p) {
     double mm = MmOfUm(set.umTeachValue);
     GetCtrlVal(*p.panel, p.intTime, &ms);
     GetCtrlVal(*p.panel, p.teachUm, &mm);
-    set.intTime = IntTimeOfMs(ms);
+    // While the control shows the stored time, the stored time stays, though it may not be a
+    // multiple of 100 us; only the operator's entry is taken in steps of 100 us.
+    if (IntTimeOfMs(ms) != IntTimeOfMs(MsOfIntTime(set.intTime))) set.intTime = IntTimeOfMs(ms);
     set.umTeachValue = static_cast<int32_t>(UnsignedUmOfMm(mm));
 }
 
 void showSensor(const ParaSensor &set, const SensorPanel &p) {
     for (const SensorField &f : kSensorFields)
         SetCtrlVal(*p.panel, p.*f.control, int(set.*f.field));
-    SetCtrlVal(*p.panel, p.intTime, MsOfIntTime(set.intTime));
+    // MIN_ITIME and MAX_ITIME bound the operator's entries; a time from the sensor or a file
+    // outside them (0: not set) is shown as it is, so the entry's range is widened to hold it.
+    const double ms = MsOfIntTime(set.intTime);
+    SetCtrlAttribute(*p.panel, p.intTime, ATTR_MIN_VALUE, std::min(MIN_ITIME, ms));
+    SetCtrlAttribute(*p.panel, p.intTime, ATTR_MAX_VALUE, std::max(MAX_ITIME, ms));
+    SetCtrlVal(*p.panel, p.intTime, ms);
     SetCtrlVal(*p.panel, p.teachUm, MmOfUm(set.umTeachValue));
 }
 

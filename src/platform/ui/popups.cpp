@@ -87,8 +87,10 @@ int ConfirmPopup(const char *title, const char *message) {
                : 0;
 }
 
-// A scripted answer above 0 chooses its path; whether that file exists decides 1 or 2.
-// Directory restrictions and a forbidden cancel are left to the operator's care.
+// A scripted answer above 0 chooses its path; whether that file exists decides 1 or 2. Only a
+// save dialog takes a name that does not exist yet: any other dialog refuses it, as the
+// operator's dialog does, and nothing is chosen. Directory restrictions and a forbidden cancel
+// are left to the operator's care.
 int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
                     const char *filePattern, const char *title, int buttonLabel,
                     int /*restrictDirectory*/, int restrictExtension, int /*allowCancel*/,
@@ -99,6 +101,7 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
     if (auto answer = Ask(title, filePattern)) {
         if (answer->result <= 0) return answer->result;
         path = QString::fromStdString(answer->path);
+        if (buttonLabel != VAL_SAVE_BUTTON && !QFileInfo::exists(path)) return 0;
     } else {
         const bool save = buttonLabel == VAL_SAVE_BUTTON;
         QFileDialog dialog(QApplication::activeWindow(), Text(title), Text(defaultDirectory),

@@ -41,6 +41,9 @@ int SetNumber(int panel, int control, double value) {
                 combo->setCurrentIndex(i);
                 return 0;
             }
+            // A value the list cannot show selects no item, so that reading the control gives
+            // no value instead of the item shown before.
+            combo->setCurrentIndex(-1);
             return UIE_BAD_VALUE;
         }
         case CtrlKind::SpinBox:
