@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +30,7 @@
 #include "params/appsettings.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "platform/ui/popupscript.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
@@ -462,4 +465,51 @@ TEST_F(ConnDialog, RightClickTogglesTheHelpBoxAndAClickOnItHidesIt) {
     click(pConn, CONNECT_TRYCONNECT, Qt::RightButton);
     click(pConn, CONNECT_HELP);
     EXPECT_EQ(attribute(pConn, CONNECT_HELP, ATTR_VISIBLE), 0);
+}
+
+// A device the program refuses (another series, firmware out of range) leaves the sensor
+// controls of both surfaces dimmed, whichever dialog connected, also after ACCEPT.
+TEST_F(ConnDialog, RefusedDevicesKeepTheSensorControlsDimmedOnBothSurfaces) {
+    const struct {
+        const Dialog &dialog;
+        QStringList options;
+        int hwok;
+        const char *popup;
+    } cases[] = {
+        {desktop, {"--fw-text", "K-TAV-QD.V1.00 2020-01-01"}, 0, "Please use K-TAV-QD-Vista"},
+        {touch, {"--fw-text", "K-TAV-WN.V2.10 2021-02-02"}, 0, "Please use K-TAV-WN-Vista"},
+        {desktop, {"--fw-version", "405"}, 1, "V.4.0x"},
+        {touch, {"--fw-version", "430"}, 1, "newer than V4.2"},
+    };
+    for (const auto &c : cases) {
+        const Dialog &d = c.dialog;
+        SCOPED_TRACE(std::string(d.name) + " " + c.options.join(' ').toStdString());
+        startSim(c.options);
+        for (const Dialog *any : {&desktop, &touch}) {
+            for (int control : any->sensorControls)
+                SetCtrlAttribute(any->mainPanel, control, ATTR_DIMMED, 0);
+            SetCtrlAttribute(any->recorderPanel, any->recorderStart, ATTR_DIMMED, 0);
+        }
+        connect(d, Line::Tcp);
+        EXPECT_EQ(tcp_con, 1);
+        EXPECT_EQ(hwok_flag, c.hwok);
+        EXPECT_NE(LastPopupText().find(c.popup), std::string::npos) << LastPopupText();
+        for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
+        CC_CBTNAcceptComSetting(d.panel, d.accept, EVENT_COMMIT, nullptr, 0, 0);
+        for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
+        sim.stop();
+    }
+}
+
+TEST_F(ConnDialog, TheMessageBoxKeepsItsNewestLineInView) {
+    startSim();
+    for (const Dialog *d : {&desktop, &touch}) {
+        SCOPED_TRACE(d->name);
+        for (int i = 0; i < 4; ++i) connect(*d, Line::Tcp);
+        auto *box = qobject_cast<QPlainTextEdit *>(FindCtrl(d->panel, d->msgBox)->widget);
+        ASSERT_NE(box, nullptr);
+        const QScrollBar *bar = box->verticalScrollBar();
+        EXPECT_GT(bar->maximum(), 0) << "more lines than the box shows";
+        EXPECT_EQ(bar->value(), bar->maximum());
+    }
 }

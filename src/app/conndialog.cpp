@@ -187,8 +187,10 @@ void connect(const Surface &s) {
         dimAccept(false);
         return;
     }
-    if (InitDataExchange() != 1) return;
-    dimSensorControls(false);
+    const int identified = InitDataExchange();
+    // A device of another series is identified too, but its sensor controls stay dimmed.
+    dimSensorControls(!DeviceAccepted());
+    if (identified != 1) return;
     dimAccept(false);
     InitGUI();
 }
@@ -241,7 +243,7 @@ void closeDialogs() {
     SetCtrlVal(pTSD, TSD_TOG_CONNECT, 0);
     HidePanel(pConn);
     HidePanel(pTConn);
-    DimmButtons(0);
+    if (DeviceAccepted()) DimmButtons(0);
 }
 
 void accept(const Surface &s) {

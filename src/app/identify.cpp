@@ -337,6 +337,8 @@ void readCalibHeader(int sensor, const char *errorText) {
     ShowCalibHeader(sensor - 1);
 }
 
+int deviceAccepted = 0;  // the last identification's verdict, see DeviceAccepted()
+
 // Steps after the version text: series, hardware record, firmware range, calibration headers
 // and parameter sets. The result of the identification.
 int identify() {
@@ -369,13 +371,19 @@ int identify() {
     Delay(0.05);
     PushGET(RAM, 2);
     SetStatus(szVersion);
+    deviceAccepted = 1;
     return 1;
 }
 
 }  // namespace
 
+int DeviceAccepted() {
+    return deviceAccepted;
+}
+
 int InitDataExchange() {
     int result = 0;
+    deviceAccepted = 0;
     if (CheckComLine() != 1) {
         if (tsd_flag == 0) {
             DisplayPanel(pConn);

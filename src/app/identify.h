@@ -10,6 +10,10 @@
 // by showing the status text on all four status fields.
 int InitDataExchange();
 
+// 1 when the last identification accepted the device (this series, hardware record read,
+// firmware in range): only then may the sensor controls be enabled.
+int DeviceAccepted();
+
 // Reads the firmware text (order 7) and builds szVersion: the reply's data length, or -1.
 int GetVERSIONInfo();
 

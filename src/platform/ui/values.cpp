@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -112,6 +113,20 @@ int GetWhole(int panel, int control, T *value) {
     return result;
 }
 
+constexpr const char *kFollowsEnd = "ktavFollowsEnd";
+
+// Keeps the newest line of a text box in view, also when its range changes later (a scroll bar
+// that appears, the panel laid out), until the box is reset.
+void FollowEnd(QPlainTextEdit *box) {
+    QScrollBar *bar = box->verticalScrollBar();
+    if (!box->property(kFollowsEnd).isValid())
+        QObject::connect(bar, &QScrollBar::rangeChanged, box, [box, bar](int, int maximum) {
+            if (box->property(kFollowsEnd).toBool()) bar->setValue(maximum);
+        });
+    box->setProperty(kFollowsEnd, true);
+    bar->setValue(bar->maximum());
+}
+
 QPlainTextEdit *TextBox(int panel, int control, const char *operation, int *error) {
     return static_cast<QPlainTextEdit *>(
         FindCtrlOfKind(panel, control, CtrlKind::PlainTextEdit, operation, error));
@@ -141,10 +156,13 @@ int SetCtrlVal(int panel, int control, const char *value) {
             static_cast<QLabel *>(w)->setText(Text(value));
             return 0;
         case CtrlKind::PlainTextEdit: {
-            // A text box collects what it is given: the text goes at its end.
-            QTextCursor end(static_cast<QPlainTextEdit *>(w)->document());
+            // A text box collects what it is given: the text goes at its end, and the newest
+            // line is kept in view.
+            auto *box = static_cast<QPlainTextEdit *>(w);
+            QTextCursor end(box->document());
             end.movePosition(QTextCursor::End);
             end.insertText(Text(value));
+            FollowEnd(box);
             return 0;
         }
         case CtrlKind::ComboBox: {
@@ -197,6 +215,7 @@ int ResetTextBox(int panel, int control, const char *text) {
     QPlainTextEdit *box = TextBox(panel, control, "ResetTextBox", &error);
     if (!box) return error;
     const QSignalBlocker blocker(box);
+    if (box->property(kFollowsEnd).isValid()) box->setProperty(kFollowsEnd, false);
     box->setPlainText(Text(text));
     return 0;
 }
