@@ -83,8 +83,13 @@ Device::Device(const DeviceConfig &config)
     hw_.linetype = config.lineType;
     hw_.serialno = static_cast<int16_t>(config.serial);
     hw_.fwversion = static_cast<int16_t>(config.fwVersion);
-    hw_.pixelCount = 1024;
-    hw_.subpixels = static_cast<int16_t>(config.subpixels);
+    // By default the record is consistent with itself: the line's own subpixel count, and a
+    // pixel count equal to it, so that the default parameter block passes the range check.
+    const int subpixels = config.subpixels            ? config.subpixels
+                          : config.lineType == 306159 ? 4096
+                                                      : 8192;
+    hw_.subpixels = static_cast<int16_t>(subpixels);
+    hw_.pixelCount = static_cast<int16_t>(config.pixelCount.value_or(subpixels));
     hw_.adcrange = static_cast<int16_t>(config.adcRange);
     adcMax_ = config.adcRange == 1024 ? 1024 : 256;
 

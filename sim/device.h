@@ -21,7 +21,8 @@ struct DeviceConfig {
     std::string fwText;  // empty: built from the firmware number
     int fwVersion = 421;
     int lineType = 306158;
-    int subpixels = 4096;
+    int subpixels = 0;  // 0: the line's own, 4096 on the 306159 line and 8192 on any other
+    std::optional<int> pixelCount;  // the hardware record's pixel-count word; unset: the subpixels
     int adcRange = 256;
     int masterType = 610407;
     int slaveType = 610407;

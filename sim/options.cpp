@@ -20,7 +20,9 @@ Device:
   --fw-text TEXT             firmware text (default "K-TAV-PX-MA.V4.21 2015-10-05 FW421 ...")
   --fw-version N             firmware number in the hardware record (default 421)
   --line-type N              CCD line code (default 306158; 306159 for the 4096 line)
-  --subpixels N              subpixels of the CCD line (default 4096)
+  --subpixels N              subpixels of the CCD line (default the line's own: 8192, or
+                             4096 on the 306159 line)
+  --pixel-count N            pixel-count word of the hardware record (default the subpixels)
   --adc-range N              video full scale: 1024, anything else means 256 (default 256)
   --master-type N            MASTER model code (default 610407; 611632 = two-line hardware,
                              which belongs to the 4096 line: --line-type 306159)
@@ -84,6 +86,7 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
         {"--fw-version", [&] { return number(-32768, 32767, out.device.fwVersion); }},
         {"--line-type", [&] { return number(-0x7FFFFFFFL, 0x7FFFFFFFL, out.device.lineType); }},
         {"--subpixels", [&] { return number(256, 16384, out.device.subpixels); }},
+        {"--pixel-count", [&] { return number(-32768, 32767, out.device.pixelCount.emplace()); }},
         {"--adc-range", [&] { return number(-32768, 32767, out.device.adcRange); }},
         {"--master-type", [&] { return number(-0x7FFFFFFFL, 0x7FFFFFFFL, out.device.masterType); }},
         {"--slave-type", [&] { return number(-0x7FFFFFFFL, 0x7FFFFFFFL, out.device.slaveType); }},

@@ -282,7 +282,7 @@ TEST(Cli, DataCommandsPrintTheirLines) {
     }
     const QStringList video = Cli(&sim).run({"video"}).outLines();
     ASSERT_EQ(video.size(), 128);
-    EXPECT_EQ(video[1].section('\t', 0, 0), "32");  // 4096 subpixels over 128 points
+    EXPECT_EQ(video[1].section('\t', 0, 0), "64");  // 8192 subpixels over 128 points
 }
 
 TEST(Cli, VerboseShowsTheFramesInHex) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/appini.h"
 #include "app/bindings.h"
 #include "app/exchangeguard.h"
 #include "app/identify.h"
@@ -55,14 +56,14 @@ std::vector<std::string> texts;
 std::function<void(bool request, int order, int count)> duringExchange;
 int requestsOf[256];
 int repliesOf[256];
-std::vector<std::vector<uint8_t>> requestFrames;
+std::vector<std::vector<uint8_t>> requestFrames, replyFrames;
 
 void tap(bool request, const uint8_t *bytes, int count) {
     if (count < 2) return;
     const int order = bytes[1];
     const int n = request ? ++requestsOf[order] : ++repliesOf[order];
     if (request) orders.push_back(order);
-    if (request) requestFrames.emplace_back(bytes, bytes + count);
+    (request ? requestFrames : replyFrames).emplace_back(bytes, bytes + count);
     if (duringExchange) duringExchange(request, order, n);
     if (request && n > 500) stop_flag = 1;  // a loop that was not stopped
 }
@@ -144,6 +145,7 @@ class Measure : public ::testing::Test {
     static void clearRecords() {
         orders.clear();
         requestFrames.clear();
+        replyFrames.clear();
         texts.clear();
         duringExchange = nullptr;
         std::memset(requestsOf, 0, sizeof requestsOf);
@@ -306,7 +308,8 @@ class Displays : public Measure {
     void SetUp() override {
         Measure::SetUp();
         std::memset(&raw, 0, sizeof raw);
-        hwinfo.pixelCount = 1024;
+        hwinfo.subpixels = 1024;   // the displays' pixel count
+        hwinfo.pixelCount = 8192;  // the range check's, not theirs
         para.ge.hardwareMode = 0;
         para.ge.evalMode = 1;
         umRange = umRangeA = umRangeB = 10000;
@@ -387,6 +390,25 @@ TEST_F(Displays, CombinedPositionPlacesTheSetPointCursorInPairModes) {
         EXPECT_EQ(slave->cursorPosition(2).x(), c.slaveX) << c.combined;
         EXPECT_EQ(raw.posCombined, c.stored);
     }
+}
+
+// A GET or TEACH served between RUN cycles draws the grey area over the position graphs; the
+// next cycle draws the object, its window and cursors again, though nothing moved.
+TEST_F(Displays, PositionGraphsAreRedrawnAfterAnythingElseDrewOnThem) {
+    raw.posA = 300;
+    raw.posB = 700;
+    raw.startA = 290;
+    raw.endA = 310;
+    PlotVIDEOBarGraph();
+    KGraph *master = graph(pPA, PANEL_GRAPH_MASTER), *slave = graph(pPA, PANEL_GRAPH_SLAVE);
+    const int plots[] = {master->plotCount(), slave->plotCount()};
+    SetPanelValues();
+    SetGraphCursor(pPA, PANEL_GRAPH_MASTER, 1, 0, 0);
+    PlotVIDEOBarGraph();
+    EXPECT_EQ(master->plotCount(), plots[0]);
+    EXPECT_EQ(slave->plotCount(), plots[1]);
+    EXPECT_EQ(master->cursorPosition(1), QPointF(300, 0.75));
+    EXPECT_EQ(slave->cursorPosition(1), QPointF(700, 0.75));
 }
 
 TEST_F(Displays, StripChartKeepsTheLastHundredSamplesOfEachTrace) {
@@ -544,12 +566,15 @@ TEST_F(Measure, SendToFileWritesANewFileSilentlyAndAsksBeforeOverwriting) {
 
 // ---- Parameters on a round trip ---------------------------------------------------------------
 
-// The data of the parameter sets sent with `order`, in page order.
+// The data of the frames of `order` sent (requests) or received (replies), in their order.
+std::vector<uint8_t> dataOf(const std::vector<std::vector<uint8_t>> &frames, int order) {
+    std::vector<uint8_t> data;
+    for (const auto &frame : frames)
+        if (frame[1] == order) data.insert(data.end(), frame.begin() + 8, frame.end());
+    return data;
+}
 std::vector<uint8_t> sentBlock(int order) {
-    std::vector<uint8_t> sent;
-    for (const auto &frame : requestFrames)
-        if (frame[1] == order) sent.insert(sent.end(), frame.begin() + 8, frame.end());
-    return sent;
+    return dataOf(requestFrames, order);
 }
 
 std::vector<uint8_t> bytesOf(const ParaBlock &block) {
@@ -628,6 +653,27 @@ TEST_F(Measure, EdgeValuesGoBackToTheSensorUnchangedThroughThePanelsAndAFile) {
     }
 }
 
+// The simulator as it starts: its hardware record fits its line, so its own parameter block
+// passes the range check unchanged, and the graphs span the line the calibration pop-up names.
+TEST_F(Measure, TheSimulatorsOwnBlockSurvivesGetAndSendAndItsLineFitsTheGraphs) {
+    connect();
+    EXPECT_EQ(std::string(szHwLine[0]), "LINE-SENSOR: ---  8192 subpixel");
+    selectTarget(RAM);
+    press(CC_BTNGet, pPA, PANEL_GET);
+    const std::vector<uint8_t> held = dataOf(replyFrames, ORD_GET_RAM);
+    ASSERT_EQ(held.size(), sizeof(ParaBlock));
+    clearRecords();
+    press(CC_BTNSend, pPA, PANEL_SEND);
+    EXPECT_EQ(sentBlock(ORD_SEND_RAM), held);
+
+    ASSERT_EQ(GetRAW(), 1);
+    PlotVIDEOBarGraph();
+    for (int g : {PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE})
+        EXPECT_EQ(graph(pPA, g)->xMaximum(), 8192);
+    EXPECT_EQ(graph(pPA, PANEL_GRAPH_MASTER)->cursorPosition(1).x(), raw.posA);
+    EXPECT_EQ(graph(pPA, PANEL_GRAPH_SLAVE)->cursorPosition(1).x(), raw.posB);
+}
+
 // A time from the sensor is shown as it is; an entry is taken in steps of 100 us on either
 // surface, and the other side keeps its time.
 TEST_F(Measure, IntegrationTimesShowTheSensorsValueAndTakeTheOperatorsEntry) {
@@ -689,6 +735,29 @@ TEST_F(Measure, GetFromFileRefreshesThePanelsOnlyFromAFileThatWasRead) {
         EXPECT_EQ(texts.back(), c.text) << c.file;
         EXPECT_EQ(value(pPara1, PARA1_POWER), c.shown) << c.file;
         EXPECT_TRUE(orders.empty());
+    }
+}
+
+// Zoom on, then the pixel graph type on either surface: the flag, both toggles and the stored
+// state all say off.
+TEST_F(Measure, PixelGraphTypeSwitchesZoomOffEverywhereAndInTheSettingsFile) {
+    const std::string path = dir.filePath("settings.ini").toStdString();
+    for (int touch : {0, 1}) {
+        tsd_flag = touch;
+        const int panel = touch ? pTGraph : pPA;
+        SetCtrlVal(panel, touch ? TGRAPH_ZOOM : PANEL_ZOOM, 1);
+        CC_TOGGBTNZoom(panel, touch ? TGRAPH_ZOOM : PANEL_ZOOM, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        ASSERT_EQ(zoom_flag, 1);
+        SetCtrlVal(panel, touch ? TGRAPH_GTYPE : PANEL_GTYPE, 0);
+        CC_RINGgtype(panel, touch ? TGRAPH_GTYPE : PANEL_GTYPE, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        tsd_flag = 0;
+        EXPECT_EQ(zoom_flag, 0) << touch;
+        EXPECT_EQ(value(pPA, PANEL_ZOOM), 0) << touch;
+        EXPECT_EQ(value(pTGraph, TGRAPH_ZOOM), 0) << touch;
+        WriteIniFile(path.c_str());
+        AppSettings stored;
+        ASSERT_EQ(ReadAppSettings(path.c_str(), stored), 1);
+        EXPECT_EQ(stored.zoom, std::optional<bool>(false)) << touch;
     }
 }
 

@@ -184,8 +184,8 @@ TEST(SimModel, StartsWithTheDefaultsOfTheProgram) {
     EXPECT_EQ(hw.linetype, 306158);
     EXPECT_EQ(hw.serialno, SERIAL);
     EXPECT_EQ(hw.fwversion, 421);
-    EXPECT_EQ(hw.pixelCount, 1024);
-    EXPECT_EQ(hw.subpixels, 4096);
+    EXPECT_EQ(hw.pixelCount, 8192);  // consistent with the line: 8192 subpixels
+    EXPECT_EQ(hw.subpixels, 8192);
     EXPECT_EQ(hw.adcrange, 256);
 
     const Bytes text = askData(dev, 7, 0);
@@ -261,7 +261,12 @@ TEST(SimModel, FlashBehavesLikeNorFlash) {
 // ---------------------------------------------------------------- the physical model
 
 TEST(SimModel, RecordIsConsistentAndLeavesTheToleranceBandNowAndThen) {
-    Device dev(with<DeviceConfig>([&](auto &c) { c.seed = 7; }));
+    // A line of 1024 pixels puts the taught pixel 512 at the taught distance 55000 um.
+    Device dev(with<DeviceConfig>([&](auto &c) {
+        c.seed = 7;
+        c.subpixels = 4096;
+        c.pixelCount = 1024;
+    }));
     const Bytes calibData = askData(dev, 24, 1);
     const auto calib = recordOf<CalibHeader>(Bytes(calibData.begin(), calibData.begin() + 32));
     const auto teach = recordOf<ParaSensor>(askData(dev, 2, 1)).umTeachValue;
@@ -305,7 +310,7 @@ TEST(SimModel, VideoProfilesShowTheLineWhereTheRecordFindsIt) {
         EXPECT_GT(profile[peak], 128);
         EXPECT_LT(profile[0], 64);
         const int pos = sensor == 0 ? raw.posA : raw.posB;
-        EXPECT_NEAR(peak * 4096 / 128, pos, 64);  // bars of 32 subpixels
+        EXPECT_NEAR(peak * 8192 / 128, pos, 128);  // bars of 64 subpixels
     }
 }
 
@@ -340,7 +345,7 @@ TEST(SimModel, LinearisationReadsTheTableFromFlash) {
         raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 2.0));
         EXPECT_EQ((row.mode == 1 ? raw.umA : raw.umB), 51234);
         EXPECT_EQ((row.mode == 1 ? raw.umB : raw.umA),
-                  50000 + 10000 * (row.mode == 1 ? raw.posB : raw.posA) / 1024);
+                  50000 + 10000 * (row.mode == 1 ? raw.posB : raw.posA) / 8192);
     }
 }
 
@@ -639,7 +644,7 @@ TEST_P(SimLink, RecordIsConsistentWithTheHardwareAndCalibration) {
     const Bytes calibData = exchange(24, 1).value_or(Bytes(64, 0));
     ASSERT_EQ(calibData.size(), 64u);
     const auto calib = recordOf<CalibHeader>(Bytes(calibData.begin(), calibData.begin() + 32));
-    ASSERT_EQ(hw.pixelCount, 1024);
+    ASSERT_EQ(hw.pixelCount, hw.subpixels);
     for (int i = 0; i < 10; ++i) {
         const auto raw = recordOf<RawRecord>(exchange(8, 0).value_or(Bytes{}));
         EXPECT_GE(raw.posA, 1);
@@ -657,6 +662,28 @@ INSTANTIATE_TEST_SUITE_P(BothLines, SimLink, ::testing::Values(Line::Tcp, Line::
                          [](const auto &info) {
                              return std::string(info.param == Line::Tcp ? "Tcp" : "Pty");
                          });
+
+// By default the hardware record is consistent with its line; the options set any mix.
+TEST_F(SimLink, HardwareRecordFitsItsLineUnlessTheOptionsSayOtherwise) {
+    const struct {
+        QStringList options;
+        int32_t lineType;
+        int16_t subpixels, pixelCount;
+    } cases[] = {
+        {{}, 306158, 8192, 8192},
+        {{"--line-type", "306159"}, 306159, 4096, 4096},
+        {{"--subpixels", "2048", "--pixel-count", "1024"}, 306158, 2048, 1024},
+        {{"--line-type", "306159", "--pixel-count", "-5"}, 306159, 4096, -5},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        startAndConnect(Line::Tcp, c.options);
+        const auto hw = recordOf<HwInfo>(exchange(10, 0).value_or(Bytes{}));
+        EXPECT_EQ(hw.linetype, c.lineType);
+        EXPECT_EQ(hw.subpixels, c.subpixels);
+        EXPECT_EQ(hw.pixelCount, c.pixelCount);
+    }
+}
 
 TEST_F(SimLink, EepromAndFlashSurviveARestart) {
     QTemporaryDir dir;
@@ -715,9 +742,9 @@ TEST_F(SimLink, TriggerRecordsArriveWhileRs232OutModeIsOne) {
         ASSERT_EQ(unsolicited(2.0, data), ORD_TRIGGER) << szStatus;
         const auto rec = recordOf<TriggerRecord>(data);
         EXPECT_GE(rec.posA, 1);
-        EXPECT_LE(rec.posA, 1024);
+        EXPECT_LE(rec.posA, 8192);
         EXPECT_EQ(rec.umValue, rec.umA);
-        EXPECT_EQ(rec.umA, 50000 + 10000 * rec.posA / 1024);
+        EXPECT_EQ(rec.umA, 50000 + 10000 * rec.posA / 8192);
     }
 
     general.rs232OutMode = 0;

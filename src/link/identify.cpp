@@ -1,5 +1,7 @@
 #include "link/identify.h"
 
+#include <algorithm>
+
 HwInfo hwinfo;
 char szFirmwareVersion[VERSION_TEXT_SIZE + 1];
 char szVersion[VERSION_TEXT_SIZE + 1];
@@ -22,4 +24,8 @@ void ResetHwInfo() {
     hwinfo = HwInfo{};
     hwinfo.pixelCount = 1024;
     hwinfo.subpixels = 4096;
+}
+
+int PixelCount() {
+    return std::max<int>(hwinfo.subpixels, 256);
 }

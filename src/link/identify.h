@@ -20,3 +20,7 @@ extern double xArray8[XBAR_COUNT];      // x positions of the bars of the video 
 
 // Sets the hardware record to its start-up defaults (pixel count 1024, subpixels 4096).
 void ResetHwInfo();
+
+// The pixel count of the CCD line that the displays use: the subpixels of the hardware record,
+// at least 256. (The range check of the parameter block takes the pixel-count word instead.)
+int PixelCount();

@@ -131,50 +131,6 @@ void drawObject(int panel, int graph, uint16_t clamped, uint16_t position, uint1
     PlotRectangle(panel, graph, position - half, 0.25, position + half, 1.0, kRed, kRed);
 }
 
-// Everything the position graphs are drawn from. The graphs are redrawn only when it changed,
-// so a steady object costs no repaint.
-struct PositionInputs {
-    uint16_t posA, posB, posCombined, startA, endA, startB, endB, edgeA, edgeB;
-    uint16_t evalMode, measurementMode, teachA, teachB;
-    ToleranceWidths tol;
-    int pixels;
-    bool operator==(const PositionInputs &) const = default;
-};
-
-// What the position graphs of a surface show now; the desktop's and the touch surface's
-// are kept apart, as both surfaces draw from the same records.
-struct ShownPositions {
-    PositionInputs inputs{};
-    bool drawn = false;
-};
-ShownPositions &shownOn(int panel) {
-    static ShownPositions desktop, touch;
-    return panel == pPA ? desktop : touch;
-}
-
-bool positionsChanged(int panel, const ToleranceWidths &tol, int pixels) {
-    auto &[shown, drawn] = shownOn(panel);
-    const PositionInputs now{raw.posA,
-                             raw.posB,
-                             raw.posCombined,
-                             raw.startA,
-                             raw.endA,
-                             raw.startB,
-                             raw.endB,
-                             raw.edgeA,
-                             raw.edgeB,
-                             para.ge.evalMode,
-                             para.ge.measurementMode,
-                             para.ma.teachValue,
-                             para.sl.teachValue,
-                             tol,
-                             pixels};
-    if (drawn && now == shown) return false;
-    shown = now;
-    drawn = true;
-    return true;
-}
-
 }  // namespace
 
 void SetTextBackground(int panel, int control, int colour) {
@@ -204,8 +160,8 @@ ToleranceWidths EvaluateRecord() {
     return ComputeToleranceWidths(para.ge, raw, n, umRange, umRangeA, umRangeB);
 }
 
+// Drawn every cycle: a GET or TEACH served between cycles draws over these graphs.
 void DrawPositionGraphs(const PositionGraphs &g, const ToleranceWidths &tol) {
-    if (!positionsChanged(g.panel, tol, PixelCount())) return;
     drawObject(g.panel, g.master, curposA, raw.posA, peakwA);
     drawObject(g.panel, g.slave, curposB, raw.posB, peakwB);
     DrawToleranceWindows(g, para.ge.evalMode, curposA, curposB, tol);

@@ -42,8 +42,7 @@ struct StripChartView {
 // Object widths, umValue, clamped positions and the tolerance widths of this cycle's `raw`.
 ToleranceWidths EvaluateRecord();
 
-// Object bars, cursors and tolerance windows of `raw`; redrawn only when what they show
-// changed since this surface last drew them.
+// Object bars, cursors and tolerance windows of `raw`, drawn anew every cycle.
 void DrawPositionGraphs(const PositionGraphs &g, const ToleranceWidths &tol);
 
 // Tolerance windows and set-point cursors for evaluation mode `mode`.

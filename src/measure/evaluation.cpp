@@ -19,10 +19,6 @@ uint16_t pixelsOf(int pixels, uint32_t um, int32_t range) {
 
 }  // namespace
 
-int PixelCount() {
-    return std::max<int>(hwinfo.pixelCount, 256);
-}
-
 int32_t SelectedValue(const RawRecord &r, uint16_t analogOutMode) {
     switch (analogOutMode) {
         case 1:

@@ -6,14 +6,12 @@
 #pragma once
 #include <cstdint>
 
+#include "link/identify.h"
 #include "link/wire.h"
 
 constexpr int STRIP_TRACES = 7;                         // traces of the measured-value chart
 constexpr int STRIP_SAMPLES = 100;                      // samples of each trace kept in the history
 extern double arrayNORM[STRIP_TRACES * STRIP_SAMPLES];  // history, oldest sample first
-
-// Pixel count N of the CCD line from the hardware record; at least 256.
-int PixelCount();
 
 // Measured value [um] that the analog-output mode selects: 1 → umAnalog1, 2 → umAnalog23,
 // every other mode → umValue.

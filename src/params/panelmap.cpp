@@ -244,7 +244,7 @@ void showRecorderAvailability() {
 // Measured-value axis, on the desktop the video graphs with their threshold lines, and the grey
 // object area of the position graphs, on the active surface.
 void redrawGraphs() {
-    const double lastPixel = hwinfo.pixelCount - 1;
+    const double lastPixel = PixelCount() - 1;
     const Place axis =
         tsd_flag ? Place{&pTGraph, TGRAPH_STRIPCHART} : Place{&pPA, PANEL_STRIPCHART};
     SetAxisScalingMode(*axis.panel, axis.control, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, YAXISMAX);
