@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QImage>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <csignal>
 
@@ -12,6 +14,9 @@
 #include "ktav_panels.h"
 #include "link/transport.h"
 #include "params/appsettings.h"
+#include "platform/timing.h"
+#include "platform/ui/runtime.h"
+#include "platform/ui/screen.h"
 #include "platform/ui/userint.h"
 #include "shared/files.h"
 #include "shared/panels.h"
@@ -94,9 +99,9 @@ TEST_F(Shell, SettingsRoundTripThroughThePanels) {
     v.portText = "10002";
     v.recentAddresses = {"sensor-line-3", "127.0.0.1", "bench-pc"};
     v.panelMaximised = false;
-    v.panelLeft = 40;
+    v.panelLeft = 20;
     v.panelTop = 30;
-    v.panelWidth = 800;
+    v.panelWidth = 780;
     v.panelHeight = 560;
     v.touchSurface = false;
     v.zoom = true;
@@ -122,9 +127,9 @@ TEST_F(Shell, SettingsRoundTripThroughThePanels) {
     EXPECT_EQ(back.hostName, "sensor-line-3");
     EXPECT_EQ(back.portText, "10002");
     EXPECT_EQ(back.recentAddresses, v.recentAddresses);
-    EXPECT_EQ(back.panelLeft, 40);
+    EXPECT_EQ(back.panelLeft, 20);
     EXPECT_EQ(back.panelTop, 30);
-    EXPECT_EQ(back.panelWidth, 800);
+    EXPECT_EQ(back.panelWidth, 780);
     EXPECT_EQ(back.panelHeight, 560);
     EXPECT_EQ(back.zoom, true);
     EXPECT_EQ(back.touchSurface, false);
@@ -216,6 +221,53 @@ TEST_F(Shell, RightDoubleClickRestoresTheMainPanelSize) {
                   closeMainPanel();
               }),
               0);
+}
+
+// A stored placement comes back wholly on the screen and never smaller than the panel; a
+// panel that a small screen shrank scrolls to every control and is stored at its own size.
+TEST_F(Shell, MainPanelPlacementStaysOnTheScreenAndASmallWindowScrolls) {
+    AppSettings v;
+    v.panelMaximised = false;
+    v.panelTop = -300;
+    v.panelLeft = 5000;
+    v.panelHeight = 100;
+    v.panelWidth = 200;
+    writeSettings(v);
+    EXPECT_EQ(runProgram([] {
+                  int screenHeight = 0, screenWidth = 0, top = -1, left = -1, height = 0, width = 0;
+                  ASSERT_EQ(GetScreenSize(&screenHeight, &screenWidth), 0);
+                  GetPanelAttribute(pPA, ATTR_TOP, &top);
+                  GetPanelAttribute(pPA, ATTR_LEFT, &left);
+                  GetPanelAttribute(pPA, ATTR_HEIGHT, &height);
+                  GetPanelAttribute(pPA, ATTR_WIDTH, &width);
+                  EXPECT_EQ(height, std::min(534, screenHeight));
+                  EXPECT_EQ(width, std::min(777, screenWidth));
+                  EXPECT_EQ(top, 0);
+                  EXPECT_EQ(left, screenWidth - width);
+
+                  SetPanelSize(pPA, 300, 400);  // as a 400 x 300 screen leaves it
+                  ProcessSystemEvents();
+                  auto *area = FindPanel(pPA)->widget->findChild<QScrollArea *>();
+                  ASSERT_NE(area, nullptr);
+                  // Scrolled to its ends, the view reaches the far corner of every control.
+                  const QSize view = area->viewport()->size();
+                  const QPoint reach(area->horizontalScrollBar()->maximum() + view.width(),
+                                     area->verticalScrollBar()->maximum() + view.height());
+                  EXPECT_LT(view.height(), 300);
+                  for (int control : {PANEL_STATUS, PANEL_ZOOM, PANEL_SEND, PANEL_STRIPCHART}) {
+                      QWidget *w = FindCtrl(pPA, control)->widget;
+                      const QRect at(w->mapTo(area->widget(), QPoint(0, 0)), w->size());
+                      EXPECT_LE(at.right(), reach.x()) << control;
+                      EXPECT_LE(at.bottom(), reach.y()) << control;
+                  }
+                  closeMainPanel();
+              }),
+              0);
+    const AppSettings back = readSettings();
+    EXPECT_EQ(back.panelHeight, 534);
+    EXPECT_EQ(back.panelWidth, 777);
+    EXPECT_GE(*back.panelTop, 0);
+    EXPECT_GE(*back.panelLeft, 0);
 }
 
 TEST_F(Shell, HardwareSelectionFillsTheCalibrationFields) {

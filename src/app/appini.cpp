@@ -6,6 +6,7 @@
 #include "ktav_panels.h"
 #include "link/transport.h"
 #include "params/appsettings.h"
+#include "platform/ui/screen.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 #include "shared/state.h"
@@ -40,13 +41,49 @@ std::vector<std::string> addressList(int panel, int control) {
     return addresses;
 }
 
+struct Placement {
+    int top, left, height, width;
+};
+
+Placement mainPanelPlacement() {
+    Placement p{};
+    GetPanelAttribute(pPA, ATTR_TOP, &p.top);
+    GetPanelAttribute(pPA, ATTR_LEFT, &p.left);
+    GetPanelAttribute(pPA, ATTR_HEIGHT, &p.height);
+    GetPanelAttribute(pPA, ATTR_WIDTH, &p.width);
+    return p;
+}
+
+// The main panel at least as large as designed, but no larger than the screen, and wholly on it.
+Placement onScreen(Placement p) {
+    p.height = std::max(p.height, MAIN_PANEL_HEIGHT);
+    p.width = std::max(p.width, MAIN_PANEL_WIDTH);
+    int screenHeight = 0, screenWidth = 0;
+    if (GetScreenSize(&screenHeight, &screenWidth) != 0) return p;
+    p.height = std::min(p.height, screenHeight);
+    p.width = std::min(p.width, screenWidth);
+    p.top = std::clamp(p.top, 0, screenHeight - p.height);
+    p.left = std::clamp(p.left, 0, screenWidth - p.width);
+    return p;
+}
+
 void applyPlacement(const AppSettings &v) {
     if (v.panelMaximised.value_or(false)) {
         SetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, VAL_MAXIMIZE);
         return;
     }
-    if (v.panelTop && v.panelLeft) SetPanelPos(pPA, *v.panelTop, *v.panelLeft);
-    if (v.panelHeight && v.panelWidth) SetPanelSize(pPA, *v.panelHeight, *v.panelWidth);
+    Placement p = mainPanelPlacement();
+    if (v.panelTop && v.panelLeft) {
+        p.top = *v.panelTop;
+        p.left = *v.panelLeft;
+    }
+    if (v.panelHeight && v.panelWidth) {
+        p.height = *v.panelHeight;
+        p.width = *v.panelWidth;
+    }
+    p = onScreen(p);
+    SetPanelPos(pPA, p.top, p.left);
+    SetPanelSize(pPA, p.height, p.width);
 }
 
 }  // namespace
@@ -88,17 +125,16 @@ void WriteIniFile(const char *path) {
 
     AppSettings v = currentSettings();
     v.recentAddresses = addressList(pConn, CONNECT_IPADDRESS);
-    int zoomed = VAL_NO_ZOOM, top = 0, left = 0, height = 0, width = 0;
+    int zoomed = VAL_NO_ZOOM;
     GetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, &zoomed);
-    GetPanelAttribute(pPA, ATTR_TOP, &top);
-    GetPanelAttribute(pPA, ATTR_LEFT, &left);
-    GetPanelAttribute(pPA, ATTR_HEIGHT, &height);
-    GetPanelAttribute(pPA, ATTR_WIDTH, &width);
     v.panelMaximised = zoomed == VAL_MAXIMIZE;
-    v.panelTop = top;
-    v.panelLeft = left;
-    v.panelHeight = height;
-    v.panelWidth = width;
+    // A panel that a small screen shrank is stored at its designed size.
+    const Placement shown = mainPanelPlacement();
+    const Placement placed = onScreen(shown);
+    v.panelTop = placed.top;
+    v.panelLeft = placed.left;
+    v.panelHeight = std::max(shown.height, MAIN_PANEL_HEIGHT);
+    v.panelWidth = std::max(shown.width, MAIN_PANEL_WIDTH);
     v.touchSurface = tsd_flag == 1;
     v.zoom = zoom_flag == 1;
     WriteAppSettings(path, v);

@@ -2,6 +2,10 @@
 // and the main panel's placement.
 #pragma once
 
+// The main panel as designed; it is never stored or shown smaller, except on a smaller screen,
+// where it fills the screen and scrolls.
+constexpr int MAIN_PANEL_HEIGHT = 534, MAIN_PANEL_WIDTH = 777;
+
 // Reads the settings file into the transport settings, the recent-address lists, the main
 // panel's placement, the surface and zoom flags, and shows the connection values on the
 // connection pop-ups. A missing or unreadable file leaves the start-up defaults.

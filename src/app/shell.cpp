@@ -57,7 +57,7 @@ void onTerminationSignal() {
 
 // Restores the desktop main panel to its designed size, centred on the screen.
 void restoreMainPanel() {
-    constexpr int height = 534, width = 777;
+    constexpr int height = MAIN_PANEL_HEIGHT, width = MAIN_PANEL_WIDTH;
     SetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, VAL_NO_ZOOM);
     SetPanelSize(pPA, height, width);
     int screenHeight = 0, screenWidth = 0;

@@ -188,6 +188,11 @@ void ConnectEvents(int handle, Panel &panel) {
     // Clicks stay with the control or panel they hit; a right click is for the program's help
     // boxes, not for a context menu.
     panel.widget->setAttribute(Qt::WA_NoMousePropagation);
+    if (panel.content) {
+        // The background of a scrolling panel is the panel's own.
+        panel.content->setAttribute(Qt::WA_NoMousePropagation);
+        bridge->watch(panel.content, 0);
+    }
     for (const auto &[id, c] : panel.controls) {
         for (QWidget *w : {c.widget, InputChild(c)}) {
             if (!w) continue;

@@ -25,7 +25,8 @@ struct Panel {
     std::map<int, Control> controls;
     CtrlCallbackPtr callback = nullptr;
     void *callbackData = nullptr;
-    bool sizing = false;  // set while the program itself resizes the panel: no resize event
+    bool sizing = false;         // set while the program itself resizes the panel: no resize event
+    QWidget *content = nullptr;  // a top-level panel's controls, inside its scroll area
 };
 
 // The panel or control of a handle and id; nullptr when there is none.
