@@ -233,34 +233,45 @@ TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
 // ---- Derived settings -----------------------------------------------------------------------
 
 TEST_F(SensorOps, DerivedSettings) {
+    // The two sides differ in everything: calibration, teach distances, and the tolerances.
+    // MASTER: dUp 2000, dLo 8000; SLAVE: dUp 11000, dLo 13000.
+    calib[0] = calib[1] = CalibHeader{};
+    calib[0].offset = 50000;
+    calib[0].range = 10000;
+    calib[0].virtOffset = 3000;
+    calib[1].offset = 30000;
+    calib[1].range = 24000;
+    calib[1].virtOffset = 7000;
+    para.ma.umTeachValue = 52000;
+    para.sl.umTeachValue = 41000;
+    para.ge.umSetpoint = 20000;
+    para.ge.umUpperTolerance = 1500;
+    para.ge.umLowerTolerance = 700;
     struct Case {
-        const char *name;
         uint16_t mode, measurementMode, hardwareMode, hwTolerance;
-        int32_t masterOffset, setpoint;
-        int umTeach, up, lo, yMax, yMin;
+        int umTeach, up, lo, yMax, yMin, range, rangeA, rangeB;  // -1: range A/B unchanged
     } cases[] = {
-        {"distance mode", 1, 0, 0, 0, 50000, 10000, 55000, 56000, 54000, 61, 50},
-        {"set-point mode", 1, 1, 0, 0, 50000, 10000, 10000, 11000, 9000, 16, 5},
-        {"negative lower limit is 0", 1, 1, 0, 0, 50000, 1000, 1000, 2000, 0, 7, 0},
-        {"negative offset in distance mode", 1, 0, 0, 0, -5000, 10000, 55000, 56000, 54000, 6, -5},
-        {"hardware tolerance 1024", 1, 0, 1, 1024, 50000, 10000, 55000, 60000, 50000, 61, 50},
-        {"mode 6 as mode 1", 6, 0, 0, 0, 50000, 10000, 55000, 56000, 54000, 61, 50},
-        {"mode 6 set-point", 6, 1, 0, 0, 50000, 10000, 10000, 11000, 9000, 16, 5},
-        // DIFF: thresholds from the nominal value, then the set-point takes its place.
-        {"mode 4 set-point", 4, 1, 0, 0, 50000, 20000, 20000, 21000, 19000, 31, 10},
-        {"mode 5 distance", 5, 0, 0, 0, 50000, 20000, 20000, 21000, 19000, 31, 10},
+        {0, 0, 0, 0, 41000, 42500, 40300, 55, 30, 24000, -1, -1},
+        {0, 1, 0, 0, 20000, 21500, 19300, 32, 7, 24000, -1, -1},
+        {1, 0, 0, 0, 52000, 53500, 51300, 61, 50, 10000, -1, -1},
+        {1, 1, 0, 0, 20000, 21500, 19300, 23, 12, 10000, -1, -1},
+        {6, 0, 0, 0, 52000, 53500, 51300, 61, 50, 10000, -1, -1},
+        // WIDTH: the pair's virtual offsets less both teach distances.
+        {2, 0, 0, 0, -83000, -81500, -83700, -69, 0, 34000, -1, -1},
+        {2, 1, 0, 0, 20000, 21500, 19300, 34, 0, 34000, -1, -1},
+        // CENTER: half the virtual offsets plus the master's teach less the slave's.
+        {3, 0, 0, 0, 16000, 17500, 15300, 30, 0, 34000, 10000, 24000},
+        {3, 0, 1, 1024, 16000, 33000, -1000, 30, 0, 34000, 10000, 24000},
+        {4, 0, 0, 0, 20000, 21500, 19300, 34, 0, 34000, 10000, 24000},
+        {5, 1, 0, 0, 20000, 21500, 19300, 34, 0, 34000, 10000, 24000},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        calib[0] = calib[1] = CalibHeader{};
-        calib[0].offset = calib[1].offset = c.masterOffset;
-        calib[0].range = calib[1].range = 10000;
-        para.ma.umTeachValue = para.sl.umTeachValue = 55000;
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " set-point " << c.measurementMode
+                                        << " hardware " << c.hardwareMode);
         para.ge.measurementMode = c.measurementMode;
         para.ge.hardwareMode = c.hardwareMode;
-        para.ge.umUpperTolerance = para.ge.umLowerTolerance = 1000;
-        para.ge.umSetpoint = c.setpoint;
         raw.hwTolerance = c.hwTolerance;
+        umRangeA = umRangeB = -1;
         ActivateSettings(c.mode);
         CalcUMThresholds(c.mode);
         EXPECT_EQ(umTeach, c.umTeach);
@@ -268,6 +279,9 @@ TEST_F(SensorOps, DerivedSettings) {
         EXPECT_EQ(umloTHD, c.lo);
         EXPECT_EQ(YAXISMAX, c.yMax);
         EXPECT_EQ(YAXISMIN, c.yMin);
+        EXPECT_EQ(umRange, c.range);
+        EXPECT_EQ(umRangeA, c.rangeA);
+        EXPECT_EQ(umRangeB, c.rangeB);
         EXPECT_EQ(dimmed(pPA, PANEL_TOL_UP), c.hardwareMode == 1 ? 1 : 0);
     }
     EXPECT_EQ(text(pPA, PANEL_LBL_EVALMODE), "EM: DIFF");
@@ -275,10 +289,11 @@ TEST_F(SensorOps, DerivedSettings) {
     // Run on its own in a display cycle, DIFF takes the thresholds from the nominal value as
     // it stands and only then puts the set-point in its place.
     para.ge.measurementMode = 1;
+    para.ge.hardwareMode = 0;
     umTeach = 30000;
     CalcUMThresholds(4);
-    EXPECT_EQ(umupTHD, 31000);
-    EXPECT_EQ(umloTHD, 29000);
+    EXPECT_EQ(umupTHD, 31500);
+    EXPECT_EQ(umloTHD, 29300);
     EXPECT_EQ(umTeach, 20000);
 
     // CENTER in distance mode shows half the pair's virtual offset.
