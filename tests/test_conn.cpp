@@ -154,7 +154,8 @@ class ConnDialog : public ::testing::Test {
     }
 
     void startSim(const QStringList &options = {}) {
-        ASSERT_TRUE(sim.start(options));
+        ASSERT_TRUE(
+            sim.start(QStringList{"--master-type", "610407", "--slave-type", "611589"} + options));
         qputenv("KTAV_COM7", QByteArray::fromStdString(sim.ptyPath()));
         qputenv("KTAV_COM8", QByteArray::fromStdString(sim.ptyPath()));
     }
@@ -498,6 +499,37 @@ TEST_F(ConnDialog, RefusedDevicesKeepTheSensorControlsDimmedOnBothSurfaces) {
         CC_CBTNAcceptComSetting(d.panel, d.accept, EVENT_COMMIT, nullptr, 0, 0);
         for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
         sim.stop();
+    }
+}
+
+// The outcomes of a connect through either dialog, and what ACCEPT then stores and enables.
+TEST_F(ConnDialog, ConnectOutcomesDecideTheSensorControlsAndAcceptStoresThePort) {
+    startSim();
+    qputenv("KTAV_COM9", "/nonexistent/ttyK9");
+    const struct {
+        const Dialog &dialog;
+        int port;    // COM 7 and 8 lead to the simulator, 9 to no device
+        int dimmed;  // the sensor controls of both surfaces afterwards
+        int stored;  // the port the settings file holds after ACCEPT
+    } cases[] = {
+        {desktop, 7, 0, 7}, {desktop, 9, 1, 9}, {touch, 8, 0, 8},
+        {touch, 9, 1, 9},   {desktop, 8, 0, 8},
+    };
+    for (const auto &c : cases) {
+        const Dialog &d = c.dialog;
+        SCOPED_TRACE(std::string(d.name) + " COM" + std::to_string(c.port));
+        enter(d, Line::Serial);
+        SetCtrlVal(d.panel, d.comPort, c.port);
+        click(d.panel, d.tryConnect);
+        EXPECT_EQ(rs232_con == 1, c.dimmed == 0);
+        EXPECT_EQ(rs232port, c.port);
+        for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, c.dimmed);
+        EXPECT_EQ(attribute(d.panel, d.accept, ATTR_DIMMED), 0);
+        click(d.panel, d.accept);
+        AppSettings saved;
+        ASSERT_EQ(ReadAppSettings(settingsPath().c_str(), saved), 1);
+        EXPECT_EQ(saved.rs232port, c.stored);
+        EXPECT_EQ(attribute(pPA, PANEL_RUN, ATTR_DIMMED), c.dimmed) << "after ACCEPT";
     }
 }
 

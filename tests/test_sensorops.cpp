@@ -78,10 +78,29 @@ class SensorOps : public ::testing::Test {
 
 // ---- Identification -------------------------------------------------------------------------
 
-TEST_F(SensorOps, IdentifiesTheDefaultPair) {
-    connect();
+// The two sides differ in model, calibration header and parameter set: each lands on its own
+// side of `calib`, `para`, the calibration pop-up and the hardware text box.
+TEST_F(SensorOps, IdentificationKeepsEachSideApart) {
+    connect({"--master-type", "610407", "--slave-type", "611589"});
+    CalibHeader headers[2]{};
+    headers[0] = {610407, 1, 0, 2048, {}, 3000, 10000, 50000};
+    headers[1] = {611589, 2, -1, 1024, {}, 7000, 24000, 30000};
+    ParaBlock held = para;
+    held.ma.power = 321;
+    held.sl.power = 654;
+    held.ma.umTeachValue = 52000;
+    held.sl.umTeachValue = 41000;
+    held.ma.evalBegin = 11;
+    held.sl.evalBegin = 22;
+    held.ma.reserved[0] = 0xA1;
+    held.sl.reserved[0] = 0xB2;
+    para = held;
+    for (int sensor = 1; sensor <= 2; ++sensor)
+        ASSERT_EQ(WriteCalibDataToXF(&headers[sensor - 1], sensor, sizeof(CalibHeader)), 1);
+    for (uint16_t page = 0; page < PARA_PAGES; ++page) PushSEND(RAM, page);
     std::memset(&para, 0x5A, sizeof para);
     std::memset(calib, 0x5A, sizeof calib);
+
     ASSERT_EQ(InitDataExchange(), 1);
     EXPECT_EQ(hwok_flag, 1);
     EXPECT_STREQ(szVersion, "K-TAV-PX-MA.V4   2015-10-05");
@@ -89,27 +108,27 @@ TEST_F(SensorOps, IdentifiesTheDefaultPair) {
     for (int control : {PANEL_SEND, PANEL_GET, PANEL_VIDEO, PANEL_RUN, PANEL_TEACH})
         EXPECT_EQ(dimmed(pPA, control), 0) << control;
     EXPECT_EQ(dimmed(pTSD, TSD_RUN), 0);
-
-    // The three RAM pages are what the sensor holds, range-checked for showing.
-    ParaBlock held{};
-    for (int page = 0; page < PARA_PAGES; ++page) {
-        FillTxBuf(ORD_GET_RAM, page, nullptr, 0);
-        ASSERT_EQ(DataExchange(FRAME_HEADER_SIZE), 1);
-        PutParaPage(held, page, szReadBuf + FRAME_HEADER_SIZE);
-    }
-    CheckParaRanges(held, hwinfo.pixelCount);
-    EXPECT_EQ(std::memcmp(&held, &para, sizeof para), 0);
-    // Both calibration headers, in `calib` and on the pop-up.
-    for (int sensor = 1; sensor <= 2; ++sensor) {
-        uint8_t header[32];
-        ASSERT_EQ(ReadCalibDataFromXF(header, sensor, 32), 1);
-        EXPECT_EQ(std::memcmp(&calib[sensor - 1], header, 32), 0) << sensor;
-    }
-    EXPECT_EQ(real(pCalib, CALIB_RANGE_A), calib[0].range);
-    EXPECT_EQ(real(pCalib, CALIB_OFFSET_B), calib[1].offset);
-    EXPECT_EQ(text(pCalib, CALIB_TYPE_A), std::to_string(calib[0].typeCode));
+    EXPECT_EQ(hwinfo.mastertype, 610407);
+    EXPECT_EQ(hwinfo.slavetype, 611589);
     EXPECT_EQ(std::string(szHwLine[0]), "LINE-SENSOR: ---  8192 subpixel");
     EXPECT_EQ(std::string(szHwLine[1]), "MASTER: PX-M2");
+    EXPECT_EQ(std::string(szHwLine[2]), "SLAVE: PX-M3");
+    CheckParaRanges(held, hwinfo.pixelCount);
+    EXPECT_EQ(std::memcmp(&para.ma, &held.ma, sizeof para.ma), 0);
+    EXPECT_EQ(std::memcmp(&para.sl, &held.sl, sizeof para.sl), 0);
+    EXPECT_EQ(std::memcmp(&para.ge, &held.ge, sizeof para.ge), 0);
+    const struct {
+        int range, offset, virtOffset, type;
+    } popup[2] = {{CALIB_RANGE_A, CALIB_OFFSET_A, CALIB_VIRTOFF_A, CALIB_TYPE_A},
+                  {CALIB_RANGE_B, CALIB_OFFSET_B, CALIB_VIRTOFF_B, CALIB_TYPE_B}};
+    for (int side = 0; side < 2; ++side) {
+        SCOPED_TRACE(side == 0 ? "MASTER" : "SLAVE");
+        EXPECT_EQ(std::memcmp(&calib[side], &headers[side], sizeof(CalibHeader)), 0);
+        EXPECT_EQ(value(pCalib, popup[side].range), headers[side].range);
+        EXPECT_EQ(value(pCalib, popup[side].offset), headers[side].offset);
+        EXPECT_EQ(value(pCalib, popup[side].virtOffset), headers[side].virtOffset);
+        EXPECT_EQ(text(pCalib, popup[side].type), std::to_string(headers[side].typeCode));
+    }
     EXPECT_EQ(HWTYPE, 20);
     EXPECT_EQ(YPRECISION, 3);
     EXPECT_EQ(MAX_ITIME, 50.0);

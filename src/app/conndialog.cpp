@@ -183,6 +183,9 @@ void connect(const Surface &s) {
     tcp_portnum = PortNumberOfText(szPortNum);
     ShowTransportFields(comtype);
     if (!openTransport()) {
+        // No device behind the closed link: nothing may be sent until a connect succeeds.
+        ForgetDevice();
+        dimSensorControls(true);
         logOpenFailure(s);
         dimAccept(false);
         return;

@@ -381,6 +381,10 @@ int DeviceAccepted() {
     return deviceAccepted;
 }
 
+void ForgetDevice() {
+    deviceAccepted = 0;
+}
+
 int InitDataExchange() {
     int result = 0;
     deviceAccepted = 0;

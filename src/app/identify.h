@@ -13,6 +13,8 @@ int InitDataExchange();
 // 1 when the last identification accepted the device (this series, hardware record read,
 // firmware in range): only then may the sensor controls be enabled.
 int DeviceAccepted();
+// Forgets the last verdict when the link to the device is lost.
+void ForgetDevice();
 
 // Reads the firmware text (order 7) and builds szVersion: the reply's data length, or -1.
 int GetVERSIONInfo();
