@@ -412,6 +412,53 @@ TEST_F(Displays, PositionGraphsAreRedrawnAfterAnythingElseDrewOnThem) {
     EXPECT_EQ(slave->cursorPosition(1), QPointF(700, 0.75));
 }
 
+// The green tolerance windows (left and right ends) on a position graph.
+std::vector<std::pair<double, double>> windowsOn(int graphControl) {
+    std::vector<std::pair<double, double>> windows;
+    for (const auto &[area, fill] : graph(pPA, graphControl)->rectangles())
+        if (fill == QColor(0x00, 0xFF, 0x00)) windows.emplace_back(area.left(), area.right());
+    return windows;
+}
+
+// Every evaluation mode with unequal tolerances, ranges, teach pixels and positions: each
+// window sits on its own side, as wide as its own tolerance over its own range.
+TEST_F(Displays, ToleranceWindowsOfEveryEvaluationModeKeepTheSidesApart) {
+    umRange = 20000;   // single and WIDTH modes: upper 102 pixels, lower 25
+    umRangeA = 10000;  // pair modes: the upper tolerance over the master's range, 204 pixels
+    umRangeB = 40000;  // and the lower over the slave's, 12 pixels
+    para.ge.umUpperTolerance = 2000;
+    para.ge.umLowerTolerance = 500;
+    para.ma.teachValue = 300;
+    para.sl.teachValue = 700;
+    raw.posA = 320;
+    raw.posB = 660;
+    raw.edgeA = 200;
+    raw.edgeB = 210;
+    using W = std::vector<std::pair<double, double>>;
+    const struct {
+        uint16_t mode, measurementMode;
+        W master, slave;
+    } cases[] = {
+        {0, 0, {}, {{675, 802}}},
+        {0, 1, {}, {{598, 725}}},  // set-point mode turns the window round
+        {1, 0, {{275, 402}}, {}},
+        {1, 1, {{198, 325}}, {}},
+        {2, 0, {{223, 350}}, {{563, 690}}},  // each window follows its object
+        {3, 0, {{1, 204}}, {{1, 12}}},
+        {4, 0, {{1, 204}}, {{1, 12}}},
+        {5, 1, {{1, 204}}, {{1, 12}}},
+        {6, 0, {}, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " set-point " << c.measurementMode);
+        para.ge.evalMode = c.mode;
+        para.ge.measurementMode = c.measurementMode;
+        PlotVIDEOBarGraph();
+        EXPECT_EQ(windowsOn(PANEL_GRAPH_MASTER), c.master);
+        EXPECT_EQ(windowsOn(PANEL_GRAPH_SLAVE), c.slave);
+    }
+}
+
 TEST_F(Displays, StripChartKeepsTheLastHundredSamplesOfEachTrace) {
     for (int i = 1; i <= 150; ++i) {
         raw.posA = static_cast<uint16_t>(i);

@@ -65,6 +65,13 @@ int KGraph::plotRectangle(const QRectF &area, const QColor &frame, const QColor 
     return plot.handle;
 }
 
+std::vector<std::pair<QRectF, QColor>> KGraph::rectangles() const {
+    std::vector<std::pair<QRectF, QColor>> found;
+    for (const Plot &plot : plots_)
+        if (plot.rectangle) found.emplace_back(plot.area, plot.fill);
+    return found;
+}
+
 // Keeps the drawing order of the plots that stay; the point buffers of the others are kept for
 // the next curves.
 bool KGraph::deletePlot(int handle, bool redraw) {

@@ -9,6 +9,7 @@
 #include <QRectF>
 #include <QWidget>
 #include <array>
+#include <utility>
 #include <vector>
 
 class KGraph : public QWidget {
@@ -43,6 +44,8 @@ class KGraph : public QWidget {
     int plotRectangle(const QRectF &area, const QColor &frame, const QColor &fill);
     bool deletePlot(int handle, bool redraw);  // handle -1: every plot
     int plotCount() const { return static_cast<int>(plots_.size()); }
+    // The rectangles plotted, in drawing order, each with its fill colour.
+    std::vector<std::pair<QRectF, QColor>> rectangles() const;
     int pointCount(int handle) const;  // of a curve; -1 for no such curve
 
     void setAxisRange(Axis axis, double min, double max);
