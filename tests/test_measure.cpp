@@ -155,8 +155,8 @@ class Measure : public ::testing::Test {
     // Starts the simulator, connects over TCP and identifies the pair as the start-up does.
     void connect(const QStringList &options = {}) {
         CloseTCP();
-        ASSERT_TRUE(sim.start(QStringList{"--master-type", "610407", "--slave-type", "611589"} +
-                              options));
+        ASSERT_TRUE(
+            sim.start(QStringList{"--master-type", "610407", "--slave-type", "611589"} + options));
         comtype = 1;
         std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
         tcp_portnum = sim.tcpPort();
