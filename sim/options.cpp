@@ -14,6 +14,8 @@ Prints "TCP <host>:<port>", "PTY <path>" (with --pty) and "READY" once it serves
 Transports and state:
   --tcp [HOST:]PORT          listen address (default 127.0.0.1:10001; port 0 picks a free one)
   --pty [LINK]               also serve a pseudo-terminal; LINK becomes a symbolic link to it
+  --wire-baud N              the pseudo-terminal carries bytes no faster than a line of N baud,
+                             10 bits a byte, both ways (default: the speed the program set)
   --state FILE               keep EEPROM pages and both sensors' flash in FILE across restarts
 Device:
   --seed N                   seed of the simulated laser lines (default 1)
@@ -81,6 +83,7 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
              return !out.tcpHost.empty() && number(0, 65535, out.tcpPort);
          }},
         {"--state", [&] { return !(out.stateFile = value).empty(); }},
+        {"--wire-baud", [&] { return number(50, 4000000, out.wireBaud); }},
         {"--seed", [&] { return number(0, 0x7FFFFFFFL, out.device.seed); }},
         {"--fw-text", [&] { return (out.device.fwText = value), true; }},
         {"--fw-version", [&] { return number(-32768, 32767, out.device.fwVersion); }},

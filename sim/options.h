@@ -11,6 +11,7 @@ struct SimOptions {
     bool pty = false;
     std::string ptyLink;    // symbolic link made to the pseudo-terminal, if given
     std::string stateFile;  // EEPROM and flash kept here across restarts, if given
+    long wireBaud = 0;      // pace of the pseudo-terminal's bytes; 0: the speed the program set
     bool verbose = false;
     int printTable = 0;  // 1 MASTER, 2 SLAVE: print that table from the state file and end
     DeviceConfig device;

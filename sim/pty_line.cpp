@@ -14,6 +14,15 @@ namespace {
 
 constexpr std::array<speed_t, 5> SPEEDS = {B9600, B19200, B38400, B57600, B115200};
 
+struct SpeedRate {
+    speed_t speed;
+    long rate;
+};
+constexpr SpeedRate RATES[] = {{B1200, 1200},     {B2400, 2400},     {B4800, 4800},
+                               {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
+                               {B57600, 57600},   {B115200, 115200}, {B230400, 230400},
+                               {B460800, 460800}, {B921600, 921600}};
+
 }  // namespace
 
 PtyLine::~PtyLine() {
@@ -57,4 +66,12 @@ bool PtyLine::speedMatches(int baudIndex) const {
     if (::tcgetattr(master_, &tio) != 0) return true;
     return baudIndex >= 0 && baudIndex < int(SPEEDS.size()) &&
            ::cfgetispeed(&tio) == SPEEDS[baudIndex];
+}
+
+long PtyLine::baudRate() const {
+    termios tio{};
+    if (::tcgetattr(master_, &tio) != 0) return 115200;
+    for (const SpeedRate &r : RATES)
+        if (r.speed == ::cfgetospeed(&tio)) return r.rate;
+    return 115200;
 }

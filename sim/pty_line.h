@@ -20,6 +20,9 @@ class PtyLine {
     // True while the program's side runs at the speed of the baud-rate index.
     bool speedMatches(int baudIndex) const;
 
+    // The baud rate the program has set on its side of the line; 115200 when unknown.
+    long baudRate() const;
+
   private:
     int master_ = -1;
     int slave_ = -1;

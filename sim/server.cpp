@@ -21,6 +21,10 @@ namespace {
 
 constexpr double IDLE_POLL = 0.1;   // seconds between housekeeping passes
 constexpr size_t MAX_QUEUED = 256;  // frames waiting for a slow reader
+// The paced serial line hands its bytes over in pieces of this many seconds, and the last byte
+// of a frame the moment it is due: few wake-ups for the simulator and the program, no delay at
+// the frame's end. A RUN reply at 115200 baud goes in two pieces.
+constexpr double SEND_BATCH = 0.005;
 
 void setNonBlocking(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
@@ -87,9 +91,11 @@ void Server::run(const volatile std::sig_atomic_t &stop) {
     while (!stop) {
         pollfd fds[3] = {{listen_, POLLIN, 0}, {tcp_.fd, POLLIN, 0}, {serial_.fd, POLLIN, 0}};
         if (!tcp_.unsent.empty()) fds[1].events |= POLLOUT;
-        if (!serial_.unsent.empty()) fds[2].events |= POLLOUT;
+        if (serial_.writeBlocked) fds[2].events |= POLLOUT;
         const double wait = pollTimeout(now());
-        if (::poll(fds, 3, static_cast<int>(std::ceil(wait * 1000.0))) < 0 && errno != EINTR) break;
+        const timespec ts{static_cast<time_t>(wait),
+                          static_cast<long>((wait - std::floor(wait)) * 1e9)};
+        if (::ppoll(fds, 3, &ts, nullptr) < 0 && errno != EINTR) break;
 
         const double t = now();
         if (fds[0].revents & POLLIN) acceptClient();
@@ -110,11 +116,29 @@ double Server::pollTimeout(double t) const {
     for (const Channel *ch : {&tcp_, &serial_}) {
         if (ch->unsent.empty() && !ch->queue.empty())
             until = std::min(until, ch->queue.front().due);
+        if (ch == &serial_ && !ch->unsent.empty() && !ch->writeBlocked)
+            until = std::min(until, nextSendAt(*ch, t));
         if (ch->parser.partialDeadline() > 0.0)
             until = std::min(until, ch->parser.partialDeadline());
     }
     if (device_.nextTriggerAt() > 0.0) until = std::min(until, device_.nextTriggerAt());
     return std::max(0.0, until - t);
+}
+
+double Server::serialByteTime() const {
+    return 10.0 / static_cast<double>(options_.wireBaud > 0 ? options_.wireBaud : pty_->baudRate());
+}
+
+// The bytes of the current frame that have fully left the device by `t`.
+size_t Server::bytesDue(const Channel &ch, double t) const {
+    if (t < ch.nextByteDone) return 0;
+    const auto due = 1 + static_cast<size_t>((t - ch.nextByteDone) / ch.byteTime);
+    return std::min(due, ch.unsent.size());
+}
+
+double Server::nextSendAt(const Channel &ch, double t) const {
+    const double lastDone = ch.nextByteDone + double(ch.unsent.size() - 1) * ch.byteTime;
+    return std::max(ch.nextByteDone, std::min(lastDone, t + SEND_BATCH));
 }
 
 void Server::acceptClient() {
@@ -145,8 +169,12 @@ void Server::receive(Channel &ch, double t) {
         log(ch, "<- at another line speed, dropped:", buf, static_cast<size_t>(n));
         return;
     }
+    // A request on the serial line is complete once its last byte has come down the line.
+    double heard = t;
+    if (&ch == &serial_)
+        heard = ch.heardUntil = std::max(ch.heardUntil, t) + double(n) * serialByteTime();
     for (const Request &request : ch.parser.feed(buf, static_cast<size_t>(n), t))
-        answer(ch, request, t);
+        answer(ch, request, heard);
 }
 
 void Server::answer(Channel &ch, const Request &request, double t) {
@@ -199,14 +227,27 @@ void Server::flush(Channel &ch, double t) {
                 out.bytes.size());
             ch.unsent = std::move(out.bytes);
             ch.closeWhenSent = out.closeAfter;
+            if (&ch == &serial_) {
+                // The frame's bytes follow the previous frame's, one byte time apart.
+                ch.byteTime = serialByteTime();
+                ch.nextByteDone = std::max(out.due, ch.nextByteDone - ch.byteTime) + ch.byteTime;
+            }
         }
         if (!ch.unsent.empty()) {
-            const ssize_t n = &ch == &tcp_
-                                  ? ::send(ch.fd, ch.unsent.data(), ch.unsent.size(), MSG_NOSIGNAL)
-                                  : ::write(ch.fd, ch.unsent.data(), ch.unsent.size());
-            if (n > 0) ch.unsent.erase(ch.unsent.begin(), ch.unsent.begin() + n);
-            // A serial line that nobody reads loses what it cannot take.
-            if (n < 0 && &ch == &serial_) ch.unsent.clear();
+            if (&ch == &tcp_) {
+                const ssize_t n = ::send(ch.fd, ch.unsent.data(), ch.unsent.size(), MSG_NOSIGNAL);
+                if (n > 0) ch.unsent.erase(ch.unsent.begin(), ch.unsent.begin() + n);
+            } else {
+                const size_t due = bytesDue(ch, t);
+                const ssize_t n = due > 0 ? ::write(ch.fd, ch.unsent.data(), due) : 0;
+                if (n > 0) {
+                    ch.unsent.erase(ch.unsent.begin(), ch.unsent.begin() + n);
+                    ch.nextByteDone += double(n) * ch.byteTime;
+                }
+                ch.writeBlocked = n >= 0 && size_t(n) < due;
+                // A serial line that nobody reads loses what it cannot take.
+                if (n < 0) ch.unsent.clear();
+            }
             if (!ch.unsent.empty()) return;
         }
         if (ch.closeWhenSent) closeClient();

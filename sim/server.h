@@ -37,12 +37,21 @@ class Server {
         FrameParser parser;
         std::deque<Outgoing> queue;
         Bytes unsent;  // the part of the current frame the line did not take yet
+        // The serial line's pace: when the bytes heard so far are complete, when the next byte
+        // to send has fully left the device, and the time of one byte on the line.
+        double heardUntil = 0.0;
+        double nextByteDone = 0.0;
+        double byteTime = 0.0;
+        bool writeBlocked = false;  // the pseudo-terminal took less than it was given
         bool closeWhenSent = false;
         int replies = 0;
     };
 
     double now() const;
     double pollTimeout(double t) const;
+    double serialByteTime() const;  // seconds of one byte (10 bits) on the serial line
+    size_t bytesDue(const Channel &ch, double t) const;
+    double nextSendAt(const Channel &ch, double t) const;
     void acceptClient();
     void closeClient();
     void receive(Channel &ch, double t);

@@ -768,6 +768,36 @@ TEST_F(SimLink, BaudRateChangeIsAnsweredAtTheOldSpeed) {
     EXPECT_TRUE(exchange(5, 0)) << szStatus;
 }
 
+// The pseudo-terminal carries bytes at the pace of a real line: at 9600 baud a video reply
+// (8 + 512 bytes) takes 0.54 s, inside the time-out of its data. The pace follows the speed the
+// program set, or the one given with --wire-baud.
+TEST_F(SimLink, AVideoExchangeAt9600BaudEndsWithoutATimeOut) {
+    const struct {
+        const char *how;
+        QStringList options;
+        bool programSets9600;
+    } cases[] = {
+        {"the program sets 9600 baud", {}, true},
+        {"--wire-baud 9600", {"--wire-baud", "9600"}, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.how);
+        startAndConnect(Line::Pty, c.options);
+        if (c.programSets9600) {
+            ASSERT_TRUE(exchange(ORD_BAUDRATE, 0)) << szStatus;  // answered at the old speed
+            ASSERT_EQ(InitRS232(SIM_COM_PORT, 0), 1);
+        }
+        for (int round = 0; round < 2; ++round) {
+            const auto record = exchange(ORD_RAW, 0);
+            ASSERT_TRUE(record) << szStatus;
+            EXPECT_EQ(record->size(), sizeof(RawRecord));
+            const auto video = exchange(ORD_VIDEO, 0);
+            ASSERT_TRUE(video) << szStatus;
+            EXPECT_EQ(video->size(), 2u * MAXPOINT * sizeof(uint16_t));
+        }
+    }
+}
+
 TEST_F(SimLink, SerialLineSurvivesClosingAndReopeningThroughItsLink) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
