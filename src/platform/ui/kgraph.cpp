@@ -1,5 +1,6 @@
 #include "platform/ui/kgraph.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <algorithm>
 
@@ -97,9 +98,11 @@ int KGraph::pointCount(int handle) const {
 }
 
 void KGraph::setAxisRange(Axis axis, double min, double max) {
+    const bool firstRightAxis = axis == RightYAxis && !rightAxisUsed_;
+    if (!firstRightAxis && axes_[axis].min == min && axes_[axis].max == max) return;
     axes_[axis] = {min, max};
     if (axis == RightYAxis) rightAxisUsed_ = true;
-    update();
+    frameChanged();
 }
 
 std::pair<double, double> KGraph::axisRange(Axis axis) const {
@@ -154,6 +157,7 @@ void KGraph::setPointsPerScreen(int points) {
     points = std::max(points, 2);
     if (points == pointsPerScreen_) return;
     pointsPerScreen_ = points;
+    frameChanged();  // the strip chart's x labels count the points
     clearStrip();
 }
 
@@ -176,37 +180,37 @@ void KGraph::setTraceVisible(int trace, bool visible) {
 
 void KGraph::setStripChart(bool on) {
     stripChart_ = on;
-    update();
+    frameChanged();
 }
 
 void KGraph::setXName(const QString &name) {
     xName_ = name;
-    update();
+    frameChanged();
 }
 
 void KGraph::setYName(const QString &name) {
     yName_ = name;
-    update();
+    frameChanged();
 }
 
 void KGraph::setXPrecision(int decimals) {
     xPrecision_ = std::clamp(decimals, 0, 15);
-    update();
+    frameChanged();
 }
 
 void KGraph::setYPrecision(int decimals) {
     yPrecision_ = std::clamp(decimals, 0, 15);
-    update();
+    frameChanged();
 }
 
 void KGraph::setPlotColor(const QColor &color) {
     plotColor_ = color;
-    update();
+    frameChanged();
 }
 
 void KGraph::setGridColor(const QColor &color) {
     gridColor_ = color;
-    update();
+    frameChanged();
 }
 
 // The plot area leaves room for the tick labels and axis names around it.
@@ -229,12 +233,45 @@ QPointF KGraph::toPixel(const QRectF &area, double x, double y) const {
     return {area.left() + (x - rx.min) * sx, area.bottom() - (y - ry.min) * sy};
 }
 
+void KGraph::frameChanged() {
+    frameValid_ = false;
+    update();
+}
+
+void KGraph::resizeEvent(QResizeEvent *) {
+    frameValid_ = false;
+}
+
+// The tick labels follow the font, the palette and the enabled state.
+void KGraph::changeEvent(QEvent *event) {
+    const QEvent::Type t = event->type();
+    if (t == QEvent::FontChange || t == QEvent::PaletteChange || t == QEvent::EnabledChange ||
+        t == QEvent::StyleChange)
+        frameChanged();
+    QWidget::changeEvent(event);
+}
+
+// The plot area and its picture, kept until something they show changes.
+void KGraph::drawFrame() {
+    area_ = plotArea();
+    if (area_.width() < 2 || area_.height() < 2) return;
+    const qreal ratio = devicePixelRatioF();
+    if (frame_.size() != size() * ratio) frame_ = QPixmap(size() * ratio);
+    frame_.setDevicePixelRatio(ratio);
+    frame_.fill(Qt::transparent);
+    QPainter painter(&frame_);
+    painter.setFont(font());
+    painter.fillRect(area_, plotColor_);
+    drawAxes(painter, area_);
+    frameValid_ = true;
+}
+
 void KGraph::paintEvent(QPaintEvent *) {
+    if (!frameValid_) drawFrame();
+    if (!frameValid_) return;  // too small to show anything
+    const QRectF area = area_;
     QPainter painter(this);
-    const QRectF area = plotArea();
-    if (area.width() < 2 || area.height() < 2) return;
-    painter.fillRect(area, plotColor_);
-    drawAxes(painter, area);
+    painter.drawPixmap(0, 0, frame_);
     painter.setClipRect(area);
     if (stripChart_) {
         drawStrip(painter, area);
@@ -350,6 +387,7 @@ void KGraph::drawPointMarks(QPainter &painter, int pointStyle, const QColor &col
     painter.setBrush(Qt::NoBrush);
 }
 
+// Each trace one polyline from a reused buffer: one point per sample, no allocation.
 void KGraph::drawStrip(QPainter &painter, const QRectF &area) {
     if (stripFill_ < 2) return;
     const Range &y = axes_[LeftYAxis];
@@ -359,19 +397,13 @@ void KGraph::drawStrip(QPainter &painter, const QRectF &area) {
     for (int t = 0; t < traceCount_; ++t) {
         if (!traces_[t].visible) continue;
         pixels_.clear();
-        QPointF last;
         for (int k = 0; k < stripFill_; ++k) {
             const int sample = (first + k) % pointsPerScreen_;
             const double v = strip_[static_cast<size_t>(sample) * traceCount_ + t];
-            const QPointF next(area.left() + k * sx, area.bottom() - (v - y.min) * sy);
-            if (k > 0) {
-                pixels_.push_back(last);
-                pixels_.push_back(next);
-            }
-            last = next;
+            pixels_.emplace_back(area.left() + k * sx, area.bottom() - (v - y.min) * sy);
         }
         painter.setPen(QPen(traces_[t].color, 0));
-        painter.drawLines(pixels_.data(), static_cast<int>(pixels_.size() / 2));
+        painter.drawPolyline(pixels_.data(), static_cast<int>(pixels_.size()));
     }
 }
 

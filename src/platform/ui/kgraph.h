@@ -1,10 +1,13 @@
 // KGraph: the graph control, drawn with QPainter. As a graph it holds plots with handles (XY
 // curves and rectangles), two cursors and manually scaled axes; as a strip chart (property
 // stripChart) it holds the last pointsPerScreen samples of up to 16 traces. Every change asks
-// for one repaint (update()), so many changes in one event-loop pass cost one paint.
+// for one repaint (update()), so many changes in one event-loop pass cost one paint. The plot
+// area's background, grid, tick labels and axis names are kept as a picture and drawn anew only
+// when the axes, the names, the colours or the size change, so a new value costs no text layout.
 #pragma once
 
 #include <QColor>
+#include <QPixmap>
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
@@ -101,6 +104,8 @@ class KGraph : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
   private:
     struct Plot {
@@ -133,6 +138,8 @@ class KGraph : public QWidget {
                   const QColor &color);
     QRectF plotArea() const;
     QPointF toPixel(const QRectF &area, double x, double y) const;
+    void frameChanged();  // the background picture is stale: drawn anew at the next paint
+    void drawFrame();
     void drawAxes(QPainter &painter, const QRectF &area);
     void drawCurve(QPainter &painter, const QRectF &area, const Plot &plot);
     void drawStrip(QPainter &painter, const QRectF &area);
@@ -159,6 +166,10 @@ class KGraph : public QWidget {
     int xPrecision_ = 0, yPrecision_ = 1;
     QColor plotColor_{Qt::white};
     QColor gridColor_{0xC8, 0xC8, 0xC8};
+
+    QPixmap frame_;  // background, grid, labels and names, as last drawn
+    QRectF area_;    // the plot area they were drawn for
+    bool frameValid_ = false;
 
     std::vector<QPointF> pixels_;  // paint buffers, kept between paints
     std::vector<QRectF> marks_;

@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <map>
 
+#include "platform/ui/indicators.h"
+
 namespace {
 
 // Qt asks a window to repaint its dirty regions with one UpdateRequest event, and posts no new
@@ -27,6 +29,7 @@ class RepaintPacer : public QObject {
         if (now - w.lastPaint >= intervalMs_) {
             w.lastPaint = now;
             w.held = false;
+            ShowPendingValues(static_cast<QWidget *>(object));  // painted in this repaint
             return false;
         }
         if (!w.held) {

@@ -11,6 +11,7 @@
 
 #include "platform/ui/pacer.h"
 #include "platform/ui/runtime.h"
+#include "platform/ui/stylecache.h"
 
 namespace {
 
@@ -171,6 +172,7 @@ int LoadPanel(int parentPanel, const char *resourceFile, int panelResourceId) {
         parent = p->widget;
     }
     PaceRepaints(kRepaintsPerSecond);
+    CacheStylePictures();
     const PanelSet *set = FindSet(resourceFile);
     if (!set) {
         qWarning("LoadPanel: no panel resource %s", resourceFile ? resourceFile : "(null)");

@@ -52,6 +52,12 @@ void ConnectEvents(int handle, Panel &panel);
 QString Text(const char *text);
 int CopyText(const QString &text, char *out, std::size_t size);
 
+// Puts a number on a spin box (rounded to its decimals) or a text on a line edit, without a
+// value-changed event; one already showing it is left alone, since setting it again would lay
+// its text out anew (one the operator is editing is always set).
+void PutNumber(QWidget *box, CtrlKind kind, double value);
+void PutText(QWidget *edit, const QString &text);
+
 // Colours of the program (0xRRGGBB) and Qt's.
 QColor Rgb(int color);
 int RgbOf(const QColor &color);

@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "platform/ui/indicators.h"
 #include "platform/ui/runtime.h"
 
 namespace {
@@ -65,5 +66,6 @@ int GetScreenSize(int *height, int *width) {
 int SavePanelImage(int panel, const char *path) {
     Panel *p = FindPanel(panel);
     if (!p) return LookupError("SavePanelImage", panel);
+    ShowPendingValues(nullptr);
     return p->widget->grab().save(Text(path), "PNG") ? 0 : UIE_BAD_VALUE;
 }

@@ -15,15 +15,22 @@
 #include <QTextCursor>
 #include <cmath>
 
+#include "platform/ui/indicators.h"
 #include "platform/ui/kled.h"
 #include "platform/ui/runtime.h"
 
 namespace {
 
+// A value as a spin box keeps it: rounded to its decimals.
+double rounded(const QDoubleSpinBox *box, double value) {
+    return QString::number(value, 'f', box->decimals()).toDouble();
+}
+
 int SetNumber(int panel, int control, double value) {
     Control *c = FindCtrl(panel, control);
     if (!c) return LookupError("SetCtrlVal", panel, control);
     QWidget *w = c->widget;
+    if (DeferNumber(w, c->kind, value)) return 0;
     const QSignalBlocker blocker(w);
     const int whole = static_cast<int>(std::trunc(value));
     switch (c->kind) {
@@ -48,10 +55,8 @@ int SetNumber(int panel, int control, double value) {
             return UIE_BAD_VALUE;
         }
         case CtrlKind::SpinBox:
-            static_cast<QSpinBox *>(w)->setValue(whole);
-            return 0;
         case CtrlKind::DoubleSpinBox:
-            static_cast<QDoubleSpinBox *>(w)->setValue(value);
+            PutNumber(w, c->kind, value);
             return 0;
         case CtrlKind::Slider:
             static_cast<QSlider *>(w)->setValue(whole);
@@ -86,10 +91,14 @@ int GetNumber(int panel, int control, double *value) {
         }
         case CtrlKind::SpinBox:
             *value = static_cast<QSpinBox *>(w)->value();
+            if (const double *waiting = PendingNumber(w)) *value = std::trunc(*waiting);
             return 0;
-        case CtrlKind::DoubleSpinBox:
-            *value = static_cast<QDoubleSpinBox *>(w)->value();
+        case CtrlKind::DoubleSpinBox: {
+            auto *box = static_cast<QDoubleSpinBox *>(w);
+            *value = box->value();
+            if (const double *waiting = PendingNumber(w)) *value = rounded(box, *waiting);
             return 0;
+        }
         case CtrlKind::Slider:
             *value = static_cast<QSlider *>(w)->value();
             return 0;
@@ -134,6 +143,24 @@ QPlainTextEdit *TextBox(int panel, int control, const char *operation, int *erro
 
 }  // namespace
 
+void PutNumber(QWidget *w, CtrlKind kind, double value) {
+    const QSignalBlocker blocker(w);
+    if (kind == CtrlKind::SpinBox) {
+        auto *box = static_cast<QSpinBox *>(w);
+        const int whole = static_cast<int>(std::trunc(value));
+        if (box->value() != whole || box->hasFocus()) box->setValue(whole);
+    } else {
+        auto *box = static_cast<QDoubleSpinBox *>(w);
+        if (box->value() != rounded(box, value) || box->hasFocus()) box->setValue(value);
+    }
+}
+
+void PutText(QWidget *w, const QString &text) {
+    const QSignalBlocker blocker(w);
+    auto *edit = static_cast<QLineEdit *>(w);
+    if (edit->text() != text || edit->isModified()) edit->setText(text);
+}
+
 int SetCtrlVal(int panel, int control, int value) {
     return SetNumber(panel, control, value);
 }
@@ -149,9 +176,11 @@ int SetCtrlVal(int panel, int control, const char *value) {
     QWidget *w = c->widget;
     const QSignalBlocker blocker(w);
     switch (c->kind) {
-        case CtrlKind::LineEdit:
-            static_cast<QLineEdit *>(w)->setText(Text(value));
+        case CtrlKind::LineEdit: {
+            const QString text = Text(value);
+            if (!DeferText(w, c->kind, text)) PutText(w, text);
             return 0;
+        }
         case CtrlKind::Label:
             static_cast<QLabel *>(w)->setText(Text(value));
             return 0;
@@ -197,8 +226,10 @@ int GetCtrlVal(int panel, int control, char *value, std::size_t size) {
     if (!c) return LookupError("GetCtrlVal", panel, control);
     QWidget *w = c->widget;
     switch (c->kind) {
-        case CtrlKind::LineEdit:
-            return CopyText(static_cast<QLineEdit *>(w)->text(), value, size);
+        case CtrlKind::LineEdit: {
+            const QString *waiting = PendingText(w);
+            return CopyText(waiting ? *waiting : static_cast<QLineEdit *>(w)->text(), value, size);
+        }
         case CtrlKind::Label:
             return CopyText(static_cast<QLabel *>(w)->text(), value, size);
         case CtrlKind::PlainTextEdit:

@@ -1,0 +1,77 @@
+#include "platform/ui/indicators.h"
+
+#include <QAbstractSpinBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <vector>
+
+#include "platform/ui/runtime.h"
+
+namespace {
+
+// One entry per display that ever waited; kept, so that a loop's cycles allocate nothing.
+struct Pending {
+    QPointer<QWidget> widget;
+    CtrlKind kind;
+    bool waiting = false;
+    double number = 0.0;
+    QString text;
+};
+std::vector<Pending> pending;
+
+Pending *find(const QWidget *widget) {
+    for (Pending &p : pending)
+        if (p.widget == widget) return &p;
+    return nullptr;
+}
+
+Pending &entry(QWidget *widget, CtrlKind kind) {
+    Pending *p = find(widget);
+    if (!p) {
+        std::erase_if(pending, [](const Pending &e) { return e.widget.isNull(); });
+        p = &pending.emplace_back();
+        p->widget = widget;
+        p->kind = kind;
+    }
+    p->waiting = true;
+    widget->update();  // asks for the repaint that will show it
+    return *p;
+}
+
+void show(Pending &p) {
+    p.waiting = false;
+    if (p.kind == CtrlKind::LineEdit)
+        PutText(p.widget, p.text);
+    else
+        PutNumber(p.widget, p.kind, p.number);
+}
+
+}  // namespace
+
+bool DeferNumber(QWidget *widget, CtrlKind kind, double number) {
+    if (kind != CtrlKind::SpinBox && kind != CtrlKind::DoubleSpinBox) return false;
+    if (!static_cast<QAbstractSpinBox *>(widget)->isReadOnly()) return false;
+    entry(widget, kind).number = number;
+    return true;
+}
+
+bool DeferText(QWidget *widget, CtrlKind kind, const QString &text) {
+    if (kind != CtrlKind::LineEdit || !static_cast<QLineEdit *>(widget)->isReadOnly()) return false;
+    entry(widget, kind).text = text;
+    return true;
+}
+
+const double *PendingNumber(const QWidget *widget) {
+    const Pending *p = find(widget);
+    return p && p->waiting ? &p->number : nullptr;
+}
+
+const QString *PendingText(const QWidget *widget) {
+    const Pending *p = find(widget);
+    return p && p->waiting ? &p->text : nullptr;
+}
+
+void ShowPendingValues(const QWidget *window) {
+    for (Pending &p : pending)
+        if (p.waiting && p.widget && (!window || p.widget->window() == window)) show(p);
+}
