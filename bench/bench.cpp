@@ -1,26 +1,38 @@
-// Benchmark of the sensor link and the live displays against the simulator executable over
-// loopback TCP, on the offscreen platform.
-// (a) echo exchanges per second through DataExchange beside a bare blocking-socket client;
-// (b) CPU time of this process per wall time while replies take 20 ms to come;
-// (c) RUN cycles per second with every display drawn beside the same exchanges without
-//     drawing, and the share of a cycle spent drawing;
-// (d) CPU time per wall time of RUN while replies take 20 ms to come;
-// (e) samples per second the desktop recorder takes at increment 0 beside RUN's cycles per
-//     second, in turns, and the time to append one sample line to the recorder file;
-// (f) touch RUN cycles per second with every touch display drawn beside the desktop RUN of the
-//     same run, and its CPU time per wall time while replies take 20 ms to come.
+// Benchmark of the sensor link, the live displays and the start-up against the simulator
+// executable (loopback TCP and its paced pseudo-terminal), on the offscreen platform. Every
+// ratio is measured in alternating rounds within this run (rounds.h); the machine's load is
+// printed beside the figures.
+//
+//   k-tav-bench [--rounds N] [FIGURE ...]    FIGURE (default: all, in this order):
+//   echo         echo exchanges through DataExchange beside a bare blocking-socket client
+//   run-drawing  RUN with every display drawn beside the same exchanges without drawing
+//   run-wire     RUN over the pseudo-terminal at 115200 baud against the wire's limit
+//   video-wire   VIDEO likewise
+//   run-cpu      CPU share of RUN, every display drawn, replies after 20 ms
+//   video-cpu    CPU share of VIDEO likewise
+//   startup      start-up to an identified, drawn main panel
+//   recorder     desktop recorder samples at increment 0 beside RUN cycles; appending a line
+//   touch-run    touch RUN, every touch display drawn, beside the desktop RUN
+//   touch-cpu    CPU share of touch RUN, replies after 20 ms
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "app/identify.h"
 #include "app/linkview.h"
@@ -29,12 +41,14 @@
 #include "link/frame.h"
 #include "link/status.h"
 #include "link/transport.h"
+#include "machine.h"
 #include "measure/acquisition.h"
-#include "measure/displays.h"
 #include "measure/recfile.h"
 #include "measure/recpopup.h"
+#include "params/appsettings.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
+#include "rounds.h"
 #include "shared/files.h"
 #include "shared/panels.h"
 #include "shared/state.h"
@@ -44,66 +58,93 @@
 
 namespace {
 
-constexpr double kRunSeconds = 3.0;
+constexpr int WIRE_COM = 9;          // the port number that names the simulator's pty
+constexpr long WIRE_BAUD = 115200;   // baud-rate index 4
+constexpr double RUN_BYTES = 80;     // request 8, reply header 8 and the 64-byte record
+constexpr double VIDEO_BYTES = 608;  // a RUN exchange, then request 8 and reply 8 + 512
 
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+int rounds = DEFAULT_ROUNDS;
+
+// The simulators, started when a figure first needs them. The simulator serves one TCP client
+// at a time, so the bare client and the program each have their own.
+SimProcess fastSim, bareSim, slowSim, startupSim;
+
+bool started(SimProcess &sim, const QStringList &options = {}) {
+    return sim.tcpPort() > 0 || sim.start(options);
 }
 
-bool connectProgram(int port) {
+bool connectTcp(SimProcess &sim) {
+    CloseTCP();
     comtype = 1;
     std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-    tcp_portnum = port;
+    tcp_portnum = sim.tcpPort();
     return InitTCP_IP() == 1;
 }
 
+bool connectPty(SimProcess &sim) {
+    CloseTCP();
+    comtype = 0;
+    rs232port = WIRE_COM;
+    qputenv(("KTAV_COM" + std::to_string(WIRE_COM)).c_str(), sim.ptyPath().c_str());
+    return InitRS232(WIRE_COM, 4) == 1;
+}
+
+// ---- rounds -------------------------------------------------------------------------------
+
 // Echo exchanges per second through the program's link layer.
-double programEchoRate() {
+double programEchoRate(double seconds) {
     int count = 0;
     const double start = Timer();
-    while (Timer() - start < kRunSeconds) {
+    while (Timer() - start < seconds) {
         FillTxBuf(ORD_ECHO, 0, nullptr, 0);
-        if (DataExchange(8) != 1) return -1;
+        if (DataExchange(FRAME_HEADER_SIZE) != 1) return -1;
         ++count;
     }
     return count / (Timer() - start);
 }
 
 // Echo exchanges per second by a bare blocking socket: write 8 bytes, read 8 bytes.
-double bareEchoRate(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) return -1;
-    const uint8_t echo[8] = {0x55, 0x05, 0, 0, 0, 0, 0xAA, 0x3C};
-    uint8_t reply[8];
-    int count = 0;
-    const double start = Timer();
-    while (Timer() - start < kRunSeconds) {
-        if (write(fd, echo, sizeof echo) != sizeof echo) break;
-        size_t got = 0;
-        while (got < sizeof reply) {
-            const ssize_t n = read(fd, reply + got, sizeof reply - got);
-            if (n <= 0) return -1;
-            got += size_t(n);
-        }
-        ++count;
+class BareClient {
+  public:
+    bool connect(int port) {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int one = 1;
+        setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        return ::connect(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0;
     }
-    close(fd);
-    return count / (Timer() - start);
-}
+    ~BareClient() {
+        if (fd_ >= 0) close(fd_);
+    }
+    double echoRate(double seconds) const {
+        const uint8_t echo[8] = {0x55, 0x05, 0, 0, 0, 0, 0xAA, 0x3C};
+        uint8_t reply[8];
+        int count = 0;
+        const double start = Timer();
+        while (Timer() - start < seconds) {
+            if (write(fd_, echo, sizeof echo) != sizeof echo) return -1;
+            for (size_t got = 0; got < sizeof reply;) {
+                const ssize_t n = read(fd_, reply + got, sizeof reply - got);
+                if (n <= 0) return -1;
+                got += size_t(n);
+            }
+            ++count;
+        }
+        return count / (Timer() - start);
+    }
+
+  private:
+    int fd_ = -1;
+};
 
 // RUN cycles per second without drawing: the loop's exchange and copy only.
-double bareRunRate() {
+double bareRunRate(double seconds) {
     int count = 0;
     const double start = Timer();
-    while (Timer() - start < kRunSeconds) {
+    while (Timer() - start < seconds) {
         FillTxBuf(ORD_RAW, 0, nullptr, 0);
         if (DataExchange(FRAME_HEADER_SIZE) != 1) return -1;
         std::memcpy(&raw, szReadBuf + FRAME_HEADER_SIZE, sizeof raw);
@@ -112,85 +153,221 @@ double bareRunRate() {
     return count / (Timer() - start);
 }
 
-int runRequests = 0;
-void countRunRequests(bool request, const uint8_t *bytes, int) {
-    if (request && bytes[1] == ORD_RAW) ++runRequests;
+int cycles = 0;
+void countCycles(bool request, const uint8_t *bytes, int) {
+    if (request && (bytes[1] == ORD_RAW)) ++cycles;
 }
 
-// Microseconds per cycle of the display routines on the last record: without painting, and
-// with the widgets repainted as the loop's event processing does.
-struct DrawingCost {
-    double routines, withRepaint;
+// An acquisition loop (PushRUN, PushVIDEO, PushTSD_RUN) as the operator starts it, every
+// display of its surface drawn, stopped after `seconds`: cycles per second (each cycle asks for
+// the record once), and the CPU share of this process over the loop.
+struct LoopFigures {
+    double rate, cpuShare;
 };
-DrawingCost drawingCost() {
-    constexpr int kCycles = 2000;
-    const RawRecord last = raw;
-    const auto timed = [&](bool repaint) {
-        const double start = Timer();
-        for (int i = 0; i < kCycles; ++i) {
-            raw.umValue = last.umValue + i % 50;  // a value that moves as a live one does
-            PlotVIDEOBarGraph();
-            PlotRAWGraph();
-            if (repaint) ProcessSystemEvents();
-        }
-        return (Timer() - start) / kCycles * 1e6;
-    };
-    return {timed(false), timed(true)};
-}
-
-// RUN as the operator starts it (`loop`: the desktop's or the touch surface's), every display
-// drawn on the shown panels, stopped after `seconds`: cycles per second.
-double drawnRunRate(double seconds, void (*loop)() = PushRUN) {
-    runRequests = 0;
-    SetFrameTap(countRunRequests);
+LoopFigures acquisitionLoop(void (*loop)(), double seconds) {
+    cycles = 0;
+    SetFrameTap(countCycles);
     QTimer::singleShot(static_cast<int>(seconds * 1000), [] { stop_flag = 1; });
-    const double start = Timer();
+    const double start = Timer(), cpu = ProcessCpuSeconds();
     loop();
     const double wall = Timer() - start;
     SetFrameTap(nullptr);
-    return stop_flag == 1 ? runRequests / wall : -1;
+    if (stop_flag != 1) return {-1, -1};
+    return {cycles / wall, (ProcessCpuSeconds() - cpu) / wall};
 }
 
-// The desktop recorder at increment 0 as the operator starts it, stopped after `seconds`: the
-// samples taken.
-double recorderSamples(double seconds) {
+// Seconds from starting the program until it has identified the pair, drawn its main panel,
+// saved the picture of it and closed.
+double startupSeconds() {
+    QTemporaryDir dir;
+    AppSettings settings = startupSim.tcpSettings();
+    settings.panelMaximised = false;
+    settings.panelLeft = settings.panelTop = 2;
+    settings.panelWidth = 777;
+    settings.panelHeight = 534;
+    if (WriteAppSettings(QDir(dir.path()).filePath("PX-MS-Vista.ini").toUtf8().constData(),
+                         settings) != 0)
+        return -1;
+    QProcess program;
+    program.setProgram(KTAV_PROGRAM_PATH);
+    program.setArguments({"--dir", dir.path(), "--screenshot", dir.filePath("main.png")});
+    const double start = Timer();
+    program.start();
+    if (!program.waitForFinished(20000) || program.exitCode() != 0) return -1;
+    const double seconds = Timer() - start;
+    return QFile::exists(dir.filePath("main.png")) ? seconds : -1;
+}
+
+// Samples per second the desktop recorder takes at increment 0 as the operator starts it,
+// stopped after `seconds`.
+double recorderRate(double seconds) {
     std::remove(rec_fname);
     SetCtrlVal(pRec, REC_INCTIME, 0.0);
     SetCtrlVal(pRec, REC_SAMPLES, static_cast<int>(REC_MAX_SAMPLES));
     DisplayPanel(pRec);
     QTimer::singleShot(static_cast<int>(seconds * 1000), [] { stop_flag = 1; });
+    const double start = Timer();
     CC_CBTNStartRecord(pRec, REC_START, EVENT_COMMIT, nullptr, 0, 0);
     int samples = 0;
     GetCtrlVal(pRec, REC_COUNTER, &samples);
-    return samples;
-}
-
-// RUN cycles and recorder samples per second, measured in turns so that a change of the
-// machine's load falls on both alike.
-struct SideBySide {
-    double run, recorder;
-};
-SideBySide runBesideRecorder(int turns, double seconds) {
-    double runCycles = 0, runWall = 0, samples = 0, recordWall = 0;
-    for (int turn = 0; turn < turns; ++turn) {
-        double start = Timer();
-        drawnRunRate(seconds);
-        runCycles += runRequests;
-        runWall += Timer() - start;
-        start = Timer();
-        samples += recorderSamples(seconds);
-        recordWall += Timer() - start;
-    }
-    return {runCycles / runWall, samples / recordWall};
+    return samples / (Timer() - start);
 }
 
 // Microseconds to append one sample line (open, write, close).
-double appendLineCost(const char *path) {
-    constexpr int kLines = 2000;
+double appendLineMicroseconds(const char *path) {
+    constexpr int LINES = 2000;
     const double start = Timer();
-    for (int i = 0; i < kLines; ++i)
+    for (int i = 0; i < LINES; ++i)
         if (AppendSampleLine(path, raw) != 1) return -1;
-    return (Timer() - start) / kLines * 1e6;
+    return (Timer() - start) / LINES * 1e6;
+}
+
+// A loop of the touch surface or of the desktop; both surfaces stay on the offscreen screen,
+// and `tsd_flag` says which the displays draw on.
+double surfaceRunRate(bool touch, double seconds) {
+    tsd_flag = touch ? 1 : 0;
+    const double rate = acquisitionLoop(touch ? PushTSD_RUN : PushRUN, seconds).rate;
+    tsd_flag = 0;
+    return rate;
+}
+
+// ---- figures ------------------------------------------------------------------------------
+
+bool echoFigure() {
+    BareClient bare;
+    if (!started(fastSim) || !started(bareSim) || !bare.connect(bareSim.tcpPort()) ||
+        !connectTcp(fastSim))
+        return false;
+    const Comparison c =
+        Alternate([] { return programEchoRate(0.5); }, [&] { return bare.echoRate(0.5); }, rounds);
+    PrintRatio("echo: DataExchange / bare client (TCP)", c, {Goal::AtLeast, 0.9}, "DataExchange",
+               "bare client", "/s");
+    return true;
+}
+
+bool runDrawingFigure() {
+    if (!started(fastSim) || !connectTcp(fastSim)) return false;
+    const Comparison c = Alternate([] { return acquisitionLoop(PushRUN, 1.0).rate; },
+                                   [] { return bareRunRate(1.0); }, rounds);
+    PrintRatio("RUN every display / RUN without drawing (TCP)", c, {Goal::AtLeast, 0.5},
+               "every display", "without drawing", "cycles/s");
+    return true;
+}
+
+bool wireFigure(bool video) {
+    SimProcess wireSim;
+    if (!wireSim.start({"--wire-baud", QString::number(WIRE_BAUD)}) || !connectPty(wireSim))
+        return false;
+    const double limit = WIRE_BAUD / 10.0 / (video ? VIDEO_BYTES : RUN_BYTES);
+    const Spread rate = Repeat(
+        [video] { return acquisitionLoop(video ? PushVIDEO : PushRUN, video ? 2.0 : 1.0).rate; },
+        rounds);
+    CloseRS232();
+    PrintRatio(
+        video ? "VIDEO at 115200 baud / wire limit (pty)" : "RUN at 115200 baud / wire limit (pty)",
+        Against(rate, limit), {Goal::AtLeast, 0.95}, video ? "VIDEO" : "RUN", "limit", "cycles/s");
+    return true;
+}
+
+bool cpuFigure(bool video) {
+    if (!started(slowSim, {"--delay-ms", "20"}) || !connectTcp(slowSim)) return false;
+    double rate = 0;
+    const Spread share = Repeat(
+        [&] {
+            const LoopFigures f = acquisitionLoop(video ? PushVIDEO : PushRUN, 2.0);
+            rate = f.rate;
+            return f.cpuShare;
+        },
+        rounds);
+    PrintFigure(video ? "VIDEO, replies after 20 ms: CPU of a core"
+                      : "RUN every display, replies after 20 ms: CPU",
+                share, {Goal::AtMost, video ? 0.03 : 0.02}, "%", 100.0);
+    std::printf("    at %.1f cycles/s (last round)\n", rate);
+    return true;
+}
+
+bool startupFigure() {
+    if (!started(startupSim)) return false;
+    PrintFigure("start-up to an identified, drawn main panel", Repeat(startupSeconds, rounds),
+                {Goal::AtMost, 0.5}, "s");
+    std::printf("    (until the program has also saved its picture and closed)\n");
+    return true;
+}
+
+bool recorderFigure() {
+    QTemporaryDir dir;
+    std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath("RECORD.DAT")));
+    if (!started(fastSim) || !connectTcp(fastSim)) return false;
+    const Comparison c = Alternate([] { return recorderRate(0.5); },
+                                   [] { return acquisitionLoop(PushRUN, 0.5).rate; }, rounds);
+    PrintRatio("recorder at increment 0 / RUN (TCP)", c, {Goal::AtLeast, 0.9}, "recorder", "RUN",
+               "/s");
+    const std::string lines = dir.filePath("LINES.DAT").toStdString();
+    PrintFigure("append one recorder line",
+                Repeat([&] { return appendLineMicroseconds(lines.c_str()); }, rounds), "us");
+    return true;
+}
+
+// The touch surface full-screen with its graph view: position graphs, strip chart and the
+// measured values.
+bool showTouchGraphView() {
+    ShowTouchSurface();
+    SetCtrlVal(pTSD, TSD_TOG_NUM, 0);
+    SetCtrlVal(pTSD, TSD_TOG_GRAPH, 1);
+    return true;
+}
+
+bool touchRunFigure() {
+    if (!started(fastSim) || !connectTcp(fastSim) || !showTouchGraphView()) return false;
+    const Comparison c = Alternate([] { return surfaceRunRate(true, 1.0); },
+                                   [] { return surfaceRunRate(false, 1.0); }, rounds);
+    PrintRatio("touch RUN / desktop RUN, every display (TCP)", c, {Goal::AtLeast, 0.8}, "touch",
+               "desktop", "cycles/s");
+    return true;
+}
+
+bool touchCpuFigure() {
+    if (!started(slowSim, {"--delay-ms", "20"}) || !connectTcp(slowSim) || !showTouchGraphView())
+        return false;
+    double rate = 0;
+    const Spread share = Repeat(
+        [&] {
+            tsd_flag = 1;
+            const LoopFigures f = acquisitionLoop(PushTSD_RUN, 2.0);
+            tsd_flag = 0;
+            rate = f.rate;
+            return f.cpuShare;
+        },
+        rounds);
+    PrintFigure("touch RUN, replies after 20 ms: CPU of a core", share, {Goal::AtMost, 0.05}, "%",
+                100.0);
+    std::printf("    at %.1f cycles/s (last round)\n", rate);
+    return true;
+}
+
+const std::map<std::string, bool (*)()> FIGURES = {
+    {"echo", echoFigure},
+    {"run-drawing", runDrawingFigure},
+    {"run-wire", [] { return wireFigure(false); }},
+    {"video-wire", [] { return wireFigure(true); }},
+    {"run-cpu", [] { return cpuFigure(false); }},
+    {"video-cpu", [] { return cpuFigure(true); }},
+    {"startup", startupFigure},
+    {"recorder", recorderFigure},
+    {"touch-run", touchRunFigure},
+    {"touch-cpu", touchCpuFigure},
+};
+// The touch figures come last: they leave the touch surface on the screen.
+const char *const ORDER[] = {"echo",      "run-drawing", "run-wire", "video-wire", "run-cpu",
+                             "video-cpu", "startup",     "recorder", "touch-run",  "touch-cpu"};
+
+// The main panel shown on the offscreen screen, the pair identified over TCP, the texts on its
+// status field: the loops run as the operator sees them.
+bool prepareMainPanel() {
+    if (LoadAllPanels() != 1) return false;
+    DisplayPanel(pPA);
+    InstallLinkView(nullptr);
+    return started(fastSim) && connectTcp(fastSim) && InitDataExchange() == 1;
 }
 
 }  // namespace
@@ -199,99 +376,50 @@ int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     SelectEventDispatcher();
     QApplication app(argc, argv);
-    SetLinkView({[](unsigned, const char *) {}, nullptr, nullptr});
 
-    SimProcess sim;
-    if (!sim.start()) {
-        std::fprintf(stderr, "cannot start the simulator\n");
+    std::vector<std::string> chosen;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--rounds" && i + 1 < argc) {
+            rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (FIGURES.count(arg)) {
+            chosen.push_back(arg);
+        } else {
+            std::fprintf(stderr, "usage: k-tav-bench [--rounds N] [FIGURE ...]\nfigures:");
+            for (const char *name : ORDER) std::fprintf(stderr, " %s", name);
+            std::fprintf(stderr, "\n");
+            return 2;
+        }
+    }
+    if (chosen.empty()) chosen.assign(std::begin(ORDER), std::end(ORDER));
+
+    const CoreTimes cores0 = ReadCoreTimes();
+    const double load0 = LoadAverage(), wall0 = Timer(), cpu0 = ProcessCpuSeconds();
+    std::printf("k-tav-bench: %d rounds each; %ld cores, load average %.2f at the start\n", rounds,
+                sysconf(_SC_NPROCESSORS_ONLN), load0);
+    if (!prepareMainPanel()) {
+        std::fprintf(stderr, "cannot start the simulator or identify it\n");
         return 1;
     }
-    // The simulator serves one client at a time: the bare client first, then the program.
-    const double bare = bareEchoRate(sim.tcpPort());
-    if (!connectProgram(sim.tcpPort())) return 1;
-    const double program = programEchoRate();
-    CloseTCP();
-    std::printf("(a) echo exchanges per second over loopback TCP\n");
-    std::printf("    bare blocking client : %9.0f /s\n", bare);
-    std::printf("    DataExchange         : %9.0f /s\n", program);
-    std::printf("    ratio program / bare : %9.2f   (goal >= 0.80)\n", program / bare);
-
-    SimProcess slow;
-    if (!slow.start({"--delay-ms", "20"}) || !connectProgram(slow.tcpPort())) return 1;
-    const double wall0 = Timer(), cpu0 = cpuSeconds();
-    for (int i = 0; i < 100; ++i) {
-        FillTxBuf(ORD_ECHO, 0, nullptr, 0);
-        if (DataExchange(8) != 1) return 1;
+    int failed = 0;
+    for (const std::string &name : chosen) {
+        if (!FIGURES.at(name)()) {
+            std::printf("%-46s failed to run\n", name.c_str());
+            ++failed;
+        }
+        std::fflush(stdout);
     }
-    const double wall = Timer() - wall0, cpu = cpuSeconds() - cpu0;
     CloseTCP();
-    std::printf("(b) 100 exchanges with replies delayed 20 ms\n");
-    std::printf("    wall %.3f s, CPU %.4f s, CPU / wall : %.4f   (goal <= 0.05)\n", wall, cpu,
-                cpu / wall);
-
-    // The main panel shown on the offscreen screen, the pair identified, the texts on its
-    // status field: RUN as the operator sees it.
-    if (LoadAllPanels() != 1) return 1;
-    DisplayPanel(pPA);
-    InstallLinkView(nullptr);
-    if (!connectProgram(sim.tcpPort()) || InitDataExchange() != 1) return 1;
-    const double bareRun = bareRunRate();
-    const double drawnRun = drawnRunRate(kRunSeconds);
-    const DrawingCost cost = drawingCost();
-    CloseTCP();
-    std::printf("(c) RUN cycles per second over loopback TCP\n");
-    std::printf("    bare echo (a)        : %9.0f /s\n", bare);
-    std::printf("    RUN without drawing  : %9.0f /s\n", bareRun);
-    std::printf("    RUN, every display   : %9.0f /s   (goal >= 500)\n", drawnRun);
-    std::printf("    ratio drawn / bare   : %9.2f\n", drawnRun / bare);
-    std::printf("    drawing share        : %9.2f   (goal <= 0.50)\n", 1.0 - drawnRun / bareRun);
-    std::printf("    display routines     : %9.1f us per cycle, %.1f us with the repaint\n",
-                cost.routines, cost.withRepaint);
-
-    if (!connectProgram(slow.tcpPort())) return 1;
-    const double runWall0 = Timer(), runCpu0 = cpuSeconds();
-    const double slowRun = drawnRunRate(5.0);
-    const double runWall = Timer() - runWall0, runCpu = cpuSeconds() - runCpu0;
-    CloseTCP();
-    std::printf("(d) RUN with replies delayed 20 ms: %.1f cycles/s\n", slowRun);
-    std::printf("    wall %.3f s, CPU %.4f s, CPU / wall : %.4f   (goal <= 0.05)\n", runWall,
-                runCpu, runCpu / runWall);
-    QTemporaryDir dir;
-    std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath("RECORD.DAT")));
-    if (!connectProgram(sim.tcpPort())) return 1;
-    const SideBySide side = runBesideRecorder(6, 0.5);
-    CloseTCP();
-    const double lineCost = appendLineCost(qPrintable(dir.filePath("LINES.DAT")));
-    std::printf("(e) recorder at increment 0 over loopback TCP\n");
-    std::printf("    RUN, every display   : %9.0f /s\n", side.run);
-    std::printf("    recorder samples     : %9.0f /s\n", side.recorder);
-    std::printf("    ratio recorder / RUN : %9.2f   (goal >= 0.90)\n", side.recorder / side.run);
-    std::printf("    append one line      : %9.1f us\n", lineCost);
-
-    // The touch surface full-screen with its graph view: position graphs, strip chart and the
-    // measured values, every touch display drawn; the desktop RUN measured again beside it.
-    if (!connectProgram(sim.tcpPort())) return 1;
-    const double desktopRun = drawnRunRate(kRunSeconds);
-    tsd_flag = 1;
-    ShowTouchSurface();
-    SetCtrlVal(pTSD, TSD_TOG_NUM, 0);
-    SetCtrlVal(pTSD, TSD_TOG_GRAPH, 1);
-    const double touchRun = drawnRunRate(kRunSeconds, PushTSD_RUN);
-    CloseTCP();
-    if (!connectProgram(slow.tcpPort())) return 1;
-    const double touchWall0 = Timer(), touchCpu0 = cpuSeconds();
-    const double slowTouchRun = drawnRunRate(5.0, PushTSD_RUN);
-    const double touchWall = Timer() - touchWall0, touchCpu = cpuSeconds() - touchCpu0;
-    CloseTCP();
-    std::printf("(f) touch RUN, every touch display drawn, over loopback TCP\n");
-    std::printf("    desktop RUN          : %9.0f /s\n", desktopRun);
-    std::printf("    touch RUN            : %9.0f /s\n", touchRun);
-    std::printf("    ratio touch / desktop: %9.2f   (goal >= 0.80)\n", touchRun / desktopRun);
-    std::printf("    with replies delayed 20 ms: %.1f cycles/s\n", slowTouchRun);
-    std::printf("    wall %.3f s, CPU %.4f s, CPU / wall : %.4f   (goal <= 0.05)\n", touchWall,
-                touchCpu, touchCpu / touchWall);
+    const double busy = BusyShare(cores0, ReadCoreTimes());
+    const double own =
+        (ProcessCpuSeconds() - cpu0) / (Timer() - wall0) / double(sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf(
+        "machine: load average %.2f at the end; all cores %.0f %% busy during the run, %.0f %% of "
+        "it this program\n",
+        LoadAverage(), busy * 100.0, busy > 0 ? own / busy * 100.0 : 0.0);
+    std::printf("goals: %d met, %d missed\n", GoalsMet(), GoalsMissed());
     CloseLinkLog();
     SetLinkView({});
     DiscardAllPanels();
-    return 0;
+    return failed || GoalsMissed() ? 1 : 0;
 }
