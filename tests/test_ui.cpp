@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,12 +15,16 @@
 #include <QTest>
 #include <QTimer>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "panel_probe.h"
+#include "platform/timing.h"
 #include "platform/ui/kgraph.h"
 #include "platform/ui/popupscript.h"
 #include "platform/ui/runtime.h"
+#include "platform/ui/screen.h"
 #include "platform/ui/userint.h"
 #include "test_panels.h"
 
@@ -698,6 +703,70 @@ TEST_F(UiTest, GraphPlotsAxesAndCursors) {
               UIE_NOT_SUPPORTED);
     EXPECT_EQ(PlotXY(controls, CONTROLS_GO, x, line, 128, VAL_THIN_LINE, VAL_NO_POINT, 0),
               UIE_NOT_SUPPORTED);
+}
+
+// The plot area's background, grid, labels and names are kept as a picture between paints;
+// each change of what they show must reach the next paint.
+TEST_F(UiTest, GraphPictureFollowsItsAxesNamesAndState) {
+    const int graph = GRAPHS_POSITION;
+    KGraph *g = Graph(graphs, graph);
+    DisplayPanel(graphs);
+    const struct {
+        const char *what;
+        std::function<void()> change;
+    } changes[] = {
+        {"x range", [&] { SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 0.0, 500.0); }},
+        {"y range",
+         [&] { SetAxisScalingMode(graphs, graph, VAL_LEFT_YAXIS, VAL_MANUAL, -7.0, 77.0); }},
+        {"right y axis",
+         [&] { SetAxisScalingMode(graphs, graph, VAL_RIGHT_YAXIS, VAL_MANUAL, 0.0, 255.0); }},
+        {"x name", [&] { SetCtrlAttribute(graphs, graph, ATTR_XNAME, "SLAVE [pixel]"); }},
+        {"y name", [&] { SetCtrlAttribute(graphs, graph, ATTR_YNAME, "mm"); }},
+        {"y decimals", [&] { SetCtrlAttribute(graphs, graph, ATTR_YPRECISION, 3); }},
+        {"dimmed", [&] { SetCtrlAttribute(graphs, graph, ATTR_DIMMED, 1); }},
+    };
+    for (const auto &c : changes) {
+        const QImage before = g->grab().toImage();
+        c.change();
+        EXPECT_NE(g->grab().toImage(), before) << c.what;
+    }
+}
+
+// Read-only displays take a value at their window's next repaint; the program reads back the
+// last value at once, and the picture of the panel shows it. An entry the operator may edit
+// takes it at once.
+TEST_F(UiTest, DisplaysShowTheLastValueSetByTheirRepaint) {
+    SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_CTRL_MODE, VAL_INDICATOR);
+    SetCtrlAttribute(controls, CONTROLS_LEVEL, ATTR_CTRL_MODE, VAL_INDICATOR);
+    SetCtrlAttribute(controls, CONTROLS_HOST, ATTR_CTRL_MODE, VAL_INDICATOR);
+    auto *count = static_cast<QSpinBox *>(Widget(controls, CONTROLS_COUNT));
+    auto *level = static_cast<QDoubleSpinBox *>(Widget(controls, CONTROLS_LEVEL));
+    auto *host = static_cast<QLineEdit *>(Widget(controls, CONTROLS_HOST));
+    for (int cycle = 1; cycle <= 5; ++cycle) {  // a loop's cycles, faster than the repaints
+        SetCtrlVal(controls, CONTROLS_COUNT, cycle);
+        SetCtrlVal(controls, CONTROLS_LEVEL, cycle + 0.254);
+        SetCtrlVal(controls, CONTROLS_HOST, ("10.0.0." + std::to_string(cycle)).c_str());
+    }
+    EXPECT_EQ(value(controls, CONTROLS_COUNT), 5);
+    const QString shown = QString::number(5.254, 'f', level->decimals());
+    EXPECT_DOUBLE_EQ(real(controls, CONTROLS_LEVEL), shown.toDouble());  // as the display keeps it
+    EXPECT_EQ(text(controls, CONTROLS_HOST), "10.0.0.5");
+
+    const double deadline = Timer() + 5.0;
+    while (count->value() != 5 && Timer() < deadline) WaitForSystemEvents(0.02);
+    EXPECT_EQ(count->value(), 5);
+    EXPECT_EQ(level->text(), shown);
+    EXPECT_EQ(host->text(), "10.0.0.5");
+
+    SetCtrlVal(controls, CONTROLS_COUNT, 6);
+    QTemporaryDir dir;
+    ASSERT_EQ(SavePanelImage(controls, dir.filePath("p.png").toUtf8().constData()), 0);
+    EXPECT_EQ(count->value(), 6) << "the picture shows the last value";
+
+    SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_CTRL_MODE, VAL_HOT);
+    SetCtrlVal(controls, CONTROLS_COUNT, 7);
+    EXPECT_EQ(count->value(), 7);
+    EXPECT_EQ(value(controls, CONTROLS_COUNT), 7);
 }
 
 TEST_F(UiTest, StripChartKeepsWhatItWasGiven) {
