@@ -33,8 +33,8 @@ Pending &entry(QWidget *widget, CtrlKind kind) {
         p->widget = widget;
         p->kind = kind;
     }
+    if (!p->waiting) widget->update();  // asks for the repaint that will show it
     p->waiting = true;
-    widget->update();  // asks for the repaint that will show it
     return *p;
 }
 

@@ -31,7 +31,7 @@ KGraph::Plot &KGraph::newPlot() {
         spare_.pop_back();
     }
     plot.points.clear();
-    update();
+    requestPaint();
     return plot;
 }
 
@@ -87,7 +87,7 @@ bool KGraph::deletePlot(int handle, bool redraw) {
     }
     const bool found = kept != plots_.end();
     plots_.erase(kept, plots_.end());
-    if (redraw) update();
+    if (redraw) requestPaint();
     return found || handle == -1;
 }
 
@@ -112,23 +112,24 @@ std::pair<double, double> KGraph::axisRange(Axis axis) const {
 void KGraph::placeCursor(int cursor, double x, double y) {
     cursors_[cursor - 1].at = {x, y};
     cursors_[cursor - 1].placed = true;
-    update();
+    requestPaint();
 }
 
 void KGraph::setCursorPointStyle(int cursor, int style) {
+    if (cursors_[cursor - 1].pointStyle == style) return;
     cursors_[cursor - 1].pointStyle = style;
-    update();
+    requestPaint();
 }
 
 void KGraph::setCursorColor(int cursor, const QColor &color) {
     cursors_[cursor - 1].color = color;
-    update();
+    requestPaint();
 }
 
 void KGraph::clearStrip() {
     strip_.assign(static_cast<size_t>(pointsPerScreen_) * traceCount_, 0.0);
     stripHead_ = stripFill_ = stripTrace_ = 0;
-    update();
+    requestPaint();
 }
 
 void KGraph::plotStrip(const double *values, int count) {
@@ -139,7 +140,7 @@ void KGraph::plotStrip(const double *values, int count) {
         stripHead_ = (stripHead_ + 1) % pointsPerScreen_;
         stripFill_ = std::min(stripFill_ + 1, pointsPerScreen_);
     }
-    update();
+    requestPaint();
 }
 
 std::vector<double> KGraph::traceValues(int trace) const {
@@ -170,12 +171,12 @@ void KGraph::setTraceCount(int traces) {
 
 void KGraph::setTraceColor(int trace, const QColor &color) {
     traces_[trace - 1].color = color;
-    update();
+    requestPaint();
 }
 
 void KGraph::setTraceVisible(int trace, bool visible) {
     traces_[trace - 1].visible = visible;
-    update();
+    requestPaint();
 }
 
 void KGraph::setStripChart(bool on) {
@@ -235,6 +236,14 @@ QPointF KGraph::toPixel(const QRectF &area, double x, double y) const {
 
 void KGraph::frameChanged() {
     frameValid_ = false;
+    requestPaint();
+}
+
+// A loop changes a graph many times between two paints; the first change asks for the paint,
+// the others find it asked for and cost nothing.
+void KGraph::requestPaint() {
+    if (paintRequested_) return;
+    paintRequested_ = true;
     update();
 }
 
@@ -267,6 +276,7 @@ void KGraph::drawFrame() {
 }
 
 void KGraph::paintEvent(QPaintEvent *) {
+    paintRequested_ = false;
     if (!frameValid_) drawFrame();
     if (!frameValid_) return;  // too small to show anything
     const QRectF area = area_;

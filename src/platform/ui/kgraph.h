@@ -138,6 +138,7 @@ class KGraph : public QWidget {
                   const QColor &color);
     QRectF plotArea() const;
     QPointF toPixel(const QRectF &area, double x, double y) const;
+    void requestPaint();  // update(), once until the next paint
     void frameChanged();  // the background picture is stale: drawn anew at the next paint
     void drawFrame();
     void drawAxes(QPainter &painter, const QRectF &area);
@@ -170,6 +171,7 @@ class KGraph : public QWidget {
     QPixmap frame_;  // background, grid, labels and names, as last drawn
     QRectF area_;    // the plot area they were drawn for
     bool frameValid_ = false;
+    bool paintRequested_ = false;
 
     std::vector<QPointF> pixels_;  // paint buffers, kept between paints
     std::vector<QRectF> marks_;
