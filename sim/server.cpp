@@ -23,8 +23,8 @@ constexpr double IDLE_POLL = 0.1;   // seconds between housekeeping passes
 constexpr size_t MAX_QUEUED = 256;  // frames waiting for a slow reader
 // The paced serial line hands its bytes over in pieces of this many seconds, and the last byte
 // of a frame the moment it is due: few wake-ups for the simulator and the program, no delay at
-// the frame's end. A RUN reply at 115200 baud goes in two pieces.
-constexpr double SEND_BATCH = 0.005;
+// the frame's end. A RUN reply at 115200 baud (6.3 ms) goes in one piece.
+constexpr double SEND_BATCH = 0.01;
 
 void setNonBlocking(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
@@ -220,14 +220,16 @@ void Server::sendTriggers(double t) {
 void Server::flush(Channel &ch, double t) {
     while (ch.fd >= 0) {
         if (ch.unsent.empty()) {
-            if (ch.queue.empty() || ch.queue.front().due > t) return;
+            // The serial line takes a frame at once and paces its bytes from the frame's due
+            // time: no wake-up just to start it.
+            if (ch.queue.empty() || (&ch == &tcp_ && ch.queue.front().due > t)) return;
             Outgoing out = std::move(ch.queue.front());
             ch.queue.pop_front();
             log(ch, out.bytes.empty() ? "-> reply dropped" : "->", out.bytes.data(),
                 out.bytes.size());
             ch.unsent = std::move(out.bytes);
             ch.closeWhenSent = out.closeAfter;
-            if (&ch == &serial_) {
+            if (&ch == &serial_ && !ch.unsent.empty()) {
                 // The frame's bytes follow the previous frame's, one byte time apart.
                 ch.byteTime = serialByteTime();
                 ch.nextByteDone = std::max(out.due, ch.nextByteDone - ch.byteTime) + ch.byteTime;
