@@ -360,25 +360,16 @@ void KGraph::drawAxes(QPainter &painter, const QRectF &area) {
     }
 }
 
-// Segments as point pairs for drawLines, from a reused buffer: no allocation per point.
+// The curve as one polyline from a reused buffer, no allocation per point; the marks at the
+// same points.
 void KGraph::drawCurve(QPainter &painter, const QRectF &area, const Plot &plot) {
-    const std::vector<QPointF> &pts = plot.points;
     pixels_.clear();
-    if (plot.style != Scatter && pts.size() > 1) {
-        QPointF last = toPixel(area, pts[0].x(), pts[0].y());
-        for (size_t i = 1; i < pts.size(); ++i) {
-            const QPointF next = toPixel(area, pts[i].x(), pts[i].y());
-            pixels_.push_back(last);
-            pixels_.push_back(next);
-            last = next;
-        }
-        painter.setPen(QPen(plot.color, plot.style == FatLine ? 2 : 0));
-        painter.drawLines(pixels_.data(), static_cast<int>(pixels_.size() / 2));
+    for (const QPointF &p : plot.points) pixels_.push_back(toPixel(area, p.x(), p.y()));
+    if (plot.style != Scatter && pixels_.size() > 1) {
+        painter.setPen(QPen(plot.color, 0));
+        painter.drawPolyline(pixels_.data(), static_cast<int>(pixels_.size()));
     }
-    if (plot.style == ThinLine || plot.style == FatLine) return;
-    pixels_.clear();
-    for (const QPointF &p : pts) pixels_.push_back(toPixel(area, p.x(), p.y()));
-    drawPointMarks(painter, plot.pointStyle, plot.color);
+    if (plot.style != ThinLine) drawPointMarks(painter, plot.pointStyle, plot.color);
 }
 
 // Marks at the points in pixels_.
