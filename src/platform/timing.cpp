@@ -32,16 +32,18 @@ void WaitForSystemEvents(double seconds) {
         Delay(std::min(seconds, 0.001));
         return;
     }
-    // One precise single-shot timer, reused, bounds the sleep; any other event ends it earlier.
+    // One precise single-shot timer bounds the sleep; any other event ends it earlier. It is
+    // armed again only when it would ring too late, so that the many short waits of a fast
+    // exchange loop cost no timer registration; ringing too early only ends a wait early.
     static QTimer *waker = [app] {
         auto *t = new QTimer(app);
         t->setSingleShot(true);
         t->setTimerType(Qt::PreciseTimer);
         return t;
     }();
-    waker->start(static_cast<int>(std::ceil(seconds * 1000.0)));
+    const int ms = static_cast<int>(std::ceil(seconds * 1000.0));
+    if (!waker->isActive() || waker->remainingTime() > ms) waker->start(ms);
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    waker->stop();
 }
 
 namespace {
