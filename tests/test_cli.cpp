@@ -684,10 +684,15 @@ TEST(Cli, RecordTriggerUntilInterrupt) {
     QProcess &proc = cli.process();
     ASSERT_TRUE(proc.waitForStarted(10000));
     proc.setReadChannel(QProcess::StandardError);
+    // The serial line carries bytes at its real pace: identification over it may take longer
+    // than a second before the first sample, so the wait is bounded by a deadline, not a pause.
     bool three = false;
-    for (int tries = 0; !three && tries < 100 && proc.waitForReadyRead(1000); ++tries)
+    const double deadline = Timer() + 30.0;
+    while (!three && Timer() < deadline && proc.state() == QProcess::Running) {
+        proc.waitForReadyRead(200);
         while (proc.canReadLine())
             three |= proc.readLine().startsWith("Data-Recorder active!   Sample: 3");
+    }
     ASSERT_TRUE(three);
     ::kill(pid_t(proc.processId()), SIGINT);
     EXPECT_EQ(cli.finish().exitCode, 0);

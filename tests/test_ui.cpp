@@ -751,6 +751,9 @@ TEST_F(UiTest, DisplaysShowTheLastValueSetByTheirRepaint) {
     const QString shown = QString::number(5.254, 'f', level->decimals());
     EXPECT_DOUBLE_EQ(real(controls, CONTROLS_LEVEL), shown.toDouble());  // as the display keeps it
     EXPECT_EQ(text(controls, CONTROLS_HOST), "10.0.0.5");
+    SetCtrlVal(controls, CONTROLS_COUNT, count->maximum() + 10.0);  // kept within the range
+    EXPECT_EQ(value(controls, CONTROLS_COUNT), count->maximum());
+    SetCtrlVal(controls, CONTROLS_COUNT, 5);
 
     const double deadline = Timer() + 5.0;
     while (count->value() != 5 && Timer() < deadline) WaitForSystemEvents(0.02);

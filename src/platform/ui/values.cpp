@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/ui/indicators.h"
@@ -89,14 +90,19 @@ int GetNumber(int panel, int control, double *value) {
             *value = ItemValue(combo, combo->currentIndex());
             return 0;
         }
-        case CtrlKind::SpinBox:
-            *value = static_cast<QSpinBox *>(w)->value();
-            if (const double *waiting = PendingNumber(w)) *value = std::trunc(*waiting);
+        case CtrlKind::SpinBox: {
+            // A value waiting for the display reads as the display will keep it: whole, in range.
+            auto *box = static_cast<QSpinBox *>(w);
+            *value = box->value();
+            if (const double *waiting = PendingNumber(w))
+                *value = std::clamp<double>(std::trunc(*waiting), box->minimum(), box->maximum());
             return 0;
+        }
         case CtrlKind::DoubleSpinBox: {
             auto *box = static_cast<QDoubleSpinBox *>(w);
             *value = box->value();
-            if (const double *waiting = PendingNumber(w)) *value = rounded(box, *waiting);
+            if (const double *waiting = PendingNumber(w))
+                *value = std::clamp(rounded(box, *waiting), box->minimum(), box->maximum());
             return 0;
         }
         case CtrlKind::Slider:
