@@ -21,10 +21,6 @@ namespace {
 
 constexpr double IDLE_POLL = 0.1;   // seconds between housekeeping passes
 constexpr size_t MAX_QUEUED = 256;  // frames waiting for a slow reader
-// The paced serial line hands its bytes over in pieces of this many seconds, and the last byte
-// of a frame the moment it is due: few wake-ups for the simulator and the program, no delay at
-// the frame's end. A RUN reply at 115200 baud (6.3 ms) goes in one piece.
-constexpr double SEND_BATCH = 0.01;
 
 void setNonBlocking(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
@@ -117,7 +113,7 @@ double Server::pollTimeout(double t) const {
         if (ch->unsent.empty() && !ch->queue.empty())
             until = std::min(until, ch->queue.front().due);
         if (ch == &serial_ && !ch->unsent.empty() && !ch->writeBlocked)
-            until = std::min(until, nextSendAt(*ch, t));
+            until = std::min(until, frameDoneAt(*ch));
         if (ch->parser.partialDeadline() > 0.0)
             until = std::min(until, ch->parser.partialDeadline());
     }
@@ -129,16 +125,15 @@ double Server::serialByteTime() const {
     return 10.0 / static_cast<double>(options_.wireBaud > 0 ? options_.wireBaud : pty_->baudRate());
 }
 
-// The bytes of the current frame that have fully left the device by `t`.
+// The serial line hands a frame over whole once its last byte has come down the line: never
+// faster than the line, one wake-up per frame for the simulator and the program, and a flush
+// of the program's input queue never cuts a frame in two.
 size_t Server::bytesDue(const Channel &ch, double t) const {
-    if (t < ch.nextByteDone) return 0;
-    const auto due = 1 + static_cast<size_t>((t - ch.nextByteDone) / ch.byteTime);
-    return std::min(due, ch.unsent.size());
+    return t >= frameDoneAt(ch) ? ch.unsent.size() : 0;
 }
 
-double Server::nextSendAt(const Channel &ch, double t) const {
-    const double lastDone = ch.nextByteDone + double(ch.unsent.size() - 1) * ch.byteTime;
-    return std::max(ch.nextByteDone, std::min(lastDone, t + SEND_BATCH));
+double Server::frameDoneAt(const Channel &ch) const {
+    return ch.nextByteDone + double(ch.unsent.size() - 1) * ch.byteTime;
 }
 
 void Server::acceptClient() {

@@ -51,7 +51,7 @@ class Server {
     double pollTimeout(double t) const;
     double serialByteTime() const;  // seconds of one byte (10 bits) on the serial line
     size_t bytesDue(const Channel &ch, double t) const;
-    double nextSendAt(const Channel &ch, double t) const;
+    double frameDoneAt(const Channel &ch) const;  // when its last byte has left the device
     void acceptClient();
     void closeClient();
     void receive(Channel &ch, double t);

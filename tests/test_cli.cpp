@@ -687,13 +687,17 @@ TEST(Cli, RecordTriggerUntilInterrupt) {
     // The serial line carries bytes at its real pace: identification over it may take longer
     // than a second before the first sample, so the wait is bounded by a deadline, not a pause.
     bool three = false;
+    QByteArray seen;
     const double deadline = Timer() + 30.0;
     while (!three && Timer() < deadline && proc.state() == QProcess::Running) {
         proc.waitForReadyRead(200);
-        while (proc.canReadLine())
-            three |= proc.readLine().startsWith("Data-Recorder active!   Sample: 3");
+        while (proc.canReadLine()) {
+            const QByteArray line = proc.readLine();
+            seen += line;
+            three |= line.startsWith("Data-Recorder active!   Sample: 3");
+        }
     }
-    ASSERT_TRUE(three);
+    ASSERT_TRUE(three) << seen.constData() << proc.readAll().constData();
     ::kill(pid_t(proc.processId()), SIGINT);
     EXPECT_EQ(cli.finish().exitCode, 0);
     const QByteArray bytes = readFile(out);
