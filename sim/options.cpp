@@ -41,8 +41,8 @@ Faults for tests:
                              the replies behind it wait for it; repeatable
   --close-after N            close the TCP client after N replies
   --oversize-order ORDER     ORDER's reply announces 2000 data bytes, and 2000 bytes follow
-  --trigger-junk             send a header of order 8 and a header with a wrong CRC before
-                             every trigger record
+  --trigger-junk             send three stray bytes, a header of order 8 and a header with a
+                             wrong CRC before every trigger record
   --fail-flash-page K        writes into flash page K (0..15, 0x1000 + 0x100 * K) of either
                              sensor are answered with an error reply and store nothing
   --corrupt-flash-page K     writes into flash page K store their first word with a bit flipped

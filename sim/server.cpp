@@ -199,8 +199,11 @@ void Server::answer(Channel &ch, const Request &request, double t) {
 void Server::sendTriggers(double t) {
     while (auto record = device_.pollTrigger(t)) {
         if (options_.faults.triggerJunk) {
-            // A header-only frame of order 8, then the record's own header with a wrong CRC.
-            Bytes junk = makeFrame(ORD_RAW, 0);
+            // Three stray bytes, as a line entered in the middle of a frame shows, a header-only
+            // frame of order 8, then the record's own header with a wrong CRC.
+            Bytes junk = {0x00, 0x55, 0x12};
+            const Bytes foreign = makeFrame(ORD_RAW, 0);
+            junk.insert(junk.end(), foreign.begin(), foreign.end());
             junk.insert(junk.end(), record->begin(), record->begin() + 8);
             junk.back() ^= 0xFF;
             record->insert(record->begin(), junk.begin(), junk.end());

@@ -76,6 +76,30 @@ int waitingBytes() {
     return dataSizeRec;
 }
 
+// Serial line: bytes of a rejected header kept at the start of szReadBuf, to be looked at again
+// behind the bytes that follow them.
+int carried = 0;
+
+// True when eight bytes wait to be looked at as a header, at the start of szReadBuf.
+bool headerWaiting(bool serial) {
+    if (!serial) return waitingBytes() >= FRAME_HEADER_SIZE;
+    if (carried + GetInQLen(rs232port) < FRAME_HEADER_SIZE) return false;
+    ComRd(rs232port, szReadBuf + carried, FRAME_HEADER_SIZE - carried);
+    carried = FRAME_HEADER_SIZE;
+    dataSizeRec = 0;
+    return true;
+}
+
+// Drops the first `count` bytes of the header looked at; the rest are looked at again.
+void dropHeaderBytes(bool serial, int count) {
+    if (!serial) {
+        consumeReceived(count);
+        return;
+    }
+    std::memmove(szReadBuf, szReadBuf + count, static_cast<std::size_t>(FRAME_HEADER_SIZE - count));
+    carried = FRAME_HEADER_SIZE - count;
+}
+
 // Sleeps until bytes or another event arrive, at most until the next whole second of the
 // elapsed-time display or `until` (a Timer() value).
 void waitForWork(double tStart, double until) {
@@ -96,21 +120,25 @@ int GetRecorderData() {
 void DiscardTriggerInput() {
     DiscardPendingInput();
     dataSizeRec = 0;
+    carried = 0;
 }
 
 int TakeTriggerRecord() {
-    if (waitingBytes() < FRAME_HEADER_SIZE) return 0;
     const bool serial = comtype == 0;
-    if (serial) {
-        ComRd(rs232port, szReadBuf, FRAME_HEADER_SIZE);
-        dataSizeRec = 0;
+    for (;;) {
+        if (!headerWaiting(serial)) return 0;
+        const bool valid = crc8Update(szReadBuf, 0, FRAME_HEADER_SIZE) == 0 && szReadBuf[0] == 0x55;
+        if (!valid) {
+            // Not a header: the stream was entered in the middle of a frame (a flush or a
+            // converter cut it). One byte further on the next header may begin.
+            dropHeaderBytes(serial, 1);
+            continue;
+        }
+        if (szReadBuf[1] == ORD_TRIGGER) break;
+        dropHeaderBytes(serial, FRAME_HEADER_SIZE);  // a header of another order
     }
-    const bool valid = crc8Update(szReadBuf, 0, FRAME_HEADER_SIZE) == 0 && szReadBuf[0] == 0x55;
+    carried = 0;
     const uint16_t len = static_cast<uint16_t>(szReadBuf[4] | szReadBuf[5] << 8);
-    if (!valid || szReadBuf[1] != ORD_TRIGGER) {
-        if (!serial) consumeReceived(FRAME_HEADER_SIZE);
-        return 0;
-    }
     if (len > 0) {
         head.len = len;
         head.datacrc = szReadBuf[6];
@@ -194,7 +222,7 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
         // Sleeps only when nothing is due: a whole record waiting, or a sample at increment 0,
         // is taken in the next pass at once. A polled sample's reply wait has processed the
         // events already, so at increment 0 the next exchange follows as RUN's does.
-        if (r.trigger ? waitingBytes() >= FRAME_HEADER_SIZE : r.increment <= 0.0) {
+        if (r.trigger ? waitingBytes() + carried >= FRAME_HEADER_SIZE : r.increment <= 0.0) {
             if (r.trigger || taken != 1) ProcessSystemEvents();
         } else {
             waitForWork(tStart, r.trigger ? tStart + 1e9 : t0 + r.increment);

@@ -41,9 +41,10 @@ RecordEnd RunRecording(const Recording &recording, const RecorderView &view);
 // text ("Timeout RS232-Line!" or "Timeout TCP-Server-error!") on the main status.
 int GetRecorderData();
 
-// Takes one trigger record from the transport's received bytes when a whole one is there:
-// 1 when a record was copied into `rec` and `raw`, else 0. Headers that do not check, and
-// headers of other orders, are dropped.
+// Takes the next trigger record from the transport's received bytes: 1 when a record was copied
+// into `rec` and `raw`, 0 when none waits. Headers of other orders are dropped; bytes that do not
+// make a header are dropped one at a time, so a stream entered in the middle of a frame finds
+// the next header.
 int TakeTriggerRecord();
 
 // Drops every byte received and not yet taken, so that a trigger recording starts with the
