@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -241,6 +242,102 @@ TEST(IniFile, StringsSurviveAWriteAndARead) {
     EXPECT_STREQ(small, "pla");
     EXPECT_EQ(Ini_GetStringIntoBuffer(back.get(), "S", "none", small, sizeof small), 0);
     EXPECT_STREQ(small, "");
+}
+
+// Each file is read, written and read again: the listed lookups give the same text both times
+// (and the expected one), and no written line is longer than the 1023 characters reading takes.
+TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
+    struct Lookup {
+        std::string tag;
+        std::string value;  // "" with found = false: missing
+        bool found = true;
+    };
+    struct Case {
+        const char *name;
+        std::string file;
+        std::vector<Lookup> lookups;
+    };
+    const std::string a79 = std::string(79, 'a');
+    const std::string longTag = std::string(1021, 'T');
+    const std::string tag900 = std::string(900, 'U');
+    const Case cases[] = {
+        {"pieces of different tags stay apart",
+         "[S]\r\nA Line0001 = x\r\nB Line0002 = y\r\n",
+         {{"A", "x"}, {"B Line0002", "y"}, {"B", "", false}}},
+        {"a piece that does not follow on stays apart",
+         "[S]\r\nA Line0001 = x\r\nA Line0003 = y\r\n",
+         {{"A", "x"}, {"A Line0003", "y"}}},
+        {"blank at a piece edge",
+         "[S]\r\nA = " + a79 + " b" + std::string(90, 'c') + "\r\n",
+         {{"A", a79 + " b" + std::string(90, 'c')}}},
+        {"blanks only in a piece",
+         "[S]\r\nA = a" + std::string(200, ' ') + "b\r\n",
+         {{"A", "a" + std::string(200, ' ') + "b"}}},
+        {"quotes at both piece edges",
+         "[S]\r\nA = \"" + std::string(78, 'q') + "\"\"" + std::string(20, 'r') + "\r\n",
+         {{"A", "\"" + std::string(78, 'q') + "\"\"" + std::string(20, 'r')}}},
+        {"a 1023-character line",
+         "[S]\r\n" + longTag + "=v\r\nB = 2\r\n",
+         {{longTag, "v"}, {"B", "2"}}},
+        {"a long tag with a value in pieces",
+         "[S]\r\n" + tag900 + " = \"" + std::string(117, 'w') + "\"\r\n",
+         {{tag900, std::string(117, 'w')}}},
+        {"a tag of the piece form read as a piece of its own",
+         "[S]\r\nX Line0001 Line0001 = v\r\n",
+         {{"X Line0001", "v"}, {"X", "", false}}},
+        {"a stray piece after a value written in pieces",
+         "[S]\r\nA = " + std::string(100, 'l') + "\r\nA Line0003 = z\r\n",
+         {{"A", std::string(100, 'l')}, {"A Line0003", "z"}}},
+    };
+    TempFiles dir;
+    for (const Case &c : cases) {
+        spit(dir.path("r.ini"), c.file);
+        IniOwner first = iniOfFile(dir.path("r.ini"));
+        ASSERT_EQ(Ini_WriteToFile(first.get(), dir.path("w.ini").c_str()), 0) << c.name;
+        IniOwner second = iniOfFile(dir.path("w.ini"));
+        for (const Lookup &l : c.lookups) {
+            for (IniText ini : {first.get(), second.get()}) {
+                std::vector<char> buffer(4096);
+                EXPECT_EQ(
+                    Ini_GetStringIntoBuffer(ini, "S", l.tag.c_str(), buffer.data(), buffer.size()),
+                    l.found ? 1 : 0)
+                    << c.name << ": " << l.tag.substr(0, 20);
+                EXPECT_EQ(buffer.data(), l.value) << c.name << ": " << l.tag.substr(0, 20);
+            }
+        }
+        std::istringstream written(slurp(dir.path("w.ini")));
+        for (std::string line; std::getline(written, line);)
+            EXPECT_LE(line.size(), 1024u) << c.name;  // with the CR of the line end
+    }
+}
+
+TEST(IniFile, NamesThatWouldNotReadBackAreRefused) {
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"", "A"},
+        {"  ", "A"},
+        {"S", ""},
+        {"S", " \t"},
+        {"S", "A=B"},
+        {"S", "; note"},
+        {"S", "[A]"},
+        {"S", "A Line0001"},
+        {"S", "A Line7 "},
+        {"S\r\n", "A"},
+        {"S", "A\nB"},
+        {std::string(256, 's'), "A"},
+        {"S", std::string(256, 't')},
+    };
+    IniOwner ini = NewIniOwner();
+    for (const auto &[section, tag] : refused) {
+        EXPECT_LT(Ini_PutInt(ini.get(), section.c_str(), tag.c_str(), 1), 0) << tag;
+        EXPECT_LT(Ini_PutString(ini.get(), section.c_str(), tag.c_str(), "x"), 0) << tag;
+    }
+    EXPECT_EQ(Ini_PutInt(ini.get(), std::string(255, 's').c_str(), "Line0001", 1), 0);
+    EXPECT_EQ(Ini_PutInt(ini.get(), "S", "A Line", 1), 0);
+    TempFiles dir;
+    ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("n.ini").c_str()), 0);
+    EXPECT_EQ(slurp(dir.path("n.ini")), crlfLines({"[" + std::string(255, 's') + "]",
+                                                   "Line0001 = 1", "", "[S]", "A Line = 1", ""}));
 }
 
 TEST(IniFile, ReadingIntegersAndOddLines) {

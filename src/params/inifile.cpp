@@ -48,10 +48,12 @@ enum IniError {
     ERR_TEMP_FILE = -6,
     ERR_WRITE = -7,
     ERR_REPLACE = -8,
+    ERR_NAME = -9,
 };
 
-constexpr size_t MAX_LINE = 1023;  // characters of a line that are read
+constexpr size_t MAX_LINE = 1023;  // characters of a line that are read, and written at most
 constexpr size_t MAX_PIECE = 80;   // characters of a value written on one line
+constexpr size_t MAX_NAME = 255;   // characters of a section name or tag the program may put
 constexpr int MAX_TEMP_NAMES = 1000;
 constexpr std::string_view LINE_END = "\r\n";
 constexpr std::string_view PIECE_MARK = " Line";
@@ -182,6 +184,31 @@ std::optional<IniItem> itemOf(std::string_view text) {
     return IniItem{std::string(tag), std::string(value), quoted, {}};
 }
 
+// A tag of the form "<base> Line<digits>": the piece `counter` of the value of `base`. A counter
+// too large to follow is 0, which never continues a group.
+struct PieceTag {
+    std::string_view base;
+    uint64_t counter;
+};
+
+std::optional<PieceTag> pieceTagOf(std::string_view tag) {
+    tag = trimmed(tag);
+    const size_t mark = tag.rfind(PIECE_MARK);
+    if (mark == std::string_view::npos) return std::nullopt;
+    std::string_view digits = tag.substr(mark + PIECE_MARK.size());
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), isDigit)) return std::nullopt;
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    uint64_t counter = 0;
+    if (digits.size() <= 18) std::from_chars(digits.data(), digits.data() + digits.size(), counter);
+    return PieceTag{tag.substr(0, mark), counter};
+}
+
+// Whether `tag` is the piece `counter` of the value of `base`.
+bool continuesGroup(std::string_view tag, std::string_view base, uint64_t counter) {
+    const auto piece = pieceTagOf(tag);
+    return piece && piece->counter == counter && sameKey(piece->base, base);
+}
+
 // Collects the sections, items and comments of one file, line by line.
 class FileParser {
   public:
@@ -224,32 +251,17 @@ class FileParser {
         from.clear();
     }
 
-    enum class Piece { None, First, Next };
-
-    // Whether a tag is "<base> Line<digits>", and whether the digits have the value 1.
-    static Piece pieceOf(std::string_view tag, size_t *baseLength) {
-        size_t mark = tag.rfind(PIECE_MARK);
-        if (mark == std::string_view::npos) return Piece::None;
-        std::string_view digits = tag.substr(mark + PIECE_MARK.size());
-        if (digits.empty() || !std::all_of(digits.begin(), digits.end(), isDigit)) {
-            return Piece::None;
-        }
-        *baseLength = mark;
-        digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
-        return digits == "1" ? Piece::First : Piece::Next;
-    }
-
     // A value written in pieces becomes one item again: the first piece's tag without the
-    // counter, the pieces' values in order.
+    // counter, the values of the pieces that follow it with the same base and the next counters.
     static void joinPieces(std::vector<IniItem> &items) {
         std::vector<IniItem> joined;
         for (size_t i = 0; i < items.size(); ++i) {
             IniItem item = std::move(items[i]);
-            size_t base = 0;
-            if (pieceOf(item.tag, &base) == Piece::First) {
-                item.tag.resize(base);
-                size_t ignored = 0;
-                while (i + 1 < items.size() && pieceOf(items[i + 1].tag, &ignored) == Piece::Next) {
+            if (const auto first = pieceTagOf(item.tag); first && first->counter == 1) {
+                item.tag.resize(first->base.size());
+                for (uint64_t counter = 2;
+                     i + 1 < items.size() && continuesGroup(items[i + 1].tag, item.tag, counter);
+                     ++counter) {
                     IniItem &next = items[++i];
                     item.value += next.value;
                     moveLines(next.comment, item.comment);
@@ -269,22 +281,48 @@ void appendLines(std::string &out, const Lines &lines) {
     for (const std::string &line : lines) (out += line) += LINE_END;
 }
 
-void appendItem(std::string &out, const IniItem &item) {
+// One "tag = value" line; "tag=value" where the blanks would push it past the line limit (a
+// long tag read from a file).
+void appendItemLine(std::string &out, std::string_view tag, std::string_view value, bool quoted) {
+    const std::string_view quote = quoted ? "\"" : "";
+    const bool roomy = tag.size() + 3 + 2 * quote.size() + value.size() <= MAX_LINE;
+    ((((out += tag) += roomy ? " = " : "=") += quote) += value) += quote;
+    out += LINE_END;
+}
+
+// Whether a piece reads back as it is without quotes: reading drops blanks at its edges, takes
+// quotes at both ends for quoting and ignores an empty value.
+bool plainPieceSurvives(std::string_view piece) {
+    return !piece.empty() && !isBlank(piece.front()) && !isBlank(piece.back()) &&
+           !(piece.size() >= 2 && piece.front() == '"' && piece.back() == '"');
+}
+
+// A value goes in pieces when it is longer than MAX_PIECE, and so does a tag that looks like a
+// first piece itself (as one piece of its own, or reading would take its counter off). The
+// pieces fit the line limit beside a long tag, and when the next item's tag would read as the
+// group's next piece, the value takes one piece more so that it does not.
+void appendItem(std::string &out, const IniItem &item, const IniItem *next) {
     appendLines(out, item.comment);
-    auto line = [&](std::string_view tag, std::string_view value) {
-        const char *quote = item.quoted ? "\"" : "";
-        ((((out += tag) += " = ") += quote) += value) += quote;
-        out += LINE_END;
-    };
-    if (item.value.size() <= MAX_PIECE) {
-        line(item.tag, item.value);
+    const std::string_view value = item.value;
+    const auto asPiece = pieceTagOf(item.tag);
+    if (value.size() <= MAX_PIECE && !(asPiece && asPiece->counter == 1)) {
+        appendItemLine(out, item.tag, value, item.quoted);
         return;
     }
-    for (size_t at = 0, counter = 1; at < item.value.size(); at += MAX_PIECE, ++counter) {
-        char number[16];
-        std::snprintf(number, sizeof number, "%04zu", counter);
-        line(item.tag + std::string(PIECE_MARK) + number,
-             std::string_view(item.value).substr(at, MAX_PIECE));
+    const size_t overhead = item.tag.size() + PIECE_MARK.size() + 4 + 3;
+    const size_t room = MAX_LINE > overhead ? MAX_LINE - overhead : 1;
+    size_t size = std::clamp<size_t>(room, 1, MAX_PIECE);
+    size_t count = std::max<size_t>(1, (value.size() + size - 1) / size);
+    if (next && continuesGroup(next->tag, item.tag, count + 1) && value.size() > count) {
+        ++count;
+        size = (value.size() + count - 1) / count;
+    }
+    for (size_t k = 0; k < count; ++k) {
+        char number[24];
+        std::snprintf(number, sizeof number, "%04zu", k + 1);
+        const std::string_view piece = value.substr(std::min(k * size, value.size()), size);
+        appendItemLine(out, item.tag + std::string(PIECE_MARK) + number, piece,
+                       item.quoted || !plainPieceSurvives(piece));
     }
 }
 
@@ -298,7 +336,9 @@ std::string fileText(const IniObject &ini) {
         appendLines(out, section.comment);
         ((out += '[') += section.name) += ']';
         out += LINE_END;
-        for (const IniItem &item : section.items) appendItem(out, item);
+        const auto &items = section.items;
+        for (size_t i = 0; i < items.size(); ++i)
+            appendItem(out, items[i], i + 1 < items.size() ? &items[i + 1] : nullptr);
         out += LINE_END;
     }
     appendLines(out, ini.endComment);
@@ -339,8 +379,21 @@ int replaceFile(const std::string &path, const std::string &text) {
     return ERR_TEMP_FILE;
 }
 
+// Whether a section name or tag is written so that reading gives it back: one line, not empty,
+// at most MAX_NAME characters, and a tag that reads as a tag (no "=", not a comment or section
+// line, not of the piece form that reading joins).
+bool writableName(std::string_view name, bool isTag) {
+    const std::string_view core = trimmed(name);
+    if (core.empty() || name.size() > MAX_NAME || name.find_first_of("\r\n") != name.npos)
+        return false;
+    if (!isTag) return true;
+    return core.front() != ';' && core.front() != '[' && name.find('=') == name.npos &&
+           !pieceTagOf(core);
+}
+
 int putItem(IniText ini, const char *section, const char *tag, std::string value, bool quoted) {
     if (!ini || !section || !tag) return ERR_ARGUMENT;
+    if (!writableName(section, false) || !writableName(tag, true)) return ERR_NAME;
     IniSection *s = findSection(*ini, section);
     if (!s) s = &ini->sections.emplace_back(IniSection{section, {}, {}});
     auto &items = s->items;

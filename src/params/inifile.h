@@ -4,7 +4,10 @@
 //
 // Files are written with CR LF line ends: "[name]", one "tag = value" line per item, an empty
 // line after each section. String values are quoted and escaped; values longer than 80
-// characters are split over "tag Line0001 = ..." pieces, which reading joins again. Comment
+// characters are split over "tag Line0001 = ..." pieces, which reading joins again (a piece
+// continues a group only with the group's tag and the next counter; pieces are quoted where
+// blanks or quotes at their edges would otherwise be lost). No line written is longer than the
+// 1023 characters reading takes, so whatever is written reads back the same. Comment
 // lines (";") read from a file are written back in their places. Lookups ignore letter case
 // and surrounding blanks. A file is replaced only as a whole: the object is written to a
 // temporary file "<target>.NNN.tmp" (the first free of NNN = 000..999) in the target's folder,
@@ -34,7 +37,9 @@ int Ini_ReadFromFile(IniText ini, const char *path);
 // Replaces the file by the object's text: 0, or negative with the old file left as it was.
 int Ini_WriteToFile(IniText ini, const char *path);
 
-// Add an item to a section, replacing every item of the same tag there: 0 or negative.
+// Add an item to a section, replacing every item of the same tag there: 0 or negative. Names
+// that would not read back are refused: empty, over 255 characters, with a line end; tags that
+// hold "=", begin with ";" or "[", or end in " Line" and digits (the form of a value's pieces).
 int Ini_PutInt(IniText ini, const char *section, const char *tag, int32_t value);
 int Ini_PutString(IniText ini, const char *section, const char *tag, const char *value);
 
