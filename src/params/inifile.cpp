@@ -291,7 +291,8 @@ void appendItemLine(std::string &out, std::string_view tag, std::string_view val
 }
 
 // Whether a piece reads back as it is without quotes: reading drops blanks at its edges, takes
-// quotes at both ends for quoting and ignores an empty value.
+// quotes at both ends for quoting and ignores an empty value. One piece that would not makes
+// the item's pieces quoted, so that the item reads back quoted or not as a whole.
 bool plainPieceSurvives(std::string_view piece) {
     return !piece.empty() && !isBlank(piece.front()) && !isBlank(piece.back()) &&
            !(piece.size() >= 2 && piece.front() == '"' && piece.back() == '"');
@@ -317,12 +318,13 @@ void appendItem(std::string &out, const IniItem &item, const IniItem *next) {
         ++count;
         size = (value.size() + count - 1) / count;
     }
+    auto piece = [&](size_t k) { return value.substr(std::min(k * size, value.size()), size); };
+    bool quoted = item.quoted;
+    for (size_t k = 0; k < count && !quoted; ++k) quoted = !plainPieceSurvives(piece(k));
     for (size_t k = 0; k < count; ++k) {
         char number[24];
         std::snprintf(number, sizeof number, "%04zu", k + 1);
-        const std::string_view piece = value.substr(std::min(k * size, value.size()), size);
-        appendItemLine(out, item.tag + std::string(PIECE_MARK) + number, piece,
-                       item.quoted || !plainPieceSurvives(piece));
+        appendItemLine(out, item.tag + std::string(PIECE_MARK) + number, piece(k), quoted);
     }
 }
 
