@@ -30,10 +30,16 @@ struct Port {
 };
 
 std::map<int, Port> ports;
+std::map<int, ComStandIn *> standIns;
 ComLostHandler lostHandler = nullptr;
 ComBytesHandler bytesHandler = nullptr;
 
 constexpr int kSmallestInputQueue = 1024;  // 0 would mean no bound at all
+
+ComStandIn *standInOf(int port) {
+    auto it = standIns.find(port);
+    return it == standIns.end() ? nullptr : it->second;
+}
 
 Port *openPort(int port) {
     auto it = ports.find(port);
@@ -113,6 +119,13 @@ std::string ComDeviceGroup(int port) {
 #endif
 }
 
+void SetComStandIn(int port, ComStandIn *standIn) {
+    if (standIn)
+        standIns[port] = standIn;
+    else
+        standIns.erase(port);
+}
+
 void SetComLostHandler(ComLostHandler handler) {
     lostHandler = handler;
 }
@@ -123,6 +136,7 @@ void SetComBytesHandler(ComBytesHandler handler) {
 
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int) {
+    if (standInOf(port)) return 0;
     if (port < 1 || port > 255) return kRS232InvalidPortNumber;
     if (!QCoreApplication::instance()) return kRS232UnknownSystemError;
     if (parity < 0 || parity > 4 || dataBits < 5 || dataBits > 8 || stopBits < 1 || stopBits > 2 ||
@@ -169,6 +183,7 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
 }
 
 int CloseCom(int port) {
+    if (standInOf(port)) return 0;
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     p->serial->close();
@@ -176,6 +191,7 @@ int CloseCom(int port) {
 }
 
 int SetComTime(int port, double seconds) {
+    if (standInOf(port)) return 0;
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     if (seconds < 0) return kRS232InvalidParameter;
@@ -184,6 +200,7 @@ int SetComTime(int port, double seconds) {
 }
 
 int SetCTSMode(int port, int mode) {
+    if (standInOf(port)) return 0;
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     return p->serial->setFlowControl(mode ? QSerialPort::HardwareControl
@@ -193,6 +210,7 @@ int SetCTSMode(int port, int mode) {
 }
 
 int ComWrt(int port, const void *buffer, int count) {
+    if (ComStandIn *standIn = standInOf(port)) return standIn->write(buffer, count);
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     if (count <= 0) return 0;
@@ -203,6 +221,7 @@ int ComWrt(int port, const void *buffer, int count) {
 }
 
 int ComRd(int port, void *buffer, int count) {
+    if (ComStandIn *standIn = standInOf(port)) return standIn->read(buffer, count);
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     char *out = static_cast<char *>(buffer);
@@ -222,12 +241,14 @@ int ComRd(int port, void *buffer, int count) {
 }
 
 int GetInQLen(int port) {
+    if (ComStandIn *standIn = standInOf(port)) return standIn->waiting();
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     return static_cast<int>(p->serial->bytesAvailable());
 }
 
 int GetComStat(int port) {
+    if (ComStandIn *standIn = standInOf(port)) return standIn->lineErrors();
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     int bits = 0;
@@ -245,6 +266,10 @@ int GetComStat(int port) {
 }
 
 int FlushInQ(int port) {
+    if (ComStandIn *standIn = standInOf(port)) {
+        standIn->clearInput();
+        return 0;
+    }
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     p->serial->clear(QSerialPort::Input);
@@ -252,6 +277,7 @@ int FlushInQ(int port) {
 }
 
 int FlushOutQ(int port) {
+    if (standInOf(port)) return 0;
     Port *p = openPort(port);
     if (!p) return kRS232PortNotOpen;
     p->serial->clear(QSerialPort::Output);

@@ -43,6 +43,21 @@ std::string ComDeviceName(int port);
 // opening it); empty when the file or its group cannot be found.
 std::string ComDeviceGroup(int port);
 
+// A stand-in for the device of a port: tests and fuzz targets play a line from a script through
+// it, with chunked bytes, line errors and a vanished device, without a device of their own.
+class ComStandIn {
+  public:
+    virtual ~ComStandIn() = default;
+    virtual int write(const void *buffer, int count) = 0;  // count taken, or an error code
+    virtual int read(void *buffer, int count) = 0;  // up to count bytes waiting, or an error code
+    virtual int waiting() = 0;                      // bytes waiting, or an error code
+    virtual int lineErrors() = 0;                   // ComStatBits since the last call
+    virtual void clearInput() = 0;                  // drops the bytes waiting
+};
+// Serves port `port` from `standIn` (which the caller keeps alive) instead of a device, from
+// now until it is called with nullptr. Opening and closing the port then succeed at once.
+void SetComStandIn(int port, ComStandIn *standIn);
+
 // Called once when an open port fails under the program (the device vanished); the port is
 // closed by then.
 using ComLostHandler = void (*)(int port);

@@ -7,11 +7,20 @@
 #include <ctime>
 #include <thread>
 
+namespace {
+const ClockStandIn *clockStandIn = nullptr;
+}
+
+void SetClockStandIn(const ClockStandIn *clock) {
+    clockStandIn = clock;
+}
+
 void SelectEventDispatcher() {
     if (qEnvironmentVariableIsEmpty("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
 }
 
 double Timer() {
+    if (clockStandIn) return clockStandIn->now();
     using clock = std::chrono::steady_clock;
     static const clock::time_point origin = clock::now();
     return std::chrono::duration<double>(clock::now() - origin).count();
@@ -27,6 +36,10 @@ void ProcessSystemEvents() {
 
 void WaitForSystemEvents(double seconds) {
     if (seconds <= 0) return;
+    if (clockStandIn) {
+        clockStandIn->wait(seconds);
+        return;
+    }
     QCoreApplication *app = QCoreApplication::instance();
     if (!app) {
         Delay(std::min(seconds, 0.001));

@@ -22,3 +22,11 @@ void WaitForSystemEvents(double seconds);
 // leading zeros. The text lives in a static buffer that the next call overwrites.
 const char *DateStr();
 const char *TimeStr();
+
+// A stand-in clock for lines played from a script: Timer() reads `now` and WaitForSystemEvents
+// calls `wait` instead of sleeping, so that a time-out passes at once. nullptr: the real clock.
+struct ClockStandIn {
+    double (*now)();
+    void (*wait)(double seconds);
+};
+void SetClockStandIn(const ClockStandIn *clock);
