@@ -17,6 +17,15 @@ void onSignal(int) {
     stopRequested = 1;
 }
 
+// The random faults put on the replies, for the soak that reads them at the end.
+void printFaultCounts(const FaultPlan &faults) {
+    std::printf("FAULTS replies=%d dropped=%d cut=%d flipped=%d late=%d garbage=%d\n",
+                faults.replies(), faults.randomFaults(RandomFault::Drop),
+                faults.randomFaults(RandomFault::Cut), faults.randomFaults(RandomFault::BitFlip),
+                faults.randomFaults(RandomFault::Late), faults.randomFaults(RandomFault::Garbage));
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -71,5 +80,6 @@ int main(int argc, char **argv) {
         return 1;
     }
     server.run(stopRequested);
+    if (options.faults.faultRate > 0) printFaultCounts(server.faults());
     return 0;
 }

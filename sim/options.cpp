@@ -47,6 +47,9 @@ Faults for tests:
                              sensor are answered with an error reply and store nothing
   --corrupt-flash-page K     writes into flash page K store their first word with a bit flipped
                              and are answered as written
+  --fault-rate P             give each reply, with probability P (0..1), one random fault:
+                             dropped, cut short, one bit flipped, sent 2.6 s late, or followed
+                             by garbage; drawn from --seed; the counts are printed at the end
 Other:
   --print-table master|slave prints the 2048 table words (0x1200..0x19FF) of that sensor's
                              flash, one a line, from the --state file, and ends
@@ -142,6 +145,13 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
              out.printTable = value == "master" ? 1 : value == "slave" ? 2 : 0;
              return out.printTable != 0;
          }},
+        {"--fault-rate",
+         [&] {
+             char *end = nullptr;
+             out.faults.faultRate = std::strtod(value.c_str(), &end);
+             return !value.empty() && *end == '\0' && out.faults.faultRate >= 0.0 &&
+                    out.faults.faultRate <= 1.0;
+         }},
     };
 
     for (int i = 1; i < argc; ++i) {
@@ -171,5 +181,6 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
             return ParseOutcome::Error;
         }
     }
+    out.faults.seed = out.device.seed;
     return ParseOutcome::Run;
 }

@@ -184,12 +184,13 @@ void Server::answer(Channel &ch, const Request &request, double t) {
     const auto extra = options_.faults.delayReplies.find(ch.replies + 1);
     const int delayMs =
         options_.faults.delayMs + (extra == options_.faults.delayReplies.end() ? 0 : extra->second);
-    out.due = t + delayMs / 1000.0;
     // An order answered with an injected error reply is refused: the device does not act on it
     // (a refused baud-rate change keeps the line's speed).
     const bool refused = options_.faults.errorReplies.count(request.head.order) > 0;
-    out.bytes = faults_.shape(request.head.order,
-                              refused ? errorFrame(ERR_INVALID_ORDER) : device_.handle(request, t));
+    ShapedReply shaped = faults_.shape(
+        request.head.order, refused ? errorFrame(ERR_INVALID_ORDER) : device_.handle(request, t));
+    out.due = t + delayMs / 1000.0 + shaped.extraDelay;
+    out.bytes = std::move(shaped.bytes);
     ++ch.replies;
     out.closeAfter =
         &ch == &tcp_ && options_.faults.closeAfter > 0 && ch.replies >= options_.faults.closeAfter;

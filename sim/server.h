@@ -24,6 +24,8 @@ class Server {
     // Serves until `stop` becomes non-zero.
     void run(const volatile std::sig_atomic_t &stop);
 
+    const FaultPlan &faults() const { return faults_; }
+
   private:
     struct Outgoing {
         double due = 0.0;

@@ -445,7 +445,7 @@ TEST(SimFaults, ShapeTheRepliesAsConfigured) {
         SCOPED_TRACE(row.what);
         FaultPlan plan(row.options);
         for (Expect e : row.expected) {
-            const Bytes out = plan.shape(8, withData);
+            const Bytes out = plan.shape(8, withData).bytes;
             switch (e) {
                 case Intact:
                     EXPECT_EQ(out, withData);
@@ -470,9 +470,58 @@ TEST(SimFaults, ShapeTheRepliesAsConfigured) {
                     break;
             }
         }
-        EXPECT_TRUE(wellFormed(plan.shape(5, headerOnly)) || row.options.dropEvery ||
+        EXPECT_TRUE(wellFormed(plan.shape(5, headerOnly).bytes) || row.options.dropEvery ||
                     row.options.corruptHeaderEvery);
     }
+}
+
+// Random faults: each reply gets at most one, of the kind the counts say, the same ones again
+// for the same seed; a rate of 0 leaves every reply alone.
+TEST(SimFaults, RandomFaultsAtTheGivenRate) {
+    const Bytes reply = makeFrame(2, 1, Bytes(32, 0x5A));
+    auto run = [&](double rate, uint64_t seed, std::vector<ShapedReply> &out) {
+        FaultPlan plan(with<FaultOptions>([&](auto &o) {
+            o.faultRate = rate;
+            o.seed = seed;
+        }));
+        out.clear();
+        for (int i = 0; i < 4000; ++i) out.push_back(plan.shape(2, reply));
+        return plan;
+    };
+    std::vector<ShapedReply> out, again, other;
+    const FaultPlan plan = run(0.25, 7, out);
+    int changed = 0, late = 0, kinds = 0;
+    for (const ShapedReply &r : out) {
+        late += r.extraDelay == LATE_DELAY;
+        changed += r.bytes != reply;
+        if (r.bytes.size() < reply.size()) continue;  // dropped or cut
+        // A flipped bit or garbage behind the frame; never both, never together with lateness.
+        const bool flipped = r.bytes.size() == reply.size() && r.bytes != reply;
+        EXPECT_TRUE(!flipped || r.extraDelay == 0.0);
+        EXPECT_TRUE(r.bytes.size() == reply.size() ||
+                    std::equal(reply.begin(), reply.end(), r.bytes.begin()));
+    }
+    for (int k = 0; k < static_cast<int>(RandomFault::Count); ++k) {
+        const int n = plan.randomFaults(static_cast<RandomFault>(k));
+        EXPECT_GT(n, 100) << k;
+        kinds += n;
+    }
+    EXPECT_EQ(late, plan.randomFaults(RandomFault::Late));
+    EXPECT_EQ(changed + late, kinds);
+    EXPECT_GT(kinds, 800);
+    EXPECT_LT(kinds, 1200);
+    run(0.25, 7, again);
+    run(0.25, 8, other);
+    auto same = [](const std::vector<ShapedReply> &a, const std::vector<ShapedReply> &b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](auto &x, auto &y) {
+            return x.bytes == y.bytes && x.extraDelay == y.extraDelay;
+        });
+    };
+    EXPECT_TRUE(same(out, again));
+    EXPECT_FALSE(same(out, other));
+    run(0.0, 7, out);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(),
+                            [&](auto &r) { return r.bytes == reply && r.extraDelay == 0.0; }));
 }
 
 TEST(SimParser, SurvivesRandomAndMutatedFrames) {
