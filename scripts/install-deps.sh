@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build ccache qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
           libgtest-dev xvfb xauth imagemagick fonts-dejavu-core
-          help2man dpkg-dev desktop-file-utils appstream librsvg2-bin onboard)
+          help2man dpkg-dev desktop-file-utils appstream librsvg2-bin onboard
+          clang libclang-rt-dev)  # clang and libFuzzer for the fuzz targets (fuzz/run.sh)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
