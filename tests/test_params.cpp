@@ -245,7 +245,8 @@ TEST(IniFile, StringsSurviveAWriteAndARead) {
 }
 
 // Each file is read, written and read again: the listed lookups give the same text both times
-// (and the expected one), and no written line is longer than the 1023 characters reading takes.
+// (and the expected one), writing again gives the same file, and no written line is longer than
+// the 1023 characters reading takes.
 TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
     struct Lookup {
         std::string tag;
@@ -285,6 +286,12 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
         {"a tag of the piece form read as a piece of its own",
          "[S]\r\nX Line0001 Line0001 = v\r\n",
          {{"X Line0001", "v"}, {"X", "", false}}},
+        {"a blank before the piece mark",
+         "[S]\r\nA  Line0001 = x\r\nA  Line0002 = y\r\n",
+         {{"A", "xy"}}},
+        {"a value joined between quotes",
+         "[S]\r\nA Line0001 = \"abc\r\nA Line0002 = def\"\r\n",
+         {{"A", "\"abcdef\""}}},
         {"a stray piece after a value written in pieces",
          "[S]\r\nA = " + std::string(100, 'l') + "\r\nA Line0003 = z\r\n",
          {{"A", std::string(100, 'l')}, {"A Line0003", "z"}}},
@@ -305,6 +312,8 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
                 EXPECT_EQ(buffer.data(), l.value) << c.name << ": " << l.tag.substr(0, 20);
             }
         }
+        ASSERT_EQ(Ini_WriteToFile(second.get(), dir.path("w2.ini").c_str()), 0) << c.name;
+        EXPECT_EQ(slurp(dir.path("w2.ini")), slurp(dir.path("w.ini"))) << c.name;
         std::istringstream written(slurp(dir.path("w.ini")));
         for (std::string line; std::getline(written, line);)
             EXPECT_LE(line.size(), 1024u) << c.name;  // with the CR of the line end

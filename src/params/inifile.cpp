@@ -258,7 +258,7 @@ class FileParser {
         for (size_t i = 0; i < items.size(); ++i) {
             IniItem item = std::move(items[i]);
             if (const auto first = pieceTagOf(item.tag); first && first->counter == 1) {
-                item.tag.resize(first->base.size());
+                item.tag = trimmed(first->base);  // a tag read is without surrounding blanks
                 for (uint64_t counter = 2;
                      i + 1 < items.size() && continuesGroup(items[i + 1].tag, item.tag, counter);
                      ++counter) {
@@ -290,10 +290,11 @@ void appendItemLine(std::string &out, std::string_view tag, std::string_view val
     out += LINE_END;
 }
 
-// Whether a piece reads back as it is without quotes: reading drops blanks at its edges, takes
-// quotes at both ends for quoting and ignores an empty value. One piece that would not makes
-// the item's pieces quoted, so that the item reads back quoted or not as a whole.
-bool plainPieceSurvives(std::string_view piece) {
+// Whether a value or piece reads back as it is without quotes: reading drops blanks at its
+// edges, takes quotes at both ends for quoting and ignores an empty value. (A value joined from
+// pieces may begin and end with a quote.) One piece that would not makes the item's pieces
+// quoted, so that the item reads back quoted or not as a whole.
+bool readsBackUnquoted(std::string_view piece) {
     return !piece.empty() && !isBlank(piece.front()) && !isBlank(piece.back()) &&
            !(piece.size() >= 2 && piece.front() == '"' && piece.back() == '"');
 }
@@ -307,7 +308,7 @@ void appendItem(std::string &out, const IniItem &item, const IniItem *next) {
     const std::string_view value = item.value;
     const auto asPiece = pieceTagOf(item.tag);
     if (value.size() <= MAX_PIECE && !(asPiece && asPiece->counter == 1)) {
-        appendItemLine(out, item.tag, value, item.quoted);
+        appendItemLine(out, item.tag, value, item.quoted || !readsBackUnquoted(value));
         return;
     }
     const size_t overhead = item.tag.size() + PIECE_MARK.size() + 4 + 3;
@@ -320,7 +321,7 @@ void appendItem(std::string &out, const IniItem &item, const IniItem *next) {
     }
     auto piece = [&](size_t k) { return value.substr(std::min(k * size, value.size()), size); };
     bool quoted = item.quoted;
-    for (size_t k = 0; k < count && !quoted; ++k) quoted = !plainPieceSurvives(piece(k));
+    for (size_t k = 0; k < count && !quoted; ++k) quoted = !readsBackUnquoted(piece(k));
     for (size_t k = 0; k < count; ++k) {
         char number[24];
         std::snprintf(number, sizeof number, "%04zu", k + 1);
