@@ -1,0 +1,168 @@
+#include "fault_soak.h"
+
+#include <QString>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+#include "app/state.h"
+#include "link/commands.h"
+#include "link/frame.h"
+#include "link/status.h"
+#include "link/transport.h"
+#include "params/paramblock.h"
+#include "params/transfer.h"
+#include "sim_process.h"
+
+namespace {
+
+using Page = std::array<uint8_t, PARA_PAGE_SIZE>;
+
+// The longest an exchange may take on TCP: the header wait (the time-out and the half second
+// the TCP line gets on top) and then the data wait, plus the half second of grace; after a
+// failed exchange the line first settles for one time-out more.
+constexpr double EXCHANGE_LIMIT = (TIMEOUT + 0.5) + TIMEOUT + 0.5;
+constexpr double SETTLE = TIMEOUT;
+constexpr int GET_ATTEMPTS = 20;  // GETs tried to read a set back before giving up
+constexpr size_t MAX_VIOLATIONS = 20;
+
+class Soak {
+  public:
+    explicit Soak(SoakCounts &counts) : c_(counts) {}
+
+    void violation(const std::string &what) {
+        if (c_.violations.size() < MAX_VIOLATIONS) c_.violations.push_back(what);
+    }
+
+    // Runs one exchange through `operation` and times it; true when it gave a good reply.
+    bool timed(int &kind, const std::function<bool()> &operation) {
+        const double start = Timer();
+        const bool ok = operation();
+        const double took = Timer() - start;
+        ++c_.exchanges;
+        ++kind;
+        c_.failed += !ok;
+        c_.longest = std::max(c_.longest, took);
+        if (took > EXCHANGE_LIMIT) violation("an exchange took " + std::to_string(took) + " s");
+        return ok;
+    }
+
+    bool get(uint16_t set, Page &page) {
+        return timed(c_.gets, [&] {
+            PushGET(RAM, set);
+            if (std::strncmp(szStatus, "Parameter-frame received!", 25) != 0) return false;
+            GetParaPage(para, set, page.data());
+            return true;
+        });
+    }
+
+    // The set as the sensor holds it, by GETs until one succeeds.
+    bool readBack(uint16_t set, Page &page) {
+        for (int attempt = 0; attempt < GET_ATTEMPTS; ++attempt)
+            if (get(set, page)) return true;
+        violation("no GET of set " + std::to_string(set) + " succeeded");
+        return false;
+    }
+
+    void run() {
+        for (int i = 0; i < 5; ++i) timed(c_.runs, [] { return GetRAW() == 1; });
+    }
+
+    void getAll() {
+        for (uint16_t set = 0; set < PARA_PAGES; ++set) {
+            Page page;
+            if (get(set, page) && page != known_[set])
+                violation("GET of set " + std::to_string(set) + " gave bytes never sent to it");
+        }
+    }
+
+    // New values in every set (the master's and the slave's differ), sent set by set, then
+    // read back.
+    void sendAll(uint32_t round) {
+        para.ge.umSetpoint = static_cast<int32_t>(round * 37 + 1000);
+        para.ge.umLowerTolerance = static_cast<int32_t>(round % 500);
+        para.ge.umUpperTolerance = static_cast<int32_t>(round % 700 + 1);
+        para.ma.power = static_cast<uint16_t>(100 + round % 800);
+        para.sl.power = static_cast<uint16_t>(101 + (round * 7) % 800);
+        para.ma.umTeachValue = static_cast<int32_t>(50000 + round);
+        para.sl.umTeachValue = static_cast<int32_t>(40000 + round * 3);
+        std::array<Page, PARA_PAGES> sent;
+        std::array<bool, PARA_PAGES> ok;
+        for (uint16_t set = 0; set < PARA_PAGES; ++set) {
+            GetParaPage(para, set, sent[set].data());
+            ok[set] = timed(c_.sends, [&] {
+                PushSEND(RAM, set);
+                return std::strncmp(szStatus, "Transmission successful", 23) == 0;
+            });
+            if (!ok[set] && std::strcmp(szStatus, "Transmission error [SEND]!") != 0)
+                violation("a failed SEND was reported as \"" + std::string(szStatus) + "\"");
+        }
+        c_.failedSends += !(ok[0] && ok[1] && ok[2]);
+        for (uint16_t set = 0; set < PARA_PAGES; ++set) {
+            Page now;
+            if (!readBack(set, now)) return;
+            if (ok[set] && now != sent[set])
+                violation("set " + std::to_string(set) + " after a successful SEND differs");
+            if (!ok[set] && now != sent[set] && now != known_[set])
+                violation("set " + std::to_string(set) +
+                          " after a failed SEND is neither old nor new");
+            known_[set] = now;
+        }
+    }
+
+    bool learn() {
+        for (uint16_t set = 0; set < PARA_PAGES; ++set)
+            if (!readBack(set, known_[set])) return false;
+        return true;
+    }
+
+  private:
+    SoakCounts &c_;
+    std::array<Page, PARA_PAGES> known_{};
+    bool lastFailed_ = false;
+};
+
+}  // namespace
+
+SoakCounts RunFaultSoak(double seconds, double faultRate, uint64_t seed) {
+    SoakCounts counts;
+    SimProcess sim;
+    if (!sim.start({"--fault-rate", QString::number(faultRate), "--seed", QString::number(seed)})) {
+        counts.violations.push_back("the simulator did not start");
+        return counts;
+    }
+    static const LinkView silent{[](unsigned, const char *) {}, [](int) {}, [](bool) {}};
+    const LinkView previous = CurrentLinkView();
+    SetLinkView(silent);
+    comtype = 1;
+    std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+    tcp_portnum = sim.tcpPort();
+    Soak soak(counts);
+    if (InitTCP_IP() != 1) {
+        soak.violation("no connection to the simulator");
+    } else if (soak.learn()) {
+        const double end = Timer() + seconds;
+        for (uint32_t round = 0; Timer() < end && counts.violations.empty(); ++round) {
+            if (round % 3 == 0) soak.run();
+            if (round % 3 == 1) soak.getAll();
+            if (round % 3 == 2) soak.sendAll(round);
+        }
+    }
+    CloseTCP();
+    SetLinkView(previous);
+    sim.stop();
+    for (const QString &line : QString::fromUtf8(sim.process().readAllStandardOutput()).split('\n'))
+        if (line.startsWith("FAULTS ")) counts.faults = line.mid(7).toStdString();
+    return counts;
+}
+
+std::string SoakSummary(const SoakCounts &c) {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "exchanges=%d (run %d, get %d, send %d) failed=%d failed-sends=%d "
+                  "longest=%.2f s violations=%zu",
+                  c.exchanges, c.runs, c.gets, c.sends, c.failed, c.failedSends, c.longest,
+                  c.violations.size());
+    return std::string(text) + "; simulator: " + (c.faults.empty() ? "-" : c.faults);
+}
