@@ -6,13 +6,13 @@
 #include <cstring>
 #include <functional>
 
-#include "app/state.h"
 #include "link/commands.h"
 #include "link/frame.h"
 #include "link/status.h"
 #include "link/transport.h"
 #include "params/paramblock.h"
 #include "params/transfer.h"
+#include "shared/state.h"
 #include "sim_process.h"
 
 namespace {
