@@ -20,10 +20,8 @@ namespace {
 using Page = std::array<uint8_t, PARA_PAGE_SIZE>;
 
 // The longest an exchange may take on TCP: the header wait (the time-out and the half second
-// the TCP line gets on top) and then the data wait, plus the half second of grace; after a
-// failed exchange the line first settles for one time-out more.
+// the TCP line gets on top) and then the data wait, plus the half second of grace.
 constexpr double EXCHANGE_LIMIT = (TIMEOUT + 0.5) + TIMEOUT + 0.5;
-constexpr double SETTLE = TIMEOUT;
 constexpr int GET_ATTEMPTS = 20;  // GETs tried to read a set back before giving up
 constexpr size_t MAX_VIOLATIONS = 20;
 
@@ -120,7 +118,6 @@ class Soak {
   private:
     SoakCounts &c_;
     std::array<Page, PARA_PAGES> known_{};
-    bool lastFailed_ = false;
 };
 
 }  // namespace
