@@ -586,6 +586,20 @@ TEST(Cli, PlotWritesAPictureOfTheRequestedSize) {
         EXPECT_EQ(image.height(), c.height);
         EXPECT_TRUE(image.allGray() == false) << "the traces are drawn in colour";
     }
+    // The thick VAL trace stays visible where the thin MA trace runs on it.
+    RecFixture same = statsFixture();
+    for (RecFixtureSample &sample : same.samples) sample.ma = sample.val;
+    const QString samePath = dir.filePath("same.dat"), sameOut = dir.filePath("same.png");
+    QFile sameFile(samePath);
+    ASSERT_TRUE(sameFile.open(QIODevice::WriteOnly));
+    sameFile.write(RecFixtureBytes(same));
+    sameFile.close();
+    ASSERT_EQ(Cli().run({"plot", samePath, "--out", sameOut}).exitCode, 0);
+    const QImage image(sameOut);
+    int valPixels = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) valPixels += image.pixel(x, y) == 0xFF006400;
+    EXPECT_GT(valPixels, 200);
     EXPECT_EQ(Cli().run({"plot", path}).exitCode, 64) << "no --out";
     EXPECT_EQ(Cli().run({"plot", path, "--out", "/nonexistent/dir/p.png"}).exitCode, 73);
 }

@@ -366,10 +366,11 @@ void KGraph::drawCurve(QPainter &painter, const QRectF &area, const Plot &plot) 
     pixels_.clear();
     for (const QPointF &p : plot.points) pixels_.push_back(toPixel(area, p.x(), p.y()));
     if (plot.style != Scatter && pixels_.size() > 1) {
-        painter.setPen(QPen(plot.color, 0));
+        painter.setPen(QPen(plot.color, plot.style == FatLine ? 2 : 0));
         painter.drawPolyline(pixels_.data(), static_cast<int>(pixels_.size()));
     }
-    if (plot.style != ThinLine) drawPointMarks(painter, plot.pointStyle, plot.color);
+    if (plot.style != ThinLine && plot.style != FatLine)
+        drawPointMarks(painter, plot.pointStyle, plot.color);
 }
 
 // Marks at the points in pixels_.
