@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/bindings.h"
+#include "app/conndialog.h"
 #include "calib/calibfile.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
@@ -31,6 +32,7 @@
 #include "params/paramblock.h"
 #include "params/transfer.h"
 #include "platform/serial.h"
+#include "platform/timing.h"
 #include "platform/ui/popupscript.h"
 #include "platform/ui/userint.h"
 #include "shared/files.h"
@@ -412,6 +414,25 @@ TEST_F(Recorder, StopEndsAPolledRecordingAfterItsSample) {
     EXPECT_EQ(fileLines(path).size(), 10 + 4);
     EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER STOPPED!");
     EXPECT_EQ(mainTexts.back(), "Data-Recorder stopped!");
+}
+
+// CONNECT pressed during a recording ends the recording first, as STOP does, and connects
+// after it: the connect is not refused as an exchange nested in the recorder's.
+TEST_F(Recorder, ConnectDuringARecordingEndsItFirstAndThenConnects) {
+    connect();
+    sensorMode(0);
+    SetCtrlVal(pConn, CONNECT_COMTYPE, 1);
+    SetCtrlVal(pConn, CONNECT_IPADDRESS, "127.0.0.1");
+    SetCtrlVal(pConn, CONNECT_PORTNUM, std::to_string(sim.tcpPort()).c_str());
+    hwok_flag = 0;
+    QTimer::singleShot(300, [] { press(CC_CBTNTryToConnect, pConn, CONNECT_TRYCONNECT); });
+    startDesktop(0.0, 32000);
+    EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER STOPPED!");
+    const double deadline = Timer() + 10.0;
+    while (hwok_flag != 1 && Timer() < deadline) WaitForSystemEvents(0.05);
+    EXPECT_EQ(hwok_flag, 1) << "identified after the recording";
+    EXPECT_EQ(tcp_con, 1);
+    EXPECT_EQ(std::string(szStatus), std::string(szVersion));
 }
 
 // ---- desktop recording, external trigger ------------------------------------------------------

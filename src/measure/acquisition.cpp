@@ -85,6 +85,10 @@ bool ExchangeInProgress() {
 
 void SetRecorderBusy(bool busy) {
     recorderBusy = busy;
+    // What waited for the recording's end runs once the recorder's callback has shown how the
+    // recording ended.
+    if (!busy)
+        if (auto action = std::exchange(afterLoop, nullptr)) PostDeferredCall(std::move(action));
 }
 
 const char *CycleText(bool first) {
@@ -94,8 +98,9 @@ const char *CycleText(bool first) {
 }
 
 void WhenLoopEnded(std::function<void()> action) {
-    if (!loopRunning) return action();
-    stop_flag = 1;
+    if (!loopRunning && !recorderBusy) return action();
+    stop_flag = 1;     // ends RUN, VIDEO or a desktop recording after its cycle
+    recstop_flag = 1;  // ends the touch recorder's wait for trigger records
     afterLoop = std::move(action);
 }
 

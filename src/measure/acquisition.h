@@ -24,9 +24,10 @@ bool ExchangeInProgress();
 // ExchangeInProgress, from its start to its end.
 void SetRecorderBusy(bool busy);
 
-// Runs `action` at once when no loop runs; otherwise ends the running loop as STOP does and
-// runs `action` once the loop has finished its current cycle. For what must not close or
-// reopen the link under a loop's exchange (CONNECT, CHANGE BAUD RATE).
+// Runs `action` at once when no loop or recording runs; otherwise ends the running loop as STOP
+// does and runs `action` once the loop has finished its current cycle (a recording: once the
+// callback that ran it has returned). For what must not close or reopen the link under a
+// loop's exchange (CONNECT, CHANGE BAUD RATE).
 void WhenLoopEnded(std::function<void()> action);
 
 // Which deferred requests a loop serves, and in which order.

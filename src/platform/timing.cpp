@@ -80,3 +80,7 @@ const char *TimeStr() {
     static char text[9];
     return formatNow("%H:%M:%S", text, sizeof text);
 }
+
+void PostDeferredCall(std::function<void()> call) {
+    QTimer::singleShot(0, QCoreApplication::instance(), std::move(call));
+}

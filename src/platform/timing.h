@@ -1,5 +1,6 @@
 // Time and event-loop helpers of the run-time layer.
 #pragma once
+#include <functional>
 
 // Chooses Qt's own event dispatcher over GLib's: it wakes for socket and serial bytes with less
 // work per wake-up. Call before the application object is created.
@@ -17,6 +18,9 @@ void ProcessSystemEvents();
 // Sleeps until an event arrives (socket or serial bytes, input, timers) or `seconds` have passed,
 // and processes what arrived. Lets wait loops take a reply the moment it comes without spinning.
 void WaitForSystemEvents(double seconds);
+
+// Runs `call` from the event loop once the callbacks running now have returned.
+void PostDeferredCall(std::function<void()> call);
 
 // Today's date as "MM-DD-YYYY" and the local time as "HH:MM:SS" (24 hours), fixed width with
 // leading zeros. The text lives in a static buffer that the next call overwrites.
