@@ -36,6 +36,7 @@
 #include "platform/ui/popupscript.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/userint.h"
+#include "program_fixture.h"
 #include "shared/files.h"
 #include "shared/panels.h"
 #include "shared/state.h"
@@ -133,20 +134,15 @@ void place(std::vector<uint16_t> &image, int address, const std::vector<uint16_t
 const QStringList kCombinedOptions = {"--master-type", "611632",      "--slave-type",
                                       "611632",        "--line-type", "306159"};
 
-class Calib : public ::testing::Test {
+class Calib : public ProgramTest {
   protected:
     static void SetUpTestSuite() {
-        ASSERT_EQ(LoadAllPanels(), 1);
-        BindAllCallbacks();
+        ProgramTest::SetUpTestSuite();
         PrepareTypeCodeLists();
     }
-    static void TearDownTestSuite() { DiscardAllPanels(); }
 
     void SetUp() override {
-        ResetSharedState();
-        ResetParaBlock();
-        ResetCalibration();
-        ResetHwInfo();
+        ResetProgramState();
         SetLinkView({recordStatus, nullptr, nullptr});
         SetFrameTap(tap);
         ClearPopupAnswers();

@@ -41,6 +41,7 @@
 #include "platform/ui/popupscript.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/userint.h"
+#include "program_fixture.h"
 #include "scripted_peer.h"
 #include "shared/files.h"
 #include "shared/panels.h"
@@ -115,19 +116,10 @@ std::vector<std::string> cycleTexts() {
     return cycles;
 }
 
-class Measure : public ::testing::Test {
+class Measure : public ProgramTest {
   protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(LoadAllPanels(), 1);
-        BindAllCallbacks();
-    }
-    static void TearDownTestSuite() { DiscardAllPanels(); }
-
     void SetUp() override {
-        ResetSharedState();
-        ResetParaBlock();
-        ResetCalibration();
-        ResetHwInfo();
+        ResetProgramState();
         SetLinkView({.status = recordStatus, .exchange = GuardExchange});
         SetFrameTap(tap);
         ClearPopupAnswers();

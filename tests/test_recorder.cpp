@@ -35,6 +35,7 @@
 #include "platform/timing.h"
 #include "platform/ui/popupscript.h"
 #include "platform/ui/userint.h"
+#include "program_fixture.h"
 #include "shared/files.h"
 #include "shared/panels.h"
 #include "shared/state.h"
@@ -118,19 +119,10 @@ std::string boxLine(int line) {
     return line < lines.size() ? lines[line].toStdString() : std::string();
 }
 
-class Recorder : public ::testing::Test {
+class Recorder : public ProgramTest {
   protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(LoadAllPanels(), 1);
-        BindAllCallbacks();
-    }
-    static void TearDownTestSuite() { DiscardAllPanels(); }
-
     void SetUp() override {
-        ResetSharedState();
-        ResetParaBlock();
-        ResetCalibration();
-        ResetHwInfo();
+        ResetProgramState();
         // MASTER and SLAVE apart, so that a swap shows.
         calib[0].offset = 50000;
         calib[0].range = 10000;

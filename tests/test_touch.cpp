@@ -33,6 +33,7 @@
 #include "platform/ui/kgraph.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/userint.h"
+#include "program_fixture.h"
 #include "shared/panels.h"
 #include "shared/state.h"
 #include "sim_process.h"
@@ -97,18 +98,10 @@ std::vector<int> togglesOn() {
     return on;
 }
 
-class Touch : public ::testing::Test {
+class Touch : public ProgramTest {
   protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(LoadAllPanels(), 1);
-        BindAllCallbacks();
-    }
-    static void TearDownTestSuite() { DiscardAllPanels(); }
-
     void SetUp() override {
-        ResetSharedState();
-        ResetParaBlock();
-        ResetHwInfo();
+        ResetProgramState();
         SetLinkView({recordStatus, nullptr, nullptr});
         SetFrameTap(tap);
         clearRecords();
