@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -851,7 +852,8 @@ TEST_F(Measure, HelpBoxesToggleNextToTheirControlAndHideOnAClick) {
 // ---- One exchange at a time ------------------------------------------------------------------
 
 TEST_F(Measure, PressesDuringAnIdleExchangeFindTheSensorControlsDimmed) {
-    connect();
+    // Replies that take longer than a quick receive: the exchanges wait with events processed.
+    connect({"--delay-ms", "40"});
     DisplayPanel(pPA);
     SetCtrlAttribute(pTSD, TSD_RESET, ATTR_DIMMED, 1);  // dimmed before: stays dimmed after
     struct Control {
@@ -877,11 +879,16 @@ TEST_F(Measure, PressesDuringAnIdleExchangeFindTheSensorControlsDimmed) {
     };
     static std::vector<int> dimmedDuring;
     dimmedDuring.clear();
+    // The presses come while the first SEND exchange waits for its reply: from the event loop.
     duringExchange = [](bool request, int order, int n) {
         if (!request || order != ORD_SEND_RAM || n != 1) return;
-        for (const Control &c : sensorControls) dimmedDuring.push_back(dimmed(c.panel, c.control));
-        click(pPA, PANEL_TEACH);
-        click(pPA, PANEL_RUN);
+        QTimer::singleShot(0, [] {
+            ASSERT_TRUE(ExchangeActive());
+            for (const Control &c : sensorControls)
+                dimmedDuring.push_back(dimmed(c.panel, c.control));
+            click(pPA, PANEL_TEACH);
+            click(pPA, PANEL_RUN);
+        });
     };
     press(CC_BTNSend, pPA, PANEL_SEND);
     EXPECT_EQ(dimmedDuring, std::vector<int>(sensorControls.size(), 1));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "link/crc8.h"
 #include "link/identify.h"
@@ -21,10 +22,16 @@ namespace {
 
 FrameTap frameTap = nullptr;
 bool exchangeActive = false;
+bool eventsLetThrough = false;  // the current exchange has processed events
 bool triggerReader = false;
 FrameHeader sent;  // the header of the request the current exchange sent
 
 constexpr double TCP_HEADER_TIMEOUT = TIMEOUT + 0.5;
+
+// A TCP reply that comes within this time is taken by a blocking receive, without an event-loop
+// pass: as fast as a bare client takes it, and no press can reach a control meanwhile. Longer
+// waits go through the event loop, so the interface stays live.
+constexpr unsigned kQuickReplyMs = 2;
 
 constexpr const char *kServerClosed = "SERVER HAS CLOSED CONNECTION!";
 constexpr const char *kWrongAnswer = "ATTENTION! RECEIVED FRAME DOES NOT ANSWER THE REQUEST!";
@@ -36,24 +43,36 @@ bool serialLine() {
     return comtype == 0;
 }
 
+// Reports the first time an exchange lets events through (see ReportExchange).
+void letEventsThrough() {
+    if (!exchangeActive || eventsLetThrough) return;
+    eventsLetThrough = true;
+    ReportExchange(true);
+}
+
 double headerTimeout() {
     return serialLine() ? TIMEOUT : TCP_HEADER_TIMEOUT;
 }
 
 // Waits until `needed` reply bytes are there (RS-232: in the input queue; TCP: in szReadBuf,
-// put there by the TCP callback while events are processed), the deadline has passed, the
-// program is closing or the server has closed the connection. Sleeps between passes instead
-// of polling.
+// put there by a quick blocking receive first, then by the TCP callback while events are
+// processed), the deadline has passed, the program is closing or the server has closed the
+// connection. Sleeps between passes instead of polling.
 WaitEnd waitForBytes(int needed, double deadline) {
-    for (;;) {
+    for (bool quick = !serialLine();; quick = false) {
         if (serialLine()) dataSizeRec = GetInQLen(rs232port);
         const double left = deadline - Timer();
         if (left < 0) return dataSizeRec >= needed ? WaitEnd::Arrived : WaitEnd::TimedOut;
         if (exit_flag == 1) return WaitEnd::Aborted;
         if (dataSizeRec >= needed) return WaitEnd::Arrived;
         if (!serialLine() && TcpServerClosed()) return WaitEnd::Closed;
+        if (quick) {
+            ReceiveTcpWithin(kQuickReplyMs);
+            continue;
+        }
         // Runs the pending events (the TCP callback among them) or, when there are none,
         // sleeps until one comes: bytes, input, a timer, or the deadline.
+        letEventsThrough();
         WaitForSystemEvents(left + 0.0005);
     }
 }
@@ -78,6 +97,7 @@ void drainReply(int count) {
             if (waiting > 0) taken = std::max(0, ComRd(rs232port, scratch, waiting));
         } else {
             dataSizeRec = FRAME_HEADER_SIZE;
+            letEventsThrough();
             ProcessSystemEvents();
             taken = dataSizeRec - FRAME_HEADER_SIZE;
             dataSizeRec = FRAME_HEADER_SIZE;
@@ -87,7 +107,10 @@ void drainReply(int count) {
             if (n > 0) taken += n;
         }
         count -= taken;
-        if (taken == 0) WaitForSystemEvents(TIMEOUT - (Timer() - start) + 0.0005);
+        if (taken == 0) {
+            letEventsThrough();
+            WaitForSystemEvents(TIMEOUT - (Timer() - start) + 0.0005);
+        }
     }
     std::memset(szReadBuf + FRAME_HEADER_SIZE, 0, FRAME_MAX_DATA);
 }
@@ -295,10 +318,9 @@ bool ReceiveWanted() {
 int DataExchange(uint16_t requestLength) {
     if (exchangeActive) return -1;
     exchangeActive = true;
-    ReportExchange(true);
     const int result = exchangeOnce(requestLength);
     exchangeActive = false;
-    ReportExchange(false);
+    if (std::exchange(eventsLetThrough, false)) ReportExchange(false);
     return result;
 }
 

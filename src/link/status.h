@@ -24,7 +24,7 @@ struct LinkView {
     void (*busy)(bool on) = nullptr;                              // busy cursor while connecting
     void (*cause)(const char *text) = nullptr;  // cause of a failed exchange, for a log
     void (*loop)(bool running) = nullptr;       // a loop starts (true) or ends (false)
-    void (*exchange)(bool waiting) = nullptr;   // an exchange starts (true) or ends
+    void (*exchange)(bool waiting) = nullptr;   // an exchange lets events through, or ends
 };
 void SetLinkView(const LinkView &view);
 const LinkView &CurrentLinkView();
@@ -45,5 +45,7 @@ constexpr const char *CYCLE_TEXT_BACKWARD = "Transmission successful <---  Line 
 // the number of cycles rather than thousands of lines a second.
 void ReportLoop(bool running);
 
-// DataExchange marks its start and end, so that the view can dim what would start another.
+// DataExchange marks when it first processes events while it waits (true) and, if it did, its
+// end (false), so that the view can dim what would start another. Presses can reach the
+// controls only while events are processed; a reply taken at once lets none through.
 void ReportExchange(bool waiting);

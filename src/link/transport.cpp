@@ -66,11 +66,22 @@ const char *lookup(const CodeText (&table)[N], int code, const char *otherwise) 
 
 bool serverClosed = false;
 
-// Reads and drops what the socket holds: bytes nobody waits for.
+// Reads and drops what the socket holds: bytes nobody waits for. Bounded, so that a peer that
+// sends without end cannot hold the program here; the rest is dropped on the next pass.
 void discardTcp(unsigned handle) {
-    uint8_t scratch[512];
-    while (ClientTCPRead(handle, scratch, sizeof scratch, 0) > 0) {
+    uint8_t scratch[4096];
+    for (int pass = 0; pass < 16 && ClientTCPRead(handle, scratch, sizeof scratch, 0) > 0; ++pass) {
     }
+}
+
+// Appends received bytes to szReadBuf, waiting up to timeoutMs when none have come.
+void appendTcp(unsigned handle, unsigned timeoutMs) {
+    if (dataSizeRec < 0) dataSizeRec = 0;
+    const int room = FRAME_BUFFER_SIZE - dataSizeRec;
+    if (room <= 0) return;  // the buffer is full; the rest is drained by the frame layer
+    const int n =
+        ClientTCPRead(handle, szReadBuf + dataSizeRec, static_cast<size_t>(room), timeoutMs);
+    if (n > 0) dataSizeRec += n;
 }
 
 // Bytes on the serial line while nobody waits for them are dropped as they come.
@@ -174,12 +185,7 @@ int InitTCP_IP() {
 int CC_ClientTCP(unsigned handle, int xType, int, void *) {
     if (xType == TCP_DATAREADY) {
         if (!ReceiveWanted()) return discardTcp(handle), 0;
-        if (dataSizeRec < 0) dataSizeRec = 0;
-        const int room = FRAME_BUFFER_SIZE - dataSizeRec;
-        if (room <= 0) return 0;  // the buffer is full; the rest is drained by the frame layer
-        const int n =
-            ClientTCPRead(handle, szReadBuf + dataSizeRec, static_cast<size_t>(room), TCP_TIMEOUT);
-        if (n > 0) dataSizeRec += n;
+        appendTcp(handle, 0);
     } else if (xType == TCP_DISCONNECT) {
         SetStatus("SERVER HAS CLOSED CONNECTION!");
         tcp_hconversation = 0;
@@ -209,6 +215,10 @@ bool TcpServerClosed() {
 void SetTransportFailure(const char *prefix) {
     SetStatus(prefix);
     AppendStatus(comtype == 0 ? "Timeout RS232-Line!" : "Timeout TCP-Server-error!");
+}
+
+void ReceiveTcpWithin(unsigned timeoutMs) {
+    if (tcp_con > 0) appendTcp(tcp_hconversation, timeoutMs);
 }
 
 void DiscardPendingInput() {

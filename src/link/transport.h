@@ -53,3 +53,7 @@ void SetTransportFailure(const char *prefix);
 
 // Discards reply bytes already received on the current transport and not yet taken.
 void DiscardPendingInput();
+
+// TCP: appends the bytes received to szReadBuf (at dataSizeRec), waiting up to timeoutMs in the
+// system's receive when none have come; events are not processed meanwhile.
+void ReceiveTcpWithin(unsigned timeoutMs);
