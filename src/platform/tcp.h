@@ -25,8 +25,9 @@ using tcpFuncPtr = int (*)(unsigned handle, int xType, int errCode, void *callba
 // Connects to host:port within timeoutMs; on success stores the new handle (never 0) and returns 0.
 int ConnectToTCPServer(unsigned *handle, unsigned portNumber, const char *hostName,
                        tcpFuncPtr callback, void *callbackData, unsigned timeoutMs);
-// Reads up to `size` received bytes; waits up to timeoutMs only when none are waiting.
-// Returns the count (0 when nothing came) or a negative code.
+// Reads up to `size` received bytes; waits up to timeoutMs only when none are waiting, in the
+// system's receive (events are not processed meanwhile). Returns the count (0 when nothing came
+// or the peer has closed; the close reaches the callback from the event loop) or a negative code.
 int ClientTCPRead(unsigned handle, void *buffer, size_t size, unsigned timeoutMs);
 // Sends `count` bytes, waiting up to timeoutMs for the system to take them; returns the count.
 int ClientTCPWrite(unsigned handle, const void *buffer, size_t count, unsigned timeoutMs);
