@@ -192,6 +192,20 @@ TEST_F(Measure, RunAlternatesItsTextAndStopsAfterTheCycleOfStop) {
     EXPECT_EQ(attribute(pRec, REC_START, ATTR_DIMMED), 0);
 }
 
+// Replies from the simulator come at once, without an event-loop pass in the exchange: the loop
+// itself must serve the events, or STOP would wait for ever.
+TEST_F(Measure, StopPressedFromTheEventLoopEndsRunAgainstAFastDevice) {
+    connect();
+    duringExchange = [](bool request, int order, int n) {
+        if (!request || order != ORD_RAW) return;
+        if (n == 2) QTimer::singleShot(0, [] { click(pPA, PANEL_STOP); });
+        if (n == 200) stop_flag = 1;  // a bound for the test, not the way it should end
+    };
+    press(CC_BTNRun, pPA, PANEL_RUN);
+    EXPECT_LE(orders.size(), 4u) << "STOP served only after " << orders.size() << " cycles";
+    EXPECT_EQ(texts.back(), "Data-Transfer Stopped!");
+}
+
 TEST_F(Measure, RequestsDuringRunAreServedAfterTheCycleInTheirOrder) {
     connect();
     duringExchange = [](bool request, int order, int n) {

@@ -168,6 +168,9 @@ void RunCycles(const LoopView &view) {
         first = false;
         view.draw();
         ServeRequests(view.order);
+        // A reply taken at once lets no events through: STOP, the other presses and the
+        // repaints are served here, once a cycle.
+        ProcessSystemEvents();
         if (exit_flag == 1) stop_flag = 1;
     } while (stop_flag == 0);
     endLoop(view);

@@ -220,10 +220,10 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
         if (exit_flag == 1) stop_flag = 1;
         if (stop_flag != 0) break;
         // Sleeps only when nothing is due: a whole record waiting, or a sample at increment 0,
-        // is taken in the next pass at once. A polled sample's reply wait has processed the
-        // events already, so at increment 0 the next exchange follows as RUN's does.
+        // is taken in the next pass at once, after one pass of the events (a reply taken at
+        // once has let none through).
         if (r.trigger ? waitingBytes() + carried >= FRAME_HEADER_SIZE : r.increment <= 0.0) {
-            if (r.trigger || taken != 1) ProcessSystemEvents();
+            ProcessSystemEvents();
         } else {
             waitForWork(tStart, r.trigger ? tStart + 1e9 : t0 + r.increment);
         }
