@@ -178,10 +178,7 @@ class Calib : public ProgramTest {
         CloseTCP();
         QFile::remove(statePath());
         ASSERT_TRUE(sim.start(QStringList{"--state", statePath()} + options));
-        comtype = 1;
-        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-        tcp_portnum = sim.tcpPort();
-        ASSERT_EQ(InitTCP_IP(), 1);
+        ASSERT_TRUE(sim.openTcp());
         ASSERT_EQ(InitDataExchange(), 1);
         clearRecords();
     }
@@ -468,10 +465,7 @@ TEST_F(Calib, DuringRunTheHeaderWaitsForTheLoopAndATableIsRefused) {
 TEST_F(Calib, ReadShowsBothHeadersAndOneFailureDoesNotStopTheOther) {
     CloseTCP();
     ASSERT_TRUE(sim.start({"--drop-every", "2"}));
-    comtype = 1;
-    std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-    tcp_portnum = sim.tcpPort();
-    ASSERT_EQ(InitTCP_IP(), 1);
+    ASSERT_TRUE(sim.openTcp());
     ASSERT_EQ(CheckComLine(), 1);  // reply 1; the master's header read is reply 2, dropped
     calib[0].range = 11111;
     calib[1].range = 22222;

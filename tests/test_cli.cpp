@@ -637,10 +637,7 @@ TEST(Cli, RecordWritesTheRecorderFileAndReportsHowItEnded) {
 TEST(Cli, RecordTriggerUntilInterrupt) {
     SimProcess sim;
     ASSERT_TRUE(sim.start({"--trigger-hz", "20"}));
-    comtype = 1;
-    std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-    tcp_portnum = sim.tcpPort();
-    ASSERT_EQ(InitTCP_IP(), 1);
+    ASSERT_TRUE(sim.openTcp());
     ResetParaBlock();
     para.ge.rs232OutMode = 1;
     PushSEND(RAM, 0);

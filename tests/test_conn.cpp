@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/conndialog.h"
@@ -193,10 +194,13 @@ void expectSensorControlsDimmed(const Dialog &d, int dimmed) {
     EXPECT_EQ(attribute(d.recorderPanel, d.recorderStart, ATTR_DIMMED), dimmed) << d.name;
 }
 
-void dimSensorControls(const Dialog &d) {
-    for (int control : d.sensorControls) SetCtrlAttribute(d.mainPanel, control, ATTR_DIMMED, 1);
-    SetCtrlAttribute(d.recorderPanel, d.recorderStart, ATTR_DIMMED, 1);
-    SetCtrlAttribute(d.panel, d.accept, ATTR_DIMMED, 1);
+// Dims, or enables, the sensor controls, the recorder's start and ACCEPT of `d`, so that a
+// connect shows what it changes.
+void dimSensorControls(const Dialog &d, int dimmed = 1) {
+    for (int control : d.sensorControls)
+        SetCtrlAttribute(d.mainPanel, control, ATTR_DIMMED, dimmed);
+    SetCtrlAttribute(d.recorderPanel, d.recorderStart, ATTR_DIMMED, dimmed);
+    SetCtrlAttribute(d.panel, d.accept, ATTR_DIMMED, dimmed);
 }
 
 }  // namespace
@@ -302,11 +306,9 @@ TEST_F(ConnDialog, AcceptWritesTheDialogsSettingsAndTheAddressList) {
 
     AppSettings saved;
     ASSERT_EQ(ReadAppSettings(settingsPath().c_str(), saved), 1);
-    EXPECT_EQ(saved.comtype, 1);
-    EXPECT_EQ(saved.rs232port, 3);
-    EXPECT_EQ(saved.rs232baudrate, 2);
-    EXPECT_EQ(saved.hostName, "127.0.0.1");
-    EXPECT_EQ(saved.portText, std::to_string(sim.tcpPort()));
+    EXPECT_EQ(std::tie(saved.comtype, saved.rs232port, saved.rs232baudrate, saved.hostName,
+                       saved.portText),
+              std::make_tuple(1, 3, 2, "127.0.0.1", std::to_string(sim.tcpPort())));
     EXPECT_EQ(saved.recentAddresses, (std::vector<std::string>{"sensor-line-3", "bench-pc"}));
     EXPECT_STREQ(szIPaddress, "127.0.0.1");
     EXPECT_EQ(szIPportnum, std::to_string(sim.tcpPort()));
@@ -317,9 +319,8 @@ TEST_F(ConnDialog, AcceptWritesTheDialogsSettingsAndTheAddressList) {
     SetCtrlVal(pTConn, TCONN_BAUDRATE, 1);
     click(pTConn, TCONN_ACCEPT);
     ASSERT_EQ(ReadAppSettings(settingsPath().c_str(), saved), 1);
-    EXPECT_EQ(saved.rs232port, 5);
-    EXPECT_EQ(saved.rs232baudrate, 1);
-    EXPECT_EQ(saved.comtype, 1);
+    EXPECT_EQ(std::tie(saved.comtype, saved.rs232port, saved.rs232baudrate),
+              std::make_tuple(1, 5, 1));
 }
 
 TEST_F(ConnDialog, RecentAddressesMoveToTheTopWithoutDuplicatesAndAtMostTen) {
@@ -486,11 +487,7 @@ TEST_F(ConnDialog, RefusedDevicesKeepTheSensorControlsDimmedOnBothSurfaces) {
         const Dialog &d = c.dialog;
         SCOPED_TRACE(std::string(d.name) + " " + c.options.join(' ').toStdString());
         startSim(c.options);
-        for (const Dialog *any : {&desktop, &touch}) {
-            for (int control : any->sensorControls)
-                SetCtrlAttribute(any->mainPanel, control, ATTR_DIMMED, 0);
-            SetCtrlAttribute(any->recorderPanel, any->recorderStart, ATTR_DIMMED, 0);
-        }
+        for (const Dialog *any : {&desktop, &touch}) dimSensorControls(*any, 0);
         connect(d, Line::Tcp);
         EXPECT_EQ(tcp_con, 1);
         EXPECT_EQ(hwok_flag, c.hwok);

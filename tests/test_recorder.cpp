@@ -155,17 +155,7 @@ class Recorder : public ProgramTest {
 
     void connect(bool serial = false, const QStringList &options = {}, bool keepLog = false) {
         ASSERT_TRUE(sim.start(options, keepLog));
-        if (serial) {
-            qputenv("KTAV_COM7", QByteArray::fromStdString(sim.ptyPath()));
-            comtype = 0;
-            rs232port = kSimCom;
-            ASSERT_EQ(InitRS232(kSimCom, 4), 1);
-        } else {
-            comtype = 1;
-            std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-            tcp_portnum = sim.tcpPort();
-            ASSERT_EQ(InitTCP_IP(), 1);
-        }
+        ASSERT_TRUE(serial ? sim.openSerial(kSimCom) : sim.openTcp());
     }
 
     // Puts the sensor into RS-232 output mode `mode`, as a SEND of the general set does.

@@ -66,10 +66,7 @@ class SensorOps : public ::testing::Test {
     // Starts the simulator with `options` and connects to it over TCP.
     void connect(const QStringList &options = {}) {
         ASSERT_TRUE(sim_.start(options));
-        comtype = 1;
-        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-        tcp_portnum = sim_.tcpPort();
-        ASSERT_EQ(InitTCP_IP(), 1);
+        ASSERT_TRUE(sim_.openTcp());
         sentFrames.clear();
     }
 

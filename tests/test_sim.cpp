@@ -547,17 +547,7 @@ class SimLink : public ::testing::TestWithParam<Line> {
         ASSERT_TRUE(sim_.start(options));
         line_ = line;
         exit_flag = 0;
-        if (line == Line::Tcp) {
-            comtype = 1;
-            std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-            tcp_portnum = sim_.tcpPort();
-            ASSERT_EQ(InitTCP_IP(), 1) << szStatus;
-        } else {
-            comtype = 0;
-            rs232port = SIM_COM_PORT;
-            qputenv("KTAV_COM9", QByteArray::fromStdString(sim_.ptyPath()));
-            ASSERT_EQ(InitRS232(SIM_COM_PORT, 4), 1) << szStatus;
-        }
+        ASSERT_TRUE(line == Line::Tcp ? sim_.openTcp() : sim_.openSerial(SIM_COM_PORT)) << szStatus;
     }
 
     void disconnect() {
