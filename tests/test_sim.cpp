@@ -213,11 +213,9 @@ TEST(SimModel, KeepsParameterPagesInRamAndEeprom) {
     EXPECT_EQ(recordOf<ParaSensor>(askData(dev, 4, 1)).videoThreshold, 77);
     EXPECT_EQ(recordOf<ParaSensor>(askData(dev, 2, 1)).videoThreshold, 50);
 
-    Device restarted(DeviceConfig{});
-    ASSERT_TRUE(restarted.restorePersistent(dev.persistentImage()));
-    EXPECT_EQ(askData(restarted, 4, 0), page);
-    EXPECT_EQ(askData(restarted, 2, 0), page);  // a device starts with its EEPROM in RAM
-    EXPECT_FALSE(restarted.restorePersistent(Bytes(100, 0)));
+    // What survives a restart is checked end to end through the state file; a broken image is
+    // refused.
+    EXPECT_FALSE(Device(DeviceConfig{}).restorePersistent(Bytes(100, 0)));
 }
 
 TEST(SimModel, FlashBehavesLikeNorFlash) {
