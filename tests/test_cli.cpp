@@ -102,9 +102,9 @@ QString writeFile(const QString &path, const QByteArray &bytes) {
     return path;
 }
 
-// Reads the standard error of a running tool line by line until `enough` says so, the tool
-// ends or 30 s pass (the serial line carries bytes at its real pace), then sends it SIGINT;
-// whether `enough` was met.
+// Reads a running tool's output (its process's read channel) line by line until `enough` says
+// so, the tool ends or 30 s pass (the serial line carries bytes at its real pace), then sends it
+// SIGINT; whether `enough` was met.
 bool interruptWhen(Cli &cli, const std::function<bool(const QByteArray &line)> &enough) {
     QProcess &proc = cli.process();
     if (!proc.waitForStarted(10000)) return false;
