@@ -132,11 +132,8 @@ SoakCounts RunFaultSoak(double seconds, double faultRate, uint64_t seed) {
     static const LinkView silent{[](unsigned, const char *) {}, [](int) {}, [](bool) {}};
     const LinkView previous = CurrentLinkView();
     SetLinkView(silent);
-    comtype = 1;
-    std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-    tcp_portnum = sim.tcpPort();
     Soak soak(counts);
-    if (InitTCP_IP() != 1) {
+    if (!sim.openTcp()) {
         soak.violation("no connection to the simulator");
     } else if (soak.learn()) {
         const double end = Timer() + seconds;

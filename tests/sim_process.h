@@ -3,8 +3,10 @@
 #pragma once
 #include <QProcess>
 #include <QStringList>
+#include <cstdio>
 #include <string>
 
+#include "link/transport.h"
 #include "params/appsettings.h"
 #include "platform/timing.h"
 
@@ -54,6 +56,21 @@ class SimProcess {
 
     // What the simulator printed since the last call (with keepLog).
     QByteArray log() { return proc_.readAll(); }
+
+    // Opens the program's transport to this simulator over TCP, or over its pseudo-terminal as
+    // COM port `comPort` at 115200 baud: true when open.
+    bool openTcp() const {
+        comtype = 1;
+        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
+        tcp_portnum = port_;
+        return InitTCP_IP() == 1;
+    }
+    bool openSerial(int comPort) const {
+        qputenv(("KTAV_COM" + std::to_string(comPort)).c_str(), QByteArray::fromStdString(pty_));
+        comtype = 0;
+        rs232port = comPort;
+        return InitRS232(comPort, 4) == 1;
+    }
 
     // Application settings that select this simulator over TCP.
     AppSettings tcpSettings() const {

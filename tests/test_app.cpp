@@ -8,11 +8,13 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <csignal>
+#include <tuple>
 
 #include "app/hwselect.h"
 #include "app/shell.h"
 #include "ktav_panels.h"
 #include "link/transport.h"
+#include "panel_probe.h"
 #include "params/appsettings.h"
 #include "platform/timing.h"
 #include "platform/ui/runtime.h"
@@ -111,9 +113,7 @@ TEST_F(Shell, SettingsRoundTripThroughThePanels) {
                   EXPECT_EQ(rs232port, 7);
                   EXPECT_EQ(tcp_portnum, 10002) << "the stored port is used at start-up too";
                   EXPECT_EQ(zoom_flag, 1);
-                  int zoom = 0;
-                  GetCtrlVal(pTGraph, TGRAPH_ZOOM, &zoom);
-                  EXPECT_EQ(zoom, 1);
+                  EXPECT_EQ(value(pTGraph, TGRAPH_ZOOM), 1);
                   int count = 0;
                   GetNumListItems(pConn, CONNECT_IPADDRESS, &count);
                   EXPECT_EQ(count, 3);
@@ -121,55 +121,38 @@ TEST_F(Shell, SettingsRoundTripThroughThePanels) {
               }),
               0);
     const AppSettings back = readSettings();
-    EXPECT_EQ(back.comtype, 0);
-    EXPECT_EQ(back.rs232port, 7);
-    EXPECT_EQ(back.rs232baudrate, 2);
-    EXPECT_EQ(back.hostName, "sensor-line-3");
-    EXPECT_EQ(back.portText, "10002");
-    EXPECT_EQ(back.recentAddresses, v.recentAddresses);
-    EXPECT_EQ(back.panelLeft, 20);
-    EXPECT_EQ(back.panelTop, 30);
-    EXPECT_EQ(back.panelWidth, 780);
-    EXPECT_EQ(back.panelHeight, 560);
-    EXPECT_EQ(back.zoom, true);
-    EXPECT_EQ(back.touchSurface, false);
+    EXPECT_EQ(std::tie(back.comtype, back.rs232port, back.rs232baudrate, back.hostName,
+                       back.portText, back.recentAddresses),
+              std::tie(v.comtype, v.rs232port, v.rs232baudrate, v.hostName, v.portText,
+                       v.recentAddresses));
+    EXPECT_EQ(
+        std::tie(back.panelLeft, back.panelTop, back.panelWidth, back.panelHeight, back.zoom,
+                 back.touchSurface),
+        std::tie(v.panelLeft, v.panelTop, v.panelWidth, v.panelHeight, v.zoom, v.touchSurface));
 }
 
-TEST_F(Shell, TouchSettingStartsOnTheTouchSurfaceWithTheNumericView) {
-    AppSettings v;
-    v.panelMaximised = false;
-    v.touchSurface = true;
-    writeSettings(v);
-    EXPECT_EQ(runProgram([] {
-                  EXPECT_EQ(tsd_flag, 1);
-                  EXPECT_EQ(visible(pTSD), 1);
-                  EXPECT_EQ(visible(pTNum), 1);
-                  int num = 0;
-                  GetCtrlVal(pTSD, TSD_TOG_NUM, &num);
-                  EXPECT_EQ(num, 1);
-                  EXPECT_EQ(visible(pTConn), 1) << "no sensor: the touch connection panel opens";
-                  CC_TSDPANEL(pTSD, 0, EVENT_CLOSE, nullptr, 0, 0);
-              }),
-              0);
-    EXPECT_EQ(readSettings().touchSurface, true);
-}
-
-TEST_F(Shell, TouchOptionStartsOnTheTouchSurfaceWhateverTheSettingsSay) {
-    AppSettings v;
-    v.panelMaximised = false;
-    v.touchSurface = false;
-    writeSettings(v);
-    options.touch = true;
-    EXPECT_EQ(runProgram([] {
-                  EXPECT_EQ(tsd_flag, 1);
-                  EXPECT_EQ(visible(pTSD), 1);
-                  EXPECT_EQ(visible(pTNum), 1);
-                  int touch = 0;
-                  GetCtrlVal(pPA, PANEL_TOUCH, &touch);
-                  EXPECT_EQ(touch, 1) << "the desktop's surface toggle follows";
-                  CC_TSDPANEL(pTSD, 0, EVENT_CLOSE, nullptr, 0, 0);
-              }),
-              0);
+// The stored setting or the --touch option starts the program on the touch surface with the
+// numeric view; the desktop's surface toggle follows, and the setting is stored again.
+TEST_F(Shell, TouchSettingOrOptionStartsOnTheTouchSurfaceWithTheNumericView) {
+    for (const bool byOption : {false, true}) {
+        SCOPED_TRACE(byOption ? "option" : "setting");
+        AppSettings v;
+        v.panelMaximised = false;
+        v.touchSurface = !byOption;
+        writeSettings(v);
+        options.touch = byOption;
+        EXPECT_EQ(runProgram([] {
+                      EXPECT_EQ(tsd_flag, 1);
+                      EXPECT_EQ(visible(pTSD), 1);
+                      EXPECT_EQ(visible(pTNum), 1);
+                      EXPECT_EQ(value(pTSD, TSD_TOG_NUM), 1);
+                      EXPECT_EQ(value(pPA, PANEL_TOUCH), 1) << "the desktop's toggle follows";
+                      EXPECT_EQ(visible(pTConn), 1) << "no sensor: the touch connection panel";
+                      CC_TSDPANEL(pTSD, 0, EVENT_CLOSE, nullptr, 0, 0);
+                  }),
+                  0);
+        EXPECT_EQ(readSettings().touchSurface, true);
+    }
 }
 
 TEST_F(Shell, SigtermClosesInOrderAndWritesTheSettings) {
@@ -191,9 +174,7 @@ TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
                   CC_BTNexittouch(pTSD, TSD_EXIT, EVENT_COMMIT, nullptr, 0, 0);
                   EXPECT_EQ(tsd_flag, 0);
                   EXPECT_EQ(visible(pTSD), 0);
-                  int touch = 1;
-                  GetCtrlVal(pPA, PANEL_TOUCH, &touch);
-                  EXPECT_EQ(touch, 0);
+                  EXPECT_EQ(value(pPA, PANEL_TOUCH), 0);
 
                   stop_flag = 0;
                   SetCtrlVal(pPA, PANEL_TOUCH, 1);
@@ -201,9 +182,7 @@ TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
                   SetCtrlVal(pPA, PANEL_TOUCH, 0);
                   CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
                   EXPECT_EQ(tsd_flag, 0);
-                  int dimmed = 1;
-                  GetCtrlAttribute(pPA, PANEL_RUN, ATTR_DIMMED, &dimmed);
-                  EXPECT_EQ(dimmed, 0) << "the STOP action re-enables the desktop buttons";
+                  EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0) << "the STOP action re-enables the desktop";
                   closeMainPanel();
               }),
               0);
@@ -288,15 +267,15 @@ TEST_F(Shell, HardwareSelectionFillsTheCalibrationFields) {
                           selectHARDWARE_A(c.code);
                       else
                           selectHARDWARE_B(c.code);
-                      int offset = 0, range = 0, virtOffset = 0, tableLength = 0;
-                      GetCtrlVal(pCalib, c.master ? CALIB_OFFSET_A : CALIB_OFFSET_B, &offset);
-                      GetCtrlVal(pCalib, c.master ? CALIB_RANGE_A : CALIB_RANGE_B, &range);
-                      GetCtrlVal(pCalib, c.master ? CALIB_VIRTOFF_A : CALIB_VIRTOFF_B, &virtOffset);
-                      GetCtrlVal(pCalib, c.master ? CALIB_TABLEN_A : CALIB_TABLEN_B, &tableLength);
-                      EXPECT_EQ(offset, c.offset) << c.code;
-                      EXPECT_EQ(range, c.range) << c.code;
-                      EXPECT_EQ(virtOffset, c.virtOffset) << c.code;
-                      EXPECT_EQ(tableLength, c.tableLength) << c.code;
+                      const auto shown = [&](int a, int b) {
+                          return value(pCalib, c.master ? a : b);
+                      };
+                      EXPECT_EQ(std::make_tuple(shown(CALIB_OFFSET_A, CALIB_OFFSET_B),
+                                                shown(CALIB_RANGE_A, CALIB_RANGE_B),
+                                                shown(CALIB_VIRTOFF_A, CALIB_VIRTOFF_B),
+                                                shown(CALIB_TABLEN_A, CALIB_TABLEN_B)),
+                                std::make_tuple(c.offset, c.range, c.virtOffset, c.tableLength))
+                          << c.code;
                       EXPECT_EQ(HWTYPE, c.hwType < 0 ? 20 : c.hwType) << c.code;
                   }
                   // Through the drop-down: its items carry their codes as values.

@@ -78,28 +78,28 @@ int countOf(int order) {
 }
 
 // Distinct values for each side, so that a swap of master and slave shows.
-std::vector<uint16_t> masterValues() {
+std::vector<uint16_t> tableValues(int first, int step) {
     std::vector<uint16_t> v(LIN_TABLE_SIZE);
-    for (int k = 0; k < LIN_TABLE_SIZE; ++k) v[k] = static_cast<uint16_t>(3 + 5 * k);
+    for (int k = 0; k < LIN_TABLE_SIZE; ++k) v[k] = static_cast<uint16_t>(first + step * k);
     return v;
 }
-std::vector<uint16_t> slaveValues() {
-    std::vector<uint16_t> v(LIN_TABLE_SIZE);
-    for (int k = 0; k < LIN_TABLE_SIZE; ++k) v[k] = static_cast<uint16_t>(20000 + 7 * k);
-    return v;
+const std::vector<uint16_t> masterValues = tableValues(3, 5), slaveValues = tableValues(20000, 7);
+
+QString writeFile(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
 }
 
 // A calibration file with six header lines and 2048 values.
 QString writeCalibFile(const QString &path, int32_t type, int32_t range, int32_t offset,
                        const std::vector<uint16_t> &values) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     QByteArray text = "[HEADER]\nTYPE\t" + QByteArray::number(type) + "\nPARAM1\t3\nRANGE\t" +
                       QByteArray::number(range) + "\nOFFSET\t" + QByteArray::number(offset) +
                       "\nPARAM2\t7\nLENGTH\t2048\n[XFLASH]\n";
     for (uint16_t v : values) text += QByteArray::number(v) + ",\n";
-    file.write(text);
-    return path;
+    return writeFile(path, text);
 }
 
 // Both flashes of a simulator: as a device with `options` starts, or from its state file.
@@ -178,10 +178,7 @@ class Calib : public ProgramTest {
         CloseTCP();
         QFile::remove(statePath());
         ASSERT_TRUE(sim.start(QStringList{"--state", statePath()} + options));
-        comtype = 1;
-        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-        tcp_portnum = sim.tcpPort();
-        ASSERT_EQ(InitTCP_IP(), 1);
+        ASSERT_TRUE(sim.openTcp());
         ASSERT_EQ(InitDataExchange(), 1);
         clearRecords();
     }
@@ -218,9 +215,8 @@ class Calib : public ProgramTest {
     }
 
     void loadBothFiles() {
-        loadFile(1,
-                 writeCalibFile(dir.filePath("master.dat"), 610409, 12000, 40000, masterValues()));
-        loadFile(0, writeCalibFile(dir.filePath("slave.dat"), 610412, 25000, 60000, slaveValues()));
+        loadFile(1, writeCalibFile(dir.filePath("master.dat"), 610409, 12000, 40000, masterValues));
+        loadFile(0, writeCalibFile(dir.filePath("slave.dat"), 610412, 25000, 60000, slaveValues));
         ASSERT_EQ(calibfile_flagA + calibfile_flagB, 2);
     }
 
@@ -232,23 +228,20 @@ class Calib : public ProgramTest {
 
 TEST_F(Calib, FileButtonFillsTheSideOfTheSwitchOrSaysNoValidFile) {
     const QString valid =
-        writeCalibFile(dir.filePath("valid.dat"), 610409, 12000, 40000, masterValues());
+        writeCalibFile(dir.filePath("valid.dat"), 610409, 12000, 40000, masterValues);
     const QString unknownType =
-        writeCalibFile(dir.filePath("unknown.dat"), 123456, 25000, 60000, slaveValues());
-    QFile broken(dir.filePath("broken.dat"));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("[HEADER]\nTYPE 610409\n");  // no tab
-    broken.close();
+        writeCalibFile(dir.filePath("unknown.dat"), 123456, 25000, 60000, slaveValues);
+    const QString broken =
+        writeFile(dir.filePath("broken.dat"), "[HEADER]\nTYPE 610409\n");  // no tab
 
     loadFile(1, valid);
     EXPECT_EQ(calibfile_flagA, 1);
     EXPECT_EQ(calibfile_flagB, 0);
     EXPECT_EQ(text(pCalib, CALIB_CALIBFILE), valid.toStdString());
-    EXPECT_EQ(value(pCalib, CALIB_TYPE_A), 610409);
-    EXPECT_EQ(value(pCalib, CALIB_RANGE_A), 12000);
-    EXPECT_EQ(value(pCalib, CALIB_OFFSET_A), 40000);
-    EXPECT_EQ(value(pCalib, CALIB_P2_A), 7);
-    EXPECT_EQ(linArrayA[2047], masterValues()[2047]);
+    EXPECT_EQ(std::make_tuple(value(pCalib, CALIB_TYPE_A), value(pCalib, CALIB_RANGE_A),
+                              value(pCalib, CALIB_OFFSET_A), value(pCalib, CALIB_P2_A)),
+              std::make_tuple(610409, 12000, 40000, 7));
+    EXPECT_EQ(linArrayA[2047], masterValues[2047]);
 
     // The switch decides the side; a code the list does not hold becomes 0.
     loadFile(0, unknownType);
@@ -257,7 +250,7 @@ TEST_F(Calib, FileButtonFillsTheSideOfTheSwitchOrSaysNoValidFile) {
     EXPECT_EQ(value(pCalib, CALIB_TYPE_B), 0);
     EXPECT_EQ(value(pCalib, CALIB_RANGE_B), 25000);
     EXPECT_EQ(calib[0].range, 12000) << "the master's header stays";
-    EXPECT_EQ(linArrayB[1], slaveValues()[1]);
+    EXPECT_EQ(linArrayB[1], slaveValues[1]);
 
     struct Case {
         const char *what;
@@ -265,7 +258,7 @@ TEST_F(Calib, FileButtonFillsTheSideOfTheSwitchOrSaysNoValidFile) {
         QString path;
     };
     for (const Case &c :
-         {Case{"invalid file", 1, broken.fileName()}, Case{"cancelled dialog", 0, QString()}}) {
+         {Case{"invalid file", 1, broken}, Case{"cancelled dialog", 0, QString()}}) {
         SCOPED_TRACE(c.what);
         SetCtrlVal(pCalib, CALIB_WRTABLE, 1);
         calibfile_flagB = 1;
@@ -303,8 +296,7 @@ TEST_F(Calib, TablesLandAtTheirPagesOfTheirFlashAndNothingElseChanges) {
         EXPECT_EQ(HWTYPE, c.combined ? 22 : 20);
         loadBothFiles();
         Flashes expected = flashesOf(Device(configOf(c.combined)));
-        place(expected.of(c.flash), c.address, c.sensor == 1 ? masterValues() : slaveValues(),
-              c.count);
+        place(expected.of(c.flash), c.address, c.sensor == 1 ? masterValues : slaveValues, c.count);
 
         pressWrite(c.sensor == 1, 0, 1);
         EXPECT_EQ(texts.back(), c.result);
@@ -323,7 +315,7 @@ TEST_F(Calib, HeaderWithTheCombinedTypeAndATableInOneWriteUseTheCombinedLayout) 
     connect();
     ASSERT_EQ(HWTYPE, 20);
     loadFile(1, writeCalibFile(dir.filePath("two-line.dat"), COMBINED_TYPE_CODE, 25000, 30000,
-                               masterValues()));
+                               masterValues));
     pressWrite(1, 1, 1);
     EXPECT_EQ(HWTYPE, 22);
     ASSERT_GE(requests.size(), 1u);
@@ -332,7 +324,7 @@ TEST_F(Calib, HeaderWithTheCombinedTypeAndATableInOneWriteUseTheCombinedLayout) 
     EXPECT_EQ(countOf(ORD_XF_WRITE), 4);
 
     Flashes expected = flashesOf(Device(configOf(false)));
-    place(expected.master, 0x1200, masterValues(), 1024);
+    place(expected.master, 0x1200, masterValues, 1024);
     CalibHeader header = calib[0];
     std::vector<uint16_t> headerWords(sizeof header / 2);
     std::memcpy(headerWords.data(), &header, sizeof header);
@@ -458,9 +450,8 @@ TEST_F(Calib, DuringRunTheHeaderWaitsForTheLoopAndATableIsRefused) {
     ASSERT_EQ(header.data.size(), sizeof(CalibHeader));
     CalibHeader sent;
     std::memcpy(&sent, header.data.data(), sizeof sent);
-    EXPECT_EQ(sent.range, 25000);
-    EXPECT_EQ(sent.offset, 60000);
-    EXPECT_EQ(sent.typeCode, 610412);
+    EXPECT_EQ(std::tie(sent.typeCode, sent.range, sent.offset),
+              std::make_tuple(610412, 25000, 60000));
 }
 
 // ---- READ and the linearisation switch ----------------------------------------------------
@@ -468,10 +459,7 @@ TEST_F(Calib, DuringRunTheHeaderWaitsForTheLoopAndATableIsRefused) {
 TEST_F(Calib, ReadShowsBothHeadersAndOneFailureDoesNotStopTheOther) {
     CloseTCP();
     ASSERT_TRUE(sim.start({"--drop-every", "2"}));
-    comtype = 1;
-    std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-    tcp_portnum = sim.tcpPort();
-    ASSERT_EQ(InitTCP_IP(), 1);
+    ASSERT_TRUE(sim.openTcp());
     ASSERT_EQ(CheckComLine(), 1);  // reply 1; the master's header read is reply 2, dropped
     calib[0].range = 11111;
     calib[1].range = 22222;

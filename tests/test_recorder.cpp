@@ -155,17 +155,7 @@ class Recorder : public ProgramTest {
 
     void connect(bool serial = false, const QStringList &options = {}, bool keepLog = false) {
         ASSERT_TRUE(sim.start(options, keepLog));
-        if (serial) {
-            qputenv("KTAV_COM7", QByteArray::fromStdString(sim.ptyPath()));
-            comtype = 0;
-            rs232port = kSimCom;
-            ASSERT_EQ(InitRS232(kSimCom, 4), 1);
-        } else {
-            comtype = 1;
-            std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-            tcp_portnum = sim.tcpPort();
-            ASSERT_EQ(InitTCP_IP(), 1);
-        }
+        ASSERT_TRUE(serial ? sim.openSerial(kSimCom) : sim.openTcp());
     }
 
     // Puts the sensor into RS-232 output mode `mode`, as a SEND of the general set does.
@@ -361,51 +351,52 @@ TEST_F(Recorder, CountZeroCompletesWithTheHeaderOnly) {
     EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER COMPLETED!");
 }
 
-TEST_F(Recorder, ALinkTimeoutEndsAndKeepsTheLinesWritten) {
-    connect();
-    onMainText = [this](const std::string &t) {
-        if (t == "Data-Recorder active!   Sample: 3") sim.stop();
-    };
-    startDesktop(0.0, 100);
-    EXPECT_EQ(fileLines(path).size(), 10 + 3);
-    EXPECT_EQ(text(pRec, REC_MSG), "DATA-REC. ERROR - TIMEOUT!");
-    EXPECT_EQ(attribute(pRec, REC_MSG, ATTR_TEXT_COLOR), 0xFF0000);
-    ASSERT_GE(mainTexts.size(), 2u);
-    EXPECT_EQ(mainTexts[mainTexts.size() - 2], "Timeout TCP-Server-error!");
-    EXPECT_EQ(mainTexts.back(), "Data-Recorder error - rs232 timeout!");
-    EXPECT_EQ(stop_flag, 1);
-}
-
-// A disk that fills up during the recording: the file name points at /dev/full from the
-// third sample on. The recording ends at once, says so, and the lines before stay.
-TEST_F(Recorder, AFileThatCannotBeWrittenEndsTheRecording) {
-    connect();
+// A polled recording ended at sample N by STOP, by a disk that fills up (the file name points at
+// /dev/full from then on) or by a dead link: it ends at once, says why, and the lines before stay.
+TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLines) {
     const QString target = dir.filePath("target.dat");
-    ASSERT_TRUE(QFile::link(target, path));
-    onMainText = [this](const std::string &t) {
-        if (t != "Data-Recorder active!   Sample: 2") return;
-        QFile::remove(path);
-        QFile::link("/dev/full", path);
+    struct Case {
+        unsigned sample;  // after which the end comes
+        std::function<void()> end;
+        std::string message, mainText;
+        const char *textBefore;  // the main status text before the last one, if checked
     };
-    startDesktop(0.0, 100);
-    EXPECT_EQ(fileLines(target).size(), 10 + 2);
-    EXPECT_EQ(text(pRec, REC_MSG), "CANNOT WRITE " + path.toStdString());
-    EXPECT_EQ(attribute(pRec, REC_MSG, ATTR_TEXT_COLOR), 0xFF0000);
-    EXPECT_EQ(mainTexts.back(), "Data-Recorder stopped - file cannot be written!");
-    EXPECT_EQ(value(pRec, REC_COUNTER), 2);
-    EXPECT_EQ(stop_flag, 1);
-    EXPECT_EQ(dimmed(pRec, REC_START), 0);
-}
-
-TEST_F(Recorder, StopEndsAPolledRecordingAfterItsSample) {
+    const Case cases[] = {
+        {4, [] { press(CC_PICBTNStopRecord, pRec, REC_STOP); }, "DATA-RECORDER STOPPED!",
+         "Data-Recorder stopped!", nullptr},
+        {2,
+         [this] {
+             QFile::remove(path);
+             QFile::link("/dev/full", path);
+         },
+         "CANNOT WRITE " + path.toStdString(), "Data-Recorder stopped - file cannot be written!",
+         nullptr},
+        {3, [this] { sim.stop(); }, "DATA-REC. ERROR - TIMEOUT!",
+         "Data-Recorder error - rs232 timeout!", "Timeout TCP-Server-error!"},
+    };
     connect();
-    onMainText = [](const std::string &t) {
-        if (t == "Data-Recorder active!   Sample: 4") press(CC_PICBTNStopRecord, pRec, REC_STOP);
-    };
-    startDesktop(0.0, 1000);
-    EXPECT_EQ(fileLines(path).size(), 10 + 4);
-    EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER STOPPED!");
-    EXPECT_EQ(mainTexts.back(), "Data-Recorder stopped!");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.message);
+        QFile::remove(path);
+        ASSERT_TRUE(QFile::link(target, path));
+        QFile::remove(target);
+        const std::string at = "Data-Recorder active!   Sample: " + std::to_string(c.sample);
+        onMainText = [&](const std::string &t) {
+            if (t == at) c.end();
+        };
+        startDesktop(0.0, 100);
+        EXPECT_EQ(fileLines(target).size(), 10 + c.sample);
+        EXPECT_EQ(text(pRec, REC_MSG), c.message);
+        EXPECT_EQ(attribute(pRec, REC_MSG, ATTR_TEXT_COLOR), 0xFF0000);
+        ASSERT_GE(mainTexts.size(), 2u);
+        EXPECT_EQ(mainTexts.back(), c.mainText);
+        if (c.textBefore) {
+            EXPECT_EQ(mainTexts[mainTexts.size() - 2], c.textBefore);
+        }
+        EXPECT_EQ(value(pRec, REC_COUNTER), int(c.sample));
+        EXPECT_EQ(stop_flag, 1);
+        EXPECT_EQ(dimmed(pRec, REC_START), 0);
+    }
 }
 
 // CONNECT pressed during a recording ends the recording first, as STOP does, and connects

@@ -2,8 +2,8 @@
 // header variants, times across midnight, and the line named for every kind of damage.
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
+#include <tuple>
 #include <vector>
 
 #include "measure/recfile.h"
@@ -12,14 +12,26 @@
 
 namespace {
 
-RecFile parse(const QByteArray &bytes, int expected = REC_READ_OK) {
+struct Parsed {
+    int result;
     RecFile file;
     int line = 0;
     std::string problem;
-    EXPECT_EQ(ParseRecFile(std::string_view(bytes.constData(), bytes.size()), file, line, problem),
-              expected)
-        << line << ": " << problem;
-    return file;
+};
+
+Parsed parse(const QByteArray &bytes) {
+    Parsed p{};
+    p.result =
+        ParseRecFile(std::string_view(bytes.constData(), bytes.size()), p.file, p.line, p.problem);
+    return p;
+}
+
+// The header's set-point, offsets and ranges, and a sample's columns, compared as rows.
+auto numbers(const RecFileHeader &h) {
+    return std::make_tuple(h.setpoint, h.offsetMaster, h.offsetSlave, h.rangeMaster, h.rangeSlave);
+}
+auto columns(const RecSample &s) {
+    return std::make_tuple(s.ma, s.sl, s.val, s.maEdge, s.slEdge, s.maPix, s.slPix, s.valPix);
 }
 
 }  // namespace
@@ -29,30 +41,20 @@ TEST(RecReader, BothHeaderVariantsAndEverySampleField) {
         RecFixture f = RecFixtureAcrossMidnight();
         f.withSampleCount = desktop;
         f.increment = desktop ? "0.500000" : "0";
-        const RecFile file = parse(RecFixtureBytes(f));
-        const RecFileHeader &h = file.header;
+        const Parsed p = parse(RecFixtureBytes(f));
+        ASSERT_EQ(p.result, REC_READ_OK) << p.line << ": " << p.problem;
+        const RecFileHeader &h = p.file.header;
         EXPECT_EQ(h.date, "12-05-2026");
         EXPECT_EQ(h.time, "23:59:57");
         EXPECT_DOUBLE_EQ(h.increment, desktop ? 0.5 : 0.0);
         EXPECT_EQ(h.sampleCount, desktop ? 4 : -1);
-        EXPECT_EQ(h.setpoint, 10000);
-        EXPECT_EQ(h.offsetMaster, 50000);
-        EXPECT_EQ(h.offsetSlave, 48000);
-        EXPECT_EQ(h.rangeMaster, 10000);
-        EXPECT_EQ(h.rangeSlave, 12000);
-        ASSERT_EQ(file.samples.size(), 4u);
-        const RecSample &s = file.samples[2];
-        EXPECT_EQ(s.time, "00:00:00");
-        EXPECT_EQ(s.ma, 50350);
-        EXPECT_EQ(s.sl, 48110);
-        EXPECT_EQ(s.val, 10180);
-        EXPECT_EQ(s.maEdge, 809);
-        EXPECT_EQ(s.slEdge, 651);
-        EXPECT_EQ(s.maPix, 1024);
-        EXPECT_EQ(s.slPix, 2009);
-        EXPECT_EQ(s.valPix, 3305);
+        EXPECT_EQ(numbers(h), std::make_tuple(10000, 50000, 48000, 10000, 12000));
+        ASSERT_EQ(p.file.samples.size(), 4u);
+        EXPECT_EQ(p.file.samples[2].time, "00:00:00");
+        EXPECT_EQ(columns(p.file.samples[2]),
+                  std::make_tuple(50350, 48110, 10180, 809, 651, 1024, 2009, 3305));
         const int elapsed[] = {0, 1, 2, 4};  // midnight passed between the second and third
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(file.samples[i].elapsed, elapsed[i]) << i;
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(p.file.samples[i].elapsed, elapsed[i]) << i;
     }
 }
 
@@ -60,14 +62,13 @@ TEST(RecReader, NegativeValuesAndAHeaderWithoutSamples) {
     RecFixture f;
     f.setpoint = 0;
     f.offsetSlave = -2500;
-    EXPECT_TRUE(parse(RecFixtureBytes(f)).samples.empty());
+    EXPECT_TRUE(parse(RecFixtureBytes(f)).file.samples.empty());
     f.samples = {{"08:00:00", -120, 2147483647, -2147483647 - 1, 0, 65535, 0, 0, 0}};
-    const RecFile file = parse(RecFixtureBytes(f));
-    EXPECT_EQ(file.header.offsetSlave, -2500);
-    ASSERT_EQ(file.samples.size(), 1u);
-    EXPECT_EQ(file.samples[0].ma, -120);
-    EXPECT_EQ(file.samples[0].val, INT32_MIN);
-    EXPECT_EQ(file.samples[0].slEdge, 65535);
+    const Parsed p = parse(RecFixtureBytes(f));
+    EXPECT_EQ(p.file.header.offsetSlave, -2500);
+    ASSERT_EQ(p.file.samples.size(), 1u);
+    EXPECT_EQ(columns(p.file.samples[0]),
+              std::make_tuple(-120, INT32_MAX, INT32_MIN, 0, 65535, 0, 0, 0));
 }
 
 TEST(RecReader, NamesTheLineThatDoesNotFit) {
@@ -101,36 +102,15 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
         {"value beyond 32 bits", replaced("50310", "2147483648"), 11},
     };
     for (const Case &c : cases) {
-        RecFile file;
-        int line = 0;
-        std::string problem;
-        EXPECT_EQ(ParseRecFile(std::string_view(c.bytes.constData(), c.bytes.size()), file, line,
-                               problem),
-                  REC_READ_NOT_RECORD)
-            << c.what;
-        EXPECT_EQ(line, c.line) << c.what;
-        EXPECT_FALSE(problem.empty()) << c.what;
+        const Parsed p = parse(c.bytes);
+        EXPECT_EQ(p.result, REC_READ_NOT_RECORD) << c.what;
+        EXPECT_EQ(p.line, c.line) << c.what;
+        EXPECT_FALSE(p.problem.empty()) << c.what;
     }
 }
 
-TEST(RecReader, ReadsTheFileAndTellsAMissingOne) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("RECORD.DAT");
-    QFile out(path);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(RecFixtureBytes(RecFixtureAcrossMidnight()));
-    out.close();
-    RecFile file;
-    int line = 0;
-    std::string problem;
-    EXPECT_EQ(ReadRecFile(path.toStdString(), file, line, problem), REC_READ_OK);
-    EXPECT_EQ(file.samples.size(), 4u);
-    EXPECT_EQ(ReadRecFile(dir.filePath("none.dat").toStdString(), file, line, problem),
-              REC_READ_NO_FILE);
-}
-
-// What the recorders write is what the reader gives back: header of both variants and every
-// column of every sample, MASTER and SLAVE apart.
+// What the recorders write is what the reader gives back from the file: header of both variants
+// and every column of every sample, MASTER and SLAVE apart; a missing file is told as such.
 TEST(RecReader, ReadsBackWhatTheRecorderWrote) {
     for (const bool withCount : {true, false}) {
         QTemporaryDir dir;
@@ -155,26 +135,18 @@ TEST(RecReader, ReadsBackWhatTheRecorderWrote) {
         int line = 0;
         std::string problem;
         ASSERT_EQ(ReadRecFile(path, file, line, problem), REC_READ_OK) << line << ": " << problem;
-        const RecFileHeader &h = file.header;
-        EXPECT_DOUBLE_EQ(h.increment, 0.25);
-        EXPECT_EQ(h.sampleCount, withCount ? 3 : -1);
-        EXPECT_EQ(h.setpoint, -1500);
-        EXPECT_EQ(h.offsetMaster, 50000);
-        EXPECT_EQ(h.offsetSlave, 48000);
-        EXPECT_EQ(h.rangeMaster, 10000);
-        EXPECT_EQ(h.rangeSlave, 12000);
+        EXPECT_DOUBLE_EQ(file.header.increment, 0.25);
+        EXPECT_EQ(file.header.sampleCount, withCount ? 3 : -1);
+        EXPECT_EQ(numbers(file.header), std::make_tuple(-1500, 50000, 48000, 10000, 12000));
         ASSERT_EQ(file.samples.size(), records.size());
         for (size_t i = 0; i < records.size(); ++i) {
-            const RecSample &s = file.samples[i];
             const RawRecord &r = records[i];
-            EXPECT_EQ(s.ma, r.umA) << i;
-            EXPECT_EQ(s.sl, r.umB) << i;
-            EXPECT_EQ(s.val, r.umValue) << i;
-            EXPECT_EQ(s.maEdge, r.edgeA) << i;
-            EXPECT_EQ(s.slEdge, r.edgeB) << i;
-            EXPECT_EQ(s.maPix, r.posA) << i;
-            EXPECT_EQ(s.slPix, r.posB) << i;
-            EXPECT_EQ(s.valPix, r.posCombined) << i;
+            EXPECT_EQ(columns(file.samples[i]),
+                      std::make_tuple(r.umA, r.umB, r.umValue, r.edgeA, r.edgeB, r.posA, r.posB,
+                                      r.posCombined))
+                << i;
         }
+        EXPECT_EQ(ReadRecFile(dir.filePath("none.dat").toStdString(), file, line, problem),
+                  REC_READ_NO_FILE);
     }
 }

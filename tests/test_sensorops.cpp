@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/identify.h"
@@ -66,10 +67,7 @@ class SensorOps : public ::testing::Test {
     // Starts the simulator with `options` and connects to it over TCP.
     void connect(const QStringList &options = {}) {
         ASSERT_TRUE(sim_.start(options));
-        comtype = 1;
-        std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-        tcp_portnum = sim_.tcpPort();
-        ASSERT_EQ(InitTCP_IP(), 1);
+        ASSERT_TRUE(sim_.openTcp());
         sentFrames.clear();
     }
 
@@ -439,9 +437,8 @@ TEST_F(SensorOps, SendAndGetFrames) {
     PushSEND(EEPROM, 1);
     ASSERT_EQ(sentFrames.size(), 1u);
     ASSERT_EQ(sentFrames[0].size(), 40u);
-    EXPECT_EQ(sentFrames[0][1], ORD_SEND_EEPROM);
-    EXPECT_EQ(sentFrames[0][2], 1);
-    EXPECT_EQ(sentFrames[0][3], 0);
+    EXPECT_EQ(std::vector<uint8_t>(sentFrames[0].begin(), sentFrames[0].begin() + 4),
+              (std::vector<uint8_t>{0x55, ORD_SEND_EEPROM, 1, 0}));
     EXPECT_EQ(std::memcmp(sentFrames[0].data() + 8, &para.ma, 32), 0);
     EXPECT_STREQ(szStatus, "Transmission successful MA - Line Ok!");
 
@@ -487,8 +484,7 @@ TEST_F(SensorOps, FlashAddressesAndTexts) {
     EXPECT_EQ(ReadXFLASH(0x1200, page, 512), 1);
     ASSERT_EQ(sentFrames.size(), 1u);
     ASSERT_EQ(sentFrames[0].size(), 10u);
-    EXPECT_EQ(sentFrames[0][8], 0);
-    EXPECT_EQ(sentFrames[0][9], 0);
+    EXPECT_EQ(sentFrames[0][8] | sentFrames[0][9], 0) << "256 words go out as 00 00";
 
     uint8_t header[32];
     EXPECT_EQ(ReadCalibDataFromXF(header, 2, 32), 1);
@@ -504,10 +500,9 @@ TEST_F(SensorOps, TeachAndReset) {
     para.sl.umTeachValue = 8;
     EXPECT_EQ(PushTEACH(), -1);
     EXPECT_STREQ(szStatus, "Teach-Error:Timeout TCP-Server-error!");
-    EXPECT_EQ(para.ma.teachValue, 100);
-    EXPECT_EQ(para.sl.teachValue, 200);
-    EXPECT_EQ(para.ma.umTeachValue, 30000);
-    EXPECT_EQ(para.sl.umTeachValue, 40000);
+    EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.teachValue, para.ma.umTeachValue,
+                       para.sl.umTeachValue),
+              std::make_tuple(100, 200, 30000, 40000));
     EXPECT_EQ(real(pPara2, PARA2_TEACH_UM), 40.0);
 
     EXPECT_EQ(PushRESET(), 0);

@@ -1,5 +1,5 @@
 // The sensor-pair simulator: the device model order by order (bytes in, bytes out), its
-// physical plausibility, the fault plan, the frame parser under random input, and the
+// physical plausibility, the fault plan, the frame parser on broken and split requests, and the
 // executable end to end through the program's own link layer over TCP and a pseudo-terminal.
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <cstring>
-#include <random>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "device.h"
@@ -169,24 +169,16 @@ TEST(SimModel, StartsWithTheDefaultsOfTheProgram) {
     EXPECT_EQ(askData(dev, 2, 1), DEFAULT_MASTER_SET);
     EXPECT_EQ(askData(dev, 4, 2), DEFAULT_MASTER_SET);  // the slave set has the same defaults
 
-    const auto general = recordOf<ParaGeneral>(askData(dev, 2, 0));
-    EXPECT_EQ(general.evalMode, 1);
-    EXPECT_EQ(general.hardwareMode, 1);
-    EXPECT_EQ(general.average, 1);
-    EXPECT_EQ(general.polarity, 1);
-    EXPECT_EQ(general.umUpperTolerance, 1000);
-    EXPECT_EQ(general.umLowerTolerance, 1000);
-    EXPECT_EQ(general.umSetpoint, 10000);
+    const auto ge = recordOf<ParaGeneral>(askData(dev, 2, 0));
+    EXPECT_EQ(std::tie(ge.evalMode, ge.hardwareMode, ge.average, ge.polarity, ge.umUpperTolerance,
+                       ge.umLowerTolerance, ge.umSetpoint),
+              std::make_tuple(1, 1, 1, 1, 1000, 1000, 10000));
 
+    // The pixel count is consistent with the line: 8192 subpixels.
     const auto hw = recordOf<HwInfo>(askData(dev, 10, 0));
-    EXPECT_EQ(hw.mastertype, 610407);
-    EXPECT_EQ(hw.slavetype, 610407);
-    EXPECT_EQ(hw.linetype, 306158);
-    EXPECT_EQ(hw.serialno, SERIAL);
-    EXPECT_EQ(hw.fwversion, 421);
-    EXPECT_EQ(hw.pixelCount, 8192);  // consistent with the line: 8192 subpixels
-    EXPECT_EQ(hw.subpixels, 8192);
-    EXPECT_EQ(hw.adcrange, 256);
+    EXPECT_EQ(std::tie(hw.mastertype, hw.slavetype, hw.linetype, hw.serialno, hw.fwversion,
+                       hw.pixelCount, hw.subpixels, hw.adcrange),
+              std::make_tuple(610407, 610407, 306158, SERIAL, 421, 8192, 8192, 256));
 
     const Bytes text = askData(dev, 7, 0);
     ASSERT_EQ(text.size(), 72u);
@@ -199,10 +191,8 @@ TEST(SimModel, StartsWithTheDefaultsOfTheProgram) {
         const Bytes data = askData(dev, 24, sensor);
         ASSERT_EQ(data.size(), 64u);
         const auto calib = recordOf<CalibHeader>(Bytes(data.begin(), data.begin() + 32));
-        EXPECT_EQ(calib.typeCode, 610407);
-        EXPECT_EQ(calib.tableLength, 2048);
-        EXPECT_EQ(calib.range, 10000);
-        EXPECT_EQ(calib.offset, 50000);
+        EXPECT_EQ(std::tie(calib.typeCode, calib.tableLength, calib.range, calib.offset),
+                  std::make_tuple(610407, 2048, 10000, 50000));
         EXPECT_EQ(Bytes(data.begin() + 32, data.end()), Bytes(32, 0xFF));
     }
 }
@@ -223,24 +213,25 @@ TEST(SimModel, KeepsParameterPagesInRamAndEeprom) {
     EXPECT_EQ(recordOf<ParaSensor>(askData(dev, 4, 1)).videoThreshold, 77);
     EXPECT_EQ(recordOf<ParaSensor>(askData(dev, 2, 1)).videoThreshold, 50);
 
-    Device restarted(DeviceConfig{});
-    ASSERT_TRUE(restarted.restorePersistent(dev.persistentImage()));
-    EXPECT_EQ(askData(restarted, 4, 0), page);
-    EXPECT_EQ(askData(restarted, 2, 0), page);  // a device starts with its EEPROM in RAM
-    EXPECT_FALSE(restarted.restorePersistent(Bytes(100, 0)));
+    // What survives a restart is checked end to end through the state file; a broken image is
+    // refused.
+    EXPECT_FALSE(Device(DeviceConfig{}).restorePersistent(Bytes(100, 0)));
 }
 
 TEST(SimModel, FlashBehavesLikeNorFlash) {
     Device dev(DeviceConfig{});
-    for (const auto &[erase, write, read] : {std::tuple{180, 182, true}, {100, 102, false}}) {
-        SCOPED_TRACE(erase);
+    auto stored = [&](int sensor, size_t count) {
+        const auto w = dev.flash(sensor).words(0x1300, count);
+        return std::vector<uint16_t>(w.begin(), w.end());
+    };
+    for (const auto &[sensor, erase, write] : {std::tuple{1, 180, 182}, {2, 100, 102}}) {
+        SCOPED_TRACE(sensor);
         ask(dev, makeFrame(erase, 0x1300));
         ask(dev, makeFrame(write, 0x1300, words({0x00FF, 0x1234})));
         ask(dev, makeFrame(write, 0x1300, words({0xFF00, 0xFFFF})));  // writes only clear bits
-        if (!read) continue;  // the SLAVE's flash has no read order
-        EXPECT_EQ(askData(dev, 184, 0x1300, words({3})), words({0x0000, 0x1234, 0xFFFF}));
+        EXPECT_EQ(stored(sensor, 3), (std::vector<uint16_t>{0x0000, 0x1234, 0xFFFF}));
         ask(dev, makeFrame(erase, 0x1300));
-        EXPECT_EQ(askData(dev, 184, 0x1300, words({0})), Bytes(512, 0xFF));
+        EXPECT_EQ(stored(sensor, 256), std::vector<uint16_t>(256, 0xFFFF));
     }
     // The calibration header is placed in page 1 by the device, erased first.
     CalibHeader header{.typeCode = 611513,
@@ -353,16 +344,12 @@ TEST(SimModel, TeachTakesTheCurrentPositionsIntoRam) {
     Device dev(with<DeviceConfig>([&](auto &c) { c.seed = 11; }));
     const auto raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 9.0));
     const auto teach = recordOf<TeachRecord>(askData(dev, 6, 0, {}, 9.0));
-    EXPECT_EQ(teach.posA, raw.posA);
-    EXPECT_EQ(teach.posB, raw.posB);
-    EXPECT_EQ(teach.umA, raw.umA);
-    EXPECT_EQ(teach.umB, raw.umB);
+    EXPECT_EQ(std::tie(teach.posA, teach.posB, teach.umA, teach.umB),
+              std::tie(raw.posA, raw.posB, raw.umA, raw.umB));
     const auto ma = recordOf<ParaSensor>(askData(dev, 2, 1));
     const auto sl = recordOf<ParaSensor>(askData(dev, 2, 2));
-    EXPECT_EQ(ma.teachValue, teach.posA);
-    EXPECT_EQ(sl.teachValue, teach.posB);
-    EXPECT_EQ(ma.umTeachValue, teach.umA);
-    EXPECT_EQ(sl.umTeachValue, teach.umB);
+    EXPECT_EQ(std::tie(ma.teachValue, sl.teachValue, ma.umTeachValue, sl.umTeachValue),
+              std::tie(teach.posA, teach.posB, teach.umA, teach.umB));
     EXPECT_EQ(recordOf<ParaSensor>(askData(dev, 4, 1)).teachValue, 512);  // EEPROM untouched
 }
 
@@ -524,56 +511,6 @@ TEST(SimFaults, RandomFaultsAtTheGivenRate) {
                             [&](auto &r) { return r.bytes == reply && r.extraDelay == 0.0; }));
 }
 
-TEST(SimParser, SurvivesRandomAndMutatedFrames) {
-    std::mt19937 rng(20261206);
-    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    const std::set<int> orders = {0,  1,  2,  3,  4,  5,   6,   7,   8,   9,   10, 11,
-                                  13, 14, 19, 23, 24, 100, 102, 180, 182, 184, 190};
-    Device dev(DeviceConfig{});
-    FrameParser parser;
-    double t = 0.0;
-    size_t replies = 0;
-    for (int round = 0; round < 3000; ++round) {
-        Bytes chunk;
-        switch (pick(4)) {
-            case 0:  // line noise
-                chunk.resize(static_cast<size_t>(pick(64)));
-                for (auto &b : chunk) b = static_cast<uint8_t>(pick(256));
-                break;
-            case 1: {  // a valid request with one byte changed
-                const int orderList[] = {1, 2, 5, 8, 9, 24, 182, 184};
-                chunk = makeFrame(uint8_t(orderList[pick(8)]), uint16_t(pick(3)),
-                                  Bytes(pick(3) * 16, 0x55));
-                chunk[static_cast<size_t>(pick(int(chunk.size())))] ^=
-                    static_cast<uint8_t>(1 + pick(255));
-                break;
-            }
-            case 2:  // a valid request cut short
-                chunk = makeFrame(uint8_t(pick(256)), uint16_t(pick(65536)), Bytes(32, 0xAA));
-                chunk.resize(static_cast<size_t>(pick(int(chunk.size()))));
-                break;
-            default:  // a valid request of any order and parameter
-                chunk = makeFrame(uint8_t(pick(256)), uint16_t(pick(65536)), Bytes(pick(2) * 2, 0));
-                break;
-        }
-        t += pick(3) * 0.03;
-        for (const Request &r : parser.feed(chunk.data(), chunk.size(), t)) {
-            const Bytes reply = dev.handle(r, t);
-            ASSERT_TRUE(wellFormed(reply));
-            ASSERT_TRUE(orders.count(reply[1]));
-            ASSERT_LE(headerOf(reply).len, FRAME_MAX_DATA);
-            ++replies;
-        }
-    }
-    EXPECT_GT(replies, 500u);
-    // After a quiet second whatever was left is gone and the next request is answered.
-    t += 1.5;
-    const Bytes echo = makeFrame(5, 0);
-    const auto last = parser.feed(echo.data(), echo.size(), t);
-    ASSERT_EQ(last.size(), 1u);
-    EXPECT_EQ(dev.handle(last[0], t), makeFrame(5, SERIAL));
-}
-
 TEST(SimParser, AnswersABrokenRequestOnceAndResynchronises) {
     Device dev(DeviceConfig{});
     FrameParser parser;
@@ -611,17 +548,7 @@ class SimLink : public ::testing::TestWithParam<Line> {
         ASSERT_TRUE(sim_.start(options));
         line_ = line;
         exit_flag = 0;
-        if (line == Line::Tcp) {
-            comtype = 1;
-            std::snprintf(szIPhostName, sizeof szIPhostName, "127.0.0.1");
-            tcp_portnum = sim_.tcpPort();
-            ASSERT_EQ(InitTCP_IP(), 1) << szStatus;
-        } else {
-            comtype = 0;
-            rs232port = SIM_COM_PORT;
-            qputenv("KTAV_COM9", QByteArray::fromStdString(sim_.ptyPath()));
-            ASSERT_EQ(InitRS232(SIM_COM_PORT, 4), 1) << szStatus;
-        }
+        ASSERT_TRUE(line == Line::Tcp ? sim_.openTcp() : sim_.openSerial(SIM_COM_PORT)) << szStatus;
     }
 
     void disconnect() {
@@ -694,14 +621,10 @@ TEST_P(SimLink, RecordIsConsistentWithTheHardwareAndCalibration) {
     ASSERT_EQ(calibData.size(), 64u);
     const auto calib = recordOf<CalibHeader>(Bytes(calibData.begin(), calibData.begin() + 32));
     ASSERT_EQ(hw.pixelCount, hw.subpixels);
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 10; ++i) {  // the record's plausibility is the model's; here its bytes
         const auto raw = recordOf<RawRecord>(exchange(8, 0).value_or(Bytes{}));
         EXPECT_GE(raw.posA, 1);
         EXPECT_LE(raw.posA, hw.pixelCount);
-        EXPECT_GE(raw.posB, 1);
-        EXPECT_LE(raw.posB, hw.pixelCount);
-        EXPECT_LT(raw.startA, raw.endA);
-        EXPECT_LT(raw.startB, raw.endB);
         EXPECT_EQ(raw.umA, calib.offset + calib.range * raw.posA / hw.pixelCount);
         EXPECT_EQ(raw.umValue, raw.umA);
     }
@@ -734,13 +657,14 @@ TEST_F(SimLink, HardwareRecordFitsItsLineUnlessTheOptionsSayOtherwise) {
     }
 }
 
-TEST_F(SimLink, EepromAndFlashSurviveARestart) {
+TEST_F(SimLink, EepromAndFlashSurviveARestartAndRamDoesNot) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QStringList options = {"--state", dir.filePath("device.state")};
     startAndConnect(Line::Tcp, options);
     const Bytes page = patterned(99);
-    const Bytes block = words({0x1111, 0x2222, 0x3333, 0x4444});
+    Bytes block(512);  // a whole page: its 256 words travel as 00 00
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 3);
     ASSERT_TRUE(exchange(3, 1, page));
     ASSERT_TRUE(exchange(180, 0x1A00));
     ASSERT_TRUE(exchange(182, 0x1A00, block));
@@ -751,32 +675,7 @@ TEST_F(SimLink, EepromAndFlashSurviveARestart) {
     EXPECT_EQ(exchange(4, 1), page);
     EXPECT_EQ(exchange(2, 1), page);  // RAM starts as a copy of the EEPROM
     EXPECT_EQ(exchange(2, 2), DEFAULT_MASTER_SET);
-    EXPECT_EQ(exchange(184, 0x1A00, words({4})), block);
-}
-
-TEST_F(SimLink, FlashWriteThenReadAndEraseRestoresOnes) {
-    startAndConnect(Line::Tcp);
-    Bytes data(512);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 3);
-    ASSERT_TRUE(exchange(180, 0x1500)) << szStatus;
-    ASSERT_TRUE(exchange(182, 0x1500, data)) << szStatus;
-    EXPECT_EQ(exchange(184, 0x1500, words({0})), data);  // 256 words travel as 00 00
-    ASSERT_TRUE(exchange(180, 0x1500));
-    EXPECT_EQ(exchange(184, 0x1500, words({0})), Bytes(512, 0xFF));
-    EXPECT_FALSE(exchange(180, 0x1234));
-    EXPECT_STREQ(szStatus, "INVALID ORDER NUMBER!");
-}
-
-TEST_F(SimLink, TeachMovesTheTeachFields) {
-    startAndConnect(Line::Pty);
-    const auto teach = recordOf<TeachRecord>(exchange(6, 0).value_or(Bytes{}));
-    const auto ma = recordOf<ParaSensor>(exchange(2, 1).value_or(Bytes{}));
-    const auto sl = recordOf<ParaSensor>(exchange(2, 2).value_or(Bytes{}));
-    EXPECT_EQ(ma.teachValue, teach.posA);
-    EXPECT_EQ(sl.teachValue, teach.posB);
-    EXPECT_EQ(ma.umTeachValue, teach.umA);
-    EXPECT_EQ(sl.umTeachValue, teach.umB);
-    EXPECT_NE(teach.posA, 512);  // the line is seldom exactly at the default teach position
+    EXPECT_EQ(exchange(184, 0x1A00, words({0})), block);
 }
 
 TEST_F(SimLink, TriggerRecordsArriveWhileRs232OutModeIsOne) {
@@ -790,9 +689,6 @@ TEST_F(SimLink, TriggerRecordsArriveWhileRs232OutModeIsOne) {
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(unsolicited(2.0, data), ORD_TRIGGER) << szStatus;
         const auto rec = recordOf<TriggerRecord>(data);
-        EXPECT_GE(rec.posA, 1);
-        EXPECT_LE(rec.posA, 8192);
-        EXPECT_EQ(rec.umValue, rec.umA);
         EXPECT_EQ(rec.umA, 50000 + 10000 * rec.posA / 8192);
     }
 
