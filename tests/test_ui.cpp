@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -770,6 +771,54 @@ TEST_F(UiTest, DisplaysShowTheLastValueSetByTheirRepaint) {
     SetCtrlVal(controls, CONTROLS_COUNT, 7);
     EXPECT_EQ(count->value(), 7);
     EXPECT_EQ(value(controls, CONTROLS_COUNT), 7);
+}
+
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(std::initializer_list<QWidget *> widgets) {
+        for (QWidget *w : widgets) w->installEventFilter(this);
+    }
+    int of(QObject *widget) const { return counts.value(widget); }
+
+  protected:
+    bool eventFilter(QObject *object, QEvent *event) override {
+        if (event->type() == QEvent::Paint) ++counts[object];
+        return false;
+    }
+
+  private:
+    QHash<QObject *, int> counts;
+};
+
+// A loop sets displays whose value did not change on every cycle (set-point, tolerances); they
+// are not repainted, while a changed display on the same panel is.
+TEST_F(UiTest, DisplaysGivenTheValueTheyShowAreNotRepainted) {
+    for (int control : {CONTROLS_COUNT, CONTROLS_LEVEL, CONTROLS_HOST})
+        SetCtrlAttribute(controls, control, ATTR_CTRL_MODE, VAL_INDICATOR);
+    auto *count = static_cast<QSpinBox *>(Widget(controls, CONTROLS_COUNT));
+    auto *level = static_cast<QDoubleSpinBox *>(Widget(controls, CONTROLS_LEVEL));
+    auto *host = static_cast<QLineEdit *>(Widget(controls, CONTROLS_HOST));
+    SetCtrlVal(controls, CONTROLS_COUNT, 5);
+    SetCtrlVal(controls, CONTROLS_LEVEL, 1.5);
+    SetCtrlVal(controls, CONTROLS_HOST, "10.0.0.5");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host->text() == "10.0.0.5"; }, 5000));
+
+    const PaintCounter paints{count, level, host};
+    SetCtrlVal(controls, CONTROLS_COUNT, 5);
+    SetCtrlVal(controls, CONTROLS_COUNT, 5.7);  // shown whole: 5
+    SetCtrlVal(controls, CONTROLS_HOST, "10.0.0.5");
+    SetCtrlVal(controls, CONTROLS_LEVEL, 2.5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(level) > 0; }, 5000));
+    EXPECT_EQ(paints.of(count), 0);
+    EXPECT_EQ(paints.of(host), 0);
+
+    // A value set back to the one shown, while another waits, is what the display keeps.
+    SetCtrlVal(controls, CONTROLS_COUNT, 6);
+    SetCtrlVal(controls, CONTROLS_COUNT, 5);
+    EXPECT_EQ(value(controls, CONTROLS_COUNT), 5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(count) > 0; }, 5000));
+    EXPECT_EQ(count->value(), 5);
 }
 
 TEST_F(UiTest, StripChartKeepsWhatItWasGiven) {

@@ -25,15 +25,16 @@ Pending *find(const QWidget *widget) {
     return nullptr;
 }
 
-Pending &entry(QWidget *widget, CtrlKind kind) {
-    Pending *p = find(widget);
+// The entry of a display given a value to show, `p` when it has one already; asks for the
+// repaint that will show the value.
+Pending &entry(QWidget *widget, CtrlKind kind, Pending *p) {
     if (!p) {
         std::erase_if(pending, [](const Pending &e) { return e.widget.isNull(); });
         p = &pending.emplace_back();
         p->widget = widget;
         p->kind = kind;
     }
-    if (!p->waiting) widget->update();  // asks for the repaint that will show it
+    if (!p->waiting) widget->update();
     p->waiting = true;
     return *p;
 }
@@ -48,16 +49,22 @@ void show(Pending &p) {
 
 }  // namespace
 
+// A display that already shows the value, with no other value waiting, is left alone: a loop
+// sets its set-point and tolerance displays on every cycle, and a repaint would change nothing.
 bool DeferNumber(QWidget *widget, CtrlKind kind, double number) {
     if (kind != CtrlKind::SpinBox && kind != CtrlKind::DoubleSpinBox) return false;
     if (!static_cast<QAbstractSpinBox *>(widget)->isReadOnly()) return false;
-    entry(widget, kind).number = number;
+    Pending *p = find(widget);
+    if ((!p || !p->waiting) && ShowsNumber(widget, kind, number)) return true;
+    entry(widget, kind, p).number = number;
     return true;
 }
 
 bool DeferText(QWidget *widget, CtrlKind kind, const QString &text) {
     if (kind != CtrlKind::LineEdit || !static_cast<QLineEdit *>(widget)->isReadOnly()) return false;
-    entry(widget, kind).text = text;
+    Pending *p = find(widget);
+    if ((!p || !p->waiting) && ShowsText(widget, text)) return true;
+    entry(widget, kind, p).text = text;
     return true;
 }
 

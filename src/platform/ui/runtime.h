@@ -57,6 +57,9 @@ int CopyText(const QString &text, char *out, std::size_t size);
 // its text out anew (one the operator is editing is always set).
 void PutNumber(QWidget *box, CtrlKind kind, double value);
 void PutText(QWidget *edit, const QString &text);
+// Whether the control already shows that number or text as PutNumber and PutText would put it.
+bool ShowsNumber(const QWidget *box, CtrlKind kind, double value);
+bool ShowsText(const QWidget *edit, const QString &text);
 
 // Colours of the program (0xRRGGBB) and Qt's.
 QColor Rgb(int color);

@@ -149,22 +149,32 @@ QPlainTextEdit *TextBox(int panel, int control, const char *operation, int *erro
 
 }  // namespace
 
+bool ShowsNumber(const QWidget *w, CtrlKind kind, double value) {
+    if (w->hasFocus()) return false;
+    if (kind == CtrlKind::SpinBox)
+        return static_cast<const QSpinBox *>(w)->value() == static_cast<int>(std::trunc(value));
+    auto *box = static_cast<const QDoubleSpinBox *>(w);
+    return box->value() == rounded(box, value);
+}
+
+bool ShowsText(const QWidget *w, const QString &text) {
+    auto *edit = static_cast<const QLineEdit *>(w);
+    return edit->text() == text && !edit->isModified();
+}
+
 void PutNumber(QWidget *w, CtrlKind kind, double value) {
+    if (ShowsNumber(w, kind, value)) return;
     const QSignalBlocker blocker(w);
-    if (kind == CtrlKind::SpinBox) {
-        auto *box = static_cast<QSpinBox *>(w);
-        const int whole = static_cast<int>(std::trunc(value));
-        if (box->value() != whole || box->hasFocus()) box->setValue(whole);
-    } else {
-        auto *box = static_cast<QDoubleSpinBox *>(w);
-        if (box->value() != rounded(box, value) || box->hasFocus()) box->setValue(value);
-    }
+    if (kind == CtrlKind::SpinBox)
+        static_cast<QSpinBox *>(w)->setValue(static_cast<int>(std::trunc(value)));
+    else
+        static_cast<QDoubleSpinBox *>(w)->setValue(value);
 }
 
 void PutText(QWidget *w, const QString &text) {
+    if (ShowsText(w, text)) return;
     const QSignalBlocker blocker(w);
-    auto *edit = static_cast<QLineEdit *>(w);
-    if (edit->text() != text || edit->isModified()) edit->setText(text);
+    static_cast<QLineEdit *>(w)->setText(text);
 }
 
 int SetCtrlVal(int panel, int control, int value) {
