@@ -733,6 +733,27 @@ TEST_F(UiTest, GraphPictureFollowsItsAxesNamesAndState) {
     }
 }
 
+// The graph paints its whole rectangle itself: around the plot area it shows the background
+// of what lies behind it, and follows it when that changes.
+TEST_F(UiTest, GraphSurroundingsShowTheBackgroundBehindIt) {
+    DisplayPanel(graphs);
+    QWidget *panel = Widget(graphs, 0);
+    KGraph *g = Graph(graphs, GRAPHS_POSITION);
+    const QPoint corner = g->geometry().topLeft(), free(379, 255);  // no graph covers `free`
+    auto colourAt = [&](QPoint at) { return QColor(panel->grab().toImage().pixel(at)); };
+    EXPECT_EQ(colourAt(corner), colourAt(free));
+
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, QColor(0x336699));
+    panel->setPalette(palette);
+    EXPECT_EQ(colourAt(corner), QColor(0x336699));
+    EXPECT_EQ(colourAt(free), QColor(0x336699));
+
+    SetCtrlAttribute(graphs, GRAPHS_POSITION, ATTR_TEXT_BGCOLOR, 0x996633);
+    EXPECT_EQ(colourAt(corner), QColor(0x996633));
+    EXPECT_EQ(colourAt(free), QColor(0x336699));
+}
+
 // Read-only displays take a value at their window's next repaint; the program reads back the
 // last value at once, and the picture of the panel shows it. An entry the operator may edit
 // takes it at once.

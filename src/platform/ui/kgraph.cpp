@@ -16,6 +16,9 @@ const QColor kTraceColors[] = {Qt::black,   Qt::red,          Qt::darkGreen,    
 }  // namespace
 
 KGraph::KGraph(QWidget *parent) : QWidget(parent) {
+    // The picture covers the whole widget with what lies behind it, so nothing beneath the
+    // graph is painted first, and the picture is copied rather than blended.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     cursors_[0].color = QColor(0x000080);
     cursors_[1].color = QColor(0x008080);
     for (int i = 0; i < kMaxTraces; ++i)
@@ -260,28 +263,42 @@ void KGraph::changeEvent(QEvent *event) {
     QWidget::changeEvent(event);
 }
 
-// The plot area and its picture, kept until something they show changes.
+// The brush the graph's surroundings show: that of the nearest widget, the graph itself
+// included, that fills its background; the window at the latest.
+void KGraph::fillBackground(QPainter &painter) const {
+    const QWidget *filler = this;
+    while (!filler->isWindow() && !filler->autoFillBackground()) filler = filler->parentWidget();
+    painter.setBrushOrigin(-mapTo(filler, QPoint(0, 0)));
+    painter.fillRect(rect(), filler->palette().brush(filler->backgroundRole()));
+}
+
+// The picture of the graph without its plots and cursors, and the plot area, kept until
+// something they show changes.
 void KGraph::drawFrame() {
-    area_ = plotArea();
-    if (area_.width() < 2 || area_.height() < 2) return;
     const qreal ratio = devicePixelRatioF();
     if (frame_.size() != size() * ratio) frame_ = QPixmap(size() * ratio);
     frame_.setDevicePixelRatio(ratio);
-    frame_.fill(Qt::transparent);
     QPainter painter(&frame_);
+    fillBackground(painter);
+    area_ = plotArea();
+    frameValid_ = true;
+    if (!hasPlotArea()) return;
     painter.setFont(font());
     painter.fillRect(area_, plotColor_);
     drawAxes(painter, area_);
-    frameValid_ = true;
+}
+
+bool KGraph::hasPlotArea() const {
+    return area_.width() >= 2 && area_.height() >= 2;
 }
 
 void KGraph::paintEvent(QPaintEvent *) {
     paintRequested_ = false;
     if (!frameValid_) drawFrame();
-    if (!frameValid_) return;  // too small to show anything
-    const QRectF area = area_;
     QPainter painter(this);
     painter.drawPixmap(0, 0, frame_);
+    if (!hasPlotArea()) return;  // too small to show anything
+    const QRectF area = area_;
     painter.setClipRect(area);
     if (stripChart_) {
         drawStrip(painter, area);

@@ -4,6 +4,7 @@
 // for one repaint (update()), so many changes in one event-loop pass cost one paint. The plot
 // area's background, grid, tick labels and axis names are kept as a picture and drawn anew only
 // when the axes, the names, the colours or the size change, so a new value costs no text layout.
+// The picture is opaque: it shows the background of the graph's surroundings itself.
 #pragma once
 
 #include <QColor>
@@ -140,7 +141,9 @@ class KGraph : public QWidget {
     QPointF toPixel(const QRectF &area, double x, double y) const;
     void requestPaint();  // update(), once until the next paint
     void frameChanged();  // the background picture is stale: drawn anew at the next paint
+    void fillBackground(QPainter &painter) const;
     void drawFrame();
+    bool hasPlotArea() const;  // of the last picture
     void drawAxes(QPainter &painter, const QRectF &area);
     void drawCurve(QPainter &painter, const QRectF &area, const Plot &plot);
     void drawStrip(QPainter &painter, const QRectF &area);
