@@ -154,7 +154,12 @@ bool ShowsNumber(const QWidget *w, CtrlKind kind, double value) {
     if (kind == CtrlKind::SpinBox)
         return static_cast<const QSpinBox *>(w)->value() == static_cast<int>(std::trunc(value));
     auto *box = static_cast<const QDoubleSpinBox *>(w);
-    return box->value() == rounded(box, value);
+    const double shown = box->value();
+    if (value == shown) return true;
+    // A value more than one step of the last decimal away never rounds to the one shown; only a
+    // near one is rounded as the box rounds it, which costs a number formatting.
+    if (std::abs(value - shown) > std::pow(10.0, -box->decimals())) return false;
+    return shown == rounded(box, value);
 }
 
 bool ShowsText(const QWidget *w, const QString &text) {
