@@ -834,6 +834,17 @@ TEST_F(UiTest, DisplaysGivenTheValueTheyShowAreNotRepainted) {
     EXPECT_EQ(paints.of(count), 0);
     EXPECT_EQ(paints.of(host), 0);
 
+    // A value that rounds to the one shown is no change either; one that rounds to the next
+    // decimal is.
+    const int levelPaints = paints.of(level);
+    SetCtrlVal(controls, CONTROLS_LEVEL, 2.5004);
+    SetCtrlVal(controls, CONTROLS_HOST, "10.0.0.6");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(host) > 0; }, 5000));
+    EXPECT_EQ(paints.of(level), levelPaints);
+    SetCtrlVal(controls, CONTROLS_LEVEL, 2.5006);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(level) > levelPaints; }, 5000));
+    EXPECT_EQ(level->text(), QString::number(2.501, 'f', 3));
+
     // A value set back to the one shown, while another waits, is what the display keeps.
     SetCtrlVal(controls, CONTROLS_COUNT, 6);
     SetCtrlVal(controls, CONTROLS_COUNT, 5);
@@ -893,6 +904,32 @@ TEST_F(UiTest, StripChartKeepsWhatItWasGiven) {
     EXPECT_TRUE(g->traceValues(4).empty());
     EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 17), UIE_BAD_VALUE);
     EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_SCROLL_MODE, 0), UIE_BAD_VALUE);
+}
+
+// A flat trace on the chart's edges is drawn; one wholly beyond them leaves the picture as it
+// is without that trace.
+TEST_F(UiTest, StripChartTracesOnItsEdgesShowAndTracesBeyondThemLeaveNoMark) {
+    const int chart = GRAPHS_CHART;
+    KGraph *g = Graph(graphs, chart);
+    DisplayPanel(graphs);
+    SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 2);
+    SetAxisScalingMode(graphs, chart, VAL_LEFT_YAXIS, VAL_MANUAL, 50.0, 60.0);
+    const struct {
+        double level;
+        bool shows;
+    } cases[] = {{55.0, true},  {60.0, true},   {50.2, true},
+                 {60.3, false}, {700.0, false}, {-3.0, false}};
+    for (const auto &c : cases) {
+        DeleteGraphPlot(graphs, chart, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+        for (int i = 0; i < 60; ++i) {
+            const double sample[2] = {52.0 + (i % 7), c.level};
+            PlotStripChart(graphs, chart, sample, 2);
+        }
+        SetTraceAttribute(graphs, chart, 2, ATTR_TRACE_VISIBLE, 1);
+        const QImage with = g->grab().toImage();
+        SetTraceAttribute(graphs, chart, 2, ATTR_TRACE_VISIBLE, 0);
+        EXPECT_EQ(with != g->grab().toImage(), c.shows) << c.level;
+    }
 }
 
 TEST_F(UiTest, TimerControlTicksThroughItsCallback) {

@@ -406,9 +406,12 @@ void KGraph::drawPointMarks(QPainter &painter, int pointStyle, const QColor &col
     painter.setBrush(Qt::NoBrush);
 }
 
-// Each trace one polyline from a reused buffer: one point per sample, no allocation.
+// Each trace one polyline from a reused buffer: one point per sample, no allocation. A trace
+// whose every point lies beyond the top or the bottom of the plot area (a pixel trace on a
+// millimetre axis) would be clipped away whole and is not drawn.
 void KGraph::drawStrip(QPainter &painter, const QRectF &area) {
     if (stripFill_ < 2) return;
+    constexpr double kBeyond = 2.0;  // pixels beyond the edge, clear of any line's last pixel
     const Range &y = axes_[LeftYAxis];
     const double sx = area.width() / (pointsPerScreen_ - 1);
     const double sy = y.max != y.min ? area.height() / (y.max - y.min) : 0.0;
@@ -416,11 +419,16 @@ void KGraph::drawStrip(QPainter &painter, const QRectF &area) {
     for (int t = 0; t < traceCount_; ++t) {
         if (!traces_[t].visible) continue;
         pixels_.clear();
+        bool above = true, below = true;
         for (int k = 0; k < stripFill_; ++k) {
             const int sample = (first + k) % pointsPerScreen_;
             const double v = strip_[static_cast<size_t>(sample) * traceCount_ + t];
-            pixels_.emplace_back(area.left() + k * sx, area.bottom() - (v - y.min) * sy);
+            const QPointF &p =
+                pixels_.emplace_back(area.left() + k * sx, area.bottom() - (v - y.min) * sy);
+            above = above && p.y() < area.top() - kBeyond;
+            below = below && p.y() > area.bottom() + kBeyond;
         }
+        if (above || below) continue;
         painter.setPen(QPen(traces_[t].color, 0));
         painter.drawPolyline(pixels_.data(), static_cast<int>(pixels_.size()));
     }
