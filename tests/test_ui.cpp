@@ -845,12 +845,20 @@ TEST_F(UiTest, DisplaysGivenTheValueTheyShowAreNotRepainted) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(level) > levelPaints; }, 5000));
     EXPECT_EQ(level->text(), QString::number(2.501, 'f', 3));
 
-    // A value set back to the one shown, while another waits, is what the display keeps.
+    // A value written and written back before the repaint is no change: the display keeps it
+    // without a repaint.
     SetCtrlVal(controls, CONTROLS_COUNT, 6);
     SetCtrlVal(controls, CONTROLS_COUNT, 5);
     EXPECT_EQ(value(controls, CONTROLS_COUNT), 5);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(count) > 0; }, 5000));
+    SetCtrlVal(controls, CONTROLS_HOST, "10.0.0.7");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host->text() == "10.0.0.7"; }, 5000));
+    EXPECT_EQ(paints.of(count), 0);
     EXPECT_EQ(count->value(), 5);
+
+    // A value on its own asks for the repaint that shows it.
+    SetCtrlVal(controls, CONTROLS_COUNT, 8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(count) > 0; }, 5000));
+    EXPECT_EQ(count->value(), 8);
 }
 
 TEST_F(UiTest, StripChartKeepsWhatItWasGiven) {

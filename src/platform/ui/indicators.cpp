@@ -1,6 +1,8 @@
 #include "platform/ui/indicators.h"
 
 #include <QAbstractSpinBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <vector>
@@ -25,6 +27,19 @@ Pending *find(const QWidget *widget) {
     return nullptr;
 }
 
+std::vector<QPointer<QWidget>> asked;  // windows asked for the repaint that shows their values
+
+// Asks the window for a repaint without marking any display for it: the repaint puts the
+// waiting values on the displays (the repaint pacer calls ShowPendingValues), and only a display
+// whose value then changes is painted. A value written and written back within a cycle, or one
+// that rounds to the value shown, costs no repaint.
+void askRepaint(QWidget *window) {
+    for (const QPointer<QWidget> &w : asked)
+        if (w == window) return;
+    asked.emplace_back(window);
+    QCoreApplication::postEvent(window, new QEvent(QEvent::UpdateRequest));
+}
+
 // The entry of a display given a value to show, `p` when it has one already; asks for the
 // repaint that will show the value.
 Pending &entry(QWidget *widget, CtrlKind kind, Pending *p) {
@@ -34,7 +49,7 @@ Pending &entry(QWidget *widget, CtrlKind kind, Pending *p) {
         p->widget = widget;
         p->kind = kind;
     }
-    if (!p->waiting) widget->update();
+    if (!p->waiting) askRepaint(widget->window());
     p->waiting = true;
     return *p;
 }
@@ -79,6 +94,8 @@ const QString *PendingText(const QWidget *widget) {
 }
 
 void ShowPendingValues(const QWidget *window) {
+    std::erase_if(asked,
+                  [window](const QPointer<QWidget> &w) { return !w || !window || w == window; });
     for (Pending &p : pending)
         if (p.waiting && p.widget && (!window || p.widget->window() == window)) show(p);
 }
