@@ -86,8 +86,12 @@ void showValuesAndGraphPanels() {
     SetCtrlVal(pTMval, TMVAL_POS_MASTER, static_cast<int>(raw.posA));
     SetCtrlVal(pTMval, TMVAL_POS_VALUE, static_cast<int>(raw.posCombined));
     SetCtrlVal(pTGraph, TGRAPH_SETPOINT, mm(para.ge.umSetpoint));
-    SetCtrlVal(pTGraph, TGRAPH_TOLPLUS, UnsignedMm(para.ge.umUpperTolerance));
-    SetCtrlVal(pTGraph, TGRAPH_TOLMINUS, UnsignedMm(para.ge.umLowerTolerance));
+    // With tolerances set at the hardware, the caller shows those instead: a value written
+    // and overwritten in the same cycle would still cost the displays a repaint.
+    if (softwareTolerances()) {
+        SetCtrlVal(pTGraph, TGRAPH_TOLPLUS, UnsignedMm(para.ge.umUpperTolerance));
+        SetCtrlVal(pTGraph, TGRAPH_TOLMINUS, UnsignedMm(para.ge.umLowerTolerance));
+    }
     SetCtrlVal(pTGraph, TGRAPH_VALUE_ANA1, mm(raw.umAnalog1));
     SetCtrlVal(pTGraph, TGRAPH_VALUE_ANA23, mm(raw.umAnalog23));
     showStateLamps(pTGraph, TGRAPH_LED_INTOL, TGRAPH_LED_ABOVE, TGRAPH_LED_BELOW);
