@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -733,6 +734,24 @@ TEST_F(UiTest, GraphPictureFollowsItsAxesNamesAndState) {
     }
 }
 
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(std::initializer_list<QWidget *> widgets) {
+        for (QWidget *w : widgets) w->installEventFilter(this);
+    }
+    int of(QObject *widget) const { return counts.value(widget); }
+
+  protected:
+    bool eventFilter(QObject *object, QEvent *event) override {
+        if (event->type() == QEvent::Paint) ++counts[object];
+        return false;
+    }
+
+  private:
+    QHash<QObject *, int> counts;
+};
+
 // The graph paints its whole rectangle itself: around the plot area it shows the background
 // of what lies behind it, and follows it when that changes.
 TEST_F(UiTest, GraphSurroundingsShowTheBackgroundBehindIt) {
@@ -752,6 +771,29 @@ TEST_F(UiTest, GraphSurroundingsShowTheBackgroundBehindIt) {
     SetCtrlAttribute(graphs, GRAPHS_POSITION, ATTR_TEXT_BGCOLOR, 0x996633);
     EXPECT_EQ(colourAt(corner), QColor(0x996633));
     EXPECT_EQ(colourAt(free), QColor(0x336699));
+}
+
+// The graph repaints only its plot area while the picture around it stands: what the screen
+// shows after a run of changes, each painted in turn, is the graph drawn whole.
+TEST_F(UiTest, GraphOnTheScreenIsTheGraphDrawnWhole) {
+    DisplayPanel(graphs);
+    const int graph = GRAPHS_POSITION;
+    KGraph *g = Graph(graphs, graph);
+    const PaintCounter paints{g};
+    for (int i = 0; i < 6; ++i) {
+        if (i == 3) SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 0.0, 1024.0);
+        DeleteGraphPlot(graphs, graph, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
+        PlotRectangle(graphs, graph, 100.0 + 150 * i, 0.25, 160.0 + 150 * i, 1.0, 0xFF0000,
+                      0xFF0000);
+        SetGraphCursor(graphs, graph, 1, 130.0 + 150 * i, 0.75);
+        const int before = paints.of(g);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(g) > before; }, 5000)) << i;
+    }
+    QWidget *window = g->window();
+    const QImage screen = window->screen()->grabWindow(window->winId()).toImage();
+    const QRect at(g->mapTo(window, QPoint(0, 0)), g->size());
+    EXPECT_EQ(screen.copy(at).convertToFormat(QImage::Format_RGB32),
+              g->grab().toImage().convertToFormat(QImage::Format_RGB32));
 }
 
 // Read-only displays take a value at their window's next repaint; the program reads back the
@@ -793,24 +835,6 @@ TEST_F(UiTest, DisplaysShowTheLastValueSetByTheirRepaint) {
     EXPECT_EQ(count->value(), 7);
     EXPECT_EQ(value(controls, CONTROLS_COUNT), 7);
 }
-
-// Counts the paint events of the widgets it watches.
-class PaintCounter : public QObject {
-  public:
-    explicit PaintCounter(std::initializer_list<QWidget *> widgets) {
-        for (QWidget *w : widgets) w->installEventFilter(this);
-    }
-    int of(QObject *widget) const { return counts.value(widget); }
-
-  protected:
-    bool eventFilter(QObject *object, QEvent *event) override {
-        if (event->type() == QEvent::Paint) ++counts[object];
-        return false;
-    }
-
-  private:
-    QHash<QObject *, int> counts;
-};
 
 // A loop sets displays whose value did not change on every cycle (set-point, tolerances); they
 // are not repainted, while a changed display on the same panel is.

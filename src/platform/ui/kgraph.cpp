@@ -237,17 +237,23 @@ QPointF KGraph::toPixel(const QRectF &area, double x, double y) const {
     return {area.left() + (x - rx.min) * sx, area.bottom() - (y - ry.min) * sy};
 }
 
+// A new picture repaints the whole graph.
 void KGraph::frameChanged() {
     frameValid_ = false;
-    requestPaint();
+    paintRequested_ = true;
+    update();
 }
 
 // A loop changes a graph many times between two paints; the first change asks for the paint,
-// the others find it asked for and cost nothing.
+// the others find it asked for and cost nothing. Plots and cursors are clipped to the plot
+// area, so while the picture around it stands, only that area is repainted.
 void KGraph::requestPaint() {
     if (paintRequested_) return;
     paintRequested_ = true;
-    update();
+    if (frameValid_)
+        update(area_.toAlignedRect());
+    else
+        update();
 }
 
 void KGraph::resizeEvent(QResizeEvent *) {
