@@ -777,23 +777,55 @@ TEST_F(UiTest, GraphSurroundingsShowTheBackgroundBehindIt) {
 // shows after a run of changes, each painted in turn, is the graph drawn whole.
 TEST_F(UiTest, GraphOnTheScreenIsTheGraphDrawnWhole) {
     DisplayPanel(graphs);
-    const int graph = GRAPHS_POSITION;
-    KGraph *g = Graph(graphs, graph);
-    const PaintCounter paints{g};
-    for (int i = 0; i < 6; ++i) {
-        if (i == 3) SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 0.0, 1024.0);
-        DeleteGraphPlot(graphs, graph, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
-        PlotRectangle(graphs, graph, 100.0 + 150 * i, 0.25, 160.0 + 150 * i, 1.0, 0xFF0000,
-                      0xFF0000);
-        SetGraphCursor(graphs, graph, 1, 130.0 + 150 * i, 0.75);
-        const int before = paints.of(g);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(g) > before; }, 5000)) << i;
+    SetCtrlAttribute(graphs, GRAPHS_CHART, ATTR_NUM_TRACES, 2);
+    SetAxisScalingMode(graphs, GRAPHS_CHART, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 10.0);
+    const struct {
+        int graph;
+        std::function<void(int)> change;
+    } cases[] = {
+        {GRAPHS_POSITION,
+         [&](int i) {
+             if (i == 3)
+                 SetAxisScalingMode(graphs, GRAPHS_POSITION, VAL_XAXIS, VAL_MANUAL, 0, 1024);
+             DeleteGraphPlot(graphs, GRAPHS_POSITION, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
+             PlotRectangle(graphs, GRAPHS_POSITION, 100.0 + 150 * i, 0.25, 160.0 + 150 * i, 1.0,
+                           0xFF0000, 0xFF0000);
+             SetGraphCursor(graphs, GRAPHS_POSITION, 1, 130.0 + 150 * i, 0.75);
+         }},
+        {GRAPHS_CHART,
+         [&](int i) {
+             for (int k = 0; k < 7; ++k) {
+                 const double sample[2] = {double((i * 7 + k) % 11), 9.0 - (i + k) % 5};
+                 PlotStripChart(graphs, GRAPHS_CHART, sample, 2);
+             }
+         }},
+    };
+    for (const auto &c : cases) {
+        KGraph *g = Graph(graphs, c.graph);
+        const PaintCounter paints{g};
+        for (int i = 0; i < 12; ++i) {
+            c.change(i);
+            const int before = paints.of(g);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(g) > before; }, 5000)) << i;
+        }
+        // Something that covered a piece of the plot area goes away.
+        QLabel cover(g->parentWidget());
+        cover.setAutoFillBackground(true);
+        cover.setPalette(QPalette(QColor(0xFF00FF)));
+        cover.setGeometry(QRect(g->geometry().center() - QPoint(20, 10), QSize(40, 20)));
+        const PaintCounter coverPaints{&cover};
+        cover.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return coverPaints.of(&cover) > 0; }, 5000));
+        const int covered = paints.of(g);
+        cover.hide();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(g) > covered; }, 5000));
+        QWidget *window = g->window();
+        const QImage screen = window->screen()->grabWindow(window->winId()).toImage();
+        const QRect at(g->mapTo(window, QPoint(0, 0)), g->size());
+        EXPECT_EQ(screen.copy(at).convertToFormat(QImage::Format_RGB32),
+                  g->grab().toImage().convertToFormat(QImage::Format_RGB32))
+            << c.graph;
     }
-    QWidget *window = g->window();
-    const QImage screen = window->screen()->grabWindow(window->winId()).toImage();
-    const QRect at(g->mapTo(window, QPoint(0, 0)), g->size());
-    EXPECT_EQ(screen.copy(at).convertToFormat(QImage::Format_RGB32),
-              g->grab().toImage().convertToFormat(QImage::Format_RGB32));
 }
 
 // Read-only displays take a value at their window's next repaint; the program reads back the

@@ -1,8 +1,10 @@
 #include "platform/ui/kgraph.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -290,21 +292,26 @@ void KGraph::drawFrame() {
     frameValid_ = true;
     if (!hasPlotArea()) return;
     painter.setFont(font());
-    painter.fillRect(area_, plotColor_);
     drawAxes(painter, area_);
+    collectGridStrips();
 }
 
 bool KGraph::hasPlotArea() const {
     return area_.width() >= 2 && area_.height() >= 2;
 }
 
-void KGraph::paintEvent(QPaintEvent *) {
+void KGraph::paintEvent(QPaintEvent *event) {
     paintRequested_ = false;
     if (!frameValid_) drawFrame();
     QPainter painter(this);
-    painter.drawPixmap(0, 0, frame_);
-    if (!hasPlotArea()) return;  // too small to show anything
     const QRectF area = area_;
+    // A repaint within the plot area restores it as the picture holds it without copying the
+    // whole picture.
+    if (hasPlotArea() && area.toAlignedRect().contains(event->rect()))
+        restorePlotArea(painter);
+    else
+        painter.drawPixmap(0, 0, frame_);
+    if (!hasPlotArea()) return;  // too small to show anything
     painter.setClipRect(area);
     if (stripChart_) {
         drawStrip(painter, area);
@@ -325,6 +332,54 @@ void KGraph::paintEvent(QPaintEvent *) {
     drawCursors(painter, area);
 }
 
+// The plot area's background, its grid and its outline.
+void KGraph::drawGrid(QPainter &painter, const QRectF &area) const {
+    painter.fillRect(area, plotColor_);
+    painter.setPen(QPen(gridColor_, 0, Qt::DotLine));
+    for (int i = 1; i < xDivisions_; ++i) {
+        const double px = area.left() + area.width() * i / xDivisions_;
+        painter.drawLine(QPointF(px, area.top()), QPointF(px, area.bottom()));
+    }
+    for (int i = 1; i < yDivisions_; ++i) {
+        const double py = area.top() + area.height() * i / yDivisions_;
+        painter.drawLine(QPointF(area.left(), py), QPointF(area.right(), py));
+    }
+    painter.setPen(QPen(axisColor_, 0));
+    painter.drawRect(area);
+}
+
+// The plot area, to the last pixel it touches, as the picture holds it: its background filled
+// as the picture's was, its grid lines and outline copied from the picture in narrow strips that
+// also cover the pixels its edges only partly touch. A fill and a few strips cost far less than
+// copying the whole area, and drawing the dotted lines anew would cost more than both.
+void KGraph::restorePlotArea(QPainter &painter) const {
+    painter.fillRect(area_, plotColor_);
+    const qreal ratio = frame_.devicePixelRatio();
+    for (const QRect &strip : gridStrips_)
+        painter.drawPixmap(strip.topLeft(), frame_,
+                           QRectF(QPointF(strip.topLeft()) * ratio, QSizeF(strip.size()) * ratio));
+}
+
+// Strips three pixels wide along each grid line and each side of the outline.
+void KGraph::collectGridStrips() {
+    gridStrips_.clear();
+    const QRect whole = area_.toAlignedRect().adjusted(-1, -1, 1, 1);
+    auto column = [&](double x) {
+        gridStrips_.emplace_back(static_cast<int>(std::floor(x)) - 1, whole.top(), 3,
+                                 whole.height());
+    };
+    auto row = [&](double y) {
+        gridStrips_.emplace_back(whole.left(), static_cast<int>(std::floor(y)) - 1, whole.width(),
+                                 3);
+    };
+    column(area_.left());
+    column(area_.right());
+    row(area_.top());
+    row(area_.bottom());
+    for (int i = 1; i < xDivisions_; ++i) column(area_.left() + area_.width() * i / xDivisions_);
+    for (int i = 1; i < yDivisions_; ++i) row(area_.top() + area_.height() * i / yDivisions_);
+}
+
 // Grid and tick labels: as many divisions (up to five) as leave room between the labels.
 void KGraph::drawAxes(QPainter &painter, const QRectF &area) {
     const QColor text =
@@ -338,21 +393,11 @@ void KGraph::drawAxes(QPainter &painter, const QRectF &area) {
     const double xLabel = std::max(fm.horizontalAdvance(label(x.min, xDecimals)),
                                    fm.horizontalAdvance(label(x.max, xDecimals))) +
                           fm.height();
-    const int xDivisions = std::clamp(static_cast<int>(area.width() / xLabel), 1, kDivisions);
-    const int yDivisions =
-        std::clamp(static_cast<int>(area.height() / (fm.height() * 1.5)), 1, kDivisions);
-
-    painter.setPen(QPen(gridColor_, 0, Qt::DotLine));
-    for (int i = 1; i < xDivisions; ++i) {
-        const double px = area.left() + area.width() * i / xDivisions;
-        painter.drawLine(QPointF(px, area.top()), QPointF(px, area.bottom()));
-    }
-    for (int i = 1; i < yDivisions; ++i) {
-        const double py = area.top() + area.height() * i / yDivisions;
-        painter.drawLine(QPointF(area.left(), py), QPointF(area.right(), py));
-    }
-    painter.setPen(QPen(text, 0));
-    painter.drawRect(area);
+    xDivisions_ = std::clamp(static_cast<int>(area.width() / xLabel), 1, kDivisions);
+    yDivisions_ = std::clamp(static_cast<int>(area.height() / (fm.height() * 1.5)), 1, kDivisions);
+    axisColor_ = text;
+    drawGrid(painter, area);
+    const int xDivisions = xDivisions_, yDivisions = yDivisions_;
     for (int i = 0; i <= xDivisions; ++i) {
         const double f = double(i) / xDivisions;
         const double px = area.left() + area.width() * f;

@@ -145,6 +145,9 @@ class KGraph : public QWidget {
     void drawFrame();
     bool hasPlotArea() const;  // of the last picture
     void drawAxes(QPainter &painter, const QRectF &area);
+    void drawGrid(QPainter &painter, const QRectF &area) const;
+    void restorePlotArea(QPainter &painter) const;
+    void collectGridStrips();
     void drawCurve(QPainter &painter, const QRectF &area, const Plot &plot);
     void drawStrip(QPainter &painter, const QRectF &area);
     void drawCursors(QPainter &painter, const QRectF &area);
@@ -171,8 +174,11 @@ class KGraph : public QWidget {
     QColor plotColor_{Qt::white};
     QColor gridColor_{0xC8, 0xC8, 0xC8};
 
-    QPixmap frame_;  // background, grid, labels and names, as last drawn
-    QRectF area_;    // the plot area they were drawn for
+    QPixmap frame_;                        // background, grid, labels and names, as last drawn
+    QRectF area_;                          // the plot area they were drawn for
+    int xDivisions_ = 1, yDivisions_ = 1;  // of its grid
+    QColor axisColor_;                     // of its outline and labels
+    std::vector<QRect> gridStrips_;        // around its grid lines and outline
     bool frameValid_ = false;
     bool paintRequested_ = false;
 
