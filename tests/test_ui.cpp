@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFrame>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
@@ -826,6 +827,35 @@ TEST_F(UiTest, GraphOnTheScreenIsTheGraphDrawnWhole) {
                   g->grab().toImage().convertToFormat(QImage::Format_RGB32))
             << c.graph;
     }
+}
+
+// A frame is not drawn for a change inside it that does not reach its border; its border stays
+// on the screen as the frame drawn whole shows it.
+TEST_F(UiTest, FrameAroundAChangingControlStaysDrawn) {
+    QWidget *nested = Widget(controls, CONTROLS_NESTED);
+    QWidget *frame = nested->parentWidget();
+    const PaintCounter paints{nested};
+    for (int i = 0; i < 4; ++i) {
+        SetCtrlAttribute(controls, CONTROLS_NESTED, ATTR_LABEL_TEXT, i % 2 ? "nested" : "inner");
+        const int before = paints.of(nested);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(nested) > before; }, 5000)) << i;
+    }
+    QWidget *window = frame->window();
+    const QImage screen = window->screen()
+                              ->grabWindow(window->winId())
+                              .toImage()
+                              .copy(QRect(frame->mapTo(window, QPoint(0, 0)), frame->size()));
+    QFrame whole;  // the same frame, drawn whole
+    whole.setFrameShape(QFrame::StyledPanel);
+    whole.setPalette(frame->palette());
+    whole.resize(frame->size());
+    const QImage drawn = whole.grab().toImage();
+    const QRect inner = static_cast<QFrame *>(frame)->contentsRect();
+    int differing = 0;
+    for (int y = 0; y < frame->height(); ++y)
+        for (int x = 0; x < frame->width(); ++x)
+            if (!inner.contains(x, y) && screen.pixel(x, y) != drawn.pixel(x, y)) ++differing;
+    EXPECT_EQ(differing, 0);
 }
 
 // Read-only displays take a value at their window's next repaint; the program reads back the

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ui/framepaint.h"
 #include "platform/ui/pacer.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/stylecache.h"
@@ -187,6 +188,7 @@ int LoadPanel(int parentPanel, const char *resourceFile, int panelResourceId) {
     auto panel = std::make_unique<Panel>();
     panel->widget = new QWidget(parent);
     def->build(panel->widget);
+    SkipInnerFramePaints(panel->widget);
     if (!CollectControls(*set, *def, *panel)) {
         delete panel->widget;
         return UIE_LOAD_FAILED;
