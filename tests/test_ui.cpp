@@ -1026,6 +1026,26 @@ TEST_F(UiTest, StripChartTracesOnItsEdgesShowAndTracesBeyondThemLeaveNoMark) {
     }
 }
 
+// A flat trace is drawn as the same pixels as one that wavers by less than a pixel.
+TEST_F(UiTest, StripChartFlatTraceLooksAsItsPieces) {
+    const int chart = GRAPHS_CHART;
+    KGraph *g = Graph(graphs, chart);
+    DisplayPanel(graphs);
+    SetAxisScalingMode(graphs, chart, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 10.0);
+    for (double level : {2.0, 3.3, 7.77}) {
+        QImage pictures[2];
+        for (int wavers = 0; wavers < 2; ++wavers) {
+            DeleteGraphPlot(graphs, chart, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+            for (int i = 0; i < 80; ++i) {
+                const double value = level + (wavers && i % 2 ? 1e-9 : 0.0);
+                PlotStripChart(graphs, chart, &value, 1);
+            }
+            pictures[wavers] = g->grab().toImage();
+        }
+        EXPECT_EQ(pictures[0], pictures[1]) << level;
+    }
+}
+
 TEST_F(UiTest, TimerControlTicksThroughItsCallback) {
     const int timer = GRAPHS_TICKER;
     EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_INTERVAL, 0.01), 0);

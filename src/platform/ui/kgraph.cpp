@@ -470,7 +470,7 @@ void KGraph::drawStrip(QPainter &painter, const QRectF &area) {
     for (int t = 0; t < traceCount_; ++t) {
         if (!traces_[t].visible) continue;
         pixels_.clear();
-        bool above = true, below = true;
+        bool above = true, below = true, flat = true;
         for (int k = 0; k < stripFill_; ++k) {
             const int sample = (first + k) % pointsPerScreen_;
             const double v = strip_[static_cast<size_t>(sample) * traceCount_ + t];
@@ -478,10 +478,16 @@ void KGraph::drawStrip(QPainter &painter, const QRectF &area) {
                 pixels_.emplace_back(area.left() + k * sx, area.bottom() - (v - y.min) * sy);
             above = above && p.y() < area.top() - kBeyond;
             below = below && p.y() > area.bottom() + kBeyond;
+            flat = flat && p.y() == pixels_.front().y();
         }
         if (above || below) continue;
         painter.setPen(QPen(traces_[t].color, 0));
-        painter.drawPolyline(pixels_.data(), static_cast<int>(pixels_.size()));
+        // A flat trace (the set-point, a threshold) is one line: the same pixels as its
+        // hundred pieces, drawn at the cost of one.
+        if (flat)
+            painter.drawLine(pixels_.front(), pixels_.back());
+        else
+            painter.drawPolyline(pixels_.data(), static_cast<int>(pixels_.size()));
     }
 }
 
