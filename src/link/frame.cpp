@@ -32,6 +32,9 @@ constexpr double TCP_HEADER_TIMEOUT = TIMEOUT + 0.5;
 // pass: as fast as a bare client takes it, and no press can reach a control meanwhile. Longer
 // waits go through the event loop, so the interface stays live.
 constexpr unsigned kQuickReplyMs = 2;
+// The last reply came within that time. A slower device is awaited through the event loop at
+// once: a blocking receive would only end in its time-out, one more wake-up per exchange.
+bool quickReplies = true;
 
 constexpr const char *kServerClosed = "SERVER HAS CLOSED CONNECTION!";
 constexpr const char *kWrongAnswer = "ATTENTION! RECEIVED FRAME DOES NOT ANSWER THE REQUEST!";
@@ -59,7 +62,7 @@ double headerTimeout() {
 // processed), the deadline has passed, the program is closing or the server has closed the
 // connection. Sleeps between passes instead of polling.
 WaitEnd waitForBytes(int needed, double deadline) {
-    for (bool quick = !serialLine();; quick = false) {
+    for (bool quick = !serialLine() && quickReplies;; quick = false) {
         if (serialLine()) dataSizeRec = GetInQLen(rs232port);
         const double left = deadline - Timer();
         if (left < 0) return dataSizeRec >= needed ? WaitEnd::Arrived : WaitEnd::TimedOut;
@@ -234,7 +237,9 @@ int exchangeOnce(uint16_t requestLength) {
         ClientTCPWrite(tcp_hconversation, szWriteBuf, requestLength, TCP_TIMEOUT);
     }
     if (frameTap) frameTap(true, szWriteBuf, requestLength);
+    const double sentAt = Timer();
     const int result = receiveReply();
+    quickReplies = result == 1 && Timer() - sentAt <= kQuickReplyMs / 1000.0;
     if (frameTap) {
         const bool complete = result == 1 && head.len <= FRAME_MAX_DATA;
         frameTap(false, szReadBuf, FRAME_HEADER_SIZE + (complete ? head.len : 0));

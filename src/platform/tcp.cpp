@@ -29,6 +29,7 @@ struct Connection {
     void *callbackData;
     unsigned receiveTimeoutMs;  // what SO_RCVTIMEO is set to now
     bool readSinceNotified;
+    bool peerClosed;  // a read found the end of the stream
 };
 
 std::map<unsigned, Connection> connections;
@@ -59,23 +60,29 @@ void closedByPeer(unsigned handle) {
     if (closed.callback) closed.callback(handle, TCP_DISCONNECT, 0, closed.callbackData);
 }
 
-// Readable: bytes for the callback, or the end of the stream.
+// True when the stream has ended or failed; false while bytes wait or none have come.
+bool streamEnded(int fd) {
+    char probe;
+    const ssize_t n = recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
+// Readable: bytes for the callback, or the end of the stream, which a read of the callback
+// finds or else a look at the stream.
 void onReadable(unsigned handle) {
     Connection *c = find(handle);
     if (!c) return;
-    char probe;
-    const ssize_t n = recv(c->fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-        closedByPeer(handle);
-        return;
-    }
-    if (n < 0) return;
     c->readSinceNotified = false;
-    if (c->callback) c->callback(handle, TCP_DATAREADY, 0, c->callbackData);
-    // Bytes the callback left where they are would wake the loop again at once: the next read
-    // asks for them.
-    if (Connection *after = find(handle); after && !after->readSinceNotified)
-        after->notifier->setEnabled(false);
+    if (c->callback && !c->peerClosed) c->callback(handle, TCP_DATAREADY, 0, c->callbackData);
+    c = find(handle);
+    if (!c) return;
+    if (c->peerClosed || (!c->readSinceNotified && streamEnded(c->fd))) {
+        closedByPeer(handle);
+    } else if (!c->readSinceNotified) {
+        // Bytes the callback left where they are would wake the loop again at once: the next
+        // read asks for them.
+        c->notifier->setEnabled(false);
+    }
 }
 
 int waitFor(int fd, short events, int timeoutMs) {
@@ -154,7 +161,7 @@ int ConnectToTCPServer(unsigned *handle, unsigned portNumber, const char *hostNa
     const unsigned h = ++lastHandle;
     auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [h] { onReadable(h); });
-    connections[h] = Connection{fd, notifier, callback, callbackData, 0, false};
+    connections[h] = Connection{fd, notifier, callback, callbackData, 0, false, false};
     *handle = h;
     return 0;
 }
@@ -170,9 +177,11 @@ int ClientTCPRead(unsigned handle, void *buffer, size_t size, unsigned timeoutMs
     do {
         n = recv(c->fd, buffer, size, timeoutMs > 0 ? 0 : MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
-    // Nothing came, or the peer closed: the notifier reports the close from the event loop.
-    if (n == 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return 0;
-    return n < 0 ? kTCP_ReadFailed : static_cast<int>(n);
+    if (n > 0) return static_cast<int>(n);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;  // nothing came
+    // The peer closed or the connection failed: the notifier reports it from the event loop.
+    c->peerClosed = true;
+    return n == 0 ? 0 : kTCP_ReadFailed;
 }
 
 int ClientTCPWrite(unsigned handle, const void *buffer, size_t count, unsigned timeoutMs) {
