@@ -1,6 +1,7 @@
 #include "platform/ui/stylecache.h"
 
 #include <QApplication>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QPixmapCache>
@@ -96,7 +97,28 @@ class PictureCachingStyle : public QProxyStyle {
             p.end();
             QPixmapCache::insert(key, picture);
         }
-        painter->drawPixmap(option->rect.topLeft(), picture);
+        drawPicture(painter, option->rect, picture);
+    }
+
+    // Copies a picture to its place. Under a paint region of several rectangles Qt blends it
+    // line by line and hands a blend of about a hundred lines or more to its worker threads,
+    // waking them and waiting for them on every repaint; one rectangle at a time it is a copy.
+    static void drawPicture(QPainter *painter, const QRect &place, const QPixmap &picture) {
+        const QRegion exposed =
+            painter->paintEngine() ? painter->paintEngine()->systemClip() : QRegion();
+        if (exposed.rectCount() <= 1 || painter->hasClipping()) {
+            painter->drawPixmap(place.topLeft(), picture);
+            return;
+        }
+        const QTransform toPlace = painter->deviceTransform().inverted();
+        painter->save();
+        for (const QRect &rect : exposed) {
+            const QRect part = toPlace.mapRect(rect) & place;
+            if (part.isEmpty()) continue;
+            painter->setClipRect(part);
+            painter->drawPixmap(place.topLeft(), picture);
+        }
+        painter->restore();
     }
 };
 
