@@ -13,7 +13,6 @@
 #include "measure/acquisition.h"
 #include "measure/recfile.h"
 #include "platform/serial.h"
-#include "platform/tcp.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
 #include "shared/files.h"
@@ -67,12 +66,7 @@ void consumeReceived(int count) {
 int waitingBytes() {
     if (comtype == 0) return GetInQLen(rs232port);
     dataSizeRec = std::max(dataSizeRec, 0);
-    const int room = FRAME_BUFFER_SIZE - dataSizeRec;
-    if (tcp_con > 0 && room > 0) {
-        const int n = ClientTCPRead(tcp_hconversation, szReadBuf + dataSizeRec,
-                                    static_cast<std::size_t>(room), 0);
-        if (n > 0) dataSizeRec += n;
-    }
+    ReceiveTcpWithin(0);
     return dataSizeRec;
 }
 
