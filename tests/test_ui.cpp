@@ -25,7 +25,10 @@
 
 #include "panel_probe.h"
 #include "platform/timing.h"
+#include "platform/ui/indicators.h"
 #include "platform/ui/kgraph.h"
+#include "platform/ui/pacer.h"
+#include "platform/ui/displaypaint.h"
 #include "platform/ui/popupscript.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/screen.h"
@@ -737,21 +740,40 @@ TEST_F(UiTest, GraphPictureFollowsItsAxesNamesAndState) {
 }
 
 // Counts the paint events of the widgets it watches.
+// The value a display shows: the one it draws itself, else its widget's.
+double shownBy(const QAbstractSpinBox *box) {
+    if (const double *drawn = DrawnNumber(box)) return *drawn;
+    return box->text().toDouble();
+}
+
+QString shownBy(const QLineEdit *edit) {
+    if (const QString *drawn = DrawnText(edit)) return *drawn;
+    return edit->text();
+}
+
+// Counts the paints of widgets, a spin box's together with its line edit's.
 class PaintCounter : public QObject {
   public:
     explicit PaintCounter(std::initializer_list<QWidget *> widgets) {
-        for (QWidget *w : widgets) w->installEventFilter(this);
+        for (QWidget *w : widgets) {
+            w->installEventFilter(this);
+            for (QLineEdit *edit : w->findChildren<QLineEdit *>()) {
+                edit->installEventFilter(this);
+                owners[edit] = w;
+            }
+        }
     }
     int of(QObject *widget) const { return counts.value(widget); }
 
   protected:
     bool eventFilter(QObject *object, QEvent *event) override {
-        if (event->type() == QEvent::Paint) ++counts[object];
+        if (event->type() == QEvent::Paint) ++counts[owners.value(object, object)];
         return false;
     }
 
   private:
     QHash<QObject *, int> counts;
+    QHash<QObject *, QObject *> owners;
 };
 
 // The graph paints its whole rectangle itself: around the plot area it shows the background
@@ -906,16 +928,24 @@ TEST_F(UiTest, DisplaysShowTheLastValueSetByTheirRepaint) {
     EXPECT_EQ(value(controls, CONTROLS_COUNT), count->maximum());
     SetCtrlVal(controls, CONTROLS_COUNT, 5);
 
-    const double deadline = Timer() + 5.0;
-    while (count->value() != 5 && Timer() < deadline) WaitForSystemEvents(0.02);
-    EXPECT_EQ(count->value(), 5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !PendingNumber(count) && !PendingText(host); }, 5000));
+    EXPECT_EQ(shownBy(count), 5);
+    EXPECT_EQ(shownBy(level), shown.toDouble());
+    EXPECT_EQ(shownBy(host), "10.0.0.5");
+    SettleDisplay(level);  // the spin box takes the value the display draws
     EXPECT_EQ(level->text(), shown);
-    EXPECT_EQ(host->text(), "10.0.0.5");
 
     SetCtrlVal(controls, CONTROLS_COUNT, 6);
     QTemporaryDir dir;
     ASSERT_EQ(SavePanelImage(controls, dir.filePath("p.png").toUtf8().constData()), 0);
-    EXPECT_EQ(count->value(), 6) << "the picture shows the last value";
+    EXPECT_EQ(shownBy(count), 6) << "the picture shows the last value";
+    // The operator focusing the display finds the value in its widget, to select and copy.
+    ASSERT_NE(DrawnNumber(count), nullptr);
+    count->activateWindow();
+    count->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count->hasFocus(); }, 5000));
+    EXPECT_EQ(DrawnNumber(count), nullptr);
+    EXPECT_EQ(count->value(), 6);
 
     SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_CTRL_MODE, VAL_HOT);
     SetCtrlVal(controls, CONTROLS_COUNT, 7);
@@ -934,7 +964,7 @@ TEST_F(UiTest, DisplaysGivenTheValueTheyShowAreNotRepainted) {
     SetCtrlVal(controls, CONTROLS_COUNT, 5);
     SetCtrlVal(controls, CONTROLS_LEVEL, 1.5);
     SetCtrlVal(controls, CONTROLS_HOST, "10.0.0.5");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host->text() == "10.0.0.5"; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownBy(host) == "10.0.0.5"; }, 5000));
 
     const PaintCounter paints{count, level, host};
     SetCtrlVal(controls, CONTROLS_COUNT, 5);
@@ -954,7 +984,7 @@ TEST_F(UiTest, DisplaysGivenTheValueTheyShowAreNotRepainted) {
     EXPECT_EQ(paints.of(level), levelPaints);
     SetCtrlVal(controls, CONTROLS_LEVEL, 2.5006);
     ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(level) > levelPaints; }, 5000));
-    EXPECT_EQ(level->text(), QString::number(2.501, 'f', 3));
+    EXPECT_EQ(shownBy(level), 2.501);
 
     // A value written and written back before the repaint is no change: the display keeps it
     // without a repaint.
@@ -962,14 +992,129 @@ TEST_F(UiTest, DisplaysGivenTheValueTheyShowAreNotRepainted) {
     SetCtrlVal(controls, CONTROLS_COUNT, 5);
     EXPECT_EQ(value(controls, CONTROLS_COUNT), 5);
     SetCtrlVal(controls, CONTROLS_HOST, "10.0.0.7");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host->text() == "10.0.0.7"; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownBy(host) == "10.0.0.7"; }, 5000));
     EXPECT_EQ(paints.of(count), 0);
-    EXPECT_EQ(count->value(), 5);
+    EXPECT_EQ(shownBy(count), 5);
 
     // A value on its own asks for the repaint that shows it.
     SetCtrlVal(controls, CONTROLS_COUNT, 8);
     ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(count) > 0; }, 5000));
-    EXPECT_EQ(count->value(), 8);
+    EXPECT_EQ(shownBy(count), 8);
+}
+
+// Lets every repaint through while it lives, so that a repaint() reaches the screen at once.
+struct UnpacedRepaints {
+    UnpacedRepaints() { PaceRepaints(1000000); }
+    ~UnpacedRepaints() { PaceRepaints(kRepaintsPerSecond); }
+};
+
+// The window's repaint as the event loop does it: the displays take their waiting values, and
+// only what changed is painted.
+void repaintWindow(QWidget *w) {
+    QEvent request(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(w->window(), &request);
+}
+
+// What the window shows of a widget: the repaints so far, as the operator sees them.
+QImage onScreen(const QWidget *w) {
+    const QWidget *window = w->window();
+    return window->screen()
+        ->grabWindow(window->winId())
+        .toImage()
+        .copy(QRect(w->mapTo(window, QPoint(0, 0)), w->size()));
+}
+
+// A numeric display draws its value itself, pixel for pixel as its spin box draws the value once
+// it holds it: in the panels' fonts, with either alignment, a suffix, and a text wider than the
+// field. Each value is painted over the one before, as in a measuring loop.
+TEST_F(UiTest, NumericDisplaysDrawTheirValueAsTheirSpinBoxDoes) {
+    const UnpacedRepaints unpaced;
+    SetCtrlAttribute(controls, CONTROLS_LEVEL, ATTR_CTRL_MODE, VAL_INDICATOR);
+    auto *level = static_cast<QDoubleSpinBox *>(Widget(controls, CONTROLS_LEVEL));
+    level->setRange(-1e9, 1e9);
+    struct Case {
+        int pointSize;  // 0: the panel's own
+        bool bold;
+        Qt::Alignment alignment;
+        const char *suffix;
+        int decimals;
+        double value, kept;
+    };
+    const Case cases[] = {
+        {0, false, Qt::AlignRight, "", 3, -1.2344, -1.234},
+        {0, false, Qt::AlignLeft, " %", 1, 17.71, 17.7},
+        {0, false, Qt::AlignHCenter, " mm", 4, -0.00471, -0.0047},
+        {22, true, Qt::AlignRight, "", 3, 1111.5, 1111.5},
+        {22, true, Qt::AlignHCenter, "", 2, 70.75, 70.75},
+        {30, false, Qt::AlignLeft, " s", 0, 4.4, 4},
+        {0, false, Qt::AlignRight, "", 2, 123456789.987, 123456789.99},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.kept);
+        QFont font = QApplication::font();
+        if (c.pointSize) font.setPointSize(c.pointSize);
+        font.setBold(c.bold);
+        level->setFont(font);
+        level->setAlignment(c.alignment | Qt::AlignVCenter);
+        level->setSuffix(c.suffix);
+        level->setDecimals(c.decimals);
+        // The value painted over another, by the display alone, as a measuring loop does.
+        for (double value : {c.value * 3 + 8, c.value}) {
+            SetCtrlVal(controls, CONTROLS_LEVEL, value);
+            repaintWindow(level);
+        }
+        ASSERT_NE(DrawnNumber(level), nullptr);
+        EXPECT_EQ(*DrawnNumber(level), c.kept);
+        const QImage drawn = onScreen(level);
+        SettleDisplay(level);
+        EXPECT_EQ(DrawnNumber(level), nullptr);
+        EXPECT_EQ(level->value(), c.kept);
+        level->repaint();
+        EXPECT_TRUE(onScreen(level) == drawn);
+    }
+}
+
+// A text display draws the texts it shows in turn itself, pixel for pixel as its line edit
+// draws them; a text wider than the field is left to the line edit, which scrolls it.
+TEST_F(UiTest, TextDisplaysDrawTheirTextAsTheirLineEditDoes) {
+    const UnpacedRepaints unpaced;
+    SetCtrlAttribute(controls, CONTROLS_HOST, ATTR_CTRL_MODE, VAL_INDICATOR);
+    auto *host = static_cast<QLineEdit *>(Widget(controls, CONTROLS_HOST));
+    const std::string wide(200, 'W');
+    struct Case {
+        int pointSize;  // 0: the panel's own
+        bool bold;
+        Qt::Alignment alignment;
+        std::string text;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {0, false, Qt::AlignLeft, "---> Line Ok!", true},
+        {0, false, Qt::AlignLeft, "<---  Line Ok!", true},
+        {0, true, Qt::AlignRight, "Tr AV Wa.", true},
+        {16, false, Qt::AlignHCenter, "To Ty", true},
+        {0, false, Qt::AlignLeft, wide, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        QFont font = QApplication::font();
+        if (c.pointSize) font.setPointSize(c.pointSize);
+        font.setBold(c.bold);
+        host->setFont(font);
+        host->setAlignment(c.alignment | Qt::AlignVCenter);
+        for (const char *text : {"0.0.0.0", c.text.c_str()}) {
+            SetCtrlVal(controls, CONTROLS_HOST, text);
+            repaintWindow(host);
+        }
+        EXPECT_EQ(DrawnText(host) != nullptr, c.drawn);
+        EXPECT_EQ(shownBy(host).toStdString(), c.text);
+        const QImage drawn = onScreen(host);
+        SettleDisplay(host);
+        EXPECT_EQ(DrawnText(host), nullptr);
+        EXPECT_EQ(host->text().toStdString(), c.text);
+        host->repaint();
+        EXPECT_TRUE(onScreen(host) == drawn);
+    }
 }
 
 TEST_F(UiTest, StripChartKeepsWhatItWasGiven) {

@@ -16,6 +16,7 @@
 #include "platform/ui/kgraph.h"
 #include "platform/ui/kled.h"
 #include "platform/ui/ktimer.h"
+#include "platform/ui/displaypaint.h"
 #include "platform/ui/runtime.h"
 
 namespace {
@@ -410,6 +411,9 @@ int SetAttribute(int panel, int control, int attribute, const Value &v) {
     if (!c) return LookupError("SetCtrlAttribute", panel, control);
     if (attribute == ATTR_TOP || attribute == ATTR_LEFT)
         return Move(panel, *c, attribute, static_cast<int>(v.number));
+    // A display the attribute changes (range, decimals, mode, colours) shows its value as its
+    // widget does from then on.
+    SettleDisplay(c->widget);
     return Set(*c, attribute, v);
 }
 

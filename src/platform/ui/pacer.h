@@ -4,5 +4,8 @@
 // the window's displays (indicators.h) are put on them just before.
 #pragma once
 
+// The panels' rate: smooth to the eye; a fast loop does not paint more.
+constexpr int kRepaintsPerSecond = 20;
+
 // Installs the pacer once; later calls only change the rate.
 void PaceRepaints(int maxPerSecond);

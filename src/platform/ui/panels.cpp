@@ -27,7 +27,6 @@ std::map<int, std::unique_ptr<Panel>> &Panels() {
 }
 
 int nextHandle = 1;
-constexpr int kRepaintsPerSecond = 20;  // smooth to the eye; a fast loop does not paint more
 int dispatching = 0;  // callbacks running: a discarded panel's widgets must outlive them
 
 // The Qt class each kind of control must have in the panel file.

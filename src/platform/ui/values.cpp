@@ -18,6 +18,7 @@
 
 #include "platform/ui/indicators.h"
 #include "platform/ui/kled.h"
+#include "platform/ui/displaypaint.h"
 #include "platform/ui/runtime.h"
 
 namespace {
@@ -25,6 +26,13 @@ namespace {
 // A value as a spin box keeps it: rounded to its decimals.
 double rounded(const QDoubleSpinBox *box, double value) {
     return QString::number(value, 'f', box->decimals()).toDouble();
+}
+
+// The value a spin box shows: the one its display draws, else its own.
+template <typename SpinBox>
+double shownNumber(const SpinBox *box) {
+    const double *drawn = DrawnNumber(box);
+    return drawn ? *drawn : box->value();
 }
 
 int SetNumber(int panel, int control, double value) {
@@ -93,14 +101,14 @@ int GetNumber(int panel, int control, double *value) {
         case CtrlKind::SpinBox: {
             // A value waiting for the display reads as the display will keep it: whole, in range.
             auto *box = static_cast<QSpinBox *>(w);
-            *value = box->value();
+            *value = shownNumber(box);
             if (const double *waiting = PendingNumber(w))
                 *value = std::clamp<double>(std::trunc(*waiting), box->minimum(), box->maximum());
             return 0;
         }
         case CtrlKind::DoubleSpinBox: {
             auto *box = static_cast<QDoubleSpinBox *>(w);
-            *value = box->value();
+            *value = shownNumber(box);
             if (const double *waiting = PendingNumber(w))
                 *value = std::clamp(rounded(box, *waiting), box->minimum(), box->maximum());
             return 0;
@@ -152,9 +160,9 @@ QPlainTextEdit *TextBox(int panel, int control, const char *operation, int *erro
 bool ShowsNumber(const QWidget *w, CtrlKind kind, double value) {
     if (w->hasFocus()) return false;
     if (kind == CtrlKind::SpinBox)
-        return static_cast<const QSpinBox *>(w)->value() == static_cast<int>(std::trunc(value));
+        return shownNumber(static_cast<const QSpinBox *>(w)) == std::trunc(value);
     auto *box = static_cast<const QDoubleSpinBox *>(w);
-    const double shown = box->value();
+    const double shown = shownNumber(box);
     if (value == shown) return true;
     // A value more than one step of the last decimal away never rounds to the one shown; only a
     // near one is rounded as the box rounds it, which costs a number formatting.
@@ -163,12 +171,13 @@ bool ShowsNumber(const QWidget *w, CtrlKind kind, double value) {
 }
 
 bool ShowsText(const QWidget *w, const QString &text) {
+    if (const QString *drawn = DrawnText(w)) return *drawn == text;
     auto *edit = static_cast<const QLineEdit *>(w);
     return edit->text() == text && !edit->isModified();
 }
 
 void PutNumber(QWidget *w, CtrlKind kind, double value) {
-    if (ShowsNumber(w, kind, value)) return;
+    if (ShowsNumber(w, kind, value) || DrawNumber(w, kind, value)) return;
     const QSignalBlocker blocker(w);
     if (kind == CtrlKind::SpinBox)
         static_cast<QSpinBox *>(w)->setValue(static_cast<int>(std::trunc(value)));
@@ -177,7 +186,7 @@ void PutNumber(QWidget *w, CtrlKind kind, double value) {
 }
 
 void PutText(QWidget *w, const QString &text) {
-    if (ShowsText(w, text)) return;
+    if (ShowsText(w, text) || DrawText(w, text)) return;
     const QSignalBlocker blocker(w);
     static_cast<QLineEdit *>(w)->setText(text);
 }
@@ -248,8 +257,9 @@ int GetCtrlVal(int panel, int control, char *value, std::size_t size) {
     QWidget *w = c->widget;
     switch (c->kind) {
         case CtrlKind::LineEdit: {
-            const QString *waiting = PendingText(w);
-            return CopyText(waiting ? *waiting : static_cast<QLineEdit *>(w)->text(), value, size);
+            const QString *shown = PendingText(w);
+            if (!shown) shown = DrawnText(w);
+            return CopyText(shown ? *shown : static_cast<QLineEdit *>(w)->text(), value, size);
         }
         case CtrlKind::Label:
             return CopyText(static_cast<QLabel *>(w)->text(), value, size);
