@@ -289,30 +289,42 @@ void release(const QObject *widget) {
     edit->update();
 }
 
-// Paints the line edits of drawn displays, and settles a display the operator focuses (a spin
-// box takes the focus itself and hands it to its line edit directly), so that the line edit's
-// own text, selection and cursor are the value's.
+// Paints the line edits of drawn displays, and settles a display before the operator acts on
+// it (focus, a click on the field or its arrows, a key, the wheel), so that the widget's own value,
+// text, selection and cursor are the ones shown. A spin box takes these events itself and hands
+// some to its line edit directly: both are watched.
 class DisplayFilter : public QObject {
   public:
     using QObject::QObject;
 
   protected:
     bool eventFilter(QObject *object, QEvent *event) override {
-        if (event->type() == QEvent::FocusIn) {
-            if (const Drawn *d = find(object)) SettleDisplay(d->widget);
-            return false;
+        switch (event->type()) {
+            case QEvent::FocusIn:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::Wheel: {
+                const Drawn *d = find(object);
+                if (!d) d = findByEdit(object);
+                if (d) SettleDisplay(d->widget);
+                return false;
+            }
+            case QEvent::Paint: {
+                const Drawn *d = findByEdit(object);
+                if (!d) return false;
+                paint(*d);
+                return true;
+            }
+            default:
+                return false;
         }
-        if (event->type() != QEvent::Paint) return false;
-        const Drawn *d = findByEdit(object);
-        if (!d) return false;
-        paint(*d);
-        return true;
     }
 };
 
-// Whether a display may draw its value: read-only, not focused, left to right.
-bool mayDraw(const QWidget *widget, bool readOnly) {
-    return readOnly && !widget->hasFocus() && widget->layoutDirection() == Qt::LeftToRight;
+// Whether a display may draw its value: not focused, left to right.
+bool mayDraw(const QWidget *widget) {
+    return !widget->hasFocus() && widget->layoutDirection() == Qt::LeftToRight;
 }
 
 // The display's entry, made on first use.
@@ -334,7 +346,7 @@ Drawn &entry(QWidget *widget, QLineEdit *edit, CtrlKind kind) {
 
 bool DrawNumber(QWidget *widget, CtrlKind kind, double value) {
     auto *box = static_cast<QAbstractSpinBox *>(widget);
-    if (!mayDraw(box, box->isReadOnly())) {
+    if (!mayDraw(box)) {
         release(box);
         return false;
     }
@@ -361,7 +373,7 @@ bool DrawText(QWidget *widget, const QString &text) {
                c.category() == QChar::Separator_Paragraph || c.isHighSurrogate() ||
                c.direction() == QChar::DirR || c.direction() == QChar::DirAL;
     });
-    if (!mayDraw(edit, edit->isReadOnly()) || !plain || edit->echoMode() != QLineEdit::Normal) {
+    if (!edit->isReadOnly() || !mayDraw(edit) || !plain || edit->echoMode() != QLineEdit::Normal) {
         release(edit);
         return false;
     }

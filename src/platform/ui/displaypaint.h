@@ -1,10 +1,11 @@
-// Read-only displays draw their value themselves. A measuring loop gives them a new value on most
-// repaints: a number, or one of a few status texts in turn. Set on the widget, each value would
-// be laid out as text by the line edit, and laid out again on every paint. A display instead
-// keeps its value here and paints it exactly where and as the line edit would: a number from
-// glyphs looked up once per character and font, a text from a layout kept for the few texts
-// shown last. The widget takes the value only when something else needs it: the operator
-// focusing the display, a change of its attributes, or a value it cannot draw this way.
+// Displays draw their value themselves. A measuring loop gives them a new value on most repaints:
+// a number (measured values, and the live power and integration time in the parameter entries),
+// or one of a few status texts in turn. Set on the widget, each value would be laid out as text
+// by the line edit, and laid out again on every paint. A display instead keeps its value here
+// and paints it exactly where and as the line edit would: a number from glyphs looked up once
+// per character and font, a text from a layout kept for the few texts shown last. The widget
+// takes the value only when something else needs it: the operator acting on the display
+// (focus, a click, the wheel), a change of its attributes, or a value it cannot draw this way.
 #pragma once
 
 #include <QString>
@@ -13,9 +14,9 @@
 
 class QWidget;
 
-// Shows `value` on a read-only spin box as the box would show it: rounded to its decimals and
-// kept within its range. False when the display cannot draw it itself (the operator has focused
-// it, or its text has a character without a plain glyph); the caller then sets the spin box.
+// Shows `value` on a spin box as the box would show it: rounded to its decimals and kept within
+// its range. False when the display cannot draw it itself (the operator has focused it, or its
+// text has a character without a plain glyph); the caller then sets the spin box.
 bool DrawNumber(QWidget *box, CtrlKind kind, double value);
 
 // Shows `text` on a read-only line edit; false when the display cannot draw it itself (focus,
