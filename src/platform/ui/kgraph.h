@@ -147,7 +147,6 @@ class KGraph : public QWidget {
     void drawAxes(QPainter &painter, const QRectF &area);
     void drawGrid(QPainter &painter, const QRectF &area) const;
     void restorePlotArea(QPainter &painter) const;
-    void collectGridStrips();
     void drawCurve(QPainter &painter, const QRectF &area, const Plot &plot);
     void drawStrip(QPainter &painter, const QRectF &area);
     void drawCursors(QPainter &painter, const QRectF &area);
@@ -178,7 +177,6 @@ class KGraph : public QWidget {
     QRectF area_;                          // the plot area they were drawn for
     int xDivisions_ = 1, yDivisions_ = 1;  // of its grid
     QColor axisColor_;                     // of its outline and labels
-    std::vector<QRect> gridStrips_;        // around its grid lines and outline
     bool frameValid_ = false;
     bool paintRequested_ = false;
 
