@@ -1104,15 +1104,20 @@ TEST_F(UiTest, TextDisplaysDrawTheirTextAsTheirLineEditDoes) {
         int pointSize;  // 0: the panel's own
         bool bold;
         Qt::Alignment alignment;
-        std::string text;
+        std::string before, text;  // the text painted over the one before
         bool drawn;
     };
     const Case cases[] = {
-        {0, false, Qt::AlignLeft, "---> Line Ok!", true},
-        {0, false, Qt::AlignLeft, "<---  Line Ok!", true},
-        {0, true, Qt::AlignRight, "Tr AV Wa.", true},
-        {16, false, Qt::AlignHCenter, "To Ty", true},
-        {0, false, Qt::AlignLeft, wide, false},
+        {0, false, Qt::AlignLeft, "0.0.0.0", "---> Line Ok!", true},
+        {0, false, Qt::AlignLeft, "0.0.0.0", "<---  Line Ok!", true},
+        {0, true, Qt::AlignRight, "0.0.0.0", "Tr AV Wa.", true},
+        {16, false, Qt::AlignHCenter, "0.0.0.0", "To Ty", true},
+        {0, false, Qt::AlignLeft, "0.0.0.0", wide, false},
+        // A status text in turn with one as wide: only the characters between their common
+        // start and end are painted anew.
+        {0, false, Qt::AlignLeft, "Ok  ---> Line", "Ok <---  Line", true},
+        {0, true, Qt::AlignRight, "1 <---  2", "1  ---> 2", true},
+        {16, false, Qt::AlignHCenter, "AV ---> W", "AV <--- W", true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
@@ -1121,7 +1126,7 @@ TEST_F(UiTest, TextDisplaysDrawTheirTextAsTheirLineEditDoes) {
         font.setBold(c.bold);
         host->setFont(font);
         host->setAlignment(c.alignment | Qt::AlignVCenter);
-        for (const char *text : {"0.0.0.0", c.text.c_str()}) {
+        for (const char *text : {c.before.c_str(), c.text.c_str()}) {
             SetCtrlVal(controls, CONTROLS_HOST, text);
             repaintWindow(host);
         }

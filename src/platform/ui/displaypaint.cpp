@@ -79,7 +79,24 @@ struct Layout {
     qreal width = 0;
     int ascentShift = 0;
     int lineHeight = 0;
+    int overhang = 0;  // how far its glyphs reach beyond their advances, either side
 };
+
+// How far the ink of a laid-out text's glyphs reaches beyond their advances, either side, in
+// whole pixels and one more for antialiasing.
+int overhangOf(const QTextLayout &layout) {
+    qreal overhang = 0;
+    for (const QGlyphRun &run : layout.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> advances = font.advancesForGlyphIndexes(glyphs);
+        for (qsizetype i = 0; i < glyphs.size(); ++i) {
+            const QRectF ink = font.boundingRect(glyphs[i]);
+            overhang = std::max({overhang, -ink.left(), ink.right() - advances[i].x()});
+        }
+    }
+    return int(std::ceil(overhang)) + 1;
+}
 
 // The layouts of the texts shown last: a status field shows a few texts in turn.
 std::array<std::shared_ptr<const Layout>, 8> layouts;
@@ -105,6 +122,7 @@ std::shared_ptr<const Layout> layoutOf(const QString &text, const QFont &font) {
     l->width = line.naturalTextWidth();
     l->ascentShift = qRound(line.ascent()) - metrics.ascent();
     l->lineHeight = std::max(metrics.boundingRect(text).height(), metrics.height());
+    l->overhang = overhangOf(l->layout);
     layouts[nextLayout] = l;
     nextLayout = (nextLayout + 1) % layouts.size();
     return l;
@@ -246,8 +264,22 @@ bool fits(const QLineEdit *edit, const Drawn &d) {
     return qRound(d.width) + 1 <= placeOf(edit, d.lineHeight, &panel).line.width();
 }
 
-// Paints the value where and as QLineEdit::paintEvent draws its text. A number wider than the
-// field shows its start, where the spin box keeps its cursor.
+// Where the text's line starts: the line edit's horizontal alignment within the line. A number
+// wider than the field shows its start, where the spin box keeps its cursor.
+QPoint originOf(const QLineEdit *edit, const Drawn &d, const Place &place) {
+    const int widthUsed = qRound(d.width) + 1;
+    const int room = place.line.width();
+    int scroll = 0;
+    const Qt::Alignment horizontal =
+        edit->alignment() & (Qt::AlignLeft | Qt::AlignRight | Qt::AlignHCenter | Qt::AlignJustify);
+    if (widthUsed <= room && horizontal == Qt::AlignRight)
+        scroll = widthUsed - room + 1;
+    else if (widthUsed <= room && horizontal == Qt::AlignHCenter)
+        scroll = (widthUsed - room) / 2;
+    return place.line.topLeft() - QPoint(scroll, d.ascentShift);
+}
+
+// Paints the value where and as QLineEdit::paintEvent draws its text.
 void paint(const Drawn &d) {
     QLineEdit *edit = d.edit;
     QPainter p(edit);
@@ -261,22 +293,39 @@ void paint(const Drawn &d) {
     else
         edit->style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &p, edit);
     p.setClipRect(place.contents);
-
-    const int widthUsed = qRound(d.width) + 1;
-    const int room = place.line.width();
-    int scroll = 0;
-    const Qt::Alignment horizontal =
-        edit->alignment() & (Qt::AlignLeft | Qt::AlignRight | Qt::AlignHCenter | Qt::AlignJustify);
-    if (widthUsed <= room && horizontal == Qt::AlignRight)
-        scroll = widthUsed - room + 1;
-    else if (widthUsed <= room && horizontal == Qt::AlignHCenter)
-        scroll = (widthUsed - room) / 2;
-    const QPoint topLeft = place.line.topLeft() - QPoint(scroll, d.ascentShift);
+    const QPoint topLeft = originOf(edit, d, place);
     p.setPen(edit->palette().text().color());
     if (d.layout)
         d.layout->layout.draw(&p, topLeft, {}, place.contents);
     else
         p.drawGlyphRun(QPointF(topLeft) + QPointF(0, d.ascent), d.run);
+}
+
+// The part of a text display that changes from one text to the next: a status field shows texts
+// that differ in a few characters between a common start and end. Where both texts are as wide,
+// the common end stays in place too, and only the characters between need painting; otherwise
+// the whole field.
+QRect changedPart(const QLineEdit *edit, const Drawn &d, const Layout &before) {
+    const Layout &after = *d.layout;
+    const QString &a = before.text, &b = after.text;
+    if (before.font != after.font || before.width != after.width) return edit->rect();
+    qsizetype start = 0;
+    while (start < a.size() && start < b.size() && a[start] == b[start]) ++start;
+    qsizetype end = 0;
+    while (end < a.size() - start && end < b.size() - start &&
+           a[a.size() - 1 - end] == b[b.size() - 1 - end])
+        ++end;
+    const QTextLine lineA = before.layout.lineAt(0), lineB = after.layout.lineAt(0);
+    const qreal left = std::min(lineA.cursorToX(int(start)), lineB.cursorToX(int(start)));
+    const qreal right =
+        std::max(lineA.cursorToX(int(a.size() - end)), lineB.cursorToX(int(b.size() - end)));
+    QStyleOptionFrame panel;
+    const Place place = placeOf(edit, d.lineHeight, &panel);
+    const int x = originOf(edit, d, place).x();
+    const int overhang = after.overhang;
+    return QRect(QPoint(x + int(std::floor(left)) - overhang, place.contents.top()),
+                 QPoint(x + int(std::ceil(right)) + overhang, place.contents.bottom())) &
+           place.contents;
 }
 
 // Stops drawing a display: the widget paints its own value again.
@@ -378,6 +427,7 @@ bool DrawText(QWidget *widget, const QString &text) {
         return false;
     }
     Drawn &d = entry(edit, edit, CtrlKind::LineEdit);
+    const std::shared_ptr<const Layout> before = d.layout;
     d.layout = layoutOf(text, edit->font());
     d.width = d.layout->width;
     d.ascentShift = d.layout->ascentShift;
@@ -388,7 +438,7 @@ bool DrawText(QWidget *widget, const QString &text) {
         return false;
     }
     d.text = text;
-    edit->update();
+    edit->update(before ? changedPart(edit, d, *before) : edit->rect());
     return true;
 }
 
