@@ -25,11 +25,10 @@
 #include <vector>
 
 #include "panel_probe.h"
-#include "platform/timing.h"
+#include "platform/ui/displaypaint.h"
 #include "platform/ui/indicators.h"
 #include "platform/ui/kgraph.h"
 #include "platform/ui/pacer.h"
-#include "platform/ui/displaypaint.h"
 #include "platform/ui/popupscript.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/screen.h"
@@ -748,7 +747,6 @@ TEST_F(UiTest, GraphPictureFollowsItsAxesNamesAndState) {
     }
 }
 
-// Counts the paint events of the widgets it watches.
 // The value a display shows: the one it draws itself, else its widget's.
 double shownBy(const QAbstractSpinBox *box) {
     if (const double *drawn = DrawnNumber(box)) return *drawn;

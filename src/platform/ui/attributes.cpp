@@ -13,10 +13,10 @@
 #include <QSpinBox>
 #include <cmath>
 
+#include "platform/ui/displaypaint.h"
 #include "platform/ui/kgraph.h"
 #include "platform/ui/kled.h"
 #include "platform/ui/ktimer.h"
-#include "platform/ui/displaypaint.h"
 #include "platform/ui/runtime.h"
 
 namespace {

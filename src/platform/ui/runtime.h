@@ -54,7 +54,8 @@ int CopyText(const QString &text, char *out, std::size_t size);
 
 // Puts a number on a spin box (rounded to its decimals) or a text on a line edit, without a
 // value-changed event; one already showing it is left alone, since setting it again would lay
-// its text out anew (one the operator is editing is always set).
+// its text out anew (one the operator is editing is always set). A display that can draws the
+// value itself (displaypaint.h); the widget is set otherwise.
 void PutNumber(QWidget *box, CtrlKind kind, double value);
 void PutText(QWidget *edit, const QString &text);
 // Whether the control already shows that number or text as PutNumber and PutText would put it.

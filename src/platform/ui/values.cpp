@@ -16,9 +16,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/ui/displaypaint.h"
 #include "platform/ui/indicators.h"
 #include "platform/ui/kled.h"
-#include "platform/ui/displaypaint.h"
 #include "platform/ui/runtime.h"
 
 namespace {
