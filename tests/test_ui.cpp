@@ -1032,6 +1032,14 @@ void repaintWindow(QWidget *w) {
     QCoreApplication::sendEvent(w->window(), &request);
 }
 
+// The application's font, at a point size (0: its own) and weight of a case.
+QFont fontOf(int pointSize, bool bold) {
+    QFont font = QApplication::font();
+    if (pointSize) font.setPointSize(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
 // What the window shows of a widget: the repaints so far, as the operator sees them.
 QImage onScreen(const QWidget *w) {
     const QWidget *window = w->window();
@@ -1068,10 +1076,7 @@ TEST_F(UiTest, NumericDisplaysDrawTheirValueAsTheirSpinBoxDoes) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.kept);
-        QFont font = QApplication::font();
-        if (c.pointSize) font.setPointSize(c.pointSize);
-        font.setBold(c.bold);
-        level->setFont(font);
+        level->setFont(fontOf(c.pointSize, c.bold));
         level->setAlignment(c.alignment | Qt::AlignVCenter);
         level->setSuffix(c.suffix);
         level->setDecimals(c.decimals);
@@ -1119,10 +1124,7 @@ TEST_F(UiTest, TextDisplaysDrawTheirTextAsTheirLineEditDoes) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
-        QFont font = QApplication::font();
-        if (c.pointSize) font.setPointSize(c.pointSize);
-        font.setBold(c.bold);
-        host->setFont(font);
+        host->setFont(fontOf(c.pointSize, c.bold));
         host->setAlignment(c.alignment | Qt::AlignVCenter);
         for (const char *text : {c.before.c_str(), c.text.c_str()}) {
             SetCtrlVal(controls, CONTROLS_HOST, text);
