@@ -322,7 +322,7 @@ QRect changedPart(const QLineEdit *edit, const Drawn &d, const Layout &before) {
     QStyleOptionFrame panel;
     const Place place = placeOf(edit, d.lineHeight, &panel);
     const int x = originOf(edit, d, place).x();
-    const int overhang = after.overhang;
+    const int overhang = std::max(before.overhang, after.overhang);
     return QRect(QPoint(x + int(std::floor(left)) - overhang, place.contents.top()),
                  QPoint(x + int(std::ceil(right)) + overhang, place.contents.bottom())) &
            place.contents;
