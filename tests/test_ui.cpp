@@ -1121,6 +1121,7 @@ TEST_F(UiTest, TextDisplaysDrawTheirTextAsTheirLineEditDoes) {
         {0, false, Qt::AlignLeft, "Ok  ---> Line", "Ok <---  Line", true},
         {0, true, Qt::AlignRight, "1 <---  2", "1  ---> 2", true},
         {16, false, Qt::AlignHCenter, "AV ---> W", "AV <--- W", true},
+        {16, true, Qt::AlignLeft, "Wx--->yW", "Wx<---yW", true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGlyphRun>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QRawFont>
@@ -80,13 +81,16 @@ struct Layout {
     int ascentShift = 0;
     int lineHeight = 0;
     int overhang = 0;  // how far its glyphs reach beyond their advances, either side
+    QList<QGlyphRun> runs;   // its glyphs, placed as the layout draws them
+    QList<QPointF> advances;  // of the glyphs of a single run
 };
 
-// How far the ink of a laid-out text's glyphs reaches beyond their advances, either side, in
-// whole pixels and one more for antialiasing.
-int overhangOf(const QTextLayout &layout) {
+// The glyphs of a laid-out text, and how far their ink reaches beyond their advances, either
+// side, in whole pixels and one more for antialiasing.
+void measureGlyphs(Layout &l) {
+    l.runs = l.layout.glyphRuns();
     qreal overhang = 0;
-    for (const QGlyphRun &run : layout.glyphRuns()) {
+    for (const QGlyphRun &run : l.runs) {
         const QRawFont font = run.rawFont();
         const QList<quint32> glyphs = run.glyphIndexes();
         const QList<QPointF> advances = font.advancesForGlyphIndexes(glyphs);
@@ -94,8 +98,33 @@ int overhangOf(const QTextLayout &layout) {
             const QRectF ink = font.boundingRect(glyphs[i]);
             overhang = std::max({overhang, -ink.left(), ink.right() - advances[i].x()});
         }
+        if (l.runs.size() == 1) l.advances = advances;
     }
-    return int(std::ceil(overhang)) + 1;
+    l.overhang = int(std::ceil(overhang)) + 1;
+}
+
+// Draws the glyphs of a laid-out text that reach into `exposed`, as QTextLayout::draw places
+// them: a status field repaints the few characters that changed, and the others need no drawing.
+void drawLayout(QPainter &p, const Layout &l, const QPoint &origin, const QRect &exposed) {
+    if (l.runs.size() != 1) {
+        l.layout.draw(&p, origin);
+        return;
+    }
+    const QGlyphRun &run = l.runs.front();
+    const QList<QPointF> positions = run.positions();
+    const qreal left = exposed.left() - origin.x() - l.overhang;
+    const qreal right = exposed.right() + 1 - origin.x() + l.overhang;
+    qsizetype first = 0, last = positions.size();
+    while (first < last && positions[first].x() + l.advances[first].x() <= left) ++first;
+    while (last > first && positions[last - 1].x() >= right) --last;
+    if (first == 0 && last == positions.size()) {
+        p.drawGlyphRun(origin, run);
+        return;
+    }
+    QGlyphRun part = run;
+    part.setGlyphIndexes(run.glyphIndexes().mid(first, last - first));
+    part.setPositions(positions.mid(first, last - first));
+    p.drawGlyphRun(origin, part);
 }
 
 // The layouts of the texts shown last: a status field shows a few texts in turn.
@@ -122,7 +151,7 @@ std::shared_ptr<const Layout> layoutOf(const QString &text, const QFont &font) {
     l->width = line.naturalTextWidth();
     l->ascentShift = qRound(line.ascent()) - metrics.ascent();
     l->lineHeight = std::max(metrics.boundingRect(text).height(), metrics.height());
-    l->overhang = overhangOf(l->layout);
+    measureGlyphs(*l);
     layouts[nextLayout] = l;
     nextLayout = (nextLayout + 1) % layouts.size();
     return l;
@@ -280,7 +309,7 @@ QPoint originOf(const QLineEdit *edit, const Drawn &d, const Place &place) {
 }
 
 // Paints the value where and as QLineEdit::paintEvent draws its text.
-void paint(const Drawn &d) {
+void paint(const Drawn &d, const QRect &exposed) {
     QLineEdit *edit = d.edit;
     QPainter p(edit);
     QStyleOptionFrame panel;
@@ -296,7 +325,7 @@ void paint(const Drawn &d) {
     const QPoint topLeft = originOf(edit, d, place);
     p.setPen(edit->palette().text().color());
     if (d.layout)
-        d.layout->layout.draw(&p, topLeft, {}, place.contents);
+        drawLayout(p, *d.layout, topLeft, exposed);
     else
         p.drawGlyphRun(QPointF(topLeft) + QPointF(0, d.ascent), d.run);
 }
@@ -362,7 +391,7 @@ class DisplayFilter : public QObject {
             case QEvent::Paint: {
                 const Drawn *d = findByEdit(object);
                 if (!d) return false;
-                paint(*d);
+                paint(*d, static_cast<QPaintEvent *>(event)->rect());
                 return true;
             }
             default:
