@@ -137,12 +137,18 @@ void KGraph::clearStrip() {
     requestPaint();
 }
 
+// The loops hand over their whole history on every cycle: whole samples are copied a row at a
+// time, a sample begun by an earlier call is completed value by value.
 void KGraph::plotStrip(const double *values, int count) {
-    for (int i = 0; i < count; ++i) {
-        strip_[static_cast<size_t>(stripHead_) * traceCount_ + stripTrace_] = values[i];
-        if (++stripTrace_ < traceCount_) continue;
+    for (int i = 0; i < count;) {
+        double *row = strip_.data() + static_cast<size_t>(stripHead_) * traceCount_;
+        const int taken = std::min(traceCount_ - stripTrace_, count - i);
+        std::copy_n(values + i, taken, row + stripTrace_);
+        i += taken;
+        stripTrace_ += taken;
+        if (stripTrace_ < traceCount_) break;
         stripTrace_ = 0;
-        stripHead_ = (stripHead_ + 1) % pointsPerScreen_;
+        stripHead_ = stripHead_ + 1 == pointsPerScreen_ ? 0 : stripHead_ + 1;
         stripFill_ = std::min(stripFill_ + 1, pointsPerScreen_);
     }
     requestPaint();
