@@ -21,6 +21,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ui/runtime.h"
+
 namespace {
 
 // The glyphs of one font for the printable ASCII characters, each looked up when first drawn,
@@ -186,18 +188,8 @@ Drawn *findByEdit(const QObject *edit) {
     return nullptr;
 }
 
-// The value as the spin box keeps it, and the text it shows for it (QSpinBox::textFromValue and
+// The text a spin box shows for a value it keeps (QSpinBox::textFromValue and
 // QDoubleSpinBox::textFromValue with prefix, suffix and special value text).
-double keptValue(const QAbstractSpinBox *box, CtrlKind kind, double value) {
-    if (kind == CtrlKind::SpinBox) {
-        auto *spin = static_cast<const QSpinBox *>(box);
-        return std::clamp<double>(std::trunc(value), spin->minimum(), spin->maximum());
-    }
-    auto *spin = static_cast<const QDoubleSpinBox *>(box);
-    const double rounded = QString::number(value, 'f', spin->decimals()).toDouble();
-    return std::clamp(rounded, spin->minimum(), spin->maximum());
-}
-
 QString textOf(const QAbstractSpinBox *box, CtrlKind kind, double value) {
     const QLocale locale = box->locale();
     QString number;
@@ -288,11 +280,6 @@ Place placeOf(const QLineEdit *edit, int lineHeight, QStyleOptionFrame *panel) {
     return {r, QRect(r.x() + horizontalMargin, top, r.width() - 2 * horizontalMargin, lineHeight)};
 }
 
-bool fits(const QLineEdit *edit, const Drawn &d) {
-    QStyleOptionFrame panel;
-    return qRound(d.width) + 1 <= placeOf(edit, d.lineHeight, &panel).line.width();
-}
-
 // Where the text's line starts: the line edit's horizontal alignment within the line. A number
 // wider than the field shows its start, where the spin box keeps its cursor.
 QPoint originOf(const QLineEdit *edit, const Drawn &d, const Place &place) {
@@ -334,7 +321,8 @@ void paint(const Drawn &d, const QRect &exposed) {
 // that differ in a few characters between a common start and end. Where both texts are as wide,
 // the common end stays in place too, and only the characters between need painting; otherwise
 // the whole field.
-QRect changedPart(const QLineEdit *edit, const Drawn &d, const Layout &before) {
+QRect changedPart(const QLineEdit *edit, const Drawn &d, const Place &place,
+                  const Layout &before) {
     const Layout &after = *d.layout;
     const QString &a = before.text, &b = after.text;
     if (before.font != after.font || before.width != after.width) return edit->rect();
@@ -348,8 +336,6 @@ QRect changedPart(const QLineEdit *edit, const Drawn &d, const Layout &before) {
     const qreal left = std::min(lineA.cursorToX(int(start)), lineB.cursorToX(int(start)));
     const qreal right =
         std::max(lineA.cursorToX(int(a.size() - end)), lineB.cursorToX(int(b.size() - end)));
-    QStyleOptionFrame panel;
-    const Place place = placeOf(edit, d.lineHeight, &panel);
     const int x = originOf(edit, d, place).x();
     const int overhang = std::max(before.overhang, after.overhang);
     return QRect(QPoint(x + int(std::floor(left)) - overhang, place.contents.top()),
@@ -434,7 +420,7 @@ bool DrawNumber(QWidget *widget, CtrlKind kind, double value) {
                           : box->findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly);
     if (!edit) return false;
     Drawn &d = entry(box, edit, kind);
-    const double kept = keptValue(box, kind, value);
+    const double kept = KeptNumber(box, kind, value);
     if (!placeGlyphs(d, glyphsOf(edit->font()), textOf(box, kind, kept))) {
         release(box);
         return false;
@@ -462,12 +448,14 @@ bool DrawText(QWidget *widget, const QString &text) {
     d.ascentShift = d.layout->ascentShift;
     d.lineHeight = d.layout->lineHeight;
     // A text wider than the field scrolls with the line edit's cursor: the line edit draws it.
-    if (!fits(edit, d)) {
+    QStyleOptionFrame panel;
+    const Place place = placeOf(edit, d.lineHeight, &panel);
+    if (qRound(d.width) + 1 > place.line.width()) {
         release(edit);
         return false;
     }
     d.text = text;
-    edit->update(before ? changedPart(edit, d, *before) : edit->rect());
+    edit->update(before ? changedPart(edit, d, place, *before) : edit->rect());
     return true;
 }
 

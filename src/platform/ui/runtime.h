@@ -58,6 +58,8 @@ int CopyText(const QString &text, char *out, std::size_t size);
 // value itself (displaypaint.h); the widget is set otherwise.
 void PutNumber(QWidget *box, CtrlKind kind, double value);
 void PutText(QWidget *edit, const QString &text);
+// A number as a spin box keeps it: whole or rounded to its decimals, within its range.
+double KeptNumber(const QWidget *box, CtrlKind kind, double value);
 // Whether the control already shows that number or text as PutNumber and PutText would put it.
 bool ShowsNumber(const QWidget *box, CtrlKind kind, double value);
 bool ShowsText(const QWidget *edit, const QString &text);

@@ -103,14 +103,14 @@ int GetNumber(int panel, int control, double *value) {
             auto *box = static_cast<QSpinBox *>(w);
             *value = shownNumber(box);
             if (const double *waiting = PendingNumber(w))
-                *value = std::clamp<double>(std::trunc(*waiting), box->minimum(), box->maximum());
+                *value = KeptNumber(box, c->kind, *waiting);
             return 0;
         }
         case CtrlKind::DoubleSpinBox: {
             auto *box = static_cast<QDoubleSpinBox *>(w);
             *value = shownNumber(box);
             if (const double *waiting = PendingNumber(w))
-                *value = std::clamp(rounded(box, *waiting), box->minimum(), box->maximum());
+                *value = KeptNumber(box, c->kind, *waiting);
             return 0;
         }
         case CtrlKind::Slider:
@@ -156,6 +156,15 @@ QPlainTextEdit *TextBox(int panel, int control, const char *operation, int *erro
 }
 
 }  // namespace
+
+double KeptNumber(const QWidget *w, CtrlKind kind, double value) {
+    if (kind == CtrlKind::SpinBox) {
+        auto *box = static_cast<const QSpinBox *>(w);
+        return std::clamp<double>(std::trunc(value), box->minimum(), box->maximum());
+    }
+    auto *box = static_cast<const QDoubleSpinBox *>(w);
+    return std::clamp(rounded(box, value), box->minimum(), box->maximum());
+}
 
 bool ShowsNumber(const QWidget *w, CtrlKind kind, double value) {
     if (w->hasFocus()) return false;
