@@ -18,6 +18,7 @@
 
 #include "app/bindings.h"
 #include "app/conndialog.h"
+#include "app/maincontrols.h"
 #include "calib/calibfile.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
@@ -49,6 +50,7 @@ constexpr int kSimCom = 7;
 std::vector<std::string> mainTexts;
 std::function<void(const std::string &)> onMainText;
 std::vector<RawRecord> replies;  // measurement records as they came off the wire
+std::function<void(int order)> onRequest;
 
 void recordStatus(unsigned fields, const char *text) {
     if (!(fields & ST_PA)) return;
@@ -57,6 +59,7 @@ void recordStatus(unsigned fields, const char *text) {
 }
 
 void tap(bool request, const uint8_t *bytes, int count) {
+    if (request && onRequest && count > 1) onRequest(bytes[1]);
     if (request || count != FRAME_HEADER_SIZE + int(sizeof(RawRecord)) || bytes[1] != ORD_RAW)
         return;
     RawRecord r;
@@ -136,6 +139,7 @@ class Recorder : public ProgramTest {
         mainTexts.clear();
         replies.clear();
         onMainText = nullptr;
+        onRequest = nullptr;
         ASSERT_TRUE(dir.isValid());
         path = dir.filePath("RECORD.DAT");
         std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(path));
@@ -526,9 +530,6 @@ TEST_F(TouchRecorder, FileOutputWritesTheTouchHeaderAndOneLinePerTick) {
     SetCtrlVal(pTRec, TREC_INCTIME, 2.0);
     press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
     tick();
-    stop_flag = 0;  // a RUN loop: the tick is skipped
-    tick();
-    stop_flag = 1;
     tick();
     const QByteArray bytes = fileBytes(path);
     EXPECT_TRUE(withoutStamp(bytes).startsWith("Time-Increment[s]:\t2\r\n" + headerTail()));
@@ -584,24 +585,70 @@ TEST_F(TouchRecorder, StopsByItselfAtTheSampleLimit) {
     EXPECT_EQ(timeout_flag, 1);
 }
 
-TEST_F(TouchRecorder, ATimeoutColoursTheLampsRedFromTheNextTick) {
+// RUN on another touch view, or a RUN that has failed, leaves no gap: a tick during the loop
+// takes the record of the loop's next cycle, one after it exchanges itself.
+TEST_F(TouchRecorder, TicksDuringRunTakeTheLoopsRecords) {
     connect();
-    SetCtrlVal(pTRec, TREC_OUTFILE, 0);
     press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
     tick();
-    sim.stop();
+    int cycles = 0;
+    onRequest = [&](int order) {
+        if (order != ORD_RAW) return;
+        if (++cycles == 2 || cycles == 4) tick();
+        if (cycles == 5) stop_flag = 1;
+    };
+    press(CC_BTNRun, pTSD, TSD_RUN);
+    onRequest = nullptr;
+    stop_flag = -1;  // as a RUN that timed out leaves it
     tick();
-    EXPECT_EQ(boxLine(1), "TIMEOUT RS232");
+    const QList<QByteArray> lines = fileLines(path);
+    ASSERT_EQ(lines.size(), 9 + 4);
+    ASSERT_EQ(replies.size(), 7u);
+    const int sampled[] = {0, 2, 4, 6};  // its own, RUN's second and fourth cycle, its own
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(columnsOfLine(lines[9 + i]), columns(replies[sampled[i]]));
+    EXPECT_EQ(boxLine(2), "SAMPLES: 4");
+    EXPECT_EQ(lampColour(pTSD, TSD_RECLED), 0xA0DC42);
+}
+
+// Sampling that stops, by a lost link or a parameter transfer, says so at once: red lamps, the
+// box, the touch status line, START released.
+TEST_F(TouchRecorder, SamplingThatStopsSaysSoAtOnce) {
+    connect();
+    const struct {
+        std::function<void()> cause;
+        const char *line1;
+    } cases[] = {
+        {[] { press(CC_BTNGet, pTSD, TSD_GET); }, "STOPPED BY GET"},
+        {[] { press(CC_BTNSend, pTSD, TSD_SEND); }, "STOPPED BY SEND"},
+        {[&] {
+             sim.stop();
+             tick();
+         },
+         "TIMEOUT RS232"},
+    };
+    SetCtrlVal(pTRec, TREC_OUTFILE, 0);
+    for (const auto &c : cases) {
+        press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+        tick();
+        c.cause();
+        EXPECT_EQ(boxLine(0), "RECORDER STOPPED") << c.line1;
+        EXPECT_EQ(boxLine(1), c.line1);
+        EXPECT_EQ(boxLine(2), "SAMPLES: 1") << c.line1;
+        EXPECT_EQ(lampColour(pTRec, TREC_RECLED), 0xFF0000) << c.line1;
+        EXPECT_EQ(lampColour(pTSD, TSD_RECLED), 0xFF0000) << c.line1;
+        EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped!") << c.line1;
+        EXPECT_STREQ(TouchRecorderState(), "Recorder not active!") << c.line1;
+        EXPECT_EQ(tmr_flag, 0) << c.line1;
+        EXPECT_EQ(timerOn(), 0) << c.line1;
+    }
     EXPECT_EQ(mainTexts.back(), "Timeout TCP-Server-error!");
-    EXPECT_EQ(lampColour(pTRec, TREC_RECLED), 0xA0DC42);
-    tick();
-    EXPECT_EQ(lampColour(pTRec, TREC_RECLED), 0xFF0000);
-    EXPECT_EQ(boxLine(2), "SAMPLES: 1");
 }
 
 TEST_F(TouchRecorder, TriggerModeRecordsUntilStop) {
     connect(false, {"--trigger-hz", "40", "--trigger-junk"});
     sensorMode(1);
+    para.ge.analogOutMode = 2;  // its value is not in a trigger record
     onMainText = nullptr;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [] {
@@ -617,6 +664,7 @@ TEST_F(TouchRecorder, TriggerModeRecordsUntilStop) {
     EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped!");
     EXPECT_EQ(value(pTRec, TREC_START), 0);
     EXPECT_EQ(recstop_flag, 1);
+    EXPECT_EQ(attribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_BGCOLOR), 0xA0A0A0) << "not current";
 }
 
 TEST_F(TouchRecorder, IncrementSteppersHoldOneToSixtySeconds) {
@@ -647,6 +695,19 @@ TEST_F(TouchRecorder, DataModeMirrorsToTheDesktopAndDimsForModesTwoAndThree) {
         for (int control : {TREC_START, TREC_STOP, TREC_INCTIME, TREC_FILEBTN})
             EXPECT_EQ(dimmed(pTRec, control), mode >= 2) << mode << " " << control;
     }
+    // A polled recording keeps its controls whatever the mode says, until it stops.
+    SetCtrlVal(pTRec, TREC_RS232MODE, 0);
+    SetCtrlVal(pTRec, TREC_OUTFILE, 0);
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    for (int mode : {2, 0, 3}) {
+        SetCtrlVal(pTRec, TREC_RS232MODE, mode);
+        CC_TSD_DROPrs232mode(pTRec, TREC_RS232MODE, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        EXPECT_EQ(dimmed(pTRec, TREC_STOP), 0) << mode;
+        for (int control : {TREC_START, TREC_INCTIME, TREC_FILEBTN})
+            EXPECT_EQ(dimmed(pTRec, control), 1) << mode << " " << control;
+    }
+    press(CC_PICBTN_TSDStopRecord, pTRec, TREC_STOP);
+    EXPECT_EQ(dimmed(pTRec, TREC_START), 1) << "mode 3 records nothing";
 }
 
 }  // namespace

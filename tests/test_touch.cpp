@@ -195,7 +195,7 @@ TEST_F(Touch, Para2AndRecorderLeaveTheVideoPanelUnderneath) {
     };
     for (const auto &c : cases) {
         DisplayPanel(pTVideo);
-        SetCtrlVal(pTRec, TREC_START, c.recording);
+        tmr_flag = c.recording;
         touchTexts.clear();
         touchToggle(c.toggle);
         EXPECT_EQ(shown(pTVideo), c.videoShown) << c.toggle;

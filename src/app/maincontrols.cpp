@@ -26,6 +26,7 @@
 #include "shared/state.h"
 #include "touch/numentry.h"
 #include "touch/touchloops.h"
+#include "touch/touchrecorder.h"
 
 namespace {
 
@@ -96,10 +97,6 @@ bool linkIdle() {
 void showMainStatus(const char *text) {
     SetStatus(text);
     ShowStatus(ST_PA);
-}
-
-void stopTouchRecorderTimer() {
-    SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
 }
 
 // Teach markers of both position graphs of a surface at the block's teach values.
@@ -333,7 +330,7 @@ int CC_BTNSend(int panel, int control, int event, void *, int, int) {
             DimmTSD_SETPTDigits(1);
             DimmTSD_TOLPLUSDigits(1);
             DimmTSD_TOLMINUSDigits(1);
-            stopTouchRecorderTimer();
+            StopTouchRecording("STOPPED BY SEND");
             break;
         case EVENT_COMMIT:
             ShowText(tsd_flag ? ST_TSD : ST_PA, "Transmit...");
@@ -355,7 +352,7 @@ int CC_BTNGet(int panel, int control, int event, void *, int, int) {
     switch (event) {
         case EVENT_LEFT_CLICK:
             stop_flag = 1;
-            stopTouchRecorderTimer();
+            StopTouchRecording("STOPPED BY GET");
             ShowText(ST_PA, "Waiting for parameter-frame ...");
             if (target != DATFILE) Delay(0.05);
             break;

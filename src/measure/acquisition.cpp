@@ -25,7 +25,8 @@ namespace {
 bool exchanging = false;
 bool recorderBusy = false;
 bool loopRunning = false;
-std::function<void()> afterLoop;  // what waits for the running loop to end
+std::function<void()> afterLoop;   // what waits for the running loop to end
+void (*recordWanted)() = nullptr;  // who waits for the next cycle's record
 
 constexpr const char *kTimeoutRS232 = "Timeout RS232-Line!";
 
@@ -66,6 +67,11 @@ void serveCalibrationWrite() {
         WriteCalibDataToXF(&calib[1], 2, sizeof calib[1]);
 }
 
+// Hands the record of the cycle just ended to whoever asked for it during the cycle.
+void handOverRecord() {
+    if (auto take = std::exchange(recordWanted, nullptr)) take();
+}
+
 void drawRunCycle() {
     PlotVIDEOBarGraph();
     PlotRAWGraph();
@@ -97,6 +103,12 @@ const char *CycleText(bool first) {
     return forward ? CYCLE_TEXT_FORWARD : CYCLE_TEXT_BACKWARD;
 }
 
+bool RequestLoopRecord(void (*take)()) {
+    if (!loopRunning) return false;
+    recordWanted = take;
+    return true;
+}
+
 void WhenLoopEnded(std::function<void()> action) {
     if (!loopRunning && !recorderBusy) return action();
     stop_flag = 1;     // ends RUN, VIDEO or a desktop recording after its cycle
@@ -116,6 +128,7 @@ void beginLoop() {
 void endLoop(const LoopView &view) {
     exchanging = false;
     loopRunning = false;
+    recordWanted = nullptr;  // a cycle that failed has no record to hand over
     ReportLoop(false);
     if (view.stopped) view.stopped();
     if (auto action = std::exchange(afterLoop, nullptr)) action();
@@ -171,6 +184,7 @@ void RunCycles(const LoopView &view) {
         // A reply taken at once lets no events through: STOP, the other presses and the
         // repaints are served here, once a cycle.
         ProcessSystemEvents();
+        handOverRecord();
         if (exit_flag == 1) stop_flag = 1;
     } while (stop_flag == 0);
     endLoop(view);
@@ -191,6 +205,7 @@ void VideoCycles(const LoopView &view) {
         ServeRequests(view.order);
         exchanging = false;
         ProcessSystemEvents();
+        handOverRecord();
     } while (stop_flag == 0);
     endLoop(view);
 }

@@ -30,6 +30,11 @@ void SetRecorderBusy(bool busy);
 // loop's exchange (CONNECT, CHANGE BAUD RATE).
 void WhenLoopEnded(std::function<void()> action);
 
+// Asks the running RUN or VIDEO loop to call `take` once, after its next cycle, with that
+// cycle's record in `raw`; false, and nothing asked, when no loop runs. A recorder whose timer
+// ticks during a loop takes its sample so, without an exchange of its own.
+bool RequestLoopRecord(void (*take)());
+
 // Which deferred requests a loop serves, and in which order.
 enum class RequestOrder {
     Run,    // SEND, GET, TEACH, RESET, calibration write

@@ -7,6 +7,7 @@
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 #include "shared/state.h"
+#include "touch/touchrecorder.h"
 #include "touch/touchstop.h"
 
 namespace {
@@ -110,11 +111,7 @@ int panelToggle(int toggle, int event) {
     }
     if (event == EVENT_COMMIT) {
         showView(*view);
-        if (toggle == TSD_TOG_RECORDER) {
-            int recording = 0;
-            GetCtrlVal(pTRec, TREC_START, &recording);
-            ShowText(ST_TSD, recording ? "Recorder active!" : "Recorder not active!");
-        }
+        if (toggle == TSD_TOG_RECORDER) ShowText(ST_TSD, TouchRecorderState());
     }
     return 0;
 }

@@ -30,6 +30,7 @@ constexpr int kLightGreen = 0xA0DC42;
 constexpr int kRed = 0xFF0000;
 constexpr int kDarkGreen = 0x008000;
 constexpr int kPanelGrey = 0xF0F0F0;
+constexpr int kNotCurrentGrey = 0xA0A0A0;
 constexpr int kStampSize = 9;  // "HH:MM:SS" and its terminator
 
 // Time stamps of the last 100 samples, oldest first; unused places hold an empty text.
@@ -64,11 +65,25 @@ void showSamples() {
     boxLine(2, text);
 }
 
-// The start toggle released and enabled, the settings enabled again.
+int readInt(int panel, int control) {
+    int value = 0;
+    GetCtrlVal(panel, control, &value);
+    return value;
+}
+
+// START, STOP and the settings as the mode allows them: modes 2 and 3 record nothing.
+void dimForMode(int mode) {
+    SetCtrlsAttribute(pTRec,
+                      {TREC_INCTIME, TREC_INCFINE, TREC_INC_UP, TREC_INC_DOWN, TREC_OUTFILE,
+                       TREC_FILEBTN, TREC_START, TREC_STOP},
+                      ATTR_DIMMED, mode == 2 || mode == 3);
+}
+
+// The start toggle released, the settings enabled again as far as the mode allows.
 void releaseStart() {
     SetCtrlVal(pTRec, TREC_START, 0);
-    SetCtrlAttribute(pTRec, TREC_START, ATTR_DIMMED, 0);
     DimmTSD_RECsettings(0);
+    dimForMode(readInt(pTRec, TREC_RS232MODE));
 }
 
 void setTimer(int on) {
@@ -82,12 +97,6 @@ void pushStamp(const char *time) {
     SetCtrlVal(pTRec, TREC_TIME_OLD, OldestRecStamp());
 }
 
-int readInt(int panel, int control) {
-    int value = 0;
-    GetCtrlVal(panel, control, &value);
-    return value;
-}
-
 bool fileFailed = false;  // this recording stopped because its file could not be written
 
 // A recorder file that cannot be written: red lamps, and the touch status names the file.
@@ -99,6 +108,15 @@ void showFileError() {
     char text[PATH_SIZE + 32];
     std::snprintf(text, sizeof text, "Recorder stopped - cannot write %s", rec_fname);
     touchStatus(text);
+}
+
+// Trigger records carry no analog-output values: while they are taken, a measured value selected
+// from those is the one of an earlier record.
+bool triggerRecords = false;
+
+// A polled recording runs while its timer does; a trigger recording while it takes records.
+bool recording() {
+    return tmr_flag == 1 || triggerRecords;
 }
 
 enum class Sample { Taken, Limit, FileError };
@@ -122,6 +140,40 @@ Sample takeSample() {
     pushStamp(TimeStr());
     PlotTSD_RECGraph();
     return Sample::Taken;
+}
+
+// A polled recording that has stopped, for `reason` (the box's second line): timer off, START
+// released, and unless the file error has told it already, red lamps, the box and the touch
+// status line say so at once.
+void endPolled(const char *reason) {
+    tmr_flag = 0;
+    timeout_flag = 1;
+    setTimer(0);
+    releaseStart();
+    if (fileFailed) return;
+    lamps(kRed);
+    boxLine(0, "RECORDER STOPPED");
+    boxLine(1, reason);
+    touchStatus("Recorder stopped!");
+}
+
+// One polled sample from the record in `raw`, taken by a tick or handed over by a loop.
+void sampleTick() {
+    if (tmr_flag != 1) return;  // stopped since the tick asked for it
+    lamps(kLightGreen);
+    boxLine(0, "RECORDER ACTIVE");
+    boxLine(1, "APPEND DATA ...");
+    const Sample sample = takeSample();
+    if (sample != Sample::Taken) endPolled(sample == Sample::Limit ? "MAX NUMBER OF DATA!" : "");
+}
+
+// A value that is not the sensor's present one: grey, without a tolerance colour.
+void showNotCurrent(int panel, int control) {
+    SetCtrlAttribute(panel, control, ATTR_TEXT_BGCOLOR, kNotCurrentGrey);
+}
+
+bool analogSelected() {
+    return para.ge.analogOutMode >= 1 && para.ge.analogOutMode <= 3;
 }
 
 // Measured value of the record by the analog-output mode.
@@ -223,6 +275,14 @@ const char *OldestRecStamp() {
     return szRectime[0];
 }
 
+const char *TouchRecorderState() {
+    return recording() ? "Recorder active!" : "Recorder not active!";
+}
+
+void StopTouchRecording(const char *reason) {
+    if (tmr_flag == 1) endPolled(reason);
+}
+
 void DimmTSD_RECsettings(int dim) {
     SetCtrlsAttribute(
         pTRec, {TREC_INCTIME, TREC_INCFINE, TREC_INC_UP, TREC_INC_DOWN, TREC_OUTFILE, TREC_FILEBTN},
@@ -238,8 +298,11 @@ int WriteRecorderDataToFile(const char *path) {
 void PlotTSD_RECGraph() {
     CalcUMThresholds(para.ge.evalMode);
     umValue = recorderValue();
-    const int colour = InTolerance(umValue, umloTHD, umupTHD) ? kDarkGreen : kRed;
-    SetCtrlAttribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_BGCOLOR, colour);
+    if (triggerRecords && analogSelected())
+        showNotCurrent(pTRec, TREC_MEASVALUE);
+    else
+        SetCtrlAttribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_BGCOLOR,
+                         InTolerance(umValue, umloTHD, umupTHD) ? kDarkGreen : kRed);
     SetCtrlVal(pTRec, TREC_MEASVALUE, umValue / 1000.0);
     const ZoomRange zoom = ComputeZoomRange(umValue, umTeach, umupTHD, umloTHD, YAXISMAX, YAXISMIN);
 
@@ -266,6 +329,7 @@ void PlotTSD_RECGraph() {
 
 void WaitForRecorderLoop() {
     recstop_flag = 0;
+    triggerRecords = true;
     SetRecorderBusy(true);
     SetTriggerReader(true);  // the trigger records are kept for this loop to take
     DiscardTriggerInput();
@@ -280,6 +344,7 @@ void WaitForRecorderLoop() {
         ProcessSystemEvents();
     }
     SetTriggerReader(false);
+    triggerRecords = false;
     SetRecorderBusy(false);
 }
 
@@ -290,29 +355,15 @@ int CC_TBTN_TSDStartRecord(int, int, int event, void *, int, int) {
 }
 
 int CC_TIMER1interrupt(int, int, int event, void *, int, int) {
-    if (event != EVENT_TIMER_TICK) return 0;
-    // The tick never exchanges while a loop runs or another exchange waits for its reply.
-    if (stop_flag != 1 || ExchangeInProgress()) return 0;
-    if (timeout_flag == 1) {
-        lamps(kRed);
-        return 0;
-    }
-    lamps(kLightGreen);
-    boxLine(0, "RECORDER ACTIVE");
-    boxLine(1, "APPEND DATA ...");
-    if (readInt(pTRec, TREC_RS232MODE) != 0) return 0;
+    if (event != EVENT_TIMER_TICK || tmr_flag != 1) return 0;
+    // A running loop hands its next record over; any other exchange under way leaves the
+    // sensor to it for this tick.
+    if (RequestLoopRecord(sampleTick) || ExchangeInProgress()) return 0;
     if (GetRecorderData() != 1) {
-        boxLine(1, "TIMEOUT RS232");
-        timeout_flag = 1;
+        endPolled("TIMEOUT RS232");
         return 0;
     }
-    const Sample sample = takeSample();
-    if (sample == Sample::Taken) return 0;
-    boxLine(0, "RECORDER STOPPED");
-    if (sample == Sample::Limit) touchStatus("Recorder stopped!");
-    releaseStart();
-    setTimer(0);
-    timeout_flag = 1;
+    sampleTick();
     return 0;
 }
 
@@ -356,10 +407,8 @@ int CC_TSD_DROPrs232mode(int, int, int event, void *, int, int) {
     if (event != EVENT_VAL_CHANGED) return 0;
     const int mode = readInt(pTRec, TREC_RS232MODE);
     SetCtrlVal(pRec, REC_RS232MODE, mode);
-    SetCtrlsAttribute(pTRec,
-                      {TREC_INCTIME, TREC_INCFINE, TREC_INC_UP, TREC_INC_DOWN, TREC_OUTFILE,
-                       TREC_FILEBTN, TREC_START, TREC_STOP},
-                      ATTR_DIMMED, mode == 2 || mode == 3);
+    // A recording goes on as it was started; its controls follow the mode once it has ended.
+    if (!recording()) dimForMode(mode);
     return 0;
 }
 

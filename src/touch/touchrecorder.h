@@ -13,7 +13,7 @@ extern double arrayREC[REC_CHART_TRACES * REC_CHART_SAMPLES];  // chart history,
 // START toggle: left click prepares (interval, text box, lamps, settings dimmed), commit starts.
 int CC_TBTN_TSDStartRecord(int panel, int control, int event, void *callbackData, int eventData1,
                            int eventData2);
-// Timer tick: one polled sample, skipped while an acquisition loop or an exchange runs.
+// Timer tick: one polled sample; a running RUN or VIDEO loop hands over its next record.
 int CC_TIMER1interrupt(int panel, int control, int event, void *callbackData, int eventData1,
                        int eventData2);
 // STOP: left click stops timer and trigger wait; commit re-enables the controls.
@@ -30,6 +30,13 @@ int CC_PICBTNinctimeUP(int panel, int control, int event, void *callbackData, in
                        int eventData2);
 int CC_PICBTNinctimeDOWN(int panel, int control, int event, void *callbackData, int eventData1,
                          int eventData2);
+
+// Ends a polled recording for `reason` (shown in the recorder box), saying so on the lamps and
+// the touch status line; nothing when none runs. SEND and GET take the link from the recorder.
+void StopTouchRecording(const char *reason);
+
+// "Recorder active!" while a recording runs, else "Recorder not active!".
+const char *TouchRecorderState();
 
 // The trigger-mode wait loop: takes trigger records until recstop_flag is 1.
 void WaitForRecorderLoop();
