@@ -229,6 +229,13 @@ TEST_F(Touch, RunWithNeitherNumNorGraphOpensNumAndFeedsTheTouchDisplays) {
             // The numeric panel shows this record: the cycle that ends after STOP leaves it.
             EXPECT_DOUBLE_EQ(real(pTNum, TNUM_MEASVALUE), umValue / 1000.0);
             EXPECT_DOUBLE_EQ(real(pTNum, TNUM_VALUE_ANA23), raw.umAnalog23 / 1000.0);
+            const bool inTol = InTolerance(umValue, umloTHD, umupTHD);
+            EXPECT_EQ(value(pTNum, TNUM_LED_INTOL), inTol);
+            EXPECT_EQ(value(pTNum, TNUM_LED_ABOVE) + value(pTNum, TNUM_LED_BELOW) +
+                          value(pTNum, TNUM_LED_INTOL),
+                      1);
+            EXPECT_EQ(attribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR),
+                      inTol ? 0x008000 : 0xFF0000);
             CC_BTNStop(pTSD, TSD_STOP, EVENT_LEFT_CLICK, nullptr, 0, 0);
         }
     };
@@ -239,12 +246,7 @@ TEST_F(Touch, RunWithNeitherNumNorGraphOpensNumAndFeedsTheTouchDisplays) {
     EXPECT_EQ(touchTexts[1], "Transmission successful <---  Line Ok!");
     EXPECT_EQ(desktopTexts.back(), "Data-Transfer Stopped!") << "PushSTOP ends touch RUN";
     EXPECT_DOUBLE_EQ(real(pTNum, TNUM_SETPOINT), 12.345);
-    const bool inTol = InTolerance(umValue, umloTHD, umupTHD);
-    EXPECT_EQ(value(pTNum, TNUM_LED_INTOL), inTol);
-    EXPECT_EQ(
-        value(pTNum, TNUM_LED_ABOVE) + value(pTNum, TNUM_LED_BELOW) + value(pTNum, TNUM_LED_INTOL),
-        1);
-    EXPECT_EQ(attribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR), inTol ? 0x008000 : 0xFF0000);
+    EXPECT_EQ(attribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR), 0x484848) << "idle colour";
     auto *master = static_cast<KGraph *>(FindCtrl(pTSD, TSD_GRAPH_MASTER)->widget);
     EXPECT_EQ(master->cursorPosition(1).x(), ClampPosition(raw.posA, PixelCount()));
     // The touch strip chart shifted the shared history.
@@ -277,6 +279,7 @@ TEST_F(Touch, RunKeepsRunningUnderTheViewsAndEndsAfterItsCycleForTheRecorder) {
         EXPECT_EQ(dimmed(pTSD, control), 1) << control;
     for (int control : {TSD_GET, TSD_SEND, TSD_RAM, TSD_EEPROM})
         EXPECT_EQ(dimmed(pTSD, control), 0) << control;
+    EXPECT_EQ(touchTexts.back(), "RS232 data-transfer stopped! Recorder not active!");
 }
 
 TEST_F(Touch, VideoLeavesNoToggleOnAndStopsWhenAViewIsChosen) {
@@ -333,13 +336,30 @@ TEST_F(Touch, ACalibrationWriteRequestedInATouchLoopWaitsForADesktopLoop) {
     EXPECT_EQ(wrxf_flag, 0);
 }
 
-TEST_F(Touch, ATimeoutOfTouchRunIsToldInTheTouchStatusLine) {
-    connect();
-    sim.stop();
-    press(pTSD, TSD_RUN);
-    EXPECT_EQ(stop_flag, -1);
-    EXPECT_EQ(touchTexts.back(), "Timeout TCP-Server-error!");
-    EXPECT_EQ(desktopTexts.back(), "Timeout RS232 Line!");
+// A failed loop tells its time-out and leaves the buttons as STOP does.
+TEST_F(Touch, AFailedLoopTellsItsTimeoutAndLeavesTheButtonsAsStopDoes) {
+    const struct {
+        int button;
+        const char *text;
+    } loops[] = {{TSD_RUN, "Timeout TCP-Server-error!"}, {TSD_VIDEO, "Timeout RS232-Line!"}};
+    for (const auto &loop : loops) {
+        CloseTCP();
+        connect();
+        sim.stop();
+        press(pTSD, loop.button);
+        EXPECT_EQ(stop_flag, -1);
+        EXPECT_EQ(touchTexts.back(), loop.text);
+        EXPECT_EQ(video_flag, 0);
+        for (int control :
+             {TSD_RUN, TSD_STOP, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_GET, TSD_SEND, TSD_RAM})
+            EXPECT_EQ(dimmed(pTSD, control), 0) << loop.button << " " << control;
+        EXPECT_EQ(attribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR), 0xE0E0E0) << loop.button;
+        EXPECT_EQ(attribute(pTSD, TSD_VIDEO, ATTR_TEXT_BGCOLOR), 0xE0E0E0) << loop.button;
+        EXPECT_EQ(attribute(pTSD, TSD_EXIT, ATTR_VISIBLE), 1) << loop.button;
+        if (loop.button == TSD_RUN) {
+            EXPECT_EQ(desktopTexts.back(), "Timeout RS232 Line!");
+        }
+    }
 }
 
 // ---- Numeric entry ---------------------------------------------------------------------------
@@ -424,12 +444,15 @@ TEST_F(Touch, SteppedTolerancesReachTheSensorWithTheNextSend) {
     EXPECT_EQ(para.ge.umLowerTolerance, 200);
 }
 
+// A stepper ends RUN before its value changes, and steps from the value shown.
 TEST_F(Touch, AStepperTouchedDuringRunEndsRunBeforeTheValueChanges) {
     connect();
     touchToggle(TSD_TOG_NUM);
     para.ge.umSetpoint = 5000;
+    static double measured;
     duringRequest = [](int order, int n) {
         if (order != ORD_RAW || n != 2) return;
+        measured = real(pTNum, TNUM_MEASVALUE);
         CC_NDISPmmSetpoint(pTNum, TNUM_SETPOINT, EVENT_LEFT_CLICK, nullptr, 0, 0);
         Control *up = FindCtrl(pTNum, TNUM_SETP_UP);
         up->callback(pTNum, TNUM_SETP_UP, EVENT_LEFT_CLICK, nullptr, 0, 0);
@@ -441,6 +464,14 @@ TEST_F(Touch, AStepperTouchedDuringRunEndsRunBeforeTheValueChanges) {
     EXPECT_NEAR(real(pTNum, TNUM_SETPOINT), 5.001, 1e-9)
         << "the cycle that ends after the stop leaves the stepped value";
     EXPECT_NEAR(real(pTPara0, TPARA0_SETPOINT), 5.001, 1e-9);
+    EXPECT_EQ(touchTexts.back(), "RS232 data-transfer stopped!");
+    EXPECT_EQ(dimmed(pTSD, TSD_RUN), 0);
+    FindCtrl(pTNum, TNUM_MVAL_D1MM)
+        ->callback(pTNum, TNUM_MVAL_D1MM, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    for (double steps : {1.0, 2.0}) {
+        press(pTNum, TNUM_MVAL_UP);
+        EXPECT_NEAR(real(pTNum, TNUM_MEASVALUE), measured + steps, 1e-9) << "from the value shown";
+    }
 }
 
 TEST_F(Touch, SendHidesTheMarkersAndTouchingADisplayShowsItsOwnWithTheFinestStep) {

@@ -7,7 +7,6 @@
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 #include "shared/state.h"
-#include "touch/touchstop.h"
 
 namespace {
 
@@ -72,9 +71,10 @@ void step(const SteppedValue &v, double sign) {
         if (copy.panel) SetCtrlVal(*copy.panel, copy.control, next);
 }
 
-// Left click: a running RUN or VIDEO ends first, as STOP ends it; commit: the step.
+// Left click: a running RUN or VIDEO ends first (its end restores the buttons and says so),
+// leaving the values shown to step from; commit: the step.
 int stepper(int event, const SteppedValue &v, double sign) {
-    if (event == EVENT_LEFT_CLICK) StopTouchLoop();
+    if (event == EVENT_LEFT_CLICK && stop_flag == 0) stop_flag = 1;
     if (event == EVENT_COMMIT) step(v, sign);
     return 0;
 }

@@ -28,8 +28,8 @@ int CC_NDISPmmTolMinus(int panel, int control, int event, void *callbackData, in
 int CC_TEXTmeasvalue(int panel, int control, int event, void *callbackData, int eventData1,
                      int eventData2);
 
-// Steppers: left click ends a running loop as STOP does; commit steps the value by mmDelta
-// (tolerances not below 0).
+// Steppers: left click ends a running loop, keeping the values shown; commit steps the value
+// shown by mmDelta (tolerances not below 0).
 int CC_PICBTNmvalueUP(int panel, int control, int event, void *callbackData, int eventData1,
                       int eventData2);
 int CC_PICBTNmvalueDOWN(int panel, int control, int event, void *callbackData, int eventData1,

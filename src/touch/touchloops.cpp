@@ -1,5 +1,6 @@
 #include "touch/touchloops.h"
 
+#include <cstdio>
 #include <initializer_list>
 #include <utility>
 
@@ -14,6 +15,8 @@
 #include "shared/panels.h"
 #include "shared/state.h"
 #include "touch/touchdisplays.h"
+#include "touch/touchrecorder.h"
+#include "touch/touchstop.h"
 
 namespace {
 
@@ -53,6 +56,28 @@ void showRecorderLamps() {
     }
 }
 
+// How a touch loop leaves the surface. After a time-out its text stays and the buttons are as
+// after STOP. Otherwise the status line says that the transfer has stopped, the measured values
+// keep what they show, in their idle colours, and the buttons are as after STOP unless the
+// recorder view, which ended the loop, holds them dimmed; its state text follows.
+void loopEnded() {
+    video_flag = 0;
+    if (stop_flag == -1) return RestoreTouchButtons();
+    ShowTouchIdleColours();
+    if (!toggleValue(TSD_TOG_RECORDER)) {
+        RestoreTouchButtons();
+        return ShowText(ST_TSD, TOUCH_STOPPED_TEXT);
+    }
+    char text[STATUS_SIZE];
+    std::snprintf(text, sizeof text, "%s %s", TOUCH_STOPPED_TEXT, TouchRecorderState());
+    ShowText(ST_TSD, text);
+}
+
+void runEnded() {
+    PushSTOP();
+    loopEnded();
+}
+
 void drawRunCycle() {
     PlotTSD_VIDEOBarGraph();
     PlotTSD_RAWGraph();
@@ -78,7 +103,7 @@ void PushTSD_RUN() {
     SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kLightGreen);
     SetCtrlsAttribute(pTSD, {TSD_RUN, TSD_VIDEO, TSD_GET}, ATTR_DIMMED, 1);
     SetCtrlAttribute(pTGraph, TGRAPH_ZOOM, ATTR_VISIBLE, 1);
-    RunCycles({ST_TSD, drawRunCycle, RequestOrder::Touch, PushSTOP});
+    RunCycles({ST_TSD, drawRunCycle, RequestOrder::Touch, runEnded});
 }
 
 void PushTSD_VIDEO() {
@@ -91,5 +116,5 @@ void PushTSD_VIDEO() {
     SetCtrlAttribute(pTSD, TSD_VIDEO, ATTR_TEXT_BGCOLOR, kLightGreen);
     SetCtrlsAttribute(pTSD, {TSD_VIDEO, TSD_RUN, TSD_GET, TSD_RAM, TSD_EEPROM}, ATTR_DIMMED, 1);
     timeout_flag = 0;
-    VideoCycles({ST_TSD, drawVideoCycle, RequestOrder::Touch, nullptr});
+    VideoCycles({ST_TSD, drawVideoCycle, RequestOrder::Touch, loopEnded});
 }

@@ -11,7 +11,7 @@ constexpr int kIdleGrey = 0xE0E0E0;
 
 }  // namespace
 
-void RestoreTouchIdle() {
+void RestoreTouchButtons() {
     SetCtrlsAttribute(pTSD,
                       {TSD_RUN, TSD_STOP, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_GET, TSD_SEND,
                        TSD_RAM, TSD_EEPROM, TSD_EXIT},
@@ -19,13 +19,21 @@ void RestoreTouchIdle() {
     SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
     SetCtrlAttribute(pTSD, TSD_VIDEO, ATTR_TEXT_BGCOLOR, kIdleGrey);
     SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_VISIBLE, 1);
+}
+
+void ShowTouchIdleColours() {
     SetCtrlAttribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR, 0x484848);
     SetCtrlAttribute(pTMval, TMVAL_MEASVALUE, ATTR_TEXT_BGCOLOR, 0xA0A0A0);
+}
+
+void RestoreTouchIdle() {
+    RestoreTouchButtons();
+    ShowTouchIdleColours();
     for (int control : {TNUM_MEASVALUE, TNUM_VALUE_ANA1, TNUM_VALUE_ANA23})
         SetCtrlVal(pTNum, control, 0.0);
     for (int control : {TGRAPH_LED_INTOL, TGRAPH_LED_ABOVE, TGRAPH_LED_BELOW})
         SetCtrlVal(pTGraph, control, 0);
-    SetCtrlVal(pTSD, TSD_STATUS, "RS232 data-transfer stopped!");
+    SetCtrlVal(pTSD, TSD_STATUS, TOUCH_STOPPED_TEXT);
 }
 
 void StopTouchLoop() {
