@@ -194,6 +194,13 @@ void expectSensorControlsDimmed(const Dialog &d, int dimmed) {
     EXPECT_EQ(attribute(d.recorderPanel, d.recorderStart, ATTR_DIMMED), dimmed) << d.name;
 }
 
+// The newest line of a dialog's message box, without its line break.
+std::string lastLine(const Dialog &d) {
+    std::string log = text(d.panel, d.msgBox);
+    if (!log.empty() && log.back() == '\n') log.pop_back();
+    return log.substr(log.rfind('\n') + 1);
+}
+
 // Dims, or enables, the sensor controls, the recorder's start and ACCEPT of `d`, so that a
 // connect shows what it changes.
 void dimSensorControls(const Dialog &d, int dimmed = 1) {
@@ -231,6 +238,7 @@ TEST_F(ConnDialog, ConnectIdentifiesAndEnablesTheSensorControlsOnEitherSurfaceAn
         EXPECT_TRUE(wasShown(d.statusFields, "TRY TO CONNECT! ..."));
         EXPECT_EQ(text(d.mainPanel, d.mainStatus), szVersion);
         EXPECT_NE(text(d.panel, d.msgBox).find("TRY TO CONNECT! ...\n"), std::string::npos);
+        EXPECT_EQ(lastLine(d), szVersion) << "the box ends with the outcome";
         expectSensorControlsDimmed(d, 0);
         EXPECT_EQ(attribute(d.panel, d.accept, ATTR_DIMMED), 0);
         EXPECT_EQ(attribute(pPA, c.line == Line::Tcp ? PANEL_HOST : PANEL_COMPORT, ATTR_VISIBLE),
@@ -246,8 +254,7 @@ TEST_F(ConnDialog, DisconnectDimsTheSensorControlsTheRecorderStartAndAccept) {
     click(pConn, CONNECT_DISCONNECT);
     EXPECT_EQ(tcp_con, 0);
     EXPECT_EQ(text(pPA, PANEL_STATUS), "SENSOR DISCONNECTED!");
-    const std::string log = text(pConn, CONNECT_MSGBOX);
-    EXPECT_EQ(log.substr(log.size() - 21), "SENSOR DISCONNECTED!\n");
+    EXPECT_EQ(lastLine(desktop), "SENSOR DISCONNECTED!");
     for (const Dialog *d : {&desktop, &touch}) {
         expectSensorControlsDimmed(*d, 1);
         EXPECT_EQ(attribute(d->panel, d->accept, ATTR_DIMMED), 1);
@@ -474,6 +481,7 @@ TEST_F(ConnDialog, RefusedDevicesKeepTheSensorControlsDimmedOnBothSurfaces) {
         EXPECT_EQ(tcp_con, 1);
         EXPECT_EQ(hwok_flag, c.hwok);
         EXPECT_NE(LastPopupText().find(c.popup), std::string::npos) << LastPopupText();
+        EXPECT_NE(lastLine(d).find(c.popup), std::string::npos) << lastLine(d);
         for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
         CC_CBTNAcceptComSetting(d.panel, d.accept, EVENT_COMMIT, nullptr, 0, 0);
         for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
