@@ -261,23 +261,36 @@ TEST_F(ConnDialog, DisconnectDimsTheSensorControlsTheRecorderStartAndAccept) {
     }
 }
 
+// DISCARD through either dialog: the link is closed, so the sensor controls of both surfaces
+// are dimmed as after DISCONNECT.
 TEST_F(ConnDialog, DiscardClosesTheConnectionShowsItEverywhereAndSavesNothing) {
     startSim();
-    connect(desktop, Line::Serial);
-    ASSERT_EQ(rs232_con, 1);
-    QFile::remove(QString::fromStdString(settingsPath()));
-    SetCtrlVal(pPA, PANEL_CONNECT, 1);
-    click(pConn, CONNECT_DISCARD);
-    EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), 0) << "the port is closed";
-    EXPECT_LT(GetInQLen(kSimPort), 0);
-    for (auto [panel, control] : {std::pair{pPA, PANEL_STATUS}, std::pair{pConn, CONNECT_STATUS},
-                                  std::pair{pTSD, TSD_STATUS}, std::pair{pTConn, TCONN_STATUS}})
-        EXPECT_EQ(text(panel, control), "SENSOR DISCONNECTED!");
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(settingsPath())));
-    EXPECT_EQ(value(pPA, PANEL_CONNECT), 0);
-    int visible = 1;
-    GetPanelAttribute(pConn, ATTR_VISIBLE, &visible);
-    EXPECT_EQ(visible, 0);
+    for (auto [d, discard] :
+         {std::pair{&desktop, CONNECT_DISCARD}, std::pair{&touch, TCONN_DISCARD}}) {
+        SCOPED_TRACE(d->name);
+        connect(*d, Line::Serial);
+        ASSERT_EQ(rs232_con, 1);
+        expectSensorControlsDimmed(*d, 0);
+        QFile::remove(QString::fromStdString(settingsPath()));
+        SetCtrlVal(pPA, PANEL_CONNECT, 1);
+        SetCtrlVal(pTSD, TSD_TOG_CONNECT, 1);
+        click(d->panel, discard);
+        EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), 0) << "the port is closed";
+        EXPECT_LT(GetInQLen(kSimPort), 0);
+        for (auto [panel, control] :
+             {std::pair{pPA, PANEL_STATUS}, std::pair{pConn, CONNECT_STATUS},
+              std::pair{pTSD, TSD_STATUS}, std::pair{pTConn, TCONN_STATUS}})
+            EXPECT_EQ(text(panel, control), "SENSOR DISCONNECTED!");
+        for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(settingsPath())));
+        EXPECT_EQ(value(pPA, PANEL_CONNECT), 0);
+        EXPECT_EQ(value(pTSD, TSD_TOG_CONNECT), 0);
+        for (int panel : {pConn, pTConn}) {
+            int visible = 1;
+            GetPanelAttribute(panel, ATTR_VISIBLE, &visible);
+            EXPECT_EQ(visible, 0);
+        }
+    }
 }
 
 TEST_F(ConnDialog, AcceptWritesTheDialogsSettingsAndTheAddressList) {
