@@ -264,7 +264,8 @@ void expectNotCurrent(bool desktop, bool touch) {
         EXPECT_FALSE(d.notCurrent && toleranceColour) << d.control;
     }
     if (touch) {
-        EXPECT_EQ(value(pTGraph, TGRAPH_LED_INTOL) + value(pTGraph, TGRAPH_LED_ABOVE), 0);
+        for (int lamp : {TGRAPH_LED_INTOL, TGRAPH_LED_ABOVE, TGRAPH_LED_BELOW})
+            EXPECT_EQ(value(pTGraph, lamp), 0) << lamp;
     }
     EXPECT_EQ(pixelsOf(pPA, PANEL_GRAPH_MASTER, qRgb(255, 0, 0)) == 0, desktop) << "object bar";
 }
