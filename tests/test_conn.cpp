@@ -194,6 +194,13 @@ void expectSensorControlsDimmed(const Dialog &d, int dimmed) {
     EXPECT_EQ(attribute(d.recorderPanel, d.recorderStart, ATTR_DIMMED), dimmed) << d.name;
 }
 
+// The newest line of a dialog's message box, without its line break.
+std::string lastLine(const Dialog &d) {
+    std::string log = text(d.panel, d.msgBox);
+    if (!log.empty() && log.back() == '\n') log.pop_back();
+    return log.substr(log.rfind('\n') + 1);
+}
+
 // Dims, or enables, the sensor controls, the recorder's start and ACCEPT of `d`, so that a
 // connect shows what it changes.
 void dimSensorControls(const Dialog &d, int dimmed = 1) {
@@ -231,6 +238,7 @@ TEST_F(ConnDialog, ConnectIdentifiesAndEnablesTheSensorControlsOnEitherSurfaceAn
         EXPECT_TRUE(wasShown(d.statusFields, "TRY TO CONNECT! ..."));
         EXPECT_EQ(text(d.mainPanel, d.mainStatus), szVersion);
         EXPECT_NE(text(d.panel, d.msgBox).find("TRY TO CONNECT! ...\n"), std::string::npos);
+        EXPECT_EQ(lastLine(d), szVersion) << "the box ends with the outcome";
         expectSensorControlsDimmed(d, 0);
         EXPECT_EQ(attribute(d.panel, d.accept, ATTR_DIMMED), 0);
         EXPECT_EQ(attribute(pPA, c.line == Line::Tcp ? PANEL_HOST : PANEL_COMPORT, ATTR_VISIBLE),
@@ -246,31 +254,43 @@ TEST_F(ConnDialog, DisconnectDimsTheSensorControlsTheRecorderStartAndAccept) {
     click(pConn, CONNECT_DISCONNECT);
     EXPECT_EQ(tcp_con, 0);
     EXPECT_EQ(text(pPA, PANEL_STATUS), "SENSOR DISCONNECTED!");
-    const std::string log = text(pConn, CONNECT_MSGBOX);
-    EXPECT_EQ(log.substr(log.size() - 21), "SENSOR DISCONNECTED!\n");
+    EXPECT_EQ(lastLine(desktop), "SENSOR DISCONNECTED!");
     for (const Dialog *d : {&desktop, &touch}) {
         expectSensorControlsDimmed(*d, 1);
         EXPECT_EQ(attribute(d->panel, d->accept, ATTR_DIMMED), 1);
     }
 }
 
+// DISCARD through either dialog: the link is closed, so the sensor controls of both surfaces
+// are dimmed as after DISCONNECT.
 TEST_F(ConnDialog, DiscardClosesTheConnectionShowsItEverywhereAndSavesNothing) {
     startSim();
-    connect(desktop, Line::Serial);
-    ASSERT_EQ(rs232_con, 1);
-    QFile::remove(QString::fromStdString(settingsPath()));
-    SetCtrlVal(pPA, PANEL_CONNECT, 1);
-    click(pConn, CONNECT_DISCARD);
-    EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), 0) << "the port is closed";
-    EXPECT_LT(GetInQLen(kSimPort), 0);
-    for (auto [panel, control] : {std::pair{pPA, PANEL_STATUS}, std::pair{pConn, CONNECT_STATUS},
-                                  std::pair{pTSD, TSD_STATUS}, std::pair{pTConn, TCONN_STATUS}})
-        EXPECT_EQ(text(panel, control), "SENSOR DISCONNECTED!");
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(settingsPath())));
-    EXPECT_EQ(value(pPA, PANEL_CONNECT), 0);
-    int visible = 1;
-    GetPanelAttribute(pConn, ATTR_VISIBLE, &visible);
-    EXPECT_EQ(visible, 0);
+    for (auto [d, discard] :
+         {std::pair{&desktop, CONNECT_DISCARD}, std::pair{&touch, TCONN_DISCARD}}) {
+        SCOPED_TRACE(d->name);
+        connect(*d, Line::Serial);
+        ASSERT_EQ(rs232_con, 1);
+        expectSensorControlsDimmed(*d, 0);
+        QFile::remove(QString::fromStdString(settingsPath()));
+        SetCtrlVal(pPA, PANEL_CONNECT, 1);
+        SetCtrlVal(pTSD, TSD_TOG_CONNECT, 1);
+        click(d->panel, discard);
+        EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), 0) << "the port is closed";
+        EXPECT_LT(GetInQLen(kSimPort), 0);
+        for (auto [panel, control] :
+             {std::pair{pPA, PANEL_STATUS}, std::pair{pConn, CONNECT_STATUS},
+              std::pair{pTSD, TSD_STATUS}, std::pair{pTConn, TCONN_STATUS}})
+            EXPECT_EQ(text(panel, control), "SENSOR DISCONNECTED!");
+        for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(settingsPath())));
+        EXPECT_EQ(value(pPA, PANEL_CONNECT), 0);
+        EXPECT_EQ(value(pTSD, TSD_TOG_CONNECT), 0);
+        for (int panel : {pConn, pTConn}) {
+            int visible = 1;
+            GetPanelAttribute(panel, ATTR_VISIBLE, &visible);
+            EXPECT_EQ(visible, 0);
+        }
+    }
 }
 
 TEST_F(ConnDialog, AcceptWritesTheDialogsSettingsAndTheAddressList) {
@@ -474,6 +494,7 @@ TEST_F(ConnDialog, RefusedDevicesKeepTheSensorControlsDimmedOnBothSurfaces) {
         EXPECT_EQ(tcp_con, 1);
         EXPECT_EQ(hwok_flag, c.hwok);
         EXPECT_NE(LastPopupText().find(c.popup), std::string::npos) << LastPopupText();
+        EXPECT_NE(lastLine(d).find(c.popup), std::string::npos) << lastLine(d);
         for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
         CC_CBTNAcceptComSetting(d.panel, d.accept, EVENT_COMMIT, nullptr, 0, 0);
         for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);

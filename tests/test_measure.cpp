@@ -48,6 +48,7 @@
 #include "shared/panels.h"
 #include "shared/state.h"
 #include "sim_process.h"
+#include "touch/touchdisplays.h"
 
 namespace {
 
@@ -233,9 +234,53 @@ TEST_F(Measure, RequestsDuringRunAreServedAfterTheCycleInTheirOrder) {
     EXPECT_EQ(stop_flag, 1);
 }
 
-TEST_F(Measure, ATimeoutLeavesTheDisplaysAndItsRequestWaitsForTheNextLoop) {
+// Pixels of a graph as the operator sees them in one colour.
+int pixelsOf(int panel, int control, QRgb colour) {
+    const QImage image =
+        graph(panel, control)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) count += image.pixel(x, y) == colour;
+    return count;
+}
+
+// What the displays of both surfaces showed of the last record is not current once a loop lost
+// the link: dimmed, no tolerance colour, lamps off, the object bars faded; a surface's next
+// record makes its own displays current again.
+void expectNotCurrent(bool desktop, bool touch) {
+    const struct {
+        int panel, control;
+        bool notCurrent;
+    } displays[] = {
+        {pPA, PANEL_MEASVALUE, desktop},    {pPA, PANEL_POS_VALUE, desktop},
+        {pPA, PANEL_VALUE_ANA1, desktop},   {pPA, PANEL_GRAPH_SLAVE, desktop},
+        {pTMval, TMVAL_MEASVALUE, touch},   {pTNum, TNUM_VALUE_ANA23, touch},
+        {pTGraph, TGRAPH_LED_INTOL, touch}, {pTSD, TSD_GRAPH_MASTER, touch},
+    };
+    for (const auto &d : displays) {
+        EXPECT_EQ(dimmed(d.panel, d.control), d.notCurrent) << d.control;
+        const int background = attribute(d.panel, d.control, ATTR_TEXT_BGCOLOR);
+        const bool toleranceColour = background == 0xFF0000 || background == 0x008000;
+        EXPECT_FALSE(d.notCurrent && toleranceColour) << d.control;
+    }
+    if (touch) {
+        for (int lamp : {TGRAPH_LED_INTOL, TGRAPH_LED_ABOVE, TGRAPH_LED_BELOW})
+            EXPECT_EQ(value(pTGraph, lamp), 0) << lamp;
+    }
+    EXPECT_EQ(pixelsOf(pPA, PANEL_GRAPH_MASTER, qRgb(255, 0, 0)) == 0, desktop) << "object bar";
+}
+
+TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextLoop) {
     connect();
+    duringExchange = [](bool request, int order, int n) {
+        if (request && order == ORD_RAW && n == 2) stop_flag = 1;
+    };
+    press(CC_BTNRun, pPA, PANEL_RUN);
+    PlotTSD_VIDEOBarGraph();  // the touch surface shows the same record
+    expectNotCurrent(false, false);
+
     sim.stop();
+    clearRecords();
     SetCtrlVal(pPA, PANEL_MEASVALUE, 12.345);
     double history[std::size(arrayNORM)];
     std::memcpy(history, arrayNORM, sizeof history);
@@ -246,6 +291,7 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysAndItsRequestWaitsForTheNextLoop) {
     EXPECT_EQ(texts.back(), "Timeout RS232 Line!");
     EXPECT_DOUBLE_EQ(real(pPA, PANEL_MEASVALUE), 12.345);
     EXPECT_EQ(std::memcmp(history, arrayNORM, sizeof history), 0);
+    expectNotCurrent(true, true);
 
     press(CC_ButtonTeach, pPA, PANEL_TEACH);
     EXPECT_EQ(teach_flag, 1);
@@ -259,6 +305,7 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysAndItsRequestWaitsForTheNextLoop) {
     press(CC_BTNRun, pPA, PANEL_RUN);
     EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_TEACH, ORD_RAW}));
     EXPECT_EQ(teach_flag, 0);
+    expectNotCurrent(false, true);
 }
 
 TEST_F(Measure, AnExitRequestEndsRunAfterItsCycleButNotVideo) {

@@ -148,6 +148,7 @@ class Touch : public ProgramTest {
 // ---- Navigation ------------------------------------------------------------------------------
 
 TEST_F(Touch, EachToggleShowsItsPanelsAndStaysTheOnlyOneOn) {
+    connect();
     const struct {
         int toggle;
         std::vector<int *> shows;
@@ -178,6 +179,11 @@ TEST_F(Touch, EachToggleShowsItsPanelsAndStaysTheOnlyOneOn) {
     EXPECT_EQ(dimmed(pTConn, TCONN_TRYCONNECT), 0);
     touchToggle(TSD_TOG_CONNECT);
     EXPECT_EQ(value(pTSD, TSD_TOG_CONNECT), 1);
+    // Another view toggle leaves the connection panel and keeps the link open.
+    touchToggle(TSD_TOG_GRAPH);
+    EXPECT_EQ(shown(pTConn), 0);
+    EXPECT_EQ(togglesOn(), std::vector<int>{TSD_TOG_GRAPH});
+    EXPECT_EQ(tcp_con, 1);
 }
 
 TEST_F(Touch, Para2AndRecorderLeaveTheVideoPanelUnderneath) {

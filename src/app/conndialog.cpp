@@ -198,13 +198,20 @@ void connect(const Surface &s) {
     InitGUI();
 }
 
+// DISCONNECT and DISCARD: no device behind the closed link, so nothing may be sent until a
+// connect identifies one again.
+void dropDevice() {
+    closeLink();
+    ForgetDevice();
+    dimSensorControls(true);
+}
+
 void disconnect(const Surface &s) {
     stop_flag = 1;
-    closeLink();
+    dropDevice();
     takeSerialSettings(s);
     SetStatus("SENSOR DISCONNECTED!");
     report(s, szStatus);
-    dimSensorControls(true);
     dimAccept(true);
 }
 
@@ -263,7 +270,7 @@ void accept(const Surface &s) {
 
 void discard(const Surface &s) {
     stop_flag = 1;
-    closeLink();
+    dropDevice();
     takeSerialSettings(s);
     SetStatus("SENSOR DISCONNECTED!");
     ShowStatus(ST_ALL);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
+#include <string>
 #include <string_view>
 
 #include "ktav_panels.h"
@@ -137,8 +138,19 @@ void refuse(const Refusal &message) {
     appendCut(szVersion, sizeof szVersion, "\n");
 }
 
+// The identification's lines go to the message boxes of both connection dialogs, whichever
+// of them connected.
 void appendToConnectionLog(const char *text) {
     SetCtrlVal(pConn, CONNECT_MSGBOX, text);
+    SetCtrlVal(pTConn, TCONN_MSGBOX, text);
+}
+
+// The last line of the identification in the message boxes: its outcome as the status shows it,
+// so that a box never ends with a step that was waiting.
+void logOutcome() {
+    std::string line = szStatus;
+    if (line.empty() || line.back() != '\n') line += '\n';
+    appendToConnectionLog(line.c_str());
 }
 
 bool startsWith(const char *text, std::string_view prefix) {
@@ -349,7 +361,6 @@ int identify() {
             if (!startsWith(szVersion, sibling.prefix)) continue;
             refuse(sibling.message);
             AppendStatus("\n");
-            appendToConnectionLog(szStatus);
         }
         return 1;
     }
@@ -402,6 +413,7 @@ int InitDataExchange() {
             result = identify();
     }
     ShowStatus(ST_ALL);
+    logOutcome();
     return result;
 }
 

@@ -36,7 +36,8 @@ void showStatus(unsigned fields, const char *text) {
 }
 
 // Ends a loop whose exchange failed: a time-out, unless the exchange was abandoned because the
-// program is closing, which ends the loop as an exit request does.
+// program is closing, which ends the loop as an exit request does. What the displays show of
+// the last record is then no longer measured now.
 void endByFailure(unsigned fields, const char *text) {
     if (exit_flag == 1) {
         stop_flag = 1;
@@ -44,6 +45,7 @@ void endByFailure(unsigned fields, const char *text) {
     }
     showStatus(fields, text);
     stop_flag = -1;
+    ShowRecordNotCurrent();
 }
 
 // One header-only request of `order`; the reply's data are left in szReadBuf.

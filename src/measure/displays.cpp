@@ -1,6 +1,7 @@
 #include "measure/displays.h"
 
 #include <cmath>
+#include <span>
 
 #include "ktav_panels.h"
 #include "link/commands.h"
@@ -150,6 +151,72 @@ void ShowSensorPower(int panel, int powerField, int timeField, const ParaSensor 
         SetCtrlVal(panel, timeField, std::lround(milli * 10 / 1000.0) / 10.0);
 }
 
+namespace {
+
+// The big values' idle grey: what a tolerance colour gives way to when it is no longer current.
+constexpr int kNotCurrentGrey = 0x484848;
+
+// A display of the last record, by its panel's handle.
+struct RecordDisplay {
+    const int *panel;
+    int control;
+};
+
+// What each surface shows of the last record: values and graphs, and lamps.
+constexpr RecordDisplay kDesktopValues[] = {
+    {&pPA, PANEL_MEASVALUE},   {&pPA, PANEL_POS_VALUE},    {&pPA, PANEL_POS_MASTER},
+    {&pPA, PANEL_POS_SLAVE},   {&pPA, PANEL_VALUE_MASTER}, {&pPA, PANEL_VALUE_SLAVE},
+    {&pPA, PANEL_VALUE_ANA1},  {&pPA, PANEL_VALUE_ANA23},  {&pPA, PANEL_GRAPH_MASTER},
+    {&pPA, PANEL_GRAPH_SLAVE},
+};
+constexpr RecordDisplay kTouchValues[] = {
+    {&pTNum, TNUM_MEASVALUE},      {&pTNum, TNUM_VALUE_ANA1},      {&pTNum, TNUM_VALUE_ANA23},
+    {&pTMval, TMVAL_MEASVALUE},    {&pTMval, TMVAL_POS_VALUE},     {&pTMval, TMVAL_POS_MASTER},
+    {&pTMval, TMVAL_POS_SLAVE},    {&pTMval, TMVAL_VALUE_MASTER},  {&pTMval, TMVAL_VALUE_SLAVE},
+    {&pTGraph, TGRAPH_VALUE_ANA1}, {&pTGraph, TGRAPH_VALUE_ANA23}, {&pTSD, TSD_GRAPH_MASTER},
+    {&pTSD, TSD_GRAPH_SLAVE},
+};
+constexpr RecordDisplay kTouchLamps[] = {
+    {&pTNum, TNUM_LED_INTOL},     {&pTNum, TNUM_LED_ABOVE},     {&pTNum, TNUM_LED_BELOW},
+    {&pTNum, TNUM_LED_IN0},       {&pTNum, TNUM_LED_IN1},       {&pTGraph, TGRAPH_LED_INTOL},
+    {&pTGraph, TGRAPH_LED_ABOVE}, {&pTGraph, TGRAPH_LED_BELOW},
+};
+
+bool surfaceNotCurrent[2];  // by DisplaySurface
+
+void showSurface(DisplaySurface surface, bool stale) {
+    surfaceNotCurrent[static_cast<int>(surface)] = stale;
+    const bool desktop = surface == DisplaySurface::Desktop;
+    const std::span<const RecordDisplay> values =
+        desktop ? std::span<const RecordDisplay>(kDesktopValues) : kTouchValues;
+    for (const RecordDisplay &d : values) ShowNotCurrent(*d.panel, d.control, stale);
+    if (desktop) return;
+    for (const RecordDisplay &d : kTouchLamps) {
+        if (stale) SetCtrlVal(*d.panel, d.control, 0);
+        ShowNotCurrent(*d.panel, d.control, stale);
+    }
+}
+
+}  // namespace
+
+void ShowNotCurrent(int panel, int control, bool notCurrent) {
+    SetCtrlAttribute(panel, control, ATTR_DIMMED, notCurrent ? 1 : 0);
+    if (!notCurrent) return;
+    int background = 0;
+    GetCtrlAttribute(panel, control, ATTR_TEXT_BGCOLOR, &background);
+    if (background == kRed || background == kDarkGreen)
+        SetCtrlAttribute(panel, control, ATTR_TEXT_BGCOLOR, kNotCurrentGrey);
+}
+
+void ShowRecordNotCurrent() {
+    showSurface(DisplaySurface::Desktop, true);
+    showSurface(DisplaySurface::Touch, true);
+}
+
+void ShowRecordCurrent(DisplaySurface surface) {
+    if (surfaceNotCurrent[static_cast<int>(surface)]) showSurface(surface, false);
+}
+
 ToleranceWidths EvaluateRecord() {
     peakwA = ObjectWidth(raw.startA, raw.endA);
     peakwB = ObjectWidth(raw.startB, raw.endB);
@@ -168,6 +235,7 @@ void DrawPositionGraphs(const PositionGraphs &g, const ToleranceWidths &tol) {
 }
 
 void PlotVIDEOBarGraph() {
+    ShowRecordCurrent(DisplaySurface::Desktop);
     SetCtrlVal(pPA, PANEL_POS_SLAVE, static_cast<int>(raw.posB));
     SetCtrlVal(pPA, PANEL_POS_MASTER, static_cast<int>(raw.posA));
     SetCtrlVal(pPA, PANEL_POS_VALUE, static_cast<int>(raw.posCombined));

@@ -64,3 +64,20 @@ void SetTextBackground(int panel, int control, int colour);
 // A sensor's reported power (power mode 1) or integration time (mode 2, two-line hardware).
 void ShowSensorPower(int panel, int powerField, int timeField, const ParaSensor &s, uint16_t power,
                      uint16_t milli);
+
+// ---- Displays of a record that is no longer current -----------------------------------------
+
+// The surfaces whose measured-value displays show the last record.
+enum class DisplaySurface { Desktop, Touch };
+
+// Shows a display as not current (true: dimmed, its tolerance colour given way to the neutral
+// grey, a graph's plots faded) or as current again (false). The one look of both surfaces for a
+// value that is not measured now; a caller switches a lamp off itself.
+void ShowNotCurrent(int panel, int control, bool notCurrent);
+
+// After a loop lost the link: the measured values, positions, position graphs and tolerance
+// lamps of both surfaces are shown as not current, the lamps off.
+void ShowRecordNotCurrent();
+
+// A surface draws a new record: its displays are current again (nothing to do while they are).
+void ShowRecordCurrent(DisplaySurface surface);

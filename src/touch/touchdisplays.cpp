@@ -102,6 +102,7 @@ void showValuesAndGraphPanels() {
 }  // namespace
 
 void PlotTSD_VIDEOBarGraph() {
+    ShowRecordCurrent(DisplaySurface::Touch);
     const ToleranceWidths tol = EvaluateRecord();
     // The steppers stop the loop before they change a value; a cycle finishing after that stop
     // leaves the numeric panel to them, so a stepped value is not overwritten.

@@ -11,6 +11,7 @@ namespace {
 constexpr int kDivisions = 5;  // grid divisions per axis
 constexpr double kMark = 5.0;  // side of a square point mark, pixels
 constexpr int kMargin = 6;
+constexpr double kDimmedOpacity = 0.3;  // plots and cursors of a dimmed graph
 
 const QColor kTraceColors[] = {Qt::black,   Qt::red,          Qt::darkGreen,    Qt::blue,
                                Qt::magenta, QColor(0xFF8000), QColor(0x008080), Qt::darkGray};
@@ -318,6 +319,7 @@ void KGraph::paintEvent(QPaintEvent *event) {
         painter.drawPixmap(0, 0, frame_);
     if (!hasPlotArea()) return;  // too small to show anything
     painter.setClipRect(area);
+    if (!isEnabled()) painter.setOpacity(kDimmedOpacity);  // a dimmed graph shows its plots faded
     if (stripChart_) {
         drawStrip(painter, area);
     } else {
