@@ -664,7 +664,9 @@ TEST_F(TouchRecorder, TriggerModeRecordsUntilStop) {
     EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped!");
     EXPECT_EQ(value(pTRec, TREC_START), 0);
     EXPECT_EQ(recstop_flag, 1);
-    EXPECT_EQ(attribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_BGCOLOR), 0xA0A0A0) << "not current";
+    EXPECT_EQ(dimmed(pTRec, TREC_MEASVALUE), 1) << "not current";
+    EXPECT_NE(attribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_BGCOLOR), 0xFF0000) << "no tolerance";
+    EXPECT_NE(attribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_BGCOLOR), 0x008000) << "no tolerance";
 }
 
 TEST_F(TouchRecorder, IncrementSteppersHoldOneToSixtySeconds) {

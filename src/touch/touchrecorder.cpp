@@ -30,7 +30,6 @@ constexpr int kLightGreen = 0xA0DC42;
 constexpr int kRed = 0xFF0000;
 constexpr int kDarkGreen = 0x008000;
 constexpr int kPanelGrey = 0xF0F0F0;
-constexpr int kNotCurrentGrey = 0xA0A0A0;
 constexpr int kStampSize = 9;  // "HH:MM:SS" and its terminator
 
 // Time stamps of the last 100 samples, oldest first; unused places hold an empty text.
@@ -167,11 +166,6 @@ void sampleTick() {
     if (sample != Sample::Taken) endPolled(sample == Sample::Limit ? "MAX NUMBER OF DATA!" : "");
 }
 
-// A value that is not the sensor's present one: grey, without a tolerance colour.
-void showNotCurrent(int panel, int control) {
-    SetCtrlAttribute(panel, control, ATTR_TEXT_BGCOLOR, kNotCurrentGrey);
-}
-
 bool analogSelected() {
     return para.ge.analogOutMode >= 1 && para.ge.analogOutMode <= 3;
 }
@@ -298,11 +292,11 @@ int WriteRecorderDataToFile(const char *path) {
 void PlotTSD_RECGraph() {
     CalcUMThresholds(para.ge.evalMode);
     umValue = recorderValue();
-    if (triggerRecords && analogSelected())
-        showNotCurrent(pTRec, TREC_MEASVALUE);
-    else
+    const bool stale = triggerRecords && analogSelected();
+    if (!stale)
         SetCtrlAttribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_BGCOLOR,
                          InTolerance(umValue, umloTHD, umupTHD) ? kDarkGreen : kRed);
+    ShowNotCurrent(pTRec, TREC_MEASVALUE, stale);
     SetCtrlVal(pTRec, TREC_MEASVALUE, umValue / 1000.0);
     const ZoomRange zoom = ComputeZoomRange(umValue, umTeach, umupTHD, umloTHD, YAXISMAX, YAXISMIN);
 
