@@ -1,7 +1,6 @@
 // The recorder file reader against files written byte for byte in the recorders' format: both
 // header variants, times across midnight, and the line named for every kind of damage.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QTemporaryDir>
 #include <sstream>
@@ -156,7 +155,7 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
 }
 
 // What the recorders write is what the reader gives back from the file: header of both variants
-// and every column of every sample, MASTER and SLAVE apart; a missing file is told as such.
+// and every column of every sample, MASTER and SLAVE apart.
 TEST(RecReader, ReadsBackWhatTheRecorderWrote) {
     for (const bool withCount : {true, false}) {
         QTemporaryDir dir;
@@ -192,24 +191,5 @@ TEST(RecReader, ReadsBackWhatTheRecorderWrote) {
                                       r.posCombined))
                 << i;
         }
-    }
-}
-
-// Only a regular file is read: a folder, a FIFO (which would wait for a writer) and a device
-// (which never ends) are refused without being opened.
-TEST(RecReader, RefusesWhatIsNoFile) {
-    QTemporaryDir dir;
-    const std::string fifo = dir.filePath("fifo").toStdString();
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::pair<std::string, int> cases[] = {
-        {dir.filePath("none.dat").toStdString(), REC_READ_NO_FILE},
-        {dir.path().toStdString(), REC_READ_NOT_FILE},
-        {fifo, REC_READ_NOT_FILE},
-        {"/dev/zero", REC_READ_NOT_FILE},
-    };
-    for (const auto &[path, result] : cases) {
-        RecReader reader;
-        RecFileHeader header;
-        EXPECT_EQ(OpenRecFile(reader, path, header), result) << path;
     }
 }
