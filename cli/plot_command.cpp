@@ -279,6 +279,10 @@ void drawData(QPainter &painter, const Chart &c, const Bins &bins, const Marks &
         }
         painter.setPen(QPen(kTraces[i].color, kTraces[i].width));
         painter.drawPolyline(points);
+        if (points.size() == 4) {  // one bin: a line of no length where all samples are alike
+            painter.setPen(QPen(kTraces[i].color, kTraces[i].width + 3));
+            painter.drawPoints(points);
+        }
     }
     painter.setClipping(false);
     painter.setPen(QPen(Qt::black, 0));
