@@ -1,5 +1,7 @@
 #include "cliargs.h"
 
+#include <cmath>
+
 #include "shared/state.h"
 
 namespace {
@@ -22,10 +24,12 @@ const char *const kDescription =
     "               firmware text, version, serial number, firmware number, line type,\n"
     "               subpixels, the MASTER and SLAVE model lines and both calibration headers\n"
     "  get          reads the general, master and slave parameter sets [--target] and writes\n"
-    "               them as a parameter file (K-TAV-PARA.ini format) to --out or standard output\n"
+    "               them as a parameter file (K-TAV-PARA.ini format) to --out (an existing file\n"
+    "               only with --force) or standard output\n"
     "  send         reads the three sets from the sensor, applies the parameter file --in (fields\n"
     "               the file does not store keep the sensor's values) and sends the sets\n"
-    "               [--target]; nothing is sent when the file cannot be read\n"
+    "               [--target]; nothing is sent when the file cannot be read, is not a regular\n"
+    "               file or holds no parameter\n"
     "  run          prints one line per measurement record [--count, --interval], until the\n"
     "               count or Ctrl-C: time stamp, MA, SL, VAL [um], MA-E, SL-E, MA-PIX, SL-PIX,\n"
     "               VAL-PIX, separated by tabs\n"
@@ -52,21 +56,35 @@ const char *const kDescription =
     "  ports        lists the serial ports of the system: the program's port number (from\n"
     "               KTAV_COM<N>, else /dev/ttyS<N-1>), device, description, USB vendor:product\n"
     "               and serial number; devices named by KTAV_COM<N> are listed too\n"
-    "  stats FILE   figures of a recorder file (desktop or touch recorder, polled or trigger):\n"
-    "               per column MA, SL and VAL the count, min, max, mean and standard deviation\n"
-    "               (of the sample, n-1) in mm; with --upper/--lower the share of samples\n"
-    "               outside set-point + upper / set-point - lower, Cp and Cpk (the set-point\n"
-    "               is the header's); the times of the first and last sample and the mean\n"
-    "               interval\n"
-    "  plot FILE    the recording as a PNG picture --out [--width, --height]: VAL over time\n"
-    "               (thick green), MA (blue) and SL (red) as thin traces, the set-point (black)\n"
-    "               and with --upper/--lower the tolerance band\n"
+    "  stats FILE   figures of a recorder file (desktop or touch recorder), read in one pass\n"
+    "               whatever its size: the mode (polled every N s, polled as fast as the link\n"
+    "               allowed, external trigger); per column MA, SL and VAL the count, min, max,\n"
+    "               mean and standard deviation (of the sample, n-1) in mm; with --upper/--lower\n"
+    "               the share of samples outside set-point + upper / set-point - lower, Cp and\n"
+    "               Cpk. The set-point is --setpoint, else the recording's: a set-point of 0 in\n"
+    "               the header means it was not made in set-point mode, and tolerances then need\n"
+    "               --setpoint. The times of the first and last sample, the mean interval, the\n"
+    "               largest gap between two time stamps and, polled at an increment, the\n"
+    "               intervals certainly longer than 1.5 increments. The time stamps are whole\n"
+    "               seconds: the mean interval is the whole seconds between the first and the\n"
+    "               last stamp over the samples stamped within them, and a gap counts as long\n"
+    "               when the stamps lie more than 1.5 increments + 1 s apart. A stamp more than\n"
+    "               12 h before the one before it is the next day, a smaller step back a clock\n"
+    "               set back\n"
+    "  plot FILE    the recording as a PNG picture --out [--width, --height], never written over\n"
+    "               FILE and over another existing file only with --force: VAL over time (thick\n"
+    "               green), MA (blue) and SL (red) as thin traces, each pixel column showing the\n"
+    "               lowest and highest value of its samples; the set-point (black) when there is\n"
+    "               one (as for stats) and with --upper/--lower the tolerance band. The value\n"
+    "               axis covers the data and the band; the time axis is in s, min or h\n"
     "\n"
     "Exit status: 0 success (record: completed or ended by Ctrl-C); 1 the transport did not\n"
     "open, the sensor did not answer (record: a time-out) or a flash step failed (calib-write:\n"
     "the table in the sensor is then incomplete); 2 (identify) incompatible device or firmware;\n"
-    "64 bad command line; 65 (stats, plot) not a recorder file, the line that does not fit is\n"
-    "named; 66 a file cannot be read; 73 the output file cannot be written.";
+    "64 bad command line (stats, plot: also tolerances without a set-point); 65 (stats, plot)\n"
+    "not a recorder file, the line that does not fit is named, (send) a parameter file without\n"
+    "any parameter; 66 a file cannot be read or is not a regular file; 73 the output file\n"
+    "cannot be written or exists already (without --force).";
 
 }  // namespace
 
@@ -88,11 +106,16 @@ void DeclareOptions(QCommandLineParser &parser) {
          "get: write the parameter file to FILE instead of standard output; record: the "
          "recorder file; plot: the PNG picture to write.",
          "FILE"},
+        {"force", "get, plot: write over an existing --out file."},
         {"in", "send: the parameter file to send.", "FILE"},
         {"count", "run: stop after N records (default: until Ctrl-C); record: N samples.", "N"},
         {"interval",
          "run, record: seconds between two records (default 0: as fast as the link allows).", "S"},
         {"trigger", "record: take the trigger records the sensor sends in RS-232 output mode 1."},
+        {"setpoint",
+         "stats, plot: the set-point [mm] (default: the recording's, when it was made in "
+         "set-point mode).",
+         "MM"},
         {"upper", "stats, plot: upper tolerance above the set-point [mm] (default: none).", "MM"},
         {"lower", "stats, plot: lower tolerance below the set-point [mm] (default: none).", "MM"},
         {"width", "plot: width of the picture in pixels (default 800).", "W"},
@@ -132,10 +155,14 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
             return "calib-write needs --header, --table or both";
     }
     if (command == "plot" && parser.value("out").isEmpty()) return "plot needs --out PICTURE.png";
+    bool setpointOk = true;
+    const double setpoint = parser.value("setpoint").toDouble(&setpointOk);
+    if (parser.isSet("setpoint") && (!setpointOk || !std::isfinite(setpoint)))
+        return QString("--setpoint needs millimetres, not '%1'").arg(parser.value("setpoint"));
     for (const char *side : {"upper", "lower"}) {
         bool ok = true;
         const double mm = parser.value(side).toDouble(&ok);
-        if (parser.isSet(side) && (!ok || mm < 0))
+        if (parser.isSet(side) && (!ok || !(std::isfinite(mm) && mm >= 0)))
             return QString("--%1 needs millimetres of 0 or more, not '%2'")
                 .arg(side, parser.value(side));
     }

@@ -10,9 +10,9 @@ enum ExitStatus {
     EXIT_LINK = 1,          // the transport did not open or the sensor did not answer correctly
     EXIT_INCOMPATIBLE = 2,  // identify: a device or firmware this program does not serve
     EXIT_USAGE = 64,        // unknown command or option, bad option value
-    EXIT_DATA = 65,         // stats, plot: the file is not a recorder file
-    EXIT_NO_INPUT = 66,     // a parameter file or the settings file cannot be read
-    EXIT_CANT_CREATE = 73,  // the output file cannot be written
+    EXIT_DATA = 65,         // stats, plot: not a recorder file; send: no parameter in the file
+    EXIT_NO_INPUT = 66,     // an input file cannot be read or is not a regular file
+    EXIT_CANT_CREATE = 73,  // the output file cannot be written or exists (without --force)
 };
 
 // Declares every option and the help text on `parser`.

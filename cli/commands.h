@@ -10,8 +10,10 @@ int CmdReset(const QCommandLineParser &args);
 int CmdCalibRead(const QCommandLineParser &args);
 int CmdLineTest(const QCommandLineParser &args);
 
-// get, send (param_commands.cpp). CheckSendInput runs before the transport opens, so that
-// nothing at all reaches the sensor when the parameter file cannot be read.
+// get, send (param_commands.cpp). CheckGetOutput and CheckSendInput run before the transport
+// opens, so that nothing at all reaches the sensor when an existing parameter file would be
+// overwritten without --force, or when the file to send is not a readable parameter file.
+int CheckGetOutput(const QCommandLineParser &args);
 int CmdGet(const QCommandLineParser &args);
 int CheckSendInput(const QCommandLineParser &args);
 int CmdSend(const QCommandLineParser &args);

@@ -34,7 +34,7 @@ struct Command {
 
 const std::array<Command, 15> kCommands = {{
     {"identify", {}, nullptr, CmdIdentify},
-    {"get", {"target", "out"}, nullptr, CmdGet},
+    {"get", {"target", "out", "force"}, CheckGetOutput, CmdGet},
     {"send", {"target", "in"}, CheckSendInput, CmdSend},
     {"run", {"count", "interval"}, nullptr, CmdRun},
     {"video", {}, nullptr, CmdVideo},
@@ -46,8 +46,12 @@ const std::array<Command, 15> kCommands = {{
     {"linearize", {}, nullptr, CmdLinearize, Needs::Link, {"off", "master", "slave"}},
     {"line-test", {}, nullptr, CmdLineTest},
     {"ports", {}, nullptr, CmdPorts, Needs::None},
-    {"stats", {"upper", "lower"}, nullptr, CmdStats, Needs::File},
-    {"plot", {"upper", "lower", "out", "width", "height"}, nullptr, CmdPlot, Needs::File},
+    {"stats", {"upper", "lower", "setpoint"}, nullptr, CmdStats, Needs::File},
+    {"plot",
+     {"upper", "lower", "setpoint", "out", "force", "width", "height"},
+     nullptr,
+     CmdPlot,
+     Needs::File},
 }};
 
 const Command *commandNamed(const QString &name) {

@@ -2,6 +2,7 @@
 // the program's own transfer and file code.
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -48,6 +49,13 @@ int writeToStandardOutput() {
 
 }  // namespace
 
+int CheckGetOutput(const QCommandLineParser &args) {
+    const QString out = args.value("out");
+    if (args.isSet("out") && !args.isSet("force") && QFileInfo::exists(out))
+        return Fail(EXIT_CANT_CREATE, QString("%1 exists already; --force overwrites it").arg(out));
+    return EXIT_OK;
+}
+
 int CmdGet(const QCommandLineParser &args) {
     if (const int status = ReadHardwareRecord(); status != EXIT_OK) return status;
     if (!getAllSets(TargetOf(args)))
@@ -60,10 +68,18 @@ int CmdGet(const QCommandLineParser &args) {
 }
 
 int CheckSendInput(const QCommandLineParser &args) {
-    ParaBlock probe{};
     const QString in = args.value("in");
-    if (ReadParaFromIniFile(probe, pathOf(in).constData()) < 0)
+    // A FIFO or a device would hold the tool at reading, or never end.
+    if (QFileInfo::exists(in) && !QFileInfo(in).isFile())
+        return Fail(EXIT_NO_INPUT, QString("%1 is not a file; nothing sent").arg(in));
+    IniOwner ini = NewIniOwner();
+    if (!ini || Ini_ReadFromFile(ini.get(), pathOf(in).constData()) < 0)
         return Fail(EXIT_NO_INPUT, QString("cannot read the parameter file %1").arg(in));
+    ParaBlock probe{};
+    if (GetIniParaTags(ini.get(), probe) == 0)
+        return Fail(EXIT_DATA, QString("%1 holds no parameter of the sections PARA0, PARA1, PARA2; "
+                                       "nothing sent")
+                                   .arg(in));
     return EXIT_OK;
 }
 

@@ -1,33 +1,63 @@
 #include "recording.h"
 
-#include <QFileInfo>
-#include <string>
+#include <QFile>
 
 #include "cliargs.h"
 #include "console.h"
 
 namespace {
-constexpr double kUmPerMm = 1000.0;
-}  // namespace
 
-int LoadRecording(const QCommandLineParser &args, RecFile &out) {
-    const QString path = args.positionalArguments().value(1);
-    int line = 0;
-    std::string problem;
-    const int result =
-        ReadRecFile(QFileInfo(path).filePath().toLocal8Bit().toStdString(), out, line, problem);
-    if (result == REC_READ_NO_FILE) return Fail(EXIT_NO_INPUT, "cannot read " + path);
-    if (result != REC_READ_OK)
-        return Fail(EXIT_DATA, QString("%1:%2: not a recorder file: %3")
-                                   .arg(path)
-                                   .arg(line)
-                                   .arg(QString::fromStdString(problem)));
-    return EXIT_OK;
+constexpr double kUmPerMm = 1000.0;
+
+QString pathOf(const QCommandLineParser &args) {
+    return args.positionalArguments().value(1);
 }
 
-Tolerances TolerancesOf(const QCommandLineParser &args) {
-    Tolerances tol;
+// The exit status of a reader result other than REC_READ_OK, with the problem shown.
+int failure(const QCommandLineParser &args, const RecReader &reader, int result) {
+    const QString path = pathOf(args);
+    switch (result) {
+        case REC_READ_NOT_FILE:
+            return Fail(EXIT_NO_INPUT, path + " is not a file");
+        case REC_READ_NOT_RECORD:
+            return Fail(EXIT_DATA, QString("%1:%2: not a recorder file: %3")
+                                       .arg(path)
+                                       .arg(reader.errorLine)
+                                       .arg(QString::fromStdString(reader.problem)));
+        default:
+            return Fail(EXIT_NO_INPUT, "cannot read " + path);
+    }
+}
+
+}  // namespace
+
+int OpenRecording(const QCommandLineParser &args, RecReader &reader, RecFileHeader &header) {
+    const int result = OpenRecFile(reader, QFile::encodeName(pathOf(args)).toStdString(), header);
+    return result == REC_READ_OK ? EXIT_OK : failure(args, reader, result);
+}
+
+int ForEachSample(const QCommandLineParser &args, RecReader &reader,
+                  const std::function<void(const RecSample &)> &take) {
+    RecSample sample;
+    int result = REC_READ_OK;
+    while ((result = ReadRecSample(reader, sample)) == REC_READ_OK) take(sample);
+    return result == REC_READ_END ? EXIT_OK : failure(args, reader, result);
+}
+
+bool HasSetpointMode(const RecFileHeader &header) {
+    return header.setpoint != 0;
+}
+
+int TolerancesOf(const QCommandLineParser &args, const RecFileHeader &header, Tolerances &tol) {
+    if (args.isSet("setpoint"))
+        tol.setpoint = args.value("setpoint").toDouble() * kUmPerMm;
+    else if (HasSetpointMode(header))
+        tol.setpoint = header.setpoint;
     if (args.isSet("upper")) tol.upper = args.value("upper").toDouble() * kUmPerMm;
     if (args.isSet("lower")) tol.lower = args.value("lower").toDouble() * kUmPerMm;
-    return tol;
+    if ((tol.upper || tol.lower) && !tol.setpoint)
+        return Fail(EXIT_USAGE,
+                    "the recording was not made in set-point mode (its set-point is 0); "
+                    "--upper/--lower need --setpoint MM");
+    return EXIT_OK;
 }

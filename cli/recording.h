@@ -1,16 +1,31 @@
-// What stats and plot share: the recorder file named on the command line and the tolerances.
+// What stats and plot share: the recorder file named on the command line, read one sample at a
+// time, and the set-point and tolerances the figures are taken against.
 #pragma once
 #include <QCommandLineParser>
+#include <functional>
 #include <optional>
 
 #include "measure/recreader.h"
 
-// Reads the recorder file of the command line: EXIT_OK, EXIT_NO_INPUT when it cannot be read,
-// EXIT_DATA when a line does not fit (the problem and its line number are shown).
-int LoadRecording(const QCommandLineParser &args, RecFile &out);
+// Opens the recorder file of the command line and reads its header: EXIT_OK, EXIT_NO_INPUT when
+// it cannot be read or is no regular file, EXIT_DATA when a line does not fit (the problem and
+// its line number are shown).
+int OpenRecording(const QCommandLineParser &args, RecReader &reader, RecFileHeader &header);
 
-// Tolerances around the set-point [µm]; a side not given stays empty.
+// Hands every sample of the opened recording to `take`, in file order: EXIT_OK at the end,
+// EXIT_DATA or EXIT_NO_INPUT as OpenRecording.
+int ForEachSample(const QCommandLineParser &args, RecReader &reader,
+                  const std::function<void(const RecSample &)> &take);
+
+// The set-point and the tolerances around it [µm]; what is not given stays empty.
 struct Tolerances {
+    std::optional<double> setpoint;  // --setpoint, else the header's of a set-point recording
     std::optional<double> upper, lower;
 };
-Tolerances TolerancesOf(const QCommandLineParser &args);
+
+// A header set-point of 0 means the recording was not made in set-point mode.
+bool HasSetpointMode(const RecFileHeader &header);
+
+// The tolerances of the command line for `header`: EXIT_OK, or EXIT_USAGE (shown) when
+// --upper/--lower come without a set-point to take them from.
+int TolerancesOf(const QCommandLineParser &args, const RecFileHeader &header, Tolerances &tol);

@@ -1,10 +1,10 @@
-// stats: the figures of a recording per column MA, SL and VAL.
+// stats: the figures of a recording per column MA, SL and VAL, computed in one pass over the file
+// so that a recording of any length needs the same little memory.
 #include <QCommandLineParser>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "cliargs.h"
 #include "commands.h"
@@ -14,32 +14,65 @@
 namespace {
 
 constexpr double kUmPerMm = 1000.0;
+constexpr double kLongInterval = 1.5;  // an interval this many increments long is a gap
 
+// Count, extremes, mean and spread of one column, taken a sample at a time (Welford's method:
+// no sum of squares that loses the spread of large values).
 struct ColumnStats {
-    size_t count = 0;
-    double min = 0, max = 0, mean = 0, sigma = 0;  // [µm]; sigma of the sample (n - 1)
-    double outside = 0;                            // share beyond the tolerances [%]
+    uint64_t count = 0;
+    int32_t min = 0, max = 0;  // [µm]
+    double mean = 0, squares = 0;
+    uint64_t outside = 0;  // samples beyond the tolerances
+
+    void add(int32_t value, const Tolerances &tol) {
+        min = count == 0 ? value : std::min(min, value);
+        max = count == 0 ? value : std::max(max, value);
+        ++count;
+        const double delta = value - mean;
+        mean += delta / double(count);
+        squares += delta * (value - mean);
+        if ((tol.upper && value > *tol.setpoint + *tol.upper) ||
+            (tol.lower && value < *tol.setpoint - *tol.lower))
+            ++outside;
+    }
+    double sigma() const { return count > 1 ? std::sqrt(squares / double(count - 1)) : 0.0; }
 };
 
-ColumnStats statsOf(const std::vector<double> &v, double setpoint, const Tolerances &tol) {
-    ColumnStats s;
-    s.count = v.size();
-    if (v.empty()) return s;
-    const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
-    s.min = *lo;
-    s.max = *hi;
-    double sum = 0;
-    for (double x : v) sum += x;
-    s.mean = sum / v.size();
-    double squares = 0;
-    for (double x : v) squares += (x - s.mean) * (x - s.mean);
-    s.sigma = v.size() > 1 ? std::sqrt(squares / (v.size() - 1)) : 0.0;
-    const size_t beyond = std::count_if(v.begin(), v.end(), [&](double x) {
-        return (tol.upper && x > setpoint + *tol.upper) || (tol.lower && x < setpoint - *tol.lower);
-    });
-    s.outside = 100.0 * beyond / v.size();
-    return s;
-}
+// The time stamps: whole seconds, so one second may hold several samples.
+struct Intervals {
+    uint64_t count = 0;    // samples
+    uint64_t atFirst = 0;  // samples stamped with the first stamp
+    uint64_t atLast = 0;   // samples stamped with the last stamp
+    int64_t last = 0;      // seconds from the first stamp to the last
+    int64_t largest = 0;   // the largest step between two stamps [s]
+    uint64_t longer = 0;   // steps certainly longer than kLongInterval increments
+    std::string first, lastTime;
+
+    void add(const RecSample &s, double increment) {
+        const int64_t step = s.elapsed - last;
+        if (count > 0) {
+            largest = std::max(largest, step);
+            // A step of n seconds between whole-second stamps is more than n - 1 seconds.
+            if (increment > 0 && double(step - 1) > kLongInterval * increment) ++longer;
+        }
+        if (count == 0) first = s.time;
+        atFirst += s.elapsed == 0;
+        atLast = count > 0 && step == 0 ? atLast + 1 : 1;
+        ++count;
+        last = s.elapsed;
+        lastTime = s.time;
+    }
+
+    // The mean interval [s]. The whole seconds between the first and the last stamp are taken
+    // up by the samples stamped within them, however the samples fall within a second (0.5 s
+    // apart, 10 samples stamped from :31 to :35 or from :30 to :35 give 0.5 s either way); where
+    // none are stamped within them, the span shares the intervals. NaN within one second.
+    double mean() const {
+        const uint64_t inside = count - atFirst - atLast;
+        if (last >= 2 && atFirst + atLast < count) return double(last - 1) / double(inside);
+        return last > 0 ? double(last) / double(count - 1) : NAN;
+    }
+};
 
 std::string mm(double um, int decimals) {
     char text[48];
@@ -54,62 +87,90 @@ std::string number(bool known, double value, int decimals) {
     return text;
 }
 
-void printColumn(const char *name, const ColumnStats &s, double setpoint, const Tolerances &tol) {
+void printColumn(const char *name, const ColumnStats &s, const Tolerances &tol) {
     const bool any = s.count > 0;
-    const bool spread = s.count > 1 && s.sigma > 0;
+    const double sigma = s.sigma();
+    const bool spread = s.count > 1 && sigma > 0;
+    const double setpoint = tol.setpoint.value_or(0);
     const double usl = setpoint + tol.upper.value_or(0), lsl = setpoint - tol.lower.value_or(0);
     const bool cp = spread && tol.upper && tol.lower;
-    const double cpValue = (usl - lsl) / (6 * s.sigma);
+    const double cpValue = (usl - lsl) / (6 * sigma);
     double cpk = INFINITY;
-    if (tol.upper) cpk = std::min(cpk, (usl - s.mean) / (3 * s.sigma));
-    if (tol.lower) cpk = std::min(cpk, (s.mean - lsl) / (3 * s.sigma));
+    if (tol.upper) cpk = std::min(cpk, (usl - s.mean) / (3 * sigma));
+    if (tol.lower) cpk = std::min(cpk, (s.mean - lsl) / (3 * sigma));
     const bool tolerances = tol.upper || tol.lower;
-    std::printf("%-4s %7zu %11s %11s %12s %11s %11s %8s %8s\n", name, s.count,
-                any ? mm(s.min, 3).c_str() : "-", any ? mm(s.max, 3).c_str() : "-",
-                any ? mm(s.mean, 4).c_str() : "-", any ? mm(s.sigma, 4).c_str() : "-",
-                number(any && tolerances, s.outside, 2).c_str(), number(cp, cpValue, 3).c_str(),
-                number(spread && tolerances, cpk, 3).c_str());
+    const double outside = any ? 100.0 * double(s.outside) / double(s.count) : 0.0;
+    std::printf("%-4s %7llu %11s %11s %12s %11s %11s %8s %8s\n", name,
+                static_cast<unsigned long long>(s.count), any ? mm(s.min, 3).c_str() : "-",
+                any ? mm(s.max, 3).c_str() : "-", any ? mm(s.mean, 4).c_str() : "-",
+                any ? mm(sigma, 4).c_str() : "-", number(any && tolerances, outside, 2).c_str(),
+                number(cp, cpValue, 3).c_str(), number(spread && tolerances, cpk, 3).c_str());
+}
+
+QString modeOf(const RecFileHeader &h) {
+    if (h.increment > 0) return QString("polled every %1 s").arg(h.increment);
+    // Trigger mode leaves out the sample count; a polled recording at increment 0 keeps it.
+    return h.sampleCount >= 0 ? "polled as fast as the link allowed" : "external trigger";
+}
+
+void printSetpoint(const QCommandLineParser &args, const RecFileHeader &h, const Tolerances &tol) {
+    if (!tol.setpoint)
+        std::printf("Set-point:   none (not recorded in set-point mode)");
+    else
+        std::printf("Set-point:   %s mm%s", mm(*tol.setpoint, 3).c_str(),
+                    args.isSet("setpoint") ? " (--setpoint)" : "");
+    if (args.isSet("setpoint") && HasSetpointMode(h))
+        std::printf(", the recording's %s mm", mm(h.setpoint, 3).c_str());
+    if (tol.upper) std::printf(", upper tolerance %s mm", mm(*tol.upper, 3).c_str());
+    if (tol.lower) std::printf(", lower tolerance %s mm", mm(*tol.lower, 3).c_str());
+    std::printf("\n");
+}
+
+void printIntervals(const Intervals &in, double increment) {
+    std::printf("Samples:     %llu", static_cast<unsigned long long>(in.count));
+    if (in.count > 0) std::printf(", first %s, last %s", in.first.c_str(), in.lastTime.c_str());
+    std::printf("\n");
+    if (in.count < 2) return;
+    const double mean = in.mean();
+    // Three significant digits: more than the whole-second stamps can tell.
+    const int decimals =
+        std::isfinite(mean) ? std::max(0, 2 - int(std::floor(std::log10(mean)))) : 0;
+    std::printf("Intervals:   mean %s s (time stamps in whole seconds), largest gap %lld s",
+                number(true, mean, decimals).c_str(), static_cast<long long>(in.largest));
+    if (increment > 0)
+        std::printf(", %llu longer than %g increments", static_cast<unsigned long long>(in.longer),
+                    kLongInterval);
+    std::printf("\n");
 }
 
 }  // namespace
 
 int CmdStats(const QCommandLineParser &args) {
-    RecFile file;
-    if (const int status = LoadRecording(args, file); status != EXIT_OK) return status;
-    const Tolerances tol = TolerancesOf(args);
-    const RecFileHeader &h = file.header;
-    const std::vector<RecSample> &s = file.samples;
+    RecReader reader;
+    RecFileHeader h;
+    if (const int status = OpenRecording(args, reader, h); status != EXIT_OK) return status;
+    Tolerances tol;
+    if (const int status = TolerancesOf(args, h, tol); status != EXIT_OK) return status;
+
+    ColumnStats ma, sl, val;
+    Intervals intervals;
+    const int status = ForEachSample(args, reader, [&](const RecSample &s) {
+        ma.add(s.ma, tol);
+        sl.add(s.sl, tol);
+        val.add(s.val, tol);
+        intervals.add(s, h.increment);
+    });
+    if (status != EXIT_OK) return status;
 
     std::printf("File:        %s\n", qPrintable(args.positionalArguments().value(1)));
     std::printf("Start:       %s %s\n", h.date.c_str(), h.time.c_str());
-    std::printf("Mode:        %s\n", h.increment > 0
-                                         ? qPrintable(QString("polled every %1 s").arg(h.increment))
-                                         : "external trigger");
-    std::printf("Set-point:   %s mm", mm(h.setpoint, 3).c_str());
-    if (tol.upper) std::printf(", upper tolerance %s mm", mm(*tol.upper, 3).c_str());
-    if (tol.lower) std::printf(", lower tolerance %s mm", mm(*tol.lower, 3).c_str());
-    std::printf("\n");
-    if (s.empty()) {
-        std::printf("Samples:     0\n");
-    } else {
-        const double interval =
-            s.size() > 1 ? double(s.back().elapsed - s.front().elapsed) / (s.size() - 1) : 0.0;
-        std::printf("Samples:     %zu, first %s, last %s, mean interval %s s\n", s.size(),
-                    s.front().time.c_str(), s.back().time.c_str(),
-                    number(s.size() > 1, interval, 3).c_str());
-    }
+    std::printf("Mode:        %s\n", qPrintable(modeOf(h)));
+    printSetpoint(args, h, tol);
+    printIntervals(intervals, h.increment);
     std::printf("\n%-4s %7s %11s %11s %12s %11s %11s %8s %8s\n", "", "count", "min[mm]", "max[mm]",
                 "mean[mm]", "std[mm]", "outside[%]", "Cp", "Cpk");
-    struct Column {
-        const char *name;
-        int32_t RecSample::*value;
-    };
-    for (const Column c : {Column{"MA", &RecSample::ma}, Column{"SL", &RecSample::sl},
-                           Column{"VAL", &RecSample::val}}) {
-        std::vector<double> values;
-        values.reserve(s.size());
-        for (const RecSample &sample : s) values.push_back(sample.*c.value);
-        printColumn(c.name, statsOf(values, h.setpoint, tol), h.setpoint, tol);
-    }
+    printColumn("MA", ma, tol);
+    printColumn("SL", sl, tol);
+    printColumn("VAL", val, tol);
     return EXIT_OK;
 }

@@ -1,7 +1,12 @@
 // k-tav-cli end to end: the real executable against the simulator over TCP and the
 // pseudo-terminal. Exit statuses, what reaches standard output, the frames on the wire and that
 // bad input reaches the sensor not at all.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -14,6 +19,7 @@
 #include <csignal>
 #include <functional>
 
+#include "axis.h"
 #include "link/transport.h"
 #include "params/appsettings.h"
 #include "params/paramblock.h"
@@ -318,6 +324,7 @@ TEST(Cli, BadInputSendsNothing) {
     const QString paraFile =
         writeFile(dir.filePath("K-TAV-PARA.ini"), "[PARA1]\r\nPower = 300\r\n");
     const QString broken = writeFile(dir.filePath("broken.dat"), "[HEADER]\nTYPE 610409\n");
+    const QString noParameter = writeFile(dir.filePath("other.ini"), "[PARA1]\r\nPower = x\r\n");
     struct Case {
         QStringList simOptions;
         QStringList args;
@@ -326,6 +333,9 @@ TEST(Cli, BadInputSendsNothing) {
     };
     const Case cases[] = {
         {{}, {"send", "--in", "/nonexistent/K-TAV-PARA.ini"}, 66, "/nonexistent/K-TAV-PARA.ini"},
+        {{}, {"send", "--in", noParameter}, 65, "holds no parameter"},
+        {{}, {"send", "--in", dir.path()}, 66, "not a file"},
+        {{}, {"get", "--out", paraFile}, 73, "--force"},
         {{"--error-reply", "2=0"}, {"send", "--in", paraFile}, 1, "nothing sent"},  // no sets read
         {{"--drop-every", "1"}, {"send", "--in", paraFile}, 1, "hardware record"},
         {{}, {"fly"}, 64, "'fly'"},
@@ -491,7 +501,10 @@ TEST(Cli, StatsGiveTheFiguresOfTheSamples) {
     const double upper = 100.0, lower = 150.0;  // µm
     const CliResult r = Cli().run({"stats", path, "--upper", "0.1", "--lower", "0.15"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains("first 10:00:00, last 10:00:52, mean interval 1.061 s"))
+    EXPECT_TRUE(
+        r.out.contains("first 10:00:00, last 10:00:52\nIntervals:   mean 1.06 s (time "
+                       "stamps in whole seconds), largest gap 4 s, 1 longer than 1.5 "
+                       "increments"))
         << r.out.toStdString();
 
     struct Column {
@@ -533,6 +546,117 @@ TEST(Cli, StatsGiveTheFiguresOfTheSamples) {
         << "no tolerances: no share outside, no Cp, no Cpk";
 }
 
+// What the header and the stamps tell: the mode, the set-point the tolerances are taken around
+// (a header set-point of 0 is no set-point mode) and intervals from whole-second stamps.
+TEST(Cli, StatsTellTheModeTheSetpointAndTheIntervals) {
+    QTemporaryDir dir;
+    RecFixture f = statsFixture();
+    f.samples.resize(10);  // 0.5 s apart: VAL from 10.000 mm up 50 µm a sample
+    for (int i = 0; i < 10; ++i) {
+        static char times[10][9];
+        std::snprintf(times[i], sizeof times[i], "10:00:%02d", 1 + i / 2);
+        f.samples[i].time = times[i];
+        f.samples[i].val = 10000 + 50 * i;
+    }
+    struct Case {
+        const char *increment;
+        bool withCount;
+        int32_t setpoint;
+        QStringList args;
+        int exitCode;
+        const char *shown;
+        const char *valOutside;  // the share in the VAL row, if any
+    };
+    const Case cases[] = {
+        {"0.500000",
+         true,
+         0,
+         {},
+         0,
+         "Mode:        polled every 0.5 s\nSet-point:   none (not recorded in set-point mode)\n"
+         "Samples:     10, first 10:00:01, last 10:00:05\nIntervals:   mean 0.500 s (time stamps "
+         "in whole seconds), largest gap 1 s, 0 longer than 1.5 increments\n",
+         "-"},
+        {"0", true, 0, {}, 0, "Mode:        polled as fast as the link allowed\n", nullptr},
+        {"0", false, 0, {}, 0, "Mode:        external trigger\n", nullptr},
+        {"0.500000", true, 0, {"--upper", "0.1"}, 64, "--setpoint", nullptr},
+        {"0.500000",
+         true,
+         0,
+         {"--setpoint", "10.2", "--lower", "0.1"},
+         0,
+         "Set-point:   10.200 mm (--setpoint), lower tolerance 0.100 mm\n",
+         "20.00"},
+        {"0.500000",
+         true,
+         10100,
+         {"--upper", "0.1"},
+         0,
+         "Set-point:   10.100 mm, upper tolerance 0.100 mm\n",
+         "50.00"},
+    };
+    for (const Case &c : cases) {
+        f.increment = c.increment;
+        f.withSampleCount = c.withCount;
+        f.setpoint = c.setpoint;
+        const QString path = writeRecording(dir, RecFixtureBytes(f));
+        const CliResult r = Cli().run(QStringList{"stats", path} + c.args);
+        const std::string what = c.args.join(' ').toStdString() + " " + c.increment;
+        EXPECT_EQ(r.exitCode, c.exitCode) << what << r.err.toStdString();
+        EXPECT_TRUE((r.out + r.err.toUtf8()).contains(c.shown)) << what << r.out.toStdString();
+        if (c.valOutside) {
+            EXPECT_EQ(statsRow(r, "VAL").value(5), c.valOutside) << what;
+        }
+    }
+}
+
+// Peak resident memory [kB] of a run of the tool, as the kernel accounts the ended child; -1
+// when it did not end with status 0.
+long peakKilobytes(const QStringList &args) {
+    std::vector<QByteArray> words{KTAV_CLI_PATH};
+    for (const QString &a : args) words.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, KTAV_CLI_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    if (spawned != 0 || ::wait4(pid, &status, 0, &usage) != pid) return -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+}
+
+// A recording 400 times longer (20 MB) needs no more memory to be read and plotted.
+TEST(Cli, StatsAndPlotReadAnyLengthInBoundedMemory) {
+    QTemporaryDir dir;
+    auto recording = [&](const char *name, int samples) {
+        QByteArray b = RecFixtureHeader(statsFixture());
+        char line[80];
+        for (int i = 0; i < samples; ++i) {
+            const int t = 36000 + i / 4;  // four samples a second
+            b.append(line,
+                     std::snprintf(line, sizeof line,
+                                   "%02d:%02d:%02d\t%d\t%d\t%d\t812\t640\t1021\t2011\t3300\r\n",
+                                   t / 3600 % 24, t / 60 % 60, t % 60, 50000 + i % 97,
+                                   48000 - i % 89, 10000 + i % 101));
+        }
+        return writeFile(dir.filePath(name), b);
+    };
+    const QString small = recording("small.dat", 1000), large = recording("large.dat", 400000);
+    for (const QStringList &extra :
+         {QStringList{"stats"}, QStringList{"plot", "--force", "--out", dir.filePath("p.png")}}) {
+        const long smallPeak = peakKilobytes(extra + QStringList{small});
+        const long largePeak = peakKilobytes(extra + QStringList{large});
+        ASSERT_GT(smallPeak, 0) << extra[0].toStdString();
+        ASSERT_GT(largePeak, 0) << extra[0].toStdString();
+        EXPECT_LT(largePeak - smallPeak, 8 * 1024) << extra[0].toStdString();
+    }
+}
+
 TEST(Cli, StatsAndPlotRejectAFileThatIsNoRecording) {
     QTemporaryDir dir;
     QByteArray bytes = RecFixtureBytes(statsFixture());
@@ -546,7 +670,14 @@ TEST(Cli, StatsAndPlotRejectAFileThatIsNoRecording) {
         EXPECT_TRUE(r.out.isEmpty());
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("p.png")));
-    EXPECT_EQ(Cli().run({"stats", dir.filePath("none.dat")}).exitCode, 66);
+    // Only regular files: a FIFO would wait for a writer; nothing is opened.
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &input : {dir.filePath("none.dat"), dir.path(), fifo}) {
+        for (const QStringList &args : {QStringList{"stats", input},
+                                        QStringList{"plot", input, "--out", dir.filePath("p.png")}})
+            EXPECT_EQ(Cli().run(args).exitCode, 66) << args.join(' ').toStdString();
+    }
 }
 
 TEST(Cli, PlotWritesAPictureOfTheRequestedSize) {
@@ -584,6 +715,82 @@ TEST(Cli, PlotWritesAPictureOfTheRequestedSize) {
     EXPECT_GT(valPixels, 200);
     EXPECT_EQ(Cli().run({"plot", path}).exitCode, 64) << "no --out";
     EXPECT_EQ(Cli().run({"plot", path, "--out", "/nonexistent/dir/p.png"}).exitCode, 73);
+    // Never over the recording; over another file only with --force.
+    const QByteArray recording = readFile(path);
+    EXPECT_EQ(Cli().run({"plot", path, "--out", path, "--force"}).exitCode, 73);
+    EXPECT_EQ(readFile(path), recording);
+    const QString existing = writeFile(dir.filePath("old.png"), "old");
+    EXPECT_EQ(Cli().run({"plot", path, "--out", existing}).exitCode, 73);
+    EXPECT_EQ(readFile(existing), "old");
+    EXPECT_EQ(Cli().run({"plot", path, "--out", existing, "--force"}).exitCode, 0);
+    EXPECT_FALSE(QImage(existing).isNull());
+}
+
+// The value axis covers the data, not 0 to the set-point; the set-point line is drawn only where
+// the recording was made in set-point mode or --setpoint gives one.
+TEST(Cli, PlotShowsTheDataAndASetpointOnlyWhereThereIsOne) {
+    QTemporaryDir dir;
+    RecFixture f = statsFixture();  // VAL 10 mm +- 0.14 mm; MA and SL near it, apart
+    for (RecFixtureSample &sample : f.samples) {
+        sample.ma = sample.val + 30;
+        sample.sl = sample.val - 45;
+    }
+    struct Case {
+        int32_t setpoint;
+        QStringList args;
+        int blackRows;  // the frame's top and bottom, and the set-point line
+    };
+    for (const Case &c : {Case{10000, {}, 3}, Case{0, {}, 2}, Case{0, {"--setpoint", "10"}, 3}}) {
+        f.setpoint = c.setpoint;
+        const QString path = writeRecording(dir, RecFixtureBytes(f));
+        const QString out = dir.filePath(QString("p%1%2.png").arg(c.setpoint).arg(c.args.size()));
+        ASSERT_EQ(Cli().run(QStringList{"plot", path, "--out", out} + c.args).exitCode, 0);
+        const QImage image(out);
+        int rows = 0, valTop = image.height(), valBottom = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            int black = 0;
+            for (int x = 0; x < image.width(); ++x) {
+                black += image.pixel(x, y) == 0xFF000000;
+                const bool traceColumn = x > image.width() / 4 && x < image.width() / 2;
+                if (traceColumn && image.pixel(x, y) == 0xFF006400) {
+                    valTop = std::min(valTop, y);
+                    valBottom = std::max(valBottom, y);
+                }
+            }
+            rows += black > image.width() * 6 / 10;
+        }
+        EXPECT_EQ(rows, c.blackRows) << c.setpoint << c.args.join(' ').toStdString();
+        EXPECT_GT(valBottom - valTop, image.height() / 2) << c.setpoint;
+    }
+}
+
+// Ticks at 1, 2 or 5 x 10^n enclosing the range, each label a short number of its own; the time
+// axis in the unit its length asks for.
+TEST(Cli, PlotAxesTickAtRoundStepsWithLabelsOfTheirOwn) {
+    struct Case {
+        double low, high;
+        int maxTicks;
+        double minStep;
+        const char *labels;
+    };
+    const Case cases[] = {
+        {0.0, 4.2, 6, 1.0, "0 1 2 3 4 5"},
+        {0.0, 4.2, 3, 1.0, "0 5"},
+        {53.4776, 53.4784, 8, 0.001, "53.477 53.478 53.479"},
+        {9.86, 10.14, 8, 0.001, "9.85 9.90 9.95 10.00 10.05 10.10 10.15"},
+        {-0.003, 0.002, 6, 0.001, "-0.003 -0.002 -0.001 0.000 0.001 0.002"},
+        {5.0, 5.0, 6, 0.001, "4.999 5.000 5.001"},
+        {0.0, 120.0, 8, 1.0 / 60, "0 20 40 60 80 100 120"},
+    };
+    for (const Case &c : cases) {
+        const AxisTicks t = RoundTicks(c.low, c.high, c.maxTicks, c.minStep);
+        QStringList labels;
+        for (int i = 0; i < t.count; ++i) labels << t.label(i);
+        EXPECT_EQ(labels.join(' ').toStdString(), c.labels) << c.low << " " << c.high;
+    }
+    for (const auto &[seconds, unit] : {std::pair(120.0, "s"), std::pair(121.0, "min"),
+                                        std::pair(7200.0, "min"), std::pair(7201.0, "h")})
+        EXPECT_STREQ(TimeUnitFor(seconds).name, unit) << seconds;
 }
 
 // ---- record ----------------------------------------------------------------------------------

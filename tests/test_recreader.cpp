@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <sstream>
 #include <tuple>
 #include <vector>
 
@@ -12,17 +13,34 @@
 
 namespace {
 
+struct RecFile {
+    RecFileHeader header;
+    std::vector<RecSample> samples;
+};
+
 struct Parsed {
     int result;
     RecFile file;
-    int line = 0;
+    int64_t line = 0;
     std::string problem;
 };
 
+// The header and every sample up to the end (REC_READ_OK) or the first failure.
+int readAll(RecReader &r, int opened, RecFile &file) {
+    RecSample sample;
+    int result = opened;
+    while (result == REC_READ_OK && (result = ReadRecSample(r, sample)) == REC_READ_OK)
+        file.samples.push_back(sample);
+    return result == REC_READ_END ? REC_READ_OK : result;
+}
+
 Parsed parse(const QByteArray &bytes) {
     Parsed p{};
-    p.result =
-        ParseRecFile(std::string_view(bytes.constData(), bytes.size()), p.file, p.line, p.problem);
+    std::istringstream in(bytes.toStdString());
+    RecReader r;
+    p.result = readAll(r, ReadRecHeader(r, in, p.file.header), p.file);
+    p.line = r.errorLine;
+    p.problem = r.problem;
     return p;
 }
 
@@ -55,6 +73,29 @@ TEST(RecReader, BothHeaderVariantsAndEverySampleField) {
                   std::make_tuple(50350, 48110, 10180, 809, 651, 1024, 2009, 3305));
         const int elapsed[] = {0, 1, 2, 4};  // midnight passed between the second and third
         for (int i = 0; i < 4; ++i) EXPECT_EQ(p.file.samples[i].elapsed, elapsed[i]) << i;
+    }
+}
+
+// 23:59:59 to 00:00:00 is the next day; a clock set back a little is not.
+TEST(RecReader, ElapsedSecondsAcrossMidnightAndAClockSetBack) {
+    struct Case {
+        std::vector<const char *> times;
+        std::vector<int64_t> elapsed;
+    };
+    const Case cases[] = {
+        {{"23:59:59", "00:00:00", "00:00:01"}, {0, 1, 2}},
+        {{"10:00:01", "10:00:00", "10:00:02"}, {0, -1, 1}},
+        {{"13:00:00", "00:00:01", "11:59:59"}, {0, 39601, 82799}},
+        {{"02:59:59", "02:00:00"}, {0, -3599}},  // summer time ends
+    };
+    for (const Case &c : cases) {
+        RecFixture f;
+        for (const char *t : c.times) f.samples.push_back({t, 1, 2, 3, 4, 5, 6, 7, 8});
+        const Parsed p = parse(RecFixtureBytes(f));
+        ASSERT_EQ(p.result, REC_READ_OK) << c.times[1];
+        std::vector<int64_t> elapsed;
+        for (const RecSample &s : p.file.samples) elapsed.push_back(s.elapsed);
+        EXPECT_EQ(elapsed, c.elapsed) << c.times[1];
     }
 }
 
@@ -100,6 +141,10 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
         {"sample time out of range", replaced("00:00:02", "24:00:02"), 14},
         {"second header", good + good, 15},
         {"value beyond 32 bits", replaced("50310", "2147483648"), 11},
+        {"line longer than any sample",
+         replaced("\t3297\r\n", "\t3297" + QByteArray(300, '7') + "\r\n"), 12},
+        {"no line end in a megabyte", good + QByteArray(1 << 20, '\0'), 15},
+        {"empty line within the samples", replaced("\r\n00:00:00", "\r\n\r\n00:00:00"), 13},
     };
     for (const Case &c : cases) {
         const Parsed p = parse(c.bytes);
@@ -110,7 +155,7 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
 }
 
 // What the recorders write is what the reader gives back from the file: header of both variants
-// and every column of every sample, MASTER and SLAVE apart; a missing file is told as such.
+// and every column of every sample, MASTER and SLAVE apart.
 TEST(RecReader, ReadsBackWhatTheRecorderWrote) {
     for (const bool withCount : {true, false}) {
         QTemporaryDir dir;
@@ -132,9 +177,9 @@ TEST(RecReader, ReadsBackWhatTheRecorderWrote) {
             ASSERT_EQ(AppendSampleLine(path.c_str(), r), 1);
         }
         RecFile file;
-        int line = 0;
-        std::string problem;
-        ASSERT_EQ(ReadRecFile(path, file, line, problem), REC_READ_OK) << line << ": " << problem;
+        RecReader reader;
+        ASSERT_EQ(readAll(reader, OpenRecFile(reader, path, file.header), file), REC_READ_OK)
+            << reader.errorLine << ": " << reader.problem;
         EXPECT_DOUBLE_EQ(file.header.increment, 0.25);
         EXPECT_EQ(file.header.sampleCount, withCount ? 3 : -1);
         EXPECT_EQ(numbers(file.header), std::make_tuple(-1500, 50000, 48000, 10000, 12000));
@@ -146,7 +191,5 @@ TEST(RecReader, ReadsBackWhatTheRecorderWrote) {
                                       r.posCombined))
                 << i;
         }
-        EXPECT_EQ(ReadRecFile(dir.filePath("none.dat").toStdString(), file, line, problem),
-                  REC_READ_NO_FILE);
     }
 }

@@ -2,8 +2,8 @@
 
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
+#include <string_view>
 
 namespace {
 
@@ -25,20 +25,6 @@ constexpr IntegerLine kIntegerLines[] = {
 constexpr std::string_view kColumnRow =
     "TIME\t\tMA[\xB5m]\tSL[\xB5m]\tVAL[\xB5m]\tMA-E\tSL-E\tMA-PIX\tSL-PIX\tVAL-PIX";
 constexpr int kSecondsPerDay = 24 * 3600;
-
-// The file split into lines without their CR LF; a last line without a line end counts.
-std::vector<std::string_view> splitLines(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    while (!bytes.empty()) {
-        const size_t end = bytes.find('\n');
-        std::string_view line = bytes.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        if (end == std::string_view::npos) break;
-        bytes.remove_prefix(end + 1);
-    }
-    return lines;
-}
 
 template <typename T>
 bool parseNumber(std::string_view text, T &value) {
@@ -83,93 +69,107 @@ bool parseSample(std::string_view line, RecSample &out) {
            parseNumber(fields[7], out.slPix) && parseNumber(fields[8], out.valPix);
 }
 
-// Reads the header lines; returns the index of the column row, or -1 with the line that does
-// not fit in `bad` and what belongs there in `problem`.
-int parseHeader(const std::vector<std::string_view> &lines, RecFileHeader &h, size_t &bad,
-                std::string &problem) {
-    size_t i = 0;
-    auto expect = [&](bool ok, const char *what) {
-        if (!ok) {
-            bad = i;
-            problem = what;
-        }
-        return ok;
-    };
-    auto line = [&]() { return i < lines.size() ? lines[i] : std::string_view(); };
-    std::string_view v;
-    if (!expect(valueAfter(line(), "Date:\t", v) && !v.empty(), "expected \"Date:\" and a date"))
-        return -1;
-    h.date = std::string(v);
-    ++i;
-    if (!expect(valueAfter(line(), "Time:\t", v) && secondsOfTime(v) >= 0,
-                "expected \"Time:\" and hh:mm:ss"))
-        return -1;
-    h.time = std::string(v);
-    ++i;
-    if (!expect(valueAfter(line(), kIncrement, v) && parseNumber(v, h.increment) &&
-                    std::isfinite(h.increment) && h.increment >= 0.0,
-                "expected \"Time-Increment[s]:\" and seconds"))
-        return -1;
-    ++i;
-    h.sampleCount = -1;
-    if (valueAfter(line(), kSampleCount, v)) {
-        uint16_t count = 0;
-        if (!expect(parseNumber(v, count), "expected a sample count after \"Number of Samples:\""))
-            return -1;
-        h.sampleCount = count;
-        ++i;
-    }
-    int32_t *const values[] = {&h.setpoint, &h.offsetMaster, &h.offsetSlave, &h.rangeMaster,
-                               &h.rangeSlave};
-    for (size_t k = 0; k < std::size(kIntegerLines); ++k, ++i) {
-        if (!(valueAfter(line(), kIntegerLines[k].label, v) && parseNumber(v, *values[k]))) {
-            bad = i;
-            problem = std::string("expected \"") + kIntegerLines[k].name + "\" and a whole number";
-            return -1;
-        }
-    }
-    if (!expect(line() == kColumnRow,
-                "expected the column row TIME, MA[µm], SL[µm], VAL[µm], MA-E, SL-E, MA-PIX, "
-                "SL-PIX, VAL-PIX"))
-        return -1;
-    return static_cast<int>(i);
+// Reads the next line without its CR LF into the reader's buffer and counts it: 1 with the line
+// in `line`, 0 at the end of the file, -1 when the line does not fit the buffer (no recorder
+// line is that long) or the file cannot be read.
+int nextLine(RecReader &r, std::string_view &line) {
+    r.in->getline(r.buffer, sizeof r.buffer);
+    const std::streamsize length = r.in->gcount();
+    ++r.line;
+    if (r.in->bad()) return -1;
+    if (r.in->fail()) return length == 0 && r.in->eof() ? 0 : -1;
+    line = std::string_view(r.buffer, static_cast<size_t>(length) - (r.in->eof() ? 0 : 1));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return 1;
+}
+
+int notRecord(RecReader &r, const std::string &problem) {
+    r.errorLine = r.line;
+    r.problem = problem;
+    return REC_READ_NOT_RECORD;
 }
 
 }  // namespace
 
-int ParseRecFile(std::string_view bytes, RecFile &out, int &errorLine, std::string &problem) {
-    out = {};
-    const std::vector<std::string_view> lines = splitLines(bytes);
-    size_t bad = 0;
-    const int columnRow = parseHeader(lines, out.header, bad, problem);
-    if (columnRow < 0) {
-        errorLine = static_cast<int>(bad) + 1;
-        return REC_READ_NOT_RECORD;
-    }
-    int day = 0, previous = 0, first = 0;
-    for (size_t i = static_cast<size_t>(columnRow) + 1; i < lines.size(); ++i) {
-        if (lines[i].empty() && i + 1 == lines.size()) break;  // the end of the last line
-        RecSample sample;
-        if (!parseSample(lines[i], sample)) {
-            errorLine = static_cast<int>(i) + 1;
-            problem =
-                "expected a sample: hh:mm:ss and MA, SL, VAL, MA-E, SL-E, MA-PIX, SL-PIX, VAL-PIX";
-            return REC_READ_NOT_RECORD;
+int ReadRecHeader(RecReader &r, std::istream &in, RecFileHeader &h) {
+    r.in = &in;
+    h = {};
+    std::string_view line, v;
+    // The next line (or with `again` the current one again), checked by `fits`; a line that is
+    // missing or too long fits nothing.
+    auto take = [&](const std::string &what, auto fits, bool again = false) {
+        if (!again && nextLine(r, line) <= 0) {
+            if (r.in->bad()) return int(REC_READ_NO_FILE);
+            line = {};
         }
-        const int clock = sample.elapsed;
-        if (out.samples.empty()) first = clock;
-        if (clock < previous) day += kSecondsPerDay;
-        previous = clock;
-        sample.elapsed = clock + day - first;
-        out.samples.push_back(std::move(sample));
+        return fits() ? int(REC_READ_OK) : notRecord(r, what);
+    };
+    int got = take("expected \"Date:\" and a date",
+                   [&] { return valueAfter(line, "Date:\t", v) && !v.empty(); });
+    if (got != REC_READ_OK) return got;
+    h.date = std::string(v);
+    got = take("expected \"Time:\" and hh:mm:ss",
+               [&] { return valueAfter(line, "Time:\t", v) && secondsOfTime(v) >= 0; });
+    if (got != REC_READ_OK) return got;
+    h.time = std::string(v);
+    got = take("expected \"Time-Increment[s]:\" and seconds", [&] {
+        return valueAfter(line, kIncrement, v) && parseNumber(v, h.increment) &&
+               std::isfinite(h.increment) && h.increment >= 0.0;
+    });
+    if (got != REC_READ_OK) return got;
+    // Line 4, the sample count, is left out in trigger mode and by the touch recorder; a line
+    // that does not name it is taken again as the set-point line.
+    uint16_t count = 0;
+    got = take("expected a sample count after \"Number of Samples:\"",
+               [&] { return !valueAfter(line, kSampleCount, v) || parseNumber(v, count); });
+    if (got != REC_READ_OK) return got;
+    const bool withoutCount = !valueAfter(line, kSampleCount, v);
+    if (!withoutCount) h.sampleCount = count;
+    int32_t *const values[] = {&h.setpoint, &h.offsetMaster, &h.offsetSlave, &h.rangeMaster,
+                               &h.rangeSlave};
+    for (size_t k = 0; k < std::size(kIntegerLines); ++k) {
+        const IntegerLine &l = kIntegerLines[k];
+        got = take(
+            std::string("expected \"") + l.name + "\" and a whole number",
+            [&] { return valueAfter(line, l.label, v) && parseNumber(v, *values[k]); },
+            k == 0 && withoutCount);
+        if (got != REC_READ_OK) return got;
     }
-    return REC_READ_OK;
+    return take(
+        "expected the column row TIME, MA[µm], SL[µm], VAL[µm], MA-E, SL-E, MA-PIX, "
+        "SL-PIX, VAL-PIX",
+        [&] { return line == kColumnRow; });
 }
 
-int ReadRecFile(const std::string &path, RecFile &out, int &errorLine, std::string &problem) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return REC_READ_NO_FILE;
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return REC_READ_NO_FILE;
-    return ParseRecFile(bytes, out, errorLine, problem);
+int OpenRecFile(RecReader &r, const std::string &path, RecFileHeader &h) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) return REC_READ_NO_FILE;
+    // Opening a FIFO would wait for a writer, and a device never ends.
+    if (!std::filesystem::is_regular_file(status)) return REC_READ_NOT_FILE;
+    r.file.open(path, std::ios::binary);
+    if (!r.file) return REC_READ_NO_FILE;
+    return ReadRecHeader(r, r.file, h);
+}
+
+int ReadRecSample(RecReader &r, RecSample &sample) {
+    std::string_view line;
+    const int got = nextLine(r, line);
+    if (got < 0 && r.in->bad()) return REC_READ_NO_FILE;
+    if (got == 0) return REC_READ_END;
+    // One empty line at the very end is the end of the last line, not a sample.
+    if (got > 0 && line.empty() && r.in->peek() == std::char_traits<char>::eof())
+        return REC_READ_END;
+    if (got < 0 || !parseSample(line, sample))
+        return notRecord(
+            r, "expected a sample: hh:mm:ss and MA, SL, VAL, MA-E, SL-E, MA-PIX, SL-PIX, VAL-PIX");
+    const int clock = static_cast<int>(sample.elapsed);
+    if (r.clock >= 0) {
+        int step = clock - r.clock;
+        if (step < -kSecondsPerDay / 2) step += kSecondsPerDay;  // midnight passed
+        r.elapsed += step;
+    }
+    r.clock = clock;
+    sample.elapsed = r.elapsed;
+    return REC_READ_OK;
 }

@@ -48,14 +48,20 @@ void putSet(IniText ini, const char *section, const Set &set, const SetKeys<Set>
 }
 
 template <class Set>
-void getSet(IniText ini, const char *section, Set &set, const SetKeys<Set> &keys) {
+int getSet(IniText ini, const char *section, Set &set, const SetKeys<Set> &keys) {
     int32_t value = 0;
+    int taken = 0;
     for (auto [key, field] : keys.words) {
-        if (Ini_GetInt(ini, section, key, &value) == 1) set.*field = static_cast<uint16_t>(value);
+        if (Ini_GetInt(ini, section, key, &value) != 1) continue;
+        set.*field = static_cast<uint16_t>(value);
+        ++taken;
     }
     for (auto [key, field] : keys.longs) {
-        if (Ini_GetInt(ini, section, key, &value) == 1) set.*field = value;
+        if (Ini_GetInt(ini, section, key, &value) != 1) continue;
+        set.*field = value;
+        ++taken;
     }
+    return taken;
 }
 
 }  // namespace
@@ -66,10 +72,9 @@ void PutIniParaTags(IniText ini, const ParaBlock &block) {
     putSet(ini, "PARA2", block.sl, sensorKeys);
 }
 
-void GetIniParaTags(IniText ini, ParaBlock &block) {
-    getSet(ini, "PARA0", block.ge, generalKeys);
-    getSet(ini, "PARA1", block.ma, sensorKeys);
-    getSet(ini, "PARA2", block.sl, sensorKeys);
+int GetIniParaTags(IniText ini, ParaBlock &block) {
+    return getSet(ini, "PARA0", block.ge, generalKeys) +
+           getSet(ini, "PARA1", block.ma, sensorKeys) + getSet(ini, "PARA2", block.sl, sensorKeys);
 }
 
 int WriteParaToIniFile(const ParaBlock &block, const char *path) {

@@ -16,5 +16,5 @@ int ReadParaFromIniFile(ParaBlock &block, const char *path);
 // Puts every stored field of the block into the object, in the file's order.
 void PutIniParaTags(IniText ini, const ParaBlock &block);
 // Takes every stored field that the object holds as an integer into the block: 16-bit fields
-// take its low 16 bits, 32-bit fields the whole value.
-void GetIniParaTags(IniText ini, ParaBlock &block);
+// take its low 16 bits, 32-bit fields the whole value. The number of fields taken.
+int GetIniParaTags(IniText ini, ParaBlock &block);
