@@ -487,6 +487,27 @@ TEST(IniFile, WriteReplacesTheTargetAndLeavesNoTemporaryFile) {
     EXPECT_EQ(listing(dir.root()), (std::set<std::string>{"t.ini", "t.ini.000.tmp"}));
 }
 
+// The file written is the one the target names, with the target's permissions (0604: no
+// umask gives it to a new file); a symbolic link stays a link.
+TEST(IniFile, ReplacingKeepsThePermissionsAndTheLink) {
+    for (const bool viaLink : {false, true}) {
+        TempFiles dir;
+        fs::create_directory(dir.path("real"));
+        const std::string file = dir.path("real/t.ini");
+        spit(file, "old");
+        fs::permissions(file, fs::perms(0604));
+        const std::string target = viaLink ? dir.path("t.ini") : file;
+        if (viaLink) fs::create_symlink("real/t.ini", target);
+        IniOwner ini = NewIniOwner();
+        Ini_PutInt(ini.get(), "S", "A", 1);
+        ASSERT_EQ(Ini_WriteToFile(ini.get(), target.c_str()), 0) << viaLink;
+        EXPECT_EQ(slurp(file), "[S]\r\nA = 1\r\n\r\n") << viaLink;
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0604)) << viaLink;
+        EXPECT_EQ(fs::is_symlink(target), viaLink);
+        EXPECT_EQ(listing(dir.path("real")), std::set<std::string>{"t.ini"}) << viaLink;
+    }
+}
+
 TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
     struct Case {
         const char *name;
