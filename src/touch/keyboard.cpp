@@ -1,6 +1,9 @@
 #include "touch/keyboard.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <string>
 
 #include "ktav_panels.h"
 #include "link/status.h"
@@ -19,14 +22,43 @@ const char *keyboardCommand() {
     return chosen && *chosen ? chosen : "onboard";
 }
 
+// Causes the keyboard program is known to meet, found in what it wrote on its standard error
+// (in lower case), and how the status line tells them.
+constexpr struct {
+    const char *found;
+    const char *says;
+} kKnownCauses[] = {
+    {"cannot open display", "needs a display"},
+    {"dbus", "needs a D-Bus session"},
+    {"d-bus", "needs a D-Bus session"},
+};
+constexpr size_t kMaxCauseLength = 80;
+
+// Why the keyboard program failed: a known cause, else the last line it wrote on its standard
+// error; empty when it ended well (closed by its own button) or said nothing.
+std::string failureCause(int handle) {
+    if (!ExecutableFailed(handle)) return {};
+    std::string output = ExecutableErrorOutput(handle);
+    std::string lower = output;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const auto &cause : kKnownCauses)
+        if (lower.find(cause.found) != std::string::npos) return cause.says;
+    while (!output.empty() && std::isspace(static_cast<unsigned char>(output.back())))
+        output.pop_back();
+    return output.substr(output.find_last_of('\n') + 1).substr(0, kMaxCauseLength);
+}
+
 // The keyboard program ended by itself (closed by its own button, or failed right after its
-// start): the toggle must not show a keyboard that is not there.
+// start): the toggle must not show a keyboard that is not there, and a failure says why.
 void keyboardEnded(int handle) {
     if (handle != pKeyboard) return;
+    const std::string cause = failureCause(handle);
     TerminateExecutable(handle);
     pKeyboard = 0;
     SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, 0);
-    ShowText(ST_TSD, "On-screen keyboard ended!");
+    ShowText(ST_TSD, cause.empty() ? "On-screen keyboard ended!"
+                                   : ("On-screen keyboard ended: " + cause).c_str());
 }
 
 }  // namespace
@@ -42,10 +74,12 @@ int CC_TTOGG_Keyboard(int panel, int control, int event, void *, int, int) {
     }
     // A keyboard left running by an earlier touch session is taken over, not started twice.
     if (pKeyboard && !ExecutableHasTerminated(pKeyboard)) return 0;
-    if (LaunchExecutableEx(keyboardCommand(), kNormalWindow, &pKeyboard, keyboardEnded) != 0) {
+    std::string whyNot;
+    if (LaunchExecutableEx(keyboardCommand(), kNormalWindow, &pKeyboard, keyboardEnded,
+                           &whyNot) != 0) {
         pKeyboard = 0;
         SetCtrlVal(panel, control, 0);
-        ShowText(ST_TSD, "On-screen keyboard not started!");
+        ShowText(ST_TSD, ("On-screen keyboard not started: " + whyNot).c_str());
     }
     return 0;
 }
