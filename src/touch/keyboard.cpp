@@ -8,6 +8,7 @@
 #include "ktav_panels.h"
 #include "link/status.h"
 #include "platform/process.h"
+#include "platform/ui/screen.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 
@@ -17,9 +18,29 @@ namespace {
 
 constexpr int kNormalWindow = 1;
 
-const char *keyboardCommand() {
+struct ScreenSize {
+    int height = 480, width = 800;  // the design's, when the screen's is not known
+};
+
+ScreenSize screenSize() {
+    ScreenSize screen;
+    GetScreenSize(&screen.height, &screen.width);
+    return screen;
+}
+
+// The command of KTAV_KEYBOARD, or onboard over the lower part of the screen.
+std::string keyboardCommand() {
     const char *chosen = std::getenv("KTAV_KEYBOARD");
-    return chosen && *chosen ? chosen : "onboard";
+    if (chosen && *chosen) return chosen;
+    const ScreenSize screen = screenSize();
+    const int height = KeyboardHeight(screen.height);
+    return "onboard -x 0 -y " + std::to_string(screen.height - height) + " -s " +
+           std::to_string(screen.width) + "x" + std::to_string(height);
+}
+
+// Keeps the touch surface's field being typed into clear of the keyboard while it is up.
+void keepFieldsVisible(bool up) {
+    KeepFocusAbove(pTSD, up ? KeyboardHeight(screenSize().height) : 0);
 }
 
 // Causes the keyboard program is known to meet, found in what it wrote on its standard error
@@ -56,12 +77,17 @@ void keyboardEnded(int handle) {
     const std::string cause = failureCause(handle);
     TerminateExecutable(handle);
     pKeyboard = 0;
+    keepFieldsVisible(false);
     SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, 0);
     ShowText(ST_TSD, cause.empty() ? "On-screen keyboard ended!"
                                    : ("On-screen keyboard ended: " + cause).c_str());
 }
 
 }  // namespace
+
+int KeyboardHeight(int screenHeight) {
+    return screenHeight * 2 / 5;
+}
 
 int CC_TTOGG_Keyboard(int panel, int control, int event, void *, int, int) {
     if (event != EVENT_VAL_CHANGED) return 0;
@@ -70,16 +96,19 @@ int CC_TTOGG_Keyboard(int panel, int control, int event, void *, int, int) {
     if (!on) {
         if (pKeyboard) TerminateExecutable(pKeyboard);
         pKeyboard = 0;
+        keepFieldsVisible(false);
         return 0;
     }
     // A keyboard left running by an earlier touch session is taken over, not started twice.
     if (pKeyboard && !ExecutableHasTerminated(pKeyboard)) return 0;
     std::string whyNot;
-    if (LaunchExecutableEx(keyboardCommand(), kNormalWindow, &pKeyboard, keyboardEnded,
+    if (LaunchExecutableEx(keyboardCommand().c_str(), kNormalWindow, &pKeyboard, keyboardEnded,
                            &whyNot) != 0) {
         pKeyboard = 0;
         SetCtrlVal(panel, control, 0);
         ShowText(ST_TSD, ("On-screen keyboard not started: " + whyNot).c_str());
+        return 0;
     }
+    keepFieldsVisible(true);
     return 0;
 }
