@@ -2,9 +2,11 @@
 // the type-code table: exact file bytes, round trips, odd input and failed writes, all on real
 // files in a temporary directory.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -421,6 +423,9 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         std::function<std::string(const TempFiles &)> prepare;  // returns the target path
     };
     const std::string old = "[OLD]\r\nA = 1\r\n\r\n";
+    rlimit fileLimit{};
+    getrlimit(RLIMIT_FSIZE, &fileLimit);
+    const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
     // Permission bits do not bind root: those cases apply where they do ("" skips them).
     auto readOnly = [&](const TempFiles &d, bool folder) {
         spit(d.path("target.ini"), old);
@@ -458,6 +463,13 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
          }},
         {"read-only target", [&](const TempFiles &d) { return readOnly(d, false); }},
         {"read-only folder", [&](const TempFiles &d) { return readOnly(d, true); }},
+        {"disk full while writing",  // a file size limit fails the write as a full disk does
+         [&](const TempFiles &d) {
+             spit(d.path("target.ini"), old);
+             const rlimit full{4, fileLimit.rlim_max};
+             setrlimit(RLIMIT_FSIZE, &full);
+             return d.path("target.ini");
+         }},
     };
     for (const Case &c : cases) {
         TempFiles dir;
@@ -467,11 +479,15 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         const std::string oldBytes = slurp(target);
         IniOwner ini = NewIniOwner();
         Ini_PutInt(ini.get(), "NEW", "B", 2);
-        EXPECT_LT(Ini_WriteToFile(ini.get(), target.c_str()), 0) << c.name;
+        std::string whyNot;
+        EXPECT_LT(Ini_WriteToFile(ini.get(), target.c_str(), &whyNot), 0) << c.name;
+        setrlimit(RLIMIT_FSIZE, &fileLimit);
+        EXPECT_FALSE(whyNot.empty()) << c.name;
         EXPECT_EQ(slurp(target), oldBytes) << c.name;
         EXPECT_EQ(listing(dir.root()), before) << c.name;
         fs::permissions(dir.root(), fs::perms::owner_all);
     }
+    std::signal(SIGXFSZ, sizeSignal);
 }
 
 TEST(IniFile, WriteReplacesTheTargetAndLeavesNoTemporaryFile) {
