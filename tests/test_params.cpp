@@ -504,23 +504,31 @@ TEST(IniFile, WriteReplacesTheTargetAndLeavesNoTemporaryFile) {
 }
 
 // The file written is the one the target names, with the target's permissions (0604: no
-// umask gives it to a new file); a symbolic link stays a link.
+// umask gives it to a new file); a symbolic link stays a link, also one to a file not yet made.
 TEST(IniFile, ReplacingKeepsThePermissionsAndTheLink) {
-    for (const bool viaLink : {false, true}) {
+    const struct {
+        const char *name;
+        bool viaLink, fileExists;
+    } cases[] = {{"file", false, true}, {"link", true, true}, {"link to no file", true, false}};
+    for (const auto &c : cases) {
         TempFiles dir;
         fs::create_directory(dir.path("real"));
         const std::string file = dir.path("real/t.ini");
-        spit(file, "old");
-        fs::permissions(file, fs::perms(0604));
-        const std::string target = viaLink ? dir.path("t.ini") : file;
-        if (viaLink) fs::create_symlink("real/t.ini", target);
+        if (c.fileExists) {
+            spit(file, "old");
+            fs::permissions(file, fs::perms(0604));
+        }
+        const std::string target = c.viaLink ? dir.path("t.ini") : file;
+        if (c.viaLink) fs::create_symlink("real/t.ini", target);
         IniOwner ini = NewIniOwner();
         Ini_PutInt(ini.get(), "S", "A", 1);
-        ASSERT_EQ(Ini_WriteToFile(ini.get(), target.c_str()), 0) << viaLink;
-        EXPECT_EQ(slurp(file), "[S]\r\nA = 1\r\n\r\n") << viaLink;
-        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0604)) << viaLink;
-        EXPECT_EQ(fs::is_symlink(target), viaLink);
-        EXPECT_EQ(listing(dir.path("real")), std::set<std::string>{"t.ini"}) << viaLink;
+        ASSERT_EQ(Ini_WriteToFile(ini.get(), target.c_str()), 0) << c.name;
+        EXPECT_EQ(slurp(file), "[S]\r\nA = 1\r\n\r\n") << c.name;
+        if (c.fileExists) {
+            EXPECT_EQ(fs::status(file).permissions(), fs::perms(0604)) << c.name;
+        }
+        EXPECT_EQ(fs::is_symlink(target), c.viaLink) << c.name;
+        EXPECT_EQ(listing(dir.path("real")), std::set<std::string>{"t.ini"}) << c.name;
     }
 }
 

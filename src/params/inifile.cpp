@@ -356,13 +356,18 @@ std::string causeText(int cause, const char *fallback) {
     return cause ? std::strerror(cause) : fallback;
 }
 
-// The file that a symbolic link names, which is replaced so that the link stays; the path itself
-// for any other file.
+// The file that a symbolic link names (through further links, and whether it exists yet or
+// not), which is replaced so that the link stays; the path itself for any other file.
 std::string fileBehind(const std::string &path) {
+    constexpr int MAX_LINKS = 40;  // as many as the system follows
+    fs::path file = path;
     std::error_code error;
-    if (!fs::is_symlink(path, error)) return path;
-    const fs::path target = fs::weakly_canonical(path, error);
-    return error ? path : target.string();
+    for (int k = 0; k < MAX_LINKS && fs::is_symlink(file, error); ++k) {
+        const fs::path target = fs::read_symlink(file, error);
+        if (error) break;
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return file.string();
 }
 
 // An existing target must open for reading and writing; a missing one is created by the rename.
