@@ -2,6 +2,7 @@
 // close and SIGTERM, the surface switch, the hardware selection, the screenshot option.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QScrollArea>
@@ -73,7 +74,12 @@ int visible(int panel) {
 
 }  // namespace
 
+// Temporary files that an earlier run left beside the settings file, cut short while writing it,
+// are removed at the start; those of another file are not.
 TEST_F(Shell, StartsUnconnectedOnTheDesktopAndWritesTheSettingsOnClose) {
+    for (const char *name :
+         {"PX-MS-Vista.ini.000.tmp", "PX-MS-Vista.ini.417.tmp", "K-TAV-PARA.ini.000.tmp"})
+        QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
     EXPECT_EQ(runProgram([] {
                   EXPECT_EQ(tsd_flag, 0);
                   EXPECT_EQ(visible(pPA), 1);
@@ -84,6 +90,8 @@ TEST_F(Shell, StartsUnconnectedOnTheDesktopAndWritesTheSettingsOnClose) {
               0);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(settingsPath())));
     EXPECT_EQ(pPA, 0) << "panels are discarded at shut-down";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).join(' ').toStdString(),
+              "K-TAV-PARA.ini.000.tmp PX-MS-Vista.ini");
 }
 
 TEST_F(Shell, AMissingPanelEndsTheProgramWithMinusOne) {

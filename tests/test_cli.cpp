@@ -19,6 +19,7 @@
 #include <csignal>
 #include <functional>
 
+#include "app/shell.h"
 #include "axis.h"
 #include "link/transport.h"
 #include "params/appsettings.h"
@@ -457,6 +458,39 @@ TEST(Cli, PortWithoutPermissionNamesTheGroup) {
     run(KTAV_PROGRAM_PATH,
         {"--dir", dir.path(), "--log", log, "--screenshot", dir.filePath("shot.png")});
     EXPECT_TRUE(readFile(log).contains(expected.toLocal8Bit())) << readFile(log).toStdString();
+}
+
+// The program refuses options it cannot carry out; a settings file it cannot write on close is
+// told on standard error and in the status log, and by its exit status.
+TEST(Cli, ProgramReportsWhatItCannotWrite) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("status.log");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("PX-MS-Vista.ini"));  // in the way of the settings file
+    const QString notSaved = "Settings not saved: " + dir.filePath("PX-MS-Vista.ini");
+    struct Case {
+        QStringList args;
+        int exitCode;
+        QString says;
+    };
+    const Case cases[] = {
+        {{"--screenshot-delay", "3601"}, 1, "--screenshot-delay takes 0 to 3600 seconds"},
+        {{"--screenshot-delay", "-1"}, 1, "--screenshot-delay takes 0 to 3600 seconds"},
+        {{"--screenshot-delay", "soon"}, 1, "--screenshot-delay takes 0 to 3600 seconds"},
+        {{"--screenshot", dir.filePath("none/shot.png")}, 1, "--screenshot: no folder"},
+        {{"--log", dir.filePath("none/status.log")}, 1, "--log: no folder"},
+        {{"--log", log}, EXIT_NOT_SAVED, notSaved + ": Is a directory"},
+    };
+    for (const Case &c : cases) {
+        Cli program;
+        program.process().setProgram(KTAV_PROGRAM_PATH);
+        program.setEnv("KTAV_COM1", "/nonexistent/ttyK1");
+        const CliResult r = program.run(QStringList{"--dir", dir.path(), "--screenshot",
+                                                    dir.filePath("shot.png")} +
+                                        c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+    }
+    EXPECT_TRUE(readFile(log).contains(notSaved.toLocal8Bit())) << readFile(log).toStdString();
 }
 
 namespace {

@@ -2,9 +2,11 @@
 // the type-code table: exact file bytes, round trips, odd input and failed writes, all on real
 // files in a temporary directory.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -421,6 +423,9 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         std::function<std::string(const TempFiles &)> prepare;  // returns the target path
     };
     const std::string old = "[OLD]\r\nA = 1\r\n\r\n";
+    rlimit fileLimit{};
+    getrlimit(RLIMIT_FSIZE, &fileLimit);
+    const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
     // Permission bits do not bind root: those cases apply where they do ("" skips them).
     auto readOnly = [&](const TempFiles &d, bool folder) {
         spit(d.path("target.ini"), old);
@@ -458,6 +463,13 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
          }},
         {"read-only target", [&](const TempFiles &d) { return readOnly(d, false); }},
         {"read-only folder", [&](const TempFiles &d) { return readOnly(d, true); }},
+        {"disk full while writing",  // a file size limit fails the write as a full disk does
+         [&](const TempFiles &d) {
+             spit(d.path("target.ini"), old);
+             const rlimit full{4, fileLimit.rlim_max};
+             setrlimit(RLIMIT_FSIZE, &full);
+             return d.path("target.ini");
+         }},
     };
     for (const Case &c : cases) {
         TempFiles dir;
@@ -467,11 +479,15 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         const std::string oldBytes = slurp(target);
         IniOwner ini = NewIniOwner();
         Ini_PutInt(ini.get(), "NEW", "B", 2);
-        EXPECT_LT(Ini_WriteToFile(ini.get(), target.c_str()), 0) << c.name;
+        std::string whyNot;
+        EXPECT_LT(Ini_WriteToFile(ini.get(), target.c_str(), &whyNot), 0) << c.name;
+        setrlimit(RLIMIT_FSIZE, &fileLimit);
+        EXPECT_FALSE(whyNot.empty()) << c.name;
         EXPECT_EQ(slurp(target), oldBytes) << c.name;
         EXPECT_EQ(listing(dir.root()), before) << c.name;
         fs::permissions(dir.root(), fs::perms::owner_all);
     }
+    std::signal(SIGXFSZ, sizeSignal);
 }
 
 TEST(IniFile, WriteReplacesTheTargetAndLeavesNoTemporaryFile) {
@@ -485,6 +501,35 @@ TEST(IniFile, WriteReplacesTheTargetAndLeavesNoTemporaryFile) {
     EXPECT_EQ(slurp(dir.path("t.ini")), "[S]\r\na  = 2\r\n\r\n");
     EXPECT_EQ(slurp(dir.path("t.ini.000.tmp")), "someone else's");
     EXPECT_EQ(listing(dir.root()), (std::set<std::string>{"t.ini", "t.ini.000.tmp"}));
+}
+
+// The file written is the one the target names, with the target's permissions (0604: no
+// umask gives it to a new file); a symbolic link stays a link, also one to a file not yet made.
+TEST(IniFile, ReplacingKeepsThePermissionsAndTheLink) {
+    const struct {
+        const char *name;
+        bool viaLink, fileExists;
+    } cases[] = {{"file", false, true}, {"link", true, true}, {"link to no file", true, false}};
+    for (const auto &c : cases) {
+        TempFiles dir;
+        fs::create_directory(dir.path("real"));
+        const std::string file = dir.path("real/t.ini");
+        if (c.fileExists) {
+            spit(file, "old");
+            fs::permissions(file, fs::perms(0604));
+        }
+        const std::string target = c.viaLink ? dir.path("t.ini") : file;
+        if (c.viaLink) fs::create_symlink("real/t.ini", target);
+        IniOwner ini = NewIniOwner();
+        Ini_PutInt(ini.get(), "S", "A", 1);
+        ASSERT_EQ(Ini_WriteToFile(ini.get(), target.c_str()), 0) << c.name;
+        EXPECT_EQ(slurp(file), "[S]\r\nA = 1\r\n\r\n") << c.name;
+        if (c.fileExists) {
+            EXPECT_EQ(fs::status(file).permissions(), fs::perms(0604)) << c.name;
+        }
+        EXPECT_EQ(fs::is_symlink(target), c.viaLink) << c.name;
+        EXPECT_EQ(listing(dir.path("real")), std::set<std::string>{"t.ini"}) << c.name;
+    }
 }
 
 TEST(AppSettings, ReadingAcceptsOnlyValidValues) {

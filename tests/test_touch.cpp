@@ -600,21 +600,27 @@ TEST_F(Touch, KeyboardStartsAndEndsByItsProcessAndOutlivesTheExit) {
     toggle(0);
     EXPECT_EQ(readLog(log), "started\nended\nstarted\nended\n");
 
-    // A keyboard that cannot start is told, and the toggle goes off.
-    qputenv("KTAV_KEYBOARD", "/nonexistent/on-screen-keyboard");
-    touchTexts.clear();
-    toggle(1);
-    EXPECT_EQ(pKeyboard, 0);
-    EXPECT_EQ(value(pTSD, TSD_TOG_KEYBOARD), 0);
-    EXPECT_EQ(touchTexts, std::vector<std::string>{"On-screen keyboard not started!"});
-
-    // One that ends right after its start, or is closed by its own button, switches it off.
-    qputenv("KTAV_KEYBOARD", "sh -c \"exit 1\"");
-    touchTexts.clear();
-    toggle(1);
-    EXPECT_TRUE(waitFor([] { return value(pTSD, TSD_TOG_KEYBOARD) == 0; }));
-    EXPECT_EQ(pKeyboard, 0);
-    EXPECT_EQ(touchTexts, std::vector<std::string>{"On-screen keyboard ended!"});
+    // A keyboard that cannot start, or ends by itself, switches the toggle off and says why.
+    const struct {
+        const char *command;
+        const char *says;
+    } ends[] = {
+        {"/nonexistent/on-screen-keyboard", "On-screen keyboard not started: "
+                                            "execvp: No such file or directory"},
+        {"sh -c \"echo 'dbus.exceptions.DBusException: NoServer' >&2; exit 1\"",
+         "On-screen keyboard ended: needs a D-Bus session"},
+        {"sh -c \"echo warning >&2; echo 'no layout: de' >&2; exit 3\"",
+         "On-screen keyboard ended: no layout: de"},
+        {"sh -c \"echo warning >&2\"", "On-screen keyboard ended!"},  // its own close button
+    };
+    for (const auto &end : ends) {
+        qputenv("KTAV_KEYBOARD", end.command);
+        touchTexts.clear();
+        toggle(1);
+        EXPECT_TRUE(waitFor([] { return value(pTSD, TSD_TOG_KEYBOARD) == 0; })) << end.command;
+        EXPECT_EQ(pKeyboard, 0);
+        EXPECT_EQ(touchTexts, std::vector<std::string>{end.says}) << end.command;
+    }
     qunsetenv("KTAV_KEYBOARD");
 }
 

@@ -35,6 +35,7 @@
 #include "shared/panels.h"
 #include "shared/state.h"
 #include "sim_process.h"
+#include "touch/keyboard.h"
 #include "touch/navigation.h"
 #include "touch/touchscreen.h"
 
@@ -70,6 +71,14 @@ int textWidth(const QWidget *w) {
         return fm.size(Qt::TextShowMnemonic, button->text()).width();
     if (w->inherits("KLed")) return w->minimumSizeHint().width();
     return 0;
+}
+
+// An entry the operator types text into.
+bool takesText(const QWidget *w) {
+    if (auto *spin = qobject_cast<const QAbstractSpinBox *>(w)) return !spin->isReadOnly();
+    if (auto *edit = qobject_cast<const QLineEdit *>(w)) return !edit->isReadOnly();
+    auto *combo = qobject_cast<const QComboBox *>(w);
+    return combo && combo->isEditable();
 }
 
 bool takesInput(const QWidget *w, const Control *control) {
@@ -237,6 +246,45 @@ TEST_F(TouchScreen, EveryViewFitsTheScreen) {
     }
     openVideoView();
     checkView("video");
+}
+
+// While the on-screen keyboard is up (over the lower part of the screen), a field that takes
+// typed text lies on the screen above it once focused; with the keyboard gone it is back.
+TEST_F(TouchScreen, AFieldBeingTypedIntoStaysAboveTheKeyboard) {
+    start({});
+    qputenv("KTAV_KEYBOARD", "sleep 600");
+    SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, 1);
+    CC_TTOGG_Keyboard(pTSD, TSD_TOG_KEYBOARD, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    qunsetenv("KTAV_KEYBOARD");
+    ASSERT_NE(pKeyboard, 0);
+    int height = 0, width = 0;
+    ASSERT_EQ(GetScreenSize(&height, &width), 0);
+    const int keyboardTop = height - KeyboardHeight(height);
+    QWidget *window = FindPanel(pTSD)->widget;
+    window->activateWindow();
+    Item last{};
+    int lifted = 0;
+    for (const View &v : kViews) {
+        if (v.toggle == TSD_TOG_CONNECT) touchToggle(TSD_TOG_NUM);
+        touchToggle(v.toggle);
+        ProcessSystemEvents();
+        std::vector<int> subPanels;
+        for (const Item &i : drawnItems(subPanels)) {
+            if (i.panel == pTSD || !takesText(i.widget)) continue;
+            i.widget->setEnabled(true);  // a field dimmed now is not in another mode
+            i.widget->setFocus();
+            ProcessSystemEvents();
+            const QRect typing = onScreen(i.widget, window);
+            EXPECT_LT(typing.bottom(), keyboardTop) << v.name << ": " << where(i);
+            EXPECT_GE(typing.top(), 0) << v.name << ": " << where(i);
+            lifted += typing != i.rect;
+            last = i;
+        }
+    }
+    EXPECT_GT(lifted, 0) << "the lowest fields lie where the keyboard comes";
+    SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, 0);
+    CC_TTOGG_Keyboard(pTSD, TSD_TOG_KEYBOARD, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    EXPECT_EQ(onScreen(last.widget, window), last.rect) << where(last);
 }
 
 // ---- Pictures for review -----------------------------------------------------------------------

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "ktav_panels.h"
+#include "link/status.h"
 #include "link/transport.h"
 #include "params/appsettings.h"
+#include "params/inifile.h"
 #include "platform/ui/screen.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
@@ -89,6 +92,7 @@ void applyPlacement(const AppSettings &v) {
 }  // namespace
 
 void ReadIniFile(const char *path) {
+    Ini_RemoveTemporaryFiles(path);
     AppSettings v = currentSettings();
     ReadAppSettings(path, v);
     comtype = v.comtype;
@@ -116,7 +120,7 @@ void ReadIniFile(const char *path) {
     SetCtrlVal(pTConn, TCONN_BAUDRATE, rs232baudrate);
 }
 
-void WriteIniFile(const char *path) {
+int WriteIniFile(const char *path) {
     GetCtrlVal(pConn, CONNECT_COMTYPE, &comtype);
     GetCtrlVal(pConn, CONNECT_COMPORT, &rs232port);
     GetCtrlVal(pConn, CONNECT_BAUDRATE, &rs232baudrate);
@@ -137,5 +141,11 @@ void WriteIniFile(const char *path) {
     v.panelWidth = std::max(shown.width, MAIN_PANEL_WIDTH);
     v.touchSurface = tsd_flag == 1;
     v.zoom = zoom_flag == 1;
-    WriteAppSettings(path, v);
+    std::string whyNot;
+    if (WriteAppSettings(path, v, &whyNot) == 0) return 0;
+    // Longer than a status text may be: shown as it is, szStatus stays the link's.
+    const std::string text = std::string("Settings not saved: ") + path + ": " + whyNot;
+    ShowText(ST_PA | ST_TSD, text.c_str());
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return -1;
 }

@@ -8,9 +8,12 @@ constexpr int MAIN_PANEL_HEIGHT = 534, MAIN_PANEL_WIDTH = 777;
 
 // Reads the settings file into the transport settings, the recent-address lists, the main
 // panel's placement, the surface and zoom flags, and shows the connection values on the
-// connection pop-ups. A missing or unreadable file leaves the start-up defaults.
+// connection pop-ups. A missing or unreadable file leaves the start-up defaults. Temporary
+// files that an earlier run left beside it, cut short while writing, are removed first.
 void ReadIniFile(const char *path);
 
 // Takes the connection values from the desktop connection pop-up (they become the current
 // settings) and writes them, the recent addresses and the main panel's placement to the file.
-void WriteIniFile(const char *path);
+// 0; or negative when the file could not be written, which is then shown in the status lines
+// of both main panels (and so in the status log) and on standard error.
+int WriteIniFile(const char *path);

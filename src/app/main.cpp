@@ -1,9 +1,30 @@
 // K-TAV-PX-MS-Vista: control and monitoring program of the MASTER/SLAVE laser line sensor pair.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <cstdio>
 
 #include "app/shell.h"
 #include "platform/timing.h"
+
+namespace {
+
+constexpr double kMaxScreenshotDelay = 3600.0;  // seconds
+
+// Whether the folder that `file` is to be written into exists.
+bool folderExists(const QString &file) {
+    return QFileInfo(QFileInfo(file).absolutePath()).isDir();
+}
+
+// Refuses an option on standard error; exit status 1, as for an option the parser does not know.
+int refuse(const QString &why) {
+    std::fprintf(stderr, "%s: %s\n",
+                 qPrintable(QFileInfo(QCoreApplication::applicationFilePath()).fileName()),
+                 qPrintable(why));
+    return 1;
+}
+
+}  // namespace
 
 int main(int argc, char **argv) {
     SelectEventDispatcher();
@@ -14,7 +35,9 @@ int main(int argc, char **argv) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Control and monitoring program of the K-TAV-PX MASTER/SLAVE laser line sensor pair.");
+        "Control and monitoring program of the K-TAV-PX MASTER/SLAVE laser line sensor pair.\n"
+        "Exit status: 0 after an orderly close; 1 for an option refused; 2 when the settings "
+        "file or the screenshot could not be written.");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
@@ -28,8 +51,8 @@ int main(int argc, char **argv) {
          "FILE"},
         {"screenshot", "After start-up, save a PNG of the active surface to FILE and close.",
          "FILE"},
-        {"screenshot-delay", "Take the screenshot SECONDS after start-up (default 0).", "SECONDS",
-         "0"},
+        {"screenshot-delay", "Take the screenshot SECONDS (0 to 3600) after start-up (default 0).",
+         "SECONDS", "0"},
         {"run", "Start RUN right after start-up, as if the RUN button had been pressed."},
         {"video", "Start VIDEO right after start-up, as if the VIDEO button had been pressed."},
         {"touch", "Start on the full-screen touch surface, whatever the settings file says."},
@@ -39,11 +62,22 @@ int main(int argc, char **argv) {
     });
     parser.process(app);
 
+    bool isNumber = false;
+    const QString delay = parser.value("screenshot-delay");
+    const double seconds = delay.toDouble(&isNumber);
+    if (!isNumber || !(seconds >= 0.0 && seconds <= kMaxScreenshotDelay))
+        return refuse("--screenshot-delay takes 0 to 3600 seconds, not " + delay);
+    for (const char *name : {"screenshot", "log"}) {
+        const QString file = parser.value(name);
+        if (!file.isEmpty() && !folderExists(file))
+            return refuse(QString("--%1: no folder %2").arg(name, QFileInfo(file).absolutePath()));
+    }
+
     ProgramOptions options;
     options.dir = parser.value("dir").toStdString();
     options.logFile = parser.value("log").toStdString();
     options.screenshot = parser.value("screenshot").toStdString();
-    options.screenshotDelay = parser.value("screenshot-delay").toDouble();
+    options.screenshotDelay = seconds;
     options.run = parser.isSet("run");
     options.video = parser.isSet("video");
     options.touch = parser.isSet("touch");

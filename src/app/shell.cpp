@@ -39,6 +39,8 @@ namespace {
 constexpr const char *kMainTitle = "K-TAV-PX-Master-Slave-Series CONTROL-PANEL";
 constexpr int kIdleGrey = 0xE0E0E0;
 
+int exitStatus = 0;  // what WinMain returns after the shut-down
+
 // The connection attempt of the start-up with the stored transport: 1 when the transport
 // opened and the device was identified; 0 when it was not identified; -1 when the transport
 // did not open.
@@ -88,8 +90,10 @@ void pressRecorderStart() {
 // Takes the picture of the active surface, then closes as the operator would.
 void takeScreenshot(const std::string &path) {
     const int panel = tsd_flag ? pTSD : pPA;
-    if (SavePanelImage(panel, path.c_str()) != 0)
+    if (SavePanelImage(panel, path.c_str()) != 0) {
         std::fprintf(stderr, "cannot write the screenshot %s\n", path.c_str());
+        exitStatus = EXIT_NOT_SAVED;
+    }
     CloseProgram(tsd_flag == 1);
 }
 
@@ -174,6 +178,7 @@ void InitGUI() {
 
 int StartProgram(const ProgramOptions &options) {
     const char *resource = options.panelResource ? options.panelResource : PANEL_RESOURCE;
+    exitStatus = 0;
     if (LoadAllPanels(resource) < 0) return -1;
     PlacePanels();
     const int fellBack = SetProgramDirectory(options.dir.c_str());
@@ -240,14 +245,14 @@ int WinMain(const ProgramOptions &options) {
     if (StartProgram(options) < 0) return -1;
     RunUserInterface();
     ShutdownProgram();
-    return 0;
+    return exitStatus;
 }
 
 void CloseProgram(bool fromTouchPanel) {
     if (fromTouchPanel) SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
     stop_flag = 1;
     exit_flag = 1;
-    WriteIniFile(appini_pathname);
+    if (WriteIniFile(appini_pathname) < 0) exitStatus = EXIT_NOT_SAVED;
     if (comtype == 0) {
         FlushInQ(rs232port);
         FlushOutQ(rs232port);

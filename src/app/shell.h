@@ -17,7 +17,12 @@ struct ProgramOptions {
     const char *panelResource = nullptr;  // panel resource to load; nullptr: the program's own
 };
 
-// The whole program: 0 after an orderly shut-down, -1 when a panel cannot be loaded.
+// Exit status of a program that ended in order but could not write a file it had to: the
+// settings file on close, or the picture of the screenshot option.
+constexpr int EXIT_NOT_SAVED = 2;
+
+// The whole program: 0 after an orderly shut-down, EXIT_NOT_SAVED when a file it had to write
+// was not written, -1 when a panel cannot be loaded.
 int WinMain(const ProgramOptions &options);
 
 // Start-up up to the event loop: 1, or -1 when a panel cannot be loaded.

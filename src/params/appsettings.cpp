@@ -100,7 +100,7 @@ int ReadAppSettings(const char *path, AppSettings &values) {
     return 1;
 }
 
-int WriteAppSettings(const char *path, const AppSettings &values) {
+int WriteAppSettings(const char *path, const AppSettings &values, std::string *whyNot) {
     IniOwner ini = NewIniOwner();
     if (!ini) return -1;
     IniText h = ini.get();
@@ -123,7 +123,7 @@ int WriteAppSettings(const char *path, const AppSettings &values) {
     Ini_PutInt(h, APPLICATION, "Panel pos. y", values.panelTop.value_or(0));
     Ini_PutInt(h, APPLICATION, "Panel width ", values.panelWidth.value_or(0));  // trailing blank
     Ini_PutInt(h, APPLICATION, "Panel height", values.panelHeight.value_or(0));
-    return Ini_WriteToFile(h, path);
+    return Ini_WriteToFile(h, path, whyNot);
 }
 
 int TcpPortOfSettings(const AppSettings &values) {

@@ -34,8 +34,9 @@ struct AppSettings {
 // become the start-up defaults. 1 when the file was read, else negative.
 int ReadAppSettings(const char *path, AppSettings &values);
 
-// Writes the settings in the file's order: 0, or negative with the old file unchanged.
-int WriteAppSettings(const char *path, const AppSettings &values);
+// Writes the settings in the file's order: 0, or negative with the old file unchanged and
+// `whyNot`, when given, telling the cause.
+int WriteAppSettings(const char *path, const AppSettings &values, std::string *whyNot = nullptr);
 
 // TCP port number of the stored port text (its leading digits; 0 when there are none).
 int TcpPortOfSettings(const AppSettings &values);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +14,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "platform/filesync.h"
 
 namespace fs = std::filesystem;
 
@@ -348,37 +351,89 @@ std::string fileText(const IniObject &ini) {
     return out;
 }
 
-// An existing target must open for reading and writing; a missing one is created by the rename.
-bool targetWritable(const std::string &path) {
+// The system's text of an errno value, or `fallback` when there is none.
+std::string causeText(int cause, const char *fallback) {
+    return cause ? std::strerror(cause) : fallback;
+}
+
+// The file that a symbolic link names (through further links, and whether it exists yet or
+// not), which is replaced so that the link stays; the path itself for any other file.
+std::string fileBehind(const std::string &path) {
+    constexpr int MAX_LINKS = 40;  // as many as the system follows
+    fs::path file = path;
     std::error_code error;
-    if (!fs::exists(path, error)) return !error;
+    for (int k = 0; k < MAX_LINKS && fs::is_symlink(file, error); ++k) {
+        const fs::path target = fs::read_symlink(file, error);
+        if (error) break;
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return file.string();
+}
+
+// An existing target must open for reading and writing; a missing one is created by the rename.
+bool targetWritable(const std::string &path, std::string &whyNot) {
+    std::error_code error;
+    if (!fs::exists(path, error)) {
+        if (error) whyNot = error.message();
+        return !error;
+    }
+    errno = 0;
     std::FILE *file = std::fopen(path.c_str(), "r+b");
-    if (!file) return false;
+    if (!file) {
+        whyNot = causeText(errno, "cannot be opened for writing");
+        return false;
+    }
     std::fclose(file);
     return true;
 }
 
-// Writes `text` to a new file "<path>.NNN.tmp" and renames it over `path`. On any failure the
-// temporary file is removed and the target is as it was.
-int replaceFile(const std::string &path, const std::string &text) {
+// Gives the temporary file the target's permissions, writes `text` to it and puts it on the
+// disk. false with `cause` set to the failing step's errno.
+bool fillTemporary(std::FILE *file, const std::string &temp, const std::string &target,
+                   const std::string &text, int &cause) {
+    std::error_code missing, error;
+    const fs::file_status status = fs::status(target, missing);
+    if (fs::exists(status)) fs::permissions(temp, status.permissions(), error);
+    errno = error.value();
+    if (!error && std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
+        SyncToDisk(file) == 0)
+        return true;
+    cause = errno;
+    return false;
+}
+
+// Writes `text` to a new file "<path>.NNN.tmp" with the target's permissions, puts it on the
+// disk and renames it over `path`. On any failure the temporary file is removed, the target is
+// as it was and `whyNot` tells the cause.
+int replaceFile(const std::string &path, const std::string &text, std::string &whyNot) {
     for (int k = 0; k < MAX_TEMP_NAMES; ++k) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, ".%03d.tmp", k);
         const std::string temp = path + suffix;
+        errno = 0;
         std::FILE *file = std::fopen(temp.c_str(), "wbx");  // only a name that is still free
         if (!file) {
             if (errno == EEXIST) continue;
+            whyNot = causeText(errno, "no temporary file");
             return ERR_TEMP_FILE;
         }
-        bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        written = std::fflush(file) == 0 && written;
-        written = std::fclose(file) == 0 && written;
+        int cause = 0;
+        bool written = fillTemporary(file, temp, path, text, cause);
+        if (std::fclose(file) != 0 && written) {
+            written = false;
+            cause = errno;
+        }
         std::error_code error;
-        if (written) fs::rename(temp, path, error);
-        if (written && !error) return 0;
+        if (written) {
+            fs::rename(temp, path, error);
+            if (!error) return 0;
+            cause = error.value();
+        }
+        whyNot = causeText(cause, "write failed");
         fs::remove(temp, error);
         return written ? ERR_REPLACE : ERR_WRITE;
     }
+    whyNot = "no free temporary file name";
     return ERR_TEMP_FILE;
 }
 
@@ -454,10 +509,27 @@ int Ini_ReadFromFile(IniText ini, const char *path) {
     return 0;
 }
 
-int Ini_WriteToFile(IniText ini, const char *path) {
+int Ini_WriteToFile(IniText ini, const char *path, std::string *whyNot) {
     if (!ini || !path) return ERR_ARGUMENT;
-    if (!targetWritable(path)) return ERR_NOT_WRITABLE;
-    return replaceFile(path, fileText(*ini));
+    std::string cause;
+    const std::string target = fileBehind(path);
+    int result = targetWritable(target, cause) ? replaceFile(target, fileText(*ini), cause)
+                                               : ERR_NOT_WRITABLE;
+    if (whyNot) *whyNot = result < 0 ? cause : std::string();
+    return result;
+}
+
+int Ini_RemoveTemporaryFiles(const char *path) {
+    if (!path) return ERR_ARGUMENT;
+    const std::string target = fileBehind(path);
+    int removed = 0;
+    for (int k = 0; k < MAX_TEMP_NAMES; ++k) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%03d.tmp", k);
+        std::error_code error;
+        removed += fs::remove(target + suffix, error) ? 1 : 0;
+    }
+    return removed;
 }
 
 int Ini_PutInt(IniText ini, const char *section, const char *tag, int32_t value) {

@@ -11,11 +11,13 @@
 // lines (";") read from a file are written back in their places. Lookups ignore letter case
 // and surrounding blanks. A file is replaced only as a whole: the object is written to a
 // temporary file "<target>.NNN.tmp" (the first free of NNN = 000..999) in the target's folder,
-// which is then renamed over the target.
+// with the target's permissions, put on the disk, and then renamed over the target. A target
+// that is a symbolic link stays one: the file it names is replaced.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 struct IniObject;
 using IniText = IniObject *;
@@ -34,8 +36,13 @@ inline IniOwner NewIniOwner() {
 
 // Adds the file's sections and items to the object: 0, or negative when it cannot be read.
 int Ini_ReadFromFile(IniText ini, const char *path);
-// Replaces the file by the object's text: 0, or negative with the old file left as it was.
-int Ini_WriteToFile(IniText ini, const char *path);
+// Replaces the file by the object's text: 0, or negative with the old file left as it was and
+// no temporary file left behind; `whyNot`, when given, then tells the cause ("Permission
+// denied", "No space left on device").
+int Ini_WriteToFile(IniText ini, const char *path, std::string *whyNot = nullptr);
+// Removes the temporary files "<path>.NNN.tmp" that a write cut short (the program killed, a
+// power cut) left beside the file; the number removed.
+int Ini_RemoveTemporaryFiles(const char *path);
 
 // Add an item to a section, replacing every item of the same tag there: 0 or negative. Names
 // that would not read back are refused: empty, over 255 characters, with a line end; tags that

@@ -26,3 +26,9 @@ int SavePanelImage(int panel, const char *path);
 // maximum sizes, layout margins and spacing) by `factor` of the design, for a panel shown on a
 // larger screen; child panels are left to their own call. Repeated calls do not compound.
 int ScalePanelContents(int panel, double factor);
+
+// While `height` is above 0, the field the operator types into on the window of `panel` (an
+// entry that is not read-only) is kept above the lower `height` pixels of the screen, where an
+// on-screen keyboard lies: the child panel that holds it is lifted as far as needed while the
+// field has the focus, and put back when the focus leaves it. A height of 0 ends it.
+int KeepFocusAbove(int panel, int height);

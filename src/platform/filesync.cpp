@@ -1,0 +1,8 @@
+#include "platform/filesync.h"
+
+#include <unistd.h>
+
+int SyncToDisk(std::FILE *file) {
+    if (std::fflush(file) != 0) return -1;
+    return fsync(fileno(file)) == 0 ? 0 : -1;
+}
