@@ -486,6 +486,31 @@ TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
     EXPECT_TRUE(seen.empty());
 }
 
+// The wheel over a drop-down, spin box or slider that is not being edited changes nothing (a
+// parameter the next SEND would write); the one with the focus steps.
+TEST_F(UiTest, TheWheelStepsOnlyTheControlBeingEdited) {
+    SetCtrlVal(controls, CONTROLS_RING, 1);
+    SetCtrlVal(controls, CONTROLS_LEVEL, 50.0);
+    SetCtrlVal(controls, CONTROLS_THRESHOLD, 50);
+    Widget(controls, 0)->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Widget(controls, 0)));
+    for (int control : {CONTROLS_RING, CONTROLS_COUNT, CONTROLS_LEVEL, CONTROLS_THRESHOLD}) {
+        QWidget *w = Widget(controls, control);
+        EXPECT_NE(w->focusPolicy(), Qt::WheelFocus) << "a wheel turned over it takes no focus";
+        const double before = real(controls, control);
+        for (bool focused : {false, true}) {
+            if (focused) w->setFocus();
+            seen.clear();
+            QWheelEvent turn(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                             Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(w, &turn);
+            EXPECT_EQ(real(controls, control) != before, focused) << control;
+            EXPECT_EQ(EventsOf(control).empty(), !focused) << control;
+        }
+        w->clearFocus();
+    }
+}
+
 TEST_F(UiTest, KeyCloseAndResizeEvents) {
     QWidget *panel = Widget(controls, 0);
     panel->activateWindow();
@@ -961,6 +986,7 @@ TEST_F(UiTest, DisplaysShowTheLastValueSetByTheirRepaint) {
     SetCtrlVal(controls, CONTROLS_COUNT, 7);
     EXPECT_EQ(shownBy(count), 7);
     EXPECT_EQ(value(controls, CONTROLS_COUNT), 7);
+    count->setFocus();  // the operator steps the entry being edited
     seen.clear();
     QWheelEvent step(QPointF(5, 5), count->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
