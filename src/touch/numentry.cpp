@@ -72,8 +72,12 @@ void step(const SteppedValue &v, double sign) {
         if (copy.panel) SetCtrlVal(*copy.panel, copy.control, next);
 }
 
-// Left click: a running RUN or VIDEO ends first, as STOP ends it; commit: the step.
+// Left click: a running RUN or VIDEO ends first, as STOP ends it; commit: the step. A value
+// whose display is dimmed (tolerances set at the housing) is not the operator's to step.
 int stepper(int event, const SteppedValue &v, double sign) {
+    int dimmed = 0;
+    GetCtrlAttribute(pTNum, v.display, ATTR_DIMMED, &dimmed);
+    if (dimmed) return 0;
     if (event == EVENT_LEFT_CLICK) StopTouchLoop();
     if (event == EVENT_COMMIT) step(v, sign);
     return 0;
