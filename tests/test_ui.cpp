@@ -1122,6 +1122,28 @@ TEST_F(UiTest, NumericDisplaysDrawTheirValueAsTheirSpinBoxDoes) {
     }
 }
 
+// A display whose control takes another font after its value (a panel scaled to its screen)
+// shows the value in that font, pixel for pixel as its control does.
+TEST_F(UiTest, DisplaysFollowTheFontOfTheirControl) {
+    const UnpacedRepaints unpaced;
+    QWidget *level = Widget(controls, CONTROLS_LEVEL), *host = Widget(controls, CONTROLS_HOST);
+    for (int control : {CONTROLS_LEVEL, CONTROLS_HOST})
+        SetCtrlAttribute(controls, control, ATTR_CTRL_MODE, VAL_INDICATOR);
+    SetCtrlVal(controls, CONTROLS_LEVEL, 60.0);
+    SetCtrlVal(controls, CONTROLS_HOST, "10.0.0.5");
+    repaintWindow(level);
+    ASSERT_NE(DrawnNumber(level), nullptr);
+    ASSERT_NE(DrawnText(host), nullptr);
+    ASSERT_EQ(ScalePanelContents(controls, 1.3), 0);
+    for (QWidget *w : {level, host}) {
+        repaintWindow(w);
+        const QImage shown = onScreen(w);
+        SettleDisplay(w);
+        w->repaint();
+        EXPECT_TRUE(onScreen(w) == shown) << w->objectName().toStdString();
+    }
+}
+
 // A text display draws the texts it shows in turn itself, pixel for pixel as its line edit
 // draws them; a text wider than the field is left to the line edit, which scrolls it.
 TEST_F(UiTest, TextDisplaysDrawTheirTextAsTheirLineEditDoes) {
