@@ -168,7 +168,7 @@ TEST_F(UiTest, PanelPlacementAndAttributes) {
     EXPECT_EQ(SetPanelSize(graphs, 120, 200), 0);
     EXPECT_EQ(SetPanelAttribute(controls, ATTR_TITLE, "K-TAV test"), 0);
     EXPECT_EQ(Widget(controls, 0)->windowTitle(), "K-TAV test");
-    EXPECT_EQ(SetPanelAttribute(controls, ATTR_WIDTH, 390), 0);
+    EXPECT_EQ(SetPanelAttribute(controls, ATTR_WIDTH, 410), 0);
 
     const struct {
         int panel;
@@ -177,7 +177,7 @@ TEST_F(UiTest, PanelPlacementAndAttributes) {
     } cases[] = {
         {graphs, ATTR_TOP, 91},      {graphs, ATTR_LEFT, 5},       {graphs, ATTR_HEIGHT, 120},
         {graphs, ATTR_WIDTH, 200},   {graphs, ATTR_VISIBLE, 0},    {controls, ATTR_VISIBLE, 1},
-        {controls, ATTR_WIDTH, 390}, {controls, ATTR_HEIGHT, 300},
+        {controls, ATTR_WIDTH, 410}, {controls, ATTR_HEIGHT, 300},
     };
     for (const auto &c : cases) {
         int value = -1;

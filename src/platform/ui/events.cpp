@@ -58,9 +58,11 @@ class EventBridge : public QObject {
                 // control it does nothing, so that it never changes a parameter by accident.
                 return !wheelChangesValue(static_cast<QWidget *>(watched));
             case QEvent::Resize:
-                if (watched == panel_ && panel_->isVisible()) {
+                if (watched == panel_) {
                     Panel *p = FindPanel(handle_);
-                    if (p && !p->sizing) Dispatch(handle_, 0, EVENT_PANEL_SIZE);
+                    if (p) FitToWindow(*p);
+                    if (p && !p->sizing && panel_->isVisible())
+                        Dispatch(handle_, 0, EVENT_PANEL_SIZE);
                 }
                 return false;
             default:
@@ -205,11 +207,6 @@ void ConnectEvents(int handle, Panel &panel) {
     // Clicks stay with the control or panel they hit; a right click is for the program's help
     // boxes, not for a context menu.
     panel.widget->setAttribute(Qt::WA_NoMousePropagation);
-    if (panel.content) {
-        // The background of a scrolling panel is the panel's own.
-        panel.content->setAttribute(Qt::WA_NoMousePropagation);
-        bridge->watch(panel.content, 0);
-    }
     for (const auto &[id, c] : panel.controls) {
         for (QWidget *w : {c.widget, InputChild(c)}) {
             if (!w) continue;
