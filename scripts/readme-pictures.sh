@@ -23,8 +23,10 @@ picture() {
         "$port" >"$tmp/dir/PX-MS-Vista.ini"
     printf '{"screens": [{"name": "screen", "x": 0, "y": 0, "width": %d, "height": %d, %s}]}\n' \
         "$width" "$height" '"logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1' >"$tmp/screen.json"
+    rm -f "$out/$name.png"
     QT_QPA_PLATFORM="offscreen:configfile=$tmp/screen.json" "$build/k-tav-px-ms-vista" \
         --dir "$tmp/dir" "$@" --screenshot "$out/$name.png" --screenshot-delay 2 2>/dev/null
+    test -s "$out/$name.png"
 }
 
 picture desktop-run 1280 800 --run
