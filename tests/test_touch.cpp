@@ -381,6 +381,7 @@ TEST_F(Touch, SteppersKeepTheirLimitsAndWriteEveryFieldOfTheirValue) {
         int display, stepper;
         double before, after;
         std::vector<Field> copies;
+        bool dimmed = false;  // the display, as hardware modes 1 and 3 dim the tolerances
     } cases[] = {
         {TNUM_TOLPLUS_D1MM,
          TNUM_TOLPLUS,
@@ -418,6 +419,20 @@ TEST_F(Touch, SteppersKeepTheirLimitsAndWriteEveryFieldOfTheirValue) {
          1.5,
          101.5,
          {{&pTPara0, TPARA0_SETPOINT}, {&pCalib, CALIB_SETPOINT}}},
+        {TNUM_TOLPLUS_D1UM,
+         TNUM_TOLPLUS,
+         TNUM_TOLPLUS_UP,
+         1.0,
+         1.0,
+         {{&pTPara0, TPARA0_TOL_UP}, {&pPA, PANEL_TOL_UP}},
+         true},
+        {TNUM_TOLMINUS_D1MM,
+         TNUM_TOLMINUS,
+         TNUM_TOLMINUS_DOWN,
+         2.5,
+         2.5,
+         {{&pTPara0, TPARA0_TOL_LO}, {&pPA, PANEL_TOL_LO}},
+         true},
         {TNUM_MVAL_D1MM, TNUM_MEASVALUE, TNUM_MVAL_UP, 0.0, 1.0, {}},
         {TNUM_MVAL_D10MM, TNUM_MEASVALUE, TNUM_MVAL_DOWN, 0.0, -10.0, {}},
     };
@@ -425,6 +440,8 @@ TEST_F(Touch, SteppersKeepTheirLimitsAndWriteEveryFieldOfTheirValue) {
         Control *marker = FindCtrl(pTNum, c.marker);
         marker->callback(pTNum, c.marker, EVENT_LEFT_CLICK, nullptr, 0, 0);
         SetCtrlVal(pTNum, c.display, c.before);
+        for (const Field &f : c.copies) SetCtrlVal(*f.panel, f.control, c.before);
+        SetCtrlAttribute(pTNum, c.display, ATTR_DIMMED, c.dimmed);
         press(pTNum, c.stepper);
         EXPECT_NEAR(real(pTNum, c.display), c.after, 1e-9) << c.stepper;
         for (const Field &f : c.copies)
@@ -434,6 +451,7 @@ TEST_F(Touch, SteppersKeepTheirLimitsAndWriteEveryFieldOfTheirValue) {
 
 TEST_F(Touch, SteppedTolerancesReachTheSensorWithTheNextSend) {
     connect();
+    para.ge.hardwareMode = 0;  // the tolerances are the program's, not set at the housing
     para.ge.umUpperTolerance = 700;
     para.ge.umLowerTolerance = 300;
     SetPanelValues();

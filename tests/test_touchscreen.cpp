@@ -1,7 +1,8 @@
 // The touch surface on a touch-panel screen: every view fills the screen with each control
 // inside it and none covering another, touch targets of at least 40 x 40 pixels at 800 x 480
-// that grow with the screen, and texts at least 10 pixels high. The screen's size comes from the
-// offscreen platform's configfile; CTest runs this binary once per supported size.
+// that grow with the screen, and texts at least 10 pixels high; and the desktop whole on it. The
+// screen's size comes from the offscreen platform's configfile; CTest runs this binary once per
+// supported size.
 //
 // With KTAV_TOUCH_SHOTS naming a folder, the pictures of every view, idle, during RUN and
 // during VIDEO with the simulator as the sensor, are written there as well.
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "app/appini.h"
 #include "app/maincontrols.h"
 #include "app/shell.h"
 #include "app/stopaction.h"
@@ -224,13 +226,13 @@ class TouchScreen : public ::testing::Test {
         ShutdownProgram();
     }
 
-    // Starts the program on the touch surface with `settings`.
-    void start(AppSettings settings) {
-        settings.touchSurface = true;
+    // Starts the program on the touch surface (or the desktop) with `settings`.
+    void start(AppSettings settings, bool touch = true) {
+        settings.touchSurface = touch;
         ASSERT_EQ(WriteAppSettings(dir.filePath("PX-MS-Vista.ini").toUtf8().constData(), settings),
                   0);
         ASSERT_EQ(StartProgram(options), 1);
-        ASSERT_EQ(tsd_flag, 1);
+        ASSERT_EQ(tsd_flag, touch ? 1 : 0);
     }
 
     QTemporaryDir dir;
@@ -285,6 +287,43 @@ TEST_F(TouchScreen, AFieldBeingTypedIntoStaysAboveTheKeyboard) {
     SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, 0);
     CC_TTOGG_Keyboard(pTSD, TSD_TOG_KEYBOARD, EVENT_VAL_CHANGED, nullptr, 0, 0);
     EXPECT_EQ(onScreen(last.widget, window), last.rect) << where(last);
+}
+
+// The desktop on a screen smaller than its main panel shows the panel whole, scaled down: every
+// control of the main panel, of its parameter panel and of the connection dialog lies on the
+// screen with its text whole, and the parameter panel covers no control of the main panel.
+TEST_F(TouchScreen, TheDesktopShowsEveryControlOnTheScreen) {
+    start({}, false);
+    DisplayPanel(pConn);
+    ProcessSystemEvents();
+    int height = 0, width = 0;
+    ASSERT_EQ(GetScreenSize(&height, &width), 0);
+    const QWidget *window = FindPanel(pPA)->widget;
+    EXPECT_TRUE(QRect(0, 0, width, height).contains(window->geometry()));
+    std::vector<Item> items;
+    collect(FindPanel(pPA)->widget, pPA, window, window->rect(), items);
+    for (int panel : {pPara0, pConn}) {
+        QWidget *w = FindPanel(panel)->widget;
+        collect(w, panel, window, onScreen(w, window) & window->rect(), items);
+    }
+    ASSERT_GT(items.size(), 60u);
+    const QRect parameters = onScreen(FindPanel(pPara0)->widget, window);
+    for (const Item &i : items) {
+        EXPECT_TRUE(window->rect().contains(i.rect)) << where(i) << " lies outside the screen";
+        EXPECT_EQ(i.visible, i.rect) << where(i) << " is clipped by its panel";
+        EXPECT_LE(textWidth(i.widget), i.rect.width()) << where(i) << " cuts its text";
+        if (i.panel == pPA) {
+            EXPECT_FALSE(parameters.intersects(i.rect)) << where(i) << " lies under the parameters";
+        }
+    }
+    // Stored as designed, for a larger screen next time.
+    const std::string settings = dir.filePath("PX-MS-Vista.ini").toStdString();
+    WriteIniFile(settings.c_str());
+    AppSettings stored;
+    ASSERT_EQ(ReadAppSettings(settings.c_str(), stored), 1);
+    EXPECT_EQ(stored.panelMaximised, false);
+    EXPECT_EQ(stored.panelHeight, 534);
+    EXPECT_EQ(stored.panelWidth, 777);
 }
 
 // ---- Pictures for review -----------------------------------------------------------------------

@@ -168,7 +168,7 @@ TEST_F(UiTest, PanelPlacementAndAttributes) {
     EXPECT_EQ(SetPanelSize(graphs, 120, 200), 0);
     EXPECT_EQ(SetPanelAttribute(controls, ATTR_TITLE, "K-TAV test"), 0);
     EXPECT_EQ(Widget(controls, 0)->windowTitle(), "K-TAV test");
-    EXPECT_EQ(SetPanelAttribute(controls, ATTR_WIDTH, 390), 0);
+    EXPECT_EQ(SetPanelAttribute(controls, ATTR_WIDTH, 410), 0);
 
     const struct {
         int panel;
@@ -177,7 +177,7 @@ TEST_F(UiTest, PanelPlacementAndAttributes) {
     } cases[] = {
         {graphs, ATTR_TOP, 91},      {graphs, ATTR_LEFT, 5},       {graphs, ATTR_HEIGHT, 120},
         {graphs, ATTR_WIDTH, 200},   {graphs, ATTR_VISIBLE, 0},    {controls, ATTR_VISIBLE, 1},
-        {controls, ATTR_WIDTH, 390}, {controls, ATTR_HEIGHT, 300},
+        {controls, ATTR_WIDTH, 410}, {controls, ATTR_HEIGHT, 300},
     };
     for (const auto &c : cases) {
         int value = -1;
@@ -484,6 +484,31 @@ TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
     SetCtrlVal(controls, CONTROLS_MESSAGES, "text");
     SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_MAX_VALUE, 2);  // moves the value
     EXPECT_TRUE(seen.empty());
+}
+
+// The wheel over a drop-down, spin box or slider that is not being edited changes nothing (a
+// parameter the next SEND would write); the one with the focus steps.
+TEST_F(UiTest, TheWheelStepsOnlyTheControlBeingEdited) {
+    SetCtrlVal(controls, CONTROLS_RING, 1);
+    SetCtrlVal(controls, CONTROLS_LEVEL, 50.0);
+    SetCtrlVal(controls, CONTROLS_THRESHOLD, 50);
+    Widget(controls, 0)->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Widget(controls, 0)));
+    for (int control : {CONTROLS_RING, CONTROLS_COUNT, CONTROLS_LEVEL, CONTROLS_THRESHOLD}) {
+        QWidget *w = Widget(controls, control);
+        EXPECT_NE(w->focusPolicy(), Qt::WheelFocus) << "a wheel turned over it takes no focus";
+        const double before = real(controls, control);
+        for (bool focused : {false, true}) {
+            if (focused) w->setFocus();
+            seen.clear();
+            QWheelEvent turn(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                             Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(w, &turn);
+            EXPECT_EQ(real(controls, control) != before, focused) << control;
+            EXPECT_EQ(EventsOf(control).empty(), !focused) << control;
+        }
+        w->clearFocus();
+    }
 }
 
 TEST_F(UiTest, KeyCloseAndResizeEvents) {
@@ -961,6 +986,7 @@ TEST_F(UiTest, DisplaysShowTheLastValueSetByTheirRepaint) {
     SetCtrlVal(controls, CONTROLS_COUNT, 7);
     EXPECT_EQ(shownBy(count), 7);
     EXPECT_EQ(value(controls, CONTROLS_COUNT), 7);
+    count->setFocus();  // the operator steps the entry being edited
     seen.clear();
     QWheelEvent step(QPointF(5, 5), count->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -1093,6 +1119,28 @@ TEST_F(UiTest, NumericDisplaysDrawTheirValueAsTheirSpinBoxDoes) {
         EXPECT_EQ(level->value(), c.kept);
         level->repaint();
         EXPECT_TRUE(onScreen(level) == drawn);
+    }
+}
+
+// A display whose control takes another font after its value (a panel scaled to its screen)
+// shows the value in that font, pixel for pixel as its control does.
+TEST_F(UiTest, DisplaysFollowTheFontOfTheirControl) {
+    const UnpacedRepaints unpaced;
+    QWidget *level = Widget(controls, CONTROLS_LEVEL), *host = Widget(controls, CONTROLS_HOST);
+    for (int control : {CONTROLS_LEVEL, CONTROLS_HOST})
+        SetCtrlAttribute(controls, control, ATTR_CTRL_MODE, VAL_INDICATOR);
+    SetCtrlVal(controls, CONTROLS_LEVEL, 60.0);
+    SetCtrlVal(controls, CONTROLS_HOST, "10.0.0.5");
+    repaintWindow(level);
+    ASSERT_NE(DrawnNumber(level), nullptr);
+    ASSERT_NE(DrawnText(host), nullptr);
+    ASSERT_EQ(ScalePanelContents(controls, 1.3), 0);
+    for (QWidget *w : {level, host}) {
+        repaintWindow(w);
+        const QImage shown = onScreen(w);
+        SettleDisplay(w);
+        w->repaint();
+        EXPECT_TRUE(onScreen(w) == shown) << w->objectName().toStdString();
     }
 }
 

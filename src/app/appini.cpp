@@ -70,7 +70,18 @@ Placement onScreen(Placement p) {
     return p;
 }
 
+// A screen smaller than the main panel, which the panel then fills.
+bool smallScreen() {
+    int screenHeight = 0, screenWidth = 0;
+    return GetScreenSize(&screenHeight, &screenWidth) == 0 &&
+           (screenHeight < MAIN_PANEL_HEIGHT || screenWidth < MAIN_PANEL_WIDTH);
+}
+
 void applyPlacement(const AppSettings &v) {
+    if (smallScreen()) {
+        RestoreMainPanel();
+        return;
+    }
     if (v.panelMaximised.value_or(false)) {
         SetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, VAL_MAXIMIZE);
         return;
@@ -90,6 +101,19 @@ void applyPlacement(const AppSettings &v) {
 }
 
 }  // namespace
+
+void RestoreMainPanel() {
+    int screenHeight = MAIN_PANEL_HEIGHT, screenWidth = MAIN_PANEL_WIDTH;
+    const bool known = GetScreenSize(&screenHeight, &screenWidth) == 0;
+    const int height = std::min(MAIN_PANEL_HEIGHT, screenHeight);
+    const int width = std::min(MAIN_PANEL_WIDTH, screenWidth);
+    SetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, VAL_NO_ZOOM);
+    SetPanelSize(pPA, height, width);
+    if (known) SetPanelPos(pPA, (screenHeight - height) / 2, (screenWidth - width) / 2);
+    // The window manager keeps a maximised window clear of its frame and panels.
+    if (height < MAIN_PANEL_HEIGHT || width < MAIN_PANEL_WIDTH)
+        SetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, VAL_MAXIMIZE);
+}
 
 void ReadIniFile(const char *path) {
     Ini_RemoveTemporaryFiles(path);
@@ -131,14 +155,15 @@ int WriteIniFile(const char *path) {
     v.recentAddresses = addressList(pConn, CONNECT_IPADDRESS);
     int zoomed = VAL_NO_ZOOM;
     GetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, &zoomed);
-    v.panelMaximised = zoomed == VAL_MAXIMIZE;
-    // A panel that a small screen shrank is stored at its designed size.
+    // A panel that a small screen shrank, or that fills a small screen, is stored as designed.
+    const bool small = smallScreen();
+    v.panelMaximised = zoomed == VAL_MAXIMIZE && !small;
     const Placement shown = mainPanelPlacement();
     const Placement placed = onScreen(shown);
     v.panelTop = placed.top;
     v.panelLeft = placed.left;
-    v.panelHeight = std::max(shown.height, MAIN_PANEL_HEIGHT);
-    v.panelWidth = std::max(shown.width, MAIN_PANEL_WIDTH);
+    v.panelHeight = small ? MAIN_PANEL_HEIGHT : std::max(shown.height, MAIN_PANEL_HEIGHT);
+    v.panelWidth = small ? MAIN_PANEL_WIDTH : std::max(shown.width, MAIN_PANEL_WIDTH);
     v.touchSurface = tsd_flag == 1;
     v.zoom = zoom_flag == 1;
     std::string whyNot;

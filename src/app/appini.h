@@ -3,8 +3,12 @@
 #pragma once
 
 // The main panel as designed; it is never stored or shown smaller, except on a smaller screen,
-// where it fills the screen and scrolls.
+// where it fills the screen and shows itself whole, scaled down to fit.
 constexpr int MAIN_PANEL_HEIGHT = 534, MAIN_PANEL_WIDTH = 777;
+
+// Gives the main panel its designed size, centred on the screen; on a smaller screen the panel
+// fills it (maximised, within the window manager's frame and panels) instead.
+void RestoreMainPanel();
 
 // Reads the settings file into the transport settings, the recent-address lists, the main
 // panel's placement, the surface and zoom flags, and shows the connection values on the

@@ -57,16 +57,6 @@ void onTerminationSignal() {
     CloseProgram(tsd_flag == 1);
 }
 
-// Restores the desktop main panel to its designed size, centred on the screen.
-void restoreMainPanel() {
-    constexpr int height = MAIN_PANEL_HEIGHT, width = MAIN_PANEL_WIDTH;
-    SetPanelAttribute(pPA, ATTR_WINDOW_ZOOM, VAL_NO_ZOOM);
-    SetPanelSize(pPA, height, width);
-    int screenHeight = 0, screenWidth = 0;
-    if (GetScreenSize(&screenHeight, &screenWidth) == 0)
-        SetPanelPos(pPA, (screenHeight - height) / 2, (screenWidth - width) / 2);
-}
-
 // Presses RUN or VIDEO of the active surface as the operator would: left click, then commit.
 // The acquisition loop runs inside the commit until it is stopped.
 void pressAcquisitionButton(bool video) {
@@ -279,7 +269,7 @@ int CC_PANEL(int, int, int event, void *, int, int) {
             CloseProgram(false);
             break;
         case EVENT_RIGHT_DOUBLE_CLICK:
-            restoreMainPanel();
+            RestoreMainPanel();
             break;
         case EVENT_PANEL_SIZE:
             for (int trace = 1; trace <= 7; ++trace)
@@ -292,7 +282,7 @@ int CC_PANEL(int, int, int event, void *, int, int) {
 
 int CC_TSDPANEL(int, int, int event, void *, int, int) {
     if (event == EVENT_CLOSE) CloseProgram(true);
-    if (event == EVENT_RIGHT_DOUBLE_CLICK) restoreMainPanel();
+    if (event == EVENT_RIGHT_DOUBLE_CLICK) RestoreMainPanel();
     return 0;
 }
 

@@ -23,6 +23,9 @@ struct SteppedValue {
         int control;
     } copies[2];
     double lowest;  // a step below it gives the limit itself
+    // A parameter's field dimmed is not the operator's to step; the measured value's field is
+    // dimmed when what it shows is not current, and it steps from that.
+    bool parameter = true;
 };
 
 const SteppedValue kMeasuredValue{TNUM_MEASVALUE,
@@ -31,7 +34,8 @@ const SteppedValue kMeasuredValue{TNUM_MEASVALUE,
                                   TNUM_MVAL_UP,
                                   TNUM_MVAL_DOWN,
                                   {},
-                                  kNoLimit};
+                                  kNoLimit,
+                                  false};
 const SteppedValue kSetpoint{TNUM_SETPOINT,
                              {TNUM_SETP_D100MM, TNUM_SETP_D10MM, TNUM_SETP_D1MM, TNUM_SETP_D100UM,
                               TNUM_SETP_D10UM, TNUM_SETP_D1UM},
@@ -72,8 +76,12 @@ void step(const SteppedValue &v, double sign) {
 }
 
 // Left click: a running RUN or VIDEO ends first (its end restores the buttons and says so),
-// leaving the values shown to step from; commit: the step.
+// leaving the values shown to step from; commit: the step. A value whose display is dimmed
+// (tolerances set at the housing) is not the operator's to step.
 int stepper(int event, const SteppedValue &v, double sign) {
+    int dimmed = 0;
+    GetCtrlAttribute(pTNum, v.display, ATTR_DIMMED, &dimmed);
+    if (dimmed && v.parameter) return 0;
     if (event == EVENT_LEFT_CLICK && stop_flag == 0) stop_flag = 1;
     if (event == EVENT_COMMIT) step(v, sign);
     return 0;

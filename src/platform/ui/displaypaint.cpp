@@ -355,8 +355,9 @@ void release(const QObject *widget) {
 
 // Paints the line edits of drawn displays, and settles a display before the operator acts on
 // it (focus, a click on the field or its arrows, a key, the wheel), so that the widget's own value,
-// text, selection and cursor are the ones shown. A spin box takes these events itself and hands
-// some to its line edit directly: both are watched.
+// text, selection and cursor are the ones shown. A display whose font changes (a panel scaled to
+// its screen) is settled too: its glyphs were placed in the font before. A spin box takes these
+// events itself and hands some to its line edit directly: both are watched.
 class DisplayFilter : public QObject {
   public:
     using QObject::QObject;
@@ -368,7 +369,8 @@ class DisplayFilter : public QObject {
             case QEvent::MouseButtonPress:
             case QEvent::MouseButtonDblClick:
             case QEvent::KeyPress:
-            case QEvent::Wheel: {
+            case QEvent::Wheel:
+            case QEvent::FontChange: {
                 const Drawn *d = find(object);
                 if (!d) d = findByEdit(object);
                 if (d) SettleDisplay(d->widget);

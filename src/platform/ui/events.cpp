@@ -18,6 +18,12 @@
 
 namespace {
 
+// Controls whose value the mouse wheel steps.
+bool TakesWheelSteps(CtrlKind kind) {
+    return kind == CtrlKind::ComboBox || kind == CtrlKind::SpinBox ||
+           kind == CtrlKind::DoubleSpinBox || kind == CtrlKind::Slider;
+}
+
 class EventBridge : public QObject {
   public:
     EventBridge(int handle, QWidget *panel) : QObject(panel), handle_(handle), panel_(panel) {
@@ -47,10 +53,16 @@ class EventBridge : public QObject {
                 event->ignore();  // the panel callback decides what a close does
                 Dispatch(handle_, 0, EVENT_CLOSE);
                 return true;
+            case QEvent::Wheel:
+                // The wheel changes only the value of the control being edited; over any other
+                // control it does nothing, so that it never changes a parameter by accident.
+                return !wheelChangesValue(static_cast<QWidget *>(watched));
             case QEvent::Resize:
-                if (watched == panel_ && panel_->isVisible()) {
+                if (watched == panel_) {
                     Panel *p = FindPanel(handle_);
-                    if (p && !p->sizing) Dispatch(handle_, 0, EVENT_PANEL_SIZE);
+                    if (p) FitToWindow(*p);
+                    if (p && !p->sizing && panel_->isVisible())
+                        Dispatch(handle_, 0, EVENT_PANEL_SIZE);
                 }
                 return false;
             default:
@@ -59,6 +71,13 @@ class EventBridge : public QObject {
     }
 
   private:
+    bool wheelChangesValue(QWidget *watched) const {
+        const Control *c = FindCtrl(handle_, ids_.value(watched));
+        if (!c || !TakesWheelSteps(c->kind)) return true;
+        const QWidget *focus = QApplication::focusWidget();
+        return focus && (focus == c->widget || c->widget->isAncestorOf(focus));
+    }
+
     void mouse(QObject *watched, QMouseEvent *event) {
         if (!static_cast<QWidget *>(watched)->isEnabled()) return;  // dimmed: no input at all
         const bool twice = event->type() == QEvent::MouseButtonDblClick;
@@ -188,11 +207,6 @@ void ConnectEvents(int handle, Panel &panel) {
     // Clicks stay with the control or panel they hit; a right click is for the program's help
     // boxes, not for a context menu.
     panel.widget->setAttribute(Qt::WA_NoMousePropagation);
-    if (panel.content) {
-        // The background of a scrolling panel is the panel's own.
-        panel.content->setAttribute(Qt::WA_NoMousePropagation);
-        bridge->watch(panel.content, 0);
-    }
     for (const auto &[id, c] : panel.controls) {
         for (QWidget *w : {c.widget, InputChild(c)}) {
             if (!w) continue;
@@ -200,6 +214,9 @@ void ConnectEvents(int handle, Panel &panel) {
             w->setContextMenuPolicy(Qt::PreventContextMenu);
             bridge->watch(w, id);
         }
+        // A wheel turned over a control does not give it the focus (and with it the steps).
+        if (TakesWheelSteps(c.kind) && c.widget->focusPolicy() == Qt::WheelFocus)
+            c.widget->setFocusPolicy(Qt::StrongFocus);
         ConnectSignals(bridge, handle, id, c);
     }
 }

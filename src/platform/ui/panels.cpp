@@ -2,8 +2,6 @@
 // the callback table of each panel.
 #include <QApplication>
 #include <QFileInfo>
-#include <QScrollArea>
-#include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 #include <memory>
@@ -85,27 +83,6 @@ int Place(Panel &p, const QRect &geometry) {
     p.widget->setGeometry(geometry);
     p.sizing = false;
     return 0;
-}
-
-// Moves the controls of a top-level panel into a scroll area that fills it: a window smaller
-// than the panel as designed (a small screen) scrolls, and every control stays reachable.
-// Positions inside the panel do not change while nothing is scrolled.
-QWidget *MakeScrollable(QWidget *panel) {
-    auto *content = new QWidget;
-    content->setMinimumSize(panel->size());
-    for (QWidget *child : panel->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        const bool shown = !child->isHidden();
-        child->setParent(content);
-        if (shown) child->show();
-    }
-    auto *area = new QScrollArea(panel);
-    area->setFrameShape(QFrame::NoFrame);
-    area->setWidgetResizable(true);
-    area->setWidget(content);
-    auto *layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(area);
-    return content;
 }
 
 }  // namespace
@@ -200,8 +177,9 @@ int LoadPanel(int parentPanel, const char *resourceFile, int panelResourceId) {
         // A child panel covers what lies beneath it and waits for DisplayPanel.
         panel->widget->setAutoFillBackground(true);
         panel->widget->hide();
-    } else {
-        panel->content = MakeScrollable(panel->widget);
+    } else if (!panel->widget->layout()) {
+        // A window smaller than the panel (a small screen) shows it scaled down to fit.
+        panel->design = panel->widget->size();
     }
     const int handle = nextHandle++;
     ConnectEvents(handle, *panel);

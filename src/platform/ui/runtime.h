@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QColor>
+#include <QPoint>
+#include <QSize>
 #include <QString>
 #include <cstddef>
 #include <map>
@@ -25,8 +27,10 @@ struct Panel {
     std::map<int, Control> controls;
     CtrlCallbackPtr callback = nullptr;
     void *callbackData = nullptr;
-    bool sizing = false;         // set while the program itself resizes the panel: no resize event
-    QWidget *content = nullptr;  // a top-level panel's controls, inside its scroll area
+    bool sizing = false;  // set while the program itself resizes the panel: no resize event
+    QSize design;         // a top-level panel placed by positions: its size in the panel file,
+    double scale = 1.0;   // the scale it is shown at in a smaller window,
+    QPoint offset;        // and where its scaled contents start in that window (scale.cpp)
 };
 
 // The panel or control of a handle and id; nullptr when there is none.
@@ -43,6 +47,13 @@ QWidget *FindCtrlOfKind(int panel, int control, CtrlKind kind, const char *opera
 
 // Calls the callback bound to the control (0: the panel) if there is one.
 void Dispatch(int panel, int control, int event, int eventData1 = 0, int eventData2 = 0);
+
+// The property of a text message sized to its text (SizeCtrlToText).
+inline constexpr const char *kSizedToText = "sizedToText";
+
+// Shows a top-level panel whole in its window: in a window smaller than its design, scaled down
+// as a whole to fit (scale.cpp).
+void FitToWindow(Panel &panel);
 
 // Turns the Qt input of a freshly loaded panel into events (events.cpp).
 void ConnectEvents(int handle, Panel &panel);

@@ -2,6 +2,7 @@
 #include <QGridLayout>
 #include <QLayout>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/ui/runtime.h"
@@ -16,6 +17,7 @@ constexpr const char *kMinSize = "designMinSize";
 constexpr const char *kMaxSize = "designMaxSize";
 constexpr const char *kMargins = "designMargins";
 constexpr const char *kSpacing = "designSpacing";
+constexpr const char *kGeometry = "designGeometry";
 
 int scaled(int length, double factor) {
     return static_cast<int>(std::lround(length * factor));
@@ -26,6 +28,13 @@ QSize scaled(QSize size, double factor) {
         return length >= QWIDGETSIZE_MAX ? QWIDGETSIZE_MAX : scaled(length, factor);
     };
     return {one(size.width()), one(size.height())};
+}
+
+// Scaled by its corners, so that neighbours that touch in the design touch when scaled.
+QRect scaled(QRect r, double factor) {
+    const QPoint topLeft(scaled(r.left(), factor), scaled(r.top(), factor));
+    const QPoint end(scaled(r.left() + r.width(), factor), scaled(r.top() + r.height(), factor));
+    return {topLeft, QSize(end.x() - topLeft.x(), end.y() - topLeft.y())};
 }
 
 template <typename T, typename Read>
@@ -58,6 +67,39 @@ void scaleWidget(QWidget *w, bool isPanel, double factor) {
     if (isPanel) return;  // the program sizes panels itself
     w->setMinimumSize(scaled(w->property(kMinSize).toSize(), factor));
     w->setMaximumSize(scaled(w->property(kMaxSize).toSize(), factor));
+}
+
+bool isPanel(const QWidget *w) {
+    return w->property("resourceId").isValid();
+}
+
+// A control, decoration or child panel that its panel places by position, not by a layout.
+bool placedByPosition(const QWidget *w) {
+    const QWidget *parent = w->parentWidget();
+    return parent && isPanel(parent) && !parent->layout();
+}
+
+// Scales a panel placed by positions, with its child panels, as a whole: the fonts and the
+// place and size of everything placed on it, its own controls shifted by `offset`; its windows of
+// their own are left alone.
+void scaleWhole(QWidget *panel, double factor, QPoint offset) {
+    QList<QWidget *> widgets;
+    for (QWidget *w : panel->findChildren<QWidget *>())
+        if (w->window() == panel->window()) widgets.append(w);
+    keepDesign(panel, true);
+    for (QWidget *w : widgets) {
+        keepDesign(w, isPanel(w));
+        if (placedByPosition(w)) design<QRect>(w, kGeometry, [w] { return w->geometry(); });
+    }
+    scaleWidget(panel, true, factor);
+    for (QWidget *w : widgets) {
+        scaleWidget(w, isPanel(w), factor);
+        if (placedByPosition(w)) {
+            const QRect place = scaled(w->property(kGeometry).toRect(), factor);
+            w->setGeometry(w->parentWidget() == panel ? place.translated(offset) : place);
+        }
+        if (w->property(kSizedToText).toBool()) w->adjustSize();
+    }
 }
 
 void scaleLayout(QLayout *layout, double factor) {
@@ -94,4 +136,21 @@ int ScalePanelContents(int panel, double factor) {
     for (QWidget *w : widgets) scaleWidget(w, false, factor);
     for (QLayout *layout : p->widget->findChildren<QLayout *>()) scaleLayout(layout, factor);
     return 0;
+}
+
+void FitToWindow(Panel &p) {
+    if (p.design.isEmpty()) return;
+    const QSize window = p.widget->size();
+    const double factor = std::min({1.0, static_cast<double>(window.width()) / p.design.width(),
+                                    static_cast<double>(window.height()) / p.design.height()});
+    if (!(factor > 0.0)) return;
+    // Scaled down, the contents lie in the middle of the window; else where the design has them.
+    const QSize shown = scaled(p.design, factor);
+    const QPoint offset = factor < 1.0 ? QPoint((window.width() - shown.width()) / 2,
+                                                (window.height() - shown.height()) / 2)
+                                       : QPoint();
+    if (factor == p.scale && offset == p.offset) return;
+    p.scale = factor;
+    p.offset = offset;
+    scaleWhole(p.widget, factor, offset);
 }

@@ -32,6 +32,7 @@ int SizeCtrlToText(int panel, int control) {
     QWidget *label = FindCtrlOfKind(panel, control, CtrlKind::Label, "SizeCtrlToText", &error);
     if (!label) return error;
     label->adjustSize();
+    label->setProperty(kSizedToText, true);  // and keeps fitting it when its panel is scaled
     return 0;
 }
 

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Makes the README's pictures of the program against the simulated sensor pair, with the
+# program's own --screenshot on Qt's offscreen platform: the desktop during RUN and during
+# VIDEO, and the touch surface during RUN on an 800 x 480 screen.
+# Usage: scripts/readme-pictures.sh BUILD [OUTDIR]   (OUTDIR defaults to docs)
+set -euo pipefail
+build=$1 out=${2:-docs}
+tmp=$(mktemp -d)
+"$build/sim/k-tav-sim" --tcp 127.0.0.1:0 >"$tmp/sim.out" &
+sim=$!
+trap 'kill $sim 2>/dev/null; rm -rf "$tmp"' EXIT
+for _ in $(seq 50); do grep -q READY "$tmp/sim.out" && break; sleep 0.1; done
+port=$(sed -n 's/^TCP .*:\([0-9]*\)$/\1/p' "$tmp/sim.out")
+mkdir -p "$out"
+
+# One picture: a fresh program directory connected to the simulator, a screen of WIDTH x HEIGHT,
+# the options of the view, and the picture taken after two seconds of it.
+picture() {
+    local name=$1 width=$2 height=$3
+    shift 3
+    rm -rf "$tmp/dir" && mkdir "$tmp/dir"
+    printf '[CONNECTION]\r\nCOMM TYPE = 1\r\nIP ADDRESS = "127.0.0.1"\r\nPORT NUMBER = "%s"\r\n' \
+        "$port" >"$tmp/dir/PX-MS-Vista.ini"
+    printf '{"screens": [{"name": "screen", "x": 0, "y": 0, "width": %d, "height": %d, %s}]}\n' \
+        "$width" "$height" '"logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1' >"$tmp/screen.json"
+    rm -f "$out/$name.png"
+    QT_QPA_PLATFORM="offscreen:configfile=$tmp/screen.json" "$build/k-tav-px-ms-vista" \
+        --dir "$tmp/dir" "$@" --screenshot "$out/$name.png" --screenshot-delay 2 2>/dev/null
+    test -s "$out/$name.png"
+}
+
+picture desktop-run 1280 800 --run
+picture desktop-video 1280 800 --video
+picture touch-800x480 800 480 --touch --run
