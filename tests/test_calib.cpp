@@ -233,6 +233,11 @@ TEST_F(Calib, FileButtonFillsTheSideOfTheSwitchOrSaysNoValidFile) {
         writeCalibFile(dir.filePath("unknown.dat"), 123456, 25000, 60000, slaveValues);
     const QString broken =
         writeFile(dir.filePath("broken.dat"), "[HEADER]\nTYPE 610409\n");  // no tab
+    const QString outOfRange = writeFile(
+        dir.filePath("range.dat"),
+        "[HEADER]\nTYPE\t610412\nPARAM1\t4\nRANGE\t25000\nOFFSET\t60000\nPARAM2\t9\nLENGTH\t1024\n"
+        "[XFLASH]\n5\n70000\n");
+    const CalibHeader sensors[2] = {calib[0], calib[1]};
 
     loadFile(1, valid);
     EXPECT_EQ(calibfile_flagA, 1);
@@ -246,30 +251,41 @@ TEST_F(Calib, FileButtonFillsTheSideOfTheSwitchOrSaysNoValidFile) {
     // The switch decides the side; a code the list does not hold becomes 0.
     loadFile(0, unknownType);
     EXPECT_EQ(calibfile_flagB, 1);
-    EXPECT_EQ(calib[1].typeCode, 0);
     EXPECT_EQ(value(pCalib, CALIB_TYPE_B), 0);
     EXPECT_EQ(value(pCalib, CALIB_RANGE_B), 25000);
-    EXPECT_EQ(calib[0].range, 12000) << "the master's header stays";
     EXPECT_EQ(linArrayB[1], slaveValues[1]);
 
     struct Case {
         const char *what;
         int answer;
         QString path;
+        const char *status;  // nullptr: none
     };
     for (const Case &c :
-         {Case{"invalid file", 1, broken}, Case{"cancelled dialog", 0, QString()}}) {
+         {Case{"invalid file", 1, broken,
+               "Calibration file refused: line 2: a header line LABEL<TAB>NUMBER expected"},
+          Case{"value out of range", 1, outOfRange,
+               "Calibration file refused: line 10: table value 70000 outside 0..65535"},
+          Case{"cancelled dialog", 0, QString(), nullptr}}) {
         SCOPED_TRACE(c.what);
         SetCtrlVal(pCalib, CALIB_WRTABLE, 1);
         calibfile_flagB = 1;
         setSwitch(0);
         QueuePopupAnswer(c.answer, c.path.toStdString());
+        texts.clear();
         CC_PICBTNSelectCalibFile(pCalib, CALIB_LOADFILE, EVENT_COMMIT, nullptr, 0, 0);
         EXPECT_EQ(text(pCalib, CALIB_CALIBFILE), "No valid calib.-file selected!");
         EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
         EXPECT_EQ(calibfile_flagB, 0);
         EXPECT_EQ(calibfile_flagA, 1);
+        EXPECT_EQ(texts,
+                  c.status ? std::vector<std::string>{c.status} : std::vector<std::string>{});
+        EXPECT_EQ(linArrayB[1], slaveValues[1]) << "the table of the last valid file stays";
     }
+    // Loaded, refused or not: the headers the recorder file and the derived settings take are
+    // the sensors' until a WRITE has put the file's into a sensor.
+    for (int side : {0, 1})
+        EXPECT_EQ(std::memcmp(&calib[side], &sensors[side], sizeof(CalibHeader)), 0) << side;
 }
 
 // ---- WRITE: tables into the flash ---------------------------------------------------------
@@ -318,6 +334,9 @@ TEST_F(Calib, HeaderWithTheCombinedTypeAndATableInOneWriteUseTheCombinedLayout) 
                                masterValues));
     pressWrite(1, 1, 1);
     EXPECT_EQ(HWTYPE, 22);
+    EXPECT_EQ(std::tie(calib[0].typeCode, calib[0].range),
+              std::make_tuple(COMBINED_TYPE_CODE, 25000))
+        << "written: now the sensor's header";
     ASSERT_GE(requests.size(), 1u);
     EXPECT_EQ(requests[0].order, ORD_CALIB_WRITE) << "the header comes first";
     EXPECT_EQ(countOf(ORD_XF_ERASE), 4);

@@ -334,7 +334,7 @@ void readCalibHeader(int sensor, const char *errorText) {
         return;
     }
     std::memcpy(&calib[sensor - 1], buffer, sizeof(CalibHeader));
-    ShowCalibHeader(sensor - 1);
+    ShowCalibHeader(sensor - 1, calib[sensor - 1]);
 }
 
 int deviceAccepted = 0;  // the last identification's verdict, see DeviceAccepted()

@@ -105,9 +105,11 @@ void NoteCombinedHardware(const CalibHeader &header) {
 }
 
 int WriteCalibHeader(int sensor) {
-    const CalibHeader &header = calib[sensor == 1 ? 0 : 1];
-    const int result = WriteCalibDataToXF(&header, sensor == 1 ? 1 : 2, sizeof header);
+    const int index = sensor == 1 ? 0 : 1;
+    const CalibHeader header = calibToWrite[index];
+    const int result = WriteCalibDataToXF(&header, index + 1, sizeof header);
     NoteCombinedHardware(header);
+    if (result == 1) calib[index] = header;
     return result;
 }
 

@@ -21,8 +21,9 @@ TableLayout TableLayoutOf(int sensor, uint16_t hwType);
 // A header with the combined hardware's type code makes HWTYPE 22.
 void NoteCombinedHardware(const CalibHeader &header);
 
-// Writes calib[sensor - 1] as the sensor's calibration header and notes the combined hardware:
-// 1 written, -1 failed (the status line says why).
+// Writes calibToWrite[sensor - 1] as the sensor's calibration header and notes the combined
+// hardware: 1 written (it is then the sensor's `calib` header), -1 failed (the status line says
+// why).
 int WriteCalibHeader(int sensor);
 
 // Told after every step of a table write: `done` of `total` steps (erases, writes, read-backs).
