@@ -29,8 +29,23 @@ int readFile(const QCommandLineParser &args, int sensor) {
     const QByteArray path = QFile::encodeName(args.value("file"));
     if (ReadCalibrationFile(path.constData(), tableOf(sensor), calibToWrite[sensor - 1]) == 1)
         return EXIT_OK;
-    return Fail(EXIT_NO_INPUT, QString("%1 is no valid calibration file: %2")
-                                   .arg(args.value("file"), CalibFileProblem()));
+    return Fail(
+        EXIT_NO_INPUT,
+        QString("%1 is no valid calibration file: %2").arg(args.value("file"), CalibFileProblem()));
+}
+
+// The exit status of a table write.
+int tableStatus(int result) {
+    switch (result) {
+        case TABLE_VERIFIED:
+            return EXIT_OK;
+        case TABLE_UNVERIFIED:
+            return Fail(EXIT_UNVERIFIED, "the linearisation table was written, but not verified");
+        case TABLE_DIFFERS:
+            return Fail(EXIT_TABLE_DIFFERS, "the linearisation table reads back different");
+        default:
+            return Fail(EXIT_LINK, "the linearisation table was not written completely");
+    }
 }
 
 }  // namespace
@@ -46,9 +61,8 @@ int CmdCalibWrite(const QCommandLineParser &args) {
     if (const int status = readFile(args, sensor); status != EXIT_OK) return status;
     if (args.isSet("header") && WriteCalibHeader(sensor) != 1)
         return Fail(EXIT_LINK, "the calibration header was not written");
-    if (args.isSet("table") && WriteCalibTable(sensor, tableOf(sensor), nullptr) != 1)
-        return Fail(EXIT_LINK, "the linearisation table was not written completely");
-    return EXIT_OK;
+    if (!args.isSet("table")) return EXIT_OK;
+    return tableStatus(WriteCalibTable(sensor, tableOf(sensor), nullptr));
 }
 
 int CmdLinearize(const QCommandLineParser &args) {

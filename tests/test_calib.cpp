@@ -23,6 +23,7 @@
 #include "calib/calibpopup.h"
 #include "calib/calibtransfer.h"
 #include "calib/pairsetup.h"
+#include "data_home.h"
 #include "device.h"
 #include "ktav_panels.h"
 #include "link/frame.h"
@@ -220,6 +221,7 @@ class Calib : public ProgramTest {
         ASSERT_EQ(calibfile_flagA + calibfile_flagB, 2);
     }
 
+    DataHome home;  // records of unfinished table writes, fresh for every test
     SimProcess sim;
     QTemporaryDir dir;
 };
@@ -321,6 +323,7 @@ TEST_F(Calib, TablesLandAtTheirPagesOfTheirFlashAndNothingElseChanges) {
         EXPECT_EQ(value(pCalib, CALIB_PROGRESS), attribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE));
         EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0) << "enabled again";
         EXPECT_EQ(countOf(ORD_CALIB_WRITE), 0);
+        EXPECT_TRUE(QDir(home.records()).isEmpty()) << "the record of the write is cleared";
         const Flashes after = simulatorFlashes(c.combined);
         EXPECT_TRUE(after.master == expected.master);
         EXPECT_TRUE(after.slave == expected.slave);
@@ -367,7 +370,7 @@ TEST_F(Calib, WriteWithoutBoxesOrWithoutAFileSendsNothing) {
     EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
 }
 
-TEST_F(Calib, AFailedWriteStopsAtItsPageOrBlockAndSaysTheTableIsIncomplete) {
+TEST_F(Calib, AFailedWriteStopsAndIsReportedAtTheNextIdentification) {
     struct Case {
         const char *what;
         const char *page;  // flash page number that fails
@@ -375,12 +378,17 @@ TEST_F(Calib, AFailedWriteStopsAtItsPageOrBlockAndSaysTheTableIsIncomplete) {
         int order;  // of the failing write
         int address;
         const char *text;
+        const char *warning;        // of the next identification
+        const char *withoutRecord;  // of an identification elsewhere: the flash itself tells
     };
     const Case cases[] = {
         {"master page", "4", 1, ORD_XF_WRITE, 0x1400,
-         "MASTER table page 3 of 8 failed at 0x1400: table incomplete!"},
+         "MASTER table page 3 of 8 failed at 0x1400: table incomplete!",
+         "MASTER calibration table incomplete: write it again!",
+         "MASTER calibration table incomplete: write it again!"},
         {"slave block", "3", 2, ORD_XF_WRITE_SLAVE, 0x1300,
-         "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!"},
+         "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!",
+         "SLAVE calibration table incomplete: write it again!", nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -394,16 +402,45 @@ TEST_F(Calib, AFailedWriteStopsAtItsPageOrBlockAndSaysTheTableIsIncomplete) {
         EXPECT_EQ(countOf(ORD_XF_READ), 0);
         EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
         EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_VISIBLE), 0);
+
+        ASSERT_EQ(InitDataExchange(), 1);
+        EXPECT_STREQ(szStatus, c.warning);
+        QDir(home.records()).removeRecursively();
+        ASSERT_EQ(InitDataExchange(), 1);
+        EXPECT_STREQ(szStatus, c.withoutRecord ? c.withoutRecord : szVersion);
+        CloseTCP();
+        sim.stop();
     }
 }
 
-TEST_F(Calib, AMasterTableThatReadsBackDifferentIsReported) {
-    connect({"--corrupt-flash-page", "5"});
-    loadBothFiles();
-    pressWrite(1, 0, 1);
-    EXPECT_EQ(texts.back(), "MASTER table read-back differs at 0x1500: table corrupt!");
-    EXPECT_EQ(countOf(ORD_XF_READ), 4) << "pages 0x1200 to 0x1500 read back";
-    for (const std::string &t : texts) EXPECT_EQ(t.find("verified"), std::string::npos) << t;
+TEST_F(Calib, AMasterTableThatReadsBackDifferentOrNotAtAllIsReported) {
+    struct Case {
+        QStringList options;
+        const char *text;
+        int reads;  // of 128 words each
+    };
+    const Case cases[] = {
+        {{"--corrupt-flash-page", "5"},
+         "MASTER table read-back differs at 0x1500: table corrupt!",
+         7},
+        // Written in full: unverified, not failed.
+        {{"--error-reply", "184=0"},
+         "MASTER table written, unverified (read-back failed at 0x1200)",
+         1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        connect(c.options);
+        loadBothFiles();
+        pressWrite(1, 0, 1);
+        EXPECT_EQ(texts.back(), c.text);
+        EXPECT_EQ(countOf(ORD_XF_READ), c.reads);
+        for (const Frame &f : requests)
+            if (f.order == ORD_XF_READ) {
+                EXPECT_EQ(f.data, (std::vector<uint8_t>{128, 0}));
+            }
+        EXPECT_TRUE(QDir(home.records()).isEmpty()) << "every page was written";
+    }
 }
 
 TEST_F(Calib, TheProgressBarCountsTheStepsWhileTheInterfaceStaysLive) {
@@ -428,10 +465,11 @@ TEST_F(Calib, TheProgressBarCountsTheStepsWhileTheInterfaceStaysLive) {
         EXPECT_EQ(dimmed(pCalib, CALIB_WRITE), 1);
     };
     pressWrite(1, 0, 1);
-    // 8 erases, 8 pages, 8 read-backs: the bar shows the steps done before each request.
-    ASSERT_EQ(shown.size(), 24u);
-    for (int k = 0; k < 24; ++k) EXPECT_EQ(shown[k], k);
-    EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE), 24);
+    // 8 erases, 8 pages, 16 read-backs of half a page: the bar shows the steps done before each
+    // request.
+    ASSERT_EQ(shown.size(), 32u);
+    for (int k = 0; k < 32; ++k) EXPECT_EQ(shown[k], k);
+    EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE), 32);
     EXPECT_EQ(posted, 16);
     EXPECT_NE(std::find(texts.begin(), texts.end(),
                         "MASTER table page 2 of 8: Write XFLASH OK Addr=0x1300"),
