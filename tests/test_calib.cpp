@@ -19,6 +19,7 @@
 #include "app/hwselect.h"
 #include "app/identify.h"
 #include "app/maincontrols.h"
+#include "app/shell.h"
 #include "calib/calibfile.h"
 #include "calib/calibpopup.h"
 #include "calib/calibtransfer.h"
@@ -509,6 +510,68 @@ TEST_F(Calib, DuringRunTheHeaderWaitsForTheLoopAndATableIsRefused) {
     std::memcpy(&sent, header.data.data(), sizeof sent);
     EXPECT_EQ(std::tie(sent.typeCode, sent.range, sent.offset),
               std::make_tuple(610412, 25000, 60000));
+}
+
+TEST_F(Calib, ATableWriteHoldsCloseAndRefusesWhatWouldDisturbIt) {
+    struct Case {
+        const char *what;
+        int sensor;
+        int order, n;      // the request during which the operator acts
+        const int &panel;  // the main panel closed
+    };
+    const Case cases[] = {
+        {"desktop close at MASTER page 3", 1, ORD_XF_WRITE, 3, pPA},
+        {"touch close at SLAVE block 49", 2, ORD_XF_WRITE_SLAVE, 49, pTSD},
+    };
+    struct Press {
+        const int &panel;
+        int control;
+    };
+    const Press presses[] = {
+        {pPA, PANEL_RUN},          {pPA, PANEL_GET},    {pPA, PANEL_STOP},    {pPA, PANEL_TOUCH},
+        {pPA, PANEL_TAB_RECORDER}, {pRec, REC_START},   {pTSD, TSD_VIDEO},    {pTSD, TSD_SEND},
+        {pTSD, TSD_TOG_GRAPH},     {pTRec, TREC_START}, {pCalib, CALIB_READ},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        connect();
+        loadBothFiles();
+        Flashes expected = flashesOf(Device(configOf(false)));
+        place(expected.of(c.sensor), 0x1200, c.sensor == 1 ? masterValues : slaveValues, 2048);
+        int refused = 0;
+        onRequest = [&](int order, int n) {
+            if (order != c.order || n != c.n) return;
+            // Pressed while the sensor programs its flash: served in the pause that follows.
+            QTimer::singleShot(0, [&] {
+                EXPECT_EQ(dimmed(pPA, PANEL_RUN) + dimmed(pTSD, TSD_TOG_NUM), 2);
+                for (const auto &[panel, control] : presses) {
+                    Dispatch(panel, control, EVENT_LEFT_CLICK);
+                    Dispatch(panel, control, EVENT_COMMIT);
+                    Dispatch(panel, control, EVENT_VAL_CHANGED);
+                    refused +=
+                        texts.back() == "Writing the calibration table: wait until it is done!";
+                }
+                Dispatch(c.panel, 0, EVENT_CLOSE);
+                EXPECT_EQ(exit_flag, 0);
+                EXPECT_EQ(texts.back(), "Writing the calibration table: closing when it is done.");
+            });
+        };
+        pressWrite(c.sensor == 1, 0, 1);
+        EXPECT_EQ(refused, int(std::size(presses)));
+        for (const Frame &f : requests)
+            EXPECT_TRUE(f.order == ORD_XF_ERASE || f.order == ORD_XF_WRITE ||
+                        f.order == ORD_XF_READ || f.order == ORD_XF_ERASE_SLAVE ||
+                        f.order == ORD_XF_WRITE_SLAVE)
+                << "order " << f.order << " inside the table write";
+        EXPECT_EQ(texts.back(), "Calibration table write ended: closing as asked.");
+        EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0) << "enabled again";
+        ASSERT_EQ(exit_flag, 1) << "the close was carried out";
+        EXPECT_EQ(RunUserInterface(), 0) << "the event loop was told to quit";
+        const Flashes after = simulatorFlashes(false);
+        EXPECT_TRUE(after.master == expected.master);
+        EXPECT_TRUE(after.slave == expected.slave);
+        exit_flag = 0;
+    }
 }
 
 // ---- READ and the linearisation switch ----------------------------------------------------

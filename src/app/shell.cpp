@@ -13,6 +13,7 @@
 #include "app/logo.h"
 #include "app/maincontrols.h"
 #include "app/stopaction.h"
+#include "app/tablewritegate.h"
 #include "app/tooltips.h"
 #include "calib/calibfile.h"
 #include "calib/calibpopup.h"
@@ -52,7 +53,7 @@ int connectAtStartUp() {
 }
 
 void onTerminationSignal() {
-    CloseProgram(tsd_flag == 1);
+    if (!HoldCloseForTableWrite(tsd_flag == 1)) CloseProgram(tsd_flag == 1);
 }
 
 // Restores the desktop main panel to its designed size, centred on the screen.

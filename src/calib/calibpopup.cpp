@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "calib/calibfile.h"
 #include "calib/calibtransfer.h"
@@ -37,36 +36,13 @@ int switchValue() {
     return master;
 }
 
-// Controls that would start another exchange or take the pop-up's side away while a table is
-// being written: dimmed meanwhile, then back to what they were.
-class TableWriteLock {
-  public:
-    TableWriteLock() {
-        for (const auto &[panel, control] : kLocked) {
-            int was = 0;
-            GetCtrlAttribute(*panel, control, ATTR_DIMMED, &was);
-            was_.push_back(was);
-            SetCtrlAttribute(*panel, control, ATTR_DIMMED, 1);
-        }
-    }
-    ~TableWriteLock() {
-        for (size_t i = 0; i < std::size(kLocked); ++i)
-            SetCtrlAttribute(*kLocked[i].panel, kLocked[i].control, ATTR_DIMMED, was_[i]);
-    }
-
-  private:
-    struct Place {
-        const int *panel;
-        int control;
-    };
-    static constexpr Place kLocked[] = {
-        {&pCalib, CALIB_WRITE}, {&pCalib, CALIB_READ},    {&pCalib, CALIB_LOADFILE},
-        {&pCalib, CALIB_MASL},  {&pCalib, CALIB_LINMODE}, {&pPA, PANEL_RUN},
-        {&pPA, PANEL_VIDEO},    {&pPA, PANEL_TEACH},      {&pPA, PANEL_RESET},
-        {&pPA, PANEL_CONNECT},  {&pPA, PANEL_TOUCH},
-    };
-    std::vector<int> was_;
-};
+// A recording runs: the desktop recorder's loop or the touch recorder's wait, or the touch
+// recorder's timer taking polled samples.
+bool recording() {
+    int ticking = 0;
+    GetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, &ticking);
+    return recstop_flag == 0 || ticking != 0;
+}
 
 void showTableProgress(int done, int total) {
     SetCtrlAttribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE, total);
@@ -81,11 +57,10 @@ void writeTable(int sensor) {
     }
     // The write pauses between its steps with the interface live; a running loop would
     // exchange frames in between.
-    if (stop_flag == 0 || ExchangeActive()) {
+    if (stop_flag == 0 || ExchangeActive() || recording()) {
         MessagePopup("Info", "Data transfer is running: press STOP first, then WRITE the table.");
         return;
     }
-    TableWriteLock lock;
     showTableProgress(0, 1);
     SetCtrlAttribute(pCalib, CALIB_PROGRESS, ATTR_VISIBLE, 1);
     WriteCalibTable(sensor, side.table, showTableProgress);

@@ -23,6 +23,9 @@ constexpr double STEP_PAUSE = 0.1;                  // after every erase and pag
 constexpr double BLOCK_PAUSE = 0.05;                // after every block into the SLAVE's flash [s]
 constexpr int READ_PART_WORDS = XF_MAX_READ_WORDS;  // the words one read-back request asks for
 
+bool tableWriteRunning = false;
+TableWriteView tableWriteView = nullptr;
+
 // Waits while the sensor programs its flash, handling the operator's input meanwhile.
 void pause(double seconds) {
     const double end = Timer() + seconds;
@@ -133,7 +136,7 @@ int eraseAndWrite(const TableLayout &layout, const uint16_t *table, TableSteps &
     return TABLE_UNVERIFIED;
 }
 
-// The table write from its record to its end.
+// The table write from its record to its end; the caller marks it running.
 int writeTable(int sensor, const uint16_t *table, TableProgress progress) {
     const TableLayout layout = TableLayoutOf(sensor, HWTYPE);
     const int writes =
@@ -185,7 +188,20 @@ int WriteCalibHeader(int sensor) {
 }
 
 int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress) {
-    return writeTable(sensor, table, progress);
+    tableWriteRunning = true;
+    if (tableWriteView) tableWriteView(true);
+    const int result = writeTable(sensor, table, progress);
+    tableWriteRunning = false;
+    if (tableWriteView) tableWriteView(false);
+    return result;
+}
+
+bool TableWriteRunning() {
+    return tableWriteRunning;
+}
+
+void SetTableWriteView(TableWriteView view) {
+    tableWriteView = view;
 }
 
 int IncompleteCalibTables() {

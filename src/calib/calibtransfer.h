@@ -45,6 +45,13 @@ enum TableResult {
 // address and says what that leaves in the sensor.
 int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress);
 
+// True from the start of a table write to its end: nothing else may talk to the sensor, change
+// the view or close the program meanwhile.
+bool TableWriteRunning();
+// Told when a table write starts (true) and when it has ended (false).
+using TableWriteView = void (*)(bool running);
+void SetTableWriteView(TableWriteView view);
+
 // The sides whose table is incomplete (bit 0 MASTER, bit 1 SLAVE): a write recorded as begun and
 // not ended for this pair (hwinfo.serialno), or a table in the MASTER's flash whose pages read
 // back erased. Reads only the last two words of each table page.
