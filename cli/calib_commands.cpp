@@ -23,35 +23,46 @@ uint16_t *tableOf(int sensor) {
     return sensor == 1 ? linArrayA : linArrayB;
 }
 
-// Reads --file into the sensor's header and table, as the pop-up's LOAD FILE... does.
-bool readFile(const QCommandLineParser &args, int sensor) {
+// Reads --file into the sensor's table and the header to write, as the pop-up's LOAD FILE...
+// does; EXIT_OK, or the failure naming the file's line at fault.
+int readFile(const QCommandLineParser &args, int sensor) {
     const QByteArray path = QFile::encodeName(args.value("file"));
-    return ReadCalibrationFile(path.constData(), tableOf(sensor), static_cast<int16_t>(sensor)) ==
-           1;
+    if (ReadCalibrationFile(path.constData(), tableOf(sensor), calibToWrite[sensor - 1]) == 1)
+        return EXIT_OK;
+    return Fail(
+        EXIT_NO_INPUT,
+        QString("%1 is no valid calibration file: %2").arg(args.value("file"), CalibFileProblem()));
+}
+
+// The exit status of a table write.
+int tableStatus(int result) {
+    switch (result) {
+        case TABLE_VERIFIED:
+            return EXIT_OK;
+        case TABLE_UNVERIFIED:
+            return Fail(EXIT_UNVERIFIED, "the linearisation table was written, but not verified");
+        case TABLE_DIFFERS:
+            return Fail(EXIT_TABLE_DIFFERS, "the linearisation table reads back different");
+        default:
+            return Fail(EXIT_LINK, "the linearisation table was not written completely");
+    }
 }
 
 }  // namespace
 
 int CheckCalibWrite(const QCommandLineParser &args) {
-    if (!readFile(args, sensorOf(args)))
-        return Fail(EXIT_NO_INPUT,
-                    QString("%1 is no valid calibration file").arg(args.value("file")));
-    return EXIT_OK;
+    return readFile(args, sensorOf(args));
 }
 
 int CmdCalibWrite(const QCommandLineParser &args) {
     const int sensor = sensorOf(args);
     if (InitDataExchange() != 1 || hwok_flag != 1)
         return Fail(EXIT_LINK, "identification failed; nothing written");
-    // The identification read the headers from the sensors; the file's take their place.
-    if (!readFile(args, sensor))
-        return Fail(EXIT_NO_INPUT,
-                    QString("%1 is no valid calibration file").arg(args.value("file")));
+    if (const int status = readFile(args, sensor); status != EXIT_OK) return status;
     if (args.isSet("header") && WriteCalibHeader(sensor) != 1)
         return Fail(EXIT_LINK, "the calibration header was not written");
-    if (args.isSet("table") && WriteCalibTable(sensor, tableOf(sensor), nullptr) != 1)
-        return Fail(EXIT_LINK, "the linearisation table was not written completely");
-    return EXIT_OK;
+    if (!args.isSet("table")) return EXIT_OK;
+    return tableStatus(WriteCalibTable(sensor, tableOf(sensor), nullptr));
 }
 
 int CmdLinearize(const QCommandLineParser &args) {

@@ -6,13 +6,16 @@
 
 // Exit statuses of the tool.
 enum ExitStatus {
-    EXIT_OK = 0,            // the command succeeded
-    EXIT_LINK = 1,          // the transport did not open or the sensor did not answer correctly
-    EXIT_INCOMPATIBLE = 2,  // identify: a device or firmware this program does not serve
-    EXIT_USAGE = 64,        // unknown command or option, bad option value
-    EXIT_DATA = 65,         // stats, plot: not a recorder file; send: no parameter in the file
-    EXIT_NO_INPUT = 66,     // an input file cannot be read or is not a regular file
-    EXIT_CANT_CREATE = 73,  // the output file cannot be written or exists (without --force)
+    EXIT_OK = 0,                // the command succeeded
+    EXIT_LINK = 1,              // the transport did not open or the sensor did not answer correctly
+    EXIT_INCOMPATIBLE = 2,      // identify: a device or firmware this program does not serve
+    EXIT_INCOMPLETE_TABLE = 3,  // identify, calib-read: a calibration table is incomplete
+    EXIT_UNVERIFIED = 4,        // calib-write: the table was written but could not be read back
+    EXIT_TABLE_DIFFERS = 5,     // calib-write: the table reads back different from the file
+    EXIT_USAGE = 64,            // unknown command or option, bad option value
+    EXIT_DATA = 65,             // stats, plot: not a recorder file; send: no parameter in the file
+    EXIT_NO_INPUT = 66,         // an input file cannot be read or is not a regular file
+    EXIT_CANT_CREATE = 73,      // the output file cannot be written or exists (without --force)
 };
 
 // Declares every option and the help text on `parser`.

@@ -6,6 +6,7 @@
 
 #include "app/identify.h"
 #include "calib/calibfile.h"
+#include "calib/calibtransfer.h"
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
@@ -64,6 +65,8 @@ int CmdIdentify(const QCommandLineParser &) {
     const int result = InitDataExchange();
     if (result == 1 && hwok_flag == 1) {
         printIdentity();
+        if (IncompleteTables() != 0)
+            return Fail(EXIT_INCOMPLETE_TABLE, IncompleteTablesText(IncompleteTables()));
         return EXIT_OK;
     }
     // A device of another series answers, but is refused (with a pop-up for a known sibling);
@@ -96,6 +99,10 @@ int CmdCalibRead(const QCommandLineParser &) {
                                        .arg(sensor == 1 ? "MASTER" : "SLAVE"));
     }
     printCalibHeaders(headers);
+    // The hardware record names the pair and its table layout.
+    if (GetHARDWAREInfo() != 1) return Fail(EXIT_LINK, "cannot read the hardware record");
+    if (const int sides = IncompleteCalibTables(); sides != 0)
+        return Fail(EXIT_INCOMPLETE_TABLE, IncompleteTablesText(sides));
     return EXIT_OK;
 }
 

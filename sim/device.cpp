@@ -49,6 +49,7 @@ constexpr CalibHeader DEFAULT_CALIB = {.typeCode = 610407,
 constexpr uint16_t TWO_LINE_SLAVE_TABLE = 0x1600;
 constexpr int TWO_LINE_TABLE_LENGTH = 1024;
 constexpr int FULL_TABLE_LENGTH = 2048;
+constexpr size_t MAX_READ_WORDS = 128;  // the most one flash read answers
 constexpr char PERSIST_MAGIC[8] = {'K', 'T', 'A', 'V', 'S', 'I', 'M', '1'};
 
 Bytes ok(const Request &r) {
@@ -391,12 +392,12 @@ Bytes Device::flashWrite(const Request &r, double) {
 }
 
 Bytes Device::flashRead(const Request &r, double) {
-    // The word count comes as two bytes; only the low byte is carried, so 0 stands for 256.
+    // The word count comes as two bytes of which only the low byte is carried: 1 to 128 words
+    // are answered, a count of 0 (or above 128) is refused.
     if (r.data.size() != 2) return errorFrame(ERR_INVALID_ORDER);
-    const int count = load<uint16_t>(r.data.data());
-    const size_t words = count == 0 ? XFlash::PAGE_WORDS : static_cast<size_t>(count);
+    const size_t words = load<uint16_t>(r.data.data());
     Bytes data;
-    if (words > XFlash::PAGE_WORDS || !flash_[0].read(r.head.param, words, data))
+    if (words == 0 || words > MAX_READ_WORDS || !flash_[0].read(r.head.param, words, data))
         return errorFrame(ERR_INVALID_ORDER);
     return makeFrame(r.head.order, r.head.param, data);
 }

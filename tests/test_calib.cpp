@@ -19,10 +19,12 @@
 #include "app/hwselect.h"
 #include "app/identify.h"
 #include "app/maincontrols.h"
+#include "app/shell.h"
 #include "calib/calibfile.h"
 #include "calib/calibpopup.h"
 #include "calib/calibtransfer.h"
 #include "calib/pairsetup.h"
+#include "data_home.h"
 #include "device.h"
 #include "ktav_panels.h"
 #include "link/frame.h"
@@ -220,6 +222,7 @@ class Calib : public ProgramTest {
         ASSERT_EQ(calibfile_flagA + calibfile_flagB, 2);
     }
 
+    DataHome home;  // records of unfinished table writes, fresh for every test
     SimProcess sim;
     QTemporaryDir dir;
 };
@@ -233,6 +236,11 @@ TEST_F(Calib, FileButtonFillsTheSideOfTheSwitchOrSaysNoValidFile) {
         writeCalibFile(dir.filePath("unknown.dat"), 123456, 25000, 60000, slaveValues);
     const QString broken =
         writeFile(dir.filePath("broken.dat"), "[HEADER]\nTYPE 610409\n");  // no tab
+    const QString outOfRange = writeFile(
+        dir.filePath("range.dat"),
+        "[HEADER]\nTYPE\t610412\nPARAM1\t4\nRANGE\t25000\nOFFSET\t60000\nPARAM2\t9\nLENGTH\t1024\n"
+        "[XFLASH]\n5\n70000\n");
+    const CalibHeader sensors[2] = {calib[0], calib[1]};
 
     loadFile(1, valid);
     EXPECT_EQ(calibfile_flagA, 1);
@@ -246,30 +254,41 @@ TEST_F(Calib, FileButtonFillsTheSideOfTheSwitchOrSaysNoValidFile) {
     // The switch decides the side; a code the list does not hold becomes 0.
     loadFile(0, unknownType);
     EXPECT_EQ(calibfile_flagB, 1);
-    EXPECT_EQ(calib[1].typeCode, 0);
     EXPECT_EQ(value(pCalib, CALIB_TYPE_B), 0);
     EXPECT_EQ(value(pCalib, CALIB_RANGE_B), 25000);
-    EXPECT_EQ(calib[0].range, 12000) << "the master's header stays";
     EXPECT_EQ(linArrayB[1], slaveValues[1]);
 
     struct Case {
         const char *what;
         int answer;
         QString path;
+        const char *status;  // nullptr: none
     };
     for (const Case &c :
-         {Case{"invalid file", 1, broken}, Case{"cancelled dialog", 0, QString()}}) {
+         {Case{"invalid file", 1, broken,
+               "Calibration file refused: line 2: a header line LABEL<TAB>NUMBER expected"},
+          Case{"value out of range", 1, outOfRange,
+               "Calibration file refused: line 10: table value 70000 outside 0..65535"},
+          Case{"cancelled dialog", 0, QString(), nullptr}}) {
         SCOPED_TRACE(c.what);
         SetCtrlVal(pCalib, CALIB_WRTABLE, 1);
         calibfile_flagB = 1;
         setSwitch(0);
         QueuePopupAnswer(c.answer, c.path.toStdString());
+        texts.clear();
         CC_PICBTNSelectCalibFile(pCalib, CALIB_LOADFILE, EVENT_COMMIT, nullptr, 0, 0);
         EXPECT_EQ(text(pCalib, CALIB_CALIBFILE), "No valid calib.-file selected!");
         EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
         EXPECT_EQ(calibfile_flagB, 0);
         EXPECT_EQ(calibfile_flagA, 1);
+        EXPECT_EQ(texts,
+                  c.status ? std::vector<std::string>{c.status} : std::vector<std::string>{});
+        EXPECT_EQ(linArrayB[1], slaveValues[1]) << "the table of the last valid file stays";
     }
+    // Loaded, refused or not: the headers the recorder file and the derived settings take are
+    // the sensors' until a WRITE has put the file's into a sensor.
+    for (int side : {0, 1})
+        EXPECT_EQ(std::memcmp(&calib[side], &sensors[side], sizeof(CalibHeader)), 0) << side;
 }
 
 // ---- WRITE: tables into the flash ---------------------------------------------------------
@@ -305,6 +324,7 @@ TEST_F(Calib, TablesLandAtTheirPagesOfTheirFlashAndNothingElseChanges) {
         EXPECT_EQ(value(pCalib, CALIB_PROGRESS), attribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE));
         EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0) << "enabled again";
         EXPECT_EQ(countOf(ORD_CALIB_WRITE), 0);
+        EXPECT_TRUE(QDir(home.records()).isEmpty()) << "the record of the write is cleared";
         const Flashes after = simulatorFlashes(c.combined);
         EXPECT_TRUE(after.master == expected.master);
         EXPECT_TRUE(after.slave == expected.slave);
@@ -318,6 +338,9 @@ TEST_F(Calib, HeaderWithTheCombinedTypeAndATableInOneWriteUseTheCombinedLayout) 
                                masterValues));
     pressWrite(1, 1, 1);
     EXPECT_EQ(HWTYPE, 22);
+    EXPECT_EQ(std::tie(calib[0].typeCode, calib[0].range),
+              std::make_tuple(COMBINED_TYPE_CODE, 25000))
+        << "written: now the sensor's header";
     ASSERT_GE(requests.size(), 1u);
     EXPECT_EQ(requests[0].order, ORD_CALIB_WRITE) << "the header comes first";
     EXPECT_EQ(countOf(ORD_XF_ERASE), 4);
@@ -348,7 +371,7 @@ TEST_F(Calib, WriteWithoutBoxesOrWithoutAFileSendsNothing) {
     EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
 }
 
-TEST_F(Calib, AFailedWriteStopsAtItsPageOrBlockAndSaysTheTableIsIncomplete) {
+TEST_F(Calib, AFailedWriteStopsAndIsReportedAtTheNextIdentification) {
     struct Case {
         const char *what;
         const char *page;  // flash page number that fails
@@ -356,12 +379,17 @@ TEST_F(Calib, AFailedWriteStopsAtItsPageOrBlockAndSaysTheTableIsIncomplete) {
         int order;  // of the failing write
         int address;
         const char *text;
+        const char *warning;        // of the next identification
+        const char *withoutRecord;  // of an identification elsewhere: the flash itself tells
     };
     const Case cases[] = {
         {"master page", "4", 1, ORD_XF_WRITE, 0x1400,
-         "MASTER table page 3 of 8 failed at 0x1400: table incomplete!"},
+         "MASTER table page 3 of 8 failed at 0x1400: table incomplete!",
+         "MASTER calibration table incomplete: write it again!",
+         "MASTER calibration table incomplete: write it again!"},
         {"slave block", "3", 2, ORD_XF_WRITE_SLAVE, 0x1300,
-         "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!"},
+         "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!",
+         "SLAVE calibration table incomplete: write it again!", nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -375,16 +403,45 @@ TEST_F(Calib, AFailedWriteStopsAtItsPageOrBlockAndSaysTheTableIsIncomplete) {
         EXPECT_EQ(countOf(ORD_XF_READ), 0);
         EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
         EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_VISIBLE), 0);
+
+        ASSERT_EQ(InitDataExchange(), 1);
+        EXPECT_STREQ(szStatus, c.warning);
+        QDir(home.records()).removeRecursively();
+        ASSERT_EQ(InitDataExchange(), 1);
+        EXPECT_STREQ(szStatus, c.withoutRecord ? c.withoutRecord : szVersion);
+        CloseTCP();
+        sim.stop();
     }
 }
 
-TEST_F(Calib, AMasterTableThatReadsBackDifferentIsReported) {
-    connect({"--corrupt-flash-page", "5"});
-    loadBothFiles();
-    pressWrite(1, 0, 1);
-    EXPECT_EQ(texts.back(), "MASTER table read-back differs at 0x1500: table corrupt!");
-    EXPECT_EQ(countOf(ORD_XF_READ), 4) << "pages 0x1200 to 0x1500 read back";
-    for (const std::string &t : texts) EXPECT_EQ(t.find("verified"), std::string::npos) << t;
+TEST_F(Calib, AMasterTableThatReadsBackDifferentOrNotAtAllIsReported) {
+    struct Case {
+        QStringList options;
+        const char *text;
+        int reads;  // of 128 words each
+    };
+    const Case cases[] = {
+        {{"--corrupt-flash-page", "5"},
+         "MASTER table read-back differs at 0x1500: table corrupt!",
+         7},
+        // Written in full: unverified, not failed.
+        {{"--error-reply", "184=0"},
+         "MASTER table written, unverified (read-back failed at 0x1200)",
+         1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        connect(c.options);
+        loadBothFiles();
+        pressWrite(1, 0, 1);
+        EXPECT_EQ(texts.back(), c.text);
+        EXPECT_EQ(countOf(ORD_XF_READ), c.reads);
+        for (const Frame &f : requests)
+            if (f.order == ORD_XF_READ) {
+                EXPECT_EQ(f.data, (std::vector<uint8_t>{128, 0}));
+            }
+        EXPECT_TRUE(QDir(home.records()).isEmpty()) << "every page was written";
+    }
 }
 
 TEST_F(Calib, TheProgressBarCountsTheStepsWhileTheInterfaceStaysLive) {
@@ -409,10 +466,11 @@ TEST_F(Calib, TheProgressBarCountsTheStepsWhileTheInterfaceStaysLive) {
         EXPECT_EQ(dimmed(pCalib, CALIB_WRITE), 1);
     };
     pressWrite(1, 0, 1);
-    // 8 erases, 8 pages, 8 read-backs: the bar shows the steps done before each request.
-    ASSERT_EQ(shown.size(), 24u);
-    for (int k = 0; k < 24; ++k) EXPECT_EQ(shown[k], k);
-    EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE), 24);
+    // 8 erases, 8 pages, 16 read-backs of half a page: the bar shows the steps done before each
+    // request.
+    ASSERT_EQ(shown.size(), 32u);
+    for (int k = 0; k < 32; ++k) EXPECT_EQ(shown[k], k);
+    EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE), 32);
     EXPECT_EQ(posted, 16);
     EXPECT_NE(std::find(texts.begin(), texts.end(),
                         "MASTER table page 2 of 8: Write XFLASH OK Addr=0x1300"),
@@ -452,6 +510,68 @@ TEST_F(Calib, DuringRunTheHeaderWaitsForTheLoopAndATableIsRefused) {
     std::memcpy(&sent, header.data.data(), sizeof sent);
     EXPECT_EQ(std::tie(sent.typeCode, sent.range, sent.offset),
               std::make_tuple(610412, 25000, 60000));
+}
+
+TEST_F(Calib, ATableWriteHoldsCloseAndRefusesWhatWouldDisturbIt) {
+    struct Case {
+        const char *what;
+        int sensor;
+        int order, n;      // the request during which the operator acts
+        const int &panel;  // the main panel closed
+    };
+    const Case cases[] = {
+        {"desktop close at MASTER page 3", 1, ORD_XF_WRITE, 3, pPA},
+        {"touch close at SLAVE block 49", 2, ORD_XF_WRITE_SLAVE, 49, pTSD},
+    };
+    struct Press {
+        const int &panel;
+        int control;
+    };
+    const Press presses[] = {
+        {pPA, PANEL_RUN},          {pPA, PANEL_GET},    {pPA, PANEL_STOP},    {pPA, PANEL_TOUCH},
+        {pPA, PANEL_TAB_RECORDER}, {pRec, REC_START},   {pTSD, TSD_VIDEO},    {pTSD, TSD_SEND},
+        {pTSD, TSD_TOG_GRAPH},     {pTRec, TREC_START}, {pCalib, CALIB_READ},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        connect();
+        loadBothFiles();
+        Flashes expected = flashesOf(Device(configOf(false)));
+        place(expected.of(c.sensor), 0x1200, c.sensor == 1 ? masterValues : slaveValues, 2048);
+        int refused = 0;
+        onRequest = [&](int order, int n) {
+            if (order != c.order || n != c.n) return;
+            // Pressed while the sensor programs its flash: served in the pause that follows.
+            QTimer::singleShot(0, [&] {
+                EXPECT_EQ(dimmed(pPA, PANEL_RUN) + dimmed(pTSD, TSD_TOG_NUM), 2);
+                for (const auto &[panel, control] : presses) {
+                    Dispatch(panel, control, EVENT_LEFT_CLICK);
+                    Dispatch(panel, control, EVENT_COMMIT);
+                    Dispatch(panel, control, EVENT_VAL_CHANGED);
+                    refused +=
+                        texts.back() == "Writing the calibration table: wait until it is done!";
+                }
+                Dispatch(c.panel, 0, EVENT_CLOSE);
+                EXPECT_EQ(exit_flag, 0);
+                EXPECT_EQ(texts.back(), "Writing the calibration table: closing when it is done.");
+            });
+        };
+        pressWrite(c.sensor == 1, 0, 1);
+        EXPECT_EQ(refused, int(std::size(presses)));
+        for (const Frame &f : requests)
+            EXPECT_TRUE(f.order == ORD_XF_ERASE || f.order == ORD_XF_WRITE ||
+                        f.order == ORD_XF_READ || f.order == ORD_XF_ERASE_SLAVE ||
+                        f.order == ORD_XF_WRITE_SLAVE)
+                << "order " << f.order << " inside the table write";
+        EXPECT_EQ(texts.back(), "Calibration table write ended: closing as asked.");
+        EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0) << "enabled again";
+        ASSERT_EQ(exit_flag, 1) << "the close was carried out";
+        EXPECT_EQ(RunUserInterface(), 0) << "the event loop was told to quit";
+        const Flashes after = simulatorFlashes(false);
+        EXPECT_TRUE(after.master == expected.master);
+        EXPECT_TRUE(after.slave == expected.slave);
+        exit_flag = 0;
+    }
 }
 
 // ---- READ and the linearisation switch ----------------------------------------------------

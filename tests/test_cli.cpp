@@ -21,6 +21,7 @@
 
 #include "app/shell.h"
 #include "axis.h"
+#include "data_home.h"
 #include "link/transport.h"
 #include "params/appsettings.h"
 #include "params/paramblock.h"
@@ -917,7 +918,8 @@ QStringList tableInState(const QString &state) {
     return QString::fromLatin1(print.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
 }
 
-TEST(Cli, CalibWriteIdentifiesWritesAndVerifiesOrStopsAtTheFailedPage) {
+TEST(Cli, CalibWriteIdentifiesWritesAndVerifiesOrSaysWhatItLeft) {
+    DataHome home;
     QTemporaryDir dir;
     QStringList values;
     const QString file = writeMasterCalibFile(dir, values);
@@ -936,15 +938,62 @@ TEST(Cli, CalibWriteIdentifiesWritesAndVerifiesOrStopsAtTheFailedPage) {
     sim.stop();
     EXPECT_EQ(tableInState(state), values);
 
-    // A page that cannot be written: status 1, and nothing after it reports success.
-    ASSERT_TRUE(sim.start({"--fail-flash-page", "4"}));
-    r = Cli(&sim).run({"calib-write", "--file", file, "--sensor", "master", "--table"});
-    EXPECT_EQ(r.exitCode, 1);
-    const qsizetype failed = r.err.indexOf(
-        "MASTER table page 3 of 8 failed at 0x1400: table "
-        "incomplete!");
-    ASSERT_GE(failed, 0) << r.err.toStdString();
-    EXPECT_FALSE(r.err.mid(failed).contains("Ok")) << r.err.toStdString();
+    struct Case {
+        QStringList simOptions;
+        int exitCode;
+        const char *text;  // in standard error
+    };
+    const Case cases[] = {
+        // A page that cannot be written: nothing after it reports success.
+        {{"--fail-flash-page", "4"},
+         1,
+         "MASTER table page 3 of 8 failed at 0x1400: table incomplete!"},
+        {{"--error-reply", "184=0"}, 4, "the linearisation table was written, but not verified"},
+        {{"--corrupt-flash-page", "6"},
+         5,
+         "MASTER table read-back differs at 0x1600: table corrupt!"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        ASSERT_TRUE(sim.start(c.simOptions));
+        r = Cli(&sim).run({"calib-write", "--file", file, "--sensor", "master", "--table"});
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        const qsizetype at = r.err.indexOf(c.text);
+        ASSERT_GE(at, 0) << r.err.toStdString();
+        EXPECT_FALSE(r.err.mid(at).contains("Ok")) << r.err.toStdString();
+        sim.stop();
+    }
+}
+
+TEST(Cli, AKilledTableWriteIsReportedByIdentifyAndCalibRead) {
+    DataHome home;
+    QTemporaryDir dir;
+    const QString file = writeFile(dir.filePath("slave.dat"), [] {
+        QByteArray text =
+            "[HEADER]\nTYPE\t610412\nPARAM1\t4\nRANGE\t25000\nOFFSET\t60000\nPARAM2\t9\n"
+            "LENGTH\t2048\n[XFLASH]\n";
+        for (int k = 0; k < 2048; ++k) text += QByteArray::number(20000 + 7 * k) + "\n";
+        return text;
+    }());
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    Cli writer(&sim);
+    writer.process().setReadChannel(QProcess::StandardError);
+    writer.start({"calib-write", "--file", file, "--sensor", "slave", "--table"});
+    // Interrupted as a killed program or a power cut would leave it.
+    EXPECT_TRUE(interruptWhen(writer, [](const QByteArray &line) {
+        return line.startsWith("SLAVE table block 5 of 256");
+    }));
+    EXPECT_NE(writer.finish().exitCode, 0);
+    for (const char *command : {"identify", "calib-read"}) {
+        const CliResult r = Cli(&sim).run({command});
+        EXPECT_EQ(r.exitCode, 3) << command;
+        EXPECT_EQ(r.errLines().value(r.errLines().size() - 1),
+                  "k-tav-cli: SLAVE calibration table incomplete: write it again!")
+            << command << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains("Calibration header\tMASTER\tSLAVE"))
+            << "identified all the same";
+    }
 }
 
 TEST(Cli, LinearizeSendsTheMode) {

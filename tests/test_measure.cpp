@@ -997,7 +997,7 @@ TEST_F(Measure, ConnectDuringRunEndsTheLoopFirstAndReportsWhatHappened) {
 
 TEST_F(Measure, TheLogTakesALoopsCycleTextOnceItsCountAndTheCauseOfItsEnd) {
     // The server closes the connection after the identification and a few cycles.
-    connect({"--close-after", "14"});
+    connect({"--close-after", "22"});
     const QString path = dir.filePath("status.log");
     InstallLinkView(path.toUtf8().constData());
     press(CC_BTNRun, pPA, PANEL_RUN);

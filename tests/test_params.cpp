@@ -723,47 +723,65 @@ TEST(CalibFile, ParserTakesOnlyCompleteFiles) {
         const char *name;
         std::string file;
         int result;
-        int values;        // entries read into the table
-        int headerFields;  // header lines stored before the end
+        int values;           // entries read into the table
+        const char *problem;  // what the refusal says
     };
     const Case cases[] = {
-        {"1024 values", header("1024") + values(1024, "\n") + "trailing junk", 1, 1024, 6},
-        {"2048 values with commas", header("2048") + values(2048, ", "), 1, 2048, 6},
-        {"other length reads 2048", header("0") + values(2048, " "), 1, 2048, 6},
-        {"too few values", header("0") + values(1024, " "), 0, 0, 6},
-        {"not a number", header("1024") + values(500, " ") + "x1 " + values(600, " "), 0, 0, 6},
-        {"missing tab", header("1024", " ") + values(1024, " "), 0, 0, 0},
+        {"1024 values", header("1024") + values(1024, "\n") + "trailing junk", 1, 1024, ""},
+        {"2048 values with commas", header("2048") + values(2048, ", "), 1, 2048, ""},
+        {"other length reads 2048", header("0") + values(2048, " "), 1, 2048, ""},
+        {"too few values", header("0") + values(1024, " "), 0, 0,
+         "line 9: table value 1025 of 2048 missing or not a number"},
+        {"not a number", header("1024") + values(500, " ") + "x1 " + values(600, " "), 0, 0,
+         "line 9: table value 501 of 1024 missing or not a number"},
+        // A table entry is 16 bits wide: a value outside would wrap into another.
+        {"value above 65535", header("1024") + values(3, "\n") + "70000\n" + values(1020, " "), 0,
+         0, "line 12: table value 70000 outside 0..65535"},
+        {"negative value", header("1024") + values(1, ",") + "-1," + values(1022, ","), 0, 0,
+         "line 9: table value -1 outside 0..65535"},
+        {"missing tab", header("1024", " ") + values(1024, " "), 0, 0,
+         "line 2: a header line LABEL<TAB>NUMBER expected"},
         {"label too long", "[HEADER]\r\n" + std::string(48, 'L') + "\t1\r\n" + values(1024, " "), 0,
-         0, 0},
+         0, "line 2: a header line LABEL<TAB>NUMBER expected"},
         {"label of 47 characters",
          "[HEADER]\r\n" + std::string(47, 'L') + header("1024").substr(14) + values(1024, " "), 1,
-         1024, 6},
+         1024, ""},
         {"tag too long",
          "[HEADER]" + std::string(40, 'x') + "\r\n" + header("1024").substr(10) + values(1024, " "),
-         0, 0, 0},
-        {"no header tag", header("1024").substr(1) + values(1024, " "), 0, 0, 0},
-        {"no table tag", header("1024") + values(1024, " ").substr(10), 0, 0, 6},
-        {"empty file", "", 0, 0, 0},
+         0, 0, "line 1: [HEADER] expected"},
+        {"no header tag", header("1024").substr(1) + values(1024, " "), 0, 0,
+         "line 1: [HEADER] expected"},
+        {"no table tag", header("1024") + values(1024, " ").substr(10), 0, 0,
+         "line 8: [XFLASH] expected"},
+        {"empty file", "", 0, 0, "line 1: [HEADER] expected"},
     };
     TempFiles dir;
+    const CalibHeader before = DefaultCalibHeader();
     for (const Case &c : cases) {
         spit(dir.path("XF-LINEAR.DAT"), c.file);
         ResetCalibration();
         std::fill(std::begin(linArrayB), std::end(linArrayB), 0xFFFF);
-        EXPECT_EQ(ReadCalibrationFile(dir.path("XF-LINEAR.DAT").c_str(), linArrayB, 2), c.result)
+        CalibHeader read = before;
+        EXPECT_EQ(ReadCalibrationFile(dir.path("XF-LINEAR.DAT").c_str(), linArrayB, read), c.result)
             << c.name;
+        EXPECT_STREQ(CalibFileProblem(), c.problem) << c.name;
         for (int i = 0; i < LIN_TABLE_SIZE; ++i) {
             const uint16_t want = c.result != 1 ? 0xFFFF : i < c.values ? i * 30 : 0;
             ASSERT_EQ(linArrayB[i], want) << c.name << " entry " << i;
         }
-        const CalibHeader defaults = DefaultCalibHeader();
-        EXPECT_EQ(calib[1].typeCode, c.headerFields >= 1 ? 611632 : defaults.typeCode) << c.name;
-        EXPECT_EQ(calib[1].param1, c.headerFields >= 2 ? -2 : defaults.param1) << c.name;
-        EXPECT_EQ(calib[1].param2, c.headerFields >= 5 ? 70000 - 65536 : defaults.param2) << c.name;
-        EXPECT_EQ(std::memcmp(&calib[0], &defaults, sizeof defaults), 0) << c.name;
+        // A refused file leaves the header as it was; a valid one fills all six fields.
+        const bool valid = c.result == 1;
+        EXPECT_EQ(read.typeCode, valid ? 611632 : before.typeCode) << c.name;
+        EXPECT_EQ(read.param1, valid ? -2 : before.param1) << c.name;
+        EXPECT_EQ(read.param2, valid ? 70000 - 65536 : before.param2) << c.name;
+        EXPECT_EQ(read.offset, valid ? 25000 : before.offset) << c.name;
+        for (const CalibHeader &sensor : calib)
+            EXPECT_EQ(std::memcmp(&sensor, &before, sizeof before), 0) << c.name;
     }
-    EXPECT_EQ(ReadCalibrationFile(dir.path("missing.DAT").c_str(), linArrayA, 1), 0);
-    EXPECT_EQ(ReadCalibrationFile(dir.root().c_str(), linArrayA, 1), 0);
+    CalibHeader read = before;
+    EXPECT_EQ(ReadCalibrationFile(dir.path("missing.DAT").c_str(), linArrayA, read), 0);
+    EXPECT_STREQ(CalibFileProblem(), "cannot be read");
+    EXPECT_EQ(ReadCalibrationFile(dir.root().c_str(), linArrayA, read), 0);
 }
 
 TEST(TypeCodes, TableRowsAndTheRestRow) {

@@ -2,6 +2,7 @@
 // external flash, the derived settings and the parameter block on the panels of both surfaces.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -479,12 +480,19 @@ TEST_F(SensorOps, FlashAddressesAndTexts) {
     EXPECT_EQ(WriteXFLASH(0x1200, words, 16), 1);
     EXPECT_STREQ(szStatus, "Write XFLASH OK Addr=0x1200");
 
+    ASSERT_EQ(WriteXFLASH(0x1A80, words, 16), 1);  // into the second half of an unused page
     uint16_t page[256];
     sentFrames.clear();
-    EXPECT_EQ(ReadXFLASH(0x1200, page, 512), 1);
-    ASSERT_EQ(sentFrames.size(), 1u);
-    ASSERT_EQ(sentFrames[0].size(), 10u);
-    EXPECT_EQ(sentFrames[0][8] | sentFrames[0][9], 0) << "256 words go out as 00 00";
+    EXPECT_EQ(ReadXFLASH(0x1A00, page, 512), 1);
+    // A word count goes out in one byte, and 0 is none: a page is read in two halves.
+    ASSERT_EQ(sentFrames.size(), 2u);
+    for (int half : {0, 1}) {
+        ASSERT_EQ(sentFrames[half].size(), 10u);
+        EXPECT_EQ(sentFrames[half][2] | sentFrames[half][3] << 8, 0x1A00 + 128 * half);
+        EXPECT_EQ(sentFrames[half][8] | sentFrames[half][9] << 8, 128);
+    }
+    EXPECT_EQ(page[0], 0xFFFF);
+    EXPECT_TRUE(std::equal(words, words + 8, page + 128)) << "the second half in its place";
 
     uint8_t header[32];
     EXPECT_EQ(ReadCalibDataFromXF(header, 2, 32), 1);

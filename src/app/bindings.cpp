@@ -5,6 +5,7 @@
 #include "app/maincontrols.h"
 #include "app/shell.h"
 #include "app/stopaction.h"
+#include "app/tablewritegate.h"
 #include "calib/calibpopup.h"
 #include "calib/pairsetup.h"
 #include "ktav_panels.h"
@@ -184,4 +185,5 @@ void BindAllCallbacks() {
     BindCallbacks(pTNum, touchNumeric);
     BindCallbacks(pCalib, calibPanel);
     BindConnectionCallbacks();
+    InstallTableWriteGate();
 }

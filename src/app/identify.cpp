@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "calib/calibtransfer.h"
 #include "ktav_panels.h"
 #include "link/calibheader.h"
 #include "link/frame.h"
@@ -346,10 +347,11 @@ void readCalibHeader(int sensor, const char *errorText) {
         return;
     }
     std::memcpy(&calib[sensor - 1], buffer, sizeof(CalibHeader));
-    ShowCalibHeader(sensor - 1);
+    ShowCalibHeader(sensor - 1, calib[sensor - 1]);
 }
 
-int deviceAccepted = 0;  // the last identification's verdict, see DeviceAccepted()
+int deviceAccepted = 0;    // the last identification's verdict, see DeviceAccepted()
+int incompleteTables = 0;  // see IncompleteTables()
 
 // Steps after the version text: series, hardware record, firmware range, calibration headers
 // and parameter sets. The result of the identification.
@@ -376,12 +378,19 @@ int identify() {
     }
     readCalibHeader(1, "Error reading MASTER Xflash-Data");
     readCalibHeader(2, "Error reading SLAVE Xflash-Data");
+    incompleteTables = IncompleteCalibTables();
     PushGET(RAM, 0);
     Delay(0.05);
     PushGET(RAM, 1);
     Delay(0.05);
     PushGET(RAM, 2);
     SetStatus(szVersion);
+    if (incompleteTables != 0) {
+        // A table that would make the sensor measure wrong is said before anything else.
+        SetStatus(IncompleteTablesText(incompleteTables));
+        appendToConnectionLog(szStatus);
+        appendToConnectionLog("\n");
+    }
     deviceAccepted = 1;
     return 1;
 }
@@ -396,9 +405,14 @@ void ForgetDevice() {
     deviceAccepted = 0;
 }
 
+int IncompleteTables() {
+    return incompleteTables;
+}
+
 int InitDataExchange() {
     int result = 0;
     deviceAccepted = 0;
+    incompleteTables = 0;
     if (CheckComLine() != 1) {
         if (tsd_flag == 0) {
             DisplayPanel(pConn);

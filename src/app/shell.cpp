@@ -13,6 +13,7 @@
 #include "app/logo.h"
 #include "app/maincontrols.h"
 #include "app/stopaction.h"
+#include "app/tablewritegate.h"
 #include "app/tooltips.h"
 #include "calib/calibfile.h"
 #include "calib/calibpopup.h"
@@ -54,7 +55,7 @@ int connectAtStartUp() {
 }
 
 void onTerminationSignal() {
-    CloseProgram(tsd_flag == 1);
+    if (!HoldCloseForTableWrite(tsd_flag == 1)) CloseProgram(tsd_flag == 1);
 }
 
 // Presses RUN or VIDEO of the active surface as the operator would: left click, then commit.

@@ -11,6 +11,7 @@ uint16_t linArrayA[LIN_TABLE_SIZE];
 uint16_t linArrayB[LIN_TABLE_SIZE];
 int calibfile_flagA, calibfile_flagB;
 char calib_fname[CALIB_PATH_SIZE];
+CalibHeader calibToWrite[2];
 
 namespace {
 
@@ -40,10 +41,12 @@ bool isDigit(int c) {
     return c >= '0' && c <= '9';
 }
 
-// Reads the items of a calibration file from a stream.
+// Reads the items of a calibration file from a stream, counting its lines.
 class CalibScanner {
   public:
     explicit CalibScanner(std::istream &in) : in_(in) {}
+
+    int line() const { return line_; }
 
     // Next item up to white space; false when there is none or it is longer than 47 characters.
     bool item(std::string &text) {
@@ -51,7 +54,7 @@ class CalibScanner {
         text.clear();
         while (!isSpace(in_.peek()) && in_.peek() != EOF) {
             if (text.size() == MAX_ITEM) return false;
-            text += static_cast<char>(in_.get());
+            text += static_cast<char>(get());
         }
         return !text.empty();
     }
@@ -64,65 +67,97 @@ class CalibScanner {
     // "label<TAB>number" into one header field.
     bool headerLine(int32_t &value) {
         std::string label;
-        return item(label) && in_.get() == '\t' && integer(value);
+        int64_t number = 0;
+        if (!item(label) || get() != '\t' || !integer(number)) return false;
+        if (number < INT32_MIN || number > INT32_MAX) return false;
+        value = static_cast<int32_t>(number);
+        return true;
     }
 
-    // Decimal 32-bit integer after white space and, between table values, commas.
-    bool integer(int32_t &value, bool commas = false) {
+    // Decimal integer after white space and, between table values, commas; a magnitude beyond
+    // 32 bits is held at 2^32.
+    bool integer(int64_t &value, bool commas = false) {
         skipWhile([commas](int c) { return isSpace(c) || (commas && c == ','); });
         bool negative = in_.peek() == '-';
-        if (negative || in_.peek() == '+') in_.get();
+        if (negative || in_.peek() == '+') get();
         if (!isDigit(in_.peek())) return false;
         int64_t magnitude = 0;
-        while (isDigit(in_.peek())) {
-            magnitude = std::min<int64_t>(magnitude * 10 + (in_.get() - '0'), INT64_C(1) << 32);
-        }
-        const int64_t result = negative ? -magnitude : magnitude;
-        if (result < INT32_MIN || result > INT32_MAX) return false;
-        value = static_cast<int32_t>(result);
+        while (isDigit(in_.peek()))
+            magnitude = std::min<int64_t>(magnitude * 10 + (get() - '0'), INT64_C(1) << 32);
+        value = negative ? -magnitude : magnitude;
         return true;
     }
 
   private:
+    int get() {
+        const int c = in_.get();
+        if (c == '\n') ++line_;
+        return c;
+    }
+
     template <class Pred>
     void skipWhile(Pred pred) {
-        while (pred(in_.peek())) in_.get();
+        while (pred(in_.peek())) get();
     }
 
     std::istream &in_;
+    int line_ = 1;
 };
+
+std::string problem;  // why the last file was refused
+
+// Notes why the file is refused at the scanner's line; returns 0.
+int refuse(const CalibScanner &scan, const std::string &why) {
+    problem = "line " + std::to_string(scan.line()) + ": " + why;
+    return 0;
+}
 
 }  // namespace
 
 void ResetCalibration() {
     calib[0] = calib[1] = DefaultCalibHeader();
+    calibToWrite[0] = calibToWrite[1] = DefaultCalibHeader();
     std::fill(std::begin(linArrayA), std::end(linArrayA), 0);
     std::fill(std::begin(linArrayB), std::end(linArrayB), 0);
     calibfile_flagA = calibfile_flagB = 0;
     calib_fname[0] = '\0';
 }
 
-int ReadCalibrationFile(const char *path, uint16_t *table, int16_t sensor) {
+int ReadCalibrationFile(const char *path, uint16_t *table, CalibHeader &header) {
+    problem.clear();
     std::ifstream file(path);
-    if (!file) return 0;
+    if (!file) {
+        problem = "cannot be read";
+        return 0;
+    }
     CalibScanner scan(file);
-    if (!scan.tagItem("[HEADER]")) return 0;
+    if (!scan.tagItem("[HEADER]")) return refuse(scan, "[HEADER] expected");
 
-    CalibHeader &header = calib[sensor == 1 ? 0 : 1];
+    CalibHeader read = header;
     for (FieldSetter store : headerLines) {
         int32_t value = 0;
-        if (!scan.headerLine(value)) return 0;
-        store(header, value);
+        if (!scan.headerLine(value)) return refuse(scan, "a header line LABEL<TAB>NUMBER expected");
+        store(read, value);
     }
-    const int count = header.tableLength == SHORT_TABLE ? SHORT_TABLE : LIN_TABLE_SIZE;
-    if (!scan.tagItem("[XFLASH]")) return 0;
+    const int count = read.tableLength == SHORT_TABLE ? SHORT_TABLE : LIN_TABLE_SIZE;
+    if (!scan.tagItem("[XFLASH]")) return refuse(scan, "[XFLASH] expected");
 
     std::array<uint16_t, LIN_TABLE_SIZE> values{};
     for (int i = 0; i < count; ++i) {
-        int32_t value = 0;
-        if (!scan.integer(value, true)) return 0;
+        int64_t value = 0;
+        if (!scan.integer(value, true))
+            return refuse(scan, "table value " + std::to_string(i + 1) + " of " +
+                                    std::to_string(count) + " missing or not a number");
+        // A table entry is an unsigned 16-bit word: a value outside would wrap into another.
+        if (value < 0 || value > UINT16_MAX)
+            return refuse(scan, "table value " + std::to_string(value) + " outside 0..65535");
         values[i] = static_cast<uint16_t>(value);
     }
     std::copy(values.begin(), values.end(), table);
+    header = read;
     return 1;
+}
+
+const char *CalibFileProblem() {
+    return problem.c_str();
 }

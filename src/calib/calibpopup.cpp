@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <string>
 
 #include "calib/calibfile.h"
 #include "calib/calibtransfer.h"
@@ -36,36 +36,13 @@ int switchValue() {
     return master;
 }
 
-// Controls that would start another exchange or take the pop-up's side away while a table is
-// being written: dimmed meanwhile, then back to what they were.
-class TableWriteLock {
-  public:
-    TableWriteLock() {
-        for (const auto &[panel, control] : kLocked) {
-            int was = 0;
-            GetCtrlAttribute(*panel, control, ATTR_DIMMED, &was);
-            was_.push_back(was);
-            SetCtrlAttribute(*panel, control, ATTR_DIMMED, 1);
-        }
-    }
-    ~TableWriteLock() {
-        for (size_t i = 0; i < std::size(kLocked); ++i)
-            SetCtrlAttribute(*kLocked[i].panel, kLocked[i].control, ATTR_DIMMED, was_[i]);
-    }
-
-  private:
-    struct Place {
-        const int *panel;
-        int control;
-    };
-    static constexpr Place kLocked[] = {
-        {&pCalib, CALIB_WRITE}, {&pCalib, CALIB_READ},    {&pCalib, CALIB_LOADFILE},
-        {&pCalib, CALIB_MASL},  {&pCalib, CALIB_LINMODE}, {&pPA, PANEL_RUN},
-        {&pPA, PANEL_VIDEO},    {&pPA, PANEL_TEACH},      {&pPA, PANEL_RESET},
-        {&pPA, PANEL_CONNECT},  {&pPA, PANEL_TOUCH},
-    };
-    std::vector<int> was_;
-};
+// A recording runs: the desktop recorder's loop or the touch recorder's wait, or the touch
+// recorder's timer taking polled samples.
+bool recording() {
+    int ticking = 0;
+    GetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, &ticking);
+    return recstop_flag == 0 || ticking != 0;
+}
 
 void showTableProgress(int done, int total) {
     SetCtrlAttribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE, total);
@@ -80,11 +57,10 @@ void writeTable(int sensor) {
     }
     // The write pauses between its steps with the interface live; a running loop would
     // exchange frames in between.
-    if (stop_flag == 0 || ExchangeActive()) {
+    if (stop_flag == 0 || ExchangeActive() || recording()) {
         MessagePopup("Info", "Data transfer is running: press STOP first, then WRITE the table.");
         return;
     }
-    TableWriteLock lock;
     showTableProgress(0, 1);
     SetCtrlAttribute(pCalib, CALIB_PROGRESS, ATTR_VISIBLE, 1);
     WriteCalibTable(sensor, side.table, showTableProgress);
@@ -108,32 +84,38 @@ void DimmCalibElements(uint16_t mode) {
     SetCtrlVal(pCalib, CALIB_WRTABLE, 0);
 }
 
-int ReadCalibrationDataFromFile(char *path, uint16_t *table, int16_t sensor) {
+int ReadCalibrationDataFromFile(char *path, uint16_t *table, CalibHeader &header) {
     char chosen[CALIB_PATH_SIZE] = "";
+    path[0] = '\0';
     if (FileSelectPopup(proj_dir, "XF-LINEAR.DAT", "*.dat", "K-TAV-Calibration-File",
                         VAL_LOAD_BUTTON, 0, 1, 1, 1, chosen) <= 0)
         return 0;
     std::snprintf(path, CALIB_PATH_SIZE, "%s", chosen);
-    return ReadCalibrationFile(path, table, sensor);
+    return ReadCalibrationFile(path, table, header);
 }
 
 int CC_PICBTNSelectCalibFile(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
-    const int master = switchValue();
-    const int index = master == 1 ? 0 : 1;
+    const int index = switchValue() == 1 ? 0 : 1;
     const Side &side = kSides[index];
-    if (ReadCalibrationDataFromFile(calib_fname, side.table, static_cast<int16_t>(master)) != 1) {
+    // The file's header is shown for WRITE; the sensor's stays in `calib` until then.
+    CalibHeader header = calib[index];
+    if (ReadCalibrationDataFromFile(calib_fname, side.table, header) != 1) {
         SetCtrlVal(pCalib, CALIB_CALIBFILE, "No valid calib.-file selected!");
         SetCtrlVal(pCalib, CALIB_WRTABLE, 0);
         *side.fileFlag = 0;
+        if (calib_fname[0] != '\0') {
+            const std::string why = std::string("Calibration file refused: ") + CalibFileProblem();
+            ShowText(ST_PA, why.c_str());
+        }
         return 0;
     }
     *side.fileFlag = 1;
     SetCtrlVal(pCalib, CALIB_CALIBFILE, calib_fname);
     int item = -1;
-    GetIndexFromValue(pCalib, side.typeList, &item, calib[index].typeCode);
-    if (item < 0) calib[index].typeCode = 0;
-    ShowCalibHeader(index);
+    GetIndexFromValue(pCalib, side.typeList, &item, header.typeCode);
+    if (item < 0) header.typeCode = 0;
+    ShowCalibHeader(index, header);
     return 0;
 }
 
@@ -144,7 +126,7 @@ int CC_BTNWriteCalibXF(int, int, int event, void *, int, int) {
     GetCtrlVal(pCalib, CALIB_WRHEADER, &header);
     GetCtrlVal(pCalib, CALIB_WRTABLE, &table);
     if (header) {
-        TakeCalibHeader(sensor - 1);
+        TakeCalibHeader(sensor - 1, calibToWrite[sensor - 1]);
         // A running loop (or one still inside its exchange) writes the header of masl_flag's
         // side between two of its exchanges.
         if (stop_flag == 1 && !ExchangeActive()) {
@@ -152,7 +134,7 @@ int CC_BTNWriteCalibXF(int, int, int event, void *, int, int) {
             wrxf_flag = 0;
         } else {
             wrxf_flag = 1;
-            NoteCombinedHardware(calib[sensor - 1]);
+            NoteCombinedHardware(calibToWrite[sensor - 1]);
         }
     }
     if (table) {
@@ -168,7 +150,7 @@ int CC_BTNReadCalibXF(int, int, int event, void *, int, int) {
         uint8_t buffer[sizeof(CalibHeader)];
         if (ReadCalibDataFromXF(buffer, sensor, sizeof buffer) != 1) continue;
         std::memcpy(&calib[sensor - 1], buffer, sizeof buffer);
-        ShowCalibHeader(sensor - 1);
+        ShowCalibHeader(sensor - 1, calib[sensor - 1]);
     }
     return 0;
 }

@@ -5,15 +5,18 @@
 #pragma once
 #include <cstdint>
 
+#include "link/wire.h"
+
 // 0 = editing mode, 1 = normal mode; values above 1 count as 1.
 void DimmCalibElements(uint16_t mode);
 
-// Asks for a calibration file (the path goes to `path`, 260 characters) and reads it into the
-// header of the master (sensor 1) or the slave (any other value) and into `table`: 1 when the
-// whole file was read, 0 otherwise (a cancelled dialog too).
-int ReadCalibrationDataFromFile(char *path, uint16_t *table, int16_t sensor);
+// Asks for a calibration file (the path goes to `path`, 260 characters, empty when cancelled)
+// and reads it into `header` and `table`: 1 when the whole file was read, 0 otherwise (a
+// cancelled dialog too) with both unchanged.
+int ReadCalibrationDataFromFile(char *path, uint16_t *table, CalibHeader &header);
 
-// LOAD FILE... (commit): a file for the side of the master/slave switch.
+// LOAD FILE... (commit): a file for the side of the master/slave switch; its header is shown
+// on that side for WRITE; a refused file's line and fault go to the status line.
 int CC_PICBTNSelectCalibFile(int panel, int control, int event, void *callbackData, int eventData1,
                              int eventData2);
 

@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "calib/calibfile.h"
+#include "calib/tablerecord.h"
 #include "link/frame.h"
+#include "link/identify.h"
 #include "link/status.h"
 #include "link/transport.h"
 #include "link/xflash.h"
@@ -16,9 +18,13 @@ namespace {
 constexpr uint16_t TABLE_PAGE = 0x1200;
 constexpr uint16_t COMBINED_SLAVE_PAGE = 0x1600;
 constexpr int PAGE_WORDS = 256;
-constexpr int SLAVE_BLOCK_WORDS = 8;  // what one write into the SLAVE's flash carries
-constexpr double STEP_PAUSE = 0.1;    // after every erase and page write [s]
-constexpr double BLOCK_PAUSE = 0.05;  // after every block into the SLAVE's flash [s]
+constexpr int SLAVE_BLOCK_WORDS = 8;                // what one write into the SLAVE's flash carries
+constexpr double STEP_PAUSE = 0.1;                  // after every erase and page write [s]
+constexpr double BLOCK_PAUSE = 0.05;                // after every block into the SLAVE's flash [s]
+constexpr int READ_PART_WORDS = XF_MAX_READ_WORDS;  // the words one read-back request asks for
+
+bool tableWriteRunning = false;
+TableWriteView tableWriteView = nullptr;
 
 // Waits while the sensor programs its flash, handling the operator's input meanwhile.
 void pause(double seconds) {
@@ -42,24 +48,23 @@ class TableSteps {
         if (progress_) progress_(++done_, total_);
     }
 
-    // A step failed; `consequence` says what that leaves in the sensor. Returns -1.
-    int failed(const char *what, int k, int n, unsigned address,
-               const char *consequence = "table incomplete!") {
+    // A step failed, which leaves the table incomplete. Returns TABLE_FAILED.
+    int failed(const char *what, int k, int n, unsigned address) {
         char text[STATUS_SIZE * 2];
-        std::snprintf(text, sizeof text, "%s table %s %d of %d failed at 0x%X: %s", side_, what, k,
-                      n, address, consequence);
+        std::snprintf(text, sizeof text, "%s table %s %d of %d failed at 0x%X: table incomplete!",
+                      side_, what, k, n, address);
         SetStatus(text);
         ShowStatus(ST_PA);
-        return -1;
+        return TABLE_FAILED;
     }
 
-    // The final text of a written table.
-    int finished(const char *result) {
-        char text[STATUS_SIZE * 2];
-        std::snprintf(text, sizeof text, "%s table %s", side_, result);
-        SetStatus(text);
+    // The final text of a written table; returns `result`.
+    int finished(const char *text, int result) {
+        char line[STATUS_SIZE * 2];
+        std::snprintf(line, sizeof line, "%s table %s", side_, text);
+        SetStatus(line);
         ShowStatus(ST_PA);
-        return 1;
+        return result;
     }
 
     const char *side() const { return side_; }
@@ -70,53 +75,38 @@ class TableSteps {
     TableProgress progress_;
 };
 
-// Reads the pages back with order 184 and compares them with the table. 1, or -1 with the first
-// differing address (or the page that could not be read) in the status line.
+// Reads the table back with order 184, 128 words a request, and compares it: TABLE_VERIFIED,
+// TABLE_UNVERIFIED when a part cannot be read, TABLE_DIFFERS with the first differing address.
 int verify(const TableLayout &layout, const uint16_t *table, TableSteps &steps) {
-    for (int p = 0; p < layout.pages; ++p) {
-        const auto page = static_cast<uint16_t>(layout.firstPage + p * PAGE_WORDS);
-        uint16_t back[PAGE_WORDS];
-        if (ReadXFLASH(page, back, sizeof back) != 1)
-            return steps.failed("read-back", p + 1, layout.pages, page, "table unverified!");
-        const uint16_t *expected = table + p * PAGE_WORDS;
-        const auto [differs, unused] = std::mismatch(back, back + PAGE_WORDS, expected);
-        if (differs != back + PAGE_WORDS) {
+    const int parts = layout.pages * PAGE_WORDS / READ_PART_WORDS;
+    for (int k = 0; k < parts; ++k) {
+        const auto address = static_cast<uint16_t>(layout.firstPage + k * READ_PART_WORDS);
+        uint16_t back[READ_PART_WORDS];
+        if (ReadXFLASH(address, back, sizeof back) != 1) {
+            char text[STATUS_SIZE * 2];
+            std::snprintf(text, sizeof text, "written, unverified (read-back failed at 0x%X)",
+                          unsigned(address));
+            return steps.finished(text, TABLE_UNVERIFIED);
+        }
+        const uint16_t *expected = table + k * READ_PART_WORDS;
+        const auto [differs, unused] = std::mismatch(back, back + READ_PART_WORDS, expected);
+        if (differs != back + READ_PART_WORDS) {
             char text[STATUS_SIZE * 2];
             std::snprintf(text, sizeof text, "%s table read-back differs at 0x%X: table corrupt!",
-                          steps.side(), unsigned(page + (differs - back)));
+                          steps.side(), unsigned(address + (differs - back)));
             SetStatus(text);
             ShowStatus(ST_PA);
-            return -1;
+            return TABLE_DIFFERS;
         }
-        steps.done("read-back", p + 1, layout.pages, "identical");
+        steps.done("read-back", k + 1, parts, "identical");
     }
-    return 1;
+    return steps.finished("written and verified -> Ok!", TABLE_VERIFIED);
 }
 
-}  // namespace
-
-TableLayout TableLayoutOf(int sensor, uint16_t hwType) {
-    if (hwType == COMBINED_HWTYPE) return {true, sensor == 1 ? TABLE_PAGE : COMBINED_SLAVE_PAGE, 4};
-    return {sensor == 1, TABLE_PAGE, 8};
-}
-
-void NoteCombinedHardware(const CalibHeader &header) {
-    if (header.typeCode == COMBINED_TYPE_CODE) HWTYPE = COMBINED_HWTYPE;
-}
-
-int WriteCalibHeader(int sensor) {
-    const CalibHeader &header = calib[sensor == 1 ? 0 : 1];
-    const int result = WriteCalibDataToXF(&header, sensor == 1 ? 1 : 2, sizeof header);
-    NoteCombinedHardware(header);
-    return result;
-}
-
-int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress) {
-    const TableLayout layout = TableLayoutOf(sensor, HWTYPE);
+// Erases the table's pages, then writes them (MASTER's flash: a page a request; SLAVE's flash:
+// 8 words a request). TABLE_UNVERIFIED when every step succeeded, else TABLE_FAILED.
+int eraseAndWrite(const TableLayout &layout, const uint16_t *table, TableSteps &steps) {
     const int pages = layout.pages;
-    const int writes = layout.inMasterFlash ? pages : pages * PAGE_WORDS / SLAVE_BLOCK_WORDS;
-    TableSteps steps(sensor, pages + writes + (layout.inMasterFlash ? pages : 0), progress);
-
     for (int p = 0; p < pages; ++p) {
         const auto page = static_cast<uint16_t>(layout.firstPage + p * PAGE_WORDS);
         const int erased =
@@ -133,18 +123,108 @@ int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress) {
             steps.done("page", p + 1, pages);
             pause(STEP_PAUSE);
         }
-        if (verify(layout, table, steps) != 1) return -1;
-        return steps.finished("written and verified -> Ok!");
+        return TABLE_UNVERIFIED;
     }
-    for (int b = 0; b < writes; ++b) {
+    const int blocks = pages * PAGE_WORDS / SLAVE_BLOCK_WORDS;
+    for (int b = 0; b < blocks; ++b) {
         const auto address = static_cast<uint16_t>(layout.firstPage + b * SLAVE_BLOCK_WORDS);
         if (WriteXFLASHSLAVE(address, table + b * SLAVE_BLOCK_WORDS, SLAVE_BLOCK_WORDS * 2) != 1)
-            return steps.failed("block", b + 1, writes, address);
-        steps.done("block", b + 1, writes);
+            return steps.failed("block", b + 1, blocks, address);
+        steps.done("block", b + 1, blocks);
         pause(BLOCK_PAUSE);
     }
+    return TABLE_UNVERIFIED;
+}
+
+// The table write from its record to its end; the caller marks it running.
+int writeTable(int sensor, const uint16_t *table, TableProgress progress) {
+    const TableLayout layout = TableLayoutOf(sensor, HWTYPE);
+    const int writes =
+        layout.inMasterFlash ? layout.pages : layout.pages * PAGE_WORDS / SLAVE_BLOCK_WORDS;
+    const int reads = layout.inMasterFlash ? layout.pages * PAGE_WORDS / READ_PART_WORDS : 0;
+    TableSteps steps(sensor, layout.pages + writes + reads, progress);
+    const int serial = hwinfo.serialno;
+    if (NoteTableWriteBegun(serial, sensor) != 1) {
+        char text[STATUS_SIZE * 2];
+        std::snprintf(text, sizeof text, "%s table not written: cannot record the write!",
+                      steps.side());
+        SetStatus(text);
+        ShowStatus(ST_PA);
+        return TABLE_FAILED;
+    }
+    if (eraseAndWrite(layout, table, steps) != TABLE_UNVERIFIED) return TABLE_FAILED;
+    NoteTableWriteEnded(serial, sensor);
+    if (layout.inMasterFlash) return verify(layout, table, steps);
     // The SLAVE's flash has no read order.
-    return steps.finished("written, unverified (no read-back) -> Ok!");
+    return steps.finished("written, unverified (no read-back) -> Ok!", TABLE_UNVERIFIED);
+}
+
+// The last two words of a page of the MASTER's flash read back erased: the page was never
+// written after its erase, or not to its end. 0 when they cannot be read.
+bool pageErased(uint16_t page) {
+    uint16_t last[2] = {};
+    return ReadXFLASH(static_cast<uint16_t>(page + PAGE_WORDS - 2), last, sizeof last) == 1 &&
+           last[0] == 0xFFFF && last[1] == 0xFFFF;
+}
+
+}  // namespace
+
+TableLayout TableLayoutOf(int sensor, uint16_t hwType) {
+    if (hwType == COMBINED_HWTYPE) return {true, sensor == 1 ? TABLE_PAGE : COMBINED_SLAVE_PAGE, 4};
+    return {sensor == 1, TABLE_PAGE, 8};
+}
+
+void NoteCombinedHardware(const CalibHeader &header) {
+    if (header.typeCode == COMBINED_TYPE_CODE) HWTYPE = COMBINED_HWTYPE;
+}
+
+int WriteCalibHeader(int sensor) {
+    const int index = sensor == 1 ? 0 : 1;
+    const CalibHeader header = calibToWrite[index];
+    const int result = WriteCalibDataToXF(&header, index + 1, sizeof header);
+    NoteCombinedHardware(header);
+    if (result == 1) calib[index] = header;
+    return result;
+}
+
+int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress) {
+    tableWriteRunning = true;
+    if (tableWriteView) tableWriteView(true);
+    const int result = writeTable(sensor, table, progress);
+    tableWriteRunning = false;
+    if (tableWriteView) tableWriteView(false);
+    return result;
+}
+
+bool TableWriteRunning() {
+    return tableWriteRunning;
+}
+
+void SetTableWriteView(TableWriteView view) {
+    tableWriteView = view;
+}
+
+int IncompleteCalibTables() {
+    int sides = 0;
+    for (int sensor : {1, 2}) {
+        const int bit = sensor == 1 ? 1 : 2;
+        if (TableWriteUnfinished(hwinfo.serialno, sensor)) sides |= bit;
+        const TableLayout layout = TableLayoutOf(sensor, HWTYPE);
+        for (int p = 0; layout.inMasterFlash && !(sides & bit) && p < layout.pages; ++p)
+            if (pageErased(static_cast<uint16_t>(layout.firstPage + p * PAGE_WORDS))) sides |= bit;
+    }
+    return sides;
+}
+
+const char *IncompleteTablesText(int sides) {
+    switch (sides) {
+        case 1:
+            return "MASTER calibration table incomplete: write it again!";
+        case 2:
+            return "SLAVE calibration table incomplete: write it again!";
+        default:
+            return "MASTER and SLAVE calibration tables incomplete: write them again!";
+    }
 }
 
 int SwitchLinearisation(uint16_t mode) {

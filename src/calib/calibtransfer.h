@@ -21,19 +21,43 @@ TableLayout TableLayoutOf(int sensor, uint16_t hwType);
 // A header with the combined hardware's type code makes HWTYPE 22.
 void NoteCombinedHardware(const CalibHeader &header);
 
-// Writes calib[sensor - 1] as the sensor's calibration header and notes the combined hardware:
-// 1 written, -1 failed (the status line says why).
+// Writes calibToWrite[sensor - 1] as the sensor's calibration header and notes the combined
+// hardware: 1 written (it is then the sensor's `calib` header), -1 failed (the status line says
+// why).
 int WriteCalibHeader(int sensor);
 
 // Told after every step of a table write: `done` of `total` steps (erases, writes, read-backs).
 using TableProgress = void (*)(int done, int total);
 
+// Results of a table write.
+enum TableResult {
+    TABLE_VERIFIED = 1,    // written, and read back equal
+    TABLE_UNVERIFIED = 2,  // written, but it could not be read back (the SLAVE's own flash never)
+    TABLE_FAILED = -1,     // a step failed or the write could not be recorded: incomplete
+    TABLE_DIFFERS = -2,    // written, but read back different
+};
+
 // Erases and writes a sensor's table in the layout of HWTYPE, pausing after every step as the
-// flash needs, and keeps the interface responsive meanwhile. A table in the MASTER's flash is
-// read back and compared. Stops at the first failed step. 1 when the whole table was written
-// (the status line says whether it was verified), -1 otherwise (the status line names the
-// failed page, block or address and says that the table is incomplete).
+// flash needs, and keeps the interface responsive meanwhile. The write is recorded as begun
+// before the first erase and as ended after the last block, so that a table left incomplete is
+// reported at the next identification. A table in the MASTER's flash is read back and compared.
+// Stops at the first failed step. A TableResult; the status line names a failed page, block or
+// address and says what that leaves in the sensor.
 int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress);
+
+// True from the start of a table write to its end: nothing else may talk to the sensor, change
+// the view or close the program meanwhile.
+bool TableWriteRunning();
+// Told when a table write starts (true) and when it has ended (false).
+using TableWriteView = void (*)(bool running);
+void SetTableWriteView(TableWriteView view);
+
+// The sides whose table is incomplete (bit 0 MASTER, bit 1 SLAVE): a write recorded as begun and
+// not ended for this pair (hwinfo.serialno), or a table in the MASTER's flash whose pages read
+// back erased. Reads only the last two words of each table page.
+int IncompleteCalibTables();
+// The warning for a result of IncompleteCalibTables() other than 0.
+const char *IncompleteTablesText(int sides);
 
 // Order 0x13: 0 off, 1 master linearisation, 2 slave linearisation. 1 or -1; the status line
 // of the main panel says which.

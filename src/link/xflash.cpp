@@ -83,20 +83,23 @@ int WriteXFLASHSLAVE(uint16_t address, const void *data, uint16_t length) {
 
 int ReadXFLASH(uint16_t address, uint16_t *buffer, uint16_t length) {
     length = std::min<uint16_t>(length, XF_MAX_BYTES);
-    buffer[0] = static_cast<uint16_t>(length / 2);
-    FillTxBuf(ORD_XF_READ, address, buffer, 2);
     setStatusf("Read XFLASH-ADDR: 0x%x ... Bytes OK: %i", address, 0);
     ShowStatus(ST_PA);
-    int result = 0;
-    if (DataExchange(FRAME_HEADER_SIZE + 2) == 1 && TakeReplyData(buffer, length)) {
-        setStatusf("Read XFLASH-ADDR: 0x%x ... Bytes OK: %i", address, length);
-        result = 1;
-    } else {
-        ShowText(ST_PA, comtype == 0 ? "XFlash-Read-Error:Timeout RS232-Line!"
-                                     : "XFlash-Read-Error:Timeout TCP-Server-error!");
+    for (int done = 0; done < length; done += XF_MAX_READ_WORDS * 2) {
+        const int bytes = std::min(length - done, XF_MAX_READ_WORDS * 2);
+        uint16_t *part = buffer + done / 2;
+        part[0] = static_cast<uint16_t>(bytes / 2);
+        FillTxBuf(ORD_XF_READ, static_cast<uint16_t>(address + done / 2), part, 2);
+        if (DataExchange(FRAME_HEADER_SIZE + 2) != 1 || !TakeReplyData(part, bytes)) {
+            ShowText(ST_PA, comtype == 0 ? "XFlash-Read-Error:Timeout RS232-Line!"
+                                         : "XFlash-Read-Error:Timeout TCP-Server-error!");
+            ShowStatus(ST_PA);
+            return 0;
+        }
     }
+    setStatusf("Read XFLASH-ADDR: 0x%x ... Bytes OK: %i", address, length);
     ShowStatus(ST_PA);
-    return result;
+    return 1;
 }
 
 int WriteCalibDataToXF(const void *data, int sensor, uint16_t length) {

@@ -7,6 +7,7 @@ constexpr uint16_t XF_FIRST_PAGE = 0x1000;
 constexpr uint16_t XF_LAST_ADDRESS = 0x1FFF;
 constexpr uint16_t XF_CALIB_PAGE = 0x1100;  // where the sensor keeps its calibration header
 constexpr int XF_MAX_BYTES = 512;           // one page, the most one request carries
+constexpr int XF_MAX_READ_WORDS = 128;      // the most one read request asks for
 
 // Erases one MASTER page (a page start address only): 0, or -1 for an invalid address
 // (nothing sent) or a failed exchange.
@@ -20,7 +21,8 @@ int WriteXFLASH(uint16_t address, const void *data, uint16_t length);
 // The same for the SLAVE.
 int WriteXFLASHSLAVE(uint16_t address, const void *data, uint16_t length);
 
-// Reads up to 512 bytes from the MASTER's flash into `buffer`: 1 read, 0 failed exchange.
+// Reads up to 512 bytes from the MASTER's flash into `buffer`, in requests of at most 128 words
+// (the request carries its word count in one byte, and 0 is no count): 1 read, 0 failed exchange.
 int ReadXFLASH(uint16_t address, uint16_t *buffer, uint16_t length);
 
 // Writes a calibration header (sensor 1 = MASTER, 2 = SLAVE): 1 written, -1 failed.

@@ -3,14 +3,13 @@
 #include <initializer_list>
 #include <utility>
 
+#include "calib/calibtransfer.h"
 #include "ktav_panels.h"
-#include "link/calibheader.h"
 #include "link/commands.h"
 #include "link/frame.h"
 #include "link/identify.h"
 #include "link/status.h"
 #include "link/transport.h"
-#include "link/xflash.h"
 #include "measure/displays.h"
 #include "params/profiles.h"
 #include "params/teach.h"
@@ -63,10 +62,7 @@ void serveReset() {
 void serveCalibrationWrite() {
     if (!wrxf_flag) return;
     wrxf_flag = 0;
-    if (masl_flag == 1)
-        WriteCalibDataToXF(&calib[0], 1, sizeof calib[0]);
-    else
-        WriteCalibDataToXF(&calib[1], 2, sizeof calib[1]);
+    WriteCalibHeader(masl_flag == 1 ? 1 : 2);
 }
 
 // Hands the record of the cycle just ended to whoever asked for it during the cycle.

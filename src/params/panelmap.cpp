@@ -304,8 +304,7 @@ uint16_t IntTimeOfMs(double ms) {
     return static_cast<uint16_t>(100 * std::lround(10.0 * ms));
 }
 
-void ShowCalibHeader(int index) {
-    const CalibHeader &h = calib[index];
+void ShowCalibHeader(int index, const CalibHeader &h) {
     const CalibSide &side = kCalibSides[index];
     showTypeCode(side.type, h.typeCode);
     SetCtrlVal(pCalib, side.param1, int(h.param1));
@@ -316,8 +315,7 @@ void ShowCalibHeader(int index) {
     SetCtrlVal(pCalib, side.virtOffset, int(h.virtOffset));
 }
 
-void TakeCalibHeader(int index) {
-    CalibHeader &h = calib[index];
+void TakeCalibHeader(int index, CalibHeader &h) {
     const CalibSide &side = kCalibSides[index];
     GetCtrlVal(pCalib, side.type, &h.typeCode);
     GetCtrlVal(pCalib, side.param1, &h.param1);
@@ -357,8 +355,8 @@ void SetPanelValues() {
     SetCtrlVal(pTConn, TCONN_BAUDRATE, int(para.ma.baudrateIndex));
     showSensor(para.sl, kSlaveDesktop);
     showSensor(para.sl, kSlaveTouch);
-    ShowCalibHeader(0);
-    ShowCalibHeader(1);
+    ShowCalibHeader(0, calib[0]);
+    ShowCalibHeader(1, calib[1]);
     showPowerModes();
     showMeasurementMode();
     showToleranceSource();

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "link/wire.h"
+
 // Reads the controls of the active surface (tsd_flag) into `para`, without range check, and
 // recomputes the derived settings.
 void GetPanelValues();
@@ -11,10 +13,10 @@ void GetPanelValues();
 // captions and dimming, recomputes the derived settings and redraws threshold lines and axes.
 void SetPanelValues();
 
-// Shows calibration header `index` (0 master, 1 slave) on its side of the calibration pop-up.
-void ShowCalibHeader(int index);
-// Takes the fields of one side of the calibration pop-up into calibration header `index`.
-void TakeCalibHeader(int index);
+// Shows a calibration header on side `index` (0 master, 1 slave) of the calibration pop-up.
+void ShowCalibHeader(int index, const CalibHeader &h);
+// Takes the fields of side `index` of the calibration pop-up into `h`.
+void TakeCalibHeader(int index, CalibHeader &h);
 
 // Millimetres shown for a micrometre field read as unsigned 32-bit.
 double MmOfUm(int32_t um);

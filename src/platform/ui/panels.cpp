@@ -26,6 +26,7 @@ std::map<int, std::unique_ptr<Panel>> &Panels() {
 
 int nextHandle = 1;
 int dispatching = 0;  // callbacks running: a discarded panel's widgets must outlive them
+DispatchGate dispatchGate = nullptr;  // see SetDispatchGate
 
 // The Qt class each kind of control must have in the panel file.
 const char *ClassOf(CtrlKind kind) {
@@ -124,9 +125,14 @@ int LookupError(const char *operation, int panel, int control) {
     return UIE_BAD_CONTROL;
 }
 
+void SetDispatchGate(DispatchGate gate) {
+    dispatchGate = gate;
+}
+
 void Dispatch(int panel, int control, int event, int eventData1, int eventData2) {
     Panel *p = FindPanel(panel);
     if (!p) return;
+    if (dispatchGate && !dispatchGate(panel, control, event)) return;
     CtrlCallbackPtr callback = p->callback;
     void *data = p->callbackData;
     if (control != 0) {

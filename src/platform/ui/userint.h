@@ -117,6 +117,9 @@ int GetPanelAttribute(int panel, int attribute, int *value);
 int SetActivePanel(int panel);
 int SetActiveCtrl(int panel, int control);
 int BindCallbacks(int panel, std::span<const CallbackBinding> table);  // replaces earlier ones
+// Asked before an event reaches its callback: false keeps it away. nullptr lets every event pass.
+using DispatchGate = bool (*)(int panel, int control, int event);
+void SetDispatchGate(DispatchGate gate);
 
 // Control values. Text boxes: SetCtrlVal appends. Rings: the value is the item's value.
 int SetCtrlVal(int panel, int control, int value);
