@@ -31,8 +31,9 @@ int CC_PICBTNinctimeUP(int panel, int control, int event, void *callbackData, in
 int CC_PICBTNinctimeDOWN(int panel, int control, int event, void *callbackData, int eventData1,
                          int eventData2);
 
-// The trigger-mode wait loop: takes trigger records until recstop_flag is 1.
-void WaitForRecorderLoop();
+// The trigger-mode wait loop: takes trigger records until recstop_flag is 1; returns the number
+// of records dropped because their data was damaged.
+unsigned WaitForRecorderLoop();
 
 // Appends the sample line of `raw` to `path`: 1, or -1 when the file cannot be written.
 int WriteRecorderDataToFile(const char *path);
