@@ -101,7 +101,8 @@ std::vector<RawRecord> triggerRecordsIn(const QByteArray &log, const QByteArray 
         const int at = bytes.size() - 32;
         if (at < 0 || uint8_t(bytes[at]) != 0x55 || bytes[at + 1] != ORD_TRIGGER) continue;
         const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData() + at);
-        if ((crc8Update(data, FRAME_HEADER_SIZE, 24) != data[6]) != damaged) continue;
+        if ((crc8Update(data, FRAME_HEADER_SIZE, int(sizeof(TriggerRecord))) != data[6]) != damaged)
+            continue;
         TriggerRecord rec{};
         std::memcpy(&rec, bytes.constData() + at + 8, sizeof rec);
         RawRecord r{};
