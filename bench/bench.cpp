@@ -303,6 +303,7 @@ bool recorderFigure() {
     PrintRatio("recorder at increment 0 / RUN (TCP)", c, {Goal::AtLeast, 0.9}, "recorder", "RUN",
                "/s");
     const std::string lines = dir.filePath("LINES.DAT").toStdString();
+    if (CreateRecFile(lines.c_str(), CurrentRecHeader(0.0, 0, true)) != 1) return false;
     PrintFigure("append one recorder line",
                 Repeat([&] { return appendLineMicroseconds(lines.c_str()); }, rounds), "us");
     return true;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "measure/recfile.h"
 #include "shared/state.h"
 
 namespace {
@@ -37,8 +38,10 @@ const char *const kDescription =
     "               --interval seconds (default 0: as fast as the link allows) up to --count\n"
     "               samples (default and limit 32000), or with --trigger the trigger records\n"
     "               the sensor sends by itself (it must be in RS-232 output mode 1 already;\n"
-    "               nothing is set on it); the sample count goes to standard error as it\n"
-    "               grows; Ctrl-C ends the recording with every sample taken so far\n"
+    "               nothing is set on it), dropping those whose data is damaged (their\n"
+    "               number is told at the end); the sample count goes to standard error as\n"
+    "               it grows; Ctrl-C ends the recording with every sample taken so far; a\n"
+    "               write that fails leaves the file ending in a whole line\n"
     "  video        prints the two video profiles: 128 lines of x position, MASTER value and\n"
     "               SLAVE value, separated by tabs\n"
     "  teach        TEACH: the current positions become the teach values; prints them\n"
@@ -184,12 +187,16 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
                 .arg(parser.value(side));
     }
     bool countOk = true, intervalOk = true;
-    parser.value("count").toUInt(&countOk);
+    const unsigned count = parser.value("count").toUInt(&countOk);
     const double interval = parser.value("interval").toDouble(&intervalOk);
     if (parser.isSet("count") && !countOk)
         return QString("--count needs a whole number, not '%1'").arg(parser.value("count"));
-    if (parser.isSet("interval") && (!intervalOk || interval < 0))
-        return QString("--interval needs seconds, not '%1'").arg(parser.value("interval"));
+    // A recording holds at most REC_MAX_SAMPLES samples, and its header says how many.
+    if (command == "record" && count > REC_MAX_SAMPLES)
+        return QString("--count of record is at most %1, not %2").arg(REC_MAX_SAMPLES).arg(count);
+    if (parser.isSet("interval") && (!intervalOk || !std::isfinite(interval) || interval < 0))
+        return QString("--interval needs seconds of 0 or more, not '%1'")
+            .arg(parser.value("interval"));
     return {};
 }
 

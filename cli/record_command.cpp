@@ -1,6 +1,7 @@
 // record: the recorder file from the command line, through the program's recording loop.
 #include <QCommandLineParser>
 #include <QFile>
+#include <cstdio>
 
 #include "cliargs.h"
 #include "commands.h"
@@ -28,6 +29,10 @@ bool readHeaderValues() {
     return !StatusBeginsWith("Timeout");
 }
 
+int cannotWrite(const QCommandLineParser &args, const char *cause) {
+    return Fail(EXIT_CANT_CREATE, QString("cannot write %1: %2").arg(args.value("out"), cause));
+}
+
 }  // namespace
 
 int CheckRecordOutput(const QCommandLineParser &args) {
@@ -46,10 +51,17 @@ int CmdRecord(const QCommandLineParser &args) {
         return Fail(EXIT_LINK, "cannot read the set-point and the calibration headers");
     const RecHeader header = trigger ? CurrentRecHeader(0.0, REC_MAX_SAMPLES, false)
                                      : CurrentRecHeader(interval, count, true);
-    if (AppendRecHeader(path.constData(), header) != 1)
-        return Fail(EXIT_CANT_CREATE, "cannot write " + args.value("out"));
+    // Created only now, in one step with the check that it does not exist: another recording
+    // may have taken the name since the check before connecting.
+    if (CreateRecFile(path.constData(), header) != 1) return cannotWrite(args, RecFileError());
     OnTerminationSignal(onInterrupt);
-    switch (RunRecording({path.constData(), interval, count, trigger}, {})) {
+    const RecordOutcome outcome = RunRecording({path.constData(), interval, count, trigger}, {});
+    if (outcome.dropped > 0) {
+        char text[STATUS_SIZE];
+        WithDroppedCount(text, "Data-Recorder:", outcome.dropped);
+        std::fprintf(stderr, "%s\n", text);
+    }
+    switch (outcome.end) {
         case RecordEnd::Completed:
         case RecordEnd::Stopped:
             return EXIT_OK;
@@ -58,5 +70,5 @@ int CmdRecord(const QCommandLineParser &args) {
         case RecordEnd::FileError:
             break;
     }
-    return Fail(EXIT_CANT_CREATE, "cannot write " + args.value("out"));
+    return cannotWrite(args, outcome.cause);
 }

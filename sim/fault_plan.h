@@ -20,6 +20,8 @@ struct FaultOptions {
     int closeAfter = 0;               // the TCP client is closed after N replies (server)
     bool triggerJunk = false;         // a header of another order and a broken header before each
                                       // trigger record (server)
+    int corruptTriggerEvery = 0;      // every Nth trigger record carries a damaged MASTER value
+                                      // under its unchanged data CRC (server)
     double faultRate = 0.0;  // probability that a reply gets one random fault (RandomFault)
     uint64_t seed = 1;       // of the random faults
 };

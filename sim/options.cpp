@@ -41,6 +41,8 @@ Faults for tests:
                              the replies behind it wait for it; repeatable
   --close-after N            close the TCP client after N replies
   --oversize-order ORDER     ORDER's reply announces 2000 data bytes, and 2000 bytes follow
+  --corrupt-trigger-every N  send every Nth trigger record with a damaged MASTER value under its
+                             unchanged data CRC
   --trigger-junk             send three stray bytes, a header of order 8 and a header with a
                              wrong CRC before every trigger record
   --fail-flash-page K        writes into flash page K (0..15, 0x1000 + 0x100 * K) of either
@@ -108,6 +110,8 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
         {"--corrupt-header-every",
          [&] { return number(0, 1000000, out.faults.corruptHeaderEvery); }},
         {"--corrupt-data-every", [&] { return number(0, 1000000, out.faults.corruptDataEvery); }},
+        {"--corrupt-trigger-every",
+         [&] { return number(0, 1000000, out.faults.corruptTriggerEvery); }},
         {"--error-reply",
          [&] {
              const auto eq = value.find('=');

@@ -199,6 +199,9 @@ void Server::answer(Channel &ch, const Request &request, double t) {
 
 void Server::sendTriggers(double t) {
     while (auto record = device_.pollTrigger(t)) {
+        const int every = options_.faults.corruptTriggerEvery;
+        // The top byte of the MASTER value: read as a value, it is kilometres off.
+        if (every > 0 && ++triggersSent_ % every == 0) (*record)[FRAME_HEADER_SIZE + 3] ^= 0x55;
         if (options_.faults.triggerJunk) {
             // Three stray bytes, as a line entered in the middle of a frame shows, a header-only
             // frame of order 8, then the record's own header with a wrong CRC.

@@ -71,5 +71,6 @@ class Server {
     Channel serial_{"pty"};
     std::unique_ptr<PtyLine> pty_;
     uint64_t savedRevision_ = 0;
+    int triggersSent_ = 0;
     std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();
 };

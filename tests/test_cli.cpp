@@ -93,6 +93,16 @@ class Cli {
 
     QProcess &process() { return proc_; }
 
+    // The files the tool writes may grow to `bytes` at most; a write beyond fails (EFBIG)
+    // instead of ending the tool by SIGXFSZ.
+    void limitFileSize(rlim_t bytes) {
+        proc_.setChildProcessModifier([bytes] {
+            const rlimit limit{bytes, bytes};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, SIG_IGN);
+        });
+    }
+
   private:
     QProcess proc_;
     QStringList connection_;
@@ -122,7 +132,8 @@ bool interruptWhen(Cli &cli, const std::function<bool(const QByteArray &line)> &
         proc.waitForReadyRead(200);
         while (!met && proc.canReadLine()) met = enough(proc.readLine());
     }
-    ::kill(pid_t(proc.processId()), SIGINT);
+    // A tool that has ended has no process id: kill(0) would interrupt this whole group.
+    if (proc.state() == QProcess::Running) ::kill(pid_t(proc.processId()), SIGINT);
     return met;
 }
 
@@ -327,6 +338,7 @@ TEST(Cli, BadInputSendsNothing) {
         writeFile(dir.filePath("K-TAV-PARA.ini"), "[PARA1]\r\nPower = 300\r\n");
     const QString broken = writeFile(dir.filePath("broken.dat"), "[HEADER]\nTYPE 610409\n");
     const QString noParameter = writeFile(dir.filePath("other.ini"), "[PARA1]\r\nPower = x\r\n");
+    const QString recording = dir.filePath("RECORD.DAT");
     struct Case {
         QStringList simOptions;
         QStringList args;
@@ -349,6 +361,11 @@ TEST(Cli, BadInputSendsNothing) {
         {{}, {"calib-write", "--file", broken, "--table"}, 64, "--sensor"},
         {{}, {"calib-write", "--file", broken, "--sensor", "slave"}, 64, "--header"},
         {{}, {"calib-write", "--file", broken, "--sensor", "slave", "--table"}, 66, "no valid"},
+        // What the reader of recordings would refuse in the header, or would never end.
+        {{}, {"record", "--out", recording, "--count", "32001"}, 64, "--count"},
+        {{}, {"record", "--out", recording, "--interval", "-1"}, 64, "'-1'"},
+        {{}, {"record", "--out", recording, "--interval", "nan"}, 64, "'nan'"},
+        {{}, {"record", "--out", recording, "--interval", "inf"}, 64, "'inf'"},
     };
     for (const Case &c : cases) {
         const std::string what = (c.simOptions + c.args).join(' ').toStdString();
@@ -366,6 +383,7 @@ TEST(Cli, BadInputSendsNothing) {
             EXPECT_FALSE(r.err.contains("> 55 ")) << what << ": nothing sent";
         }
     }
+    EXPECT_FALSE(QFile::exists(recording));
 }
 
 TEST(Cli, HelpNamesEveryCommandAndOptionAndVersionIsTheProgramsVersion) {
@@ -867,6 +885,7 @@ TEST(Cli, RecordWritesTheRecorderFileAndReportsHowItEnded) {
             EXPECT_TRUE(
                 r.err.contains(QString("Data-Recorder active!   Sample: %1").arg(c.lines - 10)))
                 << what;
+            EXPECT_EQ(Cli().run({"stats", c.out}).exitCode, 0) << what << ": stats reads it";
         }
     }
     EXPECT_EQ(readFile(existing), QByteArray("keep\r\n"));
@@ -874,11 +893,38 @@ TEST(Cli, RecordWritesTheRecorderFileAndReportsHowItEnded) {
                     .contains("Time-Increment[s]:\t0.05\r\nNumber of Samples:\t5\r\n"));
 }
 
-// The sensor already sends trigger records; record --trigger takes them until Ctrl-C and keeps
-// every one taken.
+// A disk that fills up, inside the header or inside a sample line: the header leaves no file,
+// a sample line is taken back so that the file ends in a whole line, and the cause is named.
+TEST(Cli, RecordOntoAFullDiskEndsTheFileInAWholeLine) {
+    QTemporaryDir dir;
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    for (const rlim_t limit : {100, 2000}) {
+        const QString out = dir.filePath(QString("R%1.DAT").arg(limit));
+        Cli cli(&sim);
+        cli.limitFileSize(limit);
+        const CliResult r = cli.run({"record", "--out", out, "--count", "1000"});
+        EXPECT_EQ(r.exitCode, 73) << limit;
+        EXPECT_EQ(r.errLines().last(),
+                  QString("k-tav-cli: cannot write %1: File too large").arg(out))
+            << limit;
+        if (limit == 100) {
+            EXPECT_FALSE(QFile::exists(out)) << "no empty file blocks the next try";
+            continue;
+        }
+        const QByteArray bytes = readFile(out);
+        EXPECT_GT(bytes.size(), 1000);
+        EXPECT_TRUE(bytes.endsWith("\r\n"));
+        EXPECT_EQ(Cli().run({"stats", out}).exitCode, 0);
+    }
+}
+
+// The sensor already sends trigger records, every second one with damaged data; record
+// --trigger takes the undamaged ones until Ctrl-C, keeps every one taken and tells how many it
+// dropped.
 TEST(Cli, RecordTriggerUntilInterrupt) {
     SimProcess sim;
-    ASSERT_TRUE(sim.start({"--trigger-hz", "20"}));
+    ASSERT_TRUE(sim.start({"--trigger-hz", "20", "--corrupt-trigger-every", "2"}));
     ASSERT_TRUE(sim.openTcp());
     ResetParaBlock();
     para.ge.rs232OutMode = 1;
@@ -895,10 +941,16 @@ TEST(Cli, RecordTriggerUntilInterrupt) {
         seen += line;
         return line.startsWith("Data-Recorder active!   Sample: 3");
     })) << seen.constData();
-    EXPECT_EQ(cli.finish().exitCode, 0);
+    const CliResult r = cli.finish();
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains(QRegularExpression("Data-Recorder: \\d+ damaged records? dropped")))
+        << r.err.toStdString();
     const QByteArray bytes = readFile(out);
     EXPECT_TRUE(bytes.contains("Time-Increment[s]:\t0\r\nSetpoint-Value"));
-    EXPECT_GE(recordLines(out).size(), 9 + 3);
+    const QList<QByteArray> lines = recordLines(out);
+    EXPECT_GE(lines.size(), 9 + 3);
+    for (qsizetype i = 9; i < lines.size(); ++i)  // a damaged MASTER value is kilometres off
+        EXPECT_LT(std::abs(lines[i].split('\t')[1].toLongLong()), 10000000) << lines[i].data();
 }
 
 // A calibration file for the MASTER whose values differ from the simulator's own table.

@@ -3,11 +3,13 @@
 // and how each ends. Real widgets, real files in a temporary directory, the simulator as the
 // sensor pair.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -22,6 +24,7 @@
 #include "calib/calibfile.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
+#include "link/crc8.h"
 #include "link/frame.h"
 #include "link/identify.h"
 #include "link/status.h"
@@ -35,6 +38,7 @@
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "platform/ui/popupscript.h"
+#include "platform/ui/runtime.h"
 #include "platform/ui/userint.h"
 #include "program_fixture.h"
 #include "shared/files.h"
@@ -90,14 +94,18 @@ QByteArray columnsOfLine(const QByteArray &line) {
 }
 
 // Trigger records the simulator reports sending on `channel` ("tcp" or "pty") in its --verbose
-// log, in order.
-std::vector<RawRecord> triggerRecordsIn(const QByteArray &log, const QByteArray &channel) {
+// log, in order: those whose data matches its CRC, or (`damaged`) those whose data does not.
+std::vector<RawRecord> triggerRecordsIn(const QByteArray &log, const QByteArray &channel,
+                                        bool damaged = false) {
     std::vector<RawRecord> records;
     for (const QByteArray &line : log.split('\n')) {
         if (!line.startsWith(channel + " -> ")) continue;
         const QByteArray bytes = QByteArray::fromHex(line.mid(line.indexOf(" -> ") + 4));
         const int at = bytes.size() - 32;
         if (at < 0 || uint8_t(bytes[at]) != 0x55 || bytes[at + 1] != ORD_TRIGGER) continue;
+        const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData() + at);
+        if ((crc8Update(data, FRAME_HEADER_SIZE, int(sizeof(TriggerRecord))) != data[6]) != damaged)
+            continue;
         TriggerRecord rec{};
         std::memcpy(&rec, bytes.constData() + at + 8, sizeof rec);
         RawRecord r{};
@@ -356,9 +364,10 @@ TEST_F(Recorder, CountZeroCompletesWithTheHeaderOnly) {
 }
 
 // A polled recording ended at sample N by STOP, by a disk that fills up (the file name points at
-// /dev/full from then on) or by a dead link: it ends at once, says why, and the lines before stay.
+// /dev/full from then on, the file written so far kept under another name) or by a dead link:
+// it ends at once, says why, and the lines before stay.
 TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLines) {
-    const QString target = dir.filePath("target.dat");
+    const QString kept = dir.filePath("kept.dat");
     struct Case {
         unsigned sample;  // after which the end comes
         std::function<void()> end;
@@ -369,27 +378,27 @@ TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLin
         {4, [] { press(CC_PICBTNStopRecord, pRec, REC_STOP); }, "DATA-RECORDER STOPPED!",
          "Data-Recorder stopped!", nullptr},
         {2,
-         [this] {
+         [&] {
+             ASSERT_EQ(::link(qPrintable(path), qPrintable(kept)), 0);
              QFile::remove(path);
              QFile::link("/dev/full", path);
          },
-         "CANNOT WRITE " + path.toStdString(), "Data-Recorder stopped - file cannot be written!",
-         nullptr},
-        {3, [this] { sim.stop(); }, "DATA-REC. ERROR - TIMEOUT!",
+         "CANNOT WRITE " + path.toStdString() + ": No space left on device",
+         "Data-Recorder stopped - No space left on device!", nullptr},
+        {3, [this] { sim.stop(); }, "DATA-REC. ERROR - SERVER HAS CLOSED CONNECTION!",
          "Data-Recorder error - rs232 timeout!", "Timeout TCP-Server-error!"},
     };
     connect();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.message);
         QFile::remove(path);
-        ASSERT_TRUE(QFile::link(target, path));
-        QFile::remove(target);
+        QFile::remove(kept);
         const std::string at = "Data-Recorder active!   Sample: " + std::to_string(c.sample);
         onMainText = [&](const std::string &t) {
             if (t == at) c.end();
         };
         startDesktop(0.0, 100);
-        EXPECT_EQ(fileLines(target).size(), 10 + c.sample);
+        EXPECT_EQ(fileLines(QFile::exists(kept) ? kept : path).size(), 10 + c.sample);
         EXPECT_EQ(text(pRec, REC_MSG), c.message);
         EXPECT_EQ(attribute(pRec, REC_MSG, ATTR_TEXT_COLOR), 0xFF0000);
         ASSERT_GE(mainTexts.size(), 2u);
@@ -401,6 +410,94 @@ TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLin
         EXPECT_EQ(stop_flag, 1);
         EXPECT_EQ(dimmed(pRec, REC_START), 0);
     }
+}
+
+// The recorder file is created with its header in one step with the check that it does not
+// exist, so a file that exists already is left as it is; a sample line goes only behind an
+// existing file's end.
+TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndWrittenOnlyWhereItExists) {
+    QFile other(path);
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write("another recording\r\n");
+    other.close();
+    EXPECT_EQ(CreateRecFile(qPrintable(path), CurrentRecHeader(0.5, 10, true)), -1);
+    EXPECT_STREQ(RecFileError(), "File exists");
+    EXPECT_EQ(fileBytes(path), "another recording\r\n");
+
+    const QString missing = dir.filePath("missing.dat");
+    EXPECT_EQ(AppendSampleLine(qPrintable(missing), raw), -1);
+    EXPECT_STREQ(RecFileError(), "No such file or directory");
+    EXPECT_FALSE(QFile::exists(missing));
+}
+
+// Desktop START that cannot create its file clears the last recording's displays and names the
+// cause; the TIME INCREMENT caption shows whole with its unit.
+TEST_F(Recorder, StartClearsTheLastRecordingsDisplaysAndNamesWhyTheFileCannotBeWritten) {
+    std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath("no/r.dat")));
+    SetCtrlVal(pRec, REC_COUNTER, 7);
+    SetCtrlVal(pRec, REC_TIME, "01:02:03");
+    SetCtrlVal(pRec, REC_SECONDS, 42);
+    startDesktop(0.5, 10);
+    EXPECT_EQ(value(pRec, REC_COUNTER), 0);
+    EXPECT_NE(text(pRec, REC_TIME), "01:02:03");
+    EXPECT_EQ(value(pRec, REC_SECONDS), 0);
+    EXPECT_EQ(text(pRec, REC_MSG),
+              "CANNOT WRITE " + std::string(rec_fname) + ": No such file or directory");
+    EXPECT_EQ(dimmed(pRec, REC_START), 0);
+
+    for (const QLabel *label : FindPanel(pRec)->widget->findChildren<QLabel *>()) {
+        const int needed = label->fontMetrics().horizontalAdvance(label->text());
+        EXPECT_LE(needed, label->contentsRect().width()) << label->text().toStdString();
+    }
+}
+
+// The file's header describes what the loop does: the mode the sensor was last given, not a
+// drop-down changed since, which START tells the operator.
+TEST_F(Recorder, HeaderFollowsTheSensorsModeAndADifferentDropDownIsTold) {
+    connect();
+    sensorMode(0);
+    SetCtrlVal(pRec, REC_RS232MODE, 1);
+    QueuePopupAnswer(0);
+    startDesktop(0.0, 3);
+    EXPECT_TRUE(
+        fileBytes(path).contains("Time-Increment[s]:\t0\r\nNumber of Samples:\t3\r\nSetpoint"));
+    EXPECT_EQ(fileLines(path).size(), 10 + 3);
+    EXPECT_EQ(replies.size(), 3u);
+    EXPECT_NE(
+        LastPopupText().find("RS-232 output mode ON REQUEST, the drop-down shows EXT. TRIGGER"),
+        std::string::npos)
+        << LastPopupText();
+}
+
+// One recorder at a time: desktop START while the touch recorder records, and touch START while
+// the desktop recorder records, are refused with the reason; the running one keeps its file.
+TEST_F(Recorder, OneRecorderAtATime) {
+    connect();
+    sensorMode(0);
+    tsd_flag = 1;
+    SetCtrlVal(pTRec, TREC_INCTIME, 1.0);
+    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    tsd_flag = 0;
+    QueuePopupAnswer(0);
+    startDesktop(0.0, 5);
+    EXPECT_EQ(LastPopupText(), "Info: The touch recorder is recording: STOP it first, then START.");
+    EXPECT_EQ(fileLines(path).size(), 9) << "the touch recorder's file as it was";
+    press(CC_PICBTN_TSDStopRecord, pTRec, TREC_STOP);
+
+    QFile::remove(path);
+    QueuePopupAnswer(0);  // what a touch START would ask about the file
+    onMainText = [](const std::string &t) {
+        if (t != "Data-Recorder active!   Sample: 2") return;
+        tsd_flag = 1;
+        press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+        tsd_flag = 0;
+    };
+    startDesktop(0.0, 4);
+    EXPECT_EQ(text(pTSD, TSD_STATUS), "Desktop recorder is recording: STOP it first!");
+    EXPECT_EQ(value(pTRec, TREC_START), 0);
+    EXPECT_EQ(attribute(pTRec, TREC_TIMER, ATTR_ENABLED), 0);
+    EXPECT_EQ(fileLines(path).size(), 10 + 4) << "the desktop recorder's file alone";
+    EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER COMPLETED!");
 }
 
 // CONNECT pressed during a recording ends the recording first, as STOP does, and connects
@@ -426,10 +523,13 @@ TEST_F(Recorder, ConnectDuringARecordingEndsItFirstAndThenConnects) {
 
 class RecorderTrigger : public Recorder, public ::testing::WithParamInterface<bool> {};
 
-// Records of other orders and broken headers come before every trigger record; only the
-// trigger records become samples, each with the values the sensor sent.
-TEST_P(RecorderTrigger, OnlyTriggerRecordsBecomeSamples) {
-    connect(GetParam(), {"--trigger-hz", "40", "--trigger-junk", "--verbose"}, true);
+// Records of other orders and broken headers come before every trigger record, and every third
+// trigger record carries damaged data; only the undamaged trigger records become samples, each
+// with the values the sensor sent, and the end tells how many were dropped.
+TEST_P(RecorderTrigger, OnlyUndamagedTriggerRecordsBecomeSamples) {
+    connect(GetParam(),
+            {"--trigger-hz", "40", "--trigger-junk", "--corrupt-trigger-every", "3", "--verbose"},
+            true);
     sensorMode(1);
     startDesktop(0.5, 6);
     const QByteArray bytes = fileBytes(path);
@@ -447,6 +547,10 @@ TEST_P(RecorderTrigger, OnlyTriggerRecordsBecomeSamples) {
     ASSERT_LE(at + 6, sent.size()) << "first sample not among the records sent";
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(columnsOfLine(lines[9 + i]), columns(sent[at + i])) << "sample " << i;
+    // Six good records hold two or three damaged ones between them, and one may come before.
+    static const QRegularExpression end(
+        "^Data-Recorder completed successfully! [234] damaged records dropped$");
+    EXPECT_TRUE(end.match(QString::fromStdString(mainTexts.back())).hasMatch()) << mainTexts.back();
 }
 
 TEST_P(RecorderTrigger, StopWhileWaitingForATrigger) {
@@ -547,20 +651,22 @@ TEST_F(TouchRecorder, AFileThatCannotBeWrittenStopsTheRecorder) {
     std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath("no/dir.dat")));
     press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
     EXPECT_EQ(timerOn(), 0);
-    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped - cannot write " + std::string(rec_fname));
+    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped - cannot write " + std::string(rec_fname) +
+                                          ": No such file or directory");
     EXPECT_EQ(value(pTRec, TREC_START), 0);
 
-    const QString target = dir.filePath("target.dat");
-    ASSERT_TRUE(QFile::link(target, path));
+    const QString kept = dir.filePath("kept.dat");
     std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(path));
     press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
     tick();
+    ASSERT_EQ(::link(qPrintable(path), qPrintable(kept)), 0);
     QFile::remove(path);
     QFile::link("/dev/full", path);
     tick();
-    EXPECT_EQ(fileLines(target).size(), 9 + 1);
+    EXPECT_EQ(fileLines(kept).size(), 9 + 1);
     EXPECT_EQ(boxLine(1), "CANNOT WRITE FILE!");
-    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped - cannot write " + path.toStdString());
+    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped - cannot write " + path.toStdString() +
+                                          ": No space left on device");
     EXPECT_EQ(lampColour(pTRec, TREC_RECLED), 0xFF0000);
     EXPECT_EQ(timerOn(), 0);
     EXPECT_EQ(recidx, 1);
@@ -645,8 +751,11 @@ TEST_F(TouchRecorder, SamplingThatStopsSaysSoAtOnce) {
     EXPECT_EQ(mainTexts.back(), "Timeout TCP-Server-error!");
 }
 
-TEST_F(TouchRecorder, TriggerModeRecordsUntilStop) {
-    connect(false, {"--trigger-hz", "40", "--trigger-junk"});
+// Every second trigger record carries damaged data: none of them becomes a sample.
+TEST_F(TouchRecorder, TriggerModeRecordsUndamagedRecordsUntilStop) {
+    connect(false,
+            {"--trigger-hz", "40", "--trigger-junk", "--corrupt-trigger-every", "2", "--verbose"},
+            true);
     sensorMode(1);
     para.ge.analogOutMode = 2;  // its value is not in a trigger record
     onMainText = nullptr;
@@ -661,7 +770,16 @@ TEST_F(TouchRecorder, TriggerModeRecordsUntilStop) {
     EXPECT_EQ(lines.size(), 9 + recidx);
     EXPECT_GE(recidx, 3);
     EXPECT_TRUE(fileBytes(path).contains("Time-Increment[s]:\t0\r\nSetpoint"));
-    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped!");
+    std::vector<QByteArray> damaged;
+    for (const RawRecord &r : triggerRecordsIn(sim.log(), "tcp", true))
+        damaged.push_back(columns(r));
+    ASSERT_FALSE(damaged.empty());
+    for (int i = 9; i < lines.size(); ++i)
+        EXPECT_EQ(std::count(damaged.begin(), damaged.end(), columnsOfLine(lines[i])), 0) << i;
+    EXPECT_TRUE(
+        QString::fromStdString(text(pTSD, TSD_STATUS))
+            .contains(QRegularExpression("^Recorder stopped! \\d+ damaged records? dropped$")))
+        << text(pTSD, TSD_STATUS);
     EXPECT_EQ(value(pTRec, TREC_START), 0);
     EXPECT_EQ(recstop_flag, 1);
     EXPECT_EQ(dimmed(pTRec, TREC_MEASVALUE), 1) << "not current";

@@ -161,7 +161,7 @@ TEST(RecReader, ReadsBackWhatTheRecorderWrote) {
         QTemporaryDir dir;
         const std::string path = dir.filePath("RECORD.DAT").toStdString();
         const RecHeader written{0.25, 3, withCount, -1500, 50000, 48000, 10000, 12000};
-        ASSERT_EQ(AppendRecHeader(path.c_str(), written), 1);
+        ASSERT_EQ(CreateRecFile(path.c_str(), written), 1);
         std::vector<RawRecord> records;
         for (int i = 0; i < 3; ++i) {
             RawRecord r{};

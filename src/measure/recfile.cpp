@@ -1,5 +1,6 @@
 #include "measure/recfile.h"
 
+#include <QFile>
 #include <charconv>
 #include <cstdio>
 
@@ -9,13 +10,41 @@
 
 namespace {
 
-// Appends `count` bytes to `path` and closes it; a full disk shows at the latest on closing.
-int appendBytes(const char *path, const char *bytes, std::size_t count) {
-    std::FILE *file = std::fopen(path, "ab");
-    if (!file) return -1;
-    const bool written = std::fwrite(bytes, 1, count, file) == count;
-    const bool closed = std::fclose(file) == 0;
-    return written && closed ? 1 : -1;
+char lastError[128] = "";
+
+int fail(const QFile &file) {
+    std::snprintf(lastError, sizeof lastError, "%s", qPrintable(file.errorString()));
+    return -1;
+}
+
+// Writes all `count` bytes behind what `file` holds. A write that stops short is tried again
+// for the rest, so that the cause of a failure (full disk, size limit) is the system's own.
+bool writeAll(QFile &file, const char *bytes, std::size_t count) {
+    while (count > 0) {
+        const qint64 n = file.write(bytes, static_cast<qint64>(count));
+        if (n <= 0) return false;
+        bytes += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes `count` bytes to `path`: into a new file (`create`, which must not exist yet) or behind
+// the end of an existing one. Bytes that could not all be written are taken back: a new file is
+// removed, an existing one cut back to its length before.
+int writeBytes(const char *path, const char *bytes, std::size_t count, bool create) {
+    QFile file(QFile::decodeName(path));
+    const auto mode = create ? QIODevice::WriteOnly | QIODevice::NewOnly
+                             : QIODevice::Append | QIODevice::ExistingOnly;
+    if (!file.open(mode | QIODevice::Unbuffered)) return fail(file);
+    const qint64 before = file.size();
+    if (writeAll(file, bytes, count)) return 1;
+    fail(file);
+    if (create)
+        file.remove();
+    else
+        file.resize(before);
+    return -1;
 }
 
 // The shortest decimal text that reads back as the same double.
@@ -63,18 +92,22 @@ int FormatSampleLine(char (&out)[REC_LINE_SIZE], const char *time, const RawReco
     return n < REC_LINE_SIZE ? n : REC_LINE_SIZE - 1;
 }
 
-int AppendRecHeader(const char *path, const RecHeader &header) {
+int CreateRecFile(const char *path, const RecHeader &header) {
     char bytes[1024];
     const char *date = DateStr();
     const char *time = TimeStr();
     const int n = FormatRecHeader(bytes, sizeof bytes, header, date, time);
-    return n < 0 ? -1 : appendBytes(path, bytes, static_cast<std::size_t>(n));
+    return n < 0 ? -1 : writeBytes(path, bytes, static_cast<std::size_t>(n), true);
 }
 
 int AppendSampleLine(const char *path, const RawRecord &r) {
     char line[REC_LINE_SIZE];
     const int n = FormatSampleLine(line, TimeStr(), r);
-    return appendBytes(path, line, static_cast<std::size_t>(n));
+    return writeBytes(path, line, static_cast<std::size_t>(n), false);
+}
+
+const char *RecFileError() {
+    return lastError;
 }
 
 void CopyTriggerRecord(const TriggerRecord &rec, RawRecord &r) {

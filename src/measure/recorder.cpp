@@ -26,6 +26,9 @@ namespace {
 constexpr const char *kWaitTrigger = "WAITING FOR EXT.-TRIGG ...";
 constexpr const char *kPolling = "DATA-RECORDER: RS-232-BUSY ...";
 
+bool desktopRecording = false;     // RunRecording's loop runs
+char linkCause[STATUS_SIZE] = "";  // the frame layer's cause of the last failed order 8
+
 // Paces a display of the loop. At increment 0 the status line and the counter would change
 // several times per sample, far faster than a panel is repainted, and every change costs a
 // text layout; there they change at most at the repaint pace. Otherwise every change shows.
@@ -107,6 +110,7 @@ void waitForWork(double tStart, double until) {
 int GetRecorderData() {
     FillTxBuf(ORD_RAW, 0, nullptr, 0);
     if (DataExchange(FRAME_HEADER_SIZE) == 1 && TakeReplyData(&raw, sizeof raw)) return 1;
+    std::snprintf(linkCause, sizeof linkCause, "%s", szStatus);
     showMainStatus(comtype == 0 ? "Timeout RS232-Line!" : "Timeout TCP-Server-error!");
     return -1;
 }
@@ -136,7 +140,12 @@ int TakeTriggerRecord() {
     if (len > 0) {
         head.len = len;
         head.datacrc = szReadBuf[6];
-        GetDataFrame(len);  // a data CRC error shows its own status text
+        // Damaged data is no measurement: a flipped bit in a value would be recorded as a
+        // distance of kilometres. The record is dropped, and the next header looked for.
+        if (GetDataFrame(len) != 1) {
+            if (!serial) consumeReceived(FRAME_HEADER_SIZE + len);
+            return -1;
+        }
     }
     std::memcpy(&rec, szReadBuf + FRAME_HEADER_SIZE, sizeof rec);
     CopyTriggerRecord(rec, raw);
@@ -147,10 +156,14 @@ int TakeTriggerRecord() {
 namespace {
 
 // Takes the next sample into `raw` when one is due (polled: `increment` after t0; trigger: a
-// whole record has come) and shows it: 1 taken, 0 none due, -1 the sensor did not answer.
-int nextSample(const Recording &r, const RecorderView &view, StatusLine &status, double &t0) {
+// whole record has come) and shows it: 1 taken, 0 none due, -1 the sensor did not answer. A
+// damaged trigger record is counted in `dropped`.
+int nextSample(const Recording &r, const RecorderView &view, StatusLine &status, double &t0,
+               unsigned &dropped) {
     if (r.trigger) {
-        if (TakeTriggerRecord() != 1) return 0;
+        const int taken = TakeTriggerRecord();
+        if (taken == -1) ++dropped;
+        if (taken != 1) return 0;
         t0 = Timer();
     } else {
         if (Timer() - t0 < r.increment) return 0;
@@ -165,7 +178,23 @@ int nextSample(const Recording &r, const RecorderView &view, StatusLine &status,
 
 }  // namespace
 
-RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
+void WithDroppedCount(char (&out)[STATUS_SIZE], const char *text, unsigned dropped) {
+    if (dropped == 0)
+        std::snprintf(out, sizeof out, "%s", text);
+    else
+        std::snprintf(out, sizeof out, "%s %u damaged record%s dropped", text, dropped,
+                      dropped == 1 ? "" : "s");
+}
+
+bool DesktopRecorderActive() {
+    return desktopRecording;
+}
+
+bool TouchRecorderActive() {
+    return (tmr_flag == 1 && timeout_flag == 0) || recstop_flag == 0;
+}
+
+RecordOutcome RunRecording(const Recording &r, const RecorderView &view) {
     const char *waitText = r.trigger ? kWaitTrigger : kPolling;
     const unsigned limit = std::min(r.samples, REC_MAX_SAMPLES);
     if (r.trigger) DiscardTriggerInput();
@@ -176,15 +205,18 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
     StatusLine status{view.line, {paced}};
     Pace counterPace{paced};
     unsigned n = 0;
-    RecordEnd end = RecordEnd::Stopped;
+    RecordOutcome outcome{RecordEnd::Stopped, 0, ""};
+    RecordEnd &end = outcome.end;
     stop_flag = 0;
+    desktopRecording = true;
     rx_flag = 0;
     SetRecorderBusy(true);
     SetTriggerReader(r.trigger);  // the trigger records are kept for this loop to take
     while (stop_flag == 0) {
         // A sample is taken only while the count wants one: a count of 0 records nothing.
-        const int taken = n < limit ? nextSample(r, view, status, t0) : 0;
+        const int taken = n < limit ? nextSample(r, view, status, t0, outcome.dropped) : 0;
         if (taken == -1) {
+            std::snprintf(outcome.cause, sizeof outcome.cause, "%s", linkCause);
             stop_flag = exit_flag == 1 ? 1 : -1;
             end = exit_flag == 1 ? RecordEnd::Stopped : RecordEnd::Timeout;
             break;
@@ -192,6 +224,7 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
         if (rx_flag == 8) {
             show(status, "APPEND TO DATA-FILE...");
             if (AppendSampleLine(r.path, raw) != 1) {
+                std::snprintf(outcome.cause, sizeof outcome.cause, "%s", RecFileError());
                 end = RecordEnd::FileError;
                 break;
             }
@@ -224,9 +257,10 @@ RecordEnd RunRecording(const Recording &r, const RecorderView &view) {
     }
     SetTriggerReader(false);
     SetRecorderBusy(false);
+    desktopRecording = false;
     if (view.counter) view.counter(n);
     if (end == RecordEnd::Stopped || end == RecordEnd::FileError) stop_flag = 1;
-    return end;
+    return outcome;
 }
 
 int writeFileHeader(int mode) {
@@ -243,5 +277,5 @@ int writeFileHeader(int mode) {
     }
     const RecHeader header = CurrentRecHeader(
         increment, static_cast<unsigned>(std::max(samples, 0)), !trigger && !tsd_flag);
-    return AppendRecHeader(rec_fname, header);
+    return CreateRecFile(rec_fname, header);
 }

@@ -4,6 +4,7 @@
 // show on the way goes through a RecorderView.
 #pragma once
 
+#include "link/status.h"
 #include "link/wire.h"
 
 extern TriggerRecord rec;  // the last trigger record, as received
@@ -14,6 +15,13 @@ enum class RecordEnd {
     Stopped,    // stop_flag set to 1 (STOP, Ctrl-C, closing the program)
     Timeout,    // polled mode: the sensor did not answer
     FileError,  // a sample line could not be written; the lines before it stay in the file
+};
+
+// How a recording ended, why, and what it left out.
+struct RecordOutcome {
+    RecordEnd end;
+    unsigned dropped;         // trigger records dropped because their data was damaged
+    char cause[STATUS_SIZE];  // Timeout: the link's cause; FileError: the file's (RecFileError)
 };
 
 // What to record.
@@ -35,23 +43,35 @@ struct RecorderView {
 // Runs the recording loop inside the caller until it ends; stop_flag is 0 while it runs and
 // says how it ended afterwards (2 completed, 1 stopped, -1 time-out). The main status shows
 // every sample; a time-out shows the transport's time-out text there.
-RecordEnd RunRecording(const Recording &recording, const RecorderView &view);
+RecordOutcome RunRecording(const Recording &recording, const RecorderView &view);
+
+// `text` into `out`, followed by the number of dropped trigger records when there were any.
+void WithDroppedCount(char (&out)[STATUS_SIZE], const char *text, unsigned dropped);
+
+// True while the desktop recorder's loop runs.
+bool DesktopRecorderActive();
+
+// True while the touch recorder records: its timer polls (not ended by a time-out, the sample
+// limit or a file error) or it waits for trigger records. One recorder at a time: a second one
+// would take the first one's trigger records and write into its file.
+bool TouchRecorderActive();
 
 // One order-8 exchange: 1 with the record copied into `raw`, or -1 with the transport's time-out
 // text ("Timeout RS232-Line!" or "Timeout TCP-Server-error!") on the main status.
 int GetRecorderData();
 
 // Takes the next trigger record from the transport's received bytes: 1 when a record was copied
-// into `rec` and `raw`, 0 when none waits. Headers of other orders are dropped; bytes that do not
-// make a header are dropped one at a time, so a stream entered in the middle of a frame finds
-// the next header.
+// into `rec` and `raw`, 0 when none waits, -1 when a record came whose data did not arrive whole
+// and undamaged (it is dropped; `rec` and `raw` stay as they were). Headers of other orders are
+// dropped; bytes that do not make a header are dropped one at a time, so a stream entered in the
+// middle of a frame finds the next header.
 int TakeTriggerRecord();
 
 // Drops every byte received and not yet taken, so that a trigger recording starts with the
 // records that come after its start.
 void DiscardTriggerInput();
 
-// Appends the recorder file header for RS-232 data mode `mode` (1 = trigger mode) to
-// rec_fname: the increment and sample count of the desktop recorder pop-up, or on the touch
-// surface incTIME and no sample count. 1, or -1 when the file cannot be written.
+// Creates rec_fname with the recorder file header for RS-232 data mode `mode` (1 = trigger
+// mode): the increment and sample count of the desktop recorder pop-up, or on the touch surface
+// incTIME and no sample count. 1, or -1 when the file exists already or cannot be written.
 int writeFileHeader(int mode);

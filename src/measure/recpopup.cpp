@@ -61,34 +61,64 @@ void prepareDisplays() {
     SetCtrlVal(pRec, REC_DATE, DateStr());
     SetCtrlVal(pRec, REC_TIME, TimeStr());
     showCounter(0);
+    CalcRecTime(0);
 }
 
-// The status line and the main status of how the recording ended.
-void showEnd(RecordEnd end) {
-    char text[PATH_SIZE + 32];
-    switch (end) {
+// The drop-down's texts of the RS-232 data modes the recorder knows.
+const char *modeName(int mode) {
+    return mode == 1 ? "EXT. TRIGGER" : "ON REQUEST";
+}
+
+// The RS-232 data mode the recording follows: the one the sensor was last given, since that
+// decides whether it answers requests or sends trigger records. A drop-down changed without a
+// SEND since is told to the operator, so that the file's header and samples are not a surprise.
+int recordingMode() {
+    int shown = 0;
+    GetCtrlVal(pRec, REC_RS232MODE, &shown);
+    const int mode = para.ge.rs232OutMode == 1 ? 1 : 0;
+    if ((shown == 1) != (mode == 1)) {
+        char text[192];
+        std::snprintf(text, sizeof text,
+                      "The sensor sends in RS-232 output mode %s, the drop-down shows %s: this "
+                      "recording follows the sensor. SEND the parameters to change its mode.",
+                      modeName(mode), modeName(shown));
+        MessagePopup("Info", text);
+    }
+    return mode;
+}
+
+// The status line and the main status of how the recording ended; the main status also counts
+// the trigger records that were dropped as damaged.
+void showEnd(const RecordOutcome &outcome) {
+    char line[PATH_SIZE + STATUS_SIZE + 32];
+    char cause[STATUS_SIZE + 32];
+    const char *mainText = "Data-Recorder stopped!";
+    SetCtrlAttribute(pRec, REC_MSG, ATTR_TEXT_COLOR,
+                     outcome.end == RecordEnd::Completed ? kBlue : kRed);
+    switch (outcome.end) {
         case RecordEnd::Completed:
-            SetCtrlAttribute(pRec, REC_MSG, ATTR_TEXT_COLOR, kBlue);
             showLine("DATA-RECORDER COMPLETED!");
-            showMainStatus("Data-Recorder completed successfully!");
+            mainText = "Data-Recorder completed successfully!";
             break;
         case RecordEnd::Timeout:
-            SetCtrlAttribute(pRec, REC_MSG, ATTR_TEXT_COLOR, kRed);
-            showLine("DATA-REC. ERROR - TIMEOUT!");
-            showMainStatus("Data-Recorder error - rs232 timeout!");
+            // What the link did: "TIMEOUT!", or a closed server or a wrong reply.
+            std::snprintf(line, sizeof line, "DATA-REC. ERROR - %s", outcome.cause);
+            showLine(line);
+            mainText = "Data-Recorder error - rs232 timeout!";
             break;
         case RecordEnd::Stopped:
-            SetCtrlAttribute(pRec, REC_MSG, ATTR_TEXT_COLOR, kRed);
             showLine("DATA-RECORDER STOPPED!");
-            showMainStatus("Data-Recorder stopped!");
             break;
         case RecordEnd::FileError:
-            SetCtrlAttribute(pRec, REC_MSG, ATTR_TEXT_COLOR, kRed);
-            std::snprintf(text, sizeof text, "CANNOT WRITE %s", rec_fname);
-            showLine(text);
-            showMainStatus("Data-Recorder stopped - file cannot be written!");
+            std::snprintf(line, sizeof line, "CANNOT WRITE %s: %s", rec_fname, outcome.cause);
+            showLine(line);
+            std::snprintf(cause, sizeof cause, "Data-Recorder stopped - %s!", outcome.cause);
+            mainText = cause;
             break;
     }
+    char text[STATUS_SIZE];
+    WithDroppedCount(text, mainText, outcome.dropped);
+    showMainStatus(text);
 }
 
 double readIncrement() {
@@ -165,6 +195,10 @@ int CC_NEDITRecSamples(int, int, int event, void *, int, int) {
 int CC_CBTNStartRecord(int, int, int event, void *, int, int) {
     // A press that reaches START while another loop or exchange runs must not start a second.
     if (event != EVENT_COMMIT || stop_flag == 0 || ExchangeInProgress()) return 0;
+    if (TouchRecorderActive()) {
+        MessagePopup("Info", "The touch recorder is recording: STOP it first, then START.");
+        return 0;
+    }
     if (RecorderFileExists(rec_fname)) {
         if (ConfirmPopup("ATTENTION !", "File already exist - overwrite ?") != 1) return 0;
         std::remove(rec_fname);
@@ -172,18 +206,19 @@ int CC_CBTNStartRecord(int, int, int event, void *, int, int) {
     prepareDisplays();
     incTIME = readIncrement();
     const int samples = readSamples();
-    int headerMode = 0;
-    GetCtrlVal(pRec, REC_RS232MODE, &headerMode);
-    const bool trigger = para.ge.rs232OutMode == 1;
+    const int mode = recordingMode();
+    const bool trigger = mode == 1;
     if (trigger) showLine("WAITING FOR EXT.-TRIGG ...");
 
-    RecordEnd end = RecordEnd::FileError;
-    if (writeFileHeader(headerMode) == 1) {
+    RecordOutcome outcome{RecordEnd::FileError, 0, ""};
+    if (writeFileHeader(mode) == 1) {
         const Recording recording{rec_fname, incTIME, static_cast<unsigned>(samples), trigger};
-        end = RunRecording(recording, {showLine, PlotVIDEOBarGraph, showCounter, CalcRecTime});
+        outcome = RunRecording(recording, {showLine, PlotVIDEOBarGraph, showCounter, CalcRecTime});
+    } else {
+        std::snprintf(outcome.cause, sizeof outcome.cause, "%s", RecFileError());
     }
     enableRecorderButtons();
-    showEnd(end);
+    showEnd(outcome);
     stop_flag = 1;
     return 0;
 }

@@ -104,8 +104,9 @@ void showFileError() {
     lamps(kRed);
     boxLine(0, "RECORDER STOPPED");
     boxLine(1, "CANNOT WRITE FILE!");
-    char text[PATH_SIZE + 32];
-    std::snprintf(text, sizeof text, "Recorder stopped - cannot write %s", rec_fname);
+    char text[PATH_SIZE + 160];
+    std::snprintf(text, sizeof text, "Recorder stopped - cannot write %s: %s", rec_fname,
+                  RecFileError());
     touchStatus(text);
 }
 
@@ -205,16 +206,21 @@ void startPressed() {
     DimmTSD_RECsettings(1);
 }
 
+// A start that does not record: the start button released, the settings enabled again.
+void refuseStart(const char *status) {
+    tmr_flag = 0;
+    touchStatus(status);
+    boxLine(0, "RECORDER STOP!");
+    releaseStart();
+}
+
 // Opens the file for a recording in `mode`; false when the operator declined to overwrite it.
 bool prepareFile(int mode) {
     file_flag = 0;
     if (readInt(pTRec, TREC_OUTFILE) == 0) return true;
     if (RecorderFileExists(rec_fname)) {
         if (ConfirmPopup("ATTENTION !", "File already exist - overwrite ?") != 1) {
-            tmr_flag = 0;
-            touchStatus("Recorder stopped!");
-            boxLine(0, "RECORDER STOP!");
-            releaseStart();
+            refuseStart("Recorder stopped!");
             return false;
         }
         std::remove(rec_fname);
@@ -230,6 +236,11 @@ bool prepareFile(int mode) {
 void startCommitted() {
     const int mode = readInt(pTRec, TREC_RS232MODE);
     if (mode != 0 && mode != 1) return;
+    // The desktop recorder takes the trigger records and writes its file until it has ended.
+    if (DesktopRecorderActive()) {
+        refuseStart("Desktop recorder is recording: STOP it first!");
+        return;
+    }
     if (!prepareFile(mode)) return;
     SetCtrlAttribute(pTRec, TREC_START, ATTR_DIMMED, 1);
     if (mode == 0) {
@@ -241,9 +252,11 @@ void startCommitted() {
     touchStatus("Recorder IN0 L/H active!");
     boxLine(1, "WAITING FOR EXT IN0 L/H ...");
     tmr_flag = 0;
-    WaitForRecorderLoop();
+    const unsigned dropped = WaitForRecorderLoop();
     if (!fileFailed) {
-        touchStatus("Recorder stopped!");
+        char text[STATUS_SIZE];
+        WithDroppedCount(text, "Recorder stopped!", dropped);
+        touchStatus(text);
         boxLine(0, "RECORDER STOP!");
     }
     releaseStart();
@@ -321,14 +334,20 @@ void PlotTSD_RECGraph() {
     PlotStripChart(pTRec, TREC_RECCHART, arrayREC, REC_CHART_TRACES * REC_CHART_SAMPLES);
 }
 
-void WaitForRecorderLoop() {
+unsigned WaitForRecorderLoop() {
+    unsigned dropped = 0;
     recstop_flag = 0;
     triggerRecords = true;
     SetRecorderBusy(true);
     SetTriggerReader(true);  // the trigger records are kept for this loop to take
     DiscardTriggerInput();
     while (recstop_flag != 1 && exit_flag != 1) {
-        if (TakeTriggerRecord() != 1) {
+        const int taken = TakeTriggerRecord();
+        if (taken == -1) {
+            ++dropped;
+            continue;  // the next record may wait already
+        }
+        if (taken == 0) {
             WaitForSystemEvents(0.5);
             continue;
         }
@@ -337,9 +356,11 @@ void WaitForRecorderLoop() {
         if (sample != Sample::Taken) recstop_flag = 1;
         ProcessSystemEvents();
     }
+    recstop_flag = 1;
     SetTriggerReader(false);
     triggerRecords = false;
     SetRecorderBusy(false);
+    return dropped;
 }
 
 int CC_TBTN_TSDStartRecord(int, int, int event, void *, int, int) {

@@ -38,8 +38,9 @@ void StopTouchRecording(const char *reason);
 // "Recorder active!" while a recording runs, else "Recorder not active!".
 const char *TouchRecorderState();
 
-// The trigger-mode wait loop: takes trigger records until recstop_flag is 1.
-void WaitForRecorderLoop();
+// The trigger-mode wait loop: takes trigger records until recstop_flag is 1; returns the number
+// of records dropped because their data was damaged.
+unsigned WaitForRecorderLoop();
 
 // Appends the sample line of `raw` to `path`: 1, or -1 when the file cannot be written.
 int WriteRecorderDataToFile(const char *path);
