@@ -151,6 +151,9 @@ class Calib : public ProgramTest {
         clearRecords();
         ASSERT_TRUE(dir.isValid());
         std::snprintf(proj_dir, sizeof proj_dir, "%s", dir.path().toUtf8().constData());
+        // A close carried out after a table write writes the settings file there.
+        std::snprintf(appini_pathname, sizeof appini_pathname, "%s",
+                      dir.filePath("PX-MS-Vista.ini").toUtf8().constData());
         DimmCalibElements(0);  // the editing mode shows WRITE and READ
         setSwitch(1);
         SetCtrlVal(pCalib, CALIB_WRHEADER, 0);
