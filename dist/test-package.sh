@@ -19,7 +19,7 @@ rm -f "$deb"
 lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1 || { cat "$tmp/lintian.log" >&2; fail "lintian"; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libqt6serialport6 libqt6network6 qt6-qpa-plugins libc6; do
+for lib in libqt6core6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libc6; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 
