@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build tree BUILD, unpacks it with dpkg -x into a temporary
-# root and runs the tools from there: the CLI's --version, and the program's --screenshot as an
-# ordinary user, for whom the unpacked program folder is not writable. Fails when the package
-# misses a file or a dependency. Usage: test-package.sh BUILD VERSION
+# Builds the Debian package from the build tree BUILD, checks it with lintian, unpacks it with
+# dpkg -x into a temporary root and runs the tools from there: the CLI's --version and its bash
+# completion, and the program's --screenshot as an ordinary user, for whom the unpacked program
+# folder is not writable. Fails when lintian reports an error, or the package misses a file or a
+# dependency. Usage: test-package.sh BUILD VERSION REVISION
 set -euo pipefail
 build=$(cd "$1" && pwd)
 version=$2
-deb=$build/k-tav-px-ms-vista_${version}_amd64.deb
+revision=$3
+deb=$build/k-tav-px-ms-vista_${version}-${revision}_amd64.deb
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "package test: $*" >&2; exit 1; }
@@ -14,17 +16,20 @@ fail() { echo "package test: $*" >&2; exit 1; }
 rm -f "$deb"
 (cd "$build" && cpack -G DEB >"$tmp/cpack.log" 2>&1) || { cat "$tmp/cpack.log" >&2; fail "cpack failed"; }
 [ -f "$deb" ] || fail "no $deb"
+lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1 || { cat "$tmp/lintian.log" >&2; fail "lintian"; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libqt6serialport6 libqt6network6 qt6-qpa-plugins libc6; do
+for lib in libqt6core6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libc6; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 
 root=$tmp/root
 dpkg -x "$deb" "$root"
+doc=usr/share/doc/k-tav-px-ms-vista
 for file in usr/bin/k-tav-px-ms-vista usr/bin/k-tav-cli usr/bin/k-tav-sim \
-            usr/share/man/man1/k-tav-px-ms-vista.1 usr/share/man/man1/k-tav-cli.1 \
-            usr/share/man/man1/k-tav-sim.1 \
+            usr/share/man/man1/k-tav-px-ms-vista.1.gz usr/share/man/man1/k-tav-cli.1.gz \
+            usr/share/man/man1/k-tav-sim.1.gz usr/share/bash-completion/completions/k-tav-cli \
+            $doc/copyright $doc/changelog.Debian.gz \
             usr/share/applications/org.ktav.PxMsVista.desktop \
             usr/share/applications/org.ktav.PxMsVista.Touch.desktop \
             usr/share/icons/hicolor/scalable/apps/org.ktav.PxMsVista.svg \
@@ -42,8 +47,46 @@ for exe in k-tav-cli k-tav-sim; do
 done
 got=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/k-tav-px-ms-vista" --version 2>/dev/null)
 [ "$got" = "K-TAV-PX-MS-Vista $version" ] || fail "k-tav-px-ms-vista --version says '$got'"
-grep -q "$version" "$root/usr/share/man/man1/k-tav-cli.1" || fail "the manual page lacks the version"
-grep -q -- "-upper" "$root/usr/share/man/man1/k-tav-cli.1" || fail "the manual page lacks the options"
+zgrep -q "$version" "$root/usr/share/man/man1/k-tav-cli.1.gz" || fail "the manual page lacks the version"
+zgrep -q -- "-upper" "$root/usr/share/man/man1/k-tav-cli.1.gz" || fail "the manual page lacks the options"
+zcat "$root/$doc/changelog.Debian.gz" | sed -n 1p | grep -qF "($version-$revision)" ||
+    fail "the changelog's latest entry is not $version-$revision"
+
+# The bash completion offers what the tool's --help lists: every option after "-", every command
+# first; file names after an option or a command that takes a file, folders after --dir, the
+# words of --target and of linearize (past an option's value), nothing after a number.
+mkdir -p "$tmp/files/folder"
+touch "$tmp/files/rec.dat"
+offered() {  # the sorted words the completion offers at the end of the line "k-tav-cli $1"
+    (cd "$tmp/files" && bash -c '
+        source /usr/share/bash-completion/bash_completion
+        source "$1"
+        COMP_LINE="k-tav-cli $2" COMP_POINT=$((10 + ${#2}))
+        read -ra COMP_WORDS <<<"$COMP_LINE"
+        [[ $COMP_LINE == *" " ]] && COMP_WORDS+=("")
+        COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+        _k_tav_cli k-tav-cli "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}"
+        printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd " "' _ \
+        "$root/usr/share/bash-completion/completions/k-tav-cli" "$1")
+}
+help=$("$root/usr/bin/k-tav-cli" --help)
+options=$(grep -oE '^  (-[a-z], )?--[a-z-]+' <<<"$help" | grep -oE -- '-[-a-z]+' | sort | paste -sd " ")
+commands=$(sed -n '/^Commands/,/^$/s/^  \([a-z][-a-z]*\).*/\1/p' <<<"$help" | sort | paste -sd " ")
+[ "$(wc -w <<<"$commands")" -ge 15 ] || fail "--help lists only the commands '$commands'"
+while IFS='|' read -r line want; do
+    got=$(offered "$line")
+    [ "$got" = "$want" ] || fail "completion of 'k-tav-cli $line' offers '$got', not '$want'"
+done <<CASES
+-|$options
+|$commands
+--out |folder rec.dat
+--width 400 plot |folder rec.dat
+stats rec.dat |
+--dir |folder
+--target |eeprom ram
+--tcp 127.0.0.1 linearize |master off slave
+run --count |
+CASES
 
 # The program as an ordinary user: its folder is not writable, so the settings go to the user's
 # configuration folder, and the status log says so once. As root, nobody stands in for the user.

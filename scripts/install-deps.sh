@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build ccache qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
           libgtest-dev xvfb xauth imagemagick fonts-dejavu-core
           help2man dpkg-dev desktop-file-utils appstream librsvg2-bin onboard
+          lintian bash-completion  # the package's check, and the helpers its completion uses
           clang libclang-rt-dev)  # clang and libFuzzer for the fuzz targets (fuzz/run.sh)
 missing=()
 for p in "${packages[@]}"; do
