@@ -409,6 +409,7 @@ TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLin
         EXPECT_EQ(value(pRec, REC_COUNTER), int(c.sample));
         EXPECT_EQ(stop_flag, 1);
         EXPECT_EQ(dimmed(pRec, REC_START), 0);
+        EXPECT_EQ(dimmed(pPA, PANEL_POS_MASTER), c.textBefore ? 1 : 0) << "not current";
     }
 }
 

@@ -105,6 +105,7 @@ void showEnd(const RecordOutcome &outcome) {
             std::snprintf(line, sizeof line, "DATA-REC. ERROR - %s", outcome.cause);
             showLine(line);
             mainText = "Data-Recorder error - rs232 timeout!";
+            ShowRecordNotCurrent();  // the displays hold the last record before the loss
             break;
         case RecordEnd::Stopped:
             showLine("DATA-RECORDER STOPPED!");
