@@ -61,10 +61,9 @@ void printIdentity() {
     printCalibHeaders(calib);
 }
 
-// A text of the program without the line break it may end with.
-QString trimmed(std::string_view text) {
-    while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+// A text of the program without the blanks and the line break it may end with.
+QString trimmed(const char *text) {
+    return QString::fromLatin1(text).trimmed();
 }
 
 // One sensor of the pair: its model and its calibration header.
