@@ -1143,6 +1143,11 @@ TEST(Cli, AKilledTableWriteIsReportedByIdentifyAndCalibRead) {
             << command << r.err.toStdString();
         EXPECT_TRUE(r.out.contains("Calibration header\tMASTER\tSLAVE"))
             << "identified all the same";
+        const CliResult json = Cli(&sim).run({command, "--json"});
+        EXPECT_EQ(json.exitCode, 3) << command;
+        EXPECT_EQ(jsonAt(json.jsonLines().value(0), "warning"),
+                  "SLAVE calibration table incomplete: write it again!")
+            << command;
     }
 }
 
