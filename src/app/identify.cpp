@@ -352,6 +352,7 @@ void readCalibHeader(int sensor, const char *errorText) {
 
 int deviceAccepted = 0;    // the last identification's verdict, see DeviceAccepted()
 int incompleteTables = 0;  // see IncompleteTables()
+int firmwareRefused = 0;   // see FirmwareRefused()
 
 // Steps after the version text: series, hardware record, firmware range, calibration headers
 // and parameter sets. The result of the identification.
@@ -374,6 +375,7 @@ int identify() {
     if (fw < 410 || fw > 429) {
         refuse(fw < 400 ? kFirmwareBelow400 : fw <= 409 ? kFirmware40x : kFirmwareNewer);
         DimmButtons(1);
+        firmwareRefused = 1;
         return 0;
     }
     readCalibHeader(1, "Error reading MASTER Xflash-Data");
@@ -405,6 +407,10 @@ void ForgetDevice() {
     deviceAccepted = 0;
 }
 
+int FirmwareRefused() {
+    return firmwareRefused;
+}
+
 int IncompleteTables() {
     return incompleteTables;
 }
@@ -413,6 +419,7 @@ int InitDataExchange() {
     int result = 0;
     deviceAccepted = 0;
     incompleteTables = 0;
+    firmwareRefused = 0;
     if (CheckComLine() != 1) {
         if (tsd_flag == 0) {
             DisplayPanel(pConn);

@@ -23,8 +23,8 @@ void showOnActiveSurface() {
 
 }  // namespace
 
-void PushSEND(uint16_t target, uint16_t set) {
-    if (set >= PARA_PAGES) return;
+int PushSEND(uint16_t target, uint16_t set) {
+    if (set >= PARA_PAGES) return -1;
     const uint8_t order = target == EEPROM ? ORD_SEND_EEPROM : ORD_SEND_RAM;
     uint8_t page[PARA_PAGE_SIZE];
     GetParaPage(para, set, page);
@@ -32,10 +32,11 @@ void PushSEND(uint16_t target, uint16_t set) {
     const bool ok = DataExchange(FRAME_HEADER_SIZE + PARA_PAGE_SIZE) == 1;
     SetStatus(ok ? kSendOk[set] : "Transmission error [SEND]!");
     showOnActiveSurface();
+    return ok ? 1 : -1;
 }
 
-void PushGET(uint16_t target, uint16_t set) {
-    if (set >= PARA_PAGES) return;
+int PushGET(uint16_t target, uint16_t set) {
+    if (set >= PARA_PAGES) return -1;
     bool ok = false;
     if (target != DATFILE) {
         const uint8_t order = target == EEPROM ? ORD_GET_EEPROM : ORD_GET_RAM;
@@ -48,4 +49,5 @@ void PushGET(uint16_t target, uint16_t set) {
     }
     if ((ok || target == DATFILE) && set == PARA_PAGES - 1) SetPanelValues();
     if (target != DATFILE) showOnActiveSurface();
+    return ok || target == DATFILE ? 1 : -1;
 }
