@@ -377,26 +377,29 @@ TEST_F(Calib, WriteWithoutBoxesOrWithoutAFileSendsNothing) {
 TEST_F(Calib, AFailedWriteStopsAndIsReportedAtTheNextIdentification) {
     struct Case {
         const char *what;
-        const char *page;  // flash page number that fails
+        const char *option, *value;  // of the simulator: what fails
         int sensor;
-        int order;  // of the failing write
+        int order;  // of the failing request
         int address;
         const char *text;
         const char *warning;        // of the next identification
         const char *withoutRecord;  // of an identification elsewhere: the flash itself tells
     };
     const Case cases[] = {
-        {"master page", "4", 1, ORD_XF_WRITE, 0x1400,
+        {"master page", "--fail-flash-page", "4", 1, ORD_XF_WRITE, 0x1400,
          "MASTER table page 3 of 8 failed at 0x1400: table incomplete!",
          "MASTER calibration table incomplete: write it again!",
          "MASTER calibration table incomplete: write it again!"},
-        {"slave block", "3", 2, ORD_XF_WRITE_SLAVE, 0x1300,
+        {"slave block", "--fail-flash-page", "3", 2, ORD_XF_WRITE_SLAVE, 0x1300,
          "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!",
+         "SLAVE calibration table incomplete: write it again!", nullptr},
+        {"slave erase", "--error-reply", "100=25", 2, ORD_XF_ERASE_SLAVE, 0x1200,
+         "SLAVE table erase 1 of 8 failed at 0x1200: table incomplete!",
          "SLAVE calibration table incomplete: write it again!", nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        connect({"--fail-flash-page", c.page});
+        connect({c.option, c.value});
         loadBothFiles();
         pressWrite(c.sensor == 1, 0, 1);
         EXPECT_EQ(texts.back(), c.text);

@@ -534,6 +534,11 @@ TEST_F(ConnDialog, ConnectOutcomesDecideTheSensorControlsAndAcceptStoresThePort)
         EXPECT_EQ(saved.rs232port, c.stored);
         EXPECT_EQ(attribute(pPA, PANEL_RUN, ATTR_DIMMED), c.dimmed) << "after ACCEPT";
     }
+    // ACCEPT of another port number closes the open port rather than leave it behind.
+    DisplayPanel(pConn);
+    SetCtrlVal(pConn, CONNECT_COMPORT, 9);
+    click(pConn, CONNECT_ACCEPT);
+    EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), 0);
 }
 
 TEST_F(ConnDialog, TheMessageBoxKeepsItsNewestLineInView) {

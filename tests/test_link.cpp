@@ -27,6 +27,7 @@
 #include "params/transfer.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "scripted_line.h"
 #include "scripted_peer.h"
 #include "shared/state.h"
 #include "sim_process.h"
@@ -410,6 +411,16 @@ TEST(ReplyCheck, OnlyTheAnswerToTheRequestIsTaken) {
     QByteArray damagedTrigger = triggerFrame;
     damagedTrigger[FRAME_HEADER_SIZE + 3] = '\x7F';  // its data CRC no longer fits
     constexpr const char *kWrong = "ATTENTION! RECEIVED FRAME DOES NOT ANSWER THE REQUEST!";
+    // A VIDEO reply of `len` data bytes behind the start mark `mark`, both CRCs correct.
+    auto video = [](uint8_t mark, int len) {
+        QByteArray f(FRAME_HEADER_SIZE + len, '\x5A');
+        auto *b = reinterpret_cast<uint8_t *>(f.data());
+        const uint8_t header[6] = {mark, ORD_VIDEO, 0, 0, uint8_t(len), uint8_t(len >> 8)};
+        std::memcpy(b, header, sizeof header);
+        b[6] = crc8Update(b, FRAME_HEADER_SIZE, len);
+        b[7] = crc8Update(b, 0, 7);
+        return f;
+    };
     struct Case {
         const char *what;
         uint8_t order;
@@ -440,6 +451,11 @@ TEST(ReplyCheck, OnlyTheAnswerToTheRequestIsTaken) {
         {"a damaged trigger record in front of the reply", ORD_RAW, 0,
          damagedTrigger + ScriptedPeer::frame(ORD_RAW, 0, record, sizeof record), 1, ""},
         {"only a trigger record", ORD_RAW, 0, triggerFrame, -1, "TIMEOUT!"},
+        {"a header without its start mark", ORD_VIDEO, 0, video(0xAA, 512), -1,
+         "ATTENTION! RECEIVED HEADER FRAME IS INCORRECT!"},
+        {"the largest reply", ORD_VIDEO, 0, video(0x55, FRAME_MAX_DATA), 1, nullptr},
+        {"one data byte more", ORD_VIDEO, 0, video(0x55, FRAME_MAX_DATA + 1), -1,
+         "ATTENTION! RECEIVED FRAME TOO LONG!"},
         {"an error reply keeps its text", ORD_GET_RAM, 1,
          ScriptedPeer::frame(ORD_ERROR, 25, nullptr, 0), -1,
          "COMM ERROR! YOU MAY REDUCE BAUDRATE!"},
@@ -457,6 +473,37 @@ TEST(ReplyCheck, OnlyTheAnswerToTheRequestIsTaken) {
             EXPECT_EQ(head.order, c.order) << c.what;
         }
     }
+}
+
+// A line error the serial port reports while a reply arrives fails that reply with its text,
+// whatever its CRCs say. The pseudo-terminal cannot raise one: a scripted line plays the reply.
+TEST(SerialLine, LineErrorsFailTheReplyTheyArriveWith) {
+    closeTransports();
+    ScriptedLine line;
+    line.install(kSimPort);
+    comtype = 0;
+    rs232port = kSimPort;
+    const uint8_t record[64] = {7, 6, 5};
+    const QByteArray reply = ScriptedPeer::frame(ORD_RAW, 0, record, sizeof record);
+    const std::vector<uint8_t> header(reply.begin(), reply.begin() + FRAME_HEADER_SIZE),
+        data(reply.begin() + FRAME_HEADER_SIZE, reply.end());
+    struct Case {
+        int headerErrors, dataErrors, result;
+        const char *status;
+    } cases[] = {
+        {0, 0, 1, ""},
+        {kComParity, 0, -1, " COMM ERROR: PARITY!"},
+        {kComInputLost, 0, -1, " COMM ERROR: INPUT LOST!"},
+        {0, kComFraming, -1, " COMM ERROR: FRAMING!"},
+    };
+    for (const Case &c : cases) {
+        line.play({{0.001, header, c.headerErrors}, {0.002, data, c.dataErrors}});
+        SetStatus("");
+        EXPECT_EQ(exchange(ORD_RAW).first, c.result) << c.status;
+        EXPECT_STREQ(szStatus, c.status);
+    }
+    line.uninstall();
+    closeTransports();
 }
 
 TEST_P(Exchange, ALateReplyIsNotTakenForTheNextRequest) {

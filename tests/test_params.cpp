@@ -209,6 +209,7 @@ TEST(IniFile, StringsSurviveAWriteAndARead) {
     }
     ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("a.ini").c_str()), 0);
     const std::string text = slurp(dir.path("a.ini"));
+    EXPECT_NE(text.find("Item 2 = \"host \\\"quoted\\\" name\""), std::string::npos);
     EXPECT_NE(text.find("Item 3 = \"C:\\\\path\\\\to\\\\file\\\\\""), std::string::npos);
     EXPECT_NE(text.find("Item 5 = \"\\x01\\x1f\\x7f control\""), std::string::npos);
     EXPECT_EQ(text.find("Item 7 Line"), std::string::npos);
@@ -403,7 +404,7 @@ TEST(IniFile, BadFilesGiveAClearResult) {
 TEST(IniFile, CommentsAndPiecesKeepTheirPlaces) {
     const std::string original = crlf(
         "; settings of the bench\n\n; connection\n[CONNECTION]\n  ; the port\n"
-        "RS232 PORT = 3\nLong Line0001 = \"abc\"\nLong Line0002 = \"def\"\n\n"
+        "RS232 PORT = 3\nLong Line0001 = \"abc\"\nLong Line0002 = \"def\"\nRS232 Port = 5\n\n"
         "[APPLICATION]\nPanel max = 0\n; the end\n");
     TempFiles dir;
     spit(dir.path("c.ini"), original);
@@ -659,6 +660,12 @@ TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
          [](ParaBlock &b) {
              b.ge.evalMode = 3;
              b.ge.umSetpoint = 2147483647;
+         }},
+        {"the two tolerances",
+         "[PARA0]\r\num-Lower-Tolerance = 300\r\num-Upper-Tolerance = 700\r\n",
+         [](ParaBlock &b) {
+             b.ge.umLowerTolerance = 300;
+             b.ge.umUpperTolerance = 700;
          }},
         {"set-point beyond 32 bits", "[PARA0]\r\num-Setpoint = 2147483648\r\nAverage = 0x10\r\n",
          [](ParaBlock &) {}},

@@ -303,6 +303,14 @@ TEST_F(SensorOps, DerivedSettings) {
         EXPECT_EQ(dimmed(pPA, PANEL_TOL_UP), c.hardwareMode == 1 ? 1 : 0);
     }
     EXPECT_EQ(text(pPA, PANEL_LBL_EVALMODE), "EM: DIFF");
+    // The hardware tolerance counts in 1/2048 of the range: 34000 * 1000 / 2048 = 16601.56 um,
+    // truncated.
+    para.ge.measurementMode = 0;
+    para.ge.hardwareMode = 1;
+    raw.hwTolerance = 1000;
+    umTeach = 30000;
+    CalcUMThresholds(4);
+    EXPECT_EQ(std::pair(umupTHD, umloTHD), std::pair(46601, 13399));
 
     // Run on its own in a display cycle, DIFF takes the thresholds from the nominal value as
     // it stands and only then puts the set-point in its place.
@@ -341,6 +349,7 @@ TEST_F(SensorOps, UnitConversions) {
     EXPECT_EQ(UnsignedUmOfMm(2147483.648), 2147483648u);
     EXPECT_EQ(UnsignedUmOfMm(4294967.295), 4294967295u);
     EXPECT_EQ(UmOfMm(-1.0009), -1000);
+    EXPECT_EQ(UmOfMm(-1.001), -1001);
     EXPECT_EQ(MmOfUm(-1), 4294967.295);
     EXPECT_EQ(IntTimeOfMs(1.26), 1300);
     EXPECT_EQ(MsOfIntTime(1300), 1.3);
@@ -469,9 +478,10 @@ TEST_F(SensorOps, SendAndGetFrames) {
 // ---- External flash -------------------------------------------------------------------------
 
 TEST_F(SensorOps, FlashAddressesAndTexts) {
-    connect();
+    connect({"--error-reply", "100=25"});  // the SLAVE refuses every erase
     const uint16_t words[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(ClearXFLASHpage(0x1234), -1);
+    EXPECT_EQ(ClearXFLASHpage(0x2000), -1);
     EXPECT_EQ(WriteXFLASH(0x0FFF, words, 16), -2);
     EXPECT_EQ(WriteXFLASH(0x2000, words, 16), -2);
     EXPECT_EQ(WriteXFLASHSLAVE(0x2000, words, 16), -2);
@@ -479,6 +489,9 @@ TEST_F(SensorOps, FlashAddressesAndTexts) {
 
     EXPECT_EQ(WriteXFLASH(0x1200, words, 16), 1);
     EXPECT_STREQ(szStatus, "Write XFLASH OK Addr=0x1200");
+    EXPECT_EQ(ClearXFLASHpage(0x1F00), 0) << "the last page";
+    EXPECT_EQ(WriteXFLASH(0x1FFF, words, 2), 1) << "the last word";
+    EXPECT_EQ(ClearXFLASHpageSLAVE(0x1F00), -1) << "a refused erase is no erase";
 
     ASSERT_EQ(WriteXFLASH(0x1A80, words, 16), 1);  // into the second half of an unused page
     uint16_t page[256];

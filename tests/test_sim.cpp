@@ -307,6 +307,9 @@ TEST(SimModel, VideoProfilesShowTheLineWhereTheRecordFindsIt) {
     }
 }
 
+// Each table is written as a ramp (entry k holds 16 * k um, steep enough that a shift by a
+// fraction of an entry shows), so the value read back tells which entry a position met: entry
+// k belongs to position k * 8192 / tableLength.
 TEST(SimModel, LinearisationReadsTheTableFromFlash) {
     struct Row {
         const char *what;
@@ -314,29 +317,44 @@ TEST(SimModel, LinearisationReadsTheTableFromFlash) {
         uint16_t mode;
         uint16_t erase, write;  // orders
         uint16_t firstPage;
+        int tableLength;
     };
     const std::vector<Row> rows = {
-        {"MASTER table", 610407, 1, 180, 182, 0x1200},
-        {"SLAVE table in its own flash", 610407, 2, 100, 102, 0x1200},
-        {"SLAVE table of two-line hardware", 611632, 2, 180, 182, 0x1600},
+        {"MASTER table", 610407, 1, 180, 182, 0x1200, 2048},
+        {"SLAVE table in its own flash", 610407, 2, 100, 102, 0x1200, 2048},
+        {"SLAVE table of 1024 in its own flash", 610407, 2, 100, 102, 0x1200, 1024},
+        // Two-line hardware: both tables of 1024 in the MASTER's flash, the SLAVE's second.
+        {"MASTER table of two-line hardware", 611632, 1, 180, 182, 0x1200, 1024},
+        {"SLAVE table of two-line hardware", 611632, 2, 180, 182, 0x1600, 1024},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         Device dev(with<DeviceConfig>([&](auto &c) { c.masterType = row.masterType; }));
+        if (row.masterType == 610407 && row.tableLength == 1024) {
+            const CalibHeader header{610407, 1, 0, 1024, {}, 0, 10000, 50000};
+            ask(dev, makeFrame(23, row.mode, bytesOf(header)));
+        }
         for (uint16_t page = row.firstPage; page < 0x1A00; page += 0x100) {
             ask(dev, makeFrame(uint8_t(row.erase), page));
             Bytes table;
             for (int k = 0; k < 256; ++k) {
-                const Bytes w = words({1234});
+                const Bytes w = words({uint16_t(16 * (page - row.firstPage + k))});
                 table.insert(table.end(), w.begin(), w.end());
             }
             ask(dev, makeFrame(uint8_t(row.write), page, table));
         }
+        // The table's side: its micrometres and what the ramp gives at its position.
+        auto onRamp = [&](const RawRecord &raw) {
+            const int pos = row.mode == 1 ? raw.posA : raw.posB;
+            return std::pair(
+                row.mode == 1 ? raw.umA : raw.umB,
+                50000 + int(16 * std::min(pos * row.tableLength / 8192.0, row.tableLength - 1.0)));
+        };
         auto raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 2.0));
-        EXPECT_NE((row.mode == 1 ? raw.umA : raw.umB), 51234);
+        EXPECT_NE(onRamp(raw).first, onRamp(raw).second);
         ask(dev, makeFrame(19, row.mode));
         raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 2.0));
-        EXPECT_EQ((row.mode == 1 ? raw.umA : raw.umB), 51234);
+        EXPECT_EQ(onRamp(raw).first, onRamp(raw).second);
         EXPECT_EQ((row.mode == 1 ? raw.umB : raw.umA),
                   50000 + 10000 * (row.mode == 1 ? raw.posB : raw.posA) / 8192);
     }
