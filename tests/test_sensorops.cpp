@@ -451,9 +451,9 @@ TEST_F(SensorOps, SendAndGetFrames) {
     sentFrames.clear();
     SetCtrlVal(pPara1, PARA1_POWER, 500);
     para.ma.power = 654;
-    PushGET(DATFILE, 0);
+    ShowGET(PushGET(DATFILE, 0), 0);
     EXPECT_EQ(real(pPara1, PARA1_POWER), 500);
-    PushGET(DATFILE, 2);
+    ShowGET(PushGET(DATFILE, 2), 2);
     EXPECT_EQ(real(pPara1, PARA1_POWER), 654);
     EXPECT_TRUE(sentFrames.empty());
 
@@ -507,6 +507,7 @@ TEST_F(SensorOps, TeachAndReset) {
     para.ma.teachValue = 7;
     para.sl.umTeachValue = 8;
     EXPECT_EQ(PushTEACH(), -1);
+    ShowTEACH(-1);
     EXPECT_STREQ(szStatus, "Teach-Error:Timeout TCP-Server-error!");
     EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.teachValue, para.ma.umTeachValue,
                        para.sl.umTeachValue),
@@ -520,6 +521,7 @@ TEST_F(SensorOps, TeachAndReset) {
 
     connect();
     EXPECT_EQ(PushTEACH(), 0);
+    ShowTEACH(0);
     EXPECT_STREQ(szStatus, "TEACH new setpoint value ... -> Ok!");
     EXPECT_EQ(para.ma.teachValue, teach.posA);
     EXPECT_EQ(real(pPara1, PARA1_TEACH_PIX), teach.posA);

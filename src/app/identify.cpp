@@ -383,7 +383,7 @@ int identify() {
     Delay(0.05);
     PushGET(RAM, 1);
     Delay(0.05);
-    PushGET(RAM, 2);
+    ShowGET(PushGET(RAM, 2), 2);
     SetStatus(szVersion);
     if (incompleteTables != 0) {
         // A table that would make the sensor measure wrong is said before anything else.

@@ -127,7 +127,7 @@ void getSets() {
         return;
     }
     for (uint16_t set = 0; set < 3; ++set) {
-        PushGET(static_cast<uint16_t>(target), set);
+        ShowGET(PushGET(static_cast<uint16_t>(target), set), set);
         if (set < 2) Delay(0.05);
     }
     get_flag = 0;
@@ -287,7 +287,7 @@ int CC_ButtonTeach(int panel, int control, int event, void *, int, int) {
             break;
         case EVENT_COMMIT:
             if (linkIdle()) {
-                PushTEACH();
+                ShowTEACH(PushTEACH());
                 teach_flag = 0;
             } else {
                 teach_flag = 1;

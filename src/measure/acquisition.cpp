@@ -11,6 +11,7 @@
 #include "link/status.h"
 #include "link/transport.h"
 #include "measure/displays.h"
+#include "params/panelmap.h"
 #include "params/profiles.h"
 #include "params/teach.h"
 #include "params/transfer.h"
@@ -144,11 +145,11 @@ void ServeRequests(RequestOrder order) {
     }
     if (get_flag) {
         get_flag = 0;
-        for (uint16_t block = 0; block < 3; ++block) PushGET(set, block);
+        for (uint16_t block = 0; block < 3; ++block) ShowGET(PushGET(set, block), block);
     }
     if (teach_flag) {
         teach_flag = 0;
-        PushTEACH();
+        ShowTEACH(PushTEACH());
     }
     switch (order) {
         case RequestOrder::Run:

@@ -4,7 +4,6 @@
 
 #include "link/frame.h"
 #include "link/status.h"
-#include "params/panelmap.h"
 #include "params/paramblock.h"
 #include "shared/state.h"
 
@@ -23,8 +22,8 @@ void showOnActiveSurface() {
 
 }  // namespace
 
-void PushSEND(uint16_t target, uint16_t set) {
-    if (set >= PARA_PAGES) return;
+int PushSEND(uint16_t target, uint16_t set) {
+    if (set >= PARA_PAGES) return 0;
     const uint8_t order = target == EEPROM ? ORD_SEND_EEPROM : ORD_SEND_RAM;
     uint8_t page[PARA_PAGE_SIZE];
     GetParaPage(para, set, page);
@@ -32,20 +31,19 @@ void PushSEND(uint16_t target, uint16_t set) {
     const bool ok = DataExchange(FRAME_HEADER_SIZE + PARA_PAGE_SIZE) == 1;
     SetStatus(ok ? kSendOk[set] : "Transmission error [SEND]!");
     showOnActiveSurface();
+    return ok ? 1 : 0;
 }
 
-void PushGET(uint16_t target, uint16_t set) {
-    if (set >= PARA_PAGES) return;
-    bool ok = false;
-    if (target != DATFILE) {
-        const uint8_t order = target == EEPROM ? ORD_GET_EEPROM : ORD_GET_RAM;
-        FillTxBuf(order, set, nullptr, 0);
-        // A reply that does not carry exactly one set is refused: copying a short reply
-        // would put zeros into the block.
-        ok = DataExchange(FRAME_HEADER_SIZE) == 1 && head.len == PARA_PAGE_SIZE;
-        if (ok) PutParaPage(para, set, szReadBuf + FRAME_HEADER_SIZE);
-        SetStatus(ok ? kGetOk[set] : "Timeout-RS-232...");
-    }
-    if ((ok || target == DATFILE) && set == PARA_PAGES - 1) SetPanelValues();
-    if (target != DATFILE) showOnActiveSurface();
+int PushGET(uint16_t target, uint16_t set) {
+    if (set >= PARA_PAGES) return 0;
+    if (target == DATFILE) return 1;
+    const uint8_t order = target == EEPROM ? ORD_GET_EEPROM : ORD_GET_RAM;
+    FillTxBuf(order, set, nullptr, 0);
+    // A reply that does not carry exactly one set is refused: copying a short reply would put
+    // zeros into the block.
+    const bool ok = DataExchange(FRAME_HEADER_SIZE) == 1 && head.len == PARA_PAGE_SIZE;
+    if (ok) PutParaPage(para, set, szReadBuf + FRAME_HEADER_SIZE);
+    SetStatus(ok ? kGetOk[set] : "Timeout-RS-232...");
+    showOnActiveSurface();
+    return ok ? 1 : 0;
 }

@@ -3,10 +3,11 @@
 #pragma once
 #include <cstdint>
 
-// Sends set `set` of `para` (order 3 for EEPROM, 1 for any other target). Shows the status on
-// the active surface.
-void PushSEND(uint16_t target, uint16_t set);
+// Sends set `set` of `para` (order 3 for EEPROM, 1 for any other target): 1 when the sensor
+// took it, else 0. Shows the status on the active surface.
+int PushSEND(uint16_t target, uint16_t set);
 
 // Fetches set `set` into `para` (order 2 from RAM, 4 from EEPROM; no exchange for the file
-// target). After set 2 the block is range-checked and shown on all panels.
-void PushGET(uint16_t target, uint16_t set);
+// target, whose sets the parameter file filled): 1 when the set is in `para`, else 0. Shows
+// the status of an exchange on the active surface; the panels show the block (ShowGET).
+int PushGET(uint16_t target, uint16_t set);
