@@ -236,6 +236,7 @@ TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
     connect({"--line-type", "306159", "--master-type", "611632", "--slave-type", "123456",
              "--adc-range", "1024"});
     ASSERT_EQ(GetHARDWAREInfo(), 1);
+    applyHardwareInfo();
     EXPECT_EQ(HWTYPE, 0);
     EXPECT_EQ(std::string(szHwLine[1]), "MASTER: PX-M2-2X");
     EXPECT_EQ(std::string(szHwLine[2]), "SLAVE: No info avialable!");
