@@ -33,6 +33,7 @@
 #include "panel_probe.h"
 #include "params/appsettings.h"
 #include "params/derived.h"
+#include "params/settingsview.h"
 #include "params/panelmap.h"
 #include "params/paramblock.h"
 #include "params/paramfile.h"

@@ -19,6 +19,7 @@
 #include "link/xflash.h"
 #include "panel_probe.h"
 #include "params/derived.h"
+#include "params/settingsview.h"
 #include "params/panelmap.h"
 #include "params/paramblock.h"
 #include "params/profiles.h"

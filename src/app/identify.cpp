@@ -8,7 +8,7 @@
 #include "ktav_panels.h"
 #include "link/calibheader.h"
 #include "link/status.h"
-#include "params/derived.h"
+#include "params/settingsview.h"
 #include "params/panelmap.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"

@@ -17,6 +17,7 @@
 #include "params/paramblock.h"
 #include "params/paramfile.h"
 #include "params/profiles.h"
+#include "params/videocurves.h"
 #include "params/teach.h"
 #include "params/transfer.h"
 #include "platform/timing.h"

@@ -13,6 +13,7 @@
 #include "measure/displays.h"
 #include "params/panelmap.h"
 #include "params/profiles.h"
+#include "params/videocurves.h"
 #include "params/teach.h"
 #include "params/transfer.h"
 #include "platform/timing.h"

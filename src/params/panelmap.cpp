@@ -11,6 +11,8 @@
 #include "params/derived.h"
 #include "params/paramblock.h"
 #include "params/profiles.h"
+#include "params/settingsview.h"
+#include "params/videocurves.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 #include "shared/state.h"

@@ -11,6 +11,7 @@
 #include "measure/acquisition.h"
 #include "measure/evaluation.h"
 #include "params/profiles.h"
+#include "params/videocurves.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 #include "shared/state.h"

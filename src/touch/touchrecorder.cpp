@@ -15,6 +15,7 @@
 #include "measure/recorder.h"
 #include "measure/recpopup.h"
 #include "params/derived.h"
+#include "params/settingsview.h"
 #include "params/paramblock.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
