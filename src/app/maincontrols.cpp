@@ -12,6 +12,7 @@
 #include "link/identify.h"
 #include "link/status.h"
 #include "measure/acquisition.h"
+#include "measure/desktoploops.h"
 #include "measure/displays.h"
 #include "params/panelmap.h"
 #include "params/paramblock.h"

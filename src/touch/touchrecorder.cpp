@@ -227,7 +227,7 @@ bool prepareFile(int mode) {
         std::remove(rec_fname);
     }
     file_flag = 1;
-    if (writeFileHeader(mode) == 1) return true;
+    if (writeFileHeader(mode, incTIME, static_cast<int>(REC_MAX_SAMPLES)) == 1) return true;
     tmr_flag = 0;
     showFileError();
     releaseStart();
