@@ -154,7 +154,7 @@ namespace {
 // skipped.
 int receiveHeader(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc,
                   double deadline);
-int receiveData(uint16_t len, double deadline);
+int receiveData(uint16_t len, double deadline, bool checked = true);
 
 // Orders whose reply repeats the request's parameter: parameter pages, calibration sides and
 // flash addresses. Other replies carry their own (the echo and the firmware text the serial
@@ -208,8 +208,10 @@ int receiveReply() {
         int result =
             receiveHeader(&head.order, &head.param, &head.len, &head.datacrc, headerDeadline);
         const bool trigger = result == 1 && head.order == ORD_TRIGGER && sent.order != ORD_TRIGGER;
+        // A trigger record is dropped unread, so its data go unchecked: one damaged on the line
+        // must not end the wait for the reply behind it.
         if (result == 1 && head.len > 0)
-            result = receiveData(head.len, trigger ? headerDeadline : Timer() + TIMEOUT);
+            result = receiveData(head.len, trigger ? headerDeadline : Timer() + TIMEOUT, !trigger);
         if (result != 1) return result;
         if (trigger) {
             skipTriggerRecord();
@@ -287,7 +289,9 @@ int receiveHeader(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datac
     return result;
 }
 
-int receiveData(uint16_t len, double deadline) {
+// Waits for `len` data bytes behind the header and, when `checked`, checks them against
+// head.datacrc. 1 or -1.
+int receiveData(uint16_t len, double deadline, bool checked) {
     if (len > FRAME_MAX_DATA || head.len > FRAME_MAX_DATA) {
         SetStatus("ATTENTION! RECEIVED FRAME TOO LONG!");
         return -1;
@@ -301,7 +305,7 @@ int receiveData(uint16_t len, double deadline) {
         readSerial(szReadBuf + FRAME_HEADER_SIZE, len, end == WaitEnd::Arrived);
     }
     if (waitOutcome(end, lineErrors) != 1) return -1;
-    if (crc8Update(szReadBuf, FRAME_HEADER_SIZE, head.len) == head.datacrc) return 1;
+    if (!checked || crc8Update(szReadBuf, FRAME_HEADER_SIZE, head.len) == head.datacrc) return 1;
     SetStatus("ATTENTION! RECEIVED DATA FRAME IS INCORRECT!");
     return -1;
 }
