@@ -56,7 +56,7 @@ int CheckCalibWrite(const QCommandLineParser &args) {
 
 int CmdCalibWrite(const QCommandLineParser &args) {
     const int sensor = sensorOf(args);
-    if (InitDataExchange() != 1 || hwok_flag != 1)
+    if (InitDataExchange() != 1 || DeviceAccepted() != 1)
         return Fail(EXIT_LINK, "identification failed; nothing written");
     if (const int status = readFile(args, sensor); status != EXIT_OK) return status;
     if (args.isSet("header") && WriteCalibHeader(sensor) != 1)

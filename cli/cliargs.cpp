@@ -82,6 +82,33 @@ const char *const kDescription =
     "               one (as for stats) and with --upper/--lower the tolerance band. The value\n"
     "               axis covers the data and the band; the time axis is in s, min or h\n"
     "\n"
+    "JSON (--json on identify, get, calib-read, run, video, record): one object a line on\n"
+    "standard output instead of the text; numbers stay numbers, distances are whole micrometres\n"
+    "in fields ending in Um, pixel positions end in Pix, time stamps (time) are ISO 8601 in UTC\n"
+    "with milliseconds. A calibration header is {typeCode, param1, param2, tableLength, reserved\n"
+    "(five numbers), virtualOffsetUm, rangeUm, offsetUm}.\n"
+    "  identify     {accepted, firmware, version, serialNumber, firmwareNumber, lineType,\n"
+    "               subpixels, master, slave, warning}: master and slave each {modelCode, model\n"
+    "               (null when unknown), calibration}; warning only when a calibration table\n"
+    "               is incomplete. A refused device (exit status 2): {accepted false, firmware,\n"
+    "               version, serialNumber, refused (\"other series\" or \"firmware number\"),\n"
+    "               message (the program's text), firmwareNumber (when refused for it)}\n"
+    "  get          {general, master, slave}: the three parameter sets, every field of the\n"
+    "               sensors' image: general {evalMode, optionSwitch, hardwareMode,\n"
+    "               measurementMode, triggerMode, average, polarity, analogOutMode,\n"
+    "               analogOutZoom, rs232OutMode, upperToleranceUm, lowerToleranceUm,\n"
+    "               setpointUm}, master and slave {power, powerMode, intTime, videoThreshold,\n"
+    "               teachValuePix, evalBeginPix, evalEndPix, baudrateIndex, modeSelect,\n"
+    "               ccdOpMode, teachValueUm}; with --out the file is written as well\n"
+    "  calib-read   {master, slave, warning}: the two calibration headers; warning as identify\n"
+    "  run          one object per record: {time, masterUm, slaveUm, valueUm, masterEdge,\n"
+    "               slaveEdge, masterPix, slavePix, valuePix}\n"
+    "  video        one object per profile pair: {time, x, master, slave}, three arrays of 128\n"
+    "  record       one object per sample as it is taken: the fields of run and sample (its\n"
+    "               number in the file); then {end (\"completed\", \"stopped\", \"timeout\" or\n"
+    "               \"file error\"), file, samples (written to the file), dropped, cause (after\n"
+    "               a time-out or a failed write)}\n"
+    "\n"
     "A table write that was begun and not ended (link lost, program killed, power cut) is\n"
     "recorded per user and pair; identify and calib-read then warn, naming the side, and so\n"
     "they do for a table in the MASTER's flash that reads back erased.\n"
@@ -135,6 +162,9 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"sensor", "calib-write: the sensor the file is for.", "master|slave"},
         {"header", "calib-write: write the file's calibration header."},
         {"table", "calib-write: write the file's linearisation table."},
+        {"json",
+         "identify, get, calib-read, run, video, record: print the results as JSON, one object a "
+         "line (see above)."},
         {"verbose", "Print every request and reply frame in hexadecimal on standard error."},
     });
     parser.addPositionalArgument("command",

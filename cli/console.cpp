@@ -12,8 +12,6 @@
 
 namespace {
 
-int popupsShown = 0;
-
 // Prints a text as one or more lines; the program's texts sometimes end with a line break.
 void printLines(std::string_view text) {
     while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
@@ -26,7 +24,6 @@ void printStatus(unsigned, const char *text) {
 
 // A pop-up of the program code, answered with its default: its title and text.
 void printPopup(const char *title, const char *message) {
-    ++popupsShown;
     std::fprintf(stderr, "%s: ", title ? title : "");
     printLines(message ? message : "");
 }
@@ -54,15 +51,7 @@ void KeepSevereMessagesOnly() {
     qInstallMessageHandler(keepSevereMessages);
 }
 
-int PopupsShown() {
-    return popupsShown;
-}
-
 int Fail(int status, const QString &problem) {
     std::fprintf(stderr, "k-tav-cli: %s\n", qPrintable(problem));
     return status;
-}
-
-bool StatusBeginsWith(const char *prefix) {
-    return std::string_view(szStatus).starts_with(prefix);
 }

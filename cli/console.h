@@ -13,12 +13,5 @@ void KeepSevereMessagesOnly();
 // hexadecimal.
 void InstallConsole(bool verbose);
 
-// Number of pop-ups the program code has shown since start.
-int PopupsShown();
-
 // Prints "k-tav-cli: <problem>" on standard error and returns `status`.
 int Fail(int status, const QString &problem);
-
-// True when the current status text begins with `prefix`: how the tool learns the outcome of
-// the program's operations that report it only through their status text.
-bool StatusBeginsWith(const char *prefix);

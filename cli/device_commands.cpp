@@ -1,5 +1,6 @@
 // identify, teach, reset, calib-read and line-test: the program's identification and single
-// sensor commands, with what they found printed on standard output.
+// sensor commands, with what they found printed on standard output (as JSON with --json).
+#include <QCommandLineParser>
 #include <QString>
 #include <cstdio>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
+#include "json_output.h"
 #include "link/commands.h"
 #include "link/frame.h"
 #include "link/status.h"
@@ -59,20 +61,73 @@ void printIdentity() {
     printCalibHeaders(calib);
 }
 
+// A text of the program without the blanks and the line break it may end with.
+QString trimmed(const char *text) {
+    return QString::fromLatin1(text).trimmed();
+}
+
+// One sensor of the pair: its model and its calibration header.
+QJsonObject sensorJson(int32_t modelCode, const CalibHeader &header) {
+    const char *model = SensorModelName(hwinfo.linetype, modelCode);
+    return {{"modelCode", modelCode},
+            {"model", model ? QJsonValue(model) : QJsonValue()},
+            {"calibration", CalibHeaderJson(header)}};
+}
+
+// The warning about incomplete calibration tables, when `sides` names any.
+void addTableWarning(QJsonObject &object, int sides) {
+    if (sides != 0) object.insert("warning", IncompleteTablesText(sides));
+}
+
+// What the identification found. A refused device carries "refused" (why) and "message" (the
+// program's text to the operator) instead of the pair's record and headers.
+QJsonObject identityJson(const char *refused) {
+    QJsonObject identity{{"accepted", refused == nullptr},
+                         {"firmware", trimmed(szFirmwareVersion)},
+                         {"version", trimmed(szVersion)},
+                         {"serialNumber", hwinfo.serialno}};
+    if (refused) {
+        identity.insert("refused", refused);
+        identity.insert("message", trimmed(szStatus));
+        if (FirmwareRefused()) identity.insert("firmwareNumber", hwinfo.fwversion);
+        return identity;
+    }
+    identity.insert("firmwareNumber", hwinfo.fwversion);
+    identity.insert("lineType", hwinfo.linetype);
+    identity.insert("subpixels", hwinfo.subpixels);
+    identity.insert("master", sensorJson(hwinfo.mastertype, calib[0]));
+    identity.insert("slave", sensorJson(hwinfo.slavetype, calib[1]));
+    addTableWarning(identity, IncompleteTables());
+    return identity;
+}
+
+// Why the last identification refused the device; nullptr when it did not.
+const char *refusalOf(int result) {
+    if (result == 1 && DeviceAccepted() != 1) return "other series";
+    if (result != 1 && FirmwareRefused() == 1) return "firmware number";
+    return nullptr;
+}
+
 }  // namespace
 
-int CmdIdentify(const QCommandLineParser &) {
+int CmdIdentify(const QCommandLineParser &args) {
     const int result = InitDataExchange();
-    if (result == 1 && hwok_flag == 1) {
-        printIdentity();
+    const bool json = args.isSet("json");
+    if (result == 1 && DeviceAccepted() == 1) {
+        if (json)
+            PrintJson(identityJson(nullptr));
+        else
+            printIdentity();
         if (IncompleteTables() != 0)
             return Fail(EXIT_INCOMPLETE_TABLE, IncompleteTablesText(IncompleteTables()));
         return EXIT_OK;
     }
-    // A device of another series answers, but is refused (with a pop-up for a known sibling);
-    // a firmware number out of range is refused with a pop-up too.
-    if (result == 1 || PopupsShown() > 0) {
-        printField("Firmware", szFirmwareVersion);
+    // A device of another series answers, but is refused; so is a firmware number out of range.
+    if (const char *refused = refusalOf(result)) {
+        if (json)
+            PrintJson(identityJson(refused));
+        else
+            printField("Firmware", szFirmwareVersion);
         return Fail(EXIT_INCOMPATIBLE, "incompatible device or firmware");
     }
     return Fail(EXIT_LINK, "identification failed: no correct answer from the sensor");
@@ -91,18 +146,25 @@ int CmdReset(const QCommandLineParser &) {
     return PushRESET() == 0 ? EXIT_OK : Fail(EXIT_LINK, "RESET failed: no correct answer");
 }
 
-int CmdCalibRead(const QCommandLineParser &) {
+int CmdCalibRead(const QCommandLineParser &args) {
     CalibHeader headers[2] = {};
     for (int sensor : {1, 2}) {
         if (ReadCalibDataFromXF(&headers[sensor - 1], sensor, sizeof(CalibHeader)) != 1)
             return Fail(EXIT_LINK, QString("cannot read the %1 calibration header")
                                        .arg(sensor == 1 ? "MASTER" : "SLAVE"));
     }
-    printCalibHeaders(headers);
+    const bool json = args.isSet("json");
+    if (!json) printCalibHeaders(headers);
     // The hardware record names the pair and its table layout.
     if (GetHARDWAREInfo() != 1) return Fail(EXIT_LINK, "cannot read the hardware record");
-    if (const int sides = IncompleteCalibTables(); sides != 0)
-        return Fail(EXIT_INCOMPLETE_TABLE, IncompleteTablesText(sides));
+    const int sides = IncompleteCalibTables();
+    if (json) {
+        QJsonObject object{{"master", CalibHeaderJson(headers[0])},
+                           {"slave", CalibHeaderJson(headers[1])}};
+        addTableWarning(object, sides);
+        PrintJson(object);
+    }
+    if (sides != 0) return Fail(EXIT_INCOMPLETE_TABLE, IncompleteTablesText(sides));
     return EXIT_OK;
 }
 

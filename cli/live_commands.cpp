@@ -1,5 +1,6 @@
-// run and video: measurement records and video profiles on standard output.
+// run and video: measurement records and video profiles on standard output, as text or JSON.
 #include <QCommandLineParser>
+#include <QJsonArray>
 #include <QTime>
 #include <algorithm>
 #include <csignal>
@@ -8,6 +9,7 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
+#include "json_output.h"
 #include "link/commands.h"
 #include "link/identify.h"
 #include "link/status.h"
@@ -31,11 +33,26 @@ void waitUntil(double deadline) {
 }
 
 // One record as the recorder's sample columns, behind a time stamp.
-void printRecord() {
+void printRecord(bool json) {
+    if (json) {
+        PrintJson(MeasurementJson(JsonTimeStamp(), raw));
+        return;
+    }
     const QByteArray stamp = QTime::currentTime().toString("hh:mm:ss.zzz").toLatin1();
     std::printf("%s\t%d\t%d\t%d\t%u\t%u\t%u\t%u\t%u\n", stamp.constData(), raw.umA, raw.umB,
                 raw.umValue, raw.edgeA, raw.edgeB, raw.posA, raw.posB, raw.posCombined);
     std::fflush(stdout);
+}
+
+// The two profiles as one object: the x positions and the MASTER and SLAVE values.
+void printProfilesJson() {
+    QJsonArray x, master, slave;
+    for (int i = 0; i < XBAR_COUNT; ++i) {
+        x.append(xArray8[i]);
+        master.append(adbuf[i]);
+        slave.append(adbuf[XBAR_COUNT + i]);
+    }
+    PrintJson({{"time", JsonTimeStamp()}, {"x", x}, {"master", master}, {"slave", slave}});
 }
 
 }  // namespace
@@ -44,6 +61,7 @@ int CmdRun(const QCommandLineParser &args) {
     const bool counted = args.isSet("count");
     const unsigned count = args.value("count").toUInt();
     const double interval = args.value("interval").toDouble();
+    const bool json = args.isSet("json");
     // Ctrl-C ends the loop after the current record, like the program's STOP.
     std::signal(SIGINT, onInterrupt);
     double next = Timer();
@@ -55,16 +73,20 @@ int CmdRun(const QCommandLineParser &args) {
             ShowStatus(ST_PA);
             return Fail(EXIT_LINK, "no correct measurement record");
         }
-        printRecord();
+        printRecord(json);
     }
     return EXIT_OK;
 }
 
-int CmdVideo(const QCommandLineParser &) {
+int CmdVideo(const QCommandLineParser &args) {
     if (const int status = ReadHardwareRecord(); status != EXIT_OK) return status;
     if (GetDATA(0) != 1) {
         ShowStatus(ST_PA);
         return Fail(EXIT_LINK, "no correct video reply");
+    }
+    if (args.isSet("json")) {
+        printProfilesJson();
+        return EXIT_OK;
     }
     for (int i = 0; i < XBAR_COUNT; ++i)
         std::printf("%g\t%u\t%u\n", xArray8[i], adbuf[i], adbuf[XBAR_COUNT + i]);

@@ -35,15 +35,15 @@ struct Command {
 };
 
 const std::array<Command, 15> kCommands = {{
-    {"identify", {}, nullptr, CmdIdentify},
-    {"get", {"target", "out", "force"}, CheckGetOutput, CmdGet},
+    {"identify", {"json"}, nullptr, CmdIdentify},
+    {"get", {"target", "out", "force", "json"}, CheckGetOutput, CmdGet},
     {"send", {"target", "in"}, CheckSendInput, CmdSend},
-    {"run", {"count", "interval"}, nullptr, CmdRun},
-    {"video", {}, nullptr, CmdVideo},
-    {"record", {"out", "interval", "count", "trigger"}, CheckRecordOutput, CmdRecord},
+    {"run", {"count", "interval", "json"}, nullptr, CmdRun},
+    {"video", {"json"}, nullptr, CmdVideo},
+    {"record", {"out", "interval", "count", "trigger", "json"}, CheckRecordOutput, CmdRecord},
     {"teach", {}, nullptr, CmdTeach},
     {"reset", {}, nullptr, CmdReset},
-    {"calib-read", {}, nullptr, CmdCalibRead},
+    {"calib-read", {"json"}, nullptr, CmdCalibRead},
     {"calib-write", {"file", "sensor", "header", "table"}, CheckCalibWrite, CmdCalibWrite},
     {"linearize", {}, nullptr, CmdLinearize, Needs::Link, {"off", "master", "slave"}},
     {"line-test", {}, nullptr, CmdLineTest},

@@ -9,6 +9,7 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
+#include "json_output.h"
 #include "link/status.h"
 #include "params/paramblock.h"
 #include "params/paramfile.h"
@@ -27,10 +28,7 @@ QByteArray pathOf(const QString &path) {
 // GET of the three sets, as the program's GET button does. True when all three arrived.
 bool getAllSets(int target) {
     bool ok = true;
-    for (uint16_t set = 0; set < PARA_PAGES; ++set) {
-        PushGET(target, set);
-        ok = StatusBeginsWith("Parameter-frame received!") && ok;
-    }
+    for (uint16_t set = 0; set < PARA_PAGES; ++set) ok = PushGET(target, set) == 1 && ok;
     return ok;
 }
 
@@ -60,10 +58,12 @@ int CmdGet(const QCommandLineParser &args) {
     if (const int status = ReadHardwareRecord(); status != EXIT_OK) return status;
     if (!getAllSets(TargetOf(args)))
         return Fail(EXIT_LINK, "cannot read the parameter sets; no file written");
-    if (!args.isSet("out")) return writeToStandardOutput();
-    const QString out = args.value("out");
-    if (WriteParaToIniFile(para, pathOf(out).constData()) < 0)
+    const bool json = args.isSet("json");
+    if (!args.isSet("out") && !json) return writeToStandardOutput();
+    if (const QString out = args.value("out");
+        args.isSet("out") && WriteParaToIniFile(para, pathOf(out).constData()) < 0)
         return Fail(EXIT_CANT_CREATE, QString("cannot write the parameter file %1").arg(out));
+    if (json) PrintJson(ParaBlockJson(para));
     return EXIT_OK;
 }
 
@@ -98,8 +98,7 @@ int CmdSend(const QCommandLineParser &args) {
     for (uint16_t set = 0; set < PARA_PAGES; ++set) PushGET(DATFILE, set);
     bool ok = true;
     for (uint16_t set = 0; set < PARA_PAGES; ++set) {
-        PushSEND(target, set);
-        ok = StatusBeginsWith("Transmission successful") && ok;
+        ok = PushSEND(target, set) == 1 && ok;
         Delay(kSendPause);
     }
     return ok ? EXIT_OK : Fail(EXIT_LINK, "not every parameter set was accepted");

@@ -1,4 +1,5 @@
-// record: the recorder file from the command line, through the program's recording loop.
+// record: the recorder file from the command line, through the program's recording loop; with
+// --json each sample and how the recording ended on standard output.
 #include <QCommandLineParser>
 #include <QFile>
 #include <cstdio>
@@ -6,7 +7,9 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
+#include "json_output.h"
 #include "link/calibheader.h"
+#include "link/commands.h"
 #include "link/xflash.h"
 #include "measure/recfile.h"
 #include "measure/recorder.h"
@@ -25,8 +28,47 @@ void onInterrupt() {
 bool readHeaderValues() {
     for (int sensor : {1, 2})
         if (ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) != 1) return false;
-    PushGET(RAM, 0);
-    return !StatusBeginsWith("Timeout");
+    return PushGET(RAM, 0) == 1;
+}
+
+// --json: each sample as it is taken, numbered as its line in the file, and the number of
+// samples the recording wrote.
+unsigned samplesTaken = 0;
+unsigned samplesWritten = 0;
+
+void printSample() {
+    QJsonObject sample = MeasurementJson(JsonTimeStamp(), raw);
+    sample.insert("sample", qint64(++samplesTaken));
+    PrintJson(sample);
+}
+
+void countWritten(unsigned n) {
+    samplesWritten = n;
+}
+
+const char *endName(RecordEnd end) {
+    switch (end) {
+        case RecordEnd::Completed:
+            return "completed";
+        case RecordEnd::Stopped:
+            return "stopped";
+        case RecordEnd::Timeout:
+            return "timeout";
+        case RecordEnd::FileError:
+            break;
+    }
+    return "file error";
+}
+
+// The last line of --json: how the recording ended, the samples in the file, the damaged trigger
+// records dropped and, after a time-out or a failed write, the cause.
+void printSummary(const QCommandLineParser &args, const RecordOutcome &outcome) {
+    QJsonObject summary{{"end", endName(outcome.end)},
+                        {"file", args.value("out")},
+                        {"samples", qint64(samplesWritten)},
+                        {"dropped", qint64(outcome.dropped)}};
+    if (outcome.cause[0] != '\0') summary.insert("cause", QString::fromLocal8Bit(outcome.cause));
+    PrintJson(summary);
 }
 
 int cannotWrite(const QCommandLineParser &args, const char *cause) {
@@ -55,7 +97,11 @@ int CmdRecord(const QCommandLineParser &args) {
     // may have taken the name since the check before connecting.
     if (CreateRecFile(path.constData(), header) != 1) return cannotWrite(args, RecFileError());
     OnTerminationSignal(onInterrupt);
-    const RecordOutcome outcome = RunRecording({path.constData(), interval, count, trigger}, {});
+    const bool json = args.isSet("json");
+    const RecorderView view{nullptr, json ? printSample : nullptr, json ? countWritten : nullptr,
+                            nullptr};
+    const RecordOutcome outcome = RunRecording({path.constData(), interval, count, trigger}, view);
+    if (json) printSummary(args, outcome);
     if (outcome.dropped > 0) {
         char text[STATUS_SIZE];
         WithDroppedCount(text, "Data-Recorder:", outcome.dropped);

@@ -12,6 +12,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -45,7 +48,28 @@ struct CliResult {
         return QString::fromLatin1(out).split('\n', Qt::SkipEmptyParts);
     }
     QStringList errLines() const { return err.split('\n', Qt::SkipEmptyParts); }
+
+    // The objects of --json, one a line; a line that is no JSON object fails the test.
+    QList<QJsonObject> jsonLines() const {
+        QList<QJsonObject> objects;
+        for (const QByteArray &line : out.split('\n')) {
+            if (line.isEmpty()) continue;
+            QJsonParseError error;
+            const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+            EXPECT_TRUE(document.isObject())
+                << error.errorString().toStdString() << ": " << line.data();
+            objects << document.object();
+        }
+        return objects;
+    }
 };
+
+// The value at a path such as "master/calibration/rangeUm", as text.
+QString jsonAt(QJsonObject object, const QString &path) {
+    const QStringList keys = path.split('/');
+    for (qsizetype i = 0; i + 1 < keys.size(); ++i) object = object.value(keys[i]).toObject();
+    return object.value(keys.last()).toVariant().toString();
+}
 
 // The tool's process, connected to `sim` over `line` (no connection options without a sim).
 class Cli {
@@ -167,6 +191,7 @@ TEST(Cli, IdentifyExitStatus) {
         int exitCode;
         const char *out;  // expected in standard output
         const char *err;  // expected in standard error
+        bool json = false;
     };
     const char *const qd =
         "Attention !!!: Incompatible hardware detected!\nPlease use K-TAV-QD-Vista software!";
@@ -177,13 +202,27 @@ TEST(Cli, IdentifyExitStatus) {
         {{"--fw-version", "430"}, Line::Serial, 2, "", "Incompatible or newer firmware detected!"},
         {{"--fw-text", "K-TAV-QD.V1.0 2015 FW1"}, Line::Tcp, 2, "", qd},
         {{"--fw-text", "OTHER.V1 2015 FW1"}, Line::Tcp, 2, "", ""},
+        // The refusal, not the pop-up, gives the status, and --json says why.
+        {{"--fw-version", "409"},
+         Line::Tcp,
+         2,
+         R"("firmwareNumber":409,"message":"Please use K-TAV-PX-MS-Vista V.4.0x !",)"
+         R"("refused":"firmware number")",
+         "",
+         true},
+        {{"--fw-text", "OTHER.V1 2015 FW1"}, Line::Tcp, 2, R"("refused":"other series")", "", true},
     };
     for (const Case &c : cases) {
         const std::string what = c.simOptions.join(' ').toStdString();
         SimProcess sim;
         ASSERT_TRUE(sim.start(c.simOptions)) << what;
-        const CliResult r = Cli(&sim, c.line).run({"identify"});
+        const CliResult r =
+            Cli(&sim, c.line)
+                .run(c.json ? QStringList{"identify", "--json"} : QStringList{"identify"});
         EXPECT_EQ(r.exitCode, c.exitCode) << what << "\n" << r.err.toStdString();
+        if (c.json) {
+            EXPECT_EQ(r.jsonLines().size(), 1) << what;
+        }
         EXPECT_TRUE(r.out.contains(c.out)) << what << "\n" << r.out.toStdString();
         EXPECT_TRUE(r.err.contains(c.err)) << what << "\n" << r.err.toStdString();
         if (c.exitCode == 0) {
@@ -282,6 +321,13 @@ TEST(Cli, GetEditSendChangesExactlyTheEditedFields) {
         const CliResult after = cli.run({"get", "--target", c.target});
         EXPECT_EQ(after.exitCode, 0);
         EXPECT_EQ(after.out, text);
+        const QJsonObject sets =
+            cli.run({"get", "--target", c.target, "--json"}).jsonLines().value(0);
+        EXPECT_EQ(jsonAt(sets, "general/setpointUm"), "12345");
+        EXPECT_EQ(jsonAt(sets, "master/power"), "321");
+        EXPECT_NE(jsonAt(sets, "slave/power"), "321");
+        EXPECT_EQ(jsonAt(sets, "slave/videoThreshold"), "77");
+        EXPECT_NE(jsonAt(sets, "master/videoThreshold"), "77");
         EXPECT_EQ(cli.run({"get", "--target", c.otherTarget}).out, other.out) << c.otherTarget;
     }
 }
@@ -299,6 +345,10 @@ TEST(Cli, DataCommandsPrintTheirLines) {
         {{"teach"}, 4, 2},
         {{"reset"}, 0, 0},
         {{"line-test"}, 0, 0},
+        // --json: one object a line, with this many fields.
+        {{"run", "--count", "5", "--json"}, 5, 9},
+        {{"video", "--json"}, 1, 4},
+        {{"calib-read", "--json"}, 1, 2},
     };
     SimProcess sim;
     ASSERT_TRUE(sim.start());
@@ -309,12 +359,20 @@ TEST(Cli, DataCommandsPrintTheirLines) {
             EXPECT_EQ(r.exitCode, 0) << what << "\n" << r.err.toStdString();
             const QStringList lines = r.outLines();
             EXPECT_EQ(lines.size(), c.lines) << what;
+            if (c.args.contains("--json")) {
+                for (const QJsonObject &o : r.jsonLines()) EXPECT_EQ(o.size(), c.fields) << what;
+                continue;
+            }
             for (const QString &l : lines) EXPECT_EQ(l.split('\t').size(), c.fields) << what;
         }
     }
     const QStringList video = Cli(&sim).run({"video"}).outLines();
     ASSERT_EQ(video.size(), 128);
     EXPECT_EQ(video[1].section('\t', 0, 0), "64");  // 8192 subpixels over 128 points
+    const QJsonObject profiles = Cli(&sim).run({"video", "--json"}).jsonLines().value(0);
+    EXPECT_EQ(profiles.value("x").toArray().at(1).toInt(), 64);
+    EXPECT_EQ(profiles.value("master").toArray().size(), 128);
+    EXPECT_NE(profiles.value("master"), profiles.value("slave"));
 }
 
 TEST(Cli, InterruptEndsRunCleanly) {
@@ -394,7 +452,7 @@ TEST(Cli, HelpNamesEveryCommandAndOptionAndVersionIsTheProgramsVersion) {
           "calib-read", "line-test", "--tcp",    "--com",      "--baud",    "--dir", "--target",
           "--out",      "--in",      "--count",  "--interval", "--verbose", "ports", "calib-write",
           "linearize",  "--file",    "--sensor", "--header",   "--table",   "stats", "plot",
-          "--upper",    "--lower",   "--width",  "--height",   "--version"})
+          "--upper",    "--lower",   "--width",  "--height",   "--version", "--json"})
         EXPECT_TRUE(r.out.contains(word)) << word;
     const CliResult version = Cli().run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
@@ -863,14 +921,27 @@ TEST(Cli, RecordWritesTheRecorderFileAndReportsHowItEnded) {
         QString out;
         QStringList args;
         int exitCode;
-        int lines;  // lines in the file afterwards
+        int lines;                  // lines in the file afterwards
+        const char *end = nullptr;  // with --json: how the last line says it ended
     };
     const Case cases[] = {
-        {{}, Line::Tcp, dir.filePath("A.DAT"), {"--interval", "0.05", "--count", "5"}, 0, 10 + 5},
+        {{},
+         Line::Tcp,
+         dir.filePath("A.DAT"),
+         {"--interval", "0.05", "--count", "5", "--json"},
+         0,
+         10 + 5,
+         "completed"},
         {{}, Line::Serial, dir.filePath("B.DAT"), {"--count", "3"}, 0, 10 + 3},
         // Two calibration headers and the general set come first; replies 4 and 5 are samples:
         // the time-out keeps the lines.
-        {{"--drop-every", "6"}, Line::Tcp, dir.filePath("C.DAT"), {"--count", "100"}, 1, 10 + 2},
+        {{"--drop-every", "6"},
+         Line::Tcp,
+         dir.filePath("C.DAT"),
+         {"--count", "100", "--json"},
+         1,
+         10 + 2,
+         "timeout"},
         {{}, Line::Tcp, existing, {"--count", "3"}, 73, 1},  // left alone
         {{}, Line::Tcp, dir.filePath("no/such/dir.dat"), {"--count", "3"}, 73, 0},
     };
@@ -881,6 +952,19 @@ TEST(Cli, RecordWritesTheRecorderFileAndReportsHowItEnded) {
         const CliResult r = Cli(&sim, c.line).run(QStringList{"record", "--out", c.out} + c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << what << "\n" << r.err.toStdString();
         EXPECT_EQ(recordLines(c.out).size(), c.lines) << what;
+        if (c.end) {  // a sample a line, numbered, then how it ended
+            const QList<QJsonObject> json = r.jsonLines();
+            ASSERT_EQ(json.size(), c.lines - 10 + 1) << what;
+            const QList<QByteArray> lines = recordLines(c.out);
+            for (qsizetype i = 0; i + 1 < json.size(); ++i) {  // the sample's line of the file
+                const QList<QByteArray> columns = lines.value(10 + i).trimmed().split('\t');
+                EXPECT_EQ(jsonAt(json[i], "sample"), QString::number(i + 1)) << what;
+                EXPECT_EQ(jsonAt(json[i], "masterUm"), columns.value(1)) << what;
+                EXPECT_EQ(jsonAt(json[i], "slaveUm"), columns.value(2)) << what;
+            }
+            EXPECT_EQ(jsonAt(json.last(), "end"), c.end) << what;
+            EXPECT_EQ(jsonAt(json.last(), "samples"), QString::number(c.lines - 10)) << what;
+        }
         if (c.exitCode == 0) {
             EXPECT_TRUE(
                 r.err.contains(QString("Data-Recorder active!   Sample: %1").arg(c.lines - 10)))
@@ -978,7 +1062,7 @@ TEST(Cli, CalibWriteIdentifiesWritesAndVerifiesOrSaysWhatItLeft) {
     const QString state = dir.filePath("state.bin");
 
     SimProcess sim;
-    ASSERT_TRUE(sim.start({"--state", state}));
+    ASSERT_TRUE(sim.start({"--state", state, "--master-type", "610409", "--slave-type", "610412"}));
     CliResult r = Cli(&sim).run(
         {"--verbose", "calib-write", "--file", file, "--sensor", "master", "--header", "--table"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -987,6 +1071,20 @@ TEST(Cli, CalibWriteIdentifiesWritesAndVerifiesOrSaysWhatItLeft) {
     EXPECT_EQ(r.errLines().last(), "MASTER table written and verified -> Ok!");
     r = Cli(&sim).run({"calib-read"});
     EXPECT_TRUE(r.out.contains("Range [um]\t12000\t10000")) << r.out.toStdString();
+    // --json: each side's model and header in its own object.
+    const QJsonObject identity = Cli(&sim).run({"identify", "--json"}).jsonLines().value(0);
+    const QJsonObject headers = Cli(&sim).run({"calib-read", "--json"}).jsonLines().value(0);
+    for (const auto &[object, path, value] : {std::tuple(identity, "master/model", "PX-M4"),
+                                              {identity, "slave/model", "PX-M5"},
+                                              {identity, "master/calibration/rangeUm", "12000"},
+                                              {identity, "slave/calibration/rangeUm", "10000"},
+                                              {identity, "master/calibration/typeCode", "610409"},
+                                              {identity, "slave/calibration/offsetUm", "50000"},
+                                              {identity, "subpixels", "8192"},
+                                              {identity, "serialNumber", "1001"},
+                                              {headers, "master/param2", "7"},
+                                              {headers, "slave/param2", "0"}})
+        EXPECT_EQ(jsonAt(object, path), value) << path;
     sim.stop();
     EXPECT_EQ(tableInState(state), values);
 
@@ -1045,6 +1143,11 @@ TEST(Cli, AKilledTableWriteIsReportedByIdentifyAndCalibRead) {
             << command << r.err.toStdString();
         EXPECT_TRUE(r.out.contains("Calibration header\tMASTER\tSLAVE"))
             << "identified all the same";
+        const CliResult json = Cli(&sim).run({command, "--json"});
+        EXPECT_EQ(json.exitCode, 3) << command;
+        EXPECT_EQ(jsonAt(json.jsonLines().value(0), "warning"),
+                  "SLAVE calibration table incomplete: write it again!")
+            << command;
     }
 }
 

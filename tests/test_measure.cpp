@@ -918,27 +918,6 @@ TEST_F(Measure, PressesDuringAnIdleExchangeFindTheSensorControlsDimmed) {
     connect({"--delay-ms", "40"});
     DisplayPanel(pPA);
     SetCtrlAttribute(pTSD, TSD_RESET, ATTR_DIMMED, 1);  // dimmed before: stays dimmed after
-    struct Control {
-        int panel, control;
-    };
-    static const std::vector<Control> sensorControls = {
-        {pPA, PANEL_RUN},
-        {pPA, PANEL_VIDEO},
-        {pPA, PANEL_TEACH},
-        {pPA, PANEL_RESET},
-        {pPA, PANEL_SEND},
-        {pPA, PANEL_GET},
-        {pPA, PANEL_CONNECT},
-        {pTSD, TSD_RUN},
-        {pTSD, TSD_TEACH},
-        {pTSD, TSD_SEND},
-        {pConn, CONNECT_TRYCONNECT},
-        {pConn, CONNECT_CHANGEBAUD},
-        {pTConn, TCONN_CHANGEBAUD},
-        {pCalib, CALIB_WRITE},
-        {pCalib, CALIB_READ},
-        {pCalib, CALIB_LINMODE},
-    };
     static std::vector<int> dimmedDuring;
     dimmedDuring.clear();
     // The presses come while the first SEND exchange waits for its reply: from the event loop.
@@ -946,21 +925,22 @@ TEST_F(Measure, PressesDuringAnIdleExchangeFindTheSensorControlsDimmed) {
         if (!request || order != ORD_SEND_RAM || n != 1) return;
         QTimer::singleShot(0, [] {
             ASSERT_TRUE(ExchangeActive());
-            for (const Control &c : sensorControls)
-                dimmedDuring.push_back(dimmed(c.panel, c.control));
+            for (const MarkedCtrl &c : ktav_panels_sensorControl)
+                dimmedDuring.push_back(dimmed(PanelHandle(c.resourceId), c.control));
             click(pPA, PANEL_TEACH);
             click(pPA, PANEL_RUN);
         });
     };
     press(CC_BTNSend, pPA, PANEL_SEND);
-    EXPECT_EQ(dimmedDuring, std::vector<int>(sensorControls.size(), 1));
+    EXPECT_EQ(dimmedDuring, std::vector<int>(ktav_panels_sensorControl.size(), 1));
     EXPECT_EQ(orders, (std::vector<int>{ORD_SEND_RAM, ORD_SEND_RAM, ORD_SEND_RAM}));
     EXPECT_EQ(teach_flag, 0) << "the TEACH press found its button dimmed";
     EXPECT_EQ(stop_flag, 1) << "the RUN press found its button dimmed";
     EXPECT_FALSE(anyTextHas("Timeout"));
     EXPECT_FALSE(anyTextHas("TEACH-IN activated"));
-    for (const Control &c : sensorControls) EXPECT_EQ(dimmed(c.panel, c.control), 0) << c.control;
-    EXPECT_EQ(dimmed(pTSD, TSD_RESET), 1);
+    for (const MarkedCtrl &c : ktav_panels_sensorControl)
+        EXPECT_EQ(dimmed(PanelHandle(c.resourceId), c.control), c.control == TSD_RESET)
+            << c.control;
 
     // A later RUN sends no TEACH that nobody asked for.
     clearRecords();

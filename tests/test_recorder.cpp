@@ -493,6 +493,7 @@ TEST_F(Recorder, OneRecorderAtATime) {
     startDesktop(0.0, 4);
     EXPECT_EQ(text(pTSD, TSD_STATUS), "Desktop recorder is recording: STOP it first!");
     EXPECT_EQ(value(pTRec, TREC_START), 0);
+    EXPECT_EQ(attribute(pTSD, TSD_RECLED, ATTR_VISIBLE), 0) << "no recorder lamp lit";
     EXPECT_EQ(attribute(pTRec, TREC_TIMER, ATTR_ENABLED), 0);
     EXPECT_EQ(fileLines(path).size(), 10 + 4) << "the desktop recorder's file alone";
     EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER COMPLETED!");

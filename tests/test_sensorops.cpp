@@ -455,7 +455,10 @@ TEST_F(SensorOps, SendAndGetFrames) {
     para.ma.power = 654;
     ShowGET(PushGET(DATFILE, 0), 0);
     EXPECT_EQ(real(pPara1, PARA1_POWER), 500);
-    ShowGET(PushGET(DATFILE, 2), 2);
+    para.sl.power = 4000;  // beyond its limit: the block is range-checked once set 2 is in
+    ASSERT_EQ(PushGET(DATFILE, 2), 1);
+    EXPECT_EQ(para.sl.power, 500);
+    ShowGET(1, 2);
     EXPECT_EQ(real(pPara1, PARA1_POWER), 654);
     EXPECT_TRUE(sentFrames.empty());
 

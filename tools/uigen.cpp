@@ -1,6 +1,7 @@
 // ktav-uigen: reads the panel files (Qt Designer .ui) and writes the control id header and the
 // panel table of one panel set. Controls are the widgets whose objectName matches
-// ^[A-Z][A-Z0-9_]*$; each gets the constant <PANEL>_<NAME>, unique within the set.
+// ^[A-Z][A-Z0-9_]*$; each gets the constant <PANEL>_<NAME>, unique within the set. The controls
+// carrying a mark (a bool property set to true) are listed in the header as <PREFIX>_<mark>.
 //
 // usage: ktav-uigen PREFIX RESOURCE OUT_HEADER OUT_SOURCE FILE.ui...
 #include <QCoreApplication>
@@ -30,6 +31,7 @@ const std::map<QString, const char *> kKinds = {
 struct Control {
     QString name;
     QString kind;
+    QStringList marks;  // the marks set to true on it
 };
 
 struct Panel {
@@ -45,13 +47,16 @@ struct Panel {
     std::exit(1);
 }
 
-// Reads the <number> of a property element whose start tag was just read.
-int ReadNumber(QXmlStreamReader &xml) {
-    while (xml.readNextStartElement()) {
-        if (xml.name() == u"number") return xml.readElementText().toInt();
-        xml.skipCurrentElement();
-    }
-    return -1;
+// The bool properties that mark a control for a generated list <PREFIX>_<property>.
+const QStringList kMarks = {"sensorControl", "tableWriteHeld"};
+
+// Reads the value of a property element whose start tag was just read, up to its end tag: the
+// text of its value element (<number>, <bool>, <string>, ...).
+QString ReadValue(QXmlStreamReader &xml) {
+    QString value;
+    while (xml.readNextStartElement())
+        value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+    return value;
 }
 
 Panel ReadPanel(const QString &path) {
@@ -61,28 +66,53 @@ Panel ReadPanel(const QString &path) {
     Panel panel;
     panel.file = QFileInfo(path).completeBaseName();
     QXmlStreamReader xml(&file);
-    int depth = 0;  // widget nesting: 1 is the top-level widget
+    struct Open {
+        bool widget;
+        QString name;      // a widget's objectName
+        int control = -1;  // a control's index in panel.controls
+    };
+    QList<Open> open;  // the elements read into, outermost first
+    int depth = 0;     // widget nesting: 1 is the top-level widget
     while (!xml.atEnd()) {
         xml.readNext();
-        if (xml.isEndElement() && xml.name() == u"widget") --depth;
+        if (xml.isEndElement() && !open.isEmpty() && open.takeLast().widget) --depth;
         if (!xml.isStartElement()) continue;
+        if (xml.name() == u"property" && !open.isEmpty() && open.last().widget) {
+            const Open &widget = open.last();
+            const QString name = xml.attributes().value("name").toString();
+            const QString value = ReadValue(xml);
+            if (depth == 1 && name == u"resourceId") {
+                bool ok = false;
+                panel.resourceId = value.toInt(&ok);
+                if (!ok) panel.resourceId = -1;
+            } else if (kMarks.contains(name)) {
+                if (widget.control < 0) Fail(path, widget.name + ": " + name + " on no control");
+                if (value != u"true" && value != u"false")
+                    Fail(path, widget.name + ": " + name + " is not a bool");
+                if (value == u"true") panel.controls[widget.control].marks.append(name);
+            }
+            continue;
+        }
         if (xml.name() == u"class" && depth == 0 && panel.formClass.isEmpty()) {
             panel.formClass = xml.readElementText();
-        } else if (xml.name() == u"widget") {
+            continue;
+        }
+        Open element{xml.name() == u"widget", {}};
+        if (element.widget) {
             ++depth;
             const QString cls = xml.attributes().value("class").toString();
-            const QString name = xml.attributes().value("name").toString();
+            element.name = xml.attributes().value("name").toString();
             if (depth == 1) {
-                panel.name = name;
-            } else if (controlName.match(name).hasMatch()) {
+                panel.name = element.name;
+            } else if (controlName.match(element.name).hasMatch()) {
                 auto kind = kKinds.find(cls);
-                if (kind == kKinds.end()) Fail(path, name + ": " + cls + " is not a control class");
-                panel.controls.append({name, kind->second});
+                if (kind == kKinds.end())
+                    Fail(path, element.name + ": " + cls + " is not a control class");
+                element.control = int(panel.controls.size());
+                panel.controls.append({element.name, kind->second, {}});
             }
-        } else if (xml.name() == u"property" && depth == 1 &&
-                   xml.attributes().value("name") == u"resourceId") {
-            panel.resourceId = ReadNumber(xml);
         }
+        open.append(element);
     }
     if (xml.hasError()) Fail(path, xml.errorString());
     if (!controlName.match(panel.name).hasMatch())
@@ -103,6 +133,8 @@ QString Header(const QString &prefix, const QString &resource, const QList<Panel
     QTextStream s(&text);
     s << "// Panel and control ids of " << resource << ", generated from the panel files.\n"
       << "#pragma once\n\n"
+      << "#include <array>\n\n"
+      << "#include \"platform/ui/panelset.h\"\n\n"
       << "inline constexpr char " << prefix << "_resource[] = \"" << resource << "\";\n";
     int id = 1;
     for (const Panel &p : panels) {
@@ -110,6 +142,17 @@ QString Header(const QString &prefix, const QString &resource, const QList<Panel
           << "inline constexpr int " << p.name << " = " << p.resourceId << ";\n";
         for (const Control &c : p.controls)
             s << "inline constexpr int " << p.name << '_' << c.name << " = " << id++ << ";\n";
+    }
+    for (const QString &mark : kMarks) {
+        QStringList marked;
+        for (const Panel &p : panels)
+            for (const Control &c : p.controls)
+                if (c.marks.contains(mark)) marked.append(p.name + ", " + p.name + '_' + c.name);
+        s << "\n// The controls marked " << mark << " in the panel files.\n"
+          << "inline constexpr std::array<MarkedCtrl, " << marked.size() << "> " << prefix << '_'
+          << mark << " = {";
+        if (!marked.isEmpty()) s << "{\n    {" << marked.join("},\n    {") << "},\n}";
+        s << "};\n";
     }
     return text;
 }

@@ -1,6 +1,7 @@
 #include "app/tablewritegate.h"
 
-#include <iterator>
+#include <algorithm>
+#include <array>
 
 #include "app/shell.h"
 #include "calib/calibtransfer.h"
@@ -11,72 +12,25 @@
 
 namespace {
 
-struct Control {
-    const int &panel;
-    int control;
-};
-
-// Sensor operations, STOP, the surface switch, the desktop tabs and touch views under which the
+// The controls marked sensorControl and those marked tableWriteHeld in the panel files: sensor
+// operations, STOP, the surface switch, the desktop tabs and touch views under which the
 // progress would vanish, the connection controls, the recorder starts and the calibration
 // pop-up's own transfer controls.
-const Control kHeldControls[] = {
-    {pPA, PANEL_RUN},
-    {pPA, PANEL_STOP},
-    {pPA, PANEL_VIDEO},
-    {pPA, PANEL_TEACH},
-    {pPA, PANEL_RESET},
-    {pPA, PANEL_SEND},
-    {pPA, PANEL_GET},
-    {pPA, PANEL_CONNECT},
-    {pPA, PANEL_TOUCH},
-    {pPA, PANEL_TAB_GENERAL},
-    {pPA, PANEL_TAB_MASTER},
-    {pPA, PANEL_TAB_SLAVE},
-    {pPA, PANEL_TAB_CALIB},
-    {pPA, PANEL_TAB_RECORDER},
-    {pTSD, TSD_RUN},
-    {pTSD, TSD_STOP},
-    {pTSD, TSD_VIDEO},
-    {pTSD, TSD_TEACH},
-    {pTSD, TSD_RESET},
-    {pTSD, TSD_SEND},
-    {pTSD, TSD_GET},
-    {pTSD, TSD_EXIT},
-    {pTSD, TSD_TOG_PARA0},
-    {pTSD, TSD_TOG_PARA1},
-    {pTSD, TSD_TOG_PARA2},
-    {pTSD, TSD_TOG_NUM},
-    {pTSD, TSD_TOG_GRAPH},
-    {pTSD, TSD_TOG_RECORDER},
-    {pTSD, TSD_TOG_CONNECT},
-    {pConn, CONNECT_TRYCONNECT},
-    {pConn, CONNECT_DISCONNECT},
-    {pConn, CONNECT_CHANGEBAUD},
-    {pConn, CONNECT_DISCARD},
-    {pConn, CONNECT_ACCEPT},
-    {pTConn, TCONN_TRYCONNECT},
-    {pTConn, TCONN_DISCONNECT},
-    {pTConn, TCONN_CHANGEBAUD},
-    {pTConn, TCONN_DISCARD},
-    {pTConn, TCONN_ACCEPT},
-    {pRec, REC_START},
-    {pTRec, TREC_START},
-    {pCalib, CALIB_WRITE},
-    {pCalib, CALIB_READ},
-    {pCalib, CALIB_LOADFILE},
-    {pCalib, CALIB_MASL},
-    {pCalib, CALIB_LINMODE},
-    {pCalib, CALIB_TYPE_A},
-    {pCalib, CALIB_TYPE_B},
-};
+constexpr auto kHeldControls = [] {
+    std::array<MarkedCtrl, ktav_panels_sensorControl.size() + ktav_panels_tableWriteHeld.size()>
+        held{};
+    auto rest = std::ranges::copy(ktav_panels_sensorControl, held.begin()).out;
+    std::ranges::copy(ktav_panels_tableWriteHeld, rest);
+    return held;
+}();
 
-int savedDimmed[std::size(kHeldControls)];
+int savedDimmed[kHeldControls.size()];
 bool closeHeld = false;
 bool closeFromTouch = false;
 
 bool isHeld(int panel, int control) {
-    for (const Control &c : kHeldControls)
-        if (c.panel == panel && c.control == control) return true;
+    for (const MarkedCtrl &c : kHeldControls)
+        if (c.control == control && PanelHandle(c.resourceId) == panel) return true;
     return false;
 }
 
@@ -96,13 +50,14 @@ bool gate(int panel, int control, int event) {
 // Dims the held controls while the write runs; afterwards each gets back the state it had, and
 // a held close is carried out.
 void onTableWrite(bool running) {
-    for (size_t i = 0; i < std::size(kHeldControls); ++i) {
-        const Control &c = kHeldControls[i];
+    for (size_t i = 0; i < kHeldControls.size(); ++i) {
+        const int panel = PanelHandle(kHeldControls[i].resourceId);
+        const int control = kHeldControls[i].control;
         if (running) {
             savedDimmed[i] = 0;
-            GetCtrlAttribute(c.panel, c.control, ATTR_DIMMED, &savedDimmed[i]);
+            GetCtrlAttribute(panel, control, ATTR_DIMMED, &savedDimmed[i]);
         }
-        SetCtrlAttribute(c.panel, c.control, ATTR_DIMMED, running ? 1 : savedDimmed[i]);
+        SetCtrlAttribute(panel, control, ATTR_DIMMED, running ? 1 : savedDimmed[i]);
     }
     if (running || !closeHeld) return;
     closeHeld = false;

@@ -1,7 +1,8 @@
 // A calibration table write owns the sensor from its first erase to its last write: meanwhile
-// the controls that would talk to the sensor, change the view or switch the surface are dimmed
-// on both surfaces, a press that still reaches one is refused with a status text saying why, and
-// a close (either main panel, SIGINT, SIGTERM) is held and carried out once the write has ended.
+// the controls that would talk to the sensor, change the view or switch the surface (marked
+// sensorControl or tableWriteHeld in the panel files) are dimmed on both surfaces, a press that
+// still reaches one is refused with a status text saying why, and a close (either main panel,
+// SIGINT, SIGTERM) is held and carried out once the write has ended.
 #pragma once
 
 // Puts the gate into the callback dispatch and lets the calibration transfer report to it.

@@ -206,6 +206,7 @@ bool readCalibHeader(int sensor, const char *errorText) {
 
 int deviceAccepted = 0;    // the last identification's verdict, see DeviceAccepted()
 int incompleteTables = 0;  // see IncompleteTables()
+int firmwareRefused = 0;   // see FirmwareRefused()
 
 // Steps after the version text: series, hardware record, firmware range, calibration headers
 // and parameter sets.
@@ -231,6 +232,7 @@ void identify(Identification &result, IdentifyLog log) {
                                 : fw <= 409 ? kFirmware40x
                                             : kFirmwareNewer);
         result.verdict = Identified::FirmwareOutOfRange;
+        firmwareRefused = 1;
         return;
     }
     if (readCalibHeader(1, "Error reading MASTER Xflash-Data")) result.headersRead |= 1;
@@ -260,6 +262,7 @@ Identification IdentifyPair(IdentifyLog log) {
     Identification result;
     deviceAccepted = 0;
     incompleteTables = 0;
+    firmwareRefused = 0;
     if (CheckComLine() == 1) {
         result.verdict = Identified::NoFirmwareText;
         Delay(0.05);
@@ -276,6 +279,10 @@ Identification IdentifyPair(IdentifyLog log) {
 
 int DeviceAccepted() {
     return deviceAccepted;
+}
+
+int FirmwareRefused() {
+    return firmwareRefused;
 }
 
 void ForgetDevice() {

@@ -34,6 +34,8 @@ Identification IdentifyPair(IdentifyLog log);
 // 1 when the last identification accepted the device (this series, hardware record read,
 // firmware in range): only then may the sensor controls be enabled.
 int DeviceAccepted();
+// 1 when the last identification refused a device of this series for its firmware number.
+int FirmwareRefused();
 // The sides (bit 0 MASTER, bit 1 SLAVE) whose calibration table the last identification found
 // incomplete; its status text then warns instead of showing the version.
 int IncompleteTables();

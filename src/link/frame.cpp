@@ -154,7 +154,8 @@ namespace {
 // skipped.
 int receiveHeader(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datacrc,
                   double deadline);
-int receiveData(uint16_t len, double deadline, bool checked = true);
+int receiveData(uint16_t len, double deadline);
+constexpr int DATA_CRC_WRONG = -2;  // receiveData: the data came whole, its CRC does not fit
 
 // Orders whose reply repeats the request's parameter: parameter pages, calibration sides and
 // flash addresses. Other replies carry their own (the echo and the firmware text the serial
@@ -208,11 +209,17 @@ int receiveReply() {
         int result =
             receiveHeader(&head.order, &head.param, &head.len, &head.datacrc, headerDeadline);
         const bool trigger = result == 1 && head.order == ORD_TRIGGER && sent.order != ORD_TRIGGER;
-        // A trigger record is dropped unread, so its data go unchecked: one damaged on the line
-        // must not end the wait for the reply behind it.
+        char statusBefore[STATUS_SIZE];
+        std::memcpy(statusBefore, szStatus, sizeof statusBefore);
         if (result == 1 && head.len > 0)
-            result = receiveData(head.len, trigger ? headerDeadline : Timer() + TIMEOUT, !trigger);
-        if (result != 1) return result;
+            result = receiveData(head.len, trigger ? headerDeadline : Timer() + TIMEOUT);
+        // A trigger record is not this exchange's, damaged or not: its frame was read whole and
+        // is dropped, and the status text stays the exchange's.
+        if (trigger && result == DATA_CRC_WRONG) {
+            std::memcpy(szStatus, statusBefore, sizeof statusBefore);
+            result = 1;
+        }
+        if (result != 1) return result == DATA_CRC_WRONG ? -1 : result;
         if (trigger) {
             skipTriggerRecord();
             continue;
@@ -289,9 +296,7 @@ int receiveHeader(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *datac
     return result;
 }
 
-// Waits for `len` data bytes behind the header and, when `checked`, checks them against
-// head.datacrc. 1 or -1.
-int receiveData(uint16_t len, double deadline, bool checked) {
+int receiveData(uint16_t len, double deadline) {
     if (len > FRAME_MAX_DATA || head.len > FRAME_MAX_DATA) {
         SetStatus("ATTENTION! RECEIVED FRAME TOO LONG!");
         return -1;
@@ -305,9 +310,9 @@ int receiveData(uint16_t len, double deadline, bool checked) {
         readSerial(szReadBuf + FRAME_HEADER_SIZE, len, end == WaitEnd::Arrived);
     }
     if (waitOutcome(end, lineErrors) != 1) return -1;
-    if (!checked || crc8Update(szReadBuf, FRAME_HEADER_SIZE, head.len) == head.datacrc) return 1;
+    if (crc8Update(szReadBuf, FRAME_HEADER_SIZE, head.len) == head.datacrc) return 1;
     SetStatus("ATTENTION! RECEIVED DATA FRAME IS INCORRECT!");
-    return -1;
+    return DATA_CRC_WRONG;
 }
 
 }  // namespace
@@ -371,7 +376,7 @@ int GetHeaderFrame(uint8_t *order, uint16_t *param, uint16_t *len, uint8_t *data
 }
 
 int GetDataFrame(uint16_t len) {
-    return receiveData(len, Timer() + TIMEOUT);
+    return receiveData(len, Timer() + TIMEOUT) == 1 ? 1 : -1;
 }
 
 int CheckComLine() {

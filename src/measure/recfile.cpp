@@ -1,8 +1,12 @@
 #include "measure/recfile.h"
 
-#include <QFile>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 
 #include "link/calibheader.h"
 #include "params/paramblock.h"
@@ -12,39 +16,42 @@ namespace {
 
 char lastError[128] = "";
 
-int fail(const QFile &file) {
-    std::snprintf(lastError, sizeof lastError, "%s", qPrintable(file.errorString()));
+int fail(int error) {
+    std::snprintf(lastError, sizeof lastError, "%s", std::strerror(error));
     return -1;
 }
 
-// Writes all `count` bytes behind what `file` holds. A write that stops short is tried again
-// for the rest, so that the cause of a failure (full disk, size limit) is the system's own.
-bool writeAll(QFile &file, const char *bytes, std::size_t count) {
+// Writes all `count` bytes behind what `fd` holds. A write that stops short is tried again for
+// the rest, so that the cause of a failure (full disk, size limit) is the system's own.
+bool writeAll(int fd, const char *bytes, std::size_t count) {
     while (count > 0) {
-        const qint64 n = file.write(bytes, static_cast<qint64>(count));
-        if (n <= 0) return false;
+        const ssize_t n = ::write(fd, bytes, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
         bytes += n;
         count -= static_cast<std::size_t>(n);
     }
     return true;
 }
 
-// Writes `count` bytes to `path`: into a new file (`create`, which must not exist yet) or behind
-// the end of an existing one. Bytes that could not all be written are taken back: a new file is
-// removed, an existing one cut back to its length before.
+// Writes `count` bytes to `path`: into a new file (`create`, which must not exist yet: the check
+// and the creation are one step) or behind the end of an existing one. Bytes that could not all
+// be written are taken back: a new file is removed, an existing one cut back to its length
+// before. Plain system calls: this runs once a sample, at increment 0 as fast as the link goes.
 int writeBytes(const char *path, const char *bytes, std::size_t count, bool create) {
-    QFile file(QFile::decodeName(path));
-    const auto mode = create ? QIODevice::WriteOnly | QIODevice::NewOnly
-                             : QIODevice::Append | QIODevice::ExistingOnly;
-    if (!file.open(mode | QIODevice::Unbuffered)) return fail(file);
-    const qint64 before = file.size();
-    if (writeAll(file, bytes, count)) return 1;
-    fail(file);
-    if (create)
-        file.remove();
-    else
-        file.resize(before);
-    return -1;
+    const int fd = create ? ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)
+                          : ::open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return fail(errno);
+    const off_t before = create ? 0 : ::lseek(fd, 0, SEEK_END);
+    if (before >= 0 && writeAll(fd, bytes, count)) return ::close(fd) == 0 ? 1 : fail(errno);
+    const int error = errno;
+    [[maybe_unused]] const bool takenBack =
+        create ? ::unlink(path) == 0 : before >= 0 && ::ftruncate(fd, before) == 0;
+    ::close(fd);
+    return fail(error);
 }
 
 // The shortest decimal text that reads back as the same double.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "link/frame.h"
+#include "link/identify.h"
 #include "link/status.h"
 #include "params/paramblock.h"
 #include "shared/state.h"
@@ -20,10 +21,17 @@ void showOnActiveSurface() {
     ShowStatus(tsd_flag ? ST_TSD : ST_PA);
 }
 
+// Once the last set is in, the whole block is range-checked, so that no field beyond its limit
+// is shown, sent or saved. 1.
+int rangeCheckedAfter(uint16_t set) {
+    if (set == PARA_PAGES - 1) CheckParaRanges(para, hwinfo.pixelCount);
+    return 1;
+}
+
 }  // namespace
 
 int PushSEND(uint16_t target, uint16_t set) {
-    if (set >= PARA_PAGES) return 0;
+    if (set >= PARA_PAGES) return -1;
     const uint8_t order = target == EEPROM ? ORD_SEND_EEPROM : ORD_SEND_RAM;
     uint8_t page[PARA_PAGE_SIZE];
     GetParaPage(para, set, page);
@@ -31,12 +39,12 @@ int PushSEND(uint16_t target, uint16_t set) {
     const bool ok = DataExchange(FRAME_HEADER_SIZE + PARA_PAGE_SIZE) == 1;
     SetStatus(ok ? kSendOk[set] : "Transmission error [SEND]!");
     showOnActiveSurface();
-    return ok ? 1 : 0;
+    return ok ? 1 : -1;
 }
 
 int PushGET(uint16_t target, uint16_t set) {
-    if (set >= PARA_PAGES) return 0;
-    if (target == DATFILE) return 1;
+    if (set >= PARA_PAGES) return -1;
+    if (target == DATFILE) return rangeCheckedAfter(set);
     const uint8_t order = target == EEPROM ? ORD_GET_EEPROM : ORD_GET_RAM;
     FillTxBuf(order, set, nullptr, 0);
     // A reply that does not carry exactly one set is refused: copying a short reply would put
@@ -45,5 +53,5 @@ int PushGET(uint16_t target, uint16_t set) {
     if (ok) PutParaPage(para, set, szReadBuf + FRAME_HEADER_SIZE);
     SetStatus(ok ? kGetOk[set] : "Timeout-RS-232...");
     showOnActiveSurface();
-    return ok ? 1 : 0;
+    return ok ? rangeCheckedAfter(set) : -1;
 }

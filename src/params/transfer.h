@@ -4,10 +4,11 @@
 #include <cstdint>
 
 // Sends set `set` of `para` (order 3 for EEPROM, 1 for any other target): 1 when the sensor
-// took it, else 0. Shows the status on the active surface.
+// acknowledged it, else -1. Shows the status on the active surface.
 int PushSEND(uint16_t target, uint16_t set);
 
 // Fetches set `set` into `para` (order 2 from RAM, 4 from EEPROM; no exchange for the file
-// target, whose sets the parameter file filled): 1 when the set is in `para`, else 0. Shows
-// the status of an exchange on the active surface; the panels show the block (ShowGET).
+// target, whose sets the parameter file filled): 1 when the set arrived (always for the file
+// target), else -1 with `para` unchanged. After set 2 the block is range-checked. Shows the
+// status of an exchange on the active surface; the panels show the block (ShowGET).
 int PushGET(uint16_t target, uint16_t set);

@@ -47,6 +47,12 @@ int LoadAllPanels(const char *resource) {
     return 1;
 }
 
+int PanelHandle(int resourceId) {
+    for (const PanelSlot &slot : slots)
+        if (slot.resourceId == resourceId) return *slot.handle;
+    return 0;
+}
+
 void PlacePanels() {
     for (const PanelSlot &slot : slots)
         if (slot.top >= 0) SetPanelPos(*slot.handle, slot.top, slot.left);

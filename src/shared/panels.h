@@ -18,6 +18,9 @@ extern const char *const PANEL_RESOURCE;
 // be loaded (panels loaded before it stay loaded).
 int LoadAllPanels(const char *resource = PANEL_RESOURCE);
 
+// The handle of the panel loaded from `resourceId`; 0 when it is not loaded.
+int PanelHandle(int resourceId);
+
 // Puts the pop-ups and touch sub-panels at their places inside their parents.
 void PlacePanels();
 

@@ -207,9 +207,11 @@ void startPressed() {
     DimmTSD_RECsettings(1);
 }
 
-// A start that does not record: the start button released, the settings enabled again.
+// A start that does not record: the lamps its press lit off again, the start button released,
+// the settings enabled again.
 void refuseStart(const char *status) {
     tmr_flag = 0;
+    hideLamps();
     touchStatus(status);
     boxLine(0, "RECORDER STOP!");
     releaseStart();

@@ -37,6 +37,12 @@ struct CtrlDef {
     CtrlKind kind;
 };
 
+// A control of a generated list of marked controls: its panel's resource id and its id.
+struct MarkedCtrl {
+    int resourceId;
+    int control;
+};
+
 struct PanelSet {
     const char *resource;  // the resource file name that LoadPanel is given
     std::span<const PanelDef> panels;
