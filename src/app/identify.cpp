@@ -1,6 +1,5 @@
 #include "app/identify.h"
 
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -8,8 +7,8 @@
 #include "ktav_panels.h"
 #include "link/calibheader.h"
 #include "link/status.h"
-#include "params/settingsview.h"
 #include "params/panelmap.h"
+#include "params/settingsview.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 #include "shared/state.h"

@@ -1,6 +1,5 @@
 #include "measure/acquisition.h"
 
-#include <initializer_list>
 #include <utility>
 
 #include "calib/calibtransfer.h"

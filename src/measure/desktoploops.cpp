@@ -1,5 +1,7 @@
 #include "measure/desktoploops.h"
 
+#include <initializer_list>
+
 #include "ktav_panels.h"
 #include "link/commands.h"
 #include "link/identify.h"

@@ -7,8 +7,8 @@
 #include "link/commands.h"
 #include "measure/evaluation.h"
 #include "params/derived.h"
-#include "params/settingsview.h"
 #include "params/paramblock.h"
+#include "params/settingsview.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 
