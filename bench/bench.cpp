@@ -43,6 +43,7 @@
 #include "link/transport.h"
 #include "machine.h"
 #include "measure/acquisition.h"
+#include "measure/desktoploops.h"
 #include "measure/recfile.h"
 #include "measure/recpopup.h"
 #include "params/appsettings.h"

@@ -1,10 +1,12 @@
 // k-tav-cli: talks to the sensor pair through the program's own link, parameter and file code,
 // without windows. Status texts go to standard error, data to standard output; exit status 0
 // only on success.
-#include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <array>
 #include <cstdio>
+#include <memory>
 
 #include "cliargs.h"
 #include "commands.h"
@@ -72,14 +74,26 @@ int runCommand(const Command &command, const QCommandLineParser &args) {
     return status;
 }
 
+// The application object. plot draws text into its picture, which takes Qt Gui's fonts; it
+// draws into a file, so without a chosen platform it draws offscreen and needs no display.
+// Every other command needs Qt Core only.
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser peek;
+    DeclareOptions(peek);
+    const bool plot = peek.parse(arguments) && peek.positionalArguments().value(0) == "plot";
+    if (!plot) return std::make_unique<QCoreApplication>(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
     KeepSevereMessagesOnly();
-    // The program's code runs with its panels unloaded; no display is needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     SelectEventDispatcher();
-    QApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName("k-tav-cli");
     QCoreApplication::setApplicationVersion(KTAV_VERSION);
 

@@ -1,12 +1,15 @@
 // The folders of src/ are layers: a file includes only from its own folder and the folders below
-// it, and the simulator takes nothing from the program but the wire layouts and the CRC.
+// it, and the simulator takes nothing from the program but the wire layouts and the CRC. The
+// files of the core library (ktav_core) include nothing of the panels.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,6 +51,37 @@ std::vector<std::string> includesOf(const fs::path &file) {
     return result;
 }
 
+// What is wrong with `include` in a file of the core library ("" when nothing).
+std::string coreViolation(const std::string &include) {
+    if (include.starts_with("platform/ui/")) return "the core reaches into the panels' run-time";
+    if (include == "ktav_panels.h" || include == "shared/panels.h")
+        return "the core reaches into the panels";
+    return {};
+}
+
+// The files of the core library: the sources that the CMakeLists.txt files under `src` give
+// ktav_core, and their headers.
+std::vector<fs::path> coreFiles(const fs::path &src) {
+    static const std::regex sources(R"(target_sources\(ktav_core\s+PRIVATE([^)]*)\))");
+    static const std::regex name(R"([^\s]+)");
+    std::vector<fs::path> files;
+    for (const auto &entry : fs::recursive_directory_iterator(src)) {
+        if (entry.path().filename() != "CMakeLists.txt") continue;
+        std::ifstream in(entry.path());
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        for (std::sregex_iterator m(text.begin(), text.end(), sources), end; m != end; ++m) {
+            const std::string list = (*m)[1];
+            for (std::sregex_iterator n(list.begin(), list.end(), name); n != end; ++n) {
+                const fs::path source = entry.path().parent_path() / n->str();
+                files.push_back(source);
+                if (fs::path header = fs::path(source).replace_extension(".h"); fs::exists(header))
+                    files.push_back(header);
+            }
+        }
+    }
+    return files;
+}
+
 bool isSource(const fs::path &p) {
     return p.extension() == ".cpp" || p.extension() == ".h";
 }
@@ -77,6 +111,27 @@ TEST(Layers, RuleTellsDownFromUp) {
     for (const Case &c : cases)
         EXPECT_EQ(violation(c.folder, c.include).empty(), c.allowed)
             << c.folder << " including " << c.include;
+    const std::pair<const char *, bool> coreCases[] = {
+        {"platform/ui/userint.h", false}, {"ktav_panels.h", false},    {"shared/panels.h", false},
+        {"shared/state.h", true},         {"platform/timing.h", true}, {"link/frame.h", true},
+    };
+    for (const auto &[include, allowed] : coreCases)
+        EXPECT_EQ(coreViolation(include).empty(), allowed) << "the core including " << include;
+}
+
+TEST(Layers, TheCoreIncludesNothingOfThePanels) {
+    const fs::path root = KTAV_SOURCE_DIR;
+    const std::vector<fs::path> files = coreFiles(root / "src");
+    std::string report;
+    for (const fs::path &file : files) {
+        EXPECT_TRUE(fs::exists(file)) << file;
+        for (const std::string &include : includesOf(file))
+            if (const std::string why = coreViolation(include); !why.empty())
+                report += fs::relative(file, root).string() + " includes \"" + include +
+                          "\": " + why + "\n";
+    }
+    EXPECT_GT(files.size(), 50u);
+    EXPECT_TRUE(report.empty()) << report;
 }
 
 TEST(Layers, NoFileReachesUpALayer) {

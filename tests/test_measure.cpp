@@ -37,6 +37,7 @@
 #include "params/paramblock.h"
 #include "params/paramfile.h"
 #include "params/profiles.h"
+#include "params/settingsview.h"
 #include "params/transfer.h"
 #include "platform/ui/kgraph.h"
 #include "platform/ui/popupscript.h"

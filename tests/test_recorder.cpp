@@ -215,7 +215,7 @@ TEST_F(Recorder, HeaderBytesOfEachVariant) {
     struct Case {
         const char *what;
         int touch;
-        double increment;  // desktop field, or incTIME on the touch surface
+        double increment;  // the desktop pop-up's field, or incTIME on the touch surface
         int mode;
         QByteArray lines3and4;
     };
@@ -230,17 +230,14 @@ TEST_F(Recorder, HeaderBytesOfEachVariant) {
     for (const Case &c : cases) {
         QFile::remove(path);
         tsd_flag = c.touch;
-        incTIME = c.increment;
-        SetCtrlVal(pRec, REC_INCTIME, c.touch ? 9.0 : c.increment);
-        SetCtrlVal(pRec, REC_SAMPLES, 10);
-        ASSERT_EQ(writeFileHeader(c.mode), 1) << c.what;
+        ASSERT_EQ(writeFileHeader(c.mode, c.increment, 10), 1) << c.what;
         EXPECT_EQ(withoutStamp(fileBytes(path)), c.lines3and4 + headerTail()) << c.what;
     }
     // Distance mode records no set-point.
     QFile::remove(path);
     tsd_flag = 0;
     para.ge.measurementMode = 0;
-    ASSERT_EQ(writeFileHeader(1), 1);
+    ASSERT_EQ(writeFileHeader(1, 0.5, 10), 1);
     EXPECT_TRUE(fileBytes(path).contains("Setpoint-Value [\xB5m]:\t0\r\n"));
 }
 

@@ -22,6 +22,7 @@
 #include "params/panelmap.h"
 #include "params/paramblock.h"
 #include "params/profiles.h"
+#include "params/settingsview.h"
 #include "params/teach.h"
 #include "params/transfer.h"
 #include "platform/timing.h"
@@ -134,42 +135,58 @@ TEST_F(SensorOps, IdentificationKeepsEachSideApart) {
 }
 
 TEST_F(SensorOps, FirmwareNumbersAndDeviceSeries) {
+    constexpr Identified kOk = Identified::Accepted, kOther = Identified::OtherSeries,
+                         kRefused = Identified::FirmwareOutOfRange;
     struct Case {
         QStringList options;
-        int result, hwok, popups;
+        Identified verdict;
+        int hwok, popups;
         const char *status;
     } cases[] = {
-        {{"--fw-version", "399"}, 0, 1, 1, "Please use K-TAV-PX-MS-Vista V.3.xx !"},
-        {{"--fw-version", "409"}, 0, 1, 1, "Please use K-TAV-PX-MS-Vista V.4.0x !"},
-        {{"--fw-version", "410"}, 1, 1, 0, nullptr},
-        {{"--fw-version", "429"}, 1, 1, 0, nullptr},
+        {{"--fw-version", "399"}, kRefused, 1, 1, "Please use K-TAV-PX-MS-Vista V.3.xx !"},
+        {{"--fw-version", "409"}, kRefused, 1, 1, "Please use K-TAV-PX-MS-Vista V.4.0x !"},
+        {{"--fw-version", "410"}, kOk, 1, 0, nullptr},
+        {{"--fw-version", "429"}, kOk, 1, 0, nullptr},
         {{"--fw-version", "430"},
-         0,
+         kRefused,
          1,
          1,
          "Please use K-TAV-PX-MS-Vista software newer than V4.2 !"},
-        {{"--fw-text", "K-TAV-QD.V1.10 2014 QD"}, 1, 0, 1, "Please use K-TAV-QD-Vista software!\n"},
-        {{"--fw-text", "K-TAV-WN.V2.00 2014 WN"}, 1, 0, 1, "Please use K-TAV-WN-Vista software!\n"},
-        {{"--fw-text", "CHROMIX.V1.0 2013 CX"},
+        {{"--fw-text", "K-TAV-QD.V1.10 2014 QD"},
+         kOther,
+         0,
          1,
+         "Please use K-TAV-QD-Vista software!\n"},
+        {{"--fw-text", "K-TAV-WN.V2.00 2014 WN"},
+         kOther,
+         0,
+         1,
+         "Please use K-TAV-WN-Vista software!\n"},
+        {{"--fw-text", "CHROMIX.V1.0 2013 CX"},
+         kOther,
          0,
          1,
          "Please use CHROMIX-Vista software version!\n"},
-        {{"--fw-text", "OTHER-DEVICE.V1.0 2013"}, 1, 0, 0, "OTHER-DEVICE.V1   2013"},
-        {{"--fw-text", "K-TAV-PX-MA V4 2015"}, 1, 1, 0, "K-TAV-PX-MA V4 2015.   "},
-        {{"--fw-text", "K-TAV-PX-2X.V4.20 2016 X"}, 1, 1, 0, "K-TAV-PX-2X.V4   2016"},
+        {{"--fw-text", "OTHER-DEVICE.V1.0 2013"}, kOther, 0, 0, "OTHER-DEVICE.V1   2013"},
+        {{"--fw-text", "K-TAV-PX-MA V4 2015"}, kOk, 1, 0, "K-TAV-PX-MA V4 2015.   "},
+        {{"--fw-text", "K-TAV-PX-2X.V4.20 2016 X"}, kOk, 1, 0, "K-TAV-PX-2X.V4   2016"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.options.join(' ').toStdString());
         connect(c.options);
         for (int i = 0; i < 3; ++i) QueuePopupAnswer(1);
-        EXPECT_EQ(InitDataExchange(), c.result);
+        // The device side decides without a panel; the panels then show its outcome.
+        const Identification identification = IdentifyPair(nullptr);
+        EXPECT_EQ(identification.verdict, c.verdict);
+        EXPECT_EQ(FirmwareRefused(), c.verdict == kRefused ? 1 : 0);
         EXPECT_EQ(hwok_flag, c.hwok);
-        EXPECT_EQ(popupsAsked(3), c.popups);
         if (c.status) {
             EXPECT_STREQ(szStatus, c.status);
         }
-        EXPECT_EQ(dimmed(pPA, PANEL_RUN), c.result == 1 && c.hwok == 1 ? 0 : 1);
+        EXPECT_EQ(popupsAsked(3), 0);
+        ShowIdentification(identification);
+        EXPECT_EQ(popupsAsked(3), c.popups);
+        EXPECT_EQ(dimmed(pPA, PANEL_RUN), c.verdict == kOk ? 0 : 1);
         ClearPopupAnswers();
         CloseTCP();
         sim_.stop();
@@ -236,6 +253,7 @@ TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
     connect({"--line-type", "306159", "--master-type", "611632", "--slave-type", "123456",
              "--adc-range", "1024"});
     ASSERT_EQ(GetHARDWAREInfo(), 1);
+    applyHardwareInfo();
     EXPECT_EQ(HWTYPE, 0);
     EXPECT_EQ(std::string(szHwLine[1]), "MASTER: PX-M2-2X");
     EXPECT_EQ(std::string(szHwLine[2]), "SLAVE: No info avialable!");
@@ -460,9 +478,12 @@ TEST_F(SensorOps, SendAndGetFrames) {
     sentFrames.clear();
     SetCtrlVal(pPara1, PARA1_POWER, 500);
     para.ma.power = 654;
-    PushGET(DATFILE, 0);
+    ShowGET(PushGET(DATFILE, 0), 0);
     EXPECT_EQ(real(pPara1, PARA1_POWER), 500);
-    PushGET(DATFILE, 2);
+    para.sl.power = 4000;  // beyond its limit: the block is range-checked once set 2 is in
+    ASSERT_EQ(PushGET(DATFILE, 2), 1);
+    EXPECT_EQ(para.sl.power, 500);
+    ShowGET(1, 2);
     EXPECT_EQ(real(pPara1, PARA1_POWER), 654);
     EXPECT_TRUE(sentFrames.empty());
 
@@ -520,6 +541,7 @@ TEST_F(SensorOps, TeachAndReset) {
     para.ma.teachValue = 7;
     para.sl.umTeachValue = 8;
     EXPECT_EQ(PushTEACH(), -1);
+    ShowTEACH(-1);
     EXPECT_STREQ(szStatus, "Teach-Error:Timeout TCP-Server-error!");
     EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.teachValue, para.ma.umTeachValue,
                        para.sl.umTeachValue),
@@ -533,6 +555,7 @@ TEST_F(SensorOps, TeachAndReset) {
 
     connect();
     EXPECT_EQ(PushTEACH(), 0);
+    ShowTEACH(0);
     EXPECT_STREQ(szStatus, "TEACH new setpoint value ... -> Ok!");
     EXPECT_EQ(para.ma.teachValue, teach.posA);
     EXPECT_EQ(real(pPara1, PARA1_TEACH_PIX), teach.posA);

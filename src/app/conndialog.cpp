@@ -13,7 +13,7 @@
 #include "link/wire.h"
 #include "measure/acquisition.h"
 #include "params/appsettings.h"
-#include "params/derived.h"
+#include "params/settingsview.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"

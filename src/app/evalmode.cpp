@@ -3,7 +3,7 @@
 #include "ktav_panels.h"
 #include "link/calibheader.h"
 #include "link/identify.h"
-#include "params/derived.h"
+#include "params/settingsview.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 #include "shared/state.h"

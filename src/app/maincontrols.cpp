@@ -12,6 +12,7 @@
 #include "link/identify.h"
 #include "link/status.h"
 #include "measure/acquisition.h"
+#include "measure/desktoploops.h"
 #include "measure/displays.h"
 #include "params/panelmap.h"
 #include "params/paramblock.h"
@@ -19,6 +20,7 @@
 #include "params/profiles.h"
 #include "params/teach.h"
 #include "params/transfer.h"
+#include "params/videocurves.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
 #include "shared/files.h"
@@ -127,7 +129,7 @@ void getSets() {
         return;
     }
     for (uint16_t set = 0; set < 3; ++set) {
-        PushGET(static_cast<uint16_t>(target), set);
+        ShowGET(PushGET(static_cast<uint16_t>(target), set), set);
         if (set < 2) Delay(0.05);
     }
     get_flag = 0;
@@ -287,7 +289,7 @@ int CC_ButtonTeach(int panel, int control, int event, void *, int, int) {
             break;
         case EVENT_COMMIT:
             if (linkIdle()) {
-                PushTEACH();
+                ShowTEACH(PushTEACH());
                 teach_flag = 0;
             } else {
                 teach_flag = 1;

@@ -1,22 +1,15 @@
 #include "measure/acquisition.h"
 
-#include <initializer_list>
 #include <utility>
 
 #include "calib/calibtransfer.h"
-#include "ktav_panels.h"
 #include "link/commands.h"
 #include "link/frame.h"
-#include "link/identify.h"
 #include "link/status.h"
 #include "link/transport.h"
-#include "measure/displays.h"
-#include "params/profiles.h"
 #include "params/teach.h"
 #include "params/transfer.h"
 #include "platform/timing.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
 #include "shared/state.h"
 
 namespace {
@@ -37,14 +30,14 @@ void showStatus(unsigned fields, const char *text) {
 // Ends a loop whose exchange failed: a time-out, unless the exchange was abandoned because the
 // program is closing, which ends the loop as an exit request does. What the displays show of
 // the last record is then no longer measured now.
-void endByFailure(unsigned fields, const char *text) {
+void endByFailure(const LoopView &view, const char *text) {
     if (exit_flag == 1) {
         stop_flag = 1;
         return;
     }
-    showStatus(fields, text);
+    showStatus(view.statusFields, text);
     stop_flag = -1;
-    ShowRecordNotCurrent();
+    if (view.notCurrent) view.notCurrent();
 }
 
 // One header-only request of `order`; the reply's data are left in szReadBuf.
@@ -68,17 +61,6 @@ void serveCalibrationWrite() {
 // Hands the record of the cycle just ended to whoever asked for it during the cycle.
 void handOverRecord() {
     if (auto take = std::exchange(recordWanted, nullptr)) take();
-}
-
-void drawRunCycle() {
-    PlotVIDEOBarGraph();
-    PlotRAWGraph();
-}
-
-void drawVideoCycle() {
-    PlotVIDEOBarGraph();
-    PlotVIDEOCurveA(adbuf, thdArrayA, xArray8);
-    PlotVIDEOCurveB(adbuf + MAXPOINT, thdArrayB, xArray8);
 }
 
 }  // namespace
@@ -136,7 +118,7 @@ void endLoop(const LoopView &view) {
 
 // Each flag is cleared before its request is served, so that a request made again while it
 // is being served stays pending for the next cycle.
-void ServeRequests(RequestOrder order) {
+void ServeRequests(const LoopView &view) {
     const auto set = static_cast<uint16_t>(target);
     if (send_flag) {
         send_flag = 0;
@@ -144,13 +126,17 @@ void ServeRequests(RequestOrder order) {
     }
     if (get_flag) {
         get_flag = 0;
-        for (uint16_t block = 0; block < 3; ++block) PushGET(set, block);
+        for (uint16_t block = 0; block < 3; ++block) {
+            const int received = PushGET(set, block);
+            if (view.gotSet) view.gotSet(received, block);
+        }
     }
     if (teach_flag) {
         teach_flag = 0;
-        PushTEACH();
+        const int result = PushTEACH();
+        if (view.taught) view.taught(result);
     }
-    switch (order) {
+    switch (view.order) {
         case RequestOrder::Run:
             serveReset();
             serveCalibrationWrite();
@@ -171,14 +157,13 @@ void RunCycles(const LoopView &view) {
     bool first = true;
     do {
         if (!exchange(ORD_RAW) || !TakeReplyData(&raw, sizeof raw)) {
-            endByFailure(view.statusFields,
-                         comtype == 0 ? kTimeoutRS232 : "Timeout TCP-Server-error!");
+            endByFailure(view, comtype == 0 ? kTimeoutRS232 : "Timeout TCP-Server-error!");
             break;
         }
         showStatus(view.statusFields, CycleText(first));
         first = false;
         view.draw();
-        ServeRequests(view.order);
+        ServeRequests(view);
         // A reply taken at once lets no events through: STOP, the other presses and the
         // repaints are served here, once a cycle.
         ProcessSystemEvents();
@@ -194,40 +179,16 @@ void VideoCycles(const LoopView &view) {
     do {
         exchanging = true;
         if (GetRAW() != 1 || !exchange(ORD_VIDEO) || !TakeReplyData(adbuf, sizeof adbuf)) {
-            endByFailure(view.statusFields, kTimeoutRS232);
+            endByFailure(view, kTimeoutRS232);
             break;
         }
         showStatus(view.statusFields, CycleText(first));
         first = false;
         view.draw();
-        ServeRequests(view.order);
+        ServeRequests(view);
         exchanging = false;
         ProcessSystemEvents();
         handOverRecord();
     } while (stop_flag == 0);
     endLoop(view);
-}
-
-void PushRUN() {
-    SetCtrlsAttribute(
-        pPA, {PANEL_STRIPCHART, PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE, PANEL_ZOOM, PANEL_GTYPE},
-        ATTR_VISIBLE, 1);
-    SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 1);
-    SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
-    RunCycles({ST_PA, drawRunCycle, RequestOrder::Run, PushSTOP});
-}
-
-void PushVIDEO() {
-    SetCtrlsAttribute(pPA, {PANEL_STRIPCHART, PANEL_GTYPE, PANEL_ZOOM}, ATTR_VISIBLE, 0);
-    SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 1);
-    SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
-    VideoCycles({ST_PA, drawVideoCycle, RequestOrder::Video, PushSTOP});
-}
-
-void PushSTOP() {
-    SetCtrlsAttribute(pPA, {PANEL_SEND, PANEL_GET, PANEL_RUN, PANEL_STOP, PANEL_VIDEO, PANEL_TEACH},
-                      ATTR_DIMMED, 0);
-    showStatus(ST_PA, stop_flag == -1 ? "Timeout RS232 Line!" : "Data-Transfer Stopped!");
-    if (stop_flag == 0) stop_flag = 1;
 }

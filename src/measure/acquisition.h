@@ -1,18 +1,10 @@
-// The continuous acquisitions of the desktop: RUN (measurement records, order 8) and VIDEO
-// (records and the two intensity profiles, order 9). Each loops inside the callback that
-// started it until stop_flag leaves 0, and serves the requests that other callbacks leave
-// in the request flags between two exchanges.
+// The continuous acquisitions: RUN (measurement records, order 8) and VIDEO (records and the
+// two intensity profiles, order 9). Each loops inside the callback that started it until
+// stop_flag leaves 0, and serves the requests that other callbacks leave in the request flags
+// between two exchanges; what a cycle shows goes through the surface's LoopView.
 #pragma once
+#include <cstdint>
 #include <functional>
-
-// The RUN loop; ends with PushSTOP.
-void PushRUN();
-
-// The VIDEO loop; ends with PushSTOP.
-void PushVIDEO();
-
-// Re-enables the main panel's command buttons and shows how the transfer ended.
-void PushSTOP();
 
 // True while a loop is inside an exchange with the sensor (or serving a request), or any
 // exchange waits for its reply: a callback
@@ -41,19 +33,24 @@ enum class RequestOrder {
     Video,  // SEND, GET, TEACH, calibration write, RESET
     Touch,  // SEND, GET, TEACH, RESET; a calibration write waits for a desktop loop
 };
-void ServeRequests(RequestOrder order);
 
 // The success text of a cycle, alternating "--->" (first) and "<---"; `first` starts anew.
 const char *CycleText(bool first);
 
 // What distinguishes the loops of the two surfaces: where the cycle's texts go, what a cycle
-// draws once its reply is in, and which requests it serves.
+// draws once its reply is in, which requests it serves and how their outcomes are shown.
 struct LoopView {
     unsigned statusFields;  // StatusField bits
     void (*draw)();
     RequestOrder order;
     void (*stopped)();  // what the surface does once its loop has ended; nullptr: nothing
+    void (*gotSet)(int received, uint16_t set);  // a served GET's set arrived (1) or not
+    void (*taught)(int result);                  // a served TEACH ended (PushTEACH's result)
+    void (*notCurrent)();  // a failed exchange ended the loop: the last record is not current
 };
+
+// Serves the requests left in the request flags, in the view's order.
+void ServeRequests(const LoopView &view);
 
 // The RUN cycle (order 8 into `raw`) until stop_flag leaves 0; a time-out sets it to -1. Then
 // the view's `stopped`, then what WhenLoopEnded deferred.

@@ -8,6 +8,7 @@
 #include "measure/evaluation.h"
 #include "params/derived.h"
 #include "params/paramblock.h"
+#include "params/settingsview.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 

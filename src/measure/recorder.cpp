@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ktav_panels.h"
 #include "link/commands.h"
 #include "link/crc8.h"
 #include "link/frame.h"
@@ -14,9 +13,7 @@
 #include "measure/recfile.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
-#include "platform/ui/userint.h"
 #include "shared/files.h"
-#include "shared/panels.h"
 #include "shared/state.h"
 
 TriggerRecord rec;
@@ -263,14 +260,8 @@ RecordOutcome RunRecording(const Recording &r, const RecorderView &view) {
     return outcome;
 }
 
-int writeFileHeader(int mode) {
+int writeFileHeader(int mode, double increment, int samples) {
     const bool trigger = mode == 1;
-    double increment = incTIME;
-    int samples = static_cast<int>(REC_MAX_SAMPLES);
-    if (!tsd_flag) {
-        GetCtrlVal(pRec, REC_INCTIME, &increment);
-        GetCtrlVal(pRec, REC_SAMPLES, &samples);
-    }
     if (trigger) {
         increment = 0.0;
         samples = static_cast<int>(REC_MAX_SAMPLES);

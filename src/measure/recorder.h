@@ -72,6 +72,7 @@ int TakeTriggerRecord();
 void DiscardTriggerInput();
 
 // Creates rec_fname with the recorder file header for RS-232 data mode `mode` (1 = trigger
-// mode): the increment and sample count of the desktop recorder pop-up, or on the touch surface
-// incTIME and no sample count. 1, or -1 when the file exists already or cannot be written.
-int writeFileHeader(int mode);
+// mode: increment 0, no sample count) and the increment and sample count of the recorder that
+// starts; on the touch surface (tsd_flag) the header has no sample count. 1, or -1 when the
+// file exists already or cannot be written.
+int writeFileHeader(int mode, double increment, int samples);

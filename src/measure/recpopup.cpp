@@ -165,7 +165,7 @@ int SelectRecorderFile(bool touch) {
     if (RecorderFileExists(rec_fname)) {
         if (ConfirmPopup("ATTENTION!", "Output-File already exist! - Overwrite ?") != 1) return 0;
         std::remove(rec_fname);
-        if (touch) writeFileHeader(0);
+        if (touch) writeFileHeader(0, incTIME, static_cast<int>(REC_MAX_SAMPLES));
     }
     SetCtrlVal(pTRec, TREC_FILENAME, rec_fname);
     if (!touch) SetCtrlVal(pRec, REC_FILENAME, rec_fname);
@@ -212,7 +212,7 @@ int CC_CBTNStartRecord(int, int, int event, void *, int, int) {
     if (trigger) showLine("WAITING FOR EXT.-TRIGG ...");
 
     RecordOutcome outcome{RecordEnd::FileError, 0, ""};
-    if (writeFileHeader(mode) == 1) {
+    if (writeFileHeader(mode, incTIME, samples) == 1) {
         const Recording recording{rec_fname, incTIME, static_cast<unsigned>(samples), trigger};
         outcome = RunRecording(recording, {showLine, PlotVIDEOBarGraph, showCounter, CalcRecTime});
     } else {

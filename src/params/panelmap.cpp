@@ -11,6 +11,8 @@
 #include "params/derived.h"
 #include "params/paramblock.h"
 #include "params/profiles.h"
+#include "params/settingsview.h"
+#include "params/videocurves.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 #include "shared/state.h"
@@ -367,4 +369,22 @@ void SetPanelValues() {
     CalcUMThresholds(para.ge.evalMode);
     FillThresholdLines();
     redrawGraphs();
+}
+
+void ShowGET(int received, uint16_t set) {
+    if (received == 1 && set == PARA_PAGES - 1) SetPanelValues();
+}
+
+void ShowTEACH(int result) {
+    if (result == 0) {
+        // Cursor 1 (top) and cursor 2 (bottom) of each position graph mark the teach positions.
+        const int panel = tsd_flag ? pTSD : pPA;
+        const int graphA = tsd_flag ? TSD_GRAPH_MASTER : PANEL_GRAPH_MASTER;
+        const int graphB = tsd_flag ? TSD_GRAPH_SLAVE : PANEL_GRAPH_SLAVE;
+        SetGraphCursor(panel, graphA, 1, teach.posA, 0.75);
+        SetGraphCursor(panel, graphB, 1, teach.posB, 0.75);
+        SetGraphCursor(panel, graphA, 2, teach.posA, 0.25);
+        SetGraphCursor(panel, graphB, 2, teach.posB, 0.25);
+    }
+    SetPanelValues();
 }

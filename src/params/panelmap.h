@@ -13,6 +13,14 @@ void GetPanelValues();
 // captions and dimming, recomputes the derived settings and redraws threshold lines and axes.
 void SetPanelValues();
 
+// Shows the outcome of a GET of set `set` (PushGET's result): once the last set is in the block,
+// the block on all panels as SetPanelValues shows it.
+void ShowGET(int received, uint16_t set);
+
+// Shows the outcome of a TEACH (PushTEACH's result): after a success the teach cursors of the
+// active surface's position graphs at the new positions; the block on all panels either way.
+void ShowTEACH(int result);
+
 // Shows a calibration header on side `index` (0 master, 1 slave) of the calibration pop-up.
 void ShowCalibHeader(int index, const CalibHeader &h);
 // Takes the fields of side `index` of the calibration pop-up into `h`.

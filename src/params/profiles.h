@@ -1,5 +1,5 @@
-// The video threshold lines, the redraw profiles of the two video graphs and the routines that
-// draw a profile with its threshold line.
+// The video threshold lines and the redraw profiles of the two video graphs (PlotVIDEOCurveA/B
+// draw them).
 #pragma once
 #include <cstdint>
 
@@ -15,8 +15,3 @@ void FillThresholdLine(uint16_t (&line)[MAXPOINT], uint16_t percent);
 
 // Fills both threshold lines from the master's and the slave's Video-Threshold.
 void FillThresholdLines();
-
-// One sensor's video profile in red and its threshold line in dark green (MAXPOINT values
-// over the x positions `x`), on the desktop or, with tsd_flag set, the touch video graph.
-void PlotVIDEOCurveA(const uint16_t *data, const uint16_t *threshold, const double *x);
-void PlotVIDEOCurveB(const uint16_t *data, const uint16_t *threshold, const double *x);

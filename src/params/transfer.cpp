@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "link/frame.h"
+#include "link/identify.h"
 #include "link/status.h"
-#include "params/panelmap.h"
 #include "params/paramblock.h"
 #include "shared/state.h"
 
@@ -19,6 +19,13 @@ constexpr const char *kGetOk[PARA_PAGES] = {"Parameter-frame received! GE - Line
 
 void showOnActiveSurface() {
     ShowStatus(tsd_flag ? ST_TSD : ST_PA);
+}
+
+// Once the last set is in, the whole block is range-checked, so that no field beyond its limit
+// is shown, sent or saved. 1.
+int rangeCheckedAfter(uint16_t set) {
+    if (set == PARA_PAGES - 1) CheckParaRanges(para, hwinfo.pixelCount);
+    return 1;
 }
 
 }  // namespace
@@ -37,17 +44,14 @@ int PushSEND(uint16_t target, uint16_t set) {
 
 int PushGET(uint16_t target, uint16_t set) {
     if (set >= PARA_PAGES) return -1;
-    bool ok = false;
-    if (target != DATFILE) {
-        const uint8_t order = target == EEPROM ? ORD_GET_EEPROM : ORD_GET_RAM;
-        FillTxBuf(order, set, nullptr, 0);
-        // A reply that does not carry exactly one set is refused: copying a short reply
-        // would put zeros into the block.
-        ok = DataExchange(FRAME_HEADER_SIZE) == 1 && head.len == PARA_PAGE_SIZE;
-        if (ok) PutParaPage(para, set, szReadBuf + FRAME_HEADER_SIZE);
-        SetStatus(ok ? kGetOk[set] : "Timeout-RS-232...");
-    }
-    if ((ok || target == DATFILE) && set == PARA_PAGES - 1) SetPanelValues();
-    if (target != DATFILE) showOnActiveSurface();
-    return ok || target == DATFILE ? 1 : -1;
+    if (target == DATFILE) return rangeCheckedAfter(set);
+    const uint8_t order = target == EEPROM ? ORD_GET_EEPROM : ORD_GET_RAM;
+    FillTxBuf(order, set, nullptr, 0);
+    // A reply that does not carry exactly one set is refused: copying a short reply would put
+    // zeros into the block.
+    const bool ok = DataExchange(FRAME_HEADER_SIZE) == 1 && head.len == PARA_PAGE_SIZE;
+    if (ok) PutParaPage(para, set, szReadBuf + FRAME_HEADER_SIZE);
+    SetStatus(ok ? kGetOk[set] : "Timeout-RS-232...");
+    showOnActiveSurface();
+    return ok ? rangeCheckedAfter(set) : -1;
 }

@@ -8,6 +8,7 @@
 int PushSEND(uint16_t target, uint16_t set);
 
 // Fetches set `set` into `para` (order 2 from RAM, 4 from EEPROM; no exchange for the file
-// target): 1 when the set arrived (always for the file target), else -1 with `para` unchanged.
-// After set 2 the block is range-checked and shown on all panels.
+// target, whose sets the parameter file filled): 1 when the set arrived (always for the file
+// target), else -1 with `para` unchanged. After set 2 the block is range-checked. Shows the
+// status of an exchange on the active surface; the panels show the block (ShowGET).
 int PushGET(uint16_t target, uint16_t set);

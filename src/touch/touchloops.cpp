@@ -9,8 +9,12 @@
 #include "link/identify.h"
 #include "link/status.h"
 #include "measure/acquisition.h"
+#include "measure/desktoploops.h"
+#include "measure/displays.h"
 #include "measure/evaluation.h"
+#include "params/panelmap.h"
 #include "params/profiles.h"
+#include "params/videocurves.h"
 #include "platform/ui/userint.h"
 #include "shared/panels.h"
 #include "shared/state.h"
@@ -103,7 +107,8 @@ void PushTSD_RUN() {
     SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kLightGreen);
     SetCtrlsAttribute(pTSD, {TSD_RUN, TSD_VIDEO, TSD_GET}, ATTR_DIMMED, 1);
     SetCtrlAttribute(pTGraph, TGRAPH_ZOOM, ATTR_VISIBLE, 1);
-    RunCycles({ST_TSD, drawRunCycle, RequestOrder::Touch, runEnded});
+    RunCycles({ST_TSD, drawRunCycle, RequestOrder::Touch, runEnded, ShowGET, ShowTEACH,
+               ShowRecordNotCurrent});
 }
 
 void PushTSD_VIDEO() {
@@ -116,5 +121,6 @@ void PushTSD_VIDEO() {
     SetCtrlAttribute(pTSD, TSD_VIDEO, ATTR_TEXT_BGCOLOR, kLightGreen);
     SetCtrlsAttribute(pTSD, {TSD_VIDEO, TSD_RUN, TSD_GET, TSD_RAM, TSD_EEPROM}, ATTR_DIMMED, 1);
     timeout_flag = 0;
-    VideoCycles({ST_TSD, drawVideoCycle, RequestOrder::Touch, loopEnded});
+    VideoCycles({ST_TSD, drawVideoCycle, RequestOrder::Touch, loopEnded, ShowGET, ShowTEACH,
+                 ShowRecordNotCurrent});
 }

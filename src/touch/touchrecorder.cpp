@@ -16,6 +16,7 @@
 #include "measure/recpopup.h"
 #include "params/derived.h"
 #include "params/paramblock.h"
+#include "params/settingsview.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
 #include "shared/files.h"
@@ -228,7 +229,7 @@ bool prepareFile(int mode) {
         std::remove(rec_fname);
     }
     file_flag = 1;
-    if (writeFileHeader(mode) == 1) return true;
+    if (writeFileHeader(mode, incTIME, static_cast<int>(REC_MAX_SAMPLES)) == 1) return true;
     tmr_flag = 0;
     showFileError();
     releaseStart();

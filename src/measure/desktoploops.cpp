@@ -1,0 +1,58 @@
+#include "measure/desktoploops.h"
+
+#include <initializer_list>
+
+#include "ktav_panels.h"
+#include "link/commands.h"
+#include "link/identify.h"
+#include "link/status.h"
+#include "measure/acquisition.h"
+#include "measure/displays.h"
+#include "params/panelmap.h"
+#include "params/profiles.h"
+#include "params/videocurves.h"
+#include "platform/ui/userint.h"
+#include "shared/panels.h"
+#include "shared/state.h"
+
+namespace {
+
+void drawRunCycle() {
+    PlotVIDEOBarGraph();
+    PlotRAWGraph();
+}
+
+void drawVideoCycle() {
+    PlotVIDEOBarGraph();
+    PlotVIDEOCurveA(adbuf, thdArrayA, xArray8);
+    PlotVIDEOCurveB(adbuf + MAXPOINT, thdArrayB, xArray8);
+}
+
+}  // namespace
+
+void PushRUN() {
+    SetCtrlsAttribute(
+        pPA, {PANEL_STRIPCHART, PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE, PANEL_ZOOM, PANEL_GTYPE},
+        ATTR_VISIBLE, 1);
+    SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 1);
+    SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
+    RunCycles({ST_PA, drawRunCycle, RequestOrder::Run, PushSTOP, ShowGET, ShowTEACH,
+               ShowRecordNotCurrent});
+}
+
+void PushVIDEO() {
+    SetCtrlsAttribute(pPA, {PANEL_STRIPCHART, PANEL_GTYPE, PANEL_ZOOM}, ATTR_VISIBLE, 0);
+    SetCtrlsAttribute(pPA, {PANEL_VIDEO_MASTER, PANEL_VIDEO_SLAVE}, ATTR_VISIBLE, 1);
+    SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_GET}, ATTR_DIMMED, 1);
+    VideoCycles({ST_PA, drawVideoCycle, RequestOrder::Video, PushSTOP, ShowGET, ShowTEACH,
+                 ShowRecordNotCurrent});
+}
+
+void PushSTOP() {
+    SetCtrlsAttribute(pPA, {PANEL_SEND, PANEL_GET, PANEL_RUN, PANEL_STOP, PANEL_VIDEO, PANEL_TEACH},
+                      ATTR_DIMMED, 0);
+    SetStatus(stop_flag == -1 ? "Timeout RS232 Line!" : "Data-Transfer Stopped!");
+    ShowStatus(ST_PA);
+    if (stop_flag == 0) stop_flag = 1;
+}
