@@ -35,6 +35,7 @@
 #include "panel_probe.h"
 #include "params/derived.h"
 #include "params/paramblock.h"
+#include "params/transfer.h"
 #include "platform/ui/popupscript.h"
 #include "platform/ui/runtime.h"
 #include "platform/ui/userint.h"
@@ -516,6 +517,47 @@ TEST_F(Calib, DuringRunTheHeaderWaitsForTheLoopAndATableIsRefused) {
     std::memcpy(&sent, header.data.data(), sizeof sent);
     EXPECT_EQ(std::tie(sent.typeCode, sent.range, sent.offset),
               std::make_tuple(610412, 25000, 60000));
+}
+
+// A table write pauses with the interface live, so it is refused while anything else may talk
+// to the sensor: a loop between its exchanges, an idle exchange under way, a recording.
+TEST_F(Calib, ATableWriteIsRefusedWhileALoopAnExchangeOrARecordingRuns) {
+    connect({"--delay-ms", "40"});
+    loadBothFiles();
+    const struct {
+        const char *what;
+        int stop, recstop, ticking;
+        bool inExchange;
+    } cases[] = {
+        {"a loop between its exchanges", 0, 1, 0, false},
+        {"an idle GET waiting for its reply", 1, 1, 0, true},
+        {"the desktop recorder", 1, 0, 0, false},
+        {"the touch recorder's timer", 1, 1, 1, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        clearRecords();
+        ClearPopupAnswers();
+        QueuePopupAnswer(0);
+        if (c.inExchange) {
+            onRequest = [](int order, int n) {
+                if (order == ORD_GET_RAM && n == 1)
+                    QTimer::singleShot(0, [] { pressWrite(0, 0, 1); });
+            };
+            PushGET(RAM, 0);
+        } else {
+            stop_flag = c.stop;
+            recstop_flag = c.recstop;
+            SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, c.ticking);
+            pressWrite(1, 0, 1);
+            stop_flag = recstop_flag = 1;
+            SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
+        }
+        EXPECT_EQ(PendingPopupAnswers(), 0u) << "the refusal was told";
+        EXPECT_EQ(LastPopupText(),
+                  "Info: Data transfer is running: press STOP first, then WRITE the table.");
+        EXPECT_EQ(countOf(ORD_XF_ERASE) + countOf(ORD_XF_ERASE_SLAVE), 0);
+    }
 }
 
 TEST_F(Calib, ATableWriteHoldsCloseAndRefusesWhatWouldDisturbIt) {

@@ -307,6 +307,11 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextL
     EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_TEACH, ORD_RAW}));
     EXPECT_EQ(teach_flag, 0);
     expectNotCurrent(false, true);
+
+    // Idle, TEACH teaches at once and leaves nothing for the next loop.
+    press(CC_ButtonTeach, pPA, PANEL_TEACH);
+    EXPECT_EQ(orders.back(), ORD_TEACH);
+    EXPECT_EQ(teach_flag, 0);
 }
 
 TEST_F(Measure, AnExitRequestEndsRunAfterItsCycleButNotVideo) {
@@ -378,16 +383,90 @@ TEST_F(Displays, TheLimitsBelongToTheToleranceBand) {
     const struct {
         int32_t value;
         int colour;
-    } cases[] = {{56000, 0x008000},
-                 {56001, 0xFF0000},
-                 {54000, 0x008000},
-                 {53999, 0xFF0000},
-                 {55000, 0x008000}};
+        int inTol, above, below;  // the touch lamps
+    } cases[] = {{56000, 0x008000, 1, 0, 0},
+                 {56001, 0xFF0000, 0, 1, 0},
+                 {54000, 0x008000, 1, 0, 0},
+                 {53999, 0xFF0000, 0, 0, 1},
+                 {55000, 0x008000, 1, 0, 0}};
+    // The touch numeric panel (NUM on, a loop running) and the graph panel have their lamps.
+    const struct {
+        int num, panel, inTol, above, below;
+    } lamps[] = {{1, pTNum, TNUM_LED_INTOL, TNUM_LED_ABOVE, TNUM_LED_BELOW},
+                 {0, pTGraph, TGRAPH_LED_INTOL, TGRAPH_LED_ABOVE, TGRAPH_LED_BELOW}};
     for (const auto &c : cases) {
         raw.umValue = c.value;
         PlotVIDEOBarGraph();
         EXPECT_EQ(attribute(pPA, PANEL_MEASVALUE, ATTR_TEXT_BGCOLOR), c.colour) << c.value;
         EXPECT_EQ(attribute(pPA, PANEL_POS_VALUE, ATTR_TEXT_BGCOLOR), c.colour) << c.value;
+        for (const auto &l : lamps) {
+            SetCtrlVal(pTSD, TSD_TOG_NUM, l.num);
+            stop_flag = 0;
+            PlotTSD_VIDEOBarGraph();
+            stop_flag = 1;
+            EXPECT_EQ(std::make_tuple(value(l.panel, l.inTol), value(l.panel, l.above),
+                                      value(l.panel, l.below)),
+                      std::make_tuple(c.inTol, c.above, c.below))
+                << c.value << " num " << l.num;
+        }
+        EXPECT_EQ(attribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR), c.colour) << c.value;
+    }
+}
+
+// Within twice the wider tolerance of the nominal value the band is shown; beyond it four
+// times, and a value outside that widens the side it lies on: to the axis limit when the upper
+// tolerance is the wider, else by one more tolerance.
+TEST_F(Displays, TheZoomRangeWidensTowardsTheValue) {
+    const struct {
+        int32_t value, up, lo;  // around the nominal value 50000; axis 30 to 70 mm
+        int64_t bottom, top;
+    } cases[] = {
+        {52000, 51000, 49500, 48000, 52000}, {48000, 51000, 49500, 48000, 52000},
+        {52001, 51000, 49500, 46000, 54000}, {54001, 51000, 49500, 46000, 70000},
+        {45999, 51000, 49500, 30000, 54000}, {54001, 50500, 49000, 46000, 55000},
+        {45999, 50500, 49000, 45000, 54000}, {54001, 51000, 49000, 46000, 55000},
+    };
+    for (const auto &c : cases) {
+        const ZoomRange z = ComputeZoomRange(c.value, 50000, c.up, c.lo, 70, 30);
+        EXPECT_EQ(std::make_pair(z.bottom, z.top), std::make_pair(c.bottom, c.top))
+            << c.value << " " << c.up << " " << c.lo;
+    }
+}
+
+// Each pop-up shows its own sensor's record values by its own power mode, on both surfaces.
+TEST_F(Displays, EachSensorsPowerFieldsShowItsOwnValues) {
+    HWTYPE = 20;
+    raw.powerA = 111;
+    raw.powerB = 222;
+    raw.milliA = 12600;
+    raw.milliB = 20400;
+    const struct {
+        uint16_t masterMode, slaveMode;
+        int masterPower, slavePower;   // 0: left as it was
+        double masterTime, slaveTime;  // 5.0: left at the field's lowest
+    } cases[] = {{1, 2, 111, 0, 5.0, 20.4}, {2, 1, 0, 222, 12.6, 5.0}};
+    const struct {
+        int panel, power, time;
+    } fields[2][2] = {
+        {{pPara1, PARA1_POWER, PARA1_INTTIME}, {pPara2, PARA2_POWER, PARA2_INTTIME}},
+        {{pTPara1, TPARA1_POWER, TPARA1_INTTIME}, {pTPara2, TPARA2_POWER, TPARA2_INTTIME}}};
+    SetCtrlVal(pTSD, TSD_TOG_NUM, 0);
+    for (const auto &c : cases) {
+        para.ma.powerMode = c.masterMode;
+        para.sl.powerMode = c.slaveMode;
+        for (const auto &surface : fields)
+            for (const auto &f : surface) {
+                SetCtrlVal(f.panel, f.power, 0);
+                SetCtrlVal(f.panel, f.time, 5.0);
+            }
+        PlotVIDEOBarGraph();
+        PlotTSD_VIDEOBarGraph();
+        for (const auto &[master, slave] : fields) {
+            EXPECT_EQ(value(master.panel, master.power), c.masterPower) << c.masterMode;
+            EXPECT_EQ(value(slave.panel, slave.power), c.slavePower) << c.masterMode;
+            EXPECT_EQ(real(master.panel, master.time), c.masterTime) << c.masterMode;
+            EXPECT_EQ(real(slave.panel, slave.time), c.slaveTime) << c.masterMode;
+        }
     }
 }
 

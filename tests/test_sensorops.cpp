@@ -264,6 +264,21 @@ TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
     int items = 0;
     GetNumListItems(pPara0, PARA0_EVALMODE, &items);
     EXPECT_EQ(items, 6);  // the two-line model is not the final hardware type
+    EXPECT_EQ(real(pCalib, CALIB_VIRTOFF_B), 0);
+    CloseTCP();
+    sim_.stop();
+
+    // The two-line model as the SLAVE: its second line's offset is the slave's.
+    ScriptedPeer peer;
+    HwInfo record{};
+    record.linetype = 306159;
+    record.subpixels = 1024;
+    record.mastertype = 123456;
+    record.slavetype = 611632;
+    peer.answer(ORD_HWINFO, 0, &record, sizeof record);
+    ASSERT_EQ(GetHARDWAREInfo(), 1);
+    EXPECT_EQ(real(pCalib, CALIB_VIRTOFF_A), 0);
+    EXPECT_EQ(real(pCalib, CALIB_VIRTOFF_B), 30000);
 }
 
 // ---- Derived settings -----------------------------------------------------------------------
@@ -286,20 +301,23 @@ TEST_F(SensorOps, DerivedSettings) {
     struct Case {
         uint16_t mode, measurementMode, hardwareMode, hwTolerance;
         int umTeach, up, lo, yMax, yMin, range, rangeA, rangeB;  // -1: range A/B unchanged
+        int virtOffset;
     } cases[] = {
-        {0, 0, 0, 0, 41000, 42500, 40300, 55, 30, 24000, -1, -1},
-        {0, 1, 0, 0, 20000, 21500, 19300, 32, 7, 24000, -1, -1},
-        {1, 0, 0, 0, 52000, 53500, 51300, 61, 50, 10000, -1, -1},
-        {1, 1, 0, 0, 20000, 21500, 19300, 23, 12, 10000, -1, -1},
-        {6, 0, 0, 0, 52000, 53500, 51300, 61, 50, 10000, -1, -1},
+        {0, 0, 0, 0, 41000, 42500, 40300, 55, 30, 24000, -1, -1, 7000},
+        {0, 1, 0, 0, 20000, 21500, 19300, 32, 7, 24000, -1, -1, 7000},
+        {1, 0, 0, 0, 52000, 53500, 51300, 61, 50, 10000, -1, -1, 3000},
+        {1, 1, 0, 0, 20000, 21500, 19300, 23, 12, 10000, -1, -1, 3000},
+        {6, 0, 0, 0, 52000, 53500, 51300, 61, 50, 10000, -1, -1, 3000},
         // WIDTH: the pair's virtual offsets less both teach distances.
-        {2, 0, 0, 0, -83000, -81500, -83700, -69, 0, 34000, -1, -1},
-        {2, 1, 0, 0, 20000, 21500, 19300, 34, 0, 34000, -1, -1},
+        {2, 0, 0, 0, -83000, -81500, -83700, -69, 0, 34000, -1, -1, 10000},
+        {2, 1, 0, 0, 20000, 21500, 19300, 34, 0, 34000, -1, -1, 10000},
         // CENTER: half the virtual offsets plus the master's teach less the slave's.
-        {3, 0, 0, 0, 16000, 17500, 15300, 30, 0, 34000, 10000, 24000},
-        {3, 0, 1, 1024, 16000, 33000, -1000, 30, 0, 34000, 10000, 24000},
-        {4, 0, 0, 0, 20000, 21500, 19300, 34, 0, 34000, 10000, 24000},
-        {5, 1, 0, 0, 20000, 21500, 19300, 34, 0, 34000, 10000, 24000},
+        {3, 0, 0, 0, 16000, 17500, 15300, 30, 0, 34000, 10000, 24000, 10000},
+        {3, 0, 1, 1024, 16000, 33000, -1000, 30, 0, 34000, 10000, 24000, 10000},
+        // DIFF: the master's virtual offset alone, the set-point as nominal value in both modes.
+        {4, 0, 0, 0, 20000, 21500, 19300, 34, 0, 34000, 10000, 24000, 3000},
+        {5, 1, 0, 0, 20000, 21500, 19300, 34, 0, 34000, 10000, 24000, 3000},
+        {5, 0, 1, 1024, 20000, 37000, 3000, 34, 0, 34000, 10000, 24000, 3000},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << " set-point " << c.measurementMode
@@ -318,6 +336,7 @@ TEST_F(SensorOps, DerivedSettings) {
         EXPECT_EQ(umRange, c.range);
         EXPECT_EQ(umRangeA, c.rangeA);
         EXPECT_EQ(umRangeB, c.rangeB);
+        EXPECT_EQ(umVIRTOFFS, c.virtOffset);
         EXPECT_EQ(dimmed(pPA, PANEL_TOL_UP), c.hardwareMode == 1 ? 1 : 0);
     }
     EXPECT_EQ(text(pPA, PANEL_LBL_EVALMODE), "EM: DIFF");
@@ -331,14 +350,17 @@ TEST_F(SensorOps, DerivedSettings) {
     EXPECT_EQ(std::pair(umupTHD, umloTHD), std::pair(46601, 13399));
 
     // Run on its own in a display cycle, DIFF takes the thresholds from the nominal value as
-    // it stands and only then puts the set-point in its place.
-    para.ge.measurementMode = 1;
+    // it stands and only then, in set-point mode, puts the set-point in its place for the axis.
     para.ge.hardwareMode = 0;
-    umTeach = 30000;
-    CalcUMThresholds(4);
-    EXPECT_EQ(umupTHD, 31500);
-    EXPECT_EQ(umloTHD, 29300);
-    EXPECT_EQ(umTeach, 20000);
+    for (uint16_t setpoint : {1, 0}) {
+        para.ge.measurementMode = setpoint;
+        umTeach = 30000;
+        CalcUMThresholds(4);
+        EXPECT_EQ(umupTHD, 31500);
+        EXPECT_EQ(umloTHD, 29300);
+        EXPECT_EQ(umTeach, setpoint ? 20000 : 30000);
+        EXPECT_EQ(YAXISMAX, setpoint ? 34 : 44);
+    }
 
     // CENTER in distance mode shows half the pair's virtual offset.
     para.ge.measurementMode = 0;
