@@ -277,6 +277,7 @@ TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
     record.slavetype = 611632;
     peer.answer(ORD_HWINFO, 0, &record, sizeof record);
     ASSERT_EQ(GetHARDWAREInfo(), 1);
+    applyHardwareInfo();
     EXPECT_EQ(real(pCalib, CALIB_VIRTOFF_A), 0);
     EXPECT_EQ(real(pCalib, CALIB_VIRTOFF_B), 30000);
 }
