@@ -2,9 +2,9 @@
 #include <QFile>
 #include <QString>
 
-#include "app/identify.h"
 #include "calib/calibfile.h"
 #include "calib/calibtransfer.h"
+#include "calib/identification.h"
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
@@ -56,7 +56,7 @@ int CheckCalibWrite(const QCommandLineParser &args) {
 
 int CmdCalibWrite(const QCommandLineParser &args) {
     const int sensor = sensorOf(args);
-    if (InitDataExchange() != 1 || DeviceAccepted() != 1)
+    if (IdentifyPair(nullptr).verdict != Identified::Accepted)
         return Fail(EXIT_LINK, "identification failed; nothing written");
     if (const int status = readFile(args, sensor); status != EXIT_OK) return status;
     if (args.isSet("header") && WriteCalibHeader(sensor) != 1)

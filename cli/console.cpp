@@ -8,7 +8,6 @@
 
 #include "link/frame.h"
 #include "link/status.h"
-#include "platform/ui/popupscript.h"
 
 namespace {
 
@@ -20,12 +19,6 @@ void printLines(std::string_view text) {
 
 void printStatus(unsigned, const char *text) {
     printLines(text ? text : "");
-}
-
-// A pop-up of the program code, answered with its default: its title and text.
-void printPopup(const char *title, const char *message) {
-    std::fprintf(stderr, "%s: ", title ? title : "");
-    printLines(message ? message : "");
 }
 
 void printFrame(bool request, const uint8_t *bytes, int count) {
@@ -43,12 +36,16 @@ void keepSevereMessages(QtMsgType type, const QMessageLogContext &, const QStrin
 
 void InstallConsole(bool verbose) {
     SetLinkView({printStatus, nullptr, nullptr});
-    SetUnattendedPopups(printPopup);
     if (verbose) SetFrameTap(printFrame);
 }
 
 void KeepSevereMessagesOnly() {
     qInstallMessageHandler(keepSevereMessages);
+}
+
+void PrintNotice(const char *title, const char *message) {
+    std::fprintf(stderr, "%s: ", title);
+    printLines(message);
 }
 
 int Fail(int status, const QString &problem) {

@@ -5,15 +5,16 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app/identify.h"
 #include "calib/calibfile.h"
 #include "calib/calibtransfer.h"
+#include "calib/identification.h"
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
 #include "json_output.h"
 #include "link/commands.h"
 #include "link/frame.h"
+#include "link/identify.h"
 #include "link/status.h"
 #include "link/xflash.h"
 #include "params/paramblock.h"
@@ -101,19 +102,21 @@ QJsonObject identityJson(const char *refused) {
     return identity;
 }
 
-// Why the last identification refused the device; nullptr when it did not.
-const char *refusalOf(int result) {
-    if (result == 1 && DeviceAccepted() != 1) return "other series";
-    if (result != 1 && FirmwareRefused() == 1) return "firmware number";
+// Why the identification refused the device; nullptr when it did not.
+const char *refusalOf(Identified verdict) {
+    if (verdict == Identified::OtherSeries) return "other series";
+    if (verdict == Identified::FirmwareOutOfRange) return "firmware number";
     return nullptr;
 }
 
 }  // namespace
 
 int CmdIdentify(const QCommandLineParser &args) {
-    const int result = InitDataExchange();
+    const Identification result = IdentifyPair(nullptr);
+    // What the program's pop-up tells the operator of a refused device or firmware.
+    if (result.refusal) PrintNotice("Attention !!!", result.refusal);
     const bool json = args.isSet("json");
-    if (result == 1 && DeviceAccepted() == 1) {
+    if (result.verdict == Identified::Accepted) {
         if (json)
             PrintJson(identityJson(nullptr));
         else
@@ -123,7 +126,7 @@ int CmdIdentify(const QCommandLineParser &args) {
         return EXIT_OK;
     }
     // A device of another series answers, but is refused; so is a firmware number out of range.
-    if (const char *refused = refusalOf(result)) {
+    if (const char *refused = refusalOf(result.verdict)) {
         if (json)
             PrintJson(identityJson(refused));
         else

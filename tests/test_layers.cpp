@@ -1,6 +1,7 @@
 // The folders of src/ are layers: a file includes only from its own folder and the folders below
 // it, and the simulator takes nothing from the program but the wire layouts and the CRC. The
-// files of the core library (ktav_core) include nothing of the panels.
+// files of the core library (ktav_core) include nothing of the panels, and the command-line tool
+// nothing of the panels nor of the surfaces' modules.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -57,6 +58,13 @@ std::string coreViolation(const std::string &include) {
     if (include == "ktav_panels.h" || include == "shared/panels.h")
         return "the core reaches into the panels";
     return {};
+}
+
+// What is wrong with `include` in a file of the command-line tool ("" when nothing).
+std::string toolViolation(const std::string &include) {
+    if (include.starts_with("app/") || include.starts_with("touch/"))
+        return "the tool reaches into the surfaces";
+    return coreViolation(include);
 }
 
 // The files of the core library: the sources that the CMakeLists.txt files under `src` give
@@ -117,9 +125,17 @@ TEST(Layers, RuleTellsDownFromUp) {
     };
     for (const auto &[include, allowed] : coreCases)
         EXPECT_EQ(coreViolation(include).empty(), allowed) << "the core including " << include;
+    const std::pair<const char *, bool> toolCases[] = {
+        {"app/identify.h", false},
+        {"touch/touchloops.h", false},
+        {"platform/ui/popupscript.h", false},
+        {"calib/identification.h", true},
+    };
+    for (const auto &[include, allowed] : toolCases)
+        EXPECT_EQ(toolViolation(include).empty(), allowed) << "the tool including " << include;
 }
 
-TEST(Layers, TheCoreIncludesNothingOfThePanels) {
+TEST(Layers, TheCoreAndTheToolIncludeNothingOfThePanels) {
     const fs::path root = KTAV_SOURCE_DIR;
     const std::vector<fs::path> files = coreFiles(root / "src");
     std::string report;
@@ -130,7 +146,17 @@ TEST(Layers, TheCoreIncludesNothingOfThePanels) {
                 report += fs::relative(file, root).string() + " includes \"" + include +
                           "\": " + why + "\n";
     }
+    int toolFiles = 0;
+    for (const auto &entry : fs::directory_iterator(root / "cli")) {
+        if (!isSource(entry.path())) continue;
+        ++toolFiles;
+        for (const std::string &include : includesOf(entry.path()))
+            if (const std::string why = toolViolation(include); !why.empty())
+                report += fs::relative(entry.path(), root).string() + " includes \"" + include +
+                          "\": " + why + "\n";
+    }
     EXPECT_GT(files.size(), 50u);
+    EXPECT_GT(toolFiles, 10);
     EXPECT_TRUE(report.empty()) << report;
 }
 
