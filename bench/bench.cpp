@@ -168,12 +168,12 @@ struct LoopFigures {
 LoopFigures acquisitionLoop(void (*loop)(), double seconds) {
     cycles = 0;
     SetFrameTap(countCycles);
-    QTimer::singleShot(static_cast<int>(seconds * 1000), [] { stop_flag = 1; });
+    QTimer::singleShot(static_cast<int>(seconds * 1000), [] { stop_flag = STOP_IDLE; });
     const double start = Timer(), cpu = ProcessCpuSeconds();
     loop();
     const double wall = Timer() - start;
     SetFrameTap(nullptr);
-    if (stop_flag != 1) return {-1, -1};
+    if (stop_flag != STOP_IDLE) return {-1, -1};
     return {cycles / wall, (ProcessCpuSeconds() - cpu) / wall};
 }
 
@@ -206,7 +206,7 @@ double recorderRate(double seconds) {
     SetCtrlVal(pRec, REC_INCTIME, 0.0);
     SetCtrlVal(pRec, REC_SAMPLES, static_cast<int>(REC_MAX_SAMPLES));
     DisplayPanel(pRec);
-    QTimer::singleShot(static_cast<int>(seconds * 1000), [] { stop_flag = 1; });
+    QTimer::singleShot(static_cast<int>(seconds * 1000), [] { stop_flag = STOP_IDLE; });
     const double start = Timer();
     CC_CBTNStartRecord(pRec, REC_START, EVENT_COMMIT, nullptr, 0, 0);
     int samples = 0;

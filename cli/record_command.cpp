@@ -21,7 +21,7 @@ namespace {
 
 // Ctrl-C ends the recording in order, as the recorder's STOP does.
 void onInterrupt() {
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
 }
 
 // The set-point and both calibration headers, which the file header records, from the sensor.

@@ -7,9 +7,11 @@
 #include "app/bindings.h"
 #include "calib/calibfile.h"
 #include "link/identify.h"
+#include "measure/recorder.h"
 #include "params/paramblock.h"
 #include "shared/panels.h"
 #include "shared/state.h"
+#include "touch/touchrecorder.h"
 
 class ProgramTest : public ::testing::Test {
   protected:
@@ -24,5 +26,6 @@ class ProgramTest : public ::testing::Test {
         ResetParaBlock();
         ResetCalibration();
         ResetHwInfo();
+        tmr_flag = timeout_flag = file_flag = 0;  // the recorders' working flags
     }
 };

@@ -168,12 +168,12 @@ TEST_F(Shell, SigtermClosesInOrderAndWritesTheSettings) {
 
 TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
     EXPECT_EQ(runProgram([] {
-                  stop_flag = 0;  // as if VIDEO ran
+                  stop_flag = STOP_RUNNING;  // as if VIDEO ran
                   SetCtrlAttribute(pPA, PANEL_RUN, ATTR_DIMMED, 1);
                   SetCtrlVal(pPA, PANEL_TOUCH, 1);
                   CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
                   EXPECT_EQ(tsd_flag, 1);
-                  EXPECT_EQ(stop_flag, 1);
+                  EXPECT_EQ(stop_flag, STOP_IDLE);
                   EXPECT_EQ(visible(pTSD), 1);
                   EXPECT_EQ(visible(pTNum), 1);
 
@@ -182,7 +182,7 @@ TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
                   EXPECT_EQ(visible(pTSD), 0);
                   EXPECT_EQ(value(pPA, PANEL_TOUCH), 0);
 
-                  stop_flag = 0;
+                  stop_flag = STOP_RUNNING;
                   SetCtrlVal(pPA, PANEL_TOUCH, 1);
                   CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
                   SetCtrlVal(pPA, PANEL_TOUCH, 0);

@@ -63,7 +63,7 @@ void tap(bool request, const uint8_t *bytes, int count) {
                         std::vector<uint8_t>(bytes + FRAME_HEADER_SIZE, bytes + count)});
     const int n = ++requestsOf[bytes[1]];
     if (onRequest) onRequest(bytes[1], n);
-    if (n > 2000) stop_flag = 1;  // a loop that was not stopped
+    if (n > 2000) stop_flag = STOP_IDLE;  // a loop that was not stopped
 }
 
 std::function<void(const std::string &text)> onStatus;
@@ -501,7 +501,7 @@ TEST_F(Calib, DuringRunTheHeaderWaitsForTheLoopAndATableIsRefused) {
             EXPECT_EQ(LastPopupText(),
                       "Info: Data transfer is running: press STOP first, then WRITE the table.");
         }
-        if (n == 4) stop_flag = 1;
+        if (n == 4) stop_flag = STOP_IDLE;
     };
     CC_BTNRun(pPA, PANEL_RUN, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(wrxf_flag, 0);
@@ -526,13 +526,14 @@ TEST_F(Calib, ATableWriteIsRefusedWhileALoopAnExchangeOrARecordingRuns) {
     loadBothFiles();
     const struct {
         const char *what;
-        int stop, recstop, ticking;
+        StopFlag stop;
+        int recstop, ticking;
         bool inExchange;
     } cases[] = {
-        {"a loop between its exchanges", 0, 1, 0, false},
-        {"an idle GET waiting for its reply", 1, 1, 0, true},
-        {"the desktop recorder", 1, 0, 0, false},
-        {"the touch recorder's timer", 1, 1, 1, false},
+        {"a loop between its exchanges", STOP_RUNNING, 1, 0, false},
+        {"an idle GET waiting for its reply", STOP_IDLE, 1, 0, true},
+        {"the desktop recorder", STOP_IDLE, 0, 0, false},
+        {"the touch recorder's timer", STOP_IDLE, 1, 1, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -550,7 +551,8 @@ TEST_F(Calib, ATableWriteIsRefusedWhileALoopAnExchangeOrARecordingRuns) {
             recstop_flag = c.recstop;
             SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, c.ticking);
             pressWrite(1, 0, 1);
-            stop_flag = recstop_flag = 1;
+            stop_flag = STOP_IDLE;
+            recstop_flag = 1;
             SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
         }
         EXPECT_EQ(PendingPopupAnswers(), 0u) << "the refusal was told";

@@ -228,9 +228,9 @@ TEST_F(ConnDialog, ConnectIdentifiesAndEnablesTheSensorControlsOnEitherSurfaceAn
         SCOPED_TRACE(std::string(d.name) + (c.line == Line::Tcp ? " TCP" : " RS-232"));
         dimSensorControls(d);
         shown.clear();
-        stop_flag = 0;
+        stop_flag = STOP_RUNNING;
         connect(d, c.line);
-        EXPECT_EQ(stop_flag, 1);
+        EXPECT_EQ(stop_flag, STOP_IDLE);
         EXPECT_EQ(c.line == Line::Tcp ? tcp_con : rs232_con, 1);
         EXPECT_EQ(c.line == Line::Tcp ? rs232_con : tcp_con, 0) << "the other transport closed";
         EXPECT_EQ(hwok_flag, 1);

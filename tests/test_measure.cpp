@@ -69,7 +69,7 @@ void tap(bool request, const uint8_t *bytes, int count) {
     if (request) orders.push_back(order);
     (request ? requestFrames : replyFrames).emplace_back(bytes, bytes + count);
     if (duringExchange) duringExchange(request, order, n);
-    if (request && n > 500) stop_flag = 1;  // a loop that was not stopped
+    if (request && n > 500) stop_flag = STOP_IDLE;  // a loop that was not stopped
 }
 
 void recordStatus(unsigned fields, const char *text) {
@@ -176,7 +176,7 @@ TEST_F(Measure, RunAlternatesItsTextAndStopsAfterTheCycleOfStop) {
     EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_RAW, ORD_RAW}));
     EXPECT_EQ(cycleTexts(), (std::vector<std::string>{"--->", "<---", "--->"}));
     EXPECT_EQ(texts.back(), "Data-Transfer Stopped!");
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
 
     // The displays show the last record.
     EXPECT_EQ(umValue, SelectedValue(raw, para.ge.analogOutMode));
@@ -201,7 +201,7 @@ TEST_F(Measure, StopPressedFromTheEventLoopEndsRunAgainstAFastDevice) {
     duringExchange = [](bool request, int order, int n) {
         if (!request || order != ORD_RAW) return;
         if (n == 2) QTimer::singleShot(0, [] { click(pPA, PANEL_STOP); });
-        if (n == 200) stop_flag = 1;  // a bound for the test, not the way it should end
+        if (n == 200) stop_flag = STOP_IDLE;  // a bound for the test, not the way it should end
     };
     press(CC_BTNRun, pPA, PANEL_RUN);
     EXPECT_LE(orders.size(), 4u) << "STOP served only after " << orders.size() << " cycles";
@@ -226,13 +226,13 @@ TEST_F(Measure, RequestsDuringRunAreServedAfterTheCycleInTheirOrder) {
             EXPECT_EQ(graph(pPA, PANEL_GRAPH_SLAVE)->cursorPosition(2),
                       QPointF(para.sl.teachValue, 0.25));
         }
-        if (n == 4) stop_flag = 1;
+        if (n == 4) stop_flag = STOP_IDLE;
     };
     press(CC_BTNRun, pPA, PANEL_RUN);
     EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_RAW, ORD_SEND_RAM, ORD_SEND_RAM, ORD_SEND_RAM,
                                         ORD_TEACH, ORD_RESET, ORD_RAW, ORD_RAW}));
     EXPECT_EQ(send_flag + teach_flag + reset_flag, 0);
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
 }
 
 // Pixels of a graph as the operator sees them in one colour.
@@ -274,7 +274,7 @@ void expectNotCurrent(bool desktop, bool touch) {
 TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextLoop) {
     connect();
     duringExchange = [](bool request, int order, int n) {
-        if (request && order == ORD_RAW && n == 2) stop_flag = 1;
+        if (request && order == ORD_RAW && n == 2) stop_flag = STOP_IDLE;
     };
     press(CC_BTNRun, pPA, PANEL_RUN);
     PlotTSD_VIDEOBarGraph();  // the touch surface shows the same record
@@ -286,7 +286,7 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextL
     double history[std::size(arrayNORM)];
     std::memcpy(history, arrayNORM, sizeof history);
     press(CC_BTNRun, pPA, PANEL_RUN);
-    EXPECT_EQ(stop_flag, -1);
+    EXPECT_EQ(stop_flag, STOP_TIMEOUT);
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[texts.size() - 2], "Timeout TCP-Server-error!");
     EXPECT_EQ(texts.back(), "Timeout RS232 Line!");
@@ -300,7 +300,7 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextL
 
     connect();
     duringExchange = [](bool request, int order, int n) {
-        if (request && order == ORD_RAW && n == 2) stop_flag = 1;
+        if (request && order == ORD_RAW && n == 2) stop_flag = STOP_IDLE;
     };
     teach_flag = 1;
     press(CC_BTNRun, pPA, PANEL_RUN);
@@ -321,7 +321,7 @@ TEST_F(Measure, AnExitRequestEndsRunAfterItsCycleButNotVideo) {
     };
     press(CC_BTNRun, pPA, PANEL_RUN);
     EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_RAW}));
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
     EXPECT_EQ(texts.back(), "Data-Transfer Stopped!");
 
     // VIDEO goes on to its next exchange, which the closing program abandons.
@@ -332,7 +332,7 @@ TEST_F(Measure, AnExitRequestEndsRunAfterItsCycleButNotVideo) {
     };
     press(CC_BTNVideo, pPA, PANEL_VIDEO);
     EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_VIDEO, ORD_RAW}));
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
     EXPECT_EQ(texts.back(), "Data-Transfer Stopped!") << "closing is no time-out";
 }
 
@@ -342,7 +342,7 @@ TEST_F(Measure, VideoForcesRamAndDrawsBothProfilesWithTheirThresholds) {
     CC_RBTEeprom(pPA, PANEL_EEPROM, EVENT_VAL_CHANGED, nullptr, 0, 0);
     ASSERT_EQ(target, EEPROM);
     duringExchange = [](bool request, int order, int n) {
-        if (request && order == ORD_VIDEO && n == 2) stop_flag = 1;
+        if (request && order == ORD_VIDEO && n == 2) stop_flag = STOP_IDLE;
     };
     press(CC_BTNVideo, pPA, PANEL_VIDEO);
     EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_VIDEO, ORD_RAW, ORD_VIDEO}));
@@ -401,9 +401,9 @@ TEST_F(Displays, TheLimitsBelongToTheToleranceBand) {
         EXPECT_EQ(attribute(pPA, PANEL_POS_VALUE, ATTR_TEXT_BGCOLOR), c.colour) << c.value;
         for (const auto &l : lamps) {
             SetCtrlVal(pTSD, TSD_TOG_NUM, l.num);
-            stop_flag = 0;
+            stop_flag = STOP_RUNNING;
             PlotTSD_VIDEOBarGraph();
-            stop_flag = 1;
+            stop_flag = STOP_IDLE;
             EXPECT_EQ(std::make_tuple(value(l.panel, l.inTol), value(l.panel, l.above),
                                       value(l.panel, l.below)),
                       std::make_tuple(c.inTol, c.above, c.below))
@@ -1014,7 +1014,7 @@ TEST_F(Measure, PressesDuringAnIdleExchangeFindTheSensorControlsDimmed) {
     EXPECT_EQ(dimmedDuring, std::vector<int>(ktav_panels_sensorControl.size(), 1));
     EXPECT_EQ(orders, (std::vector<int>{ORD_SEND_RAM, ORD_SEND_RAM, ORD_SEND_RAM}));
     EXPECT_EQ(teach_flag, 0) << "the TEACH press found its button dimmed";
-    EXPECT_EQ(stop_flag, 1) << "the RUN press found its button dimmed";
+    EXPECT_EQ(stop_flag, STOP_IDLE) << "the RUN press found its button dimmed";
     EXPECT_FALSE(anyTextHas("Timeout"));
     EXPECT_FALSE(anyTextHas("TEACH-IN activated"));
     for (const MarkedCtrl &c : ktav_panels_sensorControl)
@@ -1024,7 +1024,7 @@ TEST_F(Measure, PressesDuringAnIdleExchangeFindTheSensorControlsDimmed) {
     // A later RUN sends no TEACH that nobody asked for.
     clearRecords();
     duringExchange = [](bool request, int order, int n) {
-        if (request && order == ORD_RAW && n == 2) stop_flag = 1;
+        if (request && order == ORD_RAW && n == 2) stop_flag = STOP_IDLE;
     };
     press(CC_BTNRun, pPA, PANEL_RUN);
     EXPECT_EQ(orders, (std::vector<int>{ORD_RAW, ORD_RAW}));
@@ -1046,7 +1046,7 @@ TEST_F(Measure, ConnectDuringRunEndsTheLoopFirstAndReportsWhatHappened) {
         << "the loop ends after its cycle, then the connect talks to the sensor";
     EXPECT_EQ(repliesOf[ORD_RAW], 2);
     EXPECT_EQ(tcp_con, 1);
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
     EXPECT_TRUE(anyTextHas("Echo Check - Line Ok!"));
     EXPECT_FALSE(anyTextHas("Timeout"));
     EXPECT_EQ(texts.back(), szVersion) << "the identification's own result";
@@ -1062,7 +1062,7 @@ TEST_F(Measure, TheLogTakesALoopsCycleTextOnceItsCountAndTheCauseOfItsEnd) {
     InstallLinkView(path.toUtf8().constData());
     press(CC_BTNRun, pPA, PANEL_RUN);
     CloseLinkLog();
-    EXPECT_EQ(stop_flag, -1) << "ends as on a time-out";
+    EXPECT_EQ(stop_flag, STOP_TIMEOUT) << "ends as on a time-out";
     const int cycles = repliesOf[ORD_RAW];
     ASSERT_GE(cycles, 2);
     EXPECT_EQ(logLines(path), (std::vector<std::string>{
@@ -1122,7 +1122,7 @@ TEST(MeasureProgram, RunFromTheCommandLineIsPicturedAndClosesInOrder) {
     options.screenshotDelay = 0.5;
     texts.clear();
     EXPECT_EQ(WinMain(options), 0);
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
     EXPECT_FALSE(QImage(QString::fromStdString(options.screenshot)).isNull());
     EXPECT_STREQ(szStatus, "Data-Transfer Stopped!");
 }

@@ -346,7 +346,7 @@ TEST_F(Recorder, PolledTenSamplesAreTheRecordsTheSensorSent) {
     EXPECT_NE(std::find(mainTexts.begin(), mainTexts.end(), "Data-Recorder active!   Sample: 10"),
               mainTexts.end());
     EXPECT_EQ(value(pRec, REC_COUNTER), 10);
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
     for (int control : {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH})
         EXPECT_EQ(dimmed(pPA, control), 0) << control;
     EXPECT_EQ(dimmed(pRec, REC_START), 0);
@@ -404,7 +404,7 @@ TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLin
             EXPECT_EQ(mainTexts[mainTexts.size() - 2], c.textBefore);
         }
         EXPECT_EQ(value(pRec, REC_COUNTER), int(c.sample));
-        EXPECT_EQ(stop_flag, 1);
+        EXPECT_EQ(stop_flag, STOP_IDLE);
         EXPECT_EQ(dimmed(pRec, REC_START), 0);
         EXPECT_EQ(dimmed(pPA, PANEL_POS_MASTER), c.textBefore ? 1 : 0) << "not current";
     }
@@ -556,14 +556,14 @@ TEST_P(RecorderTrigger, StopWhileWaitingForATrigger) {
     connect(GetParam(), {"--trigger-hz", "0"});
     sensorMode(1);
     QTimer::singleShot(200, [] {
-        EXPECT_EQ(stop_flag, 0) << "the recorder waits";
+        EXPECT_EQ(stop_flag, STOP_RUNNING) << "the recorder waits";
         press(CC_PICBTNStopRecord, pRec, REC_STOP);
     });
     startDesktop(0.5, 100);
     EXPECT_EQ(fileLines(path).size(), 9);
     EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER STOPPED!");
     EXPECT_EQ(attribute(pRec, REC_MSG, ATTR_TEXT_COLOR), 0xFF0000);
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, RecorderTrigger, ::testing::Values(false, true),
@@ -700,11 +700,11 @@ TEST_F(TouchRecorder, TicksDuringRunTakeTheLoopsRecords) {
     onRequest = [&](int order) {
         if (order != ORD_RAW) return;
         if (++cycles == 2 || cycles == 4) tick();
-        if (cycles == 5) stop_flag = 1;
+        if (cycles == 5) stop_flag = STOP_IDLE;
     };
     press(CC_BTNRun, pTSD, TSD_RUN);
     onRequest = nullptr;
-    stop_flag = -1;  // as a RUN that timed out leaves it
+    stop_flag = STOP_TIMEOUT;  // as a RUN that timed out leaves it
     tick();
     const QList<QByteArray> lines = fileLines(path);
     ASSERT_EQ(lines.size(), 9 + 4);

@@ -24,6 +24,7 @@
 #include "link/transport.h"
 #include "measure/displays.h"
 #include "measure/evaluation.h"
+#include "measure/recorder.h"
 #include "panel_probe.h"
 #include "params/derived.h"
 #include "params/panelmap.h"
@@ -57,7 +58,7 @@ void tap(bool request, const uint8_t *bytes, int count) {
     orders.push_back(order);
     const int n = ++requestsOf[order];
     if (duringRequest) duringRequest(order, n);
-    if (n > 500) stop_flag = 1;  // a loop that was not stopped
+    if (n > 500) stop_flag = STOP_IDLE;  // a loop that was not stopped
 }
 
 void recordStatus(unsigned fields, const char *text) {
@@ -242,7 +243,7 @@ TEST_F(Touch, RunWithNeitherNumNorGraphOpensNumAndFeedsTheTouchDisplays) {
     };
     press(pTSD, TSD_RUN);
     EXPECT_EQ(count(ORD_RAW), 3);
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
     EXPECT_EQ(touchTexts[0], "Transmission successful  ---> Line Ok!");
     EXPECT_EQ(touchTexts[1], "Transmission successful <---  Line Ok!");
     EXPECT_EQ(desktopTexts.back(), "Data-Transfer Stopped!") << "PushSTOP ends touch RUN";
@@ -268,9 +269,9 @@ TEST_F(Touch, RunKeepsRunningUnderTheViewsAndEndsAfterItsCycleForTheRecorder) {
             touchToggle(TSD_TOG_GRAPH);
         }
         if (n == 4) {
-            EXPECT_EQ(stop_flag, 0) << "RUN goes on under GRAPH";
+            EXPECT_EQ(stop_flag, STOP_RUNNING) << "RUN goes on under GRAPH";
             touchToggle(TSD_TOG_RECORDER);
-            EXPECT_EQ(stop_flag, 1);
+            EXPECT_EQ(stop_flag, STOP_IDLE);
         }
     };
     press(pTSD, TSD_RUN);
@@ -325,7 +326,7 @@ TEST_F(Touch, VideoLeavesNoToggleOnAndStopsWhenAViewIsChosen) {
     press(pTSD, TSD_VIDEO);
     EXPECT_EQ(count(ORD_VIDEO), 3);
     EXPECT_EQ(target, RAM);
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
     EXPECT_EQ(video_flag, 0);
     EXPECT_TRUE(desktopTexts.empty()) << "touch VIDEO does not end with PushSTOP";
     EXPECT_EQ(value(pTSD, TSD_TOG_NUM), 1);
@@ -343,7 +344,7 @@ TEST_F(Touch, ACalibrationWriteRequestedInATouchLoopWaitsForADesktopLoop) {
             wrxf_flag = 1;
             send_flag = 1;
         }
-        if (n == 3) stop_flag = 1;
+        if (n == 3) stop_flag = STOP_IDLE;
     };
     press(pTSD, TSD_RUN);
     EXPECT_EQ(count(ORD_SEND_RAM), 3) << "SEND is served by the touch loop";
@@ -353,7 +354,7 @@ TEST_F(Touch, ACalibrationWriteRequestedInATouchLoopWaitsForADesktopLoop) {
     tsd_flag = 0;
     clearRecords();
     duringRequest = [](int order, int n) {
-        if (order == ORD_RAW && n == 2) stop_flag = 1;
+        if (order == ORD_RAW && n == 2) stop_flag = STOP_IDLE;
     };
     press(pPA, PANEL_RUN);
     EXPECT_EQ(count(ORD_CALIB_WRITE), 1);
@@ -371,7 +372,7 @@ TEST_F(Touch, AFailedLoopTellsItsTimeoutAndLeavesTheButtonsAsStopDoes) {
         connect();
         sim.stop();
         press(pTSD, loop.button);
-        EXPECT_EQ(stop_flag, -1);
+        EXPECT_EQ(stop_flag, STOP_TIMEOUT);
         EXPECT_EQ(touchTexts.back(), loop.text);
         EXPECT_EQ(video_flag, 0);
         for (int control :
@@ -511,7 +512,7 @@ TEST_F(Touch, AStepperTouchedDuringRunEndsRunBeforeTheValueChanges) {
         CC_NDISPmmSetpoint(pTNum, TNUM_SETPOINT, EVENT_LEFT_CLICK, nullptr, 0, 0);
         Control *up = FindCtrl(pTNum, TNUM_SETP_UP);
         up->callback(pTNum, TNUM_SETP_UP, EVENT_LEFT_CLICK, nullptr, 0, 0);
-        EXPECT_EQ(stop_flag, 1) << "RUN ends before the value changes";
+        EXPECT_EQ(stop_flag, STOP_IDLE) << "RUN ends before the value changes";
         up->callback(pTNum, TNUM_SETP_UP, EVENT_COMMIT, nullptr, 0, 0);
     };
     press(pTSD, TSD_RUN);
@@ -588,10 +589,10 @@ TEST_F(Touch, TwinsReadTheTouchControlAndShowTheSameOnBothSurfaces) {
 TEST_F(Touch, ExitReturnsToTheDesktopWithNumReadyForTheNextEntry) {
     touchToggle(TSD_TOG_GRAPH);
     SetCtrlVal(pPA, PANEL_TOUCH, 1);
-    stop_flag = 0;
+    stop_flag = STOP_RUNNING;
     press(pTSD, TSD_EXIT);
     EXPECT_EQ(tsd_flag, 0);
-    EXPECT_EQ(stop_flag, 1);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
     EXPECT_EQ(value(pPA, PANEL_TOUCH), 0);
     EXPECT_EQ(togglesOn(), std::vector<int>{TSD_TOG_NUM});
     for (int panel : {pTGraph, pTNum, pTSD}) EXPECT_EQ(shown(panel), 0) << panel;

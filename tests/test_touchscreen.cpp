@@ -355,7 +355,7 @@ void pictureDuringLoop(bool request, const uint8_t *bytes, int count) {
     if (++shots.cycles % 6 != 0) return;
     picture(std::string(shots.prefix) + shots.views[shots.next].name);
     if (++shots.next == shots.views.size()) {
-        stop_flag = 1;
+        stop_flag = STOP_IDLE;
         return;
     }
     touchToggle(shots.views[shots.next].toggle);

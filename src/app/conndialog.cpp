@@ -175,7 +175,7 @@ void logOpenFailure(const Surface &s) {
 }
 
 void connect(const Surface &s) {
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     closeLink();
     report(s, "TRY TO CONNECT! ...");
     takeDialogValues(s);
@@ -207,7 +207,7 @@ void dropDevice() {
 }
 
 void disconnect(const Surface &s) {
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     dropDevice();
     takeSerialSettings(s);
     SetStatus("SENSOR DISCONNECTED!");
@@ -269,7 +269,7 @@ void accept(const Surface &s) {
 }
 
 void discard(const Surface &s) {
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     dropDevice();
     takeSerialSettings(s);
     SetStatus("SENSOR DISCONNECTED!");
@@ -315,27 +315,27 @@ void enterPortText(const Surface &s) {
 }  // namespace
 
 int CC_CBTNTryToConnect(int, int, int event, void *, int, int) {
-    if (event == EVENT_LEFT_CLICK) stop_flag = 1;
+    if (event == EVENT_LEFT_CLICK) stop_flag = STOP_IDLE;
     if (event == EVENT_RIGHT_CLICK) toggleHelp(kConnectHelp);
     if (event == EVENT_COMMIT) WhenLoopEnded([] { connect(desktop); });
     return 0;
 }
 
 int CC_TSD_CBTNTryToConnect(int, int, int event, void *, int, int) {
-    if (event == EVENT_LEFT_CLICK) stop_flag = 1;
+    if (event == EVENT_LEFT_CLICK) stop_flag = STOP_IDLE;
     if (event == EVENT_COMMIT) WhenLoopEnded([] { connect(touch); });
     return 0;
 }
 
 int CC_CBTNDisconnect(int panel, int, int event, void *, int, int) {
-    if (event == EVENT_LEFT_CLICK) stop_flag = 1;
+    if (event == EVENT_LEFT_CLICK) stop_flag = STOP_IDLE;
     if (event == EVENT_COMMIT) WhenLoopEnded([panel] { disconnect(surfaceOf(panel)); });
     return 0;
 }
 
 int CC_CBTNChangeBaudRate(int panel, int, int event, void *, int, int) {
     if (event == EVENT_LEFT_CLICK) {
-        stop_flag = 1;
+        stop_flag = STOP_IDLE;
         report(surfaceOf(panel), "Try to change baudrate...");
     }
     if (event == EVENT_COMMIT) WhenLoopEnded([panel] { changeBaudRate(surfaceOf(panel)); });
@@ -343,14 +343,14 @@ int CC_CBTNChangeBaudRate(int panel, int, int event, void *, int, int) {
 }
 
 int CC_CBTNAcceptComSetting(int panel, int, int event, void *, int, int) {
-    if (event == EVENT_LEFT_CLICK) stop_flag = 1;
+    if (event == EVENT_LEFT_CLICK) stop_flag = STOP_IDLE;
     if (event == EVENT_RIGHT_CLICK && panel == pConn) toggleHelp(kAcceptHelp);
     if (event == EVENT_COMMIT) accept(surfaceOf(panel));
     return 0;
 }
 
 int CC_CBTNDiscardComSetting(int panel, int, int event, void *, int, int) {
-    if (event == EVENT_LEFT_CLICK) stop_flag = 1;
+    if (event == EVENT_LEFT_CLICK) stop_flag = STOP_IDLE;
     if (event == EVENT_COMMIT) WhenLoopEnded([panel] { discard(surfaceOf(panel)); });
     return 0;
 }
@@ -377,7 +377,7 @@ int CBF_StringPortNumber(int panel, int, int event, void *, int, int) {
 }
 
 int CC_CBTNGenerateHWInfoFile(int, int, int event, void *, int, int) {
-    if (event == EVENT_LEFT_CLICK) stop_flag = 1;
+    if (event == EVENT_LEFT_CLICK) stop_flag = STOP_IDLE;
     return 0;
 }
 

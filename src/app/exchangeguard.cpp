@@ -19,7 +19,7 @@ bool guarding = false;
 
 void GuardExchange(bool waiting) {
     if (waiting) {
-        guarding = stop_flag != 0;  // a loop's exchanges leave presses as requests
+        guarding = stop_flag != STOP_RUNNING;  // a loop's exchanges leave presses as requests
         if (!guarding) return;
         for (size_t i = 0; i < kSensorControls.size(); ++i) {
             const int panel = PanelHandle(kSensorControls[i].resourceId);

@@ -93,7 +93,7 @@ int mirrorActive(int desktopPanel, int desktopControl, int touchPanel, int touch
 
 // The sensor can be talked to now: no loop runs and none is inside an exchange.
 bool linkIdle() {
-    return stop_flag == 1 && !ExchangeInProgress();
+    return stop_flag == STOP_IDLE && !ExchangeInProgress();
 }
 
 void showMainStatus(const char *text) {
@@ -353,7 +353,7 @@ int CC_BTNSend(int panel, int control, int event, void *, int, int) {
 int CC_BTNGet(int panel, int control, int event, void *, int, int) {
     switch (event) {
         case EVENT_LEFT_CLICK:
-            stop_flag = 1;
+            stop_flag = STOP_IDLE;
             StopTouchRecording("STOPPED BY GET");
             ShowText(ST_PA, "Waiting for parameter-frame ...");
             if (target != DATFILE) Delay(0.05);
@@ -493,7 +493,7 @@ int CC_TOGGBTNZoom(int, int, int event, void *, int, int) {
 int CC_TOGGBTNConnect(int panel, int control, int event, void *, int, int) {
     switch (event) {
         case EVENT_LEFT_CLICK:
-            stop_flag = 1;
+            stop_flag = STOP_IDLE;
             break;
         case EVENT_COMMIT:
             // The press toggled it: off now means it was on already, and it stays on.

@@ -241,7 +241,7 @@ int WinMain(const ProgramOptions &options) {
 
 void CloseProgram(bool fromTouchPanel) {
     if (fromTouchPanel) SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     exit_flag = 1;
     if (WriteIniFile(appini_pathname) < 0) exitStatus = EXIT_NOT_SAVED;
     if (comtype == 0) {
@@ -253,7 +253,7 @@ void CloseProgram(bool fromTouchPanel) {
 
 void SwitchSurface(bool touch) {
     tsd_flag = touch ? 1 : 0;
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     if (touch) {
         ShowTouchSurface();
         DisplayPanel(pTNum);

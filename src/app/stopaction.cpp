@@ -23,11 +23,11 @@ int CC_BTNStop(int panel, int control, int event, void *, int, int) {
     switch (event) {
         case EVENT_LEFT_CLICK:
         case EVENT_KEYPRESS:
-            stop_flag = 1;
+            stop_flag = STOP_IDLE;
             video_flag = 0;
             break;
         case EVENT_COMMIT:
-            stop_flag = 1;
+            stop_flag = STOP_IDLE;
             video_flag = 0;
             if (tsd_flag)
                 RestoreTouchIdle();

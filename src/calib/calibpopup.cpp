@@ -57,7 +57,7 @@ void writeTable(int sensor) {
     }
     // The write pauses between its steps with the interface live; a running loop would
     // exchange frames in between.
-    if (stop_flag == 0 || ExchangeActive() || recording()) {
+    if (stop_flag == STOP_RUNNING || ExchangeActive() || recording()) {
         MessagePopup("Info", "Data transfer is running: press STOP first, then WRITE the table.");
         return;
     }
@@ -129,7 +129,7 @@ int CC_BTNWriteCalibXF(int, int, int event, void *, int, int) {
         TakeCalibHeader(sensor - 1, calibToWrite[sensor - 1]);
         // A running loop (or one still inside its exchange) writes the header of masl_flag's
         // side between two of its exchanges.
-        if (stop_flag == 1 && !ExchangeActive()) {
+        if (stop_flag == STOP_IDLE && !ExchangeActive()) {
             WriteCalibHeader(sensor);
             wrxf_flag = 0;
         } else {

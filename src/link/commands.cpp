@@ -38,7 +38,7 @@ int fetch(uint8_t order, uint16_t param, void *dest, size_t size, const char *ok
         return 1;
     }
     SetStatus(comtype == 0 ? "Timeout RS232-Line!" : "TCP-Server-error!");
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     return -1;
 }
 

@@ -7,9 +7,9 @@
 extern RawRecord raw;        // last measurement data record (order 8)
 extern uint16_t adbuf[256];  // last video profiles: 128 MASTER values, then 128 SLAVE values
 
-// Fetches one measurement record into `raw`: 1, or -1 (and stop_flag = 1) on failure.
+// Fetches one measurement record into `raw`: 1, or -1 (and stop_flag = STOP_IDLE) on failure.
 int GetRAW();
-// Fetches the two video profiles into `adbuf`: 1, or -1 (and stop_flag = 1) on failure.
+// Fetches the two video profiles into `adbuf`: 1, or -1 (and stop_flag = STOP_IDLE) on failure.
 int GetDATA(uint16_t param);
 // RESET of the sensors' max/min outputs: 0, or -1 on failure. Shows the status.
 int PushRESET();

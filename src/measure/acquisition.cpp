@@ -32,11 +32,11 @@ void showStatus(unsigned fields, const char *text) {
 // the last record is then no longer measured now.
 void endByFailure(const LoopView &view, const char *text) {
     if (exit_flag == 1) {
-        stop_flag = 1;
+        stop_flag = STOP_IDLE;
         return;
     }
     showStatus(view.statusFields, text);
-    stop_flag = -1;
+    stop_flag = STOP_TIMEOUT;
     if (view.notCurrent) view.notCurrent();
 }
 
@@ -91,7 +91,7 @@ bool RequestLoopRecord(void (*take)()) {
 
 void WhenLoopEnded(std::function<void()> action) {
     if (!loopRunning && !recorderBusy) return action();
-    stop_flag = 1;     // ends RUN, VIDEO or a desktop recording after its cycle
+    stop_flag = STOP_IDLE;     // ends RUN, VIDEO or a desktop recording after its cycle
     recstop_flag = 1;  // ends the touch recorder's wait for trigger records
     afterLoop = std::move(action);
 }
@@ -101,7 +101,7 @@ namespace {
 // Marks a loop running from its start to its end and runs what waited for its end.
 void beginLoop() {
     loopRunning = true;
-    stop_flag = 0;
+    stop_flag = STOP_RUNNING;
     ReportLoop(true);
 }
 
@@ -168,8 +168,8 @@ void RunCycles(const LoopView &view) {
         // repaints are served here, once a cycle.
         ProcessSystemEvents();
         handOverRecord();
-        if (exit_flag == 1) stop_flag = 1;
-    } while (stop_flag == 0);
+        if (exit_flag == 1) stop_flag = STOP_IDLE;
+    } while (stop_flag == STOP_RUNNING);
     endLoop(view);
 }
 
@@ -189,6 +189,6 @@ void VideoCycles(const LoopView &view) {
         exchanging = false;
         ProcessSystemEvents();
         handOverRecord();
-    } while (stop_flag == 0);
+    } while (stop_flag == STOP_RUNNING);
     endLoop(view);
 }

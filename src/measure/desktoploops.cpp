@@ -52,7 +52,7 @@ void PushVIDEO() {
 void PushSTOP() {
     SetCtrlsAttribute(pPA, {PANEL_SEND, PANEL_GET, PANEL_RUN, PANEL_STOP, PANEL_VIDEO, PANEL_TEACH},
                       ATTR_DIMMED, 0);
-    SetStatus(stop_flag == -1 ? "Timeout RS232 Line!" : "Data-Transfer Stopped!");
+    SetStatus(stop_flag == STOP_TIMEOUT ? "Timeout RS232 Line!" : "Data-Transfer Stopped!");
     ShowStatus(ST_PA);
-    if (stop_flag == 0) stop_flag = 1;
+    if (stop_flag == STOP_RUNNING) stop_flag = STOP_IDLE;
 }

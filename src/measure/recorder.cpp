@@ -17,8 +17,12 @@
 #include "shared/state.h"
 
 TriggerRecord rec;
+int tmr_flag = 0;
+int timeout_flag = 0;
 
 namespace {
+
+int rx_flag = 0;  // 8 while a sample taken waits to be appended to the file, else 0
 
 constexpr const char *kWaitTrigger = "WAITING FOR EXT.-TRIGG ...";
 constexpr const char *kPolling = "DATA-RECORDER: RS-232-BUSY ...";
@@ -204,17 +208,17 @@ RecordOutcome RunRecording(const Recording &r, const RecorderView &view) {
     unsigned n = 0;
     RecordOutcome outcome{RecordEnd::Stopped, 0, ""};
     RecordEnd &end = outcome.end;
-    stop_flag = 0;
+    stop_flag = STOP_RUNNING;
     desktopRecording = true;
     rx_flag = 0;
     SetRecorderBusy(true);
     SetTriggerReader(r.trigger);  // the trigger records are kept for this loop to take
-    while (stop_flag == 0) {
+    while (stop_flag == STOP_RUNNING) {
         // A sample is taken only while the count wants one: a count of 0 records nothing.
         const int taken = n < limit ? nextSample(r, view, status, t0, outcome.dropped) : 0;
         if (taken == -1) {
             std::snprintf(outcome.cause, sizeof outcome.cause, "%s", linkCause);
-            stop_flag = exit_flag == 1 ? 1 : -1;
+            stop_flag = exit_flag == 1 ? STOP_IDLE : STOP_TIMEOUT;
             end = exit_flag == 1 ? RecordEnd::Stopped : RecordEnd::Timeout;
             break;
         }
@@ -237,12 +241,12 @@ RecordOutcome RunRecording(const Recording &r, const RecorderView &view) {
         if (seconds != shownSeconds && view.elapsed) view.elapsed(seconds);
         shownSeconds = seconds;
         if (n >= limit) {
-            stop_flag = 2;
+            stop_flag = STOP_COMPLETED;
             end = RecordEnd::Completed;
             break;
         }
-        if (exit_flag == 1) stop_flag = 1;
-        if (stop_flag != 0) break;
+        if (exit_flag == 1) stop_flag = STOP_IDLE;
+        if (stop_flag != STOP_RUNNING) break;
         // Sleeps only when nothing is due: a whole record waiting, or a sample at increment 0,
         // is taken in the next pass at once, after one pass of the events (a reply taken at
         // once has let none through).
@@ -256,7 +260,7 @@ RecordOutcome RunRecording(const Recording &r, const RecorderView &view) {
     SetRecorderBusy(false);
     desktopRecording = false;
     if (view.counter) view.counter(n);
-    if (end == RecordEnd::Stopped || end == RecordEnd::FileError) stop_flag = 1;
+    if (end == RecordEnd::Stopped || end == RecordEnd::FileError) stop_flag = STOP_IDLE;
     return outcome;
 }
 

@@ -8,6 +8,8 @@
 #include "link/wire.h"
 
 extern TriggerRecord rec;  // the last trigger record, as received
+extern int tmr_flag;       // 1 while the touch recorder's timer records (polled mode)
+extern int timeout_flag;   // 1 once a polled touch recording has stopped by itself
 
 // How a recording ended.
 enum class RecordEnd {

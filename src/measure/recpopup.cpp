@@ -195,7 +195,7 @@ int CC_NEDITRecSamples(int, int, int event, void *, int, int) {
 
 int CC_CBTNStartRecord(int, int, int event, void *, int, int) {
     // A press that reaches START while another loop or exchange runs must not start a second.
-    if (event != EVENT_COMMIT || stop_flag == 0 || ExchangeInProgress()) return 0;
+    if (event != EVENT_COMMIT || stop_flag == STOP_RUNNING || ExchangeInProgress()) return 0;
     if (TouchRecorderActive()) {
         MessagePopup("Info", "The touch recorder is recording: STOP it first, then START.");
         return 0;
@@ -220,14 +220,14 @@ int CC_CBTNStartRecord(int, int, int event, void *, int, int) {
     }
     enableRecorderButtons();
     showEnd(outcome);
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     return 0;
 }
 
 int CC_PICBTNStopRecord(int, int, int event, void *, int, int) {
-    if (event == EVENT_LEFT_CLICK) stop_flag = 1;
+    if (event == EVENT_LEFT_CLICK) stop_flag = STOP_IDLE;
     if (event != EVENT_COMMIT) return 0;
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET}, ATTR_DIMMED, 0);
     SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 0);
     Delay(0.1);

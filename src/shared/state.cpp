@@ -1,9 +1,8 @@
 #include "shared/state.h"
 
-int stop_flag, exit_flag, tsd_flag, video_flag, teach_flag, reset_flag, send_flag, get_flag,
-    wrxf_flag, recstop_flag, masl_flag, zoom_flag, dclick_flag;
-int rx_flag, graph_flag, recraw_flag, tmrirq_flag, tmr_flag, file_flag, timeout_flag, pause_flag,
-    vioff_flag;
+StopFlag stop_flag;
+int exit_flag, tsd_flag, video_flag, teach_flag, reset_flag, send_flag, get_flag, wrxf_flag,
+    recstop_flag, masl_flag, zoom_flag, dclick_flag;
 int target;
 int YAXISMAX, YAXISMIN, YPRECISION;
 uint16_t ADCMAX, HWTYPE;
@@ -19,13 +18,11 @@ struct StartValues {
 }  // namespace
 
 void ResetSharedState() {
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     exit_flag = tsd_flag = video_flag = teach_flag = reset_flag = send_flag = get_flag = 0;
     wrxf_flag = zoom_flag = dclick_flag = 0;
     recstop_flag = 1;
     masl_flag = 1;
-    rx_flag = graph_flag = recraw_flag = tmrirq_flag = tmr_flag = file_flag = timeout_flag = 0;
-    pause_flag = vioff_flag = 0;
     target = RAM;
     YAXISMAX = 2048;
     YAXISMIN = 0;

@@ -3,8 +3,16 @@
 #pragma once
 #include <cstdint>
 
+// How the acquisition loops and the recorders stand: idle, running, or how the last one ended.
+enum StopFlag : int {
+    STOP_RUNNING = 0,    // RUN, VIDEO or a recording runs
+    STOP_IDLE = 1,       // idle; set while a loop runs, it ends the loop after its cycle
+    STOP_TIMEOUT = -1,   // the last loop ended because the sensor did not answer
+    STOP_COMPLETED = 2,  // the last recording reached its sample count
+};
+
 // Mode and request flags.
-extern int stop_flag;     // 1 idle, 0 a loop runs, -1 last loop timed out, 2 recording completed
+extern StopFlag stop_flag;
 extern int exit_flag;     // 1 = the program is closing
 extern int tsd_flag;      // 1 = the touch surface is active
 extern int video_flag;    // 1 = VIDEO requested or running
@@ -17,8 +25,6 @@ extern int recstop_flag;  // 1 = no recording is running
 extern int masl_flag;     // side on the calibration pop-up: 1 master, 2 slave
 extern int zoom_flag;     // zoom of the measured-value display
 extern int dclick_flag;   // shared toggle of the calibration pop-up's service gestures
-extern int rx_flag, graph_flag, recraw_flag, tmrirq_flag, tmr_flag, file_flag, timeout_flag,
-    pause_flag, vioff_flag;  // working flags of acquisition, displays and touch recorder
 
 // Transfer targets.
 constexpr int RAM = 1;

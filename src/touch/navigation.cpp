@@ -44,11 +44,11 @@ const PanelView kViews[] = {
 };
 
 bool runActive() {
-    return stop_flag == 0 && video_flag == 0;
+    return stop_flag == STOP_RUNNING && video_flag == 0;
 }
 
 bool videoActive() {
-    return stop_flag == 0 && video_flag == 1;
+    return stop_flag == STOP_RUNNING && video_flag == 1;
 }
 
 void otherTogglesOff(int toggle) {
@@ -59,7 +59,7 @@ void otherTogglesOff(int toggle) {
 // Leaving the video view stops VIDEO as the STOP button does.
 void stopVideo() {
     if (!videoActive()) return;
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     StopTouchLoop();
 }
 
@@ -89,7 +89,7 @@ void viewChosen(int toggle) {
 void recorderChosen() {
     stopVideo();
     DimmTSD_RUNSTOPVIDEObuttons(1);
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
 }
 
 void showView(const PanelView &view) {
@@ -140,8 +140,8 @@ int CC_TTOGG_Recorder(int, int control, int event, void *, int, int) {
 int CC_TTOGG_Connect(int panel, int control, int event, void *, int, int) {
     if (event == EVENT_LEFT_CLICK) {
         otherTogglesOff(control);
-        if (stop_flag == 0) StopTouchLoop();
-        stop_flag = 1;
+        if (stop_flag == STOP_RUNNING) StopTouchLoop();
+        stop_flag = STOP_IDLE;
         SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
     }
     if (event == EVENT_COMMIT) {
@@ -158,10 +158,10 @@ int CC_TTOGG_Connect(int panel, int control, int event, void *, int, int) {
 }
 
 int CC_BTNexittouch(int, int, int event, void *, int, int) {
-    if (event == EVENT_LEFT_CLICK && stop_flag != 1) StopTouchLoop();
+    if (event == EVENT_LEFT_CLICK && stop_flag != STOP_IDLE) StopTouchLoop();
     if (event != EVENT_COMMIT) return 0;
     tsd_flag = 0;
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     SetCtrlVal(pPA, PANEL_TOUCH, 0);
     for (int toggle : {TSD_TOG_KEYBOARD, TSD_TOG_PARA0, TSD_TOG_PARA1, TSD_TOG_PARA2, TSD_TOG_GRAPH,
                        TSD_TOG_RECORDER, TSD_TOG_CONNECT})

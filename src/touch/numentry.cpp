@@ -82,7 +82,7 @@ int stepper(int event, const SteppedValue &v, double sign) {
     int dimmed = 0;
     GetCtrlAttribute(pTNum, v.display, ATTR_DIMMED, &dimmed);
     if (dimmed && v.parameter) return 0;
-    if (event == EVENT_LEFT_CLICK && stop_flag == 0) stop_flag = 1;
+    if (event == EVENT_LEFT_CLICK && stop_flag == STOP_RUNNING) stop_flag = STOP_IDLE;
     if (event == EVENT_COMMIT) step(v, sign);
     return 0;
 }

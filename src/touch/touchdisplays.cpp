@@ -107,7 +107,7 @@ void PlotTSD_VIDEOBarGraph() {
     // The steppers stop the loop before they change a value; a cycle finishing after that stop
     // leaves the numeric panel to them, so a stepped value is not overwritten.
     if (toggleOn(TSD_TOG_NUM)) {
-        if (stop_flag == 0) showNumericPanel();
+        if (stop_flag == STOP_RUNNING) showNumericPanel();
     } else if (toggleOn(TSD_TOG_RECORDER))
         SetCtrlVal(pTRec, TREC_MEASVALUE, mm(umValue));
     else

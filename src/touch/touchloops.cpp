@@ -12,6 +12,7 @@
 #include "measure/desktoploops.h"
 #include "measure/displays.h"
 #include "measure/evaluation.h"
+#include "measure/recorder.h"
 #include "params/panelmap.h"
 #include "params/profiles.h"
 #include "params/videocurves.h"
@@ -66,7 +67,7 @@ void showRecorderLamps() {
 // recorder view, which ended the loop, holds them dimmed; its state text follows.
 void loopEnded() {
     video_flag = 0;
-    if (stop_flag == -1) return RestoreTouchButtons();
+    if (stop_flag == STOP_TIMEOUT) return RestoreTouchButtons();
     ShowTouchIdleColours();
     if (!toggleValue(TSD_TOG_RECORDER)) {
         RestoreTouchButtons();

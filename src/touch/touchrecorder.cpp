@@ -24,6 +24,7 @@
 #include "shared/state.h"
 
 double arrayREC[REC_CHART_TRACES * REC_CHART_SAMPLES];
+int file_flag = 0;
 
 namespace {
 

@@ -9,6 +9,7 @@ constexpr int REC_CHART_SAMPLES = 100;    // samples the chart and the time stam
 constexpr int REC_CHART_TRACES = 4;       // set-point, measured value, upper and lower threshold
 
 extern double arrayREC[REC_CHART_TRACES * REC_CHART_SAMPLES];  // chart history, oldest first
+extern int file_flag;  // 1 when the touch recording writes its samples to rec_fname
 
 // START toggle: left click prepares (interval, text box, lamps, settings dimmed), commit starts.
 int CC_TBTN_TSDStartRecord(int panel, int control, int event, void *callbackData, int eventData1,

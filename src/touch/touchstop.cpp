@@ -37,7 +37,7 @@ void RestoreTouchIdle() {
 }
 
 void StopTouchLoop() {
-    stop_flag = 1;
+    stop_flag = STOP_IDLE;
     video_flag = 0;
     RestoreTouchIdle();
 }
