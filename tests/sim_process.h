@@ -1,18 +1,48 @@
 // Starts the simulator executable as a peer for end-to-end tests and stops it again.
 // The simulator prints "TCP <host>:<port>", "PTY <path>" and "READY" on start-up.
+// Every process a test starts ends with the test, however the test ends.
 #pragma once
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include <QProcess>
 #include <QStringList>
+#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "link/transport.h"
 #include "params/appsettings.h"
 #include "platform/timing.h"
 
+// Run in a child of the test process `test` before its program starts: a process group of its
+// own (a signal meant for the test's group does not reach it) and SIGKILL when the test process
+// dies, even by SIGKILL or at its deadline, so that no child holds CTest's output open.
+inline void endWithTest(pid_t test) {
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != test) ::_exit(127);  // the test died before the line above
+}
+
+// Makes `proc` end with the test; `more` runs in the child as well.
+inline void endWithTest(QProcess &proc, std::function<void()> more = {}) {
+    proc.setChildProcessModifier([test = ::getpid(), more] {
+        endWithTest(test);
+        if (more) more();
+    });
+}
+
+// Sends `signal` to `proc` only while it is a child that has not been reaped: a process that
+// has ended has no id, and kill(0) would reach the test's whole process group.
+inline void signalChild(QProcess &proc, int signal) {
+    const qint64 pid = proc.processId();
+    if (proc.state() == QProcess::Running && pid > 0) ::kill(pid_t(pid), signal);
+}
+
 class SimProcess {
   public:
-    SimProcess() = default;
+    SimProcess() { endWithTest(proc_); }
     SimProcess(const SimProcess &) = delete;
     SimProcess &operator=(const SimProcess &) = delete;
     ~SimProcess() { stop(); }

@@ -3,7 +3,6 @@
 // bad input reaches the sensor not at all.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -84,6 +83,7 @@ class Cli {
         }
         proc_.setProcessEnvironment(env);
         proc_.setProgram(KTAV_CLI_PATH);
+        endWithTest(proc_);
     }
 
     void setEnv(const QString &name, const QString &value) {
@@ -120,7 +120,7 @@ class Cli {
     // The files the tool writes may grow to `bytes` at most; a write beyond fails (EFBIG)
     // instead of ending the tool by SIGXFSZ.
     void limitFileSize(rlim_t bytes) {
-        proc_.setChildProcessModifier([bytes] {
+        endWithTest(proc_, [bytes] {
             const rlimit limit{bytes, bytes};
             ::setrlimit(RLIMIT_FSIZE, &limit);
             std::signal(SIGXFSZ, SIG_IGN);
@@ -156,8 +156,7 @@ bool interruptWhen(Cli &cli, const std::function<bool(const QByteArray &line)> &
         proc.waitForReadyRead(200);
         while (!met && proc.canReadLine()) met = enough(proc.readLine());
     }
-    // A tool that has ended has no process id: kill(0) would interrupt this whole group.
-    if (proc.state() == QProcess::Running) ::kill(pid_t(proc.processId()), SIGINT);
+    signalChild(proc, SIGINT);
     return met;
 }
 
@@ -512,6 +511,7 @@ TEST(Cli, PortWithoutPermissionNamesTheGroup) {
     const QString expected = device + ": no permission; add user to group ";
     auto run = [&](const QString &program, const QStringList &args) {
         QProcess proc;
+        endWithTest(proc);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("KTAV_COM1", device);
         env.insert("HOME", dir.path());
@@ -722,23 +722,36 @@ TEST(Cli, StatsTellTheModeTheSetpointAndTheIntervals) {
 }
 
 // Peak resident memory [kB] of a run of the tool, as the kernel accounts the ended child; -1
-// when it did not end with status 0.
+// when it did not end with status 0 within 60 s.
 long peakKilobytes(const QStringList &args) {
     std::vector<QByteArray> words{KTAV_CLI_PATH};
     for (const QString &a : args) words.push_back(a.toLocal8Bit());
     std::vector<char *> argv;
     for (QByteArray &w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, KTAV_CLI_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t test = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        endWithTest(test);
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0) ::dup2(null, 1);
+        ::execv(KTAV_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    if (pid < 0) return -1;
     int status = 0;
     rusage usage{};
-    if (spawned != 0 || ::wait4(pid, &status, 0, &usage) != pid) return -1;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+    const double deadline = Timer() + 60.0;
+    pid_t ended = 0;
+    while ((ended = ::wait4(pid, &status, WNOHANG, &usage)) == 0 && Timer() < deadline)
+        ::usleep(20000);
+    if (ended == 0) {
+        ADD_FAILURE() << "k-tav-cli " << args.join(' ').toStdString() << " ran past 60 s";
+        ::kill(pid, SIGKILL);
+        ::wait4(pid, &status, 0, &usage);
+        return -1;
+    }
+    return ended == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
 }
 
 // A recording 400 times longer (20 MB) needs no more memory to be read and plotted.
@@ -1049,6 +1062,7 @@ QString writeMasterCalibFile(const QTemporaryDir &dir, QStringList &values) {
 // The MASTER's table words as the simulator's state file holds them.
 QStringList tableInState(const QString &state) {
     QProcess print;
+    endWithTest(print);
     print.start(KTAV_SIM_PATH, {"--state", state, "--print-table", "master"});
     EXPECT_TRUE(print.waitForFinished(10000));
     return QString::fromLatin1(print.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);

@@ -182,7 +182,22 @@ class Recorder : public ProgramTest {
     void startDesktop(double increment, int samples) {
         SetCtrlVal(pRec, REC_INCTIME, increment);
         SetCtrlVal(pRec, REC_SAMPLES, samples);
-        press(CC_CBTNStartRecord, pRec, REC_START);
+        pressStart(CC_CBTNStartRecord, pRec, REC_START);
+    }
+
+    // Presses a START that records until the recording ends; one still running after 20 s fails
+    // the test and is ended by STOP on both surfaces, so that a sample that never comes holds
+    // no suite.
+    static void pressStart(CtrlCallbackPtr start, int panel, int control) {
+        QTimer bound;
+        bound.setSingleShot(true);
+        QObject::connect(&bound, &QTimer::timeout, [] {
+            ADD_FAILURE() << "the recording has not ended after 20 s: STOP";
+            press(CC_PICBTNStopRecord, pRec, REC_STOP);
+            press(CC_PICBTN_TSDStopRecord, pTRec, TREC_STOP);
+        });
+        bound.start(20000);
+        press(start, panel, control);
     }
 
     // The ten header lines expected for the fixture's calibration and set-point.
@@ -763,7 +778,7 @@ TEST_F(TouchRecorder, TriggerModeRecordsUndamagedRecordsUntilStop) {
         if (recidx >= 3) press(CC_PICBTN_TSDStopRecord, pTRec, TREC_STOP);
     });
     poll.start(20);
-    press(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
+    pressStart(CC_TBTN_TSDStartRecord, pTRec, TREC_START);
     poll.stop();
     const QList<QByteArray> lines = fileLines(path);
     EXPECT_EQ(lines.size(), 9 + recidx);
