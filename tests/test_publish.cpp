@@ -1,0 +1,221 @@
+// k-tav-cli publish end to end: the real tool between the simulator and the real mosquitto
+// broker, with mosquitto_sub as the plant's subscriber. What arrives is compared with the
+// replies the tool received (its --verbose frames) and with identify --json and get --json of
+// the same simulator; a restarted broker and a restarted simulator must not end the run, nor
+// make it publish a record twice or one that the sensor never sent.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <cstring>
+#include <functional>
+
+#include "link/wire.h"
+#include "sim_process.h"
+
+namespace {
+
+const QString kPrefix = "plant/head-7";
+const QStringList kPair = {"--master-type", "610409", "--slave-type", "610412"};
+
+// Ends a process politely, then for good.
+void stopProcess(QProcess &proc) {
+    if (proc.state() == QProcess::NotRunning) return;
+    proc.terminate();
+    if (!proc.waitForFinished(5000)) {
+        proc.kill();
+        proc.waitForFinished(5000);
+    }
+}
+
+// The real mosquitto on a free loopback port, without persistence; stopped by the destructor.
+class Broker {
+  public:
+    ~Broker() { stopProcess(proc_); }
+
+    // Starts the broker, on the port of the first start when started again: true once it
+    // accepts connections.
+    bool start() {
+        if (port_ == 0) {
+            QTcpServer probe;
+            if (!probe.listen(QHostAddress::LocalHost, 0)) return false;
+            port_ = probe.serverPort();
+        }
+        const QString conf = dir_.filePath("mosquitto.conf");
+        QFile file(conf);
+        if (!file.open(QIODevice::WriteOnly)) return false;
+        file.write(
+            QString(
+                "listener %1 127.0.0.1\nallow_anonymous true\npersistence false\nlog_dest none\n")
+                .arg(port_)
+                .toLatin1());
+        file.close();
+        proc_.setProgram(QStandardPaths::findExecutable("mosquitto", {"/usr/sbin", "/usr/bin"}));
+        proc_.setArguments({"-c", conf});
+        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        proc_.start();
+        const double deadline = Timer() + 10.0;
+        while (Timer() < deadline && proc_.state() != QProcess::NotRunning) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, quint16(port_));
+            if (socket.waitForConnected(200)) return true;
+            Delay(0.05);
+        }
+        return false;
+    }
+    void stop() { stopProcess(proc_); }
+    int port() const { return port_; }
+
+  private:
+    QTemporaryDir dir_;
+    QProcess proc_;
+    int port_ = 0;
+};
+
+// mosquitto_sub on every topic under the prefix, lines of "topic payload".
+class Subscriber {
+  public:
+    explicit Subscriber(int port) {
+        proc_.start("mosquitto_sub",
+                    {"-h", "127.0.0.1", "-p", QString::number(port), "-t", kPrefix + "/#", "-v"});
+    }
+    ~Subscriber() { stopProcess(proc_); }
+
+    // Reads what arrived until `enough` holds or 30 s pass: whether it holds.
+    bool waitFor(const std::function<bool()> &enough) {
+        const double deadline = Timer() + 30.0;
+        for (;;) {
+            while (proc_.canReadLine()) {
+                const QByteArray line = proc_.readLine().trimmed();
+                const qsizetype space = line.indexOf(' ');
+                topics << QString::fromLatin1(line.left(space)).mid(kPrefix.size() + 1);
+                payloads << line.mid(space + 1);
+            }
+            if (enough()) return true;
+            if (Timer() > deadline) return false;
+            proc_.waitForReadyRead(100);
+        }
+    }
+    // The messages that arrived on `topic`, from message `from` on.
+    QList<QByteArray> on(const QString &topic, qsizetype from = 0) const {
+        QList<QByteArray> found;
+        for (qsizetype i = from; i < topics.size(); ++i)
+            if (topics[i] == topic) found << payloads[i];
+        return found;
+    }
+    qsizetype count(const QString &topic, qsizetype from = 0) const {
+        return on(topic, from).size();
+    }
+
+    QStringList topics;
+    QList<QByteArray> payloads;
+
+  private:
+    QProcess proc_;
+};
+
+// The measurement records in the replies of a --verbose log, in the order they arrived.
+QList<RawRecord> recordsOfReplies(const QByteArray &log) {
+    QList<RawRecord> records;
+    for (const QByteArray &line : log.split('\n')) {
+        if (!line.startsWith("< 55 08 ")) continue;
+        const QByteArray data = QByteArray::fromHex(line.mid(2)).mid(FRAME_HEADER_SIZE);
+        RawRecord record{};
+        if (data.size() < qsizetype(sizeof record)) continue;
+        std::memcpy(&record, data.constData(), sizeof record);
+        records << record;
+    }
+    return records;
+}
+
+// The one line of `k-tav-cli <args>` against the simulator.
+QByteArray cliLine(const SimProcess &sim, const QStringList &args) {
+    QProcess cli;
+    cli.start(KTAV_CLI_PATH,
+              QStringList{"--tcp", QString("127.0.0.1:%1").arg(sim.tcpPort())} + args);
+    cli.waitForFinished(30000);
+    return cli.readAllStandardOutput().trimmed();
+}
+
+}  // namespace
+
+TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) {
+    struct Case {
+        const char *fault;
+        const char *qos;
+    };
+    for (const Case &c : {Case{"broker restarted", "0"}, Case{"simulator restarted", "1"}}) {
+        SCOPED_TRACE(c.fault);
+        SimProcess sim;
+        ASSERT_TRUE(sim.start(kPair));
+        const QByteArray identity = cliLine(sim, {"identify", "--json"});
+        const QByteArray parameters = cliLine(sim, {"get", "--json"});
+        Broker broker;
+        ASSERT_TRUE(broker.start());
+        Subscriber sub(broker.port());
+        QTemporaryDir dir;
+        QProcess cli;
+        cli.setStandardErrorFile(dir.filePath("frames.log"));
+        cli.start(KTAV_CLI_PATH, {"--tcp", QString("127.0.0.1:%1").arg(sim.tcpPort()), "--verbose",
+                                  "publish", "--mqtt", QString("127.0.0.1:%1").arg(broker.port()),
+                                  "--topic", kPrefix + "/", "--qos", c.qos, "--rate", "200"});
+        ASSERT_TRUE(sub.waitFor([&] {
+            return sub.count("measurement") >= 20 && sub.count("identity") &&
+                   sub.count("parameters");
+        }));
+
+        const qsizetype before = sub.topics.size();
+        if (c.fault == QLatin1String("broker restarted")) {
+            broker.stop();
+            ASSERT_TRUE(broker.start());
+            // The new broker knows nothing: the tool gives it the retained topics again.
+            ASSERT_TRUE(sub.waitFor([&] { return sub.count("identity", before) == 1; }));
+        } else {
+            const int port = sim.tcpPort();
+            sim.stop();
+            ASSERT_TRUE(sim.start(kPair + QStringList{"--tcp", QString("127.0.0.1:%1").arg(port)}));
+            ASSERT_TRUE(sub.waitFor([&] { return sub.on("status", before).contains("online"); }));
+        }
+        const qsizetype resumed = sub.topics.size();
+        ASSERT_TRUE(sub.waitFor([&] { return sub.count("measurement", resumed) >= 20; }));
+        ::kill(pid_t(cli.processId()), SIGTERM);
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        EXPECT_EQ(cli.exitCode(), 0);
+        ASSERT_TRUE(sub.waitFor([&] { return sub.payloads.last() == "offline"; }));
+
+        for (const QByteArray &payload : sub.on("identity")) EXPECT_EQ(payload, identity);
+        for (const QByteArray &payload : sub.on("parameters")) EXPECT_EQ(payload, parameters);
+        if (c.fault == QLatin1String("simulator restarted")) {
+            EXPECT_EQ(sub.on("status", before).first(), "sensor-lost");
+        }
+        // Each published record is one the sensor sent, in its order, and none twice.
+        QFile log(dir.filePath("frames.log"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QList<RawRecord> replies = recordsOfReplies(log.readAll());
+        qsizetype next = 0;
+        QString lastTime;
+        for (qsizetype i = 0; i < sub.topics.size(); ++i) {
+            if (sub.topics[i] != "measurement") continue;
+            const QJsonObject m = QJsonDocument::fromJson(sub.payloads[i]).object();
+            EXPECT_GT(m["time"].toString().toStdString(), lastTime.toStdString());
+            lastTime = m["time"].toString();
+            const auto same = [&](const RawRecord &r) {
+                return m["masterUm"].toInt() == r.umA && m["slaveUm"].toInt() == r.umB &&
+                       m["valueUm"].toInt() == r.umValue && m["masterPix"].toInt() == r.posA &&
+                       m["slavePix"].toInt() == r.posB && m["valuePix"].toInt() == r.posCombined &&
+                       m["masterEdge"].toInt() == r.edgeA && m["slaveEdge"].toInt() == r.edgeB;
+            };
+            while (next < replies.size() && !same(replies[next])) ++next;
+            ASSERT_LT(next, replies.size()) << "a record the sensor did not send: " << i;
+            ++next;
+        }
+    }
+}
