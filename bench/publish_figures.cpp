@@ -107,6 +107,7 @@ struct Delays {
 // One round: records fetched and published as publish does, each delay from the moment its
 // reply was taken to its delivery.
 Delays delayRound(MqttClient &client, TimedSubscriber &sub) {
+    const QByteArray topic = (kTopic + "/measurement").toUtf8();
     std::vector<double> sent;
     sent.reserve(kDelayRecords);
     sub.take();
@@ -115,7 +116,7 @@ Delays delayRound(MqttClient &client, TimedSubscriber &sub) {
         sent.push_back(Timer());
         const QByteArray record =
             QJsonDocument(MeasurementJson(JsonTimeStamp(), raw)).toJson(QJsonDocument::Compact);
-        if (!client.publish(kTopic + "/measurement", record, false)) return {-1, -1};
+        if (!client.publish(topic, record, false)) return {-1, -1};
     }
     const double deadline = Timer() + 10;
     while (sub.count() < sent.size() && Timer() < deadline) Delay(0.01);

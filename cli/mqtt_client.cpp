@@ -48,7 +48,7 @@ QString MqttClient::start(const MqttSettings &settings) {
     mosquitto_connect_callback_set(mosq_, onConnect);
     mosquitto_disconnect_callback_set(mosq_, onDisconnect);
     mosquitto_publish_callback_set(mosq_, onPublish);
-    const QByteArray will = local(settings.willTopic);
+    const QByteArray will = settings.willTopic.toUtf8();
     if (mosquitto_will_set(mosq_, will.constData(), int(settings.willPayload.size()),
                            settings.willPayload.constData(), settings.qos,
                            true) != MOSQ_ERR_SUCCESS)
@@ -65,18 +65,18 @@ QString MqttClient::start(const MqttSettings &settings) {
     return {};
 }
 
-bool MqttClient::publishGetId(const QString &topic, const QByteArray &payload, bool retain,
+bool MqttClient::publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain,
                               int *id) {
     if (!connected_) return false;
-    return mosquitto_publish(mosq_, id, local(topic).constData(), int(payload.size()),
-                             payload.constData(), settings_.qos, retain) == MOSQ_ERR_SUCCESS;
+    return mosquitto_publish(mosq_, id, topic.constData(), int(payload.size()), payload.constData(),
+                             settings_.qos, retain) == MOSQ_ERR_SUCCESS;
 }
 
-bool MqttClient::publish(const QString &topic, const QByteArray &payload, bool retain) {
+bool MqttClient::publish(const QByteArray &topic, const QByteArray &payload, bool retain) {
     return publishGetId(topic, payload, retain, nullptr);
 }
 
-void MqttClient::finish(const QString &topic, const QByteArray &payload, double seconds) {
+void MqttClient::finish(const QByteArray &topic, const QByteArray &payload, double seconds) {
     int id = 0;
     if (!topic.isEmpty() && publishGetId(topic, payload, true, &id)) {
         std::unique_lock lock(mutex_);

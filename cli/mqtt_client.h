@@ -35,19 +35,19 @@ class MqttClient {
     // Sets the client up and starts connecting in the background: an empty text, else what is
     // wrong with the settings.
     QString start(const MqttSettings &settings);
-    // Publishes `payload` on `topic`: true when handed to a connected broker; while the broker is
-    // away the message is dropped (false), so that an outage cannot fill the memory.
-    bool publish(const QString &topic, const QByteArray &payload, bool retain);
+    // Publishes `payload` on `topic` (UTF-8): true when handed to a connected broker; while the
+    // broker is away the message is dropped (false), so that an outage cannot fill the memory.
+    bool publish(const QByteArray &topic, const QByteArray &payload, bool retain);
     // How often the client has connected since start; a change means that the broker needs the
     // retained topics again (a restarted broker may have forgotten them).
     int connections() const { return connections_; }
     // Publishes a last message, waits up to `seconds` until the broker has taken it, disconnects
     // and ends the network thread.
-    void finish(const QString &topic, const QByteArray &payload, double seconds);
+    void finish(const QByteArray &topic, const QByteArray &payload, double seconds);
 
   private:
     void run();  // the network thread
-    bool publishGetId(const QString &topic, const QByteArray &payload, bool retain, int *id);
+    bool publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain, int *id);
     void sayRetry(int result, bool wasConnected, int seconds);
     static void onConnect(mosquitto *, void *self, int result);
     static void onDisconnect(mosquitto *, void *self, int result);

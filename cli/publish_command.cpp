@@ -44,22 +44,12 @@ constexpr double kOfflineWait = 2;         // [s] the broker has to take the las
 constexpr int kDefaultPort = 1883;
 constexpr int kDefaultTlsPort = 8883;
 
+// What the status topic says, by the enum's order; None before the first word.
 enum class Status { None, Online, SensorLost, Reconnecting, Offline };
+constexpr const char *kStatusTexts[] = {"", "online", "sensor-lost", "reconnecting", "offline"};
 
-const char *textOf(Status status) {
-    switch (status) {
-        case Status::Online:
-            return "online";
-        case Status::SensorLost:
-            return "sensor-lost";
-        case Status::Reconnecting:
-            return "reconnecting";
-        case Status::Offline:
-            return "offline";
-        case Status::None:
-            break;
-    }
-    return "";
+QByteArray textOf(Status status) {
+    return kStatusTexts[int(status)];
 }
 
 QByteArray compact(const QJsonObject &object) {
@@ -74,7 +64,7 @@ void say(const QString &text) {
 // it again.
 class Publisher {
   public:
-    explicit Publisher(QString prefix) : prefix_(std::move(prefix)) {}
+    explicit Publisher(const QString &prefix) : prefix_(prefix.toUtf8() + '/') {}
 
     MqttClient &client() { return client_; }
 
@@ -101,18 +91,19 @@ class Publisher {
     }
 
     void publishMeasurement(const QByteArray &record) {
-        client_.publish(prefix_ + "/measurement", record, false);
+        client_.publish(measurementTopic_, record, false);
     }
 
     // Tells the broker offline and leaves it.
-    void finish() { client_.finish(prefix_ + "/status", textOf(Status::Offline), kOfflineWait); }
+    void finish() { client_.finish(prefix_ + "status", textOf(Status::Offline), kOfflineWait); }
 
   private:
     void publishRetained(const char *topic, const QByteArray &payload) {
-        if (!payload.isEmpty()) client_.publish(prefix_ + '/' + topic, payload, true);
+        if (!payload.isEmpty()) client_.publish(prefix_ + topic, payload, true);
     }
 
-    QString prefix_;
+    const QByteArray prefix_;  // with its slash
+    const QByteArray measurementTopic_ = prefix_ + "measurement";
     MqttClient client_;
     int connections_ = 0;
     Status status_ = Status::None;
