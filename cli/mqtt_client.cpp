@@ -89,7 +89,7 @@ void MqttClient::finish(const QByteArray &topic, const QByteArray &payload, doub
     }
     mosquitto_disconnect(mosq_);  // wakes the network thread when it waits on the socket
     changed_.notify_all();        // and when it waits to try again
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 void MqttClient::run() {
