@@ -141,6 +141,40 @@ int identifyPair(const QCommandLineParser &args, Publisher &publisher, QString &
     return EXIT_OK;
 }
 
+// When the sensor is tried again: 1 s after it was lost, the wait doubling up to 30 s while it
+// does not answer.
+struct Retry {
+    double at = 0, wait = kFirstRetry;
+    void failed() {
+        at = Timer() + wait;
+        wait = std::min(2 * wait, kLongestRetry);
+    }
+};
+
+// Once the retry is due, identifies the pair again: true when it answers. `status` is EXIT_LINK
+// when it did not, and a status that ends the run when the device is not one to publish.
+bool reconnectSensor(const QCommandLineParser &args, Publisher &publisher, Retry &retry,
+                     int &status) {
+    waitUntil(retry.at, publisher);
+    if (ending) return false;
+    publisher.setStatus(Status::Reconnecting);
+    QString problem;
+    status = identifyPair(args, publisher, problem);
+    if (status != EXIT_OK && status != EXIT_LINK) {
+        Fail(status, problem);
+        return false;
+    }
+    publisher.setStatus(status == EXIT_OK ? Status::Online : Status::SensorLost);
+    if (status == EXIT_OK) {
+        say("pair identified; publishing");
+        retry.wait = kFirstRetry;
+        return true;
+    }
+    say(QString("%1; trying again in %2 s").arg(problem).arg(retry.wait));
+    retry.failed();
+    return false;
+}
+
 // The broker settings of the options; an empty text, else the problem and `status` set.
 QString brokerSettings(const QCommandLineParser &args, MqttSettings &settings, int &status) {
     status = EXIT_USAGE;
@@ -187,32 +221,15 @@ int CmdPublish(const QCommandLineParser &args) {
     const unsigned every = args.isSet("every") ? args.value("every").toUInt() : 1;
     const double interval = args.isSet("rate") ? 1.0 / args.value("rate").toDouble() : 0.0;
     bool sensorUp = false;
-    double retryAt = Timer(), retryWait = kFirstRetry, next = Timer();
+    Retry retry;
+    double next = Timer();
     unsigned records = 0, failures = 0;
     while (!ending) {
         publisher.refreshBroker();
         if (!sensorUp) {
-            waitUntil(retryAt, publisher);
-            if (ending) break;
-            publisher.setStatus(Status::Reconnecting);
-            QString problem;
-            status = identifyPair(args, publisher, problem);
-            if (status != EXIT_OK && status != EXIT_LINK) {
-                publisher.finish();
-                CloseConnection();
-                return Fail(status, problem);
-            }
-            sensorUp = status == EXIT_OK;
-            publisher.setStatus(sensorUp ? Status::Online : Status::SensorLost);
-            if (sensorUp) {
-                say("pair identified; publishing");
-                retryWait = kFirstRetry;
-                next = Timer();
-            } else {
-                say(QString("%1; trying again in %2 s").arg(problem).arg(retryWait));
-                retryAt = Timer() + retryWait;
-                retryWait = std::min(2 * retryWait, kLongestRetry);
-            }
+            sensorUp = reconnectSensor(args, publisher, retry, status);
+            if (status != EXIT_OK && status != EXIT_LINK) break;
+            next = Timer();
             continue;
         }
         waitUntil(next, publisher);
@@ -224,14 +241,15 @@ int CmdPublish(const QCommandLineParser &args) {
                 publisher.publishMeasurement(compact(MeasurementJson(JsonTimeStamp(), raw)));
         } else if (++failures >= kFailuresOfALostSensor || TcpServerClosed()) {
             // A single damaged reply is no lost sensor; a closed server is one at once.
-            say("sensor lost: no correct measurement record");
+            say(QString("sensor lost: no correct measurement record; trying again in %1 s")
+                    .arg(retry.wait));
             publisher.setStatus(Status::SensorLost);
             sensorUp = false;
             failures = 0;
-            retryAt = Timer() + retryWait;
+            retry.failed();
         }
     }
     publisher.finish();
     CloseConnection();
-    return EXIT_OK;
+    return status == EXIT_LINK ? EXIT_OK : status;
 }
