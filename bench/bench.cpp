@@ -14,6 +14,8 @@
 //   recorder     desktop recorder samples at increment 0 beside RUN cycles; appending a line
 //   touch-run    touch RUN, every touch display drawn, beside the desktop RUN
 //   touch-cpu    CPU share of touch RUN, replies after 20 ms
+//   publish-wire k-tav-cli publish at every record beside run --json at 115200 baud
+//   publish-delay  a record's reply to its delivery by the MQTT broker to a subscriber
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -49,6 +51,7 @@
 #include "params/appsettings.h"
 #include "platform/timing.h"
 #include "platform/ui/userint.h"
+#include "publish_figures.h"
 #include "rounds.h"
 #include "shared/files.h"
 #include "shared/panels.h"
@@ -358,10 +361,14 @@ const std::map<std::string, bool (*)()> FIGURES = {
     {"recorder", recorderFigure},
     {"touch-run", touchRunFigure},
     {"touch-cpu", touchCpuFigure},
+    {"publish-wire", [] { return PublishWireFigure(rounds); }},
+    {"publish-delay",
+     [] { return started(fastSim) && connectTcp(fastSim) && PublishDelayFigure(rounds); }},
 };
 // The touch figures come last: they leave the touch surface on the screen.
-const char *const ORDER[] = {"echo",      "run-drawing", "run-wire", "video-wire", "run-cpu",
-                             "video-cpu", "startup",     "recorder", "touch-run",  "touch-cpu"};
+const char *const ORDER[] = {"echo",      "run-drawing", "run-wire",     "video-wire",
+                             "run-cpu",   "video-cpu",   "startup",      "recorder",
+                             "touch-run", "touch-cpu",   "publish-wire", "publish-delay"};
 
 // The main panel shown on the offscreen screen, the pair identified over TCP, the texts on its
 // status field: the loops run as the operator sees them.

@@ -55,6 +55,18 @@ const char *const kDescription =
     "               when the file is not valid (the line at fault is named)\n"
     "  linearize    off|master|slave: switches the pair's linearisation\n"
     "  line-test    sends the echo request and reports whether the line works\n"
+    "  publish      the pair on the plant network: identifies it, then runs RUN cycles and\n"
+    "               publishes to the MQTT broker --mqtt under the topic prefix --topic, until\n"
+    "               SIGINT or SIGTERM: PREFIX/measurement (the objects of run --json, every\n"
+    "               record or --every N-th, cycles paced by --rate), PREFIX/identity and\n"
+    "               PREFIX/parameters (retained: the objects of identify --json and get --json,\n"
+    "               sent again when they change and on every connection to the broker) and\n"
+    "               PREFIX/status (retained: online, sensor-lost, reconnecting, offline; the\n"
+    "               broker's last will is offline). A lost sensor or broker does not end the\n"
+    "               run: it is tried again after 1 s, doubling up to 30 s, as standard error\n"
+    "               says, and the pair identified again. Nothing is subscribed: no message\n"
+    "               from the broker reaches the sensor. Exit status 0 when ended by a signal,\n"
+    "               2 for a device or firmware this program does not serve\n"
     "\n"
     "Commands without a connection:\n"
     "  ports        lists the serial ports of the system: the program's port number (from\n"
@@ -124,6 +136,28 @@ const char *const kDescription =
     "(send) a parameter file without any parameter; 66 a file cannot be read or is not a\n"
     "regular file; 73 the output file cannot be written or exists already (without --force).";
 
+// The broker, topic and pace of publish; an empty text when usable.
+QString publishProblem(const QCommandLineParser &parser) {
+    const QString topic = parser.value("topic");
+    if (parser.value("mqtt").isEmpty()) return "publish needs --mqtt HOST[:PORT]";
+    if (topic.isEmpty() || topic.contains('#') || topic.contains('+'))
+        return QString("publish needs --topic PREFIX without # and +, not '%1'").arg(topic);
+    if (parser.isSet("qos") && parser.value("qos") != "0" && parser.value("qos") != "1")
+        return QString("--qos needs 0 or 1, not '%1'").arg(parser.value("qos"));
+    if (parser.isSet("every") && parser.isSet("rate")) return "give only one of --every and --rate";
+    bool ok = true;
+    if (parser.isSet("every") && (parser.value("every").toUInt(&ok) < 1 || !ok))
+        return QString("--every needs a whole number of 1 or more, not '%1'")
+            .arg(parser.value("every"));
+    const double rate = parser.value("rate").toDouble(&ok);
+    if (parser.isSet("rate") && (!ok || !std::isfinite(rate) || rate <= 0))
+        return QString("--rate needs cycles per second above 0, not '%1'")
+            .arg(parser.value("rate"));
+    if (parser.isSet("password-file") && parser.value("user").isEmpty())
+        return "--password-file needs --user";
+    return {};
+}
+
 }  // namespace
 
 void DeclareOptions(QCommandLineParser &parser) {
@@ -165,12 +199,24 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"json",
          "identify, get, calib-read, run, video, record: print the results as JSON, one object a "
          "line (see above)."},
+        {"mqtt", "publish: the MQTT broker (port 1883, with --tls-ca 8883, when omitted).",
+         "HOST[:PORT]"},
+        {"topic", "publish: the prefix of the topics (head/1 gives head/1/measurement, ...).",
+         "PREFIX"},
+        {"qos", "publish: MQTT quality of service of the messages (default 0).", "0|1"},
+        {"every", "publish: publish every N-th measurement record (default 1: each).", "N"},
+        {"rate", "publish: RUN cycles per second (default: as fast as the link allows).", "HZ"},
+        {"user", "publish: user name at the broker.", "USER"},
+        {"password-file", "publish: the first line of FILE is the password of --user.", "FILE"},
+        {"tls-ca", "publish: talk TLS to the broker, checking it against these CA certificates.",
+         "FILE"},
         {"verbose", "Print every request and reply frame in hexadecimal on standard error."},
     });
-    parser.addPositionalArgument("command",
-                                 "identify, get, send, run, video, record, teach, reset, "
-                                 "calib-read, calib-write, linearize MODE, line-test, ports, "
-                                 "stats FILE or plot FILE (see above).");
+    parser.addPositionalArgument(
+        "command",
+        "identify, get, send, run, video, record, teach, reset, "
+        "calib-read, calib-write, linearize MODE, line-test, publish, ports, "
+        "stats FILE or plot FILE (see above).");
 }
 
 QString OptionProblem(const QCommandLineParser &parser, const QString &command,
@@ -196,6 +242,9 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
             return "calib-write needs --header, --table or both";
     }
     if (command == "plot" && parser.value("out").isEmpty()) return "plot needs --out PICTURE.png";
+    if (command == "publish") {
+        if (const QString problem = publishProblem(parser); !problem.isEmpty()) return problem;
+    }
     bool setpointOk = true;
     const double setpoint = parser.value("setpoint").toDouble(&setpointOk);
     if (parser.isSet("setpoint") && (!setpointOk || !std::isfinite(setpoint)))

@@ -2,6 +2,7 @@
 #pragma once
 
 class QCommandLineParser;
+class QJsonObject;
 
 // identify, teach, reset, calib-read, line-test (device_commands.cpp).
 int CmdIdentify(const QCommandLineParser &args);
@@ -9,6 +10,13 @@ int CmdTeach(const QCommandLineParser &args);
 int CmdReset(const QCommandLineParser &args);
 int CmdCalibRead(const QCommandLineParser &args);
 int CmdLineTest(const QCommandLineParser &args);
+
+// What the last identification found about an accepted pair, as identify --json prints it.
+QJsonObject IdentityJson();
+
+// GET of the three parameter sets into `para`, as the program's GET button does: true when all
+// three arrived.
+bool GetAllSets(int target);
 
 // get, send (param_commands.cpp). CheckGetOutput and CheckSendInput run before the transport
 // opens, so that nothing at all reaches the sensor when an existing parameter file would be
@@ -42,3 +50,8 @@ int CmdRecord(const QCommandLineParser &args);
 // of the video profiles follow the connected pair as after the program's identification.
 // EXIT_OK or EXIT_LINK (with the problem shown).
 int ReadHardwareRecord();
+
+// publish (publish_command.cpp): identifies the pair, then publishes its identification,
+// parameter sets, status and measurement records to an MQTT broker until SIGINT or SIGTERM,
+// through lost sensors and lost brokers. It opens and reopens the transport itself.
+int CmdPublish(const QCommandLineParser &args);

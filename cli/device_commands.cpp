@@ -175,6 +175,10 @@ int CmdLineTest(const QCommandLineParser &) {
     return CheckComLine() == 1 ? EXIT_OK : Fail(EXIT_LINK, "no answer to the echo request");
 }
 
+QJsonObject IdentityJson() {
+    return identityJson(nullptr);
+}
+
 int ReadHardwareRecord() {
     if (GetHARDWAREInfo() == 1) return EXIT_OK;
     ShowStatus(ST_PA);

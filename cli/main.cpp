@@ -21,6 +21,7 @@ enum class Needs {
     Link,  // the sensor pair: the transport opens first
     None,  // nothing: the system's ports
     File,  // a recorder file named after the command
+    Own,   // the sensor pair, through a transport the command opens and reopens itself
 };
 
 // A command, the options it accepts beyond the common ones, an optional check before the
@@ -34,7 +35,7 @@ struct Command {
     QStringList modes = {};  // the words one of which must follow the command's name, if any
 };
 
-const std::array<Command, 15> kCommands = {{
+const std::array<Command, 16> kCommands = {{
     {"identify", {"json"}, nullptr, CmdIdentify},
     {"get", {"target", "out", "force", "json"}, CheckGetOutput, CmdGet},
     {"send", {"target", "in"}, CheckSendInput, CmdSend},
@@ -48,6 +49,11 @@ const std::array<Command, 15> kCommands = {{
     {"linearize", {}, nullptr, CmdLinearize, Needs::Link, {"off", "master", "slave"}},
     {"line-test", {}, nullptr, CmdLineTest},
     {"ports", {}, nullptr, CmdPorts, Needs::None},
+    {"publish",
+     {"mqtt", "topic", "qos", "every", "rate", "user", "password-file", "tls-ca"},
+     nullptr,
+     CmdPublish,
+     Needs::Own},
     {"stats", {"upper", "lower", "setpoint"}, nullptr, CmdStats, Needs::File},
     {"plot",
      {"upper", "lower", "setpoint", "out", "force", "width", "height"},

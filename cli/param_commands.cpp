@@ -25,13 +25,6 @@ QByteArray pathOf(const QString &path) {
     return QFile::encodeName(path);
 }
 
-// GET of the three sets, as the program's GET button does. True when all three arrived.
-bool getAllSets(int target) {
-    bool ok = true;
-    for (uint16_t set = 0; set < PARA_PAGES; ++set) ok = PushGET(target, set) == 1 && ok;
-    return ok;
-}
-
 // Writes `para` as a parameter file to standard output, by way of a temporary file.
 int writeToStandardOutput() {
     QTemporaryDir dir;
@@ -47,6 +40,12 @@ int writeToStandardOutput() {
 
 }  // namespace
 
+bool GetAllSets(int target) {
+    bool ok = true;
+    for (uint16_t set = 0; set < PARA_PAGES; ++set) ok = PushGET(target, set) == 1 && ok;
+    return ok;
+}
+
 int CheckGetOutput(const QCommandLineParser &args) {
     const QString out = args.value("out");
     if (args.isSet("out") && !args.isSet("force") && QFileInfo::exists(out))
@@ -56,7 +55,7 @@ int CheckGetOutput(const QCommandLineParser &args) {
 
 int CmdGet(const QCommandLineParser &args) {
     if (const int status = ReadHardwareRecord(); status != EXIT_OK) return status;
-    if (!getAllSets(TargetOf(args)))
+    if (!GetAllSets(TargetOf(args)))
         return Fail(EXIT_LINK, "cannot read the parameter sets; no file written");
     const bool json = args.isSet("json");
     if (!args.isSet("out") && !json) return writeToStandardOutput();
@@ -88,7 +87,7 @@ int CmdSend(const QCommandLineParser &args) {
     const QString in = args.value("in");
     if (const int status = ReadHardwareRecord(); status != EXIT_OK) return status;
     // The sensor's own sets first: the file does not store every field.
-    if (!getAllSets(target)) return Fail(EXIT_LINK, "cannot read the parameter sets; nothing sent");
+    if (!GetAllSets(target)) return Fail(EXIT_LINK, "cannot read the parameter sets; nothing sent");
     if (ReadParaFromIniFile(para, pathOf(in).constData()) < 0)
         return Fail(EXIT_NO_INPUT,
                     QString("cannot read the parameter file %1; nothing sent").arg(in));

@@ -33,7 +33,8 @@ for file in usr/bin/k-tav-px-ms-vista usr/bin/k-tav-cli usr/bin/k-tav-sim \
             usr/share/applications/org.ktav.PxMsVista.desktop \
             usr/share/applications/org.ktav.PxMsVista.Touch.desktop \
             usr/share/icons/hicolor/scalable/apps/org.ktav.PxMsVista.svg \
-            usr/share/metainfo/org.ktav.PxMsVista.metainfo.xml; do
+            usr/share/metainfo/org.ktav.PxMsVista.metainfo.xml \
+            usr/lib/systemd/system/k-tav-publish@.service; do
     [ -s "$root/$file" ] || fail "the package misses /$file"
 done
 grep -q '^Exec=k-tav-px-ms-vista --touch$' "$root/usr/share/applications/org.ktav.PxMsVista.Touch.desktop" ||

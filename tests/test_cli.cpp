@@ -423,6 +423,19 @@ TEST(Cli, BadInputSendsNothing) {
         {{}, {"record", "--out", recording, "--interval", "-1"}, 64, "'-1'"},
         {{}, {"record", "--out", recording, "--interval", "nan"}, 64, "'nan'"},
         {{}, {"record", "--out", recording, "--interval", "inf"}, 64, "'inf'"},
+        {{}, {"publish", "--topic", "head"}, 64, "--mqtt"},
+        {{}, {"publish", "--mqtt", "127.0.0.1:0", "--topic", "head"}, 64, "'127.0.0.1:0'"},
+        {{}, {"publish", "--mqtt", "127.0.0.1", "--topic", "head/#"}, 64, "'head/#'"},
+        {{}, {"publish", "--mqtt", "127.0.0.1", "--topic", "head", "--qos", "2"}, 64, "'2'"},
+        {{},
+         {"publish", "--mqtt", "127.0.0.1", "--topic", "head", "--every", "2", "--rate", "5"},
+         64,
+         "--every and --rate"},
+        {{},
+         {"publish", "--mqtt", "127.0.0.1", "--topic", "head", "--user", "u", "--password-file",
+          "/nonexistent/secret"},
+         66,
+         "/nonexistent/secret"},
     };
     for (const Case &c : cases) {
         const std::string what = (c.simOptions + c.args).join(' ').toStdString();

@@ -1,0 +1,147 @@
+#include "mqtt_client.h"
+
+#include <mosquitto.h>
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int kKeepAlive = 30;     // [s] between pings when nothing else is sent
+constexpr int kLoopWaitMs = 1000;  // longest wait on the socket; a publish wakes it at once
+constexpr int kFirstRetry = 1;     // [s] before the first new attempt, doubling up to
+constexpr int kLongestRetry = 30;  // [s]
+
+QByteArray local(const QString &text) {
+    return text.toLocal8Bit();
+}
+
+// libmosquitto's text of a result, for a failed system call the system's, without a full stop.
+std::string resultText(int result) {
+    std::string text = result == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(result);
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+MqttClient::MqttClient() {
+    mosquitto_lib_init();
+}
+
+MqttClient::~MqttClient() {
+    if (thread_.joinable()) finish({}, {}, 0);
+    if (mosq_) mosquitto_destroy(mosq_);
+    mosquitto_lib_cleanup();
+}
+
+QString MqttClient::start(const MqttSettings &settings) {
+    settings_ = settings;
+    mosq_ = mosquitto_new(nullptr, true, this);
+    if (!mosq_) return "cannot set up the MQTT client";
+    mosquitto_threaded_set(mosq_, true);
+    mosquitto_connect_callback_set(mosq_, onConnect);
+    mosquitto_disconnect_callback_set(mosq_, onDisconnect);
+    mosquitto_publish_callback_set(mosq_, onPublish);
+    const QByteArray will = settings.willTopic.toUtf8();
+    if (mosquitto_will_set(mosq_, will.constData(), int(settings.willPayload.size()),
+                           settings.willPayload.constData(), settings.qos,
+                           true) != MOSQ_ERR_SUCCESS)
+        return QString("cannot use '%1' as an MQTT topic").arg(settings.willTopic);
+    if (!settings.user.isEmpty() &&
+        mosquitto_username_pw_set(mosq_, local(settings.user).constData(),
+                                  settings.password.constData()) != MOSQ_ERR_SUCCESS)
+        return "cannot use the MQTT user name and password";
+    if (!settings.tlsCaFile.isEmpty() &&
+        mosquitto_tls_set(mosq_, QFile::encodeName(settings.tlsCaFile).constData(), nullptr,
+                          nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS)
+        return QString("cannot use %1 as the broker's CA certificates").arg(settings.tlsCaFile);
+    thread_ = std::thread(&MqttClient::run, this);
+    return {};
+}
+
+bool MqttClient::publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain,
+                              int *id) {
+    if (!connected_) return false;
+    return mosquitto_publish(mosq_, id, topic.constData(), int(payload.size()), payload.constData(),
+                             settings_.qos, retain) == MOSQ_ERR_SUCCESS;
+}
+
+bool MqttClient::publish(const QByteArray &topic, const QByteArray &payload, bool retain) {
+    return publishGetId(topic, payload, retain, nullptr);
+}
+
+void MqttClient::finish(const QByteArray &topic, const QByteArray &payload, double seconds) {
+    int id = 0;
+    if (!topic.isEmpty() && publishGetId(topic, payload, true, &id)) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, std::chrono::duration<double>(seconds),
+                          [&] { return lastPublished_ == id; });
+    }
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    mosquitto_disconnect(mosq_);  // wakes the network thread when it waits on the socket
+    changed_.notify_all();        // and when it waits to try again
+    if (thread_.joinable()) thread_.join();
+}
+
+void MqttClient::run() {
+    const QByteArray host = local(settings_.host);
+    int wait = kFirstRetry;
+    bool first = true;
+    for (;;) {
+        const int before = connections_;
+        int result = first ? mosquitto_connect(mosq_, host.constData(), settings_.port, kKeepAlive)
+                           : mosquitto_reconnect(mosq_);
+        first = false;
+        while (result == MOSQ_ERR_SUCCESS) result = mosquitto_loop(mosq_, kLoopWaitMs, 1);
+        connected_ = false;
+        std::unique_lock lock(mutex_);
+        if (stopping_) return;
+        // A connection that was made starts the back-off afresh.
+        if (connections_ != before) wait = kFirstRetry;
+        sayRetry(result, connections_ != before, wait);
+        if (changed_.wait_for(lock, std::chrono::seconds(wait), [this] { return stopping_; }))
+            return;
+        wait = std::min(2 * wait, kLongestRetry);
+    }
+}
+
+void MqttClient::sayRetry(int result, bool wasConnected, int seconds) {
+    std::fprintf(stderr, "k-tav-cli: MQTT broker %s:%d %s (%s); trying again in %d s\n",
+                 local(settings_.host).constData(), settings_.port,
+                 wasConnected ? "lost" : "not reached", resultText(result).c_str(), seconds);
+}
+
+void MqttClient::onConnect(mosquitto *, void *self, int result) {
+    auto *client = static_cast<MqttClient *>(self);
+    if (result != 0) {
+        std::fprintf(stderr, "k-tav-cli: MQTT broker refused the connection: %s\n",
+                     mosquitto_connack_string(result));
+        return;
+    }
+    std::fprintf(stderr, "k-tav-cli: connected to the MQTT broker %s:%d\n",
+                 local(client->settings_.host).constData(), client->settings_.port);
+    client->connected_ = true;
+    ++client->connections_;
+}
+
+void MqttClient::onDisconnect(mosquitto *, void *self, int) {
+    static_cast<MqttClient *>(self)->connected_ = false;
+}
+
+void MqttClient::onPublish(mosquitto *, void *self, int id) {
+    auto *client = static_cast<MqttClient *>(self);
+    {
+        std::lock_guard lock(client->mutex_);
+        client->lastPublished_ = id;
+    }
+    client->changed_.notify_all();
+}

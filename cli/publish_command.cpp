@@ -1,0 +1,256 @@
+// publish: the pair on the plant network. Identifies the pair, then runs RUN cycles and
+// publishes under the topic prefix:
+//   measurement  one JSON object per published record, as run --json prints it;
+//   identity     the identification, as identify --json prints it (retained);
+//   parameters   the three parameter sets, as get --json prints them (retained);
+//   status       online, sensor-lost, reconnecting, offline (retained; the last will: offline).
+// Identity and parameters go out when they change and on every connection to the broker. A
+// lost sensor is tried again after 1 s, doubling up to 30 s, and identified again when it
+// answers; the broker connection does the same by itself. SIGINT and SIGTERM end the run in
+// order: the broker is told offline.
+#include <QCommandLineParser>
+#include <QFile>
+#include <QJsonDocument>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+
+#include "calib/identification.h"
+#include "cliargs.h"
+#include "commands.h"
+#include "connection.h"
+#include "console.h"
+#include "json_output.h"
+#include "link/commands.h"
+#include "link/transport.h"
+#include "mqtt_client.h"
+#include "params/paramblock.h"
+#include "platform/timing.h"
+#include "shared/state.h"
+
+namespace {
+
+volatile std::sig_atomic_t ending = 0;
+
+void onEnd(int) {
+    ending = 1;
+}
+
+constexpr double kPoll = 0.1;              // longest sleep between two looks at a signal [s]
+constexpr double kFirstRetry = 1;          // [s] before the sensor is tried again, doubling up to
+constexpr double kLongestRetry = 30;       // [s]
+constexpr int kFailuresOfALostSensor = 3;  // failed records in a row
+constexpr double kOfflineWait = 2;         // [s] the broker has to take the last status
+constexpr int kDefaultPort = 1883;
+constexpr int kDefaultTlsPort = 8883;
+
+// What the status topic says, by the enum's order; None before the first word.
+enum class Status { None, Online, SensorLost, Reconnecting, Offline };
+constexpr const char *kStatusTexts[] = {"", "online", "sensor-lost", "reconnecting", "offline"};
+
+QByteArray textOf(Status status) {
+    return kStatusTexts[int(status)];
+}
+
+QByteArray compact(const QJsonObject &object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+void say(const QString &text) {
+    std::fprintf(stderr, "k-tav-cli: %s\n", qPrintable(text));
+}
+
+// The broker side of a run: what the broker holds retained, kept so that a new connection gets
+// it again.
+class Publisher {
+  public:
+    explicit Publisher(const QString &prefix) : prefix_(prefix.toUtf8() + '/') {}
+
+    MqttClient &client() { return client_; }
+
+    // Sends the retained topics again when the client has connected since the last look.
+    void refreshBroker() {
+        if (client_.connections() == connections_) return;
+        connections_ = client_.connections();
+        publishRetained("identity", identity_);
+        publishRetained("parameters", parameters_);
+        publishRetained("status", textOf(status_));
+    }
+
+    void setStatus(Status status) {
+        refreshBroker();
+        if (status == status_) return;
+        status_ = status;
+        publishRetained("status", textOf(status));
+    }
+
+    void setIdentity(const QByteArray &identity, const QByteArray &parameters) {
+        refreshBroker();
+        if (identity != identity_) publishRetained("identity", identity_ = identity);
+        if (parameters != parameters_) publishRetained("parameters", parameters_ = parameters);
+    }
+
+    void publishMeasurement(const QByteArray &record) {
+        client_.publish(measurementTopic_, record, false);
+    }
+
+    // Tells the broker offline and leaves it.
+    void finish() { client_.finish(prefix_ + "status", textOf(Status::Offline), kOfflineWait); }
+
+  private:
+    void publishRetained(const char *topic, const QByteArray &payload) {
+        if (!payload.isEmpty()) client_.publish(prefix_ + topic, payload, true);
+    }
+
+    const QByteArray prefix_;  // with its slash
+    const QByteArray measurementTopic_ = prefix_ + "measurement";
+    MqttClient client_;
+    int connections_ = 0;
+    Status status_ = Status::None;
+    QByteArray identity_, parameters_;
+};
+
+// Waits until `deadline` (a Timer() value) or a signal, keeping the broker's topics current.
+void waitUntil(double deadline, Publisher &publisher) {
+    for (double left = deadline - Timer(); left > 0 && !ending; left = deadline - Timer()) {
+        publisher.refreshBroker();
+        Delay(std::min(left, kPoll));
+    }
+}
+
+// Opens the transport and identifies the pair, then reads its parameter sets. EXIT_OK, EXIT_LINK
+// (try again later; `problem` says why) or the status that ends the run.
+int identifyPair(const QCommandLineParser &args, Publisher &publisher, QString &problem) {
+    CloseConnection();
+    if (const int status = OpenConnection(args, problem); status != EXIT_OK) return status;
+    const Identification result = IdentifyPair(nullptr);
+    if (result.refusal) PrintNotice("Attention !!!", result.refusal);
+    if (result.verdict == Identified::OtherSeries ||
+        result.verdict == Identified::FirmwareOutOfRange) {
+        problem = "incompatible device or firmware";
+        return EXIT_INCOMPATIBLE;
+    }
+    if (result.verdict != Identified::Accepted) {
+        problem = "identification failed: no correct answer";
+        return EXIT_LINK;
+    }
+    if (!GetAllSets(RAM)) {
+        problem = "cannot read the parameter sets";
+        return EXIT_LINK;
+    }
+    publisher.setIdentity(compact(IdentityJson()), compact(ParaBlockJson(para)));
+    return EXIT_OK;
+}
+
+// When the sensor is tried again: 1 s after it was lost, the wait doubling up to 30 s while it
+// does not answer.
+struct Retry {
+    double at = 0, wait = kFirstRetry;
+    void failed() {
+        at = Timer() + wait;
+        wait = std::min(2 * wait, kLongestRetry);
+    }
+};
+
+// Once the retry is due, identifies the pair again: true when it answers. `status` is EXIT_LINK
+// when it did not, and a status that ends the run when the device is not one to publish.
+bool reconnectSensor(const QCommandLineParser &args, Publisher &publisher, Retry &retry,
+                     int &status) {
+    waitUntil(retry.at, publisher);
+    if (ending) return false;
+    publisher.setStatus(Status::Reconnecting);
+    QString problem;
+    status = identifyPair(args, publisher, problem);
+    if (status != EXIT_OK && status != EXIT_LINK) {
+        Fail(status, problem);
+        return false;
+    }
+    publisher.setStatus(status == EXIT_OK ? Status::Online : Status::SensorLost);
+    if (status == EXIT_OK) {
+        say("pair identified; publishing");
+        retry.wait = kFirstRetry;
+        return true;
+    }
+    say(QString("%1; trying again in %2 s").arg(problem).arg(retry.wait));
+    retry.failed();
+    return false;
+}
+
+// The broker settings of the options; an empty text, else the problem and `status` set.
+QString brokerSettings(const QCommandLineParser &args, MqttSettings &settings, int &status) {
+    status = EXIT_USAGE;
+    const QString mqtt = args.value("mqtt");
+    settings.host = mqtt.section(':', 0, 0);
+    settings.tlsCaFile = args.value("tls-ca");
+    settings.port = settings.tlsCaFile.isEmpty() ? kDefaultPort : kDefaultTlsPort;
+    bool portOk = true;
+    if (mqtt.contains(':')) settings.port = mqtt.section(':', 1).toInt(&portOk);
+    if (settings.host.isEmpty() || !portOk || settings.port < 1 || settings.port > 65535)
+        return QString("--mqtt needs HOST[:PORT], not '%1'").arg(mqtt);
+    settings.qos = args.value("qos").toInt();
+    settings.user = args.value("user");
+    status = EXIT_NO_INPUT;
+    if (args.isSet("password-file")) {
+        QFile file(args.value("password-file"));
+        if (!file.open(QIODevice::ReadOnly))
+            return QString("cannot read the password file %1").arg(file.fileName());
+        settings.password = file.readLine().trimmed();  // the first line, without its line break
+    }
+    if (!settings.tlsCaFile.isEmpty() && !QFile(settings.tlsCaFile).open(QIODevice::ReadOnly))
+        return QString("cannot read the CA certificates %1").arg(settings.tlsCaFile);
+    status = EXIT_OK;
+    return {};
+}
+
+}  // namespace
+
+int CmdPublish(const QCommandLineParser &args) {
+    QString prefix = args.value("topic");
+    while (prefix.endsWith('/')) prefix.chop(1);
+    MqttSettings settings;
+    int status = EXIT_OK;
+    if (const QString problem = brokerSettings(args, settings, status); !problem.isEmpty())
+        return Fail(status, problem);
+    settings.willTopic = prefix + "/status";
+    settings.willPayload = textOf(Status::Offline);
+    Publisher publisher(prefix);
+    if (const QString problem = publisher.client().start(settings); !problem.isEmpty())
+        return Fail(EXIT_USAGE, problem);
+    std::signal(SIGINT, onEnd);
+    std::signal(SIGTERM, onEnd);
+
+    const unsigned every = args.isSet("every") ? args.value("every").toUInt() : 1;
+    const double interval = args.isSet("rate") ? 1.0 / args.value("rate").toDouble() : 0.0;
+    bool sensorUp = false;
+    Retry retry;
+    double next = Timer();
+    unsigned records = 0, failures = 0;
+    while (!ending) {
+        publisher.refreshBroker();
+        if (!sensorUp) {
+            sensorUp = reconnectSensor(args, publisher, retry, status);
+            if (status != EXIT_OK && status != EXIT_LINK) break;
+            next = Timer();
+            continue;
+        }
+        waitUntil(next, publisher);
+        if (ending) break;
+        next = Timer() + interval;
+        if (GetRAW() == 1) {
+            failures = 0;
+            if (++records % every == 0)
+                publisher.publishMeasurement(compact(MeasurementJson(JsonTimeStamp(), raw)));
+        } else if (++failures >= kFailuresOfALostSensor || TcpServerClosed()) {
+            // A single damaged reply is no lost sensor; a closed server is one at once.
+            say(QString("sensor lost: no correct measurement record; trying again in %1 s")
+                    .arg(retry.wait));
+            publisher.setStatus(Status::SensorLost);
+            sensorUp = false;
+            failures = 0;
+            retry.failed();
+        }
+    }
+    publisher.finish();
+    CloseConnection();
+    return status == EXIT_LINK ? EXIT_OK : status;
+}

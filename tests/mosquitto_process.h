@@ -1,0 +1,66 @@
+// Starts the real mosquitto broker on a free loopback port for tests and the benchmark, and
+// stops it again: never left running, never on another address.
+#pragma once
+#include <QFile>
+#include <QHostAddress>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include "platform/timing.h"
+
+// Ends a process politely, then for good.
+inline void stopProcess(QProcess &proc) {
+    if (proc.state() == QProcess::NotRunning) return;
+    proc.terminate();
+    if (!proc.waitForFinished(5000)) {
+        proc.kill();
+        proc.waitForFinished(5000);
+    }
+}
+
+// The real mosquitto on a free loopback port, without persistence; stopped by the destructor.
+class MosquittoProcess {
+  public:
+    ~MosquittoProcess() { stopProcess(proc_); }
+
+    // Starts the broker, on the port of the first start when started again: true once it
+    // accepts connections.
+    bool start() {
+        if (port_ == 0) {
+            QTcpServer probe;
+            if (!probe.listen(QHostAddress::LocalHost, 0)) return false;
+            port_ = probe.serverPort();
+        }
+        const QString conf = dir_.filePath("mosquitto.conf");
+        QFile file(conf);
+        if (!file.open(QIODevice::WriteOnly)) return false;
+        file.write(
+            QString(
+                "listener %1 127.0.0.1\nallow_anonymous true\npersistence false\nlog_dest none\n")
+                .arg(port_)
+                .toLatin1());
+        file.close();
+        proc_.setProgram(QStandardPaths::findExecutable("mosquitto", {"/usr/sbin", "/usr/bin"}));
+        proc_.setArguments({"-c", conf});
+        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        proc_.start();
+        const double deadline = Timer() + 10.0;
+        while (Timer() < deadline && proc_.state() != QProcess::NotRunning) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, quint16(port_));
+            if (socket.waitForConnected(200)) return true;
+            Delay(0.05);
+        }
+        return false;
+    }
+    void stop() { stopProcess(proc_); }
+    int port() const { return port_; }
+
+  private:
+    QTemporaryDir dir_;
+    QProcess proc_;
+    int port_ = 0;
+};

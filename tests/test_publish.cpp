@@ -1,0 +1,176 @@
+// k-tav-cli publish end to end: the real tool between the simulator and the real mosquitto
+// broker, with mosquitto_sub as the plant's subscriber. What arrives is compared with the
+// replies the tool received (its --verbose frames) and with identify --json and get --json of
+// the same simulator; a restarted broker and a restarted simulator must not end the run, nor
+// make it publish a record twice or one that the sensor never sent.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstring>
+#include <functional>
+
+#include "link/wire.h"
+#include "mosquitto_process.h"
+#include "sim_process.h"
+
+namespace {
+
+const QString kPrefix = "plant/head-7";
+const QStringList kPair = {"--master-type", "610409", "--slave-type", "610412"};
+
+// mosquitto_sub on every topic under the prefix, lines of "topic payload".
+class Subscriber {
+  public:
+    explicit Subscriber(int port) {
+        proc_.start("mosquitto_sub",
+                    {"-h", "127.0.0.1", "-p", QString::number(port), "-t", kPrefix + "/#", "-v"});
+    }
+    ~Subscriber() { stopProcess(proc_); }
+
+    // Reads what arrived until `enough` holds or 30 s pass: whether it holds.
+    bool waitFor(const std::function<bool()> &enough) {
+        const double deadline = Timer() + 30.0;
+        for (;;) {
+            while (proc_.canReadLine()) {
+                const QByteArray line = proc_.readLine().trimmed();
+                const qsizetype space = line.indexOf(' ');
+                topics << QString::fromLatin1(line.left(space)).mid(kPrefix.size() + 1);
+                payloads << line.mid(space + 1);
+            }
+            if (enough()) return true;
+            if (Timer() > deadline) return false;
+            proc_.waitForReadyRead(100);
+        }
+    }
+    // The messages that arrived on `topic`, from message `from` on.
+    QList<QByteArray> on(const QString &topic, qsizetype from = 0) const {
+        QList<QByteArray> found;
+        for (qsizetype i = from; i < topics.size(); ++i)
+            if (topics[i] == topic) found << payloads[i];
+        return found;
+    }
+    qsizetype count(const QString &topic, qsizetype from = 0) const {
+        return on(topic, from).size();
+    }
+
+    QStringList topics;
+    QList<QByteArray> payloads;
+
+  private:
+    QProcess proc_;
+};
+
+// The measurement records in the replies of a --verbose log, in the order they arrived.
+QList<RawRecord> recordsOfReplies(const QByteArray &log) {
+    QList<RawRecord> records;
+    for (const QByteArray &line : log.split('\n')) {
+        if (!line.startsWith("< 55 08 ")) continue;
+        const QByteArray data = QByteArray::fromHex(line.mid(2)).mid(FRAME_HEADER_SIZE);
+        RawRecord record{};
+        if (data.size() < qsizetype(sizeof record)) continue;
+        std::memcpy(&record, data.constData(), sizeof record);
+        records << record;
+    }
+    return records;
+}
+
+// The one line of `k-tav-cli <args>` against the simulator.
+QByteArray cliLine(const SimProcess &sim, const QStringList &args) {
+    QProcess cli;
+    cli.start(KTAV_CLI_PATH,
+              QStringList{"--tcp", QString("127.0.0.1:%1").arg(sim.tcpPort())} + args);
+    cli.waitForFinished(30000);
+    return cli.readAllStandardOutput().trimmed();
+}
+
+}  // namespace
+
+TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) {
+    struct Case {
+        const char *fault;
+        const char *qos;
+        bool serial;  // over the simulator's pseudo-terminal, which goes away with it
+    };
+    const Case cases[] = {{"broker restarted", "0", false},
+                          {"simulator restarted", "1", false},
+                          {"simulator restarted", "0", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.fault) + (c.serial ? " (serial)" : " (TCP)"));
+        QTemporaryDir dir;
+        // The serial device is a link the simulator makes again when it starts again.
+        const QString device = dir.filePath("ttyPair");
+        const QStringList simOptions = kPair + QStringList{"--pty", device};
+        SimProcess sim;
+        ASSERT_TRUE(sim.start(simOptions));
+        const QByteArray identity = cliLine(sim, {"identify", "--json"});
+        const QByteArray parameters = cliLine(sim, {"get", "--json"});
+        MosquittoProcess broker;
+        ASSERT_TRUE(broker.start());
+        Subscriber sub(broker.port());
+        QProcess cli;
+        cli.setStandardErrorFile(dir.filePath("frames.log"));
+        const QStringList line =
+            c.serial ? QStringList{"--com", device}
+                     : QStringList{"--tcp", QString("127.0.0.1:%1").arg(sim.tcpPort())};
+        cli.start(KTAV_CLI_PATH,
+                  line + QStringList{"--verbose", "publish", "--mqtt",
+                                     QString("127.0.0.1:%1").arg(broker.port()), "--topic",
+                                     kPrefix + "/", "--qos", c.qos, "--rate", "200"});
+        ASSERT_TRUE(sub.waitFor([&] {
+            return sub.count("measurement") >= 20 && sub.count("identity") &&
+                   sub.count("parameters");
+        }));
+
+        const qsizetype before = sub.topics.size();
+        if (c.fault == QLatin1String("broker restarted")) {
+            broker.stop();
+            ASSERT_TRUE(broker.start());
+            // The new broker knows nothing: the tool gives it the retained topics again.
+            ASSERT_TRUE(sub.waitFor([&] { return sub.count("identity", before) == 1; }));
+        } else {
+            const int port = sim.tcpPort();
+            sim.stop();
+            ASSERT_TRUE(
+                sim.start(simOptions + QStringList{"--tcp", QString("127.0.0.1:%1").arg(port)}));
+            ASSERT_TRUE(sub.waitFor([&] { return sub.on("status", before).contains("online"); }));
+        }
+        const qsizetype resumed = sub.topics.size();
+        ASSERT_TRUE(sub.waitFor([&] { return sub.count("measurement", resumed) >= 20; }));
+        ::kill(pid_t(cli.processId()), SIGTERM);
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        EXPECT_EQ(cli.exitCode(), 0);
+        ASSERT_TRUE(sub.waitFor([&] { return sub.payloads.last() == "offline"; }));
+
+        for (const QByteArray &payload : sub.on("identity")) EXPECT_EQ(payload, identity);
+        for (const QByteArray &payload : sub.on("parameters")) EXPECT_EQ(payload, parameters);
+        if (c.fault == QLatin1String("simulator restarted")) {
+            EXPECT_EQ(sub.on("status", before).first(), "sensor-lost");
+        }
+        // Each published record is one the sensor sent, in its order, and none twice.
+        QFile log(dir.filePath("frames.log"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QList<RawRecord> replies = recordsOfReplies(log.readAll());
+        qsizetype next = 0;
+        QString lastTime;
+        for (qsizetype i = 0; i < sub.topics.size(); ++i) {
+            if (sub.topics[i] != "measurement") continue;
+            const QJsonObject m = QJsonDocument::fromJson(sub.payloads[i]).object();
+            EXPECT_GT(m["time"].toString().toStdString(), lastTime.toStdString());
+            lastTime = m["time"].toString();
+            const auto same = [&](const RawRecord &r) {
+                return m["masterUm"].toInt() == r.umA && m["slaveUm"].toInt() == r.umB &&
+                       m["valueUm"].toInt() == r.umValue && m["masterPix"].toInt() == r.posA &&
+                       m["slavePix"].toInt() == r.posB && m["valuePix"].toInt() == r.posCombined &&
+                       m["masterEdge"].toInt() == r.edgeA && m["slaveEdge"].toInt() == r.edgeB;
+            };
+            while (next < replies.size() && !same(replies[next])) ++next;
+            ASSERT_LT(next, replies.size()) << "a record the sensor did not send: " << i;
+            ++next;
+        }
+    }
+}
