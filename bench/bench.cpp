@@ -11,15 +11,19 @@
 //   run-cpu      CPU share of RUN, every display drawn, replies after 20 ms
 //   video-cpu    CPU share of VIDEO likewise
 //   startup      start-up to an identified, drawn main panel
+//   cli-identify k-tav-cli identify beside the start-up; the tool's peak resident memory
 //   recorder     desktop recorder samples at increment 0 beside RUN cycles; appending a line
 //   touch-run    touch RUN, every touch display drawn, beside the desktop RUN
 //   touch-cpu    CPU share of touch RUN, replies after 20 ms
 //   publish-wire k-tav-cli publish at every record beside run --json at 115200 baud
 //   publish-delay  a record's reply to its delivery by the MQTT broker to a subscriber
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ptrace.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -71,7 +75,7 @@ int rounds = DEFAULT_ROUNDS;
 
 // The simulators, started when a figure first needs them. The simulator serves one TCP client
 // at a time, so the bare client and the program each have their own.
-SimProcess fastSim, bareSim, slowSim, startupSim;
+SimProcess fastSim, bareSim, slowSim, startupSim, cliSim;
 
 bool started(SimProcess &sim, const QStringList &options = {}) {
     return sim.tcpPort() > 0 || sim.start(options);
@@ -202,6 +206,59 @@ double startupSeconds() {
     return QFile::exists(dir.filePath("main.png")) ? seconds : -1;
 }
 
+// The peak resident memory [MB] of process `pid`, from /proc; negative when unknown.
+double peakResidentMb(pid_t pid) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ')[0].toDouble() / 1024;
+    return -1;
+}
+
+// One run of `k-tav-cli identify` against its own simulator: the seconds until it ended and its
+// peak resident memory [MB]; both negative when it failed. The peak is read from /proc while
+// the tool is held at its exit (ptrace): wait4's figure would include this program's own
+// memory, which the child shares until its exec.
+struct ToolRun {
+    double seconds = -1, peakMb = -1;
+};
+ToolRun cliIdentify() {
+    QTemporaryDir dir;  // the tool's settings folder
+    const std::string tcp = "127.0.0.1:" + std::to_string(cliSim.tcpPort());
+    const std::string folder = dir.path().toStdString();
+    const char *const argv[] = {KTAV_CLI_PATH, "identify",     "--tcp", tcp.c_str(),
+                                "--dir",       folder.c_str(), nullptr};
+    const double start = Timer();
+    const pid_t pid = fork();
+    if (pid < 0) return {};
+    if (pid == 0) {  // only async-signal-safe calls until the exec
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        execv(KTAV_CLI_PATH, const_cast<char *const *>(argv));
+        _exit(127);
+    }
+    ToolRun run;
+    int status = 0;
+    bool traced = false;
+    while (waitpid(pid, &status, 0) == pid && WIFSTOPPED(status)) {
+        int signal = 0;
+        if (!traced) {  // stopped at the exec: stop again at the exit
+            traced = true;
+            ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACEEXIT);
+        } else if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
+            run.peakMb = peakResidentMb(pid);
+        } else {
+            signal = WSTOPSIG(status);  // the tool's own signals go through
+        }
+        ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void *>(intptr_t(signal)));
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    run.seconds = Timer() - start;
+    return run;
+}
+
 // Samples per second the desktop recorder takes at increment 0 as the operator starts it,
 // stopped after `seconds`.
 double recorderRate(double seconds) {
@@ -298,6 +355,16 @@ bool startupFigure() {
     return true;
 }
 
+bool cliIdentifyFigure() {
+    if (!started(startupSim) || !started(cliSim)) return false;
+    const Comparison c = Alternate([] { return cliIdentify().seconds; }, startupSeconds, rounds);
+    PrintRatio("k-tav-cli identify / program start-up", c, {Goal::AtMost, 1.0},
+               "k-tav-cli identify", "start-up", "s");
+    PrintFigure("k-tav-cli identify: peak resident memory",
+                Repeat([] { return cliIdentify().peakMb; }, rounds), {Goal::AtMost, 12.0}, "MB");
+    return true;
+}
+
 bool recorderFigure() {
     QTemporaryDir dir;
     std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath("RECORD.DAT")));
@@ -358,6 +425,7 @@ const std::map<std::string, bool (*)()> FIGURES = {
     {"run-cpu", [] { return cpuFigure(false); }},
     {"video-cpu", [] { return cpuFigure(true); }},
     {"startup", startupFigure},
+    {"cli-identify", cliIdentifyFigure},
     {"recorder", recorderFigure},
     {"touch-run", touchRunFigure},
     {"touch-cpu", touchCpuFigure},
@@ -366,9 +434,10 @@ const std::map<std::string, bool (*)()> FIGURES = {
      [] { return started(fastSim) && connectTcp(fastSim) && PublishDelayFigure(rounds); }},
 };
 // The touch figures come last: they leave the touch surface on the screen.
-const char *const ORDER[] = {"echo",      "run-drawing", "run-wire",     "video-wire",
-                             "run-cpu",   "video-cpu",   "startup",      "recorder",
-                             "touch-run", "touch-cpu",   "publish-wire", "publish-delay"};
+const char *const ORDER[] = {"echo",     "run-drawing",  "run-wire",      "video-wire",
+                             "run-cpu",  "video-cpu",    "startup",       "cli-identify",
+                             "recorder", "publish-wire", "publish-delay", "touch-run",
+                             "touch-cpu"};
 
 // The main panel shown on the offscreen screen, the pair identified over TCP, the texts on its
 // status field: the loops run as the operator sees them.

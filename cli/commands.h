@@ -1,7 +1,9 @@
 // The tool's commands. Each runs on the open transport and returns the exit status.
 #pragma once
+#include <memory>
 
 class QCommandLineParser;
+class QCoreApplication;
 class QJsonObject;
 
 // identify, teach, reset, calib-read, line-test (device_commands.cpp).
@@ -41,6 +43,9 @@ int CmdVideo(const QCommandLineParser &args);
 int CmdPorts(const QCommandLineParser &args);
 int CmdStats(const QCommandLineParser &args);
 int CmdPlot(const QCommandLineParser &args);
+// The application object plot needs, made by the plot module, which is loaded here; a
+// QCoreApplication when the module cannot be loaded, and CmdPlot then fails.
+std::unique_ptr<QCoreApplication> MakePlotApplication(int &argc, char **argv);
 // record (record_command.cpp). CheckRecordOutput runs before the transport opens: an existing
 // file is never overwritten.
 int CheckRecordOutput(const QCommandLineParser &args);

@@ -3,7 +3,6 @@
 // only on success.
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -80,9 +79,8 @@ int runCommand(const Command &command, const QCommandLineParser &args) {
     return status;
 }
 
-// The application object. plot draws text into its picture, which takes Qt Gui's fonts; it
-// draws into a file, so without a chosen platform it draws offscreen and needs no display.
-// Every other command needs Qt Core only.
+// The application object. plot draws text into its picture, which takes Qt Gui's fonts: its
+// module makes the application object. Every other command needs Qt Core only.
 std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -90,8 +88,7 @@ std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv) {
     DeclareOptions(peek);
     const bool plot = peek.parse(arguments) && peek.positionalArguments().value(0) == "plot";
     if (!plot) return std::make_unique<QCoreApplication>(argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    return std::make_unique<QGuiApplication>(argc, argv);
+    return MakePlotApplication(argc, argv);
 }
 
 }  // namespace

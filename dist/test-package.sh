@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree BUILD, checks it with lintian, unpacks it with
-# dpkg -x into a temporary root and runs the tools from there: the CLI's --version and its bash
-# completion, and the program's --screenshot as an ordinary user, for whom the unpacked program
-# folder is not writable. Fails when lintian reports an error, or the package misses a file or a
-# dependency. Usage: test-package.sh BUILD VERSION REVISION
+# dpkg -x into a temporary root and runs the tools from there: the CLI's --version, its plot
+# (its drawing module) and its bash completion, and the program's --screenshot as an ordinary
+# user, for whom the unpacked program folder is not writable. Fails when lintian reports an
+# error, or the package misses a file or a dependency. Usage: test-package.sh BUILD VERSION REVISION
 set -euo pipefail
 build=$(cd "$1" && pwd)
 version=$2
@@ -46,6 +46,19 @@ for exe in k-tav-cli k-tav-sim; do
     got=$("$root/usr/bin/$exe" --version)
     [ "$got" = "$exe $version" ] || fail "$exe --version says '$got'"
 done
+# plot finds its drawing module in the package's private library folder: a recording made with
+# the unpacked simulator and tool, drawn by the unpacked tool.
+"$root/usr/bin/k-tav-sim" --tcp 127.0.0.1:0 >"$tmp/sim.out" 2>&1 &
+sim=$!
+trap 'kill "$sim" 2>/dev/null || true; rm -rf "$tmp"' EXIT
+for _ in $(seq 100); do grep -q '^READY' "$tmp/sim.out" && break; sleep 0.1; done
+port=$(sed -n 's/^TCP .*:\([0-9]*\)$/\1/p' "$tmp/sim.out")
+"$root/usr/bin/k-tav-cli" record --tcp "127.0.0.1:$port" --dir "$tmp" --count 5 \
+    --out "$tmp/rec.dat" 2>/dev/null || fail "the unpacked k-tav-cli cannot record"
+kill "$sim"
+wait "$sim" || true
+"$root/usr/bin/k-tav-cli" plot "$tmp/rec.dat" --out "$tmp/rec.png" && [ -s "$tmp/rec.png" ] ||
+    fail "the unpacked k-tav-cli cannot plot"
 got=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/k-tav-px-ms-vista" --version 2>/dev/null)
 [ "$got" = "K-TAV-PX-MS-Vista $version" ] || fail "k-tav-px-ms-vista --version says '$got'"
 zgrep -q "$version" "$root/usr/share/man/man1/k-tav-cli.1.gz" || fail "the manual page lacks the version"

@@ -861,6 +861,13 @@ TEST(Cli, PlotWritesAPictureOfTheRequestedSize) {
     EXPECT_EQ(readFile(existing), "old");
     EXPECT_EQ(Cli().run({"plot", path, "--out", existing, "--force"}).exitCode, 0);
     EXPECT_FALSE(QImage(existing).isNull());
+    // A tool without its drawing module says so and writes nothing.
+    const QString alone = dir.filePath("k-tav-cli");
+    ASSERT_TRUE(QFile::copy(KTAV_CLI_PATH, alone));
+    Cli lone;
+    lone.process().setProgram(alone);
+    EXPECT_EQ(lone.run({"plot", path, "--out", dir.filePath("lone.png")}).exitCode, 69);
+    EXPECT_FALSE(QFile::exists(dir.filePath("lone.png")));
 }
 
 // The value axis covers the data, not 0 to the set-point; the set-point line is drawn only where
