@@ -134,7 +134,8 @@ const char *const kDescription =
     "the table reads back different; 64 bad command line (stats, plot: also tolerances without\n"
     "a set-point); 65 (stats, plot) not a recorder file, the line that does not fit is named,\n"
     "(send) a parameter file without any parameter; 66 a file cannot be read or is not a\n"
-    "regular file; 69 (plot) the module that draws the picture cannot be loaded; 73 the output\n"
+    "regular file; 69 (plot, publish) the module that draws the picture or publishes cannot be\n"
+    "loaded; 73 the output\n"
     "file cannot be written or exists already (without --force).";
 
 // The broker, topic and pace of publish; an empty text when usable.

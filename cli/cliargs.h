@@ -15,7 +15,7 @@ enum ExitStatus {
     EXIT_USAGE = 64,            // unknown command or option, bad option value
     EXIT_DATA = 65,             // stats, plot: not a recorder file; send: no parameter in the file
     EXIT_NO_INPUT = 66,         // an input file cannot be read or is not a regular file
-    EXIT_UNAVAILABLE = 69,      // plot: the module that draws the picture cannot be loaded
+    EXIT_UNAVAILABLE = 69,      // plot, publish: the module they need cannot be loaded
     EXIT_CANT_CREATE = 73,      // the output file cannot be written or exists (without --force)
 };
 

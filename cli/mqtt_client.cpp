@@ -3,12 +3,17 @@
 #include <mosquitto.h>
 
 #include <QFile>
+#include <QtGlobal>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -28,19 +33,55 @@ std::string resultText(int result) {
     return text;
 }
 
+// The client through libmosquitto.
+class MosquittoClient final : public MqttClient {
+  public:
+    MosquittoClient();
+    ~MosquittoClient() override;
+    MosquittoClient(const MosquittoClient &) = delete;
+    MosquittoClient &operator=(const MosquittoClient &) = delete;
+
+    QString start(const MqttSettings &settings) override;
+    bool publish(const QByteArray &topic, const QByteArray &payload, bool retain) override;
+    int connections() const override { return connections_; }
+    void finish(const QByteArray &topic, const QByteArray &payload, double seconds) override;
+
+  private:
+    void run();  // the network thread
+    bool publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain, int *id);
+    void sayRetry(int result, bool wasConnected, int seconds);
+    static void onConnect(mosquitto *, void *self, int result);
+    static void onDisconnect(mosquitto *, void *self, int result);
+    static void onPublish(mosquitto *, void *self, int id);
+
+    mosquitto *mosq_ = nullptr;
+    MqttSettings settings_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;  // stopping_ or lastPublished_ changed
+    bool stopping_ = false;            // under mutex_
+    int lastPublished_ = 0;            // under mutex_: id of the last message the broker took
+    std::atomic<bool> connected_{false};
+    std::atomic<int> connections_{0};
+};
+
 }  // namespace
 
-MqttClient::MqttClient() {
+extern "C" Q_DECL_EXPORT MqttClient *ktavNewMqttClient() {
+    return new MosquittoClient;
+}
+
+MosquittoClient::MosquittoClient() {
     mosquitto_lib_init();
 }
 
-MqttClient::~MqttClient() {
+MosquittoClient::~MosquittoClient() {
     if (thread_.joinable()) finish({}, {}, 0);
     if (mosq_) mosquitto_destroy(mosq_);
     mosquitto_lib_cleanup();
 }
 
-QString MqttClient::start(const MqttSettings &settings) {
+QString MosquittoClient::start(const MqttSettings &settings) {
     settings_ = settings;
     mosq_ = mosquitto_new(nullptr, true, this);
     if (!mosq_) return "cannot set up the MQTT client";
@@ -61,22 +102,22 @@ QString MqttClient::start(const MqttSettings &settings) {
         mosquitto_tls_set(mosq_, QFile::encodeName(settings.tlsCaFile).constData(), nullptr,
                           nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS)
         return QString("cannot use %1 as the broker's CA certificates").arg(settings.tlsCaFile);
-    thread_ = std::thread(&MqttClient::run, this);
+    thread_ = std::thread(&MosquittoClient::run, this);
     return {};
 }
 
-bool MqttClient::publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain,
-                              int *id) {
+bool MosquittoClient::publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain,
+                                   int *id) {
     if (!connected_) return false;
     return mosquitto_publish(mosq_, id, topic.constData(), int(payload.size()), payload.constData(),
                              settings_.qos, retain) == MOSQ_ERR_SUCCESS;
 }
 
-bool MqttClient::publish(const QByteArray &topic, const QByteArray &payload, bool retain) {
+bool MosquittoClient::publish(const QByteArray &topic, const QByteArray &payload, bool retain) {
     return publishGetId(topic, payload, retain, nullptr);
 }
 
-void MqttClient::finish(const QByteArray &topic, const QByteArray &payload, double seconds) {
+void MosquittoClient::finish(const QByteArray &topic, const QByteArray &payload, double seconds) {
     int id = 0;
     if (!topic.isEmpty() && publishGetId(topic, payload, true, &id)) {
         std::unique_lock lock(mutex_);
@@ -92,7 +133,7 @@ void MqttClient::finish(const QByteArray &topic, const QByteArray &payload, doub
     if (thread_.joinable()) thread_.join();
 }
 
-void MqttClient::run() {
+void MosquittoClient::run() {
     const QByteArray host = local(settings_.host);
     int wait = kFirstRetry;
     bool first = true;
@@ -114,14 +155,14 @@ void MqttClient::run() {
     }
 }
 
-void MqttClient::sayRetry(int result, bool wasConnected, int seconds) {
+void MosquittoClient::sayRetry(int result, bool wasConnected, int seconds) {
     std::fprintf(stderr, "k-tav-cli: MQTT broker %s:%d %s (%s); trying again in %d s\n",
                  local(settings_.host).constData(), settings_.port,
                  wasConnected ? "lost" : "not reached", resultText(result).c_str(), seconds);
 }
 
-void MqttClient::onConnect(mosquitto *, void *self, int result) {
-    auto *client = static_cast<MqttClient *>(self);
+void MosquittoClient::onConnect(mosquitto *, void *self, int result) {
+    auto *client = static_cast<MosquittoClient *>(self);
     if (result != 0) {
         std::fprintf(stderr, "k-tav-cli: MQTT broker refused the connection: %s\n",
                      mosquitto_connack_string(result));
@@ -133,12 +174,12 @@ void MqttClient::onConnect(mosquitto *, void *self, int result) {
     ++client->connections_;
 }
 
-void MqttClient::onDisconnect(mosquitto *, void *self, int) {
-    static_cast<MqttClient *>(self)->connected_ = false;
+void MosquittoClient::onDisconnect(mosquitto *, void *self, int) {
+    static_cast<MosquittoClient *>(self)->connected_ = false;
 }
 
-void MqttClient::onPublish(mosquitto *, void *self, int id) {
-    auto *client = static_cast<MqttClient *>(self);
+void MosquittoClient::onPublish(mosquitto *, void *self, int id) {
+    auto *client = static_cast<MosquittoClient *>(self);
     {
         std::lock_guard lock(client->mutex_);
         client->lastPublished_ = id;

@@ -6,12 +6,6 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
-struct mosquitto;
 
 // Where and how to connect.
 struct MqttSettings {
@@ -25,41 +19,28 @@ struct MqttSettings {
     QByteArray willPayload;  // tool goes without saying so
 };
 
+// The client, as the tool sees it. Its implementation lives in the MQTT module, which the tool
+// loads only when publish runs, so that its other commands do not load libmosquitto and the TLS
+// libraries it pulls in.
 class MqttClient {
   public:
-    MqttClient();
-    ~MqttClient();
-    MqttClient(const MqttClient &) = delete;
-    MqttClient &operator=(const MqttClient &) = delete;
+    virtual ~MqttClient() = default;
 
     // Sets the client up and starts connecting in the background: an empty text, else what is
     // wrong with the settings.
-    QString start(const MqttSettings &settings);
+    virtual QString start(const MqttSettings &settings) = 0;
     // Publishes `payload` on `topic` (UTF-8): true when handed to a connected broker; while the
     // broker is away the message is dropped (false), so that an outage cannot fill the memory.
-    bool publish(const QByteArray &topic, const QByteArray &payload, bool retain);
+    virtual bool publish(const QByteArray &topic, const QByteArray &payload, bool retain) = 0;
     // How often the client has connected since start; a change means that the broker needs the
     // retained topics again (a restarted broker may have forgotten them).
-    int connections() const { return connections_; }
+    virtual int connections() const = 0;
     // Publishes a last message, waits up to `seconds` until the broker has taken it, disconnects
     // and ends the network thread.
-    void finish(const QByteArray &topic, const QByteArray &payload, double seconds);
-
-  private:
-    void run();  // the network thread
-    bool publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain, int *id);
-    void sayRetry(int result, bool wasConnected, int seconds);
-    static void onConnect(mosquitto *, void *self, int result);
-    static void onDisconnect(mosquitto *, void *self, int result);
-    static void onPublish(mosquitto *, void *self, int id);
-
-    mosquitto *mosq_ = nullptr;
-    MqttSettings settings_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable changed_;  // stopping_ or lastPublished_ changed
-    bool stopping_ = false;            // under mutex_
-    int lastPublished_ = 0;            // under mutex_: id of the last message the broker took
-    std::atomic<bool> connected_{false};
-    std::atomic<int> connections_{0};
+    virtual void finish(const QByteArray &topic, const QByteArray &payload, double seconds) = 0;
 };
+
+// The MQTT module (ktav-mqtt.so) and its entry point: a new client, owned by the caller.
+inline constexpr char kMqttModuleFile[] = "ktav-mqtt.so";
+inline constexpr char kNewMqttClientSymbol[] = "ktavNewMqttClient";
+extern "C" MqttClient *ktavNewMqttClient();

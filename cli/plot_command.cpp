@@ -4,7 +4,6 @@
 // only for this command.
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 
@@ -13,6 +12,7 @@
 #include "console.h"
 #include "plot_chart.h"
 #include "recording.h"
+#include "tool_module.h"
 
 namespace {
 
@@ -68,14 +68,7 @@ int CmdPlot(const QCommandLineParser &args) {
 }
 
 std::unique_ptr<QCoreApplication> MakePlotApplication(int &argc, char **argv) {
-    // Beside the tool (the build tree), else in the package's private library folder, relative
-    // to the tool wherever the package is unpacked. resolve() loads the module; a module that is
-    // found but does not load leaves its own reason in errorString().
-    const QString folder = QFileInfo(QFile::symLinkTarget("/proc/self/exe")).absolutePath();
-    for (const QString &dir : {folder, folder + "/" KTAV_PLOT_MODULE_DIR}) {
-        plotModule.setFileName(dir + "/" + kPlotModuleFile);
-        if (QFile::exists(plotModule.fileName())) break;
-    }
+    LocateToolModule(plotModule, kPlotModuleFile);
     const auto make =
         reinterpret_cast<MakePlotApplicationFn>(plotModule.resolve(kMakePlotApplicationSymbol));
     if (!make) return std::make_unique<QCoreApplication>(argc, argv);

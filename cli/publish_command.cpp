@@ -11,9 +11,11 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QJsonDocument>
+#include <QLibrary>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include "calib/identification.h"
 #include "cliargs.h"
@@ -27,6 +29,7 @@
 #include "params/paramblock.h"
 #include "platform/timing.h"
 #include "shared/state.h"
+#include "tool_module.h"
 
 namespace {
 
@@ -64,14 +67,15 @@ void say(const QString &text) {
 // it again.
 class Publisher {
   public:
-    explicit Publisher(const QString &prefix) : prefix_(prefix.toUtf8() + '/') {}
+    Publisher(const QString &prefix, std::unique_ptr<MqttClient> client)
+        : prefix_(prefix.toUtf8() + '/'), client_(std::move(client)) {}
 
-    MqttClient &client() { return client_; }
+    MqttClient &client() { return *client_; }
 
     // Sends the retained topics again when the client has connected since the last look.
     void refreshBroker() {
-        if (client_.connections() == connections_) return;
-        connections_ = client_.connections();
+        if (client_->connections() == connections_) return;
+        connections_ = client_->connections();
         publishRetained("identity", identity_);
         publishRetained("parameters", parameters_);
         publishRetained("status", textOf(status_));
@@ -91,20 +95,20 @@ class Publisher {
     }
 
     void publishMeasurement(const QByteArray &record) {
-        client_.publish(measurementTopic_, record, false);
+        client_->publish(measurementTopic_, record, false);
     }
 
     // Tells the broker offline and leaves it.
-    void finish() { client_.finish(prefix_ + "status", textOf(Status::Offline), kOfflineWait); }
+    void finish() { client_->finish(prefix_ + "status", textOf(Status::Offline), kOfflineWait); }
 
   private:
     void publishRetained(const char *topic, const QByteArray &payload) {
-        if (!payload.isEmpty()) client_.publish(prefix_ + topic, payload, true);
+        if (!payload.isEmpty()) client_->publish(prefix_ + topic, payload, true);
     }
 
     const QByteArray prefix_;  // with its slash
     const QByteArray measurementTopic_ = prefix_ + "measurement";
-    MqttClient client_;
+    std::unique_ptr<MqttClient> client_;
     int connections_ = 0;
     Status status_ = Status::None;
     QByteArray identity_, parameters_;
@@ -213,7 +217,13 @@ int CmdPublish(const QCommandLineParser &args) {
         return Fail(status, problem);
     settings.willTopic = prefix + "/status";
     settings.willPayload = textOf(Status::Offline);
-    Publisher publisher(prefix);
+    QLibrary module;
+    LocateToolModule(module, kMqttModuleFile);
+    const auto newClient =
+        reinterpret_cast<MqttClient *(*)()>(module.resolve(kNewMqttClientSymbol));
+    if (!newClient)
+        return Fail(EXIT_UNAVAILABLE, "the MQTT module cannot be loaded: " + module.errorString());
+    Publisher publisher(prefix, std::unique_ptr<MqttClient>(newClient()));
     if (const QString problem = publisher.client().start(settings); !problem.isEmpty())
         return Fail(EXIT_USAGE, problem);
     std::signal(SIGINT, onEnd);

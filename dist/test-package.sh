@@ -59,6 +59,8 @@ kill "$sim"
 wait "$sim" || true
 "$root/usr/bin/k-tav-cli" plot "$tmp/rec.dat" --out "$tmp/rec.png" && [ -s "$tmp/rec.png" ] ||
     fail "the unpacked k-tav-cli cannot plot"
+[ -f "$root/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/k-tav-px-ms-vista/ktav-mqtt.so" ] ||
+    fail "publish's MQTT module is not in the package"
 got=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/k-tav-px-ms-vista" --version 2>/dev/null)
 [ "$got" = "K-TAV-PX-MS-Vista $version" ] || fail "k-tav-px-ms-vista --version says '$got'"
 zgrep -q "$version" "$root/usr/share/man/man1/k-tav-cli.1.gz" || fail "the manual page lacks the version"
