@@ -212,13 +212,12 @@ TEST_F(Core, FirmwareTextIsKeptInsideItsBuffer) {
 
 // ---- Parameter transfer ---------------------------------------------------------------------
 
-// SEND puts one set into one frame of its target's order; GET takes each set back into its own
-// side of `para`; the file target exchanges nothing and range-checks the block once set 2 is in.
+// SEND puts one set into one frame of its target's order; the file target exchanges nothing and
+// range-checks the block once set 2 is in. GET into each side is shown by the identification.
 TEST_F(Core, SendAndGetFrames) {
     connect();
     para.ma.power = 321;
     para.sl.power = 654;
-    ParaBlock sent = para;
     EXPECT_EQ(PushSEND(EEPROM, 1), 1);
     ASSERT_EQ(sentFrames.size(), 1u);
     ASSERT_EQ(sentFrames[0].size(), 40u);
@@ -232,15 +231,6 @@ TEST_F(Core, SendAndGetFrames) {
     EXPECT_EQ(sentFrames[1][1], ORD_SEND_RAM);
     EXPECT_EQ(std::memcmp(sentFrames[1].data() + 8, &para.sl, 32), 0);
 
-    std::memset(&para.ma, 0, sizeof para.ma);
-    std::memset(&para.sl, 0, sizeof para.sl);
-    EXPECT_EQ(PushGET(EEPROM, 1), 1);
-    EXPECT_EQ(PushGET(RAM, 2), 1);
-    EXPECT_EQ(sentFrames[2][1], ORD_GET_EEPROM);
-    EXPECT_EQ(sentFrames[3][1], ORD_GET_RAM);
-    CheckParaRanges(sent, hwinfo.pixelCount);  // as the block is checked after set 2
-    EXPECT_EQ(std::memcmp(&para.ma, &sent.ma, sizeof para.ma), 0);
-    EXPECT_EQ(std::memcmp(&para.sl, &sent.sl, sizeof para.sl), 0);
     EXPECT_EQ(PushGET(RAM, 0), 1);
     EXPECT_STREQ(szStatus, "Parameter-frame received! GE - Line Ok!");
 
@@ -465,11 +455,6 @@ TEST_F(Core, FailedOrUnverifiedTableWrites) {
         EXPECT_EQ(sentFrames.back()[1], c.lastOrder) << "nothing after the failed step";
         EXPECT_EQ(sentFrames.back()[2] | sentFrames.back()[3] << 8, c.lastAddress);
         EXPECT_EQ(countOf(ORD_XF_READ), c.reads);
-        for (const auto &f : sentFrames)
-            if (f[1] == ORD_XF_READ) {
-                EXPECT_EQ(std::vector<uint8_t>(f.begin() + 8, f.end()),
-                          (std::vector<uint8_t>{128, 0}));
-            }
         EXPECT_EQ(QDir(home.records()).isEmpty(), c.warning == nullptr);
 
         IdentifyPair(nullptr);
