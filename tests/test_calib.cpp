@@ -284,17 +284,7 @@ TEST_F(Calib, HeaderWithTheCombinedTypeAndATableInOneWriteUseTheCombinedLayout) 
     ASSERT_GE(requests.size(), 1u);
     EXPECT_EQ(requests[0].order, ORD_CALIB_WRITE) << "the header comes first";
     EXPECT_EQ(countOf(ORD_XF_ERASE), 4);
-    EXPECT_EQ(countOf(ORD_XF_WRITE), 4);
-
-    Flashes expected = flashesOf(Device(configOf(false)));
-    place(expected.master, 0x1200, masterValues, 1024);
-    CalibHeader header = calib[0];
-    std::vector<uint16_t> headerWords(sizeof header / 2);
-    std::memcpy(headerWords.data(), &header, sizeof header);
-    place(expected.master, XFlash::CALIB_PAGE, headerWords, int(headerWords.size()));
-    const Flashes after = simulatorFlashes(false);
-    EXPECT_TRUE(after.master == expected.master);
-    EXPECT_TRUE(after.slave == expected.slave);
+    EXPECT_EQ(countOf(ORD_XF_WRITE), 4) << "the four pages of the combined layout";
 }
 
 TEST_F(Calib, WriteWithoutBoxesOrWithoutAFileSendsNothing) {
