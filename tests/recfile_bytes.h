@@ -1,9 +1,15 @@
 // Recorder files written byte for byte as the recorders write them (Latin-1, µ = 0xB5, CR LF),
-// for the tests of the reader and of the tools that read recordings.
+// for the tests of the reader and of the tools that read recordings; and the records a
+// recording must hold, as they came off the wire.
 #pragma once
 #include <QByteArray>
 #include <cstdint>
+#include <cstring>
 #include <vector>
+
+#include "link/crc8.h"
+#include "link/frame.h"
+#include "measure/recfile.h"
 
 struct RecFixtureSample {
     const char *time;
@@ -56,4 +62,35 @@ inline RecFixture RecFixtureAcrossMidnight() {
         {"00:00:02", 50270, 48160, 9870, 818, 629, 1017, 2014, 3294},
     };
     return f;
+}
+
+// The sample line the file must hold for a record, without its time stamp.
+inline QByteArray columns(const RawRecord &r) {
+    char line[REC_LINE_SIZE];
+    const int n = FormatSampleLine(line, "--:--:--", r);
+    return QByteArray(line + 9, n - 9);
+}
+
+inline QByteArray columnsOfLine(const QByteArray &line) {
+    return line.mid(9) + '\n';
+}
+
+// Trigger records the simulator reports sending on `channel` ("tcp" or "pty") in its --verbose
+// log whose data matches its CRC, in order.
+inline std::vector<RawRecord> triggerRecordsIn(const QByteArray &log, const QByteArray &channel) {
+    std::vector<RawRecord> records;
+    for (const QByteArray &line : log.split('\n')) {
+        if (!line.startsWith(channel + " -> ")) continue;
+        const QByteArray bytes = QByteArray::fromHex(line.mid(line.indexOf(" -> ") + 4));
+        const int at = bytes.size() - 32;
+        if (at < 0 || uint8_t(bytes[at]) != 0x55 || bytes[at + 1] != ORD_TRIGGER) continue;
+        const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData() + at);
+        if (crc8Update(data, FRAME_HEADER_SIZE, int(sizeof(TriggerRecord))) != data[6]) continue;
+        TriggerRecord rec{};
+        std::memcpy(&rec, bytes.constData() + at + 8, sizeof rec);
+        RawRecord r{};
+        CopyTriggerRecord(rec, r);
+        records.push_back(r);
+    }
+    return records;
 }

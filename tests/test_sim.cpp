@@ -586,30 +586,6 @@ class SimLink : public ::testing::TestWithParam<Line> {
         return Bytes(szReadBuf + FRAME_HEADER_SIZE, szReadBuf + FRAME_HEADER_SIZE + head.len);
     }
 
-    // Waits up to `seconds` for a frame the device sends by itself and reads it as the
-    // recorder does, announced as a trigger reader: its order, 0 when none came, -1 when it
-    // was not correct.
-    static int unsolicited(double seconds, Bytes &data) {
-        SetTriggerReader(true);
-        const int order = readUnsolicited(seconds, data);
-        SetTriggerReader(false);
-        return order;
-    }
-    static int readUnsolicited(double seconds, Bytes &data) {
-        dataSizeRec = 0;
-        const double deadline = Timer() + seconds;
-        while (dataSizeRec < FRAME_HEADER_SIZE && Timer() < deadline) WaitForSystemEvents(0.05);
-        if (dataSizeRec < FRAME_HEADER_SIZE) return 0;
-        uint8_t order = 0, crc = 0;
-        uint16_t param = 0, len = 0;
-        if (CheckHeaderCRC(&order, &param, &len, &crc) != 1) return -1;
-        head.len = len;
-        head.datacrc = crc;
-        if (len > 0 && GetDataFrame(len) != 1) return -1;
-        data.assign(szReadBuf + FRAME_HEADER_SIZE, szReadBuf + FRAME_HEADER_SIZE + len);
-        return order;
-    }
-
     SimProcess sim_;
     std::optional<Line> line_;
 };
@@ -621,18 +597,6 @@ Bytes patterned(uint8_t seed) {
 }
 
 }  // namespace
-
-TEST_P(SimLink, SendThenGetReturnsTheSamePage) {
-    startAndConnect(GetParam());
-    for (const auto &[send, get] : {std::pair{1, 2}, {3, 4}}) {
-        for (uint16_t set = 0; set < 3; ++set) {
-            SCOPED_TRACE(testing::Message() << "order " << send << " set " << set);
-            const Bytes page = patterned(static_cast<uint8_t>(send * 16 + set));
-            ASSERT_TRUE(exchange(static_cast<uint8_t>(send), set, page)) << szStatus;
-            EXPECT_EQ(exchange(static_cast<uint8_t>(get), set), page) << szStatus;
-        }
-    }
-}
 
 TEST_P(SimLink, RecordIsConsistentWithTheHardwareAndCalibration) {
     startAndConnect(GetParam());
@@ -696,28 +660,6 @@ TEST_F(SimLink, EepromAndFlashSurviveARestartAndRamDoesNot) {
     EXPECT_EQ(exchange(2, 1), page);  // RAM starts as a copy of the EEPROM
     EXPECT_EQ(exchange(2, 2), DEFAULT_MASTER_SET);
     EXPECT_EQ(exchange(184, 0x1A80, words({128})), Bytes(block.begin() + 256, block.end()));
-}
-
-TEST_F(SimLink, TriggerRecordsArriveWhileRs232OutModeIsOne) {
-    startAndConnect(Line::Tcp, {"--trigger-hz", "20"});
-    Bytes data;
-    EXPECT_EQ(unsolicited(0.3, data), 0);
-
-    auto general = recordOf<ParaGeneral>(exchange(2, 0).value_or(Bytes{}));
-    general.rs232OutMode = 1;
-    ASSERT_TRUE(exchange(1, 0, bytesOf(general)));
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(unsolicited(2.0, data), ORD_TRIGGER) << szStatus;
-        const auto rec = recordOf<TriggerRecord>(data);
-        EXPECT_EQ(rec.umA, 50000 + 10000 * rec.posA / 8192);
-    }
-
-    general.rs232OutMode = 0;
-    EXPECT_TRUE(exchange(1, 0, bytesOf(general))) << "a trigger record in front is skipped";
-    WaitForSystemEvents(0.2);
-    DiscardPendingInput();
-    EXPECT_EQ(unsolicited(0.5, data), 0);
-    EXPECT_TRUE(exchange(5, 0));
 }
 
 TEST_F(SimLink, BaudRateChangeIsAnsweredAtTheOldSpeed) {
@@ -798,35 +740,3 @@ TEST_F(SimLink, NewTcpClientReplacesTheOldOne) {
                 other.waitForDisconnected(2000));
 }
 
-TEST(SimModel, FlashFaultsFailOrCorruptTheWritesIntoTheirPage) {
-    struct Row {
-        const char *what;
-        int failPage, corruptPage;
-        uint8_t writeOrder;
-        int sensor;
-        uint16_t address;
-        bool answered;    // with the order's own reply
-        uint16_t stored;  // what the first word holds afterwards
-    };
-    const std::vector<Row> rows = {
-        {"failing MASTER page", 3, -1, 182, 1, 0x1310, false, 0xFFFF},
-        {"failing page, SLAVE block", 3, -1, 102, 2, 0x13F8, false, 0xFFFF},
-        {"page before the failing one", 3, -1, 182, 1, 0x12F8, true, 0x1234},
-        {"corrupted MASTER page", -1, 5, 182, 1, 0x1500, true, 0x1334},
-        {"page after the corrupted one", -1, 5, 102, 2, 0x1600, true, 0x1234},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        Device dev(with<DeviceConfig>([&](auto &c) {
-            c.failWritePage = row.failPage;
-            c.corruptWritePage = row.corruptPage;
-        }));
-        const uint16_t page = row.address & 0xFF00;
-        ask(dev, makeFrame(row.sensor == 1 ? 180 : 100, page));
-        const auto replies = ask(dev, makeFrame(row.writeOrder, row.address, words({0x1234, 7})));
-        ASSERT_EQ(replies.size(), 1u);
-        EXPECT_EQ(replies[0][1], row.answered ? row.writeOrder : 0);
-        EXPECT_EQ(dev.flash(row.sensor).words(row.address, 1)[0], row.stored);
-        EXPECT_EQ(dev.flash(row.sensor).words(row.address + 1, 1)[0], row.answered ? 7 : 0xFFFF);
-    }
-}
