@@ -3,7 +3,6 @@
 // make of the outcomes is tested in the panel suites.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -498,7 +497,7 @@ TEST_F(Core, RecordingsHoldTheRecordsTheSensorSent) {
         ASSERT_EQ(writeFileHeader(c.trigger, increment, 6), 1);
         const RecordOutcome outcome = RunRecording({rec_fname, increment, 6, c.trigger}, {});
         EXPECT_EQ(outcome.end, RecordEnd::Completed);
-        EXPECT_EQ(stop_flag, 2);
+        EXPECT_EQ(stop_flag, STOP_COMPLETED);
         QFile file(rec_fname);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         QList<QByteArray> lines = file.readAll().split('\n');
@@ -522,11 +521,3 @@ TEST_F(Core, RecordingsHoldTheRecordsTheSensorSent) {
 }
 
 }  // namespace
-
-// Test entry: a Qt core application (no widgets) around GoogleTest.
-int main(int argc, char **argv) {
-    SelectEventDispatcher();
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,8 +1,14 @@
 // Test entry: a Qt application on the offscreen platform around GoogleTest, with the binary's
-// own deadline.
+// own deadline; for the tests of the core alone (KTAV_TEST_WITHOUT_PANELS) a Qt core application.
 #include <gtest/gtest.h>
 
+#ifdef KTAV_TEST_WITHOUT_PANELS
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#else
 #include <QApplication>
+using TestApplication = QApplication;
+#endif
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -52,10 +58,9 @@ class Deadline {
 }  // namespace
 
 int main(int argc, char **argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     SelectEventDispatcher();
-    QApplication app(argc, argv);
+    TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     // KTAV_TEST_DEADLINE: seconds the whole binary may run (CTest sets it).
     const double deadline = qEnvironmentVariable("KTAV_TEST_DEADLINE").toDouble();
