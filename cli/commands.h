@@ -18,6 +18,10 @@ QJsonObject IdentityJson();
 // three arrived.
 bool GetAllSets(int target);
 
+// Both calibration headers and the three parameter sets in RAM, which the tolerance of a
+// measurement and a recorder file's header are derived from: true when all arrived.
+bool ReadEvaluationSettings();
+
 // get, send (param_commands.cpp). CheckGetOutput and CheckSendInput run before the transport
 // opens, so that nothing at all reaches the sensor when an existing parameter file would be
 // overwritten without --force, or when the file to send is not a readable parameter file.

@@ -24,13 +24,6 @@ void onInterrupt() {
     stop_flag = STOP_IDLE;
 }
 
-// The set-point and both calibration headers, which the file header records, from the sensor.
-bool readHeaderValues() {
-    for (int sensor : {1, 2})
-        if (ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) != 1) return false;
-    return PushGET(RAM, 0) == 1;
-}
-
 // --json: each sample as it is taken, numbered as its line in the file, and the number of
 // samples the recording wrote.
 unsigned samplesTaken = 0;
@@ -77,6 +70,12 @@ int cannotWrite(const QCommandLineParser &args, const char *cause) {
 
 }  // namespace
 
+bool ReadEvaluationSettings() {
+    for (int sensor : {1, 2})
+        if (ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) != 1) return false;
+    return GetAllSets(RAM);
+}
+
 int CheckRecordOutput(const QCommandLineParser &args) {
     const QString out = args.value("out");
     if (QFile::exists(out))
@@ -89,8 +88,8 @@ int CmdRecord(const QCommandLineParser &args) {
     const bool trigger = args.isSet("trigger");
     const double interval = args.value("interval").toDouble();
     const unsigned count = args.isSet("count") ? args.value("count").toUInt() : REC_MAX_SAMPLES;
-    if (!readHeaderValues())
-        return Fail(EXIT_LINK, "cannot read the set-point and the calibration headers");
+    if (!ReadEvaluationSettings())
+        return Fail(EXIT_LINK, "cannot read the parameter sets and the calibration headers");
     const RecHeader header = trigger ? CurrentRecHeader(0.0, REC_MAX_SAMPLES, false)
                                      : CurrentRecHeader(interval, count, true);
     // Created only now, in one step with the check that it does not exist: another recording
