@@ -188,6 +188,9 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"interval",
          "run, record: seconds between two records (default 0: as fast as the link allows).", "S"},
         {"trigger", "record: take the trigger records the sensor sends in RS-232 output mode 1."},
+        {"reconnect",
+         "record: a lost sensor does not end the recording; it is tried again after 1 s, then "
+         "at doubling waits of at most 30 s, and the recording goes on in the same file."},
         {"setpoint",
          "stats, plot: the set-point [mm] (default: the recording's, when it was made in "
          "set-point mode).",
@@ -237,6 +240,8 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     if (command == "record" && parser.isSet("trigger") &&
         (parser.isSet("interval") || parser.isSet("count")))
         return "--trigger takes neither --interval nor --count";
+    if (command == "record" && parser.isSet("trigger") && parser.isSet("reconnect"))
+        return "--reconnect serves a polled recording, not --trigger";
     if (command == "calib-write") {
         const QString sensor = parser.value("sensor").toLower();
         if (parser.value("file").isEmpty()) return "calib-write needs --file FILE";

@@ -14,6 +14,11 @@ int CmdLineTest(const QCommandLineParser &args);
 // What the last identification found about an accepted pair, as identify --json prints it.
 QJsonObject IdentityJson();
 
+// Closes the transport, opens it again and identifies the pair, as an unattended run does after
+// a lost sensor. EXIT_OK when the pair is accepted; EXIT_LINK (try again later) or the status that
+// ends the run, with `problem` saying why.
+int ReopenAndIdentify(const QCommandLineParser &args, QString &problem);
+
 // GET of the three parameter sets into `para`, as the program's GET button does: true when all
 // three arrived.
 bool GetAllSets(int target);

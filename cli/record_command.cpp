@@ -2,6 +2,7 @@
 // --json each sample and how the recording ended on standard output.
 #include <QCommandLineParser>
 #include <QFile>
+#include <algorithm>
 #include <cstdio>
 
 #include "cliargs.h"
@@ -15,17 +16,54 @@
 #include "measure/recorder.h"
 #include "params/transfer.h"
 #include "platform/signals.h"
+#include "platform/timing.h"
 #include "shared/state.h"
 
 namespace {
 
+// --reconnect: the first wait before a lost sensor is tried again, and the longest [s].
+constexpr double kFirstRetry = 1.0;
+constexpr double kLongestRetry = 30.0;
+
+// Set by SIGINT or SIGTERM: the recording ends, also while it waits for a lost sensor.
+bool interrupted = false;
+
 // Ctrl-C ends the recording in order, as the recorder's STOP does.
 void onInterrupt() {
     stop_flag = STOP_IDLE;
+    interrupted = true;
 }
 
-// --json: each sample as it is taken, numbered as its line in the file, and the number of
-// samples the recording wrote.
+// Waits `seconds` or until a signal ends the recording.
+void waitOrInterrupt(double seconds) {
+    const double deadline = Timer() + seconds;
+    for (double left = seconds; left > 0 && !interrupted; left = deadline - Timer())
+        WaitForSystemEvents(left);
+}
+
+// Identifies the pair again, first after 1 s, then at doubling waits of at most 30 s, each
+// failure said on standard error. True when the pair answers; false when a signal ended the wait
+// or `status` ends the recording (`problem` then says why).
+bool reconnectSensor(const QCommandLineParser &args, const char *cause, int &status,
+                     QString &problem) {
+    double wait = kFirstRetry;
+    std::fprintf(stderr, "sensor lost: %s; trying again in %g s\n", cause, wait);
+    for (;;) {
+        waitOrInterrupt(wait);
+        if (interrupted) return false;
+        status = ReopenAndIdentify(args, problem);
+        if (status == EXIT_OK) {
+            std::fprintf(stderr, "pair identified; recording goes on\n");
+            return true;
+        }
+        if (status != EXIT_LINK) return false;
+        wait = std::min(2 * wait, kLongestRetry);
+        std::fprintf(stderr, "%s; trying again in %g s\n", problem.toLocal8Bit().constData(), wait);
+    }
+}
+
+// Each sample as it is taken (--json), numbered as its line in the file; the samples the current
+// pass of the recording loop wrote.
 unsigned samplesTaken = 0;
 unsigned samplesWritten = 0;
 
@@ -55,10 +93,10 @@ const char *endName(RecordEnd end) {
 
 // The last line of --json: how the recording ended, the samples in the file, the damaged trigger
 // records dropped and, after a time-out or a failed write, the cause.
-void printSummary(const QCommandLineParser &args, const RecordOutcome &outcome) {
+void printSummary(const QCommandLineParser &args, const RecordOutcome &outcome, unsigned written) {
     QJsonObject summary{{"end", endName(outcome.end)},
                         {"file", args.value("out")},
-                        {"samples", qint64(samplesWritten)},
+                        {"samples", qint64(written)},
                         {"dropped", qint64(outcome.dropped)}};
     if (outcome.cause[0] != '\0') summary.insert("cause", QString::fromLocal8Bit(outcome.cause));
     PrintJson(summary);
@@ -97,10 +135,25 @@ int CmdRecord(const QCommandLineParser &args) {
     if (CreateRecFile(path.constData(), header) != 1) return cannotWrite(args, RecFileError());
     OnTerminationSignal(onInterrupt);
     const bool json = args.isSet("json");
-    const RecorderView view{nullptr, json ? printSample : nullptr, json ? countWritten : nullptr,
-                            nullptr};
-    const RecordOutcome outcome = RunRecording({path.constData(), interval, count, trigger}, view);
-    if (json) printSummary(args, outcome);
+    const RecorderView view{nullptr, json ? printSample : nullptr, countWritten, nullptr};
+    // With --reconnect a lost sensor only pauses the recording: once the pair answers again, the
+    // loop goes on appending to the same file for the samples still to take. The gap shows in
+    // the time stamps alone.
+    unsigned written = 0;
+    RecordOutcome outcome;
+    for (;;) {
+        outcome = RunRecording({path.constData(), interval, count - written, trigger}, view);
+        written += samplesWritten;
+        if (!args.isSet("reconnect") || outcome.end != RecordEnd::Timeout || interrupted) break;
+        int status = EXIT_OK;
+        QString problem;
+        if (!reconnectSensor(args, outcome.cause, status, problem)) {
+            if (!interrupted) return Fail(status, problem);
+            outcome.end = RecordEnd::Stopped;
+            break;
+        }
+    }
+    if (json) printSummary(args, outcome, written);
     if (outcome.dropped > 0) {
         char text[STATUS_SIZE];
         WithDroppedCount(text, "Data-Recorder:", outcome.dropped);

@@ -456,6 +456,7 @@ TEST(Cli, BadInputSendsNothing) {
         {{}, {"record", "--out", recording, "--interval", "-1"}, 64, "'-1'"},
         {{}, {"record", "--out", recording, "--interval", "nan"}, 64, "'nan'"},
         {{}, {"record", "--out", recording, "--interval", "inf"}, 64, "'inf'"},
+        {{}, {"record", "--out", recording, "--trigger", "--reconnect"}, 64, "--reconnect"},
         {{}, {"publish", "--topic", "head"}, 64, "--mqtt"},
         {{}, {"publish", "--mqtt", "127.0.0.1:0", "--topic", "head"}, 64, "'127.0.0.1:0'"},
         {{}, {"publish", "--mqtt", "127.0.0.1", "--topic", "head/#"}, 64, "'head/#'"},
@@ -1034,6 +1035,44 @@ TEST(Cli, RecordWritesTheRecorderFileAndReportsHowItEnded) {
     EXPECT_EQ(readFile(existing), QByteArray("keep\r\n"));
     EXPECT_TRUE(readFile(dir.filePath("A.DAT"))
                     .contains("Time-Increment[s]:\t0.05\r\nNumber of Samples:\t5\r\n"));
+}
+
+// record --reconnect: the simulator ends mid-run and starts again on the same port; the tool
+// identifies the pair again and goes on in the same file, every line whole, and stats sees the
+// gap in the time stamps.
+TEST(Cli, RecordReconnectGoesOnInTheSameFile) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("R.DAT");
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    const int port = sim.tcpPort();
+    Cli cli(&sim);
+    cli.start({"record", "--reconnect", "--out", out, "--interval", "0.05", "--count", "40"});
+    const double deadline = Timer() + 20.0;
+    while (recordLines(out).size() < 10 + 5 && Timer() < deadline)
+        cli.process().waitForFinished(50);
+    sim.stop();
+    // Started again once the first retry has failed: the gap is then at least 3 s, which the
+    // time stamps' whole seconds cannot hide.
+    QString err;
+    while (!err.contains("trying again in 2 s") && Timer() < deadline &&
+           !cli.process().waitForFinished(50))
+        err += QString::fromLocal8Bit(cli.process().readAllStandardError());
+    ASSERT_TRUE(sim.start({"--tcp", QString("127.0.0.1:%1").arg(port)}));
+    const CliResult r = cli.finish();
+    err += r.err;
+    EXPECT_EQ(r.exitCode, 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("sensor lost: ")) << err.toStdString();
+    EXPECT_TRUE(err.contains("pair identified; recording goes on"));
+    const QList<QByteArray> lines = recordLines(out);
+    ASSERT_EQ(lines.size(), 10 + 40);
+    for (qsizetype i = 10; i < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].endsWith('\r')) << i;
+        EXPECT_EQ(lines[i].trimmed().split('\t').size(), 9) << i;
+    }
+    const CliResult stats = Cli().run({"stats", out});
+    EXPECT_EQ(stats.exitCode, 0);
+    EXPECT_FALSE(stats.out.contains(", 0 longer than 1.5 increments")) << stats.out.toStdString();
 }
 
 // A disk that fills up, inside the header or inside a sample line: the header leaves no file,
