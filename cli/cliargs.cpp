@@ -189,8 +189,9 @@ void DeclareOptions(QCommandLineParser &parser) {
          "run, record: seconds between two records (default 0: as fast as the link allows).", "S"},
         {"trigger", "record: take the trigger records the sensor sends in RS-232 output mode 1."},
         {"reconnect",
-         "record: a lost sensor does not end the recording; it is tried again after 1 s, then "
-         "at doubling waits of at most 30 s, and the recording goes on in the same file."},
+         "record: a lost sensor does not end the recording; it is tried again at once, then "
+         "after 1 s and at doubling waits of at most 30 s, and the recording goes on in the same "
+         "file."},
         {"setpoint",
          "stats, plot: the set-point [mm] (default: the recording's, when it was made in "
          "set-point mode).",

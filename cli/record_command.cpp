@@ -41,13 +41,14 @@ void waitOrInterrupt(double seconds) {
         WaitForSystemEvents(left);
 }
 
-// Identifies the pair again, first after 1 s, then at doubling waits of at most 30 s, each
-// failure said on standard error. True when the pair answers; false when a signal ended the wait
-// or `status` ends the recording (`problem` then says why).
+// Identifies the pair again, first at once (a single lost reply is no lost sensor), then after
+// 1 s and at doubling waits of at most 30 s, each failure said on standard error. True when the
+// pair answers; false when a signal ended the wait or `status` ends the recording (`problem`
+// then says why).
 bool reconnectSensor(const QCommandLineParser &args, const char *cause, int &status,
                      QString &problem) {
-    double wait = kFirstRetry;
-    std::fprintf(stderr, "sensor lost: %s; trying again in %g s\n", cause, wait);
+    std::fprintf(stderr, "sensor lost: %s; trying again\n", cause);
+    double wait = 0.0;
     for (;;) {
         waitOrInterrupt(wait);
         if (interrupted) return false;
@@ -57,7 +58,7 @@ bool reconnectSensor(const QCommandLineParser &args, const char *cause, int &sta
             return true;
         }
         if (status != EXIT_LINK) return false;
-        wait = std::min(2 * wait, kLongestRetry);
+        wait = wait > 0.0 ? std::min(2 * wait, kLongestRetry) : kFirstRetry;
         std::fprintf(stderr, "%s; trying again in %g s\n", problem.toLocal8Bit().constData(), wait);
     }
 }
