@@ -114,7 +114,11 @@ const char *const kDescription =
     "               ccdOpMode, teachValueUm}; with --out the file is written as well\n"
     "  calib-read   {master, slave, warning}: the two calibration headers; warning as identify\n"
     "  run          one object per record: {time, masterUm, slaveUm, valueUm, masterEdge,\n"
-    "               slaveEdge, masterPix, slavePix, valuePix}\n"
+    "               slaveEdge, masterPix, slavePix, valuePix, masterMm, slaveMm, valueMm,\n"
+    "               tolerance}: the distances also in mm; tolerance \"in\", \"above\" or\n"
+    "               \"below\": the value the analog-output mode selects against the\n"
+    "               thresholds of the sensor's parameter sets (RAM), read before the first\n"
+    "               record\n"
     "  video        one object per profile pair: {time, x, master, slave}, three arrays of 128\n"
     "  record       one object per sample as it is taken: the fields of run and sample (its\n"
     "               number in the file); then {end (\"completed\", \"stopped\", \"timeout\" or\n"
@@ -186,6 +190,10 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"interval",
          "run, record: seconds between two records (default 0: as fast as the link allows).", "S"},
         {"trigger", "record: take the trigger records the sensor sends in RS-232 output mode 1."},
+        {"reconnect",
+         "record: a lost sensor does not end the recording; it is tried again at once, then "
+         "after 1 s and at doubling waits of at most 30 s, and the recording goes on in the same "
+         "file."},
         {"setpoint",
          "stats, plot: the set-point [mm] (default: the recording's, when it was made in "
          "set-point mode).",
@@ -235,6 +243,8 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     if (command == "record" && parser.isSet("trigger") &&
         (parser.isSet("interval") || parser.isSet("count")))
         return "--trigger takes neither --interval nor --count";
+    if (command == "record" && parser.isSet("trigger") && parser.isSet("reconnect"))
+        return "--reconnect serves a polled recording, not --trigger";
     if (command == "calib-write") {
         const QString sensor = parser.value("sensor").toLower();
         if (parser.value("file").isEmpty()) return "calib-write needs --file FILE";

@@ -10,6 +10,7 @@
 #include "calib/identification.h"
 #include "cliargs.h"
 #include "commands.h"
+#include "connection.h"
 #include "console.h"
 #include "json_output.h"
 #include "link/commands.h"
@@ -177,6 +178,23 @@ int CmdLineTest(const QCommandLineParser &) {
 
 QJsonObject IdentityJson() {
     return identityJson(nullptr);
+}
+
+int ReopenAndIdentify(const QCommandLineParser &args, QString &problem) {
+    CloseConnection();
+    if (const int status = OpenConnection(args, problem); status != EXIT_OK) return status;
+    const Identification result = IdentifyPair(nullptr);
+    if (result.refusal) PrintNotice("Attention !!!", result.refusal);
+    if (result.verdict == Identified::OtherSeries ||
+        result.verdict == Identified::FirmwareOutOfRange) {
+        problem = "incompatible device or firmware";
+        return EXIT_INCOMPATIBLE;
+    }
+    if (result.verdict != Identified::Accepted) {
+        problem = "identification failed: no correct answer";
+        return EXIT_LINK;
+    }
+    return EXIT_OK;
 }
 
 int ReadHardwareRecord() {

@@ -5,6 +5,10 @@
 #include <QJsonDocument>
 #include <cstdio>
 
+#include "measure/evaluation.h"
+#include "params/derived.h"
+#include "params/paramblock.h"
+
 namespace {
 
 QJsonObject generalSetJson(const ParaGeneral &ge) {
@@ -39,6 +43,21 @@ QJsonObject sensorSetJson(const ParaSensor &set) {
         {"ccdOpMode", set.ccdOpMode},
         {"teachValueUm", set.umTeachValue},
     };
+}
+
+// Where the value the analog-output mode selects lies against the pair's thresholds, derived as
+// the displays derive them.
+const char *toleranceOf(const RawRecord &record) {
+    const uint16_t mode = para.ge.evalMode;
+    DeriveSettings(mode);
+    DeriveThresholds(mode);
+    const int32_t value = SelectedValue(record, para.ge.analogOutMode);
+    if (InTolerance(value, umloTHD, umupTHD)) return "in";
+    return value > umupTHD ? "above" : "below";
+}
+
+double mm(int32_t um) {
+    return um / 1000.0;
 }
 
 }  // namespace
@@ -83,5 +102,9 @@ QJsonObject MeasurementJson(const QString &time, const RawRecord &record) {
         {"masterPix", record.posA},
         {"slavePix", record.posB},
         {"valuePix", record.posCombined},
+        {"masterMm", mm(record.umA)},
+        {"slaveMm", mm(record.umB)},
+        {"valueMm", mm(record.umValue)},
+        {"tolerance", toleranceOf(record)},
     };
 }

@@ -22,5 +22,8 @@ QJsonObject CalibHeaderJson(const CalibHeader &header);
 QJsonObject ParaBlockJson(const ParaBlock &block);
 
 // A measurement record behind the time stamp "time": masterUm, slaveUm, valueUm, masterEdge,
-// slaveEdge, masterPix, slavePix, valuePix (the recorder file's columns).
+// slaveEdge, masterPix, slavePix, valuePix (the recorder file's columns), masterMm, slaveMm,
+// valueMm, and "tolerance": "in", "above" or "below", the value the analog-output mode selects
+// against the thresholds of `para` and `calib`. `record` is the last record read into `raw`
+// (its hardware tolerance word sets the thresholds in the hardware modes).
 QJsonObject MeasurementJson(const QString &time, const RawRecord &record);

@@ -62,6 +62,9 @@ int CmdRun(const QCommandLineParser &args) {
     const unsigned count = args.value("count").toUInt();
     const double interval = args.value("interval").toDouble();
     const bool json = args.isSet("json");
+    // The tolerance of each JSON record is the sensor's own: its thresholds come from there.
+    if (json && !ReadEvaluationSettings())
+        return Fail(EXIT_LINK, "cannot read the parameter sets and the calibration headers");
     // Ctrl-C ends the loop after the current record, like the program's STOP.
     std::signal(SIGINT, onInterrupt);
     double next = Timer();

@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "calib/identification.h"
 #include "cliargs.h"
 #include "commands.h"
 #include "connection.h"
@@ -125,19 +124,7 @@ void waitUntil(double deadline, Publisher &publisher) {
 // Opens the transport and identifies the pair, then reads its parameter sets. EXIT_OK, EXIT_LINK
 // (try again later; `problem` says why) or the status that ends the run.
 int identifyPair(const QCommandLineParser &args, Publisher &publisher, QString &problem) {
-    CloseConnection();
-    if (const int status = OpenConnection(args, problem); status != EXIT_OK) return status;
-    const Identification result = IdentifyPair(nullptr);
-    if (result.refusal) PrintNotice("Attention !!!", result.refusal);
-    if (result.verdict == Identified::OtherSeries ||
-        result.verdict == Identified::FirmwareOutOfRange) {
-        problem = "incompatible device or firmware";
-        return EXIT_INCOMPATIBLE;
-    }
-    if (result.verdict != Identified::Accepted) {
-        problem = "identification failed: no correct answer";
-        return EXIT_LINK;
-    }
+    if (const int status = ReopenAndIdentify(args, problem); status != EXIT_OK) return status;
     if (!GetAllSets(RAM)) {
         problem = "cannot read the parameter sets";
         return EXIT_LINK;

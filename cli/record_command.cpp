@@ -2,6 +2,7 @@
 // --json each sample and how the recording ended on standard output.
 #include <QCommandLineParser>
 #include <QFile>
+#include <algorithm>
 #include <cstdio>
 
 #include "cliargs.h"
@@ -15,24 +16,55 @@
 #include "measure/recorder.h"
 #include "params/transfer.h"
 #include "platform/signals.h"
+#include "platform/timing.h"
 #include "shared/state.h"
 
 namespace {
 
+// --reconnect: the first wait before a lost sensor is tried again, and the longest [s].
+constexpr double kFirstRetry = 1.0;
+constexpr double kLongestRetry = 30.0;
+
+// Set by SIGINT or SIGTERM: the recording ends, also while it waits for a lost sensor.
+bool interrupted = false;
+
 // Ctrl-C ends the recording in order, as the recorder's STOP does.
 void onInterrupt() {
     stop_flag = STOP_IDLE;
+    interrupted = true;
 }
 
-// The set-point and both calibration headers, which the file header records, from the sensor.
-bool readHeaderValues() {
-    for (int sensor : {1, 2})
-        if (ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) != 1) return false;
-    return PushGET(RAM, 0) == 1;
+// Waits `seconds` or until a signal ends the recording.
+void waitOrInterrupt(double seconds) {
+    const double deadline = Timer() + seconds;
+    for (double left = seconds; left > 0 && !interrupted; left = deadline - Timer())
+        WaitForSystemEvents(left);
 }
 
-// --json: each sample as it is taken, numbered as its line in the file, and the number of
-// samples the recording wrote.
+// Identifies the pair again, first at once (a single lost reply is no lost sensor), then after
+// 1 s and at doubling waits of at most 30 s, each failure said on standard error. True when the
+// pair answers; false when a signal ended the wait or `status` ends the recording (`problem`
+// then says why).
+bool reconnectSensor(const QCommandLineParser &args, const char *cause, int &status,
+                     QString &problem) {
+    std::fprintf(stderr, "sensor lost: %s; trying again\n", cause);
+    double wait = 0.0;
+    for (;;) {
+        waitOrInterrupt(wait);
+        if (interrupted) return false;
+        status = ReopenAndIdentify(args, problem);
+        if (status == EXIT_OK) {
+            std::fprintf(stderr, "pair identified; recording goes on\n");
+            return true;
+        }
+        if (status != EXIT_LINK) return false;
+        wait = wait > 0.0 ? std::min(2 * wait, kLongestRetry) : kFirstRetry;
+        std::fprintf(stderr, "%s; trying again in %g s\n", problem.toLocal8Bit().constData(), wait);
+    }
+}
+
+// Each sample as it is taken (--json), numbered as its line in the file; the samples the current
+// pass of the recording loop wrote.
 unsigned samplesTaken = 0;
 unsigned samplesWritten = 0;
 
@@ -62,10 +94,10 @@ const char *endName(RecordEnd end) {
 
 // The last line of --json: how the recording ended, the samples in the file, the damaged trigger
 // records dropped and, after a time-out or a failed write, the cause.
-void printSummary(const QCommandLineParser &args, const RecordOutcome &outcome) {
+void printSummary(const QCommandLineParser &args, const RecordOutcome &outcome, unsigned written) {
     QJsonObject summary{{"end", endName(outcome.end)},
                         {"file", args.value("out")},
-                        {"samples", qint64(samplesWritten)},
+                        {"samples", qint64(written)},
                         {"dropped", qint64(outcome.dropped)}};
     if (outcome.cause[0] != '\0') summary.insert("cause", QString::fromLocal8Bit(outcome.cause));
     PrintJson(summary);
@@ -76,6 +108,12 @@ int cannotWrite(const QCommandLineParser &args, const char *cause) {
 }
 
 }  // namespace
+
+bool ReadEvaluationSettings() {
+    for (int sensor : {1, 2})
+        if (ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) != 1) return false;
+    return GetAllSets(RAM);
+}
 
 int CheckRecordOutput(const QCommandLineParser &args) {
     const QString out = args.value("out");
@@ -89,8 +127,8 @@ int CmdRecord(const QCommandLineParser &args) {
     const bool trigger = args.isSet("trigger");
     const double interval = args.value("interval").toDouble();
     const unsigned count = args.isSet("count") ? args.value("count").toUInt() : REC_MAX_SAMPLES;
-    if (!readHeaderValues())
-        return Fail(EXIT_LINK, "cannot read the set-point and the calibration headers");
+    if (!ReadEvaluationSettings())
+        return Fail(EXIT_LINK, "cannot read the parameter sets and the calibration headers");
     const RecHeader header = trigger ? CurrentRecHeader(0.0, REC_MAX_SAMPLES, false)
                                      : CurrentRecHeader(interval, count, true);
     // Created only now, in one step with the check that it does not exist: another recording
@@ -98,10 +136,25 @@ int CmdRecord(const QCommandLineParser &args) {
     if (CreateRecFile(path.constData(), header) != 1) return cannotWrite(args, RecFileError());
     OnTerminationSignal(onInterrupt);
     const bool json = args.isSet("json");
-    const RecorderView view{nullptr, json ? printSample : nullptr, json ? countWritten : nullptr,
-                            nullptr};
-    const RecordOutcome outcome = RunRecording({path.constData(), interval, count, trigger}, view);
-    if (json) printSummary(args, outcome);
+    const RecorderView view{nullptr, json ? printSample : nullptr, countWritten, nullptr};
+    // With --reconnect a lost sensor only pauses the recording: once the pair answers again, the
+    // loop goes on appending to the same file for the samples still to take. The gap shows in
+    // the time stamps alone.
+    unsigned written = 0;
+    RecordOutcome outcome;
+    for (;;) {
+        outcome = RunRecording({path.constData(), interval, count - written, trigger}, view);
+        written += samplesWritten;
+        if (!args.isSet("reconnect") || outcome.end != RecordEnd::Timeout || interrupted) break;
+        int status = EXIT_OK;
+        QString problem;
+        if (!reconnectSensor(args, outcome.cause, status, problem)) {
+            if (!interrupted) return Fail(status, problem);
+            outcome.end = RecordEnd::Stopped;
+            break;
+        }
+    }
+    if (json) printSummary(args, outcome, written);
     if (outcome.dropped > 0) {
         char text[STATUS_SIZE];
         WithDroppedCount(text, "Data-Recorder:", outcome.dropped);

@@ -345,7 +345,7 @@ TEST(Cli, DataCommandsPrintTheirLines) {
         {{"reset"}, 0, 0},
         {{"line-test"}, 0, 0},
         // --json: one object a line, with this many fields.
-        {{"run", "--count", "5", "--json"}, 5, 9},
+        {{"run", "--count", "5", "--json"}, 5, 13},
         {{"video", "--json"}, 1, 4},
         {{"calib-read", "--json"}, 1, 2},
     };
@@ -372,6 +372,39 @@ TEST(Cli, DataCommandsPrintTheirLines) {
     EXPECT_EQ(profiles.value("x").toArray().at(1).toInt(), 64);
     EXPECT_EQ(profiles.value("master").toArray().size(), 128);
     EXPECT_NE(profiles.value("master"), profiles.value("slave"));
+}
+
+// run --json: the distances also in mm, and where the value lies against the thresholds of the
+// parameter sets the sensor holds in RAM (set-point mode, unequal tolerances).
+TEST(Cli, RunJsonSaysWhereTheValueLies) {
+    struct Case {
+        int setpointUm;
+        const char *tolerance;
+    };
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    Cli cli(&sim);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("para.ini");
+    ASSERT_EQ(cli.run({"get", "--target", "ram", "--out", path}).exitCode, 0);
+    QByteArray text = withValue(readFile(path), "PARA0", "Hardware-Mode", 0);
+    text = withValue(text, "PARA0", "Measurement-Mode", 1);
+    text = withValue(text, "PARA0", "um-Upper-Tolerance", 800);
+    text = withValue(text, "PARA0", "um-Lower-Tolerance", 200);
+    // The simulated value lies near 50.6 mm: the band is set-point - 0.2 mm to + 0.8 mm.
+    for (const Case &c : {Case{50300, "in"}, Case{45000, "above"}, Case{56000, "below"}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(withValue(text, "PARA0", "um-Setpoint", c.setpointUm));
+        file.close();
+        ASSERT_EQ(cli.run({"send", "--in", path, "--target", "ram"}).exitCode, 0);
+        const QJsonObject record = cli.run({"run", "--count", "1", "--json"}).jsonLines().value(0);
+        EXPECT_EQ(record.value("tolerance").toString().toStdString(), c.tolerance) << c.setpointUm;
+        EXPECT_EQ(record.value("masterMm").toDouble(), record.value("masterUm").toInt() / 1000.0);
+        EXPECT_EQ(record.value("slaveMm").toDouble(), record.value("slaveUm").toInt() / 1000.0);
+        EXPECT_EQ(record.value("valueMm").toDouble(), record.value("valueUm").toInt() / 1000.0);
+        EXPECT_NE(record.value("masterMm"), record.value("slaveMm"));
+    }
 }
 
 TEST(Cli, InterruptEndsRunCleanly) {
@@ -423,6 +456,7 @@ TEST(Cli, BadInputSendsNothing) {
         {{}, {"record", "--out", recording, "--interval", "-1"}, 64, "'-1'"},
         {{}, {"record", "--out", recording, "--interval", "nan"}, 64, "'nan'"},
         {{}, {"record", "--out", recording, "--interval", "inf"}, 64, "'inf'"},
+        {{}, {"record", "--out", recording, "--trigger", "--reconnect"}, 64, "--reconnect"},
         {{}, {"publish", "--topic", "head"}, 64, "--mqtt"},
         {{}, {"publish", "--mqtt", "127.0.0.1:0", "--topic", "head"}, 64, "'127.0.0.1:0'"},
         {{}, {"publish", "--mqtt", "127.0.0.1", "--topic", "head/#"}, 64, "'head/#'"},
@@ -966,9 +1000,9 @@ TEST(Cli, RecordWritesTheRecorderFileAndReportsHowItEnded) {
          10 + 5,
          "completed"},
         {{}, Line::Serial, dir.filePath("B.DAT"), {"--count", "3"}, 0, 10 + 3},
-        // Two calibration headers and the general set come first; replies 4 and 5 are samples:
-        // the time-out keeps the lines.
-        {{"--drop-every", "6"},
+        // Two calibration headers and the three parameter sets come first; replies 6 and 7 are
+        // samples: the time-out keeps the lines.
+        {{"--drop-every", "8"},
          Line::Tcp,
          dir.filePath("C.DAT"),
          {"--count", "100", "--json"},
@@ -1008,6 +1042,44 @@ TEST(Cli, RecordWritesTheRecorderFileAndReportsHowItEnded) {
     EXPECT_EQ(readFile(existing), QByteArray("keep\r\n"));
     EXPECT_TRUE(readFile(dir.filePath("A.DAT"))
                     .contains("Time-Increment[s]:\t0.05\r\nNumber of Samples:\t5\r\n"));
+}
+
+// record --reconnect: the simulator ends mid-run and starts again on the same port; the tool
+// identifies the pair again and goes on in the same file, every line whole, and stats sees the
+// gap in the time stamps.
+TEST(Cli, RecordReconnectGoesOnInTheSameFile) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("R.DAT");
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    const int port = sim.tcpPort();
+    Cli cli(&sim);
+    cli.start({"record", "--reconnect", "--out", out, "--interval", "0.05", "--count", "40"});
+    const double deadline = Timer() + 20.0;
+    while (recordLines(out).size() < 10 + 5 && Timer() < deadline)
+        cli.process().waitForFinished(50);
+    sim.stop();
+    // Started again once the first retry has failed: the gap is then at least 3 s, which the
+    // time stamps' whole seconds cannot hide.
+    QString err;
+    while (!err.contains("trying again in 2 s") && Timer() < deadline &&
+           !cli.process().waitForFinished(50))
+        err += QString::fromLocal8Bit(cli.process().readAllStandardError());
+    ASSERT_TRUE(sim.start({"--tcp", QString("127.0.0.1:%1").arg(port)}));
+    const CliResult r = cli.finish();
+    err += r.err;
+    EXPECT_EQ(r.exitCode, 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("sensor lost: ")) << err.toStdString();
+    EXPECT_TRUE(err.contains("pair identified; recording goes on"));
+    const QList<QByteArray> lines = recordLines(out);
+    ASSERT_EQ(lines.size(), 10 + 40);
+    for (qsizetype i = 10; i < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].endsWith('\r')) << i;
+        EXPECT_EQ(lines[i].trimmed().split('\t').size(), 9) << i;
+    }
+    const CliResult stats = Cli().run({"stats", out});
+    EXPECT_EQ(stats.exitCode, 0);
+    EXPECT_FALSE(stats.out.contains(", 0 longer than 1.5 increments")) << stats.out.toStdString();
 }
 
 // A disk that fills up, inside the header or inside a sample line: the header leaves no file,
