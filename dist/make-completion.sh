@@ -13,13 +13,13 @@ tables=$("$cli" --help | awk '
     /^Commands/ { block = "commands"; next }
     /^[^ ]/ || /^$/ { block = ""; next }
     block == "options" && match($0, /^  (-[a-zA-Z], )?--[a-z][a-z0-9-]*( <[^>]*>)?/) {
-        spec = substr($0, 3, RLENGTH - 2)
+        option = substr($0, 3, RLENGTH - 2)
         value = ""
-        if (match(spec, / <[^>]*>$/)) {
-            value = substr(spec, RSTART + 2, RLENGTH - 3)
-            spec = substr(spec, 1, RSTART - 1)
+        if (match(option, / <[^>]*>$/)) {
+            value = substr(option, RSTART + 2, RLENGTH - 3)
+            option = substr(option, 1, RSTART - 1)
         }
-        count = split(spec, names, ", ")
+        count = split(option, names, ", ")
         for (i = 1; i <= count; i++) {
             options = options " " names[i]
             if (value != "") values = values " [" names[i] "]='\''" value "'\''"
