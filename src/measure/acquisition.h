@@ -1,15 +1,15 @@
 // The continuous acquisitions: RUN (measurement records, order 8) and VIDEO (records and the
 // two intensity profiles, order 9). Each loops inside the callback that started it until
-// stop_flag leaves 0, and serves the requests that other callbacks leave in the request flags
-// between two exchanges; what a cycle shows goes through the surface's LoopView.
+// stop_flag leaves STOP_RUNNING, and serves the requests that other callbacks leave in the
+// request flags between two exchanges; what a cycle shows goes through the surface's LoopView.
 #pragma once
 #include <cstdint>
 #include <functional>
 
 // True while a loop is inside an exchange with the sensor (or serving a request), or any
-// exchange waits for its reply: a callback
-// that runs now must leave a request flag instead of talking to the sensor, even when
-// stop_flag already says 1, since the loop's exchange is not finished.
+// exchange waits for its reply: a callback that runs now must leave a request flag instead of
+// talking to the sensor, even when stop_flag already says STOP_IDLE, since the loop's exchange
+// is not finished.
 bool ExchangeInProgress();
 
 // Marks a recorder loop as talking to the sensor (polling or waiting for trigger records) for
@@ -52,10 +52,10 @@ struct LoopView {
 // Serves the requests left in the request flags, in the view's order.
 void ServeRequests(const LoopView &view);
 
-// The RUN cycle (order 8 into `raw`) until stop_flag leaves 0; a time-out sets it to -1. Then
-// the view's `stopped`, then what WhenLoopEnded deferred.
+// The RUN cycle (order 8 into `raw`) until stop_flag leaves STOP_RUNNING; a time-out sets it to
+// STOP_TIMEOUT. Then the view's `stopped`, then what WhenLoopEnded deferred.
 void RunCycles(const LoopView &view);
 
-// The VIDEO cycle (GetRAW, then order 9 into adbuf) until stop_flag leaves 0, processing
-// events after each cycle; a time-out sets it to -1. Ends as RunCycles does.
+// The VIDEO cycle (GetRAW, then order 9 into adbuf) until stop_flag leaves STOP_RUNNING,
+// processing events after each cycle; a time-out sets it to STOP_TIMEOUT. Ends as RunCycles does.
 void VideoCycles(const LoopView &view);
