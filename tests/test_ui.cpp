@@ -8,7 +8,6 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFrame>
-#include <QGroupBox>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
@@ -913,29 +912,6 @@ TEST_F(UiTest, FrameAroundAChangingControlStaysDrawn) {
     EXPECT_EQ(differing, 0);
 }
 
-// A group box repainted under two far-apart changes (a paint region of several rectangles) is
-// on the screen as the same group box drawn whole.
-TEST_F(UiTest, GroupBoxUnderSeveralChangesIsTheGroupBoxDrawnWhole) {
-    QWidget panel;
-    panel.resize(240, 280);
-    QGroupBox box("Values", &panel);
-    box.setGeometry(10, 10, 220, 260);
-    QLineEdit top(&box), bottom(&box);
-    top.setGeometry(20, 30, 80, 24);
-    bottom.setGeometry(120, 220, 80, 24);
-    panel.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
-    const PaintCounter paints{&box};
-    for (int i = 0; i < 3; ++i) {
-        top.setText(QString::number(i));
-        bottom.setText(QString::number(10 - i));
-        const int before = paints.of(&box);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return paints.of(&box) > before; }, 5000)) << i;
-    }
-    const QImage screen = panel.screen()->grabWindow(panel.winId()).toImage().copy(box.geometry());
-    EXPECT_EQ(screen.convertToFormat(QImage::Format_RGB32),
-              box.grab().toImage().convertToFormat(QImage::Format_RGB32));
-}
 
 // Read-only displays take a value at their window's next repaint; the program reads back the
 // last value at once, and the picture of the panel shows it. An entry the operator may edit
