@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <regex>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -20,26 +20,32 @@ namespace fs = std::filesystem;
 // From the ground up. The generated control ids ("ktav_panels.h") count as ground.
 const std::vector<std::string> kLayers = {"platform", "shared",  "link",  "params",
                                           "calib",    "measure", "touch", "app"};
-const std::vector<std::string> kSimMayUse = {"link/wire.h", "link/crc8.h"};
 
 int rankOf(const std::string &folder) {
     const auto it = std::ranges::find(kLayers, folder);
     return it == kLayers.end() ? -1 : int(it - kLayers.begin());
 }
 
-// What is wrong with `include` in a file of `folder` ("" when nothing): src/<layer> or sim.
-std::string violation(const std::string &folder, const std::string &include) {
+// What is wrong with `include` in a file of `scope` ("" when nothing): a layer of src/, "sim",
+// "core" (a file of the core library) or "cli".
+std::string violation(const std::string &scope, const std::string &include) {
+    if (scope == "core" || scope == "cli") {
+        if (scope == "cli" && (include.starts_with("app/") || include.starts_with("touch/")))
+            return "the tool reaches into the surfaces";
+        if (include.starts_with("platform/ui/") || include == "ktav_panels.h" ||
+            include == "shared/panels.h")
+            return "reaches into the panels";
+        return {};
+    }
     const auto slash = include.find('/');
     if (slash == std::string::npos) return {};  // a file of its own folder or a generated one
-    const std::string target = include.substr(0, slash);
-    if (folder == "sim") {
-        if (rankOf(target) < 0 || std::ranges::find(kSimMayUse, include) != kSimMayUse.end())
-            return {};
-        return "the simulator reaches into the program";
-    }
-    const int own = rankOf(folder), other = rankOf(target);
-    if (other < 0) return "includes a folder that is not a layer of the program";
-    return other > own ? "reaches up a layer" : "";
+    const int target = rankOf(include.substr(0, slash));
+    if (scope == "sim")
+        return target < 0 || include == "link/wire.h" || include == "link/crc8.h"
+                   ? ""
+                   : "the simulator reaches into the program";
+    if (target < 0) return "includes a folder that is not a layer of the program";
+    return target > rankOf(scope) ? "reaches up a layer" : "";
 }
 
 std::vector<std::string> includesOf(const fs::path &file) {
@@ -50,21 +56,6 @@ std::vector<std::string> includesOf(const fs::path &file) {
     for (std::string line; std::getline(in, line);)
         if (std::regex_search(line, match, quoted)) result.push_back(match[1]);
     return result;
-}
-
-// What is wrong with `include` in a file of the core library ("" when nothing).
-std::string coreViolation(const std::string &include) {
-    if (include.starts_with("platform/ui/")) return "the core reaches into the panels' run-time";
-    if (include == "ktav_panels.h" || include == "shared/panels.h")
-        return "the core reaches into the panels";
-    return {};
-}
-
-// What is wrong with `include` in a file of the command-line tool ("" when nothing).
-std::string toolViolation(const std::string &include) {
-    if (include.starts_with("app/") || include.starts_with("touch/"))
-        return "the tool reaches into the surfaces";
-    return coreViolation(include);
 }
 
 // The files of the core library: the sources that the CMakeLists.txt files under `src` give
@@ -90,94 +81,58 @@ std::vector<fs::path> coreFiles(const fs::path &src) {
     return files;
 }
 
-bool isSource(const fs::path &p) {
-    return p.extension() == ".cpp" || p.extension() == ".h";
-}
-
 }  // namespace
 
 TEST(Layers, RuleTellsDownFromUp) {
-    struct Case {
-        const char *folder, *include;
-        bool allowed;
-    } cases[] = {
-        {"link", "shared/state.h", true},
-        {"link", "params/panelmap.h", false},
-        {"params", "link/frame.h", true},
-        {"params", "measure/displays.h", false},
-        {"calib", "params/derived.h", true},
-        {"measure", "touch/x.h", false},
-        {"app", "touch/x.h", true},
-        {"platform", "shared/panels.h", false},
-        {"shared", "platform/ui/userint.h", true},
-        {"sim", "link/wire.h", true},
-        {"sim", "link/frame.h", false},
-        {"sim", "device.h", true},
-        {"link", "ktav_panels.h", true},
-        {"link", "cli/console.h", false},
+    const struct {
+        const char *scope;
+        std::vector<std::string> allowed, refused;
+    } rules[] = {
+        {"link", {"shared/state.h", "ktav_panels.h"}, {"params/panelmap.h", "cli/console.h"}},
+        {"params", {"link/frame.h"}, {"measure/displays.h"}},
+        {"calib", {"params/derived.h"}, {}},
+        {"measure", {}, {"touch/x.h"}},
+        {"app", {"touch/x.h"}, {}},
+        {"platform", {}, {"shared/panels.h"}},
+        {"shared", {"platform/ui/userint.h"}, {}},
+        {"sim", {"link/wire.h", "device.h"}, {"link/frame.h"}},
+        {"core", {"shared/state.h", "platform/timing.h", "link/frame.h"}, {"ktav_panels.h"}},
+        {"core", {}, {"platform/ui/userint.h", "shared/panels.h"}},
+        {"cli", {"calib/identification.h"}, {"app/identify.h", "touch/touchloops.h"}},
+        {"cli", {}, {"platform/ui/popupscript.h"}},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(violation(c.folder, c.include).empty(), c.allowed)
-            << c.folder << " including " << c.include;
-    const std::pair<const char *, bool> coreCases[] = {
-        {"platform/ui/userint.h", false}, {"ktav_panels.h", false},    {"shared/panels.h", false},
-        {"shared/state.h", true},         {"platform/timing.h", true}, {"link/frame.h", true},
-    };
-    for (const auto &[include, allowed] : coreCases)
-        EXPECT_EQ(coreViolation(include).empty(), allowed) << "the core including " << include;
-    const std::pair<const char *, bool> toolCases[] = {
-        {"app/identify.h", false},
-        {"touch/touchloops.h", false},
-        {"platform/ui/popupscript.h", false},
-        {"calib/identification.h", true},
-    };
-    for (const auto &[include, allowed] : toolCases)
-        EXPECT_EQ(toolViolation(include).empty(), allowed) << "the tool including " << include;
+    for (const auto &r : rules) {
+        for (const std::string &include : r.allowed)
+            EXPECT_EQ(violation(r.scope, include), "") << r.scope << " including " << include;
+        for (const std::string &include : r.refused)
+            EXPECT_NE(violation(r.scope, include), "") << r.scope << " including " << include;
+    }
 }
 
-TEST(Layers, TheCoreAndTheToolIncludeNothingOfThePanels) {
+// Every file of src/, sim/ and cli/ under its folder's rule, and the core library's under its own.
+TEST(Layers, NoFileBreaksTheRule) {
     const fs::path root = KTAV_SOURCE_DIR;
-    const std::vector<fs::path> files = coreFiles(root / "src");
+    std::map<std::string, int> checked;  // files per rule
     std::string report;
-    for (const fs::path &file : files) {
+    auto check = [&](const fs::path &file, const std::string &scope) {
         EXPECT_TRUE(fs::exists(file)) << file;
+        ++checked[scope == "core" || scope == "sim" || scope == "cli" ? scope : "src"];
         for (const std::string &include : includesOf(file))
-            if (const std::string why = coreViolation(include); !why.empty())
+            if (const std::string why = violation(scope, include); !why.empty())
                 report += fs::relative(file, root).string() + " includes \"" + include +
                           "\": " + why + "\n";
-    }
-    int toolFiles = 0;
-    for (const auto &entry : fs::directory_iterator(root / "cli")) {
-        if (!isSource(entry.path())) continue;
-        ++toolFiles;
-        for (const std::string &include : includesOf(entry.path()))
-            if (const std::string why = toolViolation(include); !why.empty())
-                report += fs::relative(entry.path(), root).string() + " includes \"" + include +
-                          "\": " + why + "\n";
-    }
-    EXPECT_GT(files.size(), 50u);
-    EXPECT_GT(toolFiles, 10);
-    EXPECT_TRUE(report.empty()) << report;
-}
-
-TEST(Layers, NoFileReachesUpALayer) {
-    const fs::path root = KTAV_SOURCE_DIR;
-    std::vector<std::string> found;
-    int files = 0;
-    for (const auto &top : {root / "src", root / "sim"}) {
-        for (const auto &entry : fs::recursive_directory_iterator(top)) {
-            if (!entry.is_regular_file() || !isSource(entry.path())) continue;
-            ++files;
-            const fs::path relative = fs::relative(entry.path(), root);
-            const std::string folder =
-                relative.begin()->string() == "sim" ? "sim" : std::next(relative.begin())->string();
-            for (const std::string &include : includesOf(entry.path()))
-                if (const std::string why = violation(folder, include); !why.empty())
-                    found.push_back(relative.string() + " includes \"" + include + "\": " + why);
+    };
+    for (const fs::path &file : coreFiles(root / "src")) check(file, "core");
+    for (const char *top : {"src", "sim", "cli"})
+        for (const auto &entry : fs::recursive_directory_iterator(root / top)) {
+            const fs::path &file = entry.path();
+            if (file.extension() != ".cpp" && file.extension() != ".h") continue;
+            const fs::path relative = fs::relative(file, root);
+            check(file, top == std::string("src") ? std::next(relative.begin())->string() : top);
         }
-    }
-    EXPECT_GT(files, 50);
-    std::string report;
-    for (const std::string &line : found) report += line + "\n";
-    EXPECT_TRUE(found.empty()) << report;
+    EXPECT_GT(checked["core"], 50);
+    EXPECT_GT(checked["src"], 50);
+    EXPECT_GT(checked["sim"], 10);
+    EXPECT_GT(checked["cli"], 10);
+    EXPECT_TRUE(report.empty()) << report;
 }
