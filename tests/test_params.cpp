@@ -1,56 +1,38 @@
 // Parameter block, settings engine, application settings, parameter files, calibration files and
 // the type-code table: exact file bytes, round trips, odd input and failed writes, all on real
 // files in a temporary directory.
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <QTemporaryDir>
 #include <csignal>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
 #include <set>
 #include <sstream>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "app/hwdefines.h"
-#include "calib/calibfile.h"
-#include "link/frame.h"
 #include "params/appsettings.h"
 #include "params/inifile.h"
-#include "params/paramblock.h"
 #include "params/paramfile.h"
+#include "support.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 namespace {
 
-class TempFiles {
-  public:
-    std::string path(const std::string &name) const {
-        return dir_.filePath(name.c_str()).toStdString();
-    }
-    std::string root() const { return dir_.path().toStdString(); }
-
-  private:
-    QTemporaryDir dir_;
-};
-
-std::string slurp(const std::string &path) {
-    if (!fs::is_regular_file(path)) return {};
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// The file `name` in the folder `dir` ("": the folder).
+std::string at(const QTemporaryDir &dir, const std::string &name = "") {
+    return dir.filePath(QString::fromStdString(name)).toStdString();
 }
 
-void spit(const std::string &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
+// The shared file helpers, for paths and bytes held as std::string.
+std::string slurp(const std::string &path) {
+    return fileBytes(QString::fromStdString(path)).toStdString();
+}
+std::string spit(const std::string &path, const std::string &bytes) {
+    return writeFile(QString::fromStdString(path), QByteArray::fromStdString(bytes)).toStdString();
 }
 
 std::set<std::string> listing(const std::string &dir) {
@@ -62,7 +44,7 @@ std::set<std::string> listing(const std::string &dir) {
 // `text` with every line end written as CR LF, as the files hold them.
 std::string crlf(const std::string &text) {
     std::string out;
-    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (char c : text) out += c == '\n' ? "\r\n"s : std::string(1, c);
     return out;
 }
 
@@ -72,87 +54,63 @@ IniOwner iniOfFile(const std::string &path) {
     return ini;
 }
 
-std::string stringItem(IniText ini, const char *section, const char *tag, size_t size = 4096) {
-    std::vector<char> buffer(size, 'x');
-    EXPECT_EQ(Ini_GetStringIntoBuffer(ini, section, tag, buffer.data(), size), 1) << tag;
-    return buffer.data();
+// The text of an item, or "(missing)".
+std::string stringItem(IniText ini, const char *section, const std::string &tag) {
+    std::vector<char> buffer(4096, 'x');
+    const int found = Ini_GetStringIntoBuffer(ini, section, tag.c_str(), buffer.data(), 4096);
+    return found == 1 ? buffer.data() : found == 0 && !buffer[0] ? "(missing)" : "(broken)";
 }
 
-// Settings that differ from every start-up default, so that a read shows what it changed.
-AppSettings settingsBeforeReading() {
-    AppSettings values;
-    values.comtype = 1;
-    values.rs232port = 9;
-    values.rs232baudrate = 2;
-    values.hostName = "old host";
-    values.portText = "1";
-    values.recentAddresses = {"kept"};
-    return values;
-}
-
-// The connection fields and the panel placement of a set of settings, compared as rows.
-auto connection(const AppSettings &v) {
-    return std::tie(v.comtype, v.rs232port, v.rs232baudrate, v.hostName, v.portText);
-}
-auto placement(const AppSettings &v) {
-    return std::make_tuple(v.panelMaximised, v.panelLeft, v.panelTop, v.panelWidth, v.panelHeight,
-                           v.touchSurface, v.zoom);
+// What a set of settings holds, compared as a row.
+auto fieldsOf(const AppSettings &v) {
+    return std::tie(v.comtype, v.rs232port, v.rs232baudrate, v.hostName, v.portText,
+                    v.recentAddresses, v.panelMaximised, v.panelLeft, v.panelTop, v.panelWidth,
+                    v.panelHeight, v.touchSurface, v.zoom);
 }
 
 }  // namespace
 
-TEST(ParaBlock, DefaultFileIsTheThirtyThreeLines) {
-    TempFiles dir;
+TEST(ParaBlock, DefaultFileAndTheMasterSetOnTheWire) {
+    QTemporaryDir dir;
     ResetParaBlock();
-    ASSERT_EQ(WriteParaToIniFile(para, dir.path("K-TAV-PARA.ini").c_str()), 1);
+    ASSERT_EQ(WriteParaToIniFile(para, at(dir, "K-TAV-PARA.ini").c_str()), 1);
     const std::string sensor =
         "Power = 500\nPower-Mode = 1\nVideo-Threshold = 50\nTeach-Value [pix] = 512\n"
         "Eval-Begin [pix] = 1\nEval-End [pix] = 4096\nCCD-OP-Mode = 0\num-Teach-Value = 55000\n";
-    EXPECT_EQ(slurp(dir.path("K-TAV-PARA.ini")),
+    EXPECT_EQ(slurp(at(dir, "K-TAV-PARA.ini")),
               crlf("[PARA0]\nEval-Mode = 1\nTrigger-Mode = 0\nAnalog-Out-Mode = 0\n"
                    "Hardware-Mode = 1\nAverage = 1\nPolarity = 1\nAnalog-Out-Zoom = 0\n"
                    "Measurement-Mode = 0\num-Lower-Tolerance = 1000\num-Upper-Tolerance = 1000\n"
                    "um-Setpoint = 10000\n\n[PARA1]\n" +
                    sensor + "\n[PARA2]\n" + sensor + "\n"));
-}
-
-TEST(ParaBlock, SendFrameOfTheDefaultMasterSet) {
-    ResetParaBlock();
     uint8_t page[PARA_PAGE_SIZE];
     ASSERT_EQ(GetParaPage(para, 1, page), 1);
-    FillTxBuf(ORD_SEND_RAM, 1, page, PARA_PAGE_SIZE);
-    const std::vector<uint8_t> expected = {
-        0x55, 0x01, 0x01, 0x00, 0x20, 0x00, 0xAE, 0xD8,  // header
-        0xF4, 0x01, 0x01, 0x00, 0x00, 0x00, 0x32, 0x00, 0x00, 0x02, 0x01,
-        0x00, 0x00, 0x10, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0xD8, 0xD6,
-        0x00, 0x00, 0,    0,    0,    0,    0,    0,    0,    0};
-    EXPECT_EQ(std::vector<uint8_t>(szWriteBuf, szWriteBuf + expected.size()), expected);
+    Bytes expected = {0xF4, 0x01, 0x01, 0,    0, 0, 0x32, 0, 0, 0x02, 0x01,
+                      0,    0,    0x10, 0x04, 0, 0, 0,    0, 0, 0xD8, 0xD6};
+    expected.resize(PARA_PAGE_SIZE);  // the rest is reserved
+    EXPECT_EQ(Bytes(page, page + PARA_PAGE_SIZE), expected);
     EXPECT_EQ(GetParaPage(para, 3, page), -1);
 }
 
+// A 16-bit field at byte `offset` of the block set to `value` and checked for a line of `pixels`:
+// Eval-Mode 0, Average 10, Power 32/64, Power-Mode 34/66, Int-Time 36 (not checked),
+// Video-Threshold 38/70, teach value 40/72, Eval-Begin 42/74, Eval-End 44/76, the baud-rate index
+// 46/78 (the SLAVE's not checked), Mode-Select 48, CCD-OP-Mode 50.
 TEST(ParaBlock, RangeCheckReplacesWhatIsAboveItsLimit) {
-    struct Case {
-        int offset;  // byte of a 16-bit field within the block
+    const struct {
+        int offset;
         uint16_t value;
         int16_t pixels;
         uint16_t expected;
-    };
-    const Case cases[] = {
-        {0, 6, 1024, 6},          {0, 7, 1024, 1},         // Eval-Mode
-        {10, 2048, 1024, 2048},   {10, 2049, 1024, 1},     // Average
-        {32, 4464, 1024, 500},    {64, 1000, 1024, 1000},  // Power
-        {34, 3, 1024, 0},         {66, 2, 1024, 2},        // Power-Mode
-        {36, 65535, 1024, 65535},                          // Int-Time is not checked
-        {38, 255, 1024, 255},     {70, 256, 1024, 128},    // Video-Threshold
-        {40, 1024, 1024, 1024},   {40, 1025, 1024, 512},   // master teach value
-        {72, 1025, 1024, 512},    {72, 2049, 2048, 1024},  // slave teach value
-        {42, 1025, 1024, 1},      {74, 1024, 1024, 1024},  // Eval-Begin
-        {44, 4096, 1024, 1024},   {76, 4096, 1024, 1024},  // Eval-End of both sensors
-        {44, 4096, 4096, 4096},   {46, 5, 1024, 4},
-        {78, 9, 1024, 9},                            // baud-rate index: slave unchecked
-        {48, 5, 1024, 0},         {50, 2, 1024, 0},  // Mode-Select, CCD-OP-Mode
-    };
-    for (const Case &c : cases) {
+    } cases[] = {{0, 6, 1024, 6},        {0, 7, 1024, 1},        {10, 2048, 1024, 2048},
+                 {10, 2049, 1024, 1},    {32, 4464, 1024, 500},  {64, 1000, 1024, 1000},
+                 {34, 3, 1024, 0},       {66, 2, 1024, 2},       {36, 65535, 1024, 65535},
+                 {38, 255, 1024, 255},   {70, 256, 1024, 128},   {40, 1024, 1024, 1024},
+                 {40, 1025, 1024, 512},  {72, 1025, 1024, 512},  {72, 2049, 2048, 1024},
+                 {42, 1025, 1024, 1},    {74, 1024, 1024, 1024}, {44, 4096, 1024, 1024},
+                 {76, 4096, 1024, 1024}, {44, 4096, 4096, 4096}, {46, 5, 1024, 4},
+                 {78, 9, 1024, 9},       {48, 5, 1024, 0},       {50, 2, 1024, 0}};
+    for (const auto &c : cases) {
         ResetParaBlock();
         std::memset(para.ma.reserved, 0xA5, sizeof para.ma.reserved);
         auto *bytes = reinterpret_cast<uint8_t *>(&para);
@@ -165,91 +123,104 @@ TEST(ParaBlock, RangeCheckReplacesWhatIsAboveItsLimit) {
     }
 }
 
-TEST(IniFile, ConnectionSectionWithAnEmptyHost) {
-    TempFiles dir;
-    AppSettings values;
-    values.recentAddresses = {"10.0.0.1"};
-    values.panelMaximised = false;
-    values.panelLeft = 10;
-    values.panelTop = 20;
-    values.panelWidth = 800;
-    values.panelHeight = 600;
-    ASSERT_EQ(WriteAppSettings(dir.path("PX-MS-Vista.ini").c_str(), values), 0);
-    EXPECT_EQ(slurp(dir.path("PX-MS-Vista.ini")),
-              crlf("[CONNECTION]\nCOMM TYPE = 0\nRS232 PORT = 1\nRS232 BAUDRATE = 4\n"
-                   "IP ADDRESS = \"\"\nPORT NUMBER = \"10001\"\n\n"
-                   "[IP ADDRESSES]\nLIST ITEMS = 1\nIP ADDR 1 = \"10.0.0.1\"\n\n"
-                   "[APPLICATION]\nPanel max = 0\nPanel touchscreen = 0\nZoom button-state = 0\n"
-                   "Panel pos. x = 10\nPanel pos. y = 20\nPanel width  = 800\n"
-                   "Panel height = 600\n\n"));
-}
-
-TEST(IniFile, StringsSurviveAWriteAndARead) {
-    const std::string values[] = {
-        "",
-        "plain text",
-        "host \"quoted\" name",
-        "C:\\path\\to\\file\\",
-        "tab\tline\ncarriage\rend",
-        "\x01\x1f\x7f control",
-        "\xc3\x84nderung \xe2\x82\xac",
-        std::string(80, 'a'),
-        std::string(81, 'b'),
-        std::string(250, 'c') + "\"\\\t",
-        std::string(100, '"'),
-        std::string(79, 'c') + "\"",  // an escape straddles two 80-character pieces
-        "  blanks around  ",
-    };
-    TempFiles dir;
+// Strings go out escaped and in pieces of 80 characters and come back as they were; names that
+// would not read back are refused, the longest that do are taken.
+TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
+    const std::string values[] = {"",
+                                  "plain text",
+                                  "host \"quoted\" name",
+                                  "C:\\path\\to\\file\\",
+                                  "tab\tline\ncarriage\rend",
+                                  "\x01\x1f\x7f control",
+                                  "\xc3\x84nderung \xe2\x82\xac",
+                                  std::string(80, 'a'),
+                                  std::string(81, 'b'),
+                                  std::string(250, 'c') + "\"\\\t",
+                                  std::string(100, '"'),
+                                  std::string(79, 'c') + "\"",  // an escape across two pieces
+                                  "  blanks around  "};
+    const std::pair<std::string, std::string> refused[] = {{"", "A"},
+                                                           {"  ", "A"},
+                                                           {"S", ""},
+                                                           {"S", " \t"},
+                                                           {"S", "A=B"},
+                                                           {"S", "; note"},
+                                                           {"S", "[A]"},
+                                                           {"S", "A Line0001"},
+                                                           {"S", "A Line7 "},
+                                                           {"S\r\n", "A"},
+                                                           {"S", "A\nB"},
+                                                           {std::string(256, 's'), "A"},
+                                                           {"S", std::string(256, 't')}};
+    QTemporaryDir dir;
     IniOwner ini = NewIniOwner();
-    for (size_t i = 0; i < std::size(values); ++i) {
+    for (const auto &[section, tag] : refused) {
+        EXPECT_LT(Ini_PutInt(ini.get(), section.c_str(), tag.c_str(), 1), 0) << tag;
+        EXPECT_LT(Ini_PutString(ini.get(), section.c_str(), tag.c_str(), "x"), 0) << tag;
+    }
+    EXPECT_EQ(Ini_PutInt(ini.get(), std::string(255, 's').c_str(), "Line0001", 1), 0);
+    EXPECT_EQ(Ini_PutInt(ini.get(), "S", "A Line", 1), 0);
+    for (size_t i = 0; i < std::size(values); ++i)
         ASSERT_EQ(
             Ini_PutString(ini.get(), "S", ("Item " + std::to_string(i)).c_str(), values[i].c_str()),
             0);
-    }
-    ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("a.ini").c_str()), 0);
-    const std::string text = slurp(dir.path("a.ini"));
-    EXPECT_NE(text.find("Item 2 = \"host \\\"quoted\\\" name\""), std::string::npos);
-    EXPECT_NE(text.find("Item 3 = \"C:\\\\path\\\\to\\\\file\\\\\""), std::string::npos);
-    EXPECT_NE(text.find("Item 5 = \"\\x01\\x1f\\x7f control\""), std::string::npos);
-    EXPECT_EQ(text.find("Item 7 Line"), std::string::npos);
-    EXPECT_NE(
-        text.find("Item 8 Line0001 = \"" + std::string(80, 'b') + "\"\r\nItem 8 Line0002 = \"b\""),
-        std::string::npos);
+    ASSERT_EQ(Ini_WriteToFile(ini.get(), at(dir, "a.ini").c_str()), 0);
+    const std::string text = slurp(at(dir, "a.ini"));
+    const std::string names =
+        crlf("[" + std::string(255, 's') + "]\nLine0001 = 1\n\n[S]\nA Line = 1\n");
+    EXPECT_EQ(text.substr(0, names.size()), names);
+    for (const std::string &line :
+         {"Item 2 = \"host \\\"quoted\\\" name\""s, "Item 3 = \"C:\\\\path\\\\to\\\\file\\\\\""s,
+          "Item 5 = \"\\x01\\x1f\\x7f control\""s, "Item 7 = \"" + std::string(80, 'a') + "\"",
+          "Item 8 Line0001 = \"" + std::string(80, 'b') + "\"\r\nItem 8 Line0002 = \"b\""})
+        EXPECT_NE(text.find(line + "\r\n"), std::string::npos) << line;
 
-    IniOwner back = iniOfFile(dir.path("a.ini"));
-    for (size_t i = 0; i < std::size(values); ++i) {
-        EXPECT_EQ(stringItem(back.get(), "S", ("Item " + std::to_string(i)).c_str()), values[i])
-            << i;
-    }
+    IniOwner back = iniOfFile(at(dir, "a.ini"));
+    for (size_t i = 0; i < std::size(values); ++i)
+        EXPECT_EQ(stringItem(back.get(), "S", "Item " + std::to_string(i)), values[i]) << i;
     char small[4];
     EXPECT_EQ(Ini_GetStringIntoBuffer(back.get(), "s", "item 1", small, sizeof small), 1);
     EXPECT_STREQ(small, "pla");
-    EXPECT_EQ(Ini_GetStringIntoBuffer(back.get(), "S", "none", small, sizeof small), 0);
-    EXPECT_STREQ(small, "");
 }
 
-// Each file is read, written and read again: the listed lookups give the same text both times
-// (and the expected one), writing again gives the same file, and no written line is longer than
-// the 1023 characters reading takes.
+// Each file is read, written and read again: the lookups give the expected text both times,
+// writing again gives the same file, and no written line is longer than the 1023 characters
+// reading takes.
 TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
-    struct Lookup {
-        std::string tag;
-        std::string value;  // "" with found = false: missing
-        bool found = true;
-    };
-    struct Case {
+    const std::string a79(79, 'a'), longTag(1021, 'T'), tag900(900, 'U');
+    std::string binary;
+    for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * 7919) >> 3);
+    const struct {
         const char *name;
         std::string file;
-        std::vector<Lookup> lookups;
-    };
-    const std::string a79 = std::string(79, 'a');
-    const std::string longTag = std::string(1021, 'T');
-    const std::string tag900 = std::string(900, 'U');
-    const Case cases[] = {
+        std::vector<std::pair<std::string, std::string>> lookups;  // in section "S"
+    } cases[] = {
+        {"letter case, no blanks", "[s]\r\npanel MAX=1\r\n", {{"Panel max", "1"}}},
+        {"blanks around names", "[ S ]  \r\n  Tag  =  5  \r\n", {{" tag ", "5"}}},
+        {"trailing blank in the key", "[S]\r\nPanel width  = 9\r\n", {{"Panel width", "9"}}},
+        {"empty value", "[S]\r\nA =\r\nB = \"\"\r\n", {{"A", "(missing)"}, {"B", ""}}},
+        {"CR line ends", "[S]\rA = 1\rB = 2\r", {{"B", "2"}}},
+        {"LF CR line ends", "[S]\n\rA = 1\n\rB = 2\n\r", {{"B", "2"}}},
+        {"NUL ends a line", "[S]\0A = 1\0B = 3"s, {{"B", "3"}}},
+        {"line over 1023 characters",
+         "[S]\r\nA = " + std::string(2000, '7') + "\r\nB = 2\r\n",
+         {{"A", std::string(1019, '7')}, {"B", "2"}}},
+        {"rest of a long line is dropped",
+         "[S]\r\nA = " + std::string(1100, ' ') + "C = 4\r\n",
+         {{"C", "(missing)"}}},
+        {"repeated tag: the first counts", "[S]\r\nA = 1\r\nA = 2\r\n", {{"A", "1"}}},
+        {"repeated section: the first counts",
+         "[S]\r\nA = 1\r\n[T]\r\n[S]\r\nB = 3\r\n",
+         {{"B", "(missing)"}}},
+        {"item before any section", "A = 1\r\n[S]\r\n", {{"A", "(missing)"}}},
+        {"text after the bracket", "[S] x\r\nA = 1\r\n", {{"A", "(missing)"}}},
+        {"empty section name", "[S]\r\n[ ]\r\nA = 1\r\n", {{"A", "1"}}},
+        {"an open quote", "[S]\r\nA = \"open\r\n", {{"A", "\"open"}}},
+        {"empty file", "", {{"A", "(missing)"}}},
+        {"binary", binary, {{"A", "(missing)"}}},
         {"pieces of different tags stay apart",
          "[S]\r\nA Line0001 = x\r\nB Line0002 = y\r\n",
-         {{"A", "x"}, {"B Line0002", "y"}, {"B", "", false}}},
+         {{"A", "x"}, {"B Line0002", "y"}, {"B", "(missing)"}}},
         {"a piece that does not follow on stays apart",
          "[S]\r\nA Line0001 = x\r\nA Line0003 = y\r\n",
          {{"A", "x"}, {"A Line0003", "y"}}},
@@ -270,7 +241,7 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
          {{tag900, std::string(117, 'w')}}},
         {"a tag of the piece form read as a piece of its own",
          "[S]\r\nX Line0001 Line0001 = v\r\n",
-         {{"X Line0001", "v"}, {"X", "", false}}},
+         {{"X Line0001", "v"}, {"X", "(missing)"}}},
         {"a blank before the piece mark",
          "[S]\r\nA  Line0001 = x\r\nA  Line0002 = y\r\n",
          {{"A", "xy"}}},
@@ -281,202 +252,108 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
          "[S]\r\nA = " + std::string(100, 'l') + "\r\nA Line0003 = z\r\n",
          {{"A", std::string(100, 'l')}, {"A Line0003", "z"}}},
     };
-    TempFiles dir;
-    for (const Case &c : cases) {
-        spit(dir.path("r.ini"), c.file);
-        IniOwner first = iniOfFile(dir.path("r.ini"));
-        ASSERT_EQ(Ini_WriteToFile(first.get(), dir.path("w.ini").c_str()), 0) << c.name;
-        IniOwner second = iniOfFile(dir.path("w.ini"));
-        for (const Lookup &l : c.lookups) {
-            for (IniText ini : {first.get(), second.get()}) {
-                std::vector<char> buffer(4096);
-                EXPECT_EQ(
-                    Ini_GetStringIntoBuffer(ini, "S", l.tag.c_str(), buffer.data(), buffer.size()),
-                    l.found ? 1 : 0)
-                    << c.name << ": " << l.tag.substr(0, 20);
-                EXPECT_EQ(buffer.data(), l.value) << c.name << ": " << l.tag.substr(0, 20);
-            }
+    QTemporaryDir dir;
+    for (const auto &c : cases) {
+        IniOwner first = iniOfFile(spit(at(dir, "r.ini"), c.file));
+        ASSERT_EQ(Ini_WriteToFile(first.get(), at(dir, "w.ini").c_str()), 0) << c.name;
+        IniOwner second = iniOfFile(at(dir, "w.ini"));
+        for (const auto &[tag, value] : c.lookups) {
+            EXPECT_EQ(stringItem(first.get(), "S", tag), value) << c.name;
+            EXPECT_EQ(stringItem(second.get(), "S", tag), value) << c.name << " (written)";
         }
-        ASSERT_EQ(Ini_WriteToFile(second.get(), dir.path("w2.ini").c_str()), 0) << c.name;
-        EXPECT_EQ(slurp(dir.path("w2.ini")), slurp(dir.path("w.ini"))) << c.name;
-        std::istringstream written(slurp(dir.path("w.ini")));
+        ASSERT_EQ(Ini_WriteToFile(second.get(), at(dir, "w2.ini").c_str()), 0) << c.name;
+        EXPECT_EQ(slurp(at(dir, "w2.ini")), slurp(at(dir, "w.ini"))) << c.name;
+        std::istringstream written(slurp(at(dir, "w.ini")));
         for (std::string line; std::getline(written, line);)
             EXPECT_LE(line.size(), 1024u) << c.name;  // with the CR of the line end
     }
-}
-
-TEST(IniFile, NamesThatWouldNotReadBackAreRefused) {
-    const std::vector<std::pair<std::string, std::string>> refused = {
-        {"", "A"},
-        {"  ", "A"},
-        {"S", ""},
-        {"S", " \t"},
-        {"S", "A=B"},
-        {"S", "; note"},
-        {"S", "[A]"},
-        {"S", "A Line0001"},
-        {"S", "A Line7 "},
-        {"S\r\n", "A"},
-        {"S", "A\nB"},
-        {std::string(256, 's'), "A"},
-        {"S", std::string(256, 't')},
-    };
     IniOwner ini = NewIniOwner();
-    for (const auto &[section, tag] : refused) {
-        EXPECT_LT(Ini_PutInt(ini.get(), section.c_str(), tag.c_str(), 1), 0) << tag;
-        EXPECT_LT(Ini_PutString(ini.get(), section.c_str(), tag.c_str(), "x"), 0) << tag;
-    }
-    EXPECT_EQ(Ini_PutInt(ini.get(), std::string(255, 's').c_str(), "Line0001", 1), 0);
-    EXPECT_EQ(Ini_PutInt(ini.get(), "S", "A Line", 1), 0);
-    TempFiles dir;
-    ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("n.ini").c_str()), 0);
-    EXPECT_EQ(slurp(dir.path("n.ini")),
-              crlf("[" + std::string(255, 's') + "]\nLine0001 = 1\n\n[S]\nA Line = 1\n\n"));
+    EXPECT_LT(Ini_ReadFromFile(ini.get(), at(dir, "missing.ini").c_str()), 0);
+    EXPECT_LT(Ini_ReadFromFile(ini.get(), at(dir).c_str()), 0);
 }
 
-TEST(IniFile, ReadingIntegersAndOddLines) {
-    struct Case {
-        const char *name;
-        std::string file;
-        const char *section;
-        const char *tag;
+// An integer is decimal, with one sign at most, and fits in 32 bits; blanks count as missing.
+TEST(IniFile, IntegersAreDecimalAndFitIn32Bits) {
+    const struct {
+        const char *text;
         int result;  // 1 found, 0 missing, -1 any negative
         int32_t value;
-    };
-    const std::string longLine = "A = " + std::string(2000, '7') + "\r\nB = 2\r\n";
-    const Case cases[] = {
-        {"letter case, no blanks", "[application]\r\npanel MAX=1\r\n", "APPLICATION", "Panel max",
-         1, 1},
-        {"blanks around names", "[ S ]  \r\n  Tag  =  5  \r\n", "s", " tag ", 1, 5},
-        {"trailing blank in the key", "[S]\r\nPanel width  = 9\r\n", "S", "Panel width", 1, 9},
-        {"hexadecimal", "[S]\r\nA = 0x10\r\n", "S", "A", -1, 0},
-        {"decimal point", "[S]\r\nA = 5.0\r\n", "S", "A", -1, 0},
-        {"plus sign", "[S]\r\nA = +7\r\n", "S", "A", 1, 7},
-        {"two signs", "[S]\r\nA = +-7\r\n", "S", "A", -1, 0},
-        {"minus one", "[S]\r\nA = -1\r\n", "S", "A", 1, -1},
-        {"smallest", "[S]\r\nA = -2147483648\r\n", "S", "A", 1, INT32_MIN},
-        {"too large", "[S]\r\nA = 2147483648\r\n", "S", "A", -1, 0},
-        {"quoted blanks count as missing", "[S]\r\nA = \"  \"\r\n", "S", "A", 0, 0},
-        {"missing key", "[S]\r\nA = 1\r\n", "S", "B", 0, 0},
-        {"empty value is ignored", "[S]\r\nA =\r\n", "S", "A", 0, 0},
-        {"CR line ends", "[S]\rA = 1\rB = 2\r", "S", "B", 1, 2},
-        {"LF CR line ends", "[S]\n\rA = 1\n\rB = 2\n\r", "S", "B", 1, 2},
-        {"NUL ends a line", "[S]\0A = 1\0B = 3"s, "S", "B", 1, 3},
-        {"line over 1023 characters", "[S]\r\n" + longLine, "S", "B", 1, 2},
-        {"rest of a long line is dropped", "[S]\r\nA = " + std::string(1100, ' ') + "C = 4\r\n",
-         "S", "C", 0, 0},
-        {"repeated tag: the first counts", "[S]\r\nA = 1\r\nA = 2\r\n", "S", "A", 1, 1},
-        {"repeated section: the first counts", "[S]\r\nA = 1\r\n[T]\r\n[S]\r\nA = 2\r\nB = 3\r\n",
-         "S", "B", 0, 0},
-        {"item before any section", "A = 1\r\n[S]\r\n", "S", "A", 0, 0},
-        {"text after the bracket", "[S] x\r\nA = 1\r\n", "S", "A", 0, 0},
-        {"empty section name", "[S]\r\n[ ]\r\nA = 1\r\n", "S", "A", 1, 1},
-    };
-    TempFiles dir;
-    for (const Case &c : cases) {
-        spit(dir.path("r.ini"), c.file);
-        IniOwner ini = iniOfFile(dir.path("r.ini"));
+    } cases[] = {{"0x10", -1, 0},       {"5.0", -1, 0},   {"+7", 1, 7},
+                 {"+-7", -1, 0},        {"-1", 1, -1},    {"-2147483648", 1, INT32_MIN},
+                 {"2147483648", -1, 0}, {"\"  \"", 0, 0}, {" 12 ", 1, 12}};
+    QTemporaryDir dir;
+    for (const auto &c : cases) {
+        IniOwner ini = iniOfFile(spit(at(dir, "r.ini"), "[S]\r\nA = "s + c.text + "\r\n"));
         int32_t value = 0;
-        const int result = Ini_GetInt(ini.get(), c.section, c.tag, &value);
-        EXPECT_EQ(result < 0 ? -1 : result, c.result) << c.name;
-        EXPECT_EQ(value, c.value) << c.name;
+        const int result = Ini_GetInt(ini.get(), "S", "A", &value);
+        EXPECT_EQ(result < 0 ? -1 : result, c.result) << c.text;
+        EXPECT_EQ(value, c.value) << c.text;
     }
-    spit(dir.path("r.ini"), "[S]\r\n" + longLine);
-    EXPECT_EQ(stringItem(iniOfFile(dir.path("r.ini")).get(), "S", "A"), std::string(1019, '7'));
 }
 
-TEST(IniFile, BadFilesGiveAClearResult) {
-    TempFiles dir;
-    std::string binary;
-    for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * 7919) >> 3);
-    spit(dir.path("binary.ini"), binary);
-    spit(dir.path("empty.ini"), "");
-    spit(dir.path("quote.ini"), "[S]\r\nA = \"open\r\n");
-    IniOwner ini = NewIniOwner();
-    EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.path("binary.ini").c_str()), 0);
-    EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.path("empty.ini").c_str()), 0);
-    EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.path("quote.ini").c_str()), 0);
-    EXPECT_EQ(stringItem(ini.get(), "S", "A"), "\"open");
-    EXPECT_LT(Ini_ReadFromFile(ini.get(), dir.path("missing.ini").c_str()), 0);
-    EXPECT_LT(Ini_ReadFromFile(ini.get(), dir.root().c_str()), 0);
-}
-
+// A replaced item takes the place of the first of its tag and the others go; comments and blank
+// lines stay where they were.
 TEST(IniFile, CommentsAndPiecesKeepTheirPlaces) {
-    const std::string original = crlf(
-        "; settings of the bench\n\n; connection\n[CONNECTION]\n  ; the port\n"
-        "RS232 PORT = 3\nLong Line0001 = \"abc\"\nLong Line0002 = \"def\"\nRS232 Port = 5\n\n"
-        "[APPLICATION]\nPanel max = 0\n; the end\n");
-    TempFiles dir;
-    spit(dir.path("c.ini"), original);
-    IniOwner ini = iniOfFile(dir.path("c.ini"));
-    EXPECT_EQ(stringItem(ini.get(), "CONNECTION", "long"), "abcdef");
+    QTemporaryDir dir;
+    const std::string path = spit(
+        at(dir, "c.ini"),
+        crlf("; settings of the bench\n\n; connection\n[CONNECTION]\n  ; the port\n"
+             "RS232 PORT = 3\nLong Line0001 = \"abc\"\nLong Line0002 = \"def\"\nRS232 Port = 5\n\n"
+             "[APPLICATION]\nPanel max = 0\n; the end\n"));
+    IniOwner ini = iniOfFile(path);
     ASSERT_EQ(Ini_PutInt(ini.get(), "connection", "rs232 port", 4), 0);
-    ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("c.ini").c_str()), 0);
-    EXPECT_EQ(slurp(dir.path("c.ini")),
+    ASSERT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), 0);
+    EXPECT_EQ(slurp(path),
               crlf("; settings of the bench\n\n; connection\n[CONNECTION]\n  ; the port\n"
                    "rs232 port = 4\nLong = \"abcdef\"\n\n[APPLICATION]\nPanel max = 0\n\n"
                    "; the end\n"));
 }
 
 TEST(IniFile, FailedWritesLeaveTheOldFile) {
-    struct Case {
-        const char *name;
-        std::function<std::string(const TempFiles &)> prepare;  // returns the target path
-    };
     const std::string old = "[OLD]\r\nA = 1\r\n\r\n";
     rlimit fileLimit{};
     getrlimit(RLIMIT_FSIZE, &fileLimit);
     const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
     // Permission bits do not bind root: those cases apply where they do ("" skips them).
-    auto readOnly = [&](const TempFiles &d, bool folder) {
-        spit(d.path("target.ini"), old);
+    auto readOnly = [&](const std::string &d, const std::string &made) {
+        spit(d + "/t.ini", old);
         if (geteuid() == 0) return std::string();
-        fs::permissions(folder ? d.root() : d.path("target.ini"),
-                        fs::perms::owner_read | (folder ? fs::perms::owner_exec : fs::perms::none));
-        return d.path("target.ini");
+        fs::permissions(made, fs::perms::owner_read | fs::perms::owner_exec);
+        return d + "/t.ini";
     };
-    const Case cases[] = {
+    const struct {
+        const char *name;
+        std::function<std::string(const std::string &)> prepare;  // the target in folder d
+    } cases[] = {
         {"target is a folder",
-         [](const TempFiles &d) {
-             fs::create_directory(d.path("target.ini"));
-             return d.path("target.ini");
+         [](const std::string &d) {
+             fs::create_directory(d + "/t.ini");
+             return d + "/t.ini";
          }},
         {"folder is a regular file",
-         [&](const TempFiles &d) {
-             spit(d.path("plain"), old);
-             return d.path("plain") + "/target.ini";
-         }},
+         [&](const std::string &d) { return spit(d + "/f", old) + "/t"; }},
         {"all temporary names taken",
-         [&](const TempFiles &d) {
-             spit(d.path("target.ini"), old);
-             for (int k = 0; k < 1000; ++k) {
-                 char name[32];
-                 std::snprintf(name, sizeof name, "target.ini.%03d.tmp", k);
-                 spit(d.path(name), "");
-             }
-             return d.path("target.ini");
+         [&](const std::string &d) {
+             for (int k = 0; k < 1000; ++k)
+                 spit(d + "/t.ini." + std::to_string(1000 + k).substr(1) + ".tmp", "");
+             return spit(d + "/t.ini", old);
          }},
         {"temporary name impossible",
-         [&](const TempFiles &d) {
-             const std::string name = std::string(250, 'n') + ".ini";
-             spit(d.path(name), old);
-             return d.path(name);
-         }},
-        {"read-only target", [&](const TempFiles &d) { return readOnly(d, false); }},
-        {"read-only folder", [&](const TempFiles &d) { return readOnly(d, true); }},
+         [&](const std::string &d) { return spit(d + "/" + std::string(250, 'n') + ".ini", old); }},
+        {"read-only target", [&](const std::string &d) { return readOnly(d, d + "/t.ini"); }},
+        {"read-only folder", [&](const std::string &d) { return readOnly(d, d); }},
         {"disk full while writing",  // a file size limit fails the write as a full disk does
-         [&](const TempFiles &d) {
-             spit(d.path("target.ini"), old);
+         [&](const std::string &d) {
              const rlimit full{4, fileLimit.rlim_max};
              setrlimit(RLIMIT_FSIZE, &full);
-             return d.path("target.ini");
+             return spit(d + "/t.ini", old);
          }},
     };
-    for (const Case &c : cases) {
-        TempFiles dir;
-        const std::string target = c.prepare(dir);
+    for (const auto &c : cases) {
+        QTemporaryDir dir;
+        const std::string target = c.prepare(at(dir));
         if (target.empty()) continue;
-        const std::set<std::string> before = listing(dir.root());
+        const std::set<std::string> before = listing(at(dir));
         const std::string oldBytes = slurp(target);
         IniOwner ini = NewIniOwner();
         Ini_PutInt(ini.get(), "NEW", "B", 2);
@@ -485,166 +362,153 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         setrlimit(RLIMIT_FSIZE, &fileLimit);
         EXPECT_FALSE(whyNot.empty()) << c.name;
         EXPECT_EQ(slurp(target), oldBytes) << c.name;
-        EXPECT_EQ(listing(dir.root()), before) << c.name;
-        fs::permissions(dir.root(), fs::perms::owner_all);
+        EXPECT_EQ(listing(at(dir)), before) << c.name;
+        fs::permissions(at(dir), fs::perms::owner_all);
     }
     std::signal(SIGXFSZ, sizeSignal);
 }
 
-TEST(IniFile, WriteReplacesTheTargetAndLeavesNoTemporaryFile) {
-    TempFiles dir;
-    spit(dir.path("t.ini"), "old");
-    spit(dir.path("t.ini.000.tmp"), "someone else's");
-    IniOwner ini = NewIniOwner();
-    Ini_PutInt(ini.get(), "S", "A", 1);
-    Ini_PutInt(ini.get(), "S", "a ", 2);  // replaces the first item of that tag
-    ASSERT_EQ(Ini_WriteToFile(ini.get(), dir.path("t.ini").c_str()), 0);
-    EXPECT_EQ(slurp(dir.path("t.ini")), "[S]\r\na  = 2\r\n\r\n");
-    EXPECT_EQ(slurp(dir.path("t.ini.000.tmp")), "someone else's");
-    EXPECT_EQ(listing(dir.root()), (std::set<std::string>{"t.ini", "t.ini.000.tmp"}));
-}
-
-// The file written is the one the target names, with the target's permissions (0604: no
-// umask gives it to a new file); a symbolic link stays a link, also one to a file not yet made.
+// The file written is the one the target names, with the target's permissions (0604: no umask
+// gives it to a new file); a symbolic link stays a link, also one to a file not yet made. No
+// temporary file stays behind, and another's file of a temporary name is left alone.
 TEST(IniFile, ReplacingKeepsThePermissionsAndTheLink) {
     const struct {
         const char *name;
         bool viaLink, fileExists;
     } cases[] = {{"file", false, true}, {"link", true, true}, {"link to no file", true, false}};
     for (const auto &c : cases) {
-        TempFiles dir;
-        fs::create_directory(dir.path("real"));
-        const std::string file = dir.path("real/t.ini");
-        if (c.fileExists) {
-            spit(file, "old");
-            fs::permissions(file, fs::perms(0604));
-        }
-        const std::string target = c.viaLink ? dir.path("t.ini") : file;
+        QTemporaryDir dir;
+        fs::create_directory(at(dir, "real"));
+        const std::string file = at(dir, "real/t.ini");
+        spit(file + ".000.tmp", "someone else's");
+        if (c.fileExists) fs::permissions(spit(file, "old"), fs::perms(0604));
+        const std::string target = c.viaLink ? at(dir, "t.ini") : file;
         if (c.viaLink) fs::create_symlink("real/t.ini", target);
         IniOwner ini = NewIniOwner();
         Ini_PutInt(ini.get(), "S", "A", 1);
         ASSERT_EQ(Ini_WriteToFile(ini.get(), target.c_str()), 0) << c.name;
         EXPECT_EQ(slurp(file), "[S]\r\nA = 1\r\n\r\n") << c.name;
-        if (c.fileExists) {
-            EXPECT_EQ(fs::status(file).permissions(), fs::perms(0604)) << c.name;
-        }
+        EXPECT_TRUE(!c.fileExists || fs::status(file).permissions() == fs::perms(0604)) << c.name;
         EXPECT_EQ(fs::is_symlink(target), c.viaLink) << c.name;
-        EXPECT_EQ(listing(dir.path("real")), std::set<std::string>{"t.ini"}) << c.name;
+        EXPECT_EQ(slurp(file + ".000.tmp"), "someone else's") << c.name;
+        EXPECT_EQ(listing(at(dir, "real")), (std::set<std::string>{"t.ini", "t.ini.000.tmp"}))
+            << c.name;
     }
 }
 
-TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
-    struct Case {
-        const char *name;
-        std::string file;
-        std::function<void(const AppSettings &)> check;
-    };
-    std::string twelve = "[IP ADDRESSES]\r\nLIST ITEMS = 12\r\n";
-    for (int k = 1; k <= 12; ++k)
-        twelve += "IP ADDR " + std::to_string(k) + " = \"h" + std::to_string(k) + "\"\r\n";
-    const Case cases[] = {
-        {"twelve addresses", twelve,
-         [](const AppSettings &v) {
-             ASSERT_EQ(v.recentAddresses.size(), 10u);
-             EXPECT_EQ(v.recentAddresses.back(), "h10");
-         }},
-        {"gap in the address keys",
-         "[IP ADDRESSES]\r\nLIST ITEMS = 3\r\nIP ADDR 1 = \"a\"\r\nIP ADDR 3 = \"c\"\r\n",
-         [](const AppSettings &v) {
-             EXPECT_EQ(v.recentAddresses, (std::vector<std::string>{"a", "c"}));
-         }},
-        {"connection values out of range",
-         "[CONNECTION]\r\nCOMM TYPE = 2\r\nRS232 PORT = 256\r\nRS232 BAUDRATE = 5\r\n",
-         [](const AppSettings &v) {
-             EXPECT_EQ(connection(v), std::make_tuple(1, 9, 2, "", "10001"));
-             EXPECT_EQ(v.recentAddresses, std::vector<std::string>{"kept"});
-         }},
-        {"hexadecimal port", "[CONNECTION]\r\nRS232 PORT = 0x10\r\n",
-         [](const AppSettings &v) { EXPECT_EQ(v.rs232port, 9); }},
-        {"port with a plus sign",
-         "[CONNECTION]\r\nRS232 PORT = +7\r\nCOMM TYPE = 0\r\nRS232 BAUDRATE = 0\r\n"
-         "PORT NUMBER = \"502x\"\r\nIP ADDRESS = \"" +
-             std::string(300, 'h') + "\"\r\n",
-         [](const AppSettings &v) {
-             EXPECT_EQ(connection(v), std::make_tuple(0, 7, 0, std::string(259, 'h'), "502x"));
-             EXPECT_EQ(TcpPortOfSettings(v), 502);
-         }},
-        {"placement in lower case",
-         "[application]\r\npanel max=0\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\n"
-         "Panel width  = 700\r\nPanel height = 500\r\nPanel touchscreen = 1\r\nZoom button-state = "
-         "2\r\n",
-         [](const AppSettings &v) {
-             EXPECT_EQ(placement(v), std::make_tuple(false, 5, 6, 700, 500, true, false));
-         }},
-        {"maximised panel",
-         "[APPLICATION]\r\nPanel max = 1\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\n",
-         [](const AppSettings &v) {
-             EXPECT_EQ(v.panelMaximised, true);
-             EXPECT_FALSE(v.panelLeft.has_value());
-         }},
-        {"placement without Panel max",
-         "[APPLICATION]\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\nPanel width = 7\r\nPanel height "
-         "= 8\r\n",
-         [](const AppSettings &v) { EXPECT_EQ(placement(v), decltype(placement(v))()); }},
-        {"only one coordinate",
-         "[APPLICATION]\r\nPanel max = 0\r\nPanel pos. x = 5\r\nPanel height = 8\r\n",
-         [](const AppSettings &v) {
-             EXPECT_FALSE(v.panelLeft.has_value());
-             EXPECT_FALSE(v.panelHeight.has_value());
-         }},
-    };
-    TempFiles dir;
-    for (const Case &c : cases) {
-        spit(dir.path("PX-MS-Vista.ini"), c.file);
-        AppSettings values = settingsBeforeReading();
-        EXPECT_EQ(ReadAppSettings(dir.path("PX-MS-Vista.ini").c_str(), values), 1) << c.name;
-        SCOPED_TRACE(c.name);
-        c.check(values);
-    }
-}
-
-TEST(AppSettings, UnreadableFileGivesTheStartUpDefaults) {
-    TempFiles dir;
-    for (const std::string &path : {dir.path("missing.ini"), dir.root()}) {
-        AppSettings values = settingsBeforeReading();
-        EXPECT_LT(ReadAppSettings(path.c_str(), values), 0);
-        EXPECT_EQ(connection(values), std::make_tuple(0, 1, 4, "", "10001"));
-        EXPECT_EQ(TcpPortOfSettings(values), 10001);
-    }
-}
-
-TEST(AppSettings, WriteThenReadGivesTheSameValues) {
-    TempFiles dir;
+TEST(AppSettings, WrittenFileAndReadingItBack) {
+    QTemporaryDir dir;
     AppSettings out;
     out.comtype = 1;
     out.rs232port = 12;
     out.rs232baudrate = 1;
     out.hostName = "sensor \"pair\" \\ bench";
     out.portText = "10002";
-    for (int k = 0; k < 12; ++k) out.recentAddresses.push_back("192.168.0." + std::to_string(k));
+    out.recentAddresses = {"10.0.0.1", "192.168.0.7"};
     out.panelMaximised = false;
-    out.touchSurface = true;
-    out.zoom = true;
+    out.touchSurface = out.zoom = true;
     out.panelLeft = -8;
     out.panelTop = 30;
     out.panelWidth = 1024;
     out.panelHeight = 768;
-    ASSERT_EQ(WriteAppSettings(dir.path("a.ini").c_str(), out), 0);
+    const std::string path = at(dir, "PX-MS-Vista.ini");
+    ASSERT_EQ(WriteAppSettings(path.c_str(), out), 0);
+    EXPECT_EQ(slurp(path),
+              crlf("[CONNECTION]\nCOMM TYPE = 1\nRS232 PORT = 12\nRS232 BAUDRATE = 1\n"
+                   "IP ADDRESS = \"sensor \\\"pair\\\" \\\\ bench\"\nPORT NUMBER = \"10002\"\n\n"
+                   "[IP ADDRESSES]\nLIST ITEMS = 2\nIP ADDR 1 = \"10.0.0.1\"\n"
+                   "IP ADDR 2 = \"192.168.0.7\"\n\n"
+                   "[APPLICATION]\nPanel max = 0\nPanel touchscreen = 1\nZoom button-state = 1\n"
+                   "Panel pos. x = -8\nPanel pos. y = 30\nPanel width  = 1024\n"
+                   "Panel height = 768\n\n"));
     AppSettings in;
-    ASSERT_EQ(ReadAppSettings(dir.path("a.ini").c_str(), in), 1);
-    EXPECT_EQ(connection(in), connection(out));
-    EXPECT_EQ(placement(in), placement(out));
-    out.recentAddresses.resize(10);
-    EXPECT_EQ(in.recentAddresses, out.recentAddresses);
+    ASSERT_EQ(ReadAppSettings(path.c_str(), in), 1);
+    EXPECT_EQ(fieldsOf(in), fieldsOf(out));
+}
+
+// A read starts from settings that differ from every start-up default, so that it shows what it
+// changed; a file that cannot be read gives the start-up defaults.
+TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
+    AppSettings before;
+    before.comtype = 1;
+    before.rs232port = 9;
+    before.rs232baudrate = 2;
+    before.hostName = "old host";
+    before.portText = "1";
+    before.recentAddresses = {"kept"};
+    std::string twelve = "[IP ADDRESSES]\r\nLIST ITEMS = 12\r\n";
+    for (int k = 1; k <= 12; ++k)
+        twelve += "IP ADDR " + std::to_string(k) + " = \"h" + std::to_string(k) + "\"\r\n";
+    const struct {
+        const char *name;
+        std::string file;
+        std::function<void(AppSettings &)> expect;  // changes `before` as the file should
+    } cases[] = {
+        {"twelve addresses", twelve,
+         [](AppSettings &v) {
+             v.recentAddresses = {"h1", "h2", "h3", "h4", "h5", "h6", "h7", "h8", "h9", "h10"};
+         }},
+        {"gap in the address keys",
+         "[IP ADDRESSES]\r\nLIST ITEMS = 3\r\nIP ADDR 1 = \"a\"\r\nIP ADDR 3 = \"c\"\r\n",
+         [](AppSettings &v) {
+             v.recentAddresses = {"a", "c"};
+         }},
+        {"connection values out of range",
+         "[CONNECTION]\r\nCOMM TYPE = 2\r\nRS232 PORT = 256\r\nRS232 BAUDRATE = 5\r\n",
+         [](AppSettings &) {}},
+        {"hexadecimal port", "[CONNECTION]\r\nRS232 PORT = 0x10\r\n", [](AppSettings &) {}},
+        {"port with a plus sign",
+         "[CONNECTION]\r\nRS232 PORT = +7\r\nCOMM TYPE = 0\r\nRS232 BAUDRATE = 0\r\n"
+         "PORT NUMBER = \"502x\"\r\nIP ADDRESS = \"" +
+             std::string(300, 'h') + "\"\r\n",
+         [](AppSettings &v) {
+             std::tie(v.comtype, v.rs232port, v.rs232baudrate) = std::tuple(0, 7, 0);
+             std::tie(v.hostName, v.portText) = std::tuple(std::string(259, 'h'), "502x");
+         }},
+        {"placement in lower case",
+         "[application]\r\npanel max=0\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\n"
+         "Panel width  = 700\r\nPanel height = 500\r\nPanel touchscreen = 1\r\n"
+         "Zoom button-state = 2\r\n",
+         [](AppSettings &v) {
+             std::tie(v.panelMaximised, v.panelLeft, v.panelTop, v.panelWidth, v.panelHeight,
+                      v.touchSurface, v.zoom) = std::tuple(false, 5, 6, 700, 500, true, false);
+         }},
+        {"maximised panel",
+         "[APPLICATION]\r\nPanel max = 1\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\n",
+         [](AppSettings &v) { v.panelMaximised = true; }},
+        {"placement without Panel max",
+         "[APPLICATION]\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\nPanel width = 7\r\n",
+         [](AppSettings &) {}},
+        {"only one coordinate",
+         "[APPLICATION]\r\nPanel max = 0\r\nPanel pos. x = 5\r\nPanel height = 8\r\n",
+         [](AppSettings &v) { v.panelMaximised = false; }},
+    };
+    QTemporaryDir dir;
+    for (const auto &c : cases) {
+        AppSettings values = before, expected = before;
+        expected.hostName = "";  // the two texts are the file's or the start-up ones
+        expected.portText = "10001";
+        c.expect(expected);
+        EXPECT_EQ(ReadAppSettings(spit(at(dir, "a.ini"), c.file).c_str(), values), 1) << c.name;
+        EXPECT_EQ(fieldsOf(values), fieldsOf(expected)) << c.name;
+    }
+    before.portText = "502x";
+    EXPECT_EQ(TcpPortOfSettings(before), 502);
+    for (const std::string &path : {at(dir, "missing.ini"), at(dir)}) {
+        AppSettings values = before;
+        EXPECT_LT(ReadAppSettings(path.c_str(), values), 0);
+        EXPECT_EQ(std::tie(values.comtype, values.rs232port, values.rs232baudrate, values.hostName),
+                  std::make_tuple(0, 1, 4, ""));
+        EXPECT_EQ(TcpPortOfSettings(values), 10001);
+    }
 }
 
 TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
-    struct Case {
+    const struct {
         const char *name;
         std::string file;
         std::function<void(ParaBlock &)> expect;  // changes the defaults as the file should
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"power beyond 16 bits", "[PARA1]\r\nPower = 70000\r\n",
          [](ParaBlock &b) { b.ma.power = 4464; }},
         {"negative evaluation mode", "[PARA0]\r\nEval-Mode = -1\r\n",
@@ -652,160 +516,129 @@ TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
         {"only the slave set",
          "[PARA2]\r\nPower = 700\r\nTeach-Value [pix] = 300\r\num-Teach-Value = -5\r\n",
          [](ParaBlock &b) {
-             b.sl.power = 700;
-             b.sl.teachValue = 300;
-             b.sl.umTeachValue = -5;
+             std::tie(b.sl.power, b.sl.teachValue, b.sl.umTeachValue) = std::tuple(700, 300, -5);
          }},
         {"lower-case names", "[para0]\r\neval-mode=3\r\nUM-SETPOINT = 2147483647\r\n",
-         [](ParaBlock &b) {
-             b.ge.evalMode = 3;
-             b.ge.umSetpoint = 2147483647;
-         }},
+         [](ParaBlock &b) { std::tie(b.ge.evalMode, b.ge.umSetpoint) = std::tuple(3, INT32_MAX); }},
         {"the two tolerances",
          "[PARA0]\r\num-Lower-Tolerance = 300\r\num-Upper-Tolerance = 700\r\n",
          [](ParaBlock &b) {
-             b.ge.umLowerTolerance = 300;
-             b.ge.umUpperTolerance = 700;
+             std::tie(b.ge.umLowerTolerance, b.ge.umUpperTolerance) = std::tuple(300, 700);
          }},
         {"set-point beyond 32 bits", "[PARA0]\r\num-Setpoint = 2147483648\r\nAverage = 0x10\r\n",
          [](ParaBlock &) {}},
         {"keys that are not stored", "[PARA1]\r\nInt-Time [us] = 7\r\nBaudrate-Index = 1\r\n",
          [](ParaBlock &) {}},
     };
-    TempFiles dir;
-    for (const Case &c : cases) {
-        spit(dir.path("p.ini"), c.file);
+    QTemporaryDir dir;
+    for (const auto &c : cases) {
         ResetParaBlock();
         ParaBlock expected = para;
         c.expect(expected);
-        EXPECT_EQ(ReadParaFromIniFile(para, dir.path("p.ini").c_str()), 1) << c.name;
+        EXPECT_EQ(ReadParaFromIniFile(para, spit(at(dir, "p.ini"), c.file).c_str()), 1) << c.name;
         EXPECT_EQ(std::memcmp(&para, &expected, sizeof para), 0) << c.name;
     }
-
-    spit(dir.path("p.ini"), "[PARA1]\r\nPower = 70000\r\n[PARA0]\r\nEval-Mode = -1\r\n");
-    ResetParaBlock();
-    ASSERT_EQ(ReadParaFromIniFile(para, dir.path("p.ini").c_str()), 1);
-    CheckParaRanges(para, 1024);
-    EXPECT_EQ(para.ma.power, 500);
-    EXPECT_EQ(para.ge.evalMode, 1);
-
     const ParaBlock before = para;
-    EXPECT_LT(ReadParaFromIniFile(para, dir.path("missing.ini").c_str()), 0);
+    EXPECT_LT(ReadParaFromIniFile(para, at(dir, "missing.ini").c_str()), 0);
     EXPECT_EQ(std::memcmp(&para, &before, sizeof para), 0);
 }
 
+// Every stored field has a value of its own, so that two keys swapped show; the fields the file
+// does not hold stay as they were.
 TEST(ParaFile, StoredFieldsSurviveAWriteAndARead) {
-    TempFiles dir;
-    ParaBlock source;
+    QTemporaryDir dir;
+    ParaBlock source, copy;
     auto *bytes = reinterpret_cast<uint8_t *>(&source);
     for (size_t i = 0; i < sizeof source; ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
-    ASSERT_EQ(WriteParaToIniFile(source, dir.path("1.ini").c_str()), 1);
-
-    ParaBlock copy;
+    ASSERT_EQ(WriteParaToIniFile(source, at(dir, "1.ini").c_str()), 1);
     std::memset(&copy, 0xEE, sizeof copy);
-    ASSERT_EQ(ReadParaFromIniFile(copy, dir.path("1.ini").c_str()), 1);
-    ASSERT_EQ(WriteParaToIniFile(copy, dir.path("2.ini").c_str()), 1);
-    EXPECT_EQ(slurp(dir.path("2.ini")), slurp(dir.path("1.ini")));
-    EXPECT_EQ(copy.ge.optionSwitch, 0xEEEE);
-    EXPECT_EQ(copy.ge.rs232OutMode, 0xEEEE);
-    EXPECT_EQ(copy.ma.intTime, 0xEEEE);
-    EXPECT_EQ(copy.sl.baudrateIndex, 0xEEEE);
-    EXPECT_EQ(copy.sl.modeSelect, 0xEEEE);
-    EXPECT_EQ(copy.ma.reserved[0], 0xEE);
+    ASSERT_EQ(ReadParaFromIniFile(copy, at(dir, "1.ini").c_str()), 1);
+    ASSERT_EQ(WriteParaToIniFile(copy, at(dir, "2.ini").c_str()), 1);
+    EXPECT_EQ(slurp(at(dir, "2.ini")), slurp(at(dir, "1.ini")));
+    EXPECT_EQ(std::tie(copy.ge.optionSwitch, copy.ge.rs232OutMode, copy.ma.intTime,
+                       copy.sl.baudrateIndex, copy.sl.modeSelect, copy.ma.reserved[0]),
+              std::make_tuple(0xEEEE, 0xEEEE, 0xEEEE, 0xEEEE, 0xEEEE, 0xEE));
 }
 
 TEST(CalibFile, ParserTakesOnlyCompleteFiles) {
     auto header = [](const std::string &length, const std::string &sep = "\t") {
-        return "[HEADER]\r\nTYPE" + sep +
-               "611632\r\nPARAM1\t-2\r\nRANGE\t10000\r\nOFFSET\t25000\r\n"
-               "PARAM2\t70000\r\nLENGTH\t" +
-               length + "\r\n";
+        return "[HEADER]\r\nTYPE" + sep + "611632\r\nPARAM1\t-2\r\nRANGE\t10000\r\n" +
+               "OFFSET\t25000\r\nPARAM2\t70000\r\nLENGTH\t" + length + "\r\n";
     };
     auto values = [](int n, const char *sep) {
         std::string text = "[XFLASH]\r\n";
         for (int i = 0; i < n; ++i) text += std::to_string(i * 30) + sep;
         return text;
     };
-    struct Case {
+    const struct {
         const char *name;
         std::string file;
-        int result;
-        int values;           // entries read into the table
+        int values;           // entries read into the table; 0: the file is refused
         const char *problem;  // what the refusal says
-    };
-    const Case cases[] = {
-        {"1024 values", header("1024") + values(1024, "\n") + "trailing junk", 1, 1024, ""},
-        {"2048 values with commas", header("2048") + values(2048, ", "), 1, 2048, ""},
-        {"other length reads 2048", header("0") + values(2048, " "), 1, 2048, ""},
-        {"too few values", header("0") + values(1024, " "), 0, 0,
+    } cases[] = {
+        {"1024 values", header("1024") + values(1024, "\n") + "trailing junk", 1024, ""},
+        {"2048 values with commas", header("2048") + values(2048, ", "), 2048, ""},
+        {"another length reads 2048", header("0") + values(2048, " "), 2048, ""},
+        {"too few values", header("0") + values(1024, " "), 0,
          "line 9: table value 1025 of 2048 missing or not a number"},
-        {"not a number", header("1024") + values(500, " ") + "x1 " + values(600, " "), 0, 0,
+        {"not a number", header("1024") + values(500, " ") + "x1 " + values(600, " "), 0,
          "line 9: table value 501 of 1024 missing or not a number"},
         // A table entry is 16 bits wide: a value outside would wrap into another.
         {"value above 65535", header("1024") + values(3, "\n") + "70000\n" + values(1020, " "), 0,
-         0, "line 12: table value 70000 outside 0..65535"},
-        {"negative value", header("1024") + values(1, ",") + "-1," + values(1022, ","), 0, 0,
+         "line 12: table value 70000 outside 0..65535"},
+        {"negative value", header("1024") + values(1, ",") + "-1," + values(1022, ","), 0,
          "line 9: table value -1 outside 0..65535"},
-        {"missing tab", header("1024", " ") + values(1024, " "), 0, 0,
+        {"missing tab", header("1024", " ") + values(1024, " "), 0,
          "line 2: a header line LABEL<TAB>NUMBER expected"},
         {"label too long", "[HEADER]\r\n" + std::string(48, 'L') + "\t1\r\n" + values(1024, " "), 0,
-         0, "line 2: a header line LABEL<TAB>NUMBER expected"},
+         "line 2: a header line LABEL<TAB>NUMBER expected"},
         {"label of 47 characters",
-         "[HEADER]\r\n" + std::string(47, 'L') + header("1024").substr(14) + values(1024, " "), 1,
+         "[HEADER]\r\n" + std::string(47, 'L') + header("1024").substr(14) + values(1024, " "),
          1024, ""},
         {"tag too long",
          "[HEADER]" + std::string(40, 'x') + "\r\n" + header("1024").substr(10) + values(1024, " "),
-         0, 0, "line 1: [HEADER] expected"},
-        {"no header tag", header("1024").substr(1) + values(1024, " "), 0, 0,
+         0, "line 1: [HEADER] expected"},
+        {"no header tag", header("1024").substr(1) + values(1024, " "), 0,
          "line 1: [HEADER] expected"},
-        {"no table tag", header("1024") + values(1024, " ").substr(10), 0, 0,
+        {"no table tag", header("1024") + values(1024, " ").substr(10), 0,
          "line 8: [XFLASH] expected"},
-        {"empty file", "", 0, 0, "line 1: [HEADER] expected"},
+        {"empty file", "", 0, "line 1: [HEADER] expected"},
     };
-    TempFiles dir;
+    const auto fields = [](const CalibHeader &h) {
+        return std::make_tuple(int(h.typeCode), int(h.param1), int(h.param2), int(h.offset));
+    };
+    QTemporaryDir dir;
     const CalibHeader before = DefaultCalibHeader();
-    for (const Case &c : cases) {
-        spit(dir.path("XF-LINEAR.DAT"), c.file);
+    for (const auto &c : cases) {
+        const std::string path = spit(at(dir, "XF-LINEAR.DAT"), c.file);
+        SCOPED_TRACE(c.name);
         ResetCalibration();
         std::fill(std::begin(linArrayB), std::end(linArrayB), 0xFFFF);
         CalibHeader read = before;
-        EXPECT_EQ(ReadCalibrationFile(dir.path("XF-LINEAR.DAT").c_str(), linArrayB, read), c.result)
-            << c.name;
-        EXPECT_STREQ(CalibFileProblem(), c.problem) << c.name;
-        for (int i = 0; i < LIN_TABLE_SIZE; ++i) {
-            const uint16_t want = c.result != 1 ? 0xFFFF : i < c.values ? i * 30 : 0;
-            ASSERT_EQ(linArrayB[i], want) << c.name << " entry " << i;
-        }
-        // A refused file leaves the header as it was; a valid one fills all six fields.
-        const bool valid = c.result == 1;
-        EXPECT_EQ(read.typeCode, valid ? 611632 : before.typeCode) << c.name;
-        EXPECT_EQ(read.param1, valid ? -2 : before.param1) << c.name;
-        EXPECT_EQ(read.param2, valid ? 70000 - 65536 : before.param2) << c.name;
-        EXPECT_EQ(read.offset, valid ? 25000 : before.offset) << c.name;
+        EXPECT_EQ(ReadCalibrationFile(path.c_str(), linArrayB, read), c.values ? 1 : 0);
+        EXPECT_STREQ(CalibFileProblem(), c.problem);
+        for (int i = 0; i < LIN_TABLE_SIZE; ++i)
+            ASSERT_EQ(linArrayB[i], !c.values ? 0xFFFF : i < c.values ? i * 30 : 0) << i;
+        // A refused file leaves the header as it was; a valid one fills it.
+        EXPECT_EQ(fields(read),
+                  c.values ? std::make_tuple(611632, -2, 70000 - 65536, 25000) : fields(before));
         for (const CalibHeader &sensor : calib)
-            EXPECT_EQ(std::memcmp(&sensor, &before, sizeof before), 0) << c.name;
+            EXPECT_EQ(std::memcmp(&sensor, &before, sizeof before), 0);
     }
     CalibHeader read = before;
-    EXPECT_EQ(ReadCalibrationFile(dir.path("missing.DAT").c_str(), linArrayA, read), 0);
+    EXPECT_EQ(ReadCalibrationFile(at(dir, "missing.DAT").c_str(), linArrayA, read), 0);
     EXPECT_STREQ(CalibFileProblem(), "cannot be read");
-    EXPECT_EQ(ReadCalibrationFile(dir.root().c_str(), linArrayA, read), 0);
+    EXPECT_EQ(ReadCalibrationFile(at(dir).c_str(), linArrayA, read), 0);
 }
 
 TEST(TypeCodes, TableRowsAndTheRestRow) {
-    struct Case {
-        int32_t code;
-        HardwareDefaults expected;
+    auto fields = [](const HardwareDefaults &d) {
+        return std::make_tuple(d.offset, d.range, d.virtOffset, d.tableLength, d.param2, d.hwType);
     };
-    const Case cases[] = {
+    const std::pair<int32_t, HardwareDefaults> cases[] = {
         {610407, {50000, 10000, 0, 2048, 1, 20}}, {510417, {450000, 950000, 0, 2048, 1, 20}},
         {611589, {70000, 20000, 0, 2048, 1, 20}}, {611632, {25000, 10000, 30000, 1024, 1, 22}},
-        {510408, {35000, 4000, 0, 2048, 1, 0}},   {800807, {35000, 4000, 0, 2048, 1, 0}},
-    };
-    for (const Case &c : cases) {
-        const HardwareDefaults d = HardwareDefaultsOfCode(c.code);
-        EXPECT_EQ(std::tie(d.offset, d.range, d.virtOffset, d.tableLength, d.param2, d.hwType),
-                  std::tie(c.expected.offset, c.expected.range, c.expected.virtOffset,
-                           c.expected.tableLength, c.expected.param2, c.expected.hwType))
-            << c.code;
-    }
+        {510408, {35000, 4000, 0, 2048, 1, 0}},   {800807, {35000, 4000, 0, 2048, 1, 0}}};
+    for (const auto &[code, expected] : cases)
+        EXPECT_EQ(fields(HardwareDefaultsOfCode(code)), fields(expected)) << code;
 }
