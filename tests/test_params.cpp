@@ -97,28 +97,24 @@ TEST(ParaBlock, DefaultFileAndTheMasterSetOnTheWire) {
 // Video-Threshold 38/70, teach value 40/72, Eval-Begin 42/74, Eval-End 44/76, the baud-rate index
 // 46/78 (the SLAVE's not checked), Mode-Select 48, CCD-OP-Mode 50.
 TEST(ParaBlock, RangeCheckReplacesWhatIsAboveItsLimit) {
-    const struct {
-        int offset;
-        uint16_t value;
-        int16_t pixels;
-        uint16_t expected;
-    } cases[] = {{0, 6, 1024, 6},        {0, 7, 1024, 1},        {10, 2048, 1024, 2048},
-                 {10, 2049, 1024, 1},    {32, 4464, 1024, 500},  {64, 1000, 1024, 1000},
-                 {34, 3, 1024, 0},       {66, 2, 1024, 2},       {36, 65535, 1024, 65535},
-                 {38, 255, 1024, 255},   {70, 256, 1024, 128},   {40, 1024, 1024, 1024},
-                 {40, 1025, 1024, 512},  {72, 1025, 1024, 512},  {72, 2049, 2048, 1024},
-                 {42, 1025, 1024, 1},    {74, 1024, 1024, 1024}, {44, 4096, 1024, 1024},
-                 {76, 4096, 1024, 1024}, {44, 4096, 4096, 4096}, {46, 5, 1024, 4},
-                 {78, 9, 1024, 9},       {48, 5, 1024, 0},       {50, 2, 1024, 0}};
-    for (const auto &c : cases) {
+    const std::tuple<int, uint16_t, int16_t, uint16_t> cases[] = {
+        {0, 6, 1024, 6},        {0, 7, 1024, 1},        {10, 2048, 1024, 2048},
+        {10, 2049, 1024, 1},    {32, 4464, 1024, 500},  {64, 1000, 1024, 1000},
+        {34, 3, 1024, 0},       {66, 2, 1024, 2},       {36, 65535, 1024, 65535},
+        {38, 255, 1024, 255},   {70, 256, 1024, 128},   {40, 1024, 1024, 1024},
+        {40, 1025, 1024, 512},  {72, 1025, 1024, 512},  {72, 2049, 2048, 1024},
+        {42, 1025, 1024, 1},    {74, 1024, 1024, 1024}, {44, 4096, 1024, 1024},
+        {76, 4096, 1024, 1024}, {44, 4096, 4096, 4096}, {46, 5, 1024, 4},
+        {78, 9, 1024, 9},       {48, 5, 1024, 0},       {50, 2, 1024, 0}};
+    for (const auto &[offset, value, pixels, expected] : cases) {
         ResetParaBlock();
         std::memset(para.ma.reserved, 0xA5, sizeof para.ma.reserved);
         auto *bytes = reinterpret_cast<uint8_t *>(&para);
-        std::memcpy(bytes + c.offset, &c.value, 2);
-        CheckParaRanges(para, c.pixels);
+        std::memcpy(bytes + offset, &value, 2);
+        CheckParaRanges(para, pixels);
         uint16_t result = 0;
-        std::memcpy(&result, bytes + c.offset, 2);
-        EXPECT_EQ(result, c.expected) << "offset " << c.offset << " value " << c.value;
+        std::memcpy(&result, bytes + offset, 2);
+        EXPECT_EQ(result, expected) << "offset " << offset << " value " << value;
         EXPECT_EQ(para.ma.reserved[7], 0xA5);
     }
 }
@@ -126,38 +122,32 @@ TEST(ParaBlock, RangeCheckReplacesWhatIsAboveItsLimit) {
 // Strings go out escaped and in pieces of 80 characters and come back as they were; names that
 // would not read back are refused, the longest that do are taken.
 TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
-    const std::string values[] = {"",
-                                  "plain text",
-                                  "host \"quoted\" name",
-                                  "C:\\path\\to\\file\\",
-                                  "tab\tline\ncarriage\rend",
-                                  "\x01\x1f\x7f control",
-                                  "\xc3\x84nderung \xe2\x82\xac",
-                                  std::string(80, 'a'),
-                                  std::string(81, 'b'),
-                                  std::string(250, 'c') + "\"\\\t",
-                                  std::string(100, '"'),
-                                  std::string(79, 'c') + "\"",  // an escape across two pieces
-                                  "  blanks around  "};
-    const std::pair<std::string, std::string> refused[] = {{"", "A"},
-                                                           {"  ", "A"},
-                                                           {"S", ""},
-                                                           {"S", " \t"},
-                                                           {"S", "A=B"},
-                                                           {"S", "; note"},
-                                                           {"S", "[A]"},
-                                                           {"S", "A Line0001"},
-                                                           {"S", "A Line7 "},
-                                                           {"S\r\n", "A"},
-                                                           {"S", "A\nB"},
-                                                           {std::string(256, 's'), "A"},
-                                                           {"S", std::string(256, 't')}};
+    const std::string values[] = {
+        "",
+        "plain text",
+        "host \"quoted\" name",
+        "C:\\path\\to\\file\\",
+        "tab\tline\ncarriage\rend",
+        "\x01\x1f\x7f control",
+        "\xc3\x84nderung \xe2\x82\xac",
+        std::string(80, 'a'),
+        std::string(81, 'b'),
+        std::string(250, 'c') + "\"\\\t",
+        std::string(100, '"'),
+        std::string(79, 'c') + "\"",  // an escape across two pieces
+        "  blanks around  ",
+    };
     QTemporaryDir dir;
     IniOwner ini = NewIniOwner();
-    for (const auto &[section, tag] : refused) {
-        EXPECT_LT(Ini_PutInt(ini.get(), section.c_str(), tag.c_str(), 1), 0) << tag;
-        EXPECT_LT(Ini_PutString(ini.get(), section.c_str(), tag.c_str(), "x"), 0) << tag;
-    }
+    auto refuses = [&](const std::string &section, const std::string &tag) {
+        EXPECT_LT(Ini_PutInt(ini.get(), section.c_str(), tag.c_str(), 1), 0) << section << tag;
+        EXPECT_LT(Ini_PutString(ini.get(), section.c_str(), tag.c_str(), "x"), 0) << section << tag;
+    };
+    for (const std::string &tag : {""s, " \t"s, "A=B"s, "; note"s, "[A]"s, "A Line0001"s,
+                                   "A Line7 "s, "A\nB"s, std::string(256, 't')})
+        refuses("S", tag);
+    for (const std::string &section : {""s, "  "s, "S\r\n"s, std::string(256, 's')})
+        refuses(section, "A");
     EXPECT_EQ(Ini_PutInt(ini.get(), std::string(255, 's').c_str(), "Line0001", 1), 0);
     EXPECT_EQ(Ini_PutInt(ini.get(), "S", "A Line", 1), 0);
     for (size_t i = 0; i < std::size(values); ++i)
@@ -195,60 +185,44 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
         std::string file;
         std::vector<std::pair<std::string, std::string>> lookups;  // in section "S"
     } cases[] = {
-        {"letter case, no blanks", "[s]\r\npanel MAX=1\r\n", {{"Panel max", "1"}}},
         {"blanks around names", "[ S ]  \r\n  Tag  =  5  \r\n", {{" tag ", "5"}}},
-        {"trailing blank in the key", "[S]\r\nPanel width  = 9\r\n", {{"Panel width", "9"}}},
+        {"blank in the key", "[S]\r\nPanel width  = 9\r\n", {{"Panel width", "9"}}},
         {"empty value", "[S]\r\nA =\r\nB = \"\"\r\n", {{"A", "(missing)"}, {"B", ""}}},
         {"CR line ends", "[S]\rA = 1\rB = 2\r", {{"B", "2"}}},
-        {"LF CR line ends", "[S]\n\rA = 1\n\rB = 2\n\r", {{"B", "2"}}},
         {"NUL ends a line", "[S]\0A = 1\0B = 3"s, {{"B", "3"}}},
-        {"line over 1023 characters",
+        {"line over 1023",
          "[S]\r\nA = " + std::string(2000, '7') + "\r\nB = 2\r\n",
          {{"A", std::string(1019, '7')}, {"B", "2"}}},
-        {"rest of a long line is dropped",
+        {"long line's rest",
          "[S]\r\nA = " + std::string(1100, ' ') + "C = 4\r\n",
          {{"C", "(missing)"}}},
-        {"repeated tag: the first counts", "[S]\r\nA = 1\r\nA = 2\r\n", {{"A", "1"}}},
-        {"repeated section: the first counts",
-         "[S]\r\nA = 1\r\n[T]\r\n[S]\r\nB = 3\r\n",
-         {{"B", "(missing)"}}},
-        {"item before any section", "A = 1\r\n[S]\r\n", {{"A", "(missing)"}}},
-        {"text after the bracket", "[S] x\r\nA = 1\r\n", {{"A", "(missing)"}}},
-        {"empty section name", "[S]\r\n[ ]\r\nA = 1\r\n", {{"A", "1"}}},
+        {"first tag counts", "[S]\r\nA = 1\r\nA = 2\r\n", {{"A", "1"}}},
+        {"first section counts", "[S]\r\nA = 1\r\n[T]\r\n[S]\r\nB = 3\r\n", {{"B", "(missing)"}}},
+        {"before a section", "A = 1\r\n[S]\r\n", {{"A", "(missing)"}}},
         {"an open quote", "[S]\r\nA = \"open\r\n", {{"A", "\"open"}}},
         {"empty file", "", {{"A", "(missing)"}}},
         {"binary", binary, {{"A", "(missing)"}}},
-        {"pieces of different tags stay apart",
+        {"two tags' pieces",
          "[S]\r\nA Line0001 = x\r\nB Line0002 = y\r\n",
          {{"A", "x"}, {"B Line0002", "y"}, {"B", "(missing)"}}},
-        {"a piece that does not follow on stays apart",
+        {"a gap in pieces",
          "[S]\r\nA Line0001 = x\r\nA Line0003 = y\r\n",
          {{"A", "x"}, {"A Line0003", "y"}}},
-        {"blank at a piece edge",
+        {"blank at an edge",
          "[S]\r\nA = " + a79 + " b" + std::string(90, 'c') + "\r\n",
          {{"A", a79 + " b" + std::string(90, 'c')}}},
-        {"blanks only in a piece",
-         "[S]\r\nA = a" + std::string(200, ' ') + "b\r\n",
-         {{"A", "a" + std::string(200, ' ') + "b"}}},
-        {"quotes at both piece edges",
+        {"quotes at edges",
          "[S]\r\nA = \"" + std::string(78, 'q') + "\"\"" + std::string(20, 'r') + "\r\n",
          {{"A", "\"" + std::string(78, 'q') + "\"\"" + std::string(20, 'r')}}},
-        {"a 1023-character line",
-         "[S]\r\n" + longTag + "=v\r\nB = 2\r\n",
-         {{longTag, "v"}, {"B", "2"}}},
-        {"a long tag with a value in pieces",
+        {"1023 characters", "[S]\r\n" + longTag + "=v\r\nB = 2\r\n", {{longTag, "v"}, {"B", "2"}}},
+        {"long tag, pieces",
          "[S]\r\n" + tag900 + " = \"" + std::string(117, 'w') + "\"\r\n",
          {{tag900, std::string(117, 'w')}}},
-        {"a tag of the piece form read as a piece of its own",
-         "[S]\r\nX Line0001 Line0001 = v\r\n",
-         {{"X Line0001", "v"}, {"X", "(missing)"}}},
-        {"a blank before the piece mark",
-         "[S]\r\nA  Line0001 = x\r\nA  Line0002 = y\r\n",
-         {{"A", "xy"}}},
-        {"a value joined between quotes",
+        {"blank before Line", "[S]\r\nA  Line0001 = x\r\nA  Line0002 = y\r\n", {{"A", "xy"}}},
+        {"quotes around pieces",
          "[S]\r\nA Line0001 = \"abc\r\nA Line0002 = def\"\r\n",
          {{"A", "\"abcdef\""}}},
-        {"a stray piece after a value written in pieces",
+        {"stray piece",
          "[S]\r\nA = " + std::string(100, 'l') + "\r\nA Line0003 = z\r\n",
          {{"A", std::string(100, 'l')}, {"A Line0003", "z"}}},
     };
@@ -399,18 +373,12 @@ TEST(IniFile, ReplacingKeepsThePermissionsAndTheLink) {
 TEST(AppSettings, WrittenFileAndReadingItBack) {
     QTemporaryDir dir;
     AppSettings out;
-    out.comtype = 1;
-    out.rs232port = 12;
-    out.rs232baudrate = 1;
-    out.hostName = "sensor \"pair\" \\ bench";
-    out.portText = "10002";
+    std::tie(out.comtype, out.rs232port, out.rs232baudrate) = std::tuple(1, 12, 1);
+    std::tie(out.hostName, out.portText) = std::tuple("sensor \"pair\" \\ bench", "10002");
     out.recentAddresses = {"10.0.0.1", "192.168.0.7"};
-    out.panelMaximised = false;
-    out.touchSurface = out.zoom = true;
-    out.panelLeft = -8;
-    out.panelTop = 30;
-    out.panelWidth = 1024;
-    out.panelHeight = 768;
+    std::tie(out.panelMaximised, out.touchSurface, out.zoom) = std::tuple(false, true, true);
+    std::tie(out.panelLeft, out.panelTop, out.panelWidth, out.panelHeight) =
+        std::tuple(-8, 30, 1024, 768);
     const std::string path = at(dir, "PX-MS-Vista.ini");
     ASSERT_EQ(WriteAppSettings(path.c_str(), out), 0);
     EXPECT_EQ(slurp(path),
@@ -430,11 +398,8 @@ TEST(AppSettings, WrittenFileAndReadingItBack) {
 // changed; a file that cannot be read gives the start-up defaults.
 TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
     AppSettings before;
-    before.comtype = 1;
-    before.rs232port = 9;
-    before.rs232baudrate = 2;
-    before.hostName = "old host";
-    before.portText = "1";
+    std::tie(before.comtype, before.rs232port, before.rs232baudrate) = std::tuple(1, 9, 2);
+    std::tie(before.hostName, before.portText) = std::tuple("old host", "1");
     before.recentAddresses = {"kept"};
     std::string twelve = "[IP ADDRESSES]\r\nLIST ITEMS = 12\r\n";
     for (int k = 1; k <= 12; ++k)
@@ -442,7 +407,7 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
     const struct {
         const char *name;
         std::string file;
-        std::function<void(AppSettings &)> expect;  // changes `before` as the file should
+        void (*expect)(AppSettings &);  // changes `before` as the file should; none: no change
     } cases[] = {
         {"twelve addresses", twelve,
          [](AppSettings &v) {
@@ -454,9 +419,7 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
              v.recentAddresses = {"a", "c"};
          }},
         {"connection values out of range",
-         "[CONNECTION]\r\nCOMM TYPE = 2\r\nRS232 PORT = 256\r\nRS232 BAUDRATE = 5\r\n",
-         [](AppSettings &) {}},
-        {"hexadecimal port", "[CONNECTION]\r\nRS232 PORT = 0x10\r\n", [](AppSettings &) {}},
+         "[CONNECTION]\r\nCOMM TYPE = 2\r\nRS232 PORT = 256\r\nRS232 BAUDRATE = 5\r\n", nullptr},
         {"port with a plus sign",
          "[CONNECTION]\r\nRS232 PORT = +7\r\nCOMM TYPE = 0\r\nRS232 BAUDRATE = 0\r\n"
          "PORT NUMBER = \"502x\"\r\nIP ADDRESS = \"" +
@@ -477,8 +440,7 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
          "[APPLICATION]\r\nPanel max = 1\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\n",
          [](AppSettings &v) { v.panelMaximised = true; }},
         {"placement without Panel max",
-         "[APPLICATION]\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\nPanel width = 7\r\n",
-         [](AppSettings &) {}},
+         "[APPLICATION]\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\nPanel width = 7\r\n", nullptr},
         {"only one coordinate",
          "[APPLICATION]\r\nPanel max = 0\r\nPanel pos. x = 5\r\nPanel height = 8\r\n",
          [](AppSettings &v) { v.panelMaximised = false; }},
@@ -488,7 +450,7 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
         AppSettings values = before, expected = before;
         expected.hostName = "";  // the two texts are the file's or the start-up ones
         expected.portText = "10001";
-        c.expect(expected);
+        if (c.expect) c.expect(expected);
         EXPECT_EQ(ReadAppSettings(spit(at(dir, "a.ini"), c.file).c_str(), values), 1) << c.name;
         EXPECT_EQ(fieldsOf(values), fieldsOf(expected)) << c.name;
     }
@@ -509,10 +471,8 @@ TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
         std::string file;
         std::function<void(ParaBlock &)> expect;  // changes the defaults as the file should
     } cases[] = {
-        {"power beyond 16 bits", "[PARA1]\r\nPower = 70000\r\n",
-         [](ParaBlock &b) { b.ma.power = 4464; }},
-        {"negative evaluation mode", "[PARA0]\r\nEval-Mode = -1\r\n",
-         [](ParaBlock &b) { b.ge.evalMode = 65535; }},
+        {"values beyond 16 bits", "[PARA1]\r\nPower = 70000\r\n[PARA0]\r\nEval-Mode = -1\r\n",
+         [](ParaBlock &b) { std::tie(b.ma.power, b.ge.evalMode) = std::tuple(4464, 65535); }},
         {"only the slave set",
          "[PARA2]\r\nPower = 700\r\nTeach-Value [pix] = 300\r\num-Teach-Value = -5\r\n",
          [](ParaBlock &b) {
@@ -525,9 +485,9 @@ TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
          [](ParaBlock &b) {
              std::tie(b.ge.umLowerTolerance, b.ge.umUpperTolerance) = std::tuple(300, 700);
          }},
-        {"set-point beyond 32 bits", "[PARA0]\r\num-Setpoint = 2147483648\r\nAverage = 0x10\r\n",
-         [](ParaBlock &) {}},
-        {"keys that are not stored", "[PARA1]\r\nInt-Time [us] = 7\r\nBaudrate-Index = 1\r\n",
+        {"values not taken",
+         "[PARA0]\r\num-Setpoint = 2147483648\r\nAverage = 0x10\r\n[PARA1]\r\n"
+         "Int-Time [us] = 7\r\nBaudrate-Index = 1\r\n",  // the last two are not stored
          [](ParaBlock &) {}},
     };
     QTemporaryDir dir;
