@@ -428,22 +428,17 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
              std::tie(v.comtype, v.rs232port, v.rs232baudrate) = std::tuple(0, 7, 0);
              std::tie(v.hostName, v.portText) = std::tuple(std::string(259, 'h'), "502x");
          }},
-        {"placement in lower case",
-         "[application]\r\npanel max=0\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\n"
-         "Panel width  = 700\r\nPanel height = 500\r\nPanel touchscreen = 1\r\n"
-         "Zoom button-state = 2\r\n",
-         [](AppSettings &v) {
-             std::tie(v.panelMaximised, v.panelLeft, v.panelTop, v.panelWidth, v.panelHeight,
-                      v.touchSurface, v.zoom) = std::tuple(false, 5, 6, 700, 500, true, false);
-         }},
         {"maximised panel",
          "[APPLICATION]\r\nPanel max = 1\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\n",
          [](AppSettings &v) { v.panelMaximised = true; }},
         {"placement without Panel max",
          "[APPLICATION]\r\nPanel pos. x = 5\r\nPanel pos. y = 6\r\nPanel width = 7\r\n", nullptr},
-        {"only one coordinate",
-         "[APPLICATION]\r\nPanel max = 0\r\nPanel pos. x = 5\r\nPanel height = 8\r\n",
-         [](AppSettings &v) { v.panelMaximised = false; }},
+        {"only one coordinate; a zoom state that is not 1",
+         "[APPLICATION]\r\nPanel max = 0\r\nPanel pos. x = 5\r\nPanel height = 8\r\n"
+         "Zoom button-state = 2\r\nPanel touchscreen = 1\r\n",
+         [](AppSettings &v) {
+             std::tie(v.panelMaximised, v.zoom, v.touchSurface) = std::tuple(false, false, true);
+         }},
     };
     QTemporaryDir dir;
     for (const auto &c : cases) {
