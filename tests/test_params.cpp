@@ -122,21 +122,20 @@ TEST(ParaBlock, RangeCheckReplacesWhatIsAboveItsLimit) {
 // Strings go out escaped and in pieces of 80 characters and come back as they were; names that
 // would not read back are refused, the longest that do are taken.
 TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
-    const std::string values[] = {
-        "",
-        "plain text",
-        "host \"quoted\" name",
-        "C:\\path\\to\\file\\",
-        "tab\tline\ncarriage\rend",
-        "\x01\x1f\x7f control",
-        "\xc3\x84nderung \xe2\x82\xac",
-        std::string(80, 'a'),
-        std::string(81, 'b'),
-        std::string(250, 'c') + "\"\\\t",
-        std::string(100, '"'),
-        std::string(79, 'c') + "\"",  // an escape across two pieces
-        "  blanks around  ",
-    };
+    // The one of 79 characters and a quote has an escape across two pieces.
+    const std::string values[] = {"",
+                                  "plain text",
+                                  "host \"quoted\" name",
+                                  "C:\\path\\to\\file\\",
+                                  "tab\tline\ncarriage\rend",
+                                  "\x01\x1f\x7f control",
+                                  "\xc3\x84nderung \xe2\x82\xac",
+                                  std::string(80, 'a'),
+                                  std::string(81, 'b'),
+                                  std::string(250, 'c') + "\"\\\t",
+                                  std::string(100, '"'),
+                                  std::string(79, 'c') + "\"",
+                                  "  blanks around  "};
     QTemporaryDir dir;
     IniOwner ini = NewIniOwner();
     auto refuses = [&](const std::string &section, const std::string &tag) {
