@@ -1,9 +1,8 @@
 // What only the simulator itself can show: its refusals and flash rules, the linearisation tables
-// it reads from its flash, the fault plan, the frame parser on broken and split requests, and,
-// end to end through the program's own link layer, a restart, a baud-rate change and a second
-// TCP client. Its records, video, teach and reset are checked where the program uses them.
+// it reads from its flash, what a restart keeps, the fault plan, the frame parser on broken and
+// split requests, and, end to end through the program's own link layer, a baud-rate change and a
+// second TCP client. Its records, video, teach and reset are checked where the program uses them.
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <cstring>
 #include <tuple>
 #include <vector>
@@ -167,6 +166,25 @@ TEST(SimModel, LinearisationReadsTheTableFromFlash) {
     }
 }
 
+// What a restart keeps (the simulator's state file holds this image): the EEPROM pages and both
+// flashes; RAM starts again as a copy of the EEPROM. A broken image is refused.
+TEST(SimModel, EepromAndFlashSurviveARestartAndRamDoesNot) {
+    Device dev(DeviceConfig{}), again(DeviceConfig{});
+    const Bytes page(32, 0x99), ramOnly(32, 0x05);
+    std::vector<uint16_t> block(256);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = uint16_t(i * 3);
+    for (const Bytes &request : {makeFrame(3, 1, page), makeFrame(1, 2, ramOnly),
+                                 makeFrame(180, 0x1A00), makeFrame(182, 0x1A00, words(block))})
+        ask(dev, request);
+    EXPECT_FALSE(again.restorePersistent(Bytes(100, 0)));
+    ASSERT_TRUE(again.restorePersistent(dev.persistentImage()));
+    EXPECT_EQ(askData(again, 4, 1), page);
+    EXPECT_EQ(askData(again, 2, 1), page);
+    EXPECT_EQ(askData(again, 2, 2), askData(again, 4, 2));
+    EXPECT_NE(askData(again, 2, 2), ramOnly);
+    EXPECT_EQ(askData(again, 184, 0x1A80, words({128})), words({block.begin() + 128, block.end()}));
+}
+
 // ---------------------------------------------------------------- faults and garbage
 
 TEST(SimFaults, ShapeTheRepliesAsConfigured) {
@@ -306,32 +324,10 @@ class SimLink : public ::testing::Test {
         return Bytes(szReadBuf + FRAME_HEADER_SIZE, szReadBuf + FRAME_HEADER_SIZE + head.len);
     }
 
-    QTemporaryDir dir_;  // outlives the simulator, which writes its state file as it ends
     SimProcess sim_;
 };
 
 }  // namespace
-
-TEST_F(SimLink, EepromAndFlashSurviveARestartAndRamDoesNot) {
-    const QStringList options = {"--state", dir_.filePath("device.state")};
-    startAndConnect(false, options);
-    const Bytes page(32, 0x99), ramOnly(32, 0x05);
-    Bytes block(512);  // a whole flash page
-    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 3);
-    ASSERT_TRUE(exchange(3, 1, page));
-    ASSERT_TRUE(exchange(180, 0x1A00));
-    ASSERT_TRUE(exchange(182, 0x1A00, block));
-    ASSERT_TRUE(exchange(1, 2, ramOnly));
-
-    sim_.stop();
-    startAndConnect(false, options);
-    EXPECT_EQ(exchange(4, 1), page);
-    EXPECT_EQ(exchange(2, 1), page);  // RAM starts as a copy of the EEPROM
-    EXPECT_NE(exchange(2, 2), ramOnly);
-    EXPECT_EQ(exchange(2, 2), exchange(4, 2));
-    EXPECT_EQ(exchange(184, 0x1A80, words({128})), Bytes(block.begin() + 256, block.end()));
-    EXPECT_FALSE(Device(DeviceConfig{}).restorePersistent(Bytes(100, 0)));  // a broken image
-}
 
 // The change is answered at the old speed. At 9600 baud the pseudo-terminal carries a video reply
 // (8 + 512 bytes) in 0.54 s, inside the time-out of its data.
