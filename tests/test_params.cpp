@@ -307,8 +307,11 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
          [&](const std::string &d) { return spit(d + "/f", old) + "/t"; }},
         {"all temporary names taken",
          [&](const std::string &d) {
-             for (int k = 0; k < 1000; ++k)
-                 spit(d + "/t.ini." + std::to_string(1000 + k).substr(1) + ".tmp", "");
+             for (int k = 0; k < 1000; ++k) {
+                 char name[32];
+                 std::snprintf(name, sizeof name, "/t.ini.%03d.tmp", k);
+                 spit(d + name, "");
+             }
              return spit(d + "/t.ini", old);
          }},
         {"temporary name impossible",
@@ -317,9 +320,10 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         {"read-only folder", [&](const std::string &d) { return readOnly(d, d); }},
         {"disk full while writing",  // a file size limit fails the write as a full disk does
          [&](const std::string &d) {
+             spit(d + "/t.ini", old);
              const rlimit full{4, fileLimit.rlim_max};
              setrlimit(RLIMIT_FSIZE, &full);
-             return spit(d + "/t.ini", old);
+             return d + "/t.ini";
          }},
     };
     for (const auto &c : cases) {
