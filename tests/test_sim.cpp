@@ -205,22 +205,16 @@ TEST(SimFaults, ShapeTheRepliesAsConfigured) {
         void (*set)(FaultOptions &);
         std::vector<Kind> expected;  // for replies 1, 2, 3, ... to order 8
     } rows[] = {
-        {"none", [](FaultOptions &) {}, {Intact, Intact, Intact}},
-        {"drop every 2nd",
-         [](FaultOptions &o) { o.dropEvery = 2; },
-         {Intact, Dropped, Intact, Dropped}},
-        {"header every 3rd",
-         [](FaultOptions &o) { o.corruptHeaderEvery = 3; },
-         {Intact, Intact, BadHeader, Intact}},
-        {"data every 2nd",
-         [](FaultOptions &o) { o.corruptDataEvery = 2; },
-         {Intact, BadData, Intact}},
+        {"none", [](auto &) {}, {Intact, Intact, Intact}},
+        {"drop 2nd", [](auto &o) { o.dropEvery = 2; }, {Intact, Dropped, Intact, Dropped}},
+        {"header", [](auto &o) { o.corruptHeaderEvery = 3; }, {Intact, Intact, BadHeader, Intact}},
+        {"data 2nd", [](auto &o) { o.corruptDataEvery = 2; }, {Intact, BadData, Intact}},
         {"error reply",
-         [](FaultOptions &o) {
+         [](auto &o) {
              o.errorReplies = {{8, 25}};
          },
          {Error25, Error25}},
-        {"oversize", [](FaultOptions &o) { o.oversizeOrder = 8; }, {Oversize, Oversize}},
+        {"oversize", [](auto &o) { o.oversizeOrder = 8; }, {Oversize, Oversize}},
     };
     for (const auto &row : rows) {
         FaultOptions options;
