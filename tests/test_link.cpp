@@ -183,8 +183,8 @@ TEST_P(Exchange, EchoAndRepliesWithData) {
     EXPECT_EQ(std::memcmp(szReadBuf + 8, "K-TAV-PX-MA", 11), 0) << "the version text";
 }
 
-// Each fault fails the exchange it hits with its text; the next exchange, when the fault
-// touches only the order of the first, works again: nothing of the bad reply is left behind.
+// Each fault fails the exchange it hits with its text; an echo afterwards works wherever the
+// fault spares it: nothing of the bad reply is left behind.
 TEST_P(Exchange, SimulatorFaultsFailTheExchangeWithTheirText) {
     constexpr const char *kTooLong = "ATTENTION! RECEIVED FRAME TOO LONG!";
     struct Case {
