@@ -1,15 +1,11 @@
 #include "fault_soak.h"
 
-#include <QString>
 #include <array>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 
 #include "link/commands.h"
-#include "link/frame.h"
 #include "link/status.h"
-#include "link/transport.h"
 #include "params/paramblock.h"
 #include "params/transfer.h"
 #include "shared/state.h"
@@ -18,19 +14,19 @@
 namespace {
 
 using Page = std::array<uint8_t, PARA_PAGE_SIZE>;
+using Pages = std::array<Page, PARA_PAGES>;
 
 // The longest an exchange may take on TCP: the header wait (the time-out and the half second
 // the TCP line gets on top) and then the data wait, plus the half second of grace.
 constexpr double EXCHANGE_LIMIT = (TIMEOUT + 0.5) + TIMEOUT + 0.5;
-constexpr int GET_ATTEMPTS = 20;  // GETs tried to read a set back before giving up
-constexpr size_t MAX_VIOLATIONS = 20;
 
 class Soak {
   public:
     explicit Soak(SoakCounts &counts) : c_(counts) {}
 
-    void violation(const std::string &what) {
-        if (c_.violations.size() < MAX_VIOLATIONS) c_.violations.push_back(what);
+    bool violation(const std::string &what) {
+        if (c_.violations.size() < 20) c_.violations.push_back(what);
+        return false;
     }
 
     // Runs one exchange through `operation` and times it; true when it gave a good reply.
@@ -55,13 +51,16 @@ class Soak {
         });
     }
 
-    // The set as the sensor holds it, by GETs until one succeeds.
-    bool readBack(uint16_t set, Page &page) {
-        for (int attempt = 0; attempt < GET_ATTEMPTS; ++attempt)
-            if (get(set, page)) return true;
-        violation("no GET of set " + std::to_string(set) + " succeeded");
-        return false;
+    // Every set as the sensor holds it, each by GETs until one succeeds (20 at most).
+    bool readBack(Pages &pages) {
+        for (uint16_t set = 0; set < PARA_PAGES; ++set)
+            for (int attempt = 0; !get(set, pages[set]);)
+                if (++attempt == 20)
+                    return violation("no GET of set " + std::to_string(set) + " succeeded");
+        return true;
     }
+
+    bool learn() { return readBack(known_); }
 
     void run() {
         for (int i = 0; i < 5; ++i) timed(c_.runs, [] { return GetRAW() == 1; });
@@ -85,8 +84,8 @@ class Soak {
         para.sl.power = static_cast<uint16_t>(101 + (round * 7) % 800);
         para.ma.umTeachValue = static_cast<int32_t>(50000 + round);
         para.sl.umTeachValue = static_cast<int32_t>(40000 + round * 3);
-        std::array<Page, PARA_PAGES> sent;
-        std::array<bool, PARA_PAGES> ok;
+        Pages sent, now;
+        bool ok[PARA_PAGES];
         for (uint16_t set = 0; set < PARA_PAGES; ++set) {
             GetParaPage(para, set, sent[set].data());
             ok[set] = timed(c_.sends, [&] {
@@ -97,27 +96,20 @@ class Soak {
                 violation("a failed SEND was reported as \"" + std::string(szStatus) + "\"");
         }
         c_.failedSends += !(ok[0] && ok[1] && ok[2]);
+        if (!readBack(now)) return;
         for (uint16_t set = 0; set < PARA_PAGES; ++set) {
-            Page now;
-            if (!readBack(set, now)) return;
-            if (ok[set] && now != sent[set])
+            if (ok[set] && now[set] != sent[set])
                 violation("set " + std::to_string(set) + " after a successful SEND differs");
-            if (!ok[set] && now != sent[set] && now != known_[set])
+            if (!ok[set] && now[set] != sent[set] && now[set] != known_[set])
                 violation("set " + std::to_string(set) +
                           " after a failed SEND is neither old nor new");
-            known_[set] = now;
         }
-    }
-
-    bool learn() {
-        for (uint16_t set = 0; set < PARA_PAGES; ++set)
-            if (!readBack(set, known_[set])) return false;
-        return true;
+        known_ = now;
     }
 
   private:
     SoakCounts &c_;
-    std::array<Page, PARA_PAGES> known_{};
+    Pages known_{};
 };
 
 }  // namespace

@@ -9,8 +9,7 @@
 #include <vector>
 
 struct SoakCounts {
-    int exchanges = 0;                    // requests sent
-    int failed = 0;                       // of them, ended without a good reply
+    int exchanges = 0, failed = 0;        // requests sent; of them, ended without a good reply
     int runs = 0, gets = 0, sends = 0;    // exchanges of each kind
     int failedSends = 0;                  // SENDs (three sets) of which a set failed
     double longest = 0.0;                 // seconds of the longest exchange
@@ -21,6 +20,4 @@ struct SoakCounts {
 // Runs the soak for `seconds` against a simulator started with `faultRate` and `seed`. Must be
 // called with a Qt application object in place.
 SoakCounts RunFaultSoak(double seconds, double faultRate, uint64_t seed);
-
-// The counts as one line of text.
-std::string SoakSummary(const SoakCounts &counts);
+std::string SoakSummary(const SoakCounts &counts);  // the counts as one line of text

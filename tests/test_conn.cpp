@@ -1,42 +1,24 @@
 // The connection dialog on real widgets of both surfaces, with the simulator over TCP and over
-// its pseudo-terminal: connect and identify, disconnect, discard, accept with the settings file,
-// the recent-address list, the baud-rate change, bad entries and a line that vanishes.
+// its pseudo-terminal: the outcomes of a connect, disconnect and discard, accept with the settings
+// file, the recent-address list, the baud-rate change and a line that vanishes.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QTcpServer>
-#include <QTemporaryDir>
-#include <QTest>
 #include <filesystem>
-#include <functional>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "app/conndialog.h"
 #include "app/shell.h"
 #include "ktav_panels.h"
-#include "link/frame.h"
-#include "link/identify.h"
-#include "link/status.h"
-#include "link/transport.h"
-#include "panel_probe.h"
 #include "params/appsettings.h"
 #include "platform/serial.h"
-#include "platform/timing.h"
 #include "platform/ui/popupscript.h"
-#include "platform/ui/runtime.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
-#include "sim_process.h"
+#include "support.h"
 
 namespace {
 
@@ -46,7 +28,7 @@ constexpr int kSimPort = 7;  // COM port number mapped to the simulator's pseudo
 struct Dialog {
     const char *name;
     const int &panel;
-    int comType, comPort, baudRate, ipAddress, portNum, tryConnect, accept, msgBox;
+    int comType, comPort, baudRate, ipAddress, portNum, tryConnect, accept, discard, msgBox;
     const int &mainPanel;
     int mainStatus;
     unsigned statusFields;
@@ -58,38 +40,18 @@ struct Dialog {
 // clang-format off
 const Dialog desktop{"desktop", pConn,
     CONNECT_COMTYPE, CONNECT_COMPORT, CONNECT_BAUDRATE, CONNECT_IPADDRESS, CONNECT_PORTNUM,
-    CONNECT_TRYCONNECT, CONNECT_ACCEPT, CONNECT_MSGBOX, pPA, PANEL_STATUS, ST_PA,
+    CONNECT_TRYCONNECT, CONNECT_ACCEPT, CONNECT_DISCARD, CONNECT_MSGBOX, pPA, PANEL_STATUS, ST_PA,
     {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET}, pRec, REC_START};
 const Dialog touch{"touch", pTConn,
     TCONN_COMTYPE, TCONN_COMPORT, TCONN_BAUDRATE, TCONN_IPADDRESS, TCONN_PORTNUM,
-    TCONN_TRYCONNECT, TCONN_ACCEPT, TCONN_MSGBOX, pTSD, TSD_STATUS, ST_TSD | ST_TCONN,
-    {TSD_RUN, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_SEND, TSD_GET}, pTRec, TREC_START};
+    TCONN_TRYCONNECT, TCONN_ACCEPT, TCONN_DISCARD, TCONN_MSGBOX, pTSD, TSD_STATUS,
+    ST_TSD | ST_TCONN, {TSD_RUN, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_SEND, TSD_GET}, pTRec,
+    TREC_START};
 // clang-format on
+const Dialog *const both[] = {&desktop, &touch};
 
 enum class Line { Serial, Tcp };
-
-// Every text the link layer showed, with the status fields it went to.
-struct Shown {
-    unsigned fields;
-    std::string text;
-};
-std::vector<Shown> shown;
 LinkView programView;
-
-void recordStatus(unsigned fields, const char *text) {
-    shown.push_back({fields, text});
-    programView.status(fields, text);
-}
-
-bool wasShown(unsigned fields, const std::string &text) {
-    for (const Shown &s : shown)
-        if (s.fields == fields && s.text == text) return true;
-    return false;
-}
-
-void click(int panel, int control, Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(FindCtrl(panel, control)->widget, button);
-}
 
 // Types `entry` into an editable combo box or text entry and ends it with Return.
 void type(int panel, int control, const QString &entry) {
@@ -99,15 +61,6 @@ void type(int panel, int control, const QString &entry) {
     QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(w, entry);
     QTest::keyClick(w, Qt::Key_Return);
-}
-
-bool waitFor(const std::function<bool()> &condition, double seconds) {
-    const double deadline = Timer() + seconds;
-    while (!condition()) {
-        if (Timer() > deadline) return false;
-        WaitForSystemEvents(0.05);
-    }
-    return true;
 }
 
 // Descriptors of this process open on `path`: shows whether a port was really closed.
@@ -131,11 +84,33 @@ speed_t lineSpeed(const std::string &path) {
     return ::cfgetospeed(&tio);
 }
 
+// Sets, or checks, the dimming of the sensor controls and the recorder's start of `d`.
+void dimSensorControls(const Dialog &d, int dimmed) {
+    for (int control : d.sensorControls)
+        SetCtrlAttribute(d.mainPanel, control, ATTR_DIMMED, dimmed);
+    SetCtrlAttribute(d.recorderPanel, d.recorderStart, ATTR_DIMMED, dimmed);
+}
+void expectSensorControlsDimmed(int want) {
+    for (const Dialog *d : both) {
+        for (int control : d->sensorControls)
+            EXPECT_EQ(dimmed(d->mainPanel, control), want) << d->name << " " << control;
+        EXPECT_EQ(dimmed(d->recorderPanel, d->recorderStart), want) << d->name;
+    }
+}
+
+// The newest line of a dialog's message box, without its line break.
+std::string lastLine(const Dialog &d) {
+    std::string log = text(d.panel, d.msgBox);
+    if (!log.empty() && log.back() == '\n') log.pop_back();
+    return log.substr(log.rfind('\n') + 1);
+}
+
 class ConnDialog : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         qputenv("KTAV_COM1", "/nonexistent/ttyK1");  // no sensor at start-up
+        qputenv("KTAV_COM9", "/nonexistent/ttyK9");
         ProgramOptions options;
         options.dir = dir.path().toStdString();
         ASSERT_EQ(StartProgram(options), 1);
@@ -144,7 +119,10 @@ class ConnDialog : public ::testing::Test {
         LinkView view = programView;
         view.status = recordStatus;
         SetLinkView(view);
-        shown.clear();
+        status.clear();
+        status.onText = [](unsigned fields, const std::string &t) {
+            programView.status(fields, t.c_str());
+        };
         DisplayPanel(pConn);
     }
 
@@ -162,377 +140,121 @@ class ConnDialog : public ::testing::Test {
     }
 
     // Shows `d` and enters the simulator's transport settings into it.
-    void enter(const Dialog &d, Line line) {
-        if (&d == &touch) {
-            DisplayPanel(pTSD);
-            DisplayPanel(pTConn);
-        }
-        const int tcp = line == Line::Tcp ? 1 : 0;
-        SetCtrlVal(d.panel, d.comType, tcp);
+    void enter(const Dialog &d, Line line, int port = kSimPort) {
+        if (&d == &touch) DisplayPanel(pTSD);
+        DisplayPanel(d.panel);
+        SetCtrlVal(d.panel, d.comType, line == Line::Tcp ? 1 : 0);
         (&d == &touch ? CC_TSD_DROPComType : CC_DROPComType)(d.panel, d.comType, EVENT_COMMIT,
                                                              nullptr, 0, 0);
-        SetCtrlVal(d.panel, d.comPort, kSimPort);
+        SetCtrlVal(d.panel, d.comPort, port);
         SetCtrlVal(d.panel, d.baudRate, 4);
         SetCtrlVal(d.panel, d.ipAddress, "127.0.0.1");
         SetCtrlVal(d.panel, d.portNum, std::to_string(sim.tcpPort()).c_str());
     }
-
     void connect(const Dialog &d, Line line) {
         enter(d, line);
         click(d.panel, d.tryConnect);
     }
 
-    std::string settingsPath() const { return dir.filePath("PX-MS-Vista.ini").toStdString(); }
+    AppSettings saved() const {
+        AppSettings settings;
+        EXPECT_EQ(ReadAppSettings(settingsPath().toStdString().c_str(), settings), 1);
+        return settings;
+    }
+    QString settingsPath() const { return dir.filePath("PX-MS-Vista.ini"); }
 
     QTemporaryDir dir;
     SimProcess sim;
 };
 
-void expectSensorControlsDimmed(const Dialog &d, int dimmed) {
-    for (int control : d.sensorControls)
-        EXPECT_EQ(attribute(d.mainPanel, control, ATTR_DIMMED), dimmed) << d.name << " " << control;
-    EXPECT_EQ(attribute(d.recorderPanel, d.recorderStart, ATTR_DIMMED), dimmed) << d.name;
-}
-
-// The newest line of a dialog's message box, without its line break.
-std::string lastLine(const Dialog &d) {
-    std::string log = text(d.panel, d.msgBox);
-    if (!log.empty() && log.back() == '\n') log.pop_back();
-    return log.substr(log.rfind('\n') + 1);
-}
-
-// Dims, or enables, the sensor controls, the recorder's start and ACCEPT of `d`, so that a
-// connect shows what it changes.
-void dimSensorControls(const Dialog &d, int dimmed = 1) {
-    for (int control : d.sensorControls)
-        SetCtrlAttribute(d.mainPanel, control, ATTR_DIMMED, dimmed);
-    SetCtrlAttribute(d.recorderPanel, d.recorderStart, ATTR_DIMMED, dimmed);
-    SetCtrlAttribute(d.panel, d.accept, ATTR_DIMMED, dimmed);
-}
-
 }  // namespace
 
-TEST_F(ConnDialog, ConnectIdentifiesAndEnablesTheSensorControlsOnEitherSurfaceAndLine) {
-    startSim();
-    const struct {
-        const Dialog &dialog;
-        Line line;
-    } cases[] = {
-        {desktop, Line::Serial},
-        {desktop, Line::Tcp},
-        {touch, Line::Serial},
-        {touch, Line::Tcp},
-    };
-    for (const auto &c : cases) {
-        const Dialog &d = c.dialog;
-        SCOPED_TRACE(std::string(d.name) + (c.line == Line::Tcp ? " TCP" : " RS-232"));
-        dimSensorControls(d);
-        shown.clear();
-        stop_flag = STOP_RUNNING;
-        connect(d, c.line);
-        EXPECT_EQ(stop_flag, STOP_IDLE);
-        EXPECT_EQ(c.line == Line::Tcp ? tcp_con : rs232_con, 1);
-        EXPECT_EQ(c.line == Line::Tcp ? rs232_con : tcp_con, 0) << "the other transport closed";
-        EXPECT_EQ(hwok_flag, 1);
-        EXPECT_EQ(std::string(szVersion).rfind("K-TAV-PX-MA", 0), 0u) << szVersion;
-        EXPECT_TRUE(wasShown(d.statusFields, "TRY TO CONNECT! ..."));
-        EXPECT_EQ(text(d.mainPanel, d.mainStatus), szVersion);
-        EXPECT_NE(text(d.panel, d.msgBox).find("TRY TO CONNECT! ...\n"), std::string::npos);
-        EXPECT_EQ(lastLine(d), szVersion) << "the box ends with the outcome";
-        expectSensorControlsDimmed(d, 0);
-        EXPECT_EQ(attribute(d.panel, d.accept, ATTR_DIMMED), 0);
-        EXPECT_EQ(attribute(pPA, c.line == Line::Tcp ? PANEL_HOST : PANEL_COMPORT, ATTR_VISIBLE),
-                  1);
-        EXPECT_EQ(attribute(d.panel, d.ipAddress, ATTR_VISIBLE), c.line == Line::Tcp ? 1 : 0);
-    }
-}
-
-TEST_F(ConnDialog, DisconnectDimsTheSensorControlsTheRecorderStartAndAccept) {
-    startSim();
-    connect(desktop, Line::Tcp);
-    ASSERT_EQ(tcp_con, 1);
-    click(pConn, CONNECT_DISCONNECT);
-    EXPECT_EQ(tcp_con, 0);
-    EXPECT_EQ(text(pPA, PANEL_STATUS), "SENSOR DISCONNECTED!");
-    EXPECT_EQ(lastLine(desktop), "SENSOR DISCONNECTED!");
-    for (const Dialog *d : {&desktop, &touch}) {
-        expectSensorControlsDimmed(*d, 1);
-        EXPECT_EQ(attribute(d->panel, d->accept, ATTR_DIMMED), 1);
-    }
-}
-
-// DISCARD through either dialog: the link is closed, so the sensor controls of both surfaces
-// are dimmed as after DISCONNECT.
-TEST_F(ConnDialog, DiscardClosesTheConnectionShowsItEverywhereAndSavesNothing) {
-    startSim();
-    for (auto [d, discard] :
-         {std::pair{&desktop, CONNECT_DISCARD}, std::pair{&touch, TCONN_DISCARD}}) {
-        SCOPED_TRACE(d->name);
-        connect(*d, Line::Serial);
-        ASSERT_EQ(rs232_con, 1);
-        expectSensorControlsDimmed(*d, 0);
-        QFile::remove(QString::fromStdString(settingsPath()));
-        SetCtrlVal(pPA, PANEL_CONNECT, 1);
-        SetCtrlVal(pTSD, TSD_TOG_CONNECT, 1);
-        click(d->panel, discard);
-        EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), 0) << "the port is closed";
-        EXPECT_LT(GetInQLen(kSimPort), 0);
-        for (auto [panel, control] :
-             {std::pair{pPA, PANEL_STATUS}, std::pair{pConn, CONNECT_STATUS},
-              std::pair{pTSD, TSD_STATUS}, std::pair{pTConn, TCONN_STATUS}})
-            EXPECT_EQ(text(panel, control), "SENSOR DISCONNECTED!");
-        for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
-        EXPECT_FALSE(QFile::exists(QString::fromStdString(settingsPath())));
-        EXPECT_EQ(value(pPA, PANEL_CONNECT), 0);
-        EXPECT_EQ(value(pTSD, TSD_TOG_CONNECT), 0);
-        for (int panel : {pConn, pTConn}) {
-            int visible = 1;
-            GetPanelAttribute(panel, ATTR_VISIBLE, &visible);
-            EXPECT_EQ(visible, 0);
-        }
-    }
-}
-
-TEST_F(ConnDialog, AcceptWritesTheDialogsSettingsAndTheAddressList) {
-    startSim();
-    connect(desktop, Line::Tcp);
-    ASSERT_EQ(tcp_con, 1);
-    for (const char *address : {"bench-pc", "sensor-line-3"})
-        type(pConn, CONNECT_IPADDRESS, address);
-    EXPECT_EQ(attribute(pConn, CONNECT_ACCEPT, ATTR_DIMMED), 1) << "an edited address";
-    SetCtrlVal(pConn, CONNECT_IPADDRESS, "127.0.0.1");
-    click(pConn, CONNECT_TRYCONNECT);
-    SetCtrlVal(pConn, CONNECT_COMPORT, 3);
-    SetCtrlVal(pConn, CONNECT_BAUDRATE, 2);
-    click(pConn, CONNECT_ACCEPT);
-
-    AppSettings saved;
-    ASSERT_EQ(ReadAppSettings(settingsPath().c_str(), saved), 1);
-    EXPECT_EQ(std::tie(saved.comtype, saved.rs232port, saved.rs232baudrate, saved.hostName,
-                       saved.portText),
-              std::make_tuple(1, 3, 2, "127.0.0.1", std::to_string(sim.tcpPort())));
-    EXPECT_EQ(saved.recentAddresses, (std::vector<std::string>{"sensor-line-3", "bench-pc"}));
-    EXPECT_STREQ(szIPaddress, "127.0.0.1");
-    EXPECT_EQ(szIPportnum, std::to_string(sim.tcpPort()));
-
-    // The touch dialog's ACCEPT stores its own port number and speed.
-    DisplayPanel(pTConn);
-    SetCtrlVal(pTConn, TCONN_COMPORT, 5);
-    SetCtrlVal(pTConn, TCONN_BAUDRATE, 1);
-    click(pTConn, TCONN_ACCEPT);
-    ASSERT_EQ(ReadAppSettings(settingsPath().c_str(), saved), 1);
-    EXPECT_EQ(std::tie(saved.comtype, saved.rs232port, saved.rs232baudrate),
-              std::make_tuple(1, 5, 1));
-}
-
-TEST_F(ConnDialog, RecentAddressesMoveToTheTopWithoutDuplicatesAndAtMostTen) {
-    for (int i = 10; i >= 1; --i) {
-        const std::string address = "10.0.0." + std::to_string(i);
-        InsertListItem(pConn, CONNECT_IPADDRESS, 0, address.c_str(), 0);
-        InsertListItem(pTConn, TCONN_IPADDRESS, 0, address.c_str(), 0);
-    }
-    const struct {
-        const char *entered;
-        const char *top;
-        const char *last;
-    } cases[] = {
-        {"10.0.0.3", "10.0.0.3", "10.0.0.10"},   // third moves to the top
-        {"10.0.0.11", "10.0.0.11", "10.0.0.9"},  // a new one pushes the last out
-        {"10.0.0.11", "10.0.0.11", "10.0.0.9"},  // the top stays the top
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.entered);
-        type(pConn, CONNECT_IPADDRESS, c.entered);
-        for (auto [panel, control] :
-             {std::pair{pConn, CONNECT_IPADDRESS}, std::pair{pTConn, TCONN_IPADDRESS}}) {
-            int count = 0;
-            GetNumListItems(panel, control, &count);
-            EXPECT_EQ(count, 10);
-            char top[64] = "", last[64] = "";
-            GetLabelFromIndex(panel, control, 0, top, sizeof top);
-            GetLabelFromIndex(panel, control, count - 1, last, sizeof last);
-            EXPECT_STREQ(top, c.top);
-            EXPECT_STREQ(last, c.last);
-            EXPECT_EQ(text(panel, control), c.entered) << "the entry keeps the entered text";
-        }
-        EXPECT_STREQ(szIPaddress, c.entered);
-    }
-}
-
-TEST_F(ConnDialog, BaudRateChangeFollowsTheSensorOrKeepsTheOldSpeed) {
-    startSim();
-    connect(desktop, Line::Serial);
-    ASSERT_EQ(rs232_con, 1);
-    ASSERT_EQ(lineSpeed(sim.ptyPath()), B115200);
-
-    SetCtrlVal(pConn, CONNECT_BAUDRATE, 2);
-    click(pConn, CONNECT_CHANGEBAUD);
-    EXPECT_TRUE(wasShown(ST_PA, "Try to change baudrate..."));
-    EXPECT_EQ(text(pPA, PANEL_STATUS), "Baudrate-change OK!");
-    EXPECT_EQ(lineSpeed(sim.ptyPath()), B38400);
-    EXPECT_EQ(rs232baudrate, 2);
-    EXPECT_EQ(CheckComLine(), 1) << "the next exchange works at the new speed";
-
-    // The port set to a speed the sensor does not listen at: the order is not heard.
-    rs232baudrate = 4;
-    ASSERT_EQ(InitRS232(kSimPort, 4), 1);
-    SetCtrlVal(pConn, CONNECT_BAUDRATE, 1);
-    click(pConn, CONNECT_CHANGEBAUD);
-    EXPECT_EQ(text(pPA, PANEL_STATUS), "Timeout: changing RS-232-baudrate...");
-    EXPECT_NE(text(pConn, CONNECT_MSGBOX).find("Timeout: changing RS-232-baudrate...\n"),
-              std::string::npos);
-    EXPECT_EQ(lineSpeed(sim.ptyPath()), B115200);
-    EXPECT_EQ(rs232baudrate, 4);
-    EXPECT_EQ(value(pConn, CONNECT_BAUDRATE), 4) << "the ring shows the speed the line runs at";
-}
-
-TEST_F(ConnDialog, BadEntriesAndDeadHostsFailClearlyAndLeaveNoTransportOpen) {
-    startSim();
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const std::string deadPort = std::to_string(probe.serverPort());
-    probe.close();
-    const struct {
-        const char *host;
-        std::string port;
-        const char *status;
-        const char *hint;
-    } cases[] = {
-        {"127.0.0.1", "abc", "TCP InvalidParameter", "The TCP port number is not a number"},
-        {"", "10001", "TCP InvalidParameter", "No IP address entered!"},
-        {"127.0.0.1", deadPort, "TCP", nullptr},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string("host '") + c.host + "' port '" + c.port + "'");
-        connect(desktop, Line::Serial);
-        ASSERT_EQ(rs232_con, 1);
-        dimSensorControls(desktop);
-        SetCtrlVal(pConn, CONNECT_COMTYPE, 1);
-        CC_DROPComType(pConn, CONNECT_COMTYPE, EVENT_COMMIT, nullptr, 0, 0);
-        EXPECT_EQ(comtype, 1) << "the ring switches at once";
-        EXPECT_EQ(value(pTConn, TCONN_COMTYPE), 1);
-        SetCtrlVal(pConn, CONNECT_IPADDRESS, c.host);
-        SetCtrlVal(pConn, CONNECT_PORTNUM, c.port.c_str());
-        click(pConn, CONNECT_TRYCONNECT);
-        EXPECT_EQ(tcp_con, 0);
-        EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), 0) << "the serial line was closed first";
-        EXPECT_EQ(text(pConn, CONNECT_STATUS).rfind(c.status, 0), 0u)
-            << text(pConn, CONNECT_STATUS);
-        if (c.hint) {
-            EXPECT_NE(text(pConn, CONNECT_MSGBOX).find(c.hint), std::string::npos);
-        }
-        EXPECT_EQ(attribute(pConn, CONNECT_ACCEPT, ATTR_DIMMED), 0);
-        expectSensorControlsDimmed(desktop, 1);
-    }
-}
-
-TEST_F(ConnDialog, ALineThatVanishesIsReportedAndTheDialogStaysUsable) {
-    for (Line line : {Line::Serial, Line::Tcp}) {
-        SCOPED_TRACE(line == Line::Tcp ? "TCP" : "RS-232");
-        startSim();
-        connect(desktop, line);
-        ASSERT_EQ(line == Line::Tcp ? tcp_con : rs232_con, 1);
-        sim.stop();
-        EXPECT_TRUE(waitFor([&] { return (line == Line::Tcp ? tcp_con : rs232_con) != 1; }, 10.0));
-        // The vanished pseudo-terminal's number may go to another test's simulator at once:
-        // the port must name a device that stays gone.
-        qputenv(("KTAV_COM" + std::to_string(kSimPort)).c_str(), "/nonexistent/ttyVanished");
-
-        click(pConn, CONNECT_DISCONNECT);
-        EXPECT_EQ(text(pPA, PANEL_STATUS), "SENSOR DISCONNECTED!");
-        click(pConn, CONNECT_TRYCONNECT);
-        EXPECT_EQ(tcp_con, 0);
-        EXPECT_LT(rs232_con, 1);
-        const std::string status = text(pConn, CONNECT_STATUS);
-        EXPECT_TRUE(status == SerialErrorText(rs232_con) || status.rfind("TCP ", 0) == 0) << status;
-        EXPECT_EQ(attribute(pConn, CONNECT_ACCEPT, ATTR_DIMMED), 0);
-        expectSensorControlsDimmed(desktop, 1);
-    }
-}
-
-TEST_F(ConnDialog, RightClickTogglesTheHelpBoxAndAClickOnItHidesIt) {
-    const struct {
-        int control;
-        const char *start;
-    } cases[] = {
-        {CONNECT_TRYCONNECT, "CONNECT BUTTON:\n"},
-        {CONNECT_ACCEPT, "ACCEPT COM SETTINGS BUTTON:\n"},
-        {CONNECT_COMTYPE, "COMUNICATION PROTOCOL:\n"},
-    };
-    for (const auto &c : cases) {
-        click(pConn, c.control, Qt::RightButton);
-        EXPECT_EQ(attribute(pConn, CONNECT_HELP, ATTR_VISIBLE), 1);
-        EXPECT_EQ(text(pConn, CONNECT_HELP).rfind(c.start, 0), 0u);
-        click(pConn, c.control, Qt::RightButton);
-        EXPECT_EQ(attribute(pConn, CONNECT_HELP, ATTR_VISIBLE), 0);
-    }
-    click(pConn, CONNECT_TRYCONNECT, Qt::RightButton);
-    click(pConn, CONNECT_HELP);
-    EXPECT_EQ(attribute(pConn, CONNECT_HELP, ATTR_VISIBLE), 0);
-}
-
-// A device the program refuses (another series, firmware out of range) leaves the sensor
-// controls of both surfaces dimmed, whichever dialog connected, also after ACCEPT.
-TEST_F(ConnDialog, RefusedDevicesKeepTheSensorControlsDimmedOnBothSurfaces) {
-    const struct {
-        const Dialog &dialog;
-        QStringList options;
-        int hwok;
-        const char *popup;
-    } cases[] = {
-        {desktop, {"--fw-text", "K-TAV-QD.V1.00 2020-01-01"}, 0, "Please use K-TAV-QD-Vista"},
-        {touch, {"--fw-text", "K-TAV-WN.V2.10 2021-02-02"}, 0, "Please use K-TAV-WN-Vista"},
-        {desktop, {"--fw-version", "405"}, 1, "V.4.0x"},
-        {touch, {"--fw-version", "430"}, 1, "newer than V4.2"},
-    };
-    for (const auto &c : cases) {
-        const Dialog &d = c.dialog;
-        SCOPED_TRACE(std::string(d.name) + " " + c.options.join(' ').toStdString());
-        startSim(c.options);
-        for (const Dialog *any : {&desktop, &touch}) dimSensorControls(*any, 0);
-        connect(d, Line::Tcp);
-        EXPECT_EQ(tcp_con, 1);
-        EXPECT_EQ(hwok_flag, c.hwok);
-        EXPECT_NE(LastPopupText().find(c.popup), std::string::npos) << LastPopupText();
-        EXPECT_NE(lastLine(d).find(c.popup), std::string::npos) << lastLine(d);
-        for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
-        CC_CBTNAcceptComSetting(d.panel, d.accept, EVENT_COMMIT, nullptr, 0, 0);
-        for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, 1);
-        sim.stop();
-    }
-}
-
-// The outcomes of a connect through either dialog, and what ACCEPT then stores and enables. A
-// port connected again, or another one, is closed first: one descriptor at most is open on the
-// line (COM 7 and 8 lead to the same one).
+// Every outcome of a connect through either dialog: a sensor identified, no device, a bad entry,
+// a device the program refuses. The other transport is closed first, and a port
+// connected again or another one too: one descriptor at most is open on the line (COM 7 and 8
+// lead to the same one). ACCEPT then stores the port and keeps what the connect enabled.
 TEST_F(ConnDialog, ConnectOutcomesDecideTheSensorControlsAndAcceptStoresThePort) {
-    startSim();
-    qputenv("KTAV_COM9", "/nonexistent/ttyK9");
+    constexpr Line S = Line::Serial, T = Line::Tcp;
+    const QStringList otherSeries = {"--fw-text", "K-TAV-QD.V1.00 2020-01-01"};
     const struct {
-        const Dialog &dialog;
-        int port;    // COM 7 and 8 lead to the simulator, 9 to no device
-        int dimmed;  // the sensor controls of both surfaces afterwards
-        int stored;  // the port the settings file holds after ACCEPT
+        const Dialog &d;
+        Line line;
+        int port;  // COM 7 and 8 lead to the simulator, 9 to no device
+        int linked, hwok;
+        const char *outcome;  // the message box's last line holds it; nullptr: the firmware text
+        QStringList device = {};         // the simulator's options
+        const char *host = "127.0.0.1";  // the address entered
+        std::string portText = "";       // the TCP port entered; empty: the simulator's
     } cases[] = {
-        {desktop, 7, 0, 7}, {desktop, 7, 0, 7}, {touch, 8, 0, 8},
-        {touch, 9, 1, 9},   {desktop, 9, 1, 9}, {desktop, 8, 0, 8},
+        {desktop, S, 7, 1, 1, nullptr},
+        {desktop, T, 7, 1, 1, nullptr},
+        {touch, S, 8, 1, 1, nullptr},
+        {touch, T, 8, 0, 0, "The TCP port number is not a number", {}, "127.0.0.1", "abc"},
+        {touch, S, 7, 1, 1, nullptr},
+        {desktop, T, 7, 0, 0, "No IP address entered!", {}, ""},
+        {desktop, S, 7, 1, 1, nullptr},
+        {touch, T, 8, 1, 1, nullptr},
+        {desktop, T, 7, 1, 0, "Please use K-TAV-QD-Vista", otherSeries},
+        {touch, T, 7, 1, 0, "Please use K-TAV-WN-Vista", {"--fw-text", "K-TAV-WN.V2.10 2021"}},
+        {desktop, T, 7, 1, 1, "V.4.0x", {"--fw-version", "405"}},
+        {touch, T, 7, 1, 1, "newer than V4.2", {"--fw-version", "430"}},
+        {desktop, S, 7, 1, 1, nullptr},
+        {desktop, S, 7, 1, 1, nullptr},
+        {touch, S, 9, 0, 0, "No serial port found"},
+        {desktop, S, 9, 0, 0, "No serial port found"},
+        {desktop, S, 8, 1, 1, nullptr},
     };
+    QStringList running = {"none"};
     for (const auto &c : cases) {
-        const Dialog &d = c.dialog;
-        SCOPED_TRACE(std::string(d.name) + " COM" + std::to_string(c.port));
-        enter(d, Line::Serial);
-        SetCtrlVal(d.panel, d.comPort, c.port);
+        const Dialog &d = c.d, &other = &d == &desktop ? touch : desktop;
+        const bool tcp = c.line == Line::Tcp, identified = c.linked && !c.outcome;
+        SCOPED_TRACE(std::string(d.name) + (tcp ? " TCP " : " COM") + std::to_string(c.port) + " " +
+                     c.host + ":" + c.portText + " " + c.device.join(' ').toStdString());
+        if (c.device != running) startSim(running = c.device);
+        for (const Dialog *any : both) dimSensorControls(*any, identified);
+        SetCtrlAttribute(d.panel, d.accept, ATTR_DIMMED, 1);
+        status.shown.clear();
+        stop_flag = STOP_RUNNING;
+        enter(d, c.line, c.port);
+        SetCtrlVal(d.panel, d.ipAddress, c.host);
+        if (!c.portText.empty()) SetCtrlVal(d.panel, d.portNum, c.portText.c_str());
         click(d.panel, d.tryConnect);
-        EXPECT_EQ(rs232_con == 1, c.dimmed == 0);
-        EXPECT_EQ(rs232port, c.port);
-        EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), 1 - c.dimmed);
-        for (const Dialog *any : {&desktop, &touch}) expectSensorControlsDimmed(*any, c.dimmed);
-        EXPECT_EQ(attribute(d.panel, d.accept, ATTR_DIMMED), 0);
-        click(d.panel, d.accept);
-        AppSettings saved;
-        ASSERT_EQ(ReadAppSettings(settingsPath().c_str(), saved), 1);
-        EXPECT_EQ(saved.rs232port, c.stored);
-        EXPECT_EQ(attribute(pPA, PANEL_RUN, ATTR_DIMMED), c.dimmed) << "after ACCEPT";
+        EXPECT_EQ(comtype, int(tcp)) << "the ring switches at once";
+        EXPECT_EQ(value(other.panel, other.comType), int(tcp));
+        EXPECT_EQ(stop_flag, STOP_IDLE);
+        EXPECT_EQ(tcp ? tcp_con : rs232_con == 1, c.linked);
+        EXPECT_EQ(tcp ? rs232_con == 1 : tcp_con, 0) << "the other transport closed";
+        EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), tcp ? 0 : c.linked);
+        if (c.linked) {
+            EXPECT_EQ(hwok_flag, c.hwok);
+        }
+        EXPECT_TRUE(status.has("TRY TO CONNECT! ...", d.statusFields));
+        EXPECT_NE(text(d.panel, d.msgBox).find("TRY TO CONNECT! ...\n"), std::string::npos);
+        const std::string outcome = c.outcome ? c.outcome : szVersion;
+        EXPECT_NE(lastLine(d).find(outcome), std::string::npos) << lastLine(d);
+        if (identified) {
+            EXPECT_EQ(std::string(szVersion).rfind("K-TAV-PX-MA", 0), 0u) << szVersion;
+            EXPECT_EQ(text(d.mainPanel, d.mainStatus), szVersion);
+        } else if (c.linked) {
+            EXPECT_NE(LastPopupText().find(outcome), std::string::npos) << LastPopupText();
+        }
+        expectSensorControlsDimmed(!identified);
+        if (identified || !c.linked) {
+            EXPECT_EQ(dimmed(d.panel, d.accept), 0) << "unless the firmware is refused";
+        }
+        EXPECT_EQ(attribute(pPA, tcp ? PANEL_HOST : PANEL_COMPORT, ATTR_VISIBLE), 1);
+        EXPECT_EQ(attribute(d.panel, d.ipAddress, ATTR_VISIBLE), int(tcp));
+        press(d.panel, d.accept);
+        const AppSettings s = saved();
+        EXPECT_EQ(std::make_pair(s.comtype, s.rs232port), std::make_pair(int(tcp), c.port));
+        expectSensorControlsDimmed(!identified);
+    }
+    for (const Dialog *d : both) {  // many lines: the message box keeps the newest in view
+        const QScrollBar *bar =
+            qobject_cast<QPlainTextEdit *>(FindCtrl(d->panel, d->msgBox)->widget)
+                ->verticalScrollBar();
+        EXPECT_GT(bar->maximum(), 0) << d->name;
+        EXPECT_EQ(bar->value(), bar->maximum()) << d->name;
     }
     // ACCEPT of another port number closes the open port rather than leave it behind.
     DisplayPanel(pConn);
@@ -541,15 +263,133 @@ TEST_F(ConnDialog, ConnectOutcomesDecideTheSensorControlsAndAcceptStoresThePort)
     EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), 0);
 }
 
-TEST_F(ConnDialog, TheMessageBoxKeepsItsNewestLineInView) {
+// DISCONNECT and DISCARD close the link and dim the sensor controls of both surfaces; DISCARD
+// also closes both dialogs and saves nothing.
+TEST_F(ConnDialog, DisconnectAndDiscardCloseTheLineAndDimTheSensorControls) {
     startSim();
-    for (const Dialog *d : {&desktop, &touch}) {
-        SCOPED_TRACE(d->name);
-        for (int i = 0; i < 4; ++i) connect(*d, Line::Tcp);
-        auto *box = qobject_cast<QPlainTextEdit *>(FindCtrl(d->panel, d->msgBox)->widget);
-        ASSERT_NE(box, nullptr);
-        const QScrollBar *bar = box->verticalScrollBar();
-        EXPECT_GT(bar->maximum(), 0) << "more lines than the box shows";
-        EXPECT_EQ(bar->value(), bar->maximum());
+    for (auto [d, button] :
+         {std::pair{&desktop, CONNECT_DISCONNECT}, std::pair{&desktop, CONNECT_DISCARD},
+          std::pair{&touch, TCONN_DISCARD}}) {
+        SCOPED_TRACE(std::string(d->name) + " " + std::to_string(button));
+        const bool discard = button == d->discard;
+        connect(*d, Line::Serial);
+        ASSERT_EQ(rs232_con, 1);
+        expectSensorControlsDimmed(0);
+        QFile::remove(settingsPath());
+        SetCtrlVal(pPA, PANEL_CONNECT, 1);
+        SetCtrlVal(pTSD, TSD_TOG_CONNECT, 1);
+        click(d->panel, button);
+        EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), 0) << "the port is closed";
+        EXPECT_LT(GetInQLen(kSimPort), 0);
+        EXPECT_EQ(text(pPA, PANEL_STATUS), "SENSOR DISCONNECTED!");
+        expectSensorControlsDimmed(1);
+        EXPECT_FALSE(QFile::exists(settingsPath()));
+        if (!discard) {
+            EXPECT_EQ(lastLine(*d), "SENSOR DISCONNECTED!");
+            for (const Dialog *any : both) EXPECT_EQ(dimmed(any->panel, any->accept), 1);
+            continue;
+        }
+        for (auto [panel, control] : {std::pair{pConn, CONNECT_STATUS}, std::pair{pTSD, TSD_STATUS},
+                                      std::pair{pTConn, TCONN_STATUS}})
+            EXPECT_EQ(text(panel, control), "SENSOR DISCONNECTED!");
+        const int closed[] = {value(pPA, PANEL_CONNECT), value(pTSD, TSD_TOG_CONNECT), shown(pConn),
+                              shown(pTConn)};
+        for (int toggleOrPanel : closed) EXPECT_EQ(toggleOrPanel, 0);
+    }
+}
+
+// An address entered goes to the top of both dialogs' lists, without duplicates and ten at
+// most, and dims ACCEPT until a connect; ACCEPT writes the dialog's settings and the list.
+TEST_F(ConnDialog, RecentAddressesAndAcceptWritingTheSettings) {
+    startSim();
+    connect(desktop, Line::Tcp);
+    ASSERT_EQ(tcp_con, 1);
+    for (int i = 10; i >= 1; --i)
+        for (const Dialog *d : both)
+            InsertListItem(d->panel, d->ipAddress, 0, ("10.0.0." + std::to_string(i)).c_str(), 0);
+    for (auto [entered, top, last] : {std::tuple{"10.0.0.3", "10.0.0.3", "10.0.0.10"},
+                                      std::tuple{"10.0.0.11", "10.0.0.11", "10.0.0.9"},
+                                      std::tuple{"10.0.0.11", "10.0.0.11", "10.0.0.9"}}) {
+        SCOPED_TRACE(entered);
+        type(pConn, CONNECT_IPADDRESS, entered);
+        for (const Dialog *d : both) {
+            int count = 0;
+            GetNumListItems(d->panel, d->ipAddress, &count);
+            EXPECT_EQ(count, 10);
+            char first[64] = "", end[64] = "";
+            GetLabelFromIndex(d->panel, d->ipAddress, 0, first, sizeof first);
+            GetLabelFromIndex(d->panel, d->ipAddress, count - 1, end, sizeof end);
+            EXPECT_EQ(std::string(first) + " " + end, std::string(top) + " " + last);
+            EXPECT_EQ(text(d->panel, d->ipAddress), entered) << "the entry keeps the entered text";
+        }
+        EXPECT_STREQ(szIPaddress, entered);
+    }
+    EXPECT_EQ(dimmed(pConn, CONNECT_ACCEPT), 1) << "an edited address";
+    SetCtrlVal(pConn, CONNECT_IPADDRESS, "127.0.0.1");
+    click(pConn, CONNECT_TRYCONNECT);
+    SetCtrlVal(pConn, CONNECT_COMPORT, 3);
+    SetCtrlVal(pConn, CONNECT_BAUDRATE, 2);
+    click(pConn, CONNECT_ACCEPT);
+    const AppSettings s = saved();
+    EXPECT_EQ(std::tie(s.comtype, s.rs232port, s.rs232baudrate, s.hostName, s.portText),
+              std::make_tuple(1, 3, 2, "127.0.0.1", std::to_string(sim.tcpPort())));
+    std::vector<std::string> recent = {"10.0.0.11", "10.0.0.3", "10.0.0.1", "10.0.0.2"};
+    for (int i = 4; i <= 9; ++i) recent.push_back("10.0.0." + std::to_string(i));
+    EXPECT_EQ(s.recentAddresses, recent);
+    EXPECT_STREQ(szIPaddress, "127.0.0.1");
+    EXPECT_EQ(szIPportnum, std::to_string(sim.tcpPort()));
+    // The touch dialog's ACCEPT stores its own speed.
+    DisplayPanel(pTConn);
+    SetCtrlVal(pTConn, TCONN_BAUDRATE, 1);
+    click(pTConn, TCONN_ACCEPT);
+    EXPECT_EQ(saved().rs232baudrate, 1);
+}
+
+TEST_F(ConnDialog, BaudRateChangeFollowsTheSensorOrKeepsTheOldSpeed) {
+    startSim();
+    connect(desktop, Line::Serial);
+    ASSERT_EQ(rs232_con, 1);
+    ASSERT_EQ(lineSpeed(sim.ptyPath()), B115200);
+    SetCtrlVal(pConn, CONNECT_BAUDRATE, 2);
+    click(pConn, CONNECT_CHANGEBAUD);
+    EXPECT_TRUE(status.has("Try to change baudrate...", ST_PA));
+    EXPECT_EQ(text(pPA, PANEL_STATUS), "Baudrate-change OK!");
+    EXPECT_EQ(std::make_pair(lineSpeed(sim.ptyPath()), rs232baudrate),
+              std::make_pair(speed_t(B38400), 2));
+    EXPECT_EQ(CheckComLine(), 1) << "the next exchange works at the new speed";
+
+    // The port set to a speed the sensor does not listen at: the order is not heard.
+    rs232baudrate = 4;
+    ASSERT_EQ(InitRS232(kSimPort, 4), 1);
+    SetCtrlVal(pConn, CONNECT_BAUDRATE, 1);
+    click(pConn, CONNECT_CHANGEBAUD);
+    EXPECT_EQ(text(pPA, PANEL_STATUS), "Timeout: changing RS-232-baudrate...");
+    EXPECT_EQ(lastLine(desktop), "Timeout: changing RS-232-baudrate...");
+    EXPECT_EQ(std::make_pair(lineSpeed(sim.ptyPath()), rs232baudrate),
+              std::make_pair(speed_t(B115200), 4));
+    EXPECT_EQ(value(pConn, CONNECT_BAUDRATE), 4) << "the ring shows the speed the line runs at";
+}
+
+TEST_F(ConnDialog, ALineThatVanishesIsReportedAndTheDialogStaysUsable) {
+    for (Line line : {Line::Serial, Line::Tcp}) {
+        SCOPED_TRACE(line == Line::Tcp ? "TCP" : "RS-232");
+        int &linked = line == Line::Tcp ? tcp_con : rs232_con;
+        startSim();
+        connect(desktop, line);
+        ASSERT_EQ(linked, 1);
+        sim.stop();
+        EXPECT_TRUE(waitFor([&] { return linked != 1; }));
+        // The vanished pseudo-terminal's number may go to another test's simulator at once:
+        // the port must name a device that stays gone.
+        qputenv("KTAV_COM7", "/nonexistent/ttyVanished");
+        click(pConn, CONNECT_DISCONNECT);
+        EXPECT_EQ(text(pPA, PANEL_STATUS), "SENSOR DISCONNECTED!");
+        click(pConn, CONNECT_TRYCONNECT);
+        EXPECT_EQ(tcp_con, 0);
+        EXPECT_LT(rs232_con, 1);
+        const std::string now = text(pConn, CONNECT_STATUS);
+        EXPECT_TRUE(now == SerialErrorText(rs232_con) || now.rfind("TCP ", 0) == 0) << now;
+        EXPECT_EQ(dimmed(pConn, CONNECT_ACCEPT), 0);
+        expectSensorControlsDimmed(1);
     }
 }
