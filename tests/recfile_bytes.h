@@ -3,6 +3,7 @@
 // recording must hold, as they came off the wire.
 #pragma once
 #include <QByteArray>
+#include <QList>
 #include <cstdint>
 #include <cstring>
 #include <vector>
