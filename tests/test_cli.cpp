@@ -158,8 +158,8 @@ TEST(Cli, ExitStatusesTellWhatHappened) {
     ASSERT_TRUE(QFile::copy(KTAV_CLI_PATH, alone));
     const QString fresh = dir.filePath("NEW.DAT");
     const QStringList publish = {"publish", "--mqtt", "127.0.0.1", "--topic", "head"};
-    const char *refusedFirmware = R"("firmwareNumber":409,"message":)"
-                                  R"("Please use K-TAV-PX-MS-Vista V.4.0x !","refused":)";
+    const char *refusedFirmware = R"("firmwareNumber":409,"message":"Please use K-TAV-PX-MS-)"
+                                  R"(Vista V.4.0x !","refused":"firmware number")";
     struct Case {
         QStringList simOptions;
         QStringList args;
