@@ -15,16 +15,15 @@
 inline void stopProcess(QProcess &proc) {
     if (proc.state() == QProcess::NotRunning) return;
     proc.terminate();
-    if (!proc.waitForFinished(5000)) {
-        proc.kill();
-        proc.waitForFinished(5000);
-    }
+    if (proc.waitForFinished(5000)) return;
+    proc.kill();
+    proc.waitForFinished(5000);
 }
 
 // The real mosquitto on a free loopback port, without persistence; stopped by the destructor.
 class MosquittoProcess {
   public:
-    ~MosquittoProcess() { stopProcess(proc_); }
+    ~MosquittoProcess() { stop(); }
 
     // Starts the broker, on the port of the first start when started again: true once it
     // accepts connections.
@@ -34,25 +33,21 @@ class MosquittoProcess {
             if (!probe.listen(QHostAddress::LocalHost, 0)) return false;
             port_ = probe.serverPort();
         }
-        const QString conf = dir_.filePath("mosquitto.conf");
-        QFile file(conf);
-        if (!file.open(QIODevice::WriteOnly)) return false;
-        file.write(
-            QString(
-                "listener %1 127.0.0.1\nallow_anonymous true\npersistence false\nlog_dest none\n")
-                .arg(port_)
-                .toLatin1());
-        file.close();
-        proc_.setProgram(QStandardPaths::findExecutable("mosquitto", {"/usr/sbin", "/usr/bin"}));
-        proc_.setArguments({"-c", conf});
+        QFile conf(dir_.filePath("mosquitto.conf"));
+        if (!conf.open(QIODevice::WriteOnly)) return false;
+        conf.write(QString("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n"
+                           "log_dest none\n")
+                       .arg(port_)
+                       .toLatin1());
+        conf.close();
         proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        proc_.start();
-        const double deadline = Timer() + 10.0;
-        while (Timer() < deadline && proc_.state() != QProcess::NotRunning) {
+        proc_.start(QStandardPaths::findExecutable("mosquitto", {"/usr/sbin", "/usr/bin"}),
+                    {"-c", conf.fileName()});
+        for (const double deadline = Timer() + 10.0;
+             Timer() < deadline && proc_.state() != QProcess::NotRunning; Delay(0.05)) {
             QTcpSocket socket;
             socket.connectToHost(QHostAddress::LocalHost, quint16(port_));
             if (socket.waitForConnected(200)) return true;
-            Delay(0.05);
         }
         return false;
     }

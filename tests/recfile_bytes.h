@@ -3,6 +3,7 @@
 // recording must hold, as they came off the wire.
 #pragma once
 #include <QByteArray>
+#include <QList>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -13,8 +14,7 @@
 
 struct RecFixtureSample {
     const char *time;
-    int32_t ma, sl, val;
-    uint16_t maEdge, slEdge, maPix, slPix, valPix;
+    int32_t ma, sl, val, maEdge, slEdge, maPix, slPix, valPix;
 };
 
 struct RecFixture {
@@ -27,28 +27,26 @@ struct RecFixture {
 };
 
 inline QByteArray RecFixtureHeader(const RecFixture &f) {
-    QByteArray b;
-    b += "Date:\t12-05-2026\r\n";
-    b += "Time:\t23:59:57\r\n";
-    b += QByteArray("Time-Increment[s]:\t") + f.increment + "\r\n";
+    const auto um = [](const char *name, int32_t value) {
+        return name + QByteArray(" [\xB5m]:\t") + QByteArray::number(value) + "\r\n";
+    };
+    QByteArray b = QByteArray("Date:\t12-05-2026\r\nTime:\t23:59:57\r\nTime-Increment[s]:\t") +
+                   f.increment + "\r\n";
     if (f.withSampleCount) b += "Number of Samples:\t" + QByteArray::number(f.sampleCount) + "\r\n";
-    b += "Setpoint-Value [\xB5m]:\t" + QByteArray::number(f.setpoint) + "\r\n";
-    b += "Offset-Master [\xB5m]:\t" + QByteArray::number(f.offsetMaster) + "\r\n";
-    b += "Offset-Slave [\xB5m]:\t" + QByteArray::number(f.offsetSlave) + "\r\n";
-    b += "Range-Master [\xB5m]:\t" + QByteArray::number(f.rangeMaster) + "\r\n";
-    b += "Range-Slave [\xB5m]:\t" + QByteArray::number(f.rangeSlave) + "\r\n";
-    b += "TIME\t\tMA[\xB5m]\tSL[\xB5m]\tVAL[\xB5m]\tMA-E\tSL-E\tMA-PIX\tSL-PIX\tVAL-PIX\r\n";
-    return b;
+    return b + um("Setpoint-Value", f.setpoint) + um("Offset-Master", f.offsetMaster) +
+           um("Offset-Slave", f.offsetSlave) + um("Range-Master", f.rangeMaster) +
+           um("Range-Slave", f.rangeSlave) +
+           "TIME\t\tMA[\xB5m]\tSL[\xB5m]\tVAL[\xB5m]\tMA-E\tSL-E\tMA-PIX\tSL-PIX\tVAL-PIX\r\n";
 }
 
 inline QByteArray RecFixtureBytes(const RecFixture &f) {
     QByteArray b = RecFixtureHeader(f);
-    for (const RecFixtureSample &s : f.samples)
-        b += QByteArray(s.time) + "\t" + QByteArray::number(s.ma) + "\t" +
-             QByteArray::number(s.sl) + "\t" + QByteArray::number(s.val) + "\t" +
-             QByteArray::number(s.maEdge) + "\t" + QByteArray::number(s.slEdge) + "\t" +
-             QByteArray::number(s.maPix) + "\t" + QByteArray::number(s.slPix) + "\t" +
-             QByteArray::number(s.valPix) + "\r\n";
+    for (const RecFixtureSample &s : f.samples) {
+        b += s.time;
+        for (int32_t v : {s.ma, s.sl, s.val, s.maEdge, s.slEdge, s.maPix, s.slPix, s.valPix})
+            b += '\t' + QByteArray::number(v);
+        b += "\r\n";
+    }
     return b;
 }
 
