@@ -271,7 +271,6 @@ class Displays : public Measure {
         hwinfo.subpixels = 1024;   // the displays' pixel count
         hwinfo.pixelCount = 8192;  // the range check's, not theirs
         para.ge.hardwareMode = 0;
-        para.ge.evalMode = 1;
         umRange = umRangeA = umRangeB = 10000;
     }
 };
@@ -340,8 +339,7 @@ TEST_F(Displays, ValuesLampsAndPowersOfBothSurfaces) {
 // times, and a value outside that widens the side it lies on: to the axis limit when the upper
 // tolerance is the wider, else by one more tolerance.
 TEST_F(Displays, TheZoomRangeWidensTowardsTheValue) {
-    // Value, upper and lower limit around the nominal value 50000 on an axis of 30 to 70 mm,
-    // and the range shown.
+    // Value, upper and lower limit around 50000 on an axis of 30 to 70 mm, and the range shown.
     const std::tuple<int32_t, int32_t, int32_t, int64_t, int64_t> cases[] = {
         {52000, 51000, 49500, 48000, 52000}, {48000, 51000, 49500, 48000, 52000},
         {52001, 51000, 49500, 46000, 54000}, {54001, 51000, 49500, 46000, 70000},
@@ -357,12 +355,14 @@ TEST_F(Displays, TheZoomRangeWidensTowardsTheValue) {
 // Records no sensor should send are drawn safely, their positions and windows on the line; a
 // zero or negative range leaves the windows empty.
 TEST_F(Displays, WildRecordsStayOnTheLine) {
-    // Evaluation and hardware mode, range, and the windows beside the object on the master graph.
-    const std::tuple<uint16_t, uint16_t, int32_t, int> settings[] = {
-        {1, 0, 10000, 1}, {1, 0, 0, 0},     {3, 0, 0, 0},         {2, 2, -5, 0},
-        {4, 1, 0, 1},     {6, 0, 10000, 0}, {0, 0, INT32_MAX, 0},
+    // Evaluation and hardware mode, range, windows beside the master's object, position, cursor.
+    const std::tuple<uint16_t, uint16_t, int32_t, int, uint16_t, uint16_t> settings[] = {
+        {1, 0, 10000, 1, 1025, 1024},      {1, 0, 0, 0, 0, 1},
+        {3, 0, 0, 0, 65535, 1024},         {2, 2, -5, 0, 1, 1},
+        {4, 1, 0, 1, 1024, 1024},          {6, 0, 10000, 0, 0, 1},
+        {0, 0, INT32_MAX, 0, 65535, 1024},
     };
-    for (const auto &[evalMode, hardwareMode, range, windowCount] : settings) {
+    for (const auto &[evalMode, hardwareMode, range, windowCount, position, cursor] : settings) {
         para.ge.evalMode = evalMode;
         para.ge.hardwareMode = hardwareMode;
         para.ge.umUpperTolerance = INT32_MIN;
@@ -370,6 +370,7 @@ TEST_F(Displays, WildRecordsStayOnTheLine) {
         para.ma.teachValue = 65535;
         umRange = umRangeA = umRangeB = range;
         std::memset(&raw, 0xFF, sizeof raw);
+        raw.posA = position;
         raw.startA = 900;
         raw.endA = 10;
         raw.umValue = INT32_MIN;
@@ -379,7 +380,7 @@ TEST_F(Displays, WildRecordsStayOnTheLine) {
         PlotVIDEOBarGraph();
         PlotRAWGraph();
         EXPECT_EQ(peakwA, 1);
-        EXPECT_EQ(curposA, 1024);
+        EXPECT_EQ(curposA, cursor) << position;
         EXPECT_EQ(graph(pPA, PANEL_GRAPH_MASTER)->plotCount(), 1 + windowCount) << evalMode;
     }
 }
@@ -575,8 +576,7 @@ TEST_F(Measure, PressesDuringAnIdleExchangeFindTheSensorControlsDimmed) {
     EXPECT_EQ(wire.orders(), (std::vector<int>{ORD_SEND_RAM, ORD_SEND_RAM, ORD_SEND_RAM}));
     EXPECT_EQ(teach_flag, 0) << "the TEACH press found its button dimmed";
     EXPECT_EQ(stop_flag, STOP_IDLE) << "the RUN press found its button dimmed";
-    EXPECT_FALSE(status.has("Timeout"));
-    EXPECT_FALSE(status.has("TEACH-IN activated"));
+    EXPECT_FALSE(status.has("Timeout") || status.has("TEACH-IN activated"));
     for (const MarkedCtrl &c : ktav_panels_sensorControl)
         EXPECT_EQ(dimmed(PanelHandle(c.resourceId), c.control), c.control == TSD_RESET)
             << c.control;
