@@ -103,7 +103,6 @@ TEST_F(Shell, SettingsRoundTripThroughTheProgramWithThePanelOnTheScreen) {
     v.panelLeft = 5000;
     v.panelHeight = 100;
     v.panelWidth = 200;
-    v.touchSurface = false;
     v.zoom = true;
     writeSettings(v);
     qputenv("KTAV_COM7", "/nonexistent/ttyK7");
