@@ -1,27 +1,17 @@
 // The application shell on real widgets: start-up, the settings file through the panels,
-// close and SIGTERM, the surface switch, the hardware selection, the screenshot option.
-#include <gtest/gtest.h>
-
+// close and SIGTERM, the surface switch, the hardware selection, the run and screenshot options.
 #include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QTemporaryDir>
+#include <array>
 #include <csignal>
 #include <tuple>
 
-#include "app/hwselect.h"
 #include "app/shell.h"
 #include "ktav_panels.h"
 #include "link/transport.h"
-#include "panel_probe.h"
 #include "params/appsettings.h"
-#include "platform/timing.h"
-#include "platform/ui/runtime.h"
 #include "platform/ui/screen.h"
-#include "platform/ui/userint.h"
-#include "shared/files.h"
-#include "shared/panels.h"
-#include "shared/state.h"
+#include "support.h"
 #include "touch/navigation.h"
 
 namespace {
@@ -64,9 +54,9 @@ void closeMainPanel() {
     CC_PANEL(pPA, 0, EVENT_CLOSE, nullptr, 0, 0);
 }
 
-int visible(int panel) {
-    int v = 0;
-    GetPanelAttribute(panel, ATTR_VISIBLE, &v);
+int mainPanel(int attribute) {
+    int v = -1;
+    GetPanelAttribute(pPA, attribute, &v);
     return v;
 }
 
@@ -80,8 +70,8 @@ TEST_F(Shell, StartsUnconnectedOnTheDesktopAndWritesTheSettingsOnClose) {
         QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
     EXPECT_EQ(runProgram([] {
                   EXPECT_EQ(tsd_flag, 0);
-                  EXPECT_EQ(visible(pPA), 1);
-                  EXPECT_EQ(visible(pTSD), 0);
+                  EXPECT_EQ(shown(pPA), 1);
+                  EXPECT_EQ(shown(pTSD), 0);
                   EXPECT_LT(rs232_con, 0) << "no sensor: the port did not open";
                   closeMainPanel();
               }),
@@ -98,7 +88,9 @@ TEST_F(Shell, AMissingPanelEndsTheProgramWithMinusOne) {
     DiscardAllPanels();
 }
 
-TEST_F(Shell, SettingsRoundTripThroughThePanels) {
+// The stored settings reach the program and are stored again on close; a placement off the screen
+// comes back wholly on it, as large as designed, and so does the panel on a right double click.
+TEST_F(Shell, SettingsRoundTripThroughTheProgramWithThePanelOnTheScreen) {
     AppSettings v;
     v.comtype = 0;
     v.rs232port = 7;
@@ -107,11 +99,10 @@ TEST_F(Shell, SettingsRoundTripThroughThePanels) {
     v.portText = "10002";
     v.recentAddresses = {"sensor-line-3", "127.0.0.1", "bench-pc"};
     v.panelMaximised = false;
-    v.panelLeft = 20;
-    v.panelTop = 30;
-    v.panelWidth = 780;
-    v.panelHeight = 560;
-    v.touchSurface = false;
+    v.panelTop = -300;
+    v.panelLeft = 5000;
+    v.panelHeight = 100;
+    v.panelWidth = 200;
     v.zoom = true;
     writeSettings(v);
     qputenv("KTAV_COM7", "/nonexistent/ttyK7");
@@ -120,9 +111,15 @@ TEST_F(Shell, SettingsRoundTripThroughThePanels) {
                   EXPECT_EQ(tcp_portnum, 10002) << "the stored port is used at start-up too";
                   EXPECT_EQ(zoom_flag, 1);
                   EXPECT_EQ(value(pTGraph, TGRAPH_ZOOM), 1);
-                  int count = 0;
-                  GetNumListItems(pConn, CONNECT_IPADDRESS, &count);
-                  EXPECT_EQ(count, 3);
+                  int screenHeight = 0, screenWidth = 0;
+                  ASSERT_EQ(GetScreenSize(&screenHeight, &screenWidth), 0);
+                  EXPECT_EQ(std::make_tuple(mainPanel(ATTR_TOP), mainPanel(ATTR_LEFT),
+                                            mainPanel(ATTR_HEIGHT), mainPanel(ATTR_WIDTH)),
+                            std::make_tuple(0, screenWidth - 777, 534, 777));
+                  SetPanelSize(pPA, 300, 400);
+                  CC_PANEL(pPA, 0, EVENT_RIGHT_DOUBLE_CLICK, nullptr, 0, 0);
+                  EXPECT_EQ(std::pair(mainPanel(ATTR_HEIGHT), mainPanel(ATTR_WIDTH)),
+                            std::pair(534, 777));
                   closeMainPanel();
               }),
               0);
@@ -131,10 +128,8 @@ TEST_F(Shell, SettingsRoundTripThroughThePanels) {
                        back.portText, back.recentAddresses),
               std::tie(v.comtype, v.rs232port, v.rs232baudrate, v.hostName, v.portText,
                        v.recentAddresses));
-    EXPECT_EQ(
-        std::tie(back.panelLeft, back.panelTop, back.panelWidth, back.panelHeight, back.zoom,
-                 back.touchSurface),
-        std::tie(v.panelLeft, v.panelTop, v.panelWidth, v.panelHeight, v.zoom, v.touchSurface));
+    EXPECT_EQ(std::tie(back.panelHeight, back.panelWidth, back.zoom, back.touchSurface),
+              std::make_tuple(534, 777, true, false));
 }
 
 // The stored setting or the --touch option starts the program on the touch surface with the
@@ -148,12 +143,11 @@ TEST_F(Shell, TouchSettingOrOptionStartsOnTheTouchSurfaceWithTheNumericView) {
         writeSettings(v);
         options.touch = byOption;
         EXPECT_EQ(runProgram([] {
-                      EXPECT_EQ(tsd_flag, 1);
-                      EXPECT_EQ(visible(pTSD), 1);
-                      EXPECT_EQ(visible(pTNum), 1);
-                      EXPECT_EQ(value(pTSD, TSD_TOG_NUM), 1);
-                      EXPECT_EQ(value(pPA, PANEL_TOUCH), 1) << "the desktop's toggle follows";
-                      EXPECT_EQ(visible(pTConn), 1) << "no sensor: the touch connection panel";
+                      // The desktop's toggle follows; no sensor: the touch connection panel.
+                      EXPECT_EQ(std::make_tuple(tsd_flag, shown(pTSD), shown(pTNum),
+                                                value(pTSD, TSD_TOG_NUM), value(pPA, PANEL_TOUCH),
+                                                shown(pTConn)),
+                                std::make_tuple(1, 1, 1, 1, 1, 1));
                       CC_TSDPANEL(pTSD, 0, EVENT_CLOSE, nullptr, 0, 0);
                   }),
                   0);
@@ -172,16 +166,11 @@ TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
                   SetCtrlAttribute(pPA, PANEL_RUN, ATTR_DIMMED, 1);
                   SetCtrlVal(pPA, PANEL_TOUCH, 1);
                   CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
-                  EXPECT_EQ(tsd_flag, 1);
-                  EXPECT_EQ(stop_flag, STOP_IDLE);
-                  EXPECT_EQ(visible(pTSD), 1);
-                  EXPECT_EQ(visible(pTNum), 1);
-
+                  EXPECT_EQ(std::make_tuple(tsd_flag, int(stop_flag), shown(pTSD), shown(pTNum)),
+                            std::make_tuple(1, int(STOP_IDLE), 1, 1));
                   CC_BTNexittouch(pTSD, TSD_EXIT, EVENT_COMMIT, nullptr, 0, 0);
-                  EXPECT_EQ(tsd_flag, 0);
-                  EXPECT_EQ(visible(pTSD), 0);
-                  EXPECT_EQ(value(pPA, PANEL_TOUCH), 0);
-
+                  EXPECT_EQ(std::make_tuple(tsd_flag, shown(pTSD), value(pPA, PANEL_TOUCH)),
+                            std::make_tuple(0, 0, 0));
                   stop_flag = STOP_RUNNING;
                   SetCtrlVal(pPA, PANEL_TOUCH, 1);
                   CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
@@ -194,97 +183,41 @@ TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
               0);
 }
 
-TEST_F(Shell, RightDoubleClickRestoresTheMainPanelSize) {
-    EXPECT_EQ(runProgram([] {
-                  SetPanelSize(pPA, 300, 400);
-                  CC_PANEL(pPA, 0, EVENT_RIGHT_DOUBLE_CLICK, nullptr, 0, 0);
-                  int height = 0, width = 0;
-                  GetPanelAttribute(pPA, ATTR_HEIGHT, &height);
-                  GetPanelAttribute(pPA, ATTR_WIDTH, &width);
-                  EXPECT_EQ(height, 534);
-                  EXPECT_EQ(width, 777);
-                  closeMainPanel();
-              }),
-              0);
+// A type chosen in either drop-down, whose items carry their codes as values, fills its own
+// side's fields with the type's defaults; only the MASTER's type sets the hardware type.
+TEST_F(Shell, HardwareSelectionFillsTheCalibrationFieldsOfItsSide) {
+    ASSERT_GE(StartProgram(options), 0);
+    const std::tuple<int, std::array<int, 4>, int> sides[] = {
+        {CALIB_TYPE_B, {CALIB_OFFSET_B, CALIB_RANGE_B, CALIB_VIRTOFF_B, CALIB_TABLEN_B}, 20},
+        {CALIB_TYPE_A, {CALIB_OFFSET_A, CALIB_RANGE_A, CALIB_VIRTOFF_A, CALIB_TABLEN_A}, 22}};
+    for (const auto &[list, fields, hwType] : sides) {
+        HWTYPE = 20;
+        SetCtrlVal(pCalib, list, 611632);
+        FindCtrl(pCalib, list)->callback(pCalib, list, EVENT_COMMIT, nullptr, 0, 0);
+        EXPECT_EQ((std::array{value(pCalib, fields[0]), value(pCalib, fields[1]),
+                              value(pCalib, fields[2]), value(pCalib, fields[3])}),
+                  (std::array{25000, 10000, 30000, 1024}))
+            << list;
+        EXPECT_EQ(HWTYPE, hwType) << list;
+    }
+    closeMainPanel();
+    RunUserInterface();
+    ShutdownProgram();
 }
 
-// A stored placement comes back wholly on the screen and never smaller than the panel, and is
-// stored again as it is shown.
-TEST_F(Shell, MainPanelPlacementStaysOnTheScreen) {
-    AppSettings v;
-    v.panelMaximised = false;
-    v.panelTop = -300;
-    v.panelLeft = 5000;
-    v.panelHeight = 100;
-    v.panelWidth = 200;
-    writeSettings(v);
-    EXPECT_EQ(runProgram([] {
-                  int screenHeight = 0, screenWidth = 0, top = -1, left = -1, height = 0, width = 0;
-                  ASSERT_EQ(GetScreenSize(&screenHeight, &screenWidth), 0);
-                  GetPanelAttribute(pPA, ATTR_TOP, &top);
-                  GetPanelAttribute(pPA, ATTR_LEFT, &left);
-                  GetPanelAttribute(pPA, ATTR_HEIGHT, &height);
-                  GetPanelAttribute(pPA, ATTR_WIDTH, &width);
-                  EXPECT_EQ(height, 534);
-                  EXPECT_EQ(width, 777);
-                  EXPECT_EQ(top, 0);
-                  EXPECT_EQ(left, screenWidth - width);
-                  closeMainPanel();
-              }),
-              0);
-    const AppSettings back = readSettings();
-    EXPECT_EQ(back.panelHeight, 534);
-    EXPECT_EQ(back.panelWidth, 777);
-    EXPECT_GE(*back.panelTop, 0);
-    EXPECT_GE(*back.panelLeft, 0);
-}
-
-TEST_F(Shell, HardwareSelectionFillsTheCalibrationFields) {
-    EXPECT_EQ(runProgram([] {
-                  struct Case {
-                      bool master;
-                      int code;
-                      int offset, range, virtOffset, tableLength, hwType;
-                  } cases[] = {
-                      {true, 611632, 25000, 10000, 30000, 1024, 22},
-                      {true, 610409, 90000, 45000, 0, 2048, 20},
-                      {true, 123456, 35000, 4000, 0, 2048, 0},
-                      {false, 611632, 25000, 10000, 30000, 1024, -1},  // HWTYPE unchanged
-                  };
-                  for (const Case &c : cases) {
-                      HWTYPE = 20;
-                      if (c.master)
-                          selectHARDWARE_A(c.code);
-                      else
-                          selectHARDWARE_B(c.code);
-                      const auto shown = [&](int a, int b) {
-                          return value(pCalib, c.master ? a : b);
-                      };
-                      EXPECT_EQ(std::make_tuple(shown(CALIB_OFFSET_A, CALIB_OFFSET_B),
-                                                shown(CALIB_RANGE_A, CALIB_RANGE_B),
-                                                shown(CALIB_VIRTOFF_A, CALIB_VIRTOFF_B),
-                                                shown(CALIB_TABLEN_A, CALIB_TABLEN_B)),
-                                std::make_tuple(c.offset, c.range, c.virtOffset, c.tableLength))
-                          << c.code;
-                      EXPECT_EQ(HWTYPE, c.hwType < 0 ? 20 : c.hwType) << c.code;
-                  }
-                  // Through the drop-down: its items carry their codes as values.
-                  int index = -1;
-                  GetIndexFromValue(pCalib, CALIB_TYPE_A, &index, 611632);
-                  ASSERT_GE(index, 0);
-                  SetCtrlVal(pCalib, CALIB_TYPE_A, 611632);
-                  CC_DROPhwtypeA(pCalib, CALIB_TYPE_A, EVENT_COMMIT, nullptr, 0, 0);
-                  EXPECT_EQ(HWTYPE, 22);
-                  closeMainPanel();
-              }),
-              0);
-}
-
-TEST_F(Shell, ScreenshotOptionWritesAPictureOfThePanel) {
-    options.screenshot = dir.filePath("shot.png").toStdString();
+// With the run option the program measures from its start until the screenshot is taken, then
+// closes in order; the picture is of the main panel.
+TEST_F(Shell, RunAndScreenshotOptionsPictureTheMeasuringPanelAndCloseInOrder) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    AppSettings settings = sim.tcpSettings();
+    settings.panelMaximised = false;
+    writeSettings(settings);
+    options.run = true;
+    options.screenshot = dir.filePath("run.png").toStdString();
+    options.screenshotDelay = 0.5;
     EXPECT_EQ(WinMain(options), 0);
-    const QImage picture(QString::fromStdString(options.screenshot));
-    ASSERT_FALSE(picture.isNull());
-    EXPECT_EQ(picture.width(), 777);
-    EXPECT_EQ(picture.height(), 534);
+    EXPECT_EQ(stop_flag, STOP_IDLE);
+    EXPECT_STREQ(szStatus, "Data-Transfer Stopped!");
+    EXPECT_EQ(QImage(QString::fromStdString(options.screenshot)).size(), QSize(777, 534));
 }
