@@ -71,18 +71,13 @@ QImage onScreen(const QWidget *w) {
         .convertToFormat(QImage::Format_RGB32);
 }
 
-// Counts the paints of a widget.
-struct PaintCounter : QObject {
-    int count = 0;
-    explicit PaintCounter(QWidget *w) { w->installEventFilter(this); }
+// Notes that a widget was painted.
+struct PaintWatch : QObject {
+    bool painted = false;
+    explicit PaintWatch(QWidget *w) { w->installEventFilter(this); }
     bool eventFilter(QObject *, QEvent *event) override {
-        count += event->type() == QEvent::Paint;
+        painted = painted || event->type() == QEvent::Paint;
         return false;
-    }
-    // Lets events through until the widget is painted once more.
-    bool waitForPaint() {
-        const int before = count;
-        return waitFor([&] { return count > before; });
     }
 };
 
@@ -130,20 +125,16 @@ TEST(UiPanels, LoadAndDiscard) {
     EXPECT_EQ(SetCtrlVal(child, GRAPHS_TICKER, 1), UIE_BAD_PANEL);
     EXPECT_EQ(DiscardPanel(top), UIE_BAD_PANEL);
 
-    const struct {
-        const char *what;
-        int parent;
-        const char *file;
-        int id, result;
-    } cases[] = {
-        {"unknown resource file", 0, "other.uir", CONTROLS, UIE_LOAD_FAILED},
-        {"no file name", 0, nullptr, CONTROLS, UIE_LOAD_FAILED},
-        {"unknown panel", 0, test_panels_resource, 99, UIE_LOAD_FAILED},
-        {"unknown parent", 4711, test_panels_resource, CONTROLS, UIE_BAD_PANEL},
-        {"control missing from its panel", 0, "broken.uir", 1, UIE_LOAD_FAILED},
-        {"control of another class", 0, "broken.uir", 2, UIE_LOAD_FAILED},
+    const std::tuple<int, const char *, int, int> cases[] = {
+        {0, "other.uir", CONTROLS, UIE_LOAD_FAILED},
+        {0, nullptr, CONTROLS, UIE_LOAD_FAILED},
+        {0, test_panels_resource, 99, UIE_LOAD_FAILED},
+        {4711, test_panels_resource, CONTROLS, UIE_BAD_PANEL},  // no such parent
+        {0, "broken.uir", 1, UIE_LOAD_FAILED},                  // a control missing from its panel
+        {0, "broken.uir", 2, UIE_LOAD_FAILED},                  // a control of another class
     };
-    for (const auto &c : cases) EXPECT_EQ(LoadPanel(c.parent, c.file, c.id), c.result) << c.what;
+    for (const auto &[parent, file, id, result] : cases)
+        EXPECT_EQ(LoadPanel(parent, file, id), result) << id;
 }
 
 // Closing a window leaves it to the panel callback; only the operator's resize is an event. A
@@ -196,17 +187,14 @@ TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
     EXPECT_EQ(ReplaceTextBoxLine(controls, box, -1, "x"), UIE_BAD_INDEX);
 
     // A text longer than the caller's buffer is cut, never within a character, and terminated.
-    const struct {
-        const char *set;
-        std::size_t size;
-        const char *expected;
-    } cuts[] = {{"10.0.0.7", 4, "10."}, {"1\xC2\xB5m", 3, "1"}, {"1\xC2\xB5m", 4, "1\xC2\xB5"}};
-    for (const auto &c : cuts) {
+    const std::tuple<const char *, std::size_t, const char *> cuts[] = {
+        {"10.0.0.7", 4, "10."}, {"1\xC2\xB5m", 3, "1"}, {"1\xC2\xB5m", 4, "1\xC2\xB5"}};
+    for (const auto &[set, size, expected] : cuts) {
         char buffer[8];
         std::memset(buffer, 'x', sizeof buffer);
-        SetCtrlVal(controls, CONTROLS_HOST, c.set);
-        EXPECT_EQ(GetCtrlVal(controls, CONTROLS_HOST, buffer, c.size), 0);
-        EXPECT_STREQ(buffer, c.expected) << c.size;
+        SetCtrlVal(controls, CONTROLS_HOST, set);
+        EXPECT_EQ(GetCtrlVal(controls, CONTROLS_HOST, buffer, size), 0);
+        EXPECT_STREQ(buffer, expected) << size;
     }
 
     EXPECT_EQ(SetCtrlVal(controls, CONTROLS_GO, 1), UIE_NOT_SUPPORTED);  // a command button
@@ -234,12 +222,8 @@ TEST_F(UiTest, MouseEventsArriveInOrder) {
     const int clicked = EVENT_LEFT_CLICK, changed = EVENT_VAL_CHANGED, commit = EVENT_COMMIT;
     const int right = EVENT_RIGHT_CLICK, rightTwice = EVENT_RIGHT_DOUBLE_CLICK;
     const Qt::MouseButton L = Qt::LeftButton, R = Qt::RightButton;
-    const struct {
-        int control;  // 0: the panel
-        Qt::MouseButton button;
-        bool twice;
-        std::vector<int> events;
-    } cases[] = {
+    // The control (0: the panel), the button, whether it is clicked twice; the events.
+    const std::tuple<int, Qt::MouseButton, bool, std::vector<int>> cases[] = {
         {CONTROLS_GO, L, false, {clicked, commit}},
         {CONTROLS_TOGGLE, L, false, {clicked, changed, commit}},
         {CONTROLS_SWITCH, L, false, {clicked, changed, commit}},
@@ -250,14 +234,14 @@ TEST_F(UiTest, MouseEventsArriveInOrder) {
         {CONTROLS_HOST, R, false, {right}},  // no context menu
         {0, R, true, {right, rightTwice}},
     };
-    for (const auto &c : cases) {
+    for (const auto &[control, button, twice, events] : cases) {
         seen.clear();
-        QWidget *target = Widget(controls, c.control);
-        const QPoint at = c.control ? target->rect().center() : QPoint(390, 5);
-        QTest::mouseClick(target, c.button, {}, at);
-        if (c.twice) QTest::mouseDClick(target, c.button, {}, at);
-        EXPECT_EQ(EventsOf(c.control), c.events) << c.control;
-        EXPECT_EQ(seen.size(), c.events.size()) << c.control << ": reported once, to its owner";
+        QWidget *target = Widget(controls, control);
+        const QPoint at = control ? target->rect().center() : QPoint(390, 5);
+        QTest::mouseClick(target, button, {}, at);
+        if (twice) QTest::mouseDClick(target, button, {}, at);
+        EXPECT_EQ(EventsOf(control), events) << control;
+        EXPECT_EQ(seen.size(), events.size()) << control << ": reported once, to its owner";
     }
 
     // A dimmed control takes no input: no click reaches its callback.
@@ -363,24 +347,20 @@ TEST_F(UiTest, CallbacksMayQuitAndDiscard) {
 TEST_F(UiTest, FileSelectionTakesScriptedAnswers) {
     QTemporaryDir dir;
     const std::string existing = writeFile(dir.filePath("PARA.ini"), "").toStdString();
-    const std::string fresh = dir.filePath("RECORD.DAT").toStdString(), none, tooLong(300, 'x');
-    const struct {
-        int answer;
-        const std::string &given;
-        int button, result;
-        const std::string &path;
-    } files[] = {{2, existing, VAL_SAVE_BUTTON, 1, existing},
-                 {1, fresh, VAL_SAVE_BUTTON, 2, fresh},
-                 {0, none, VAL_SAVE_BUTTON, 0, none},
-                 {1, tooLong, VAL_SAVE_BUTTON, UIE_BAD_VALUE, none},
-                 {1, existing, VAL_LOAD_BUTTON, 1, existing},
-                 {2, fresh, VAL_LOAD_BUTTON, 0, none}};
-    for (const auto &f : files) {
+    const std::string fresh = dir.filePath("RECORD.DAT").toStdString();
+    // The answer, the path it gives, the dialog's button; the result and the path chosen.
+    const std::tuple<int, std::string, int, int, std::string> files[] = {
+        {2, existing, VAL_SAVE_BUTTON, 1, existing},
+        {1, fresh, VAL_SAVE_BUTTON, 2, fresh},
+        {0, "", VAL_SAVE_BUTTON, 0, ""},
+        {1, std::string(300, 'x'), VAL_SAVE_BUTTON, UIE_BAD_VALUE, ""},
+        {1, existing, VAL_LOAD_BUTTON, 1, existing},
+        {2, fresh, VAL_LOAD_BUTTON, 0, ""}};
+    for (const auto &[answer, given, button, result, chosen] : files) {
         char path[260] = "stale";
-        QueuePopupAnswer(f.answer, f.given);
-        EXPECT_EQ(FileSelectPopup("", "RECORD.DAT", "*.DAT", "", f.button, 0, 1, 1, 1, path),
-                  f.result);
-        EXPECT_EQ(path, f.path);
+        QueuePopupAnswer(answer, given);
+        EXPECT_EQ(FileSelectPopup("", "RECORD.DAT", "*.DAT", "", button, 0, 1, 1, 1, path), result);
+        EXPECT_EQ(path, chosen);
     }
     EXPECT_EQ(ConfirmPopup("ATTENTION !", "nobody here"), 0);
     EXPECT_EQ(LastPopupText(), "ATTENTION !: nobody here");
@@ -446,15 +426,16 @@ TEST_F(UiTest, GraphPictureFollowsEveryChange) {
 }
 
 // A frame is not drawn for a change inside it, and a graph repaints only its plot area while the
-// picture around it stands: what the screen shows after a run of changes, each painted in turn
-// (for a graph, and a cover that goes away), is the frame's border and the graph drawn whole.
+// picture around it stands: what the screen shows after a run of changes, each painted in turn,
+// and a cover that goes away, is the frame's border and the graphs drawn whole.
 TEST_F(UiTest, WidgetsOnTheScreenAreDrawnWhole) {
     QWidget *nested = Widget(controls, CONTROLS_NESTED);
     auto *frame = static_cast<QFrame *>(nested->parentWidget());
-    PaintCounter nestedPaints(nested);
+    PaintWatch inFrame(nested);
     for (int i = 0; i < 4; ++i) {
+        inFrame.painted = false;
         SetCtrlAttribute(controls, CONTROLS_NESTED, ATTR_LABEL_TEXT, i % 2 ? "nested" : "inner");
-        ASSERT_TRUE(nestedPaints.waitForPaint()) << i;
+        ASSERT_TRUE(waitFor([&] { return inFrame.painted; })) << i;
     }
     QFrame whole;  // the same frame, drawn whole; what lies inside its border is left out
     whole.setFrameShape(QFrame::StyledPanel);
@@ -469,39 +450,35 @@ TEST_F(UiTest, WidgetsOnTheScreenAreDrawnWhole) {
     DisplayPanel(graphs);
     SetCtrlAttribute(graphs, GRAPHS_CHART, ATTR_NUM_TRACES, 2);
     SetAxisScalingMode(graphs, GRAPHS_CHART, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 10.0);
-    const auto moveWindow = [&](int i) {
+    KGraph *position = Graph(graphs, GRAPHS_POSITION), *chart = Graph(graphs, GRAPHS_CHART);
+    PaintWatch positionPaints(position), chartPaints(chart);
+    const auto bothPainted = [&] { return positionPaints.painted && chartPaints.painted; };
+    for (int i = 0; i < 12; ++i) {
+        positionPaints.painted = chartPaints.painted = false;
         if (i == 3) SetAxisScalingMode(graphs, GRAPHS_POSITION, VAL_XAXIS, VAL_MANUAL, 0, 1024);
         DeleteGraphPlot(graphs, GRAPHS_POSITION, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
         PlotRectangle(graphs, GRAPHS_POSITION, 100.0 + 150 * i, 0.25, 160.0 + 150 * i, 1.0,
                       0xFF0000, 0xFF0000);
         SetGraphCursor(graphs, GRAPHS_POSITION, 1, 130.0 + 150 * i, 0.75);
-    };
-    const auto scroll = [&](int i) {
         for (int k = 0; k < 7; ++k) {
             const double sample[2] = {double((i * 7 + k) % 11), 9.0 - (i + k) % 5};
             PlotStripChart(graphs, GRAPHS_CHART, sample, 2);
         }
-    };
-    for (const auto &[graph, change] :
-         {std::pair<int, std::function<void(int)>>{GRAPHS_POSITION, moveWindow},
-          {GRAPHS_CHART, scroll}}) {
-        KGraph *g = Graph(graphs, graph);
-        PaintCounter paints(g);
-        for (int i = 0; i < 12; ++i) {
-            change(i);
-            ASSERT_TRUE(paints.waitForPaint()) << i;
-        }
-        // Something that covered a piece of the plot area goes away.
+        ASSERT_TRUE(waitFor(bothPainted)) << i;
+    }
+    for (KGraph *g : {position, chart}) {  // a cover over a piece of the plot area goes away
         QLabel cover(g->parentWidget());
         cover.setAutoFillBackground(true);
         cover.setPalette(QPalette(QColor(0xFF00FF)));
         cover.setGeometry(QRect(g->geometry().center() - QPoint(20, 10), QSize(40, 20)));
-        PaintCounter coverPaints(&cover);
+        PaintWatch covered(&cover);
         cover.show();
-        ASSERT_TRUE(coverPaints.waitForPaint());
+        ASSERT_TRUE(waitFor([&] { return covered.painted; }));
+        PaintWatch &paints = g == position ? positionPaints : chartPaints;
+        paints.painted = false;
         cover.hide();
-        ASSERT_TRUE(paints.waitForPaint());
-        EXPECT_EQ(onScreen(g), g->grab().toImage().convertToFormat(QImage::Format_RGB32)) << graph;
+        ASSERT_TRUE(waitFor([&] { return paints.painted; }));
+        EXPECT_EQ(onScreen(g), g->grab().toImage().convertToFormat(QImage::Format_RGB32));
     }
 }
 
