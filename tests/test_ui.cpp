@@ -343,28 +343,6 @@ TEST_F(UiTest, FileSelectionTakesScriptedAnswers) {
     EXPECT_EQ(LastPopupText(), "ATTENTION !: nobody here");
 }
 
-// A graph's plots are replaced as a whole on every cycle: new curves keep their own points; a
-// cursor or axis range the graph cannot have, and a plot on another kind of control, are refused.
-TEST_F(UiTest, GraphPlotsAndRefusals) {
-    const int graph = GRAPHS_POSITION;
-    auto *g = static_cast<KGraph *>(Widget(graphs, graph));
-    const double x[5] = {0, 8, 16, 24, 32}, y[5] = {1, 2, 3, 4, 5};
-    for (int points : {5, 3, 4}) {
-        DeleteGraphPlot(graphs, graph, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
-        const int curve =
-            PlotXY(graphs, graph, x, y, points, VAL_CONNECTED_POINTS, VAL_SIMPLE_DOT, 0);
-        const int line = PlotXY(graphs, graph, x, y, 6 - points, VAL_THIN_LINE, VAL_NO_POINT, 0);
-        EXPECT_GT(PlotRectangle(graphs, graph, 8.0, 0.0, 16.0, 0.35, 0, 0), line);
-        EXPECT_TRUE(curve > 0 && line > curve);
-        EXPECT_EQ(std::make_pair(g->pointCount(curve), g->pointCount(line)),
-                  std::make_pair(points, 6 - points));
-        EXPECT_EQ(g->plotCount(), 3);
-    }
-    EXPECT_EQ(SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 5.0, 5.0), UIE_BAD_VALUE);
-    EXPECT_EQ(SetGraphCursor(graphs, graph, 3, 0.0, 0.0), UIE_BAD_INDEX);
-    EXPECT_EQ(PlotXY(controls, CONTROLS_GO, x, y, 4, 0, 0, 0), UIE_NOT_SUPPORTED);
-}
-
 // The plot area's background, grid, labels and names are kept as a picture between paints, and
 // around the plot area the graph shows the background of what lies behind it, else its own:
 // each change of what they show must reach the next paint.
@@ -399,11 +377,17 @@ TEST_F(UiTest, GraphPictureFollowsEveryChange) {
         EXPECT_NE(g->grab().toImage(), before) << c.what;
         EXPECT_TRUE(!c.corner.isValid() || corner() == c.corner) << c.what;
     }
+    // A cursor or axis range the graph cannot have, and a plot on another control, are refused.
+    const double x[5] = {0, 200, 400, 600, 800}, y[5] = {0.1, 0.3, 0.5, 0.7, 0.9};
+    EXPECT_EQ(SetGraphCursor(graphs, graph, 3, 0.0, 0.0), UIE_BAD_INDEX);
+    EXPECT_EQ(SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 5.0, 5.0), UIE_BAD_VALUE);
+    EXPECT_EQ(PlotXY(controls, CONTROLS_GO, x, y, 5, 0, 0, 0), UIE_NOT_SUPPORTED);
 }
 
 // A frame is not drawn for a change inside it, and a graph repaints only its plot area while the
 // picture around it stands: what the screen shows after a run of changes, each painted in turn,
-// and a cover that goes away, is the frame's border and the graphs drawn whole.
+// and a cover that goes away, is the frame's border and the graphs drawn whole. The curves of a
+// cycle take the point buffers of the last one, and keep only their own points.
 TEST_F(UiTest, WidgetsOnTheScreenAreDrawnWhole) {
     QWidget *nested = Widget(controls, CONTROLS_NESTED);
     auto *frame = static_cast<QFrame *>(nested->parentWidget());
@@ -429,6 +413,7 @@ TEST_F(UiTest, WidgetsOnTheScreenAreDrawnWhole) {
     auto *position = static_cast<KGraph *>(Widget(graphs, GRAPHS_POSITION));
     auto *chart = static_cast<KGraph *>(Widget(graphs, GRAPHS_CHART));
     PaintWatch positionPaints(position), chartPaints(chart);
+    const double x[5] = {0, 200, 400, 600, 800}, y[5] = {0.1, 0.3, 0.5, 0.7, 0.9};
     const auto bothPainted = [&] { return positionPaints.painted && chartPaints.painted; };
     for (int i = 0; i < 12; ++i) {
         positionPaints.painted = chartPaints.painted = false;
@@ -437,6 +422,10 @@ TEST_F(UiTest, WidgetsOnTheScreenAreDrawnWhole) {
         PlotRectangle(graphs, GRAPHS_POSITION, 100.0 + 150 * i, 0.25, 160.0 + 150 * i, 1.0,
                       0xFF0000, 0xFF0000);
         SetGraphCursor(graphs, GRAPHS_POSITION, 1, 130.0 + 150 * i, 0.75);
+        const int points = 1 + i % 5;
+        const int curve = PlotXY(graphs, GRAPHS_POSITION, x, y, points, VAL_CONNECTED_POINTS,
+                                 VAL_SIMPLE_DOT, 0x0000FF);
+        EXPECT_EQ(position->pointCount(curve), points);
         for (int k = 0; k < 7; ++k) {
             const double sample[2] = {double((i * 7 + k) % 11), 9.0 - (i + k) % 5};
             PlotStripChart(graphs, GRAPHS_CHART, sample, 2);
@@ -505,9 +494,8 @@ TEST_F(UiTest, StripChart) {
         }
         return g->grab().toImage();
     };
-    const std::pair<double, bool> cases[] = {{55.0, true}, {53.3, true},  {60.0, true},
-                                             {50.2, true}, {60.3, false}, {700.0, false},
-                                             {-3.0, false}};
+    const std::pair<double, bool> cases[] = {{55.0, true},  {60.0, true},   {50.2, true},
+                                             {60.3, false}, {700.0, false}, {-3.0, false}};
     for (const auto &[level, shows] : cases) {
         const QImage wavering = plotAt(level, true), flat = plotAt(level, false);
         EXPECT_EQ(flat, wavering) << level;
