@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QGlyphRun>
 #include <QLineEdit>
-#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QRawFont>
@@ -82,51 +81,15 @@ struct Layout {
     qreal width = 0;
     int ascentShift = 0;
     int lineHeight = 0;
-    int overhang = 0;  // how far its glyphs reach beyond their advances, either side
-    QList<QGlyphRun> runs;   // its glyphs, placed as the layout draws them
-    QList<QPointF> advances;  // of the glyphs of a single run
+    QList<QGlyphRun> runs;  // its glyphs, placed as the layout draws them
 };
 
-// The glyphs of a laid-out text, and how far their ink reaches beyond their advances, either
-// side, in whole pixels and one more for antialiasing.
-void measureGlyphs(Layout &l) {
-    l.runs = l.layout.glyphRuns();
-    qreal overhang = 0;
-    for (const QGlyphRun &run : l.runs) {
-        const QRawFont font = run.rawFont();
-        const QList<quint32> glyphs = run.glyphIndexes();
-        const QList<QPointF> advances = font.advancesForGlyphIndexes(glyphs);
-        for (qsizetype i = 0; i < glyphs.size(); ++i) {
-            const QRectF ink = font.boundingRect(glyphs[i]);
-            overhang = std::max({overhang, -ink.left(), ink.right() - advances[i].x()});
-        }
-        if (l.runs.size() == 1) l.advances = advances;
-    }
-    l.overhang = int(std::ceil(overhang)) + 1;
-}
-
-// Draws the glyphs of a laid-out text that reach into `exposed`, as QTextLayout::draw places
-// them: a status field repaints the few characters that changed, and the others need no drawing.
-void drawLayout(QPainter &p, const Layout &l, const QPoint &origin, const QRect &exposed) {
-    if (l.runs.size() != 1) {
+// Draws a laid-out text as QTextLayout::draw places it; a text of one font as one glyph run.
+void drawLayout(QPainter &p, const Layout &l, const QPoint &origin) {
+    if (l.runs.size() == 1)
+        p.drawGlyphRun(origin, l.runs.front());
+    else
         l.layout.draw(&p, origin);
-        return;
-    }
-    const QGlyphRun &run = l.runs.front();
-    const QList<QPointF> positions = run.positions();
-    const qreal left = exposed.left() - origin.x() - l.overhang;
-    const qreal right = exposed.right() + 1 - origin.x() + l.overhang;
-    qsizetype first = 0, last = positions.size();
-    while (first < last && positions[first].x() + l.advances[first].x() <= left) ++first;
-    while (last > first && positions[last - 1].x() >= right) --last;
-    if (first == 0 && last == positions.size()) {
-        p.drawGlyphRun(origin, run);
-        return;
-    }
-    QGlyphRun part = run;
-    part.setGlyphIndexes(run.glyphIndexes().mid(first, last - first));
-    part.setPositions(positions.mid(first, last - first));
-    p.drawGlyphRun(origin, part);
 }
 
 // The layouts of the texts shown last: a status field shows a few texts in turn.
@@ -153,7 +116,7 @@ std::shared_ptr<const Layout> layoutOf(const QString &text, const QFont &font) {
     l->width = line.naturalTextWidth();
     l->ascentShift = qRound(line.ascent()) - metrics.ascent();
     l->lineHeight = std::max(metrics.boundingRect(text).height(), metrics.height());
-    measureGlyphs(*l);
+    l->runs = l->layout.glyphRuns();
     layouts[nextLayout] = l;
     nextLayout = (nextLayout + 1) % layouts.size();
     return l;
@@ -296,7 +259,7 @@ QPoint originOf(const QLineEdit *edit, const Drawn &d, const Place &place) {
 }
 
 // Paints the value where and as QLineEdit::paintEvent draws its text.
-void paint(const Drawn &d, const QRect &exposed) {
+void paint(const Drawn &d) {
     QLineEdit *edit = d.edit;
     QPainter p(edit);
     QStyleOptionFrame panel;
@@ -312,35 +275,9 @@ void paint(const Drawn &d, const QRect &exposed) {
     const QPoint topLeft = originOf(edit, d, place);
     p.setPen(edit->palette().text().color());
     if (d.layout)
-        drawLayout(p, *d.layout, topLeft, exposed);
+        drawLayout(p, *d.layout, topLeft);
     else
         p.drawGlyphRun(QPointF(topLeft) + QPointF(0, d.ascent), d.run);
-}
-
-// The part of a text display that changes from one text to the next: a status field shows texts
-// that differ in a few characters between a common start and end. Where both texts are as wide,
-// the common end stays in place too, and only the characters between need painting; otherwise
-// the whole field.
-QRect changedPart(const QLineEdit *edit, const Drawn &d, const Place &place,
-                  const Layout &before) {
-    const Layout &after = *d.layout;
-    const QString &a = before.text, &b = after.text;
-    if (before.font != after.font || before.width != after.width) return edit->rect();
-    qsizetype start = 0;
-    while (start < a.size() && start < b.size() && a[start] == b[start]) ++start;
-    qsizetype end = 0;
-    while (end < a.size() - start && end < b.size() - start &&
-           a[a.size() - 1 - end] == b[b.size() - 1 - end])
-        ++end;
-    const QTextLine lineA = before.layout.lineAt(0), lineB = after.layout.lineAt(0);
-    const qreal left = std::min(lineA.cursorToX(int(start)), lineB.cursorToX(int(start)));
-    const qreal right =
-        std::max(lineA.cursorToX(int(a.size() - end)), lineB.cursorToX(int(b.size() - end)));
-    const int x = originOf(edit, d, place).x();
-    const int overhang = std::max(before.overhang, after.overhang);
-    return QRect(QPoint(x + int(std::floor(left)) - overhang, place.contents.top()),
-                 QPoint(x + int(std::ceil(right)) + overhang, place.contents.bottom())) &
-           place.contents;
 }
 
 // Stops drawing a display: the widget paints its own value again.
@@ -379,7 +316,7 @@ class DisplayFilter : public QObject {
             case QEvent::Paint: {
                 const Drawn *d = findByEdit(object);
                 if (!d) return false;
-                paint(*d, static_cast<QPaintEvent *>(event)->rect());
+                paint(*d);
                 return true;
             }
             default:
@@ -388,9 +325,16 @@ class DisplayFilter : public QObject {
     }
 };
 
-// Whether a display may draw its value: not focused, left to right.
+// KTAV_DISPLAY_PAINTER=0 turns the painter off: every widget then shows its value itself, to
+// compare the two or to rule the painter out where a display looks wrong.
+bool painterOn() {
+    static const bool on = qEnvironmentVariable("KTAV_DISPLAY_PAINTER") != QLatin1String("0");
+    return on;
+}
+
+// Whether a display may draw its value: the painter on, not focused, left to right.
 bool mayDraw(const QWidget *widget) {
-    return !widget->hasFocus() && widget->layoutDirection() == Qt::LeftToRight;
+    return painterOn() && !widget->hasFocus() && widget->layoutDirection() == Qt::LeftToRight;
 }
 
 // The display's entry, made on first use.
@@ -444,7 +388,6 @@ bool DrawText(QWidget *widget, const QString &text) {
         return false;
     }
     Drawn &d = entry(edit, edit, CtrlKind::LineEdit);
-    const std::shared_ptr<const Layout> before = d.layout;
     d.layout = layoutOf(text, edit->font());
     d.width = d.layout->width;
     d.ascentShift = d.layout->ascentShift;
@@ -457,7 +400,7 @@ bool DrawText(QWidget *widget, const QString &text) {
         return false;
     }
     d.text = text;
-    edit->update(before ? changedPart(edit, d, place, *before) : edit->rect());
+    edit->update();
     return true;
 }
 

@@ -6,6 +6,12 @@
 // per character and font, a text from a layout kept for the few texts shown last. The widget
 // takes the value only when something else needs it: the operator acting on the display
 // (focus, a click, the wheel), a change of its attributes, or a value it cannot draw this way.
+//
+// What it buys, measured with the benchmark's RUN CPU figure (Release, replies after 20 ms, runs
+// of the program alternated, medians, on a loaded machine): 2.17 % of a core against 2.92 % with
+// the painter off (KTAV_DISPLAY_PAINTER=0), 8 pairs. Repainting only the changed characters of a
+// status text saved 0.09 % more, within the spread of 20 pairs, and was taken out: a display
+// repaints its whole field.
 #pragma once
 
 #include <QString>
