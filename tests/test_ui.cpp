@@ -504,8 +504,7 @@ void ExpectDrawnAsItsWidget(int panel, std::initializer_list<Painted> cases) {
         host->setAlignment(c.alignment | Qt::AlignVCenter);
         level->setSuffix(c.suffix);
         level->setDecimals(c.decimals);
-        // The window's repaint as the event loop does it: the display takes its waiting value,
-        // and only what changed is painted.
+        // The window's repaint as the event loop does it: the display takes its waiting value.
         const auto repaintWindow = [w] {
             QEvent request(QEvent::UpdateRequest);
             QCoreApplication::sendEvent(w->window(), &request);
@@ -570,21 +569,6 @@ TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
     count->setFocus();
     ASSERT_TRUE(waitFor([&] { return count->hasFocus(); }));
     EXPECT_EQ(DrawnNumber(count), nullptr);
-}
-
-// A status text in turn with one as wide: only the characters between their common start and
-// end are painted anew, and the field shows the new text whole.
-TEST_F(UiTest, TextDisplaysRepaintOnlyTheCharactersThatChange) {
-    const auto L = Qt::AlignLeft, R = Qt::AlignRight, C = Qt::AlignHCenter;
-    const int host = CONTROLS_HOST;
-    ExpectDrawnAsItsWidget(
-        controls,
-        {
-            {host, 0, false, L, "", 0, "Ok  ---> Line", "Ok <---  Line", "Ok <---  Line", true},
-            {host, 0, true, R, "", 0, "1 <---  2", "1  ---> 2", "1  ---> 2", true},
-            {host, 16, false, C, "", 0, "AV ---> W", "AV <--- W", "AV <--- W", true},
-            {host, 16, true, L, "", 0, "Wx--->yW", "Wx<---yW", "Wx<---yW", true},
-        });
 }
 
 TEST_F(UiTest, TimerControlTicksThroughItsCallback) {
