@@ -54,10 +54,10 @@ class Recorder : public ProgramTest {
         // MASTER and SLAVE apart, so that a swap shows.
         calib[0].offset = 50000;
         calib[0].range = 10000;
-        calib[1].offset = 61000;
-        calib[1].range = 12500;
+        calib[1].offset = 48000;
+        calib[1].range = 12000;
         para.ge.measurementMode = 1;
-        para.ge.umSetpoint = 56789;
+        para.ge.umSetpoint = 10000;
         SetLinkView({recordStatus});
         SetFrameTap(tapWire);
         ClearPopupAnswers();
@@ -106,33 +106,17 @@ class Recorder : public ProgramTest {
     void startDesktop(double increment, int samples) {
         SetCtrlVal(pRec, REC_INCTIME, increment);
         SetCtrlVal(pRec, REC_SAMPLES, samples);
-        pressStart(pRec, REC_START);
+        press(pRec, REC_START);
     }
 
-    // Presses a START that records until the recording ends; one still running after 20 s fails
-    // the test and is ended by STOP on both surfaces, so that a sample that never comes holds
-    // no suite.
-    static void pressStart(int panel, int control) {
-        QTimer bound;
-        bound.setSingleShot(true);
-        QObject::connect(&bound, &QTimer::timeout, [] {
-            ADD_FAILURE() << "the recording has not ended after 20 s: STOP";
-            press(pRec, REC_STOP);
-            press(pTRec, TREC_STOP);
-        });
-        bound.start(20000);
-        press(panel, control);
-    }
-
-    // The header lines after the date, time and increment (and sample count) lines.
-    static QByteArray headerTail(int setpoint = 56789) {
-        return "Setpoint-Value [\xB5m]:\t" + QByteArray::number(setpoint) +
-               "\r\n"
-               "Offset-Master [\xB5m]:\t50000\r\n"
-               "Offset-Slave [\xB5m]:\t61000\r\n"
-               "Range-Master [\xB5m]:\t10000\r\n"
-               "Range-Slave [\xB5m]:\t12500\r\n"
-               "TIME\t\tMA[\xB5m]\tSL[\xB5m]\tVAL[\xB5m]\tMA-E\tSL-E\tMA-PIX\tSL-PIX\tVAL-PIX\r\n";
+    // The header RecFixtureHeader writes for the fixture's calibration, with a count of 10.
+    static QByteArray header(bool withCount, const char *increment, int setpoint = 10000) {
+        RecFixture f;
+        f.withSampleCount = withCount;
+        f.increment = increment;
+        f.sampleCount = 10;
+        f.setpoint = setpoint;
+        return RecFixtureHeader(f);
     }
 
     // Checks the header's date and time lines and returns the file without them.
@@ -149,66 +133,56 @@ class Recorder : public ProgramTest {
     QString path;
 };
 
-// ---- the file header and the pop-up's displays --------------------------------------------------
-
 TEST_F(Recorder, HeaderBytesOfEachVariant) {
     const struct {
         const char *what;
         int touch;
         double increment;  // the desktop pop-up's field, or incTIME on the touch surface
         int mode, measurementMode;
-        QByteArray lines3and4, tail;
+        QByteArray expected;
     } cases[] = {
-        {"desktop polled", 0, 0.5, 0, 1, "Time-Increment[s]:\t0.5\r\nNumber of Samples:\t10\r\n",
-         headerTail()},
-        {"desktop polled, a tenth restores", 0, 0.1, 0, 1,
-         "Time-Increment[s]:\t0.1\r\nNumber of Samples:\t10\r\n", headerTail()},
-        {"desktop trigger", 0, 0.5, 1, 1, "Time-Increment[s]:\t0\r\n", headerTail()},
-        {"touch polled", 1, 1.7, 0, 1, "Time-Increment[s]:\t1.7\r\n", headerTail()},
-        {"touch trigger", 1, 2.0, 1, 1, "Time-Increment[s]:\t0\r\n", headerTail()},
-        {"distance mode: no set-point", 0, 0.5, 1, 0, "Time-Increment[s]:\t0\r\n", headerTail(0)},
+        {"desktop polled", 0, 0.5, 0, 1, header(true, "0.5")},
+        {"desktop polled, a tenth restores", 0, 0.1, 0, 1, header(true, "0.1")},
+        {"desktop trigger", 0, 0.5, 1, 1, header(false, "0")},
+        {"touch polled", 1, 1.7, 0, 1, header(false, "1.7")},
+        {"touch trigger", 1, 2.0, 1, 1, header(false, "0")},
+        {"distance mode: no set-point", 0, 0.5, 1, 0, header(false, "0", 0)},
     };
     for (const auto &c : cases) {
         QFile::remove(path);
         tsd_flag = c.touch;
         para.ge.measurementMode = static_cast<uint16_t>(c.measurementMode);
         ASSERT_EQ(writeFileHeader(c.mode, c.increment, 10), 1) << c.what;
-        EXPECT_EQ(withoutStamp(fileBytes(path)), c.lines3and4 + c.tail) << c.what;
+        EXPECT_EQ(withoutStamp(fileBytes(path)), withoutStamp(c.expected)) << c.what;
     }
 }
 
+// The recording time shown for increment x count; at 3600 s and above, and at 32000 samples, it
+// stays as it is; a time beyond what the displays hold is held, not wrapped.
 TEST_F(Recorder, RecordingTimeDisplays) {
     const struct {
         double increment;
         int samples;
+        CtrlCallbackPtr changed;
         std::vector<int> shown;  // days, hours, minutes, seconds
     } cases[] = {
-        {0.5, 10, {0, 0, 0, 5}},       {1.0, 100, {0, 0, 1, 40}}, {2.5, 31999, {0, 22, 13, 17}},
-        {3599.0, 100, {4, 3, 58, 20}}, {0.3, 7, {0, 0, 0, 2}},  // 2.1 s shown as 2
-    };
-    auto shownTime = [] {
-        return std::vector<int>{value(pRec, REC_DAYS), value(pRec, REC_HOURS),
-                                value(pRec, REC_MINUTES), value(pRec, REC_SECONDS)};
+        {0.5, 10, CC_NEDITRecTime, {0, 0, 0, 5}},
+        {2.5, 31999, CC_NEDITRecTime, {0, 22, 13, 17}},
+        {3599.0, 100, CC_NEDITRecTime, {4, 3, 58, 20}},
+        {0.3, 7, CC_NEDITRecTime, {0, 0, 0, 2}},  // 2.1 s shown as 2
+        {3600.0, 7, CC_NEDITRecTime, {0, 0, 0, 2}},
+        {3600.0, 32000, CC_NEDITRecSamples, {0, 0, 0, 2}},
+        {86400.0, 31999, CC_NEDITRecSamples, {24855, 3, 14, 7}},
     };
     for (const auto &c : cases) {
         SetCtrlVal(pRec, REC_SAMPLES, c.samples);
         SetCtrlVal(pRec, REC_INCTIME, c.increment);
-        CC_NEDITRecTime(pRec, REC_INCTIME, EVENT_VAL_CHANGED, nullptr, 0, 0);
-        EXPECT_EQ(shownTime(), c.shown) << c.increment << " s x " << c.samples;
+        c.changed(pRec, REC_INCTIME, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        EXPECT_EQ((std::vector<int>{value(pRec, REC_DAYS), value(pRec, REC_HOURS),
+                                    value(pRec, REC_MINUTES), value(pRec, REC_SECONDS)}),
+                  c.shown)
+            << c.increment << " s x " << c.samples;
     }
-    // At 3600 s and above, and at 32000 samples, the shown time stays as it is.
-    SetCtrlVal(pRec, REC_INCTIME, 3600.0);
-    CC_NEDITRecTime(pRec, REC_INCTIME, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    SetCtrlVal(pRec, REC_SAMPLES, 32000);
-    CC_NEDITRecSamples(pRec, REC_SAMPLES, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    EXPECT_EQ(shownTime(), (std::vector<int>{0, 0, 0, 2}));
-    // A count change with a large increment is held to what the displays show, not wrapped.
-    SetCtrlVal(pRec, REC_INCTIME, 86400.0);
-    SetCtrlVal(pRec, REC_SAMPLES, 31999);
-    CC_NEDITRecSamples(pRec, REC_SAMPLES, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    EXPECT_EQ(value(pRec, REC_DAYS), RecordingSeconds(31999, 86400.0) / 86400);
-    EXPECT_GT(value(pRec, REC_DAYS), 0);
-
     // The service increment reveals the calibration pop-up's virtual-offset buttons.
     EXPECT_EQ(attribute(pCalib, CALIB_WR_VIRTOFF, ATTR_VISIBLE), 0);
     SetCtrlVal(pRec, REC_INCTIME, 6173.0);
@@ -217,9 +191,6 @@ TEST_F(Recorder, RecordingTimeDisplays) {
     EXPECT_EQ(attribute(pCalib, CALIB_RD_VIRTOFF, ATTR_VISIBLE), 1);
     SetCtrlsAttribute(pCalib, {CALIB_WR_VIRTOFF, CALIB_RD_VIRTOFF}, ATTR_VISIBLE, 0);
 }
-
-// ---- the file: created exclusively, overwritten only on Yes
-// --------------------------------------
 
 // The recorder file is created with its header in one step with the check that it does not
 // exist, so a file that exists already is left as it is; a sample line goes only behind an
@@ -281,8 +252,6 @@ TEST_F(Recorder, StartClearsTheLastRecordingsDisplaysAndNamesWhyTheFileCannotBeW
         EXPECT_LE(needed, label->contentsRect().width()) << label->text().toStdString();
     }
 }
-
-// ---- desktop recording ----------------------------------------------------------------------
 
 // A polled recording takes its count of samples (none for a count of 0) and says it completed.
 TEST_F(Recorder, PolledRecordingCompletesAtItsCount) {
@@ -435,8 +404,6 @@ TEST_P(RecorderTrigger, StopWhileWaitingForATrigger) {
 INSTANTIATE_TEST_SUITE_P(Transports, RecorderTrigger, ::testing::Values(false, true),
                          [](const auto &info) { return info.param ? "Serial" : "Tcp"; });
 
-// ---- touch recorder -----------------------------------------------------------------------------
-
 class TouchRecorder : public Recorder {
   protected:
     void SetUp() override {
@@ -451,20 +418,17 @@ class TouchRecorder : public Recorder {
         SetCtrlVal(pTRec, TREC_OUTFILE, 0);
         CC_RBToutfile(pTRec, TREC_OUTFILE, EVENT_COMMIT, nullptr, 0, 0);
     }
-    // The touch recorder has stopped and shows `why` in its box.
-    static void expectStopped(const char *why) {
-        EXPECT_EQ(boxLine(0), "RECORDER STOPPED") << why;
-        EXPECT_EQ(boxLine(1), why);
-        EXPECT_EQ(lamp(pTRec, TREC_RECLED), kRed) << why;
-        EXPECT_EQ(timerOn(), 0) << why;
-        EXPECT_EQ(value(pTRec, TREC_START), 0) << why;
-    }
 };
 
-TEST_F(TouchRecorder, IncrementBelowOneSecondTicksEverySecond) {
+// An increment below a second ticks every second; without file output no file is written, and
+// the oldest time stamp shows once 100 samples are taken.
+TEST_F(TouchRecorder, WithoutFileOutputNoFileAndTheOldestStampAfter100Samples) {
+    connect();
+    withoutFile();
+    EXPECT_EQ(text(pTRec, TREC_FILENAME), "No output file selected");
+    EXPECT_EQ(dimmed(pTRec, TREC_FILEBTN), 1);
     SetCtrlVal(pTRec, TREC_INCTIME, 0.4);
     SetCtrlVal(pTRec, TREC_INCFINE, 0.3);
-    withoutFile();
     press(pTRec, TREC_START);
     EXPECT_DOUBLE_EQ(incTIME, 1.0);
     EXPECT_DOUBLE_EQ(real(pTRec, TREC_INCTIME), 1.0);
@@ -472,19 +436,9 @@ TEST_F(TouchRecorder, IncrementBelowOneSecondTicksEverySecond) {
     GetCtrlAttribute(pTRec, TREC_TIMER, ATTR_INTERVAL, &interval);
     EXPECT_DOUBLE_EQ(interval, 1.0);
     EXPECT_EQ(timerOn(), 1);
-    EXPECT_EQ(dimmed(pTRec, TREC_INC_UP), 1);
     EXPECT_EQ(dimmed(pTSD, TSD_SEND), 1);
-    EXPECT_EQ(lamp(pTSD, TSD_RECLED), kGreen);
     EXPECT_EQ(boxLine(0), "RECORDER ACTIVE");
     EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder active!");
-}
-
-TEST_F(TouchRecorder, WithoutFileOutputNoFileAndTheOldestStampAfter100Samples) {
-    connect();
-    withoutFile();
-    EXPECT_EQ(text(pTRec, TREC_FILENAME), "No output file selected");
-    EXPECT_EQ(dimmed(pTRec, TREC_FILEBTN), 1);
-    press(pTRec, TREC_START);
     for (int i = 0; i < 99; ++i) tick();
     EXPECT_EQ(boxLine(2), "SAMPLES: 99");
     EXPECT_EQ(text(pTRec, TREC_TIME_OLD), "");
@@ -499,7 +453,6 @@ TEST_F(TouchRecorder, WithoutFileOutputNoFileAndTheOldestStampAfter100Samples) {
     EXPECT_EQ(timerOn(), 0);
     EXPECT_EQ(boxLine(0), "RECORDER STOPPED");
     EXPECT_EQ(boxLine(2), "SAMPLES: 100");
-    EXPECT_EQ(dimmed(pTRec, TREC_INC_UP), 0);
 }
 
 // RUN on another touch view, or a RUN that has failed, leaves no gap: a tick during the loop
@@ -519,8 +472,7 @@ TEST_F(TouchRecorder, TicksDuringRunTakeTheLoopsRecords) {
     wire.during = nullptr;
     stop_flag = STOP_TIMEOUT;  // as a RUN that timed out leaves it
     tick();
-    EXPECT_TRUE(
-        withoutStamp(fileBytes(path)).startsWith("Time-Increment[s]:\t2\r\n" + headerTail()));
+    EXPECT_TRUE(withoutStamp(fileBytes(path)).startsWith(withoutStamp(header(false, "2"))));
     const QList<QByteArray> lines = fileLines(path);
     const std::vector<RawRecord> records = wire.records();
     ASSERT_EQ(lines.size(), 9 + 4);
@@ -532,9 +484,10 @@ TEST_F(TouchRecorder, TicksDuringRunTakeTheLoopsRecords) {
     EXPECT_EQ(lamp(pTSD, TSD_RECLED), kGreen);
 }
 
-// A file that cannot be written stops the touch recorder too, at the start or at a tick (the
-// file name then points at a full disk); the lines written before stay.
-TEST_F(TouchRecorder, AFileThatCannotBeWrittenStopsTheRecorder) {
+// Sampling that stops, by a file that cannot be written (the file name then points at a full
+// disk), the sample limit, a parameter transfer or a lost link, says so at once: red lamps, the
+// box, the touch status line, START released; the lines written before stay.
+TEST_F(TouchRecorder, SamplingThatStopsSaysSoAtOnce) {
     connect();
     setFile(dir.filePath("no/dir.dat"));
     press(pTRec, TREC_START);
@@ -542,64 +495,59 @@ TEST_F(TouchRecorder, AFileThatCannotBeWrittenStopsTheRecorder) {
     EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped - cannot write " + std::string(rec_fname) +
                                           ": No such file or directory");
     EXPECT_EQ(value(pTRec, TREC_START), 0);
+    setFile(path);
 
     const QString kept = dir.filePath("kept.dat");
-    setFile(path);
-    press(pTRec, TREC_START);
-    tick();
-    fillDisk(kept);
-    tick();
-    EXPECT_EQ(fileLines(kept).size(), 9 + 1);
-    expectStopped("CANNOT WRITE FILE!");
-    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped - cannot write " + path.toStdString() +
-                                          ": No space left on device");
-    EXPECT_EQ(recidx, 1);
-}
-
-TEST_F(TouchRecorder, StopsByItselfAtTheSampleLimit) {
-    connect();
-    withoutFile();
-    press(pTRec, TREC_START);
-    recidx = TOUCH_MAX_SAMPLES - 1;
-    tick();
-    EXPECT_EQ(boxLine(2), "SAMPLES: 30000");
-    EXPECT_EQ(timerOn(), 1);
-    tick();
-    EXPECT_EQ(recidx, TOUCH_MAX_SAMPLES);
-    expectStopped("MAX NUMBER OF DATA!");
-    EXPECT_EQ(lamp(pTSD, TSD_RECLED), kRed);
-    EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped!");
-    EXPECT_EQ(timeout_flag, 1);
-}
-
-// Sampling that stops, by a lost link or a parameter transfer, says so at once: red lamps, the
-// box, the touch status line, START released.
-TEST_F(TouchRecorder, SamplingThatStopsSaysSoAtOnce) {
-    connect();
     const struct {
-        std::function<void()> cause;
         const char *line1;
+        std::function<void()> cause;  // after the first sample
+        const char *samples;
+        std::string status;
     } cases[] = {
-        {[] { press(pTSD, TSD_GET); }, "STOPPED BY GET"},
-        {[] { press(pTSD, TSD_SEND); }, "STOPPED BY SEND"},
-        {[&] {
+        {"CANNOT WRITE FILE!",
+         [&] {
+             fillDisk(kept);
+             tick();
+         },
+         "SAMPLES: 1",
+         "Recorder stopped - cannot write " + path.toStdString() + ": No space left on device"},
+        {"MAX NUMBER OF DATA!",
+         [] {
+             recidx = TOUCH_MAX_SAMPLES - 1;
+             tick();
+             EXPECT_EQ(boxLine(2), "SAMPLES: 30000");
+             EXPECT_EQ(timerOn(), 1);
+             tick();
+         },
+         "SAMPLES: 30000", "Recorder stopped!"},
+        {"STOPPED BY GET", [] { press(pTSD, TSD_GET); }, "SAMPLES: 1", "Recorder stopped!"},
+        {"STOPPED BY SEND", [] { press(pTSD, TSD_SEND); }, "SAMPLES: 1", "Recorder stopped!"},
+        {"TIMEOUT RS232",
+         [&] {
              sim.stop();
              tick();
          },
-         "TIMEOUT RS232"},
+         "SAMPLES: 1", "Recorder stopped!"},
     };
-    withoutFile();
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.line1);
+        QFile::remove(path);
         press(pTRec, TREC_START);
         tick();
         c.cause();
-        expectStopped(c.line1);
-        EXPECT_EQ(boxLine(2), "SAMPLES: 1") << c.line1;
-        EXPECT_EQ(lamp(pTSD, TSD_RECLED), kRed) << c.line1;
-        EXPECT_EQ(text(pTSD, TSD_STATUS), "Recorder stopped!") << c.line1;
-        EXPECT_STREQ(TouchRecorderState(), "Recorder not active!") << c.line1;
-        EXPECT_EQ(tmr_flag, 0) << c.line1;
+        EXPECT_EQ(boxLine(0), "RECORDER STOPPED");
+        EXPECT_EQ(boxLine(1), c.line1);
+        EXPECT_EQ(boxLine(2), c.samples);
+        EXPECT_EQ(lamp(pTRec, TREC_RECLED), kRed);
+        EXPECT_EQ(lamp(pTSD, TSD_RECLED), kRed);
+        EXPECT_EQ(text(pTSD, TSD_STATUS), c.status);
+        EXPECT_STREQ(TouchRecorderState(), "Recorder not active!");
+        EXPECT_EQ(tmr_flag, 0);
+        EXPECT_EQ(timerOn(), 0);
+        EXPECT_EQ(value(pTRec, TREC_START), 0);
+        EXPECT_EQ(dimmed(pTRec, TREC_INC_UP), 0);
     }
+    EXPECT_EQ(fileLines(kept).size(), 9 + 1);
     EXPECT_EQ(lastMainText(), "Timeout TCP-Server-error!");
 }
 
@@ -614,7 +562,7 @@ TEST_F(TouchRecorder, TriggerModeRecordsUntilStopAndReportsTheDroppedRecords) {
         if (recidx >= 3) press(pTRec, TREC_STOP);
     });
     poll.start(20);
-    pressStart(pTRec, TREC_START);
+    press(pTRec, TREC_START);
     poll.stop();
     EXPECT_GE(recidx, 3);
     EXPECT_EQ(fileLines(path).size(), 9 + recidx);
@@ -635,9 +583,9 @@ TEST_F(TouchRecorder, IncrementSteppersHoldOneToSixtySeconds) {
         double to;
     } cases[] = {{60.0, TREC_INC_UP, 60.0},
                  {59.5, TREC_INC_UP, 60.0},
-                 {5.0, TREC_INC_UP, 6.0},  // one step for a press: not on its click as well
                  {1.0, TREC_INC_DOWN, 1.0},
-                 {5.0, TREC_INC_DOWN, 4.0}};
+                 {5.0, TREC_INC_DOWN, 4.0},
+                 {5.0, TREC_INC_UP, 6.0}};  // a press steps once
     for (const auto &c : cases) {
         SetCtrlVal(pTRec, TREC_INCTIME, c.from);
         press(pTRec, c.stepper);
@@ -645,6 +593,8 @@ TEST_F(TouchRecorder, IncrementSteppersHoldOneToSixtySeconds) {
     }
 }
 
+// The data mode shows on the desktop too and dims the recorder for modes 2 and 3; a polled
+// recording keeps its controls whatever the mode says, until it stops.
 TEST_F(TouchRecorder, DataModeMirrorsToTheDesktopAndDimsForModesTwoAndThree) {
     auto choose = [](int mode) {
         SetCtrlVal(pTRec, TREC_RS232MODE, mode);
@@ -656,15 +606,13 @@ TEST_F(TouchRecorder, DataModeMirrorsToTheDesktopAndDimsForModesTwoAndThree) {
         for (int control : {TREC_START, TREC_STOP, TREC_INCTIME, TREC_FILEBTN})
             EXPECT_EQ(dimmed(pTRec, control), mode >= 2) << mode << " " << control;
     }
-    // A polled recording keeps its controls whatever the mode says, until it stops.
     choose(0);
     withoutFile();
     press(pTRec, TREC_START);
     for (int mode : {2, 0, 3}) {
         choose(mode);
-        EXPECT_EQ(dimmed(pTRec, TREC_STOP), 0) << mode;
-        for (int control : {TREC_START, TREC_INCTIME, TREC_FILEBTN})
-            EXPECT_EQ(dimmed(pTRec, control), 1) << mode << " " << control;
+        for (int control : {TREC_STOP, TREC_START, TREC_INCTIME, TREC_FILEBTN, TREC_INC_UP})
+            EXPECT_EQ(dimmed(pTRec, control), control != TREC_STOP) << mode << " " << control;
     }
     press(pTRec, TREC_STOP);
     EXPECT_EQ(dimmed(pTRec, TREC_START), 1) << "mode 3 records nothing";
