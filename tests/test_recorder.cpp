@@ -254,15 +254,26 @@ TEST_F(Recorder, StartClearsTheLastRecordingsDisplaysAndNamesWhyTheFileCannotBeW
 }
 
 // A polled recording takes its count of samples (none for a count of 0) and says it completed.
-TEST_F(Recorder, PolledRecordingCompletesAtItsCount) {
+// Its header describes what the loop does: the mode the sensor was last given, not a drop-down
+// changed since, which START tells the operator.
+TEST_F(Recorder, PolledRecordingCompletesAtItsCountWithTheSensorsModeInTheHeader) {
     connect();
+    sensorMode(0);
+    SetCtrlVal(pRec, REC_RS232MODE, 1);
     for (int samples : {0, 10}) {
         status.clear();
+        wire.clear();
         QFile::remove(path);
+        QueuePopupAnswer(0);
         startDesktop(0.5, samples);
+        EXPECT_NE(
+            LastPopupText().find("RS-232 output mode ON REQUEST, the drop-down shows EXT. TRIGGER"),
+            std::string::npos)
+            << LastPopupText();
         EXPECT_TRUE(fileBytes(path).contains("Time-Increment[s]:\t0.5\r\nNumber of Samples:\t" +
                                              QByteArray::number(samples) + "\r\n"));
         EXPECT_EQ(fileLines(path).size(), 10 + samples);
+        EXPECT_EQ(wire.records().size(), size_t(samples));
         EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER COMPLETED!");
         EXPECT_EQ(attribute(pRec, REC_MSG, ATTR_TEXT_COLOR), 0x0066FF);
         EXPECT_EQ(lastMainText(), "Data-Recorder completed successfully!");
@@ -317,24 +328,6 @@ TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLin
         EXPECT_EQ(dimmed(pRec, REC_START), 0);
         EXPECT_EQ(dimmed(pPA, PANEL_POS_MASTER), c.textBefore ? 1 : 0) << "not current";
     }
-}
-
-// The file's header describes what the loop does: the mode the sensor was last given, not a
-// drop-down changed since, which START tells the operator.
-TEST_F(Recorder, HeaderFollowsTheSensorsModeAndADifferentDropDownIsTold) {
-    connect();
-    sensorMode(0);
-    SetCtrlVal(pRec, REC_RS232MODE, 1);
-    QueuePopupAnswer(0);
-    startDesktop(0.0, 3);
-    EXPECT_TRUE(
-        fileBytes(path).contains("Time-Increment[s]:\t0\r\nNumber of Samples:\t3\r\nSetpoint"));
-    EXPECT_EQ(fileLines(path).size(), 10 + 3);
-    EXPECT_EQ(wire.records().size(), 3u);
-    EXPECT_NE(
-        LastPopupText().find("RS-232 output mode ON REQUEST, the drop-down shows EXT. TRIGGER"),
-        std::string::npos)
-        << LastPopupText();
 }
 
 // One recorder at a time: desktop START while the touch recorder records, and touch START while
