@@ -97,19 +97,20 @@ void collect(QWidget *parent, int panel, const QWidget *window, QRect clip,
     }
 }
 
-// Everything drawn on the touch panel and its visible sub-panels.
-std::vector<Item> drawnItems(std::vector<int> &subPanels) {
-    const QWidget *window = FindPanel(pTSD)->widget;
+// Everything drawn on `window` and on those of its `panels` that show.
+std::vector<Item> drawnItems(int window, const std::vector<int> &panels) {
+    const QWidget *top = FindPanel(window)->widget;
     std::vector<Item> items;
-    collect(FindPanel(pTSD)->widget, pTSD, window, window->rect(), items);
-    subPanels.clear();
-    for (int panel : {pTNum, pTMval, pTGraph, pTRec, pTVideo, pTPara0, pTPara1, pTPara2, pTConn}) {
+    collect(FindPanel(window)->widget, window, top, top->rect(), items);
+    for (int panel : panels) {
         QWidget *w = FindPanel(panel)->widget;
-        if (!w->isVisible()) continue;
-        subPanels.push_back(panel);
-        collect(w, panel, window, onScreen(w, window) & window->rect(), items);
+        if (w->isVisible()) collect(w, panel, top, onScreen(w, top) & top->rect(), items);
     }
     return items;
+}
+
+std::vector<int> touchPanels() {
+    return {pTNum, pTMval, pTGraph, pTRec, pTVideo, pTPara0, pTPara1, pTPara2, pTConn};
 }
 
 // The connection panel floats over the view below it; everything else shares no pixel.
@@ -132,43 +133,50 @@ QRect screen() {
     return {0, 0, width, height};
 }
 
-void checkView(const char *view) {
-    SCOPED_TRACE(view);
+// Checks what `window` and its `panels` draw: each item on the screen, not clipped and with its
+// text whole; no panel of `covering` over an item of `window` itself; on the touch surface also
+// each touch target and text big enough and no two items on the same pixels.
+void checkDrawn(int window, const std::vector<int> &panels, const std::vector<int> &covering,
+                bool touch) {
     ProcessSystemEvents();
+    const QWidget *top = FindPanel(window)->widget;
     const QRect screen = ::screen();
-    const QWidget *window = FindPanel(pTSD)->widget;
-    EXPECT_EQ(window->size(), screen.size()) << "the touch panel fills the screen";
-    const double scale = TouchScale(screen.height(), screen.width());
-    const int target = static_cast<int>(std::floor(kMinTarget * scale));
-
-    std::vector<int> subPanels;
-    const std::vector<Item> items = drawnItems(subPanels);
+    const int target =
+        static_cast<int>(std::floor(kMinTarget * TouchScale(screen.height(), screen.width())));
+    const std::vector<Item> items = drawnItems(window, panels);
     ASSERT_GT(items.size(), 30u);
     for (const Item &i : items) {
-        EXPECT_TRUE(screen.contains(i.rect)) << where(i) << " lies outside the screen";
+        EXPECT_TRUE(top->rect().contains(i.rect)) << where(i) << " lies outside the screen";
         EXPECT_EQ(i.visible, i.rect) << where(i) << " is clipped by its panel";
+        EXPECT_LE(textWidth(i.widget), i.rect.width()) << where(i) << " cuts its text";
+        if (!touch) continue;
         if (i.target) {
             EXPECT_GE(i.rect.width(), target) << where(i) << " is too small to touch";
             EXPECT_GE(i.rect.height(), target) << where(i) << " is too small to touch";
         }
         EXPECT_GE(QFontInfo(i.widget->font()).pixelSize(), kMinText) << where(i);
-        EXPECT_LE(textWidth(i.widget), i.rect.width()) << where(i) << " cuts its text";
     }
-    for (size_t a = 0; a < items.size(); ++a)
+    for (size_t a = 0; touch && a < items.size(); ++a)
         for (size_t b = a + 1; b < items.size(); ++b)
             if (!mayOverlap(items[a], items[b])) {
                 EXPECT_FALSE(items[a].rect.intersects(items[b].rect))
                     << where(items[a]) << " overlaps " << where(items[b]);
             }
-    // No sub-panel covers a control of the touch panel itself.
-    for (int panel : subPanels) {
-        const QRect area = onScreen(FindPanel(panel)->widget, window);
-        EXPECT_TRUE(screen.contains(area)) << panel;
+    for (int panel : covering) {
+        if (!shown(panel)) continue;
+        const QRect area = onScreen(FindPanel(panel)->widget, top);
+        EXPECT_TRUE(top->rect().contains(area)) << panel;
         for (const Item &i : items)
-            if (i.panel == pTSD) {
+            if (i.panel == window) {
                 EXPECT_FALSE(area.intersects(i.rect)) << where(i) << " lies under panel " << panel;
             }
     }
+}
+
+void checkView(const char *view) {
+    SCOPED_TRACE(view);
+    EXPECT_EQ(FindPanel(pTSD)->widget->size(), screen().size()) << "the panel fills the screen";
+    checkDrawn(pTSD, touchPanels(), touchPanels(), true);
 }
 
 struct View {
@@ -191,6 +199,16 @@ void open(const View &v) {
 void keyboard(int on) {
     SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, on);
     CC_TTOGG_Keyboard(pTSD, TSD_TOG_KEYBOARD, EVENT_VAL_CHANGED, nullptr, 0, 0);
+}
+
+// With KTAV_TOUCH_SHOTS naming a folder, writes the picture of the touch surface there.
+void picture(const std::string &name) {
+    if (qEnvironmentVariableIsEmpty("KTAV_TOUCH_SHOTS")) return;
+    ProcessSystemEvents();
+    const std::string path = qEnvironmentVariable("KTAV_TOUCH_SHOTS").toStdString() + "/" +
+                             std::to_string(screen().width()) + "x" +
+                             std::to_string(screen().height()) + "-" + name + ".png";
+    EXPECT_EQ(SavePanelImage(pTSD, path.c_str()), 0) << path;
 }
 
 class TouchScreen : public ::testing::Test {
@@ -224,6 +242,7 @@ TEST_F(TouchScreen, EveryViewFitsTheScreen) {
     for (const View &v : kViews) {
         open(v);
         checkView(v.name);
+        picture(std::string("idle-") + v.name);
     }
     // The video view as touch VIDEO opens it.
     for (int panel : {pTNum, pTRec, pTPara0, pTPara1, pTPara2, pTConn, pTGraph}) HidePanel(panel);
@@ -247,8 +266,7 @@ TEST_F(TouchScreen, AFieldBeingTypedIntoStaysAboveTheKeyboard) {
     int lifted = 0;
     for (const View &v : kViews) {
         open(v);
-        std::vector<int> subPanels;
-        for (const Item &i : drawnItems(subPanels)) {
+        for (const Item &i : drawnItems(pTSD, touchPanels())) {
             if (i.panel == pTSD || !takesText(i.widget)) continue;
             i.widget->setEnabled(true);  // a field dimmed now is not in another mode
             i.widget->setFocus();
@@ -272,24 +290,8 @@ TEST_F(TouchScreen, TheDesktopShowsEveryControlOnTheScreen) {
     start({}, false);
     DisplayPanel(pConn);
     ProcessSystemEvents();
-    const QWidget *window = FindPanel(pPA)->widget;
-    EXPECT_TRUE(screen().contains(window->geometry()));
-    std::vector<Item> items;
-    collect(FindPanel(pPA)->widget, pPA, window, window->rect(), items);
-    for (int panel : {pPara0, pConn}) {
-        QWidget *w = FindPanel(panel)->widget;
-        collect(w, panel, window, onScreen(w, window) & window->rect(), items);
-    }
-    ASSERT_GT(items.size(), 60u);
-    const QRect parameters = onScreen(FindPanel(pPara0)->widget, window);
-    for (const Item &i : items) {
-        EXPECT_TRUE(window->rect().contains(i.rect)) << where(i) << " lies outside the screen";
-        EXPECT_EQ(i.visible, i.rect) << where(i) << " is clipped by its panel";
-        EXPECT_LE(textWidth(i.widget), i.rect.width()) << where(i) << " cuts its text";
-        if (i.panel == pPA) {
-            EXPECT_FALSE(parameters.intersects(i.rect)) << where(i) << " lies under the parameters";
-        }
-    }
+    EXPECT_TRUE(screen().contains(FindPanel(pPA)->widget->geometry()));
+    checkDrawn(pPA, {pPara0, pConn}, {pPara0}, false);
     // Stored as designed, for a larger screen next time.
     const std::string settings = dir.filePath("PX-MS-Vista.ini").toStdString();
     WriteIniFile(settings.c_str());
@@ -298,16 +300,6 @@ TEST_F(TouchScreen, TheDesktopShowsEveryControlOnTheScreen) {
     EXPECT_EQ(stored.panelMaximised, false);
     EXPECT_EQ(stored.panelHeight, 534);
     EXPECT_EQ(stored.panelWidth, 777);
-}
-
-// ---- Pictures for review -----------------------------------------------------------------------
-
-void picture(const std::string &name) {
-    ProcessSystemEvents();
-    const std::string path = qEnvironmentVariable("KTAV_TOUCH_SHOTS").toStdString() + "/" +
-                             std::to_string(screen().width()) + "x" +
-                             std::to_string(screen().height()) + "-" + name + ".png";
-    EXPECT_EQ(SavePanelImage(pTSD, path.c_str()), 0) << path;
 }
 
 // Inside a loop of `order`: every sixth cycle pictures the view shown and opens the next one;
@@ -325,15 +317,11 @@ void picturesDuring(int order, const char *prefix, std::vector<View> views) {
     };
 }
 
-TEST_F(TouchScreen, PicturesOfEveryViewIdleDuringRunAndVideo) {
+TEST_F(TouchScreen, PicturesOfTheViewsDuringRunAndVideo) {
     if (qEnvironmentVariableIsEmpty("KTAV_TOUCH_SHOTS")) GTEST_SKIP() << "no KTAV_TOUCH_SHOTS";
     SimProcess sim;
     ASSERT_TRUE(sim.start());
     start(sim.tcpSettings());
-    for (const View &v : kViews) {
-        open(v);
-        picture(std::string("idle-") + v.name);
-    }
     touchToggle(pTSD, TSD_TOG_NUM);
     SetFrameTap(tapWire);
     picturesDuring(ORD_RAW, "run-", {kViews[3], kViews[0], kViews[1], kViews[2], kViews[4]});
