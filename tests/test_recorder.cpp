@@ -367,6 +367,7 @@ TEST_F(Recorder, ConnectDuringARecordingEndsItFirstAndThenConnects) {
     atSample(5, [] { QTimer::singleShot(0, [] { press(pConn, CONNECT_TRYCONNECT); }); });
     startDesktop(0.0, 32000);
     EXPECT_EQ(text(pRec, REC_MSG), "DATA-RECORDER STOPPED!");
+    EXPECT_LT(fileLines(path).size(), 100) << "ended by CONNECT";
     EXPECT_TRUE(waitFor([] { return hwok_flag == 1; })) << "identified after the recording";
     EXPECT_EQ(tcp_con, 1);
     EXPECT_EQ(std::string(szStatus), std::string(szVersion));
