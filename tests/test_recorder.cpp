@@ -1,7 +1,7 @@
-// The data recorder end to end: the recorder file's header per variant, the desktop pop-up's
-// recording loop in polled and trigger mode over TCP and the pseudo-terminal, the touch
-// recorder's timer ticks, and how each ends. Real widgets, real files in a temporary directory,
-// the simulator as the sensor pair. The sample lines themselves are read back in test_recreader.
+// The data recorder's panels end to end: the recorder file's header per variant, the desktop
+// pop-up's recording loop, the touch recorder's timer ticks, and how each ends. Real widgets, real
+// files in a temporary directory, the simulator as the sensor pair over TCP. The recording loop
+// over each line is the core's suite; the sample lines are read back in test_recreader.
 #include <unistd.h>
 
 #include <QLabel>
@@ -414,11 +414,9 @@ TEST_F(TouchRecorder, WithoutFileOutputNoFileAndTheOldestStampAfter100Samples) {
     SetCtrlVal(pTRec, TREC_INCFINE, 0.3);
     press(pTRec, TREC_START);
     EXPECT_DOUBLE_EQ(incTIME, 1.0);
-    EXPECT_DOUBLE_EQ(real(pTRec, TREC_INCTIME), 1.0);
     double interval = 0;
     GetCtrlAttribute(pTRec, TREC_TIMER, ATTR_INTERVAL, &interval);
     EXPECT_DOUBLE_EQ(interval, 1.0);
-    EXPECT_EQ(timerOn(), 1);
     EXPECT_EQ(boxLine(0), "RECORDER ACTIVE");
     for (int i = 0; i < 99; ++i) tick();
     EXPECT_EQ(boxLine(2), "SAMPLES: 99");
