@@ -141,45 +141,27 @@ TEST_F(Touch, EachToggleShowsItsPanelsAndStaysTheOnlyOneOn) {
 
 // ---- Touch RUN and VIDEO ---------------------------------------------------------------------
 
-TEST_F(Touch, RunWithNeitherNumNorGraphOpensNumAndFeedsTheTouchDisplays) {
+// RUN with neither NUM nor GRAPH on opens NUM and feeds the touch displays; it keeps running
+// under the other views and ends after its cycle for the recorder view.
+TEST_F(Touch, RunOpensNumFeedsTheViewsAndEndsAfterItsCycleForTheRecorder) {
     connect();
     para.ge.umSetpoint = 12345;
     duringRequest(ORD_RAW, [](int n) {
         if (n == 1) {
-            EXPECT_EQ(value(pTSD, TSD_TOG_NUM), 1);
-            EXPECT_EQ(shown(pTNum), 1);
-            EXPECT_EQ(shown(pTMval), 0);
+            EXPECT_EQ(togglesOn(), std::vector<int>{TSD_TOG_NUM});
+            EXPECT_EQ(shownPanels(), std::vector<int>{pTNum});
+            EXPECT_EQ(attribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR), kGreen);
             EXPECT_EQ(attribute(pTSD, TSD_EXIT, ATTR_VISIBLE), 0);
-            for (int control : {TSD_RUN, TSD_VIDEO, TSD_GET})
-                EXPECT_EQ(dimmed(pTSD, control), 1) << control;
         }
-        if (n == 3) {
-            // The numeric panel shows this record: the cycle that ends after STOP leaves it.
+        if (n == 2) {
             EXPECT_DOUBLE_EQ(real(pTNum, TNUM_MEASVALUE), umValue / 1000.0);
-            leftClick(pTSD, TSD_STOP);
+            EXPECT_DOUBLE_EQ(real(pTNum, TNUM_SETPOINT), 12.345);
+            touchToggle(TSD_TOG_PARA0);
         }
-    });
-    press(pTSD, TSD_RUN);
-    EXPECT_EQ(wire.sent(ORD_RAW), 3);
-    EXPECT_EQ(stop_flag, STOP_IDLE);
-    EXPECT_EQ(touchTexts()[0], "Transmission successful  ---> Line Ok!");
-    EXPECT_EQ(status.texts(ST_PA).back(), "Data-Transfer Stopped!") << "PushSTOP ends touch RUN";
-    EXPECT_DOUBLE_EQ(real(pTNum, TNUM_SETPOINT), 12.345);
-    EXPECT_EQ(attribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR), 0x484848) << "idle colour";
-    auto *master = static_cast<KGraph *>(FindCtrl(pTSD, TSD_GRAPH_MASTER)->widget);
-    EXPECT_EQ(master->cursorPosition(1).x(), ClampPosition(raw.posA, PixelCount()));
-    auto *chart = static_cast<KGraph *>(FindCtrl(pTGraph, TGRAPH_STRIPCHART)->widget);
-    EXPECT_EQ(chart->traceValues(6).back(), raw.posA) << "the touch strip chart follows";
-}
-
-TEST_F(Touch, RunKeepsRunningUnderTheViewsAndEndsAfterItsCycleForTheRecorder) {
-    connect();
-    duringRequest(ORD_RAW, [](int n) {
-        if (n == 2) touchToggle(TSD_TOG_PARA0);
         if (n == 3) {
             EXPECT_EQ(shown(pTPara0), 1);
-            EXPECT_EQ(attribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR), kGreen);
-            EXPECT_EQ(dimmed(pTSD, TSD_RUN), 1);
+            for (int control : {TSD_RUN, TSD_VIDEO, TSD_GET})
+                EXPECT_EQ(dimmed(pTSD, control), 1) << control;
             touchToggle(TSD_TOG_GRAPH);
         }
         if (n == 4) {
@@ -190,12 +172,18 @@ TEST_F(Touch, RunKeepsRunningUnderTheViewsAndEndsAfterItsCycleForTheRecorder) {
     });
     press(pTSD, TSD_RUN);
     EXPECT_EQ(wire.sent(ORD_RAW), 4) << "the cycle under way ends, no further one starts";
+    EXPECT_EQ(touchTexts()[0], "Transmission successful  ---> Line Ok!");
+    EXPECT_EQ(touchTexts().back(), "RS232 data-transfer stopped! Recorder not active!");
+    EXPECT_EQ(status.texts(ST_PA).back(), "Data-Transfer Stopped!") << "PushSTOP ends touch RUN";
     EXPECT_EQ(shown(pTRec), 1);
     for (int control : {TSD_RUN, TSD_STOP, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_EXIT})
         EXPECT_EQ(dimmed(pTSD, control), 1) << control;
     for (int control : {TSD_GET, TSD_SEND, TSD_RAM, TSD_EEPROM})
         EXPECT_EQ(dimmed(pTSD, control), 0) << control;
-    EXPECT_EQ(touchTexts().back(), "RS232 data-transfer stopped! Recorder not active!");
+    auto *master = static_cast<KGraph *>(FindCtrl(pTSD, TSD_GRAPH_MASTER)->widget);
+    EXPECT_EQ(master->cursorPosition(1).x(), ClampPosition(raw.posA, PixelCount()));
+    auto *chart = static_cast<KGraph *>(FindCtrl(pTGraph, TGRAPH_STRIPCHART)->widget);
+    EXPECT_EQ(chart->traceValues(6).back(), raw.posA) << "the touch strip chart follows";
 }
 
 // The row of a graph's picture with the most pixels of `colour`: where a level line lies.
@@ -253,10 +241,12 @@ TEST_F(Touch, ACalibrationWriteRequestedInATouchLoopWaitsForADesktopLoop) {
     masl_flag = 1;
     duringRequest(ORD_RAW, [](int n) {
         if (n == 1) wrxf_flag = send_flag = 1;
-        if (n == 3) stop_flag = STOP_IDLE;
+        if (n == 3) leftClick(pTSD, TSD_STOP);
     });
     press(pTSD, TSD_RUN);
+    EXPECT_EQ(wire.sent(ORD_RAW), 3) << "STOP ends RUN after its cycle";
     EXPECT_EQ(wire.sent(ORD_SEND_RAM), 3) << "SEND is served by the touch loop";
+    EXPECT_EQ(attribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR), 0x484848) << "idle colour";
     EXPECT_EQ(wire.sent(ORD_CALIB_WRITE), 0);
     EXPECT_EQ(wrxf_flag, 1);
 
