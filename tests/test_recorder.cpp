@@ -1,7 +1,7 @@
 // The data recorder's panels end to end: the recorder file's header per variant, the desktop
 // pop-up's recording loop, the touch recorder's timer ticks, and how each ends. Real widgets, real
 // files in a temporary directory, the simulator as the sensor pair over TCP. The recording loop
-// over each line is the core's suite; the sample lines are read back in test_recreader.
+// over each line is the core's suite.
 #include <unistd.h>
 
 #include <QLabel>
@@ -188,12 +188,28 @@ TEST_F(Recorder, RecordingTimeDisplays) {
 
 // The recorder file is created with its header in one step with the check that it does not
 // exist, so a file that exists already is left as it is; a sample line goes only behind an
-// existing file's end.
-TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndWrittenOnlyWhereItExists) {
+// existing file's end, its time and the eight columns in their order, the extremes whole.
+TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndSampleLinesGoBehindItsEnd) {
     writeFile(path, "another recording\r\n");
     EXPECT_EQ(CreateRecFile(qPrintable(path), CurrentRecHeader(0.5, 10, true)), -1);
     EXPECT_STREQ(RecFileError(), "File exists");
     EXPECT_EQ(fileBytes(path), "another recording\r\n");
+
+    RawRecord r{};
+    r.umA = -12;
+    r.umB = 2147483647;
+    r.umValue = -2147483647 - 1;
+    r.edgeA = 1;
+    r.edgeB = 65535;
+    r.posA = 300;
+    r.posB = 700;
+    r.posCombined = 4096;
+    ASSERT_EQ(AppendSampleLine(qPrintable(path), r), 1);
+    static const QRegularExpression line(
+        "^another recording\r\n\\d\\d:\\d\\d:\\d\\d\t-12\t2147483647\t-2147483648\t1\t65535\t"
+        "300\t700\t4096\r\n$");
+    EXPECT_TRUE(line.match(QString::fromLatin1(fileBytes(path))).hasMatch())
+        << fileBytes(path).toStdString();
 
     const QString missing = dir.filePath("missing.dat");
     EXPECT_EQ(AppendSampleLine(qPrintable(missing), raw), -1);
