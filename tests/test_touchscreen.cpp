@@ -2,43 +2,25 @@
 // inside it and none covering another, touch targets of at least 40 x 40 pixels at 800 x 480
 // that grow with the screen, and texts at least 10 pixels high; and the desktop whole on it. The
 // screen's size comes from the offscreen platform's configfile; CTest runs this binary once per
-// supported size.
-//
-// With KTAV_TOUCH_SHOTS naming a folder, the pictures of every view, idle, during RUN and
-// during VIDEO with the simulator as the sensor, are written there as well.
-#include <gtest/gtest.h>
-
+// supported size. With KTAV_TOUCH_SHOTS naming a folder, the pictures of every view, idle,
+// during RUN and during VIDEO with the simulator as the sensor, are written there as well.
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFontInfo>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
-#include <QWidget>
 #include <cmath>
-#include <string>
-#include <vector>
 
 #include "app/appini.h"
-#include "app/maincontrols.h"
 #include "app/shell.h"
-#include "app/stopaction.h"
 #include "ktav_panels.h"
-#include "link/frame.h"
 #include "params/appsettings.h"
-#include "platform/ui/runtime.h"
 #include "platform/ui/screen.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
-#include "sim_process.h"
+#include "support.h"
 #include "touch/keyboard.h"
-#include "touch/navigation.h"
 #include "touch/touchscreen.h"
 
 namespace {
@@ -84,10 +66,8 @@ bool takesText(const QWidget *w) {
 }
 
 bool takesInput(const QWidget *w, const Control *control) {
-    if (control && control->callback) return true;
-    if (auto *spin = qobject_cast<const QAbstractSpinBox *>(w)) return !spin->isReadOnly();
-    if (auto *edit = qobject_cast<const QLineEdit *>(w)) return !edit->isReadOnly();
-    return qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QComboBox *>(w) ||
+    return (control && control->callback) || takesText(w) ||
+           qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QComboBox *>(w) ||
            qobject_cast<const QAbstractSlider *>(w);
 }
 
@@ -117,19 +97,20 @@ void collect(QWidget *parent, int panel, const QWidget *window, QRect clip,
     }
 }
 
-// Everything drawn on the touch panel and its visible sub-panels.
-std::vector<Item> drawnItems(std::vector<int> &subPanels) {
-    const QWidget *window = FindPanel(pTSD)->widget;
+// Everything drawn on `window` and on those of its `panels` that show.
+std::vector<Item> drawnItems(int window, const std::vector<int> &panels) {
+    const QWidget *top = FindPanel(window)->widget;
     std::vector<Item> items;
-    collect(FindPanel(pTSD)->widget, pTSD, window, window->rect(), items);
-    subPanels.clear();
-    for (int panel : {pTNum, pTMval, pTGraph, pTRec, pTVideo, pTPara0, pTPara1, pTPara2, pTConn}) {
+    collect(FindPanel(window)->widget, window, top, top->rect(), items);
+    for (int panel : panels) {
         QWidget *w = FindPanel(panel)->widget;
-        if (!w->isVisible()) continue;
-        subPanels.push_back(panel);
-        collect(w, panel, window, onScreen(w, window) & window->rect(), items);
+        if (w->isVisible()) collect(w, panel, top, onScreen(w, top) & top->rect(), items);
     }
     return items;
+}
+
+std::vector<int> touchPanels() {
+    return {pTNum, pTMval, pTGraph, pTRec, pTVideo, pTPara0, pTPara1, pTPara2, pTConn};
 }
 
 // The connection panel floats over the view below it; everything else shares no pixel.
@@ -145,55 +126,57 @@ std::string where(const Item &i) {
            std::to_string(r.width()) + "x" + std::to_string(r.height()) + ")";
 }
 
-void checkView(const char *view) {
-    SCOPED_TRACE(view);
-    ProcessSystemEvents();
+// The screen as the program sees it.
+QRect screen() {
     int height = 0, width = 0;
-    ASSERT_EQ(GetScreenSize(&height, &width), 0);
-    const QRect screen(0, 0, width, height);
-    const QWidget *window = FindPanel(pTSD)->widget;
-    EXPECT_EQ(window->size(), screen.size()) << "the touch panel fills the screen";
-    const double scale = TouchScale(height, width);
-    const int target = static_cast<int>(std::floor(kMinTarget * scale));
+    EXPECT_EQ(GetScreenSize(&height, &width), 0);
+    return {0, 0, width, height};
+}
 
-    std::vector<int> subPanels;
-    const std::vector<Item> items = drawnItems(subPanels);
+// Checks what `window` and its `panels` draw: each item on the screen, not clipped and with its
+// text whole; no panel of `covering` over an item of `window` itself; on the touch surface also
+// each touch target and text big enough and no two items on the same pixels.
+void checkDrawn(int window, const std::vector<int> &panels, const std::vector<int> &covering,
+                bool touch) {
+    ProcessSystemEvents();
+    const QWidget *top = FindPanel(window)->widget;
+    const QRect screen = ::screen();
+    const int target =
+        static_cast<int>(std::floor(kMinTarget * TouchScale(screen.height(), screen.width())));
+    const std::vector<Item> items = drawnItems(window, panels);
     ASSERT_GT(items.size(), 30u);
     for (const Item &i : items) {
-        EXPECT_TRUE(screen.contains(i.rect)) << where(i) << " lies outside the screen";
+        EXPECT_TRUE(top->rect().contains(i.rect)) << where(i) << " lies outside the screen";
         EXPECT_EQ(i.visible, i.rect) << where(i) << " is clipped by its panel";
+        EXPECT_LE(textWidth(i.widget), i.rect.width()) << where(i) << " cuts its text";
+        if (!touch) continue;
         if (i.target) {
             EXPECT_GE(i.rect.width(), target) << where(i) << " is too small to touch";
             EXPECT_GE(i.rect.height(), target) << where(i) << " is too small to touch";
         }
         EXPECT_GE(QFontInfo(i.widget->font()).pixelSize(), kMinText) << where(i);
-        EXPECT_LE(textWidth(i.widget), i.rect.width()) << where(i) << " cuts its text";
     }
-    for (size_t a = 0; a < items.size(); ++a)
+    for (size_t a = 0; touch && a < items.size(); ++a)
         for (size_t b = a + 1; b < items.size(); ++b)
             if (!mayOverlap(items[a], items[b])) {
                 EXPECT_FALSE(items[a].rect.intersects(items[b].rect))
                     << where(items[a]) << " overlaps " << where(items[b]);
             }
-    // No sub-panel covers a control of the touch panel itself.
-    for (int panel : subPanels) {
-        const QRect area = onScreen(FindPanel(panel)->widget, window);
-        EXPECT_TRUE(screen.contains(area)) << panel;
+    for (int panel : covering) {
+        if (!shown(panel)) continue;
+        const QRect area = onScreen(FindPanel(panel)->widget, top);
+        EXPECT_TRUE(top->rect().contains(area)) << panel;
         for (const Item &i : items)
-            if (i.panel == pTSD) {
+            if (i.panel == window) {
                 EXPECT_FALSE(area.intersects(i.rect)) << where(i) << " lies under panel " << panel;
             }
     }
 }
 
-// An operator's touch of a panel toggle: the press switches it, then left click and commit.
-void touchToggle(int toggle) {
-    int on = 0;
-    GetCtrlVal(pTSD, toggle, &on);
-    SetCtrlVal(pTSD, toggle, !on);
-    Control *control = FindCtrl(pTSD, toggle);
-    control->callback(pTSD, toggle, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    control->callback(pTSD, toggle, EVENT_COMMIT, nullptr, 0, 0);
+void checkView(const char *view) {
+    SCOPED_TRACE(view);
+    EXPECT_EQ(FindPanel(pTSD)->widget->size(), screen().size()) << "the panel fills the screen";
+    checkDrawn(pTSD, touchPanels(), touchPanels(), true);
 }
 
 struct View {
@@ -206,11 +189,26 @@ const View kViews[] = {
     {"connect", TSD_TOG_CONNECT},
 };
 
-// The video view as touch VIDEO opens it.
-void openVideoView() {
-    for (int panel : {pTNum, pTRec, pTPara0, pTPara1, pTPara2, pTConn, pTGraph}) HidePanel(panel);
-    DisplayPanel(pTVideo);
-    DisplayPanel(pTMval);
+// Opens a view by its toggle; the connection panel opens over the numeric view.
+void open(const View &v) {
+    if (v.toggle == TSD_TOG_CONNECT) touchToggle(pTSD, TSD_TOG_NUM);
+    touchToggle(pTSD, v.toggle);
+    ProcessSystemEvents();
+}
+
+void keyboard(int on) {
+    SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, on);
+    CC_TTOGG_Keyboard(pTSD, TSD_TOG_KEYBOARD, EVENT_VAL_CHANGED, nullptr, 0, 0);
+}
+
+// With KTAV_TOUCH_SHOTS naming a folder, writes the picture of the touch surface there.
+void picture(const std::string &name) {
+    if (qEnvironmentVariableIsEmpty("KTAV_TOUCH_SHOTS")) return;
+    ProcessSystemEvents();
+    const std::string path = qEnvironmentVariable("KTAV_TOUCH_SHOTS").toStdString() + "/" +
+                             std::to_string(screen().width()) + "x" +
+                             std::to_string(screen().height()) + "-" + name + ".png";
+    EXPECT_EQ(SavePanelImage(pTSD, path.c_str()), 0) << path;
 }
 
 class TouchScreen : public ::testing::Test {
@@ -242,11 +240,14 @@ class TouchScreen : public ::testing::Test {
 TEST_F(TouchScreen, EveryViewFitsTheScreen) {
     start({});
     for (const View &v : kViews) {
-        if (v.toggle == TSD_TOG_CONNECT) touchToggle(TSD_TOG_NUM);
-        touchToggle(v.toggle);
+        open(v);
         checkView(v.name);
+        picture(std::string("idle-") + v.name);
     }
-    openVideoView();
+    // The video view as touch VIDEO opens it.
+    for (int panel : {pTNum, pTRec, pTPara0, pTPara1, pTPara2, pTConn, pTGraph}) HidePanel(panel);
+    DisplayPanel(pTVideo);
+    DisplayPanel(pTMval);
     checkView("video");
 }
 
@@ -255,23 +256,17 @@ TEST_F(TouchScreen, EveryViewFitsTheScreen) {
 TEST_F(TouchScreen, AFieldBeingTypedIntoStaysAboveTheKeyboard) {
     start({});
     qputenv("KTAV_KEYBOARD", "sleep 600");
-    SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, 1);
-    CC_TTOGG_Keyboard(pTSD, TSD_TOG_KEYBOARD, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    keyboard(1);
     qunsetenv("KTAV_KEYBOARD");
     ASSERT_NE(pKeyboard, 0);
-    int height = 0, width = 0;
-    ASSERT_EQ(GetScreenSize(&height, &width), 0);
-    const int keyboardTop = height - KeyboardHeight(height);
+    const int keyboardTop = screen().height() - KeyboardHeight(screen().height());
     QWidget *window = FindPanel(pTSD)->widget;
     window->activateWindow();
     Item last{};
     int lifted = 0;
     for (const View &v : kViews) {
-        if (v.toggle == TSD_TOG_CONNECT) touchToggle(TSD_TOG_NUM);
-        touchToggle(v.toggle);
-        ProcessSystemEvents();
-        std::vector<int> subPanels;
-        for (const Item &i : drawnItems(subPanels)) {
+        open(v);
+        for (const Item &i : drawnItems(pTSD, touchPanels())) {
             if (i.panel == pTSD || !takesText(i.widget)) continue;
             i.widget->setEnabled(true);  // a field dimmed now is not in another mode
             i.widget->setFocus();
@@ -284,8 +279,7 @@ TEST_F(TouchScreen, AFieldBeingTypedIntoStaysAboveTheKeyboard) {
         }
     }
     EXPECT_GT(lifted, 0) << "the lowest fields lie where the keyboard comes";
-    SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, 0);
-    CC_TTOGG_Keyboard(pTSD, TSD_TOG_KEYBOARD, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    keyboard(0);
     EXPECT_EQ(onScreen(last.widget, window), last.rect) << where(last);
 }
 
@@ -296,26 +290,8 @@ TEST_F(TouchScreen, TheDesktopShowsEveryControlOnTheScreen) {
     start({}, false);
     DisplayPanel(pConn);
     ProcessSystemEvents();
-    int height = 0, width = 0;
-    ASSERT_EQ(GetScreenSize(&height, &width), 0);
-    const QWidget *window = FindPanel(pPA)->widget;
-    EXPECT_TRUE(QRect(0, 0, width, height).contains(window->geometry()));
-    std::vector<Item> items;
-    collect(FindPanel(pPA)->widget, pPA, window, window->rect(), items);
-    for (int panel : {pPara0, pConn}) {
-        QWidget *w = FindPanel(panel)->widget;
-        collect(w, panel, window, onScreen(w, window) & window->rect(), items);
-    }
-    ASSERT_GT(items.size(), 60u);
-    const QRect parameters = onScreen(FindPanel(pPara0)->widget, window);
-    for (const Item &i : items) {
-        EXPECT_TRUE(window->rect().contains(i.rect)) << where(i) << " lies outside the screen";
-        EXPECT_EQ(i.visible, i.rect) << where(i) << " is clipped by its panel";
-        EXPECT_LE(textWidth(i.widget), i.rect.width()) << where(i) << " cuts its text";
-        if (i.panel == pPA) {
-            EXPECT_FALSE(parameters.intersects(i.rect)) << where(i) << " lies under the parameters";
-        }
-    }
+    EXPECT_TRUE(screen().contains(FindPanel(pPA)->widget->geometry()));
+    checkDrawn(pPA, {pPara0, pConn}, {pPara0}, false);
     // Stored as designed, for a larger screen next time.
     const std::string settings = dir.filePath("PX-MS-Vista.ini").toStdString();
     WriteIniFile(settings.c_str());
@@ -326,61 +302,34 @@ TEST_F(TouchScreen, TheDesktopShowsEveryControlOnTheScreen) {
     EXPECT_EQ(stored.panelWidth, 777);
 }
 
-// ---- Pictures for review -----------------------------------------------------------------------
-
-std::string shotsDir() {
-    return qEnvironmentVariable("KTAV_TOUCH_SHOTS").toStdString();
-}
-
-void picture(const std::string &name) {
-    ProcessSystemEvents();
-    int height = 0, width = 0;
-    GetScreenSize(&height, &width);
-    const std::string path = shotsDir() + "/" + std::to_string(width) + "x" +
-                             std::to_string(height) + "-" + name + ".png";
-    EXPECT_EQ(SavePanelImage(pTSD, path.c_str()), 0) << path;
-}
-
-// Inside a loop: every sixth cycle pictures the view shown and touches the next one's toggle;
+// Inside a loop of `order`: every sixth cycle pictures the view shown and opens the next one;
 // the loop stops after the last picture.
-struct LoopPictures {
-    const char *prefix;
-    std::vector<View> views;
-    size_t next = 0;
-    int cycles = 0;
-} shots;
-
-void pictureDuringLoop(bool request, const uint8_t *bytes, int count) {
-    if (!request || count < 2 || bytes[1] != ORD_RAW) return;
-    if (++shots.cycles % 6 != 0) return;
-    picture(std::string(shots.prefix) + shots.views[shots.next].name);
-    if (++shots.next == shots.views.size()) {
-        stop_flag = STOP_IDLE;
-        return;
-    }
-    touchToggle(shots.views[shots.next].toggle);
+void picturesDuring(int order, const char *prefix, std::vector<View> views) {
+    wire.clear();
+    wire.during = [=](bool request, int o, int n) {
+        if (!request || o != order || n % 6 != 0) return;
+        const size_t next = n / 6;
+        picture(prefix + std::string(views[next - 1].name));
+        if (next == views.size())
+            stop_flag = STOP_IDLE;
+        else
+            touchToggle(pTSD, views[next].toggle);
+    };
 }
 
-TEST_F(TouchScreen, PicturesOfEveryViewIdleDuringRunAndVideo) {
-    if (shotsDir().empty()) GTEST_SKIP() << "KTAV_TOUCH_SHOTS names no folder";
+TEST_F(TouchScreen, PicturesOfTheViewsDuringRunAndVideo) {
+    if (qEnvironmentVariableIsEmpty("KTAV_TOUCH_SHOTS")) GTEST_SKIP() << "no KTAV_TOUCH_SHOTS";
     SimProcess sim;
     ASSERT_TRUE(sim.start());
     start(sim.tcpSettings());
-    for (const View &v : kViews) {
-        if (v.toggle == TSD_TOG_CONNECT) touchToggle(TSD_TOG_NUM);
-        touchToggle(v.toggle);
-        picture(std::string("idle-") + v.name);
-    }
-    touchToggle(TSD_TOG_NUM);
-    SetFrameTap(pictureDuringLoop);
-    shots = {"run-", {kViews[3], kViews[0], kViews[1], kViews[2], kViews[4]}};
-    CC_BTNRun(pTSD, TSD_RUN, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    CC_BTNRun(pTSD, TSD_RUN, EVENT_COMMIT, nullptr, 0, 0);
-    shots = {"", {{"video", 0}}};
-    CC_BTNVideo(pTSD, TSD_VIDEO, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    CC_BTNVideo(pTSD, TSD_VIDEO, EVENT_COMMIT, nullptr, 0, 0);
+    touchToggle(pTSD, TSD_TOG_NUM);
+    SetFrameTap(tapWire);
+    picturesDuring(ORD_RAW, "run-", {kViews[3], kViews[0], kViews[1], kViews[2], kViews[4]});
+    press(pTSD, TSD_RUN);
+    picturesDuring(ORD_VIDEO, "", {{"video", 0}});
+    press(pTSD, TSD_VIDEO);
     SetFrameTap(nullptr);
-    CC_BTNStop(pTSD, TSD_STOP, EVENT_COMMIT, nullptr, 0, 0);
+    press(pTSD, TSD_STOP);
 }
 
 }  // namespace
