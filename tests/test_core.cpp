@@ -28,9 +28,6 @@
 
 namespace {
 
-const QStringList kCombinedOptions = {"--master-type", "611632",      "--slave-type",
-                                      "611632",        "--line-type", "306159"};
-
 class Core : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -386,7 +383,9 @@ TEST_F(Core, TablesLandAtTheirPagesOfTheirFlash) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.combined ? "combined" : "separate");
         SCOPED_TRACE(c.sensor);
-        connect(c.combined ? kCombinedOptions : QStringList{});
+        connect(c.combined ? QStringList{"--master-type", "611632", "--slave-type", "611632",
+                                         "--line-type", "306159"}
+                           : QStringList{});
         ASSERT_EQ(IdentifyPair(nullptr).verdict, Identified::Accepted);
         EXPECT_EQ(HWTYPE, c.combined ? 22 : 20);
         const Flashes expected =
