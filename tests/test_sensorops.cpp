@@ -116,8 +116,6 @@ TEST_F(SensorOps, UnitConversions) {
     for (int um = 0; um < 100000; ++um) ASSERT_EQ(UnsignedUmOfMm(MmOfUm(um)), uint32_t(um));
 }
 
-// ---- The parameter block on the panels ------------------------------------------------------
-
 TEST_F(SensorOps, BlockRoundTripsOnBothSurfaces) {
     for (int surface : {0, 1}) {
         SCOPED_TRACE(surface ? "touch" : "desktop");
