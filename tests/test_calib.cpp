@@ -421,7 +421,6 @@ TEST_F(Calib, TheTwoServiceGesturesShareOneFlag) {
         QTest::mouseDClick(c.widget, Qt::RightButton);
         EXPECT_EQ(dclick_flag, c.flag);
         EXPECT_EQ(attribute(pCalib, CALIB_WRITE, ATTR_VISIBLE), c.editing);
-        EXPECT_EQ(dimmed(pPA, PANEL_SEND), c.editing);
         EXPECT_EQ(attribute(pCalib, CALIB_RANGE_A, ATTR_CTRL_MODE),
                   c.editing ? VAL_HOT : VAL_INDICATOR);
         EXPECT_EQ(attribute(pCalib, CALIB_LINMODE, ATTR_VISIBLE), c.linearisation);

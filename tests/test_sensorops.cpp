@@ -199,7 +199,8 @@ TEST_F(SensorOps, ShowingTheBlockCorrectsAndDims) {
 TEST_F(SensorOps, GetShowsTheBlockAfterTheLastSet) {
     SetCtrlVal(pPara1, PARA1_POWER, 500);
     para.ma.power = 654;
-    const std::tuple<int, uint16_t, int> cases[] = {{1, 0, 500}, {0, 2, 500}, {1, 2, 654}};
+    const std::tuple<int, uint16_t, int> cases[] = {
+        {1, 0, 500}, {1, 1, 500}, {0, 2, 500}, {1, 2, 654}};
     for (const auto &[received, set, shown] : cases) {
         ShowGET(received, set);
         EXPECT_EQ(real(pPara1, PARA1_POWER), shown) << received << set;
