@@ -348,69 +348,44 @@ TEST_F(Core, FlashAddressesAndTexts) {
     EXPECT_STREQ(szStatus, "Read XFLASH-ADDR: 0x1100 ... Bytes OK: 32");
 }
 
-// Each layout's table lands word by word at its pages of its flash; everything else in both
-// flashes stays as it was.
-TEST_F(Core, TablesLandAtTheirPagesOfTheirFlash) {
-    const struct {
-        bool combined;
-        int sensor, flash, address, count;  // `flash`: whose flash holds the table
-        int result;
-        const char *status;
-    } cases[] = {
-        {false, 1, 1, 0x1200, 2048, TABLE_VERIFIED, "MASTER table written and verified -> Ok!"},
-        {true, 1, 1, 0x1200, 1024, TABLE_VERIFIED, "MASTER table written and verified -> Ok!"},
-        {true, 2, 1, 0x1600, 1024, TABLE_VERIFIED, "SLAVE table written and verified -> Ok!"},
-        {false, 2, 2, 0x1200, 2048, TABLE_UNVERIFIED,
-         "SLAVE table written, unverified (no read-back) -> Ok!"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.combined ? "combined" : "separate");
-        SCOPED_TRACE(c.sensor);
-        connect(c.combined ? QStringList{"--master-type", "611632", "--slave-type", "611632",
-                                         "--line-type", "306159"}
-                           : QStringList{});
-        ASSERT_EQ(IdentifyPair(nullptr).verdict, Identified::Accepted);
-        EXPECT_EQ(HWTYPE, c.combined ? 22 : 20);
-        const Flashes expected =
-            flashesWithTable(c.combined, c.sensor, c.flash, c.address, c.count);
-
-        EXPECT_EQ(WriteCalibTable(c.sensor, valuesOf(c.sensor).data(), nullptr), c.result);
-        EXPECT_STREQ(szStatus, c.status);
-        EXPECT_EQ(wire.sent(ORD_CALIB_WRITE), 0);
-        EXPECT_TRUE(QDir(home.records()).isEmpty()) << "the record of the write is cleared";
-        disconnect();
-        EXPECT_TRUE(flashesOf(c.combined, fileBytes(statePath())) == expected);
-    }
-}
-
-// A failed step stops the write there and leaves the table reported incomplete at the next
+// A table lands word by word at its pages of its flash, everything else in both flashes as it
+// was. A failed step stops the write there and leaves the table reported incomplete at the next
 // identification; a MASTER table that reads back different or not at all is told so.
-TEST_F(Core, FailedOrUnverifiedTableWrites) {
+TEST_F(Core, TableWrites) {
+    const char *const twoLine = "--master-type 611632 --slave-type 611632 --line-type 306159";
     const char *const master = "MASTER calibration table incomplete: write it again!";
     const char *const slave = "SLAVE calibration table incomplete: write it again!";
     const struct {
-        const char *option, *value;                  // of the simulator: what fails
+        const char *options;  // of the simulator: the two-line hardware, or what fails
         int sensor, result, lastOrder, lastAddress;  // of the last request
         int reads;                                   // read-backs of 128 words
         const char *warning;                         // of the next identification; nullptr: none
         const char *withoutRecord;  // of an identification elsewhere: the flash itself tells
         const char *status;
     } cases[] = {
-        {"--fail-flash-page", "4", 1, TABLE_FAILED, ORD_XF_WRITE, 0x1400, 0, master, master,
+        {"", 1, TABLE_VERIFIED, ORD_XF_READ, 0x1980, 16, nullptr, nullptr,
+         "MASTER table written and verified -> Ok!"},
+        {twoLine, 1, TABLE_VERIFIED, ORD_XF_READ, 0x1580, 8, nullptr, nullptr,
+         "MASTER table written and verified -> Ok!"},
+        {twoLine, 2, TABLE_VERIFIED, ORD_XF_READ, 0x1980, 8, nullptr, nullptr,
+         "SLAVE table written and verified -> Ok!"},
+        {"", 2, TABLE_UNVERIFIED, ORD_XF_WRITE_SLAVE, 0x19F8, 0, nullptr, nullptr,
+         "SLAVE table written, unverified (no read-back) -> Ok!"},
+        {"--fail-flash-page 4", 1, TABLE_FAILED, ORD_XF_WRITE, 0x1400, 0, master, master,
          "MASTER table page 3 of 8 failed at 0x1400: table incomplete!"},
-        {"--fail-flash-page", "3", 2, TABLE_FAILED, ORD_XF_WRITE_SLAVE, 0x1300, 0, slave, nullptr,
+        {"--fail-flash-page 3", 2, TABLE_FAILED, ORD_XF_WRITE_SLAVE, 0x1300, 0, slave, nullptr,
          "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!"},
-        {"--error-reply", "100=25", 2, TABLE_FAILED, ORD_XF_ERASE_SLAVE, 0x1200, 0, slave, nullptr,
+        {"--error-reply 100=25", 2, TABLE_FAILED, ORD_XF_ERASE_SLAVE, 0x1200, 0, slave, nullptr,
          "SLAVE table erase 1 of 8 failed at 0x1200: table incomplete!"},
-        {"--corrupt-flash-page", "5", 1, TABLE_DIFFERS, ORD_XF_READ, 0x1500, 7, nullptr, nullptr,
+        {"--corrupt-flash-page 5", 1, TABLE_DIFFERS, ORD_XF_READ, 0x1500, 7, nullptr, nullptr,
          "MASTER table read-back differs at 0x1500: table corrupt!"},
         // Written in full: unverified, not failed.
-        {"--error-reply", "184=0", 1, TABLE_UNVERIFIED, ORD_XF_READ, 0x1200, 1, nullptr, nullptr,
+        {"--error-reply 184=0", 1, TABLE_UNVERIFIED, ORD_XF_READ, 0x1200, 1, nullptr, nullptr,
          "MASTER table written, unverified (read-back failed at 0x1200)"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.status);
-        connect({c.option, c.value});
+        connect(QString(c.options).split(' ', Qt::SkipEmptyParts));
         ASSERT_EQ(IdentifyPair(nullptr).verdict, Identified::Accepted);
         wire.clear();
         EXPECT_EQ(WriteCalibTable(c.sensor, valuesOf(c.sensor).data(), nullptr), c.result);
@@ -427,6 +402,14 @@ TEST_F(Core, FailedOrUnverifiedTableWrites) {
         IdentifyPair(nullptr);
         EXPECT_STREQ(szStatus, c.withoutRecord ? c.withoutRecord : szVersion);
         disconnect();
+        // A table written in full is in its place: both tables share the two-line flash.
+        const bool shared = c.options == twoLine;
+        if (c.result == TABLE_VERIFIED || c.result == TABLE_UNVERIFIED) {
+            EXPECT_TRUE(flashesOf(shared, fileBytes(statePath())) ==
+                        flashesWithTable(shared, c.sensor, shared ? 1 : c.sensor,
+                                         shared && c.sensor == 2 ? 0x1600 : 0x1200,
+                                         shared ? 1024 : 2048));
+        }
     }
 }
 
