@@ -191,68 +191,51 @@ TEST_F(Calib, HeaderWithTheCombinedTypeAndATableInOneWriteUseTheCombinedLayout) 
 }
 
 // A table write pauses with the interface live, so it is refused while anything else may talk
-// to the sensor: a loop between its exchanges, an idle exchange under way, a recording. A header
-// pressed during a loop is written by the loop between two of its exchanges.
+// to the sensor: a loop between or inside its exchanges, an idle exchange under way, a
+// recording. A header pressed inside a loop's exchange is written by the loop after it.
 TEST_F(Calib, ATableWriteIsRefusedWhileALoopAnExchangeOrARecordingRuns) {
     connect({"--delay-ms", "40"});
     loadBothFiles();
     const struct {
         const char *what;
-        std::function<void()> run;
+        StopFlag stop;
+        int recstop, ticking;
+        int order;  // of the exchange the press comes inside; 0: none
     } cases[] = {
-        {"an idle GET waiting for its reply",
-         [] {
-             wire.during = [](bool request, int order, int n) {
-                 if (request && order == ORD_GET_RAM && n == 1)
-                     QTimer::singleShot(0, [] { pressWrite(0, 0, 1); });
-             };
-             PushGET(RAM, 0);
-         }},
-        {"a loop between its exchanges",
-         [] {
-             stop_flag = STOP_RUNNING;
-             pressWrite(1, 0, 1);
-             stop_flag = STOP_IDLE;
-         }},
-        {"the desktop recorder",
-         [] {
-             recstop_flag = 0;
-             pressWrite(1, 0, 1);
-             recstop_flag = 1;
-         }},
-        {"the touch recorder's timer",
-         [] {
-             SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 1);
-             pressWrite(1, 0, 1);
-             SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
-         }},
-        {"a loop inside an exchange: the SLAVE's header and table",
-         [] {
-             wire.during = [](bool request, int order, int n) {
-                 if (request && order == ORD_RAW && n == 2) {
-                     pressWrite(0, 1, 1);
-                     EXPECT_EQ(wire.sent(ORD_CALIB_WRITE), 0) << "not at once";
-                 }
-                 if (request && order == ORD_RAW && n == 4) stop_flag = STOP_IDLE;
-             };
-             press(pPA, PANEL_RUN);
-         }},
+        {"a loop between its exchanges", STOP_RUNNING, 1, 0, 0},
+        {"the desktop recorder", STOP_IDLE, 0, 0, 0},
+        {"the touch recorder's timer", STOP_IDLE, 1, 1, 0},
+        {"an idle GET waiting for its reply", STOP_IDLE, 1, 0, ORD_GET_RAM},
+        {"a loop inside an exchange: the SLAVE's header and table", STOP_IDLE, 1, 0, ORD_RAW},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         wire.clear();
-        status.clear();
         ClearPopupAnswers();
         QueuePopupAnswer(0);
-        c.run();
+        stop_flag = c.stop;
+        recstop_flag = c.recstop;
+        SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, c.ticking);
+        wire.during = [&](bool request, int order, int n) {
+            if (request && order == c.order && n == 1) pressWrite(0, order == ORD_RAW, 1);
+            if (request && order == ORD_RAW && n == 3) stop_flag = STOP_IDLE;
+        };
+        if (c.order == ORD_RAW)
+            press(pPA, PANEL_RUN);
+        else if (c.order == ORD_GET_RAM)
+            PushGET(RAM, 0);
+        else
+            pressWrite(1, 0, 1);
+        stop_flag = STOP_IDLE;
+        recstop_flag = 1;
+        SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
         EXPECT_EQ(PendingPopupAnswers(), 0u) << "the refusal was told";
         EXPECT_EQ(LastPopupText(),
                   "Info: Data transfer is running: press STOP first, then WRITE the table.");
         EXPECT_EQ(wire.sent(ORD_XF_ERASE) + wire.sent(ORD_XF_ERASE_SLAVE), 0);
     }
-    EXPECT_EQ(wire.orders(),
-              (std::vector<int>{ORD_RAW, ORD_RAW, ORD_CALIB_WRITE, ORD_RAW, ORD_RAW}));
-    EXPECT_EQ(wire.requests[2][2], 2) << "the SLAVE's header";
+    EXPECT_EQ(wire.orders(), (std::vector<int>{ORD_RAW, ORD_CALIB_WRITE, ORD_RAW, ORD_RAW}));
+    EXPECT_EQ(wire.requests[1][2], 2) << "the SLAVE's header";
     ASSERT_EQ(wire.dataOf(ORD_CALIB_WRITE).size(), sizeof(CalibHeader));
     CalibHeader sent;
     std::memcpy(&sent, wire.dataOf(ORD_CALIB_WRITE).data(), sizeof sent);
