@@ -79,12 +79,6 @@ class Calib : public ProgramTest {
         wire.clear();
         status.clear();
     }
-    // Stops the simulator: the flashes it left in its state file.
-    Flashes simulatorFlashes() {
-        CloseTCP();
-        sim.stop();
-        return flashesOf(false, fileBytes(dir.filePath("state")));
-    }
 
     static void setSwitch(int master) {
         SetCtrlVal(pCalib, CALIB_MASL, master);
@@ -296,7 +290,9 @@ TEST_F(Calib, ATableWriteHoldsCloseAndRefusesWhatWouldDisturbIt) {
                   0);
         ASSERT_EQ(exit_flag, 1) << "the close was carried out";
         EXPECT_EQ(RunUserInterface(), 0) << "the event loop was told to quit";
-        EXPECT_TRUE(simulatorFlashes() ==
+        CloseTCP();
+        sim.stop();
+        EXPECT_TRUE(flashesOf(false, fileBytes(dir.filePath("state"))) ==
                     flashesWithTable(false, c.sensor, c.sensor, 0x1200, 2048));
         exit_flag = 0;
     }
