@@ -1,11 +1,8 @@
-// Both flashes of a simulated pair: as a device starts, or as the simulator left them in its
-// state file; and linearisation tables with distinct values for each side, so that a swap of
-// MASTER and SLAVE shows.
+// Both flashes of a simulated pair, fresh or as the simulator left them in its state file, and
+// linearisation tables with distinct values for each side, so that a swap of MASTER and SLAVE
+// shows.
 #pragma once
-#include <gtest/gtest.h>
-
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +10,7 @@
 
 #include "calib/calibfile.h"
 #include "device.h"
+#include "support.h"
 
 inline std::vector<uint16_t> tableValues(int first, int step) {
     std::vector<uint16_t> v(LIN_TABLE_SIZE);
@@ -21,42 +19,35 @@ inline std::vector<uint16_t> tableValues(int first, int step) {
 }
 inline const std::vector<uint16_t> masterValues = tableValues(3, 5),
                                    slaveValues = tableValues(20000, 7);
+// The table of `sensor` (1 MASTER, 2 SLAVE).
+inline const std::vector<uint16_t> &valuesOf(int sensor) {
+    return sensor == 1 ? masterValues : slaveValues;
+}
 
 struct Flashes {
     std::vector<uint16_t> master, slave;
-
-    std::vector<uint16_t> &of(int sensor) { return sensor == 1 ? master : slave; }
+    bool operator==(const Flashes &) const = default;
 };
 
-// The separate sensors, or (`combined`) the two-line hardware with both tables in one flash.
-inline DeviceConfig configOf(bool combined) {
+// The flashes of a fresh pair, or of the state `image` a simulator left: the separate sensors,
+// or (`combined`) the two-line hardware with both tables in one flash.
+inline Flashes flashesOf(bool combined, const QByteArray &image = {}) {
     DeviceConfig config;
     if (combined) {
         config.masterType = config.slaveType = TWO_LINE_TYPE;
         config.lineType = 306159;
     }
-    return config;
+    Device device(config);
+    EXPECT_TRUE(image.isEmpty() || device.restorePersistent(Bytes(image.begin(), image.end())));
+    const auto &master = device.flash(1).image(), &slave = device.flash(2).image();
+    return {{master.begin(), master.end()}, {slave.begin(), slave.end()}};
 }
 
-inline Flashes flashesOf(const Device &device) {
-    Flashes f;
-    f.master.assign(device.flash(1).image().begin(), device.flash(1).image().end());
-    f.slave.assign(device.flash(2).image().begin(), device.flash(2).image().end());
+// The flashes of a fresh pair with `count` words of the table of `sensor` at word `address` of
+// the flash of `flash`.
+inline Flashes flashesWithTable(bool combined, int sensor, int flash, int address, int count) {
+    Flashes f = flashesOf(combined);
+    std::copy_n(valuesOf(sensor).begin(), count,
+                (flash == 1 ? f.master : f.slave).begin() + (address - XFlash::BASE));
     return f;
-}
-
-// The flashes a stopped simulator left in its state file `path`.
-inline Flashes flashesOfState(const QString &path, bool combined) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    Device device(configOf(combined));
-    EXPECT_TRUE(device.restorePersistent(Bytes(bytes.begin(), bytes.end())));
-    return flashesOf(device);
-}
-
-// Puts `count` of `values` at word address `address` of a flash image.
-inline void place(std::vector<uint16_t> &image, int address, const std::vector<uint16_t> &values,
-                  int count) {
-    std::copy_n(values.begin(), count, image.begin() + (address - XFlash::BASE));
 }

@@ -1,11 +1,7 @@
 // Device work through the core alone, against the simulator and without panels: identification,
-// GET and SEND, calibration tables in the sensors' flash and the recorder loop. What the panels
-// make of the outcomes is tested in the panel suites.
-#include <gtest/gtest.h>
-
+// GET, SEND and TEACH, the derived settings, calibration tables in the sensors' flash and the
+// recorder loop. What the panels make of the outcomes is tested in the panel suites.
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -15,48 +11,22 @@
 #include "calib/calibfile.h"
 #include "calib/calibtransfer.h"
 #include "calib/identification.h"
-#include "data_home.h"
 #include "link/commands.h"
-#include "link/frame.h"
 #include "link/identify.h"
-#include "link/status.h"
 #include "link/transport.h"
 #include "link/xflash.h"
 #include "measure/recorder.h"
+#include "params/derived.h"
 #include "params/paramblock.h"
 #include "params/teach.h"
 #include "params/transfer.h"
-#include "platform/timing.h"
 #include "recfile_bytes.h"
 #include "scripted_peer.h"
 #include "shared/files.h"
-#include "shared/state.h"
 #include "sim_flash.h"
-#include "sim_process.h"
+#include "support.h"
 
 namespace {
-
-std::vector<std::vector<uint8_t>> sentFrames;  // every request, as bytes
-std::vector<RawRecord> replies;                // measurement records as they came off the wire
-
-void tap(bool request, const uint8_t *bytes, int count) {
-    if (request) {
-        sentFrames.emplace_back(bytes, bytes + count);
-    } else if (count == FRAME_HEADER_SIZE + int(sizeof(RawRecord)) && bytes[1] == ORD_RAW) {
-        RawRecord r;
-        std::memcpy(&r, bytes + FRAME_HEADER_SIZE, sizeof r);
-        replies.push_back(r);
-    }
-}
-
-int countOf(int order) {
-    int n = 0;
-    for (const auto &f : sentFrames) n += f[1] == order;
-    return n;
-}
-
-const QStringList kCombinedOptions = {"--master-type", "611632",      "--slave-type",
-                                      "611632",        "--line-type", "306159"};
 
 class Core : public ::testing::Test {
   protected:
@@ -65,9 +35,8 @@ class Core : public ::testing::Test {
         ResetParaBlock();
         ResetCalibration();
         ResetHwInfo();
-        sentFrames.clear();
-        replies.clear();
-        SetFrameTap(tap);
+        wire.clear();
+        SetFrameTap(tapWire);
         SetLinkView({[](unsigned, const char *) {}});  // the status texts are read from szStatus
         ASSERT_TRUE(dir.isValid());
     }
@@ -79,10 +48,11 @@ class Core : public ::testing::Test {
     // Starts the simulator with a state file and `options` and opens its TCP port, or its
     // pseudo-terminal with `serial`.
     void connect(const QStringList &options = {}, bool serial = false, bool keepLog = false) {
+        disconnect();
         QFile::remove(statePath());
         ASSERT_TRUE(sim.start(QStringList{"--state", statePath()} + options, keepLog));
         ASSERT_TRUE(serial ? sim.openSerial(7) : sim.openTcp());
-        sentFrames.clear();
+        wire.clear();
     }
     void disconnect() {
         CloseTCP();
@@ -97,53 +67,43 @@ class Core : public ::testing::Test {
     QTemporaryDir dir;
 };
 
-// ---- Identification -------------------------------------------------------------------------
+// The word at byte `at` of a frame.
+int wordAt(const Bytes &frame, int at) {
+    return frame[at] | frame[at + 1] << 8;
+}
 
 TEST_F(Core, FirmwareNumbersAndDeviceSeries) {
     constexpr Identified kOk = Identified::Accepted, kOther = Identified::OtherSeries,
                          kRefused = Identified::FirmwareOutOfRange;
-    struct Case {
-        QStringList options;
+    const struct {
+        const char *option, *value;
         Identified verdict;
-        int hwok;
         const char *status;  // nullptr: the version text
     } cases[] = {
-        {{"--fw-version", "399"}, kRefused, 1, "Please use K-TAV-PX-MS-Vista V.3.xx !"},
-        {{"--fw-version", "409"}, kRefused, 1, "Please use K-TAV-PX-MS-Vista V.4.0x !"},
-        {{"--fw-version", "410"}, kOk, 1, nullptr},
-        {{"--fw-version", "429"}, kOk, 1, nullptr},
-        {{"--fw-version", "430"},
-         kRefused,
-         1,
+        {"--fw-version", "399", kRefused, "Please use K-TAV-PX-MS-Vista V.3.xx !"},
+        {"--fw-version", "409", kRefused, "Please use K-TAV-PX-MS-Vista V.4.0x !"},
+        {"--fw-version", "410", kOk, nullptr},
+        {"--fw-version", "429", kOk, nullptr},
+        {"--fw-version", "430", kRefused,
          "Please use K-TAV-PX-MS-Vista software newer than V4.2 !"},
-        {{"--fw-text", "K-TAV-QD.V1.10 2014 QD"},
-         kOther,
-         0,
-         "Please use K-TAV-QD-Vista software!\n"},
-        {{"--fw-text", "K-TAV-WN.V2.00 2014 WN"},
-         kOther,
-         0,
-         "Please use K-TAV-WN-Vista software!\n"},
-        {{"--fw-text", "CHROMIX.V1.0 2013 CX"},
-         kOther,
-         0,
+        {"--fw-text", "K-TAV-QD.V1.10 2014 QD", kOther, "Please use K-TAV-QD-Vista software!\n"},
+        {"--fw-text", "K-TAV-WN.V2.00 2014 WN", kOther, "Please use K-TAV-WN-Vista software!\n"},
+        {"--fw-text", "CHROMIX.V1.0 2013 CX", kOther,
          "Please use CHROMIX-Vista software version!\n"},
-        {{"--fw-text", "OTHER-DEVICE.V1.0 2013"}, kOther, 0, "OTHER-DEVICE.V1   2013"},
-        {{"--fw-text", "K-TAV-PX-MA V4 2015"}, kOk, 1, "K-TAV-PX-MA V4 2015.   "},
-        {{"--fw-text", "K-TAV-PX-2X.V4.20 2016 X"}, kOk, 1, "K-TAV-PX-2X.V4   2016"},
+        {"--fw-text", "OTHER-DEVICE.V1.0 2013", kOther, "OTHER-DEVICE.V1   2013"},
+        {"--fw-text", "K-TAV-PX-MA V4 2015", kOk, "K-TAV-PX-MA V4 2015.   "},
+        {"--fw-text", "K-TAV-PX-2X.V4.20 2016 X", kOk, "K-TAV-PX-2X.V4   2016"},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.options.join(' ').toStdString());
-        connect(c.options);
-        const Identification identification = IdentifyPair(nullptr);
-        EXPECT_EQ(identification.verdict, c.verdict);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value);
+        connect({c.option, c.value});
+        EXPECT_EQ(IdentifyPair(nullptr).verdict, c.verdict);
         EXPECT_EQ(DeviceAccepted(), c.verdict == kOk ? 1 : 0);
         EXPECT_EQ(FirmwareRefused(), c.verdict == kRefused ? 1 : 0);
-        EXPECT_EQ(hwok_flag, c.hwok);
+        EXPECT_EQ(hwok_flag, c.verdict == kOther ? 0 : 1);
         EXPECT_STREQ(szStatus, c.status ? c.status : szVersion);
-        disconnect();
     }
-
+    disconnect();
     ScriptedPeer silent;  // answers nothing
     EXPECT_EQ(IdentifyPair(nullptr).verdict, Identified::NoLine);
     EXPECT_EQ(DeviceAccepted(), 0);
@@ -152,17 +112,14 @@ TEST_F(Core, FirmwareNumbersAndDeviceSeries) {
 // The two sides differ in model, calibration header and parameter set: each lands on its own
 // side of `hwinfo`, `calib` and `para`.
 TEST_F(Core, IdentificationKeepsEachSideApart) {
-    connect({"--master-type", "610407", "--slave-type", "611589"});
-    CalibHeader headers[2]{};
-    headers[0] = {610407, 1, 0, 2048, {}, 3000, 10000, 50000};
-    headers[1] = {611589, 2, -1, 1024, {}, 7000, 24000, 30000};
+    connect({"--master-type", "610407", "--slave-type", "611589", "--subpixels", "2048"});
+    const CalibHeader headers[2] = {{610407, 1, 0, 2048, {}, 3000, 10000, 50000},
+                                    {611589, 2, -1, 1024, {}, 7000, 24000, 30000}};
     ParaBlock held = para;
     held.ma.power = 321;
     held.sl.power = 654;
     held.ma.umTeachValue = 52000;
     held.sl.umTeachValue = 41000;
-    held.ma.evalBegin = 11;
-    held.sl.evalBegin = 22;
     held.ma.reserved[0] = 0xA1;
     held.sl.reserved[0] = 0xB2;
     para = held;
@@ -174,24 +131,20 @@ TEST_F(Core, IdentificationKeepsEachSideApart) {
 
     const Identification identification = IdentifyPair(nullptr);
     ASSERT_EQ(identification.verdict, Identified::Accepted);
-    EXPECT_EQ(identification.headersRead, 3u);
-    EXPECT_EQ(identification.paraReceived, 1);
+    EXPECT_EQ(std::tuple(identification.headersRead, identification.paraReceived),
+              std::tuple(3u, 1));
     EXPECT_STREQ(szVersion, "K-TAV-PX-MA.V4   2015-10-05");
     EXPECT_STREQ(szStatus, szVersion);
-    EXPECT_EQ(hwinfo.mastertype, 610407);
-    EXPECT_EQ(hwinfo.slavetype, 611589);
+    EXPECT_EQ(std::tuple(hwinfo.mastertype, hwinfo.slavetype), std::tuple(610407, 611589));
     EXPECT_STREQ(szHwLine[0], "LINE-SENSOR: ---  8192 subpixel");
     EXPECT_STREQ(szHwLine[1], "MASTER: PX-M2");
     EXPECT_STREQ(szHwLine[2], "SLAVE: PX-M3");
+    for (int i = 0; i < XBAR_COUNT; ++i) ASSERT_EQ(xArray8[i], 16.0 * i) << i;
+    EXPECT_EQ(std::tuple(hwinfo.subpixels, pixE, YAXISMAX), std::tuple(2048, 2048, 2048));
     CheckParaRanges(held, hwinfo.pixelCount);
-    EXPECT_EQ(std::memcmp(&para.ma, &held.ma, sizeof para.ma), 0);
-    EXPECT_EQ(std::memcmp(&para.sl, &held.sl, sizeof para.sl), 0);
-    EXPECT_EQ(std::memcmp(&para.ge, &held.ge, sizeof para.ge), 0);
-    EXPECT_EQ(std::memcmp(&calib[0], &headers[0], sizeof(CalibHeader)), 0);
-    EXPECT_EQ(std::memcmp(&calib[1], &headers[1], sizeof(CalibHeader)), 0);
-    EXPECT_EQ(HWTYPE, 20);
-    EXPECT_EQ(YPRECISION, 3);
-    EXPECT_EQ(MAX_ITIME, 50.0);
+    EXPECT_EQ(std::memcmp(&para, &held, sizeof para), 0);
+    EXPECT_EQ(std::memcmp(calib, headers, sizeof headers), 0);
+    EXPECT_EQ(std::tuple(HWTYPE, YPRECISION, MAX_ITIME), std::tuple(20, 3, 50.0));
 }
 
 TEST_F(Core, FirmwareTextIsKeptInsideItsBuffer) {
@@ -209,7 +162,66 @@ TEST_F(Core, FirmwareTextIsKeptInsideItsBuffer) {
     EXPECT_EQ(hwinfo.serialno, 77);
 }
 
-// ---- Parameter transfer ---------------------------------------------------------------------
+// A reply with fewer data bytes than the record its command copies leaves the record as it was
+// and fails with the command's own failure text.
+TEST_F(Core, UnfitRepliesAreNeverCopiedIntoTheirRecord) {
+    ScriptedPeer peer;
+    uint8_t junk[sizeof(HwInfo)], header[32];
+    uint16_t flash[256];  // the read puts the word count into the first word before it sends
+    std::memset(junk, 0xA5, sizeof junk);
+    const struct {
+        const char *what;
+        uint8_t order;
+        uint16_t param, length;
+        std::function<int()> command;
+        int failure;
+        const char *status;
+        void *record;
+        size_t size;
+    } cases[] = {
+        {"GetRAW", ORD_RAW, 0, 24, [] { return GetRAW(); }, -1, "TCP-Server-error!", &raw,
+         sizeof raw},
+        {"GetDATA", ORD_VIDEO, 0, 24, [] { return GetDATA(0); }, -1, "TCP-Server-error!", adbuf,
+         sizeof adbuf},
+        {"TEACH", ORD_TEACH, 0, 8, [] { return PushTEACH(); }, -1,
+         "Teach-Error:Timeout TCP-Server-error!", &teach, sizeof teach},
+        {"hardware record", ORD_HWINFO, 0, 24, [] { return GetHARDWAREInfo(); }, 0,
+         "Timeout-RS-232...", &hwinfo, sizeof hwinfo},
+        {"calibration header", ORD_CALIB_READ, 1, 24,
+         [&] { return ReadCalibDataFromXF(header, 1, sizeof header); }, -1,
+         "CALIB-Read-Error:Timeout TCP-Server-error!", header, sizeof header},
+        {"flash block", ORD_XF_READ, 0x1200, 24, [&] { return ReadXFLASH(0x1200, flash, 512); }, 0,
+         "ATTENTION! RECEIVED DATA FRAME IS TOO SHORT!", flash + 1, sizeof flash - 2},
+        {"half a parameter set", ORD_GET_RAM, 1, 16, [] { return PushGET(RAM, 1); }, -1,
+         "Timeout-RS-232...", &para.ma, sizeof para.ma},
+    };
+    for (const auto &c : cases) {
+        std::memset(c.record, 0x5A, c.size);
+        peer.answer(c.order, c.param, junk, c.length);
+        EXPECT_EQ(c.command(), c.failure) << c.what;
+        EXPECT_STREQ(szStatus, c.status) << c.what;
+        const auto *bytes = static_cast<const uint8_t *>(c.record);
+        EXPECT_EQ(size_t(std::count(bytes, bytes + c.size, 0x5A)), c.size) << c.what;
+    }
+}
+
+// TEACH takes the sensor's teach record into the block, a failed TEACH the previous record.
+TEST_F(Core, TeachAndReset) {
+    connect({"--error-reply", "6=25"});
+    teach = {100, 200, 30000, 40000};
+    EXPECT_EQ(PushTEACH(), -1);
+    EXPECT_STREQ(szStatus, "Teach-Error:Timeout TCP-Server-error!");
+    EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.teachValue, para.ma.umTeachValue,
+                       para.sl.umTeachValue),
+              std::tuple(100, 200, 30000, 40000));
+    EXPECT_EQ(PushRESET(), 0);
+    EXPECT_STREQ(szStatus, "RESET analog/digital output ... -> Ok!");
+    connect();
+    EXPECT_EQ(PushTEACH(), 0);
+    EXPECT_STREQ(szStatus, "TEACH new setpoint value ... -> Ok!");
+    EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.umTeachValue), std::tie(teach.posA, teach.umB));
+    EXPECT_NE(teach.posA, 100);
+}
 
 // SEND puts one set into one frame of its target's order; the file target exchanges nothing and
 // range-checks the block once set 2 is in. GET into each side is shown by the identification.
@@ -218,31 +230,88 @@ TEST_F(Core, SendAndGetFrames) {
     para.ma.power = 321;
     para.sl.power = 654;
     EXPECT_EQ(PushSEND(EEPROM, 1), 1);
-    ASSERT_EQ(sentFrames.size(), 1u);
-    ASSERT_EQ(sentFrames[0].size(), 40u);
-    EXPECT_EQ(std::vector<uint8_t>(sentFrames[0].begin(), sentFrames[0].begin() + 4),
-              (std::vector<uint8_t>{0x55, ORD_SEND_EEPROM, 1, 0}));
-    EXPECT_EQ(std::memcmp(sentFrames[0].data() + 8, &para.ma, 32), 0);
+    ASSERT_EQ(wire.requests.size(), 1u);
+    const Bytes &sent = wire.requests[0];
+    ASSERT_EQ(sent.size(), 40u);
+    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4), (Bytes{0x55, ORD_SEND_EEPROM, 1, 0}));
+    EXPECT_EQ(std::memcmp(sent.data() + 8, &para.ma, 32), 0);
     EXPECT_STREQ(szStatus, "Transmission successful MA - Line Ok!");
 
     EXPECT_EQ(PushSEND(DATFILE, 2), 1);  // a deferred SEND whose target became the file
-    ASSERT_EQ(sentFrames.size(), 2u);
-    EXPECT_EQ(sentFrames[1][1], ORD_SEND_RAM);
-    EXPECT_EQ(std::memcmp(sentFrames[1].data() + 8, &para.sl, 32), 0);
+    ASSERT_EQ(wire.requests.size(), 2u);
+    EXPECT_EQ(wire.requests[1][1], ORD_SEND_RAM);
+    EXPECT_EQ(std::memcmp(wire.requests[1].data() + 8, &para.sl, 32), 0);
 
     EXPECT_EQ(PushGET(RAM, 0), 1);
     EXPECT_STREQ(szStatus, "Parameter-frame received! GE - Line Ok!");
 
-    sentFrames.clear();
+    wire.clear();
     para.sl.power = 4000;  // beyond its limit
     EXPECT_EQ(PushGET(DATFILE, 0), 1);
     EXPECT_EQ(para.sl.power, 4000);
     EXPECT_EQ(PushGET(DATFILE, 2), 1);
     EXPECT_EQ(para.sl.power, 500);
-    EXPECT_TRUE(sentFrames.empty());
+    EXPECT_TRUE(wire.requests.empty());
 }
 
-// ---- External flash -------------------------------------------------------------------------
+// The two sides differ in everything: calibration, teach distances, and the tolerances.
+// MASTER: dUp 2000, dLo 8000; SLAVE: dUp 11000, dLo 13000.
+TEST_F(Core, DerivedSettingsOfEachEvaluationMode) {
+    calib[0] = {0, 0, 0, 0, {}, 3000, 10000, 50000};
+    calib[1] = {0, 0, 0, 0, {}, 7000, 24000, 30000};
+    para.ma.umTeachValue = 52000;
+    para.sl.umTeachValue = 41000;
+    para.ge.umSetpoint = 20000;
+    para.ge.umUpperTolerance = 1500;
+    para.ge.umLowerTolerance = 700;
+    const struct {
+        uint16_t mode, measurementMode, hardwareMode, hwTolerance;
+        int umTeach, up, lo, yMax, yMin, range, rangeA, rangeB;  // -1: range A/B unchanged
+        int virtOffset;
+    } cases[] = {
+        {0, 0, 0, 0, 41000, 42500, 40300, 55, 30, 24000, -1, -1, 7000},
+        {0, 1, 0, 0, 20000, 21500, 19300, 32, 7, 24000, -1, -1, 7000},
+        {1, 0, 0, 0, 52000, 53500, 51300, 61, 50, 10000, -1, -1, 3000},
+        {1, 1, 0, 0, 20000, 21500, 19300, 23, 12, 10000, -1, -1, 3000},
+        {6, 0, 0, 0, 52000, 53500, 51300, 61, 50, 10000, -1, -1, 3000},
+        // WIDTH: the pair's virtual offsets less both teach distances.
+        {2, 0, 0, 0, -83000, -81500, -83700, -69, 0, 34000, -1, -1, 10000},
+        {2, 1, 0, 0, 20000, 21500, 19300, 34, 0, 34000, -1, -1, 10000},
+        // CENTER: half the virtual offsets plus the master's teach less the slave's.
+        {3, 0, 0, 0, 16000, 17500, 15300, 30, 0, 34000, 10000, 24000, 10000},
+        {3, 0, 1, 1024, 16000, 33000, -1000, 30, 0, 34000, 10000, 24000, 10000},
+        // DIFF: the master's virtual offset alone, the set-point as nominal value in both modes.
+        {4, 0, 0, 0, 20000, 21500, 19300, 34, 0, 34000, 10000, 24000, 3000},
+        {5, 1, 0, 0, 20000, 21500, 19300, 34, 0, 34000, 10000, 24000, 3000},
+        {5, 0, 1, 1024, 20000, 37000, 3000, 34, 0, 34000, 10000, 24000, 3000},
+        // The hardware tolerance counts in 1/2048 of the range: 34000 * 1000 / 2048 = 16601.56
+        // um, truncated.
+        {4, 0, 1, 1000, 20000, 36601, 3399, 34, 0, 34000, 10000, 24000, 3000},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.mode << c.measurementMode << c.hardwareMode);
+        para.ge.measurementMode = c.measurementMode;
+        para.ge.hardwareMode = c.hardwareMode;
+        raw.hwTolerance = c.hwTolerance;
+        umRangeA = umRangeB = -1;
+        DeriveSettings(c.mode);
+        EXPECT_EQ(DeriveThresholds(c.mode), c.hardwareMode == 1 ? 1 : 0);
+        EXPECT_EQ(std::vector<int>({umTeach, umupTHD, umloTHD, YAXISMAX, YAXISMIN, umRange,
+                                    umRangeA, umRangeB, umVIRTOFFS}),
+                  std::vector<int>({c.umTeach, c.up, c.lo, c.yMax, c.yMin, c.range, c.rangeA,
+                                    c.rangeB, c.virtOffset}));
+    }
+    // On its own in a display cycle, DIFF takes the thresholds from the nominal value as it
+    // stands and only then, in set-point mode, puts the set-point in its place for the axis.
+    para.ge.hardwareMode = 0;
+    for (uint16_t setpoint : {1, 0}) {
+        para.ge.measurementMode = setpoint;
+        umTeach = 30000;
+        DeriveThresholds(4);
+        EXPECT_EQ(std::vector<int>({umupTHD, umloTHD, umTeach, YAXISMAX}),
+                  std::vector<int>({31500, 29300, setpoint ? 20000 : 30000, setpoint ? 34 : 44}));
+    }
+}
 
 TEST_F(Core, FlashAddressesAndTexts) {
     connect({"--error-reply", "100=25"});  // the SLAVE refuses every erase
@@ -252,7 +321,7 @@ TEST_F(Core, FlashAddressesAndTexts) {
     EXPECT_EQ(WriteXFLASH(0x0FFF, words, 16), -2);
     EXPECT_EQ(WriteXFLASH(0x2000, words, 16), -2);
     EXPECT_EQ(WriteXFLASHSLAVE(0x2000, words, 16), -2);
-    EXPECT_TRUE(sentFrames.empty());
+    EXPECT_TRUE(wire.requests.empty());
 
     EXPECT_EQ(WriteXFLASH(0x1200, words, 16), 1);
     EXPECT_STREQ(szStatus, "Write XFLASH OK Addr=0x1200");
@@ -262,14 +331,14 @@ TEST_F(Core, FlashAddressesAndTexts) {
 
     ASSERT_EQ(WriteXFLASH(0x1A80, words, 16), 1);  // into the second half of an unused page
     uint16_t page[256];
-    sentFrames.clear();
+    wire.clear();
     EXPECT_EQ(ReadXFLASH(0x1A00, page, 512), 1);
     // A word count goes out in one byte, and 0 is none: a page is read in two halves.
-    ASSERT_EQ(sentFrames.size(), 2u);
+    ASSERT_EQ(wire.requests.size(), 2u);
     for (int half : {0, 1}) {
-        ASSERT_EQ(sentFrames[half].size(), 10u);
-        EXPECT_EQ(sentFrames[half][2] | sentFrames[half][3] << 8, 0x1A00 + 128 * half);
-        EXPECT_EQ(sentFrames[half][8] | sentFrames[half][9] << 8, 128);
+        ASSERT_EQ(wire.requests[half].size(), 10u);
+        EXPECT_EQ(wordAt(wire.requests[half], 2), 0x1A00 + 128 * half);
+        EXPECT_EQ(wordAt(wire.requests[half], 8), 128);
     }
     EXPECT_EQ(page[0], 0xFFFF);
     EXPECT_TRUE(std::equal(words, words + 8, page + 128)) << "the second half in its place";
@@ -279,181 +348,52 @@ TEST_F(Core, FlashAddressesAndTexts) {
     EXPECT_STREQ(szStatus, "Read XFLASH-ADDR: 0x1100 ... Bytes OK: 32");
 }
 
-// ---- Replies too short for their record ---------------------------------------------------
-
-// A reply with fewer data bytes than the record its command copies leaves the record as it was
-// and fails with the command's own failure text.
-TEST_F(Core, ShortRepliesAreNeverCopiedIntoTheirRecord) {
-    ScriptedPeer peer;
-    const uint8_t junk[24] = {0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5};
-    uint8_t header[32], pristineHeader[32];
-    std::memset(header, 0x11, sizeof header);
-    std::memcpy(pristineHeader, header, sizeof header);
-    uint16_t flash[256] = {}, pristineFlash[256] = {};
-    std::memset(&raw, 0x22, sizeof raw);
-    std::memset(adbuf, 0x33, sizeof adbuf);
-    teach = {100, 200, 30000, 40000};
-    const RawRecord rawBefore = raw;
-    const TeachRecord teachBefore = teach;
-    uint16_t adbufBefore[256];
-    std::memcpy(adbufBefore, adbuf, sizeof adbuf);
-    const HwInfo hwBefore = hwinfo;
-    struct Case {
-        const char *what;
-        uint8_t order;
-        uint16_t param;
-        std::function<int()> command;
-        int failure;
+// A table lands word by word at its pages of its flash, everything else in both flashes as it
+// was. A failed step stops the write there and leaves the table reported incomplete at the next
+// identification; a MASTER table that reads back different or not at all is told so.
+TEST_F(Core, TableWrites) {
+    const char *const twoLine = "--master-type 611632 --slave-type 611632 --line-type 306159";
+    const char *const master = "MASTER calibration table incomplete: write it again!";
+    const char *const slave = "SLAVE calibration table incomplete: write it again!";
+    const struct {
+        const char *options;  // of the simulator: the two-line hardware, or what fails
+        int sensor, result, lastOrder, lastAddress;  // of the last request
+        int reads;                                   // read-backs of 128 words
+        const char *warning;                         // of the next identification; nullptr: none
+        const char *withoutRecord;  // of an identification elsewhere: the flash itself tells
         const char *status;
     } cases[] = {
-        {"GetRAW", ORD_RAW, 0, [] { return GetRAW(); }, -1, "TCP-Server-error!"},
-        {"GetDATA", ORD_VIDEO, 0, [] { return GetDATA(0); }, -1, "TCP-Server-error!"},
-        {"TEACH", ORD_TEACH, 0, [] { return PushTEACH(); }, -1,
-         "Teach-Error:Timeout TCP-Server-error!"},
-        {"hardware record", ORD_HWINFO, 0, [] { return GetHARDWAREInfo(); }, 0,
-         "Timeout-RS-232..."},
-        {"calibration header", ORD_CALIB_READ, 1,
-         [&] { return ReadCalibDataFromXF(header, 1, sizeof header); }, -1,
-         "CALIB-Read-Error:Timeout TCP-Server-error!"},
-        {"flash block", ORD_XF_READ, 0x1200, [&] { return ReadXFLASH(0x1200, flash, 512); }, 0,
-         nullptr},
-    };
-    for (const Case &c : cases) {
-        peer.answer(c.order, c.param, junk, c.order == ORD_TEACH ? 8 : sizeof junk);
-        EXPECT_EQ(c.command(), c.failure) << c.what;
-        if (c.status) {
-            EXPECT_STREQ(szStatus, c.status) << c.what;
-        }
-    }
-    EXPECT_EQ(std::memcmp(&raw, &rawBefore, sizeof raw), 0);
-    EXPECT_EQ(std::memcmp(adbuf, adbufBefore, sizeof adbuf), 0);
-    EXPECT_EQ(std::memcmp(&teach, &teachBefore, sizeof teach), 0);
-    EXPECT_EQ(std::memcmp(&hwinfo, &hwBefore, sizeof hwinfo), 0);
-    EXPECT_EQ(std::memcmp(header, pristineHeader, sizeof header), 0);
-    flash[0] = 0;  // the word count the read puts there before sending
-    EXPECT_EQ(std::memcmp(flash, pristineFlash, sizeof flash), 0);
-}
-
-// ---- Calibration tables in the flash --------------------------------------------------------
-
-// Each layout's table lands word by word at its pages of its flash; everything else in both
-// flashes stays as it was.
-TEST_F(Core, TablesLandAtTheirPagesOfTheirFlash) {
-    struct Case {
-        const char *what;
-        bool combined;
-        int sensor;
-        int flash;  // whose flash holds the table
-        int address, count;
-        int result;
-        const char *status;
-    };
-    const Case cases[] = {
-        {"separate, master", false, 1, 1, 0x1200, 2048, TABLE_VERIFIED,
+        {"", 1, TABLE_VERIFIED, ORD_XF_READ, 0x1980, 16, nullptr, nullptr,
          "MASTER table written and verified -> Ok!"},
-        {"combined, master", true, 1, 1, 0x1200, 1024, TABLE_VERIFIED,
+        {twoLine, 1, TABLE_VERIFIED, ORD_XF_READ, 0x1580, 8, nullptr, nullptr,
          "MASTER table written and verified -> Ok!"},
-        {"combined, slave", true, 2, 1, 0x1600, 1024, TABLE_VERIFIED,
+        {twoLine, 2, TABLE_VERIFIED, ORD_XF_READ, 0x1980, 8, nullptr, nullptr,
          "SLAVE table written and verified -> Ok!"},
-        {"separate, slave", false, 2, 2, 0x1200, 2048, TABLE_UNVERIFIED,
+        {"", 2, TABLE_UNVERIFIED, ORD_XF_WRITE_SLAVE, 0x19F8, 0, nullptr, nullptr,
          "SLAVE table written, unverified (no read-back) -> Ok!"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        connect(c.combined ? kCombinedOptions : QStringList{});
-        ASSERT_EQ(IdentifyPair(nullptr).verdict, Identified::Accepted);
-        EXPECT_EQ(HWTYPE, c.combined ? 22 : 20);
-        Flashes expected = flashesOf(Device(configOf(c.combined)));
-        const std::vector<uint16_t> &table = c.sensor == 1 ? masterValues : slaveValues;
-        place(expected.of(c.flash), c.address, table, c.count);
-
-        EXPECT_EQ(WriteCalibTable(c.sensor, table.data(), nullptr), c.result);
-        EXPECT_STREQ(szStatus, c.status);
-        EXPECT_EQ(countOf(ORD_CALIB_WRITE), 0);
-        EXPECT_TRUE(QDir(home.records()).isEmpty()) << "the record of the write is cleared";
-        disconnect();
-        const Flashes after = flashesOfState(statePath(), c.combined);
-        EXPECT_TRUE(after.master == expected.master);
-        EXPECT_TRUE(after.slave == expected.slave);
-    }
-}
-
-// A failed step stops the write there and leaves the table reported incomplete at the next
-// identification; a MASTER table that reads back different or not at all is told so.
-TEST_F(Core, FailedOrUnverifiedTableWrites) {
-    constexpr const char *kMasterWarning = "MASTER calibration table incomplete: write it again!";
-    constexpr const char *kSlaveWarning = "SLAVE calibration table incomplete: write it again!";
-    struct Case {
-        QStringList options;  // of the simulator: what fails
-        int sensor;
-        int result;
-        const char *status;
-        int lastOrder, lastAddress;  // of the last request
-        int reads;                   // read-backs of 128 words
-        const char *warning;         // of the next identification; nullptr: none
-        const char *withoutRecord;   // of an identification elsewhere: the flash itself tells
-    };
-    const Case cases[] = {
-        {{"--fail-flash-page", "4"},
-         1,
-         TABLE_FAILED,
-         "MASTER table page 3 of 8 failed at 0x1400: table incomplete!",
-         ORD_XF_WRITE,
-         0x1400,
-         0,
-         kMasterWarning,
-         kMasterWarning},
-        {{"--fail-flash-page", "3"},
-         2,
-         TABLE_FAILED,
-         "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!",
-         ORD_XF_WRITE_SLAVE,
-         0x1300,
-         0,
-         kSlaveWarning,
-         nullptr},
-        {{"--error-reply", "100=25"},
-         2,
-         TABLE_FAILED,
-         "SLAVE table erase 1 of 8 failed at 0x1200: table incomplete!",
-         ORD_XF_ERASE_SLAVE,
-         0x1200,
-         0,
-         kSlaveWarning,
-         nullptr},
-        {{"--corrupt-flash-page", "5"},
-         1,
-         TABLE_DIFFERS,
-         "MASTER table read-back differs at 0x1500: table corrupt!",
-         ORD_XF_READ,
-         0x1500,
-         7,
-         nullptr,
-         nullptr},
+        {"--fail-flash-page 4", 1, TABLE_FAILED, ORD_XF_WRITE, 0x1400, 0, master, master,
+         "MASTER table page 3 of 8 failed at 0x1400: table incomplete!"},
+        {"--fail-flash-page 3", 2, TABLE_FAILED, ORD_XF_WRITE_SLAVE, 0x1300, 0, slave, nullptr,
+         "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!"},
+        {"--error-reply 100=25", 2, TABLE_FAILED, ORD_XF_ERASE_SLAVE, 0x1200, 0, slave, nullptr,
+         "SLAVE table erase 1 of 8 failed at 0x1200: table incomplete!"},
+        {"--corrupt-flash-page 5", 1, TABLE_DIFFERS, ORD_XF_READ, 0x1500, 7, nullptr, nullptr,
+         "MASTER table read-back differs at 0x1500: table corrupt!"},
         // Written in full: unverified, not failed.
-        {{"--error-reply", "184=0"},
-         1,
-         TABLE_UNVERIFIED,
-         "MASTER table written, unverified (read-back failed at 0x1200)",
-         ORD_XF_READ,
-         0x1200,
-         1,
-         nullptr,
-         nullptr},
+        {"--error-reply 184=0", 1, TABLE_UNVERIFIED, ORD_XF_READ, 0x1200, 1, nullptr, nullptr,
+         "MASTER table written, unverified (read-back failed at 0x1200)"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.status);
-        connect(c.options);
+        connect(QString(c.options).split(' ', Qt::SkipEmptyParts));
         ASSERT_EQ(IdentifyPair(nullptr).verdict, Identified::Accepted);
-        sentFrames.clear();
-        EXPECT_EQ(
-            WriteCalibTable(c.sensor, (c.sensor == 1 ? masterValues : slaveValues).data(), nullptr),
-            c.result);
+        wire.clear();
+        EXPECT_EQ(WriteCalibTable(c.sensor, valuesOf(c.sensor).data(), nullptr), c.result);
         EXPECT_STREQ(szStatus, c.status);
-        ASSERT_FALSE(sentFrames.empty());
-        EXPECT_EQ(sentFrames.back()[1], c.lastOrder) << "nothing after the failed step";
-        EXPECT_EQ(sentFrames.back()[2] | sentFrames.back()[3] << 8, c.lastAddress);
-        EXPECT_EQ(countOf(ORD_XF_READ), c.reads);
+        ASSERT_FALSE(wire.requests.empty());
+        EXPECT_EQ(wire.requests.back()[1], c.lastOrder) << "nothing after the failed step";
+        EXPECT_EQ(wordAt(wire.requests.back(), 2), c.lastAddress);
+        EXPECT_EQ(wire.sent(ORD_XF_READ), c.reads);
         EXPECT_EQ(QDir(home.records()).isEmpty(), c.warning == nullptr);
 
         IdentifyPair(nullptr);
@@ -462,10 +402,16 @@ TEST_F(Core, FailedOrUnverifiedTableWrites) {
         IdentifyPair(nullptr);
         EXPECT_STREQ(szStatus, c.withoutRecord ? c.withoutRecord : szVersion);
         disconnect();
+        // A table written in full is in its place: both tables share the two-line flash.
+        const bool shared = c.options == twoLine;
+        if (c.result == TABLE_VERIFIED || c.result == TABLE_UNVERIFIED) {
+            EXPECT_TRUE(flashesOf(shared, fileBytes(statePath())) ==
+                        flashesWithTable(shared, c.sensor, shared ? 1 : c.sensor,
+                                         shared && c.sensor == 2 ? 0x1600 : 0x1200,
+                                         shared ? 1024 : 2048));
+        }
     }
 }
-
-// ---- The recorder loop ----------------------------------------------------------------------
 
 // A recording polled over TCP, or from the sensor's trigger records over TCP and the serial
 // line: the file holds its header and one line per record the sensor sent. Records of other
@@ -480,42 +426,34 @@ TEST_F(Core, RecordingsHoldTheRecordsTheSensorSent) {
     std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath("RECORD.DAT")));
     const QStringList triggerOptions = {
         "--trigger-hz", "40", "--trigger-junk", "--corrupt-trigger-every", "3", "--verbose"};
-    const struct {
-        bool trigger, serial;
-        const char *incrementLine;
-    } cases[] = {{false, false, "Time-Increment[s]:\t0.2\r"},
-                 {true, false, "Time-Increment[s]:\t0\r"},
-                 {true, true, "Time-Increment[s]:\t0\r"}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.trigger ? "trigger" : "polled") + (c.serial ? " pty" : " tcp"));
-        connect(c.trigger ? triggerOptions : QStringList{}, c.serial, c.trigger);
-        para.ge.rs232OutMode = c.trigger;  // the sensor sends trigger records
+    const std::pair<bool, bool> cases[] = {{false, false}, {true, false}, {true, true}};
+    for (const auto &[trigger, serial] : cases) {
+        SCOPED_TRACE(std::string(trigger ? "trigger" : "polled") + (serial ? " pty" : " tcp"));
+        connect(trigger ? triggerOptions : QStringList{}, serial, trigger);
+        para.ge.rs232OutMode = trigger;  // the sensor sends trigger records
         ASSERT_EQ(PushSEND(RAM, 0), 1);
-        replies.clear();
+        wire.clear();
         QFile::remove(rec_fname);
-        const double increment = c.trigger ? 0 : 0.2;
-        ASSERT_EQ(writeFileHeader(c.trigger, increment, 6), 1);
-        const RecordOutcome outcome = RunRecording({rec_fname, increment, 6, c.trigger}, {});
+        const double increment = trigger ? 0 : 0.2;
+        ASSERT_EQ(writeFileHeader(trigger, increment, 6), 1);
+        const RecordOutcome outcome = RunRecording({rec_fname, increment, 6, trigger}, {});
         EXPECT_EQ(outcome.end, RecordEnd::Completed);
         EXPECT_EQ(stop_flag, STOP_COMPLETED);
-        QFile file(rec_fname);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        QList<QByteArray> lines = file.readAll().split('\n');
-        lines.pop_back();
-        const int header = c.trigger ? 9 : 10;  // a trigger recording has no sample count
+        const QList<QByteArray> lines = fileLines(rec_fname);
+        const int header = trigger ? 9 : 10;  // a trigger recording has no sample count
         ASSERT_EQ(lines.size(), header + 6);
-        EXPECT_EQ(lines[2], c.incrementLine);
+        EXPECT_EQ(lines[2], trigger ? "Time-Increment[s]:\t0\r" : "Time-Increment[s]:\t0.2\r");
 
         // The six lines are six consecutive records of those the sensor sent.
         const std::vector<RawRecord> sent =
-            c.trigger ? triggerRecordsIn(sim.log(), c.serial ? "pty" : "tcp") : replies;
+            trigger ? triggerRecordsIn(sim.log(), serial ? "pty" : "tcp") : wire.records();
         size_t at = 0;
         while (at < sent.size() && columns(sent[at]) != columnsOfLine(lines[header])) ++at;
         ASSERT_LE(at + 6, sent.size()) << "first sample not among the records sent";
         for (int i = 0; i < 6; ++i)
             EXPECT_EQ(columnsOfLine(lines[header + i]), columns(sent[at + i])) << "sample " << i;
         // Six good records hold two or three damaged ones between them, and one may come before.
-        EXPECT_EQ(outcome.dropped >= 2 && outcome.dropped <= 4, c.trigger) << outcome.dropped;
+        EXPECT_EQ(outcome.dropped >= 2 && outcome.dropped <= 4, trigger) << outcome.dropped;
         disconnect();
     }
 }
