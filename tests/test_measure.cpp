@@ -485,6 +485,40 @@ TEST_F(Displays, StripChartKeepsTheLastSamplesAndTracesTheAnalogOutput) {
     }
 }
 
+// A right click toggles a control's help box, with its text, beside the control; a click on the
+// box hides it. The desktop buttons share one box, the video graphs another, the dialog its own.
+TEST_F(Measure, HelpBoxesToggleOnARightClickAndHideOnAClick) {
+    const auto send = [](int panel, int control, int event) {
+        FindCtrl(panel, control)->callback(panel, control, event, nullptr, 0, 0);
+    };
+    const struct {
+        const int &panel;
+        int control, help, hideBy;
+        const char *start;
+    } cases[] = {
+        {pPA, PANEL_STOP, PANEL_HELP_BTN, EVENT_LEFT_CLICK, "STOP-BUTTON:\n"},
+        {pPA, PANEL_CONNECT, PANEL_HELP_BTN, EVENT_LEFT_CLICK, "CONNECT"},
+        {pPA, PANEL_VIDEO_SLAVE, PANEL_HELP_GRAPH, EVENT_RIGHT_CLICK, "VIDEO-GRAPH-SLAVE:\n"},
+        {pConn, CONNECT_ACCEPT, CONNECT_HELP, EVENT_LEFT_CLICK, "ACCEPT COM SETTINGS BUTTON:\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.start);
+        send(c.panel, c.control, EVENT_RIGHT_CLICK);
+        EXPECT_EQ(attribute(c.panel, c.help, ATTR_VISIBLE), 1);
+        EXPECT_EQ(text(c.panel, c.help).rfind(c.start, 0), 0u);
+        send(c.panel, c.control, EVENT_RIGHT_CLICK);
+        EXPECT_EQ(attribute(c.panel, c.help, ATTR_VISIBLE), 0) << "a second right click hides";
+        send(c.panel, c.control, EVENT_RIGHT_CLICK);
+        send(c.panel, c.help, c.hideBy);
+        EXPECT_EQ(attribute(c.panel, c.help, ATTR_VISIBLE), 0);
+    }
+    send(pPA, PANEL_CONNECT, EVENT_RIGHT_CLICK);
+    int top = 0, left = 0, height = 0, width = 0;
+    GetCtrlBoundingRect(pPA, PANEL_CONNECT, &top, &left, &height, &width);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_LEFT), left + width + 10);
+    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_TOP), top - 20);
+}
+
 TEST_F(Measure, TargetSelectorsKeepExactlyOneTarget) {
     // The selector changed and its new state, then the target and what the desktop's RAM,
     // EEPROM and FILE and the touch surface's RAM and EEPROM show.

@@ -87,6 +87,9 @@ TEST_F(SensorOps, UnitConversions) {
     EXPECT_EQ(UmOfMm(-1.0009), -1000);
     EXPECT_EQ(UmOfMm(-1.001), -1001);
     EXPECT_EQ(MmOfUm(-1), 4294967.295);
+    EXPECT_EQ(MsOfIntTime(1260), 1.3);
+    EXPECT_EQ(IntTimeOfMs(1.26), 1300u);  // the operator's entry, in steps of 100 us
+    EXPECT_EQ(IntTimeOfMs(2.04), 2000u);
     for (int um = 0; um < 100000; ++um) ASSERT_EQ(UnsignedUmOfMm(MmOfUm(um)), uint32_t(um));
 }
 
