@@ -1,12 +1,12 @@
-// The data recorder's panels end to end: the recorder file's header per variant, the desktop
-// pop-up's recording loop, the touch recorder's timer ticks, and how each ends. Real widgets, real
-// files in a temporary directory, the simulator as the sensor pair over TCP. The recording loop
-// over each line is the core's suite.
+// The data recorder's panels end to end: the file's header per variant, the desktop pop-up's
+// recording loop, the touch recorder's timer ticks, and how each ends, with the simulator as the
+// sensor pair. The recording loop over each line is the core's suite.
 #include <unistd.h>
 
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTimer>
+#include <tuple>
 
 #include "ktav_panels.h"
 #include "link/commands.h"
@@ -22,10 +22,6 @@
 namespace {
 
 constexpr int kRed = 0xFF0000, kGreen = 0xA0DC42;
-
-int lamp(int panel, int control) {
-    return attribute(panel, control, ATTR_ON_COLOR);
-}
 
 std::string boxLine(int line) {
     const QStringList lines = QString::fromStdString(text(pTRec, TREC_MSGBOX)).split('\n');
@@ -50,10 +46,8 @@ class Recorder : public ProgramTest {
     void SetUp() override {
         ResetProgramState();
         // MASTER and SLAVE apart, so that a swap shows.
-        calib[0].offset = 50000;
-        calib[0].range = 10000;
-        calib[1].offset = 48000;
-        calib[1].range = 12000;
+        std::tie(calib[0].offset, calib[0].range, calib[1].offset, calib[1].range) =
+            std::tuple(50000, 10000, 48000, 12000);
         para.ge.measurementMode = 1;
         para.ge.umSetpoint = 10000;
         SetLinkView({recordStatus});
@@ -77,9 +71,17 @@ class Recorder : public ProgramTest {
         sim.stop();
     }
 
-    void connect(const QStringList &options = {}) {
+    // Connects to the simulator; with a `mode`, puts the sensor into that RS-232 output mode as a
+    // SEND of the general set does.
+    void connect(int mode = -1, const QStringList &options = {}) {
         ASSERT_TRUE(sim.start(options));
         ASSERT_TRUE(sim.openTcp());
+        if (mode < 0) return;
+        para.ge.rs232OutMode = static_cast<uint16_t>(mode);
+        PushSEND(RAM, 0);
+        ASSERT_EQ(std::string(szStatus).rfind("Timeout", 0), std::string::npos) << szStatus;
+        SetCtrlVal(pRec, REC_RS232MODE, mode);
+        SetCtrlVal(pTRec, TREC_RS232MODE, mode);
     }
     static void setFile(const QString &file) {
         std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(file));
@@ -91,15 +93,11 @@ class Recorder : public ProgramTest {
         QFile::link("/dev/full", path);
     }
 
-    // Puts the sensor into RS-232 output mode `mode`, as a SEND of the general set does.
-    void sensorMode(int mode) {
-        para.ge.rs232OutMode = static_cast<uint16_t>(mode);
-        PushSEND(RAM, 0);
-        ASSERT_EQ(std::string(szStatus).rfind("Timeout", 0), std::string::npos) << szStatus;
-        SetCtrlVal(pRec, REC_RS232MODE, mode);
-        SetCtrlVal(pTRec, TREC_RS232MODE, mode);
+    static void startTouch() {
+        tsd_flag = 1;
+        press(pTRec, TREC_START);
+        tsd_flag = 0;
     }
-
     void startDesktop(double increment, int samples) {
         SetCtrlVal(pRec, REC_INCTIME, increment);
         SetCtrlVal(pRec, REC_SAMPLES, samples);
@@ -109,10 +107,8 @@ class Recorder : public ProgramTest {
     // The header RecFixtureHeader writes for the fixture's calibration, with a count of 10.
     static QByteArray header(bool withCount, const char *increment, int setpoint = 10000) {
         RecFixture f;
-        f.withSampleCount = withCount;
-        f.increment = increment;
-        f.sampleCount = 10;
-        f.setpoint = setpoint;
+        std::tie(f.withSampleCount, f.increment, f.sampleCount, f.setpoint) =
+            std::tuple(withCount, increment, 10, setpoint);
         return RecFixtureHeader(f);
     }
 
@@ -186,9 +182,8 @@ TEST_F(Recorder, RecordingTimeDisplays) {
     SetCtrlsAttribute(pCalib, {CALIB_WR_VIRTOFF, CALIB_RD_VIRTOFF}, ATTR_VISIBLE, 0);
 }
 
-// The recorder file is created with its header in one step with the check that it does not
-// exist, so a file that exists already is left as it is; a sample line goes only behind an
-// existing file's end, its time and the eight columns in their order, the extremes whole.
+// The file is created only where none exists, in one step with its header; a sample line goes
+// only behind an existing file's end, its time and the eight columns in order, extremes whole.
 TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndSampleLinesGoBehindItsEnd) {
     writeFile(path, "another recording\r\n");
     EXPECT_EQ(CreateRecFile(qPrintable(path), CurrentRecHeader(0.5, 10, true)), -1);
@@ -196,14 +191,9 @@ TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndSampleLinesGoBehindItsEnd
     EXPECT_EQ(fileBytes(path), "another recording\r\n");
 
     RawRecord r{};
-    r.umA = -12;
-    r.umB = 2147483647;
-    r.umValue = -2147483647 - 1;
-    r.edgeA = 1;
-    r.edgeB = 65535;
-    r.posA = 300;
-    r.posB = 700;
-    r.posCombined = 4096;
+    std::tie(r.umA, r.umB, r.umValue) = std::tuple(-12, 2147483647, -2147483647 - 1);
+    std::tie(r.edgeA, r.edgeB, r.posA, r.posB, r.posCombined) =
+        std::tuple(1, 65535, 300, 700, 4096);
     ASSERT_EQ(AppendSampleLine(qPrintable(path), r), 1);
     static const QRegularExpression line(
         "^another recording\r\n\\d\\d:\\d\\d:\\d\\d\t-12\t2147483647\t-2147483648\t1\t65535\t"
@@ -211,10 +201,9 @@ TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndSampleLinesGoBehindItsEnd
     EXPECT_TRUE(line.match(QString::fromLatin1(fileBytes(path))).hasMatch())
         << fileBytes(path).toStdString();
 
-    const QString missing = dir.filePath("missing.dat");
-    EXPECT_EQ(AppendSampleLine(qPrintable(missing), raw), -1);
+    EXPECT_EQ(AppendSampleLine(qPrintable(dir.filePath("missing.dat")), raw), -1);
     EXPECT_STREQ(RecFileError(), "No such file or directory");
-    EXPECT_FALSE(QFile::exists(missing));
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing.dat")));
 }
 
 TEST_F(Recorder, AnExistingFileIsOverwrittenOnlyOnYes) {
@@ -267,8 +256,7 @@ TEST_F(Recorder, StartClearsTheLastRecordingsDisplaysAndNamesWhyTheFileCannotBeW
 // Its header describes what the loop does: the mode the sensor was last given, not a drop-down
 // changed since, which START tells the operator.
 TEST_F(Recorder, PolledRecordingCompletesAtItsCountWithTheSensorsModeInTheHeader) {
-    connect();
-    sensorMode(0);
+    connect(0);
     SetCtrlVal(pRec, REC_RS232MODE, 1);
     for (int samples : {0, 10}) {
         status.clear();
@@ -276,10 +264,8 @@ TEST_F(Recorder, PolledRecordingCompletesAtItsCountWithTheSensorsModeInTheHeader
         QFile::remove(path);
         QueuePopupAnswer(0);
         startDesktop(0.5, samples);
-        EXPECT_NE(
-            LastPopupText().find("RS-232 output mode ON REQUEST, the drop-down shows EXT. TRIGGER"),
-            std::string::npos)
-            << LastPopupText();
+        EXPECT_NE(LastPopupText().find("mode ON REQUEST, the drop-down shows EXT. TRIGGER"),
+                  std::string::npos);
         EXPECT_TRUE(fileBytes(path).contains("Time-Increment[s]:\t0.5\r\nNumber of Samples:\t" +
                                              QByteArray::number(samples) + "\r\n"));
         EXPECT_EQ(fileLines(path).size(), 10 + samples);
@@ -297,22 +283,20 @@ TEST_F(Recorder, PolledRecordingCompletesAtItsCountWithTheSensorsModeInTheHeader
     EXPECT_EQ(real(pPA, PANEL_MEASVALUE), raw.umValue / 1000.0) << "the displays follow";
 }
 
-// A polled recording ended at sample N by STOP, by a disk that fills up (the file name points at
-// /dev/full from then on, the file written so far kept under another name) or by a dead link:
-// it ends at once, says why, and the lines before stay.
+// A polled recording ended at sample N by STOP, a disk that fills up (the file name points at
+// /dev/full from then on) or a dead link ends at once, says why, and the lines before stay.
 TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLines) {
     const QString kept = dir.filePath("kept.dat");
     const struct {
         unsigned sample;  // after which the end comes
         std::function<void()> end;
         std::string message, mainText;
-        const char *textBefore;  // the main status text before the last one, if checked
+        const char *textBefore = nullptr;  // the main status text before the last one
     } cases[] = {
-        {4, [] { press(pRec, REC_STOP); }, "DATA-RECORDER STOPPED!", "Data-Recorder stopped!",
-         nullptr},
+        {4, [] { press(pRec, REC_STOP); }, "DATA-RECORDER STOPPED!", "Data-Recorder stopped!"},
         {2, [&] { fillDisk(kept); },
          "CANNOT WRITE " + path.toStdString() + ": No space left on device",
-         "Data-Recorder stopped - No space left on device!", nullptr},
+         "Data-Recorder stopped - No space left on device!"},
         {3, [this] { sim.stop(); }, "DATA-REC. ERROR - SERVER HAS CLOSED CONNECTION!",
          "Data-Recorder error - rs232 timeout!", "Timeout TCP-Server-error!"},
     };
@@ -343,12 +327,9 @@ TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLin
 // One recorder at a time: desktop START while the touch recorder records, and touch START while
 // the desktop recorder records, are refused with the reason; the running one keeps its file.
 TEST_F(Recorder, OneRecorderAtATime) {
-    connect();
-    sensorMode(0);
-    tsd_flag = 1;
+    connect(0);
     SetCtrlVal(pTRec, TREC_INCTIME, 1.0);
-    press(pTRec, TREC_START);
-    tsd_flag = 0;
+    startTouch();
     QueuePopupAnswer(0);
     startDesktop(0.0, 5);
     EXPECT_EQ(LastPopupText(), "Info: The touch recorder is recording: STOP it first, then START.");
@@ -357,11 +338,7 @@ TEST_F(Recorder, OneRecorderAtATime) {
 
     QFile::remove(path);
     QueuePopupAnswer(0);  // what a touch START would ask about the file
-    atSample(2, [] {
-        tsd_flag = 1;
-        press(pTRec, TREC_START);
-        tsd_flag = 0;
-    });
+    atSample(2, startTouch);
     startDesktop(0.0, 4);
     EXPECT_EQ(text(pTSD, TSD_STATUS), "Desktop recorder is recording: STOP it first!");
     EXPECT_EQ(value(pTRec, TREC_START), 0);
@@ -374,8 +351,7 @@ TEST_F(Recorder, OneRecorderAtATime) {
 // CONNECT pressed during a recording ends the recording first, as STOP does, and connects
 // after it: the connect is not refused as an exchange nested in the recorder's.
 TEST_F(Recorder, ConnectDuringARecordingEndsItFirstAndThenConnects) {
-    connect();
-    sensorMode(0);
+    connect(0);
     SetCtrlVal(pConn, CONNECT_COMTYPE, 1);
     SetCtrlVal(pConn, CONNECT_IPADDRESS, "127.0.0.1");
     SetCtrlVal(pConn, CONNECT_PORTNUM, std::to_string(sim.tcpPort()).c_str());
@@ -390,8 +366,7 @@ TEST_F(Recorder, ConnectDuringARecordingEndsItFirstAndThenConnects) {
 }
 
 TEST_F(Recorder, StopWhileWaitingForATrigger) {
-    connect({"--trigger-hz", "0"});
-    sensorMode(1);
+    connect(1, {"--trigger-hz", "0"});
     QTimer::singleShot(200, [] {
         EXPECT_EQ(stop_flag, STOP_RUNNING) << "the recorder waits";
         press(pRec, REC_STOP);
@@ -413,17 +388,15 @@ class TouchRecorder : public Recorder {
     }
     static void tick() { CC_TIMER1interrupt(pTRec, TREC_TIMER, EVENT_TIMER_TICK, nullptr, 0, 0); }
     static int timerOn() { return attribute(pTRec, TREC_TIMER, ATTR_ENABLED); }
-    static void withoutFile() {
-        SetCtrlVal(pTRec, TREC_OUTFILE, 0);
-        CC_RBToutfile(pTRec, TREC_OUTFILE, EVENT_COMMIT, nullptr, 0, 0);
-    }
+    static int lamp(int panel, int control) { return attribute(panel, control, ATTR_ON_COLOR); }
 };
 
 // An increment below a second ticks every second; without file output no file is written, and
 // the oldest time stamp shows once 100 samples are taken.
 TEST_F(TouchRecorder, WithoutFileOutputNoFileAndTheOldestStampAfter100Samples) {
     connect();
-    withoutFile();
+    SetCtrlVal(pTRec, TREC_OUTFILE, 0);
+    CC_RBToutfile(pTRec, TREC_OUTFILE, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(text(pTRec, TREC_FILENAME), "No output file selected");
     EXPECT_EQ(dimmed(pTRec, TREC_FILEBTN), 1);
     SetCtrlVal(pTRec, TREC_INCTIME, 0.4);
@@ -450,9 +423,8 @@ TEST_F(TouchRecorder, WithoutFileOutputNoFileAndTheOldestStampAfter100Samples) {
     EXPECT_EQ(boxLine(2), "SAMPLES: 100");
 }
 
-// RUN on another touch view, or a RUN that has failed, leaves no gap: a tick during the loop
-// takes the record of the loop's next cycle, one after it exchanges itself. Each tick writes
-// one line behind the touch header.
+// RUN on another touch view, or a failed RUN, leaves no gap: a tick during the loop takes the
+// loop's next record, one after it exchanges itself; each writes a line behind the header.
 TEST_F(TouchRecorder, TicksDuringRunTakeTheLoopsRecords) {
     connect();
     SetCtrlVal(pTRec, TREC_INCTIME, 2.0);
@@ -479,9 +451,8 @@ TEST_F(TouchRecorder, TicksDuringRunTakeTheLoopsRecords) {
     EXPECT_EQ(lamp(pTSD, TSD_RECLED), kGreen);
 }
 
-// Sampling that stops, by a file that cannot be written (the file name then points at a full
-// disk), the sample limit, a parameter transfer or a lost link, says so at once: red lamps, the
-// box, the touch status line, START released; the lines written before stay.
+// Sampling stopped by a file that cannot be written, the sample limit, a parameter transfer or a
+// lost link says so at once: red lamps, box, status line, START released; earlier lines stay.
 TEST_F(TouchRecorder, SamplingThatStopsSaysSoAtOnce) {
     connect();
     setFile(dir.filePath("no/dir.dat"));
@@ -495,16 +466,11 @@ TEST_F(TouchRecorder, SamplingThatStopsSaysSoAtOnce) {
     const QString kept = dir.filePath("kept.dat");
     const struct {
         const char *line1;
-        std::function<void()> cause;  // after the first sample
+        std::function<void()> cause;  // after the first sample, before a tick
         const char *samples;
         std::string status;
     } cases[] = {
-        {"CANNOT WRITE FILE!",
-         [&] {
-             fillDisk(kept);
-             tick();
-         },
-         "SAMPLES: 1",
+        {"CANNOT WRITE FILE!", [&] { fillDisk(kept); }, "SAMPLES: 1",
          "Recorder stopped - cannot write " + path.toStdString() + ": No space left on device"},
         {"MAX NUMBER OF DATA!",
          [] {
@@ -512,17 +478,11 @@ TEST_F(TouchRecorder, SamplingThatStopsSaysSoAtOnce) {
              tick();
              EXPECT_EQ(boxLine(2), "SAMPLES: 30000");
              EXPECT_EQ(timerOn(), 1);
-             tick();
          },
          "SAMPLES: 30000", "Recorder stopped!"},
         {"STOPPED BY GET", [] { press(pTSD, TSD_GET); }, "SAMPLES: 1", "Recorder stopped!"},
         {"STOPPED BY SEND", [] { press(pTSD, TSD_SEND); }, "SAMPLES: 1", "Recorder stopped!"},
-        {"TIMEOUT RS232",
-         [&] {
-             sim.stop();
-             tick();
-         },
-         "SAMPLES: 1", "Recorder stopped!"},
+        {"TIMEOUT RS232", [&] { sim.stop(); }, "SAMPLES: 1", "Recorder stopped!"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.line1);
@@ -530,6 +490,7 @@ TEST_F(TouchRecorder, SamplingThatStopsSaysSoAtOnce) {
         press(pTRec, TREC_START);
         tick();
         c.cause();
+        tick();  // a stopped recorder takes no sample
         EXPECT_EQ(boxLine(0), "RECORDER STOPPED");
         EXPECT_EQ(boxLine(1), c.line1);
         EXPECT_EQ(boxLine(2), c.samples);
@@ -537,7 +498,6 @@ TEST_F(TouchRecorder, SamplingThatStopsSaysSoAtOnce) {
         EXPECT_EQ(lamp(pTSD, TSD_RECLED), kRed);
         EXPECT_EQ(text(pTSD, TSD_STATUS), c.status);
         EXPECT_STREQ(TouchRecorderState(), "Recorder not active!");
-        EXPECT_EQ(tmr_flag, 0);
         EXPECT_EQ(timerOn(), 0);
         EXPECT_EQ(value(pTRec, TREC_START), 0);
         EXPECT_EQ(dimmed(pTRec, TREC_INC_UP), 0);
@@ -549,8 +509,7 @@ TEST_F(TouchRecorder, SamplingThatStopsSaysSoAtOnce) {
 // In trigger mode the touch recorder records until STOP and reports how many damaged records
 // it dropped (which records are kept is the core's rule, tested there).
 TEST_F(TouchRecorder, TriggerModeRecordsUntilStopAndReportsTheDroppedRecords) {
-    connect({"--trigger-hz", "40", "--trigger-junk", "--corrupt-trigger-every", "2"});
-    sensorMode(1);
+    connect(1, {"--trigger-hz", "40", "--trigger-junk", "--corrupt-trigger-every", "2"});
     para.ge.analogOutMode = 2;  // its value is not in a trigger record
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [] {
@@ -576,11 +535,10 @@ TEST_F(TouchRecorder, IncrementSteppersHoldOneToSixtySeconds) {
         double from;
         int stepper;
         double to;
-    } cases[] = {{60.0, TREC_INC_UP, 60.0},
-                 {59.5, TREC_INC_UP, 60.0},
-                 {1.0, TREC_INC_DOWN, 1.0},
-                 {5.0, TREC_INC_DOWN, 4.0},
-                 {5.0, TREC_INC_UP, 6.0}};  // a press steps once
+    } cases[] = {
+        {60.0, TREC_INC_UP, 60.0}, {59.5, TREC_INC_UP, 60.0}, {1.0, TREC_INC_DOWN, 1.0},
+        {5.0, TREC_INC_DOWN, 4.0}, {5.0, TREC_INC_UP, 6.0},  // a press steps once
+    };
     for (const auto &c : cases) {
         SetCtrlVal(pTRec, TREC_INCTIME, c.from);
         press(pTRec, c.stepper);
