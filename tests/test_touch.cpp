@@ -9,7 +9,6 @@
 #include "link/transport.h"
 #include "measure/displays.h"
 #include "measure/evaluation.h"
-#include "params/derived.h"
 #include "params/panelmap.h"
 #include "params/profiles.h"
 #include "params/transfer.h"
@@ -71,7 +70,6 @@ class Touch : public ProgramTest {
         tsd_flag = 0;
         HidePanel(pTSD);
     }
-
     void connect() {
         ASSERT_TRUE(sim.start());
         ASSERT_TRUE(sim.openTcp());
@@ -79,7 +77,6 @@ class Touch : public ProgramTest {
         wire.clear();
         status.clear();
     }
-
     static void touchToggle(int toggle) { ::touchToggle(pTSD, toggle); }
     static std::vector<std::string> touchTexts() { return status.texts(ST_TSD); }
     // The touch that selects a display or a digit: a left click, no commit.
@@ -127,8 +124,7 @@ TEST_F(Touch, EachToggleShowsItsPanelsAndStaysTheOnlyOneOn) {
     EXPECT_EQ(touchTexts().back(), "Recorder active!");
 }
 
-// RUN with neither NUM nor GRAPH on opens NUM and feeds the touch displays; it keeps running
-// under the other views and ends after its cycle for the recorder view.
+// RUN with neither NUM nor GRAPH on; it keeps running under the other views.
 TEST_F(Touch, RunOpensNumFeedsTheViewsAndEndsAfterItsCycleForTheRecorder) {
     connect();
     para.ge.umSetpoint = 12345;
@@ -197,9 +193,7 @@ TEST_F(Touch, VideoLeavesNoToggleOnAndStopsWhenAViewIsChosen) {
     duringRequest(ORD_VIDEO, [](int n) {
         if (n == 1) {
             EXPECT_EQ(togglesOn(), std::vector<int>{});
-            EXPECT_EQ(shown(pTVideo), 1);
-            EXPECT_EQ(shown(pTMval), 1);
-            EXPECT_EQ(shown(pTPara1), 0);
+            EXPECT_EQ(shownPanels(), (std::vector<int>{pTMval, pTVideo}));
             EXPECT_EQ(dimmed(pTSD, TSD_RAM), 1);
             EXPECT_EQ(timeout_flag, 0);
         }
@@ -235,7 +229,6 @@ TEST_F(Touch, ACalibrationWriteRequestedInATouchLoopWaitsForADesktopLoop) {
     EXPECT_EQ(attribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR), 0x484848) << "idle colour";
     EXPECT_EQ(wire.sent(ORD_CALIB_WRITE), 0);
     EXPECT_EQ(wrxf_flag, 1);
-
     tsd_flag = 0;
     wire.clear();
     duringRequest(ORD_RAW, [](int n) {
@@ -246,7 +239,6 @@ TEST_F(Touch, ACalibrationWriteRequestedInATouchLoopWaitsForADesktopLoop) {
     EXPECT_EQ(wrxf_flag, 0);
 }
 
-// A failed loop tells its time-out and leaves the buttons as STOP does.
 TEST_F(Touch, AFailedLoopTellsItsTimeoutAndLeavesTheButtonsAsStopDoes) {
     const struct {
         int button;
@@ -265,9 +257,7 @@ TEST_F(Touch, AFailedLoopTellsItsTimeoutAndLeavesTheButtonsAsStopDoes) {
             EXPECT_EQ(dimmed(pTSD, control), 0) << loop.button << " " << control;
         EXPECT_EQ(attribute(pTSD, loop.button, ATTR_TEXT_BGCOLOR), kIdle) << loop.button;
         EXPECT_EQ(attribute(pTSD, TSD_EXIT, ATTR_VISIBLE), 1) << loop.button;
-        if (loop.button == TSD_RUN) {
-            EXPECT_EQ(status.texts(ST_PA).back(), "Timeout RS232 Line!");
-        }
+        EXPECT_EQ(status.has("Timeout RS232 Line!", ST_PA), loop.button == TSD_RUN);
     }
 }
 
@@ -332,7 +322,6 @@ TEST_F(Touch, SteppedValuesReachTheSensorWithTheNextSendAndEndRunFirst) {
     for (uint16_t set = 0; set < 3; ++set) PushGET(RAM, set);
     EXPECT_EQ(para.ge.umUpperTolerance, 701);
     EXPECT_EQ(para.ge.umLowerTolerance, 200);
-
     // A stepper ends RUN before its value changes, and steps from the value shown.
     touchToggle(TSD_TOG_NUM);
     para.ge.umSetpoint = 5000;
@@ -377,8 +366,8 @@ TEST_F(Touch, TwinsReadTheTouchControlAndShowTheSameOnBothSurfaces) {
         SetCtrlVal(c.panel, c.control, c.value);
         const Control *control = FindCtrl(c.panel, c.control);
         ASSERT_NE(control->callback, nullptr) << c.control;
-        control->callback(c.panel, c.control, EVENT_VAL_CHANGED, nullptr, 0, 0);
-        control->callback(c.panel, c.control, EVENT_COMMIT, nullptr, 0, 0);
+        for (int event : {EVENT_VAL_CHANGED, EVENT_COMMIT})
+            control->callback(c.panel, c.control, event, nullptr, 0, 0);
         EXPECT_EQ(value(c.desktopPanel, c.desktopControl), c.value) << c.control;
     }
     EXPECT_EQ(thdArrayA[0], 40 * ADCMAX / 100);
@@ -405,9 +394,7 @@ TEST_F(Touch, KeyboardStartsAndEndsByItsProcessAndOutlivesTheExit) {
     toggle(0);
     EXPECT_EQ(fileBytes(log), "started\nended\n");
     EXPECT_EQ(pKeyboard, 0);
-
-    // The exit returns to the desktop with NUM ready for the next entry, and leaves the
-    // keyboard running with the toggle off.
+    // The exit returns to the desktop with NUM ready and leaves the keyboard running.
     toggle(1);
     const int running = pKeyboard;
     touchToggle(TSD_TOG_GRAPH);
@@ -428,7 +415,6 @@ TEST_F(Touch, KeyboardStartsAndEndsByItsProcessAndOutlivesTheExit) {
     EXPECT_EQ(pKeyboard, running);
     toggle(0);
     EXPECT_EQ(fileBytes(log), "started\nended\nstarted\nended\n");
-
     // A keyboard that cannot start, or ends by itself, switches the toggle off and says why.
     const struct {
         const char *command, *says;

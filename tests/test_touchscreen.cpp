@@ -1,8 +1,7 @@
-// The touch surface on a touch-panel screen (CTest runs this binary once per supported size):
-// every view fills it, each control inside and none covering another, touch targets of 40 x 40
-// pixels at 800 x 480 growing with the screen, texts 10 pixels high; and the desktop whole on it.
-// With KTAV_TOUCH_SHOTS naming a folder, pictures of every view, idle, during RUN and during
-// VIDEO with the simulator as the sensor, are written there.
+// The touch surface on a touch-panel screen, once per supported size: every view fills it, each
+// control inside and none covering another, touch targets of 40 x 40 pixels at 800 x 480 growing
+// with the screen, texts 10 pixels high; the desktop whole on it. With KTAV_TOUCH_SHOTS naming a
+// folder, pictures of every view, idle, during RUN and during VIDEO are written there.
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
@@ -24,8 +23,7 @@
 
 namespace {
 
-constexpr int kMinTarget = 40;  // pixels at 800 x 480
-constexpr int kMinText = 10;
+constexpr int kMinTarget = 40, kMinText = 10;  // pixels, the target's at 800 x 480
 
 // A control or caption as drawn on the screen, in the touch panel's coordinates.
 struct Item {
@@ -165,12 +163,6 @@ void checkDrawn(int window, const std::vector<int> &panels, const std::vector<in
     }
 }
 
-void checkView(const char *view) {
-    SCOPED_TRACE(view);
-    EXPECT_EQ(FindPanel(pTSD)->widget->size(), screen().size()) << "the panel fills the screen";
-    checkDrawn(pTSD, touchPanels(), touchPanels(), true);
-}
-
 struct View {
     const char *name;
     int toggle;
@@ -186,11 +178,6 @@ void open(const View &v) {
     if (v.toggle == TSD_TOG_CONNECT) touchToggle(pTSD, TSD_TOG_NUM);
     touchToggle(pTSD, v.toggle);
     ProcessSystemEvents();
-}
-
-void keyboard(int on) {
-    SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, on);
-    CC_TTOGG_Keyboard(pTSD, TSD_TOG_KEYBOARD, EVENT_VAL_CHANGED, nullptr, 0, 0);
 }
 
 // With KTAV_TOUCH_SHOTS naming a folder, writes the picture of the touch surface there.
@@ -215,12 +202,10 @@ class TouchScreen : public ::testing::Test {
         RunUserInterface();
         ShutdownProgram();
     }
-
     // Starts the program on the touch surface (or the desktop) with `settings`.
     void start(AppSettings settings, bool touch = true) {
         settings.touchSurface = touch;
-        ASSERT_EQ(WriteAppSettings(dir.filePath("PX-MS-Vista.ini").toUtf8().constData(), settings),
-                  0);
+        ASSERT_EQ(WriteAppSettings(qPrintable(dir.filePath("PX-MS-Vista.ini")), settings), 0);
         ASSERT_EQ(StartProgram(options), 1);
         ASSERT_EQ(tsd_flag, touch ? 1 : 0);
     }
@@ -231,6 +216,11 @@ class TouchScreen : public ::testing::Test {
 
 TEST_F(TouchScreen, EveryViewFitsTheScreen) {
     start({});
+    const auto checkView = [](const char *view) {
+        SCOPED_TRACE(view);
+        EXPECT_EQ(FindPanel(pTSD)->widget->size(), screen().size()) << "it fills the screen";
+        checkDrawn(pTSD, touchPanels(), touchPanels(), true);
+    };
     for (const View &v : kViews) {
         open(v);
         checkView(v.name);
@@ -247,6 +237,10 @@ TEST_F(TouchScreen, EveryViewFitsTheScreen) {
 // typed text lies on the screen above it once focused; with the keyboard gone it is back.
 TEST_F(TouchScreen, AFieldBeingTypedIntoStaysAboveTheKeyboard) {
     start({});
+    const auto keyboard = [](int on) {
+        SetCtrlVal(pTSD, TSD_TOG_KEYBOARD, on);
+        CC_TTOGG_Keyboard(pTSD, TSD_TOG_KEYBOARD, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    };
     qputenv("KTAV_KEYBOARD", "sleep 600");
     keyboard(1);
     qunsetenv("KTAV_KEYBOARD");
@@ -293,34 +287,26 @@ TEST_F(TouchScreen, TheDesktopShowsEveryControlOnTheScreen) {
               std::tuple(false, 534, 777));
 }
 
-// Inside a loop of `order`: every sixth cycle pictures the view shown and opens the next one;
-// the loop stops after the last picture.
-void picturesDuring(int order, const char *prefix, std::vector<View> views) {
-    wire.clear();
-    wire.during = [=](bool request, int o, int n) {
-        if (!request || o != order || n % 6 != 0) return;
-        const size_t next = n / 6;
-        picture(prefix + std::string(views[next - 1].name));
-        if (next == views.size())
-            stop_flag = STOP_IDLE;
-        else
-            touchToggle(pTSD, views[next].toggle);
-    };
-}
-
+// During RUN each view opens on the first cycle and is pictured on the sixth; then VIDEO.
 TEST_F(TouchScreen, PicturesOfTheViewsDuringRunAndVideo) {
     if (qEnvironmentVariableIsEmpty("KTAV_TOUCH_SHOTS")) GTEST_SKIP() << "no KTAV_TOUCH_SHOTS";
     SimProcess sim;
     ASSERT_TRUE(sim.start());
     start(sim.tcpSettings());
-    touchToggle(pTSD, TSD_TOG_NUM);
     SetFrameTap(tapWire);
-    picturesDuring(ORD_RAW, "run-", {kViews[3], kViews[0], kViews[1], kViews[2], kViews[4]});
-    press(pTSD, TSD_RUN);
-    picturesDuring(ORD_VIDEO, "", {{"video", 0}});
-    press(pTSD, TSD_VIDEO);
+    for (const View &v :
+         {kViews[3], kViews[0], kViews[1], kViews[2], kViews[4], View{"video", 0}}) {
+        wire.clear();
+        wire.during = [v](bool request, int order, int n) {
+            if (!request || order != (v.toggle ? ORD_RAW : ORD_VIDEO)) return;
+            if (n == 1 && v.toggle) touchToggle(pTSD, v.toggle);
+            if (n != 6) return;
+            picture((v.toggle ? "run-" : "") + std::string(v.name));
+            stop_flag = STOP_IDLE;
+        };
+        press(pTSD, v.toggle ? TSD_RUN : TSD_VIDEO);
+    }
     SetFrameTap(nullptr);
-    press(pTSD, TSD_STOP);
 }
 
 }  // namespace
