@@ -73,7 +73,7 @@ const auto wordAt = [](const Bytes &frame, int at) { return frame[at] | frame[at
 TEST_F(Core, FirmwareNumbersAndDeviceSeries) {
     constexpr Identified kOk = Identified::Accepted, kOther = Identified::OtherSeries,
                          kRefused = Identified::FirmwareOutOfRange;
-    // The text shown, nullptr: the version text.
+    // The simulator's option and its value, the verdict, the text shown (nullptr: the version).
     const std::tuple<const char *, const char *, Identified, const char *> cases[] = {
         {"--fw-version", "399", kRefused, "Please use K-TAV-PX-MS-Vista V.3.xx !"},
         {"--fw-version", "409", kRefused, "Please use K-TAV-PX-MS-Vista V.4.0x !"},
