@@ -1,8 +1,6 @@
-// Both flashes of a simulated pair, fresh or as the simulator left them in its state file, and
-// linearisation tables with distinct values for each side, so that a swap of MASTER and SLAVE
-// shows.
+// Linearisation tables with distinct values for each side, and a look into the flashes a
+// simulated pair left in its state file, so that a swap of MASTER and SLAVE shows.
 #pragma once
-#include <QByteArray>
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -24,30 +22,22 @@ inline const std::vector<uint16_t> &valuesOf(int sensor) {
     return sensor == 1 ? masterValues : slaveValues;
 }
 
-struct Flashes {
-    std::vector<uint16_t> master, slave;
-    bool operator==(const Flashes &) const = default;
-};
-
-// The flashes of a fresh pair, or of the state `image` a simulator left: the separate sensors,
-// or (`combined`) the two-line hardware with both tables in one flash.
-inline Flashes flashesOf(bool combined, const QByteArray &image = {}) {
+// Whether the state file a simulator left at `path` holds the flashes of a fresh pair but for the
+// table of `sensor` in its place: word 0x1200 of its own flash or, on the two-line hardware
+// (`combined`) with both tables in one flash, 1024 words at 0x1200 (MASTER) or 0x1600 (SLAVE).
+inline bool tableInPlace(bool combined, int sensor, const QString &path) {
     DeviceConfig config;
     if (combined) {
         config.masterType = config.slaveType = TWO_LINE_TYPE;
         config.lineType = 306159;
     }
-    Device device(config);
-    EXPECT_TRUE(image.isEmpty() || device.restorePersistent(Bytes(image.begin(), image.end())));
-    const auto &master = device.flash(1).image(), &slave = device.flash(2).image();
-    return {{master.begin(), master.end()}, {slave.begin(), slave.end()}};
-}
-
-// The flashes of a fresh pair with `count` words of the table of `sensor` at word `address` of
-// the flash of `flash`.
-inline Flashes flashesWithTable(bool combined, int sensor, int flash, int address, int count) {
-    Flashes f = flashesOf(combined);
-    std::copy_n(valuesOf(sensor).begin(), count,
-                (flash == 1 ? f.master : f.slave).begin() + (address - XFlash::BASE));
-    return f;
+    Device fresh(config), written(config);
+    const QByteArray image = fileBytes(path);
+    EXPECT_TRUE(written.restorePersistent(Bytes(image.begin(), image.end())));
+    const int own = combined ? 1 : sensor, at = combined && sensor == 2 ? 0x1600 : 0x1200;
+    auto expected = fresh.flash(own).image();
+    std::copy_n(valuesOf(sensor).begin(), combined ? 1024 : 2048,
+                expected.begin() + (at - XFlash::BASE));
+    return written.flash(own).image() == expected &&
+           written.flash(3 - own).image() == fresh.flash(3 - own).image();
 }

@@ -1,6 +1,5 @@
-// Sensor operations on the panels: what identification, GET and the hardware record show, and
-// the parameter block on the panels of both surfaces. The device side of these operations and the
-// derived settings are tested through the core alone (test_core).
+// What identification, GET and the hardware record show on the panels, and the parameter block on
+// the panels of both surfaces; the device side of these is tested through the core alone.
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -27,8 +26,7 @@ class SensorOps : public ProgramTest {
     SimProcess sim;
 };
 
-// An accepted pair shows each side's calibration header on its own side of the calibration
-// pop-up. The verdicts' pop-ups and dimming are tested through the connection dialogs.
+// An accepted pair shows each side's calibration header on its own side of the pop-up.
 TEST_F(SensorOps, IdentificationShowsEachSideApart) {
     ASSERT_TRUE(sim.start());
     ASSERT_TRUE(sim.openTcp());
@@ -49,13 +47,11 @@ TEST_F(SensorOps, IdentificationShowsEachSideApart) {
 TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
     ScriptedPeer peer;
     HwInfo record{};
-    record.linetype = 306159;
-    record.subpixels = 4096;
-    record.adcrange = 1024;
+    std::tie(record.linetype, record.subpixels, record.adcrange) = std::tuple(306159, 4096, 1024);
     for (const bool twoLineMaster : {false, true}) {
         SCOPED_TRACE(twoLineMaster ? "two-line MASTER" : "two-line SLAVE");
-        record.mastertype = twoLineMaster ? 611632 : 123456;
-        record.slavetype = twoLineMaster ? 123456 : 611632;
+        std::tie(record.mastertype, record.slavetype) =
+            twoLineMaster ? std::tuple(611632, 123456) : std::tuple(123456, 611632);
         peer.answer(ORD_HWINFO, 0, &record, sizeof record);
         ASSERT_EQ(GetHARDWAREInfo(), 1);
         applyHardwareInfo();
@@ -78,7 +74,6 @@ TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
 }
 
 TEST_F(SensorOps, UnitConversions) {
-    EXPECT_EQ(UnsignedUmOfMm(12.5), 12500u);
     EXPECT_EQ(UnsignedUmOfMm(1.0009), 1000u);
     EXPECT_EQ(UnsignedUmOfMm(0.0004), 0u);
     EXPECT_EQ(UnsignedUmOfMm(1.001), 1001u);  // not lost to the binary form of 1.001
@@ -120,25 +115,20 @@ TEST_F(SensorOps, BlockRoundTripsOnBothSurfaces) {
     }
 }
 
-// The panels show the block range-checked, with the labels and the dimming its settings ask for.
 TEST_F(SensorOps, ShowingTheBlockCorrectsAndDims) {
     para.sl.evalEnd = 1030;  // above the pixel count 1024
-    para.ge.evalMode = 6;
-    para.ge.polarity = 0;
-    para.ge.rs232OutMode = 2;
-    para.ge.hardwareMode = 3;
+    std::tie(para.ge.evalMode, para.ge.polarity, para.ge.rs232OutMode, para.ge.hardwareMode) =
+        std::tuple(6, 0, 2, 3);
     SetPanelValues();
     EXPECT_EQ(real(pPara2, PARA2_EVAL_END), 1024);
     EXPECT_EQ(text(pPA, PANEL_LBL_EVALMODE), "EM: MASTER");
     EXPECT_EQ(text(pTNum, TNUM_LBL_EVALMODE), "EVAL-MODE: WIDTH");
-    EXPECT_EQ(dimmed(pTPara2, TPARA2_TEACH_UM), 1);
     EXPECT_EQ(dimmed(pTPara1, TPARA1_TEACH_UM), 0);
     EXPECT_EQ(text(pTGraph, TGRAPH_LBL_POLARITY), "POLARITY: INVERT");
-    EXPECT_EQ(dimmed(pRec, REC_START), 1);
-    EXPECT_EQ(dimmed(pTRec, TREC_INC_UP), 1);
     for (const auto &[panel, control] :
-         {std::pair{pPA, PANEL_TOL_UP}, std::pair{pTPara0, TPARA0_TOL_LO},
-          std::pair{pTNum, TNUM_TOLPLUS}})
+         {std::pair{pTPara2, TPARA2_TEACH_UM}, std::pair{pRec, REC_START},
+          std::pair{pTRec, TREC_INC_UP}, std::pair{pPA, PANEL_TOL_UP},
+          std::pair{pTPara0, TPARA0_TOL_LO}, std::pair{pTNum, TNUM_TOLPLUS}})
         EXPECT_EQ(dimmed(panel, control), 1) << control;
     // CENTER in distance mode: half the pair's virtual offset.
     calib[0].virtOffset = calib[1].virtOffset = 100000;
@@ -149,30 +139,26 @@ TEST_F(SensorOps, ShowingTheBlockCorrectsAndDims) {
     for (int control : {PARA1_TEACH_PIX, PARA1_TEACH_UM}) EXPECT_EQ(dimmed(pPara1, control), 1);
 
     // The power modes; the two-line hardware has one integration time for both lines.
-    const struct {
-        uint16_t hwtype, masterMode, slaveMode;
-        int masterIntDimmed, slaveIntDimmed;
-        const char *slaveLabel;
-    } cases[] = {
+    const std::tuple<uint16_t, uint16_t, uint16_t, int, int, const char *> cases[] = {
         {22, 2, 0, 1, 1, "/ STA"}, {22, 1, 1, 0, 1, "/ DYN"}, {22, 0, 2, 1, 1, "/ EXP"},
         {20, 2, 1, 1, 0, "/ DYN"}, {20, 0, 0, 0, 0, "/ STA"},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.hwtype * 100 + c.masterMode * 10 + c.slaveMode);
-        HWTYPE = c.hwtype;
-        para.ma.powerMode = c.masterMode;
-        para.sl.powerMode = c.slaveMode;
+    for (const auto &[hwtype, masterMode, slaveMode, masterIntDimmed, slaveIntDimmed, slaveLabel] :
+         cases) {
+        SCOPED_TRACE(hwtype * 100 + masterMode * 10 + slaveMode);
+        HWTYPE = hwtype;
+        para.ma.powerMode = masterMode;
+        para.sl.powerMode = slaveMode;
         SetPanelValues();
-        EXPECT_EQ(dimmed(pPara1, PARA1_INTTIME), c.masterIntDimmed);
-        EXPECT_EQ(dimmed(pTPara1, TPARA1_INTTIME), c.masterIntDimmed);
-        EXPECT_EQ(dimmed(pPara2, PARA2_INTTIME), c.slaveIntDimmed);
-        EXPECT_EQ(dimmed(pTPara2, TPARA2_INTTIME), c.slaveIntDimmed);
-        EXPECT_EQ(dimmed(pPara2, PARA2_POWER), c.slaveMode == 1 ? 1 : 0);
-        EXPECT_EQ(text(pTNum, TNUM_LBL_PMODE_SL), c.slaveLabel);
+        EXPECT_EQ(dimmed(pPara1, PARA1_INTTIME), masterIntDimmed);
+        EXPECT_EQ(dimmed(pTPara1, TPARA1_INTTIME), masterIntDimmed);
+        EXPECT_EQ(dimmed(pPara2, PARA2_INTTIME), slaveIntDimmed);
+        EXPECT_EQ(dimmed(pTPara2, TPARA2_INTTIME), slaveIntDimmed);
+        EXPECT_EQ(dimmed(pPara2, PARA2_POWER), slaveMode == 1 ? 1 : 0);
+        EXPECT_EQ(text(pTNum, TNUM_LBL_PMODE_SL), slaveLabel);
     }
 }
 
-// GET shows the block on the panels once set 2 is in, and only then.
 TEST_F(SensorOps, GetShowsTheBlockAfterTheLastSet) {
     SetCtrlVal(pPara1, PARA1_POWER, 500);
     para.ma.power = 654;
