@@ -93,7 +93,7 @@ class ConnDialog : public ::testing::Test {
         ASSERT_EQ(StartProgram(options), 1);
         BindConnectionCallbacks();
         LinkView view = CurrentLinkView();
-        status.clear();  // the texts recorded go on to the program's panels
+        status.clear();  // each text is recorded, then shown by the program as before
         status.onText = [show = view.status](unsigned f, auto &t) { show(f, t.c_str()); };
         view.status = recordStatus;
         SetLinkView(view);
@@ -103,7 +103,6 @@ class ConnDialog : public ::testing::Test {
     void TearDown() override {
         ShutdownProgram();
         CloseRS232();
-        sim.stop();
     }
 
     void startSim(const QStringList &options = {}) {
@@ -306,8 +305,8 @@ TEST_F(ConnDialog, RecentAddressesAndAcceptWritingTheSettings) {
     const AppSettings s = saved();
     EXPECT_EQ(std::tie(s.comtype, s.rs232port, s.rs232baudrate, s.hostName, s.portText),
               std::make_tuple(1, 3, 2, "127.0.0.1", std::to_string(sim.tcpPort())));
-    std::vector<std::string> recent = {"10.0.0.11", "10.0.0.3"};
-    for (int i : {1, 2, 4, 5, 6, 7, 8, 9}) recent.push_back("10.0.0." + std::to_string(i));
+    std::vector<std::string> recent = {"10.0.0.11", "10.0.0.3", "10.0.0.1", "10.0.0.2"};
+    for (int i = 4; i <= 9; ++i) recent.push_back("10.0.0." + std::to_string(i));
     EXPECT_EQ(s.recentAddresses, recent);
     EXPECT_STREQ(szIPaddress, "127.0.0.1");
     EXPECT_EQ(szIPportnum, std::to_string(sim.tcpPort()));
