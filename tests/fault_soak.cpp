@@ -20,12 +20,12 @@ using Pages = std::array<Page, PARA_PAGES>;
 // the TCP line gets on top) and then the data wait, plus the half second of grace.
 constexpr double EXCHANGE_LIMIT = (TIMEOUT + 0.5) + TIMEOUT + 0.5;
 
-class Soak {
-  public:
-    explicit Soak(SoakCounts &counts) : c_(counts) {}
+struct Soak {
+    SoakCounts &c;
+    Pages known{};  // every set as the sensor holds it, by the last read-back
 
     bool violation(const std::string &what) {
-        if (c_.violations.size() < 20) c_.violations.push_back(what);
+        if (c.violations.size() < 20) c.violations.push_back(what);
         return false;
     }
 
@@ -34,16 +34,16 @@ class Soak {
         const double start = Timer();
         const bool ok = operation();
         const double took = Timer() - start;
-        ++c_.exchanges;
+        ++c.exchanges;
         ++kind;
-        c_.failed += !ok;
-        c_.longest = std::max(c_.longest, took);
+        c.failed += !ok;
+        c.longest = std::max(c.longest, took);
         if (took > EXCHANGE_LIMIT) violation("an exchange took " + std::to_string(took) + " s");
         return ok;
     }
 
     bool get(uint16_t set, Page &page) {
-        return timed(c_.gets, [&] {
+        return timed(c.gets, [&] {
             PushGET(RAM, set);
             if (std::strncmp(szStatus, "Parameter-frame received!", 25) != 0) return false;
             GetParaPage(para, set, page.data());
@@ -60,22 +60,19 @@ class Soak {
         return true;
     }
 
-    bool learn() { return readBack(known_); }
-
     void run() {
-        for (int i = 0; i < 5; ++i) timed(c_.runs, [] { return GetRAW() == 1; });
+        for (int i = 0; i < 5; ++i) timed(c.runs, [] { return GetRAW() == 1; });
     }
 
     void getAll() {
         for (uint16_t set = 0; set < PARA_PAGES; ++set) {
             Page page;
-            if (get(set, page) && page != known_[set])
+            if (get(set, page) && page != known[set])
                 violation("GET of set " + std::to_string(set) + " gave bytes never sent to it");
         }
     }
 
-    // New values in every set (the master's and the slave's differ), sent set by set, then
-    // read back.
+    // New values in every set (MASTER's and SLAVE's differ), sent set by set, then read back.
     void sendAll(uint32_t round) {
         para.ge.umSetpoint = static_cast<int32_t>(round * 37 + 1000);
         para.ge.umLowerTolerance = static_cast<int32_t>(round % 500);
@@ -88,28 +85,23 @@ class Soak {
         bool ok[PARA_PAGES];
         for (uint16_t set = 0; set < PARA_PAGES; ++set) {
             GetParaPage(para, set, sent[set].data());
-            ok[set] = timed(c_.sends, [&] {
+            ok[set] = timed(c.sends, [&] {
                 PushSEND(RAM, set);
                 return std::strncmp(szStatus, "Transmission successful", 23) == 0;
             });
             if (!ok[set] && std::strcmp(szStatus, "Transmission error [SEND]!") != 0)
                 violation("a failed SEND was reported as \"" + std::string(szStatus) + "\"");
         }
-        c_.failedSends += !(ok[0] && ok[1] && ok[2]);
+        c.failedSends += !(ok[0] && ok[1] && ok[2]);
         if (!readBack(now)) return;
         for (uint16_t set = 0; set < PARA_PAGES; ++set) {
             if (ok[set] && now[set] != sent[set])
                 violation("set " + std::to_string(set) + " after a successful SEND differs");
-            if (!ok[set] && now[set] != sent[set] && now[set] != known_[set])
-                violation("set " + std::to_string(set) +
-                          " after a failed SEND is neither old nor new");
+            if (!ok[set] && now[set] != sent[set] && now[set] != known[set])
+                violation("a failed SEND left set " + std::to_string(set) + " neither old nor new");
         }
-        known_ = now;
+        known = now;
     }
-
-  private:
-    SoakCounts &c_;
-    Pages known_{};
 };
 
 }  // namespace
@@ -124,10 +116,10 @@ SoakCounts RunFaultSoak(double seconds, double faultRate, uint64_t seed) {
     static const LinkView silent{[](unsigned, const char *) {}, [](int) {}, [](bool) {}};
     const LinkView previous = CurrentLinkView();
     SetLinkView(silent);
-    Soak soak(counts);
+    Soak soak{counts};
     if (!sim.openTcp()) {
         soak.violation("no connection to the simulator");
-    } else if (soak.learn()) {
+    } else if (soak.readBack(soak.known)) {
         const double end = Timer() + seconds;
         for (uint32_t round = 0; Timer() < end && counts.violations.empty(); ++round) {
             if (round % 3 == 0) soak.run();
@@ -140,15 +132,12 @@ SoakCounts RunFaultSoak(double seconds, double faultRate, uint64_t seed) {
     sim.stop();
     for (const QString &line : QString::fromUtf8(sim.process().readAllStandardOutput()).split('\n'))
         if (line.startsWith("FAULTS ")) counts.faults = line.mid(7).toStdString();
+    std::printf(
+        "exchanges=%d (run %d, get %d, send %d) failed=%d failed-sends=%d longest=%.2f s "
+        "violations=%zu; simulator: %s\n",
+        counts.exchanges, counts.runs, counts.gets, counts.sends, counts.failed, counts.failedSends,
+        counts.longest, counts.violations.size(),
+        counts.faults.empty() ? "-" : counts.faults.c_str());
+    for (const std::string &v : counts.violations) std::printf("VIOLATION: %s\n", v.c_str());
     return counts;
-}
-
-std::string SoakSummary(const SoakCounts &c) {
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "exchanges=%d (run %d, get %d, send %d) failed=%d failed-sends=%d "
-                  "longest=%.2f s violations=%zu",
-                  c.exchanges, c.runs, c.gets, c.sends, c.failed, c.failedSends, c.longest,
-                  c.violations.size());
-    return std::string(text) + "; simulator: " + (c.faults.empty() ? "-" : c.faults);
 }

@@ -1,8 +1,7 @@
-// Fault soak: the program's RUN, GET and SEND exchanges in turns against the simulator over TCP
-// while the simulator gives its replies random faults. It checks that no exchange outlives its
-// time-out by more than 0.5 s, that after every successful SEND a GET returns exactly the bytes
-// sent, and that after a failed SEND every set holds its old or its new bytes, never those of
-// another set or request, and that the program said the SEND failed.
+// Fault soak: RUN, GET and SEND in turns against the simulator over TCP, which gives its replies
+// random faults. No exchange may outlive its time-out by more than 0.5 s; after a successful SEND
+// a GET returns exactly the bytes sent; after a failed SEND, reported as failed, every set holds
+// its old or its new bytes, never those of another set or request.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -17,7 +16,6 @@ struct SoakCounts {
     std::vector<std::string> violations;  // what did not hold, first ones only
 };
 
-// Runs the soak for `seconds` against a simulator started with `faultRate` and `seed`. Must be
-// called with a Qt application object in place.
+// Runs the soak for `seconds` against a simulator started with `faultRate` and `seed`, and prints
+// the counts and what did not hold. Must be called with a Qt application object in place.
 SoakCounts RunFaultSoak(double seconds, double faultRate, uint64_t seed);
-std::string SoakSummary(const SoakCounts &counts);  // the counts as one line of text

@@ -27,51 +27,33 @@ constexpr int kSimPort = 7;  // COM port number mapped to the simulator's pseudo
 // The controls of one surface's dialog and main panel, as the tests address them.
 struct Dialog {
     const char *name;
-    const int &panel;
+    const int &panel, &mainPanel, &recorderPanel;
     int comType, comPort, baudRate, ipAddress, portNum, tryConnect, accept, discard, msgBox;
-    const int &mainPanel;
-    int mainStatus;
+    int mainStatus, recorderStart, sensorControls[6];
     unsigned statusFields;
-    int sensorControls[6];
-    const int &recorderPanel;
-    int recorderStart;
 };
 
 // clang-format off
-const Dialog desktop{"desktop", pConn,
+const Dialog desktop{"desktop", pConn, pPA, pRec,
     CONNECT_COMTYPE, CONNECT_COMPORT, CONNECT_BAUDRATE, CONNECT_IPADDRESS, CONNECT_PORTNUM,
-    CONNECT_TRYCONNECT, CONNECT_ACCEPT, CONNECT_DISCARD, CONNECT_MSGBOX, pPA, PANEL_STATUS, ST_PA,
-    {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET}, pRec, REC_START};
-const Dialog touch{"touch", pTConn,
+    CONNECT_TRYCONNECT, CONNECT_ACCEPT, CONNECT_DISCARD, CONNECT_MSGBOX, PANEL_STATUS, REC_START,
+    {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET}, ST_PA};
+const Dialog touch{"touch", pTConn, pTSD, pTRec,
     TCONN_COMTYPE, TCONN_COMPORT, TCONN_BAUDRATE, TCONN_IPADDRESS, TCONN_PORTNUM,
-    TCONN_TRYCONNECT, TCONN_ACCEPT, TCONN_DISCARD, TCONN_MSGBOX, pTSD, TSD_STATUS,
-    ST_TSD | ST_TCONN, {TSD_RUN, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_SEND, TSD_GET}, pTRec,
-    TREC_START};
+    TCONN_TRYCONNECT, TCONN_ACCEPT, TCONN_DISCARD, TCONN_MSGBOX, TSD_STATUS, TREC_START,
+    {TSD_RUN, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_SEND, TSD_GET}, ST_TSD | ST_TCONN};
 // clang-format on
 const Dialog *const both[] = {&desktop, &touch};
 
 enum class Line { Serial, Tcp };
-LinkView programView;
-
-// Types `entry` into an editable combo box or text entry and ends it with Return.
-void type(int panel, int control, const QString &entry) {
-    QWidget *w = FindCtrl(panel, control)->widget;
-    if (auto *combo = qobject_cast<QComboBox *>(w)) w = combo->lineEdit();
-    w->setFocus();
-    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(w, entry);
-    QTest::keyClick(w, Qt::Key_Return);
-}
 
 // Descriptors of this process open on `path`: shows whether a port was really closed.
 int descriptorsOpenOn(const std::string &path) {
     namespace fs = std::filesystem;
-    const fs::path target = fs::canonical(path);
+    std::error_code gone;  // a descriptor closed meanwhile is skipped
     int count = 0;
-    for (const auto &entry : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code error;
-        if (fs::read_symlink(entry.path(), error) == target) ++count;
-    }
+    for (const auto &fd : fs::directory_iterator("/proc/self/fd"))
+        count += fs::read_symlink(fd.path(), gone) == fs::canonical(path);
     return count;
 }
 
@@ -84,12 +66,7 @@ speed_t lineSpeed(const std::string &path) {
     return ::cfgetospeed(&tio);
 }
 
-// Sets, or checks, the dimming of the sensor controls and the recorder's start of `d`.
-void dimSensorControls(const Dialog &d, int dimmed) {
-    for (int control : d.sensorControls)
-        SetCtrlAttribute(d.mainPanel, control, ATTR_DIMMED, dimmed);
-    SetCtrlAttribute(d.recorderPanel, d.recorderStart, ATTR_DIMMED, dimmed);
-}
+// Checks the dimming of the sensor controls and the recorder's start on both surfaces.
 void expectSensorControlsDimmed(int want) {
     for (const Dialog *d : both) {
         for (int control : d->sensorControls)
@@ -115,21 +92,17 @@ class ConnDialog : public ::testing::Test {
         options.dir = dir.path().toStdString();
         ASSERT_EQ(StartProgram(options), 1);
         BindConnectionCallbacks();
-        programView = CurrentLinkView();
-        LinkView view = programView;
+        LinkView view = CurrentLinkView();
+        status.clear();  // each text is recorded, then shown by the program as before
+        status.onText = [show = view.status](unsigned f, auto &t) { show(f, t.c_str()); };
         view.status = recordStatus;
         SetLinkView(view);
-        status.clear();
-        status.onText = [](unsigned fields, const std::string &t) {
-            programView.status(fields, t.c_str());
-        };
         DisplayPanel(pConn);
     }
 
     void TearDown() override {
         ShutdownProgram();
         CloseRS232();
-        sim.stop();
     }
 
     void startSim(const QStringList &options = {}) {
@@ -144,8 +117,7 @@ class ConnDialog : public ::testing::Test {
         if (&d == &touch) DisplayPanel(pTSD);
         DisplayPanel(d.panel);
         SetCtrlVal(d.panel, d.comType, line == Line::Tcp ? 1 : 0);
-        (&d == &touch ? CC_TSD_DROPComType : CC_DROPComType)(d.panel, d.comType, EVENT_COMMIT,
-                                                             nullptr, 0, 0);
+        press(d.panel, d.comType);
         SetCtrlVal(d.panel, d.comPort, port);
         SetCtrlVal(d.panel, d.baudRate, 4);
         SetCtrlVal(d.panel, d.ipAddress, "127.0.0.1");
@@ -154,6 +126,7 @@ class ConnDialog : public ::testing::Test {
     void connect(const Dialog &d, Line line) {
         enter(d, line);
         click(d.panel, d.tryConnect);
+        ASSERT_EQ(line == Line::Tcp ? tcp_con : rs232_con, 1) << szStatus;
     }
 
     AppSettings saved() const {
@@ -175,13 +148,11 @@ class ConnDialog : public ::testing::Test {
 // lead to the same one). ACCEPT then stores the port and keeps what the connect enabled.
 TEST_F(ConnDialog, ConnectOutcomesDecideTheSensorControlsAndAcceptStoresThePort) {
     constexpr Line S = Line::Serial, T = Line::Tcp;
-    const QStringList otherSeries = {"--fw-text", "K-TAV-QD.V1.00 2020-01-01"};
     const struct {
         const Dialog &d;
         Line line;
-        int port;  // COM 7 and 8 lead to the simulator, 9 to no device
-        int linked, hwok;
-        const char *outcome;  // the message box's last line holds it; nullptr: the firmware text
+        int port, linked, hwok;  // COM 7 and 8 lead to the simulator, 9 to no device
+        const char *outcome;     // the message box's last line holds it; nullptr: the firmware text
         QStringList device = {};         // the simulator's options
         const char *host = "127.0.0.1";  // the address entered
         std::string portText = "";       // the TCP port entered; empty: the simulator's
@@ -194,7 +165,7 @@ TEST_F(ConnDialog, ConnectOutcomesDecideTheSensorControlsAndAcceptStoresThePort)
         {desktop, T, 7, 0, 0, "No IP address entered!", {}, ""},
         {desktop, S, 7, 1, 1, nullptr},
         {touch, T, 8, 1, 1, nullptr},
-        {desktop, T, 7, 1, 0, "Please use K-TAV-QD-Vista", otherSeries},
+        {desktop, T, 7, 1, 0, "Please use K-TAV-QD-Vista", {"--fw-text", "K-TAV-QD.V1.00 2020"}},
         {touch, T, 7, 1, 0, "Please use K-TAV-WN-Vista", {"--fw-text", "K-TAV-WN.V2.10 2021"}},
         {desktop, T, 7, 1, 1, "V.4.0x", {"--fw-version", "405"}},
         {touch, T, 7, 1, 1, "newer than V4.2", {"--fw-version", "430"}},
@@ -208,10 +179,13 @@ TEST_F(ConnDialog, ConnectOutcomesDecideTheSensorControlsAndAcceptStoresThePort)
     for (const auto &c : cases) {
         const Dialog &d = c.d, &other = &d == &desktop ? touch : desktop;
         const bool tcp = c.line == Line::Tcp, identified = c.linked && !c.outcome;
-        SCOPED_TRACE(std::string(d.name) + (tcp ? " TCP " : " COM") + std::to_string(c.port) + " " +
-                     c.host + ":" + c.portText + " " + c.device.join(' ').toStdString());
+        SCOPED_TRACE(testing::Message() << "row " << &c - cases);
         if (c.device != running) startSim(running = c.device);
-        for (const Dialog *any : both) dimSensorControls(*any, identified);
+        for (const Dialog *any : both) {  // the opposite of what the connect is to leave
+            for (int control : any->sensorControls)
+                SetCtrlAttribute(any->mainPanel, control, ATTR_DIMMED, identified);
+            SetCtrlAttribute(any->recorderPanel, any->recorderStart, ATTR_DIMMED, identified);
+        }
         SetCtrlAttribute(d.panel, d.accept, ATTR_DIMMED, 1);
         status.shown.clear();
         stop_flag = STOP_RUNNING;
@@ -225,9 +199,7 @@ TEST_F(ConnDialog, ConnectOutcomesDecideTheSensorControlsAndAcceptStoresThePort)
         EXPECT_EQ(tcp ? tcp_con : rs232_con == 1, c.linked);
         EXPECT_EQ(tcp ? rs232_con == 1 : tcp_con, 0) << "the other transport closed";
         EXPECT_EQ(descriptorsOpenOn(sim.ptyPath()), tcp ? 0 : c.linked);
-        if (c.linked) {
-            EXPECT_EQ(hwok_flag, c.hwok);
-        }
+        EXPECT_TRUE(!c.linked || hwok_flag == c.hwok) << hwok_flag;
         EXPECT_TRUE(status.has("TRY TO CONNECT! ...", d.statusFields));
         EXPECT_NE(text(d.panel, d.msgBox).find("TRY TO CONNECT! ...\n"), std::string::npos);
         const std::string outcome = c.outcome ? c.outcome : szVersion;
@@ -239,9 +211,7 @@ TEST_F(ConnDialog, ConnectOutcomesDecideTheSensorControlsAndAcceptStoresThePort)
             EXPECT_NE(LastPopupText().find(outcome), std::string::npos) << LastPopupText();
         }
         expectSensorControlsDimmed(!identified);
-        if (identified || !c.linked) {
-            EXPECT_EQ(dimmed(d.panel, d.accept), 0) << "unless the firmware is refused";
-        }
+        EXPECT_TRUE((c.linked && !identified) || !dimmed(d.panel, d.accept)) << "ACCEPT dimmed";
         EXPECT_EQ(attribute(pPA, tcp ? PANEL_HOST : PANEL_COMPORT, ATTR_VISIBLE), 1);
         EXPECT_EQ(attribute(d.panel, d.ipAddress, ATTR_VISIBLE), int(tcp));
         press(d.panel, d.accept);
@@ -271,9 +241,7 @@ TEST_F(ConnDialog, DisconnectAndDiscardCloseTheLineAndDimTheSensorControls) {
          {std::pair{&desktop, CONNECT_DISCONNECT}, std::pair{&desktop, CONNECT_DISCARD},
           std::pair{&touch, TCONN_DISCARD}}) {
         SCOPED_TRACE(std::string(d->name) + " " + std::to_string(button));
-        const bool discard = button == d->discard;
         connect(*d, Line::Serial);
-        ASSERT_EQ(rs232_con, 1);
         expectSensorControlsDimmed(0);
         QFile::remove(settingsPath());
         SetCtrlVal(pPA, PANEL_CONNECT, 1);
@@ -284,7 +252,7 @@ TEST_F(ConnDialog, DisconnectAndDiscardCloseTheLineAndDimTheSensorControls) {
         EXPECT_EQ(text(pPA, PANEL_STATUS), "SENSOR DISCONNECTED!");
         expectSensorControlsDimmed(1);
         EXPECT_FALSE(QFile::exists(settingsPath()));
-        if (!discard) {
+        if (button != d->discard) {
             EXPECT_EQ(lastLine(*d), "SENSOR DISCONNECTED!");
             for (const Dialog *any : both) EXPECT_EQ(dimmed(any->panel, any->accept), 1);
             continue;
@@ -303,15 +271,19 @@ TEST_F(ConnDialog, DisconnectAndDiscardCloseTheLineAndDimTheSensorControls) {
 TEST_F(ConnDialog, RecentAddressesAndAcceptWritingTheSettings) {
     startSim();
     connect(desktop, Line::Tcp);
-    ASSERT_EQ(tcp_con, 1);
     for (int i = 10; i >= 1; --i)
         for (const Dialog *d : both)
             InsertListItem(d->panel, d->ipAddress, 0, ("10.0.0." + std::to_string(i)).c_str(), 0);
-    for (auto [entered, top, last] : {std::tuple{"10.0.0.3", "10.0.0.3", "10.0.0.10"},
-                                      std::tuple{"10.0.0.11", "10.0.0.11", "10.0.0.9"},
-                                      std::tuple{"10.0.0.11", "10.0.0.11", "10.0.0.9"}}) {
+    for (auto [entered, last] :
+         {std::pair{"10.0.0.3", "10.0.0.10"}, std::pair{"10.0.0.11", "10.0.0.9"},
+          std::pair{"10.0.0.11", "10.0.0.9"}}) {
         SCOPED_TRACE(entered);
-        type(pConn, CONNECT_IPADDRESS, entered);
+        auto *edit =
+            qobject_cast<QComboBox *>(FindCtrl(pConn, CONNECT_IPADDRESS)->widget)->lineEdit();
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, entered);
+        QTest::keyClick(edit, Qt::Key_Return);
         for (const Dialog *d : both) {
             int count = 0;
             GetNumListItems(d->panel, d->ipAddress, &count);
@@ -319,7 +291,7 @@ TEST_F(ConnDialog, RecentAddressesAndAcceptWritingTheSettings) {
             char first[64] = "", end[64] = "";
             GetLabelFromIndex(d->panel, d->ipAddress, 0, first, sizeof first);
             GetLabelFromIndex(d->panel, d->ipAddress, count - 1, end, sizeof end);
-            EXPECT_EQ(std::string(first) + " " + end, std::string(top) + " " + last);
+            EXPECT_EQ(std::string(first) + " " + end, std::string(entered) + " " + last);
             EXPECT_EQ(text(d->panel, d->ipAddress), entered) << "the entry keeps the entered text";
         }
         EXPECT_STREQ(szIPaddress, entered);
@@ -348,7 +320,6 @@ TEST_F(ConnDialog, RecentAddressesAndAcceptWritingTheSettings) {
 TEST_F(ConnDialog, BaudRateChangeFollowsTheSensorOrKeepsTheOldSpeed) {
     startSim();
     connect(desktop, Line::Serial);
-    ASSERT_EQ(rs232_con, 1);
     ASSERT_EQ(lineSpeed(sim.ptyPath()), B115200);
     SetCtrlVal(pConn, CONNECT_BAUDRATE, 2);
     click(pConn, CONNECT_CHANGEBAUD);
@@ -357,7 +328,6 @@ TEST_F(ConnDialog, BaudRateChangeFollowsTheSensorOrKeepsTheOldSpeed) {
     EXPECT_EQ(std::make_pair(lineSpeed(sim.ptyPath()), rs232baudrate),
               std::make_pair(speed_t(B38400), 2));
     EXPECT_EQ(CheckComLine(), 1) << "the next exchange works at the new speed";
-
     // The port set to a speed the sensor does not listen at: the order is not heard.
     rs232baudrate = 4;
     ASSERT_EQ(InitRS232(kSimPort, 4), 1);
@@ -376,7 +346,6 @@ TEST_F(ConnDialog, ALineThatVanishesIsReportedAndTheDialogStaysUsable) {
         int &linked = line == Line::Tcp ? tcp_con : rs232_con;
         startSim();
         connect(desktop, line);
-        ASSERT_EQ(linked, 1);
         sim.stop();
         EXPECT_TRUE(waitFor([&] { return linked != 1; }));
         // The vanished pseudo-terminal's number may go to another test's simulator at once:

@@ -5,7 +5,6 @@
 
 TEST(FaultSoak, ExchangesEndInTimeAndSetsHoldOldOrNewBytes) {
     const SoakCounts counts = RunFaultSoak(20.0, 0.02, 20261206);
-    std::printf("%s\n", SoakSummary(counts).c_str());
     for (const std::string &v : counts.violations) ADD_FAILURE() << v;
     EXPECT_GT(counts.sends, 0);
     EXPECT_GT(counts.runs, 0);
