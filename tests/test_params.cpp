@@ -176,7 +176,9 @@ TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
 // writing again gives the same file, and no written line is longer than the 1023 characters
 // reading takes.
 TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
-    const std::string a79(79, 'a'), longTag(1021, 'T'), tag900(900, 'U');
+    const std::string S = "[S]\r\n", longTag(1021, 'T'), tag900(900, 'U'), w117(117, 'w'),
+                      l100(100, 'l'), edge = std::string(79, 'a') + " b" + std::string(90, 'c'),
+                      quoted = "\"" + std::string(78, 'q') + "\"\"" + std::string(20, 'r');
     std::string binary;
     for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * 7919) >> 3);
     const struct {
@@ -185,45 +187,37 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
         std::vector<std::pair<std::string, std::string>> lookups;  // in section "S"
     } cases[] = {
         {"blanks around names", "[ S ]  \r\n  Tag  =  5  \r\n", {{" tag ", "5"}}},
-        {"blank in the key", "[S]\r\nPanel width  = 9\r\n", {{"Panel width", "9"}}},
-        {"empty value", "[S]\r\nA =\r\nB = \"\"\r\n", {{"A", "(missing)"}, {"B", ""}}},
+        {"blank in the key", S + "Panel width  = 9\r\n", {{"Panel width", "9"}}},
+        {"empty value", S + "A =\r\nB = \"\"\r\n", {{"A", "(missing)"}, {"B", ""}}},
         {"CR line ends", "[S]\rA = 1\rB = 2\r", {{"B", "2"}}},
         {"NUL ends a line", "[S]\0A = 1\0B = 3"s, {{"B", "3"}}},
-        {"line over 1023",
-         "[S]\r\nA = " + std::string(2000, '7') + "\r\nB = 2\r\n",
+        {"over 1023",
+         S + "A = " + std::string(2000, '7') + "\r\nB = 2\r\n",
          {{"A", std::string(1019, '7')}, {"B", "2"}}},
-        {"long line's rest",
-         "[S]\r\nA = " + std::string(1100, ' ') + "C = 4\r\n",
-         {{"C", "(missing)"}}},
-        {"first tag counts", "[S]\r\nA = 1\r\nA = 2\r\n", {{"A", "1"}}},
-        {"first section counts", "[S]\r\nA = 1\r\n[T]\r\n[S]\r\nB = 3\r\n", {{"B", "(missing)"}}},
-        {"before a section", "A = 1\r\n[S]\r\n", {{"A", "(missing)"}}},
-        {"an open quote", "[S]\r\nA = \"open\r\n", {{"A", "\"open"}}},
+        {"line's rest", S + "A = " + std::string(1100, ' ') + "C = 4\r\n", {{"C", "(missing)"}}},
+        {"first tag counts", S + "A = 1\r\nA = 2\r\n", {{"A", "1"}}},
+        {"first section counts", S + "A = 1\r\n[T]\r\n" + S + "B = 3\r\n", {{"B", "(missing)"}}},
+        {"before a section", "A = 1\r\n" + S, {{"A", "(missing)"}}},
+        {"an open quote", S + "A = \"open\r\n", {{"A", "\"open"}}},
         {"empty file", "", {{"A", "(missing)"}}},
         {"binary", binary, {{"A", "(missing)"}}},
         {"two tags' pieces",
-         "[S]\r\nA Line0001 = x\r\nB Line0002 = y\r\n",
+         S + "A Line0001 = x\r\nB Line0002 = y\r\n",
          {{"A", "x"}, {"B Line0002", "y"}, {"B", "(missing)"}}},
-        {"a gap in pieces",
-         "[S]\r\nA Line0001 = x\r\nA Line0003 = y\r\n",
+        {"gap in pieces",
+         S + "A Line0001 = x\r\nA Line0003 = y\r\n",
          {{"A", "x"}, {"A Line0003", "y"}}},
-        {"blank at an edge",
-         "[S]\r\nA = " + a79 + " b" + std::string(90, 'c') + "\r\n",
-         {{"A", a79 + " b" + std::string(90, 'c')}}},
-        {"quotes at edges",
-         "[S]\r\nA = \"" + std::string(78, 'q') + "\"\"" + std::string(20, 'r') + "\r\n",
-         {{"A", "\"" + std::string(78, 'q') + "\"\"" + std::string(20, 'r')}}},
-        {"1023 characters", "[S]\r\n" + longTag + "=v\r\nB = 2\r\n", {{longTag, "v"}, {"B", "2"}}},
-        {"long tag, pieces",
-         "[S]\r\n" + tag900 + " = \"" + std::string(117, 'w') + "\"\r\n",
-         {{tag900, std::string(117, 'w')}}},
-        {"blank before Line", "[S]\r\nA  Line0001 = x\r\nA  Line0002 = y\r\n", {{"A", "xy"}}},
-        {"quotes around pieces",
-         "[S]\r\nA Line0001 = \"abc\r\nA Line0002 = def\"\r\n",
+        {"blank at an edge", S + "A = " + edge + "\r\n", {{"A", edge}}},
+        {"quotes at edges", S + "A = " + quoted + "\r\n", {{"A", quoted}}},
+        {"1023 characters", S + longTag + "=v\r\nB = 2\r\n", {{longTag, "v"}, {"B", "2"}}},
+        {"long tag, pieces", S + tag900 + " = \"" + w117 + "\"\r\n", {{tag900, w117}}},
+        {"blank before Line", S + "A  Line0001 = x\r\nA  Line0002 = y\r\n", {{"A", "xy"}}},
+        {"quoted pieces",
+         S + "A Line0001 = \"abc\r\nA Line0002 = def\"\r\n",
          {{"A", "\"abcdef\""}}},
         {"stray piece",
-         "[S]\r\nA = " + std::string(100, 'l') + "\r\nA Line0003 = z\r\n",
-         {{"A", std::string(100, 'l')}, {"A Line0003", "z"}}},
+         S + "A = " + l100 + "\r\nA Line0003 = z\r\n",
+         {{"A", l100}, {"A Line0003", "z"}}},
     };
     QTemporaryDir dir;
     for (const auto &c : cases) {
@@ -307,11 +301,8 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
          [&](const std::string &d) { return spit(d + "/f", old) + "/t"; }},
         {"all temporary names taken",
          [&](const std::string &d) {
-             for (int k = 0; k < 1000; ++k) {
-                 char name[32];
-                 std::snprintf(name, sizeof name, "/t.ini.%03d.tmp", k);
-                 spit(d + name, "");
-             }
+             for (int k = 1000; k < 2000; ++k)  // t.ini.000.tmp to t.ini.999.tmp
+                 spit(d + "/t.ini." + std::to_string(k).substr(1) + ".tmp", "");
              return spit(d + "/t.ini", old);
          }},
         {"temporary name impossible",
