@@ -42,12 +42,13 @@ bool wellFormed(const Bytes &frame) {
            crc8Update(frame.data(), 8, headerOf(frame).len) == headerOf(frame).datacrc;
 }
 
-template <typename T>
-T recordOf(const Bytes &data) {
-    T value{};
-    EXPECT_EQ(data.size(), sizeof value);
-    std::memcpy(&value, data.data(), std::min(data.size(), sizeof value));
-    return value;
+// The measurement record the device gives at 2 s.
+RawRecord measured(Device &dev) {
+    const Bytes data = askData(dev, ORD_RAW, 0, {}, 2.0);
+    RawRecord raw{};
+    EXPECT_EQ(data.size(), sizeof raw);
+    std::memcpy(&raw, data.data(), std::min(data.size(), sizeof raw));
+    return raw;
 }
 
 Bytes words(const std::vector<uint16_t> &values) {
@@ -60,6 +61,32 @@ Bytes withBrokenByte(Bytes frame, size_t at) {
     frame[at] ^= 0x20;
     return frame;
 }
+
+constexpr int SIM_COM_PORT = 9;
+
+class SimLink : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        CloseTCP();
+        CloseRS232();
+    }
+
+    // Starts the simulator and opens the program's transport to it.
+    void startAndConnect(bool serial) {
+        ASSERT_TRUE(sim_.start());
+        exit_flag = 0;
+        ASSERT_TRUE(serial ? sim_.openSerial(SIM_COM_PORT) : sim_.openTcp()) << szStatus;
+    }
+
+    // One request without data through FillTxBuf and DataExchange: the reply data, or none.
+    static std::optional<Bytes> exchange(uint8_t order, uint16_t param) {
+        FillTxBuf(order, param, nullptr, 0);
+        if (DataExchange(FRAME_HEADER_SIZE) != 1) return std::nullopt;
+        return Bytes(szReadBuf + FRAME_HEADER_SIZE, szReadBuf + FRAME_HEADER_SIZE + head.len);
+    }
+
+    SimProcess sim_;
+};
 
 }  // namespace
 
@@ -143,10 +170,10 @@ TEST(SimModel, LinearisationReadsTheTableFromFlash) {
                 mode == 1 ? raw.umA : raw.umB,
                 50000 + int(16 * std::min(pos * tableLength / 8192.0, tableLength - 1.0)));
         };
-        auto raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 2.0));
+        auto raw = measured(dev);
         EXPECT_NE(onRamp(raw).first, onRamp(raw).second);
         ask(dev, makeFrame(19, mode));
-        raw = recordOf<RawRecord>(askData(dev, 8, 0, {}, 2.0));
+        raw = measured(dev);
         EXPECT_EQ(onRamp(raw).first, onRamp(raw).second);
         EXPECT_EQ((mode == 1 ? raw.umB : raw.umA),
                   50000 + 10000 * (mode == 1 ? raw.posB : raw.posA) / 8192);
@@ -265,38 +292,6 @@ TEST(SimParser, AnswersABrokenRequestOnceAndResynchronises) {
     EXPECT_TRUE(parser.feed(get.data() + 5, 3, 4.1).empty());
     EXPECT_EQ(parser.feed(get.data(), get.size(), 4.2).size(), 1u);
 }
-
-namespace {
-
-constexpr int SIM_COM_PORT = 9;
-
-class SimLink : public ::testing::Test {
-  protected:
-    void TearDown() override {
-        CloseTCP();
-        CloseRS232();
-    }
-
-    // Starts the simulator and opens the program's transport to it.
-    void startAndConnect(bool serial) {
-        ASSERT_TRUE(sim_.start());
-        exit_flag = 0;
-        ASSERT_TRUE(serial ? sim_.openSerial(SIM_COM_PORT) : sim_.openTcp()) << szStatus;
-    }
-
-    // One request/reply through FillTxBuf and DataExchange: the reply data, or none on failure.
-    static std::optional<Bytes> exchange(uint8_t order, uint16_t param, const Bytes &data = {}) {
-        FillTxBuf(order, param, data.empty() ? nullptr : data.data(),
-                  static_cast<uint16_t>(data.size()));
-        if (DataExchange(static_cast<uint16_t>(FRAME_HEADER_SIZE + data.size())) != 1)
-            return std::nullopt;
-        return Bytes(szReadBuf + FRAME_HEADER_SIZE, szReadBuf + FRAME_HEADER_SIZE + head.len);
-    }
-
-    SimProcess sim_;
-};
-
-}  // namespace
 
 // The change is answered at the old speed. At 9600 baud the pseudo-terminal carries a video reply
 // (8 + 512 bytes) in 0.54 s, inside the time-out of its data.
