@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -123,19 +124,11 @@ TEST(ParaBlock, RangeCheckReplacesWhatIsAboveItsLimit) {
 // would not read back are refused, the longest that do are taken.
 TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
     // The one of 79 characters and a quote has an escape across two pieces.
-    const std::string values[] = {"",
-                                  "plain text",
-                                  "host \"quoted\" name",
-                                  "C:\\path\\to\\file\\",
-                                  "tab\tline\ncarriage\rend",
-                                  "\x01\x1f\x7f control",
-                                  "\xc3\x84nderung \xe2\x82\xac",
-                                  std::string(80, 'a'),
-                                  std::string(81, 'b'),
-                                  std::string(250, 'c') + "\"\\\t",
-                                  std::string(100, '"'),
-                                  std::string(79, 'c') + "\"",
-                                  "  blanks around  "};
+    const auto values = std::to_array<std::string>(
+        {"", "plain text", "host \"quoted\" name", "C:\\path\\to\\file\\",
+         "tab\tline\ncarriage\rend", "\x01\x1f\x7f control", "\xc3\x84nderung \xe2\x82\xac",
+         std::string(80, 'a'), std::string(81, 'b'), std::string(250, 'c') + "\"\\\t",
+         std::string(100, '"'), std::string(79, 'c') + "\"", "  blanks around  "});
     QTemporaryDir dir;
     IniOwner ini = NewIniOwner();
     auto refuses = [&](const std::string &section, const std::string &tag) {
@@ -277,50 +270,40 @@ TEST(IniFile, CommentsAndPiecesKeepTheirPlaces) {
 }
 
 TEST(IniFile, FailedWritesLeaveTheOldFile) {
-    const std::string old = "[OLD]\r\nA = 1\r\n\r\n";
     rlimit fileLimit{};
     getrlimit(RLIMIT_FSIZE, &fileLimit);
+    const rlimit full{4, fileLimit.rlim_max};
     const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
-    // Permission bits do not bind root: those cases apply where they do ("" skips them).
-    auto readOnly = [&](const std::string &d, const std::string &made) {
-        spit(d + "/t.ini", old);
-        if (geteuid() == 0) return std::string();
-        fs::permissions(made, fs::perms::owner_read | fs::perms::owner_exec);
-        return d + "/t.ini";
-    };
+    const std::string longName = std::string(250, 'n') + ".ini";
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec;
+    // The old file is t.ini in folder d; `prepare` lays the fault, the write goes to `target` in d.
+    // Permission bits do not bind root: those cases apply where they do.
     const struct {
         const char *name;
-        std::function<std::string(const std::string &)> prepare;  // the target in folder d
+        std::string target;
+        std::function<void(const std::string &d)> prepare;
+        bool bindsRoot = true;
     } cases[] = {
-        {"target is a folder",
-         [](const std::string &d) {
-             fs::create_directory(d + "/t.ini");
-             return d + "/t.ini";
-         }},
-        {"folder is a regular file",
-         [&](const std::string &d) { return spit(d + "/f", old) + "/t"; }},
-        {"all temporary names taken",
-         [&](const std::string &d) {
+        {"target is a folder", "f.ini", [](auto &d) { fs::create_directory(d + "/f.ini"); }},
+        {"folder is a regular file", "t.ini/t", [](auto &) {}},
+        {"all temporary names taken", "t.ini",
+         [](auto &d) {
              for (int k = 1000; k < 2000; ++k)  // t.ini.000.tmp to t.ini.999.tmp
                  spit(d + "/t.ini." + std::to_string(k).substr(1) + ".tmp", "");
-             return spit(d + "/t.ini", old);
          }},
-        {"temporary name impossible",
-         [&](const std::string &d) { return spit(d + "/" + std::string(250, 'n') + ".ini", old); }},
-        {"read-only target", [&](const std::string &d) { return readOnly(d, d + "/t.ini"); }},
-        {"read-only folder", [&](const std::string &d) { return readOnly(d, d); }},
-        {"disk full while writing",  // a file size limit fails the write as a full disk does
-         [&](const std::string &d) {
-             spit(d + "/t.ini", old);
-             const rlimit full{4, fileLimit.rlim_max};
-             setrlimit(RLIMIT_FSIZE, &full);
-             return d + "/t.ini";
-         }},
+        {"temporary name impossible", longName,
+         [&](auto &d) { fs::copy_file(d + "/t.ini", d + "/" + longName); }},
+        {"read-only", "t.ini", [&](auto &d) { fs::permissions(d + "/t.ini", readOnly); }, false},
+        {"read-only folder", "t.ini", [&](auto &d) { fs::permissions(d, readOnly); }, false},
+        // A file size limit fails the write as a full disk does.
+        {"disk full while writing", "t.ini", [&](auto &) { setrlimit(RLIMIT_FSIZE, &full); }},
     };
     for (const auto &c : cases) {
+        if (!c.bindsRoot && geteuid() == 0) continue;
         QTemporaryDir dir;
-        const std::string target = c.prepare(at(dir));
-        if (target.empty()) continue;
+        spit(at(dir, "t.ini"), "[OLD]\r\nA = 1\r\n\r\n");
+        c.prepare(at(dir));
+        const std::string target = at(dir, c.target);
         const std::set<std::string> before = listing(at(dir));
         const std::string oldBytes = slurp(target);
         IniOwner ini = NewIniOwner();
