@@ -1,6 +1,5 @@
-// Parameter block, settings engine, application settings, parameter files, calibration files and
-// the type-code table: exact file bytes, round trips, odd input and failed writes, all on real
-// files in a temporary directory.
+// Parameter block, settings engine and files, calibration files and type codes: exact file bytes,
+// round trips, odd input and failed writes, on real files in a temporary directory.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -9,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 #include <set>
-#include <sstream>
 #include <tuple>
 
 #include "app/hwdefines.h"
@@ -62,7 +60,6 @@ std::string stringItem(IniText ini, const char *section, const std::string &tag)
     return found == 1 ? buffer.data() : found == 0 && !buffer[0] ? "(missing)" : "(broken)";
 }
 
-// What a set of settings holds, compared as a row.
 auto fieldsOf(const AppSettings &v) {
     return std::tie(v.comtype, v.rs232port, v.rs232baudrate, v.hostName, v.portText,
                     v.recentAddresses, v.panelMaximised, v.panelLeft, v.panelTop, v.panelWidth,
@@ -142,10 +139,9 @@ TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
         refuses(section, "A");
     EXPECT_EQ(Ini_PutInt(ini.get(), std::string(255, 's').c_str(), "Line0001", 1), 0);
     EXPECT_EQ(Ini_PutInt(ini.get(), "S", "A Line", 1), 0);
+    auto item = [](size_t i) { return "Item " + std::to_string(i); };
     for (size_t i = 0; i < std::size(values); ++i)
-        ASSERT_EQ(
-            Ini_PutString(ini.get(), "S", ("Item " + std::to_string(i)).c_str(), values[i].c_str()),
-            0);
+        ASSERT_EQ(Ini_PutString(ini.get(), "S", item(i).c_str(), values[i].c_str()), 0);
     ASSERT_EQ(Ini_WriteToFile(ini.get(), at(dir, "a.ini").c_str()), 0);
     const std::string text = slurp(at(dir, "a.ini"));
     const std::string names =
@@ -159,7 +155,7 @@ TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
 
     IniOwner back = iniOfFile(at(dir, "a.ini"));
     for (size_t i = 0; i < std::size(values); ++i)
-        EXPECT_EQ(stringItem(back.get(), "S", "Item " + std::to_string(i)), values[i]) << i;
+        EXPECT_EQ(stringItem(back.get(), "S", item(i)), values[i]) << i;
     char small[4];
     EXPECT_EQ(Ini_GetStringIntoBuffer(back.get(), "s", "item 1", small, sizeof small), 1);
     EXPECT_STREQ(small, "pla");
@@ -223,9 +219,8 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
         }
         ASSERT_EQ(Ini_WriteToFile(second.get(), at(dir, "w2.ini").c_str()), 0) << c.name;
         EXPECT_EQ(slurp(at(dir, "w2.ini")), slurp(at(dir, "w.ini"))) << c.name;
-        std::istringstream written(slurp(at(dir, "w.ini")));
-        for (std::string line; std::getline(written, line);)
-            EXPECT_LE(line.size(), 1024u) << c.name;  // with the CR of the line end
+        for (const QByteArray &line : fileLines(QString::fromStdString(at(dir, "w.ini"))))
+            EXPECT_LE(line.size(), 1024) << c.name;  // with the CR of the line end
     }
     IniOwner ini = NewIniOwner();
     EXPECT_LT(Ini_ReadFromFile(ini.get(), at(dir, "missing.ini").c_str()), 0);
