@@ -229,20 +229,18 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
 
 // An integer is decimal, with one sign at most, and fits in 32 bits; blanks count as missing.
 TEST(IniFile, IntegersAreDecimalAndFitIn32Bits) {
-    const struct {
-        const char *text;
-        int result;  // 1 found, 0 missing, -1 any negative
-        int32_t value;
-    } cases[] = {{"0x10", -1, 0},       {"5.0", -1, 0},   {"+7", 1, 7},
-                 {"+-7", -1, 0},        {"-1", 1, -1},    {"-2147483648", 1, INT32_MIN},
-                 {"2147483648", -1, 0}, {"\"  \"", 0, 0}, {" 12 ", 1, 12}};
+    // The text, the result (1 found, 0 missing, -1 any negative) and the value.
+    const std::tuple<const char *, int, int32_t> cases[] = {
+        {"0x10", -1, 0},       {"5.0", -1, 0},   {"+7", 1, 7},
+        {"+-7", -1, 0},        {"-1", 1, -1},    {"-2147483648", 1, INT32_MIN},
+        {"2147483648", -1, 0}, {"\"  \"", 0, 0}, {" 12 ", 1, 12}};
     QTemporaryDir dir;
-    for (const auto &c : cases) {
-        IniOwner ini = iniOfFile(spit(at(dir, "r.ini"), "[S]\r\nA = "s + c.text + "\r\n"));
+    for (const auto &[text, found, expected] : cases) {
+        IniOwner ini = iniOfFile(spit(at(dir, "r.ini"), "[S]\r\nA = "s + text + "\r\n"));
         int32_t value = 0;
         const int result = Ini_GetInt(ini.get(), "S", "A", &value);
-        EXPECT_EQ(result < 0 ? -1 : result, c.result) << c.text;
-        EXPECT_EQ(value, c.value) << c.text;
+        EXPECT_EQ(result < 0 ? -1 : result, found) << text;
+        EXPECT_EQ(value, expected) << text;
     }
 }
 
@@ -318,27 +316,25 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
 // gives it to a new file); a symbolic link stays a link, also one to a file not yet made. No
 // temporary file stays behind, and another's file of a temporary name is left alone.
 TEST(IniFile, ReplacingKeepsThePermissionsAndTheLink) {
-    const struct {
-        const char *name;
-        bool viaLink, fileExists;
-    } cases[] = {{"file", false, true}, {"link", true, true}, {"link to no file", true, false}};
-    for (const auto &c : cases) {
+    const std::tuple<const char *, bool, bool> cases[] = {
+        {"file", false, true}, {"link", true, true}, {"link to no file", true, false}};
+    for (const auto &[name, viaLink, fileExists] : cases) {
         QTemporaryDir dir;
         fs::create_directory(at(dir, "real"));
         const std::string file = at(dir, "real/t.ini");
         spit(file + ".000.tmp", "someone else's");
-        if (c.fileExists) fs::permissions(spit(file, "old"), fs::perms(0604));
-        const std::string target = c.viaLink ? at(dir, "t.ini") : file;
-        if (c.viaLink) fs::create_symlink("real/t.ini", target);
+        if (fileExists) fs::permissions(spit(file, "old"), fs::perms(0604));
+        const std::string target = viaLink ? at(dir, "t.ini") : file;
+        if (viaLink) fs::create_symlink("real/t.ini", target);
         IniOwner ini = NewIniOwner();
         Ini_PutInt(ini.get(), "S", "A", 1);
-        ASSERT_EQ(Ini_WriteToFile(ini.get(), target.c_str()), 0) << c.name;
-        EXPECT_EQ(slurp(file), "[S]\r\nA = 1\r\n\r\n") << c.name;
-        EXPECT_TRUE(!c.fileExists || fs::status(file).permissions() == fs::perms(0604)) << c.name;
-        EXPECT_EQ(fs::is_symlink(target), c.viaLink) << c.name;
-        EXPECT_EQ(slurp(file + ".000.tmp"), "someone else's") << c.name;
+        ASSERT_EQ(Ini_WriteToFile(ini.get(), target.c_str()), 0) << name;
+        EXPECT_EQ(slurp(file), "[S]\r\nA = 1\r\n\r\n") << name;
+        EXPECT_TRUE(!fileExists || fs::status(file).permissions() == fs::perms(0604)) << name;
+        EXPECT_EQ(fs::is_symlink(target), viaLink) << name;
+        EXPECT_EQ(slurp(file + ".000.tmp"), "someone else's") << name;
         EXPECT_EQ(listing(at(dir, "real")), (std::set<std::string>{"t.ini", "t.ini.000.tmp"}))
-            << c.name;
+            << name;
     }
 }
 
@@ -376,11 +372,8 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
     std::string twelve = "[IP ADDRESSES]\r\nLIST ITEMS = 12\r\n";
     for (int k = 1; k <= 12; ++k)
         twelve += "IP ADDR " + std::to_string(k) + " = \"h" + std::to_string(k) + "\"\r\n";
-    const struct {
-        const char *name;
-        std::string file;
-        void (*expect)(AppSettings &);  // changes `before` as the file should; none: no change
-    } cases[] = {
+    // The file and how it changes `before` (none: not at all).
+    const std::tuple<const char *, std::string, void (*)(AppSettings &)> cases[] = {
         {"twelve addresses", twelve,
          [](AppSettings &v) {
              v.recentAddresses = {"h1", "h2", "h3", "h4", "h5", "h6", "h7", "h8", "h9", "h10"};
@@ -413,13 +406,13 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
          }},
     };
     QTemporaryDir dir;
-    for (const auto &c : cases) {
+    for (const auto &[name, file, expect] : cases) {
         AppSettings values = before, expected = before;
         expected.hostName = "";  // the two texts are the file's or the start-up ones
         expected.portText = "10001";
-        if (c.expect) c.expect(expected);
-        EXPECT_EQ(ReadAppSettings(spit(at(dir, "a.ini"), c.file).c_str(), values), 1) << c.name;
-        EXPECT_EQ(fieldsOf(values), fieldsOf(expected)) << c.name;
+        if (expect) expect(expected);
+        EXPECT_EQ(ReadAppSettings(spit(at(dir, "a.ini"), file).c_str(), values), 1) << name;
+        EXPECT_EQ(fieldsOf(values), fieldsOf(expected)) << name;
     }
     before.portText = "502x";
     EXPECT_EQ(TcpPortOfSettings(before), 502);
@@ -433,11 +426,8 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
 }
 
 TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
-    const struct {
-        const char *name;
-        std::string file;
-        std::function<void(ParaBlock &)> expect;  // changes the defaults as the file should
-    } cases[] = {
+    // The file and how it changes the defaults.
+    const std::tuple<const char *, std::string, void (*)(ParaBlock &)> cases[] = {
         {"values beyond 16 bits", "[PARA1]\r\nPower = 70000\r\n[PARA0]\r\nEval-Mode = -1\r\n",
          [](ParaBlock &b) { std::tie(b.ma.power, b.ge.evalMode) = std::tuple(4464, 65535); }},
         {"only the slave set",
@@ -458,12 +448,12 @@ TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
          [](ParaBlock &) {}},
     };
     QTemporaryDir dir;
-    for (const auto &c : cases) {
+    for (const auto &[name, file, expect] : cases) {
         ResetParaBlock();
         ParaBlock expected = para;
-        c.expect(expected);
-        EXPECT_EQ(ReadParaFromIniFile(para, spit(at(dir, "p.ini"), c.file).c_str()), 1) << c.name;
-        EXPECT_EQ(std::memcmp(&para, &expected, sizeof para), 0) << c.name;
+        expect(expected);
+        EXPECT_EQ(ReadParaFromIniFile(para, spit(at(dir, "p.ini"), file).c_str()), 1) << name;
+        EXPECT_EQ(std::memcmp(&para, &expected, sizeof para), 0) << name;
     }
     const ParaBlock before = para;
     EXPECT_LT(ReadParaFromIniFile(para, at(dir, "missing.ini").c_str()), 0);
@@ -499,12 +489,8 @@ TEST(CalibFile, ParserTakesOnlyCompleteFiles) {
     };
     const char *noLabel = "line 2: a header line LABEL<TAB>NUMBER expected",
                *noHeader = "line 1: [HEADER] expected";
-    const struct {
-        const char *name;
-        std::string file;
-        int values;           // entries read into the table; 0: the file is refused
-        const char *problem;  // what the refusal says
-    } cases[] = {
+    // The file, the entries read into the table (0: the file is refused) and what a refusal says.
+    const std::tuple<const char *, std::string, int, const char *> cases[] = {
         {"1024 values", header("1024") + values(1024, "\n") + "trailing junk", 1024, ""},
         {"2048 values with commas", header("2048") + values(2048, ", "), 2048, ""},
         {"another length reads 2048", header("0") + values(2048, " "), 2048, ""},
@@ -536,19 +522,19 @@ TEST(CalibFile, ParserTakesOnlyCompleteFiles) {
     };
     QTemporaryDir dir;
     const CalibHeader before = DefaultCalibHeader();
-    for (const auto &c : cases) {
-        const std::string path = spit(at(dir, "XF-LINEAR.DAT"), c.file);
-        SCOPED_TRACE(c.name);
+    for (const auto &[name, file, taken, problem] : cases) {
+        const std::string path = spit(at(dir, "XF-LINEAR.DAT"), file);
+        SCOPED_TRACE(name);
         ResetCalibration();
         std::fill(std::begin(linArrayB), std::end(linArrayB), 0xFFFF);
         CalibHeader read = before;
-        EXPECT_EQ(ReadCalibrationFile(path.c_str(), linArrayB, read), c.values ? 1 : 0);
-        EXPECT_STREQ(CalibFileProblem(), c.problem);
+        EXPECT_EQ(ReadCalibrationFile(path.c_str(), linArrayB, read), taken ? 1 : 0);
+        EXPECT_STREQ(CalibFileProblem(), problem);
         for (int i = 0; i < LIN_TABLE_SIZE; ++i)
-            ASSERT_EQ(linArrayB[i], !c.values ? 0xFFFF : i < c.values ? i * 30 : 0) << i;
+            ASSERT_EQ(linArrayB[i], !taken ? 0xFFFF : i < taken ? i * 30 : 0) << i;
         // A refused file leaves the header as it was; a valid one fills it.
         EXPECT_EQ(fields(read),
-                  c.values ? std::make_tuple(611632, -2, 70000 - 65536, 25000) : fields(before));
+                  taken ? std::make_tuple(611632, -2, 70000 - 65536, 25000) : fields(before));
         for (const CalibHeader &sensor : calib)
             EXPECT_EQ(std::memcmp(&sensor, &before, sizeof before), 0);
     }
