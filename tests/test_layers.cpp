@@ -11,6 +11,7 @@
 #include <map>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -84,10 +85,8 @@ std::vector<fs::path> coreFiles(const fs::path &src) {
 }  // namespace
 
 TEST(Layers, RuleTellsDownFromUp) {
-    const struct {
-        const char *scope;
-        std::vector<std::string> allowed, refused;
-    } rules[] = {
+    // A scope, includes it may have and includes it may not.
+    const std::tuple<const char *, std::vector<std::string>, std::vector<std::string>> rules[] = {
         {"link", {"shared/state.h", "ktav_panels.h"}, {"params/panelmap.h", "cli/console.h"}},
         {"app", {"touch/x.h", "calib/calibfile.h"}, {}},
         {"shared", {"platform/ui/userint.h"}, {}},
@@ -98,11 +97,11 @@ TEST(Layers, RuleTellsDownFromUp) {
         {"cli", {}, {"platform/ui/popupscript.h", "shared/panels.h"}},
         {"cli", {"calib/identification.h"}, {"app/identify.h", "touch/touchloops.h"}},
     };
-    for (const auto &r : rules) {
-        for (const std::string &include : r.allowed)
-            EXPECT_EQ(violation(r.scope, include), "") << r.scope << " including " << include;
-        for (const std::string &include : r.refused)
-            EXPECT_NE(violation(r.scope, include), "") << r.scope << " including " << include;
+    for (const auto &[scope, allowed, refused] : rules) {
+        for (const std::string &include : allowed)
+            EXPECT_EQ(violation(scope, include), "") << scope << " including " << include;
+        for (const std::string &include : refused)
+            EXPECT_NE(violation(scope, include), "") << scope << " including " << include;
     }
 }
 

@@ -338,7 +338,9 @@ TEST(IniFile, ReplacingKeepsThePermissionsAndTheLink) {
     }
 }
 
-TEST(AppSettings, WrittenFileAndReadingItBack) {
+// What is written reads back; a read starts from settings that differ from every start-up
+// default, so that it shows what it changed; a file that cannot be read gives the defaults.
+TEST(AppSettings, WrittenFileAndWhatReadingTakes) {
     QTemporaryDir dir;
     AppSettings out;
     std::tie(out.comtype, out.rs232port, out.rs232baudrate) = std::tuple(1, 12, 1);
@@ -360,11 +362,6 @@ TEST(AppSettings, WrittenFileAndReadingItBack) {
     AppSettings in;
     ASSERT_EQ(ReadAppSettings(path.c_str(), in), 1);
     EXPECT_EQ(fieldsOf(in), fieldsOf(out));
-}
-
-// A read starts from settings that differ from every start-up default, so that it shows what it
-// changed; a file that cannot be read gives the start-up defaults.
-TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
     AppSettings before;
     std::tie(before.comtype, before.rs232port, before.rs232baudrate) = std::tuple(1, 9, 2);
     std::tie(before.hostName, before.portText) = std::tuple("old host", "1");
@@ -405,7 +402,6 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
              std::tie(v.panelMaximised, v.zoom, v.touchSurface) = std::tuple(false, false, true);
          }},
     };
-    QTemporaryDir dir;
     for (const auto &[name, file, expect] : cases) {
         AppSettings values = before, expected = before;
         expected.hostName = "";  // the two texts are the file's or the start-up ones
@@ -425,7 +421,9 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
     }
 }
 
-TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
+// Reading applies what the file holds. Every stored field has a value of its own for the round
+// trip, so that two keys swapped show; the fields the file does not hold stay as they were.
+TEST(ParaFile, ReadingAndARoundTrip) {
     // The file and how it changes the defaults.
     const std::tuple<const char *, std::string, void (*)(ParaBlock &)> cases[] = {
         {"values beyond 16 bits", "[PARA1]\r\nPower = 70000\r\n[PARA0]\r\nEval-Mode = -1\r\n",
@@ -458,12 +456,6 @@ TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
     const ParaBlock before = para;
     EXPECT_LT(ReadParaFromIniFile(para, at(dir, "missing.ini").c_str()), 0);
     EXPECT_EQ(std::memcmp(&para, &before, sizeof para), 0);
-}
-
-// Every stored field has a value of its own, so that two keys swapped show; the fields the file
-// does not hold stay as they were.
-TEST(ParaFile, StoredFieldsSurviveAWriteAndARead) {
-    QTemporaryDir dir;
     ParaBlock source, copy;
     auto *bytes = reinterpret_cast<uint8_t *>(&source);
     for (size_t i = 0; i < sizeof source; ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
@@ -487,34 +479,30 @@ TEST(CalibFile, ParserTakesOnlyCompleteFiles) {
         for (int i = 0; i < n; ++i) text += std::to_string(i * 30) + sep;
         return text;
     };
+    const std::string head = header("1024"), table = values(1024, " ");
     const char *noLabel = "line 2: a header line LABEL<TAB>NUMBER expected",
                *noHeader = "line 1: [HEADER] expected";
     // The file, the entries read into the table (0: the file is refused) and what a refusal says.
     const std::tuple<const char *, std::string, int, const char *> cases[] = {
-        {"1024 values", header("1024") + values(1024, "\n") + "trailing junk", 1024, ""},
+        {"1024 values", head + values(1024, "\n") + "trailing junk", 1024, ""},
         {"2048 values with commas", header("2048") + values(2048, ", "), 2048, ""},
         {"another length reads 2048", header("0") + values(2048, " "), 2048, ""},
-        {"too few values", header("0") + values(1024, " "), 0,
+        {"too few values", header("0") + table, 0,
          "line 9: table value 1025 of 2048 missing or not a number"},
-        {"not a number", header("1024") + values(500, " ") + "x1 " + values(600, " "), 0,
+        {"not a number", head + values(500, " ") + "x1 " + values(600, " "), 0,
          "line 9: table value 501 of 1024 missing or not a number"},
         // A table entry is 16 bits wide: a value outside would wrap into another.
-        {"value above 65535", header("1024") + values(3, "\n") + "70000\n" + values(1020, " "), 0,
+        {"value above 65535", head + values(3, "\n") + "70000\n" + values(1020, " "), 0,
          "line 12: table value 70000 outside 0..65535"},
-        {"negative value", header("1024") + values(1, ",") + "-1," + values(1022, ","), 0,
+        {"negative value", head + values(1, ",") + "-1," + values(1022, ","), 0,
          "line 9: table value -1 outside 0..65535"},
-        {"missing tab", header("1024", " ") + values(1024, " "), 0, noLabel},
-        {"label too long", "[HEADER]\r\n" + std::string(48, 'L') + "\t1\r\n" + values(1024, " "), 0,
-         noLabel},
-        {"label of 47",
-         "[HEADER]\r\n" + std::string(47, 'L') + header("1024").substr(14) + values(1024, " "),
-         1024, ""},
-        {"tag too long",
-         "[HEADER]" + std::string(40, 'x') + "\r\n" + header("1024").substr(10) + values(1024, " "),
-         0, noHeader},
-        {"no header tag", header("1024").substr(1) + values(1024, " "), 0, noHeader},
-        {"no table tag", header("1024") + values(1024, " ").substr(10), 0,
-         "line 8: [XFLASH] expected"},
+        {"missing tab", header("1024", " ") + table, 0, noLabel},
+        {"label too long", "[HEADER]\r\n" + std::string(48, 'L') + "\t1\r\n" + table, 0, noLabel},
+        {"label of 47", "[HEADER]\r\n" + std::string(47, 'L') + head.substr(14) + table, 1024, ""},
+        {"tag too long", "[HEADER]" + std::string(40, 'x') + "\r\n" + head.substr(10) + table, 0,
+         noHeader},
+        {"no header tag", head.substr(1) + table, 0, noHeader},
+        {"no table tag", head + table.substr(10), 0, "line 8: [XFLASH] expected"},
         {"empty file", "", 0, noHeader},
     };
     const auto fields = [](const CalibHeader &h) {
