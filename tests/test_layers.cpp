@@ -1,7 +1,6 @@
-// The folders of src/ are layers: a file includes only from its own folder and the folders below
-// it, and the simulator takes nothing from the program but the wire layouts and the CRC. The
-// files of the core library (ktav_core) include nothing of the panels, and the command-line tool
-// nothing of the panels nor of the surfaces' modules.
+// The folders of src/ are layers: a file includes only from its folder and the folders below it.
+// The simulator takes only the wire layouts and the CRC from the program; the core library
+// (ktav_core) includes nothing of the panels, the command-line tool neither panels nor surfaces.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,10 +40,9 @@ std::string violation(const std::string &scope, const std::string &include) {
     const auto slash = include.find('/');
     if (slash == std::string::npos) return {};  // a file of its own folder or a generated one
     const int target = rankOf(include.substr(0, slash));
+    const bool layouts = include == "link/wire.h" || include == "link/crc8.h";
     if (scope == "sim")
-        return target < 0 || include == "link/wire.h" || include == "link/crc8.h"
-                   ? ""
-                   : "the simulator reaches into the program";
+        return target < 0 || layouts ? "" : "the simulator reaches into the program";
     if (target < 0) return "includes a folder that is not a layer of the program";
     return target > rankOf(scope) ? "reaches up a layer" : "";
 }

@@ -26,7 +26,6 @@ std::string at(const QTemporaryDir &dir, const std::string &name = "") {
     return dir.filePath(QString::fromStdString(name)).toStdString();
 }
 
-// The shared file helpers, for paths and bytes held as std::string.
 std::string slurp(const std::string &path) {
     return fileBytes(QString::fromStdString(path)).toStdString();
 }
@@ -42,9 +41,7 @@ std::set<std::string> listing(const std::string &dir) {
 
 // `text` with every line end written as CR LF, as the files hold them.
 std::string crlf(const std::string &text) {
-    std::string out;
-    for (char c : text) out += c == '\n' ? "\r\n"s : std::string(1, c);
-    return out;
+    return QByteArray::fromStdString(text).replace("\n", "\r\n").toStdString();
 }
 
 IniOwner iniOfFile(const std::string &path) {

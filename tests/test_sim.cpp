@@ -71,7 +71,6 @@ class SimLink : public ::testing::Test {
         CloseRS232();
     }
 
-    // Starts the simulator and opens the program's transport to it.
     void startAndConnect(bool serial) {
         ASSERT_TRUE(sim_.start());
         exit_flag = 0;
@@ -139,9 +138,9 @@ TEST(SimModel, FlashBehavesLikeNorFlash) {
 // fraction of an entry shows), so the value read back tells which entry a position met: entry
 // k belongs to position k * 8192 / tableLength.
 TEST(SimModel, LinearisationReadsTheTableFromFlash) {
-    // The MASTER's type code; the table's side (1 MASTER, 2 SLAVE), the erase and write orders of
-    // the flash that holds it, its first page and its length. Two-line hardware holds both tables
-    // of 1024 in the MASTER's flash, the SLAVE's second.
+    // The MASTER's type; the table's side (1 MASTER, 2 SLAVE), its flash's erase and write orders,
+    // first page and length. Two-line hardware keeps both in the MASTER's flash, the SLAVE's
+    // second.
     const std::tuple<const char *, int, uint16_t, uint8_t, uint8_t, uint16_t, int> rows[] = {
         {"MASTER table", 610407, 1, 180, 182, 0x1200, 2048},
         {"SLAVE table of 1024 in its own flash", 610407, 2, 100, 102, 0x1200, 1024},
