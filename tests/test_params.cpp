@@ -190,20 +190,14 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
         {"two tags' pieces",
          S + "A Line0001 = x\r\nB Line0002 = y\r\n",
          {{"A", "x"}, {"B Line0002", "y"}, {"B", "(missing)"}}},
-        {"gap in pieces",
-         S + "A Line0001 = x\r\nA Line0003 = y\r\n",
-         {{"A", "x"}, {"A Line0003", "y"}}},
+        {"a gap", S + "A Line0001 = x\r\nA Line0003 = y\r\n", {{"A", "x"}, {"A Line0003", "y"}}},
         {"blank at an edge", S + "A = " + edge + "\r\n", {{"A", edge}}},
         {"quotes at edges", S + "A = " + quoted + "\r\n", {{"A", quoted}}},
         {"1023 characters", S + longTag + "=v\r\nB = 2\r\n", {{longTag, "v"}, {"B", "2"}}},
         {"long tag, pieces", S + tag900 + " = \"" + w117 + "\"\r\n", {{tag900, w117}}},
         {"blank before Line", S + "A  Line0001 = x\r\nA  Line0002 = y\r\n", {{"A", "xy"}}},
-        {"quoted pieces",
-         S + "A Line0001 = \"abc\r\nA Line0002 = def\"\r\n",
-         {{"A", "\"abcdef\""}}},
-        {"stray piece",
-         S + "A = " + l100 + "\r\nA Line0003 = z\r\n",
-         {{"A", l100}, {"A Line0003", "z"}}},
+        {"in quotes", S + "A Line0001 = \"abc\r\nA Line0002 = def\"\r\n", {{"A", "\"abcdef\""}}},
+        {"stray", S + "A = " + l100 + "\r\nA Line0003 = z\r\n", {{"A", l100}, {"A Line0003", "z"}}},
     };
     QTemporaryDir dir;
     for (const auto &c : cases) {
