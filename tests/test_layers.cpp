@@ -1,7 +1,6 @@
-// The folders of src/ are layers: a file includes only from its own folder and the folders below
-// it, and the simulator takes nothing from the program but the wire layouts and the CRC. The
-// files of the core library (ktav_core) include nothing of the panels, and the command-line tool
-// nothing of the panels nor of the surfaces' modules.
+// The folders of src/ are layers: a file includes only from its folder and the folders below it.
+// The simulator takes only the wire layouts and the CRC from the program; the core library
+// (ktav_core) includes nothing of the panels, the command-line tool neither panels nor surfaces.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <map>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -40,10 +40,9 @@ std::string violation(const std::string &scope, const std::string &include) {
     const auto slash = include.find('/');
     if (slash == std::string::npos) return {};  // a file of its own folder or a generated one
     const int target = rankOf(include.substr(0, slash));
+    const bool layouts = include == "link/wire.h" || include == "link/crc8.h";
     if (scope == "sim")
-        return target < 0 || include == "link/wire.h" || include == "link/crc8.h"
-                   ? ""
-                   : "the simulator reaches into the program";
+        return target < 0 || layouts ? "" : "the simulator reaches into the program";
     if (target < 0) return "includes a folder that is not a layer of the program";
     return target > rankOf(scope) ? "reaches up a layer" : "";
 }
@@ -84,26 +83,23 @@ std::vector<fs::path> coreFiles(const fs::path &src) {
 }  // namespace
 
 TEST(Layers, RuleTellsDownFromUp) {
-    const struct {
-        const char *scope;
-        std::vector<std::string> allowed, refused;
-    } rules[] = {
+    // A scope, includes it may have and includes it may not.
+    const std::tuple<const char *, std::vector<std::string>, std::vector<std::string>> rules[] = {
         {"link", {"shared/state.h", "ktav_panels.h"}, {"params/panelmap.h", "cli/console.h"}},
         {"app", {"touch/x.h", "calib/calibfile.h"}, {}},
         {"shared", {"platform/ui/userint.h"}, {}},
         {"measure", {"params/derived.h"}, {"touch/x.h", "app/x.h"}},
         {"platform", {}, {"shared/panels.h"}},
         {"sim", {"link/wire.h", "link/crc8.h", "device.h"}, {"link/frame.h"}},
-        {"core", {"shared/state.h", "link/frame.h"}, {"ktav_panels.h", "shared/panels.h"}},
-        {"core", {}, {"platform/ui/userint.h"}},
+        {"core", {"shared/state.h"}, {"ktav_panels.h", "shared/panels.h", "platform/ui/userint.h"}},
         {"cli", {}, {"platform/ui/popupscript.h", "shared/panels.h"}},
         {"cli", {"calib/identification.h"}, {"app/identify.h", "touch/touchloops.h"}},
     };
-    for (const auto &r : rules) {
-        for (const std::string &include : r.allowed)
-            EXPECT_EQ(violation(r.scope, include), "") << r.scope << " including " << include;
-        for (const std::string &include : r.refused)
-            EXPECT_NE(violation(r.scope, include), "") << r.scope << " including " << include;
+    for (const auto &[scope, allowed, refused] : rules) {
+        for (const std::string &include : allowed)
+            EXPECT_EQ(violation(scope, include), "") << scope << " including " << include;
+        for (const std::string &include : refused)
+            EXPECT_NE(violation(scope, include), "") << scope << " including " << include;
     }
 }
 
@@ -128,9 +124,7 @@ TEST(Layers, NoFileBreaksTheRule) {
             const fs::path relative = fs::relative(file, root);
             check(file, top == std::string("src") ? std::next(relative.begin())->string() : top);
         }
-    EXPECT_GT(checked["core"], 50);
-    EXPECT_GT(checked["src"], 50);
-    EXPECT_GT(checked["sim"], 10);
-    EXPECT_GT(checked["cli"], 10);
+    for (const auto &[rule, least] : {std::pair("core", 50), {"src", 50}, {"sim", 10}, {"cli", 10}})
+        EXPECT_GT(checked[rule], least) << rule;
     EXPECT_TRUE(report.empty()) << report;
 }

@@ -1,14 +1,13 @@
-// Parameter block, settings engine, application settings, parameter files, calibration files and
-// the type-code table: exact file bytes, round trips, odd input and failed writes, all on real
-// files in a temporary directory.
+// Parameter block, settings engine and files, calibration files and type codes: exact file bytes,
+// round trips, odd input and failed writes, on real files in a temporary directory.
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <set>
-#include <sstream>
 #include <tuple>
 
 #include "app/hwdefines.h"
@@ -27,7 +26,6 @@ std::string at(const QTemporaryDir &dir, const std::string &name = "") {
     return dir.filePath(QString::fromStdString(name)).toStdString();
 }
 
-// The shared file helpers, for paths and bytes held as std::string.
 std::string slurp(const std::string &path) {
     return fileBytes(QString::fromStdString(path)).toStdString();
 }
@@ -43,9 +41,7 @@ std::set<std::string> listing(const std::string &dir) {
 
 // `text` with every line end written as CR LF, as the files hold them.
 std::string crlf(const std::string &text) {
-    std::string out;
-    for (char c : text) out += c == '\n' ? "\r\n"s : std::string(1, c);
-    return out;
+    return QByteArray::fromStdString(text).replace("\n", "\r\n").toStdString();
 }
 
 IniOwner iniOfFile(const std::string &path) {
@@ -61,7 +57,6 @@ std::string stringItem(IniText ini, const char *section, const std::string &tag)
     return found == 1 ? buffer.data() : found == 0 && !buffer[0] ? "(missing)" : "(broken)";
 }
 
-// What a set of settings holds, compared as a row.
 auto fieldsOf(const AppSettings &v) {
     return std::tie(v.comtype, v.rs232port, v.rs232baudrate, v.hostName, v.portText,
                     v.recentAddresses, v.panelMaximised, v.panelLeft, v.panelTop, v.panelWidth,
@@ -123,19 +118,11 @@ TEST(ParaBlock, RangeCheckReplacesWhatIsAboveItsLimit) {
 // would not read back are refused, the longest that do are taken.
 TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
     // The one of 79 characters and a quote has an escape across two pieces.
-    const std::string values[] = {"",
-                                  "plain text",
-                                  "host \"quoted\" name",
-                                  "C:\\path\\to\\file\\",
-                                  "tab\tline\ncarriage\rend",
-                                  "\x01\x1f\x7f control",
-                                  "\xc3\x84nderung \xe2\x82\xac",
-                                  std::string(80, 'a'),
-                                  std::string(81, 'b'),
-                                  std::string(250, 'c') + "\"\\\t",
-                                  std::string(100, '"'),
-                                  std::string(79, 'c') + "\"",
-                                  "  blanks around  "};
+    const auto values = std::to_array<std::string>(
+        {"", "plain text", "host \"quoted\" name", "C:\\path\\to\\file\\",
+         "tab\tline\ncarriage\rend", "\x01\x1f\x7f control", "\xc3\x84nderung \xe2\x82\xac",
+         std::string(80, 'a'), std::string(81, 'b'), std::string(250, 'c') + "\"\\\t",
+         std::string(100, '"'), std::string(79, 'c') + "\"", "  blanks around  "});
     QTemporaryDir dir;
     IniOwner ini = NewIniOwner();
     auto refuses = [&](const std::string &section, const std::string &tag) {
@@ -149,10 +136,9 @@ TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
         refuses(section, "A");
     EXPECT_EQ(Ini_PutInt(ini.get(), std::string(255, 's').c_str(), "Line0001", 1), 0);
     EXPECT_EQ(Ini_PutInt(ini.get(), "S", "A Line", 1), 0);
+    auto item = [](size_t i) { return "Item " + std::to_string(i); };
     for (size_t i = 0; i < std::size(values); ++i)
-        ASSERT_EQ(
-            Ini_PutString(ini.get(), "S", ("Item " + std::to_string(i)).c_str(), values[i].c_str()),
-            0);
+        ASSERT_EQ(Ini_PutString(ini.get(), "S", item(i).c_str(), values[i].c_str()), 0);
     ASSERT_EQ(Ini_WriteToFile(ini.get(), at(dir, "a.ini").c_str()), 0);
     const std::string text = slurp(at(dir, "a.ini"));
     const std::string names =
@@ -166,7 +152,7 @@ TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
 
     IniOwner back = iniOfFile(at(dir, "a.ini"));
     for (size_t i = 0; i < std::size(values); ++i)
-        EXPECT_EQ(stringItem(back.get(), "S", "Item " + std::to_string(i)), values[i]) << i;
+        EXPECT_EQ(stringItem(back.get(), "S", item(i)), values[i]) << i;
     char small[4];
     EXPECT_EQ(Ini_GetStringIntoBuffer(back.get(), "s", "item 1", small, sizeof small), 1);
     EXPECT_STREQ(small, "pla");
@@ -176,7 +162,9 @@ TEST(IniFile, StringsAndNamesSurviveAWriteAndARead) {
 // writing again gives the same file, and no written line is longer than the 1023 characters
 // reading takes.
 TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
-    const std::string a79(79, 'a'), longTag(1021, 'T'), tag900(900, 'U');
+    const std::string S = "[S]\r\n", longTag(1021, 'T'), tag900(900, 'U'), w117(117, 'w'),
+                      l100(100, 'l'), edge = std::string(79, 'a') + " b" + std::string(90, 'c'),
+                      quoted = "\"" + std::string(78, 'q') + "\"\"" + std::string(20, 'r');
     std::string binary;
     for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * 7919) >> 3);
     const struct {
@@ -185,45 +173,31 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
         std::vector<std::pair<std::string, std::string>> lookups;  // in section "S"
     } cases[] = {
         {"blanks around names", "[ S ]  \r\n  Tag  =  5  \r\n", {{" tag ", "5"}}},
-        {"blank in the key", "[S]\r\nPanel width  = 9\r\n", {{"Panel width", "9"}}},
-        {"empty value", "[S]\r\nA =\r\nB = \"\"\r\n", {{"A", "(missing)"}, {"B", ""}}},
+        {"blank in the key", S + "Panel width  = 9\r\n", {{"Panel width", "9"}}},
+        {"empty value", S + "A =\r\nB = \"\"\r\n", {{"A", "(missing)"}, {"B", ""}}},
         {"CR line ends", "[S]\rA = 1\rB = 2\r", {{"B", "2"}}},
         {"NUL ends a line", "[S]\0A = 1\0B = 3"s, {{"B", "3"}}},
-        {"line over 1023",
-         "[S]\r\nA = " + std::string(2000, '7') + "\r\nB = 2\r\n",
+        {"over 1023",
+         S + "A = " + std::string(2000, '7') + "\r\nB = 2\r\n",
          {{"A", std::string(1019, '7')}, {"B", "2"}}},
-        {"long line's rest",
-         "[S]\r\nA = " + std::string(1100, ' ') + "C = 4\r\n",
-         {{"C", "(missing)"}}},
-        {"first tag counts", "[S]\r\nA = 1\r\nA = 2\r\n", {{"A", "1"}}},
-        {"first section counts", "[S]\r\nA = 1\r\n[T]\r\n[S]\r\nB = 3\r\n", {{"B", "(missing)"}}},
-        {"before a section", "A = 1\r\n[S]\r\n", {{"A", "(missing)"}}},
-        {"an open quote", "[S]\r\nA = \"open\r\n", {{"A", "\"open"}}},
+        {"line's rest", S + "A = " + std::string(1100, ' ') + "C = 4\r\n", {{"C", "(missing)"}}},
+        {"first tag counts", S + "A = 1\r\nA = 2\r\n", {{"A", "1"}}},
+        {"first section counts", S + "A = 1\r\n[T]\r\n" + S + "B = 3\r\n", {{"B", "(missing)"}}},
+        {"before a section", "A = 1\r\n" + S, {{"A", "(missing)"}}},
+        {"an open quote", S + "A = \"open\r\n", {{"A", "\"open"}}},
         {"empty file", "", {{"A", "(missing)"}}},
         {"binary", binary, {{"A", "(missing)"}}},
         {"two tags' pieces",
-         "[S]\r\nA Line0001 = x\r\nB Line0002 = y\r\n",
+         S + "A Line0001 = x\r\nB Line0002 = y\r\n",
          {{"A", "x"}, {"B Line0002", "y"}, {"B", "(missing)"}}},
-        {"a gap in pieces",
-         "[S]\r\nA Line0001 = x\r\nA Line0003 = y\r\n",
-         {{"A", "x"}, {"A Line0003", "y"}}},
-        {"blank at an edge",
-         "[S]\r\nA = " + a79 + " b" + std::string(90, 'c') + "\r\n",
-         {{"A", a79 + " b" + std::string(90, 'c')}}},
-        {"quotes at edges",
-         "[S]\r\nA = \"" + std::string(78, 'q') + "\"\"" + std::string(20, 'r') + "\r\n",
-         {{"A", "\"" + std::string(78, 'q') + "\"\"" + std::string(20, 'r')}}},
-        {"1023 characters", "[S]\r\n" + longTag + "=v\r\nB = 2\r\n", {{longTag, "v"}, {"B", "2"}}},
-        {"long tag, pieces",
-         "[S]\r\n" + tag900 + " = \"" + std::string(117, 'w') + "\"\r\n",
-         {{tag900, std::string(117, 'w')}}},
-        {"blank before Line", "[S]\r\nA  Line0001 = x\r\nA  Line0002 = y\r\n", {{"A", "xy"}}},
-        {"quotes around pieces",
-         "[S]\r\nA Line0001 = \"abc\r\nA Line0002 = def\"\r\n",
-         {{"A", "\"abcdef\""}}},
-        {"stray piece",
-         "[S]\r\nA = " + std::string(100, 'l') + "\r\nA Line0003 = z\r\n",
-         {{"A", std::string(100, 'l')}, {"A Line0003", "z"}}},
+        {"a gap", S + "A Line0001 = x\r\nA Line0003 = y\r\n", {{"A", "x"}, {"A Line0003", "y"}}},
+        {"blank at an edge", S + "A = " + edge + "\r\n", {{"A", edge}}},
+        {"quotes at edges", S + "A = " + quoted + "\r\n", {{"A", quoted}}},
+        {"1023 characters", S + longTag + "=v\r\nB = 2\r\n", {{longTag, "v"}, {"B", "2"}}},
+        {"long tag, pieces", S + tag900 + " = \"" + w117 + "\"\r\n", {{tag900, w117}}},
+        {"blank before Line", S + "A  Line0001 = x\r\nA  Line0002 = y\r\n", {{"A", "xy"}}},
+        {"in quotes", S + "A Line0001 = \"abc\r\nA Line0002 = def\"\r\n", {{"A", "\"abcdef\""}}},
+        {"stray", S + "A = " + l100 + "\r\nA Line0003 = z\r\n", {{"A", l100}, {"A Line0003", "z"}}},
     };
     QTemporaryDir dir;
     for (const auto &c : cases) {
@@ -236,9 +210,8 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
         }
         ASSERT_EQ(Ini_WriteToFile(second.get(), at(dir, "w2.ini").c_str()), 0) << c.name;
         EXPECT_EQ(slurp(at(dir, "w2.ini")), slurp(at(dir, "w.ini"))) << c.name;
-        std::istringstream written(slurp(at(dir, "w.ini")));
-        for (std::string line; std::getline(written, line);)
-            EXPECT_LE(line.size(), 1024u) << c.name;  // with the CR of the line end
+        for (const QByteArray &line : fileLines(QString::fromStdString(at(dir, "w.ini"))))
+            EXPECT_LE(line.size(), 1024) << c.name;  // with the CR of the line end
     }
     IniOwner ini = NewIniOwner();
     EXPECT_LT(Ini_ReadFromFile(ini.get(), at(dir, "missing.ini").c_str()), 0);
@@ -247,20 +220,18 @@ TEST(IniFile, WhatIsReadIsWrittenSoThatItReadsBackTheSame) {
 
 // An integer is decimal, with one sign at most, and fits in 32 bits; blanks count as missing.
 TEST(IniFile, IntegersAreDecimalAndFitIn32Bits) {
-    const struct {
-        const char *text;
-        int result;  // 1 found, 0 missing, -1 any negative
-        int32_t value;
-    } cases[] = {{"0x10", -1, 0},       {"5.0", -1, 0},   {"+7", 1, 7},
-                 {"+-7", -1, 0},        {"-1", 1, -1},    {"-2147483648", 1, INT32_MIN},
-                 {"2147483648", -1, 0}, {"\"  \"", 0, 0}, {" 12 ", 1, 12}};
+    // The text, the result (1 found, 0 missing, -1 any negative) and the value.
+    const std::tuple<const char *, int, int32_t> cases[] = {
+        {"0x10", -1, 0},       {"5.0", -1, 0},   {"+7", 1, 7},
+        {"+-7", -1, 0},        {"-1", 1, -1},    {"-2147483648", 1, INT32_MIN},
+        {"2147483648", -1, 0}, {"\"  \"", 0, 0}, {" 12 ", 1, 12}};
     QTemporaryDir dir;
-    for (const auto &c : cases) {
-        IniOwner ini = iniOfFile(spit(at(dir, "r.ini"), "[S]\r\nA = "s + c.text + "\r\n"));
+    for (const auto &[text, found, expected] : cases) {
+        IniOwner ini = iniOfFile(spit(at(dir, "r.ini"), "[S]\r\nA = "s + text + "\r\n"));
         int32_t value = 0;
         const int result = Ini_GetInt(ini.get(), "S", "A", &value);
-        EXPECT_EQ(result < 0 ? -1 : result, c.result) << c.text;
-        EXPECT_EQ(value, c.value) << c.text;
+        EXPECT_EQ(result < 0 ? -1 : result, found) << text;
+        EXPECT_EQ(value, expected) << text;
     }
 }
 
@@ -283,53 +254,39 @@ TEST(IniFile, CommentsAndPiecesKeepTheirPlaces) {
 }
 
 TEST(IniFile, FailedWritesLeaveTheOldFile) {
-    const std::string old = "[OLD]\r\nA = 1\r\n\r\n";
     rlimit fileLimit{};
     getrlimit(RLIMIT_FSIZE, &fileLimit);
+    const rlimit full{4, fileLimit.rlim_max};
     const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
-    // Permission bits do not bind root: those cases apply where they do ("" skips them).
-    auto readOnly = [&](const std::string &d, const std::string &made) {
-        spit(d + "/t.ini", old);
-        if (geteuid() == 0) return std::string();
-        fs::permissions(made, fs::perms::owner_read | fs::perms::owner_exec);
-        return d + "/t.ini";
-    };
+    const std::string longName = std::string(250, 'n') + ".ini";
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec;
+    // The old file is t.ini in folder d; `prepare` lays the fault, the write goes to `target` in d.
+    // Permission bits do not bind root: those cases apply where they do.
     const struct {
         const char *name;
-        std::function<std::string(const std::string &)> prepare;  // the target in folder d
+        std::string target;
+        std::function<void(const std::string &d)> prepare;
+        bool bindsRoot = true;
     } cases[] = {
-        {"target is a folder",
-         [](const std::string &d) {
-             fs::create_directory(d + "/t.ini");
-             return d + "/t.ini";
+        {"target is a folder", "f.ini", [](auto &d) { fs::create_directory(d + "/f.ini"); }},
+        {"folder is a regular file", "t.ini/t", [](auto &) {}},
+        {"all temporary names taken", "t.ini",
+         [](auto &d) {
+             for (int k = 1000; k < 2000; ++k)  // t.ini.000.tmp to t.ini.999.tmp
+                 spit(d + "/t.ini." + std::to_string(k).substr(1) + ".tmp", "");
          }},
-        {"folder is a regular file",
-         [&](const std::string &d) { return spit(d + "/f", old) + "/t"; }},
-        {"all temporary names taken",
-         [&](const std::string &d) {
-             for (int k = 0; k < 1000; ++k) {
-                 char name[32];
-                 std::snprintf(name, sizeof name, "/t.ini.%03d.tmp", k);
-                 spit(d + name, "");
-             }
-             return spit(d + "/t.ini", old);
-         }},
-        {"temporary name impossible",
-         [&](const std::string &d) { return spit(d + "/" + std::string(250, 'n') + ".ini", old); }},
-        {"read-only target", [&](const std::string &d) { return readOnly(d, d + "/t.ini"); }},
-        {"read-only folder", [&](const std::string &d) { return readOnly(d, d); }},
-        {"disk full while writing",  // a file size limit fails the write as a full disk does
-         [&](const std::string &d) {
-             spit(d + "/t.ini", old);
-             const rlimit full{4, fileLimit.rlim_max};
-             setrlimit(RLIMIT_FSIZE, &full);
-             return d + "/t.ini";
-         }},
+        {"temporary name impossible", longName,
+         [&](auto &d) { fs::copy_file(d + "/t.ini", d + "/" + longName); }},
+        {"read-only", "t.ini", [&](auto &d) { fs::permissions(d + "/t.ini", readOnly); }, false},
+        {"read-only folder", "t.ini", [&](auto &d) { fs::permissions(d, readOnly); }, false},
+        {"disk full (a file size limit)", "t.ini", [&](auto &) { setrlimit(RLIMIT_FSIZE, &full); }},
     };
     for (const auto &c : cases) {
+        if (!c.bindsRoot && geteuid() == 0) continue;
         QTemporaryDir dir;
-        const std::string target = c.prepare(at(dir));
-        if (target.empty()) continue;
+        spit(at(dir, "t.ini"), "[OLD]\r\nA = 1\r\n\r\n");
+        c.prepare(at(dir));
+        const std::string target = at(dir, c.target);
         const std::set<std::string> before = listing(at(dir));
         const std::string oldBytes = slurp(target);
         IniOwner ini = NewIniOwner();
@@ -349,31 +306,31 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
 // gives it to a new file); a symbolic link stays a link, also one to a file not yet made. No
 // temporary file stays behind, and another's file of a temporary name is left alone.
 TEST(IniFile, ReplacingKeepsThePermissionsAndTheLink) {
-    const struct {
-        const char *name;
-        bool viaLink, fileExists;
-    } cases[] = {{"file", false, true}, {"link", true, true}, {"link to no file", true, false}};
-    for (const auto &c : cases) {
+    const std::tuple<const char *, bool, bool> cases[] = {
+        {"file", false, true}, {"link", true, true}, {"link to no file", true, false}};
+    for (const auto &[name, viaLink, fileExists] : cases) {
         QTemporaryDir dir;
         fs::create_directory(at(dir, "real"));
         const std::string file = at(dir, "real/t.ini");
         spit(file + ".000.tmp", "someone else's");
-        if (c.fileExists) fs::permissions(spit(file, "old"), fs::perms(0604));
-        const std::string target = c.viaLink ? at(dir, "t.ini") : file;
-        if (c.viaLink) fs::create_symlink("real/t.ini", target);
+        if (fileExists) fs::permissions(spit(file, "old"), fs::perms(0604));
+        const std::string target = viaLink ? at(dir, "t.ini") : file;
+        if (viaLink) fs::create_symlink("real/t.ini", target);
         IniOwner ini = NewIniOwner();
         Ini_PutInt(ini.get(), "S", "A", 1);
-        ASSERT_EQ(Ini_WriteToFile(ini.get(), target.c_str()), 0) << c.name;
-        EXPECT_EQ(slurp(file), "[S]\r\nA = 1\r\n\r\n") << c.name;
-        EXPECT_TRUE(!c.fileExists || fs::status(file).permissions() == fs::perms(0604)) << c.name;
-        EXPECT_EQ(fs::is_symlink(target), c.viaLink) << c.name;
-        EXPECT_EQ(slurp(file + ".000.tmp"), "someone else's") << c.name;
+        ASSERT_EQ(Ini_WriteToFile(ini.get(), target.c_str()), 0) << name;
+        EXPECT_EQ(slurp(file), "[S]\r\nA = 1\r\n\r\n") << name;
+        EXPECT_TRUE(!fileExists || fs::status(file).permissions() == fs::perms(0604)) << name;
+        EXPECT_EQ(fs::is_symlink(target), viaLink) << name;
+        EXPECT_EQ(slurp(file + ".000.tmp"), "someone else's") << name;
         EXPECT_EQ(listing(at(dir, "real")), (std::set<std::string>{"t.ini", "t.ini.000.tmp"}))
-            << c.name;
+            << name;
     }
 }
 
-TEST(AppSettings, WrittenFileAndReadingItBack) {
+// What is written reads back; a read starts from settings that differ from every start-up
+// default, so that it shows what it changed; a file that cannot be read gives the defaults.
+TEST(AppSettings, WrittenFileAndWhatReadingTakes) {
     QTemporaryDir dir;
     AppSettings out;
     std::tie(out.comtype, out.rs232port, out.rs232baudrate) = std::tuple(1, 12, 1);
@@ -395,11 +352,6 @@ TEST(AppSettings, WrittenFileAndReadingItBack) {
     AppSettings in;
     ASSERT_EQ(ReadAppSettings(path.c_str(), in), 1);
     EXPECT_EQ(fieldsOf(in), fieldsOf(out));
-}
-
-// A read starts from settings that differ from every start-up default, so that it shows what it
-// changed; a file that cannot be read gives the start-up defaults.
-TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
     AppSettings before;
     std::tie(before.comtype, before.rs232port, before.rs232baudrate) = std::tuple(1, 9, 2);
     std::tie(before.hostName, before.portText) = std::tuple("old host", "1");
@@ -407,11 +359,8 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
     std::string twelve = "[IP ADDRESSES]\r\nLIST ITEMS = 12\r\n";
     for (int k = 1; k <= 12; ++k)
         twelve += "IP ADDR " + std::to_string(k) + " = \"h" + std::to_string(k) + "\"\r\n";
-    const struct {
-        const char *name;
-        std::string file;
-        void (*expect)(AppSettings &);  // changes `before` as the file should; none: no change
-    } cases[] = {
+    // The file and how it changes `before` (none: not at all).
+    const std::tuple<const char *, std::string, void (*)(AppSettings &)> cases[] = {
         {"twelve addresses", twelve,
          [](AppSettings &v) {
              v.recentAddresses = {"h1", "h2", "h3", "h4", "h5", "h6", "h7", "h8", "h9", "h10"};
@@ -443,14 +392,13 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
              std::tie(v.panelMaximised, v.zoom, v.touchSurface) = std::tuple(false, false, true);
          }},
     };
-    QTemporaryDir dir;
-    for (const auto &c : cases) {
+    for (const auto &[name, file, expect] : cases) {
         AppSettings values = before, expected = before;
         expected.hostName = "";  // the two texts are the file's or the start-up ones
         expected.portText = "10001";
-        if (c.expect) c.expect(expected);
-        EXPECT_EQ(ReadAppSettings(spit(at(dir, "a.ini"), c.file).c_str(), values), 1) << c.name;
-        EXPECT_EQ(fieldsOf(values), fieldsOf(expected)) << c.name;
+        if (expect) expect(expected);
+        EXPECT_EQ(ReadAppSettings(spit(at(dir, "a.ini"), file).c_str(), values), 1) << name;
+        EXPECT_EQ(fieldsOf(values), fieldsOf(expected)) << name;
     }
     before.portText = "502x";
     EXPECT_EQ(TcpPortOfSettings(before), 502);
@@ -463,12 +411,11 @@ TEST(AppSettings, ReadingAcceptsOnlyValidValues) {
     }
 }
 
-TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
-    const struct {
-        const char *name;
-        std::string file;
-        std::function<void(ParaBlock &)> expect;  // changes the defaults as the file should
-    } cases[] = {
+// Reading applies what the file holds. Every stored field has a value of its own for the round
+// trip, so that two keys swapped show; the fields the file does not hold stay as they were.
+TEST(ParaFile, ReadingAndARoundTrip) {
+    // The file and how it changes the defaults.
+    const std::tuple<const char *, std::string, void (*)(ParaBlock &)> cases[] = {
         {"values beyond 16 bits", "[PARA1]\r\nPower = 70000\r\n[PARA0]\r\nEval-Mode = -1\r\n",
          [](ParaBlock &b) { std::tie(b.ma.power, b.ge.evalMode) = std::tuple(4464, 65535); }},
         {"only the slave set",
@@ -483,28 +430,22 @@ TEST(ParaFile, ReadingAppliesWhatTheFileHolds) {
          [](ParaBlock &b) {
              std::tie(b.ge.umLowerTolerance, b.ge.umUpperTolerance) = std::tuple(300, 700);
          }},
-        {"values not taken",
+        {"values not taken, two fields not stored",
          "[PARA0]\r\num-Setpoint = 2147483648\r\nAverage = 0x10\r\n[PARA1]\r\n"
-         "Int-Time [us] = 7\r\nBaudrate-Index = 1\r\n",  // the last two are not stored
+         "Int-Time [us] = 7\r\nBaudrate-Index = 1\r\n",
          [](ParaBlock &) {}},
     };
     QTemporaryDir dir;
-    for (const auto &c : cases) {
+    for (const auto &[name, file, expect] : cases) {
         ResetParaBlock();
         ParaBlock expected = para;
-        c.expect(expected);
-        EXPECT_EQ(ReadParaFromIniFile(para, spit(at(dir, "p.ini"), c.file).c_str()), 1) << c.name;
-        EXPECT_EQ(std::memcmp(&para, &expected, sizeof para), 0) << c.name;
+        expect(expected);
+        EXPECT_EQ(ReadParaFromIniFile(para, spit(at(dir, "p.ini"), file).c_str()), 1) << name;
+        EXPECT_EQ(std::memcmp(&para, &expected, sizeof para), 0) << name;
     }
     const ParaBlock before = para;
     EXPECT_LT(ReadParaFromIniFile(para, at(dir, "missing.ini").c_str()), 0);
     EXPECT_EQ(std::memcmp(&para, &before, sizeof para), 0);
-}
-
-// Every stored field has a value of its own, so that two keys swapped show; the fields the file
-// does not hold stay as they were.
-TEST(ParaFile, StoredFieldsSurviveAWriteAndARead) {
-    QTemporaryDir dir;
     ParaBlock source, copy;
     auto *bytes = reinterpret_cast<uint8_t *>(&source);
     for (size_t i = 0; i < sizeof source; ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
@@ -528,38 +469,30 @@ TEST(CalibFile, ParserTakesOnlyCompleteFiles) {
         for (int i = 0; i < n; ++i) text += std::to_string(i * 30) + sep;
         return text;
     };
+    const std::string head = header("1024"), table = values(1024, " ");
     const char *noLabel = "line 2: a header line LABEL<TAB>NUMBER expected",
                *noHeader = "line 1: [HEADER] expected";
-    const struct {
-        const char *name;
-        std::string file;
-        int values;           // entries read into the table; 0: the file is refused
-        const char *problem;  // what the refusal says
-    } cases[] = {
-        {"1024 values", header("1024") + values(1024, "\n") + "trailing junk", 1024, ""},
+    // The file, the entries read into the table (0: the file is refused) and what a refusal says.
+    const std::tuple<const char *, std::string, int, const char *> cases[] = {
+        {"1024 values", head + values(1024, "\n") + "trailing junk", 1024, ""},
         {"2048 values with commas", header("2048") + values(2048, ", "), 2048, ""},
         {"another length reads 2048", header("0") + values(2048, " "), 2048, ""},
-        {"too few values", header("0") + values(1024, " "), 0,
+        {"too few values", header("0") + table, 0,
          "line 9: table value 1025 of 2048 missing or not a number"},
-        {"not a number", header("1024") + values(500, " ") + "x1 " + values(600, " "), 0,
+        {"not a number", head + values(500, " ") + "x1 " + values(600, " "), 0,
          "line 9: table value 501 of 1024 missing or not a number"},
         // A table entry is 16 bits wide: a value outside would wrap into another.
-        {"value above 65535", header("1024") + values(3, "\n") + "70000\n" + values(1020, " "), 0,
+        {"value above 65535", head + values(3, "\n") + "70000\n" + values(1020, " "), 0,
          "line 12: table value 70000 outside 0..65535"},
-        {"negative value", header("1024") + values(1, ",") + "-1," + values(1022, ","), 0,
+        {"negative value", head + values(1, ",") + "-1," + values(1022, ","), 0,
          "line 9: table value -1 outside 0..65535"},
-        {"missing tab", header("1024", " ") + values(1024, " "), 0, noLabel},
-        {"label too long", "[HEADER]\r\n" + std::string(48, 'L') + "\t1\r\n" + values(1024, " "), 0,
-         noLabel},
-        {"label of 47",
-         "[HEADER]\r\n" + std::string(47, 'L') + header("1024").substr(14) + values(1024, " "),
-         1024, ""},
-        {"tag too long",
-         "[HEADER]" + std::string(40, 'x') + "\r\n" + header("1024").substr(10) + values(1024, " "),
-         0, noHeader},
-        {"no header tag", header("1024").substr(1) + values(1024, " "), 0, noHeader},
-        {"no table tag", header("1024") + values(1024, " ").substr(10), 0,
-         "line 8: [XFLASH] expected"},
+        {"missing tab", header("1024", " ") + table, 0, noLabel},
+        {"label too long", "[HEADER]\r\n" + std::string(48, 'L') + "\t1\r\n" + table, 0, noLabel},
+        {"label of 47", "[HEADER]\r\n" + std::string(47, 'L') + head.substr(14) + table, 1024, ""},
+        {"tag too long", "[HEADER]" + std::string(40, 'x') + "\r\n" + head.substr(10) + table, 0,
+         noHeader},
+        {"no header tag", head.substr(1) + table, 0, noHeader},
+        {"no table tag", head + table.substr(10), 0, "line 8: [XFLASH] expected"},
         {"empty file", "", 0, noHeader},
     };
     const auto fields = [](const CalibHeader &h) {
@@ -567,19 +500,19 @@ TEST(CalibFile, ParserTakesOnlyCompleteFiles) {
     };
     QTemporaryDir dir;
     const CalibHeader before = DefaultCalibHeader();
-    for (const auto &c : cases) {
-        const std::string path = spit(at(dir, "XF-LINEAR.DAT"), c.file);
-        SCOPED_TRACE(c.name);
+    for (const auto &[name, file, taken, problem] : cases) {
+        const std::string path = spit(at(dir, "XF-LINEAR.DAT"), file);
+        SCOPED_TRACE(name);
         ResetCalibration();
         std::fill(std::begin(linArrayB), std::end(linArrayB), 0xFFFF);
         CalibHeader read = before;
-        EXPECT_EQ(ReadCalibrationFile(path.c_str(), linArrayB, read), c.values ? 1 : 0);
-        EXPECT_STREQ(CalibFileProblem(), c.problem);
+        EXPECT_EQ(ReadCalibrationFile(path.c_str(), linArrayB, read), taken ? 1 : 0);
+        EXPECT_STREQ(CalibFileProblem(), problem);
         for (int i = 0; i < LIN_TABLE_SIZE; ++i)
-            ASSERT_EQ(linArrayB[i], !c.values ? 0xFFFF : i < c.values ? i * 30 : 0) << i;
+            ASSERT_EQ(linArrayB[i], !taken ? 0xFFFF : i < taken ? i * 30 : 0) << i;
         // A refused file leaves the header as it was; a valid one fills it.
         EXPECT_EQ(fields(read),
-                  c.values ? std::make_tuple(611632, -2, 70000 - 65536, 25000) : fields(before));
+                  taken ? std::make_tuple(611632, -2, 70000 - 65536, 25000) : fields(before));
         for (const CalibHeader &sensor : calib)
             EXPECT_EQ(std::memcmp(&sensor, &before, sizeof before), 0);
     }
