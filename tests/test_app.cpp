@@ -25,6 +25,12 @@ class Shell : public ::testing::Test {
     }
 
     std::string settingsPath() const { return dir.filePath("PX-MS-Vista.ini").toStdString(); }
+    static void closeMainPanel() { CC_PANEL(pPA, 0, EVENT_CLOSE, nullptr, 0, 0); }
+    static int mainPanel(int attribute) {
+        int v = -1;
+        GetPanelAttribute(pPA, attribute, &v);
+        return v;
+    }
 
     void writeSettings(const AppSettings &v) {
         ASSERT_EQ(WriteAppSettings(settingsPath().c_str(), v), 0);
@@ -49,16 +55,6 @@ class Shell : public ::testing::Test {
     QTemporaryDir dir;
     ProgramOptions options;
 };
-
-void closeMainPanel() {
-    CC_PANEL(pPA, 0, EVENT_CLOSE, nullptr, 0, 0);
-}
-
-int mainPanel(int attribute) {
-    int v = -1;
-    GetPanelAttribute(pPA, attribute, &v);
-    return v;
-}
 
 }  // namespace
 
@@ -133,7 +129,8 @@ TEST_F(Shell, SettingsRoundTripThroughTheProgramWithThePanelOnTheScreen) {
 }
 
 // The stored setting or the --touch option starts the program on the touch surface with the
-// numeric view; the desktop's surface toggle follows, and the setting is stored again.
+// numeric view (no sensor: with the touch connection panel); the desktop's surface toggle
+// follows, and the setting is stored again.
 TEST_F(Shell, TouchSettingOrOptionStartsOnTheTouchSurfaceWithTheNumericView) {
     for (const bool byOption : {false, true}) {
         SCOPED_TRACE(byOption ? "option" : "setting");
@@ -143,7 +140,6 @@ TEST_F(Shell, TouchSettingOrOptionStartsOnTheTouchSurfaceWithTheNumericView) {
         writeSettings(v);
         options.touch = byOption;
         EXPECT_EQ(runProgram([] {
-                      // The desktop's toggle follows; no sensor: the touch connection panel.
                       EXPECT_EQ(std::make_tuple(tsd_flag, shown(pTSD), shown(pTNum),
                                                 value(pTSD, TSD_TOG_NUM), value(pPA, PANEL_TOUCH),
                                                 shown(pTConn)),
@@ -164,18 +160,15 @@ TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
     EXPECT_EQ(runProgram([] {
                   stop_flag = STOP_RUNNING;  // as if VIDEO ran
                   SetCtrlAttribute(pPA, PANEL_RUN, ATTR_DIMMED, 1);
-                  SetCtrlVal(pPA, PANEL_TOUCH, 1);
-                  CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
+                  click(pPA, PANEL_TOUCH);
                   EXPECT_EQ(std::make_tuple(tsd_flag, int(stop_flag), shown(pTSD), shown(pTNum)),
                             std::make_tuple(1, int(STOP_IDLE), 1, 1));
                   CC_BTNexittouch(pTSD, TSD_EXIT, EVENT_COMMIT, nullptr, 0, 0);
                   EXPECT_EQ(std::make_tuple(tsd_flag, shown(pTSD), value(pPA, PANEL_TOUCH)),
                             std::make_tuple(0, 0, 0));
                   stop_flag = STOP_RUNNING;
-                  SetCtrlVal(pPA, PANEL_TOUCH, 1);
-                  CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
-                  SetCtrlVal(pPA, PANEL_TOUCH, 0);
-                  CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
+                  click(pPA, PANEL_TOUCH);
+                  click(pPA, PANEL_TOUCH);
                   EXPECT_EQ(tsd_flag, 0);
                   EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0) << "the STOP action re-enables the desktop";
                   closeMainPanel();

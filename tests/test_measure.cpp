@@ -12,7 +12,6 @@
 #include "ktav_panels.h"
 #include "link/commands.h"
 #include "link/transport.h"
-#include "measure/acquisition.h"
 #include "measure/displays.h"
 #include "measure/evaluation.h"
 #include "params/derived.h"
@@ -83,8 +82,6 @@ class Measure : public ProgramTest {
     QTemporaryDir dir;
 };
 
-// RUN alternates its cycle text and ends after the cycle of STOP; the STOP commit re-enables
-// the recorder.
 TEST_F(Measure, RunAlternatesItsTextAndStopsAfterTheCycleOfStop) {
     connect();
     wire.during = [](bool request, int order, int n) {
@@ -118,22 +115,20 @@ TEST_F(Measure, AnExitRequestOrAConnectEndsRunAfterItsCycle) {
     SetCtrlVal(pConn, CONNECT_COMTYPE, 1);
     SetCtrlVal(pConn, CONNECT_IPADDRESS, "127.0.0.1");
     SetCtrlVal(pConn, CONNECT_PORTNUM, std::to_string(sim.tcpPort()).c_str());
-    const std::tuple<void (*)(bool, int, int), std::vector<int>, std::string> ends[] = {
-        {[](bool request, int order, int n) {
-             if (!request && order == ORD_RAW && n == 2) exit_flag = 1;
-         },
-         {ORD_RAW, ORD_RAW},
-         "Data-Transfer Stopped!"},
-        {[](bool request, int order, int n) {
-             if (request && order == ORD_RAW && n == 2) click(pConn, CONNECT_TRYCONNECT);
-         },
-         {ORD_RAW, ORD_RAW, ORD_ECHO},
-         szVersion},
-    };
-    for (const auto &[during, orders, text] : ends) {
+    // The exit request comes with the second record, the connect as the second RAW goes out.
+    static bool byConnect;
+    const std::tuple<bool, std::vector<int>, std::string> ends[] = {
+        {false, {ORD_RAW, ORD_RAW}, "Data-Transfer Stopped!"},
+        {true, {ORD_RAW, ORD_RAW, ORD_ECHO}, szVersion}};
+    for (const auto &[connects, orders, text] : ends) {
         clearLogs();
         exit_flag = 0;
-        wire.during = during;
+        byConnect = connects;
+        wire.during = [](bool request, int order, int n) {
+            if (order != ORD_RAW || n != 2 || request != byConnect) return;
+            exit_flag = !byConnect;
+            if (byConnect) click(pConn, CONNECT_TRYCONNECT);
+        };
         press(pPA, PANEL_RUN);
         std::vector<int> sent = wire.orders();
         sent.resize(std::min(sent.size(), orders.size()));  // the connect goes on talking
@@ -164,9 +159,8 @@ TEST_F(Measure, RequestsDuringRunAreServedAfterTheCycleInTheirOrder) {
     connect();
     wire.during = [](bool request, int order, int n) {
         if (!request || order != ORD_RAW) return;
-        if (n == 2) {
+        if (n == 2)
             for (int button : {PANEL_SEND, PANEL_RESET, PANEL_TEACH}) press(pPA, button);
-        }
         if (n == 4) stop_flag = STOP_IDLE;
     };
     press(pPA, PANEL_RUN);

@@ -48,13 +48,6 @@ void RecordAll(int panel) {
     ASSERT_EQ(BindCallbacks(panel, table), 0);
 }
 
-// The operator turns the mouse wheel one step over a widget.
-void turnWheel(QWidget *w) {
-    QWheelEvent turn(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
-                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w, &turn);
-}
-
 // What the window shows of a widget: the repaints so far, as the operator sees them.
 QImage onScreen(const QWidget *w) {
     const QWidget *window = w->window();
@@ -112,8 +105,7 @@ TEST(UiPanels, LoadAndDiscard) {
         {0, "other.uir", CONTROLS, UIE_LOAD_FAILED},
         {0, nullptr, CONTROLS, UIE_LOAD_FAILED},
         {0, test_panels_resource, 99, UIE_LOAD_FAILED},
-        {4711, test_panels_resource, CONTROLS, UIE_BAD_PANEL},  // no such parent
-    };
+        {4711, test_panels_resource, CONTROLS, UIE_BAD_PANEL}};  // no such parent
     for (const auto &[parent, file, id, result] : cases)
         EXPECT_EQ(LoadPanel(parent, file, id), result) << id;
 }
@@ -142,9 +134,9 @@ TEST_F(UiTest, PanelWindows) {
 // pad, texts cut to the caller's buffer, a ring value without an item, buddy labels.
 TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
     SetCtrlVal(controls, CONTROLS_COUNT, 7.9);
-    SetCtrlVal(controls, CONTROLS_LEVEL, 2.75);
-    EXPECT_EQ(value(controls, CONTROLS_COUNT), 7);
-    EXPECT_EQ(value(controls, CONTROLS_LEVEL), 2);  // integer readings truncate
+    SetCtrlVal(controls, CONTROLS_LEVEL, 2.75);  // integer readings truncate
+    EXPECT_EQ(std::pair(value(controls, CONTROLS_COUNT), value(controls, CONTROLS_LEVEL)),
+              std::pair(7, 2));
 
     const int box = CONTROLS_MESSAGES;
     SetCtrlVal(controls, box, "line 1\n");
@@ -198,8 +190,7 @@ TEST_F(UiTest, MouseEventsArriveInOrder) {
         {CONTROLS_GO, R, false, {right}},
         {CONTROLS_GO, R, true, {right, rightTwice}},
         {CONTROLS_HOST, R, false, {right}},  // no context menu
-        {0, R, true, {right, rightTwice}},
-    };
+        {0, R, true, {right, rightTwice}}};
     for (const auto &[control, button, twice, events] : cases) {
         seen.clear();
         QWidget *target = Widget(controls, control);
@@ -258,10 +249,12 @@ TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
         QWidget *w = Widget(controls, control);
         w->clearFocus();
         SetCtrlVal(controls, control, 1);
-        for (bool focused : {false, true}) {
+        for (bool focused : {false, true}) {  // the operator turns the wheel one step over it
             if (focused) w->setFocus();
             seen.clear();
-            turnWheel(w);
+            QWheelEvent turn(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                             Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(w, &turn);
             EXPECT_EQ(real(controls, control) != 1, focused) << control;
             EXPECT_EQ(EventsOf(control).empty(), !focused) << control;
         }
@@ -470,40 +463,58 @@ TEST_F(UiTest, StripChart) {
 }
 
 // A display painted with two values in turn, as by a measuring loop, in a font, alignment and
-// format of its widget: a number on the spin box LEVEL, a text on the line edit HOST.
-struct Painted {
-    int control;
-    int pointSize;  // 0: the panel's own
-    bool bold;
-    Qt::Alignment alignment;
-    const char *suffix;
-    int decimals;
-    std::string before, after;  // painted one over the other
-    std::string shows;          // the text its widget shows for `after`
-    bool drawn;                 // by the display itself, else left to its widget
-    bool fontAfter = false;     // the font changes after the value (a panel scaled to its screen)
-};
-
-// Each case's read-only display reads back the last value set, as it keeps it, and shows it
-// pixel for pixel as its widget does once the widget holds it.
-void ExpectDrawnAsItsWidget(int panel, std::initializer_list<Painted> cases) {
+// format of its widget (a number on the spin box LEVEL, a text on the line edit HOST), reads back
+// the last value set, as it keeps it, and shows it pixel for pixel as its widget does once the
+// widget holds it.
+TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
+    const auto L = Qt::AlignLeft, R = Qt::AlignRight, C = Qt::AlignHCenter;
+    const int level = CONTROLS_LEVEL, host = CONTROLS_HOST;
+    const std::string wide(200, 'W');
+    const struct {
+        int control;
+        int pointSize;  // 0: the panel's own
+        bool bold;
+        Qt::Alignment alignment;
+        const char *suffix;
+        int decimals;
+        std::string before, after;  // painted one over the other
+        std::string shows;          // the text its widget shows for `after`
+        bool drawn;                 // by the display itself, else left to its widget
+        bool fontAfter = false;     // the font changes after the value (a panel scaled to fit)
+    } cases[] = {
+        // In the panels' fonts, with either alignment, a suffix, a number wider than the field.
+        {level, 0, false, R, "", 3, "4.3", "-1.2344", "-1.234", true},
+        {level, 0, false, L, " %", 1, "61.1", "17.71", "17.7 %", true},
+        {level, 0, false, C, " mm", 4, "8", "-0.00471", "-0.0047 mm", true},
+        {level, 22, true, R, "", 3, "3342.5", "1111.5", "1111.500", true},
+        {level, 30, false, L, " s", 0, "21.2", "4.4", "4 s", true},
+        {level, 0, false, R, "", 2, "8", "123456789.987", "123456789.99", true},
+        {level, 0, false, R, "", 3, "5.2544", "5.2546", "5.255", true},  // rounds apart
+        {level, 0, false, R, "", 0, "8", "2e9", "1000000000", true},     // kept within the range
+        {host, 0, false, L, "", 0, "0.0.0.0", "---> Line Ok!", "---> Line Ok!", true},
+        {host, 0, true, R, "", 0, "0.0.0.0", "Tr AV Wa.", "Tr AV Wa.", true},
+        {host, 16, false, C, "", 0, "0.0.0.0", "To Ty", "To Ty", true},
+        {host, 0, false, L, "", 0, "0.0.0.0", wide, wide, false},  // scrolled by the widget
+        // A font that comes after the value: the display gives way to its widget.
+        {level, 18, false, R, "", 3, "4", "60", "60.000", false, true},
+        {host, 18, false, L, "", 0, "1", "10.0.0.5", "10.0.0.5", false, true}};
     PaceRepaints(1000000);  // every repaint() reaches the screen at once
-    auto *level = static_cast<QDoubleSpinBox *>(Widget(panel, CONTROLS_LEVEL));
-    auto *host = static_cast<QLineEdit *>(Widget(panel, CONTROLS_HOST));
-    SetCtrlsAttribute(panel, {CONTROLS_LEVEL, CONTROLS_HOST}, ATTR_CTRL_MODE, VAL_INDICATOR);
-    level->setRange(-1e9, 1e9);
-    for (const Painted &c : cases) {
+    auto *spinBox = static_cast<QDoubleSpinBox *>(Widget(controls, level));
+    auto *lineEdit = static_cast<QLineEdit *>(Widget(controls, host));
+    SetCtrlsAttribute(controls, {level, host}, ATTR_CTRL_MODE, VAL_INDICATOR);
+    spinBox->setRange(-1e9, 1e9);
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.shows.substr(0, 20));
-        const bool number = c.control == CONTROLS_LEVEL;
-        QWidget *w = Widget(panel, c.control);
+        const bool number = c.control == level;
+        QWidget *w = Widget(controls, c.control);
         QFont font = QApplication::font();
         if (c.pointSize) font.setPointSize(c.pointSize);
         font.setBold(c.bold);
         if (!c.fontAfter) w->setFont(font);
-        level->setAlignment(c.alignment | Qt::AlignVCenter);
-        host->setAlignment(c.alignment | Qt::AlignVCenter);
-        level->setSuffix(c.suffix);
-        level->setDecimals(c.decimals);
+        spinBox->setAlignment(c.alignment | Qt::AlignVCenter);
+        lineEdit->setAlignment(c.alignment | Qt::AlignVCenter);
+        spinBox->setSuffix(c.suffix);
+        spinBox->setDecimals(c.decimals);
         // The window's repaint as the event loop does it: the display takes its waiting value.
         const auto repaintWindow = [w] {
             QEvent request(QEvent::UpdateRequest);
@@ -511,9 +522,10 @@ void ExpectDrawnAsItsWidget(int panel, std::initializer_list<Painted> cases) {
         };
         std::string readBack;  // before the repaint
         for (const std::string &v : {c.before, c.after}) {
-            number ? SetCtrlVal(panel, c.control, std::stod(v))
-                   : SetCtrlVal(panel, c.control, v.c_str());
-            readBack = number ? std::to_string(real(panel, c.control)) : text(panel, c.control);
+            number ? SetCtrlVal(controls, c.control, std::stod(v))
+                   : SetCtrlVal(controls, c.control, v.c_str());
+            readBack =
+                number ? std::to_string(real(controls, c.control)) : text(controls, c.control);
             repaintWindow();
         }
         if (c.fontAfter) {
@@ -523,39 +535,12 @@ void ExpectDrawnAsItsWidget(int panel, std::initializer_list<Painted> cases) {
         EXPECT_EQ(number ? DrawnNumber(w) != nullptr : DrawnText(w) != nullptr, c.drawn);
         const QImage drawn = onScreen(w);
         SettleDisplay(w);
-        EXPECT_EQ((number ? level->text() : host->text()).toStdString(), c.shows);
-        EXPECT_EQ(readBack, number ? std::to_string(level->value()) : c.shows);
+        EXPECT_EQ((number ? spinBox->text() : lineEdit->text()).toStdString(), c.shows);
+        EXPECT_EQ(readBack, number ? std::to_string(spinBox->value()) : c.shows);
         w->repaint();
         EXPECT_TRUE(onScreen(w) == drawn);
     }
     PaceRepaints(kRepaintsPerSecond);
-}
-
-TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
-    const auto L = Qt::AlignLeft, R = Qt::AlignRight, C = Qt::AlignHCenter;
-    const int level = CONTROLS_LEVEL, host = CONTROLS_HOST;
-    const std::string wide(200, 'W');
-    // In the panels' fonts, with either alignment, a suffix, and a number wider than the field.
-    ExpectDrawnAsItsWidget(
-        controls,
-        {
-            {level, 0, false, R, "", 3, "4.3", "-1.2344", "-1.234", true},
-            {level, 0, false, L, " %", 1, "61.1", "17.71", "17.7 %", true},
-            {level, 0, false, C, " mm", 4, "8", "-0.00471", "-0.0047 mm", true},
-            {level, 22, true, R, "", 3, "3342.5", "1111.5", "1111.500", true},
-            {level, 30, false, L, " s", 0, "21.2", "4.4", "4 s", true},
-            {level, 0, false, R, "", 2, "8", "123456789.987", "123456789.99", true},
-            {level, 0, false, R, "", 3, "5.2544", "5.2546", "5.255", true},  // rounds apart
-            {level, 0, false, R, "", 0, "8", "2e9", "1000000000", true},  // kept within the range
-            {host, 0, false, L, "", 0, "0.0.0.0", "---> Line Ok!", "---> Line Ok!", true},
-            {host, 0, true, R, "", 0, "0.0.0.0", "Tr AV Wa.", "Tr AV Wa.", true},
-            {host, 16, false, C, "", 0, "0.0.0.0", "To Ty", "To Ty", true},
-            {host, 0, false, L, "", 0, "0.0.0.0", wide, wide, false},  // scrolled by the widget
-            // A font that comes after the value: the display gives way to its widget.
-            {level, 18, false, R, "", 3, "4", "60", "60.000", false, true},
-            {host, 18, false, L, "", 0, "1", "10.0.0.5", "10.0.0.5", false, true},
-        });
-
     // Values set between repaints wait for the next one, also for a picture of the panel.
     QWidget *count = Widget(controls, CONTROLS_COUNT);
     SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_CTRL_MODE, VAL_INDICATOR);
