@@ -78,6 +78,21 @@ class Measure : public ProgramTest {
         clearLogs();
     }
 
+    // What `act` leaves in the log file: its texts, without their time stamps.
+    std::vector<std::string> logged(void (*act)()) {
+        const QString path = dir.filePath("status.log");
+        QFile::remove(path);
+        InstallLinkView(path.toUtf8().constData());
+        act();
+        CloseLinkLog();
+        std::vector<std::string> texts;
+        for (const QByteArray &line : fileLines(path)) {
+            const int at = line.indexOf("  ");
+            texts.push_back(line.mid(at < 0 ? 0 : at + 2).trimmed().toStdString());
+        }
+        return texts;
+    }
+
     SimProcess sim;
     QTemporaryDir dir;
 };
@@ -187,7 +202,6 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextL
     press(pPA, PANEL_RUN);
     PlotTSD_VIDEOBarGraph();  // the touch surface shows the same record
     expectNotCurrent(false, false);
-
     sim.stop();
     clearLogs();
     SetCtrlVal(pPA, PANEL_MEASVALUE, 12.345);
@@ -200,11 +214,9 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextL
     EXPECT_DOUBLE_EQ(real(pPA, PANEL_MEASVALUE), 12.345);
     EXPECT_EQ(std::memcmp(history, arrayNORM, sizeof history), 0);
     expectNotCurrent(true, true);
-
     press(pPA, PANEL_TEACH);
     EXPECT_EQ(teach_flag, 1);
     EXPECT_EQ(wire.orders(), std::vector<int>{ORD_RAW}) << "no TEACH sent after the time-out";
-
     connect();
     stopAt(ORD_RAW, 2);
     teach_flag = 1;
@@ -212,7 +224,6 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextL
     EXPECT_EQ(wire.orders(), (std::vector<int>{ORD_RAW, ORD_TEACH, ORD_RAW}));
     EXPECT_EQ(teach_flag, 0);
     expectNotCurrent(false, true);
-
     // Idle, TEACH teaches at once and leaves nothing for the next loop.
     press(pPA, PANEL_TEACH);
     EXPECT_EQ(wire.orders().back(), ORD_TEACH);
@@ -455,7 +466,6 @@ TEST_F(Displays, StripChartKeepsTheLastSamplesAndTracesTheAnalogOutput) {
     EXPECT_EQ(std::make_tuple(arrayNORM[5], arrayNORM[6], newest[5], newest[6]),
               std::make_tuple(51.0, 1051.0, 150.0, 1150.0));
     EXPECT_EQ(graph(pPA, PANEL_STRIPCHART)->traceValues(6).back(), 150.0);
-
     // The analog trace by the analog output mode: the measured value, analog 1 or analog 2/3,
     // whose value at the top of the axis is traced as 1.
     raw.umValue = 3000;
@@ -603,45 +613,26 @@ TEST_F(Measure, AnIdleSendCarriesEveryByteAndItsPressesFindTheSensorControlsDimm
             << c.control;
 }
 
-// The texts of a log file, without their time stamps.
-std::vector<std::string> logTexts(const QString &path) {
-    std::vector<std::string> texts;
-    for (const QByteArray &line : fileLines(path)) {
-        const int at = line.indexOf("  ");
-        texts.push_back(line.mid(at < 0 ? 0 : at + 2).trimmed().toStdString());
-    }
-    return texts;
-}
-
-TEST_F(Measure, TheLogTakesALoopsCycleTextOnceItsCountAndTheCauseOfItsEnd) {
-    // The server closes the connection after the identification and a few cycles.
-    connect({"--close-after", "22"});
-    const QString path = dir.filePath("status.log");
-    InstallLinkView(path.toUtf8().constData());
-    press(pPA, PANEL_RUN);
-    CloseLinkLog();
+// The log has what the panel leaves out: a loop's cycle text once, its count and the cause of
+// its end; a failed exchange's cause before the generic text that the panel keeps.
+TEST_F(Measure, TheLogHasTheCausesThatThePanelLeavesOut) {
+    connect({"--close-after", "22"});  // closed after the identification and a few cycles
+    const std::vector<std::string> loop = logged([] { press(pPA, PANEL_RUN); });
     EXPECT_EQ(stop_flag, STOP_TIMEOUT) << "ends as on a time-out";
     const int cycles = wire.repliesOf[ORD_RAW];
     ASSERT_GE(cycles, 2);
     EXPECT_EQ(
-        logTexts(path),
+        loop,
         (std::vector<std::string>{
             CYCLE_TEXT_FORWARD, "SERVER HAS CLOSED CONNECTION!", "Timeout TCP-Server-error!",
             "Loop ended after " + std::to_string(cycles) + " cycles", "Timeout RS232 Line!"}));
-}
-
-TEST_F(Measure, ThePanelKeepsTheGenericTextAndTheLogHasTheCauseBeforeIt) {
     ScriptedPeer peer;  // answers every request with the MASTER page
     const uint8_t page[32] = {7};
     peer.answer(ORD_GET_RAM, 1, page, sizeof page);
-    const QString path = dir.filePath("status.log");
-    InstallLinkView(path.toUtf8().constData());
-    PushGET(RAM, 0);
-    CloseLinkLog();
-    EXPECT_EQ(text(pPA, PANEL_STATUS), "Timeout-RS-232...");
-    EXPECT_EQ(logTexts(path),
+    EXPECT_EQ(logged([] { PushGET(RAM, 0); }),
               (std::vector<std::string>{"ATTENTION! RECEIVED FRAME DOES NOT ANSWER THE REQUEST!",
                                         "Timeout-RS-232..."}));
+    EXPECT_EQ(text(pPA, PANEL_STATUS), "Timeout-RS-232...");
 }
 
 }  // namespace

@@ -100,7 +100,6 @@ TEST(UiPanels, LoadAndDiscard) {
     ASSERT_GT(top, 0);
     EXPECT_EQ(DiscardPanel(top), 0);
     EXPECT_EQ(DiscardPanel(top), UIE_BAD_PANEL);
-
     const std::tuple<int, const char *, int, int> cases[] = {
         {0, "other.uir", CONTROLS, UIE_LOAD_FAILED},
         {0, nullptr, CONTROLS, UIE_LOAD_FAILED},
@@ -119,7 +118,6 @@ TEST_F(UiTest, PanelWindows) {
     SetPanelSize(controls, 320, 410);
     panel->resize(500, 400);  // as the operator drags the frame
     EXPECT_EQ(EventsOf(0), std::vector<int>({EVENT_CLOSE, EVENT_PANEL_SIZE}));
-
     const int surface = LoadPanel(controls, test_panels_resource, SURFACE);
     DisplayPanel(surface);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Widget(surface, 0)));
@@ -137,7 +135,6 @@ TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
     SetCtrlVal(controls, CONTROLS_LEVEL, 2.75);  // integer readings truncate
     EXPECT_EQ(std::pair(value(controls, CONTROLS_COUNT), value(controls, CONTROLS_LEVEL)),
               std::pair(7, 2));
-
     const int box = CONTROLS_MESSAGES;
     SetCtrlVal(controls, box, "line 1\n");
     SetCtrlVal(controls, box, "line 2\n");  // a text box appends
@@ -147,7 +144,6 @@ TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
     ReplaceTextBoxLine(controls, box, 4, "START");  // after empty lines, not lost
     EXPECT_EQ(text(controls, box), "RECORDER ACTIVE\nDATA VALID\n\n\nSTART");
     EXPECT_EQ(ReplaceTextBoxLine(controls, box, -1, "x"), UIE_BAD_INDEX);
-
     // A text longer than the caller's buffer is cut, never within a character, and terminated.
     const std::tuple<const char *, std::size_t, const char *> cuts[] = {
         {"10.0.0.7", 4, "10."}, {"1\xC2\xB5m", 3, "1"}, {"1\xC2\xB5m", 4, "1\xC2\xB5"}};
@@ -158,19 +154,16 @@ TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
         EXPECT_EQ(GetCtrlVal(controls, CONTROLS_HOST, buffer, size), 0);
         EXPECT_STREQ(buffer, expected) << size;
     }
-
     // A ring value without an item selects none, so that no stale item reads as the value.
     EXPECT_EQ(SetCtrlVal(controls, CONTROLS_RING, 7), UIE_BAD_VALUE);
     int ring = -1;
     EXPECT_EQ(GetCtrlVal(controls, CONTROLS_RING, &ring), UIE_BAD_INDEX);
-
     // A control without a caption of its own is named by its buddy label.
     EXPECT_EQ(SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_LABEL_TEXT, "Samples"), 0);
     char label[16] = "";
     GetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_LABEL_TEXT, label, sizeof label);
     EXPECT_STREQ(label, "Samples");
     EXPECT_EQ(SetCtrlAttribute(controls, CONTROLS_HOST, ATTR_LABEL_TEXT, "x"), UIE_BAD_ATTRIBUTE);
-
     // A control inside a frame is placed in the panel's coordinates.
     int top, left, height, width;
     EXPECT_EQ(GetCtrlBoundingRect(controls, CONTROLS_NESTED, &top, &left, &height, &width), 0);
@@ -200,7 +193,6 @@ TEST_F(UiTest, MouseEventsArriveInOrder) {
         EXPECT_EQ(EventsOf(control), events) << control;
         EXPECT_EQ(seen.size(), events.size()) << control << ": reported once, to its owner";
     }
-
     // A dimmed control takes no input: no click reaches its callback.
     seen.clear();
     SetCtrlAttribute(controls, CONTROLS_GO, ATTR_DIMMED, 1);
@@ -244,7 +236,6 @@ TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(std::make_pair(seen[0].event, seen[0].data1),
               std::make_pair(EVENT_KEYPRESS, int(Qt::Key_F2)));
-
     for (int control : {CONTROLS_RING, CONTROLS_COUNT, CONTROLS_LEVEL, CONTROLS_THRESHOLD}) {
         QWidget *w = Widget(controls, control);
         w->clearFocus();
@@ -262,7 +253,6 @@ TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
     }
     // The entry drew the value set while it still held the one typed: the step starts from 1.
     EXPECT_EQ(value(controls, CONTROLS_COUNT), 2);
-
     seen.clear();
     SetCtrlVal(controls, CONTROLS_HOST, "x");
     SetCtrlVal(controls, CONTROLS_RING, 0);
@@ -289,7 +279,6 @@ TEST_F(UiTest, CallbacksMayQuitAndDiscard) {
     EXPECT_EQ(RunUserInterface(), 3);
     QuitUserInterface(5);  // before the loop runs: it returns at once
     EXPECT_EQ(RunUserInterface(), 5);
-
     BindCallbacks(victim, discarding);
     DisplayPanel(victim);
     click(victim, CONTROLS_GO);
@@ -437,7 +426,6 @@ TEST_F(UiTest, StripChart) {
     EXPECT_TRUE(g->traceValues(4).empty());
     EXPECT_EQ(SetTraceAttribute(graphs, chart, 17, ATTR_TRACE_VISIBLE, 0), UIE_BAD_INDEX);
     EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 17), UIE_BAD_VALUE);
-
     // A flat trace on the chart's edges is drawn, as the same pixels as one that wavers by less
     // than a pixel; one wholly beyond the edges leaves the picture as it is without that trace.
     DisplayPanel(graphs);
