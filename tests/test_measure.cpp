@@ -7,7 +7,6 @@
 #include "app/exchangeguard.h"
 #include "app/identify.h"
 #include "app/linkview.h"
-#include "app/maincontrols.h"
 #include "app/stopaction.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
@@ -234,8 +233,7 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextL
 // next exchange is the closing program's to abandon.
 TEST_F(Measure, VideoForcesRamDrawsBothProfilesAndGoesOnAfterAnExitRequest) {
     connect();
-    SetCtrlVal(pPA, PANEL_EEPROM, 1);
-    CC_RBTEeprom(pPA, PANEL_EEPROM, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    click(pPA, PANEL_EEPROM);
     wire.during = [](bool request, int order, int n) {
         if (!request && order == ORD_VIDEO && n == 1) exit_flag = 1;
     };
@@ -310,10 +308,8 @@ TEST_F(Displays, ValuesLampsAndPowersOfBothSurfaces) {
             stop_flag = STOP_RUNNING;
             PlotTSD_VIDEOBarGraph();
             stop_flag = STOP_IDLE;
-            EXPECT_EQ((std::array{value(panel, controls[0]), value(panel, controls[1]),
-                                  value(panel, controls[2])}),
-                      lit)
-                << um << " num " << num;
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ(value(panel, controls[i]), lit[i]) << um << " num " << num << " " << i;
         }
         EXPECT_EQ(attribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR), colour) << um;
         for (const auto &[ma, sl, maPower, slPower, maTime, slTime] : popUps) {

@@ -48,6 +48,8 @@ void RecordAll(int panel) {
     ASSERT_EQ(BindCallbacks(panel, table), 0);
 }
 
+const double x[5] = {0, 200, 400, 600, 800}, y[5] = {0.1, 0.3, 0.5, 0.7, 0.9};  // a curve
+
 // What the window shows of a widget: the repaints so far, as the operator sees them.
 QImage onScreen(const QWidget *w) {
     const QWidget *window = w->window();
@@ -94,8 +96,10 @@ class UiTest : public ::testing::Test {
 }  // namespace
 
 // The resource is found by file name, whatever directory or letter case it is given with; a
-// panel that cannot be loaded gives a negative handle.
-TEST(UiPanels, LoadAndDiscard) {
+// panel that cannot be loaded gives a negative handle. Closing a window leaves it to the panel
+// callback; only the operator's resize is an event. A panel whose file asks for a window of its
+// own zooms to full screen and goes with its parent.
+TEST_F(UiTest, PanelsAndTheirWindows) {
     const int top = LoadPanel(0, "/opt/k-tav/TEST_PANELS.UIR", CONTROLS);
     ASSERT_GT(top, 0);
     EXPECT_EQ(DiscardPanel(top), 0);
@@ -107,11 +111,6 @@ TEST(UiPanels, LoadAndDiscard) {
         {4711, test_panels_resource, CONTROLS, UIE_BAD_PANEL}};  // no such parent
     for (const auto &[parent, file, id, result] : cases)
         EXPECT_EQ(LoadPanel(parent, file, id), result) << id;
-}
-
-// Closing a window leaves it to the panel callback; only the operator's resize is an event. A
-// panel whose file asks for a window of its own zooms to full screen and goes with its parent.
-TEST_F(UiTest, PanelWindows) {
     QWidget *panel = Widget(controls, 0);
     panel->close();
     EXPECT_TRUE(panel->isVisible());
@@ -344,7 +343,6 @@ TEST_F(UiTest, GraphPictureFollowsEveryChange) {
         EXPECT_TRUE(!c.corner.isValid() || corner() == c.corner) << c.what;
     }
     // A cursor or axis range the graph cannot have, and a plot on another control, are refused.
-    const double x[5] = {0, 200, 400, 600, 800}, y[5] = {0.1, 0.3, 0.5, 0.7, 0.9};
     EXPECT_EQ(SetGraphCursor(graphs, graph, 3, 0.0, 0.0), UIE_BAD_INDEX);
     EXPECT_EQ(SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 5.0, 5.0), UIE_BAD_VALUE);
     EXPECT_EQ(PlotXY(controls, CONTROLS_GO, x, y, 5, 0, 0, 0), UIE_NOT_SUPPORTED);
@@ -360,7 +358,6 @@ TEST_F(UiTest, GraphsOnTheScreenAreDrawnWhole) {
     auto *position = static_cast<KGraph *>(Widget(graphs, GRAPHS_POSITION));
     auto *chart = static_cast<KGraph *>(Widget(graphs, GRAPHS_CHART));
     PaintWatch positionPaints(position), chartPaints(chart);
-    const double x[5] = {0, 200, 400, 600, 800}, y[5] = {0.1, 0.3, 0.5, 0.7, 0.9};
     const auto bothPainted = [&] { return positionPaints.painted && chartPaints.painted; };
     for (int i = 0; i < 12; ++i) {
         positionPaints.painted = chartPaints.painted = false;
@@ -459,16 +456,15 @@ TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
     const int level = CONTROLS_LEVEL, host = CONTROLS_HOST;
     const std::string wide(200, 'W');
     const struct {
-        int control;
-        int pointSize;  // 0: the panel's own
+        int control, pointSize;  // point size 0: the panel's own
         bool bold;
         Qt::Alignment alignment;
         const char *suffix;
         int decimals;
-        std::string before, after;  // painted one over the other
-        std::string shows;          // the text its widget shows for `after`
-        bool drawn;                 // by the display itself, else left to its widget
-        bool fontAfter = false;     // the font changes after the value (a panel scaled to fit)
+        std::string before, after, shows;  // painted one over the other; what the widget shows
+        // Whether the display itself draws the value, else leaves it to its widget; whether the
+        // font changes after the value (as on a panel scaled to its screen).
+        bool drawn, fontAfter = false;
     } cases[] = {
         // In the panels' fonts, with either alignment, a suffix, a number wider than the field.
         {level, 0, false, R, "", 3, "4.3", "-1.2344", "-1.234", true},
