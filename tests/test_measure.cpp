@@ -184,8 +184,7 @@ void expectNotCurrent(bool desktop, bool touch) {
         {pPA, PANEL_MEASVALUE, desktop},    {pPA, PANEL_POS_VALUE, desktop},
         {pPA, PANEL_VALUE_ANA1, desktop},   {pPA, PANEL_GRAPH_SLAVE, desktop},
         {pTMval, TMVAL_MEASVALUE, touch},   {pTNum, TNUM_VALUE_ANA23, touch},
-        {pTGraph, TGRAPH_LED_INTOL, touch}, {pTSD, TSD_GRAPH_MASTER, touch},
-    };
+        {pTGraph, TGRAPH_LED_INTOL, touch}, {pTSD, TSD_GRAPH_MASTER, touch}};
     for (const auto &[panel, control, notCurrent] : displays) {
         EXPECT_EQ(dimmed(panel, control), notCurrent) << control;
         const int background = attribute(panel, control, ATTR_TEXT_BGCOLOR);
@@ -277,30 +276,25 @@ TEST_F(Displays, ValuesLampsAndPowersOfBothSurfaces) {
     // A value, its colour, the lamps in tolerance, above and below; the power modes, and the
     // MASTER's and SLAVE's power (0: left as it was) and time (5.0: left at the lowest) shown.
     const std::tuple<int32_t, int, std::array<int, 3>, uint16_t, uint16_t, std::array<double, 4>>
-        cases[] = {
-            {56000, 0x008000, {1, 0, 0}, 1, 2, {111, 0, 5.0, 20.4}},
-            {56001, 0xFF0000, {0, 1, 0}, 2, 1, {0, 222, 12.6, 5.0}},
-            {54000, 0x008000, {1, 0, 0}, 1, 2, {111, 0, 5.0, 20.4}},
-            {53999, 0xFF0000, {0, 0, 1}, 2, 1, {0, 222, 12.6, 5.0}},
-        };
+        cases[] = {{56000, 0x008000, {1, 0, 0}, 1, 2, {111, 0, 5.0, 20.4}},
+                   {56001, 0xFF0000, {0, 1, 0}, 2, 1, {0, 222, 12.6, 5.0}},
+                   {54000, 0x008000, {1, 0, 0}, 1, 2, {111, 0, 5.0, 20.4}},
+                   {53999, 0xFF0000, {0, 0, 1}, 2, 1, {0, 222, 12.6, 5.0}}};
     // The touch numeric panel (NUM on, a loop running) and the graph panel have their lamps.
     const std::tuple<int, int, std::array<int, 3>> lamps[] = {
         {1, pTNum, {TNUM_LED_INTOL, TNUM_LED_ABOVE, TNUM_LED_BELOW}},
         {0, pTGraph, {TGRAPH_LED_INTOL, TGRAPH_LED_ABOVE, TGRAPH_LED_BELOW}}};
-    // The MASTER's and the SLAVE's pop-up with their power and time fields, on each surface.
-    const std::tuple<int, int, int, int, int, int> popUps[] = {
-        {pPara1, pPara2, PARA1_POWER, PARA2_POWER, PARA1_INTTIME, PARA2_INTTIME},
-        {pTPara1, pTPara2, TPARA1_POWER, TPARA2_POWER, TPARA1_INTTIME, TPARA2_INTTIME}};
+    // The MASTER's and the SLAVE's power and time fields, on each surface.
+    const std::pair<int, int> fields[] = {{pPara1, PARA1_POWER},     {pPara2, PARA2_POWER},
+                                          {pPara1, PARA1_INTTIME},   {pPara2, PARA2_INTTIME},
+                                          {pTPara1, TPARA1_POWER},   {pTPara2, TPARA2_POWER},
+                                          {pTPara1, TPARA1_INTTIME}, {pTPara2, TPARA2_INTTIME}};
     for (const auto &[um, colour, lit, masterMode, slaveMode, powers] : cases) {
         raw.umValue = um;
         para.ma.powerMode = masterMode;
         para.sl.powerMode = slaveMode;
-        for (const auto &[ma, sl, maPower, slPower, maTime, slTime] : popUps) {
-            SetCtrlVal(ma, maPower, 0);
-            SetCtrlVal(sl, slPower, 0);
-            SetCtrlVal(ma, maTime, 5.0);
-            SetCtrlVal(sl, slTime, 5.0);
-        }
+        for (int i = 0; i < 8; ++i)
+            SetCtrlVal(fields[i].first, fields[i].second, i % 4 < 2 ? 0.0 : 5.0);
         PlotVIDEOBarGraph();
         EXPECT_EQ(attribute(pPA, PANEL_MEASVALUE, ATTR_TEXT_BGCOLOR), colour) << um;
         for (const auto &[num, panel, controls] : lamps) {
@@ -312,12 +306,8 @@ TEST_F(Displays, ValuesLampsAndPowersOfBothSurfaces) {
                 EXPECT_EQ(value(panel, controls[i]), lit[i]) << um << " num " << num << " " << i;
         }
         EXPECT_EQ(attribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR), colour) << um;
-        for (const auto &[ma, sl, maPower, slPower, maTime, slTime] : popUps) {
-            EXPECT_EQ((std::array{double(value(ma, maPower)), double(value(sl, slPower)),
-                                  real(ma, maTime), real(sl, slTime)}),
-                      powers)
-                << ma << " " << um;
-        }
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(real(fields[i].first, fields[i].second), powers[i % 4]) << um << " " << i;
     }
 }
 
@@ -330,8 +320,7 @@ TEST_F(Displays, TheZoomRangeWidensTowardsTheValue) {
         {52000, 51000, 49500, 48000, 52000}, {48000, 51000, 49500, 48000, 52000},
         {52001, 51000, 49500, 46000, 54000}, {54001, 51000, 49500, 46000, 70000},
         {45999, 51000, 49500, 30000, 54000}, {54001, 50500, 49000, 46000, 55000},
-        {45999, 50500, 49000, 45000, 54000}, {54001, 51000, 49000, 46000, 55000},
-    };
+        {45999, 50500, 49000, 45000, 54000}, {54001, 51000, 49000, 46000, 55000}};
     for (const auto &[um, up, lo, bottom, top] : cases) {
         const ZoomRange z = ComputeZoomRange(um, 50000, up, lo, 70, 30);
         EXPECT_EQ(std::pair(z.bottom, z.top), std::pair(bottom, top)) << um << " " << up;
@@ -343,11 +332,10 @@ TEST_F(Displays, TheZoomRangeWidensTowardsTheValue) {
 TEST_F(Displays, WildRecordsStayOnTheLine) {
     // Evaluation and hardware mode, range, windows beside the master's object, position, cursor.
     const std::tuple<uint16_t, uint16_t, int32_t, int, uint16_t, uint16_t> settings[] = {
-        {1, 0, 10000, 1, 1025, 1024},      {1, 0, 0, 0, 0, 1},
-        {3, 0, 0, 0, 65535, 1024},         {2, 2, -5, 0, 1, 1},
-        {4, 1, 0, 1, 1024, 1024},          {6, 0, 10000, 0, 0, 1},
-        {0, 0, INT32_MAX, 0, 65535, 1024},
-    };
+        {1, 0, 10000, 1, 1025, 1024},     {1, 0, 0, 0, 0, 1},
+        {3, 0, 0, 0, 65535, 1024},        {2, 2, -5, 0, 1, 1},
+        {4, 1, 0, 1, 1024, 1024},         {6, 0, 10000, 0, 0, 1},
+        {0, 0, INT32_MAX, 0, 65535, 1024}};
     for (const auto &[evalMode, hardwareMode, range, windowCount, position, cursor] : settings) {
         para.ge.evalMode = evalMode;
         para.ge.hardwareMode = hardwareMode;
@@ -389,8 +377,7 @@ TEST_F(Displays, CombinedPositionPlacesTheSetPointCursorInPairModes) {
     for (const auto &[mode, combined, masterStyle, slaveStyle, masterX, slaveX, kept] : cases) {
         para.ge.evalMode = mode;
         raw.posCombined = combined;
-        SetGraphCursor(pPA, PANEL_GRAPH_MASTER, 2, -1, 0);
-        SetGraphCursor(pPA, PANEL_GRAPH_SLAVE, 2, -1, 0);
+        for (int g : {PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE}) SetGraphCursor(pPA, g, 2, -1, 0);
         PlotVIDEOBarGraph();
         EXPECT_EQ(std::make_tuple(master->cursorPointStyle(2), slave->cursorPointStyle(2),
                                   master->cursorPosition(2).x(), slave->cursorPosition(2).x(),
@@ -431,8 +418,7 @@ TEST_F(Displays, ToleranceWindowsOfEveryEvaluationModeKeepTheSidesApart) {
         {1, 0, {{275, 402}}, {}},           {1, 1, {{198, 325}}, {}},
         {2, 0, {{223, 350}}, {{563, 690}}}, {6, 0, {}, {}},
         {3, 0, {{1, 204}}, {{1, 12}}},      {4, 0, {{1, 204}}, {{1, 12}}},
-        {5, 1, {{1, 204}}, {{1, 12}}},
-    };
+        {5, 1, {{1, 204}}, {{1, 12}}}};
     for (const auto &[mode, setPoint, master, slave] : cases) {
         para.ge.evalMode = mode;
         para.ge.measurementMode = setPoint;
@@ -469,8 +455,7 @@ TEST_F(Displays, StripChartKeepsTheLastSamplesAndTracesTheAnalogOutput) {
     const int32_t top = YAXISMAX - 1;
     const std::tuple<uint16_t, int32_t, int32_t> cases[] = {
         {0, 7000, 3000}, {1, 7000, 5000}, {2, 7000, 7000}, {2, top, 1},
-        {3, top, 1},     {3, -1, -1},     {4, 7000, 3000},
-    };
+        {3, top, 1},     {3, -1, -1},     {4, 7000, 3000}};
     for (const auto &[mode, analog23, traced] : cases) {
         raw.umAnalog23 = analog23;
         EXPECT_EQ(AnalogTraceValue(raw, mode), traced) << mode;
@@ -491,8 +476,7 @@ TEST_F(Measure, HelpBoxesToggleOnARightClickAndHideOnAClick) {
         {pPA, PANEL_STOP, PANEL_HELP_BTN, EVENT_LEFT_CLICK, "STOP-BUTTON:\n"},
         {pPA, PANEL_CONNECT, PANEL_HELP_BTN, EVENT_LEFT_CLICK, "CONNECT"},
         {pPA, PANEL_VIDEO_SLAVE, PANEL_HELP_GRAPH, EVENT_RIGHT_CLICK, "VIDEO-GRAPH-SLAVE:\n"},
-        {pConn, CONNECT_ACCEPT, CONNECT_HELP, EVENT_LEFT_CLICK, "ACCEPT COM SETTINGS BUTTON:\n"},
-    };
+        {pConn, CONNECT_ACCEPT, CONNECT_HELP, EVENT_LEFT_CLICK, "ACCEPT COM SETTINGS BUTTON:\n"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.start);
         send(c.panel, c.control, EVENT_RIGHT_CLICK);
@@ -520,8 +504,7 @@ TEST_F(Measure, TargetSelectorsKeepExactlyOneTarget) {
         {pPA, PANEL_RAM, 0, RAM, {1, 0, 0, 1, 0}},  // RAM cannot be switched off
         {pTSD, TSD_EEPROM, 1, EEPROM, {0, 1, 0, 0, 1}},
         {pPA, PANEL_FILE, 1, DATFILE, {0, 0, 1, 0, 1}},  // the touch surface keeps its choice
-        {pTSD, TSD_RAM, 1, RAM, {1, 0, 0, 1, 0}},
-    };
+        {pTSD, TSD_RAM, 1, RAM, {1, 0, 0, 1, 0}}};
     int step = 0;
     for (const auto &[panel, control, on, selected, shownStates] : steps) {
         SetCtrlVal(panel, control, on);
@@ -544,34 +527,30 @@ TEST_F(Measure, TheFileTargetAsksBeforeOverwritingAndRefreshesOnlyFromAFileRead)
     target = DATFILE;
     SetCtrlVal(pPA, PANEL_FILE, 1);
     SetPanelValues();
-    const struct {
-        int button;
-        std::vector<std::pair<int, std::string>> answers;  // file dialog, then confirmation
-        int entered;                                       // the MASTER's power on the panel
-        std::string text;
-        int stored, shown;  // the power in the file afterwards (0: no file), and on the panel
-    } steps[] = {
-        {PANEL_SEND, {{0, ""}}, 500, "Parameter saving to file failed!", 0, 500},
-        {PANEL_SEND, {{2, path}}, 600, "Parameter saved to file!", 600, 600},
-        {PANEL_SEND, {{1, path}, {0, ""}}, 700, "Parameter not saved to file!", 600, 700},
-        {PANEL_SEND, {{1, path}, {1, ""}}, 800, "Parameter saved to file!", 800, 800},
-        {PANEL_SEND, {{2, noDir}}, 900, "Parameter saving to file failed!", 800, 900},
-        {PANEL_GET, {{0, ""}}, 700, "Parameter not read from file!", 800, 700},
-        {PANEL_GET, {{1, missing}}, 700, "Parameter not read from file!", 800, 700},
-        {PANEL_GET, {{1, path}}, 700, "Parameter read from file!", 800, 800},
-    };
-    for (const auto &s : steps) {
-        for (const auto &[result, file] : s.answers) QueuePopupAnswer(result, file);
-        SetCtrlVal(pPara1, PARA1_POWER, s.entered);
+    // The button, the answers to the file dialog and the confirmation, the MASTER's power entered
+    // on the panel, the text shown, the power in the file afterwards (0: no file) and shown.
+    const std::tuple<int, std::vector<std::pair<int, std::string>>, int, std::string, int, int>
+        steps[] = {
+            {PANEL_SEND, {{0, ""}}, 500, "Parameter saving to file failed!", 0, 500},
+            {PANEL_SEND, {{2, path}}, 600, "Parameter saved to file!", 600, 600},
+            {PANEL_SEND, {{1, path}, {0, ""}}, 700, "Parameter not saved to file!", 600, 700},
+            {PANEL_SEND, {{1, path}, {1, ""}}, 800, "Parameter saved to file!", 800, 800},
+            {PANEL_SEND, {{2, noDir}}, 900, "Parameter saving to file failed!", 800, 900},
+            {PANEL_GET, {{0, ""}}, 700, "Parameter not read from file!", 800, 700},
+            {PANEL_GET, {{1, missing}}, 700, "Parameter not read from file!", 800, 700},
+            {PANEL_GET, {{1, path}}, 700, "Parameter read from file!", 800, 800}};
+    for (const auto &[button, answers, entered, said, kept, shownPower] : steps) {
+        for (const auto &[result, file] : answers) QueuePopupAnswer(result, file);
+        SetCtrlVal(pPara1, PARA1_POWER, entered);
         clearLogs();
-        press(pPA, s.button);
-        EXPECT_EQ(PendingPopupAnswers(), 0u) << s.text;
-        EXPECT_EQ(lastText(), s.text);
+        press(pPA, button);
+        EXPECT_EQ(PendingPopupAnswers(), 0u) << said;
+        EXPECT_EQ(lastText(), said);
         EXPECT_TRUE(wire.requests.empty());
-        EXPECT_EQ(value(pPara1, PARA1_POWER), s.shown) << s.text;
+        EXPECT_EQ(value(pPara1, PARA1_POWER), shownPower) << said;
         ParaBlock stored{};
-        EXPECT_EQ(ReadParaFromIniFile(stored, path.c_str()) == 1, s.stored != 0);
-        EXPECT_EQ(stored.ma.power, s.stored) << s.text;
+        EXPECT_EQ(ReadParaFromIniFile(stored, path.c_str()) == 1, kept != 0);
+        EXPECT_EQ(stored.ma.power, kept) << said;
         ClearPopupAnswers();
     }
 }

@@ -334,8 +334,7 @@ TEST_F(UiTest, GraphPictureFollowsEveryChange) {
         {"dimmed", [&] { SetCtrlAttribute(graphs, graph, ATTR_DIMMED, 1); }},
         {"background behind", [&] { panel->setPalette(behind); }, QColor(0x336699)},
         {"own background", [&] { SetCtrlAttribute(graphs, graph, ATTR_TEXT_BGCOLOR, 0x996633); },
-         QColor(0x996633)},
-    };
+         QColor(0x996633)}};
     for (const auto &c : changes) {
         const QImage before = g->grab().toImage();
         c.change();
