@@ -22,26 +22,21 @@ class Shell : public ::testing::Test {
         ASSERT_TRUE(dir.isValid());
         qputenv("KTAV_COM1", "/nonexistent/ttyK1");  // no sensor on the default port
         options.dir = dir.path().toStdString();
+        ini = dir.filePath("PX-MS-Vista.ini").toStdString();
     }
 
-    std::string settingsPath() const { return dir.filePath("PX-MS-Vista.ini").toStdString(); }
     static void closeMainPanel() { CC_PANEL(pPA, 0, EVENT_CLOSE, nullptr, 0, 0); }
     static int mainPanel(int attribute) {
         int v = -1;
         GetPanelAttribute(pPA, attribute, &v);
         return v;
     }
-
-    void writeSettings(const AppSettings &v) {
-        ASSERT_EQ(WriteAppSettings(settingsPath().c_str(), v), 0);
-    }
-
+    void writeSettings(const AppSettings &v) { ASSERT_EQ(WriteAppSettings(ini.c_str(), v), 0); }
     AppSettings readSettings() const {
         AppSettings v;
-        EXPECT_EQ(ReadAppSettings(settingsPath().c_str(), v), 1);
+        EXPECT_EQ(ReadAppSettings(ini.c_str(), v), 1);
         return v;
     }
-
     // Runs the whole program as WinMain does; `whileRunning` runs once the start-up is done and
     // must end the program (a close, or a signal that the event loop then serves).
     int runProgram(void (*whileRunning)()) {
@@ -53,6 +48,7 @@ class Shell : public ::testing::Test {
     }
 
     QTemporaryDir dir;
+    std::string ini;  // the settings file
     ProgramOptions options;
 };
 
@@ -72,7 +68,7 @@ TEST_F(Shell, StartsUnconnectedOnTheDesktopAndWritesTheSettingsOnClose) {
                   closeMainPanel();
               }),
               0);
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(settingsPath())));
+    EXPECT_TRUE(QFile::exists(ini.c_str()));
     EXPECT_EQ(pPA, 0) << "panels are discarded at shut-down";
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).join(' ').toStdString(),
               "K-TAV-PARA.ini.000.tmp PX-MS-Vista.ini");
@@ -153,7 +149,7 @@ TEST_F(Shell, TouchSettingOrOptionStartsOnTheTouchSurfaceWithTheNumericView) {
 
 TEST_F(Shell, SigtermClosesInOrderAndWritesTheSettings) {
     EXPECT_EQ(runProgram([] { std::raise(SIGTERM); }), 0);
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(settingsPath())));
+    EXPECT_TRUE(QFile::exists(ini.c_str()));
 }
 
 TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {

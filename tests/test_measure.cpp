@@ -26,15 +26,6 @@
 
 namespace {
 
-KGraph *graph(int panel, int control) {
-    return static_cast<KGraph *>(FindCtrl(panel, control)->widget);
-}
-
-std::string lastText() {
-    const std::vector<std::string> texts = status.texts();
-    return texts.empty() ? "" : texts.back();
-}
-
 // Stops a loop as its request of `order` number `n` goes out.
 void stopAt(int order, int n) {
     wire.during = [order, n](bool request, int o, int count) {
@@ -58,7 +49,8 @@ class Measure : public ProgramTest {
         CloseTCP();
         sim.stop();
     }
-
+    static KGraph *graph(int p, int c) { return static_cast<KGraph *>(FindCtrl(p, c)->widget); }
+    static std::string lastText() { return status.texts().empty() ? "" : status.texts().back(); }
     static void clearLogs() {
         wire.clear();
         status.clear();
@@ -261,6 +253,15 @@ class Displays : public Measure {
         para.ge.hardwareMode = 0;
         umRange = umRangeA = umRangeB = 10000;
     }
+
+    using Windows = std::vector<std::pair<double, double>>;
+    // The green tolerance windows (left and right ends) on a position graph.
+    static Windows windowsOn(int graphControl) {
+        Windows windows;
+        for (const auto &[area, fill] : graph(pPA, graphControl)->rectangles())
+            if (fill == QColor(0x00, 0xFF, 0x00)) windows.emplace_back(area.left(), area.right());
+        return windows;
+    }
 };
 
 // Both surfaces show the value in its tolerance colour, the limits belonging to the band, with
@@ -385,16 +386,6 @@ TEST_F(Displays, CombinedPositionPlacesTheSetPointCursorInPairModes) {
                   std::make_tuple(masterStyle, slaveStyle, masterX, slaveX, kept))
             << combined;
     }
-}
-
-using Windows = std::vector<std::pair<double, double>>;
-
-// The green tolerance windows (left and right ends) on a position graph.
-Windows windowsOn(int graphControl) {
-    Windows windows;
-    for (const auto &[area, fill] : graph(pPA, graphControl)->rectangles())
-        if (fill == QColor(0x00, 0xFF, 0x00)) windows.emplace_back(area.left(), area.right());
-    return windows;
 }
 
 // Every evaluation mode with unequal tolerances, ranges, teach pixels and positions: each

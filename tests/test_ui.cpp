@@ -261,9 +261,16 @@ TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
     EXPECT_TRUE(seen.empty());
 }
 
-// A commit that ends the event loop, as closing the main panel does; a click that discards its
-// own panel in the middle of its events.
-TEST_F(UiTest, CallbacksMayQuitAndDiscard) {
+// A timer control ticks through its callback; a commit may end the event loop, as closing the
+// main panel does; a click may discard its own panel in the middle of its events.
+TEST_F(UiTest, CallbacksTickQuitAndDiscard) {
+    EXPECT_EQ(SetCtrlAttribute(graphs, GRAPHS_TICKER, ATTR_INTERVAL, 0.01), 0);
+    EXPECT_EQ(SetCtrlAttribute(graphs, GRAPHS_TICKER, ATTR_ENABLED, 1), 0);
+    EXPECT_TRUE(waitFor([] { return EventsOf(GRAPHS_TICKER).size() >= 2; }));
+    EXPECT_EQ(std::make_pair(seen[0].panel, seen[0].event),
+              std::make_pair(graphs, EVENT_TIMER_TICK));
+    EXPECT_EQ(SetCtrlAttribute(graphs, GRAPHS_TICKER, ATTR_ENABLED, 0), 0);
+    EXPECT_EQ(SetCtrlAttribute(graphs, GRAPHS_TICKER, ATTR_INTERVAL, 0.0), UIE_BAD_VALUE);
     const CtrlCallbackPtr act = [](int panel, int, int event, void *discard, int, int) {
         if (event == EVENT_COMMIT && !discard) QuitUserInterface(3);
         if (event == EVENT_LEFT_CLICK && discard) DiscardPanel(panel);
@@ -537,15 +544,4 @@ TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
     count->setFocus();
     ASSERT_TRUE(waitFor([&] { return count->hasFocus(); }));
     EXPECT_EQ(DrawnNumber(count), nullptr);
-}
-
-TEST_F(UiTest, TimerControlTicksThroughItsCallback) {
-    const int timer = GRAPHS_TICKER;
-    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_INTERVAL, 0.01), 0);
-    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_ENABLED, 1), 0);
-    EXPECT_TRUE(waitFor([] { return EventsOf(GRAPHS_TICKER).size() >= 2; }));
-    EXPECT_EQ(std::make_pair(seen[0].panel, seen[0].event),
-              std::make_pair(graphs, EVENT_TIMER_TICK));
-    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_ENABLED, 0), 0);
-    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_INTERVAL, 0.0), UIE_BAD_VALUE);
 }
