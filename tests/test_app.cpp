@@ -61,9 +61,8 @@ TEST_F(Shell, StartsUnconnectedOnTheDesktopAndWritesTheSettingsOnClose) {
          {"PX-MS-Vista.ini.000.tmp", "PX-MS-Vista.ini.417.tmp", "K-TAV-PARA.ini.000.tmp"})
         QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
     EXPECT_EQ(runProgram([] {
-                  EXPECT_EQ(tsd_flag, 0);
-                  EXPECT_EQ(shown(pPA), 1);
-                  EXPECT_EQ(shown(pTSD), 0);
+                  EXPECT_EQ(std::make_tuple(tsd_flag, shown(pPA), shown(pTSD)),
+                            std::make_tuple(0, 1, 0));
                   EXPECT_LT(rs232_con, 0) << "no sensor: the port did not open";
                   closeMainPanel();
               }),
@@ -101,8 +100,7 @@ TEST_F(Shell, SettingsRoundTripThroughTheProgramWithThePanelOnTheScreen) {
     EXPECT_EQ(runProgram([] {
                   EXPECT_EQ(rs232port, 7);
                   EXPECT_EQ(tcp_portnum, 10002) << "the stored port is used at start-up too";
-                  EXPECT_EQ(zoom_flag, 1);
-                  EXPECT_EQ(value(pTGraph, TGRAPH_ZOOM), 1);
+                  EXPECT_EQ(std::pair(zoom_flag, value(pTGraph, TGRAPH_ZOOM)), std::pair(1, 1));
                   int screenHeight = 0, screenWidth = 0;
                   ASSERT_EQ(GetScreenSize(&screenHeight, &screenWidth), 0);
                   EXPECT_EQ(std::make_tuple(mainPanel(ATTR_TOP), mainPanel(ATTR_LEFT),
@@ -124,9 +122,8 @@ TEST_F(Shell, SettingsRoundTripThroughTheProgramWithThePanelOnTheScreen) {
               std::make_tuple(534, 777, true, false));
 }
 
-// The stored setting or the --touch option starts the program on the touch surface with the
-// numeric view (no sensor: with the touch connection panel); the desktop's surface toggle
-// follows, and the setting is stored again.
+// On the touch surface with the numeric view (and, no sensor, the connection panel); the
+// desktop's surface toggle follows, and the setting is stored again.
 TEST_F(Shell, TouchSettingOrOptionStartsOnTheTouchSurfaceWithTheNumericView) {
     for (const bool byOption : {false, true}) {
         SCOPED_TRACE(byOption ? "option" : "setting");
@@ -179,14 +176,12 @@ TEST_F(Shell, HardwareSelectionFillsTheCalibrationFieldsOfItsSide) {
     const std::tuple<int, std::array<int, 4>, int> sides[] = {
         {CALIB_TYPE_B, {CALIB_OFFSET_B, CALIB_RANGE_B, CALIB_VIRTOFF_B, CALIB_TABLEN_B}, 20},
         {CALIB_TYPE_A, {CALIB_OFFSET_A, CALIB_RANGE_A, CALIB_VIRTOFF_A, CALIB_TABLEN_A}, 22}};
+    const int defaults[] = {25000, 10000, 30000, 1024};  // offset, range, virtual offset, length
     for (const auto &[list, fields, hwType] : sides) {
         HWTYPE = 20;
         SetCtrlVal(pCalib, list, 611632);
         FindCtrl(pCalib, list)->callback(pCalib, list, EVENT_COMMIT, nullptr, 0, 0);
-        EXPECT_EQ((std::array{value(pCalib, fields[0]), value(pCalib, fields[1]),
-                              value(pCalib, fields[2]), value(pCalib, fields[3])}),
-                  (std::array{25000, 10000, 30000, 1024}))
-            << list;
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(value(pCalib, fields[i]), defaults[i]) << list;
         EXPECT_EQ(HWTYPE, hwType) << list;
     }
     closeMainPanel();

@@ -68,7 +68,6 @@ class Measure : public ProgramTest {
         ASSERT_EQ(InitDataExchange(), 1);
         clearLogs();
     }
-
     // What `act` leaves in the log file: its texts, without their time stamps.
     std::vector<std::string> logged(void (*act)()) {
         const QString path = dir.filePath("status.log");
@@ -83,7 +82,6 @@ class Measure : public ProgramTest {
         }
         return texts;
     }
-
     SimProcess sim;
     QTemporaryDir dir;
 };
@@ -113,9 +111,8 @@ TEST_F(Measure, RunAlternatesItsTextAndStopsAfterTheCycleOfStop) {
     EXPECT_EQ(dimmed(pRec, REC_START), 0);
 }
 
-// An exit request, a STOP or a connect ends RUN after its cycle; the connect then talks to the
-// sensor and shows the identification's result. The simulator's replies come at once, without
-// an event-loop pass in the exchange: the loop itself must serve the STOP press.
+// The connect then shows the identification's result. The simulator's replies come at once,
+// with no event-loop pass in the exchange: the loop itself must serve the STOP press.
 TEST_F(Measure, AnExitRequestAStopOrAConnectEndsRunAfterItsCycle) {
     connect();
     DisplayPanel(pConn);
@@ -125,12 +122,10 @@ TEST_F(Measure, AnExitRequestAStopOrAConnectEndsRunAfterItsCycle) {
     // The exit request comes with the second record, the others as the second RAW goes out.
     static bool onRequest;
     static void (*end)();
+    const auto stopFromTheEventLoop = [] { QTimer::singleShot(0, [] { click(pPA, PANEL_STOP); }); };
     const std::tuple<bool, void (*)(), std::vector<int>, std::string> ends[] = {
         {false, [] { exit_flag = 1; }, {ORD_RAW, ORD_RAW}, "Data-Transfer Stopped!"},
-        {true,
-         [] { QTimer::singleShot(0, [] { click(pPA, PANEL_STOP); }); },
-         {ORD_RAW, ORD_RAW},
-         "Data-Transfer Stopped!"},
+        {true, stopFromTheEventLoop, {ORD_RAW, ORD_RAW}, "Data-Transfer Stopped!"},
         {true, [] { click(pConn, CONNECT_TRYCONNECT); }, {ORD_RAW, ORD_RAW, ORD_ECHO}, szVersion}};
     for (const auto &[request, action, orders, text] : ends) {
         clearLogs();
@@ -168,9 +163,8 @@ TEST_F(Measure, RequestsDuringRunAreServedAfterTheCycleInTheirOrder) {
     EXPECT_EQ(send_flag + teach_flag + reset_flag, 0);
 }
 
-// What the displays of both surfaces showed of the last record is not current once a loop lost
-// the link: dimmed, no tolerance colour, lamps off; a surface's next record makes its own
-// displays current again.
+// Displays showing a record older than a lost link are dimmed, without tolerance colour, lamps
+// off; a surface's next record makes its own displays current again.
 void expectNotCurrent(bool desktop, bool touch) {
     const std::tuple<int, int, bool> displays[] = {
         {pPA, PANEL_MEASVALUE, desktop},    {pPA, PANEL_POS_VALUE, desktop},
@@ -195,14 +189,13 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextL
     sim.stop();
     clearLogs();
     SetCtrlVal(pPA, PANEL_MEASVALUE, 12.345);
-    double history[std::size(arrayNORM)];
-    std::memcpy(history, arrayNORM, sizeof history);
+    const std::vector<double> history(std::begin(arrayNORM), std::end(arrayNORM));
     press(pPA, PANEL_RUN);
     EXPECT_EQ(stop_flag, STOP_TIMEOUT);
     EXPECT_EQ(status.texts(),
               (std::vector<std::string>{"Timeout TCP-Server-error!", "Timeout RS232 Line!"}));
     EXPECT_DOUBLE_EQ(real(pPA, PANEL_MEASVALUE), 12.345);
-    EXPECT_EQ(std::memcmp(history, arrayNORM, sizeof history), 0);
+    EXPECT_EQ(history, std::vector<double>(std::begin(arrayNORM), std::end(arrayNORM)));
     expectNotCurrent(true, true);
     press(pPA, PANEL_TEACH);
     EXPECT_EQ(teach_flag, 1);
@@ -312,9 +305,8 @@ TEST_F(Displays, ValuesLampsAndPowersOfBothSurfaces) {
     }
 }
 
-// Within twice the wider tolerance of the nominal value the band is shown; beyond it four
-// times, and a value outside that widens the side it lies on: to the axis limit when the upper
-// tolerance is the wider, else by one more tolerance.
+// Twice the wider tolerance around the nominal value, else four times; beyond that the value's
+// side widens to the axis limit when the upper tolerance is the wider, else by one more.
 TEST_F(Displays, TheZoomRangeWidensTowardsTheValue) {
     // Value, upper and lower limit around 50000 on an axis of 30 to 70 mm, and the range shown.
     const std::tuple<int32_t, int32_t, int32_t, int64_t, int64_t> cases[] = {

@@ -53,10 +53,8 @@ const double x[5] = {0, 200, 400, 600, 800}, y[5] = {0.1, 0.3, 0.5, 0.7, 0.9};  
 // What the window shows of a widget: the repaints so far, as the operator sees them.
 QImage onScreen(const QWidget *w) {
     const QWidget *window = w->window();
-    return window->screen()
-        ->grabWindow(window->winId())
-        .toImage()
-        .copy(QRect(w->mapTo(window, QPoint(0, 0)), w->size()))
+    const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
+    return shot.copy(QRect(w->mapTo(window, QPoint(0, 0)), w->size()))
         .convertToFormat(QImage::Format_RGB32);
 }
 
@@ -83,22 +81,19 @@ class UiTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Widget(controls, 0)));
         seen.clear();
     }
-
     void TearDown() override {
         DiscardPanel(controls);
         ClearPopupAnswers();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-
     int controls = 0, graphs = 0;
 };
 
 }  // namespace
 
-// The resource is found by file name, whatever directory or letter case it is given with; a
-// panel that cannot be loaded gives a negative handle. Closing a window leaves it to the panel
-// callback; only the operator's resize is an event. A panel whose file asks for a window of its
-// own zooms to full screen and goes with its parent.
+// The resource is found by file name, whatever its directory or letter case; a failed load gives
+// a negative handle. Closing a window is the panel callback's, only the operator's resize is an
+// event; a panel with a window of its own zooms to full screen and goes with its parent.
 TEST_F(UiTest, PanelsAndTheirWindows) {
     const int top = LoadPanel(0, "/opt/k-tav/TEST_PANELS.UIR", CONTROLS);
     ASSERT_GT(top, 0);
@@ -200,9 +195,8 @@ TEST_F(UiTest, MouseEventsArriveInOrder) {
     EXPECT_TRUE(seen.empty());
 }
 
-// Entries commit on Enter after an edit, not per key; a key is reported once, with its code; the
-// wheel steps only the control being edited, never one it passes over (a parameter the next SEND
-// would write). The program's values are no events.
+// Entries commit on Enter after an edit; a key is reported once, with its code; the wheel steps
+// only the control being edited, never one it passes over. The program's values are no events.
 TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
     const std::vector<int> changedAndCommit = {EVENT_VAL_CHANGED, EVENT_COMMIT};
     QWidget *count = Widget(controls, CONTROLS_COUNT), *host = Widget(controls, CONTROLS_HOST);
@@ -292,9 +286,8 @@ TEST_F(UiTest, CallbacksTickQuitAndDiscard) {
     EXPECT_EQ(DisplayPanel(victim), UIE_BAD_PANEL);
 }
 
-// Whether the chosen file exists decides the result; only a save dialog takes a new name; a path
-// too long for the caller's buffer is refused rather than cut. Unscripted, on the offscreen
-// platform, a pop-up is answered as cancelled instead of waiting forever.
+// The chosen file's existence decides the result; only a save dialog takes a new name; a path too
+// long for the buffer is refused, not cut. Unscripted, a pop-up is answered as cancelled.
 TEST_F(UiTest, FileSelectionTakesScriptedAnswers) {
     QTemporaryDir dir;
     const std::string existing = writeFile(dir.filePath("PARA.ini"), "").toStdString();
@@ -315,9 +308,8 @@ TEST_F(UiTest, FileSelectionTakesScriptedAnswers) {
     EXPECT_EQ(LastPopupText(), "ATTENTION !: nobody here");
 }
 
-// The plot area's background, grid, labels and names are kept as a picture between paints, and
-// around the plot area the graph shows the background of what lies behind it, else its own:
-// each change of what they show must reach the next paint.
+// The plot area's frame is kept as a picture between paints, around it the background of what
+// lies behind the graph, else its own: each change of what they show must reach the next paint.
 TEST_F(UiTest, GraphPictureFollowsEveryChange) {
     const int graph = GRAPHS_POSITION;
     auto *g = static_cast<KGraph *>(Widget(graphs, graph));
@@ -354,9 +346,8 @@ TEST_F(UiTest, GraphPictureFollowsEveryChange) {
     EXPECT_EQ(PlotXY(controls, CONTROLS_GO, x, y, 5, 0, 0, 0), UIE_NOT_SUPPORTED);
 }
 
-// A graph repaints only its plot area while the picture around it stands: what the screen shows
-// after a run of changes, each painted in turn, and a cover that goes away, is the graph drawn
-// whole. The curves of a cycle take the point buffers of the last one and keep their own points.
+// A graph repaints only its plot area: after a run of changes and a cover that goes away, the
+// screen shows the graph drawn whole. Each cycle's curves keep their own points.
 TEST_F(UiTest, GraphsOnTheScreenAreDrawnWhole) {
     DisplayPanel(graphs);
     SetCtrlAttribute(graphs, GRAPHS_CHART, ATTR_NUM_TRACES, 2);
@@ -419,8 +410,7 @@ TEST_F(UiTest, StripChart) {
     PlotStripChart(graphs, chart, history.data(), 3);
     EXPECT_EQ(g->traceValues(1).back(), 693);
     PlotStripChart(graphs, chart, history.data() + 3, 4);
-    EXPECT_EQ(g->traceValues(1).back(), 0);
-    EXPECT_EQ(g->traceValues(7).back(), 6);
+    EXPECT_EQ(std::pair(g->traceValues(1).back(), g->traceValues(7).back()), std::pair(0.0, 6.0));
     SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 4);
     EXPECT_TRUE(g->traceValues(1).empty());
     PlotStripChart(graphs, chart, history.data(), 8);
@@ -453,10 +443,8 @@ TEST_F(UiTest, StripChart) {
     }
 }
 
-// A display painted with two values in turn, as by a measuring loop, in a font, alignment and
-// format of its widget (a number on the spin box LEVEL, a text on the line edit HOST), reads back
-// the last value set, as it keeps it, and shows it pixel for pixel as its widget does once the
-// widget holds it.
+// A display painted with two values in turn, as by a measuring loop, reads back the last one and
+// shows it pixel for pixel as its widget (spin box LEVEL, line edit HOST) does once it holds it.
 TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
     const auto L = Qt::AlignLeft, R = Qt::AlignRight, C = Qt::AlignHCenter;
     const int level = CONTROLS_LEVEL, host = CONTROLS_HOST;
