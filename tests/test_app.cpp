@@ -22,20 +22,21 @@ class Shell : public ::testing::Test {
         ASSERT_TRUE(dir.isValid());
         qputenv("KTAV_COM1", "/nonexistent/ttyK1");  // no sensor on the default port
         options.dir = dir.path().toStdString();
+        ini = dir.filePath("PX-MS-Vista.ini").toStdString();
     }
 
-    std::string settingsPath() const { return dir.filePath("PX-MS-Vista.ini").toStdString(); }
-
-    void writeSettings(const AppSettings &v) {
-        ASSERT_EQ(WriteAppSettings(settingsPath().c_str(), v), 0);
-    }
-
-    AppSettings readSettings() const {
-        AppSettings v;
-        EXPECT_EQ(ReadAppSettings(settingsPath().c_str(), v), 1);
+    static void closeMainPanel() { CC_PANEL(pPA, 0, EVENT_CLOSE, nullptr, 0, 0); }
+    static int mainPanel(int attribute) {
+        int v = -1;
+        GetPanelAttribute(pPA, attribute, &v);
         return v;
     }
-
+    void writeSettings(const AppSettings &v) { ASSERT_EQ(WriteAppSettings(ini.c_str(), v), 0); }
+    AppSettings readSettings() const {
+        AppSettings v;
+        EXPECT_EQ(ReadAppSettings(ini.c_str(), v), 1);
+        return v;
+    }
     // Runs the whole program as WinMain does; `whileRunning` runs once the start-up is done and
     // must end the program (a close, or a signal that the event loop then serves).
     int runProgram(void (*whileRunning)()) {
@@ -47,18 +48,9 @@ class Shell : public ::testing::Test {
     }
 
     QTemporaryDir dir;
+    std::string ini;  // the settings file
     ProgramOptions options;
 };
-
-void closeMainPanel() {
-    CC_PANEL(pPA, 0, EVENT_CLOSE, nullptr, 0, 0);
-}
-
-int mainPanel(int attribute) {
-    int v = -1;
-    GetPanelAttribute(pPA, attribute, &v);
-    return v;
-}
 
 }  // namespace
 
@@ -69,14 +61,13 @@ TEST_F(Shell, StartsUnconnectedOnTheDesktopAndWritesTheSettingsOnClose) {
          {"PX-MS-Vista.ini.000.tmp", "PX-MS-Vista.ini.417.tmp", "K-TAV-PARA.ini.000.tmp"})
         QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
     EXPECT_EQ(runProgram([] {
-                  EXPECT_EQ(tsd_flag, 0);
-                  EXPECT_EQ(shown(pPA), 1);
-                  EXPECT_EQ(shown(pTSD), 0);
+                  EXPECT_EQ(std::make_tuple(tsd_flag, shown(pPA), shown(pTSD)),
+                            std::make_tuple(0, 1, 0));
                   EXPECT_LT(rs232_con, 0) << "no sensor: the port did not open";
                   closeMainPanel();
               }),
               0);
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(settingsPath())));
+    EXPECT_TRUE(QFile::exists(ini.c_str()));
     EXPECT_EQ(pPA, 0) << "panels are discarded at shut-down";
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).join(' ').toStdString(),
               "K-TAV-PARA.ini.000.tmp PX-MS-Vista.ini");
@@ -109,8 +100,7 @@ TEST_F(Shell, SettingsRoundTripThroughTheProgramWithThePanelOnTheScreen) {
     EXPECT_EQ(runProgram([] {
                   EXPECT_EQ(rs232port, 7);
                   EXPECT_EQ(tcp_portnum, 10002) << "the stored port is used at start-up too";
-                  EXPECT_EQ(zoom_flag, 1);
-                  EXPECT_EQ(value(pTGraph, TGRAPH_ZOOM), 1);
+                  EXPECT_EQ(std::pair(zoom_flag, value(pTGraph, TGRAPH_ZOOM)), std::pair(1, 1));
                   int screenHeight = 0, screenWidth = 0;
                   ASSERT_EQ(GetScreenSize(&screenHeight, &screenWidth), 0);
                   EXPECT_EQ(std::make_tuple(mainPanel(ATTR_TOP), mainPanel(ATTR_LEFT),
@@ -132,8 +122,8 @@ TEST_F(Shell, SettingsRoundTripThroughTheProgramWithThePanelOnTheScreen) {
               std::make_tuple(534, 777, true, false));
 }
 
-// The stored setting or the --touch option starts the program on the touch surface with the
-// numeric view; the desktop's surface toggle follows, and the setting is stored again.
+// On the touch surface with the numeric view (and, no sensor, the connection panel); the
+// desktop's surface toggle follows, and the setting is stored again.
 TEST_F(Shell, TouchSettingOrOptionStartsOnTheTouchSurfaceWithTheNumericView) {
     for (const bool byOption : {false, true}) {
         SCOPED_TRACE(byOption ? "option" : "setting");
@@ -143,7 +133,6 @@ TEST_F(Shell, TouchSettingOrOptionStartsOnTheTouchSurfaceWithTheNumericView) {
         writeSettings(v);
         options.touch = byOption;
         EXPECT_EQ(runProgram([] {
-                      // The desktop's toggle follows; no sensor: the touch connection panel.
                       EXPECT_EQ(std::make_tuple(tsd_flag, shown(pTSD), shown(pTNum),
                                                 value(pTSD, TSD_TOG_NUM), value(pPA, PANEL_TOUCH),
                                                 shown(pTConn)),
@@ -157,25 +146,22 @@ TEST_F(Shell, TouchSettingOrOptionStartsOnTheTouchSurfaceWithTheNumericView) {
 
 TEST_F(Shell, SigtermClosesInOrderAndWritesTheSettings) {
     EXPECT_EQ(runProgram([] { std::raise(SIGTERM); }), 0);
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(settingsPath())));
+    EXPECT_TRUE(QFile::exists(ini.c_str()));
 }
 
 TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
     EXPECT_EQ(runProgram([] {
                   stop_flag = STOP_RUNNING;  // as if VIDEO ran
                   SetCtrlAttribute(pPA, PANEL_RUN, ATTR_DIMMED, 1);
-                  SetCtrlVal(pPA, PANEL_TOUCH, 1);
-                  CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
+                  click(pPA, PANEL_TOUCH);
                   EXPECT_EQ(std::make_tuple(tsd_flag, int(stop_flag), shown(pTSD), shown(pTNum)),
                             std::make_tuple(1, int(STOP_IDLE), 1, 1));
                   CC_BTNexittouch(pTSD, TSD_EXIT, EVENT_COMMIT, nullptr, 0, 0);
                   EXPECT_EQ(std::make_tuple(tsd_flag, shown(pTSD), value(pPA, PANEL_TOUCH)),
                             std::make_tuple(0, 0, 0));
                   stop_flag = STOP_RUNNING;
-                  SetCtrlVal(pPA, PANEL_TOUCH, 1);
-                  CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
-                  SetCtrlVal(pPA, PANEL_TOUCH, 0);
-                  CC_TOGGBTNtouchpanel(pPA, PANEL_TOUCH, EVENT_VAL_CHANGED, nullptr, 0, 0);
+                  click(pPA, PANEL_TOUCH);
+                  click(pPA, PANEL_TOUCH);
                   EXPECT_EQ(tsd_flag, 0);
                   EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0) << "the STOP action re-enables the desktop";
                   closeMainPanel();
@@ -190,14 +176,12 @@ TEST_F(Shell, HardwareSelectionFillsTheCalibrationFieldsOfItsSide) {
     const std::tuple<int, std::array<int, 4>, int> sides[] = {
         {CALIB_TYPE_B, {CALIB_OFFSET_B, CALIB_RANGE_B, CALIB_VIRTOFF_B, CALIB_TABLEN_B}, 20},
         {CALIB_TYPE_A, {CALIB_OFFSET_A, CALIB_RANGE_A, CALIB_VIRTOFF_A, CALIB_TABLEN_A}, 22}};
+    const int defaults[] = {25000, 10000, 30000, 1024};  // offset, range, virtual offset, length
     for (const auto &[list, fields, hwType] : sides) {
         HWTYPE = 20;
         SetCtrlVal(pCalib, list, 611632);
         FindCtrl(pCalib, list)->callback(pCalib, list, EVENT_COMMIT, nullptr, 0, 0);
-        EXPECT_EQ((std::array{value(pCalib, fields[0]), value(pCalib, fields[1]),
-                              value(pCalib, fields[2]), value(pCalib, fields[3])}),
-                  (std::array{25000, 10000, 30000, 1024}))
-            << list;
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(value(pCalib, fields[i]), defaults[i]) << list;
         EXPECT_EQ(HWTYPE, hwType) << list;
     }
     closeMainPanel();

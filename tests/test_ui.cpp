@@ -48,20 +48,13 @@ void RecordAll(int panel) {
     ASSERT_EQ(BindCallbacks(panel, table), 0);
 }
 
-// The operator turns the mouse wheel one step over a widget.
-void turnWheel(QWidget *w) {
-    QWheelEvent turn(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
-                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w, &turn);
-}
+const double x[5] = {0, 200, 400, 600, 800}, y[5] = {0.1, 0.3, 0.5, 0.7, 0.9};  // a curve
 
 // What the window shows of a widget: the repaints so far, as the operator sees them.
 QImage onScreen(const QWidget *w) {
     const QWidget *window = w->window();
-    return window->screen()
-        ->grabWindow(window->winId())
-        .toImage()
-        .copy(QRect(w->mapTo(window, QPoint(0, 0)), w->size()))
+    const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
+    return shot.copy(QRect(w->mapTo(window, QPoint(0, 0)), w->size()))
         .convertToFormat(QImage::Format_RGB32);
 }
 
@@ -88,46 +81,37 @@ class UiTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Widget(controls, 0)));
         seen.clear();
     }
-
     void TearDown() override {
         DiscardPanel(controls);
         ClearPopupAnswers();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-
     int controls = 0, graphs = 0;
 };
 
 }  // namespace
 
-// The resource is found by file name, whatever directory or letter case it is given with; a
-// panel that cannot be loaded gives a negative handle.
-TEST(UiPanels, LoadAndDiscard) {
+// The resource is found by file name, whatever its directory or letter case; a failed load gives
+// a negative handle. Closing a window is the panel callback's, only the operator's resize is an
+// event; a panel with a window of its own zooms to full screen and goes with its parent.
+TEST_F(UiTest, PanelsAndTheirWindows) {
     const int top = LoadPanel(0, "/opt/k-tav/TEST_PANELS.UIR", CONTROLS);
     ASSERT_GT(top, 0);
     EXPECT_EQ(DiscardPanel(top), 0);
     EXPECT_EQ(DiscardPanel(top), UIE_BAD_PANEL);
-
     const std::tuple<int, const char *, int, int> cases[] = {
         {0, "other.uir", CONTROLS, UIE_LOAD_FAILED},
         {0, nullptr, CONTROLS, UIE_LOAD_FAILED},
         {0, test_panels_resource, 99, UIE_LOAD_FAILED},
-        {4711, test_panels_resource, CONTROLS, UIE_BAD_PANEL},  // no such parent
-    };
+        {4711, test_panels_resource, CONTROLS, UIE_BAD_PANEL}};  // no such parent
     for (const auto &[parent, file, id, result] : cases)
         EXPECT_EQ(LoadPanel(parent, file, id), result) << id;
-}
-
-// Closing a window leaves it to the panel callback; only the operator's resize is an event. A
-// panel whose file asks for a window of its own zooms to full screen and goes with its parent.
-TEST_F(UiTest, PanelWindows) {
     QWidget *panel = Widget(controls, 0);
     panel->close();
     EXPECT_TRUE(panel->isVisible());
     SetPanelSize(controls, 320, 410);
     panel->resize(500, 400);  // as the operator drags the frame
     EXPECT_EQ(EventsOf(0), std::vector<int>({EVENT_CLOSE, EVENT_PANEL_SIZE}));
-
     const int surface = LoadPanel(controls, test_panels_resource, SURFACE);
     DisplayPanel(surface);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Widget(surface, 0)));
@@ -142,10 +126,9 @@ TEST_F(UiTest, PanelWindows) {
 // pad, texts cut to the caller's buffer, a ring value without an item, buddy labels.
 TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
     SetCtrlVal(controls, CONTROLS_COUNT, 7.9);
-    SetCtrlVal(controls, CONTROLS_LEVEL, 2.75);
-    EXPECT_EQ(value(controls, CONTROLS_COUNT), 7);
-    EXPECT_EQ(value(controls, CONTROLS_LEVEL), 2);  // integer readings truncate
-
+    SetCtrlVal(controls, CONTROLS_LEVEL, 2.75);  // integer readings truncate
+    EXPECT_EQ(std::pair(value(controls, CONTROLS_COUNT), value(controls, CONTROLS_LEVEL)),
+              std::pair(7, 2));
     const int box = CONTROLS_MESSAGES;
     SetCtrlVal(controls, box, "line 1\n");
     SetCtrlVal(controls, box, "line 2\n");  // a text box appends
@@ -155,7 +138,6 @@ TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
     ReplaceTextBoxLine(controls, box, 4, "START");  // after empty lines, not lost
     EXPECT_EQ(text(controls, box), "RECORDER ACTIVE\nDATA VALID\n\n\nSTART");
     EXPECT_EQ(ReplaceTextBoxLine(controls, box, -1, "x"), UIE_BAD_INDEX);
-
     // A text longer than the caller's buffer is cut, never within a character, and terminated.
     const std::tuple<const char *, std::size_t, const char *> cuts[] = {
         {"10.0.0.7", 4, "10."}, {"1\xC2\xB5m", 3, "1"}, {"1\xC2\xB5m", 4, "1\xC2\xB5"}};
@@ -166,19 +148,16 @@ TEST_F(UiTest, ValuesTheLayerCoercesOrRefuses) {
         EXPECT_EQ(GetCtrlVal(controls, CONTROLS_HOST, buffer, size), 0);
         EXPECT_STREQ(buffer, expected) << size;
     }
-
     // A ring value without an item selects none, so that no stale item reads as the value.
     EXPECT_EQ(SetCtrlVal(controls, CONTROLS_RING, 7), UIE_BAD_VALUE);
     int ring = -1;
     EXPECT_EQ(GetCtrlVal(controls, CONTROLS_RING, &ring), UIE_BAD_INDEX);
-
     // A control without a caption of its own is named by its buddy label.
     EXPECT_EQ(SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_LABEL_TEXT, "Samples"), 0);
     char label[16] = "";
     GetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_LABEL_TEXT, label, sizeof label);
     EXPECT_STREQ(label, "Samples");
     EXPECT_EQ(SetCtrlAttribute(controls, CONTROLS_HOST, ATTR_LABEL_TEXT, "x"), UIE_BAD_ATTRIBUTE);
-
     // A control inside a frame is placed in the panel's coordinates.
     int top, left, height, width;
     EXPECT_EQ(GetCtrlBoundingRect(controls, CONTROLS_NESTED, &top, &left, &height, &width), 0);
@@ -198,8 +177,7 @@ TEST_F(UiTest, MouseEventsArriveInOrder) {
         {CONTROLS_GO, R, false, {right}},
         {CONTROLS_GO, R, true, {right, rightTwice}},
         {CONTROLS_HOST, R, false, {right}},  // no context menu
-        {0, R, true, {right, rightTwice}},
-    };
+        {0, R, true, {right, rightTwice}}};
     for (const auto &[control, button, twice, events] : cases) {
         seen.clear();
         QWidget *target = Widget(controls, control);
@@ -209,7 +187,6 @@ TEST_F(UiTest, MouseEventsArriveInOrder) {
         EXPECT_EQ(EventsOf(control), events) << control;
         EXPECT_EQ(seen.size(), events.size()) << control << ": reported once, to its owner";
     }
-
     // A dimmed control takes no input: no click reaches its callback.
     seen.clear();
     SetCtrlAttribute(controls, CONTROLS_GO, ATTR_DIMMED, 1);
@@ -218,9 +195,8 @@ TEST_F(UiTest, MouseEventsArriveInOrder) {
     EXPECT_TRUE(seen.empty());
 }
 
-// Entries commit on Enter after an edit, not per key; a key is reported once, with its code; the
-// wheel steps only the control being edited, never one it passes over (a parameter the next SEND
-// would write). The program's values are no events.
+// Entries commit on Enter after an edit; a key is reported once, with its code; the wheel steps
+// only the control being edited, never one it passes over. The program's values are no events.
 TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
     const std::vector<int> changedAndCommit = {EVENT_VAL_CHANGED, EVENT_COMMIT};
     QWidget *count = Widget(controls, CONTROLS_COUNT), *host = Widget(controls, CONTROLS_HOST);
@@ -253,15 +229,16 @@ TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(std::make_pair(seen[0].event, seen[0].data1),
               std::make_pair(EVENT_KEYPRESS, int(Qt::Key_F2)));
-
     for (int control : {CONTROLS_RING, CONTROLS_COUNT, CONTROLS_LEVEL, CONTROLS_THRESHOLD}) {
         QWidget *w = Widget(controls, control);
         w->clearFocus();
         SetCtrlVal(controls, control, 1);
-        for (bool focused : {false, true}) {
+        for (bool focused : {false, true}) {  // the operator turns the wheel one step over it
             if (focused) w->setFocus();
             seen.clear();
-            turnWheel(w);
+            QWheelEvent turn(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                             Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(w, &turn);
             EXPECT_EQ(real(controls, control) != 1, focused) << control;
             EXPECT_EQ(EventsOf(control).empty(), !focused) << control;
         }
@@ -269,7 +246,6 @@ TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
     }
     // The entry drew the value set while it still held the one typed: the step starts from 1.
     EXPECT_EQ(value(controls, CONTROLS_COUNT), 2);
-
     seen.clear();
     SetCtrlVal(controls, CONTROLS_HOST, "x");
     SetCtrlVal(controls, CONTROLS_RING, 0);
@@ -279,9 +255,16 @@ TEST_F(UiTest, ValueChangedOnlyForTheOperatorsChanges) {
     EXPECT_TRUE(seen.empty());
 }
 
-// A commit that ends the event loop, as closing the main panel does; a click that discards its
-// own panel in the middle of its events.
-TEST_F(UiTest, CallbacksMayQuitAndDiscard) {
+// A timer control ticks through its callback; a commit may end the event loop, as closing the
+// main panel does; a click may discard its own panel in the middle of its events.
+TEST_F(UiTest, CallbacksTickQuitAndDiscard) {
+    EXPECT_EQ(SetCtrlAttribute(graphs, GRAPHS_TICKER, ATTR_INTERVAL, 0.01), 0);
+    EXPECT_EQ(SetCtrlAttribute(graphs, GRAPHS_TICKER, ATTR_ENABLED, 1), 0);
+    EXPECT_TRUE(waitFor([] { return EventsOf(GRAPHS_TICKER).size() >= 2; }));
+    EXPECT_EQ(std::make_pair(seen[0].panel, seen[0].event),
+              std::make_pair(graphs, EVENT_TIMER_TICK));
+    EXPECT_EQ(SetCtrlAttribute(graphs, GRAPHS_TICKER, ATTR_ENABLED, 0), 0);
+    EXPECT_EQ(SetCtrlAttribute(graphs, GRAPHS_TICKER, ATTR_INTERVAL, 0.0), UIE_BAD_VALUE);
     const CtrlCallbackPtr act = [](int panel, int, int event, void *discard, int, int) {
         if (event == EVENT_COMMIT && !discard) QuitUserInterface(3);
         if (event == EVENT_LEFT_CLICK && discard) DiscardPanel(panel);
@@ -296,7 +279,6 @@ TEST_F(UiTest, CallbacksMayQuitAndDiscard) {
     EXPECT_EQ(RunUserInterface(), 3);
     QuitUserInterface(5);  // before the loop runs: it returns at once
     EXPECT_EQ(RunUserInterface(), 5);
-
     BindCallbacks(victim, discarding);
     DisplayPanel(victim);
     click(victim, CONTROLS_GO);
@@ -304,9 +286,8 @@ TEST_F(UiTest, CallbacksMayQuitAndDiscard) {
     EXPECT_EQ(DisplayPanel(victim), UIE_BAD_PANEL);
 }
 
-// Whether the chosen file exists decides the result; only a save dialog takes a new name; a path
-// too long for the caller's buffer is refused rather than cut. Unscripted, on the offscreen
-// platform, a pop-up is answered as cancelled instead of waiting forever.
+// The chosen file's existence decides the result; only a save dialog takes a new name; a path too
+// long for the buffer is refused, not cut. Unscripted, a pop-up is answered as cancelled.
 TEST_F(UiTest, FileSelectionTakesScriptedAnswers) {
     QTemporaryDir dir;
     const std::string existing = writeFile(dir.filePath("PARA.ini"), "").toStdString();
@@ -327,9 +308,8 @@ TEST_F(UiTest, FileSelectionTakesScriptedAnswers) {
     EXPECT_EQ(LastPopupText(), "ATTENTION !: nobody here");
 }
 
-// The plot area's background, grid, labels and names are kept as a picture between paints, and
-// around the plot area the graph shows the background of what lies behind it, else its own:
-// each change of what they show must reach the next paint.
+// The plot area's frame is kept as a picture between paints, around it the background of what
+// lies behind the graph, else its own: each change of what they show must reach the next paint.
 TEST_F(UiTest, GraphPictureFollowsEveryChange) {
     const int graph = GRAPHS_POSITION;
     auto *g = static_cast<KGraph *>(Widget(graphs, graph));
@@ -353,8 +333,7 @@ TEST_F(UiTest, GraphPictureFollowsEveryChange) {
         {"dimmed", [&] { SetCtrlAttribute(graphs, graph, ATTR_DIMMED, 1); }},
         {"background behind", [&] { panel->setPalette(behind); }, QColor(0x336699)},
         {"own background", [&] { SetCtrlAttribute(graphs, graph, ATTR_TEXT_BGCOLOR, 0x996633); },
-         QColor(0x996633)},
-    };
+         QColor(0x996633)}};
     for (const auto &c : changes) {
         const QImage before = g->grab().toImage();
         c.change();
@@ -362,15 +341,13 @@ TEST_F(UiTest, GraphPictureFollowsEveryChange) {
         EXPECT_TRUE(!c.corner.isValid() || corner() == c.corner) << c.what;
     }
     // A cursor or axis range the graph cannot have, and a plot on another control, are refused.
-    const double x[5] = {0, 200, 400, 600, 800}, y[5] = {0.1, 0.3, 0.5, 0.7, 0.9};
     EXPECT_EQ(SetGraphCursor(graphs, graph, 3, 0.0, 0.0), UIE_BAD_INDEX);
     EXPECT_EQ(SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 5.0, 5.0), UIE_BAD_VALUE);
     EXPECT_EQ(PlotXY(controls, CONTROLS_GO, x, y, 5, 0, 0, 0), UIE_NOT_SUPPORTED);
 }
 
-// A graph repaints only its plot area while the picture around it stands: what the screen shows
-// after a run of changes, each painted in turn, and a cover that goes away, is the graph drawn
-// whole. The curves of a cycle take the point buffers of the last one and keep their own points.
+// A graph repaints only its plot area: after a run of changes and a cover that goes away, the
+// screen shows the graph drawn whole. Each cycle's curves keep their own points.
 TEST_F(UiTest, GraphsOnTheScreenAreDrawnWhole) {
     DisplayPanel(graphs);
     SetCtrlAttribute(graphs, GRAPHS_CHART, ATTR_NUM_TRACES, 2);
@@ -378,7 +355,6 @@ TEST_F(UiTest, GraphsOnTheScreenAreDrawnWhole) {
     auto *position = static_cast<KGraph *>(Widget(graphs, GRAPHS_POSITION));
     auto *chart = static_cast<KGraph *>(Widget(graphs, GRAPHS_CHART));
     PaintWatch positionPaints(position), chartPaints(chart);
-    const double x[5] = {0, 200, 400, 600, 800}, y[5] = {0.1, 0.3, 0.5, 0.7, 0.9};
     const auto bothPainted = [&] { return positionPaints.painted && chartPaints.painted; };
     for (int i = 0; i < 12; ++i) {
         positionPaints.painted = chartPaints.painted = false;
@@ -434,8 +410,7 @@ TEST_F(UiTest, StripChart) {
     PlotStripChart(graphs, chart, history.data(), 3);
     EXPECT_EQ(g->traceValues(1).back(), 693);
     PlotStripChart(graphs, chart, history.data() + 3, 4);
-    EXPECT_EQ(g->traceValues(1).back(), 0);
-    EXPECT_EQ(g->traceValues(7).back(), 6);
+    EXPECT_EQ(std::pair(g->traceValues(1).back(), g->traceValues(7).back()), std::pair(0.0, 6.0));
     SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 4);
     EXPECT_TRUE(g->traceValues(1).empty());
     PlotStripChart(graphs, chart, history.data(), 8);
@@ -444,7 +419,6 @@ TEST_F(UiTest, StripChart) {
     EXPECT_TRUE(g->traceValues(4).empty());
     EXPECT_EQ(SetTraceAttribute(graphs, chart, 17, ATTR_TRACE_VISIBLE, 0), UIE_BAD_INDEX);
     EXPECT_EQ(SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 17), UIE_BAD_VALUE);
-
     // A flat trace on the chart's edges is drawn, as the same pixels as one that wavers by less
     // than a pixel; one wholly beyond the edges leaves the picture as it is without that trace.
     DisplayPanel(graphs);
@@ -469,41 +443,56 @@ TEST_F(UiTest, StripChart) {
     }
 }
 
-// A display painted with two values in turn, as by a measuring loop, in a font, alignment and
-// format of its widget: a number on the spin box LEVEL, a text on the line edit HOST.
-struct Painted {
-    int control;
-    int pointSize;  // 0: the panel's own
-    bool bold;
-    Qt::Alignment alignment;
-    const char *suffix;
-    int decimals;
-    std::string before, after;  // painted one over the other
-    std::string shows;          // the text its widget shows for `after`
-    bool drawn;                 // by the display itself, else left to its widget
-    bool fontAfter = false;     // the font changes after the value (a panel scaled to its screen)
-};
-
-// Each case's read-only display reads back the last value set, as it keeps it, and shows it
-// pixel for pixel as its widget does once the widget holds it.
-void ExpectDrawnAsItsWidget(int panel, std::initializer_list<Painted> cases) {
+// A display painted with two values in turn, as by a measuring loop, reads back the last one and
+// shows it pixel for pixel as its widget (spin box LEVEL, line edit HOST) does once it holds it.
+TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
+    const auto L = Qt::AlignLeft, R = Qt::AlignRight, C = Qt::AlignHCenter;
+    const int level = CONTROLS_LEVEL, host = CONTROLS_HOST;
+    const std::string wide(200, 'W');
+    const struct {
+        int control, pointSize;  // point size 0: the panel's own
+        bool bold;
+        Qt::Alignment alignment;
+        const char *suffix;
+        int decimals;
+        std::string before, after, shows;  // painted one over the other; what the widget shows
+        // Whether the display itself draws the value, else leaves it to its widget; whether the
+        // font changes after the value (as on a panel scaled to its screen).
+        bool drawn, fontAfter = false;
+    } cases[] = {
+        // In the panels' fonts, with either alignment, a suffix, a number wider than the field.
+        {level, 0, false, R, "", 3, "4.3", "-1.2344", "-1.234", true},
+        {level, 0, false, L, " %", 1, "61.1", "17.71", "17.7 %", true},
+        {level, 0, false, C, " mm", 4, "8", "-0.00471", "-0.0047 mm", true},
+        {level, 22, true, R, "", 3, "3342.5", "1111.5", "1111.500", true},
+        {level, 30, false, L, " s", 0, "21.2", "4.4", "4 s", true},
+        {level, 0, false, R, "", 2, "8", "123456789.987", "123456789.99", true},
+        {level, 0, false, R, "", 3, "5.2544", "5.2546", "5.255", true},  // rounds apart
+        {level, 0, false, R, "", 0, "8", "2e9", "1000000000", true},     // kept within the range
+        {host, 0, false, L, "", 0, "0.0.0.0", "---> Line Ok!", "---> Line Ok!", true},
+        {host, 0, true, R, "", 0, "0.0.0.0", "Tr AV Wa.", "Tr AV Wa.", true},
+        {host, 16, false, C, "", 0, "0.0.0.0", "To Ty", "To Ty", true},
+        {host, 0, false, L, "", 0, "0.0.0.0", wide, wide, false},  // scrolled by the widget
+        // A font that comes after the value: the display gives way to its widget.
+        {level, 18, false, R, "", 3, "4", "60", "60.000", false, true},
+        {host, 18, false, L, "", 0, "1", "10.0.0.5", "10.0.0.5", false, true}};
     PaceRepaints(1000000);  // every repaint() reaches the screen at once
-    auto *level = static_cast<QDoubleSpinBox *>(Widget(panel, CONTROLS_LEVEL));
-    auto *host = static_cast<QLineEdit *>(Widget(panel, CONTROLS_HOST));
-    SetCtrlsAttribute(panel, {CONTROLS_LEVEL, CONTROLS_HOST}, ATTR_CTRL_MODE, VAL_INDICATOR);
-    level->setRange(-1e9, 1e9);
-    for (const Painted &c : cases) {
+    auto *spinBox = static_cast<QDoubleSpinBox *>(Widget(controls, level));
+    auto *lineEdit = static_cast<QLineEdit *>(Widget(controls, host));
+    SetCtrlsAttribute(controls, {level, host}, ATTR_CTRL_MODE, VAL_INDICATOR);
+    spinBox->setRange(-1e9, 1e9);
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.shows.substr(0, 20));
-        const bool number = c.control == CONTROLS_LEVEL;
-        QWidget *w = Widget(panel, c.control);
+        const bool number = c.control == level;
+        QWidget *w = Widget(controls, c.control);
         QFont font = QApplication::font();
         if (c.pointSize) font.setPointSize(c.pointSize);
         font.setBold(c.bold);
         if (!c.fontAfter) w->setFont(font);
-        level->setAlignment(c.alignment | Qt::AlignVCenter);
-        host->setAlignment(c.alignment | Qt::AlignVCenter);
-        level->setSuffix(c.suffix);
-        level->setDecimals(c.decimals);
+        spinBox->setAlignment(c.alignment | Qt::AlignVCenter);
+        lineEdit->setAlignment(c.alignment | Qt::AlignVCenter);
+        spinBox->setSuffix(c.suffix);
+        spinBox->setDecimals(c.decimals);
         // The window's repaint as the event loop does it: the display takes its waiting value.
         const auto repaintWindow = [w] {
             QEvent request(QEvent::UpdateRequest);
@@ -511,9 +500,10 @@ void ExpectDrawnAsItsWidget(int panel, std::initializer_list<Painted> cases) {
         };
         std::string readBack;  // before the repaint
         for (const std::string &v : {c.before, c.after}) {
-            number ? SetCtrlVal(panel, c.control, std::stod(v))
-                   : SetCtrlVal(panel, c.control, v.c_str());
-            readBack = number ? std::to_string(real(panel, c.control)) : text(panel, c.control);
+            number ? SetCtrlVal(controls, c.control, std::stod(v))
+                   : SetCtrlVal(controls, c.control, v.c_str());
+            readBack =
+                number ? std::to_string(real(controls, c.control)) : text(controls, c.control);
             repaintWindow();
         }
         if (c.fontAfter) {
@@ -523,39 +513,12 @@ void ExpectDrawnAsItsWidget(int panel, std::initializer_list<Painted> cases) {
         EXPECT_EQ(number ? DrawnNumber(w) != nullptr : DrawnText(w) != nullptr, c.drawn);
         const QImage drawn = onScreen(w);
         SettleDisplay(w);
-        EXPECT_EQ((number ? level->text() : host->text()).toStdString(), c.shows);
-        EXPECT_EQ(readBack, number ? std::to_string(level->value()) : c.shows);
+        EXPECT_EQ((number ? spinBox->text() : lineEdit->text()).toStdString(), c.shows);
+        EXPECT_EQ(readBack, number ? std::to_string(spinBox->value()) : c.shows);
         w->repaint();
         EXPECT_TRUE(onScreen(w) == drawn);
     }
     PaceRepaints(kRepaintsPerSecond);
-}
-
-TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
-    const auto L = Qt::AlignLeft, R = Qt::AlignRight, C = Qt::AlignHCenter;
-    const int level = CONTROLS_LEVEL, host = CONTROLS_HOST;
-    const std::string wide(200, 'W');
-    // In the panels' fonts, with either alignment, a suffix, and a number wider than the field.
-    ExpectDrawnAsItsWidget(
-        controls,
-        {
-            {level, 0, false, R, "", 3, "4.3", "-1.2344", "-1.234", true},
-            {level, 0, false, L, " %", 1, "61.1", "17.71", "17.7 %", true},
-            {level, 0, false, C, " mm", 4, "8", "-0.00471", "-0.0047 mm", true},
-            {level, 22, true, R, "", 3, "3342.5", "1111.5", "1111.500", true},
-            {level, 30, false, L, " s", 0, "21.2", "4.4", "4 s", true},
-            {level, 0, false, R, "", 2, "8", "123456789.987", "123456789.99", true},
-            {level, 0, false, R, "", 3, "5.2544", "5.2546", "5.255", true},  // rounds apart
-            {level, 0, false, R, "", 0, "8", "2e9", "1000000000", true},  // kept within the range
-            {host, 0, false, L, "", 0, "0.0.0.0", "---> Line Ok!", "---> Line Ok!", true},
-            {host, 0, true, R, "", 0, "0.0.0.0", "Tr AV Wa.", "Tr AV Wa.", true},
-            {host, 16, false, C, "", 0, "0.0.0.0", "To Ty", "To Ty", true},
-            {host, 0, false, L, "", 0, "0.0.0.0", wide, wide, false},  // scrolled by the widget
-            // A font that comes after the value: the display gives way to its widget.
-            {level, 18, false, R, "", 3, "4", "60", "60.000", false, true},
-            {host, 18, false, L, "", 0, "1", "10.0.0.5", "10.0.0.5", false, true},
-        });
-
     // Values set between repaints wait for the next one, also for a picture of the panel.
     QWidget *count = Widget(controls, CONTROLS_COUNT);
     SetCtrlAttribute(controls, CONTROLS_COUNT, ATTR_CTRL_MODE, VAL_INDICATOR);
@@ -569,15 +532,4 @@ TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
     count->setFocus();
     ASSERT_TRUE(waitFor([&] { return count->hasFocus(); }));
     EXPECT_EQ(DrawnNumber(count), nullptr);
-}
-
-TEST_F(UiTest, TimerControlTicksThroughItsCallback) {
-    const int timer = GRAPHS_TICKER;
-    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_INTERVAL, 0.01), 0);
-    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_ENABLED, 1), 0);
-    EXPECT_TRUE(waitFor([] { return EventsOf(GRAPHS_TICKER).size() >= 2; }));
-    EXPECT_EQ(std::make_pair(seen[0].panel, seen[0].event),
-              std::make_pair(graphs, EVENT_TIMER_TICK));
-    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_ENABLED, 0), 0);
-    EXPECT_EQ(SetCtrlAttribute(graphs, timer, ATTR_INTERVAL, 0.0), UIE_BAD_VALUE);
 }
