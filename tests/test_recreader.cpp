@@ -73,24 +73,20 @@ TEST(RecReader, BothHeaderVariantsAndEverySampleField) {
 
 // 23:59:59 to 00:00:00 is the next day; a clock set back a little is not.
 TEST(RecReader, ElapsedSecondsAcrossMidnightAndAClockSetBack) {
-    struct Case {
-        std::vector<const char *> times;
-        std::vector<int64_t> elapsed;
-    };
-    const Case cases[] = {
-        {{"23:59:59", "00:00:00", "00:00:01"}, {0, 1, 2}},
-        {{"10:00:01", "10:00:00", "10:00:02"}, {0, -1, 1}},
-        {{"13:00:00", "00:00:01", "11:59:59"}, {0, 39601, 82799}},
-        {{"02:59:59", "02:00:00"}, {0, -3599}},  // summer time ends
-    };
-    for (const Case &c : cases) {
+    // The sample times and the seconds elapsed at each.
+    for (const auto &[times, elapsed] :
+         {std::pair<std::vector<const char *>, std::vector<int64_t>>(
+              {"23:59:59", "00:00:00", "00:00:01"}, {0, 1, 2}),
+          {{"10:00:01", "10:00:00", "10:00:02"}, {0, -1, 1}},
+          {{"13:00:00", "00:00:01", "11:59:59"}, {0, 39601, 82799}},
+          {{"02:59:59", "02:00:00"}, {0, -3599}}}) {  // the last: summer time ends
         RecFixture f;
-        for (const char *t : c.times) f.samples.push_back({t, 1, 2, 3, 4, 5, 6, 7, 8});
+        for (const char *t : times) f.samples.push_back({t, 1, 2, 3, 4, 5, 6, 7, 8});
         const Parsed p = parse(RecFixtureBytes(f));
-        ASSERT_EQ(p.result, REC_READ_OK) << c.times[1];
-        std::vector<int64_t> elapsed;
-        for (const RecSample &s : p.samples) elapsed.push_back(s.elapsed);
-        EXPECT_EQ(elapsed, c.elapsed) << c.times[1];
+        ASSERT_EQ(p.result, REC_READ_OK) << times[1];
+        std::vector<int64_t> got;
+        for (const RecSample &s : p.samples) got.push_back(s.elapsed);
+        EXPECT_EQ(got, elapsed) << times[1];
     }
 }
 
@@ -100,20 +96,15 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
         EXPECT_TRUE(good.contains(from)) << from;
         return QByteArray(good).replace(from, to);
     };
-    struct Case {
-        const char *what;
-        QByteArray bytes;
-        int line;
-    };
-    const Case cases[] = {
+    // What is wrong, the bytes and the line named.
+    const std::tuple<const char *, QByteArray, int> cases[] = {
         {"empty file", QByteArray(), 1},
         {"a parameter file", "[PARA0]\r\nEval-Mode = 1\r\n", 1},
         {"time not hh:mm:ss", replaced("Time:\t23:59:57", "Time:\t23:59"), 2},
         {"increment not a number", replaced("[s]:\t0.500000", "[s]:\tfast"), 3},
         {"increment endless", replaced("[s]:\t0.500000", "[s]:\tinf"), 3},
         {"µ written as UTF-8", replaced("Setpoint-Value [\xB5m]", "Setpoint-Value [\xC2\xB5m]"), 5},
-        {"range not whole", replaced("Range-Slave [\xB5m]:\t12000", "Range-Slave [\xB5m]:\t12.5"),
-         9},
+        {"range not whole", replaced(":\t12000", ":\t12.5"), 9},
         {"column row with one tab", replaced("TIME\t\tMA", "TIME\tMA"), 10},
         {"header cut short", good.left(good.indexOf("Range-Master")), 8},
         {"sample with a field missing", replaced("\t3297\r\n", "\r\n"), 12},
@@ -122,15 +113,14 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
         {"sample time out of range", replaced("00:00:02", "24:00:02"), 14},
         {"second header", good + good, 15},
         {"value beyond 32 bits", replaced("50310", "2147483648"), 11},
-        {"line longer than any sample",
-         replaced("\t3297\r\n", "\t3297" + QByteArray(300, '7') + "\r\n"), 12},
+        {"line too long", replaced("\t3297\r\n", '\t' + QByteArray(304, '7') + "\r\n"), 12},
         {"no line end in a megabyte", good + QByteArray(1 << 20, '\0'), 15},
         {"empty line within the samples", replaced("\r\n00:00:00", "\r\n\r\n00:00:00"), 13},
     };
-    for (const Case &c : cases) {
-        const Parsed p = parse(c.bytes);
-        EXPECT_EQ(p.result, REC_READ_NOT_RECORD) << c.what;
-        EXPECT_EQ(p.line, c.line) << c.what;
-        EXPECT_FALSE(p.problem.empty()) << c.what;
+    for (const auto &[what, bytes, line] : cases) {
+        const Parsed p = parse(bytes);
+        EXPECT_EQ(p.result, REC_READ_NOT_RECORD) << what;
+        EXPECT_EQ(p.line, line) << what;
+        EXPECT_FALSE(p.problem.empty()) << what;
     }
 }
