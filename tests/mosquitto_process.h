@@ -15,8 +15,7 @@
 inline void stopProcess(QProcess &proc) {
     if (proc.state() == QProcess::NotRunning) return;
     proc.terminate();
-    if (proc.waitForFinished(5000)) return;
-    proc.kill();
+    if (!proc.waitForFinished(5000)) proc.kill();
     proc.waitForFinished(5000);
 }
 

@@ -1,8 +1,6 @@
-// k-tav-cli publish end to end: the real tool between the simulator and the real mosquitto
-// broker, with mosquitto_sub as the plant's subscriber. What arrives is compared with the
-// replies the tool received (its --verbose frames) and with identify --json and get --json of
-// the same simulator; a restarted broker and a restarted simulator must not end the run, nor
-// make it publish a record twice or one that the sensor never sent.
+// k-tav-cli publish between the simulator and the real mosquitto broker, mosquitto_sub as the
+// plant: what arrives against the tool's --verbose replies and identify/get --json; a restarted
+// broker or simulator must not end the run, nor make it publish a record twice or invent one.
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -12,24 +10,22 @@
 namespace {
 
 const QString kPrefix = "plant/head-7";
-const QStringList kPair = {"--master-type", "610409", "--slave-type", "610412"};
 
 // mosquitto_sub on every topic under the prefix: the messages that arrived, in their order.
-class Subscriber {
-  public:
+struct Subscriber {
     explicit Subscriber(int port) {
-        QObject::connect(&proc_, &QProcess::readyReadStandardOutput, [this] {
-            while (proc_.canReadLine()) {
-                const QByteArray line = proc_.readLine().trimmed();
+        QObject::connect(&proc, &QProcess::readyReadStandardOutput, [this] {
+            while (proc.canReadLine()) {
+                const QByteArray line = proc.readLine().trimmed();
                 const qsizetype space = line.indexOf(' ');
                 topics << QString::fromLatin1(line.left(space)).mid(kPrefix.size() + 1);
                 payloads << line.mid(space + 1);
             }
         });
-        proc_.start("mosquitto_sub",
-                    {"-h", "127.0.0.1", "-p", QString::number(port), "-t", kPrefix + "/#", "-v"});
+        proc.start("mosquitto_sub",
+                   {"-h", "127.0.0.1", "-p", QString::number(port), "-t", kPrefix + "/#", "-v"});
     }
-    ~Subscriber() { stopProcess(proc_); }
+    ~Subscriber() { stopProcess(proc); }
     // Lets messages arrive until `enough` holds or 30 s pass: whether it holds.
     bool waitFor(const std::function<bool()> &enough) { return ::waitFor(enough, 30); }
     // The messages that arrived on `topic`, from message `from` on.
@@ -42,23 +38,17 @@ class Subscriber {
 
     QStringList topics;
     QList<QByteArray> payloads;
-
-  private:
-    QProcess proc_;
+    QProcess proc;  // the last member: it ends first, before the lists its output goes to
 };
 
 // The measurement records in the replies of a --verbose log, in the order they arrived.
-QList<RawRecord> recordsOfReplies(const QByteArray &log) {
-    QList<RawRecord> records;
+std::vector<RawRecord> recordsOfReplies(const QByteArray &log) {
+    WireLog frames;
     for (const QByteArray &line : log.split('\n')) {
-        if (!line.startsWith("< 55 08 ")) continue;
-        const QByteArray data = QByteArray::fromHex(line.mid(2)).mid(FRAME_HEADER_SIZE);
-        RawRecord record{};
-        if (data.size() < qsizetype(sizeof record)) continue;
-        std::memcpy(&record, data.constData(), sizeof record);
-        records << record;
+        const QByteArray frame = QByteArray::fromHex(line.mid(2));
+        if (line.startsWith("< ")) frames.replies.emplace_back(frame.begin(), frame.end());
     }
-    return records;
+    return frames.records();
 }
 
 QString local(int port) {
@@ -85,7 +75,8 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
         QTemporaryDir dir;
         // The serial device is a link the simulator makes again when it starts again.
         const QString device = dir.filePath("ttyPair");
-        const QStringList simOptions = kPair + QStringList{"--pty", device};
+        const QStringList simOptions = {"--master-type", "610409", "--slave-type",
+                                        "610412",        "--pty",  device};
         SimProcess sim;
         ASSERT_TRUE(sim.start(simOptions));
         const QByteArray identity = cliLine(sim, {"identify", "--json"});
@@ -103,7 +94,6 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
             return sub.on("measurement").size() >= 20 && !sub.on("identity").isEmpty() &&
                    !sub.on("parameters").isEmpty();
         }));
-
         const qsizetype before = sub.topics.size();
         if (brokerLost) {
             broker.stop();
@@ -123,12 +113,12 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
         ASSERT_TRUE(cli.waitForFinished(30000));
         EXPECT_EQ(cli.exitCode(), 0);
         ASSERT_TRUE(sub.waitFor([&] { return sub.payloads.last() == "offline"; }));
-
         for (const QByteArray &payload : sub.on("identity")) EXPECT_EQ(payload, identity);
         for (const QByteArray &payload : sub.on("parameters")) EXPECT_EQ(payload, parameters);
         // Each published record is one the sensor sent, in its order, and none twice.
-        const QList<RawRecord> replies = recordsOfReplies(fileBytes(dir.filePath("frames.log")));
-        qsizetype next = 0;
+        const std::vector<RawRecord> replies =
+            recordsOfReplies(fileBytes(dir.filePath("frames.log")));
+        size_t next = 0;
         QString lastTime;
         for (qsizetype i = 0; i < sub.topics.size(); ++i) {
             if (sub.topics[i] != "measurement") continue;

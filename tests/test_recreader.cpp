@@ -15,22 +15,18 @@ struct Parsed {
     int result;
     RecFileHeader header;
     std::vector<RecSample> samples;
-    int64_t line = 0;
-    std::string problem;
+    RecReader reader;  // where it failed and why
 };
 
 // The header and every sample up to the end or the first failure, with where it failed.
 Parsed parse(const QByteArray &bytes) {
     std::istringstream in(bytes.toStdString());
-    RecReader r;
     Parsed p{};
     RecSample sample;
-    p.result = ReadRecHeader(r, in, p.header);
-    while (p.result == REC_READ_OK && (p.result = ReadRecSample(r, sample)) == REC_READ_OK)
+    p.result = ReadRecHeader(p.reader, in, p.header);
+    while (p.result == REC_READ_OK && (p.result = ReadRecSample(p.reader, sample)) == REC_READ_OK)
         p.samples.push_back(sample);
     if (p.result == REC_READ_END) p.result = REC_READ_OK;
-    p.line = r.errorLine;
-    p.problem = r.problem;
     return p;
 }
 
@@ -52,11 +48,10 @@ TEST(RecReader, BothHeaderVariantsAndEverySampleField) {
         f.increment = desktop ? "0.500000" : "0";
         f.offsetSlave = -2500;
         const Parsed empty = parse(RecFixtureHeader(f));
-        EXPECT_EQ(empty.result, REC_READ_OK);
-        EXPECT_TRUE(empty.samples.empty());
+        EXPECT_TRUE(empty.result == REC_READ_OK && empty.samples.empty());
         f.samples.push_back({"00:00:03", -120, INT32_MAX, INT32_MIN, 0, 65535, 0, 0, 0});
         const Parsed p = parse(RecFixtureBytes(f));
-        ASSERT_EQ(p.result, REC_READ_OK) << p.line << ": " << p.problem;
+        ASSERT_EQ(p.result, REC_READ_OK) << p.reader.errorLine << ": " << p.reader.problem;
         EXPECT_EQ(p.header.date, "12-05-2026");
         EXPECT_EQ(p.header.time, "23:59:57");
         EXPECT_DOUBLE_EQ(p.header.increment, desktop ? 0.5 : 0.0);
@@ -120,7 +115,7 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
     for (const auto &[what, bytes, line] : cases) {
         const Parsed p = parse(bytes);
         EXPECT_EQ(p.result, REC_READ_NOT_RECORD) << what;
-        EXPECT_EQ(p.line, line) << what;
-        EXPECT_FALSE(p.problem.empty()) << what;
+        EXPECT_EQ(p.reader.errorLine, line) << what;
+        EXPECT_FALSE(p.reader.problem.empty()) << what;
     }
 }
