@@ -1,6 +1,5 @@
-// k-tav-cli end to end: the real executable against the simulator over TCP and the
-// pseudo-terminal. Exit statuses, what reaches standard output, the frames on the wire and that
-// bad input reaches the sensor not at all.
+// k-tav-cli end to end against the simulator over TCP and the pseudo-terminal: exit statuses,
+// standard output, the frames on the wire, and bad input that reaches the sensor not at all.
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
