@@ -15,8 +15,7 @@
 inline void stopProcess(QProcess &proc) {
     if (proc.state() == QProcess::NotRunning) return;
     proc.terminate();
-    if (proc.waitForFinished(5000)) return;
-    proc.kill();
+    if (!proc.waitForFinished(5000)) proc.kill();
     proc.waitForFinished(5000);
 }
 
@@ -35,10 +34,8 @@ class MosquittoProcess {
         }
         QFile conf(dir_.filePath("mosquitto.conf"));
         if (!conf.open(QIODevice::WriteOnly)) return false;
-        conf.write(QString("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n"
-                           "log_dest none\n")
-                       .arg(port_)
-                       .toLatin1());
+        conf.write("listener " + QByteArray::number(port_) +
+                   " 127.0.0.1\nallow_anonymous true\npersistence false\nlog_dest none\n");
         conf.close();
         proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         proc_.start(QStandardPaths::findExecutable("mosquitto", {"/usr/sbin", "/usr/bin"}),

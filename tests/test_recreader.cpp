@@ -15,22 +15,18 @@ struct Parsed {
     int result;
     RecFileHeader header;
     std::vector<RecSample> samples;
-    int64_t line = 0;
-    std::string problem;
+    RecReader reader;  // where it failed and why
 };
 
 // The header and every sample up to the end or the first failure, with where it failed.
 Parsed parse(const QByteArray &bytes) {
     std::istringstream in(bytes.toStdString());
-    RecReader r;
     Parsed p{};
     RecSample sample;
-    p.result = ReadRecHeader(r, in, p.header);
-    while (p.result == REC_READ_OK && (p.result = ReadRecSample(r, sample)) == REC_READ_OK)
+    p.result = ReadRecHeader(p.reader, in, p.header);
+    while (p.result == REC_READ_OK && (p.result = ReadRecSample(p.reader, sample)) == REC_READ_OK)
         p.samples.push_back(sample);
     if (p.result == REC_READ_END) p.result = REC_READ_OK;
-    p.line = r.errorLine;
-    p.problem = r.problem;
     return p;
 }
 
@@ -52,11 +48,10 @@ TEST(RecReader, BothHeaderVariantsAndEverySampleField) {
         f.increment = desktop ? "0.500000" : "0";
         f.offsetSlave = -2500;
         const Parsed empty = parse(RecFixtureHeader(f));
-        EXPECT_EQ(empty.result, REC_READ_OK);
-        EXPECT_TRUE(empty.samples.empty());
+        EXPECT_TRUE(empty.result == REC_READ_OK && empty.samples.empty());
         f.samples.push_back({"00:00:03", -120, INT32_MAX, INT32_MIN, 0, 65535, 0, 0, 0});
         const Parsed p = parse(RecFixtureBytes(f));
-        ASSERT_EQ(p.result, REC_READ_OK) << p.line << ": " << p.problem;
+        ASSERT_EQ(p.result, REC_READ_OK) << p.reader.errorLine << ": " << p.reader.problem;
         EXPECT_EQ(p.header.date, "12-05-2026");
         EXPECT_EQ(p.header.time, "23:59:57");
         EXPECT_DOUBLE_EQ(p.header.increment, desktop ? 0.5 : 0.0);
@@ -71,49 +66,39 @@ TEST(RecReader, BothHeaderVariantsAndEverySampleField) {
     }
 }
 
-// 23:59:59 to 00:00:00 is the next day; a clock set back a little is not.
+// The sample times and the seconds elapsed at each: 23:59:59 to 00:00:00 is the next day; a
+// clock set back a little is not.
 TEST(RecReader, ElapsedSecondsAcrossMidnightAndAClockSetBack) {
-    struct Case {
-        std::vector<const char *> times;
-        std::vector<int64_t> elapsed;
-    };
-    const Case cases[] = {
-        {{"23:59:59", "00:00:00", "00:00:01"}, {0, 1, 2}},
-        {{"10:00:01", "10:00:00", "10:00:02"}, {0, -1, 1}},
-        {{"13:00:00", "00:00:01", "11:59:59"}, {0, 39601, 82799}},
-        {{"02:59:59", "02:00:00"}, {0, -3599}},  // summer time ends
-    };
-    for (const Case &c : cases) {
+    for (const auto &[times, elapsed] :
+         {std::pair<std::vector<const char *>, std::vector<int64_t>>(
+              {"23:59:59", "00:00:00", "00:00:01"}, {0, 1, 2}),
+          {{"10:00:01", "10:00:00", "10:00:02"}, {0, -1, 1}},
+          {{"13:00:00", "00:00:01", "11:59:59"}, {0, 39601, 82799}},
+          {{"02:59:59", "02:00:00"}, {0, -3599}}}) {  // the last: summer time ends
         RecFixture f;
-        for (const char *t : c.times) f.samples.push_back({t, 1, 2, 3, 4, 5, 6, 7, 8});
+        for (const char *t : times) f.samples.push_back({t, 1, 2, 3, 4, 5, 6, 7, 8});
         const Parsed p = parse(RecFixtureBytes(f));
-        ASSERT_EQ(p.result, REC_READ_OK) << c.times[1];
-        std::vector<int64_t> elapsed;
-        for (const RecSample &s : p.samples) elapsed.push_back(s.elapsed);
-        EXPECT_EQ(elapsed, c.elapsed) << c.times[1];
+        ASSERT_EQ(p.result, REC_READ_OK) << times[1];
+        std::vector<int64_t> got;
+        for (const RecSample &s : p.samples) got.push_back(s.elapsed);
+        EXPECT_EQ(got, elapsed) << times[1];
     }
 }
 
 TEST(RecReader, NamesTheLineThatDoesNotFit) {
     const QByteArray good = RecFixtureBytes(RecFixtureAcrossMidnight());
     auto replaced = [&](const char *from, const QByteArray &to) {
-        EXPECT_TRUE(good.contains(from)) << from;
         return QByteArray(good).replace(from, to);
     };
-    struct Case {
-        const char *what;
-        QByteArray bytes;
-        int line;
-    };
-    const Case cases[] = {
+    // What is wrong, the bytes and the line named.
+    const std::tuple<const char *, QByteArray, int> cases[] = {
         {"empty file", QByteArray(), 1},
         {"a parameter file", "[PARA0]\r\nEval-Mode = 1\r\n", 1},
         {"time not hh:mm:ss", replaced("Time:\t23:59:57", "Time:\t23:59"), 2},
         {"increment not a number", replaced("[s]:\t0.500000", "[s]:\tfast"), 3},
         {"increment endless", replaced("[s]:\t0.500000", "[s]:\tinf"), 3},
         {"µ written as UTF-8", replaced("Setpoint-Value [\xB5m]", "Setpoint-Value [\xC2\xB5m]"), 5},
-        {"range not whole", replaced("Range-Slave [\xB5m]:\t12000", "Range-Slave [\xB5m]:\t12.5"),
-         9},
+        {"range not whole", replaced(":\t12000", ":\t12.5"), 9},
         {"column row with one tab", replaced("TIME\t\tMA", "TIME\tMA"), 10},
         {"header cut short", good.left(good.indexOf("Range-Master")), 8},
         {"sample with a field missing", replaced("\t3297\r\n", "\r\n"), 12},
@@ -122,15 +107,14 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
         {"sample time out of range", replaced("00:00:02", "24:00:02"), 14},
         {"second header", good + good, 15},
         {"value beyond 32 bits", replaced("50310", "2147483648"), 11},
-        {"line longer than any sample",
-         replaced("\t3297\r\n", "\t3297" + QByteArray(300, '7') + "\r\n"), 12},
+        {"line too long", replaced("\t3297\r\n", '\t' + QByteArray(304, '7') + "\r\n"), 12},
         {"no line end in a megabyte", good + QByteArray(1 << 20, '\0'), 15},
         {"empty line within the samples", replaced("\r\n00:00:00", "\r\n\r\n00:00:00"), 13},
     };
-    for (const Case &c : cases) {
-        const Parsed p = parse(c.bytes);
-        EXPECT_EQ(p.result, REC_READ_NOT_RECORD) << c.what;
-        EXPECT_EQ(p.line, c.line) << c.what;
-        EXPECT_FALSE(p.problem.empty()) << c.what;
+    for (const auto &[what, bytes, line] : cases) {
+        const Parsed p = parse(bytes);
+        EXPECT_EQ(p.result, REC_READ_NOT_RECORD) << what;
+        EXPECT_EQ(p.reader.errorLine, line) << what;
+        EXPECT_FALSE(p.reader.problem.empty()) << what;
     }
 }
