@@ -10,18 +10,12 @@
 #include <QTemporaryDir>
 
 #include "platform/timing.h"
-
-// Ends a process politely, then for good.
-inline void stopProcess(QProcess &proc) {
-    if (proc.state() == QProcess::NotRunning) return;
-    proc.terminate();
-    if (!proc.waitForFinished(5000)) proc.kill();
-    proc.waitForFinished(5000);
-}
+#include "sim_process.h"
 
 // The real mosquitto on a free loopback port, without persistence; stopped by the destructor.
 class MosquittoProcess {
   public:
+    MosquittoProcess() { endWithTest(proc_); }
     ~MosquittoProcess() { stop(); }
 
     // Starts the broker, on the port of the first start when started again: true once it

@@ -40,6 +40,14 @@ inline void signalChild(QProcess &proc, int signal) {
     if (proc.state() == QProcess::Running && pid > 0) ::kill(pid_t(pid), signal);
 }
 
+// Ends a process politely, then for good.
+inline void stopProcess(QProcess &proc) {
+    if (proc.state() == QProcess::NotRunning) return;
+    proc.terminate();
+    if (!proc.waitForFinished(5000)) proc.kill();
+    proc.waitForFinished(5000);
+}
+
 class SimProcess {
   public:
     SimProcess() { endWithTest(proc_); }
@@ -73,14 +81,7 @@ class SimProcess {
         return false;
     }
 
-    void stop() {
-        if (proc_.state() == QProcess::NotRunning) return;
-        proc_.terminate();
-        if (!proc_.waitForFinished(5000)) {
-            proc_.kill();
-            proc_.waitForFinished(5000);
-        }
-    }
+    void stop() { stopProcess(proc_); }
 
     int tcpPort() const { return port_; }
 

@@ -14,6 +14,7 @@ const QString kPrefix = "plant/head-7";
 // mosquitto_sub on every topic under the prefix: the messages that arrived, in their order.
 struct Subscriber {
     explicit Subscriber(int port) {
+        endWithTest(proc);
         QObject::connect(&proc, &QProcess::readyReadStandardOutput, [this] {
             while (proc.canReadLine()) {
                 const QByteArray line = proc.readLine().trimmed();
@@ -56,6 +57,7 @@ const auto local = [](int port) { return QString("127.0.0.1:%1").arg(port); };
 // The one line of `k-tav-cli <args>` against the simulator.
 QByteArray cliLine(const SimProcess &sim, const QStringList &args) {
     QProcess cli;
+    endWithTest(cli);
     cli.start(KTAV_CLI_PATH, QStringList{"--tcp", local(sim.tcpPort())} + args);
     cli.waitForFinished(30000);
     return cli.readAllStandardOutput().trimmed();
@@ -83,6 +85,7 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
         ASSERT_TRUE(broker.start());
         Subscriber sub(broker.port());
         QProcess cli;
+        endWithTest(cli);
         cli.setStandardErrorFile(dir.filePath("frames.log"));
         cli.start(KTAV_CLI_PATH,
                   {serial ? "--com" : "--tcp", serial ? device : local(sim.tcpPort()), "--verbose",
