@@ -12,6 +12,7 @@
 #include "params/panelmap.h"
 #include "params/profiles.h"
 #include "params/transfer.h"
+#include "params/videocurves.h"
 #include "platform/process.h"
 #include "platform/ui/kgraph.h"
 #include "support.h"
@@ -201,6 +202,16 @@ TEST_F(Touch, VideoLeavesNoToggleOnAndStopsWhenAViewIsChosen) {
             // Each side's profile with its own threshold line: the master's lies lower.
             EXPECT_GT(rowOf(pTVideo, TVIDEO_VIDEO_MASTER, qRgb(0, 0x80, 0)),
                       rowOf(pTVideo, TVIDEO_VIDEO_SLAVE, qRgb(0, 0x80, 0)));
+            // and its own profile: drawing each side's half of the reply again changes nothing.
+            const auto picture = [](int graph) {
+                return FindCtrl(pTVideo, graph)->widget->grab().toImage();
+            };
+            const QImage master = picture(TVIDEO_VIDEO_MASTER), slave = picture(TVIDEO_VIDEO_SLAVE);
+            ASSERT_NE(std::memcmp(adbuf, adbuf + MAXPOINT, sizeof adbuf / 2), 0);
+            PlotVIDEOCurveA(adbuf, thdArrayA, xArray8);
+            PlotVIDEOCurveB(adbuf + MAXPOINT, thdArrayB, xArray8);
+            EXPECT_TRUE(picture(TVIDEO_VIDEO_MASTER) == master &&
+                        picture(TVIDEO_VIDEO_SLAVE) == slave);
             touchToggle(TSD_TOG_NUM);
         }
     });
