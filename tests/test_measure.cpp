@@ -1,9 +1,11 @@
 // Live measurement on real widgets with the simulator as the sensor pair: the RUN and VIDEO loops
 // with their deferred requests, the displays, the parameter targets and the status log.
+#include <QFileInfo>
 #include <QTimer>
 #include <array>
 #include <tuple>
 
+#include "app/appini.h"
 #include "app/exchangeguard.h"
 #include "app/identify.h"
 #include "app/linkview.h"
@@ -16,6 +18,7 @@
 #include "params/derived.h"
 #include "params/panelmap.h"
 #include "params/paramfile.h"
+#include "params/profiles.h"
 #include "params/transfer.h"
 #include "platform/ui/kgraph.h"
 #include "platform/ui/popupscript.h"
@@ -571,6 +574,47 @@ TEST_F(Measure, AnIdleSendCarriesEveryByteAndItsPressesFindTheSensorControlsDimm
             << c.control;
 }
 
+// Panel rules that need no loop: hardware modes 1 and 3 dim the tolerance entries, the pixel graph
+// type switches the zoom off on both surfaces and in the settings file, and a threshold change
+// redraws its line without sending.
+TEST_F(Measure, HardwareModesPixelGraphsAndThresholdsOnThePanels) {
+    connect();
+    const auto event = [](int panel, int control, int value, int event) {
+        SetCtrlVal(panel, control, value);
+        FindCtrl(panel, control)->callback(panel, control, event, nullptr, 0, 0);
+    };
+    for (int mode : {0, 1, 2, 3, 4}) {
+        event(pPara0, PARA0_HWMODE, mode, EVENT_COMMIT);
+        const int dim = mode == 1 || mode == 3;
+        EXPECT_EQ((std::vector{dimmed(pPA, PANEL_TOL_UP), dimmed(pPA, PANEL_TOL_LO),
+                               dimmed(pTPara0, TPARA0_TOL_UP), dimmed(pTNum, TNUM_TOLMINUS)}),
+                  std::vector<int>(4, dim))
+            << mode;
+    }
+    const std::string ini = dir.filePath("settings.ini").toStdString();
+    for (const auto &[touch, panel, zoom, type] :
+         {std::tuple(0, pPA, PANEL_ZOOM, PANEL_GTYPE), {1, pTGraph, TGRAPH_ZOOM, TGRAPH_GTYPE}}) {
+        tsd_flag = touch;
+        event(panel, zoom, 1, EVENT_VAL_CHANGED);
+        ASSERT_EQ(zoom_flag, 1);
+        event(panel, type, 0, EVENT_VAL_CHANGED);
+        tsd_flag = 0;
+        EXPECT_EQ(std::tuple(zoom_flag, value(pPA, PANEL_ZOOM), value(pTGraph, TGRAPH_ZOOM)),
+                  std::tuple(0, 0, 0))
+            << touch;
+        WriteIniFile(ini.c_str());
+        AppSettings stored;
+        ASSERT_EQ(ReadAppSettings(ini.c_str(), stored), 1);
+        EXPECT_EQ(stored.zoom, std::optional<bool>(false)) << touch;
+    }
+    for (int percent : {40, 100, 0}) {
+        event(pPara1, PARA1_VTHD, percent, EVENT_VAL_CHANGED);
+        for (uint16_t point : thdArrayA) ASSERT_EQ(point, percent * ADCMAX / 100) << percent;
+        EXPECT_EQ(graph(pPA, PANEL_VIDEO_MASTER)->plotCount(), 2);
+    }
+    EXPECT_TRUE(wire.requests.empty());
+}
+
 // The log has what the panel leaves out: a loop's cycle text once, its count and the cause of
 // its end; a failed exchange's cause before the generic text that the panel keeps.
 TEST_F(Measure, TheLogHasTheCausesThatThePanelLeavesOut) {
@@ -591,6 +635,15 @@ TEST_F(Measure, TheLogHasTheCausesThatThePanelLeavesOut) {
               (std::vector<std::string>{"ATTENTION! RECEIVED FRAME DOES NOT ANSWER THE REQUEST!",
                                         "Timeout-RS-232..."}));
     EXPECT_EQ(text(pPA, PANEL_STATUS), "Timeout-RS-232...");
+    // Past its limit the log starts a new file beside the old one.
+    const QString path = dir.filePath("status.log");
+    InstallLinkView(path.toUtf8().constData(), 2000);
+    for (int i = 0; i < 200; ++i) ShowText(ST_PA, ("status text " + std::to_string(i)).c_str());
+    CloseLinkLog();
+    ASSERT_TRUE(QFile::exists(path + ".1"));
+    EXPECT_LE(std::max(QFileInfo(path).size(), QFileInfo(path + ".1").size()), 2100);
+    EXPECT_TRUE(fileLines(path).back().endsWith("status text 199"));
+    EXPECT_TRUE(fileLines(path + ".1").back().contains("status text "));
 }
 
 }  // namespace
