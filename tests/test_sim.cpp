@@ -42,13 +42,18 @@ bool wellFormed(const Bytes &frame) {
            crc8Update(frame.data(), 8, headerOf(frame).len) == headerOf(frame).datacrc;
 }
 
-// The measurement record the device gives at 2 s.
-RawRecord measured(Device &dev) {
-    const Bytes data = askData(dev, ORD_RAW, 0, {}, 2.0);
-    RawRecord raw{};
-    EXPECT_EQ(data.size(), sizeof raw);
-    std::memcpy(&raw, data.data(), std::min(data.size(), sizeof raw));
-    return raw;
+// A reply's data as the record it holds.
+template <class T>
+T as(const Bytes &data) {
+    T record{};
+    EXPECT_EQ(data.size(), sizeof record);
+    std::memcpy(&record, data.data(), std::min(data.size(), sizeof record));
+    return record;
+}
+
+// The measurement record the device gives at `now`.
+RawRecord measured(Device &dev, double now = 2.0) {
+    return as<RawRecord>(askData(dev, ORD_RAW, 0, {}, now));
 }
 
 Bytes words(const std::vector<uint16_t> &values) {
@@ -179,6 +184,36 @@ TEST(SimModel, LinearisationReadsTheTableFromFlash) {
 
 // What a restart keeps (the simulator's state file holds this image): the EEPROM pages and both
 // flashes; RAM starts again as a copy of the EEPROM. A broken image is refused.
+// Where the orders that change parameters put them: the MASTER threshold into the EEPROM set
+// alone; RESET starts the maximum hold again; TEACH takes the current positions into RAM alone.
+TEST(SimModel, ThresholdResetAndTeachChangeWhatTheyShould) {
+    Device dev(DeviceConfig{});
+    const auto set = [&](uint8_t order, uint16_t side) {
+        return as<ParaSensor>(askData(dev, order, side));
+    };
+    ask(dev, makeFrame(ORD_VTHD_MASTER, 77));
+    EXPECT_EQ(std::pair(set(ORD_GET_EEPROM, 1).videoThreshold, set(ORD_GET_RAM, 1).videoThreshold),
+              std::pair(uint16_t(77), uint16_t(50)));
+    auto ge = as<ParaGeneral>(askData(dev, ORD_GET_RAM, 0));
+    ge.analogOutMode = 2;  // maximum hold
+    ask(dev, makeFrame(ORD_SEND_RAM, 0, bytesOf(ge)));
+    int32_t highest = INT32_MIN;
+    for (double t = 0.0; t < 10.0; t += 0.5) {
+        const RawRecord r = measured(dev, t);
+        highest = std::max(highest, r.umValue);
+        ASSERT_EQ(r.umAnalog23, highest) << t;
+    }
+    ask(dev, makeFrame(ORD_RESET, 0), 10.0);
+    const RawRecord after = measured(dev, 10.0);
+    EXPECT_EQ(after.umAnalog23, after.umValue);
+    const auto teach = as<TeachRecord>(askData(dev, ORD_TEACH, 0, {}, 10.0));
+    EXPECT_EQ(std::tie(teach.posA, teach.posB, teach.umA, teach.umB),
+              std::tie(after.posA, after.posB, after.umA, after.umB));
+    EXPECT_EQ(std::pair(set(ORD_GET_RAM, 1).umTeachValue, set(ORD_GET_RAM, 2).umTeachValue),
+              std::pair(teach.umA, teach.umB));
+    EXPECT_EQ(set(ORD_GET_EEPROM, 1).teachValue, 512) << "the EEPROM keeps its teach value";
+}
+
 TEST(SimModel, EepromAndFlashSurviveARestartAndRamDoesNot) {
     Device dev(DeviceConfig{}), again(DeviceConfig{});
     const Bytes page(32, 0x99), ramOnly(32, 0x05);
