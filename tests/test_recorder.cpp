@@ -522,7 +522,7 @@ TEST_F(TouchRecorder, IncrementSteppersHoldOneToSixtySeconds) {
 }
 
 // The data mode shows on the desktop too; modes 2 and 3 record nothing and dim the recorder.
-TEST_F(TouchRecorder, DataModesTwoAndThreeDimTheRecorder) {
+TEST_F(TouchRecorder, DataModesTwoAndThreeDimTheRecorderButNotARecordingOfItsOwn) {
     for (int mode : {2, 0, 3, 1}) {
         SetCtrlVal(pTRec, TREC_RS232MODE, mode);
         CC_TSD_DROPrs232mode(pTRec, TREC_RS232MODE, EVENT_VAL_CHANGED, nullptr, 0, 0);
@@ -530,6 +530,20 @@ TEST_F(TouchRecorder, DataModesTwoAndThreeDimTheRecorder) {
         for (int control : {TREC_START, TREC_STOP, TREC_INCTIME, TREC_FILEBTN})
             EXPECT_EQ(dimmed(pTRec, control), mode >= 2) << mode << " " << control;
     }
+    // A polled recording keeps its controls whatever the mode says, until it stops.
+    SetCtrlVal(pTRec, TREC_RS232MODE, 0);
+    SetCtrlVal(pTRec, TREC_OUTFILE, 0);
+    press(pTRec, TREC_START);
+    for (int mode : {2, 0, 3}) {
+        SetCtrlVal(pTRec, TREC_RS232MODE, mode);
+        CC_TSD_DROPrs232mode(pTRec, TREC_RS232MODE, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        EXPECT_EQ((std::vector{dimmed(pTRec, TREC_STOP), dimmed(pTRec, TREC_START),
+                               dimmed(pTRec, TREC_INCTIME), dimmed(pTRec, TREC_FILEBTN)}),
+                  (std::vector{0, 1, 1, 1}))
+            << mode;
+    }
+    press(pTRec, TREC_STOP);
+    EXPECT_EQ(dimmed(pTRec, TREC_START), 1) << "mode 3 records nothing";
 }
 
 }  // namespace
