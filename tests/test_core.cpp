@@ -170,6 +170,8 @@ TEST_F(Core, UnfitRepliesAreNeverCopiedIntoTheirRecord) {
         {ORD_TEACH, 0, 8, PushTEACH, -1, "Teach-Error:Timeout TCP-Server-error!", &teach,
          sizeof teach},
         {ORD_HWINFO, 0, 24, GetHARDWAREInfo, 0, "Timeout-RS-232...", &hwinfo, sizeof hwinfo},
+        {ORD_HWINFO, 0, sizeof(HwInfo) - 1, GetHARDWAREInfo, 0, "Timeout-RS-232...", &hwinfo,
+         sizeof hwinfo},  // one byte short
         {ORD_CALIB_READ, 1, 24, [&] { return ReadCalibDataFromXF(header, 1, sizeof header); }, -1,
          "CALIB-Read-Error:Timeout TCP-Server-error!", header, sizeof header},
         {ORD_XF_READ, 0x1200, 24, [&] { return ReadXFLASH(0x1200, flash, 512); }, 0,
