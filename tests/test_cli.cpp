@@ -323,6 +323,8 @@ TEST_F(CliOnSim, DataCommandsPrintTheirLines) {
         over(sim, Line::Tcp) + QStringList{"run", "--interval", "0.05"},
         [n = 0](const QByteArray &line) mutable { return (n += line.count('\t') == 8) == 2; });
     EXPECT_EQ(endless.exitCode, 0);
+    // Two models of other ranges: the sides' values cannot be taken for each other.
+    ASSERT_TRUE(sim.start({"--master-type", "610409", "--slave-type", "610412"}));
     const QString path = dir.filePath("para.ini");
     ASSERT_EQ(run(sim, {"get", "--target", "ram", "--out", path}).exitCode, 0);
     const QByteArray text = withValues(fileBytes(path), {{"PARA0", "Hardware-Mode", 0},
