@@ -196,7 +196,9 @@ inline int attribute(int panel, int control, int which) {
     return v;
 }
 
-inline int dimmed(int panel, int control) { return attribute(panel, control, ATTR_DIMMED); }
+inline int dimmed(int panel, int control) {
+    return attribute(panel, control, ATTR_DIMMED);
+}
 
 inline int shown(int panel) {
     int v = -1;
@@ -206,11 +208,21 @@ inline int shown(int panel) {
 
 // ---- The operator's hand.
 
+// One event through the control's bound callback, as the run-time delivers it.
+inline void deliver(int panel, int control, int event) {
+    FindCtrl(panel, control)->callback(panel, control, event, nullptr, 0, 0);
+}
+
 // A press of a button through its bound callback: left click, then commit.
 inline void press(int panel, int control) {
-    const Control *c = FindCtrl(panel, control);
-    c->callback(panel, control, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    c->callback(panel, control, EVENT_COMMIT, nullptr, 0, 0);
+    deliver(panel, control, EVENT_LEFT_CLICK);
+    deliver(panel, control, EVENT_COMMIT);
+}
+
+// The operator's entry of `value` into a control, then `event` to its bound callback.
+inline void enter(int panel, int control, int value, int event) {
+    SetCtrlVal(panel, control, value);
+    deliver(panel, control, event);
 }
 
 // A real mouse click on the control's widget: a dimmed control takes none.

@@ -179,8 +179,7 @@ TEST_F(Shell, HardwareSelectionFillsTheCalibrationFieldsOfItsSide) {
     const int defaults[] = {25000, 10000, 30000, 1024};  // offset, range, virtual offset, length
     for (const auto &[list, fields, hwType] : sides) {
         HWTYPE = 20;
-        SetCtrlVal(pCalib, list, 611632);
-        FindCtrl(pCalib, list)->callback(pCalib, list, EVENT_COMMIT, nullptr, 0, 0);
+        enter(pCalib, list, 611632, EVENT_COMMIT);
         for (int i = 0; i < 4; ++i) EXPECT_EQ(value(pCalib, fields[i]), defaults[i]) << list;
         EXPECT_EQ(HWTYPE, hwType) << list;
     }

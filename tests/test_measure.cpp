@@ -451,9 +451,6 @@ TEST_F(Displays, StripChartKeepsTheLastSamplesAndTracesTheAnalogOutput) {
 // A right click toggles a control's help box, with its text, beside the control; a click on the
 // box hides it. The desktop buttons share one box, the video graphs another, the dialog its own.
 TEST_F(Measure, HelpBoxesToggleOnARightClickAndHideOnAClick) {
-    const auto send = [](int panel, int control, int event) {
-        FindCtrl(panel, control)->callback(panel, control, event, nullptr, 0, 0);
-    };
     const struct {
         const int &panel;
         int control, help, hideBy;
@@ -465,16 +462,16 @@ TEST_F(Measure, HelpBoxesToggleOnARightClickAndHideOnAClick) {
         {pConn, CONNECT_ACCEPT, CONNECT_HELP, EVENT_LEFT_CLICK, "ACCEPT COM SETTINGS BUTTON:\n"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.start);
-        send(c.panel, c.control, EVENT_RIGHT_CLICK);
+        deliver(c.panel, c.control, EVENT_RIGHT_CLICK);
         EXPECT_EQ(attribute(c.panel, c.help, ATTR_VISIBLE), 1);
         EXPECT_EQ(text(c.panel, c.help).rfind(c.start, 0), 0u);
-        send(c.panel, c.control, EVENT_RIGHT_CLICK);
+        deliver(c.panel, c.control, EVENT_RIGHT_CLICK);
         EXPECT_EQ(attribute(c.panel, c.help, ATTR_VISIBLE), 0) << "a second right click hides";
-        send(c.panel, c.control, EVENT_RIGHT_CLICK);
-        send(c.panel, c.help, c.hideBy);
+        deliver(c.panel, c.control, EVENT_RIGHT_CLICK);
+        deliver(c.panel, c.help, c.hideBy);
         EXPECT_EQ(attribute(c.panel, c.help, ATTR_VISIBLE), 0);
     }
-    send(pPA, PANEL_CONNECT, EVENT_RIGHT_CLICK);
+    deliver(pPA, PANEL_CONNECT, EVENT_RIGHT_CLICK);
     int top = 0, left = 0, height = 0, width = 0;
     GetCtrlBoundingRect(pPA, PANEL_CONNECT, &top, &left, &height, &width);
     EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_LEFT), left + width + 10);
@@ -493,8 +490,7 @@ TEST_F(Measure, TargetSelectorsKeepExactlyOneTarget) {
         {pTSD, TSD_RAM, 1, RAM, {1, 0, 0, 1, 0}}};
     int step = 0;
     for (const auto &[panel, control, on, selected, shownStates] : steps) {
-        SetCtrlVal(panel, control, on);
-        FindCtrl(panel, control)->callback(panel, control, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        enter(panel, control, on, EVENT_VAL_CHANGED);
         EXPECT_EQ(target, selected) << step;
         EXPECT_EQ(
             (std::array{value(pPA, PANEL_RAM), value(pPA, PANEL_EEPROM), value(pPA, PANEL_FILE),
@@ -579,12 +575,8 @@ TEST_F(Measure, AnIdleSendCarriesEveryByteAndItsPressesFindTheSensorControlsDimm
 // redraws its line without sending.
 TEST_F(Measure, HardwareModesPixelGraphsAndThresholdsOnThePanels) {
     connect();
-    const auto event = [](int panel, int control, int value, int event) {
-        SetCtrlVal(panel, control, value);
-        FindCtrl(panel, control)->callback(panel, control, event, nullptr, 0, 0);
-    };
     for (int mode : {0, 1, 2, 3, 4}) {
-        event(pPara0, PARA0_HWMODE, mode, EVENT_COMMIT);
+        enter(pPara0, PARA0_HWMODE, mode, EVENT_COMMIT);
         const int dim = mode == 1 || mode == 3;
         EXPECT_EQ((std::vector{dimmed(pPA, PANEL_TOL_UP), dimmed(pPA, PANEL_TOL_LO),
                                dimmed(pTPara0, TPARA0_TOL_UP), dimmed(pTNum, TNUM_TOLMINUS)}),
@@ -595,9 +587,9 @@ TEST_F(Measure, HardwareModesPixelGraphsAndThresholdsOnThePanels) {
     for (const auto &[touch, panel, zoom, type] :
          {std::tuple(0, pPA, PANEL_ZOOM, PANEL_GTYPE), {1, pTGraph, TGRAPH_ZOOM, TGRAPH_GTYPE}}) {
         tsd_flag = touch;
-        event(panel, zoom, 1, EVENT_VAL_CHANGED);
+        enter(panel, zoom, 1, EVENT_VAL_CHANGED);
         ASSERT_EQ(zoom_flag, 1);
-        event(panel, type, 0, EVENT_VAL_CHANGED);
+        enter(panel, type, 0, EVENT_VAL_CHANGED);
         tsd_flag = 0;
         EXPECT_EQ(std::tuple(zoom_flag, value(pPA, PANEL_ZOOM), value(pTGraph, TGRAPH_ZOOM)),
                   std::tuple(0, 0, 0))
@@ -608,7 +600,7 @@ TEST_F(Measure, HardwareModesPixelGraphsAndThresholdsOnThePanels) {
         EXPECT_EQ(stored.zoom, std::optional<bool>(false)) << touch;
     }
     for (int percent : {40, 100, 0}) {
-        event(pPara1, PARA1_VTHD, percent, EVENT_VAL_CHANGED);
+        enter(pPara1, PARA1_VTHD, percent, EVENT_VAL_CHANGED);
         for (uint16_t point : thdArrayA) ASSERT_EQ(point, percent * ADCMAX / 100) << percent;
         EXPECT_EQ(graph(pPA, PANEL_VIDEO_MASTER)->plotCount(), 2);
     }

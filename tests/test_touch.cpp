@@ -81,9 +81,7 @@ class Touch : public ProgramTest {
     static void touchToggle(int toggle) { ::touchToggle(pTSD, toggle); }
     static std::vector<std::string> touchTexts() { return status.texts(ST_TSD); }
     // The touch that selects a display or a digit: a left click, no commit.
-    static void leftClick(int panel, int control) {
-        FindCtrl(panel, control)->callback(panel, control, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    }
+    static void leftClick(int panel, int control) { deliver(panel, control, EVENT_LEFT_CLICK); }
 
     SimProcess sim;
 };
@@ -343,7 +341,7 @@ TEST_F(Touch, SteppedValuesReachTheSensorWithTheNextSendAndEndRunFirst) {
         leftClick(pTNum, TNUM_SETPOINT);
         leftClick(pTNum, TNUM_SETP_UP);
         EXPECT_EQ(stop_flag, STOP_IDLE) << "RUN ends before the value changes";
-        FindCtrl(pTNum, TNUM_SETP_UP)->callback(pTNum, TNUM_SETP_UP, EVENT_COMMIT, nullptr, 0, 0);
+        deliver(pTNum, TNUM_SETP_UP, EVENT_COMMIT);
     });
     press(pTSD, TSD_RUN);
     EXPECT_EQ(wire.sent(ORD_RAW), 2);
@@ -374,11 +372,9 @@ TEST_F(Touch, TwinsReadTheTouchControlAndShowTheSameOnBothSurfaces) {
         {pTGraph, TGRAPH_ZOOM, 1, pPA, PANEL_ZOOM},
     };
     for (const auto &c : cases) {
-        SetCtrlVal(c.panel, c.control, c.value);
-        const Control *control = FindCtrl(c.panel, c.control);
-        ASSERT_NE(control->callback, nullptr) << c.control;
-        for (int event : {EVENT_VAL_CHANGED, EVENT_COMMIT})
-            control->callback(c.panel, c.control, event, nullptr, 0, 0);
+        ASSERT_NE(FindCtrl(c.panel, c.control)->callback, nullptr) << c.control;
+        enter(c.panel, c.control, c.value, EVENT_VAL_CHANGED);
+        deliver(c.panel, c.control, EVENT_COMMIT);
         EXPECT_EQ(value(c.desktopPanel, c.desktopControl), c.value) << c.control;
     }
     EXPECT_EQ(thdArrayA[0], 40 * ADCMAX / 100);
