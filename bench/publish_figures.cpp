@@ -10,11 +10,11 @@
 #include <mutex>
 #include <vector>
 
+#include "core/link/commands.h"
+#include "core/system/timing.h"
 #include "json_output.h"
-#include "link/commands.h"
 #include "mosquitto_process.h"
 #include "mqtt_client.h"
-#include "platform/timing.h"
 #include "rounds.h"
 #include "sim_process.h"
 

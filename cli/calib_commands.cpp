@@ -2,14 +2,14 @@
 #include <QFile>
 #include <QString>
 
-#include "calib/calibfile.h"
-#include "calib/calibtransfer.h"
-#include "calib/identification.h"
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
-#include "link/identify.h"
-#include "shared/state.h"
+#include "core/calib/calibfile.h"
+#include "core/calib/calibtransfer.h"
+#include "core/calib/identifypair.h"
+#include "core/link/identity.h"
+#include "core/state/flags.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "measure/recfile.h"
-#include "shared/state.h"
+#include "core/measure/recfile.h"
+#include "core/state/flags.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 
 #include "cliargs.h"
-#include "link/transport.h"
-#include "params/appsettings.h"
-#include "platform/serial.h"
+#include "core/link/transport.h"
+#include "core/params/appsettings.h"
+#include "core/system/serial.h"
 #include "ports.h"
 
 namespace {

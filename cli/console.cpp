@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "link/frame.h"
-#include "link/status.h"
+#include "core/link/frame.h"
+#include "core/link/status.h"
 
 namespace {
 

@@ -5,21 +5,21 @@
 #include <cstdio>
 #include <string_view>
 
-#include "calib/calibfile.h"
-#include "calib/calibtransfer.h"
-#include "calib/identification.h"
 #include "cliargs.h"
 #include "commands.h"
 #include "connection.h"
 #include "console.h"
+#include "core/calib/calibfile.h"
+#include "core/calib/calibtransfer.h"
+#include "core/calib/identifypair.h"
+#include "core/link/commands.h"
+#include "core/link/frame.h"
+#include "core/link/identity.h"
+#include "core/link/status.h"
+#include "core/link/xflash.h"
+#include "core/params/paramblock.h"
+#include "core/params/teach.h"
 #include "json_output.h"
-#include "link/commands.h"
-#include "link/frame.h"
-#include "link/identify.h"
-#include "link/status.h"
-#include "link/xflash.h"
-#include "params/paramblock.h"
-#include "params/teach.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <QJsonDocument>
 #include <cstdio>
 
-#include "measure/evaluation.h"
-#include "params/derived.h"
-#include "params/paramblock.h"
+#include "core/measure/evaluation.h"
+#include "core/params/derived.h"
+#include "core/params/paramblock.h"
 
 namespace {
 

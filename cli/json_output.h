@@ -4,7 +4,7 @@
 #pragma once
 #include <QJsonObject>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 // Prints `object` as one compact line on standard output and flushes it, so that a reader of a
 // running command sees each line as it comes.

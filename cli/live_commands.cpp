@@ -9,11 +9,11 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
+#include "core/link/commands.h"
+#include "core/link/identity.h"
+#include "core/link/status.h"
+#include "core/system/timing.h"
 #include "json_output.h"
-#include "link/commands.h"
-#include "link/identify.h"
-#include "link/status.h"
-#include "platform/timing.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "commands.h"
 #include "connection.h"
 #include "console.h"
-#include "platform/timing.h"
+#include "core/system/timing.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
+#include "core/link/status.h"
+#include "core/params/paramblock.h"
+#include "core/params/paramfile.h"
+#include "core/params/transfer.h"
+#include "core/state/flags.h"
+#include "core/system/timing.h"
 #include "json_output.h"
-#include "link/status.h"
-#include "params/paramblock.h"
-#include "params/paramfile.h"
-#include "params/transfer.h"
-#include "platform/timing.h"
-#include "shared/state.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "measure/recreader.h"
+#include "core/measure/recreader.h"
 
 class QCoreApplication;
 class QString;

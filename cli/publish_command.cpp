@@ -21,13 +21,13 @@
 #include "commands.h"
 #include "connection.h"
 #include "console.h"
+#include "core/link/commands.h"
+#include "core/link/transport.h"
+#include "core/params/paramblock.h"
+#include "core/state/flags.h"
+#include "core/system/timing.h"
 #include "json_output.h"
-#include "link/commands.h"
-#include "link/transport.h"
 #include "mqtt_client.h"
-#include "params/paramblock.h"
-#include "platform/timing.h"
-#include "shared/state.h"
 #include "tool_module.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "measure/recreader.h"
+#include "core/measure/recreader.h"
 
 // Opens the recorder file of the command line and reads its header: EXIT_OK, EXIT_NO_INPUT when
 // it cannot be read or is no regular file, EXIT_DATA when a line does not fit (the problem and

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "calib/calibfile.h"
+#include "core/calib/calibfile.h"
 #include "input_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

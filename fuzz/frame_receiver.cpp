@@ -12,13 +12,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/link/transport.h"
+#include "core/state/flags.h"
 #include "input_file.h"
-#include "link/crc8.h"
-#include "link/frame.h"
-#include "link/status.h"
-#include "link/transport.h"
 #include "scripted_line.h"
-#include "shared/state.h"
+#include "wire/crc8.h"
 
 namespace {
 

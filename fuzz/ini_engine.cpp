@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/params/inifile.h"
 #include "input_file.h"
-#include "params/inifile.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/params/paramfile.h"
 #include "input_file.h"
-#include "params/paramfile.h"
 
 namespace {
 

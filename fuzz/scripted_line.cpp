@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/timing.h"
+#include "core/system/timing.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/serial.h"
+#include "core/system/serial.h"
 
 class ScriptedLine : public ComStandIn {
   public:

@@ -10,7 +10,7 @@
 #include "frame_parser.h"
 #include "frames.h"
 #include "input_file.h"
-#include "link/crc8.h"
+#include "wire/crc8.h"
 
 namespace {
 

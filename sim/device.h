@@ -11,8 +11,8 @@
 #include "frame_parser.h"
 #include "frames.h"
 #include "laser_line.h"
-#include "link/wire.h"
 #include "measurement.h"
+#include "wire/wire.h"
 #include "xflash.h"
 
 // What a device is built as; the command line of the simulator fills it.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/crc8.h"
+#include "wire/crc8.h"
 
 std::vector<Request> FrameParser::feed(const uint8_t *bytes, size_t count, double now) {
     std::vector<Request> out;

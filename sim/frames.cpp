@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "link/crc8.h"
+#include "wire/crc8.h"
 
 Bytes makeFrame(uint8_t order, uint16_t param, const uint8_t *data, size_t len) {
     Bytes frame(FRAME_HEADER_SIZE + len);

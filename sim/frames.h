@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 using Bytes = std::vector<uint8_t>;
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 constexpr int PROFILE_POINTS = 128;
 

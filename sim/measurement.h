@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 // Micrometres of a position on the line: offset + range * position / pixelCount, or, with
 // linearisation on, offset + the table's distance at that position (interpolated). Table

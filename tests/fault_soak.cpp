@@ -4,11 +4,11 @@
 #include <cstring>
 #include <functional>
 
-#include "link/commands.h"
-#include "link/status.h"
-#include "params/paramblock.h"
-#include "params/transfer.h"
-#include "shared/state.h"
+#include "core/link/commands.h"
+#include "core/link/status.h"
+#include "core/params/paramblock.h"
+#include "core/params/transfer.h"
+#include "core/state/flags.h"
 #include "sim_process.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
-#include "platform/timing.h"
+#include "core/system/timing.h"
 #include "sim_process.h"
 
 // The real mosquitto on a free loopback port, without persistence; stopped by the destructor.

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "link/crc8.h"
-#include "link/frame.h"
-#include "measure/recfile.h"
+#include "core/link/frame.h"
+#include "core/measure/recfile.h"
+#include "wire/crc8.h"
 
 struct RecFixtureSample {
     const char *time;

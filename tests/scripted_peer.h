@@ -7,8 +7,8 @@
 #include <QTcpSocket>
 #include <cstdio>
 
-#include "link/frame.h"
-#include "link/transport.h"
+#include "core/link/frame.h"
+#include "core/link/transport.h"
 
 class ScriptedPeer {
   public:

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "calib/calibfile.h"
+#include "core/calib/calibfile.h"
 #include "device.h"
 #include "support.h"
 

@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
-#include "link/transport.h"
-#include "params/appsettings.h"
-#include "platform/timing.h"
+#include "core/link/transport.h"
+#include "core/params/appsettings.h"
+#include "core/system/timing.h"
 
 // Run in a child of the test process `test` before its program starts: a process group of its
 // own (a signal meant for the test's group does not reach it) and SIGKILL when the test process

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/system/timing.h"
 #include "fault_soak.h"
-#include "platform/timing.h"
 
 int main(int argc, char **argv) {
     if (argc < 2) {

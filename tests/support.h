@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/state/flags.h"
+#include "core/system/timing.h"
 #include "data_home.h"
-#include "link/frame.h"
-#include "link/status.h"
-#include "link/wire.h"
-#include "platform/timing.h"
-#include "shared/state.h"
 #include "sim_process.h"
+#include "wire/wire.h"
 
 // ---- The wire: every frame the link's tap saw, and a hook that plays the operator meanwhile.
 
@@ -138,15 +138,15 @@ inline QString writeFile(const QString &path, const QByteArray &bytes) {
 #ifndef KTAV_TEST_WITHOUT_PANELS
 #include <QTest>
 
-#include "app/bindings.h"
-#include "calib/calibfile.h"
-#include "link/identify.h"
-#include "measure/recorder.h"
-#include "params/paramblock.h"
-#include "platform/ui/runtime.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "touch/touchrecorder.h"
+#include "core/calib/calibfile.h"
+#include "core/link/identity.h"
+#include "core/measure/recorder.h"
+#include "core/params/paramblock.h"
+#include "gui/app/bindings.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/runtime.h"
+#include "gui/runtime/userint.h"
+#include "gui/touch/touchrecorder.h"
 
 // ---- The program under test: every panel loaded once per suite with the program's callbacks
 // bound, and the shared state, parameter block, calibration and hardware record back at their

@@ -6,13 +6,13 @@
 #include <csignal>
 #include <tuple>
 
-#include "app/shell.h"
+#include "core/link/transport.h"
+#include "core/params/appsettings.h"
+#include "gui/app/shell.h"
+#include "gui/runtime/screen.h"
+#include "gui/touch/navigation.h"
 #include "ktav_panels.h"
-#include "link/transport.h"
-#include "params/appsettings.h"
-#include "platform/ui/screen.h"
 #include "support.h"
-#include "touch/navigation.h"
 
 namespace {
 

@@ -7,16 +7,16 @@
 #include <tuple>
 #include <vector>
 
-#include "app/hwselect.h"
-#include "app/identify.h"
-#include "calib/calibpopup.h"
-#include "calib/calibtransfer.h"
+#include "core/calib/calibtransfer.h"
+#include "core/link/transport.h"
+#include "core/params/derived.h"
+#include "core/params/transfer.h"
+#include "core/state/programdir.h"
+#include "gui/app/hwselect.h"
+#include "gui/app/identityview.h"
+#include "gui/calib/calibpopup.h"
+#include "gui/runtime/popupscript.h"
 #include "ktav_panels.h"
-#include "link/transport.h"
-#include "params/derived.h"
-#include "params/transfer.h"
-#include "platform/ui/popupscript.h"
-#include "shared/files.h"
 #include "sim_flash.h"
 #include "support.h"
 

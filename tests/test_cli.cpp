@@ -14,11 +14,11 @@
 #include <QRegularExpression>
 #include <csignal>
 
-#include "app/shell.h"
 #include "axis.h"
-#include "params/appsettings.h"
-#include "params/paramblock.h"
-#include "params/transfer.h"
+#include "core/params/appsettings.h"
+#include "core/params/paramblock.h"
+#include "core/params/transfer.h"
+#include "gui/app/shell.h"
 #include "recfile_bytes.h"
 #include "support.h"
 

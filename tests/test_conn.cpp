@@ -12,12 +12,12 @@
 #include <filesystem>
 #include <tuple>
 
-#include "app/conndialog.h"
-#include "app/shell.h"
+#include "core/params/appsettings.h"
+#include "core/system/serial.h"
+#include "gui/app/conndialog.h"
+#include "gui/app/shell.h"
+#include "gui/runtime/popupscript.h"
 #include "ktav_panels.h"
-#include "params/appsettings.h"
-#include "platform/serial.h"
-#include "platform/ui/popupscript.h"
 #include "support.h"
 
 namespace {

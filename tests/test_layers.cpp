@@ -1,6 +1,7 @@
-// The folders of src/ are layers: a file includes only from its folder and the folders below it.
-// The simulator takes only the wire layouts and the CRC from the program; the core library
-// (ktav_core) includes nothing of the panels, the command-line tool neither panels nor surfaces.
+// The folders of src/ are one tree per library: wire/ (the byte layouts), core/ (the device work)
+// and gui/ (the panels). Inside core/ and gui/ the folders are layers: a file includes only from
+// its own folder and the folders below it, and from the trees below its own. The simulator takes
+// only the wire layouts; the command-line tool takes the core, never the panels.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,34 +18,58 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// From the ground up. The generated control ids ("ktav_panels.h") count as ground.
-const std::vector<std::string> kLayers = {"platform", "shared",  "link",  "params",
-                                          "calib",    "measure", "touch", "app"};
+// Each tree with its layers from the ground up, and the library its folders build.
+struct Tree {
+    std::string name, library;
+    std::vector<std::string> layers;
+};
+const std::vector<Tree> kTrees = {
+    {"wire", "ktav_wire", {}},
+    {"core", "ktav_core", {"system", "state", "link", "params", "calib", "measure"}},
+    {"gui", "ktav", {"runtime", "panels", "params", "calib", "measure", "touch", "app"}},
+};
 
-int rankOf(const std::string &folder) {
-    const auto it = std::ranges::find(kLayers, folder);
-    return it == kLayers.end() ? -1 : int(it - kLayers.begin());
+int treeRank(const std::string &tree) {
+    const auto it = std::ranges::find(kTrees, tree, &Tree::name);
+    return it == kTrees.end() ? -1 : int(it - kTrees.begin());
 }
 
-// What is wrong with `include` in a file of `scope` ("" when nothing): a layer of src/, "sim",
-// "core" (a file of the core library) or "cli".
-std::string violation(const std::string &scope, const std::string &include) {
-    if (scope == "core" || scope == "cli") {
-        if (scope == "cli" && (include.starts_with("app/") || include.starts_with("touch/")))
-            return "the tool reaches into the surfaces";
-        if (include.starts_with("platform/ui/") || include == "ktav_panels.h" ||
-            include == "shared/panels.h")
-            return "reaches into the panels";
-        return {};
+int layerRank(const std::string &tree, const std::string &layer) {
+    const int t = treeRank(tree);
+    if (t < 0) return -1;
+    const auto &layers = kTrees[t].layers;
+    const auto it = std::ranges::find(layers, layer);
+    return it == layers.end() ? -1 : int(it - layers.begin());
+}
+
+std::vector<std::string> split(const std::string &path) {
+    std::vector<std::string> parts;
+    for (size_t from = 0, slash; from <= path.size(); from = slash + 1) {
+        slash = path.find('/', from);
+        if (slash == std::string::npos) slash = path.size();
+        parts.push_back(path.substr(from, slash - from));
     }
-    const auto slash = include.find('/');
-    if (slash == std::string::npos) return {};  // a file of its own folder or a generated one
-    const int target = rankOf(include.substr(0, slash));
-    const bool layouts = include == "link/wire.h" || include == "link/crc8.h";
-    if (scope == "sim")
-        return target < 0 || layouts ? "" : "the simulator reaches into the program";
-    if (target < 0) return "includes a folder that is not a layer of the program";
-    return target > rankOf(scope) ? "reaches up a layer" : "";
+    return parts;
+}
+
+// What is wrong with `include` in a file of `scope` ("" when nothing). The scope is the file's
+// folder below src/ ("core/link", "gui/app", "wire"), or "sim" or "cli".
+std::string violation(const std::string &scope, const std::string &include) {
+    const std::vector<std::string> from = split(scope), to = split(include);
+    if (to.size() == 1)  // a file of its own folder, or the generated control ids of the panels
+        return include == "ktav_panels.h" && from[0] != "gui" ? "reaches into the panels" : "";
+    const int target = treeRank(to[0]);
+    if (target < 0) return "includes a folder that is not a tree of the program";
+    if (to[0] != "wire" && to.size() < 3) return "includes a tree without its layer folder";
+    if (scope == "sim") return to[0] == "wire" ? "" : "the simulator reaches into the program";
+    if (scope == "cli") return to[0] == "gui" ? "the tool reaches into the panels" : "";
+    if (to[0] == "wire") return "";  // the ground of every tree
+    const int own = treeRank(from[0]);
+    if (target > own) return to[0] == "gui" ? "reaches into the panels" : "reaches up a tree";
+    if (target < own) return "";
+    const int layer = layerRank(to[0], to[1]);
+    if (layer < 0) return "includes a folder that is not a layer of its tree";
+    return layer > layerRank(from[0], from[1]) ? "reaches up a layer" : "";
 }
 
 std::vector<std::string> includesOf(const fs::path &file) {
@@ -57,27 +82,9 @@ std::vector<std::string> includesOf(const fs::path &file) {
     return result;
 }
 
-// The files of the core library: the sources that the CMakeLists.txt files under `src` give
-// ktav_core, and their headers.
-std::vector<fs::path> coreFiles(const fs::path &src) {
-    static const std::regex sources(R"(target_sources\(ktav_core\s+PRIVATE([^)]*)\))");
-    static const std::regex name(R"([^\s]+)");
-    std::vector<fs::path> files;
-    for (const auto &entry : fs::recursive_directory_iterator(src)) {
-        if (entry.path().filename() != "CMakeLists.txt") continue;
-        std::ifstream in(entry.path());
-        const std::string text{std::istreambuf_iterator<char>(in), {}};
-        for (std::sregex_iterator m(text.begin(), text.end(), sources), end; m != end; ++m) {
-            const std::string list = (*m)[1];
-            for (std::sregex_iterator n(list.begin(), list.end(), name); n != end; ++n) {
-                const fs::path source = entry.path().parent_path() / n->str();
-                files.push_back(source);
-                if (fs::path header = fs::path(source).replace_extension(".h"); fs::exists(header))
-                    files.push_back(header);
-            }
-        }
-    }
-    return files;
+std::string textOf(const fs::path &file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace
@@ -85,15 +92,21 @@ std::vector<fs::path> coreFiles(const fs::path &src) {
 TEST(Layers, RuleTellsDownFromUp) {
     // A scope, includes it may have and includes it may not.
     const std::tuple<const char *, std::vector<std::string>, std::vector<std::string>> rules[] = {
-        {"link", {"shared/state.h", "ktav_panels.h"}, {"params/panelmap.h", "cli/console.h"}},
-        {"app", {"touch/x.h", "calib/calibfile.h"}, {}},
-        {"shared", {"platform/ui/userint.h"}, {}},
-        {"measure", {"params/derived.h"}, {"touch/x.h", "app/x.h"}},
-        {"platform", {}, {"shared/panels.h"}},
-        {"sim", {"link/wire.h", "link/crc8.h", "device.h"}, {"link/frame.h"}},
-        {"core", {"shared/state.h"}, {"ktav_panels.h", "shared/panels.h", "platform/ui/userint.h"}},
-        {"cli", {}, {"platform/ui/popupscript.h", "shared/panels.h"}},
-        {"cli", {"calib/identification.h"}, {"app/identify.h", "touch/touchloops.h"}},
+        {"wire", {"crc8.h"}, {"core/link/frame.h", "gui/app/shell.h"}},
+        {"core/system", {"wire/wire.h", "timing.h"}, {"core/state/flags.h", "ktav_panels.h"}},
+        {"core/link",
+         {"core/state/flags.h", "core/link/frame.h", "wire/crc8.h"},
+         {"core/params/paramblock.h", "gui/panels/handles.h", "cli/console.h", "link/frame.h"}},
+        {"core/measure",
+         {"core/calib/calibfile.h", "core/system/timing.h"},
+         {"gui/runtime/userint.h", "gui/measure/displays.h", "ktav_panels.h"}},
+        {"gui/runtime", {"core/measure/recorder.h", "ktav_panels.h"}, {"gui/panels/handles.h"}},
+        {"gui/params", {"gui/panels/handles.h", "core/calib/calibfile.h"}, {"gui/touch/x.h"}},
+        {"gui/app", {"gui/touch/x.h", "gui/runtime/userint.h", "wire/wire.h"}, {"gui/nowhere/x.h"}},
+        {"sim", {"wire/wire.h", "wire/crc8.h", "device.h"}, {"core/link/frame.h"}},
+        {"cli",
+         {"core/calib/identifypair.h", "console.h"},
+         {"gui/app/identityview.h", "gui/runtime/popupscript.h", "ktav_panels.h"}},
     };
     for (const auto &[scope, allowed, refused] : rules) {
         for (const std::string &include : allowed)
@@ -103,28 +116,34 @@ TEST(Layers, RuleTellsDownFromUp) {
     }
 }
 
-// Every file of src/, sim/ and cli/ under its folder's rule, and the core library's under its own.
+// Every file of src/, sim/ and cli/ under its folder's rule, and every folder of a tree building
+// that tree's library and no other.
 TEST(Layers, NoFileBreaksTheRule) {
     const fs::path root = KTAV_SOURCE_DIR;
-    std::map<std::string, int> checked;  // files per rule
+    std::map<std::string, int> checked;  // files per tree or top folder
     std::string report;
-    auto check = [&](const fs::path &file, const std::string &scope) {
-        EXPECT_TRUE(fs::exists(file)) << file;
-        ++checked[scope == "core" || scope == "sim" || scope == "cli" ? scope : "src"];
-        for (const std::string &include : includesOf(file))
-            if (const std::string why = violation(scope, include); !why.empty())
-                report += fs::relative(file, root).string() + " includes \"" + include +
-                          "\": " + why + "\n";
-    };
-    for (const fs::path &file : coreFiles(root / "src")) check(file, "core");
     for (const char *top : {"src", "sim", "cli"})
         for (const auto &entry : fs::recursive_directory_iterator(root / top)) {
             const fs::path &file = entry.path();
-            if (file.extension() != ".cpp" && file.extension() != ".h") continue;
             const fs::path relative = fs::relative(file, root);
-            check(file, top == std::string("src") ? std::next(relative.begin())->string() : top);
+            std::string scope = top;
+            if (scope == "src") scope = fs::relative(file.parent_path(), root / top).string();
+            if (file.filename() == "CMakeLists.txt" && treeRank(split(scope)[0]) >= 0) {
+                static const std::regex target(R"((?:target_sources|add_library)\((\w+))");
+                const std::string text = textOf(file),
+                                  &library = kTrees[treeRank(split(scope)[0])].library;
+                for (std::sregex_iterator m(text.begin(), text.end(), target), end; m != end; ++m)
+                    if ((*m)[1] != library)
+                        report += relative.string() + " builds " + (*m)[1].str() + "\n";
+            }
+            if (file.extension() != ".cpp" && file.extension() != ".h") continue;
+            ++checked[split(scope)[0]];
+            for (const std::string &include : includesOf(file))
+                if (const std::string why = violation(scope, include); !why.empty())
+                    report += relative.string() + " includes \"" + include + "\": " + why + "\n";
         }
-    for (const auto &[rule, least] : {std::pair("core", 50), {"src", 50}, {"sim", 10}, {"cli", 10}})
-        EXPECT_GT(checked[rule], least) << rule;
+    for (const auto &[tree, least] :
+         {std::pair("wire", 2), {"core", 50}, {"gui", 50}, {"sim", 10}, {"cli", 10}})
+        EXPECT_GE(checked[tree], least) << tree;
     EXPECT_TRUE(report.empty()) << report;
 }

@@ -12,15 +12,15 @@
 #include <thread>
 #include <tuple>
 
-#include "link/commands.h"
-#include "link/crc8.h"
-#include "link/transport.h"
-#include "params/paramblock.h"
-#include "params/transfer.h"
-#include "platform/serial.h"
+#include "core/link/commands.h"
+#include "core/link/transport.h"
+#include "core/params/paramblock.h"
+#include "core/params/transfer.h"
+#include "core/system/serial.h"
 #include "scripted_line.h"
 #include "scripted_peer.h"
 #include "support.h"
+#include "wire/crc8.h"
 
 // Resident memory is only a measure of what the program holds when freed memory can be used
 // again: AddressSanitizer keeps up to 256 MB of it aside by default, which would hide a flood.

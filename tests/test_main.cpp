@@ -14,7 +14,7 @@ using TestApplication = QApplication;
 #include <cstdlib>
 #include <thread>
 
-#include "platform/timing.h"
+#include "core/system/timing.h"
 
 int main(int argc, char **argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -10,10 +10,10 @@
 #include <set>
 #include <tuple>
 
-#include "app/hwdefines.h"
-#include "params/appsettings.h"
-#include "params/inifile.h"
-#include "params/paramfile.h"
+#include "core/params/appsettings.h"
+#include "core/params/inifile.h"
+#include "core/params/paramfile.h"
+#include "gui/app/hwdefines.h"
 #include "support.h"
 
 namespace fs = std::filesystem;

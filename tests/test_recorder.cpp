@@ -8,15 +8,15 @@
 #include <QTimer>
 #include <tuple>
 
+#include "core/link/commands.h"
+#include "core/link/transport.h"
+#include "core/measure/recfile.h"
+#include "core/params/transfer.h"
+#include "core/state/programdir.h"
+#include "gui/measure/recpopup.h"
+#include "gui/runtime/popupscript.h"
 #include "ktav_panels.h"
-#include "link/commands.h"
-#include "link/transport.h"
-#include "measure/recfile.h"
-#include "measure/recpopup.h"
-#include "params/transfer.h"
-#include "platform/ui/popupscript.h"
 #include "recfile_bytes.h"
-#include "shared/files.h"
 #include "support.h"
 
 namespace {

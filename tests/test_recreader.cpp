@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "measure/recreader.h"
+#include "core/measure/recreader.h"
 #include "recfile_bytes.h"
 
 namespace {

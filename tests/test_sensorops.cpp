@@ -4,13 +4,13 @@
 #include <string>
 #include <tuple>
 
-#include "app/identify.h"
+#include "core/link/commands.h"
+#include "core/link/transport.h"
+#include "core/link/xflash.h"
+#include "core/params/transfer.h"
+#include "gui/app/identityview.h"
+#include "gui/params/panelmap.h"
 #include "ktav_panels.h"
-#include "link/commands.h"
-#include "link/transport.h"
-#include "link/xflash.h"
-#include "params/panelmap.h"
-#include "params/transfer.h"
 #include "scripted_peer.h"
 #include "support.h"
 

@@ -3,13 +3,13 @@
 #include <QTcpSocket>
 #include <tuple>
 
+#include "core/link/transport.h"
 #include "device.h"
 #include "fault_plan.h"
 #include "frame_parser.h"
 #include "frames.h"
-#include "link/crc8.h"
-#include "link/transport.h"
 #include "support.h"
+#include "wire/crc8.h"
 
 namespace {
 

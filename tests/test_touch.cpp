@@ -3,21 +3,21 @@
 #include <QImage>
 #include <tuple>
 
-#include "app/identify.h"
+#include "core/link/commands.h"
+#include "core/link/transport.h"
+#include "core/measure/evaluation.h"
+#include "core/params/profiles.h"
+#include "core/params/transfer.h"
+#include "core/system/process.h"
+#include "gui/app/identityview.h"
+#include "gui/measure/displays.h"
+#include "gui/params/panelmap.h"
+#include "gui/params/videocurves.h"
+#include "gui/runtime/kgraph.h"
+#include "gui/touch/keyboard.h"
+#include "gui/touch/numentry.h"
 #include "ktav_panels.h"
-#include "link/commands.h"
-#include "link/transport.h"
-#include "measure/displays.h"
-#include "measure/evaluation.h"
-#include "params/panelmap.h"
-#include "params/profiles.h"
-#include "params/transfer.h"
-#include "params/videocurves.h"
-#include "platform/process.h"
-#include "platform/ui/kgraph.h"
 #include "support.h"
-#include "touch/keyboard.h"
-#include "touch/numentry.h"
 
 namespace {
 

@@ -12,14 +12,14 @@
 #include <QPlainTextEdit>
 #include <cmath>
 
-#include "app/appini.h"
-#include "app/shell.h"
+#include "core/params/appsettings.h"
+#include "gui/app/appini.h"
+#include "gui/app/shell.h"
+#include "gui/runtime/screen.h"
+#include "gui/touch/keyboard.h"
+#include "gui/touch/touchscreen.h"
 #include "ktav_panels.h"
-#include "params/appsettings.h"
-#include "platform/ui/screen.h"
 #include "support.h"
-#include "touch/keyboard.h"
-#include "touch/touchscreen.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-#include "platform/ui/displaypaint.h"
-#include "platform/ui/kgraph.h"
-#include "platform/ui/pacer.h"
-#include "platform/ui/popupscript.h"
-#include "platform/ui/screen.h"
+#include "gui/runtime/displaypaint.h"
+#include "gui/runtime/kgraph.h"
+#include "gui/runtime/pacer.h"
+#include "gui/runtime/popupscript.h"
+#include "gui/runtime/screen.h"
 #include "support.h"
 #include "test_panels.h"
 

@@ -134,7 +134,7 @@ QString Header(const QString &prefix, const QString &resource, const QList<Panel
     s << "// Panel and control ids of " << resource << ", generated from the panel files.\n"
       << "#pragma once\n\n"
       << "#include <array>\n\n"
-      << "#include \"platform/ui/panelset.h\"\n\n"
+      << "#include \"gui/runtime/panelset.h\"\n\n"
       << "inline constexpr char " << prefix << "_resource[] = \"" << resource << "\";\n";
     int id = 1;
     for (const Panel &p : panels) {
@@ -161,7 +161,7 @@ QString Source(const QString &prefix, const QString &resource, const QList<Panel
     QString text;
     QTextStream s(&text);
     s << "// Panel table of " << resource << ", generated from the panel files.\n"
-      << "#include \"platform/ui/panelset.h\"\n";
+      << "#include \"gui/runtime/panelset.h\"\n";
     for (const Panel &p : panels) s << "#include \"ui_" << p.file << ".h\"\n";
     s << "\nnamespace {\n\n";
     for (const Panel &p : panels)

@@ -1,4 +1,4 @@
-#include "link/crc8.h"
+#include "wire/crc8.h"
 
 static_assert(crc8Array[0] == 0x00 && crc8Array[1] == 0x5E && crc8Array[2] == 0xBC &&
               crc8Array[3] == 0xE2);

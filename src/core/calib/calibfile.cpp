@@ -1,4 +1,4 @@
-#include "calib/calibfile.h"
+#include "core/calib/calibfile.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "link/calibheader.h"
+#include "core/link/calibheader.h"
 
 constexpr int LIN_TABLE_SIZE = 2048;  // entries of a linearisation table
 constexpr int CALIB_PATH_SIZE = 260;

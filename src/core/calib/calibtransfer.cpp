@@ -1,17 +1,17 @@
-#include "calib/calibtransfer.h"
+#include "core/calib/calibtransfer.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "calib/calibfile.h"
-#include "calib/tablerecord.h"
-#include "link/frame.h"
-#include "link/identify.h"
-#include "link/status.h"
-#include "link/transport.h"
-#include "link/xflash.h"
-#include "platform/timing.h"
-#include "shared/state.h"
+#include "core/calib/calibfile.h"
+#include "core/calib/tablerecord.h"
+#include "core/link/frame.h"
+#include "core/link/identity.h"
+#include "core/link/status.h"
+#include "core/link/transport.h"
+#include "core/link/xflash.h"
+#include "core/state/flags.h"
+#include "core/system/timing.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 constexpr int32_t COMBINED_TYPE_CODE = 611632;  // header type of the combined hardware
 constexpr uint16_t COMBINED_HWTYPE = 22;

@@ -1,4 +1,4 @@
-#include "calib/identification.h"
+#include "core/calib/identifypair.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,15 +6,15 @@
 #include <iterator>
 #include <string_view>
 
-#include "calib/calibtransfer.h"
-#include "link/calibheader.h"
-#include "link/frame.h"
-#include "link/identify.h"
-#include "link/status.h"
-#include "link/xflash.h"
-#include "params/transfer.h"
-#include "platform/timing.h"
-#include "shared/state.h"
+#include "core/calib/calibtransfer.h"
+#include "core/link/calibheader.h"
+#include "core/link/frame.h"
+#include "core/link/identity.h"
+#include "core/link/status.h"
+#include "core/link/xflash.h"
+#include "core/params/transfer.h"
+#include "core/state/flags.h"
+#include "core/system/timing.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Identification of the sensor pair after a transport has opened, the device side: line test,
 // firmware text and series check, hardware record and what follows from it (CCD line, models,
 // limits, bar positions), firmware range, calibration headers and the three RAM parameter sets.
-// The panels show the outcome (app/identify).
+// The panels show the outcome (gui/app/identityview).
 #pragma once
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "calib/tablerecord.h"
+#include "core/calib/tablerecord.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "link/calibheader.h"
+#include "core/link/calibheader.h"
 
 CalibHeader calib[2];
 

@@ -2,7 +2,7 @@
 // what the derived settings and the recorder take range and offsets from, and what a header
 // write sends.
 #pragma once
-#include "link/wire.h"
+#include "wire/wire.h"
 
 extern CalibHeader calib[2];  // master's (0) and slave's (1) calibration header
 

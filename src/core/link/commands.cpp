@@ -1,9 +1,9 @@
-#include "link/commands.h"
+#include "core/link/commands.h"
 
-#include "link/frame.h"
-#include "link/status.h"
-#include "link/transport.h"
-#include "shared/state.h"
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/link/transport.h"
+#include "core/state/flags.h"
 
 RawRecord raw;
 uint16_t adbuf[256];

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 extern RawRecord raw;        // last measurement data record (order 8)
 extern uint16_t adbuf[256];  // last video profiles: 128 MASTER values, then 128 SLAVE values

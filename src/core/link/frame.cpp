@@ -1,17 +1,17 @@
-#include "link/frame.h"
+#include "core/link/frame.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "link/crc8.h"
-#include "link/identify.h"
-#include "link/status.h"
-#include "link/transport.h"
-#include "platform/serial.h"
-#include "platform/tcp.h"
-#include "platform/timing.h"
-#include "shared/state.h"
+#include "core/link/identity.h"
+#include "core/link/status.h"
+#include "core/link/transport.h"
+#include "core/state/flags.h"
+#include "core/system/serial.h"
+#include "core/system/tcp.h"
+#include "core/system/timing.h"
+#include "wire/crc8.h"
 
 uint8_t szWriteBuf[FRAME_BUFFER_SIZE];
 uint8_t szReadBuf[FRAME_BUFFER_SIZE];

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 extern uint8_t szWriteBuf[FRAME_BUFFER_SIZE];  // request: header at 0..7, data from 8
 extern uint8_t szReadBuf[FRAME_BUFFER_SIZE];   // reply: header at 0..7, data from 8

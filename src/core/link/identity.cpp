@@ -1,4 +1,4 @@
-#include "link/identify.h"
+#include "core/link/identity.h"
 
 #include <algorithm>
 

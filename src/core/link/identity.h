@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 constexpr int VERSION_TEXT_SIZE = 72;  // characters of the firmware text (reply to order 7)
 constexpr int XBAR_COUNT = 128;        // bars of the video bar graph

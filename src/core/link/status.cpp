@@ -1,4 +1,4 @@
-#include "link/status.h"
+#include "core/link/status.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,14 +1,14 @@
-#include "link/transport.h"
+#include "core/link/transport.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "link/frame.h"
-#include "link/status.h"
-#include "platform/serial.h"
-#include "platform/tcp.h"
-#include "shared/state.h"
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/state/flags.h"
+#include "core/system/serial.h"
+#include "core/system/tcp.h"
 
 int comtype, rs232port, rs232baudrate, rs232_con;
 char szIPhostName[HOST_TEXT_SIZE];

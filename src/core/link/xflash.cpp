@@ -1,11 +1,11 @@
-#include "link/xflash.h"
+#include "core/link/xflash.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "link/frame.h"
-#include "link/status.h"
-#include "link/transport.h"
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/link/transport.h"
 
 namespace {
 

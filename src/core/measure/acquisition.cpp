@@ -1,16 +1,16 @@
-#include "measure/acquisition.h"
+#include "core/measure/acquisition.h"
 
 #include <utility>
 
-#include "calib/calibtransfer.h"
-#include "link/commands.h"
-#include "link/frame.h"
-#include "link/status.h"
-#include "link/transport.h"
-#include "params/teach.h"
-#include "params/transfer.h"
-#include "platform/timing.h"
-#include "shared/state.h"
+#include "core/calib/calibtransfer.h"
+#include "core/link/commands.h"
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/link/transport.h"
+#include "core/params/teach.h"
+#include "core/params/transfer.h"
+#include "core/state/flags.h"
+#include "core/system/timing.h"
 
 namespace {
 
@@ -91,8 +91,8 @@ bool RequestLoopRecord(void (*take)()) {
 
 void WhenLoopEnded(std::function<void()> action) {
     if (!loopRunning && !recorderBusy) return action();
-    stop_flag = STOP_IDLE;     // ends RUN, VIDEO or a desktop recording after its cycle
-    recstop_flag = 1;  // ends the touch recorder's wait for trigger records
+    stop_flag = STOP_IDLE;  // ends RUN, VIDEO or a desktop recording after its cycle
+    recstop_flag = 1;       // ends the touch recorder's wait for trigger records
     afterLoop = std::move(action);
 }
 

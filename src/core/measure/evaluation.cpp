@@ -1,10 +1,10 @@
-#include "measure/evaluation.h"
+#include "core/measure/evaluation.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "link/identify.h"
-#include "shared/state.h"
+#include "core/link/identity.h"
+#include "core/state/flags.h"
 
 double arrayNORM[STRIP_TRACES * STRIP_SAMPLES];
 

@@ -6,8 +6,8 @@
 #pragma once
 #include <cstdint>
 
-#include "link/identify.h"
-#include "link/wire.h"
+#include "core/link/identity.h"
+#include "wire/wire.h"
 
 constexpr int STRIP_TRACES = 7;                         // traces of the measured-value chart
 constexpr int STRIP_SAMPLES = 100;                      // samples of each trace kept in the history

@@ -1,4 +1,4 @@
-#include "measure/recfile.h"
+#include "core/measure/recfile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/calibheader.h"
-#include "params/paramblock.h"
-#include "platform/timing.h"
+#include "core/link/calibheader.h"
+#include "core/params/paramblock.h"
+#include "core/system/timing.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 constexpr unsigned REC_MAX_SAMPLES = 32000;  // most samples a desktop recording takes
 constexpr int REC_LINE_SIZE = 128;           // room for the longest sample line

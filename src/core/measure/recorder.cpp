@@ -1,20 +1,20 @@
-#include "measure/recorder.h"
+#include "core/measure/recorder.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "link/commands.h"
-#include "link/crc8.h"
-#include "link/frame.h"
-#include "link/status.h"
-#include "link/transport.h"
-#include "measure/acquisition.h"
-#include "measure/recfile.h"
-#include "platform/serial.h"
-#include "platform/timing.h"
-#include "shared/files.h"
-#include "shared/state.h"
+#include "core/link/commands.h"
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/link/transport.h"
+#include "core/measure/acquisition.h"
+#include "core/measure/recfile.h"
+#include "core/state/flags.h"
+#include "core/state/programdir.h"
+#include "core/system/serial.h"
+#include "core/system/timing.h"
+#include "wire/crc8.h"
 
 TriggerRecord rec;
 int tmr_flag = 0;

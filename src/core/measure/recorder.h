@@ -4,8 +4,8 @@
 // show on the way goes through a RecorderView.
 #pragma once
 
-#include "link/status.h"
-#include "link/wire.h"
+#include "core/link/status.h"
+#include "wire/wire.h"
 
 extern TriggerRecord rec;  // the last trigger record, as received
 extern int tmr_flag;       // 1 while the touch recorder's timer records (polled mode)

@@ -1,4 +1,4 @@
-#include "measure/recreader.h"
+#include "core/measure/recreader.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,11 +1,11 @@
-#include "params/appsettings.h"
+#include "core/params/appsettings.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
 
-#include "link/transport.h"
-#include "params/inifile.h"
+#include "core/link/transport.h"
+#include "core/params/inifile.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "params/derived.h"
+#include "core/params/derived.h"
 
 #include <cmath>
 #include <cstdint>
 
-#include "link/calibheader.h"
-#include "link/commands.h"
-#include "params/paramblock.h"
-#include "shared/state.h"
+#include "core/link/calibheader.h"
+#include "core/link/commands.h"
+#include "core/params/paramblock.h"
+#include "core/state/flags.h"
 
 int umTeach, umRange, umRangeA, umRangeB, umVIRTOFFS, umupTHD, umloTHD;
 

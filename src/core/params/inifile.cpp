@@ -1,4 +1,4 @@
-#include "params/inifile.h"
+#include "core/params/inifile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/filesync.h"
+#include "core/system/filesync.h"
 
 namespace fs = std::filesystem;
 

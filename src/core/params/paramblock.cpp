@@ -1,4 +1,4 @@
-#include "params/paramblock.h"
+#include "core/params/paramblock.h"
 
 #include <cstring>
 #include <initializer_list>

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 constexpr int PARA_PAGE_SIZE = 32;  // bytes of one set, one page on the wire
 constexpr int PARA_PAGES = 3;       // page 0 general, 1 master, 2 slave

@@ -1,4 +1,4 @@
-#include "params/paramfile.h"
+#include "core/params/paramfile.h"
 
 #include <span>
 

@@ -3,8 +3,8 @@
 // need at run time (option switch, RS-232 output mode, integration time, baud-rate index,
 // mode selector, reserved bytes) are not stored, and reading leaves them as they are.
 #pragma once
-#include "link/wire.h"
-#include "params/inifile.h"
+#include "core/params/inifile.h"
+#include "wire/wire.h"
 
 // Writes the block to a parameter file: 1, or negative when the file could not be written (the
 // old file is then unchanged).

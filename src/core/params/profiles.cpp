@@ -1,9 +1,9 @@
-#include "params/profiles.h"
+#include "core/params/profiles.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "params/paramblock.h"
+#include "core/params/paramblock.h"
 
 uint16_t thdArrayA[MAXPOINT];
 uint16_t thdArrayB[MAXPOINT];

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shared/state.h"
+#include "core/state/flags.h"
 
 extern uint16_t thdArrayA[MAXPOINT];  // master threshold line: Video-Threshold % of ADCMAX
 extern uint16_t thdArrayB[MAXPOINT];  // slave threshold line

@@ -1,9 +1,9 @@
-#include "params/teach.h"
+#include "core/params/teach.h"
 
-#include "link/frame.h"
-#include "link/status.h"
-#include "link/transport.h"
-#include "params/paramblock.h"
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/link/transport.h"
+#include "core/params/paramblock.h"
 
 int PushTEACH() {
     SetStatus("TEACH new setpoint value ...");

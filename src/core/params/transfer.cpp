@@ -1,12 +1,12 @@
-#include "params/transfer.h"
+#include "core/params/transfer.h"
 
 #include <cstring>
 
-#include "link/frame.h"
-#include "link/identify.h"
-#include "link/status.h"
-#include "params/paramblock.h"
-#include "shared/state.h"
+#include "core/link/frame.h"
+#include "core/link/identity.h"
+#include "core/link/status.h"
+#include "core/params/paramblock.h"
+#include "core/state/flags.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shared/state.h"
+#include "core/state/flags.h"
 
 StopFlag stop_flag;
 int exit_flag, tsd_flag, video_flag, teach_flag, reset_flag, send_flag, get_flag, wrxf_flag,

@@ -1,4 +1,4 @@
-#include "shared/files.h"
+#include "core/state/programdir.h"
 
 #include <QCoreApplication>
 #include <QDir>

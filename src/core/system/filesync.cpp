@@ -1,4 +1,4 @@
-#include "platform/filesync.h"
+#include "core/system/filesync.h"
 
 #include <unistd.h>
 

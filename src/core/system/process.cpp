@@ -1,4 +1,4 @@
-#include "platform/process.h"
+#include "core/system/process.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -63,7 +63,8 @@ int LaunchExecutableEx(const char *command, int, int *handle, ExecutableEndedCal
     running()[id] = {process, {}};
     QObject::connect(process, &QProcess::readyReadStandardError, process,
                      [id] { takeErrorOutput(id); });
-    if (ended) QObject::connect(process, &QProcess::finished, process, [ended, id] {
+    if (ended)
+        QObject::connect(process, &QProcess::finished, process, [ended, id] {
             takeErrorOutput(id);
             ended(id);
         });

@@ -1,4 +1,4 @@
-#include "platform/serial.h"
+#include "core/system/serial.h"
 
 #include <QCoreApplication>
 #include <QSerialPort>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "platform/timing.h"
+#include "core/system/timing.h"
 
 #ifdef __linux__
 #include <grp.h>

@@ -1,4 +1,4 @@
-#include "platform/signals.h"
+#include "core/system/signals.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "platform/tcp.h"
+#include "core/system/tcp.h"
 
 #include <fcntl.h>
 #include <netdb.h>

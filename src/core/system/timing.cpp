@@ -1,4 +1,4 @@
-#include "platform/timing.h"
+#include "core/system/timing.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -1,18 +1,18 @@
-#include "app/appini.h"
+#include "gui/app/appini.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
+#include "core/link/status.h"
+#include "core/link/transport.h"
+#include "core/params/appsettings.h"
+#include "core/params/inifile.h"
+#include "core/state/flags.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/screen.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/status.h"
-#include "link/transport.h"
-#include "params/appsettings.h"
-#include "params/inifile.h"
-#include "platform/ui/screen.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

@@ -1,25 +1,25 @@
-#include "app/conndialog.h"
+#include "gui/app/conndialog.h"
 
 #include <cstdint>
 #include <string>
 
-#include "app/appini.h"
-#include "app/identify.h"
-#include "app/shell.h"
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/link/transport.h"
+#include "core/measure/acquisition.h"
+#include "core/params/appsettings.h"
+#include "core/state/flags.h"
+#include "core/state/programdir.h"
+#include "core/system/serial.h"
+#include "core/system/timing.h"
+#include "gui/app/appini.h"
+#include "gui/app/identityview.h"
+#include "gui/app/shell.h"
+#include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/frame.h"
-#include "link/status.h"
-#include "link/transport.h"
-#include "link/wire.h"
-#include "measure/acquisition.h"
-#include "params/appsettings.h"
-#include "params/settingsview.h"
-#include "platform/serial.h"
-#include "platform/timing.h"
-#include "platform/ui/userint.h"
-#include "shared/files.h"
-#include "shared/panels.h"
-#include "shared/state.h"
+#include "wire/wire.h"
 
 char szIPaddress[IP_ADDRESS_SIZE];
 char szIPportnum[IP_PORTNUM_SIZE];

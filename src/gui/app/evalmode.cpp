@@ -1,12 +1,12 @@
-#include "app/evalmode.h"
+#include "gui/app/evalmode.h"
 
+#include "core/link/calibheader.h"
+#include "core/link/identity.h"
+#include "core/state/flags.h"
+#include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/calibheader.h"
-#include "link/identify.h"
-#include "params/settingsview.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

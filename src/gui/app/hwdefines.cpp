@@ -1,4 +1,4 @@
-#include "app/hwdefines.h"
+#include "gui/app/hwdefines.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,12 +1,12 @@
-#include "app/hwselect.h"
+#include "gui/app/hwselect.h"
 
 #include <cstdlib>
 
-#include "app/hwdefines.h"
+#include "core/state/flags.h"
+#include "gui/app/hwdefines.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

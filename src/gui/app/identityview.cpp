@@ -1,17 +1,17 @@
-#include "app/identify.h"
+#include "gui/app/identityview.h"
 
 #include <initializer_list>
 #include <string>
 #include <utility>
 
+#include "core/link/calibheader.h"
+#include "core/link/status.h"
+#include "core/state/flags.h"
+#include "gui/panels/handles.h"
+#include "gui/params/panelmap.h"
+#include "gui/params/settingsview.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/calibheader.h"
-#include "link/status.h"
-#include "params/panelmap.h"
-#include "params/settingsview.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // hardware text box, limits, rings and dimming from the hardware record, calibration headers
 // and parameter sets.
 #pragma once
-#include "calib/identification.h"
-#include "link/identify.h"
+#include "core/calib/identifypair.h"
+#include "core/link/identity.h"
 
 // Identifies the device on the open transport and shows the outcome: 1 when it answered the
 // echo and was identified (also a device of another series, buttons dimmed), 0 when

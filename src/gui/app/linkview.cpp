@@ -1,16 +1,16 @@
-#include "app/linkview.h"
+#include "gui/app/linkview.h"
 
 #include <QDateTime>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "app/exchangeguard.h"
+#include "core/link/status.h"
+#include "gui/app/exchangeguard.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/screen.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/status.h"
-#include "platform/ui/screen.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
-#include "app/logo.h"
+#include "gui/app/logo.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <algorithm>
 #include <cstdio>
 
+#include "core/params/inifile.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/screen.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "params/inifile.h"
-#include "platform/ui/screen.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
 
 const char szSoftName[] = "K-TAV-PX-MS-Vista";
 const char szSoftBuildDate[] = "Build: V4.2.1  05/Oct/2015";

@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <cstdio>
 
-#include "app/shell.h"
-#include "platform/timing.h"
+#include "core/system/timing.h"
+#include "gui/app/shell.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "app/stopaction.h"
+#include "gui/app/stopaction.h"
 
-#include "app/maincontrols.h"
+#include "core/state/flags.h"
+#include "gui/app/maincontrols.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
+#include "gui/touch/touchstop.h"
 #include "ktav_panels.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
-#include "touch/touchstop.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "app/tablewritegate.h"
+#include "gui/app/tablewritegate.h"
 
 #include <algorithm>
 #include <array>
 
-#include "app/shell.h"
-#include "calib/calibtransfer.h"
+#include "core/calib/calibtransfer.h"
+#include "core/link/status.h"
+#include "gui/app/shell.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/status.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
 
 namespace {
 

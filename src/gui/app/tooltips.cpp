@@ -1,8 +1,8 @@
-#include "app/tooltips.h"
+#include "gui/app/tooltips.h"
 
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
 
 namespace {
 

@@ -1,20 +1,20 @@
-#include "calib/calibpopup.h"
+#include "gui/calib/calibpopup.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "calib/calibfile.h"
-#include "calib/calibtransfer.h"
+#include "core/calib/calibfile.h"
+#include "core/calib/calibtransfer.h"
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/link/xflash.h"
+#include "core/state/flags.h"
+#include "core/state/programdir.h"
+#include "gui/panels/handles.h"
+#include "gui/params/panelmap.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/frame.h"
-#include "link/status.h"
-#include "link/xflash.h"
-#include "params/panelmap.h"
-#include "platform/ui/userint.h"
-#include "shared/files.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 // 0 = editing mode, 1 = normal mode; values above 1 count as 1.
 void DimmCalibElements(uint16_t mode);

@@ -1,14 +1,14 @@
-#include "calib/pairsetup.h"
+#include "gui/calib/pairsetup.h"
 
 #include <iterator>
 
-#include "calib/calibpopup.h"
+#include "core/params/derived.h"
+#include "core/params/paramblock.h"
+#include "core/state/flags.h"
+#include "gui/calib/calibpopup.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "params/derived.h"
-#include "params/paramblock.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

@@ -1,19 +1,19 @@
-#include "measure/desktoploops.h"
+#include "gui/measure/desktoploops.h"
 
 #include <initializer_list>
 
+#include "core/link/commands.h"
+#include "core/link/identity.h"
+#include "core/link/status.h"
+#include "core/measure/acquisition.h"
+#include "core/params/profiles.h"
+#include "core/state/flags.h"
+#include "gui/measure/displays.h"
+#include "gui/panels/handles.h"
+#include "gui/params/panelmap.h"
+#include "gui/params/videocurves.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/commands.h"
-#include "link/identify.h"
-#include "link/status.h"
-#include "measure/acquisition.h"
-#include "measure/displays.h"
-#include "params/panelmap.h"
-#include "params/profiles.h"
-#include "params/videocurves.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
-#include "measure/displays.h"
+#include "gui/measure/displays.h"
 
 #include <cmath>
 #include <span>
 
+#include "core/link/commands.h"
+#include "core/measure/evaluation.h"
+#include "core/params/derived.h"
+#include "core/params/paramblock.h"
+#include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/commands.h"
-#include "measure/evaluation.h"
-#include "params/derived.h"
-#include "params/paramblock.h"
-#include "params/settingsview.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
 
 int32_t umValue;
 uint16_t curposA, curposB;

@@ -4,9 +4,9 @@
 #pragma once
 #include <cstdint>
 
-#include "link/wire.h"
-#include "measure/evaluation.h"
-#include "shared/state.h"
+#include "core/measure/evaluation.h"
+#include "core/state/flags.h"
+#include "wire/wire.h"
 
 extern int32_t umValue;            // measured value of this cycle [um], by analog-output mode
 extern uint16_t curposA, curposB;  // positions clamped to 1 … pixel count

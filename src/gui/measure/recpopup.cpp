@@ -1,22 +1,22 @@
-#include "measure/recpopup.h"
+#include "gui/measure/recpopup.h"
 
 #include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
 
+#include "core/link/status.h"
+#include "core/measure/acquisition.h"
+#include "core/measure/recfile.h"
+#include "core/measure/recorder.h"
+#include "core/params/paramblock.h"
+#include "core/state/flags.h"
+#include "core/state/programdir.h"
+#include "core/system/timing.h"
+#include "gui/measure/displays.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/status.h"
-#include "measure/acquisition.h"
-#include "measure/displays.h"
-#include "measure/recfile.h"
-#include "measure/recorder.h"
-#include "params/paramblock.h"
-#include "platform/timing.h"
-#include "platform/ui/userint.h"
-#include "shared/files.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

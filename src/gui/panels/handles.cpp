@@ -1,7 +1,7 @@
-#include "shared/panels.h"
+#include "gui/panels/handles.h"
 
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "platform/ui/userint.h"
 
 int pPA, pPara0, pPara1, pPara2, pCalib, pRec, pConn, pTSD;
 int pTNum, pTMval, pTGraph, pTRec, pTVideo, pTPara0, pTPara1, pTPara2, pTConn;

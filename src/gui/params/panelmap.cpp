@@ -1,21 +1,21 @@
-#include "params/panelmap.h"
+#include "gui/params/panelmap.h"
 
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <string>
 
+#include "core/link/calibheader.h"
+#include "core/link/identity.h"
+#include "core/params/derived.h"
+#include "core/params/paramblock.h"
+#include "core/params/profiles.h"
+#include "core/state/flags.h"
+#include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
+#include "gui/params/videocurves.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/calibheader.h"
-#include "link/identify.h"
-#include "params/derived.h"
-#include "params/paramblock.h"
-#include "params/profiles.h"
-#include "params/settingsview.h"
-#include "params/videocurves.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 // Reads the controls of the active surface (tsd_flag) into `para`, without range check, and
 // recomputes the derived settings.

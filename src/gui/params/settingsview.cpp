@@ -1,12 +1,12 @@
-#include "params/settingsview.h"
+#include "gui/params/settingsview.h"
 
 #include <iterator>
 
+#include "core/params/derived.h"
+#include "core/params/paramblock.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "params/derived.h"
-#include "params/paramblock.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
 
 namespace {
 

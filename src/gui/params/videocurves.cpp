@@ -1,9 +1,9 @@
-#include "params/videocurves.h"
+#include "gui/params/videocurves.h"
 
+#include "core/state/flags.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

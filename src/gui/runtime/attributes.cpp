@@ -13,11 +13,11 @@
 #include <QSpinBox>
 #include <cmath>
 
-#include "platform/ui/displaypaint.h"
-#include "platform/ui/kgraph.h"
-#include "platform/ui/kled.h"
-#include "platform/ui/ktimer.h"
-#include "platform/ui/runtime.h"
+#include "gui/runtime/displaypaint.h"
+#include "gui/runtime/kgraph.h"
+#include "gui/runtime/kled.h"
+#include "gui/runtime/ktimer.h"
+#include "gui/runtime/runtime.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/ui/runtime.h"
+#include "gui/runtime/runtime.h"
 
 QString Text(const char *text) {
     return QString::fromUtf8(text ? text : "");

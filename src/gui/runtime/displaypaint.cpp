@@ -1,4 +1,4 @@
-#include "platform/ui/displaypaint.h"
+#include "gui/runtime/displaypaint.h"
 
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
@@ -20,7 +20,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ui/runtime.h"
+#include "gui/runtime/runtime.h"
 
 namespace {
 
@@ -361,9 +361,8 @@ bool DrawNumber(QWidget *widget, CtrlKind kind, double value) {
         return false;
     }
     Drawn *existing = find(box);
-    QLineEdit *edit = existing
-                          ? existing->edit
-                          : box->findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly);
+    QLineEdit *edit = existing ? existing->edit
+                               : box->findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly);
     if (!edit) return false;
     Drawn &d = entry(box, edit, kind);
     const double kept = KeptNumber(box, kind, value);

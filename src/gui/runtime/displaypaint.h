@@ -16,7 +16,7 @@
 
 #include <QString>
 
-#include "platform/ui/panelset.h"
+#include "gui/runtime/panelset.h"
 
 class QWidget;
 

@@ -13,8 +13,8 @@
 #include <QSlider>
 #include <QSpinBox>
 
-#include "platform/ui/ktimer.h"
-#include "platform/ui/runtime.h"
+#include "gui/runtime/ktimer.h"
+#include "gui/runtime/runtime.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/ui/framepaint.h"
+#include "gui/runtime/framepaint.h"
 
 #include <QCoreApplication>
 #include <QFrame>

@@ -1,6 +1,6 @@
 // Graph operations on KGraph controls: plots, axes, cursors and strip charts.
-#include "platform/ui/kgraph.h"
-#include "platform/ui/runtime.h"
+#include "gui/runtime/kgraph.h"
+#include "gui/runtime/runtime.h"
 
 namespace {
 

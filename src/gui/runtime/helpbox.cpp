@@ -1,4 +1,4 @@
-#include "platform/ui/userint.h"
+#include "gui/runtime/userint.h"
 
 int ToggleHelpBox(int panel, int box, int control, int dx, int dy, const char *text) {
     int top = 0, left = 0, height = 0, width = 0;

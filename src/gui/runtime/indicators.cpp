@@ -1,4 +1,4 @@
-#include "platform/ui/indicators.h"
+#include "gui/runtime/indicators.h"
 
 #include <QAbstractSpinBox>
 #include <QCoreApplication>
@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <vector>
 
-#include "platform/ui/runtime.h"
+#include "gui/runtime/runtime.h"
 
 namespace {
 

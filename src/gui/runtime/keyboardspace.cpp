@@ -9,8 +9,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "platform/ui/runtime.h"
-#include "platform/ui/screen.h"
+#include "gui/runtime/runtime.h"
+#include "gui/runtime/screen.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/ui/kgraph.h"
+#include "gui/runtime/kgraph.h"
 
 #include <QEvent>
 #include <QPaintEvent>

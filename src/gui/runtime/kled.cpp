@@ -1,4 +1,4 @@
-#include "platform/ui/kled.h"
+#include "gui/runtime/kled.h"
 
 #include <QPainter>
 #include <algorithm>

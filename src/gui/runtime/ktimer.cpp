@@ -1,4 +1,4 @@
-#include "platform/ui/ktimer.h"
+#include "gui/runtime/ktimer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 
-#include "platform/ui/runtime.h"
+#include "gui/runtime/runtime.h"
 
 namespace {
 

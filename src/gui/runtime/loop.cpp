@@ -3,7 +3,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/ui/userint.h"
+#include "gui/runtime/userint.h"
 
 namespace {
 QEventLoop *running = nullptr;

@@ -1,4 +1,4 @@
-#include "platform/ui/pacer.h"
+#include "gui/runtime/pacer.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <map>
 
-#include "platform/ui/indicators.h"
+#include "gui/runtime/indicators.h"
 
 namespace {
 

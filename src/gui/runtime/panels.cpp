@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ui/framepaint.h"
-#include "platform/ui/pacer.h"
-#include "platform/ui/runtime.h"
-#include "platform/ui/stylecache.h"
+#include "gui/runtime/framepaint.h"
+#include "gui/runtime/pacer.h"
+#include "gui/runtime/runtime.h"
+#include "gui/runtime/stylecache.h"
 
 namespace {
 

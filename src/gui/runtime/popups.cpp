@@ -9,8 +9,8 @@
 #include <deque>
 #include <optional>
 
-#include "platform/ui/popupscript.h"
-#include "platform/ui/runtime.h"
+#include "gui/runtime/popupscript.h"
+#include "gui/runtime/runtime.h"
 
 namespace {
 

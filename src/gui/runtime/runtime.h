@@ -9,8 +9,8 @@
 #include <cstddef>
 #include <map>
 
-#include "platform/ui/panelset.h"
-#include "platform/ui/userint.h"
+#include "gui/runtime/panelset.h"
+#include "gui/runtime/userint.h"
 
 class QComboBox;
 class QWidget;

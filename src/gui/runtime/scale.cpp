@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/ui/runtime.h"
-#include "platform/ui/screen.h"
+#include "gui/runtime/runtime.h"
+#include "gui/runtime/screen.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/ui/screen.h"
+#include "gui/runtime/screen.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -6,8 +6,8 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "platform/ui/indicators.h"
-#include "platform/ui/runtime.h"
+#include "gui/runtime/indicators.h"
+#include "gui/runtime/runtime.h"
 
 namespace {
 int nextRuntimeControl = 1000000;  // above every id the generator gives

@@ -1,4 +1,4 @@
-#include "platform/ui/stylecache.h"
+#include "gui/runtime/stylecache.h"
 
 #include <QApplication>
 #include <QPaintEngine>

@@ -16,10 +16,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/ui/displaypaint.h"
-#include "platform/ui/indicators.h"
-#include "platform/ui/kled.h"
-#include "platform/ui/runtime.h"
+#include "gui/runtime/displaypaint.h"
+#include "gui/runtime/indicators.h"
+#include "gui/runtime/kled.h"
+#include "gui/runtime/runtime.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
-#include "touch/keyboard.h"
+#include "gui/touch/keyboard.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <string>
 
+#include "core/link/status.h"
+#include "core/system/process.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/screen.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/status.h"
-#include "platform/process.h"
-#include "platform/ui/screen.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
 
 int pKeyboard = 0;
 

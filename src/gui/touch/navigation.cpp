@@ -1,14 +1,14 @@
-#include "touch/navigation.h"
+#include "gui/touch/navigation.h"
 
 #include <initializer_list>
 
+#include "core/link/status.h"
+#include "core/state/flags.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
+#include "gui/touch/touchrecorder.h"
+#include "gui/touch/touchstop.h"
 #include "ktav_panels.h"
-#include "link/status.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
-#include "touch/touchrecorder.h"
-#include "touch/touchstop.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "touch/numentry.h"
+#include "gui/touch/numentry.h"
 
 #include <algorithm>
 #include <limits>
 
+#include "core/state/flags.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "touch/touchdisplays.h"
+#include "gui/touch/touchdisplays.h"
 
+#include "core/link/commands.h"
+#include "core/measure/evaluation.h"
+#include "core/params/derived.h"
+#include "core/params/paramblock.h"
+#include "core/state/flags.h"
+#include "gui/measure/displays.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/commands.h"
-#include "measure/displays.h"
-#include "measure/evaluation.h"
-#include "params/derived.h"
-#include "params/paramblock.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 namespace {
 

@@ -1,27 +1,27 @@
-#include "touch/touchloops.h"
+#include "gui/touch/touchloops.h"
 
 #include <cstdio>
 #include <initializer_list>
 #include <utility>
 
+#include "core/link/commands.h"
+#include "core/link/identity.h"
+#include "core/link/status.h"
+#include "core/measure/acquisition.h"
+#include "core/measure/evaluation.h"
+#include "core/measure/recorder.h"
+#include "core/params/profiles.h"
+#include "core/state/flags.h"
+#include "gui/measure/desktoploops.h"
+#include "gui/measure/displays.h"
+#include "gui/panels/handles.h"
+#include "gui/params/panelmap.h"
+#include "gui/params/videocurves.h"
+#include "gui/runtime/userint.h"
+#include "gui/touch/touchdisplays.h"
+#include "gui/touch/touchrecorder.h"
+#include "gui/touch/touchstop.h"
 #include "ktav_panels.h"
-#include "link/commands.h"
-#include "link/identify.h"
-#include "link/status.h"
-#include "measure/acquisition.h"
-#include "measure/desktoploops.h"
-#include "measure/displays.h"
-#include "measure/evaluation.h"
-#include "measure/recorder.h"
-#include "params/panelmap.h"
-#include "params/profiles.h"
-#include "params/videocurves.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
-#include "shared/state.h"
-#include "touch/touchdisplays.h"
-#include "touch/touchrecorder.h"
-#include "touch/touchstop.h"
 
 namespace {
 

@@ -1,27 +1,27 @@
-#include "touch/touchrecorder.h"
+#include "gui/touch/touchrecorder.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
+#include "core/link/commands.h"
+#include "core/link/frame.h"
+#include "core/measure/acquisition.h"
+#include "core/measure/evaluation.h"
+#include "core/measure/recfile.h"
+#include "core/measure/recorder.h"
+#include "core/params/derived.h"
+#include "core/params/paramblock.h"
+#include "core/state/flags.h"
+#include "core/state/programdir.h"
+#include "core/system/timing.h"
+#include "gui/measure/displays.h"
+#include "gui/measure/recpopup.h"
+#include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "link/commands.h"
-#include "link/frame.h"
-#include "measure/acquisition.h"
-#include "measure/displays.h"
-#include "measure/evaluation.h"
-#include "measure/recfile.h"
-#include "measure/recorder.h"
-#include "measure/recpopup.h"
-#include "params/derived.h"
-#include "params/paramblock.h"
-#include "params/settingsview.h"
-#include "platform/timing.h"
-#include "platform/ui/userint.h"
-#include "shared/files.h"
-#include "shared/panels.h"
-#include "shared/state.h"
 
 double arrayREC[REC_CHART_TRACES * REC_CHART_SAMPLES];
 int file_flag = 0;

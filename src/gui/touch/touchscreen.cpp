@@ -1,13 +1,13 @@
-#include "touch/touchscreen.h"
+#include "gui/touch/touchscreen.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "core/system/timing.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/screen.h"
+#include "gui/runtime/userint.h"
 #include "ktav_panels.h"
-#include "platform/timing.h"
-#include "platform/ui/screen.h"
-#include "platform/ui/userint.h"
-#include "shared/panels.h"
 
 namespace {
 
