@@ -18,8 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // From the ground up. The generated control ids ("ktav_panels.h") count as ground.
-const std::vector<std::string> kLayers = {"platform", "shared",  "link",  "params",
-                                          "calib",    "measure", "touch", "app"};
+const std::vector<std::string> kLayers = {"platform", "shared", "link",  "params", "calib",
+                                          "measure",  "stats",  "touch", "app"};
 
 int rankOf(const std::string &folder) {
     const auto it = std::ranges::find(kLayers, folder);
