@@ -164,6 +164,60 @@ QString publishProblem(const QCommandLineParser &parser) {
     return {};
 }
 
+// A number of millimetres of the option `name` that is finite (and, with `positive`, above 0).
+bool isMillimetres(const QCommandLineParser &parser, const char *name, bool positive) {
+    bool ok = true;
+    const double mm = parser.value(name).toDouble(&ok);
+    return ok && std::isfinite(mm) && (!positive || mm > 0);
+}
+
+// The options of capability, plot --chart and gauge-study; an empty text when usable.
+QString statisticsProblem(const QCommandLineParser &parser, const QString &command) {
+    const QString column = parser.value("column").toUpper();
+    if (parser.isSet("column") && column != "VAL" && column != "MA" && column != "SL")
+        return QString("--column needs VAL, MA or SL, not '%1'").arg(parser.value("column"));
+    bool ok = true;
+    const int subgroup = parser.value("subgroup").toInt(&ok);
+    if (parser.isSet("subgroup") && (!ok || subgroup < 1 || subgroup > 10))
+        return QString("--subgroup needs 1 to 10, not '%1'").arg(parser.value("subgroup"));
+    if (command == "plot") {
+        const QString chart = parser.value("chart");
+        if (parser.isSet("chart") && chart != "imr" && chart != "xbar-r")
+            return QString("--chart needs imr or xbar-r, not '%1'").arg(chart);
+        if ((parser.isSet("subgroup") || parser.isSet("column")) && !parser.isSet("chart"))
+            return "--subgroup and --column need --chart";
+        if (chart == "imr" && parser.isSet("subgroup") && subgroup != 1)
+            return "--chart imr takes single values: --subgroup 1";
+        if (chart == "xbar-r" && parser.isSet("subgroup") && subgroup < 2)
+            return "--chart xbar-r needs --subgroup 2 to 10";
+    }
+    if (command == "capability") {
+        for (const char *name : {"lower", "upper", "tol-upper", "tol-lower"})
+            if (parser.isSet(name) && !isMillimetres(parser, name, false))
+                return QString("--%1 needs millimetres, not '%2'").arg(name, parser.value(name));
+        if ((parser.isSet("lower") || parser.isSet("upper")) &&
+            (parser.isSet("tol-upper") || parser.isSet("tol-lower") || parser.isSet("setpoint")))
+            return "give the limits either as --lower/--upper or as --setpoint with "
+                   "--tol-upper/--tol-lower";
+        if (parser.isSet("lower") && parser.isSet("upper") &&
+            parser.value("lower").toDouble() >= parser.value("upper").toDouble())
+            return "--lower must lie below --upper";
+    }
+    if (command == "gauge-study") {
+        if (!parser.isSet("reference") || !isMillimetres(parser, "reference", false))
+            return "gauge-study needs --reference MM";
+        if (!parser.isSet("tolerance") || !isMillimetres(parser, "tolerance", true))
+            return "gauge-study needs --tolerance MM above 0";
+        if (parser.isSet("resolution") && !isMillimetres(parser, "resolution", true))
+            return "--resolution needs millimetres above 0";
+        if (parser.isSet("from") && (parser.isSet("count") || parser.isSet("interval")))
+            return "--from takes neither --count nor --interval";
+        if (parser.isSet("count") && parser.value("count").toUInt() < 2)
+            return "--count of gauge-study needs 2 values or more";
+    }
+    return {};
+}
+
 }  // namespace
 
 void DeclareOptions(QCommandLineParser &parser) {
@@ -184,22 +238,51 @@ void DeclareOptions(QCommandLineParser &parser) {
          "get: write the parameter file to FILE instead of standard output; record: the "
          "recorder file; plot: the PNG picture to write.",
          "FILE"},
-        {"force", "get, plot: write over an existing --out file."},
+        {"force", "get, plot, capability, gauge-study: write over an existing output file."},
         {"in", "send: the parameter file to send.", "FILE"},
-        {"count", "run: stop after N records (default: until Ctrl-C); record: N samples.", "N"},
+        {"count",
+         "run: stop after N records (default: until Ctrl-C); record: N samples; gauge-study: N "
+         "values (default 50).",
+         "N"},
         {"interval",
-         "run, record: seconds between two records (default 0: as fast as the link allows).", "S"},
+         "run, record, gauge-study: seconds between two records (default 0: as fast as the link "
+         "allows).",
+         "S"},
         {"trigger", "record: take the trigger records the sensor sends in RS-232 output mode 1."},
         {"reconnect",
          "record: a lost sensor does not end the recording; it is tried again at once, then "
          "after 1 s and at doubling waits of at most 30 s, and the recording goes on in the same "
          "file."},
         {"setpoint",
-         "stats, plot: the set-point [mm] (default: the recording's, when it was made in "
-         "set-point mode).",
+         "stats, plot, capability: the set-point [mm] (default: the recording's, when it was made "
+         "in set-point mode).",
          "MM"},
-        {"upper", "stats, plot: upper tolerance above the set-point [mm] (default: none).", "MM"},
-        {"lower", "stats, plot: lower tolerance below the set-point [mm] (default: none).", "MM"},
+        {"upper",
+         "stats, plot: upper tolerance above the set-point [mm] (default: none); capability: the "
+         "upper specification limit [mm].",
+         "MM"},
+        {"lower",
+         "stats, plot: lower tolerance below the set-point [mm] (default: none); capability: the "
+         "lower specification limit [mm].",
+         "MM"},
+        {"tol-upper", "capability: upper limit = set-point + MM.", "MM"},
+        {"tol-lower", "capability: lower limit = set-point - MM.", "MM"},
+        {"column", "capability, plot --chart, gauge-study: the column VAL (default), MA or SL.",
+         "VAL|MA|SL"},
+        {"subgroup",
+         "capability, plot --chart: 1 = single values and the I-MR chart (default), 2..10 = "
+         "subgroups of N consecutive values and the X-bar-R chart (plot --chart xbar-r: 5).",
+         "N"},
+        {"chart",
+         "plot: the control chart imr or xbar-r instead of the traces; gauge-study: a PNG picture "
+         "of the run of values and their histogram.",
+         "imr|xbar-r|FILE"},
+        {"pdf", "capability, gauge-study: write a one-page PDF report to FILE.", "FILE"},
+        {"reference", "gauge-study: the reference value of the part [mm].", "MM"},
+        {"tolerance", "gauge-study: the tolerance T of the characteristic [mm].", "MM"},
+        {"resolution",
+         "gauge-study: the step of the values [mm] (default 0.001: whole micrometres).", "MM"},
+        {"from", "gauge-study: the values of a recorder file instead of the live pair.", "FILE"},
         {"width", "plot: width of the picture in pixels (default 800).", "W"},
         {"height", "plot: height of the picture in pixels (default 500).", "H"},
         {"file", "calib-write: the calibration file (XF-LINEAR.DAT format).", "FILE"},
@@ -207,8 +290,8 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"header", "calib-write: write the file's calibration header."},
         {"table", "calib-write: write the file's linearisation table."},
         {"json",
-         "identify, get, calib-read, run, video, record: print the results as JSON, one object a "
-         "line (see above)."},
+         "identify, get, calib-read, run, video, record, capability, gauge-study: print the "
+         "results as JSON, one object a line (see above)."},
         {"mqtt", "publish: the MQTT broker (port 1883, with --tls-ca 8883, when omitted).",
          "HOST[:PORT]"},
         {"topic", "publish: the prefix of the topics (head/1 gives head/1/measurement, ...).",
@@ -225,8 +308,8 @@ void DeclareOptions(QCommandLineParser &parser) {
     parser.addPositionalArgument(
         "command",
         "identify, get, send, run, video, record, teach, reset, "
-        "calib-read, calib-write, linearize MODE, line-test, publish, ports, "
-        "stats FILE or plot FILE (see above).");
+        "calib-read, calib-write, linearize MODE, line-test, publish, gauge-study, ports, "
+        "stats FILE, plot FILE or capability FILE (see above).");
 }
 
 QString OptionProblem(const QCommandLineParser &parser, const QString &command,
@@ -257,6 +340,8 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     if (command == "publish") {
         if (const QString problem = publishProblem(parser); !problem.isEmpty()) return problem;
     }
+    if (const QString problem = statisticsProblem(parser, command); !problem.isEmpty())
+        return problem;
     bool setpointOk = true;
     const double setpoint = parser.value("setpoint").toDouble(&setpointOk);
     if (parser.isSet("setpoint") && (!setpointOk || !std::isfinite(setpoint)))
@@ -264,7 +349,8 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     for (const char *side : {"upper", "lower"}) {
         bool ok = true;
         const double mm = parser.value(side).toDouble(&ok);
-        if (parser.isSet(side) && (!ok || !(std::isfinite(mm) && mm >= 0)))
+        if (command != "capability" && parser.isSet(side) &&
+            (!ok || !(std::isfinite(mm) && mm >= 0)))
             return QString("--%1 needs millimetres of 0 or more, not '%2'")
                 .arg(side, parser.value(side));
     }

@@ -15,7 +15,8 @@ void CapabilityIndices(const Figure &sigma, double mean, const SpecLimits &limit
     const double s = sigma.value;
     p = limits.lower && limits.upper ? Figure::of((*limits.upper - *limits.lower) / (6 * s))
                                      : Figure::none(kBothLimits);
-    double nearest = limits.upper ? (*limits.upper - mean) / (3 * s) : (mean - *limits.lower) / (3 * s);
+    double nearest =
+        limits.upper ? (*limits.upper - mean) / (3 * s) : (mean - *limits.lower) / (3 * s);
     if (limits.upper && limits.lower) nearest = std::min(nearest, (mean - *limits.lower) / (3 * s));
     pk = Figure::of(nearest);
 }
@@ -48,9 +49,12 @@ Capability CapabilityRun::result(const SpecLimits &limits) const {
         c.chart = Figure::of(0);
         const double spread = c.subgroup > 1 ? k->a2 : kMovingRangeLimits;
         const double rangeUpper = c.subgroup > 1 ? k->d4 : kMovingRangeUpper;
-        c.limits = {centre_.mean,          centre_.mean + spread * c.rangeMean,
-                    centre_.mean - spread * c.rangeMean, c.rangeMean,
-                    rangeUpper * c.rangeMean, (c.subgroup > 1 ? k->d3 : 0.0) * c.rangeMean};
+        c.limits = {centre_.mean,
+                    centre_.mean + spread * c.rangeMean,
+                    centre_.mean - spread * c.rangeMean,
+                    c.rangeMean,
+                    rangeUpper * c.rangeMean,
+                    (c.subgroup > 1 ? k->d3 : 0.0) * c.rangeMean};
     }
     CapabilityIndices(c.sigmaWithin, overall_.mean, limits, c.cp, c.cpk);
     CapabilityIndices(c.sigmaOverall, overall_.mean, limits, c.pp, c.ppk);

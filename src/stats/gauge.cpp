@@ -36,11 +36,12 @@ GaugeStudy GaugeStudyOf(const ValueSummary &values, double reference, double tol
         g.cg = Figure::of(0.2 * tolerance / (6 * s));
         g.cgk = Figure::of((0.1 * tolerance - std::fabs(g.bias)) / (3 * s));
     }
-    g.resolutionPercent = tolerance > 0 ? Figure::of(100.0 * resolution / tolerance)
-                                        : Figure::none("no tolerance");
+    g.resolutionPercent =
+        tolerance > 0 ? Figure::of(100.0 * resolution / tolerance) : Figure::none("no tolerance");
     std::string why;
     for (const auto &[name, f] : {std::pair("Cg", g.cg), std::pair("Cgk", g.cgk)})
-        if (!f.known() || f.value < kCapableGauge) why += (why.empty() ? "" : ", ") + shortfall(name, f);
+        if (!f.known() || f.value < kCapableGauge)
+            why += (why.empty() ? "" : ", ") + shortfall(name, f);
     if (g.resolutionPercent.known() && g.resolutionPercent.value > kMostResolutionPercent) {
         char text[64];
         std::snprintf(text, sizeof text, "%%RE %.1f %% above %.0f %%", g.resolutionPercent.value,

@@ -43,7 +43,7 @@ class RuleCheck {
 
     ChartLimits limits_;
     RuleBreaks breaks_;
-    int side_ = 0, run_ = 0;    // side of the centre line (+1, -1, 0 on it) and its run
+    int side_ = 0, run_ = 0;     // side of the centre line (+1, -1, 0 on it) and its run
     int slope_ = 0, trend_ = 0;  // direction of the last step and the values it carried
     double last_ = 0.0;
     bool first_ = true;
