@@ -128,7 +128,7 @@ std::vector<FigureRow> rows(const GaugeStudy &g) {
         {"Cgk", Index(g.cgk), why(g.cgk, "(0.1 T - |bias|) / (3 s)")},
         {"%RE", re, why(g.resolutionPercent, "resolution / T, at most 5 %")},
         {"Verdict", g.capable ? "capable" : "not capable",
-         g.capable ? "Cg and Cgk at least 1.33" : g.verdict.substr(13)},
+         g.capable ? "Cg and Cgk at least 1.33" : g.why},
     };
 }
 
@@ -151,7 +151,8 @@ QJsonObject json(const QCommandLineParser &args, const GaugeStudy &g, const QStr
         {"cgk", number(g.cgk)},
         {"resolutionPercent", number(g.resolutionPercent)},
         {"capable", g.capable},
-        {"verdict", QString::fromStdString(g.verdict)},
+        {"verdict", g.capable ? "capable" : "not capable"},
+        {"why", QString::fromStdString(g.why)},
     };
     if (args.isSet("from"))
         object.insert("file", RecordingPath(args));

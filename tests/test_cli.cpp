@@ -21,6 +21,7 @@
 #include "params/paramblock.h"
 #include "params/transfer.h"
 #include "recfile_bytes.h"
+#include "spc_chart.h"
 #include "support.h"
 
 namespace {
@@ -601,6 +602,13 @@ TEST(Cli, CapabilityFiguresJsonReportAndChartAgree) {
         EXPECT_TRUE(shown.contains(row)) << row.toStdString();
     }
     EXPECT_EQ(jsonAt(json, "rules/beyond/count"), "1");
+    // Subgroups of 4 leave 2 of the 30 values out; without limits the indices are null and why.
+    const CliResult grouped = run({"capability", path, "--subgroup", "4", "--json"});
+    const QJsonObject g = grouped.jsonLines().value(0);
+    EXPECT_EQ(
+        std::tuple(g.value("leftOut").toInt(), g.value("cp").isNull(), jsonAt(g, "reasons/ppk")),
+        std::tuple(2, true, QString("no specification limits")))
+        << grouped.out.toStdString();
     const QString pdf = dir.filePath("report.pdf");
     ASSERT_EQ(run(QStringList{"capability", path, "--pdf", pdf} + limits).exitCode, 0);
     const QString report = pdfText(pdf).simplified();
@@ -623,6 +631,23 @@ TEST(Cli, CapabilityFiguresJsonReportAndChartAgree) {
     }
 }
 
+// A chart of any length in a fixed number of bins: 1000 points in 8 bins of 128, each keeping its
+// first, last and extreme values and ranges, and the last rule broken within it.
+TEST(Cli, ChartBinsKeepExtremesAndBreaksOfAnyLength) {
+    ChartBins bins;
+    bins.bins.resize(8);
+    for (uint64_t n = 1; n <= 1000; ++n)
+        bins.add({n, double(n % 100), double(n % 7), n > 1}, n == 700 ? RULE_TREND : 0u);
+    EXPECT_EQ(bins.per, 128u);
+    EXPECT_EQ(bins.lastPoint(), 1000u);
+    const PointBin &b = bins.bins[5];  // points 641..768
+    EXPECT_EQ(std::tuple(b.first, b.last, b.vFirst, b.vLast, b.vMin, b.vMax),
+              std::tuple(641u, 768u, 41.0, 68.0, 0.0, 99.0));
+    EXPECT_EQ(std::tuple(b.rMin, b.rMax, b.broken, b.brokenValue), std::tuple(0.0, 6.0, 4u, 0.0));
+    EXPECT_FALSE(bins.bins[0].broken);
+    EXPECT_EQ(bins.bins[0].rFirst, 2.0) << "the first point has no moving range";
+}
+
 // A part held still under the simulated pair: capable at its own jitter, not when the jitter is
 // raised; the report and the JSON name the pair; --from takes the values of a recording.
 TEST_F(CliOnSim, GaugeStudyOfAPartHeldStill) {
@@ -635,7 +660,8 @@ TEST_F(CliOnSim, GaugeStudyOfAPartHeldStill) {
         EXPECT_EQ(json.value("capable").toBool(), capable) << jitter;
         EXPECT_EQ(json.value("count").toInt(), 30);
         EXPECT_EQ(jsonAt(json, "identity/serialNumber"), "4711");
-        EXPECT_EQ(json.value("verdict").toString().startsWith("capable"), capable);
+        EXPECT_EQ(json.value("verdict").toString(), capable ? "capable" : "not capable");
+        EXPECT_EQ(json.value("why").toString().contains("Cg "), !capable);
     }
     const CliResult r = run(sim, study + QStringList{"--pdf", pdf, "--chart", png});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();

@@ -49,6 +49,6 @@ GaugeStudy GaugeStudyOf(const ValueSummary &values, double reference, double tol
         why += (why.empty() ? "" : ", ") + std::string(text);
     }
     g.capable = why.empty();
-    g.verdict = g.capable ? "capable" : "not capable: " + why;
+    g.why = why;
     return g;
 }

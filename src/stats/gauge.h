@@ -18,8 +18,8 @@ struct GaugeStudy {
     Figure cg;                 // 0.2 T / (6 s)
     Figure cgk;                // (0.1 T - |mean - reference|) / (3 s)
     Figure resolutionPercent;  // %RE: resolution / T x 100
-    bool capable = false;      // Cg and Cgk at least 1.33, %RE at most 5 %
-    std::string verdict;       // "capable", or "not capable: " and why
+    bool capable = false;      // "capable": Cg and Cgk at least 1.33, %RE at most 5 %
+    std::string why;           // else what falls short: "Cgk 1.12 below 1.33, ..."
 };
 
 // The study of `values` measured on a part of `reference`, for a characteristic of tolerance
