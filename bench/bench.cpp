@@ -17,6 +17,8 @@
 //   touch-cpu    CPU share of touch RUN, replies after 20 ms
 //   publish-wire k-tav-cli publish at every record beside run --json at 115200 baud
 //   publish-delay  a record's reply to its delivery by the MQTT broker to a subscriber
+//   capability   k-tav-cli capability beside stats over a recording of 1 million samples; the
+//                growth of its peak resident memory over a recording of 1000
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -222,12 +224,10 @@ double peakResidentMb(pid_t pid) {
 struct ToolRun {
     double seconds = -1, peakMb = -1;
 };
-ToolRun cliIdentify() {
-    QTemporaryDir dir;  // the tool's settings folder
-    const std::string tcp = "127.0.0.1:" + std::to_string(cliSim.tcpPort());
-    const std::string folder = dir.path().toStdString();
-    const char *const argv[] = {KTAV_CLI_PATH, "identify",     "--tcp", tcp.c_str(),
-                                "--dir",       folder.c_str(), nullptr};
+ToolRun runTool(const std::vector<std::string> &args) {
+    std::vector<const char *> argv = {KTAV_CLI_PATH};
+    for (const std::string &arg : args) argv.push_back(arg.c_str());
+    argv.push_back(nullptr);
     const double start = Timer();
     const pid_t pid = fork();
     if (pid < 0) return {};
@@ -236,7 +236,7 @@ ToolRun cliIdentify() {
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
         ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-        execv(KTAV_CLI_PATH, const_cast<char *const *>(argv));
+        execv(KTAV_CLI_PATH, const_cast<char *const *>(argv.data()));
         _exit(127);
     }
     ToolRun run;
@@ -257,6 +257,32 @@ ToolRun cliIdentify() {
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
     run.seconds = Timer() - start;
     return run;
+}
+
+ToolRun cliIdentify() {
+    QTemporaryDir dir;  // the tool's settings folder
+    const std::string tcp = "127.0.0.1:" + std::to_string(cliSim.tcpPort());
+    return runTool({"identify", "--tcp", tcp, "--dir", dir.path().toStdString()});
+}
+
+// A recording of `samples` samples a second apart, as the recorders write it, with values that
+// wander so that every figure has something to show.
+bool writeRecording(const std::string &path, int samples) {
+    if (CreateRecFile(path.c_str(), CurrentRecHeader(1.0, 0, true)) != 1) return false;
+    FILE *file = std::fopen(path.c_str(), "ab");
+    if (!file) return false;
+    RawRecord r{};
+    char line[REC_LINE_SIZE], time[16];
+    bool ok = true;
+    for (int i = 0; i < samples && ok; ++i) {
+        r.umA = 50000 + (i * 37) % 211;
+        r.umB = 48000 + (i * 53) % 197;
+        r.umValue = r.umA;
+        std::snprintf(time, sizeof time, "%02d:%02d:%02d", i / 3600 % 24, i / 60 % 60, i % 60);
+        const int n = FormatSampleLine(line, time, r);
+        ok = std::fwrite(line, 1, size_t(n), file) == size_t(n);
+    }
+    return std::fclose(file) == 0 && ok;
 }
 
 // Samples per second the desktop recorder takes at increment 0 as the operator starts it,
@@ -380,6 +406,33 @@ bool recorderFigure() {
     return true;
 }
 
+bool capabilityFigure() {
+    QTemporaryDir dir;
+    const std::string large = dir.filePath("large.dat").toStdString(),
+                      small = dir.filePath("small.dat").toStdString();
+    if (!writeRecording(large, 1000000) || !writeRecording(small, 1000)) return false;
+    const Comparison c = Alternate(
+        [&] {
+            return runTool({"capability", large}).seconds;
+        },
+        [&] {
+            return runTool({"stats", large}).seconds;
+        },
+        rounds);
+    PrintRatio("k-tav-cli capability / stats, 1 million samples", c, {Goal::AtMost, 1.5},
+               "capability", "stats", "s");
+    const Spread growth = Repeat(
+        [&] {
+            const double a = runTool({"capability", large}).peakMb,
+                         b = runTool({"capability", small}).peakMb;
+            return a < 0 || b < 0 ? -1.0 : std::max(0.0, a - b);
+        },
+        rounds);
+    PrintFigure("capability: peak memory, 1 million over 1000 samples", growth,
+                {Goal::AtMost, 16.0}, "MB");
+    return true;
+}
+
 // The touch surface full-screen with its graph view: position graphs, strip chart and the
 // measured values.
 bool showTouchGraphView() {
@@ -430,14 +483,15 @@ const std::map<std::string, bool (*)()> FIGURES = {
     {"touch-run", touchRunFigure},
     {"touch-cpu", touchCpuFigure},
     {"publish-wire", [] { return PublishWireFigure(rounds); }},
+    {"capability", capabilityFigure},
     {"publish-delay",
      [] { return started(fastSim) && connectTcp(fastSim) && PublishDelayFigure(rounds); }},
 };
 // The touch figures come last: they leave the touch surface on the screen.
-const char *const ORDER[] = {"echo",     "run-drawing",  "run-wire",      "video-wire",
-                             "run-cpu",  "video-cpu",    "startup",       "cli-identify",
-                             "recorder", "publish-wire", "publish-delay", "touch-run",
-                             "touch-cpu"};
+const char *const ORDER[] = {"echo",      "run-drawing",  "run-wire",      "video-wire",
+                             "run-cpu",   "video-cpu",    "startup",       "cli-identify",
+                             "recorder",  "publish-wire", "publish-delay", "capability",
+                             "touch-run", "touch-cpu"};
 
 // The main panel shown on the offscreen screen, the pair identified over TCP, the texts on its
 // status field: the loops run as the operator sees them.

@@ -76,8 +76,9 @@ const char *const kDescription =
     "               whatever its size: the mode (polled every N s, polled as fast as the link\n"
     "               allowed, external trigger); per column MA, SL and VAL the count, min, max,\n"
     "               mean and standard deviation (of the sample, n-1) in mm; with --upper/--lower\n"
-    "               the share of samples outside set-point + upper / set-point - lower, Cp and\n"
-    "               Cpk. The set-point is --setpoint, else the recording's: a set-point of 0 in\n"
+    "               the share of samples outside set-point + upper / set-point - lower, Pp and\n"
+    "               Ppk (from the overall spread). The set-point is --setpoint, else the "
+    "recording's: a set-point of 0 in\n"
     "               the header means it was not made in set-point mode, and tolerances then need\n"
     "               --setpoint. The times of the first and last sample, the mean interval, the\n"
     "               largest gap between two time stamps and, polled at an increment, the\n"
@@ -93,8 +94,33 @@ const char *const kDescription =
     "               lowest and highest value of its samples; the set-point (black) when there is\n"
     "               one (as for stats) and with --upper/--lower the tolerance band. The value\n"
     "               axis covers the data and the band; the time axis is in s, min or h\n"
+    "               With --chart imr|xbar-r [--subgroup N, --column]: the control chart of a\n"
+    "               column instead: values (or subgroup means) with centre line, control limits,\n"
+    "               the tolerance band's limits, rule breaks in red; moving ranges (or ranges)\n"
+    "               below on the same axis; the figures in a box\n"
+    "  capability FILE  capability of one --column (VAL, MA, SL) of a recorder file, in one\n"
+    "               pass:\n"
+    "               count, mean, min, max, the overall sigma (n-1) and the sigma within\n"
+    "               (--subgroup 1: MR-bar / 1.128 of single values; 2..10: R-bar / d2 of\n"
+    "               subgroups), Cp and Cpk from the sigma within, Pp and Ppk from the overall,\n"
+    "               against --lower/--upper or --setpoint (else the recording's) with\n"
+    "               --tol-upper/--tol-lower [mm]; one limit gives only Cpk and Ppk. The control\n"
+    "               limits of the I-MR or X-bar-R chart and the points that break rule 1 (beyond\n"
+    "               the limits), rule 2 (9 in a row on one side of the centre line) and rule 3\n"
+    "               (6 in a row rising or falling). A figure that cannot be had shows \"-\" and\n"
+    "               why. --json for scripts, --pdf FILE a one-page report\n"
+    "  gauge-study  type-1 gauge study of a part of --reference MM held still under the pair:\n"
+    "               --count values (default 50) of --column, one RUN record every --interval\n"
+    "               seconds, or the values of the recorder file --from FILE; against --tolerance\n"
+    "               MM: bias, repeatability s, Cg = 0.2 T / (6 s), Cgk = (0.1 T - |bias|) /\n"
+    "               (3 s), %RE = --resolution (default 0.001 mm) / T; the verdict \"capable\"\n"
+    "               when Cg and Cgk are at least 1.33 and %RE at most 5 %; the serial number,\n"
+    "               models and calibration headers of the pair, the time. --json, --chart\n"
+    "               FILE.png (the run of values with the reference and reference +- 0.1 T, and a\n"
+    "               histogram), --pdf FILE a one-page report\n"
     "\n"
-    "JSON (--json on identify, get, calib-read, run, video, record): one object a line on\n"
+    "JSON (--json on identify, get, calib-read, run, video, record, capability, gauge-study):\n"
+    "one object a line on\n"
     "standard output instead of the text; numbers stay numbers, distances are whole micrometres\n"
     "in fields ending in Um, pixel positions end in Pix, time stamps (time) are ISO 8601 in UTC\n"
     "with milliseconds. A calibration header is {typeCode, param1, param2, tableLength, reserved\n"
@@ -124,6 +150,15 @@ const char *const kDescription =
     "               number in the file); then {end (\"completed\", \"stopped\", \"timeout\" or\n"
     "               \"file error\"), file, samples (written to the file), dropped, cause (after\n"
     "               a time-out or a failed write)}\n"
+    "  capability   {file, column, subgroup, count, meanMm, minMm, maxMm, sigmaOverallMm,\n"
+    "               sigmaWithinMm, sigmaWithinFrom, d2, cp, cpk, pp, ppk, leftOut, lowerMm,\n"
+    "               upperMm, controlLimitsMm {centre, upper, lower, rangeCentre, rangeUpper,\n"
+    "               rangeLower}, rules {beyond, run, trend, rangeBeyond: {count, first}},\n"
+    "               reasons}: a figure without a value is null, and reasons names why\n"
+    "  gauge-study  {time, column, referenceMm, toleranceMm, resolutionMm, count, meanMm,\n"
+    "               biasMm, repeatabilityMm, cg, cgk, resolutionPercent, capable, verdict\n"
+    "               (\"capable\" or \"not capable\"), why (what falls short), identity (the\n"
+    "               object of identify) or file}\n"
     "\n"
     "A table write that was begun and not ended (link lost, program killed, power cut) is\n"
     "recorded per user and pair; identify and calib-read then warn, naming the side, and so\n"
@@ -136,9 +171,11 @@ const char *const kDescription =
     "table of the pair is incomplete; 4 (calib-write) written but unverified: the table could\n"
     "not be read back (always so for a SLAVE table in the SLAVE's own flash); 5 (calib-write)\n"
     "the table reads back different; 64 bad command line (stats, plot: also tolerances without\n"
-    "a set-point); 65 (stats, plot) not a recorder file, the line that does not fit is named,\n"
+    "a set-point); 65 (stats, plot, capability) not a recorder file, the line that does not\n"
+    "fit is named, (plot --chart) no control chart (fewer than 2 values or no subgroup),\n"
     "(send) a parameter file without any parameter; 66 a file cannot be read or is not a\n"
-    "regular file; 69 (plot, publish) the module that draws the picture or publishes cannot be\n"
+    "regular file; 69 (plot, capability --pdf, gauge-study --chart/--pdf, publish) the module that "
+    "draws the picture or publishes cannot be\n"
     "loaded; 73 the output\n"
     "file cannot be written or exists already (without --force).";
 
@@ -164,6 +201,60 @@ QString publishProblem(const QCommandLineParser &parser) {
     return {};
 }
 
+// A number of millimetres of the option `name` that is finite (and, with `positive`, above 0).
+bool isMillimetres(const QCommandLineParser &parser, const char *name, bool positive) {
+    bool ok = true;
+    const double mm = parser.value(name).toDouble(&ok);
+    return ok && std::isfinite(mm) && (!positive || mm > 0);
+}
+
+// The options of capability, plot --chart and gauge-study; an empty text when usable.
+QString statisticsProblem(const QCommandLineParser &parser, const QString &command) {
+    const QString column = parser.value("column").toUpper();
+    if (parser.isSet("column") && column != "VAL" && column != "MA" && column != "SL")
+        return QString("--column needs VAL, MA or SL, not '%1'").arg(parser.value("column"));
+    bool ok = true;
+    const int subgroup = parser.value("subgroup").toInt(&ok);
+    if (parser.isSet("subgroup") && (!ok || subgroup < 1 || subgroup > 10))
+        return QString("--subgroup needs 1 to 10, not '%1'").arg(parser.value("subgroup"));
+    if (command == "plot") {
+        const QString chart = parser.value("chart");
+        if (parser.isSet("chart") && chart != "imr" && chart != "xbar-r")
+            return QString("--chart needs imr or xbar-r, not '%1'").arg(chart);
+        if ((parser.isSet("subgroup") || parser.isSet("column")) && !parser.isSet("chart"))
+            return "--subgroup and --column need --chart";
+        if (chart == "imr" && parser.isSet("subgroup") && subgroup != 1)
+            return "--chart imr takes single values: --subgroup 1";
+        if (chart == "xbar-r" && parser.isSet("subgroup") && subgroup < 2)
+            return "--chart xbar-r needs --subgroup 2 to 10";
+    }
+    if (command == "capability") {
+        for (const char *name : {"lower", "upper", "tol-upper", "tol-lower"})
+            if (parser.isSet(name) && !isMillimetres(parser, name, false))
+                return QString("--%1 needs millimetres, not '%2'").arg(name, parser.value(name));
+        if ((parser.isSet("lower") || parser.isSet("upper")) &&
+            (parser.isSet("tol-upper") || parser.isSet("tol-lower") || parser.isSet("setpoint")))
+            return "give the limits either as --lower/--upper or as --setpoint with "
+                   "--tol-upper/--tol-lower";
+        if (parser.isSet("lower") && parser.isSet("upper") &&
+            parser.value("lower").toDouble() >= parser.value("upper").toDouble())
+            return "--lower must lie below --upper";
+    }
+    if (command == "gauge-study") {
+        if (!parser.isSet("reference") || !isMillimetres(parser, "reference", false))
+            return "gauge-study needs --reference MM";
+        if (!parser.isSet("tolerance") || !isMillimetres(parser, "tolerance", true))
+            return "gauge-study needs --tolerance MM above 0";
+        if (parser.isSet("resolution") && !isMillimetres(parser, "resolution", true))
+            return "--resolution needs millimetres above 0";
+        if (parser.isSet("from") && (parser.isSet("count") || parser.isSet("interval")))
+            return "--from takes neither --count nor --interval";
+        if (parser.isSet("count") && parser.value("count").toUInt() < 2)
+            return "--count of gauge-study needs 2 values or more";
+    }
+    return {};
+}
+
 }  // namespace
 
 void DeclareOptions(QCommandLineParser &parser) {
@@ -184,22 +275,51 @@ void DeclareOptions(QCommandLineParser &parser) {
          "get: write the parameter file to FILE instead of standard output; record: the "
          "recorder file; plot: the PNG picture to write.",
          "FILE"},
-        {"force", "get, plot: write over an existing --out file."},
+        {"force", "get, plot, capability, gauge-study: write over an existing output file."},
         {"in", "send: the parameter file to send.", "FILE"},
-        {"count", "run: stop after N records (default: until Ctrl-C); record: N samples.", "N"},
+        {"count",
+         "run: stop after N records (default: until Ctrl-C); record: N samples; gauge-study: N "
+         "values (default 50).",
+         "N"},
         {"interval",
-         "run, record: seconds between two records (default 0: as fast as the link allows).", "S"},
+         "run, record, gauge-study: seconds between two records (default 0: as fast as the link "
+         "allows).",
+         "S"},
         {"trigger", "record: take the trigger records the sensor sends in RS-232 output mode 1."},
         {"reconnect",
          "record: a lost sensor does not end the recording; it is tried again at once, then "
          "after 1 s and at doubling waits of at most 30 s, and the recording goes on in the same "
          "file."},
         {"setpoint",
-         "stats, plot: the set-point [mm] (default: the recording's, when it was made in "
-         "set-point mode).",
+         "stats, plot, capability: the set-point [mm] (default: the recording's, when it was made "
+         "in set-point mode).",
          "MM"},
-        {"upper", "stats, plot: upper tolerance above the set-point [mm] (default: none).", "MM"},
-        {"lower", "stats, plot: lower tolerance below the set-point [mm] (default: none).", "MM"},
+        {"upper",
+         "stats, plot: upper tolerance above the set-point [mm] (default: none); capability: the "
+         "upper specification limit [mm].",
+         "MM"},
+        {"lower",
+         "stats, plot: lower tolerance below the set-point [mm] (default: none); capability: the "
+         "lower specification limit [mm].",
+         "MM"},
+        {"tol-upper", "capability: upper limit = set-point + MM.", "MM"},
+        {"tol-lower", "capability: lower limit = set-point - MM.", "MM"},
+        {"column", "capability, plot --chart, gauge-study: the column VAL (default), MA or SL.",
+         "VAL|MA|SL"},
+        {"subgroup",
+         "capability, plot --chart: 1 = single values and the I-MR chart (default), 2..10 = "
+         "subgroups of N consecutive values and the X-bar-R chart (plot --chart xbar-r: 5).",
+         "N"},
+        {"chart",
+         "plot: the control chart imr or xbar-r instead of the traces; gauge-study: a PNG picture "
+         "of the run of values and their histogram.",
+         "imr|xbar-r|FILE"},
+        {"pdf", "capability, gauge-study: write a one-page PDF report to FILE.", "FILE"},
+        {"reference", "gauge-study: the reference value of the part [mm].", "MM"},
+        {"tolerance", "gauge-study: the tolerance T of the characteristic [mm].", "MM"},
+        {"resolution",
+         "gauge-study: the step of the values [mm] (default 0.001: whole micrometres).", "MM"},
+        {"from", "gauge-study: the values of a recorder file instead of the live pair.", "FILE"},
         {"width", "plot: width of the picture in pixels (default 800).", "W"},
         {"height", "plot: height of the picture in pixels (default 500).", "H"},
         {"file", "calib-write: the calibration file (XF-LINEAR.DAT format).", "FILE"},
@@ -207,8 +327,8 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"header", "calib-write: write the file's calibration header."},
         {"table", "calib-write: write the file's linearisation table."},
         {"json",
-         "identify, get, calib-read, run, video, record: print the results as JSON, one object a "
-         "line (see above)."},
+         "identify, get, calib-read, run, video, record, capability, gauge-study: print the "
+         "results as JSON, one object a line (see above)."},
         {"mqtt", "publish: the MQTT broker (port 1883, with --tls-ca 8883, when omitted).",
          "HOST[:PORT]"},
         {"topic", "publish: the prefix of the topics (head/1 gives head/1/measurement, ...).",
@@ -225,8 +345,8 @@ void DeclareOptions(QCommandLineParser &parser) {
     parser.addPositionalArgument(
         "command",
         "identify, get, send, run, video, record, teach, reset, "
-        "calib-read, calib-write, linearize MODE, line-test, publish, ports, "
-        "stats FILE or plot FILE (see above).");
+        "calib-read, calib-write, linearize MODE, line-test, publish, gauge-study, ports, "
+        "stats FILE, plot FILE or capability FILE (see above).");
 }
 
 QString OptionProblem(const QCommandLineParser &parser, const QString &command,
@@ -257,6 +377,8 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     if (command == "publish") {
         if (const QString problem = publishProblem(parser); !problem.isEmpty()) return problem;
     }
+    if (const QString problem = statisticsProblem(parser, command); !problem.isEmpty())
+        return problem;
     bool setpointOk = true;
     const double setpoint = parser.value("setpoint").toDouble(&setpointOk);
     if (parser.isSet("setpoint") && (!setpointOk || !std::isfinite(setpoint)))
@@ -264,7 +386,8 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     for (const char *side : {"upper", "lower"}) {
         bool ok = true;
         const double mm = parser.value(side).toDouble(&ok);
-        if (parser.isSet(side) && (!ok || !(std::isfinite(mm) && mm >= 0)))
+        if (command != "capability" && parser.isSet(side) &&
+            (!ok || !(std::isfinite(mm) && mm >= 0)))
             return QString("--%1 needs millimetres of 0 or more, not '%2'")
                 .arg(side, parser.value(side));
     }

@@ -1,5 +1,6 @@
 // The tool's commands. Each runs on the open transport and returns the exit status.
 #pragma once
+#include <QFunctionPointer>
 #include <memory>
 
 class QCommandLineParser;
@@ -52,6 +53,18 @@ int CmdVideo(const QCommandLineParser &args);
 int CmdPorts(const QCommandLineParser &args);
 int CmdStats(const QCommandLineParser &args);
 int CmdPlot(const QCommandLineParser &args);
+// capability FILE (capability_command.cpp), plot --chart (control_chart_command.cpp) and
+// gauge-study (gauge_command.cpp): the statistics of the core as figures, charts and reports.
+int CmdCapability(const QCommandLineParser &args);
+int CmdControlChart(const QCommandLineParser &args);
+int CmdGaugeStudy(const QCommandLineParser &args);
+
+// A picture or report may go to the file of `option`: not the recording itself, and over an
+// existing file only with --force. EXIT_OK or the refusal (shown).
+int CheckOutputFile(const QCommandLineParser &args, const char *option);
+// An entry of the plot module; nullptr with `status` EXIT_UNAVAILABLE (shown) when the module
+// cannot be loaded.
+QFunctionPointer PlotModuleEntry(const char *symbol, int &status);
 // The application object plot needs, made by the plot module, which is loaded here; a
 // QCoreApplication when the module cannot be loaded, and CmdPlot then fails.
 std::unique_ptr<QCoreApplication> MakePlotApplication(int &argc, char **argv);

@@ -34,7 +34,7 @@ struct Command {
     QStringList modes = {};  // the words one of which must follow the command's name, if any
 };
 
-const std::array<Command, 16> kCommands = {{
+const std::array<Command, 18> kCommands = {{
     {"identify", {"json"}, nullptr, CmdIdentify},
     {"get", {"target", "out", "force", "json"}, CheckGetOutput, CmdGet},
     {"send", {"target", "in"}, CheckSendInput, CmdSend},
@@ -58,10 +58,23 @@ const std::array<Command, 16> kCommands = {{
      Needs::Own},
     {"stats", {"upper", "lower", "setpoint"}, nullptr, CmdStats, Needs::File},
     {"plot",
-     {"upper", "lower", "setpoint", "out", "force", "width", "height"},
+     {"upper", "lower", "setpoint", "out", "force", "width", "height", "chart", "subgroup",
+      "column"},
      nullptr,
      CmdPlot,
      Needs::File},
+    {"capability",
+     {"lower", "upper", "setpoint", "tol-upper", "tol-lower", "column", "subgroup", "json", "pdf",
+      "force"},
+     nullptr,
+     CmdCapability,
+     Needs::File},
+    {"gauge-study",
+     {"reference", "tolerance", "count", "interval", "from", "column", "resolution", "json",
+      "chart", "pdf", "force"},
+     nullptr,
+     CmdGaugeStudy,
+     Needs::Own},
 }};
 
 const Command *commandNamed(const QString &name) {
@@ -82,15 +95,18 @@ int runCommand(const Command &command, const QCommandLineParser &args) {
     return status;
 }
 
-// The application object. plot draws text into its picture, which takes Qt Gui's fonts: its
-// module makes the application object. Every other command needs Qt Core only.
+// The application object. plot, and capability and gauge-study with a picture or report, draw
+// text, which takes Qt Gui's fonts: the plot module makes the application object. Every other
+// command needs Qt Core only.
 std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser peek;
     DeclareOptions(peek);
-    const bool plot = peek.parse(arguments) && peek.positionalArguments().value(0) == "plot";
-    if (!plot) return std::make_unique<QCoreApplication>(argc, argv);
+    const QString command = peek.parse(arguments) ? peek.positionalArguments().value(0) : "";
+    const bool draws = command == "plot" || (command == "capability" && peek.isSet("pdf")) ||
+                       (command == "gauge-study" && (peek.isSet("pdf") || peek.isSet("chart")));
+    if (!draws) return std::make_unique<QCoreApplication>(argc, argv);
     return MakePlotApplication(argc, argv);
 }
 

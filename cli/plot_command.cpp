@@ -20,28 +20,35 @@ namespace {
 // it made lives until the tool ends.
 QLibrary plotModule;
 
-// The picture may go to --out: not the recording itself, and an existing file only with
-// --force. EXIT_OK or the refusal (shown).
-int checkOutput(const QCommandLineParser &args) {
-    const QFileInfo out(args.value("out")), in(args.positionalArguments().value(1));
+}  // namespace
+
+int CheckOutputFile(const QCommandLineParser &args, const char *option) {
+    const QString name = args.value(option);
+    const QFileInfo out(name), in(RecordingPath(args));
     if (!out.exists()) return EXIT_OK;
-    if (out.canonicalFilePath() == in.canonicalFilePath())
+    if (in.exists() && out.canonicalFilePath() == in.canonicalFilePath())
         return Fail(EXIT_CANT_CREATE,
-                    QString("%1 is the recording; it is not overwritten").arg(args.value("out")));
+                    QString("%1 is the recording; it is not overwritten").arg(name));
     if (!args.isSet("force"))
         return Fail(EXIT_CANT_CREATE,
-                    QString("%1 exists already; --force overwrites it").arg(args.value("out")));
+                    QString("%1 exists already; --force overwrites it").arg(name));
     return EXIT_OK;
 }
 
-}  // namespace
+QFunctionPointer PlotModuleEntry(const char *symbol, int &status) {
+    const QFunctionPointer entry = plotModule.resolve(symbol);
+    status = entry ? EXIT_OK
+                   : Fail(EXIT_UNAVAILABLE,
+                          "the plot module cannot be loaded: " + plotModule.errorString());
+    return entry;
+}
 
 int CmdPlot(const QCommandLineParser &args) {
-    const auto draw = reinterpret_cast<DrawPlotFn>(plotModule.resolve(kDrawPlotSymbol));
-    if (!draw)
-        return Fail(EXIT_UNAVAILABLE,
-                    "the plot module cannot be loaded: " + plotModule.errorString());
-    if (const int status = checkOutput(args); status != EXIT_OK) return status;
+    if (args.isSet("chart")) return CmdControlChart(args);
+    int status = EXIT_OK;
+    const auto draw = reinterpret_cast<DrawPlotFn>(PlotModuleEntry(kDrawPlotSymbol, status));
+    if (!draw) return status;
+    if (const int status = CheckOutputFile(args, "out"); status != EXIT_OK) return status;
     RecReader reader;
     RecFileHeader header;
     if (const int status = OpenRecording(args, reader, header); status != EXIT_OK) return status;

@@ -9,13 +9,9 @@ namespace {
 
 constexpr double kUmPerMm = 1000.0;
 
-QString pathOf(const QCommandLineParser &args) {
-    return args.positionalArguments().value(1);
-}
-
 // The exit status of a reader result other than REC_READ_OK, with the problem shown.
 int failure(const QCommandLineParser &args, const RecReader &reader, int result) {
-    const QString path = pathOf(args);
+    const QString path = RecordingPath(args);
     switch (result) {
         case REC_READ_NOT_FILE:
             return Fail(EXIT_NO_INPUT, path + " is not a file");
@@ -31,8 +27,13 @@ int failure(const QCommandLineParser &args, const RecReader &reader, int result)
 
 }  // namespace
 
+QString RecordingPath(const QCommandLineParser &args) {
+    return args.isSet("from") ? args.value("from") : args.positionalArguments().value(1);
+}
+
 int OpenRecording(const QCommandLineParser &args, RecReader &reader, RecFileHeader &header) {
-    const int result = OpenRecFile(reader, QFile::encodeName(pathOf(args)).toStdString(), header);
+    const int result =
+        OpenRecFile(reader, QFile::encodeName(RecordingPath(args)).toStdString(), header);
     return result == REC_READ_OK ? EXIT_OK : failure(args, reader, result);
 }
 

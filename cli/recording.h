@@ -7,6 +7,9 @@
 
 #include "core/measure/recreader.h"
 
+// The recorder file of the command line: the word after the command, or --from.
+QString RecordingPath(const QCommandLineParser &args);
+
 // Opens the recorder file of the command line and reads its header: EXIT_OK, EXIT_NO_INPUT when
 // it cannot be read or is no regular file, EXIT_DATA when a line does not fit (the problem and
 // its line number are shown).

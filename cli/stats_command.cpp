@@ -9,6 +9,7 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
+#include "core/stats/capability.h"
 #include "recording.h"
 
 namespace {
@@ -16,26 +17,18 @@ namespace {
 constexpr double kUmPerMm = 1000.0;
 constexpr double kLongInterval = 1.5;  // an interval this many increments long is a gap
 
-// Count, extremes, mean and spread of one column, taken a sample at a time (Welford's method:
-// no sum of squares that loses the spread of large values).
+// Count, extremes, mean and spread of one column, taken a sample at a time by the core's
+// summary, and the samples beyond the tolerances.
 struct ColumnStats {
-    uint64_t count = 0;
-    int32_t min = 0, max = 0;  // [µm]
-    double mean = 0, squares = 0;
-    uint64_t outside = 0;  // samples beyond the tolerances
+    ValueSummary summary;  // [µm]
+    uint64_t outside = 0;
 
     void add(int32_t value, const Tolerances &tol) {
-        min = count == 0 ? value : std::min(min, value);
-        max = count == 0 ? value : std::max(max, value);
-        ++count;
-        const double delta = value - mean;
-        mean += delta / double(count);
-        squares += delta * (value - mean);
+        summary.add(value);
         if ((tol.upper && value > *tol.setpoint + *tol.upper) ||
             (tol.lower && value < *tol.setpoint - *tol.lower))
             ++outside;
     }
-    double sigma() const { return count > 1 ? std::sqrt(squares / double(count - 1)) : 0.0; }
 };
 
 // The time stamps: whole seconds, so one second may hold several samples.
@@ -87,24 +80,24 @@ std::string number(bool known, double value, int decimals) {
     return text;
 }
 
+// The overall spread gives Pp and Ppk (Cp and Cpk take the spread within subgroups: capability).
 void printColumn(const char *name, const ColumnStats &s, const Tolerances &tol) {
-    const bool any = s.count > 0;
-    const double sigma = s.sigma();
-    const bool spread = s.count > 1 && sigma > 0;
-    const double setpoint = tol.setpoint.value_or(0);
-    const double usl = setpoint + tol.upper.value_or(0), lsl = setpoint - tol.lower.value_or(0);
-    const bool cp = spread && tol.upper && tol.lower;
-    const double cpValue = (usl - lsl) / (6 * sigma);
-    double cpk = INFINITY;
-    if (tol.upper) cpk = std::min(cpk, (usl - s.mean) / (3 * sigma));
-    if (tol.lower) cpk = std::min(cpk, (s.mean - lsl) / (3 * sigma));
+    const ValueSummary &v = s.summary;
+    const bool any = v.count > 0;
+    const Figure sigma = v.sigma();
+    SpecLimits limits;
+    if (tol.upper) limits.upper = *tol.setpoint + *tol.upper;
+    if (tol.lower) limits.lower = *tol.setpoint - *tol.lower;
+    Figure pp, ppk;
+    CapabilityIndices(sigma, v.mean, limits, pp, ppk);
     const bool tolerances = tol.upper || tol.lower;
-    const double outside = any ? 100.0 * double(s.outside) / double(s.count) : 0.0;
+    const double outside = any ? 100.0 * double(s.outside) / double(v.count) : 0.0;
     std::printf("%-4s %7llu %11s %11s %12s %11s %11s %8s %8s\n", name,
-                static_cast<unsigned long long>(s.count), any ? mm(s.min, 3).c_str() : "-",
-                any ? mm(s.max, 3).c_str() : "-", any ? mm(s.mean, 4).c_str() : "-",
-                any ? mm(sigma, 4).c_str() : "-", number(any && tolerances, outside, 2).c_str(),
-                number(cp, cpValue, 3).c_str(), number(spread && tolerances, cpk, 3).c_str());
+                static_cast<unsigned long long>(v.count), any ? mm(v.min, 3).c_str() : "-",
+                any ? mm(v.max, 3).c_str() : "-", any ? mm(v.mean, 4).c_str() : "-",
+                any ? mm(sigma.value, 4).c_str() : "-",
+                number(any && tolerances, outside, 2).c_str(),
+                number(pp.known(), pp.value, 3).c_str(), number(ppk.known(), ppk.value, 3).c_str());
 }
 
 QString modeOf(const RecFileHeader &h) {
@@ -168,7 +161,7 @@ int CmdStats(const QCommandLineParser &args) {
     printSetpoint(args, h, tol);
     printIntervals(intervals, h.increment);
     std::printf("\n%-4s %7s %11s %11s %12s %11s %11s %8s %8s\n", "", "count", "min[mm]", "max[mm]",
-                "mean[mm]", "std[mm]", "outside[%]", "Cp", "Cpk");
+                "mean[mm]", "std[mm]", "outside[%]", "Pp", "Ppk");
     printColumn("MA", ma, tol);
     printColumn("SL", sl, tol);
     printColumn("VAL", val, tol);

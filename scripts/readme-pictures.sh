@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's pictures of the program against the simulated sensor pair, with the
 # program's own --screenshot on Qt's offscreen platform: the desktop during RUN and during
-# VIDEO, and the touch surface during RUN on an 800 x 480 screen.
+# VIDEO, and the touch surface during RUN on an 800 x 480 screen; a control chart of the
+# simulator recording and a gauge-study report.
 # Usage: scripts/readme-pictures.sh BUILD [OUTDIR]   (OUTDIR defaults to docs)
 set -euo pipefail
 build=$1 out=${2:-docs}
@@ -32,3 +33,17 @@ picture() {
 picture desktop-run 1280 800 --run
 picture desktop-video 1280 800 --video
 picture touch-800x480 800 480 --touch --run
+
+# The statistics: the I-MR control chart of the README's simulator recording, and the report of
+# a type-1 gauge study of a part held still under a second simulator, its page as a picture.
+cli="$build/cli/k-tav-cli"
+"$cli" plot "$(dirname "$0")/../docs/sim-recording.dat" --chart imr --upper 0.5 --lower 0.8 --out "$out/control-chart.png" \
+    --force --width 800 --height 560
+"$build/sim/k-tav-sim" --tcp 127.0.0.1:0 --still --serial 2024 >"$tmp/still.out" &
+still=$!
+trap 'kill $sim $still 2>/dev/null; rm -rf "$tmp"' EXIT
+for _ in $(seq 50); do grep -q READY "$tmp/still.out" && break; sleep 0.1; done
+"$cli" --tcp "127.0.0.1:$(sed -n 's/^TCP .*:\([0-9]*\)$/\1/p' "$tmp/still.out")" gauge-study \
+    --reference 50.625 --tolerance 0.1 --interval 0.02 --pdf "$tmp/gauge-study.pdf" >/dev/null 2>&1
+pdftoppm -png -r 80 -singlefile "$tmp/gauge-study.pdf" "$out/gauge-study-report"
+test -s "$out/control-chart.png" && test -s "$out/gauge-study-report.png"

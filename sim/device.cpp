@@ -78,7 +78,8 @@ Bytes defaultTable(int length, int32_t range) {
 }  // namespace
 
 Device::Device(const DeviceConfig &config)
-    : config_(config), lines_{LaserLine(config.seed, 0), LaserLine(config.seed, 1)} {
+    : config_(config), lines_{LaserLine(config.seed, 0, config.still, config.jitter),
+             LaserLine(config.seed, 1, config.still, config.jitter)} {
     hw_.mastertype = config.masterType;
     hw_.slavetype = config.slaveType;
     hw_.linetype = config.lineType;

@@ -28,6 +28,8 @@ struct DeviceConfig {
     int slaveType = 610407;
     int serial = 1001;
     double triggerHz = 5.0;
+    bool still = false;   // the part held still: the laser lines do not swing
+    double jitter = 1.5;  // the laser lines' jitter [pixel]
     int failWritePage = -1;     // flash writes into this page (0..15) of either sensor fail
     int corruptWritePage = -1;  // flash writes into this page store their first word wrong
 };

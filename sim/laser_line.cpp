@@ -20,7 +20,8 @@ constexpr double NOMINAL_EXPOSURE_US = 1000.0;
 
 }  // namespace
 
-LaserLine::LaserLine(uint64_t seed, int sensor) : seed_(mix64(seed * 2 + sensor)) {
+LaserLine::LaserLine(uint64_t seed, int sensor, bool still, double jitter)
+    : seed_(mix64(seed * 2 + sensor)), still_(still), jitter_(jitter) {
     for (int i = 0; i < 3; ++i) phase_[i] = static_cast<double>(mix64(seed_ + i) % 6283) / 1000.0;
 }
 
@@ -33,8 +34,9 @@ double LaserLine::noise(uint64_t channel, double now) const {
 double LaserLine::centre(double teach, double now) const {
     // Two slow swings of unrelated periods: mostly near the teach position, now and then far
     // enough out to leave a tolerance band of about 100 pixels.
-    return teach + 70.0 * wave(now, 17.0, phase_[0]) + 45.0 * wave(now, 5.3, phase_[1]) +
-           1.5 * noise(1000, now);
+    const double swing =
+        still_ ? 0.0 : 70.0 * wave(now, 17.0, phase_[0]) + 45.0 * wave(now, 5.3, phase_[1]);
+    return teach + swing + jitter_ * noise(1000, now);
 }
 
 double LaserLine::brightness(const ParaSensor &set, int adcMax, double now, LineScan &scan) const {

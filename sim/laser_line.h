@@ -21,7 +21,8 @@ struct LineScan {
 
 class LaserLine {
   public:
-    LaserLine(uint64_t seed, int sensor);
+    // `still`: the part does not move, only the line's jitter of `jitter` pixels remains.
+    LaserLine(uint64_t seed, int sensor, bool still = false, double jitter = 1.5);
 
     // Where the line's image lies at time `now` [pixel]: around `teach`, drifting slowly.
     double centre(double teach, double now) const;
@@ -36,4 +37,6 @@ class LaserLine {
 
     uint64_t seed_;
     double phase_[3];
+    bool still_;
+    double jitter_;
 };

@@ -31,6 +31,9 @@ Device:
   --slave-type N             SLAVE model code (default 610407)
   --serial N                 serial number (default 1001)
   --trigger-hz F             rate of the external trigger input (default 5)
+  --still                    the part is held still: the laser lines stay at their teach
+                             positions with their jitter only (a gauge study's reference part)
+  --jitter PIXELS            the laser lines' jitter, uniform within +-PIXELS (default 1.5)
 Faults for tests:
   --drop-every N             leave every Nth reply unsent
   --corrupt-header-every N   send every Nth reply with a wrong header CRC
@@ -106,6 +109,13 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
              return !value.empty() && *end == '\0' && out.device.triggerHz >= 0.0 &&
                     out.device.triggerHz <= 1000.0;
          }},
+        {"--jitter",
+         [&] {
+             char *end = nullptr;
+             out.device.jitter = std::strtod(value.c_str(), &end);
+             return !value.empty() && *end == '\0' && out.device.jitter >= 0.0 &&
+                    out.device.jitter <= 1000.0;
+         }},
         {"--drop-every", [&] { return number(0, 1000000, out.faults.dropEvery); }},
         {"--corrupt-header-every",
          [&] { return number(0, 1000000, out.faults.corruptHeaderEvery); }},
@@ -165,6 +175,8 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
         if (arg == "--version") return ParseOutcome::Version;
         if (arg == "--verbose") {
             out.verbose = true;
+        } else if (arg == "--still") {
+            out.device.still = true;
         } else if (arg == "--trigger-junk") {
             out.faults.triggerJunk = true;
         } else if (arg == "--pty") {

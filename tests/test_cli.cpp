@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTime>
 #include <csignal>
 
 #include "axis.h"
@@ -20,6 +21,7 @@
 #include "core/params/transfer.h"
 #include "gui/app/shell.h"
 #include "recfile_bytes.h"
+#include "spc_chart.h"
 #include "support.h"
 
 namespace {
@@ -157,6 +159,9 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
     const QString damaged =
         writeFile(dir.filePath("DAMAGED.DAT"), QByteArray(recorded).replace("\t10180\t", "\t1O\t"));
     const QString picture = writeFile(dir.filePath("old.png"), "old"), png = dir.filePath("p.png");
+    RecFixture oneSample = RecFixtureAcrossMidnight();
+    oneSample.samples.resize(1);
+    const QString one = writeFile(dir.filePath("ONE.DAT"), RecFixtureBytes(oneSample));
     const QString fifo = dir.filePath("fifo");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString alone = dir.filePath("k-tav-cli");  // a tool without its drawing module
@@ -212,8 +217,20 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{}, publish + QStringList{"--every", "2", "--rate", "5"}, 64, "--every and --rate"},
         {{}, {"stats", recording, "--upper", "0.1"}, 64, "--setpoint"},
         {{}, {"plot", recording}, 64, "--out"},
+        {{}, {"capability", recording, "--column", "XY"}, 64, "'XY'"},
+        {{}, {"capability", recording, "--subgroup", "11"}, 64, "'11'"},
+        {{}, {"capability", recording, "--lower", "1", "--tol-upper", "1"}, 64, "either"},
+        {{}, {"capability", recording, "--lower", "2", "--upper", "1"}, 64, "below --upper"},
+        {{}, {"capability", recording, "--tol-upper", "0.1"}, 64, "--setpoint"},
+        {{}, {"plot", recording, "--out", png, "--chart", "pie"}, 64, "'pie'"},
+        {{}, {"plot", recording, "--out", png, "--chart", "imr", "--subgroup", "3"}, 64, "imr"},
+        {{}, {"gauge-study", "--tolerance", "0.1"}, 64, "--reference"},
+        {{}, {"gauge-study", "--reference", "50", "--tolerance", "0"}, 64, "--tolerance"},
+        {{}, {"gauge-study", "--reference", "50", "--tolerance", "1", "--count", "1"}, 64, "2"},
         {{}, {"send", "--in", noParameter}, 65, "holds no parameter"},
         {{}, {"stats", damaged}, 65, damaged + ":13:"},
+        {{}, {"capability", damaged}, 65, damaged + ":13:"},
+        {{}, {"plot", one, "--out", png, "--chart", "xbar-r"}, 65, "no complete subgroup"},
         {{}, {"send", "--in", "/nonexistent/K-TAV-PARA.ini"}, 66, "/nonexistent/K-TAV-PARA.ini"},
         {{}, {"send", "--in", dir.path()}, 66, "not a file"},
         {{}, {"calib-write", "--file", broken, "--sensor", "slave", "--table"}, 66, "no valid"},
@@ -228,6 +245,11 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{}, {"plot", recording, "--out", "/nonexistent/p.png"}, 73, "/nonexistent"},
         {{}, {"plot", recording, "--out", recording, "--force"}, 73, recording},
         {{}, {"plot", recording, "--out", picture}, 73, "--force"},
+        {{}, {"capability", recording, "--pdf", picture}, 73, "--force"},
+        {{},
+         {"gauge-study", "--reference", "5", "--tolerance", "1", "--chart", picture},
+         73,
+         "--force"},
     };
     for (const Case &c : cases) {
         const std::string what = (c.simOptions + c.args).join(' ').toStdString();
@@ -415,7 +437,7 @@ TEST(Cli, ProgramReportsWhatItCannotWrite) {
 }
 
 // What stats prints: the header's mode and set-point, the intervals of whole-second time stamps,
-// per column count, extremes, mean, sigma, share out of tolerance, Cp and Cpk.
+// per column count, extremes, mean, sigma, share out of tolerance, Pp and Ppk.
 TEST(Cli, StatsPrintTheFiguresOfARecording) {
     QTemporaryDir dir;
     const QString path = dir.filePath("RECORD.DAT");
@@ -423,7 +445,8 @@ TEST(Cli, StatsPrintTheFiguresOfARecording) {
     using Row = std::tuple<const char *, bool, int, QStringList, QStringList>;
     for (const auto &[increment, withCount, setpoint, args, shown] :
          {Row("0.500000", true, 10000, {"--upper", "0.1", "--lower", "0.15"},
-              {"Mode: polled every 0.5 s Set-point: 10.000 mm, upper tolerance 0.100 mm, lower "
+              {"outside[%] Pp Ppk",
+               "Mode: polled every 0.5 s Set-point: 10.000 mm, upper tolerance 0.100 mm, lower "
                "tolerance 0.150 mm Samples: 4, first 23:59:58, last 00:00:02 Intervals: mean "
                "1.50 s (time stamps in whole seconds), largest gap 2 s, 1 longer than 1.5",
                "MA 4 50.270 50.350 50.3050 0.0342 100.00 1.220 -392.361",
@@ -471,7 +494,8 @@ long peakKilobytes(const QStringList &args) {
     return ok ? usage.ru_maxrss : -1;
 }
 
-// A recording 400 times longer (20 MB) needs no more memory to be read and plotted.
+// A recording 400 times longer (20 MB) needs no more memory to be read and plotted; capability
+// keeps the column's values for its rule breaks, 4 bytes a sample.
 TEST(Cli, StatsAndPlotReadAnyLengthInBoundedMemory) {
     QTemporaryDir dir;
     auto recording = [&, four = RecFixtureAcrossMidnight().samples](const char *name, int n) {
@@ -481,7 +505,8 @@ TEST(Cli, StatsAndPlotReadAnyLengthInBoundedMemory) {
     };
     const QString small = recording("small.dat", 1000), large = recording("large.dat", 400000);
     for (const QStringList &command :
-         {QStringList{"stats"}, QStringList{"plot", "--force", "--out", dir.filePath("p.png")}}) {
+         {QStringList{"stats"}, QStringList{"plot", "--force", "--out", dir.filePath("p.png")},
+          QStringList{"capability", "--subgroup", "4"}}) {
         const long smallPeak = peakKilobytes(QStringList(command) << small),
                    largePeak = peakKilobytes(QStringList(command) << large);
         ASSERT_TRUE(smallPeak > 0 && largePeak > 0) << command[0].toStdString();
@@ -529,6 +554,131 @@ TEST(Cli, PlotDrawsTheRecording) {
         EXPECT_GT(valPixels, 200) << what;
         EXPECT_GT(valBottom - valTop, image.height() / 2) << what;
     }
+}
+
+// The text of a PDF report, laid out as on the page.
+QString pdfText(const QString &pdf) {
+    QProcess proc;
+    proc.start("pdftotext", {"-layout", pdf, "-"});
+    return proc.waitForFinished(30000) ? QString::fromUtf8(proc.readAllStandardOutput())
+                                       : QString();
+}
+
+// Pixels of a picture in `rgb`.
+int pixelsOf(const QImage &image, QRgb rgb) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == rgb;
+    return n;
+}
+
+// capability prints, --json gives and the --pdf report shows the same figures; the rule break of
+// a spike is named, and marked red in the control chart of plot --chart.
+TEST(Cli, CapabilityFiguresJsonReportAndChartAgree) {
+    QTemporaryDir dir;
+    RecFixture f;
+    std::vector<std::string> times;
+    for (int i = 0; i < 30; ++i) times.push_back(QTime(10, 0).addSecs(i).toString().toStdString());
+    for (int i = 0; i < 30; ++i) {
+        const int32_t val = i == 20 ? 10100 : 10000 + 2 * (i % 5);
+        f.samples.push_back({times[size_t(i)].c_str(), 50300 + i, 48100 - i, val, 0, 0, 0, 0, 0});
+    }
+    const QString path = writeFile(dir.filePath("RECORD.DAT"), RecFixtureBytes(f));
+    const QStringList limits = {"--tol-upper", "0.2", "--tol-lower", "0.1"};
+    const CliResult text = run(QStringList{"capability", path} + limits);
+    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    const QString shown = QString(text.out).simplified();
+    for (const char *part :
+         {"Limits: lower 9.900 mm, upper 10.200 mm", "Sigma within [mm] 0.0082 MR-bar / 1.128",
+          "rule 1: value beyond the control limits 1 at value 21",
+          "rule 1: moving range beyond its control limits 2 at value 21 22"})
+        EXPECT_TRUE(shown.contains(part)) << part << "\n" << text.out.toStdString();
+    const QJsonObject json =
+        run(QStringList{"capability", path, "--json"} + limits).jsonLines().value(0);
+    for (const char *index : {"cp", "cpk", "pp", "ppk"}) {
+        const QString row = QString("%1 %2 ")
+                                .arg(QString(index).left(1).toUpper() + QString(index).mid(1))
+                                .arg(json.value(index).toDouble(), 0, 'f', 3);
+        EXPECT_TRUE(shown.contains(row)) << row.toStdString();
+    }
+    EXPECT_EQ(jsonAt(json, "rules/beyond/count"), "1");
+    // Subgroups of 4 leave 2 of the 30 values out; without limits the indices are null and why.
+    const CliResult grouped = run({"capability", path, "--subgroup", "4", "--json"});
+    const QJsonObject g = grouped.jsonLines().value(0);
+    EXPECT_EQ(
+        std::tuple(g.value("leftOut").toInt(), g.value("cp").isNull(), jsonAt(g, "reasons/ppk")),
+        std::tuple(2, true, QString("no specification limits")))
+        << grouped.out.toStdString();
+    const QString pdf = dir.filePath("report.pdf");
+    ASSERT_EQ(run(QStringList{"capability", path, "--pdf", pdf} + limits).exitCode, 0);
+    const QString report = pdfText(pdf).simplified();
+    for (const QString &part : {QString("Process capability of VAL"), QString("File: ") + path,
+                                "Ppk " + QString::number(json.value("ppk").toDouble(), 'f', 3),
+                                QString("at value 21"), QString("Signature")})
+        EXPECT_TRUE(report.contains(part)) << part.toStdString() << "\n" << report.toStdString();
+    // The chart pair: the spike and its moving ranges in red, its subgroup too.
+    const QString png = dir.filePath("chart.png");
+    for (const auto &[args, size] :
+         {std::pair(QStringList{"--chart", "imr"}, QSize(800, 600)),
+          {{"--chart", "xbar-r", "--subgroup", "3", "--width", "640", "--height", "480"},
+           {640, 480}}}) {
+        ASSERT_EQ(run(QStringList{"plot", path, "--out", png, "--force", "--upper", "0.2"} + args)
+                      .exitCode,
+                  0);
+        const QImage image(png);
+        EXPECT_EQ(image.size(), size);
+        EXPECT_GT(pixelsOf(image, 0xFFFF0000), 20) << args.join(' ').toStdString();
+    }
+}
+
+// A chart of any length in a fixed number of bins: 1000 points in 8 bins of 128, each keeping its
+// first, last and extreme values and ranges, and the last rule broken within it.
+TEST(Cli, ChartBinsKeepExtremesAndBreaksOfAnyLength) {
+    ChartBins bins;
+    bins.bins.resize(8);
+    for (uint64_t n = 1; n <= 1000; ++n)
+        bins.add({n, double(n % 100), double(n % 7), n > 1}, n == 700 ? RULE_TREND : 0u);
+    EXPECT_EQ(bins.per, 128u);
+    EXPECT_EQ(bins.lastPoint(), 1000u);
+    const PointBin &b = bins.bins[5];  // points 641..768
+    EXPECT_EQ(std::tuple(b.first, b.last, b.vFirst, b.vLast, b.vMin, b.vMax),
+              std::tuple(641u, 768u, 41.0, 68.0, 0.0, 99.0));
+    EXPECT_EQ(std::tuple(b.rMin, b.rMax, b.broken, b.brokenValue), std::tuple(0.0, 6.0, 4u, 0.0));
+    EXPECT_FALSE(bins.bins[0].broken);
+    EXPECT_EQ(bins.bins[0].rFirst, 2.0) << "the first point has no moving range";
+}
+
+// A part held still under the simulated pair: capable at its own jitter, not when the jitter is
+// raised; the report and the JSON name the pair; --from takes the values of a recording.
+TEST_F(CliOnSim, GaugeStudyOfAPartHeldStill) {
+    const QString pdf = dir.filePath("gauge.pdf"), png = dir.filePath("gauge.png");
+    const QStringList study = {"gauge-study", "--reference", "50.625",  "--tolerance", "0.1",
+                               "--interval",  "0.02",        "--count", "30"};
+    for (const auto &[jitter, capable] : {std::pair("1.5", true), std::pair("40", false)}) {
+        ASSERT_TRUE(sim.start({"--still", "--jitter", jitter, "--serial", "4711"}));
+        const QJsonObject json = run(sim, study + QStringList{"--json"}).jsonLines().value(0);
+        EXPECT_EQ(json.value("capable").toBool(), capable) << jitter;
+        EXPECT_EQ(json.value("count").toInt(), 30);
+        EXPECT_EQ(jsonAt(json, "identity/serialNumber"), "4711");
+        EXPECT_EQ(json.value("verdict").toString(), capable ? "capable" : "not capable");
+        EXPECT_EQ(json.value("why").toString().contains("Cg "), !capable);
+    }
+    const CliResult r = run(sim, study + QStringList{"--pdf", pdf, "--chart", png});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Verdict")) << r.out.toStdString();
+    const QString report = pdfText(pdf).simplified();
+    for (const char *part : {"Type-1 gauge study of VAL", "serial number 4711", "MASTER header",
+                             "Cgk", "not capable", "Signature"})
+        EXPECT_TRUE(report.contains(part)) << part << "\n" << report.toStdString();
+    EXPECT_EQ(QImage(png).size(), QSize(800, 400));
+
+    RecFixture f = RecFixtureAcrossMidnight();
+    const QString recording = writeFile(dir.filePath("RECORD.DAT"), RecFixtureBytes(f));
+    const CliResult from = run({"gauge-study", "--from", recording, "--reference", "10",
+                                "--tolerance", "2", "--column", "val"});
+    EXPECT_EQ(from.exitCode, 0) << from.err.toStdString();
+    // VAL 10.050 9.930 10.180 9.870: mean 10.0075, s 0.1372; Cg = 0.4 / 0.8232 = 0.486.
+    EXPECT_TRUE(QString(from.out).simplified().contains("Cg 0.486")) << from.out.toStdString();
 }
 
 // Ticks at 1, 2 or 5 x 10^n enclosing the range, each label its own; time in the unit it needs.

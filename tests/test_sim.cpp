@@ -214,6 +214,27 @@ TEST(SimModel, ThresholdResetAndTeachChangeWhatTheyShould) {
     EXPECT_EQ(set(ORD_GET_EEPROM, 1).teachValue, 512) << "the EEPROM keeps its teach value";
 }
 
+// A part held still stays at its teach position within the laser line's jitter; a larger jitter
+// spreads it, and a part not held still swings far out.
+TEST(SimModel, AStillPartStaysWithinItsJitter) {
+    for (const auto &[still, jitter, least, most] :
+         {std::tuple(true, 1.5, 1, 6), std::tuple(true, 40.0, 40, 100), {false, 1.5, 150, 300}}) {
+        DeviceConfig config;
+        config.still = still;
+        config.jitter = jitter;
+        Device dev(config);
+        int low = INT32_MAX, high = INT32_MIN;
+        for (double t = 0.0; t < 30.0; t += 0.37) {
+            const int pos = measured(dev, t).posA;
+            low = std::min(low, pos);
+            high = std::max(high, pos);
+        }
+        EXPECT_GE(high - low, least) << still << " " << jitter;
+        EXPECT_LE(high - low, most) << still << " " << jitter;
+        EXPECT_LE(std::abs((low + high) / 2 - 512), still ? 3 : 100);
+    }
+}
+
 TEST(SimModel, EepromAndFlashSurviveARestartAndRamDoesNot) {
     Device dev(DeviceConfig{}), again(DeviceConfig{});
     const Bytes page(32, 0x99), ramOnly(32, 0x05);
