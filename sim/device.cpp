@@ -330,6 +330,8 @@ CalibHeader Device::calibHeader(int sensor) const {
 }
 
 std::span<const uint16_t> Device::linTable(int sensor) const {
+    // A header with table length 0 says there is no table: the sensor measures without one.
+    if (calibHeader(sensor).tableLength == 0) return {};
     if (twoLine())
         return flash_[0].words(sensor == 1 ? XFlash::TABLE_PAGE : TWO_LINE_SLAVE_TABLE,
                                TWO_LINE_TABLE_LENGTH);

@@ -306,6 +306,40 @@ TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLin
     }
 }
 
+// A recording serves no request: SEND, TEACH and RESET pressed meanwhile are refused, saying
+// why, and never reach the sensor, then or at a later RUN; GET, whose press stops the recording,
+// reads the sets once it has ended.
+TEST_F(Recorder, ARecordingRefusesRequestsAndAGetReadsAfterIt) {
+    connect(0);
+    const std::tuple<const int &, int, const char *, unsigned> presses[] = {
+        {pPA, PANEL_SEND, "Recorder running: STOP it first, then SEND!", 4},
+        {pTSD, TSD_TEACH, "Recorder running: STOP it first, then TEACH!", 4},
+        {pPA, PANEL_RESET, "Recorder running: STOP it first, then RESET!", 4},
+        {pPA, PANEL_GET, nullptr, 2},
+    };
+    for (const auto &[panel, button, refusal, samples] : presses) {
+        SCOPED_TRACE(button);
+        QFile::remove(path);
+        wire.clear();
+        status.clear();
+        atSample(2, [&panel, &button] { press(panel, button); });
+        startDesktop(0.0, 4);
+        status.onText = nullptr;
+        EXPECT_EQ(fileLines(path).size(), 10 + samples);
+        EXPECT_TRUE(!refusal || status.has(refusal)) << refusal;
+        ASSERT_TRUE(waitFor([] { return wire.sent(ORD_GET_RAM) == 3; }, 1) == !refusal);
+        const std::vector<int> orders = wire.orders();
+        EXPECT_EQ(std::count(orders.begin(), orders.end(), ORD_RAW), samples);
+        EXPECT_EQ(int(orders.size()), int(samples) + (refusal ? 0 : 3));
+    }
+    wire.clear();
+    wire.during = [](bool request, int order, int n) {
+        if (request && order == ORD_RAW && n == 2) stop_flag = STOP_IDLE;
+    };
+    press(pPA, PANEL_RUN);
+    EXPECT_EQ(wire.orders(), (std::vector<int>{ORD_RAW, ORD_RAW})) << "nothing left for RUN";
+}
+
 // Each recorder refuses START, saying why, while the other records; that one keeps its file.
 TEST_F(Recorder, OneRecorderAtATime) {
     connect(0);
