@@ -430,8 +430,9 @@ TEST_F(Core, RecordingsHoldTheRecordsTheSensorSent) {
         ASSERT_LE(at + 6, sent.size()) << "first sample not among the records sent";
         for (int i = 0; i < 6; ++i)
             EXPECT_EQ(columnsOfLine(lines[header + i]), columns(sent[at + i])) << "sample " << i;
-        // Six good records hold two or three damaged ones between them, and one may come before.
-        EXPECT_EQ(outcome.dropped >= 2 && outcome.dropped <= 4, trigger) << outcome.dropped;
+        // Six good records hold two or three damaged ones between them, and one may come before;
+        // two short ones come in front of each (the first one's may be cut off at the start).
+        EXPECT_EQ(outcome.dropped >= 16 && outcome.dropped <= 24, trigger) << outcome.dropped;
         disconnect();
     }
 }

@@ -193,28 +193,36 @@ TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndSampleLinesGoBehindItsEnd
     EXPECT_FALSE(QFile::exists(dir.filePath("missing.dat")));
 }
 
-TEST_F(Recorder, AnExistingFileIsOverwrittenOnlyOnYes) {
-    writeFile(path, "keep me\r\n");
-    // START declined: nothing recorded, nothing on the panels changes.
-    SetCtrlVal(pRec, REC_MSG, "before");
-    QueuePopupAnswer(0);
-    startDesktop(0.0, 3);
-    EXPECT_EQ(fileBytes(path), "keep me\r\n");
-    EXPECT_EQ(text(pRec, REC_MSG), "before");
-    EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0);
-    // The file button: declined keeps the file and the displays; yes empties it.
-    SetCtrlVal(pRec, REC_FILENAME, "");
-    QueuePopupAnswer(1, path.toStdString());  // the dialog: an existing file
-    QueuePopupAnswer(0);                      // overwrite? no
-    press(pRec, REC_FILEBTN);
-    EXPECT_EQ(fileBytes(path), "keep me\r\n");
-    EXPECT_EQ(text(pRec, REC_FILENAME), "");
-    QueuePopupAnswer(1, path.toStdString());
+// Both recorders write one file: whichever panel chose it, both show it, and every overwrite
+// question names it. Declined, nothing is recorded and nothing on the panels changes; yes empties
+// the file.
+TEST_F(Recorder, BothPanelsShowTheOneFileAndEveryOverwriteQuestionNamesIt) {
+    const std::string chosen = dir.filePath("touch.dat").toStdString();
+    QueuePopupAnswer(1, chosen);  // the touch file button's dialog: a new file
+    press(pTRec, TREC_FILEBTN);
+    writeFile(QString::fromStdString(chosen), "a touch recording\r\n");
+    const std::string start = "ATTENTION !: File already exist - overwrite ?\n";
+    const std::tuple<std::function<void()>, bool, std::string> asked[] = {
+        {[this] { startDesktop(0.0, 3); }, false, start},
+        {startTouch, false, start},
+        {[] { press(pRec, REC_FILEBTN); }, true,
+         "ATTENTION!: Output-File already exist! - Overwrite ?\n"},
+    };
+    for (const auto &[act, dialog, question] : asked) {
+        SetCtrlVal(pRec, REC_MSG, "before");
+        if (dialog) QueuePopupAnswer(1, chosen);
+        QueuePopupAnswer(0);  // overwrite? no
+        act();
+        EXPECT_EQ(LastPopupText(), question + chosen);
+        EXPECT_EQ(fileBytes(QString::fromStdString(chosen)), "a touch recording\r\n");
+        EXPECT_EQ(std::tuple(text(pRec, REC_MSG), dimmed(pPA, PANEL_RUN)), std::tuple("before", 0));
+        EXPECT_EQ(std::tuple(text(pRec, REC_FILENAME), text(pTRec, TREC_FILENAME)),
+                  std::tuple(chosen, chosen));
+    }
+    QueuePopupAnswer(1, chosen);
     QueuePopupAnswer(1);
     press(pRec, REC_FILEBTN);
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_EQ(text(pRec, REC_FILENAME), path.toStdString());
-    EXPECT_EQ(text(pTRec, TREC_FILENAME), path.toStdString());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(chosen)));
 }
 
 // Also: the TIME INCREMENT caption shows whole with its unit.
