@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "measure/recfile.h"
+#include "shared/files.h"
 #include "shared/state.h"
 
 namespace {
@@ -238,6 +239,11 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
             return QString("option --%1 does not apply to %2").arg(name, command);
     }
     if (parser.isSet("tcp") && parser.isSet("com")) return "give only one of --tcp and --com";
+    // The program's own folder rule: a settings file name cut to fit would name another file.
+    const QByteArray dir = parser.value("dir").toLocal8Bit();
+    if (const char *tooLong =
+            parser.isSet("dir") ? ProgramDirectoryTooLong(dir.constData()) : nullptr)
+        return "--dir: a path too long for the program's files: " + QString::fromLocal8Bit(tooLong);
     if (parser.isSet("target") && TargetOf(parser) == 0)
         return QString("unknown target '%1' (ram or eeprom)").arg(parser.value("target"));
     if (command == "send" && parser.value("in").isEmpty()) return "send needs --in FILE";

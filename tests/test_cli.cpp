@@ -164,6 +164,7 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
     const QString alone = dir.filePath("k-tav-cli");  // a tool without its drawing module
     ASSERT_TRUE(QFile::copy(KTAV_CLI_PATH, alone));
     const QString fresh = dir.filePath("NEW.DAT"), noIni = empty.filePath("PX-MS-Vista.ini");
+    const QString longDir = dir.path() + "/" + QString(247 - dir.path().size() - 1, 'd');
     const QStringList publish = {"publish", "--mqtt", "127.0.0.1", "--topic", "head"},
                       page4 = {"--fail-flash-page", "4"};
     const char *refusedFirmware = R"("firmwareNumber":409,"message":"Please use K-TAV-PX-MS-)"
@@ -199,6 +200,13 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{}, {"get", "--target", "flash"}, 64, "'flash'"},
         {{}, {"send"}, 64, "--in"},
         {{}, {"linearize", "sideways"}, 64, "off, master, slave"},
+        {{},
+         {"--dir", longDir, "line-test"},
+         64,
+         "--dir: a path too long for the program's "
+         "files: " +
+             longDir,
+         Line::None},
         {{}, {"calib-write", "--file", broken, "--table"}, 64, "--sensor"},
         {{}, {"calib-write", "--file", broken, "--sensor", "slave"}, 64, "--header"},
         // What the reader of recordings would refuse in the header, or would never end.
@@ -399,9 +407,16 @@ TEST(Cli, ProgramReportsWhatItCannotWrite) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("PX-MS-Vista.ini"));  // in the way of the settings file
     const QString notSaved = "Settings not saved: " + dir.filePath("PX-MS-Vista.ini");
     qputenv("KTAV_COM1", "/nonexistent/ttyK1");
+    // Folders whose settings file name would not fit its 260 bytes: refused, never cut.
+    const auto longDir = [&](int length) {
+        return dir.path() + "/" + QString(length - dir.path().size() - 1, 'd');
+    };
+    const QString tooLong = "--dir: a path too long for the program's files: ";
     for (const auto &[args, exitCode, says] :
          {std::tuple(QStringList{"--screenshot-delay", "3601"}, 1,
                      QString("--screenshot-delay takes 0 to 3600 seconds")),
+          {{"--dir", longDir(247)}, 1, tooLong + longDir(247)},
+          {{"--dir", longDir(268)}, 1, tooLong + longDir(268)},
           {{"--screenshot-delay", "soon"}, 1, "--screenshot-delay takes 0 to 3600 seconds"},
           {{"--screenshot", dir.filePath("none/shot.png")}, 1, "--screenshot: no folder"},
           {{"--log", dir.filePath("none/status.log")}, 1, "--log: no folder"},
@@ -414,6 +429,9 @@ TEST(Cli, ProgramReportsWhatItCannotWrite) {
     }
     qunsetenv("KTAV_COM1");
     EXPECT_TRUE(fileBytes(log).contains(notSaved.toLocal8Bit())) << fileBytes(log).toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(' '),
+              "PX-MS-Vista.ini shot.png status.log")
+        << "nothing made of a cut path";
 }
 
 // What stats prints: the header's mode and set-point, the intervals of whole-second time stamps,
