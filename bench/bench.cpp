@@ -42,6 +42,7 @@
 
 #include "app/identify.h"
 #include "app/linkview.h"
+#include "data_home.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
 #include "link/frame.h"
@@ -451,6 +452,7 @@ bool prepareMainPanel() {
 }  // namespace
 
 int main(int argc, char **argv) {
+    UseOwnUserFolders();  // the figures never depend on the user's settings or records
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     SelectEventDispatcher();
     QApplication app(argc, argv);

@@ -2,6 +2,7 @@
 // GET, SEND and TEACH, the derived settings, calibration tables in the sensors' flash and the
 // recorder loop. What the panels make of the outcomes is tested in the panel suites.
 #include <QDir>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -69,6 +70,15 @@ class Core : public ::testing::Test {
 
 // The word at byte `at` of a frame.
 const auto wordAt = [](const Bytes &frame, int at) { return frame[at] | frame[at + 1] << 8; };
+
+// A test process and the tools it starts never see the user's own folders: a record of an
+// unfinished table write left there would change what identification reports.
+TEST(CoreFolders, TheUsersFoldersOfATestAreItsOwn) {
+    for (const QString &folder :
+         {QDir::homePath(), QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+          QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)})
+        EXPECT_TRUE(folder.startsWith(QDir::tempPath() + "/")) << folder.toStdString();
+}
 
 TEST_F(Core, FirmwareNumbersAndDeviceSeries) {
     constexpr Identified kOk = Identified::Accepted, kOther = Identified::OtherSeries,

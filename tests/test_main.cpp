@@ -1,5 +1,6 @@
 // Test entry: a Qt application on the offscreen platform around GoogleTest, with the binary's
-// own deadline; for the tests of the core alone (KTAV_TEST_WITHOUT_PANELS) a Qt core application.
+// own deadline and user folders of its own; for the tests of the core alone
+// (KTAV_TEST_WITHOUT_PANELS) a Qt core application.
 #include <gtest/gtest.h>
 
 #ifdef KTAV_TEST_WITHOUT_PANELS
@@ -14,9 +15,11 @@ using TestApplication = QApplication;
 #include <cstdlib>
 #include <thread>
 
+#include "data_home.h"
 #include "platform/timing.h"
 
 int main(int argc, char **argv) {
+    UseOwnUserFolders();
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     SelectEventDispatcher();
     TestApplication app(argc, argv);
