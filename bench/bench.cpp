@@ -42,24 +42,9 @@
 #include <string>
 #include <vector>
 
-#include "core/link/commands.h"
-#include "core/link/frame.h"
-#include "core/link/status.h"
-#include "core/link/transport.h"
-#include "core/measure/acquisition.h"
-#include "core/measure/recfile.h"
-#include "core/params/appsettings.h"
-#include "core/state/flags.h"
-#include "core/state/programdir.h"
-#include "core/system/timing.h"
+#include "data_home.h"
 #include "gui/app/identityview.h"
 #include "gui/app/linkview.h"
-#include "gui/measure/desktoploops.h"
-#include "gui/measure/recpopup.h"
-#include "gui/panels/handles.h"
-#include "gui/runtime/userint.h"
-#include "gui/touch/touchloops.h"
-#include "gui/touch/touchscreen.h"
 #include "ktav_panels.h"
 #include "machine.h"
 #include "publish_figures.h"
@@ -505,6 +490,7 @@ bool prepareMainPanel() {
 }  // namespace
 
 int main(int argc, char **argv) {
+    UseOwnUserFolders();  // the figures never depend on the user's settings or records
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     SelectEventDispatcher();
     QApplication app(argc, argv);

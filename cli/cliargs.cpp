@@ -4,6 +4,7 @@
 
 #include "core/measure/recfile.h"
 #include "core/state/flags.h"
+#include "core/state/programdir.h"
 
 namespace {
 
@@ -49,10 +50,12 @@ const char *const kDescription =
     "  calib-read   reads and prints the calibration headers of MASTER and SLAVE and checks\n"
     "               their tables as identify does\n"
     "  calib-write  identifies the pair, reads the calibration file --file for --sensor and\n"
-    "               writes its header (--header) and linearisation table (--table) into that\n"
-    "               sensor's flash as the calibration pop-up's WRITE does, printing each step;\n"
-    "               a table in the MASTER's flash is read back and compared; nothing is sent\n"
-    "               when the file is not valid (the line at fault is named)\n"
+    "               writes its header (--header: the file's six fields over the sensor's own\n"
+    "               header) and linearisation table (--table) into that sensor's flash as the\n"
+    "               calibration pop-up's WRITE does, printing each step; a table in the\n"
+    "               MASTER's flash is read back and compared; SIGINT and SIGTERM wait for the\n"
+    "               table's end; nothing is sent when the file is not valid (the line at fault\n"
+    "               is named)\n"
     "  linearize    off|master|slave: switches the pair's linearisation\n"
     "  line-test    sends the echo request and reports whether the line works\n"
     "  publish      the pair on the plant network: identifies it, then runs RUN cycles and\n"
@@ -356,6 +359,11 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
             return QString("option --%1 does not apply to %2").arg(name, command);
     }
     if (parser.isSet("tcp") && parser.isSet("com")) return "give only one of --tcp and --com";
+    // The program's own folder rule: a settings file name cut to fit would name another file.
+    const QByteArray dir = parser.value("dir").toLocal8Bit();
+    if (const char *tooLong =
+            parser.isSet("dir") ? ProgramDirectoryTooLong(dir.constData()) : nullptr)
+        return "--dir: a path too long for the program's files: " + QString::fromLocal8Bit(tooLong);
     if (parser.isSet("target") && TargetOf(parser) == 0)
         return QString("unknown target '%1' (ram or eeprom)").arg(parser.value("target"));
     if (command == "send" && parser.value("in").isEmpty()) return "send needs --in FILE";

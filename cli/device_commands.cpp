@@ -161,7 +161,7 @@ int CmdCalibRead(const QCommandLineParser &args) {
     if (!json) printCalibHeaders(headers);
     // The hardware record names the pair and its table layout.
     if (GetHARDWAREInfo() != 1) return Fail(EXIT_LINK, "cannot read the hardware record");
-    const int sides = IncompleteCalibTables();
+    const int sides = IncompleteCalibTables(headers);
     if (json) {
         QJsonObject object{{"master", CalibHeaderJson(headers[0])},
                            {"slave", CalibHeaderJson(headers[1])}};

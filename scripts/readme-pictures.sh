@@ -10,6 +10,8 @@ tmp=$(mktemp -d)
 "$build/sim/k-tav-sim" --tcp 127.0.0.1:0 >"$tmp/sim.out" &
 sim=$!
 trap 'kill $sim 2>/dev/null; rm -rf "$tmp"' EXIT
+# The program's user folders are this run's own, never the user's.
+export HOME=$tmp/home XDG_DATA_HOME=$tmp/home/data XDG_CONFIG_HOME=$tmp/home/config
 for _ in $(seq 50); do grep -q READY "$tmp/sim.out" && break; sleep 0.1; done
 port=$(sed -n 's/^TCP .*:\([0-9]*\)$/\1/p' "$tmp/sim.out")
 mkdir -p "$out"

@@ -78,7 +78,8 @@ Bytes defaultTable(int length, int32_t range) {
 }  // namespace
 
 Device::Device(const DeviceConfig &config)
-    : config_(config), lines_{LaserLine(config.seed, 0, config.still, config.jitter),
+    : config_(config),
+      lines_{LaserLine(config.seed, 0, config.still, config.jitter),
              LaserLine(config.seed, 1, config.still, config.jitter)} {
     hw_.mastertype = config.masterType;
     hw_.slavetype = config.slaveType;
@@ -331,6 +332,8 @@ CalibHeader Device::calibHeader(int sensor) const {
 }
 
 std::span<const uint16_t> Device::linTable(int sensor) const {
+    // A header with table length 0 says there is no table: the sensor measures without one.
+    if (calibHeader(sensor).tableLength == 0) return {};
     if (twoLine())
         return flash_[0].words(sensor == 1 ? XFlash::TABLE_PAGE : TWO_LINE_SLAVE_TABLE,
                                TWO_LINE_TABLE_LENGTH);

@@ -18,8 +18,8 @@ struct FaultOptions {
     int delayMs = 0;                  // every reply waits this long (applied by the server)
     std::map<int, int> delayReplies;  // reply number (from 1) -> further milliseconds (server)
     int closeAfter = 0;               // the TCP client is closed after N replies (server)
-    bool triggerJunk = false;         // a header of another order and a broken header before each
-                                      // trigger record (server)
+    bool triggerJunk = false;         // a header of another order, a broken header and two short
+                                      // trigger records before each trigger record (server)
     int corruptTriggerEvery = 0;      // every Nth trigger record carries a damaged MASTER value
                                       // under its unchanged data CRC (server)
     double faultRate = 0.0;  // probability that a reply gets one random fault (RandomFault)

@@ -46,8 +46,9 @@ Faults for tests:
   --oversize-order ORDER     ORDER's reply announces 2000 data bytes, and 2000 bytes follow
   --corrupt-trigger-every N  send every Nth trigger record with a damaged MASTER value under its
                              unchanged data CRC
-  --trigger-junk             send three stray bytes, a header of order 8 and a header with a
-                             wrong CRC before every trigger record
+  --trigger-junk             send three stray bytes, a header of order 8, a header with a
+                             wrong CRC and two trigger records too short to be one (no data,
+                             5 bytes) before every trigger record
   --fail-flash-page K        writes into flash page K (0..15, 0x1000 + 0x100 * K) of either
                              sensor are answered with an error reply and store nothing
   --corrupt-flash-page K     writes into flash page K store their first word with a bit flipped

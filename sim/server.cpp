@@ -204,12 +204,19 @@ void Server::sendTriggers(double t) {
         if (every > 0 && ++triggersSent_ % every == 0) (*record)[FRAME_HEADER_SIZE + 3] ^= 0x55;
         if (options_.faults.triggerJunk) {
             // Three stray bytes, as a line entered in the middle of a frame shows, a header-only
-            // frame of order 8, then the record's own header with a wrong CRC.
+            // frame of order 8, the record's own header with a wrong CRC, then trigger records
+            // too short to be one: without data, and with 5 bytes.
             Bytes junk = {0x00, 0x55, 0x12};
             const Bytes foreign = makeFrame(ORD_RAW, 0);
             junk.insert(junk.end(), foreign.begin(), foreign.end());
             junk.insert(junk.end(), record->begin(), record->begin() + 8);
             junk.back() ^= 0xFF;
+            const Bytes empty = makeFrame(ORD_TRIGGER, 0);
+            const Bytes cut = makeFrame(ORD_TRIGGER, 0,
+                                        Bytes(record->begin() + FRAME_HEADER_SIZE,
+                                              record->begin() + FRAME_HEADER_SIZE + 5));
+            junk.insert(junk.end(), empty.begin(), empty.end());
+            junk.insert(junk.end(), cut.begin(), cut.end());
             record->insert(record->begin(), junk.begin(), junk.end());
         }
         // A reader that has stopped reading does not make the queue grow without end.

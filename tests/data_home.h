@@ -1,8 +1,23 @@
-// Points the per-user data folder (XDG_DATA_HOME: the record of unfinished table writes) of this
-// process and of the tools it starts at a temporary folder for the life of the object.
+// The user's folders of a test or benchmark process and of the tools it starts: never the
+// user's own. UseOwnUserFolders points them at a folder of the process's own; DataHome points the
+// data folder (the records of unfinished table writes) at a fresh one for the life of the object.
 #pragma once
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtGlobal>
+#include <utility>
+
+// HOME, XDG_DATA_HOME and XDG_CONFIG_HOME at a temporary folder for the rest of the process.
+inline void UseOwnUserFolders() {
+    static QTemporaryDir home;
+    for (const auto &[name, folder] : {std::pair{"HOME", ""}, std::pair{"XDG_DATA_HOME", "/data"},
+                                       std::pair{"XDG_CONFIG_HOME", "/config"}}) {
+        const QString path = home.path() + folder;
+        QDir().mkpath(path);
+        qputenv(name, QFile::encodeName(path));
+    }
+}
 
 class DataHome {
   public:

@@ -3,10 +3,14 @@
 #pragma once
 #include <QString>
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "core/calib/calibfile.h"
+#include "core/link/xflash.h"
 #include "device.h"
 #include "support.h"
 
@@ -22,10 +26,30 @@ inline const std::vector<uint16_t> &valuesOf(int sensor) {
     return sensor == 1 ? masterValues : slaveValues;
 }
 
-// Whether the state file a simulator left at `path` holds the flashes of a fresh pair but for the
-// table of `sensor` in its place: word 0x1200 of its own flash or, on the two-line hardware
-// (`combined`) with both tables in one flash, 1024 words at 0x1200 (MASTER) or 0x1600 (SLAVE).
-inline bool tableInPlace(bool combined, int sensor, const QString &path) {
+// The sensors' own calibration headers, each side's apart, with virtual offsets and reserved
+// words: what a write of a file's header or of a table keeps.
+inline const CalibHeader ownHeaders[2] = {
+    {610407, 1, 0, 2048, {1, 2, 3, 4, 5}, 30000, 10000, 50000},
+    {610412, 2, -1, 1024, {6, 7, 8, 9, 10}, -7000, 24000, 30000}};
+// Puts them into the flashes of the pair on the open transport.
+inline void writeOwnHeaders() {
+    for (int sensor : {1, 2})
+        ASSERT_EQ(WriteCalibDataToXF(&ownHeaders[sensor - 1], sensor, sizeof(CalibHeader)), 1);
+}
+// A sensor's own header with the six fields of the tests' calibration files (first word 3,
+// second word 7, 2048 values) of `type`, `range` and `offset`.
+inline CalibHeader withFileFields(int sensor, int32_t type, int32_t range, int32_t offset) {
+    CalibHeader h = ownHeaders[sensor - 1];
+    std::tie(h.typeCode, h.param1, h.range, h.offset, h.param2, h.tableLength) =
+        std::tuple(type, int16_t(3), range, offset, int16_t(7), int16_t(2048));
+    return h;
+}
+
+// Whether the state file a simulator left at `path` holds the flashes of a fresh pair, with the
+// ownHeaders when `own`, but for the table of `sensor` in its place: word 0x1200 of its own flash
+// or, on the two-line hardware (`combined`) with both tables in one flash, 1024 words at 0x1200
+// (MASTER) or 0x1600 (SLAVE).
+inline bool tableInPlace(bool combined, int sensor, const QString &path, bool own = false) {
     DeviceConfig config;
     if (combined) {
         config.masterType = config.slaveType = TWO_LINE_TYPE;
@@ -34,10 +58,15 @@ inline bool tableInPlace(bool combined, int sensor, const QString &path) {
     Device fresh(config), written(config);
     const QByteArray image = fileBytes(path);
     EXPECT_TRUE(written.restorePersistent(Bytes(image.begin(), image.end())));
-    const int own = combined ? 1 : sensor, at = combined && sensor == 2 ? 0x1600 : 0x1200;
-    auto expected = fresh.flash(own).image();
+    std::array<XFlash, 2> expected = {fresh.flash(1), fresh.flash(2)};
+    for (int side = 0; own && side < 2; ++side) {
+        const auto page = expected[side].image().begin() + (XFlash::CALIB_PAGE - XFlash::BASE);
+        std::fill_n(page, XFlash::PAGE_WORDS, 0xFFFF);
+        std::memcpy(&*page, &ownHeaders[side], sizeof(CalibHeader));
+    }
+    const int flash = combined ? 1 : sensor, at = combined && sensor == 2 ? 0x1600 : 0x1200;
     std::copy_n(valuesOf(sensor).begin(), combined ? 1024 : 2048,
-                expected.begin() + (at - XFlash::BASE));
-    return written.flash(own).image() == expected &&
-           written.flash(3 - own).image() == fresh.flash(3 - own).image();
+                expected[flash - 1].image().begin() + (at - XFlash::BASE));
+    return written.flash(1).image() == expected[0].image() &&
+           written.flash(2).image() == expected[1].image();
 }

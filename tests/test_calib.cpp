@@ -3,6 +3,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -144,8 +145,8 @@ TEST_F(Calib, FileButtonFillsTheSideOfTheSwitchOrSaysNoValidFile) {
 
 // After a failed table write the box, the bar and the controls are cleared for another.
 TEST_F(Calib, AFailedWriteIsToldAndWithoutBoxOrFileNothingIsSent) {
-    loadBothFiles();
     connect({"--fail-flash-page", "4"});
+    loadBothFiles();
     pressWrite(1, 0, 1);
     EXPECT_EQ(lastText(), "MASTER table page 3 of 8 failed at 0x1400: table incomplete!");
     EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
@@ -159,6 +160,46 @@ TEST_F(Calib, AFailedWriteIsToldAndWithoutBoxOrFileNothingIsSent) {
     EXPECT_TRUE(wire.requests.empty());
     EXPECT_EQ(LastPopupText(), "Info: No valid calibration file for SLAVE selected!");
     EXPECT_EQ(value(pCalib, CALIB_WRTABLE), 0);
+}
+
+// WRITE writes the loaded file's six fields over the sensor's own header (virtual offset and
+// reserved words stay), whatever redraws the pop-up in between, until another pair is identified:
+// that drops the file, says so, and WRITE then writes that pair's own header (a fresh one's).
+TEST_F(Calib, WriteWritesTheLoadedFilesHeaderOverTheSensorsOwnUntilAnotherPair) {
+    const CalibHeader fromFiles[2] = {withFileFields(1, 610409, 12000, 40000),
+                                      withFileFields(2, 610412, 25000, 60000)};
+    const std::tuple<const char *, std::function<void()>, bool> between[] = {
+        {"a GET", [] { press(pPA, PANEL_GET); }, true},
+        {"a TEACH", [] { press(pPA, PANEL_TEACH); }, true},
+        {"an identification of the same pair", [] { InitDataExchange(); }, true},
+        {"an identification of another pair",
+         [this] {
+             CloseTCP();
+             ASSERT_TRUE(sim.start({"--serial", "2002"}));
+             ASSERT_TRUE(sim.openTcp());
+             InitDataExchange();
+         },
+         false},
+    };
+    for (const auto &[what, act, kept] : between) {
+        SCOPED_TRACE(what);
+        connect();
+        writeOwnHeaders();
+        ASSERT_EQ(InitDataExchange(), 1);
+        loadBothFiles();
+        act();
+        wire.clear();
+        for (int master : {1, 0}) pressWrite(master, 1, 0);
+        ASSERT_EQ(wire.orders(), (std::vector<int>{ORD_CALIB_WRITE, ORD_CALIB_WRITE}));
+        for (int side : {0, 1})
+            EXPECT_EQ(
+                Bytes(wire.requests[side].begin() + FRAME_HEADER_SIZE, wire.requests[side].end()),
+                bytesOf(kept ? fromFiles[side] : DefaultCalibHeader()))
+                << side;
+        EXPECT_EQ(calibfile_flagA + calibfile_flagB, kept ? 2 : 0);
+        EXPECT_EQ(text(pCalib, CALIB_CALIBFILE) == "No valid calib.-file selected!", !kept);
+        EXPECT_EQ(status.has("Other sensor pair: calibration file dropped, load it again!"), !kept);
+    }
 }
 
 TEST_F(Calib, HeaderWithTheCombinedTypeAndATableInOneWriteUseTheCombinedLayout) {
@@ -177,7 +218,8 @@ TEST_F(Calib, HeaderWithTheCombinedTypeAndATableInOneWriteUseTheCombinedLayout) 
 
 // A table write pauses with the interface live, so it is refused while anything else may talk
 // to the sensor: a loop between or inside its exchanges, an idle exchange under way, a
-// recording. A header pressed inside a loop's exchange is written by the loop after it.
+// recording. A header pressed inside a loop's exchange is written by the loop after it, for the
+// side and with the fields it had at the press.
 TEST_F(Calib, ATableWriteIsRefusedWhileALoopAnExchangeOrARecordingRuns) {
     connect({"--delay-ms", "40"});
     loadBothFiles();
@@ -199,6 +241,8 @@ TEST_F(Calib, ATableWriteIsRefusedWhileALoopAnExchangeOrARecordingRuns) {
         SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, ticking);
         wire.during = [&](bool request, int order, int n) {
             if (request && order == inside && n == 1) pressWrite(0, order == ORD_RAW, 1);
+            // The switch turned to MASTER before the loop writes the SLAVE's header.
+            if (request && order == ORD_RAW && inside == ORD_RAW && n == 1) setSwitch(1);
             if (request && order == ORD_RAW && n == 3) stop_flag = STOP_IDLE;
         };
         if (inside == ORD_RAW)
@@ -264,7 +308,8 @@ TEST_F(Calib, ATableWriteHoldsCloseAndRefusesWhatWouldDisturbIt) {
         EXPECT_EQ(refused, int(std::size(presses)));
         for (int order : wire.orders())
             EXPECT_TRUE(order == ORD_XF_ERASE || order == ORD_XF_WRITE || order == ORD_XF_READ ||
-                        order == ORD_XF_ERASE_SLAVE || order == ORD_XF_WRITE_SLAVE)
+                        order == ORD_XF_ERASE_SLAVE || order == ORD_XF_WRITE_SLAVE ||
+                        order == ORD_CALIB_READ || order == ORD_CALIB_WRITE)
                 << "order " << order << " inside the table write";
         EXPECT_EQ(lastText(), "Calibration table write ended: closing as asked.");
         EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0) << "enabled again";

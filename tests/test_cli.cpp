@@ -21,7 +21,7 @@
 #include "core/params/transfer.h"
 #include "gui/app/shell.h"
 #include "recfile_bytes.h"
-#include "spc_chart.h"
+#include "sim_flash.h"
 #include "support.h"
 
 namespace {
@@ -85,9 +85,10 @@ CliResult run(const SimProcess &sim, const QStringList &args, Line line = Line::
 }
 
 // Runs the tool, reads its merged output by line until `enough` says so, it ends or 30 s pass
-// (the serial line is slow), then sends it SIGINT. What it printed after is all in `out`.
+// (the serial line is slow), then sends it `signal`. What it printed after is all in `out`.
 CliResult interrupted(const QStringList &args,
-                      const std::function<bool(const QByteArray &line)> &enough) {
+                      const std::function<bool(const QByteArray &line)> &enough,
+                      int signal = SIGINT) {
     QProcess proc;
     proc.setProcessChannelMode(QProcess::MergedChannels);
     start(proc, args);
@@ -98,7 +99,7 @@ CliResult interrupted(const QStringList &args,
         proc.waitForReadyRead(200);
         while (!met && proc.canReadLine()) met = enough(proc.readLine());
     }
-    signalChild(proc, SIGINT);
+    signalChild(proc, signal);
     EXPECT_TRUE(met) << args.join(' ').toStdString();
     return finish(proc);
 }
@@ -167,6 +168,7 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
     const QString alone = dir.filePath("k-tav-cli");  // a tool without its drawing module
     ASSERT_TRUE(QFile::copy(KTAV_CLI_PATH, alone));
     const QString fresh = dir.filePath("NEW.DAT"), noIni = empty.filePath("PX-MS-Vista.ini");
+    const QString longDir = dir.path() + "/" + QString(247 - dir.path().size() - 1, 'd');
     const QStringList publish = {"publish", "--mqtt", "127.0.0.1", "--topic", "head"},
                       page4 = {"--fail-flash-page", "4"};
     const char *refusedFirmware = R"("firmwareNumber":409,"message":"Please use K-TAV-PX-MS-)"
@@ -202,6 +204,13 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{}, {"get", "--target", "flash"}, 64, "'flash'"},
         {{}, {"send"}, 64, "--in"},
         {{}, {"linearize", "sideways"}, 64, "off, master, slave"},
+        {{},
+         {"--dir", longDir, "line-test"},
+         64,
+         "--dir: a path too long for the program's "
+         "files: " +
+             longDir,
+         Line::None},
         {{}, {"calib-write", "--file", broken, "--table"}, 64, "--sensor"},
         {{}, {"calib-write", "--file", broken, "--sensor", "slave"}, 64, "--header"},
         // What the reader of recordings would refuse in the header, or would never end.
@@ -419,9 +428,16 @@ TEST(Cli, ProgramReportsWhatItCannotWrite) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("PX-MS-Vista.ini"));  // in the way of the settings file
     const QString notSaved = "Settings not saved: " + dir.filePath("PX-MS-Vista.ini");
     qputenv("KTAV_COM1", "/nonexistent/ttyK1");
+    // Folders whose settings file name would not fit its 260 bytes: refused, never cut.
+    const auto longDir = [&](int length) {
+        return dir.path() + "/" + QString(length - dir.path().size() - 1, 'd');
+    };
+    const QString tooLong = "--dir: a path too long for the program's files: ";
     for (const auto &[args, exitCode, says] :
          {std::tuple(QStringList{"--screenshot-delay", "3601"}, 1,
                      QString("--screenshot-delay takes 0 to 3600 seconds")),
+          {{"--dir", longDir(247)}, 1, tooLong + longDir(247)},
+          {{"--dir", longDir(268)}, 1, tooLong + longDir(268)},
           {{"--screenshot-delay", "soon"}, 1, "--screenshot-delay takes 0 to 3600 seconds"},
           {{"--screenshot", dir.filePath("none/shot.png")}, 1, "--screenshot: no folder"},
           {{"--log", dir.filePath("none/status.log")}, 1, "--log: no folder"},
@@ -434,6 +450,9 @@ TEST(Cli, ProgramReportsWhatItCannotWrite) {
     }
     qunsetenv("KTAV_COM1");
     EXPECT_TRUE(fileBytes(log).contains(notSaved.toLocal8Bit())) << fileBytes(log).toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(' '),
+              "PX-MS-Vista.ini shot.png status.log")
+        << "nothing made of a cut path";
 }
 
 // What stats prints: the header's mode and set-point, the intervals of whole-second time stamps,
@@ -822,26 +841,75 @@ TEST_F(CliOnSim, CalibWriteIdentifiesWritesAndVerifies) {
     const QString file = writeMasterCalibFile(dir, values);
     const QString state = dir.filePath("state.bin");
     ASSERT_TRUE(sim.start({"--state", state, "--master-type", "610409", "--slave-type", "610412"}));
+    ASSERT_TRUE(sim.openTcp());
+    writeOwnHeaders();
+    CloseTCP();
     CliResult r = run(sim, {"--verbose", "calib-write", "--file", file, "--sensor", "master",
                             "--header", "--table"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // The header written: the file's six fields, everything else the MASTER's own.
+    const Bytes written = bytesOf(withFileFields(1, 610409, 12000, 40000));
+    EXPECT_EQ(
+        frameData(r.err, '>', "17", 1),
+        QByteArray(reinterpret_cast<const char *>(written.data()), qsizetype(written.size())));
     EXPECT_TRUE(r.err.contains("> 55 07 ")) << "identified first";
     EXPECT_TRUE(r.err.contains("MASTER table erase 8 of 8: Erase XFLASH-PAGE9 -> Ok!"));
     EXPECT_EQ(r.lastErrLine(), "MASTER table written and verified -> Ok!");
-    EXPECT_TRUE(run(sim, {"calib-read"}).out.contains("Range [um]\t12000\t10000"));
+    EXPECT_TRUE(run(sim, {"calib-read"}).out.contains("Range [um]\t12000\t24000"));
     const QJsonObject identity = run(sim, {"identify", "--json"}).jsonLines().value(0);
     const QJsonObject headers = run(sim, {"calib-read", "--json"}).jsonLines().value(0);
     using Row = std::tuple<QJsonObject, const char *, const char *>;
     for (const auto &[object, path, value] :
          {Row(identity, "master/model", "PX-M4"), Row(identity, "slave/model", "PX-M5"),
           Row(identity, "master/calibration/rangeUm", "12000"),
-          Row(identity, "slave/calibration/rangeUm", "10000"),
+          Row(identity, "slave/calibration/rangeUm", "24000"),
+          Row(identity, "master/calibration/virtualOffsetUm", "30000"),
           Row(identity, "master/calibration/typeCode", "610409"),
-          Row(identity, "slave/calibration/offsetUm", "50000"), Row(identity, "subpixels", "8192"),
+          Row(identity, "slave/calibration/offsetUm", "30000"), Row(identity, "subpixels", "8192"),
           Row(identity, "serialNumber", "1001"), Row(headers, "master/param2", "7"),
-          Row(headers, "slave/param2", "0")})
+          Row(headers, "slave/param2", "-1")})
         EXPECT_EQ(jsonAt(object, path), value) << path;
     sim.stop();
     // The MASTER's table words as the simulator's state file holds them.
     EXPECT_EQ(run({"--state", state, "--print-table", "master"}, KTAV_SIM_PATH).outLines(), values);
+}
+
+// A table write is never cut off by the tool: SIGINT waits for its end, says so, and the tool
+// ends with the write's status. Killed half way, the SLAVE's own header tells any PC that its
+// table is incomplete, from another data folder too; a write to the end makes it whole again.
+TEST_F(CliOnSim, ATableWriteHoldsSigintAndAKilledOneIsToldByTheSensorItself) {
+    const QString state = dir.filePath("state.bin");
+    ASSERT_TRUE(sim.start({"--state", state}));
+    QByteArray text =
+        "[HEADER]\nTYPE\t610407\nPARAM1\t1\nRANGE\t10000\nOFFSET\t50000\nPARAM2\t0\n"
+        "LENGTH\t2048\n[XFLASH]\n";
+    for (uint16_t v : valuesOf(2)) text += QByteArray::number(v) + "\n";
+    const QStringList write =
+        over(sim, Line::Tcp) +
+        QStringList{"calib-write", "--file", writeFile(dir.filePath("s.dat"), text),
+                    "--sensor",    "slave",  "--table"};
+    const auto block57 = [](const QByteArray &line) { return line.contains("block 57 of 256"); };
+    const struct {
+        int signal, exitCode;
+        QString says;
+        int identified;  // the exit status of identify with another data folder
+    } cases[] = {
+        {SIGKILL, -2, "", 3},
+        {SIGINT, 4, "writing the calibration table: it is finished first", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.signal);
+        {
+            DataHome writer;
+            const CliResult r = interrupted(write, block57, c.signal);
+            EXPECT_EQ(r.exitCode, c.exitCode);
+            EXPECT_TRUE(QString(r.out).contains(c.says)) << r.out.data();
+        }
+        DataHome another;
+        const CliResult identified = run(sim, {"identify"});
+        EXPECT_EQ(identified.exitCode, c.identified) << identified.err.toStdString();
+        EXPECT_EQ(identified.err.contains("SLAVE calibration table incomplete"), c.identified == 3);
+    }
+    sim.stop();
+    EXPECT_TRUE(tableInPlace(false, 2, state));
 }

@@ -2,6 +2,7 @@
 // GET, SEND and TEACH, the derived settings, calibration tables in the sensors' flash and the
 // recorder loop. What the panels make of the outcomes is tested in the panel suites.
 #include <QDir>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -69,6 +70,15 @@ class Core : public ::testing::Test {
 
 // The word at byte `at` of a frame.
 const auto wordAt = [](const Bytes &frame, int at) { return frame[at] | frame[at + 1] << 8; };
+
+// A test process and the tools it starts never see the user's own folders: a record of an
+// unfinished table write left there would change what identification reports.
+TEST(CoreFolders, TheUsersFoldersOfATestAreItsOwn) {
+    for (const QString &folder :
+         {QDir::homePath(), QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+          QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)})
+        EXPECT_TRUE(folder.startsWith(QDir::tempPath() + "/")) << folder.toStdString();
+}
 
 TEST_F(Core, FirmwareNumbersAndDeviceSeries) {
     constexpr Identified kOk = Identified::Accepted, kOther = Identified::OtherSeries,
@@ -324,8 +334,10 @@ TEST_F(Core, FlashAddressesAndTexts) {
 }
 
 // A table lands word by word at its pages of its flash, everything else in both flashes as it
-// was. A failed step stops the write there and leaves the table reported incomplete at the next
-// identification; a MASTER table that reads back different or not at all is told so.
+// was: the sensor's header says "no table" from before the first erase until its own header comes
+// back after the last block. A failed step stops the write there and leaves the table reported
+// incomplete at the next identification, with the record or, from the sensor itself, without; a
+// MASTER table that reads back different or not at all is told so.
 TEST_F(Core, TableWrites) {
     const char *const twoLine = "--master-type 611632 --slave-type 611632 --line-type 306159";
     const char *const master = "MASTER calibration table incomplete: write it again!";
@@ -344,13 +356,13 @@ TEST_F(Core, TableWrites) {
          "MASTER table written and verified -> Ok!"},
         {twoLine, 2, TABLE_VERIFIED, ORD_XF_READ, 0x1980, 8, nullptr, nullptr,
          "SLAVE table written and verified -> Ok!"},
-        {"", 2, TABLE_UNVERIFIED, ORD_XF_WRITE_SLAVE, 0x19F8, 0, nullptr, nullptr,
+        {"", 2, TABLE_UNVERIFIED, ORD_CALIB_WRITE, 2, 0, nullptr, nullptr,
          "SLAVE table written, unverified (no read-back) -> Ok!"},
         {"--fail-flash-page 4", 1, TABLE_FAILED, ORD_XF_WRITE, 0x1400, 0, master, master,
          "MASTER table page 3 of 8 failed at 0x1400: table incomplete!"},
-        {"--fail-flash-page 3", 2, TABLE_FAILED, ORD_XF_WRITE_SLAVE, 0x1300, 0, slave, nullptr,
+        {"--fail-flash-page 3", 2, TABLE_FAILED, ORD_XF_WRITE_SLAVE, 0x1300, 0, slave, slave,
          "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!"},
-        {"--error-reply 100=25", 2, TABLE_FAILED, ORD_XF_ERASE_SLAVE, 0x1200, 0, slave, nullptr,
+        {"--error-reply 100=25", 2, TABLE_FAILED, ORD_XF_ERASE_SLAVE, 0x1200, 0, slave, slave,
          "SLAVE table erase 1 of 8 failed at 0x1200: table incomplete!"},
         {"--corrupt-flash-page 5", 1, TABLE_DIFFERS, ORD_XF_READ, 0x1500, 7, nullptr, nullptr,
          "MASTER table read-back differs at 0x1500: table corrupt!"},
@@ -361,6 +373,7 @@ TEST_F(Core, TableWrites) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.status);
         connect(QString(c.options).split(' ', Qt::SkipEmptyParts));
+        writeOwnHeaders();
         ASSERT_EQ(IdentifyPair(nullptr).verdict, Identified::Accepted);
         wire.clear();
         EXPECT_EQ(WriteCalibTable(c.sensor, valuesOf(c.sensor).data(), nullptr), c.result);
@@ -369,6 +382,17 @@ TEST_F(Core, TableWrites) {
         EXPECT_EQ(wire.requests.back()[1], c.lastOrder) << "nothing after the failed step";
         EXPECT_EQ(wordAt(wire.requests.back(), 2), c.lastAddress);
         EXPECT_EQ(wire.sent(ORD_XF_READ), c.reads);
+        // The mark just before the first erase; the sensor's own header back after the last block.
+        CalibHeader mark = ownHeaders[c.sensor - 1];
+        mark.tableLength = 0;
+        const auto first = std::ranges::find_if(
+            wire.requests, [](const Bytes &f) { return f[1] == ORD_CALIB_WRITE; });
+        ASSERT_LT(first + 1, wire.requests.end());
+        EXPECT_EQ(Bytes(first->begin() + FRAME_HEADER_SIZE, first->end()), bytesOf(mark));
+        const bool slaveFlash = c.sensor == 2 && c.options != twoLine;
+        EXPECT_EQ((first + 1)->at(1), slaveFlash ? ORD_XF_ERASE_SLAVE : ORD_XF_ERASE);
+        EXPECT_EQ(wire.dataOf(ORD_CALIB_WRITE),
+                  bytesOf(c.result == TABLE_FAILED ? mark : ownHeaders[c.sensor - 1]));
         EXPECT_EQ(QDir(home.records()).isEmpty(), c.warning == nullptr);
         IdentifyPair(nullptr);
         EXPECT_STREQ(szStatus, c.warning ? c.warning : szVersion);
@@ -377,7 +401,7 @@ TEST_F(Core, TableWrites) {
         EXPECT_STREQ(szStatus, c.withoutRecord ? c.withoutRecord : szVersion);
         disconnect();
         const bool written = c.result == TABLE_VERIFIED || c.result == TABLE_UNVERIFIED;
-        EXPECT_TRUE(!written || tableInPlace(c.options == twoLine, c.sensor, statePath()));
+        EXPECT_TRUE(!written || tableInPlace(c.options == twoLine, c.sensor, statePath(), true));
     }
 }
 
@@ -416,8 +440,9 @@ TEST_F(Core, RecordingsHoldTheRecordsTheSensorSent) {
         ASSERT_LE(at + 6, sent.size()) << "first sample not among the records sent";
         for (int i = 0; i < 6; ++i)
             EXPECT_EQ(columnsOfLine(lines[header + i]), columns(sent[at + i])) << "sample " << i;
-        // Six good records hold two or three damaged ones between them, and one may come before.
-        EXPECT_EQ(outcome.dropped >= 2 && outcome.dropped <= 4, trigger) << outcome.dropped;
+        // Six good records hold two or three damaged ones between them, and one may come before;
+        // two short ones come in front of each (the first one's may be cut off at the start).
+        EXPECT_EQ(outcome.dropped >= 16 && outcome.dropped <= 24, trigger) << outcome.dropped;
         disconnect();
     }
 }

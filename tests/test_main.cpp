@@ -1,5 +1,6 @@
 // Test entry: a Qt application on the offscreen platform around GoogleTest, with the binary's
-// own deadline; for the tests of the core alone (KTAV_TEST_WITHOUT_PANELS) a Qt core application.
+// own deadline and user folders of its own; for the tests of the core alone
+// (KTAV_TEST_WITHOUT_PANELS) a Qt core application.
 #include <gtest/gtest.h>
 
 #ifdef KTAV_TEST_WITHOUT_PANELS
@@ -15,8 +16,10 @@ using TestApplication = QApplication;
 #include <thread>
 
 #include "core/system/timing.h"
+#include "data_home.h"
 
 int main(int argc, char **argv) {
+    UseOwnUserFolders();
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     SelectEventDispatcher();
     TestApplication app(argc, argv);

@@ -151,19 +151,20 @@ TEST_F(Measure, AnExitRequestAStopOrAConnectEndsRunAfterItsCycle) {
     }
 }
 
+// A GET pressed after the cycle has served its requests stops RUN, and is served before the loop
+// lets the link go: no request waits for a later loop.
 TEST_F(Measure, RequestsDuringRunAreServedAfterTheCycleInTheirOrder) {
     connect();
     wire.during = [](bool request, int order, int n) {
-        if (!request || order != ORD_RAW) return;
-        if (n == 2)
+        if (request && order == ORD_RAW && n == 2)
             for (int button : {PANEL_SEND, PANEL_RESET, PANEL_TEACH}) press(pPA, button);
-        if (n == 4) stop_flag = STOP_IDLE;
+        if (request && order == ORD_RESET) press(pPA, PANEL_GET);
     };
     press(pPA, PANEL_RUN);
     EXPECT_EQ(wire.orders(),
               (std::vector<int>{ORD_RAW, ORD_RAW, ORD_SEND_RAM, ORD_SEND_RAM, ORD_SEND_RAM,
-                                ORD_TEACH, ORD_RESET, ORD_RAW, ORD_RAW}));
-    EXPECT_EQ(send_flag + teach_flag + reset_flag, 0);
+                                ORD_TEACH, ORD_RESET, ORD_GET_RAM, ORD_GET_RAM, ORD_GET_RAM}));
+    EXPECT_EQ(send_flag + teach_flag + reset_flag + get_flag, 0);
 }
 
 // Displays showing a record older than a lost link are dimmed, without tolerance colour, lamps
@@ -183,7 +184,9 @@ void expectNotCurrent(bool desktop, bool touch) {
         EXPECT_TRUE(!touch || value(pTGraph, lamp) == 0) << lamp;
 }
 
-TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextLoop) {
+// A request the loop could not serve before its time-out is told as not carried out; one after
+// the time-out is carried out at once. Neither is left for a later loop.
+TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndARequestAfterItIsTriedAtOnce) {
     connect();
     stopAt(ORD_RAW, 2);
     press(pPA, PANEL_RUN);
@@ -193,16 +196,22 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndItsRequestWaitsForTheNextL
     clearLogs();
     SetCtrlVal(pPA, PANEL_MEASVALUE, 12.345);
     const std::vector<double> history(std::begin(arrayNORM), std::end(arrayNORM));
+    wire.during = [](bool request, int order, int) {
+        if (request && order == ORD_RAW) press(pPA, PANEL_TEACH);
+    };
     press(pPA, PANEL_RUN);
+    wire.during = nullptr;
     EXPECT_EQ(stop_flag, STOP_TIMEOUT);
     EXPECT_EQ(status.texts(),
-              (std::vector<std::string>{"Timeout TCP-Server-error!", "Timeout RS232 Line!"}));
+              (std::vector<std::string>{"TEACH-IN activated ...", "Timeout TCP-Server-error!",
+                                        "Timeout RS232 Line!", "TEACH not carried out!"}));
+    EXPECT_EQ(teach_flag, 0) << "left for no later loop";
     EXPECT_DOUBLE_EQ(real(pPA, PANEL_MEASVALUE), 12.345);
     EXPECT_EQ(history, std::vector<double>(std::begin(arrayNORM), std::end(arrayNORM)));
     expectNotCurrent(true, true);
     press(pPA, PANEL_TEACH);
-    EXPECT_EQ(teach_flag, 1);
-    EXPECT_EQ(wire.orders(), std::vector<int>{ORD_RAW}) << "no TEACH sent after the time-out";
+    EXPECT_EQ(teach_flag, 0);
+    EXPECT_EQ(wire.orders(), (std::vector<int>{ORD_RAW, ORD_TEACH}));
     connect();
     stopAt(ORD_RAW, 2);
     teach_flag = 1;

@@ -193,28 +193,36 @@ TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndSampleLinesGoBehindItsEnd
     EXPECT_FALSE(QFile::exists(dir.filePath("missing.dat")));
 }
 
-TEST_F(Recorder, AnExistingFileIsOverwrittenOnlyOnYes) {
-    writeFile(path, "keep me\r\n");
-    // START declined: nothing recorded, nothing on the panels changes.
-    SetCtrlVal(pRec, REC_MSG, "before");
-    QueuePopupAnswer(0);
-    startDesktop(0.0, 3);
-    EXPECT_EQ(fileBytes(path), "keep me\r\n");
-    EXPECT_EQ(text(pRec, REC_MSG), "before");
-    EXPECT_EQ(dimmed(pPA, PANEL_RUN), 0);
-    // The file button: declined keeps the file and the displays; yes empties it.
-    SetCtrlVal(pRec, REC_FILENAME, "");
-    QueuePopupAnswer(1, path.toStdString());  // the dialog: an existing file
-    QueuePopupAnswer(0);                      // overwrite? no
-    press(pRec, REC_FILEBTN);
-    EXPECT_EQ(fileBytes(path), "keep me\r\n");
-    EXPECT_EQ(text(pRec, REC_FILENAME), "");
-    QueuePopupAnswer(1, path.toStdString());
+// Both recorders write one file: whichever panel chose it, both show it, and every overwrite
+// question names it. Declined, nothing is recorded and nothing on the panels changes; yes empties
+// the file.
+TEST_F(Recorder, BothPanelsShowTheOneFileAndEveryOverwriteQuestionNamesIt) {
+    const std::string chosen = dir.filePath("touch.dat").toStdString();
+    QueuePopupAnswer(1, chosen);  // the touch file button's dialog: a new file
+    press(pTRec, TREC_FILEBTN);
+    writeFile(QString::fromStdString(chosen), "a touch recording\r\n");
+    const std::string start = "ATTENTION !: File already exist - overwrite ?\n";
+    const std::tuple<std::function<void()>, bool, std::string> asked[] = {
+        {[this] { startDesktop(0.0, 3); }, false, start},
+        {startTouch, false, start},
+        {[] { press(pRec, REC_FILEBTN); }, true,
+         "ATTENTION!: Output-File already exist! - Overwrite ?\n"},
+    };
+    for (const auto &[act, dialog, question] : asked) {
+        SetCtrlVal(pRec, REC_MSG, "before");
+        if (dialog) QueuePopupAnswer(1, chosen);
+        QueuePopupAnswer(0);  // overwrite? no
+        act();
+        EXPECT_EQ(LastPopupText(), question + chosen);
+        EXPECT_EQ(fileBytes(QString::fromStdString(chosen)), "a touch recording\r\n");
+        EXPECT_EQ(std::tuple(text(pRec, REC_MSG), dimmed(pPA, PANEL_RUN)), std::tuple("before", 0));
+        EXPECT_EQ(std::tuple(text(pRec, REC_FILENAME), text(pTRec, TREC_FILENAME)),
+                  std::tuple(chosen, chosen));
+    }
+    QueuePopupAnswer(1, chosen);
     QueuePopupAnswer(1);
     press(pRec, REC_FILEBTN);
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_EQ(text(pRec, REC_FILENAME), path.toStdString());
-    EXPECT_EQ(text(pTRec, TREC_FILENAME), path.toStdString());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(chosen)));
 }
 
 // Also: the TIME INCREMENT caption shows whole with its unit.
@@ -304,6 +312,40 @@ TEST_F(Recorder, StopAFullDiskOrALinkTimeoutEndsThePolledRecordingAndKeepsTheLin
         EXPECT_EQ(dimmed(pRec, REC_START), 0);
         EXPECT_EQ(dimmed(pPA, PANEL_POS_MASTER), c.textBefore ? 1 : 0) << "not current";
     }
+}
+
+// A recording serves no request: SEND, TEACH and RESET pressed meanwhile are refused, saying
+// why, and never reach the sensor, then or at a later RUN; GET, whose press stops the recording,
+// reads the sets once it has ended.
+TEST_F(Recorder, ARecordingRefusesRequestsAndAGetReadsAfterIt) {
+    connect(0);
+    const std::tuple<const int &, int, const char *, unsigned> presses[] = {
+        {pPA, PANEL_SEND, "Recorder running: STOP it first, then SEND!", 4},
+        {pTSD, TSD_TEACH, "Recorder running: STOP it first, then TEACH!", 4},
+        {pPA, PANEL_RESET, "Recorder running: STOP it first, then RESET!", 4},
+        {pPA, PANEL_GET, nullptr, 2},
+    };
+    for (const auto &[panel, button, refusal, samples] : presses) {
+        SCOPED_TRACE(button);
+        QFile::remove(path);
+        wire.clear();
+        status.clear();
+        atSample(2, [&panel, &button] { press(panel, button); });
+        startDesktop(0.0, 4);
+        status.onText = nullptr;
+        EXPECT_EQ(fileLines(path).size(), 10 + samples);
+        EXPECT_TRUE(!refusal || status.has(refusal)) << refusal;
+        ASSERT_TRUE(waitFor([] { return wire.sent(ORD_GET_RAM) == 3; }, 1) == !refusal);
+        const std::vector<int> orders = wire.orders();
+        EXPECT_EQ(std::count(orders.begin(), orders.end(), ORD_RAW), samples);
+        EXPECT_EQ(int(orders.size()), int(samples) + (refusal ? 0 : 3));
+    }
+    wire.clear();
+    wire.during = [](bool request, int order, int n) {
+        if (request && order == ORD_RAW && n == 2) stop_flag = STOP_IDLE;
+    };
+    press(pPA, PANEL_RUN);
+    EXPECT_EQ(wire.orders(), (std::vector<int>{ORD_RAW, ORD_RAW})) << "nothing left for RUN";
 }
 
 // Each recorder refuses START, saying why, while the other records; that one keeps its file.

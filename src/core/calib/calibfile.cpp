@@ -9,9 +9,7 @@
 
 uint16_t linArrayA[LIN_TABLE_SIZE];
 uint16_t linArrayB[LIN_TABLE_SIZE];
-int calibfile_flagA, calibfile_flagB;
 char calib_fname[CALIB_PATH_SIZE];
-CalibHeader calibToWrite[2];
 
 namespace {
 
@@ -19,6 +17,14 @@ namespace {
 struct StartValues {
     StartValues() { ResetCalibration(); }
 } startValues;
+
+constexpr int NO_PAIR = -1;
+int identifiedPair = NO_PAIR;          // the pair identified last
+int filePair[2] = {NO_PAIR, NO_PAIR};  // the pair each side's loaded file belongs to
+
+int &fileFlag(int index) {
+    return index == 0 ? calibfile_flagA : calibfile_flagB;
+}
 
 constexpr size_t MAX_ITEM = 47;  // characters of a tag or label
 constexpr int SHORT_TABLE = 1024;
@@ -121,6 +127,31 @@ void ResetCalibration() {
     std::fill(std::begin(linArrayB), std::end(linArrayB), 0);
     calibfile_flagA = calibfile_flagB = 0;
     calib_fname[0] = '\0';
+    identifiedPair = filePair[0] = filePair[1] = NO_PAIR;
+}
+
+int LoadCalibrationFile(const char *path, int sensor) {
+    const int index = sensor == 1 ? 0 : 1;
+    CalibHeader header = calib[index];
+    if (ReadCalibrationFile(path, index == 0 ? linArrayA : linArrayB, header) != 1) {
+        fileFlag(index) = 0;
+        return 0;
+    }
+    calibToWrite[index] = header;
+    fileFlag(index) = 1;
+    filePair[index] = identifiedPair;
+    return 1;
+}
+
+unsigned KeepCalibFilesOfPair(int serial) {
+    identifiedPair = serial;
+    unsigned dropped = 0;
+    for (int index : {0, 1}) {
+        if (fileFlag(index) != 1 || filePair[index] == serial) continue;
+        fileFlag(index) = 0;
+        dropped |= 1u << index;
+    }
+    return dropped;
 }
 
 int ReadCalibrationFile(const char *path, uint16_t *table, CalibHeader &header) {

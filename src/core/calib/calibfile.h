@@ -9,16 +9,23 @@
 constexpr int LIN_TABLE_SIZE = 2048;  // entries of a linearisation table
 constexpr int CALIB_PATH_SIZE = 260;
 
-extern uint16_t linArrayA[LIN_TABLE_SIZE];    // master's linearisation table
-extern uint16_t linArrayB[LIN_TABLE_SIZE];    // slave's linearisation table
-extern int calibfile_flagA, calibfile_flagB;  // 1 = a valid file was read for master / slave
-extern char calib_fname[CALIB_PATH_SIZE];     // path of the last chosen calibration file
-// The header WRITE sends to the master (0) / slave (1): from a calibration file or the pop-up's
-// fields. It becomes that sensor's `calib` header once the sensor has taken it.
-extern CalibHeader calibToWrite[2];
+extern uint16_t linArrayA[LIN_TABLE_SIZE];  // master's linearisation table
+extern uint16_t linArrayB[LIN_TABLE_SIZE];  // slave's linearisation table
+extern char calib_fname[CALIB_PATH_SIZE];   // path of the last chosen calibration file
 
 // Sets all headers to the default, clears the tables, the file flags and the file name.
 void ResetCalibration();
+
+// Loads a calibration file for `sensor` (1 MASTER, 2 SLAVE): its table into linArrayA or
+// linArrayB, its six header fields over the sensor's own header (`calib`) into calibToWrite, so
+// that the fields a file does not carry (virtual offset, reserved words) stay the sensor's, and
+// the side's file flag. The file belongs to the pair identified last. 1, or 0 with the side's
+// file dropped (CalibFileProblem says why).
+int LoadCalibrationFile(const char *path, int sensor);
+// Notes the pair (its serial number) an identification has just accepted and drops the files
+// loaded for another pair, or before any: their headers were made from other sensors'. The sides
+// dropped: bit 0 MASTER, bit 1 SLAVE.
+unsigned KeepCalibFilesOfPair(int serial);
 
 // Reads a calibration file into `header` and `table` (2048 entries): 1 when the whole file was
 // valid, else 0 with both left as they were. A 1024-value table leaves entries 1024..2047 zero.

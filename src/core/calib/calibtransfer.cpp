@@ -5,6 +5,7 @@
 
 #include "core/calib/calibfile.h"
 #include "core/calib/tablerecord.h"
+#include "core/link/calibheader.h"
 #include "core/link/frame.h"
 #include "core/link/identity.h"
 #include "core/link/status.h"
@@ -26,6 +27,10 @@ constexpr int READ_PART_WORDS = XF_MAX_READ_WORDS;  // the words one read-back r
 bool tableWriteRunning = false;
 TableWriteView tableWriteView = nullptr;
 
+// The header write WRITE left to the running loop.
+int deferredSensor = 1;
+CalibHeader deferredHeader;
+
 // Waits while the sensor programs its flash, handling the operator's input meanwhile.
 void pause(double seconds) {
     const double end = Timer() + seconds;
@@ -37,6 +42,15 @@ class TableSteps {
   public:
     TableSteps(int sensor, int total, TableProgress progress)
         : side_(sensor == 1 ? "MASTER" : "SLAVE"), total_(total), progress_(progress) {}
+
+    // The table was not touched: "<side> table not written: <why>!". Returns TABLE_FAILED.
+    int notWritten(const char *why) {
+        char text[STATUS_SIZE * 2];
+        std::snprintf(text, sizeof text, "%s table not written: %s!", side_, why);
+        SetStatus(text);
+        ShowStatus(ST_PA);
+        return TABLE_FAILED;
+    }
 
     // A step succeeded: "<side> table <what> k of n: <detail>", by default the operation's
     // own status text.
@@ -136,23 +150,33 @@ int eraseAndWrite(const TableLayout &layout, const uint16_t *table, TableSteps &
     return TABLE_UNVERIFIED;
 }
 
-// The table write from its record to its end; the caller marks it running.
+// The table write from its record to its end; the caller marks it running. The sensor's header
+// says "no table" from before the first erase until the last block is written.
 int writeTable(int sensor, const uint16_t *table, TableProgress progress) {
     const TableLayout layout = TableLayoutOf(sensor, HWTYPE);
     const int writes =
         layout.inMasterFlash ? layout.pages : layout.pages * PAGE_WORDS / SLAVE_BLOCK_WORDS;
     const int reads = layout.inMasterFlash ? layout.pages * PAGE_WORDS / READ_PART_WORDS : 0;
     TableSteps steps(sensor, layout.pages + writes + reads, progress);
+    const int index = sensor - 1;
+    if (ReadCalibDataFromXF(&calib[index], sensor, sizeof(CalibHeader)) != 1)
+        return steps.notWritten("cannot read its header");
+    CalibHeader own = calib[index], marked = own;
+    // A header left without its table by an earlier write gets the loaded table's length back.
+    if (own.tableLength == 0)
+        own.tableLength = calibToWrite[index].tableLength == 1024 ? 1024 : LIN_TABLE_SIZE;
+    marked.tableLength = 0;
     const int serial = hwinfo.serialno;
-    if (NoteTableWriteBegun(serial, sensor) != 1) {
-        char text[STATUS_SIZE * 2];
-        std::snprintf(text, sizeof text, "%s table not written: cannot record the write!",
-                      steps.side());
-        SetStatus(text);
-        ShowStatus(ST_PA);
-        return TABLE_FAILED;
+    if (NoteTableWriteBegun(serial, sensor) != 1)
+        return steps.notWritten("cannot record the write");
+    if (WriteCalibDataToXF(&marked, sensor, sizeof marked) != 1) {
+        NoteTableWriteEnded(serial, sensor);
+        return steps.notWritten("cannot mark its header");
     }
     if (eraseAndWrite(layout, table, steps) != TABLE_UNVERIFIED) return TABLE_FAILED;
+    if (WriteCalibDataToXF(&own, sensor, sizeof own) != 1)
+        return steps.failed("header", 1, 1, XF_CALIB_PAGE);
+    calib[index] = own;
     NoteTableWriteEnded(serial, sensor);
     if (layout.inMasterFlash) return verify(layout, table, steps);
     // The SLAVE's flash has no read order.
@@ -178,13 +202,25 @@ void NoteCombinedHardware(const CalibHeader &header) {
     if (header.typeCode == COMBINED_TYPE_CODE) HWTYPE = COMBINED_HWTYPE;
 }
 
-int WriteCalibHeader(int sensor) {
+int WriteCalibHeader(int sensor, const CalibHeader &header) {
     const int index = sensor == 1 ? 0 : 1;
-    const CalibHeader header = calibToWrite[index];
-    const int result = WriteCalibDataToXF(&header, index + 1, sizeof header);
-    NoteCombinedHardware(header);
-    if (result == 1) calib[index] = header;
+    const CalibHeader sent = header;  // `header` may be the `calib` record it replaces
+    const int result = WriteCalibDataToXF(&sent, index + 1, sizeof sent);
+    NoteCombinedHardware(sent);
+    if (result == 1) calib[index] = sent;
     return result;
+}
+
+void DeferCalibHeader(int sensor, const CalibHeader &header) {
+    deferredSensor = sensor == 1 ? 1 : 2;
+    deferredHeader = header;
+    wrxf_flag = 1;
+    NoteCombinedHardware(header);
+}
+
+int WriteDeferredCalibHeader() {
+    wrxf_flag = 0;
+    return WriteCalibHeader(deferredSensor, deferredHeader);
 }
 
 int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress) {
@@ -204,10 +240,11 @@ void SetTableWriteView(TableWriteView view) {
     tableWriteView = view;
 }
 
-int IncompleteCalibTables() {
+int IncompleteCalibTables(const CalibHeader (&headers)[2]) {
     int sides = 0;
     for (int sensor : {1, 2}) {
         const int bit = sensor == 1 ? 1 : 2;
+        if (headers[sensor - 1].tableLength == 0) sides |= bit;
         if (TableWriteUnfinished(hwinfo.serialno, sensor)) sides |= bit;
         const TableLayout layout = TableLayoutOf(sensor, HWTYPE);
         for (int p = 0; layout.inMasterFlash && !(sides & bit) && p < layout.pages; ++p)

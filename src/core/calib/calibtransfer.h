@@ -21,10 +21,16 @@ TableLayout TableLayoutOf(int sensor, uint16_t hwType);
 // A header with the combined hardware's type code makes HWTYPE 22.
 void NoteCombinedHardware(const CalibHeader &header);
 
-// Writes calibToWrite[sensor - 1] as the sensor's calibration header and notes the combined
-// hardware: 1 written (it is then the sensor's `calib` header), -1 failed (the status line says
-// why).
-int WriteCalibHeader(int sensor);
+// Writes `header` as the calibration header of `sensor` (1 MASTER, 2 SLAVE) and notes the
+// combined hardware: 1 written (it is then the sensor's `calib` header), -1 failed (the status
+// line says why).
+int WriteCalibHeader(int sensor, const CalibHeader &header);
+
+// Leaves the header write of WRITE to the running loop: `header` for `sensor`, as they were when
+// WRITE was pressed, whatever the pop-up shows by the time the loop serves it (wrxf_flag).
+void DeferCalibHeader(int sensor, const CalibHeader &header);
+// The deferred header write, by the loop that serves wrxf_flag: the result of WriteCalibHeader.
+int WriteDeferredCalibHeader();
 
 // Told after every step of a table write: `done` of `total` steps (erases, writes, read-backs).
 using TableProgress = void (*)(int done, int total);
@@ -38,11 +44,14 @@ enum TableResult {
 };
 
 // Erases and writes a sensor's table in the layout of HWTYPE, pausing after every step as the
-// flash needs, and keeps the interface responsive meanwhile. The write is recorded as begun
-// before the first erase and as ended after the last block, so that a table left incomplete is
-// reported at the next identification. A table in the MASTER's flash is read back and compared.
-// Stops at the first failed step. A TableResult; the status line names a failed page, block or
-// address and says what that leaves in the sensor.
+// flash needs, and keeps the interface responsive meanwhile. A table left incomplete is told by
+// the sensor itself to any PC: before the first erase the sensor's own header (read afresh) is
+// written with table length 0, a header without a table, and after the last block the header
+// again as it was. A sensor whose header had table length 0 already gets the length of the loaded
+// file's header (calibToWrite). The write is also recorded as begun and ended in the user's data
+// folder. A table in the MASTER's flash is read back and compared. Stops at the first failed
+// step. A TableResult; the status line names a failed page, block or address and says what that
+// leaves in the sensor.
 int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress);
 
 // True from the start of a table write to its end: nothing else may talk to the sensor, change
@@ -52,10 +61,11 @@ bool TableWriteRunning();
 using TableWriteView = void (*)(bool running);
 void SetTableWriteView(TableWriteView view);
 
-// The sides whose table is incomplete (bit 0 MASTER, bit 1 SLAVE): a write recorded as begun and
-// not ended for this pair (hwinfo.serialno), or a table in the MASTER's flash whose pages read
-// back erased. Reads only the last two words of each table page.
-int IncompleteCalibTables();
+// The sides whose table is incomplete (bit 0 MASTER, bit 1 SLAVE): a header in `headers` whose
+// table length is 0, a write recorded as begun and not ended for this pair (hwinfo.serialno), or
+// a table in the MASTER's flash whose pages read back erased. Reads only the last two words of
+// each table page.
+int IncompleteCalibTables(const CalibHeader (&headers)[2]);
 // The warning for a result of IncompleteCalibTables() other than 0.
 const char *IncompleteTablesText(int sides);
 

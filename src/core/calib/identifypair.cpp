@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "core/calib/calibfile.h"
 #include "core/calib/calibtransfer.h"
 #include "core/link/calibheader.h"
 #include "core/link/frame.h"
@@ -204,6 +205,8 @@ bool readCalibHeader(int sensor, const char *errorText) {
     return true;
 }
 
+constexpr char kFilesDropped[] = "Other sensor pair: calibration file dropped, load it again!";
+
 int deviceAccepted = 0;    // the last identification's verdict, see DeviceAccepted()
 int incompleteTables = 0;  // see IncompleteTables()
 int firmwareRefused = 0;   // see FirmwareRefused()
@@ -237,13 +240,14 @@ void identify(Identification &result, IdentifyLog log) {
     }
     if (readCalibHeader(1, "Error reading MASTER Xflash-Data")) result.headersRead |= 1;
     if (readCalibHeader(2, "Error reading SLAVE Xflash-Data")) result.headersRead |= 2;
-    incompleteTables = IncompleteCalibTables();
+    incompleteTables = IncompleteCalibTables(calib);
+    result.filesDropped = KeepCalibFilesOfPair(hwinfo.serialno);
     PushGET(RAM, 0);
     Delay(0.05);
     PushGET(RAM, 1);
     Delay(0.05);
     result.paraReceived = PushGET(RAM, 2);
-    SetStatus(szVersion);
+    SetStatus(result.filesDropped ? kFilesDropped : szVersion);
     if (incompleteTables != 0) {
         // A table that would make the sensor measure wrong is said before anything else.
         SetStatus(IncompleteTablesText(incompleteTables));

@@ -22,6 +22,7 @@ struct Identification {
     bool firmwareRead = false;      // the firmware text arrived (szFirmwareVersion is new)
     unsigned headersRead = 0;       // calibration headers read into `calib`: bit 0 MASTER, 1 SLAVE
     int paraReceived = 0;           // 1 when the last parameter set arrived (PushGET)
+    unsigned filesDropped = 0;      // calibration files loaded for another pair and dropped
 };
 
 // Told each step line of an identification as it begins, for a connection log; may be nullptr.

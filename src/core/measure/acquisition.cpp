@@ -1,10 +1,12 @@
 #include "core/measure/acquisition.h"
 
+#include <string>
 #include <utility>
 
 #include "core/calib/calibtransfer.h"
 #include "core/link/commands.h"
 #include "core/link/frame.h"
+#include "core/link/requests.h"
 #include "core/link/status.h"
 #include "core/link/transport.h"
 #include "core/params/teach.h"
@@ -53,9 +55,36 @@ void serveReset() {
 }
 
 void serveCalibrationWrite() {
-    if (!wrxf_flag) return;
-    wrxf_flag = 0;
-    WriteCalibHeader(masl_flag == 1 ? 1 : 2);
+    if (wrxf_flag) WriteDeferredCalibHeader();
+}
+
+// The request flags and what the operator pressed for each.
+struct Request {
+    int *flag;
+    const char *name;
+};
+const Request kRequests[] = {{&send_flag, "SEND"},
+                             {&get_flag, "GET"},
+                             {&teach_flag, "TEACH"},
+                             {&reset_flag, "RESET"},
+                             {&wrxf_flag, "WRITE"}};
+
+// Whether a request waits that the loop of `view` serves.
+bool requestsPending(const LoopView &view) {
+    for (const Request &r : kRequests)
+        if (*r.flag && !(r.flag == &wrxf_flag && view.order == RequestOrder::Touch)) return true;
+    return false;
+}
+
+// Clears the requests no loop will serve any more, telling which were not carried out (not
+// while the program closes).
+void dropRequests(unsigned fields) {
+    std::string names;
+    for (const Request &r : kRequests) {
+        if (*r.flag) names += names.empty() ? r.name : std::string(" ") + r.name;
+        *r.flag = 0;
+    }
+    if (!names.empty() && exit_flag != 1) showStatus(fields, (names + " not carried out!").c_str());
 }
 
 // Hands the record of the cycle just ended to whoever asked for it during the cycle.
@@ -71,6 +100,7 @@ bool ExchangeInProgress() {
 
 void SetRecorderBusy(bool busy) {
     recorderBusy = busy;
+    SetLinkHolder(busy ? LinkHolder::Recording : LinkHolder::None);
     // What waited for the recording's end runs once the recorder's callback has shown how the
     // recording ended.
     if (!busy)
@@ -99,18 +129,26 @@ void WhenLoopEnded(std::function<void()> action) {
 namespace {
 
 // Marks a loop running from its start to its end and runs what waited for its end.
-void beginLoop() {
+void beginLoop(const LoopView &view) {
     loopRunning = true;
     stop_flag = STOP_RUNNING;
+    SetLinkHolder(view.order == RequestOrder::Touch ? LinkHolder::TouchLoop
+                                                    : LinkHolder::DesktopLoop);
     ReportLoop(true);
 }
 
+// The requests made in the loop's last cycle are served before it lets the link go, unless the
+// sensor stopped answering or the program closes: none waits for a later loop.
 void endLoop(const LoopView &view) {
+    const bool serve = stop_flag != STOP_TIMEOUT && exit_flag != 1;
+    while (serve && requestsPending(view)) ServeRequests(view);
     exchanging = false;
     loopRunning = false;
+    SetLinkHolder(LinkHolder::None);
     recordWanted = nullptr;  // a cycle that failed has no record to hand over
     ReportLoop(false);
     if (view.stopped) view.stopped();
+    dropRequests(view.statusFields);
     if (auto action = std::exchange(afterLoop, nullptr)) action();
 }
 
@@ -152,7 +190,7 @@ void ServeRequests(const LoopView &view) {
 }
 
 void RunCycles(const LoopView &view) {
-    beginLoop();
+    beginLoop(view);
     exchanging = true;
     bool first = true;
     do {
@@ -174,7 +212,7 @@ void RunCycles(const LoopView &view) {
 }
 
 void VideoCycles(const LoopView &view) {
-    beginLoop();
+    beginLoop(view);
     bool first = true;
     do {
         exchanging = true;

@@ -138,15 +138,15 @@ int TakeTriggerRecord() {
     }
     carried = 0;
     const uint16_t len = static_cast<uint16_t>(szReadBuf[4] | szReadBuf[5] << 8);
-    if (len > 0) {
-        head.len = len;
-        head.datacrc = szReadBuf[6];
-        // Damaged data is no measurement: a flipped bit in a value would be recorded as a
-        // distance of kilometres. The record is dropped, and the next header looked for.
-        if (GetDataFrame(len) != 1) {
-            if (!serial) consumeReceived(FRAME_HEADER_SIZE + len);
-            return -1;
-        }
+    head.len = len;
+    head.datacrc = szReadBuf[6];
+    // Damaged data is no measurement: a flipped bit in a value would be recorded as a distance
+    // of kilometres. Nor is a record shorter than one: the bytes behind its data are the next
+    // frame's. Either is dropped, its data read past, and the next header looked for.
+    const bool received = len == 0 || GetDataFrame(len) == 1;
+    if (!received || len < sizeof rec) {
+        if (!serial) consumeReceived(FRAME_HEADER_SIZE + len);
+        return -1;
     }
     std::memcpy(&rec, szReadBuf + FRAME_HEADER_SIZE, sizeof rec);
     CopyTriggerRecord(rec, raw);

@@ -64,9 +64,9 @@ int GetRecorderData();
 
 // Takes the next trigger record from the transport's received bytes: 1 when a record was copied
 // into `rec` and `raw`, 0 when none waits, -1 when a record came whose data did not arrive whole
-// and undamaged (it is dropped; `rec` and `raw` stay as they were). Headers of other orders are
-// dropped; bytes that do not make a header are dropped one at a time, so a stream entered in the
-// middle of a frame finds the next header.
+// and undamaged, or is shorter than a record (it is dropped; `rec` and `raw` stay as they were).
+// Headers of other orders are dropped; bytes that do not make a header are dropped one at a time,
+// so a stream entered in the middle of a frame finds the next header.
 int TakeTriggerRecord();
 
 // Drops every byte received and not yet taken, so that a trigger recording starts with the

@@ -15,18 +15,37 @@ char para_pathname[PATH_SIZE];
 char file_name[PATH_SIZE];
 
 namespace {
+
+constexpr const char *kLongestName = "PX-MS-Vista.ini";  // of the names made in the directory
+
 bool writableDirectory(const QString &path) {
     const QFileInfo info(path);
     return info.isDir() && info.isWritable();
 }
+
+QString programDirectory(const char *dir) {
+    const QString path =
+        dir && *dir ? QString::fromLocal8Bit(dir) : QCoreApplication::applicationDirPath();
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool fits(const QString &directory) {
+    return (directory + "/" + kLongestName).toLocal8Bit().size() < PATH_SIZE;
+}
+
 }  // namespace
 
+const char *ProgramDirectoryTooLong(const char *dir) {
+    static QByteArray path;
+    path = programDirectory(dir).toLocal8Bit();
+    return fits(QString::fromLocal8Bit(path)) ? nullptr : path.constData();
+}
+
 int SetProgramDirectory(const char *dir) {
-    QString path =
-        dir && *dir ? QString::fromLocal8Bit(dir) : QCoreApplication::applicationDirPath();
-    QDir().mkpath(path);
+    QString path = programDirectory(dir);
     int fellBack = 0;
-    if (!writableDirectory(path)) {
+    if (fits(path)) QDir().mkpath(path);
+    if (!fits(path) || !writableDirectory(path)) {
         path = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
         QDir().mkpath(path);
         fellBack = 1;

@@ -178,7 +178,12 @@ void ShowIdentification(const Identification &result) {
             DimmButtons(0);
             applyHardwareInfo();
             for (int side : {0, 1})
-                if (result.headersRead & (1u << side)) ShowCalibHeader(side, calib[side]);
+                if (result.headersRead & (1u << side))
+                    ShowCalibHeader(side, ShownCalibHeader(side));
+            if (result.filesDropped) {
+                SetCtrlVal(pCalib, CALIB_CALIBFILE, "No valid calib.-file selected!");
+                SetCtrlVal(pCalib, CALIB_WRTABLE, 0);
+            }
             ShowGET(result.paraReceived, 2);
             break;
     }

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "core/state/programdir.h"
 #include "core/system/timing.h"
 #include "gui/app/shell.h"
 
@@ -72,6 +73,12 @@ int main(int argc, char **argv) {
         if (!file.isEmpty() && !folderExists(file))
             return refuse(QString("--%1: no folder %2").arg(name, QFileInfo(file).absolutePath()));
     }
+
+    const QByteArray dir = parser.value("dir").toLocal8Bit();
+    if (const char *tooLong =
+            parser.isSet("dir") ? ProgramDirectoryTooLong(dir.constData()) : nullptr)
+        return refuse("--dir: a path too long for the program's files: " +
+                      QString::fromLocal8Bit(tooLong));
 
     ProgramOptions options;
     options.dir = parser.value("dir").toStdString();

@@ -7,6 +7,7 @@
 
 #include "core/link/commands.h"
 #include "core/link/identity.h"
+#include "core/link/requests.h"
 #include "core/link/status.h"
 #include "core/measure/acquisition.h"
 #include "core/params/paramblock.h"
@@ -91,11 +92,6 @@ int mirrorActive(int desktopPanel, int desktopControl, int touchPanel, int touch
     return value;
 }
 
-// The sensor can be talked to now: no loop runs and none is inside an exchange.
-bool linkIdle() {
-    return stop_flag == STOP_IDLE && !ExchangeInProgress();
-}
-
 void showMainStatus(const char *text) {
     SetStatus(text);
     ShowStatus(ST_PA);
@@ -109,30 +105,56 @@ void moveTeachMarkers(int panel, int graphA, int graphB) {
     SetGraphCursor(panel, graphB, 2, para.sl.teachValue, 0.25);
 }
 
-// The three parameter sets to or from the sensor with a pause after each, or the request for
-// the running loop.
-void sendSets() {
-    if (!linkIdle()) {
-        send_flag = 1;
-        return;
+// Carries a request out now (`action`), leaves it to the running loop in `flag`, or refuses it
+// with the reason; the flag is set only for a loop that serves it.
+void request(int &flag, const char *what, void (*action)()) {
+    switch (RouteOfRequest()) {
+        case RequestRoute::Now:
+            flag = 0;
+            action();
+            break;
+        case RequestRoute::Loop:
+            flag = 1;
+            break;
+        case RequestRoute::Refused:
+            flag = 0;
+            ShowRequestRefused(what);
+            break;
     }
+}
+
+// The three parameter sets to or from the sensor with a pause after each.
+void sendSets() {
     for (uint16_t set = 0; set < 3; ++set) {
         PushSEND(static_cast<uint16_t>(target), set);
         Delay(0.1);
     }
-    send_flag = 0;
 }
 
 void getSets() {
-    if (!linkIdle()) {
-        get_flag = 1;
-        return;
-    }
     for (uint16_t set = 0; set < 3; ++set) {
         ShowGET(PushGET(static_cast<uint16_t>(target), set), set);
         if (set < 2) Delay(0.05);
     }
-    get_flag = 0;
+}
+
+// GET ends what runs (its left click has stopped a loop or recording already): a recording that
+// serves no request is let end, and the sets are read after it.
+void requestGet() {
+    if (RouteOfRequest() == RequestRoute::Refused && CurrentLinkHolder() == LinkHolder::Recording) {
+        get_flag = 0;
+        WhenLoopEnded(getSets);
+        return;
+    }
+    request(get_flag, "GET", getSets);
+}
+
+void teachNow() {
+    ShowTEACH(PushTEACH());
+}
+
+void resetNow() {
+    PushRESET();
 }
 
 // The save dialog, the overwrite question and the file; a file that cannot be written is
@@ -288,12 +310,7 @@ int CC_ButtonTeach(int panel, int control, int event, void *, int, int) {
             ShowText(ST_PA | ST_TSD, "TEACH-IN activated ...");
             break;
         case EVENT_COMMIT:
-            if (linkIdle()) {
-                ShowTEACH(PushTEACH());
-                teach_flag = 0;
-            } else {
-                teach_flag = 1;
-            }
+            request(teach_flag, "TEACH", teachNow);
             moveTeachMarkers(pPA, PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE);
             moveTeachMarkers(pTSD, TSD_GRAPH_MASTER, TSD_GRAPH_SLAVE);
             break;
@@ -311,12 +328,7 @@ int CC_ButtonReset(int panel, int control, int event, void *, int, int) {
             ShowText(ST_PA | ST_TSD, "RESET of analog/digital outputs activated ...");
             break;
         case EVENT_COMMIT:
-            if (linkIdle()) {
-                PushRESET();
-                reset_flag = 0;
-            } else {
-                reset_flag = 1;
-            }
+            request(reset_flag, "RESET", resetNow);
             break;
         case EVENT_RIGHT_CLICK:
             ToggleButtonHelp(panel, control);
@@ -340,7 +352,7 @@ int CC_BTNSend(int panel, int control, int event, void *, int, int) {
                 sendToFile();
             } else {
                 GetPanelValues();
-                sendSets();
+                request(send_flag, "SEND", sendSets);
             }
             break;
         case EVENT_RIGHT_CLICK:
@@ -360,7 +372,7 @@ int CC_BTNGet(int panel, int control, int event, void *, int, int) {
             break;
         case EVENT_COMMIT:
             if (target == DATFILE && !getFromFile()) break;
-            getSets();
+            requestGet();
             break;
         case EVENT_RIGHT_CLICK:
             ToggleButtonHelp(panel, control);

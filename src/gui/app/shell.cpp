@@ -126,7 +126,7 @@ void InitVars() {
     SetCtrlAttribute(pTConn, TCONN_IPADDRESS, ATTR_TEXT_BGCOLOR, kIdleGrey);
     ReadIniFile(appini_pathname);
 
-    SetCtrlVal(pRec, REC_FILENAME, rec_fname);
+    ShowRecorderFile();
     SetCtrlVal(pRec, REC_DATE, QDate::currentDate().toString("MM-dd-yyyy").toLatin1().constData());
 
     for (int graph : {PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE}) {

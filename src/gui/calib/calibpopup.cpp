@@ -7,6 +7,7 @@
 #include "core/calib/calibfile.h"
 #include "core/calib/calibtransfer.h"
 #include "core/link/frame.h"
+#include "core/link/requests.h"
 #include "core/link/status.h"
 #include "core/link/xflash.h"
 #include "core/state/flags.h"
@@ -84,57 +85,64 @@ void DimmCalibElements(uint16_t mode) {
     SetCtrlVal(pCalib, CALIB_WRTABLE, 0);
 }
 
-int ReadCalibrationDataFromFile(char *path, uint16_t *table, CalibHeader &header) {
+int ReadCalibrationDataFromFile(char *path, int sensor) {
     char chosen[CALIB_PATH_SIZE] = "";
     path[0] = '\0';
     if (FileSelectPopup(proj_dir, "XF-LINEAR.DAT", "*.dat", "K-TAV-Calibration-File",
                         VAL_LOAD_BUTTON, 0, 1, 1, 1, chosen) <= 0)
         return 0;
     std::snprintf(path, CALIB_PATH_SIZE, "%s", chosen);
-    return ReadCalibrationFile(path, table, header);
+    return LoadCalibrationFile(path, sensor);
 }
 
 int CC_PICBTNSelectCalibFile(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     const int index = switchValue() == 1 ? 0 : 1;
     const Side &side = kSides[index];
-    // The file's header is shown for WRITE; the sensor's stays in `calib` until then.
-    CalibHeader header = calib[index];
-    if (ReadCalibrationDataFromFile(calib_fname, side.table, header) != 1) {
+    // The file's header is shown, and written by WRITE; the sensor's stays in `calib` until then.
+    if (ReadCalibrationDataFromFile(calib_fname, index + 1) != 1) {
         SetCtrlVal(pCalib, CALIB_CALIBFILE, "No valid calib.-file selected!");
         SetCtrlVal(pCalib, CALIB_WRTABLE, 0);
         *side.fileFlag = 0;
+        ShowCalibHeader(index, calib[index]);
         if (calib_fname[0] != '\0') {
             const std::string why = std::string("Calibration file refused: ") + CalibFileProblem();
             ShowText(ST_PA, why.c_str());
         }
         return 0;
     }
-    *side.fileFlag = 1;
     SetCtrlVal(pCalib, CALIB_CALIBFILE, calib_fname);
     int item = -1;
-    GetIndexFromValue(pCalib, side.typeList, &item, header.typeCode);
-    if (item < 0) header.typeCode = 0;
-    ShowCalibHeader(index, header);
+    GetIndexFromValue(pCalib, side.typeList, &item, calibToWrite[index].typeCode);
+    if (item < 0) calibToWrite[index].typeCode = 0;
+    ShowCalibHeader(index, calibToWrite[index]);
     return 0;
 }
 
 int CC_BTNWriteCalibXF(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     const int sensor = switchValue() == 1 ? 1 : 2;
+    const int index = sensor - 1;
     int header = 0, table = 0;
     GetCtrlVal(pCalib, CALIB_WRHEADER, &header);
     GetCtrlVal(pCalib, CALIB_WRTABLE, &table);
     if (header) {
-        TakeCalibHeader(sensor - 1, calibToWrite[sensor - 1]);
-        // A running loop (or one still inside its exchange) writes the header of masl_flag's
-        // side between two of its exchanges.
-        if (stop_flag == STOP_IDLE && !ExchangeActive()) {
-            WriteCalibHeader(sensor);
-            wrxf_flag = 0;
-        } else {
-            wrxf_flag = 1;
-            NoteCombinedHardware(calibToWrite[sensor - 1]);
+        // The fields shown over the header they show, so that what a file or a field does not
+        // hold (the reserved words) stays the sensor's.
+        CalibHeader written = ShownCalibHeader(index);
+        TakeCalibHeader(index, written);
+        if (*kSides[index].fileFlag == 1) calibToWrite[index] = written;
+        switch (RouteOfRequest(true)) {
+            case RequestRoute::Now:
+                wrxf_flag = 0;
+                WriteCalibHeader(sensor, written);
+                break;
+            case RequestRoute::Loop:
+                DeferCalibHeader(sensor, written);
+                break;
+            case RequestRoute::Refused:
+                ShowRequestRefused("WRITE");
+                break;
         }
     }
     if (table) {

@@ -11,17 +11,19 @@
 void DimmCalibElements(uint16_t mode);
 
 // Asks for a calibration file (the path goes to `path`, 260 characters, empty when cancelled)
-// and reads it into `header` and `table`: 1 when the whole file was read, 0 otherwise (a
-// cancelled dialog too) with both unchanged.
-int ReadCalibrationDataFromFile(char *path, uint16_t *table, CalibHeader &header);
+// and loads it for `sensor` (LoadCalibrationFile): 1 when the whole file was read, 0 otherwise
+// (a cancelled dialog too) with that side's file dropped.
+int ReadCalibrationDataFromFile(char *path, int sensor);
 
-// LOAD FILE... (commit): a file for the side of the master/slave switch; its header is shown
-// on that side for WRITE; a refused file's line and fault go to the status line.
+// LOAD FILE... (commit): a file for the side of the master/slave switch; its header is shown on
+// that side and written by WRITE until another file is loaded or another pair is identified; a
+// refused file's line and fault go to the status line.
 int CC_PICBTNSelectCalibFile(int panel, int control, int event, void *callbackData, int eventData1,
                              int eventData2);
 
 // WRITE (commit): the header, then the table of the switch's side, as the check boxes say.
-// The header waits for a running loop; a table is refused while one runs.
+// A running desktop loop writes the header, as it was at the press, between its exchanges; a
+// touch loop or a recording refuses it, and a table is refused while anything runs.
 int CC_BTNWriteCalibXF(int panel, int control, int event, void *callbackData, int eventData1,
                        int eventData2);
 

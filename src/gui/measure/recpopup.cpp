@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
+#include <string>
 
 #include "core/link/status.h"
 #include "core/measure/acquisition.h"
@@ -155,6 +156,18 @@ void CalcRecTime(int seconds) {
     SetCtrlVal(pRec, REC_SECONDS, seconds % 60);
 }
 
+void ShowRecorderFile() {
+    int output = 1;
+    GetCtrlVal(pTRec, TREC_OUTFILE, &output);
+    SetCtrlVal(pRec, REC_FILENAME, rec_fname);
+    SetCtrlVal(pTRec, TREC_FILENAME, output ? rec_fname : "No output file selected");
+}
+
+int ConfirmOverwrite(const char *title, const char *question) {
+    const std::string text = std::string(question) + "\n" + rec_fname;
+    return ConfirmPopup(title, text.c_str());
+}
+
 int SelectRecorderFile(bool touch) {
     char path[PATH_SIZE] = "";
     const int chosen =
@@ -162,13 +175,14 @@ int SelectRecorderFile(bool touch) {
                         "K-TAV-MS-Series Recorder-File:", VAL_SAVE_BUTTON, 0, 1, 1, 1, path);
     if (chosen <= 0) return 0;
     std::snprintf(rec_fname, sizeof rec_fname, "%s", path);
+    // Both recorders write this file from now on, kept or not: both panels show it.
+    ShowRecorderFile();
     if (RecorderFileExists(rec_fname)) {
-        if (ConfirmPopup("ATTENTION!", "Output-File already exist! - Overwrite ?") != 1) return 0;
+        if (ConfirmOverwrite("ATTENTION!", "Output-File already exist! - Overwrite ?") != 1)
+            return 0;
         std::remove(rec_fname);
         if (touch) writeFileHeader(0, incTIME, static_cast<int>(REC_MAX_SAMPLES));
     }
-    SetCtrlVal(pTRec, TREC_FILENAME, rec_fname);
-    if (!touch) SetCtrlVal(pRec, REC_FILENAME, rec_fname);
     return 1;
 }
 
@@ -201,7 +215,7 @@ int CC_CBTNStartRecord(int, int, int event, void *, int, int) {
         return 0;
     }
     if (RecorderFileExists(rec_fname)) {
-        if (ConfirmPopup("ATTENTION !", "File already exist - overwrite ?") != 1) return 0;
+        if (ConfirmOverwrite("ATTENTION !", "File already exist - overwrite ?") != 1) return 0;
         std::remove(rec_fname);
     }
     prepareDisplays();

@@ -28,11 +28,17 @@ void CalcRecTime(int seconds);
 // held to what the displays can show.
 int RecordingSeconds(int samples, double increment);
 
-// The file dialog for the recorder file into rec_fname, with the overwrite question for an
-// existing file (deleted on yes). The desktop shows the path on both recorder panels; the touch
-// recorder (`touch`) writes a polled-mode header into a file it has just emptied and shows the
-// path on its own panel only. 1 when a file is ready, else 0.
+// The file dialog for the recorder file into rec_fname, shown on both recorder panels, with the
+// overwrite question for an existing file (deleted on yes); the touch recorder (`touch`) writes a
+// polled-mode header into a file it has just emptied. 1 when a file is ready, else 0.
 int SelectRecorderFile(bool touch);
+
+// Shows rec_fname, the file both recorders write, on the desktop recorder pop-up and, while its
+// file output is on, on the touch recorder panel.
+void ShowRecorderFile();
+
+// The overwrite question `question` about rec_fname under `title`, naming the file: 1 for yes.
+int ConfirmOverwrite(const char *title, const char *question);
 
 // True when `path` names an existing file.
 bool RecorderFileExists(const char *path);

@@ -357,8 +357,8 @@ void SetPanelValues() {
     SetCtrlVal(pTConn, TCONN_BAUDRATE, int(para.ma.baudrateIndex));
     showSensor(para.sl, kSlaveDesktop);
     showSensor(para.sl, kSlaveTouch);
-    ShowCalibHeader(0, calib[0]);
-    ShowCalibHeader(1, calib[1]);
+    ShowCalibHeader(0, ShownCalibHeader(0));
+    ShowCalibHeader(1, ShownCalibHeader(1));
     showPowerModes();
     showMeasurementMode();
     showToleranceSource();

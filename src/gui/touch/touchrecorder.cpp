@@ -223,7 +223,7 @@ bool prepareFile(int mode) {
     file_flag = 0;
     if (readInt(pTRec, TREC_OUTFILE) == 0) return true;
     if (RecorderFileExists(rec_fname)) {
-        if (ConfirmPopup("ATTENTION !", "File already exist - overwrite ?") != 1) {
+        if (ConfirmOverwrite("ATTENTION !", "File already exist - overwrite ?") != 1) {
             refuseStart("Recorder stopped!");
             return false;
         }
@@ -413,7 +413,7 @@ int CC_RBToutfile(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     const int on = readInt(pTRec, TREC_OUTFILE);
     SetCtrlsAttribute(pTRec, {TREC_FILEBTN, TREC_FILENAME}, ATTR_DIMMED, !on);
-    SetCtrlVal(pTRec, TREC_FILENAME, on ? rec_fname : "No output file selected");
+    ShowRecorderFile();
     return 0;
 }
 
