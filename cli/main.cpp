@@ -20,7 +20,7 @@ enum class Needs {
     Link,  // the sensor pair: the transport opens first
     None,  // nothing: the system's ports
     File,  // a recorder file named after the command
-    Own,   // the sensor pair, through a transport the command opens and reopens itself
+    Own,   // the sensor pair, through a transport the command opens (and reopens) itself
 };
 
 // A command, the options it accepts beyond the common ones, an optional check before the
@@ -43,7 +43,8 @@ const std::array<Command, 16> kCommands = {{
     {"record",
      {"out", "interval", "count", "trigger", "reconnect", "json"},
      CheckRecordOutput,
-     CmdRecord},
+     CmdRecord,
+     Needs::Own},
     {"teach", {}, nullptr, CmdTeach},
     {"reset", {}, nullptr, CmdReset},
     {"calib-read", {"json"}, nullptr, CmdCalibRead},
@@ -71,9 +72,9 @@ const Command *commandNamed(const QString &name) {
 }
 
 int runCommand(const Command &command, const QCommandLineParser &args) {
-    if (command.needs != Needs::Link) return command.run(args);
     if (command.check)
         if (const int status = command.check(args); status != EXIT_OK) return status;
+    if (command.needs != Needs::Link) return command.run(args);
     QString problem;
     if (const int status = OpenConnection(args, problem); status != EXIT_OK)
         return Fail(status, problem);

@@ -23,7 +23,7 @@
 #include "console.h"
 #include "json_output.h"
 #include "link/commands.h"
-#include "link/transport.h"
+#include "link/sensorwatch.h"
 #include "mqtt_client.h"
 #include "params/paramblock.h"
 #include "platform/timing.h"
@@ -38,13 +38,13 @@ void onEnd(int) {
     ending = 1;
 }
 
-constexpr double kPoll = 0.1;              // longest sleep between two looks at a signal [s]
-constexpr double kFirstRetry = 1;          // [s] before the sensor is tried again, doubling up to
-constexpr double kLongestRetry = 30;       // [s]
-constexpr int kFailuresOfALostSensor = 3;  // failed records in a row
-constexpr double kOfflineWait = 2;         // [s] the broker has to take the last status
+constexpr double kPoll = 0.1;         // longest sleep between two looks at a signal [s]
+constexpr double kFirstRetry = 1;     // [s] before the sensor is tried again, doubling up to
+constexpr double kLongestRetry = 30;  // [s]
+constexpr double kOfflineWait = 2;    // [s] the broker has to take the last status
 constexpr int kDefaultPort = 1883;
 constexpr int kDefaultTlsPort = 8883;
+constexpr qint64 kLongestPasswordFile = 4096;  // [bytes]
 
 // What the status topic says, by the enum's order; None before the first word.
 enum class Status { None, Online, SensorLost, Reconnecting, Offline };
@@ -220,8 +220,9 @@ int CmdPublish(const QCommandLineParser &args) {
     const double interval = args.isSet("rate") ? 1.0 / args.value("rate").toDouble() : 0.0;
     bool sensorUp = false;
     Retry retry;
+    SensorWatch watch;  // a failed exchange is tried again; the sensor is lost after three
     double next = Timer();
-    unsigned records = 0, failures = 0;
+    unsigned records = 0;
     while (!ending) {
         publisher.refreshBroker();
         if (!sensorUp) {
@@ -233,17 +234,15 @@ int CmdPublish(const QCommandLineParser &args) {
         waitUntil(next, publisher);
         if (ending) break;
         next = Timer() + interval;
-        if (GetRAW() == 1) {
-            failures = 0;
-            if (++records % every == 0)
-                publisher.publishMeasurement(compact(MeasurementJson(JsonTimeStamp(), raw)));
-        } else if (++failures >= kFailuresOfALostSensor || TcpServerClosed()) {
-            // A single damaged reply is no lost sensor; a closed server is one at once.
+        const int taken = WatchedExchange(watch, GetRAW);
+        if (taken == 1 && ++records % every == 0)
+            publisher.publishMeasurement(compact(MeasurementJson(JsonTimeStamp(), raw)));
+        if (taken == -1) {
             say(QString("sensor lost: no correct measurement record; trying again in %1 s")
                     .arg(retry.wait));
             publisher.setStatus(Status::SensorLost);
             sensorUp = false;
-            failures = 0;
+            watch = {};
             retry.failed();
         }
     }

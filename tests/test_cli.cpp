@@ -16,6 +16,7 @@
 
 #include "app/shell.h"
 #include "axis.h"
+#include "link/sensorwatch.h"
 #include "params/appsettings.h"
 #include "params/paramblock.h"
 #include "params/transfer.h"
@@ -551,31 +552,47 @@ TEST(Cli, PlotAxesTickAtRoundStepsWithLabelsOfTheirOwn) {
         EXPECT_STREQ(TimeUnitFor(seconds).name, unit) << seconds;
 }
 
-// A polled recording over either line, and one whose sensor stops answering: the file's lines,
-// --json's numbered samples as the file holds them and how it ended.
+// A polled recording over either line, one with damaged replies and one whose sensor answers
+// every record with an error: the file's lines are exactly the undamaged records off the wire,
+// --json's numbered samples as the file holds them and how it ended. A failed exchange is tried
+// again at once; the third in a row ends the recording (and run), and --reconnect only then.
 TEST_F(CliOnSim, RecordWritesTheRecorderFileAndReportsHowItEnded) {
     // Simulator and record options, exit status, samples after the header, how --json says it
-    // ended. Two calibration headers and three parameter sets come first; replies 6, 7 are samples.
+    // ended.
     using Row = std::tuple<QStringList, Line, QStringList, int, int, const char *>;
     for (const auto &[simOptions, line, args, exitCode, samples, end] :
          {Row({}, Line::Tcp, {"--interval", "0.05", "--count", "5", "--json"}, 0, 5, "completed"),
           Row({}, Line::Serial, {"--count", "3"}, 0, 3, ""),
-          Row({"--drop-every", "8"}, Line::Tcp, {"--count", "100", "--json"}, 1, 2, "timeout")}) {
+          Row({"--corrupt-header-every", "17", "--corrupt-data-every", "23"}, Line::Tcp,
+              {"--reconnect", "--count", "60", "--json"}, 0, 60, "completed"),
+          Row({"--error-reply", "8=0"}, Line::Tcp, {"--count", "100", "--json"}, 1, 0,
+              "timeout")}) {
         const QString out = dir.filePath(QString("R%1.DAT").arg(samples));
-        const std::string what = args.join(' ').toStdString();
+        const std::string what = (simOptions + args).join(' ').toStdString();
         ASSERT_TRUE(sim.start(simOptions)) << what;
-        const CliResult r = run(sim, QStringList{"record", "--out", out} + args, line);
+        const CliResult r = run(sim, QStringList{"--verbose", "record", "--out", out} + args, line);
         EXPECT_EQ(r.exitCode, exitCode) << what << "\n" << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("sensor lost")) << what;
         const QList<QByteArray> lines = fileLines(out);
-        EXPECT_EQ(lines.size(), 10 + samples) << what;
+        ASSERT_EQ(lines.size(), 10 + samples) << what;
+        const WireLog wire = WireLog::ofVerbose(r.err.toLocal8Bit());
+        const std::vector<RawRecord> records = wire.records();
+        ASSERT_EQ(records.size(), size_t(samples)) << what;
+        for (int i = 0; i < samples; ++i)
+            EXPECT_EQ(columnsOfLine(lines[10 + i]), columns(records[i])) << what << " " << i;
+        // Lost after three failures; retries where replies were damaged, and only there.
+        EXPECT_EQ(wire.sent(ORD_RAW) > samples, !simOptions.isEmpty()) << what;
+        if (exitCode != 0) {
+            EXPECT_EQ(wire.sent(ORD_RAW), SENSOR_LOST_FAILURES) << what;
+        }
         if (*end) {  // a sample a line, numbered, then how it ended
             const QList<QJsonObject> json = r.jsonLines();
             ASSERT_EQ(json.size(), samples + 1) << what;
             for (qsizetype i = 0; i < samples; ++i) {
-                const QList<QByteArray> columns = lines.value(10 + i).trimmed().split('\t');
+                const QList<QByteArray> fields = lines.value(10 + i).trimmed().split('\t');
                 EXPECT_EQ(jsonAt(json[i], "sample"), QString::number(i + 1)) << what;
-                EXPECT_EQ(jsonAt(json[i], "masterUm"), columns.value(1)) << what;
-                EXPECT_EQ(jsonAt(json[i], "slaveUm"), columns.value(2)) << what;
+                EXPECT_EQ(jsonAt(json[i], "masterUm"), fields.value(1)) << what;
+                EXPECT_EQ(jsonAt(json[i], "slaveUm"), fields.value(2)) << what;
             }
             EXPECT_EQ(jsonAt(json.last(), "end"), end) << what;
             EXPECT_EQ(jsonAt(json.last(), "samples"), QString::number(samples)) << what;
@@ -586,25 +603,38 @@ TEST_F(CliOnSim, RecordWritesTheRecorderFileAndReportsHowItEnded) {
     }
     EXPECT_TRUE(fileBytes(dir.filePath("R5.DAT"))
                     .contains("Time-Increment[s]:\t0.05\r\nNumber of Samples:\t5\r\n"));
+    const CliResult lost = run(sim, {"--verbose", "run"});  // still answering with errors
+    EXPECT_EQ(lost.exitCode, 1);
+    EXPECT_EQ(WireLog::ofVerbose(lost.err.toLocal8Bit()).sent(ORD_RAW), SENSOR_LOST_FAILURES);
 }
 
-// record --reconnect: the simulator ends mid-run and starts again on the same port; the tool goes
-// on in the same file, every line whole, and stats sees the gap in the time stamps.
-TEST_F(CliOnSim, RecordReconnectGoesOnInTheSameFile) {
+// record --reconnect started before its sensor waits for it; the simulator ends mid-run and
+// starts again on the same port: the tool goes on in the same file, every line whole, and stats
+// sees the gap in the time stamps.
+TEST_F(CliOnSim, RecordReconnectWaitsForItsSensorAndGoesOnInTheSameFile) {
     const QString out = dir.filePath("R.DAT");
     const int port = sim.tcpPort();
+    const QStringList again = {"--tcp", QString("127.0.0.1:%1").arg(port)};
+    sim.stop();
     QProcess cli;
-    start(cli, over(sim, Line::Tcp) + QStringList{"record", "--reconnect", "--out", out,
-                                                  "--interval", "0.05", "--count", "40"});
-    const double deadline = Timer() + 20.0;
+    start(cli, again + QStringList{"record", "--reconnect", "--out", out, "--interval", "0.05",
+                                   "--count", "40"});
+    const double deadline = Timer() + 30.0;
+    // Starts the simulator once the tool's second try has failed: about 3 s late at the start,
+    // and mid-run a gap of at least 3 s, which the time stamps' whole seconds cannot hide.
+    QString err;
+    const auto startAfterTwoTries = [&] {
+        const qsizetype from = err.size();
+        while (!err.mid(from).contains("trying again in 2 s") && Timer() < deadline &&
+               !cli.waitForFinished(50))
+            err += QString::fromLocal8Bit(cli.readAllStandardError());
+        return err.mid(from).contains("trying again in 2 s") && sim.start(again);
+    };
+    ASSERT_TRUE(startAfterTwoTries()) << err.toStdString();
+    EXPECT_TRUE(err.contains("waiting for the sensor pair")) << err.toStdString();
     while (fileLines(out).size() < 10 + 5 && Timer() < deadline) cli.waitForFinished(50);
     sim.stop();
-    // Started again once the first retry has failed: the gap is then at least 3 s, which the
-    // time stamps' whole seconds cannot hide.
-    QString err;
-    while (!err.contains("trying again in 2 s") && Timer() < deadline && !cli.waitForFinished(50))
-        err += QString::fromLocal8Bit(cli.readAllStandardError());
-    ASSERT_TRUE(sim.start({"--tcp", QString("127.0.0.1:%1").arg(port)}));
+    ASSERT_TRUE(startAfterTwoTries()) << err.toStdString();
     const CliResult r = finish(cli);
     err += r.err;
     EXPECT_EQ(r.exitCode, 0) << err.toStdString();

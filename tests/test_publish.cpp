@@ -42,16 +42,6 @@ struct Subscriber {
     QProcess proc;  // the last member: it ends first, before the lists its output goes to
 };
 
-// The measurement records in the replies of a --verbose log, in the order they arrived.
-std::vector<RawRecord> recordsOfReplies(const QByteArray &log) {
-    WireLog frames;
-    for (const QByteArray &line : log.split('\n')) {
-        const QByteArray frame = QByteArray::fromHex(line.mid(2));
-        if (line.startsWith("< ")) frames.replies.emplace_back(frame.begin(), frame.end());
-    }
-    return frames.records();
-}
-
 const auto local = [](int port) { return QString("127.0.0.1:%1").arg(port); };
 
 // The one line of `k-tav-cli <args>` against the simulator.
@@ -117,7 +107,7 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
         for (const QByteArray &payload : sub.on("identity")) EXPECT_EQ(payload, identity);
         for (const QByteArray &payload : sub.on("parameters")) EXPECT_EQ(payload, parameters);
         // Each published record is one the sensor sent, in its order, and none twice.
-        const auto replies = recordsOfReplies(fileBytes(dir.filePath("frames.log")));
+        const auto replies = WireLog::ofVerbose(fileBytes(dir.filePath("frames.log"))).records();
         size_t next = 0;
         QString lastTime;
         for (const QByteArray &payload : sub.on("measurement")) {
