@@ -10,6 +10,7 @@
 // order: the broker is told offline.
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLibrary>
 #include <algorithm>
@@ -167,6 +168,22 @@ bool reconnectSensor(const QCommandLineParser &args, Publisher &publisher, Retry
     return false;
 }
 
+// What is wrong with a file of the options, opened for reading when it is a regular file of at
+// most `longest` bytes (0: any size): an empty text when nothing. Nothing else is opened: a FIFO
+// would wait for a writer, and a device such as /dev/zero never ends.
+QString fileProblem(const char *what, QFile &file, qint64 longest) {
+    const QFileInfo info(file.fileName());
+    if (!info.exists())
+        return QString("cannot read the %1 %2: no such file").arg(what, file.fileName());
+    if (!info.isFile())
+        return QString("the %1 %2 is not a regular file").arg(what, file.fileName());
+    if (longest > 0 && info.size() > longest)
+        return QString("the %1 %2 is longer than %3 bytes").arg(what, file.fileName()).arg(longest);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString("cannot read the %1 %2: %3").arg(what, file.fileName(), file.errorString());
+    return {};
+}
+
 // The broker settings of the options; an empty text, else the problem and `status` set.
 QString brokerSettings(const QCommandLineParser &args, MqttSettings &settings, int &status) {
     status = EXIT_USAGE;
@@ -183,12 +200,17 @@ QString brokerSettings(const QCommandLineParser &args, MqttSettings &settings, i
     status = EXIT_NO_INPUT;
     if (args.isSet("password-file")) {
         QFile file(args.value("password-file"));
-        if (!file.open(QIODevice::ReadOnly))
-            return QString("cannot read the password file %1").arg(file.fileName());
-        settings.password = file.readLine().trimmed();  // the first line, without its line break
+        if (const QString problem = fileProblem("password file", file, kLongestPasswordFile);
+            !problem.isEmpty())
+            return problem;
+        // The first line, without its line break.
+        settings.password = file.read(kLongestPasswordFile).split('\n').value(0).trimmed();
     }
-    if (!settings.tlsCaFile.isEmpty() && !QFile(settings.tlsCaFile).open(QIODevice::ReadOnly))
-        return QString("cannot read the CA certificates %1").arg(settings.tlsCaFile);
+    if (!settings.tlsCaFile.isEmpty()) {
+        QFile file(settings.tlsCaFile);
+        if (const QString problem = fileProblem("CA certificates", file, 0); !problem.isEmpty())
+            return problem;
+    }
     status = EXIT_OK;
     return {};
 }
@@ -211,6 +233,11 @@ int CmdPublish(const QCommandLineParser &args) {
     if (!newClient)
         return Fail(EXIT_UNAVAILABLE, "the MQTT module cannot be loaded: " + module.errorString());
     Publisher publisher(prefix, std::unique_ptr<MqttClient>(newClient()));
+    // CA certificates that the TLS library would refuse on every connection end the run now.
+    if (!settings.tlsCaFile.isEmpty())
+        if (const QString problem = publisher.client().caFileProblem(settings.tlsCaFile);
+            !problem.isEmpty())
+            return Fail(EXIT_NO_INPUT, problem);
     if (const QString problem = publisher.client().start(settings); !problem.isEmpty())
         return Fail(EXIT_USAGE, problem);
     std::signal(SIGINT, onEnd);

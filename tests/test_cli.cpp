@@ -1,5 +1,6 @@
 // k-tav-cli end to end against the simulator over TCP and the pseudo-terminal: exit statuses,
 // standard output, the frames on the wire, and bad input that reaches the sensor not at all.
+#include <netdb.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -164,7 +165,10 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
     ASSERT_TRUE(QFile::copy(KTAV_CLI_PATH, alone));
     const QString fresh = dir.filePath("NEW.DAT"), noIni = empty.filePath("PX-MS-Vista.ini");
     const QStringList publish = {"publish", "--mqtt", "127.0.0.1", "--topic", "head"},
+                      password = publish + QStringList{"--user", "u", "--password-file"},
                       page4 = {"--fail-flash-page", "4"};
+    const QString longPassword = writeFile(dir.filePath("long.pw"), QByteArray(4097, 'p'));
+    const QString garbageCa = writeFile(dir.filePath("ca.pem"), "no certificate\n");
     const char *refusedFirmware = R"("firmwareNumber":409,"message":"Please use K-TAV-PX-MS-)"
                                   R"(Vista V.4.0x !","refused":"firmware number")";
     struct Case {
@@ -219,7 +223,12 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{}, {"send", "--in", dir.path()}, 66, "not a file"},
         {{}, {"calib-write", "--file", broken, "--sensor", "slave", "--table"}, 66, "no valid"},
         {{}, {"--dir", empty.path(), "line-test"}, 66, noIni, Line::None},
-        {{}, publish + QStringList{"--user", "u", "--password-file", "/nonexistent/pw"}, 66, "/pw"},
+        {{}, password + QStringList{"/nonexistent/pw"}, 66, "/pw"},
+        // Refused before anything else, never read without end, never waited for.
+        {{}, password + QStringList{"/dev/zero"}, 66, "/dev/zero is not a regular file"},
+        {{}, password + QStringList{fifo}, 66, "fifo is not a regular file"},
+        {{}, password + QStringList{longPassword}, 66, "longer than 4096 bytes"},
+        {{}, publish + QStringList{"--tls-ca", garbageCa}, 66, garbageCa + " as the broker's CA"},
         {{}, {"stats", dir.filePath("none.dat")}, 66, "none.dat"},
         {{}, {"stats", dir.path()}, 66, dir.path()},
         {{}, {"plot", fifo, "--out", png}, 66, "fifo"},  // it would wait for a writer
@@ -646,6 +655,19 @@ TEST_F(CliOnSim, RecordReconnectWaitsForItsSensorAndGoesOnInTheSameFile) {
     const CliResult stats = run({"stats", out});
     EXPECT_EQ(stats.exitCode, 0);
     EXPECT_FALSE(stats.out.contains(", 0 longer than 1.5 increments")) << stats.out.toStdString();
+}
+
+// A broker that cannot be resolved does not end publish: it is tried again, each time with the
+// resolver's reason.
+TEST_F(CliOnSim, PublishTriesAnUnresolvedBrokerAgainSayingWhy) {
+    addrinfo *found = nullptr;
+    const int lookup = ::getaddrinfo("broker..invalid", nullptr, nullptr, &found);
+    ASSERT_NE(lookup, 0);
+    const QByteArray said = QByteArray("(") + ::gai_strerror(lookup) + "); trying again";
+    const CliResult r = interrupted(
+        over(sim, Line::Tcp) + QStringList{"publish", "--mqtt", "broker..invalid", "--topic", "h"},
+        [n = 0, &said](const QByteArray &line) mutable { return (n += line.contains(said)) == 2; });
+    EXPECT_EQ(r.exitCode, 0);
 }
 
 // A disk that fills up, inside the header or inside a sample line: the header leaves no file,
