@@ -81,6 +81,9 @@ class Publisher {
         publishRetained("status", textOf(status_));
     }
 
+    // The status said last; None until the pair was first online.
+    Status status() const { return status_; }
+
     void setStatus(Status status) {
         refreshBroker();
         if (status == status_) return;
@@ -145,19 +148,22 @@ struct Retry {
 };
 
 // Once the retry is due, identifies the pair again: true when it answers. `status` is EXIT_LINK
-// when it did not, and a status that ends the run when the device is not one to publish.
+// when it did not, and a status that ends the run when the device is not one to publish. The
+// status topic says reconnecting and sensor-lost only after the pair was online and then lost.
 bool reconnectSensor(const QCommandLineParser &args, Publisher &publisher, Retry &retry,
                      int &status) {
     waitUntil(retry.at, publisher);
     if (ending) return false;
-    publisher.setStatus(Status::Reconnecting);
+    const bool afterLoss = publisher.status() != Status::None;
+    if (afterLoss) publisher.setStatus(Status::Reconnecting);
     QString problem;
     status = identifyPair(args, publisher, problem);
     if (status != EXIT_OK && status != EXIT_LINK) {
         Fail(status, problem);
         return false;
     }
-    publisher.setStatus(status == EXIT_OK ? Status::Online : Status::SensorLost);
+    if (status == EXIT_OK || afterLoss)
+        publisher.setStatus(status == EXIT_OK ? Status::Online : Status::SensorLost);
     if (status == EXIT_OK) {
         say("pair identified; publishing");
         retry.wait = kFirstRetry;

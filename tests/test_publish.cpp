@@ -27,6 +27,16 @@ struct Subscriber {
                    {"-h", "127.0.0.1", "-p", QString::number(port), "-t", kPrefix + "/#", "-v"});
     }
     ~Subscriber() { stopProcess(proc); }
+    // Whether the subscription is in place: a probe sent to the broker comes back.
+    bool ready(int port) {
+        const auto back = [this] { return !on("probe").isEmpty(); };
+        for (int i = 0; i < 60 && !back(); ++i) {
+            QProcess::execute("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(port),
+                                                "-t", kPrefix + "/probe", "-m", "1"});
+            ::waitFor(back, 0.5);
+        }
+        return back();
+    }
     // Lets messages arrive until `enough` holds or 30 s pass: whether it holds.
     bool waitFor(const std::function<bool()> &enough) { return ::waitFor(enough, 30); }
     // The messages that arrived on `topic`, from message `from` on.
@@ -74,6 +84,7 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
         MosquittoProcess broker;
         ASSERT_TRUE(broker.start());
         Subscriber sub(broker.port());
+        ASSERT_TRUE(sub.ready(broker.port()));
         QProcess cli;
         endWithTest(cli);
         cli.setStandardErrorFile(dir.filePath("frames.log"));
@@ -85,6 +96,8 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
             return sub.on("measurement").size() >= 20 && !sub.on("identity").isEmpty() &&
                    !sub.on("parameters").isEmpty();
         }));
+        // The first word is the truth: the pair has not been lost yet.
+        EXPECT_EQ(sub.on("status").value(0), "online");
         const qsizetype before = sub.topics.size();
         if (brokerLost) {
             broker.stop();
