@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -99,6 +100,9 @@ std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv) {
 
 int main(int argc, char **argv) {
     KeepSevereMessagesOnly();
+    // A file size limit (ulimit -f) then fails the write that passes it with EFBIG, as a full
+    // disk fails it, instead of killing the tool: the file ends in a whole line, the cause named.
+    std::signal(SIGXFSZ, SIG_IGN);
     SelectEventDispatcher();
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName("k-tav-cli");
