@@ -158,6 +158,7 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
     const QString recording = writeFile(dir.filePath("RECORD.DAT"), recorded);
     const QString damaged =
         writeFile(dir.filePath("DAMAGED.DAT"), QByteArray(recorded).replace("\t10180\t", "\t1O\t"));
+    const QString cut = writeFile(dir.filePath("CUT.DAT"), recorded.chopped(5));  // a power cut
     const QString picture = writeFile(dir.filePath("old.png"), "old"), png = dir.filePath("p.png");
     const QString fifo = dir.filePath("fifo");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -229,6 +230,7 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{}, password + QStringList{fifo}, 66, "fifo is not a regular file"},
         {{}, password + QStringList{longPassword}, 66, "longer than 4096 bytes"},
         {{}, publish + QStringList{"--tls-ca", garbageCa}, 66, garbageCa + " as the broker's CA"},
+        {{}, {"stats", cut}, 0, cut + ":14: the last line is cut off"},
         {{}, {"stats", dir.filePath("none.dat")}, 66, "none.dat"},
         {{}, {"stats", dir.path()}, 66, dir.path()},
         {{}, {"plot", fifo, "--out", png}, 66, "fifo"},  // it would wait for a writer
