@@ -21,6 +21,7 @@
 #include "params/appsettings.h"
 #include "params/paramblock.h"
 #include "params/transfer.h"
+#include "plot_chart.h"
 #include "recfile_bytes.h"
 #include "support.h"
 
@@ -540,6 +541,26 @@ TEST(Cli, PlotDrawsTheRecording) {
         EXPECT_EQ(rows, blackRows) << what;
         EXPECT_GT(valPixels, 200) << what;
         EXPECT_GT(valBottom - valTop, image.height() / 2) << what;
+    }
+}
+
+// The samples sharing a whole-second stamp are drawn spread over it, in the bins: by their
+// order, the header's increment apart where that fits into the second.
+TEST(Cli, PlotSpreadsTheSamplesOfAStampOverItsSecond) {
+    using Times = std::vector<double>;
+    for (const auto &[increment, drawn] : {std::pair(0.0, Times{0, 0.25, 0.5, 0.75, 1, 1.5, 3}),
+                                           {0.125, {0, 0.125, 0.25, 0.375, 1, 1.125, 3}},
+                                           {0.5, {0, 0.25, 0.5, 0.75, 1, 1.5, 3}}}) {
+        Bins bins{std::vector<Bin>(800)};
+        const auto bin = [&bins](double t, const RecSample &s) { bins.add(t, s); };
+        SecondSpreader spreader(increment);
+        for (const int stamp : {0, 0, 0, 0, 1, 1, 3})
+            spreader.add({.time = {}, .elapsed = stamp}, bin);
+        spreader.finish(bin);
+        Times at;
+        for (const Bin &b : bins.bins)
+            if (!b.empty) at.push_back(b.tFirst);
+        EXPECT_EQ(at, drawn) << increment;
     }
 }
 
