@@ -17,6 +17,8 @@
 //   touch-cpu    CPU share of touch RUN, replies after 20 ms
 //   publish-wire k-tav-cli publish at every record beside run --json at 115200 baud
 //   publish-delay  a record's reply to its delivery by the MQTT broker to a subscriber
+//   record-damage  k-tav-cli record --reconnect with 2 % damaged replies beside none
+//   publish-damage k-tav-cli publish likewise
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -42,6 +44,7 @@
 
 #include "app/identify.h"
 #include "app/linkview.h"
+#include "damage_figures.h"
 #include "ktav_panels.h"
 #include "link/commands.h"
 #include "link/frame.h"
@@ -432,12 +435,14 @@ const std::map<std::string, bool (*)()> FIGURES = {
     {"publish-wire", [] { return PublishWireFigure(rounds); }},
     {"publish-delay",
      [] { return started(fastSim) && connectTcp(fastSim) && PublishDelayFigure(rounds); }},
+    {"record-damage", [] { return RecordDamageFigure(rounds); }},
+    {"publish-damage", [] { return PublishDamageFigure(rounds); }},
 };
 // The touch figures come last: they leave the touch surface on the screen.
-const char *const ORDER[] = {"echo",     "run-drawing",  "run-wire",      "video-wire",
-                             "run-cpu",  "video-cpu",    "startup",       "cli-identify",
-                             "recorder", "publish-wire", "publish-delay", "touch-run",
-                             "touch-cpu"};
+const char *const ORDER[] = {"echo",           "run-drawing",  "run-wire",      "video-wire",
+                             "run-cpu",        "video-cpu",    "startup",       "cli-identify",
+                             "recorder",       "publish-wire", "publish-delay", "record-damage",
+                             "publish-damage", "touch-run",    "touch-cpu"};
 
 // The main panel shown on the offscreen screen, the pair identified over TCP, the texts on its
 // status field: the loops run as the operator sees them.
