@@ -19,6 +19,8 @@
 //   publish-delay  a record's reply to its delivery by the MQTT broker to a subscriber
 //   capability   k-tav-cli capability beside stats over a recording of 1 million samples; the
 //                growth of its peak resident memory over a recording of 1000
+//   record-damage  k-tav-cli record --reconnect with 2 % damaged replies beside none
+//   publish-damage k-tav-cli publish likewise
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -42,9 +44,26 @@
 #include <string>
 #include <vector>
 
+#include "core/link/commands.h"
+#include "core/link/frame.h"
+#include "core/link/status.h"
+#include "core/link/transport.h"
+#include "core/measure/acquisition.h"
+#include "core/measure/recfile.h"
+#include "core/params/appsettings.h"
+#include "core/state/flags.h"
+#include "core/state/programdir.h"
+#include "core/system/timing.h"
+#include "damage_figures.h"
 #include "data_home.h"
 #include "gui/app/identityview.h"
 #include "gui/app/linkview.h"
+#include "gui/measure/desktoploops.h"
+#include "gui/measure/recpopup.h"
+#include "gui/panels/handles.h"
+#include "gui/runtime/userint.h"
+#include "gui/touch/touchloops.h"
+#include "gui/touch/touchscreen.h"
 #include "ktav_panels.h"
 #include "machine.h"
 #include "publish_figures.h"
@@ -471,12 +490,14 @@ const std::map<std::string, bool (*)()> FIGURES = {
     {"capability", capabilityFigure},
     {"publish-delay",
      [] { return started(fastSim) && connectTcp(fastSim) && PublishDelayFigure(rounds); }},
+    {"record-damage", [] { return RecordDamageFigure(rounds); }},
+    {"publish-damage", [] { return PublishDamageFigure(rounds); }},
 };
 // The touch figures come last: they leave the touch surface on the screen.
-const char *const ORDER[] = {"echo",      "run-drawing",  "run-wire",      "video-wire",
-                             "run-cpu",   "video-cpu",    "startup",       "cli-identify",
-                             "recorder",  "publish-wire", "publish-delay", "capability",
-                             "touch-run", "touch-cpu"};
+const char *const ORDER[] = {"echo",           "run-drawing",  "run-wire",      "video-wire",
+                             "run-cpu",        "video-cpu",    "startup",       "cli-identify",
+                             "recorder",       "publish-wire", "publish-delay", "record-damage",
+                             "publish-damage", "capability",   "touch-run",     "touch-cpu"};
 
 // The main panel shown on the offscreen screen, the pair identified over TCP, the texts on its
 // status field: the loops run as the operator sees them.

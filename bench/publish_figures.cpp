@@ -24,9 +24,9 @@ constexpr int kRecords = 150;         // records of one rate round
 constexpr int kDelayRecords = 2000;   // records of one delay round
 const QString kTopic = "bench/head";  // the topic prefix
 
-// Records per second from the time stamps of the JSON objects in `lines` (one a line, the
-// field "time"); negative when fewer than two arrived.
-double rateOfStamps(const QByteArray &lines, const char *marker) {
+}  // namespace
+
+double RateOfStamps(const QByteArray &lines, const char *marker) {
     std::vector<qint64> stamps;
     for (const QByteArray &line : lines.split('\n')) {
         const qsizetype at = line.indexOf('{');
@@ -39,28 +39,32 @@ double rateOfStamps(const QByteArray &lines, const char *marker) {
     return double(stamps.size() - 1) / double(stamps.back() - stamps.front()) * 1000.0;
 }
 
+double PublishRound(const QStringList &connection, int brokerPort, const QStringList &options) {
+    QProcess sub, publish;
+    sub.start("mosquitto_sub", {"-h", "127.0.0.1", "-p", QString::number(brokerPort), "-t",
+                                kTopic + "/measurement", "-C", QString::number(kRecords)});
+    if (!sub.waitForStarted(10000)) return -1;
+    publish.setStandardErrorFile(QProcess::nullDevice());
+    publish.start(KTAV_CLI_PATH,
+                  connection +
+                      QStringList{"publish", "--mqtt", QString("127.0.0.1:%1").arg(brokerPort),
+                                  "--topic", kTopic} +
+                      options);
+    const bool received = sub.waitForFinished(60000);
+    stopProcess(publish);
+    stopProcess(sub);
+    return received ? RateOfStamps(sub.readAllStandardOutput(), "time") : -1;
+}
+
+namespace {
+
 // One round of run --json: its records per second.
 double runRound(const QString &device) {
     QProcess run;
     run.start(KTAV_CLI_PATH,
               {"--com", device, "run", "--json", "--count", QString::number(kRecords)});
     if (!run.waitForFinished(60000)) return -1;
-    return rateOfStamps(run.readAllStandardOutput(), "time");
-}
-
-// One round of publish at every record, as a subscriber receives them: records per second.
-double publishRound(const QString &device, int brokerPort) {
-    QProcess sub, publish;
-    sub.start("mosquitto_sub", {"-h", "127.0.0.1", "-p", QString::number(brokerPort), "-t",
-                                kTopic + "/measurement", "-C", QString::number(kRecords)});
-    if (!sub.waitForStarted(10000)) return -1;
-    publish.setStandardErrorFile(QProcess::nullDevice());
-    publish.start(KTAV_CLI_PATH, {"--com", device, "publish", "--mqtt",
-                                  QString("127.0.0.1:%1").arg(brokerPort), "--topic", kTopic});
-    const bool received = sub.waitForFinished(60000);
-    stopProcess(publish);
-    stopProcess(sub);
-    return received ? rateOfStamps(sub.readAllStandardOutput(), "time") : -1;
+    return RateOfStamps(run.readAllStandardOutput(), "time");
 }
 
 // The delivery times of a subscriber that runs in libmosquitto's own thread.
@@ -136,8 +140,11 @@ bool PublishWireFigure(int rounds) {
     SimProcess wireSim;
     if (!broker.start() || !wireSim.start({"--wire-baud", "115200"})) return false;
     const QString device = QString::fromStdString(wireSim.ptyPath());
-    const Comparison c = Alternate([&] { return publishRound(device, broker.port()); },
-                                   [&] { return runRound(device); }, rounds);
+    const Comparison c = Alternate(
+        [&] {
+            return PublishRound({"--com", device}, broker.port());
+        },
+        [&] { return runRound(device); }, rounds);
     PrintRatio("publish every record / run --json at 115200 baud (pty)", c, {Goal::AtLeast, 0.95},
                "publish", "run", "records/s");
     return true;

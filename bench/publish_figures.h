@@ -1,6 +1,17 @@
 // Figures of k-tav-cli publish: its RUN rate beside run's over the paced serial line, and the
 // delay from a record's reply to its delivery by the broker to a subscriber.
 #pragma once
+#include <QByteArray>
+#include <QStringList>
+
+// Records per second from the time stamps of the JSON objects in `lines` (one a line, the field
+// "time") on the lines that hold `marker`; negative when fewer than two arrived.
+double RateOfStamps(const QByteArray &lines, const char *marker);
+
+// One round of publish at every record over `connection` (--tcp or --com and its value) with
+// further `options`, as a subscriber of the broker on `brokerPort` receives them: records per
+// second, negative when they did not arrive.
+double PublishRound(const QStringList &connection, int brokerPort, const QStringList &options = {});
 
 // publish at every record / run --json, over the simulator's pseudo-terminal paced at 115200
 // baud, in alternating rounds of fresh tool processes. False when it could not run.

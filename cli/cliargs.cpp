@@ -42,7 +42,10 @@ const char *const kDescription =
     "               nothing is set on it), dropping those whose data is damaged (their\n"
     "               number is told at the end); the sample count goes to standard error as\n"
     "               it grows; Ctrl-C ends the recording with every sample taken so far; a\n"
-    "               write that fails leaves the file ending in a whole line\n"
+    "               write that fails (also past a file size limit) leaves the file ending in a\n"
+    "               whole line. A damaged or missing reply is asked for again at once and never\n"
+    "               becomes a sample; three failed exchanges in a row mean a lost sensor (run,\n"
+    "               record and publish alike)\n"
     "  video        prints the two video profiles: 128 lines of x position, MASTER value and\n"
     "               SLAVE value, separated by tabs\n"
     "  teach        TEACH: the current positions become the teach values; prints them\n"
@@ -64,10 +67,13 @@ const char *const kDescription =
     "               record or --every N-th, cycles paced by --rate), PREFIX/identity and\n"
     "               PREFIX/parameters (retained: the objects of identify --json and get --json,\n"
     "               sent again when they change and on every connection to the broker) and\n"
-    "               PREFIX/status (retained: online, sensor-lost, reconnecting, offline; the\n"
-    "               broker's last will is offline). A lost sensor or broker does not end the\n"
+    "               PREFIX/status (retained: online once broker and pair are there;\n"
+    "               sensor-lost and reconnecting after a loss; offline, the broker's last will).\n"
+    "               A lost sensor or broker, or one not there at the start, does not end the\n"
     "               run: it is tried again after 1 s, doubling up to 30 s, as standard error\n"
-    "               says, and the pair identified again. Nothing is subscribed: no message\n"
+    "               says, and the pair identified again. The password file must be a regular\n"
+    "               file of at most 4 KiB and the CA file a PEM file the TLS library takes, or\n"
+    "               the run ends at once. Nothing is subscribed: no message\n"
     "               from the broker reaches the sensor. Exit status 0 when ended by a signal,\n"
     "               2 for a device or firmware this program does not serve\n"
     "\n"
@@ -96,7 +102,8 @@ const char *const kDescription =
     "               green), MA (blue) and SL (red) as thin traces, each pixel column showing the\n"
     "               lowest and highest value of its samples; the set-point (black) when there is\n"
     "               one (as for stats) and with --upper/--lower the tolerance band. The value\n"
-    "               axis covers the data and the band; the time axis is in s, min or h\n"
+    "               axis covers the data and the band; the time axis is in s, min or h; the\n"
+    "               samples of one whole-second time stamp are spread over that second\n"
     "               With --chart imr|xbar-r [--subgroup N, --column]: the control chart of a\n"
     "               column instead: values (or subgroup means) with centre line, control limits,\n"
     "               the tolerance band's limits, rule breaks in red; moving ranges (or ranges)\n"
@@ -121,6 +128,9 @@ const char *const kDescription =
     "               models and calibration headers of the pair, the time. --json, --chart\n"
     "               FILE.png (the run of values with the reference and reference +- 0.1 T, and a\n"
     "               histogram), --pdf FILE a one-page report\n"
+    "\n"
+    "stats, plot and capability leave out a last line cut off without its line end (a power\n"
+    "cut), with a warning that names it.\n"
     "\n"
     "JSON (--json on identify, get, calib-read, run, video, record, capability, gauge-study):\n"
     "one object a line on\n"
@@ -177,7 +187,8 @@ const char *const kDescription =
     "a set-point); 65 (stats, plot, capability) not a recorder file, the line that does not\n"
     "fit is named, (plot --chart) no control chart (fewer than 2 values or no subgroup),\n"
     "(send) a parameter file without any parameter; 66 a file cannot be read or is not a\n"
-    "regular file; 69 (plot, capability --pdf, gauge-study --chart/--pdf, publish) the module that "
+    "regular file (publish: also a password file over 4 KiB, CA certificates the TLS library\n"
+    "refuses); 69 (plot, capability --pdf, gauge-study --chart/--pdf, publish) the module that "
     "draws the picture or publishes cannot be\n"
     "loaded; 73 the output\n"
     "file cannot be written or exists already (without --force).";
@@ -292,7 +303,7 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"reconnect",
          "record: a lost sensor does not end the recording; it is tried again at once, then "
          "after 1 s and at doubling waits of at most 30 s, and the recording goes on in the same "
-         "file."},
+         "file. A sensor that does not answer at the start is waited for likewise."},
         {"setpoint",
          "stats, plot, capability: the set-point [mm] (default: the recording's, when it was made "
          "in set-point mode).",
@@ -340,7 +351,10 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"every", "publish: publish every N-th measurement record (default 1: each).", "N"},
         {"rate", "publish: RUN cycles per second (default: as fast as the link allows).", "HZ"},
         {"user", "publish: user name at the broker.", "USER"},
-        {"password-file", "publish: the first line of FILE is the password of --user.", "FILE"},
+        {"password-file",
+         "publish: the first line of FILE (a regular file of at most 4 KiB) is the password of "
+         "--user.",
+         "FILE"},
         {"tls-ca", "publish: talk TLS to the broker, checking it against these CA certificates.",
          "FILE"},
         {"verbose", "Print every request and reply frame in hexadecimal on standard error."},

@@ -27,7 +27,8 @@ int ReopenAndIdentify(const QCommandLineParser &args, QString &problem);
 bool GetAllSets(int target);
 
 // Both calibration headers and the three parameter sets in RAM, which the tolerance of a
-// measurement and a recorder file's header are derived from: true when all arrived.
+// measurement and a recorder file's header are derived from: true when all arrived (each read
+// tried once more when its reply failed).
 bool ReadEvaluationSettings();
 
 // get, send (param_commands.cpp). CheckGetOutput and CheckSendInput run before the transport
@@ -69,7 +70,8 @@ QFunctionPointer PlotModuleEntry(const char *symbol, int &status);
 // QCoreApplication when the module cannot be loaded, and CmdPlot then fails.
 std::unique_ptr<QCoreApplication> MakePlotApplication(int &argc, char **argv);
 // record (record_command.cpp). CheckRecordOutput runs before the transport opens: an existing
-// file is never overwritten.
+// file is never overwritten. CmdRecord opens the transport itself, and with --reconnect waits
+// for the pair and reopens it after a lost sensor.
 int CheckRecordOutput(const QCommandLineParser &args);
 int CmdRecord(const QCommandLineParser &args);
 

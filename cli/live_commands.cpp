@@ -11,6 +11,7 @@
 #include "console.h"
 #include "core/link/commands.h"
 #include "core/link/identity.h"
+#include "core/link/sensorwatch.h"
 #include "core/link/status.h"
 #include "core/system/timing.h"
 #include "json_output.h"
@@ -67,16 +68,21 @@ int CmdRun(const QCommandLineParser &args) {
         return Fail(EXIT_LINK, "cannot read the parameter sets and the calibration headers");
     // Ctrl-C ends the loop after the current record, like the program's STOP.
     std::signal(SIGINT, onInterrupt);
+    // A failed exchange is tried again; the run ends only when the sensor is lost.
+    SensorWatch watch;
     double next = Timer();
-    for (unsigned n = 0; (!counted || n < count) && !interrupted; ++n) {
+    for (unsigned n = 0; (!counted || n < count) && !interrupted;) {
         waitUntil(next);
         if (interrupted) break;
         next = Timer() + interval;
-        if (GetRAW() != 1) {
+        const int taken = WatchedExchange(watch, GetRAW);
+        if (taken == -1) {
             ShowStatus(ST_PA);
             return Fail(EXIT_LINK, "no correct measurement record");
         }
+        if (taken == 0) continue;
         printRecord(json);
+        ++n;
     }
     return EXIT_OK;
 }

@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -20,7 +21,7 @@ enum class Needs {
     Link,  // the sensor pair: the transport opens first
     None,  // nothing: the system's ports
     File,  // a recorder file named after the command
-    Own,   // the sensor pair, through a transport the command opens and reopens itself
+    Own,   // the sensor pair, through a transport the command opens (and reopens) itself
 };
 
 // A command, the options it accepts beyond the common ones, an optional check before the
@@ -43,7 +44,8 @@ const std::array<Command, 18> kCommands = {{
     {"record",
      {"out", "interval", "count", "trigger", "reconnect", "json"},
      CheckRecordOutput,
-     CmdRecord},
+     CmdRecord,
+     Needs::Own},
     {"teach", {}, nullptr, CmdTeach},
     {"reset", {}, nullptr, CmdReset},
     {"calib-read", {"json"}, nullptr, CmdCalibRead},
@@ -84,9 +86,9 @@ const Command *commandNamed(const QString &name) {
 }
 
 int runCommand(const Command &command, const QCommandLineParser &args) {
-    if (command.needs != Needs::Link) return command.run(args);
     if (command.check)
         if (const int status = command.check(args); status != EXIT_OK) return status;
+    if (command.needs != Needs::Link) return command.run(args);
     QString problem;
     if (const int status = OpenConnection(args, problem); status != EXIT_OK)
         return Fail(status, problem);
@@ -114,6 +116,9 @@ std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv) {
 
 int main(int argc, char **argv) {
     KeepSevereMessagesOnly();
+    // A file size limit (ulimit -f) then fails the write that passes it with EFBIG, as a full
+    // disk fails it, instead of killing the tool: the file ends in a whole line, the cause named.
+    std::signal(SIGXFSZ, SIG_IGN);
     SelectEventDispatcher();
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName("k-tav-cli");

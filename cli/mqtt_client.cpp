@@ -1,6 +1,9 @@
 #include "mqtt_client.h"
 
 #include <mosquitto.h>
+#include <netdb.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 
 #include <QFile>
 #include <QtGlobal>
@@ -26,9 +29,13 @@ QByteArray local(const QString &text) {
     return text.toLocal8Bit();
 }
 
-// libmosquitto's text of a result, for a failed system call the system's, without a full stop.
-std::string resultText(int result) {
-    std::string text = result == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(result);
+// libmosquitto's text of a result, for a failed system call the system's and for a failed name
+// lookup the resolver's, without a full stop. `error` is errno after the call: libmosquitto
+// leaves the resolver's code there too.
+std::string resultText(int result, int error) {
+    std::string text = result == MOSQ_ERR_ERRNO ? std::strerror(error)
+                       : result == MOSQ_ERR_EAI ? gai_strerror(error)
+                                                : mosquitto_strerror(result);
     if (!text.empty() && text.back() == '.') text.pop_back();
     return text;
 }
@@ -41,6 +48,7 @@ class MosquittoClient final : public MqttClient {
     MosquittoClient(const MosquittoClient &) = delete;
     MosquittoClient &operator=(const MosquittoClient &) = delete;
 
+    QString caFileProblem(const QString &path) const override;
     QString start(const MqttSettings &settings) override;
     bool publish(const QByteArray &topic, const QByteArray &payload, bool retain) override;
     int connections() const override { return connections_; }
@@ -49,7 +57,7 @@ class MosquittoClient final : public MqttClient {
   private:
     void run();  // the network thread
     bool publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain, int *id);
-    void sayRetry(int result, bool wasConnected, int seconds);
+    void sayRetry(int result, int error, bool wasConnected, int seconds);
     static void onConnect(mosquitto *, void *self, int result);
     static void onDisconnect(mosquitto *, void *self, int result);
     static void onPublish(mosquitto *, void *self, int id);
@@ -79,6 +87,23 @@ MosquittoClient::~MosquittoClient() {
     if (thread_.joinable()) finish({}, {}, 0);
     if (mosq_) mosquitto_destroy(mosq_);
     mosquitto_lib_cleanup();
+}
+
+QString MosquittoClient::caFileProblem(const QString &path) const {
+    SSL_CTX *context = SSL_CTX_new(TLS_client_method());
+    if (!context) return "cannot set up TLS";
+    ERR_clear_error();
+    const bool taken =
+        SSL_CTX_load_verify_locations(context, QFile::encodeName(path).constData(), nullptr) == 1;
+    // The first error with a text is the cause ("bad base64 decode"), the later ones its
+    // consequences ("PEM lib").
+    const char *reason = nullptr;
+    while (const unsigned long error = ERR_get_error())
+        if (!reason) reason = ERR_reason_error_string(error);
+    SSL_CTX_free(context);
+    if (taken) return {};
+    return QString("cannot use %1 as the broker's CA certificates: %2")
+        .arg(path, reason ? reason : "refused by the TLS library");
 }
 
 QString MosquittoClient::start(const MqttSettings &settings) {
@@ -143,22 +168,23 @@ void MosquittoClient::run() {
                            : mosquitto_reconnect(mosq_);
         first = false;
         while (result == MOSQ_ERR_SUCCESS) result = mosquitto_loop(mosq_, kLoopWaitMs, 1);
+        const int error = errno;
         connected_ = false;
         std::unique_lock lock(mutex_);
         if (stopping_) return;
         // A connection that was made starts the back-off afresh.
         if (connections_ != before) wait = kFirstRetry;
-        sayRetry(result, connections_ != before, wait);
+        sayRetry(result, error, connections_ != before, wait);
         if (changed_.wait_for(lock, std::chrono::seconds(wait), [this] { return stopping_; }))
             return;
         wait = std::min(2 * wait, kLongestRetry);
     }
 }
 
-void MosquittoClient::sayRetry(int result, bool wasConnected, int seconds) {
+void MosquittoClient::sayRetry(int result, int error, bool wasConnected, int seconds) {
     std::fprintf(stderr, "k-tav-cli: MQTT broker %s:%d %s (%s); trying again in %d s\n",
                  local(settings_.host).constData(), settings_.port,
-                 wasConnected ? "lost" : "not reached", resultText(result).c_str(), seconds);
+                 wasConnected ? "lost" : "not reached", resultText(result, error).c_str(), seconds);
 }
 
 void MosquittoClient::onConnect(mosquitto *, void *self, int result) {

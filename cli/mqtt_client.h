@@ -1,6 +1,7 @@
 // The tool's connection to an MQTT broker through libmosquitto. The network work runs in a
 // thread of its own that waits on the socket (no spinning) and, after a lost or unreachable
-// broker, connects again after 1 s, doubling the wait up to 30 s, saying so on standard error.
+// broker, connects again after 1 s, doubling the wait up to 30 s, saying so on standard error
+// with the resolver's or the socket's reason.
 // The client only publishes: it subscribes to nothing, so nothing from the broker reaches the
 // sensor.
 #pragma once
@@ -26,6 +27,9 @@ class MqttClient {
   public:
     virtual ~MqttClient() = default;
 
+    // What the TLS library finds wrong with the CA certificates in `path` (PEM), loaded as
+    // libmosquitto loads them on connecting: an empty text when it takes them, else its reason.
+    virtual QString caFileProblem(const QString &path) const = 0;
     // Sets the client up and starts connecting in the background: an empty text, else what is
     // wrong with the settings.
     virtual QString start(const MqttSettings &settings) = 0;

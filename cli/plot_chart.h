@@ -39,7 +39,7 @@ struct Extent {
 // The samples of one stretch of time.
 struct Bin {
     bool empty = true;
-    int64_t tFirst = 0, tLast = 0;  // seconds since the first sample
+    double tFirst = 0, tLast = 0;  // seconds since the first sample
     std::array<Extent, kTraces.size()> traces{};
 };
 
@@ -58,15 +58,17 @@ inline Bin joined(const Bin &b, const Bin &next) {
 }
 
 // A recording gathered into a fixed number of bins of `seconds` each: when the time outgrows
-// them, neighbours are joined in pairs and each bin covers twice the time.
+// them, neighbours are joined in pairs and each bin covers twice the time. The first bins are
+// short, so that a short recording keeps what happens within a second.
 struct Bins {
     std::vector<Bin> bins;
-    int64_t seconds = 1;
+    double seconds = 1.0 / 1024;
 
-    void add(const RecSample &s) {
-        const int64_t t = std::max<int64_t>(s.elapsed, 0);  // a clock set back before the start
+    // Sample `s` at `t` seconds since the first sample.
+    void add(double t, const RecSample &s) {
+        t = std::max(t, 0.0);  // a clock set back before the start
         const auto size = static_cast<int64_t>(bins.size());
-        while (t / seconds >= size) {
+        while (static_cast<int64_t>(t / seconds) >= size) {
             for (int64_t i = 0; i < size; ++i) {
                 const Bin later = 2 * i + 1 < size ? bins[2 * i + 1] : Bin{};
                 bins[i] = 2 * i < size ? joined(bins[2 * i], later) : Bin{};
@@ -80,12 +82,12 @@ struct Bins {
             const int32_t v = s.*kTraces[i].value;
             sample.traces[i] = {v, v, v, v};
         }
-        Bin &b = bins[t / seconds];
+        Bin &b = bins[static_cast<size_t>(t / seconds)];
         b = joined(b, sample);
     }
 
-    int64_t span() const {
-        int64_t t = 0;
+    double span() const {
+        double t = 0;
         for (const Bin &b : bins)
             if (!b.empty) t = std::max(t, b.tLast);
         return t;
@@ -100,10 +102,46 @@ struct Bins {
     }
 };
 
+// The time stamps are whole seconds: the samples that share one are spread evenly over its
+// second in their order, `increment` apart where the header gives one that fits into it, so that
+// ten samples a second are drawn as they came and not as stairs a second wide. Takes the samples
+// in file order and hands each on with its time to `take`; `finish` hands on the last stamp's.
+class SecondSpreader {
+  public:
+    explicit SecondSpreader(double increment) : increment_(increment) {}
+
+    template <typename Take>
+    void add(const RecSample &s, Take take) {
+        if (!group_.empty() && s.elapsed != group_.front().elapsed) finish(take);
+        group_.push_back(s);
+    }
+
+    template <typename Take>
+    void finish(Take take) {
+        const size_t n = group_.size();
+        const double step = increment_ > 0 && increment_ * double(n) <= 1.0 + 1e-9
+                                ? increment_
+                                : 1.0 / double(std::max<size_t>(n, 1));
+        for (size_t i = 0; i < n; ++i)
+            take(double(group_[i].elapsed) + double(i) * step, group_[i]);
+        spread_ = spread_ || n > 1;
+        group_.clear();
+    }
+
+    // Some stamp was shared by several samples, which were spread.
+    bool spread() const { return spread_; }
+
+  private:
+    double increment_;
+    std::vector<RecSample> group_;  // the samples of the current stamp
+    bool spread_ = false;
+};
+
 // What the chart shows beside the traces.
 struct Marks {
     std::optional<double> setpoint;                 // [mm]
     std::optional<std::pair<double, double>> band;  // lower and upper tolerance limit [mm]
+    bool spreadSeconds = false;  // samples sharing a time stamp were spread: the caption says so
 };
 
 // The module's file name; k-tav-cli looks for it beside itself (the build tree) and in the

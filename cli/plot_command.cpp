@@ -59,11 +59,16 @@ int CmdPlot(const QCommandLineParser &args) {
 
     Bins bins;
     bins.bins.resize(static_cast<size_t>(width));
-    if (const int status = ForEachSample(args, reader, [&](const RecSample &s) { bins.add(s); });
+    const auto bin = [&bins](double t, const RecSample &s) { bins.add(t, s); };
+    SecondSpreader spreader(header.increment);
+    if (const int status =
+            ForEachSample(args, reader, [&](const RecSample &s) { spreader.add(s, bin); });
         status != EXIT_OK)
         return status;
+    spreader.finish(bin);
 
     Marks marks;
+    marks.spreadSeconds = spreader.spread();
     if (tol.setpoint) marks.setpoint = *tol.setpoint / kUmPerMm;
     if (tol.upper || tol.lower)
         marks.band = std::pair((*tol.setpoint - tol.lower.value_or(0)) / kUmPerMm,

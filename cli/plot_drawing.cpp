@@ -112,7 +112,7 @@ Chart layOut(const QFontMetrics &fm, const QSize &size, int top, const Bins &bin
                    [&](const AxisTicks &) { return 2.0 * c.line; });
     const int left = kMargin + c.line + widestLabel(fm, c.y) + 6;
     const int right = size.width() - kMargin - fm.horizontalAdvance("0000") / 2;
-    const double span = double(bins.span());
+    const double span = bins.span();
     c.unit = TimeUnitFor(span);
     c.x = ticksFor(0.0, std::max(span, 1.0) / c.unit.seconds, right - left, 1.0 / c.unit.seconds,
                    [&](const AxisTicks &t) { return widestLabel(fm, t) + c.line; });
@@ -146,9 +146,10 @@ void drawAxes(QPainter &painter, const Chart &c, const Marks &marks) {
         painter.drawText(
             QRectF(labelsLeft, yAt(i) - c.line / 2.0, area.left() - labelsLeft - 4, c.line),
             Qt::AlignRight | Qt::AlignVCenter, c.y.label(i));
+    QString caption = QString("Time since the first sample [%1]").arg(c.unit.name);
+    if (marks.spreadSeconds) caption += "; samples of one whole-second stamp spread over it";
     painter.drawText(QRectF(area.left(), area.bottom() + c.line + 2, area.width(), c.line),
-                     Qt::AlignHCenter,
-                     QString("Time since the first sample [%1]").arg(c.unit.name));
+                     Qt::AlignHCenter, caption);
     painter.save();
     painter.translate(kMargin, area.center().y());
     painter.rotate(-90);
@@ -176,9 +177,9 @@ void drawData(QPainter &painter, const Chart &c, const Bins &bins, const Marks &
             // From the first value over the extremes to the last, in the order it moves.
             const auto [a, z] =
                 e.first <= e.last ? std::pair(e.min, e.max) : std::pair(e.max, e.min);
-            points << QPointF(c.px(double(b.tFirst)), c.py(e.first / kUmPerMm))
+            points << QPointF(c.px(b.tFirst), c.py(e.first / kUmPerMm))
                    << QPointF(middle, c.py(a / kUmPerMm)) << QPointF(middle, c.py(z / kUmPerMm))
-                   << QPointF(c.px(double(b.tLast)), c.py(e.last / kUmPerMm));
+                   << QPointF(c.px(b.tLast), c.py(e.last / kUmPerMm));
         }
         painter.setPen(QPen(QColor(kTraces[i].rgb), kTraces[i].width));
         painter.drawPolyline(points);

@@ -10,6 +10,7 @@
 // order: the broker is told offline.
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLibrary>
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "connection.h"
 #include "console.h"
 #include "core/link/commands.h"
+#include "core/link/sensorwatch.h"
 #include "core/link/transport.h"
 #include "core/params/paramblock.h"
 #include "core/state/flags.h"
@@ -38,13 +40,13 @@ void onEnd(int) {
     ending = 1;
 }
 
-constexpr double kPoll = 0.1;              // longest sleep between two looks at a signal [s]
-constexpr double kFirstRetry = 1;          // [s] before the sensor is tried again, doubling up to
-constexpr double kLongestRetry = 30;       // [s]
-constexpr int kFailuresOfALostSensor = 3;  // failed records in a row
-constexpr double kOfflineWait = 2;         // [s] the broker has to take the last status
+constexpr double kPoll = 0.1;         // longest sleep between two looks at a signal [s]
+constexpr double kFirstRetry = 1;     // [s] before the sensor is tried again, doubling up to
+constexpr double kLongestRetry = 30;  // [s]
+constexpr double kOfflineWait = 2;    // [s] the broker has to take the last status
 constexpr int kDefaultPort = 1883;
 constexpr int kDefaultTlsPort = 8883;
+constexpr qint64 kLongestPasswordFile = 4096;  // [bytes]
 
 // What the status topic says, by the enum's order; None before the first word.
 enum class Status { None, Online, SensorLost, Reconnecting, Offline };
@@ -79,6 +81,9 @@ class Publisher {
         publishRetained("parameters", parameters_);
         publishRetained("status", textOf(status_));
     }
+
+    // The status said last; None until the pair was first online.
+    Status status() const { return status_; }
 
     void setStatus(Status status) {
         refreshBroker();
@@ -144,19 +149,22 @@ struct Retry {
 };
 
 // Once the retry is due, identifies the pair again: true when it answers. `status` is EXIT_LINK
-// when it did not, and a status that ends the run when the device is not one to publish.
+// when it did not, and a status that ends the run when the device is not one to publish. The
+// status topic says reconnecting and sensor-lost only after the pair was online and then lost.
 bool reconnectSensor(const QCommandLineParser &args, Publisher &publisher, Retry &retry,
                      int &status) {
     waitUntil(retry.at, publisher);
     if (ending) return false;
-    publisher.setStatus(Status::Reconnecting);
+    const bool afterLoss = publisher.status() != Status::None;
+    if (afterLoss) publisher.setStatus(Status::Reconnecting);
     QString problem;
     status = identifyPair(args, publisher, problem);
     if (status != EXIT_OK && status != EXIT_LINK) {
         Fail(status, problem);
         return false;
     }
-    publisher.setStatus(status == EXIT_OK ? Status::Online : Status::SensorLost);
+    if (status == EXIT_OK || afterLoss)
+        publisher.setStatus(status == EXIT_OK ? Status::Online : Status::SensorLost);
     if (status == EXIT_OK) {
         say("pair identified; publishing");
         retry.wait = kFirstRetry;
@@ -165,6 +173,22 @@ bool reconnectSensor(const QCommandLineParser &args, Publisher &publisher, Retry
     say(QString("%1; trying again in %2 s").arg(problem).arg(retry.wait));
     retry.failed();
     return false;
+}
+
+// What is wrong with a file of the options, opened for reading when it is a regular file of at
+// most `longest` bytes (0: any size): an empty text when nothing. Nothing else is opened: a FIFO
+// would wait for a writer, and a device such as /dev/zero never ends.
+QString fileProblem(const char *what, QFile &file, qint64 longest) {
+    const QFileInfo info(file.fileName());
+    if (!info.exists())
+        return QString("cannot read the %1 %2: no such file").arg(what, file.fileName());
+    if (!info.isFile())
+        return QString("the %1 %2 is not a regular file").arg(what, file.fileName());
+    if (longest > 0 && info.size() > longest)
+        return QString("the %1 %2 is longer than %3 bytes").arg(what, file.fileName()).arg(longest);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString("cannot read the %1 %2: %3").arg(what, file.fileName(), file.errorString());
+    return {};
 }
 
 // The broker settings of the options; an empty text, else the problem and `status` set.
@@ -183,12 +207,17 @@ QString brokerSettings(const QCommandLineParser &args, MqttSettings &settings, i
     status = EXIT_NO_INPUT;
     if (args.isSet("password-file")) {
         QFile file(args.value("password-file"));
-        if (!file.open(QIODevice::ReadOnly))
-            return QString("cannot read the password file %1").arg(file.fileName());
-        settings.password = file.readLine().trimmed();  // the first line, without its line break
+        if (const QString problem = fileProblem("password file", file, kLongestPasswordFile);
+            !problem.isEmpty())
+            return problem;
+        // The first line, without its line break.
+        settings.password = file.read(kLongestPasswordFile).split('\n').value(0).trimmed();
     }
-    if (!settings.tlsCaFile.isEmpty() && !QFile(settings.tlsCaFile).open(QIODevice::ReadOnly))
-        return QString("cannot read the CA certificates %1").arg(settings.tlsCaFile);
+    if (!settings.tlsCaFile.isEmpty()) {
+        QFile file(settings.tlsCaFile);
+        if (const QString problem = fileProblem("CA certificates", file, 0); !problem.isEmpty())
+            return problem;
+    }
     status = EXIT_OK;
     return {};
 }
@@ -211,6 +240,11 @@ int CmdPublish(const QCommandLineParser &args) {
     if (!newClient)
         return Fail(EXIT_UNAVAILABLE, "the MQTT module cannot be loaded: " + module.errorString());
     Publisher publisher(prefix, std::unique_ptr<MqttClient>(newClient()));
+    // CA certificates that the TLS library would refuse on every connection end the run now.
+    if (!settings.tlsCaFile.isEmpty())
+        if (const QString problem = publisher.client().caFileProblem(settings.tlsCaFile);
+            !problem.isEmpty())
+            return Fail(EXIT_NO_INPUT, problem);
     if (const QString problem = publisher.client().start(settings); !problem.isEmpty())
         return Fail(EXIT_USAGE, problem);
     std::signal(SIGINT, onEnd);
@@ -220,8 +254,9 @@ int CmdPublish(const QCommandLineParser &args) {
     const double interval = args.isSet("rate") ? 1.0 / args.value("rate").toDouble() : 0.0;
     bool sensorUp = false;
     Retry retry;
+    SensorWatch watch;  // a failed exchange is tried again; the sensor is lost after three
     double next = Timer();
-    unsigned records = 0, failures = 0;
+    unsigned records = 0;
     while (!ending) {
         publisher.refreshBroker();
         if (!sensorUp) {
@@ -233,17 +268,15 @@ int CmdPublish(const QCommandLineParser &args) {
         waitUntil(next, publisher);
         if (ending) break;
         next = Timer() + interval;
-        if (GetRAW() == 1) {
-            failures = 0;
-            if (++records % every == 0)
-                publisher.publishMeasurement(compact(MeasurementJson(JsonTimeStamp(), raw)));
-        } else if (++failures >= kFailuresOfALostSensor || TcpServerClosed()) {
-            // A single damaged reply is no lost sensor; a closed server is one at once.
+        const int taken = WatchedExchange(watch, GetRAW);
+        if (taken == 1 && ++records % every == 0)
+            publisher.publishMeasurement(compact(MeasurementJson(JsonTimeStamp(), raw)));
+        if (taken == -1) {
             say(QString("sensor lost: no correct measurement record; trying again in %1 s")
                     .arg(retry.wait));
             publisher.setStatus(Status::SensorLost);
             sensorUp = false;
-            failures = 0;
+            watch = {};
             retry.failed();
         }
     }

@@ -7,6 +7,7 @@
 
 #include "cliargs.h"
 #include "commands.h"
+#include "connection.h"
 #include "console.h"
 #include "core/link/calibheader.h"
 #include "core/link/commands.h"
@@ -25,6 +26,8 @@ namespace {
 constexpr double kFirstRetry = 1.0;
 constexpr double kLongestRetry = 30.0;
 
+constexpr const char *kNoSettings = "cannot read the parameter sets and the calibration headers";
+
 // Set by SIGINT or SIGTERM: the recording ends, also while it waits for a lost sensor.
 bool interrupted = false;
 
@@ -41,23 +44,26 @@ void waitOrInterrupt(double seconds) {
         WaitForSystemEvents(left);
 }
 
-// Identifies the pair again, first at once (a single lost reply is no lost sensor), then after
-// 1 s and at doubling waits of at most 30 s, each failure said on standard error. True when the
-// pair answers; false when a signal ended the wait or `status` ends the recording (`problem`
-// then says why).
-bool reconnectSensor(const QCommandLineParser &args, const char *cause, int &status,
-                     QString &problem) {
-    std::fprintf(stderr, "sensor lost: %s; trying again\n", cause);
+// Opens the transport and identifies the pair (at the start also reading what the file's header
+// needs) until it answers: first at once, then after 1 s and at doubling waits of at most 30 s,
+// each failure said on standard error. True when the pair answers; false when a signal ended the
+// wait or `status` ends the recording (`problem` then says why).
+bool awaitPair(const QCommandLineParser &args, bool atStart, int &status, QString &problem) {
     double wait = 0.0;
     for (;;) {
         waitOrInterrupt(wait);
         if (interrupted) return false;
         status = ReopenAndIdentify(args, problem);
+        if (status == EXIT_OK && atStart && !ReadEvaluationSettings()) {
+            status = EXIT_LINK;
+            problem = kNoSettings;
+        }
         if (status == EXIT_OK) {
-            std::fprintf(stderr, "pair identified; recording goes on\n");
+            std::fprintf(stderr, "pair identified; recording %s\n", atStart ? "starts" : "goes on");
             return true;
         }
         if (status != EXIT_LINK) return false;
+        if (atStart && wait == 0.0) std::fprintf(stderr, "waiting for the sensor pair\n");
         wait = wait > 0.0 ? std::min(2 * wait, kLongestRetry) : kFirstRetry;
         std::fprintf(stderr, "%s; trying again in %g s\n", problem.toLocal8Bit().constData(), wait);
     }
@@ -107,48 +113,41 @@ int cannotWrite(const QCommandLineParser &args, const char *cause) {
     return Fail(EXIT_CANT_CREATE, QString("cannot write %1: %2").arg(args.value("out"), cause));
 }
 
-}  // namespace
-
-bool ReadEvaluationSettings() {
-    for (int sensor : {1, 2})
-        if (ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) != 1) return false;
-    return GetAllSets(RAM);
-}
-
-int CheckRecordOutput(const QCommandLineParser &args) {
-    const QString out = args.value("out");
-    if (QFile::exists(out))
-        return Fail(EXIT_CANT_CREATE, QString("%1 exists already; it is not overwritten").arg(out));
+// Opens the transport and reads what the file's header needs; with --reconnect the pair is
+// waited for until it answers. EXIT_OK; else the status that ends the command, its problem
+// shown (a signal while waiting ends it with EXIT_OK and nothing recorded).
+int openPair(const QCommandLineParser &args) {
+    QString problem;
+    int status = EXIT_OK;
+    if (args.isSet("reconnect")) {
+        if (awaitPair(args, true, status, problem)) return EXIT_OK;
+        if (!interrupted) return Fail(status, problem);
+        std::fprintf(stderr, "stopped before the pair answered; nothing recorded\n");
+        return EXIT_OK;
+    }
+    if (status = OpenConnection(args, problem); status != EXIT_OK) return Fail(status, problem);
+    if (!ReadEvaluationSettings()) return Fail(EXIT_LINK, kNoSettings);
     return EXIT_OK;
 }
 
-int CmdRecord(const QCommandLineParser &args) {
-    const QByteArray path = QFile::encodeName(args.value("out"));
-    const bool trigger = args.isSet("trigger");
-    const double interval = args.value("interval").toDouble();
-    const unsigned count = args.isSet("count") ? args.value("count").toUInt() : REC_MAX_SAMPLES;
-    if (!ReadEvaluationSettings())
-        return Fail(EXIT_LINK, "cannot read the parameter sets and the calibration headers");
-    const RecHeader header = trigger ? CurrentRecHeader(0.0, REC_MAX_SAMPLES, false)
-                                     : CurrentRecHeader(interval, count, true);
-    // Created only now, in one step with the check that it does not exist: another recording
-    // may have taken the name since the check before connecting.
-    if (CreateRecFile(path.constData(), header) != 1) return cannotWrite(args, RecFileError());
-    OnTerminationSignal(onInterrupt);
+// The recording `asked` into its created file through the program's loop. With --reconnect a
+// lost sensor only pauses it: once the pair answers again, the loop goes on appending to the same
+// file for the samples still to take. The gap shows in the time stamps alone.
+int recordInto(const QCommandLineParser &args, Recording asked) {
     const bool json = args.isSet("json");
     const RecorderView view{nullptr, json ? printSample : nullptr, countWritten, nullptr};
-    // With --reconnect a lost sensor only pauses the recording: once the pair answers again, the
-    // loop goes on appending to the same file for the samples still to take. The gap shows in
-    // the time stamps alone.
+    const unsigned count = asked.samples;
     unsigned written = 0;
     RecordOutcome outcome;
     for (;;) {
-        outcome = RunRecording({path.constData(), interval, count - written, trigger}, view);
+        asked.samples = count - written;
+        outcome = RunRecording(asked, view);
         written += samplesWritten;
         if (!args.isSet("reconnect") || outcome.end != RecordEnd::Timeout || interrupted) break;
         int status = EXIT_OK;
         QString problem;
-        if (!reconnectSensor(args, outcome.cause, status, problem)) {
+        std::fprintf(stderr, "sensor lost: %s; trying again\n", outcome.cause);
+        if (!awaitPair(args, false, status, problem)) {
             if (!interrupted) return Fail(status, problem);
             outcome.end = RecordEnd::Stopped;
             break;
@@ -170,4 +169,46 @@ int CmdRecord(const QCommandLineParser &args) {
             break;
     }
     return cannotWrite(args, outcome.cause);
+}
+
+}  // namespace
+
+bool ReadEvaluationSettings() {
+    // Each read is tried once more at once: a damaged reply is no lost sensor.
+    const auto twice = [](auto read) { return read() || read(); };
+    for (int sensor : {1, 2})
+        if (!twice([sensor] {
+                return ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) == 1;
+            }))
+            return false;
+    return twice([] { return GetAllSets(RAM); });
+}
+
+int CheckRecordOutput(const QCommandLineParser &args) {
+    const QString out = args.value("out");
+    if (QFile::exists(out))
+        return Fail(EXIT_CANT_CREATE, QString("%1 exists already; it is not overwritten").arg(out));
+    return EXIT_OK;
+}
+
+int CmdRecord(const QCommandLineParser &args) {
+    const QByteArray path = QFile::encodeName(args.value("out"));
+    const bool trigger = args.isSet("trigger");
+    // A failed exchange follows the unattended loops' rule: retried, and lost after three.
+    const Recording asked{path.constData(), args.value("interval").toDouble(),
+                          args.isSet("count") ? args.value("count").toUInt() : REC_MAX_SAMPLES,
+                          trigger, true};
+    // Ctrl-C ends the recording in order, and a wait for the pair at the start as well.
+    OnTerminationSignal(onInterrupt);
+    int status = openPair(args);
+    if (status == EXIT_OK && !interrupted) {
+        const RecHeader header = trigger ? CurrentRecHeader(0.0, REC_MAX_SAMPLES, false)
+                                         : CurrentRecHeader(asked.increment, asked.samples, true);
+        // Created only now, in one step with the check that it does not exist: another
+        // recording may have taken the name since the check before connecting.
+        status = CreateRecFile(asked.path, header) == 1 ? recordInto(args, asked)
+                                                        : cannotWrite(args, RecFileError());
+    }
+    CloseConnection();
+    return status;
 }

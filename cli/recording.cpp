@@ -1,6 +1,7 @@
 #include "recording.h"
 
 #include <QFile>
+#include <cstdio>
 
 #include "cliargs.h"
 #include "console.h"
@@ -42,7 +43,11 @@ int ForEachSample(const QCommandLineParser &args, RecReader &reader,
     RecSample sample;
     int result = REC_READ_OK;
     while ((result = ReadRecSample(reader, sample)) == REC_READ_OK) take(sample);
-    return result == REC_READ_END ? EXIT_OK : failure(args, reader, result);
+    if (result != REC_READ_END) return failure(args, reader, result);
+    if (reader.cutLine > 0)
+        std::fprintf(stderr, "k-tav-cli: warning: %s:%lld: the last line is cut off; left out\n",
+                     qPrintable(RecordingPath(args)), static_cast<long long>(reader.cutLine));
+    return EXIT_OK;
 }
 
 bool HasSetpointMode(const RecFileHeader &header) {

@@ -15,8 +15,9 @@ QString RecordingPath(const QCommandLineParser &args);
 // its line number are shown).
 int OpenRecording(const QCommandLineParser &args, RecReader &reader, RecFileHeader &header);
 
-// Hands every sample of the opened recording to `take`, in file order: EXIT_OK at the end,
-// EXIT_DATA or EXIT_NO_INPUT as OpenRecording.
+// Hands every sample of the opened recording to `take`, in file order: EXIT_OK at the end (a
+// last line cut off is left out with a warning naming it), EXIT_DATA or EXIT_NO_INPUT as
+// OpenRecording.
 int ForEachSample(const QCommandLineParser &args, RecReader &reader,
                   const std::function<void(const RecSample &)> &take);
 

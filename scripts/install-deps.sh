@@ -7,6 +7,7 @@ packages=(g++ cmake ninja-build ccache qt6-base-dev qt6-base-dev-tools qt6-seria
           lintian bash-completion  # the package's check, and the helpers its completion uses
           libmosquitto-dev mosquitto mosquitto-clients  # publish; the broker and its client in tests
           poppler-utils  # pdftotext reads the reports back in tests, pdftoppm draws them
+          libssl-dev  # publish: the CA certificates checked as libmosquitto's TLS library loads them
           clang libclang-rt-dev)  # clang and libFuzzer for the fuzz targets (fuzz/run.sh)
 missing=()
 for p in "${packages[@]}"; do

@@ -48,6 +48,18 @@ struct WireLog {
         for (const Bytes &f : requests) o.push_back(f[1]);
         return o;
     }
+    // The frames of the tool's --verbose log: "> " requests and "< " replies in hexadecimal.
+    static WireLog ofVerbose(const QByteArray &log) {
+        WireLog frames;
+        for (const QByteArray &line : log.split('\n')) {
+            const QByteArray frame = QByteArray::fromHex(line.mid(2));
+            const bool request = line.startsWith("> ");
+            if (frame.size() < FRAME_HEADER_SIZE || !(request || line.startsWith("< "))) continue;
+            (request ? frames.requests : frames.replies).emplace_back(frame.begin(), frame.end());
+            ++(request ? frames.requestsOf : frames.repliesOf)[uint8_t(frame[1])];
+        }
+        return frames;
+    }
     // The measurement records the sensor sent, as they came off the wire.
     std::vector<RawRecord> records() const {
         std::vector<RawRecord> out;

@@ -1,5 +1,6 @@
 // k-tav-cli end to end against the simulator over TCP and the pseudo-terminal: exit statuses,
 // standard output, the frames on the wire, and bad input that reaches the sensor not at all.
+#include <netdb.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,12 +17,15 @@
 #include <csignal>
 
 #include "axis.h"
+#include "core/link/sensorwatch.h"
 #include "core/params/appsettings.h"
 #include "core/params/paramblock.h"
 #include "core/params/transfer.h"
 #include "gui/app/shell.h"
+#include "plot_chart.h"
 #include "recfile_bytes.h"
 #include "sim_flash.h"
+#include "spc_chart.h"
 #include "support.h"
 
 namespace {
@@ -159,6 +163,7 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
     const QString recording = writeFile(dir.filePath("RECORD.DAT"), recorded);
     const QString damaged =
         writeFile(dir.filePath("DAMAGED.DAT"), QByteArray(recorded).replace("\t10180\t", "\t1O\t"));
+    const QString cut = writeFile(dir.filePath("CUT.DAT"), recorded.chopped(5));  // a power cut
     const QString picture = writeFile(dir.filePath("old.png"), "old"), png = dir.filePath("p.png");
     RecFixture oneSample = RecFixtureAcrossMidnight();
     oneSample.samples.resize(1);
@@ -170,7 +175,10 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
     const QString fresh = dir.filePath("NEW.DAT"), noIni = empty.filePath("PX-MS-Vista.ini");
     const QString longDir = dir.path() + "/" + QString(247 - dir.path().size() - 1, 'd');
     const QStringList publish = {"publish", "--mqtt", "127.0.0.1", "--topic", "head"},
+                      password = publish + QStringList{"--user", "u", "--password-file"},
                       page4 = {"--fail-flash-page", "4"};
+    const QString longPassword = writeFile(dir.filePath("long.pw"), QByteArray(4097, 'p'));
+    const QString garbageCa = writeFile(dir.filePath("ca.pem"), "no certificate\n");
     const char *refusedFirmware = R"("firmwareNumber":409,"message":"Please use K-TAV-PX-MS-)"
                                   R"(Vista V.4.0x !","refused":"firmware number")";
     struct Case {
@@ -244,7 +252,13 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{}, {"send", "--in", dir.path()}, 66, "not a file"},
         {{}, {"calib-write", "--file", broken, "--sensor", "slave", "--table"}, 66, "no valid"},
         {{}, {"--dir", empty.path(), "line-test"}, 66, noIni, Line::None},
-        {{}, publish + QStringList{"--user", "u", "--password-file", "/nonexistent/pw"}, 66, "/pw"},
+        {{}, password + QStringList{"/nonexistent/pw"}, 66, "/pw"},
+        // Refused before anything else, never read without end, never waited for.
+        {{}, password + QStringList{"/dev/zero"}, 66, "/dev/zero is not a regular file"},
+        {{}, password + QStringList{fifo}, 66, "fifo is not a regular file"},
+        {{}, password + QStringList{longPassword}, 66, "longer than 4096 bytes"},
+        {{}, publish + QStringList{"--tls-ca", garbageCa}, 66, garbageCa + " as the broker's CA"},
+        {{}, {"stats", cut}, 0, cut + ":14: the last line is cut off"},
         {{}, {"stats", dir.filePath("none.dat")}, 66, "none.dat"},
         {{}, {"stats", dir.path()}, 66, dir.path()},
         {{}, {"plot", fifo, "--out", png}, 66, "fifo"},  // it would wait for a writer
@@ -700,6 +714,26 @@ TEST_F(CliOnSim, GaugeStudyOfAPartHeldStill) {
     EXPECT_TRUE(QString(from.out).simplified().contains("Cg 0.486")) << from.out.toStdString();
 }
 
+// The samples sharing a whole-second stamp are drawn spread over it, in the bins: by their
+// order, the header's increment apart where that fits into the second.
+TEST(Cli, PlotSpreadsTheSamplesOfAStampOverItsSecond) {
+    using Times = std::vector<double>;
+    for (const auto &[increment, drawn] : {std::pair(0.0, Times{0, 0.25, 0.5, 0.75, 1, 1.5, 3}),
+                                           {0.125, {0, 0.125, 0.25, 0.375, 1, 1.125, 3}},
+                                           {0.5, {0, 0.25, 0.5, 0.75, 1, 1.5, 3}}}) {
+        Bins bins{std::vector<Bin>(800)};
+        const auto bin = [&bins](double t, const RecSample &s) { bins.add(t, s); };
+        SecondSpreader spreader(increment);
+        for (const int stamp : {0, 0, 0, 0, 1, 1, 3})
+            spreader.add({.time = {}, .elapsed = stamp}, bin);
+        spreader.finish(bin);
+        Times at;
+        for (const Bin &b : bins.bins)
+            if (!b.empty) at.push_back(b.tFirst);
+        EXPECT_EQ(at, drawn) << increment;
+    }
+}
+
 // Ticks at 1, 2 or 5 x 10^n enclosing the range, each label its own; time in the unit it needs.
 TEST(Cli, PlotAxesTickAtRoundStepsWithLabelsOfTheirOwn) {
     // The range, the most ticks, the least step and the labels.
@@ -720,31 +754,47 @@ TEST(Cli, PlotAxesTickAtRoundStepsWithLabelsOfTheirOwn) {
         EXPECT_STREQ(TimeUnitFor(seconds).name, unit) << seconds;
 }
 
-// A polled recording over either line, and one whose sensor stops answering: the file's lines,
-// --json's numbered samples as the file holds them and how it ended.
+// A polled recording over either line, one with damaged replies and one whose sensor answers
+// every record with an error: the file's lines are exactly the undamaged records off the wire,
+// --json's numbered samples as the file holds them and how it ended. A failed exchange is tried
+// again at once; the third in a row ends the recording (and run), and --reconnect only then.
 TEST_F(CliOnSim, RecordWritesTheRecorderFileAndReportsHowItEnded) {
     // Simulator and record options, exit status, samples after the header, how --json says it
-    // ended. Two calibration headers and three parameter sets come first; replies 6, 7 are samples.
+    // ended.
     using Row = std::tuple<QStringList, Line, QStringList, int, int, const char *>;
     for (const auto &[simOptions, line, args, exitCode, samples, end] :
          {Row({}, Line::Tcp, {"--interval", "0.05", "--count", "5", "--json"}, 0, 5, "completed"),
           Row({}, Line::Serial, {"--count", "3"}, 0, 3, ""),
-          Row({"--drop-every", "8"}, Line::Tcp, {"--count", "100", "--json"}, 1, 2, "timeout")}) {
+          Row({"--corrupt-header-every", "17", "--corrupt-data-every", "23"}, Line::Tcp,
+              {"--reconnect", "--count", "60", "--json"}, 0, 60, "completed"),
+          Row({"--error-reply", "8=0"}, Line::Tcp, {"--count", "100", "--json"}, 1, 0,
+              "timeout")}) {
         const QString out = dir.filePath(QString("R%1.DAT").arg(samples));
-        const std::string what = args.join(' ').toStdString();
+        const std::string what = (simOptions + args).join(' ').toStdString();
         ASSERT_TRUE(sim.start(simOptions)) << what;
-        const CliResult r = run(sim, QStringList{"record", "--out", out} + args, line);
+        const CliResult r = run(sim, QStringList{"--verbose", "record", "--out", out} + args, line);
         EXPECT_EQ(r.exitCode, exitCode) << what << "\n" << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("sensor lost")) << what;
         const QList<QByteArray> lines = fileLines(out);
-        EXPECT_EQ(lines.size(), 10 + samples) << what;
+        ASSERT_EQ(lines.size(), 10 + samples) << what;
+        const WireLog wire = WireLog::ofVerbose(r.err.toLocal8Bit());
+        const std::vector<RawRecord> records = wire.records();
+        ASSERT_EQ(records.size(), size_t(samples)) << what;
+        for (int i = 0; i < samples; ++i)
+            EXPECT_EQ(columnsOfLine(lines[10 + i]), columns(records[i])) << what << " " << i;
+        // Lost after three failures; retries where replies were damaged, and only there.
+        EXPECT_EQ(wire.sent(ORD_RAW) > samples, !simOptions.isEmpty()) << what;
+        if (exitCode != 0) {
+            EXPECT_EQ(wire.sent(ORD_RAW), SENSOR_LOST_FAILURES) << what;
+        }
         if (*end) {  // a sample a line, numbered, then how it ended
             const QList<QJsonObject> json = r.jsonLines();
             ASSERT_EQ(json.size(), samples + 1) << what;
             for (qsizetype i = 0; i < samples; ++i) {
-                const QList<QByteArray> columns = lines.value(10 + i).trimmed().split('\t');
+                const QList<QByteArray> fields = lines.value(10 + i).trimmed().split('\t');
                 EXPECT_EQ(jsonAt(json[i], "sample"), QString::number(i + 1)) << what;
-                EXPECT_EQ(jsonAt(json[i], "masterUm"), columns.value(1)) << what;
-                EXPECT_EQ(jsonAt(json[i], "slaveUm"), columns.value(2)) << what;
+                EXPECT_EQ(jsonAt(json[i], "masterUm"), fields.value(1)) << what;
+                EXPECT_EQ(jsonAt(json[i], "slaveUm"), fields.value(2)) << what;
             }
             EXPECT_EQ(jsonAt(json.last(), "end"), end) << what;
             EXPECT_EQ(jsonAt(json.last(), "samples"), QString::number(samples)) << what;
@@ -755,25 +805,38 @@ TEST_F(CliOnSim, RecordWritesTheRecorderFileAndReportsHowItEnded) {
     }
     EXPECT_TRUE(fileBytes(dir.filePath("R5.DAT"))
                     .contains("Time-Increment[s]:\t0.05\r\nNumber of Samples:\t5\r\n"));
+    const CliResult lost = run(sim, {"--verbose", "run"});  // still answering with errors
+    EXPECT_EQ(lost.exitCode, 1);
+    EXPECT_EQ(WireLog::ofVerbose(lost.err.toLocal8Bit()).sent(ORD_RAW), SENSOR_LOST_FAILURES);
 }
 
-// record --reconnect: the simulator ends mid-run and starts again on the same port; the tool goes
-// on in the same file, every line whole, and stats sees the gap in the time stamps.
-TEST_F(CliOnSim, RecordReconnectGoesOnInTheSameFile) {
+// record --reconnect started before its sensor waits for it; the simulator ends mid-run and
+// starts again on the same port: the tool goes on in the same file, every line whole, and stats
+// sees the gap in the time stamps.
+TEST_F(CliOnSim, RecordReconnectWaitsForItsSensorAndGoesOnInTheSameFile) {
     const QString out = dir.filePath("R.DAT");
     const int port = sim.tcpPort();
+    const QStringList again = {"--tcp", QString("127.0.0.1:%1").arg(port)};
+    sim.stop();
     QProcess cli;
-    start(cli, over(sim, Line::Tcp) + QStringList{"record", "--reconnect", "--out", out,
-                                                  "--interval", "0.05", "--count", "40"});
-    const double deadline = Timer() + 20.0;
+    start(cli, again + QStringList{"record", "--reconnect", "--out", out, "--interval", "0.05",
+                                   "--count", "40"});
+    const double deadline = Timer() + 30.0;
+    // Starts the simulator once the tool's second try has failed: about 3 s late at the start,
+    // and mid-run a gap of at least 3 s, which the time stamps' whole seconds cannot hide.
+    QString err;
+    const auto startAfterTwoTries = [&] {
+        const qsizetype from = err.size();
+        while (!err.mid(from).contains("trying again in 2 s") && Timer() < deadline &&
+               !cli.waitForFinished(50))
+            err += QString::fromLocal8Bit(cli.readAllStandardError());
+        return err.mid(from).contains("trying again in 2 s") && sim.start(again);
+    };
+    ASSERT_TRUE(startAfterTwoTries()) << err.toStdString();
+    EXPECT_TRUE(err.contains("waiting for the sensor pair")) << err.toStdString();
     while (fileLines(out).size() < 10 + 5 && Timer() < deadline) cli.waitForFinished(50);
     sim.stop();
-    // Started again once the first retry has failed: the gap is then at least 3 s, which the
-    // time stamps' whole seconds cannot hide.
-    QString err;
-    while (!err.contains("trying again in 2 s") && Timer() < deadline && !cli.waitForFinished(50))
-        err += QString::fromLocal8Bit(cli.readAllStandardError());
-    ASSERT_TRUE(sim.start({"--tcp", QString("127.0.0.1:%1").arg(port)}));
+    ASSERT_TRUE(startAfterTwoTries()) << err.toStdString();
     const CliResult r = finish(cli);
     err += r.err;
     EXPECT_EQ(r.exitCode, 0) << err.toStdString();
@@ -787,18 +850,31 @@ TEST_F(CliOnSim, RecordReconnectGoesOnInTheSameFile) {
     EXPECT_FALSE(stats.out.contains(", 0 longer than 1.5 increments")) << stats.out.toStdString();
 }
 
+// A broker that cannot be resolved does not end publish: it is tried again, each time with the
+// resolver's reason.
+TEST_F(CliOnSim, PublishTriesAnUnresolvedBrokerAgainSayingWhy) {
+    addrinfo *found = nullptr;
+    const int lookup = ::getaddrinfo("broker..invalid", nullptr, nullptr, &found);
+    ASSERT_NE(lookup, 0);
+    const QByteArray said = QByteArray("(") + ::gai_strerror(lookup) + "); trying again";
+    const CliResult r = interrupted(
+        over(sim, Line::Tcp) + QStringList{"publish", "--mqtt", "broker..invalid", "--topic", "h"},
+        [n = 0, &said](const QByteArray &line) mutable { return (n += line.contains(said)) == 2; });
+    EXPECT_EQ(r.exitCode, 0);
+}
+
 // A disk that fills up, inside the header or inside a sample line: the header leaves no file,
-// a sample line is taken back so that the file ends in a whole line, and the cause is named.
+// a sample line is taken back so that the file ends in a whole line, and the cause is named. A
+// file size limit stands for the full disk: it must not kill the tool (SIGXFSZ).
 TEST_F(CliOnSim, RecordOntoAFullDiskEndsTheFileInAWholeLine) {
     for (const rlim_t limit : {100, 2000}) {
         const QString out = dir.filePath(QString("R%1.DAT").arg(limit));
-        // Its files may grow to `limit` bytes; a write beyond fails (EFBIG).
+        // Its files may grow to `limit` bytes; a write beyond fails (EFBIG) and signals SIGXFSZ.
         const CliResult r =
             run(over(sim, Line::Tcp) + QStringList{"record", "--out", out, "--count", "1000"},
                 KTAV_CLI_PATH, [limit] {
                     const rlimit size{limit, limit};
                     ::setrlimit(RLIMIT_FSIZE, &size);
-                    std::signal(SIGXFSZ, SIG_IGN);
                 });
         EXPECT_EQ(r.exitCode, 73) << limit;
         EXPECT_EQ(r.lastErrLine(), QString("k-tav-cli: cannot write %1: File too large").arg(out));

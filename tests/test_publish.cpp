@@ -27,6 +27,16 @@ struct Subscriber {
                    {"-h", "127.0.0.1", "-p", QString::number(port), "-t", kPrefix + "/#", "-v"});
     }
     ~Subscriber() { stopProcess(proc); }
+    // Whether the subscription is in place: a probe sent to the broker comes back.
+    bool ready(int port) {
+        const auto back = [this] { return !on("probe").isEmpty(); };
+        for (int i = 0; i < 60 && !back(); ++i) {
+            QProcess::execute("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(port),
+                                                "-t", kPrefix + "/probe", "-m", "1"});
+            ::waitFor(back, 0.5);
+        }
+        return back();
+    }
     // Lets messages arrive until `enough` holds or 30 s pass: whether it holds.
     bool waitFor(const std::function<bool()> &enough) { return ::waitFor(enough, 30); }
     // The messages that arrived on `topic`, from message `from` on.
@@ -41,16 +51,6 @@ struct Subscriber {
     QList<QByteArray> payloads;
     QProcess proc;  // the last member: it ends first, before the lists its output goes to
 };
-
-// The measurement records in the replies of a --verbose log, in the order they arrived.
-std::vector<RawRecord> recordsOfReplies(const QByteArray &log) {
-    WireLog frames;
-    for (const QByteArray &line : log.split('\n')) {
-        const QByteArray frame = QByteArray::fromHex(line.mid(2));
-        if (line.startsWith("< ")) frames.replies.emplace_back(frame.begin(), frame.end());
-    }
-    return frames.records();
-}
 
 const auto local = [](int port) { return QString("127.0.0.1:%1").arg(port); };
 
@@ -84,6 +84,7 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
         MosquittoProcess broker;
         ASSERT_TRUE(broker.start());
         Subscriber sub(broker.port());
+        ASSERT_TRUE(sub.ready(broker.port()));
         QProcess cli;
         endWithTest(cli);
         cli.setStandardErrorFile(dir.filePath("frames.log"));
@@ -95,6 +96,8 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
             return sub.on("measurement").size() >= 20 && !sub.on("identity").isEmpty() &&
                    !sub.on("parameters").isEmpty();
         }));
+        // The first word is the truth: the pair has not been lost yet.
+        EXPECT_EQ(sub.on("status").value(0), "online");
         const qsizetype before = sub.topics.size();
         if (brokerLost) {
             broker.stop();
@@ -117,7 +120,7 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
         for (const QByteArray &payload : sub.on("identity")) EXPECT_EQ(payload, identity);
         for (const QByteArray &payload : sub.on("parameters")) EXPECT_EQ(payload, parameters);
         // Each published record is one the sensor sent, in its order, and none twice.
-        const auto replies = recordsOfReplies(fileBytes(dir.filePath("frames.log")));
+        const auto replies = WireLog::ofVerbose(fileBytes(dir.filePath("frames.log"))).records();
         size_t next = 0;
         QString lastTime;
         for (const QByteArray &payload : sub.on("measurement")) {

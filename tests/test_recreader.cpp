@@ -118,3 +118,17 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
         EXPECT_FALSE(p.reader.problem.empty()) << what;
     }
 }
+
+// A power cut leaves the last line without its end: the whole lines before it are the samples,
+// and the cut-off line is named.
+TEST(RecReader, ACutOffLastLineEndsTheSamples) {
+    const QByteArray good = RecFixtureBytes(RecFixtureAcrossMidnight());
+    // Bytes cut off the end (inside the values, before the LF, inside the time), samples read.
+    for (const auto &[cut, samples, cutLine] :
+         {std::tuple(0, 4, 0), {5, 3, 14}, {1, 3, 14}, {45, 3, 14}}) {
+        const Parsed p = parse(good.chopped(cut));
+        EXPECT_EQ(std::tuple(p.result, p.samples.size(), p.reader.cutLine),
+                  std::tuple(int(REC_READ_OK), size_t(samples), int64_t(cutLine)))
+            << cut;
+    }
+}

@@ -6,6 +6,7 @@
 
 #include "core/link/commands.h"
 #include "core/link/frame.h"
+#include "core/link/sensorwatch.h"
 #include "core/link/status.h"
 #include "core/link/transport.h"
 #include "core/measure/acquisition.h"
@@ -106,13 +107,24 @@ void waitForWork(double tStart, double until) {
     WaitForSystemEvents(std::min(nextSecond, until) - now);
 }
 
-}  // namespace
-
-int GetRecorderData() {
+// One order-8 exchange: 1 with the record copied into `raw`, else -1 with the frame layer's
+// cause kept in linkCause; `raw` stays as it was.
+int exchangeRecord() {
     FillTxBuf(ORD_RAW, 0, nullptr, 0);
     if (DataExchange(FRAME_HEADER_SIZE) == 1 && TakeReplyData(&raw, sizeof raw)) return 1;
     std::snprintf(linkCause, sizeof linkCause, "%s", szStatus);
+    return -1;
+}
+
+void showTimeout() {
     showMainStatus(comtype == 0 ? "Timeout RS232-Line!" : "Timeout TCP-Server-error!");
+}
+
+}  // namespace
+
+int GetRecorderData() {
+    if (exchangeRecord() == 1) return 1;
+    showTimeout();
     return -1;
 }
 
@@ -157,10 +169,10 @@ int TakeTriggerRecord() {
 namespace {
 
 // Takes the next sample into `raw` when one is due (polled: `increment` after t0; trigger: a
-// whole record has come) and shows it: 1 taken, 0 none due, -1 the sensor did not answer. A
-// damaged trigger record is counted in `dropped`.
+// whole record has come) and shows it: 1 taken, 0 none due or none this time (unattended), -1
+// the sensor did not answer. A damaged trigger record is counted in `dropped`.
 int nextSample(const Recording &r, const RecorderView &view, StatusLine &status, double &t0,
-               unsigned &dropped) {
+               unsigned &dropped, SensorWatch &watch) {
     if (r.trigger) {
         const int taken = TakeTriggerRecord();
         if (taken == -1) ++dropped;
@@ -170,7 +182,9 @@ int nextSample(const Recording &r, const RecorderView &view, StatusLine &status,
         if (Timer() - t0 < r.increment) return 0;
         t0 = Timer();
         show(status, kPolling);
-        if (GetRecorderData() != 1) return -1;
+        const int taken = r.unattended ? WatchedExchange(watch, exchangeRecord) : exchangeRecord();
+        if (taken == -1) showTimeout();
+        if (taken != 1) return taken;
     }
     if (view.sampled) view.sampled();
     rx_flag = 8;
@@ -206,6 +220,7 @@ RecordOutcome RunRecording(const Recording &r, const RecorderView &view) {
     StatusLine status{view.line, {paced}};
     Pace counterPace{paced};
     unsigned n = 0;
+    SensorWatch watch;
     RecordOutcome outcome{RecordEnd::Stopped, 0, ""};
     RecordEnd &end = outcome.end;
     stop_flag = STOP_RUNNING;
@@ -215,7 +230,7 @@ RecordOutcome RunRecording(const Recording &r, const RecorderView &view) {
     SetTriggerReader(r.trigger);  // the trigger records are kept for this loop to take
     while (stop_flag == STOP_RUNNING) {
         // A sample is taken only while the count wants one: a count of 0 records nothing.
-        const int taken = n < limit ? nextSample(r, view, status, t0, outcome.dropped) : 0;
+        const int taken = n < limit ? nextSample(r, view, status, t0, outcome.dropped, watch) : 0;
         if (taken == -1) {
             std::snprintf(outcome.cause, sizeof outcome.cause, "%s", linkCause);
             stop_flag = exit_flag == 1 ? STOP_IDLE : STOP_TIMEOUT;

@@ -15,7 +15,7 @@ extern int timeout_flag;   // 1 once a polled touch recording has stopped by its
 enum class RecordEnd {
     Completed,  // the sample count (or the 32000 limit) was reached
     Stopped,    // stop_flag set to 1 (STOP, Ctrl-C, closing the program)
-    Timeout,    // polled mode: the sensor did not answer
+    Timeout,    // polled mode: the sensor did not answer (unattended: was lost)
     FileError,  // a sample line could not be written; the lines before it stay in the file
 };
 
@@ -32,6 +32,9 @@ struct Recording {
     double increment;  // polled mode: seconds between samples, 0 = as fast as the link allows
     unsigned samples;  // the sample count, at most REC_MAX_SAMPLES are taken
     bool trigger;      // take the sensor's trigger records instead of polling
+    // Polled mode: a failed exchange is tried again and the sensor lost only after three in a
+    // row (link/sensorwatch.h), as the tool's unattended loops want; else the first ends it.
+    bool unattended = false;
 };
 
 // What a recording shows while it runs; a null member shows nothing.

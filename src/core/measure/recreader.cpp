@@ -160,6 +160,10 @@ int ReadRecSample(RecReader &r, RecSample &sample) {
     // One empty line at the very end is the end of the last line, not a sample.
     if (got > 0 && line.empty() && r.in->peek() == std::char_traits<char>::eof())
         return REC_READ_END;
+    if (got > 0 && r.in->eof()) {  // no line end: cut off
+        r.cutLine = r.line;
+        return REC_READ_END;
+    }
     if (got < 0 || !parseSample(line, sample))
         return notRecord(
             r, "expected a sample: hh:mm:ss and MA, SL, VAL, MA-E, SL-E, MA-PIX, SL-PIX, VAL-PIX");

@@ -50,6 +50,8 @@ struct RecReader {
     std::string problem;         // and what was expected there
     int clock = -1;              // time of day of the last sample [s]; -1 before the first
     int64_t elapsed = 0;         // seconds since the first sample, at the last sample
+    int64_t cutLine = 0;         // at REC_READ_END: the 1-based last line when it was cut off
+                                 // (no line end, as a power cut leaves it) and left out; else 0
     char buffer[256];            // the current line; longer lines are no recorder lines
 };
 
@@ -62,6 +64,8 @@ int OpenRecFile(RecReader &reader, const std::string &path, RecFileHeader &heade
 int ReadRecHeader(RecReader &reader, std::istream &in, RecFileHeader &header);
 
 // Reads the next sample line: REC_READ_OK, REC_READ_END, REC_READ_NOT_RECORD or REC_READ_NO_FILE.
+// A last line without its line end was cut off while it was written: it ends the samples
+// (REC_READ_END) unread, since its last number may be cut too, and `cutLine` names it.
 // A time stamp more than twelve hours before the one before it is taken as the next day
 // (23:59:59 to 00:00:00 is one second); a smaller step back is the clock set back and counts as
 // it stands, so `elapsed` may go back by it.
