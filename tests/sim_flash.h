@@ -1,6 +1,7 @@
 // Linearisation tables with distinct values for each side, and a look into the flashes a
 // simulated pair left in its state file, so that a swap of MASTER and SLAVE shows.
 #pragma once
+#include <QCryptographicHash>
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -20,6 +21,15 @@ inline const std::vector<uint16_t> masterValues = tableValues(3, 5),
 // The table of `sensor` (1 MASTER, 2 SLAVE).
 inline const std::vector<uint16_t> &valuesOf(int sensor) {
     return sensor == 1 ? masterValues : slaveValues;
+}
+
+// The SHA-256 of the table of `sensor` in hexadecimal: its words little-endian, as they go to the
+// flash.
+inline QByteArray tableSha256(int sensor) {
+    QByteArray bytes;
+    for (const uint16_t word : valuesOf(sensor))
+        bytes.append(char(word & 0xFF)).append(char(word >> 8));
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
 // Whether the state file a simulator left at `path` holds the flashes of a fresh pair but for the

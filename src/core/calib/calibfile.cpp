@@ -105,6 +105,8 @@ class CalibScanner {
 };
 
 std::string problem;  // why the last file was refused
+// The files linArrayA and linArrayB were read from; plain arrays, ready before the start values.
+char tableFiles[2][CALIB_PATH_SIZE];
 
 // Notes why the file is refused at the scanner's line; returns 0.
 int refuse(const CalibScanner &scan, const std::string &why) {
@@ -121,6 +123,7 @@ void ResetCalibration() {
     std::fill(std::begin(linArrayB), std::end(linArrayB), 0);
     calibfile_flagA = calibfile_flagB = 0;
     calib_fname[0] = '\0';
+    tableFiles[0][0] = tableFiles[1][0] = '\0';
 }
 
 int ReadCalibrationFile(const char *path, uint16_t *table, CalibHeader &header) {
@@ -155,7 +158,13 @@ int ReadCalibrationFile(const char *path, uint16_t *table, CalibHeader &header) 
     }
     std::copy(values.begin(), values.end(), table);
     header = read;
+    if (table == linArrayA || table == linArrayB)
+        std::snprintf(tableFiles[table == linArrayB ? 1 : 0], CALIB_PATH_SIZE, "%s", path);
     return 1;
+}
+
+const char *CalibTableFile(int sensor) {
+    return tableFiles[sensor == 2 ? 1 : 0];
 }
 
 const char *CalibFileProblem() {

@@ -2,6 +2,7 @@
 // page layout of the hardware (separate sensors, or the combined hardware that keeps both
 // tables in the MASTER's flash), and the pair's linearisation mode.
 #pragma once
+#include <QByteArray>
 #include <cstdint>
 
 #include "wire/wire.h"
@@ -38,7 +39,9 @@ enum TableResult {
 };
 
 // Erases and writes a sensor's table in the layout of HWTYPE, pausing after every step as the
-// flash needs, and keeps the interface responsive meanwhile. The write is recorded as begun
+// flash needs, and keeps the interface responsive meanwhile. Nothing is sent when the audit log
+// cannot be written; the write is recorded there (side, file, the table's SHA-256, result) before
+// its outcome is shown. The write is recorded as begun
 // before the first erase and as ended after the last block, so that a table left incomplete is
 // reported at the next identification. A table in the MASTER's flash is read back and compared.
 // Stops at the first failed step. A TableResult; the status line names a failed page, block or
@@ -59,6 +62,10 @@ int IncompleteCalibTables();
 // The warning for a result of IncompleteCalibTables() other than 0.
 const char *IncompleteTablesText(int sides);
 
+// The SHA-256 of the first `words` words of a table, little-endian as they go to the flash, in
+// hexadecimal.
+QByteArray TableDigest(const uint16_t *table, int words);
+
 // Order 0x13: 0 off, 1 master linearisation, 2 slave linearisation. 1 or -1; the status line
-// of the main panel says which.
+// of the main panel says which, once the switch is recorded in the audit log.
 int SwitchLinearisation(uint16_t mode);

@@ -116,10 +116,7 @@ void sendSets() {
         send_flag = 1;
         return;
     }
-    for (uint16_t set = 0; set < 3; ++set) {
-        PushSEND(static_cast<uint16_t>(target), set);
-        Delay(0.1);
-    }
+    SendParaSets(static_cast<uint16_t>(target), 0.1);
     send_flag = 0;
 }
 
