@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -104,6 +105,7 @@ struct Bins {
 struct Marks {
     std::optional<double> setpoint;                 // [mm]
     std::optional<std::pair<double, double>> band;  // lower and upper tolerance limit [mm]
+    std::vector<std::string> notes;  // lines above the chart: the sidecar's pair and calibration
 };
 
 // The module's file name; k-tav-cli looks for it beside itself (the build tree) and in the
