@@ -127,6 +127,8 @@ int CmdRecord(const QCommandLineParser &args) {
     const bool trigger = args.isSet("trigger");
     const double interval = args.value("interval").toDouble();
     const unsigned count = args.isSet("count") ? args.value("count").toUInt() : REC_MAX_SAMPLES;
+    // The pair (for the sidecar) and its settings (for the header, and the sidecar too).
+    if (const int status = ReadPairIdentity(); status != EXIT_OK) return status;
     if (!ReadEvaluationSettings())
         return Fail(EXIT_LINK, "cannot read the parameter sets and the calibration headers");
     const RecHeader header = trigger ? CurrentRecHeader(0.0, REC_MAX_SAMPLES, false)
