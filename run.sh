@@ -26,11 +26,11 @@ echo "== line test over TCP 127.0.0.1:10001 and over the pseudo-terminal as COM1
 build/cli/k-tav-cli --tcp 127.0.0.1:10001 line-test
 KTAV_COM1="$demo/ttyKTAV" build/cli/k-tav-cli --com 1 line-test
 
-# The demo's settings: the simulator over TCP. The connection dialog switches to RS-232 on COM1,
-# which is the simulator's pseudo-terminal here.
+# The demo's settings: the simulator over TCP, the audit log in demo/. The connection dialog
+# switches to RS-232 on COM1, which is the simulator's pseudo-terminal here.
 if [ ! -f "$demo/PX-MS-Vista.ini" ]; then
-    printf '[CONNECTION]\r\nCOMM TYPE = 1\r\nRS232 PORT = 1\r\nRS232 BAUDRATE = 4\r\nIP ADDRESS = "127.0.0.1"\r\nPORT NUMBER = "10001"\r\n\r\n[IP ADDRESSES]\r\nLIST ITEMS = 1\r\nIP ADDR 1 = "127.0.0.1"\r\n\r\n' \
-        >"$demo/PX-MS-Vista.ini"
+    printf '[CONNECTION]\r\nCOMM TYPE = 1\r\nRS232 PORT = 1\r\nRS232 BAUDRATE = 4\r\nIP ADDRESS = "127.0.0.1"\r\nPORT NUMBER = "10001"\r\n\r\n[IP ADDRESSES]\r\nLIST ITEMS = 1\r\nIP ADDR 1 = "127.0.0.1"\r\n\r\n[AUDIT]\r\nLOG FILE = "%s"\r\nLOG ON = 1\r\n\r\n' \
+        "$demo/audit.jsonl" >"$demo/PX-MS-Vista.ini"
 fi
 export KTAV_COM1="$demo/ttyKTAV"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -43,6 +43,12 @@ std::string chartText(const ColumnStudy &s) {
            mm(l.rangeCentre) + ", UCL " + mm(l.rangeUpper) + ", LCL " + mm(l.rangeLower) + " mm";
 }
 
+// The pair the recording's sidecar names.
+std::string pairText(const QCommandLineParser &args) {
+    const std::string pair = SidecarPair(args);
+    return pair.empty() ? "- (no sidecar)" : pair;
+}
+
 // What the report and the text say was measured.
 std::vector<std::pair<std::string, std::string>> measured(const QCommandLineParser &args,
                                                           const RecFileHeader &h,
@@ -54,10 +60,8 @@ std::vector<std::pair<std::string, std::string>> measured(const QCommandLinePars
     return {
         {"File", RecordingPath(args).toStdString()},
         {"Recorded", h.date + " " + h.time},
-        {"Calibration", "MASTER offset " + std::to_string(h.offsetMaster) + " um, range " +
-                            std::to_string(h.rangeMaster) + " um; SLAVE offset " +
-                            std::to_string(h.offsetSlave) + " um, range " +
-                            std::to_string(h.rangeSlave) + " um"},
+        {"Pair", pairText(args)},
+        {"Calibration", CalibrationOf(args, h)},
         {"Column", s.column.toStdString() + ", " + chart},
         {"Limits", limitsText(s.limits)},
         {"Control limits", chartText(s)},

@@ -1,5 +1,6 @@
 #include "cliargs.h"
 
+#include <QDateTime>
 #include <cmath>
 
 #include "core/measure/recfile.h"
@@ -9,7 +10,7 @@
 namespace {
 
 // Options every command accepts; the others belong to the commands that name them.
-const QStringList kCommonOptions = {"tcp", "com", "baud", "dir", "verbose"};
+const QStringList kCommonOptions = {"tcp", "com", "baud", "dir", "verbose", "audit", "no-audit"};
 
 constexpr int kMaxPicture = 10000;  // pixels on a side of a plot
 
@@ -68,8 +69,10 @@ const char *const kDescription =
     "               PREFIX/parameters (retained: the objects of identify --json and get --json,\n"
     "               sent again when they change and on every connection to the broker) and\n"
     "               PREFIX/status (retained: online once broker and pair are there;\n"
-    "               sensor-lost and reconnecting after a loss; offline, the broker's last will).\n"
-    "               A lost sensor or broker, or one not there at the start, does not end the\n"
+    "               sensor-lost and reconnecting after a loss; offline, the broker's last will)\n"
+    "               and PREFIX/audit (QoS 1, not retained: each line this host appends to the\n"
+    "               audit log meanwhile). A lost sensor or broker, or one not there at the\n"
+    "               start, does not end the\n"
     "               run: it is tried again after 1 s, doubling up to 30 s, as standard error\n"
     "               says, and the pair identified again. The password file must be a regular\n"
     "               file of at most 4 KiB and the CA file a PEM file the TLS library takes, or\n"
@@ -78,6 +81,9 @@ const char *const kDescription =
     "               2 for a device or firmware this program does not serve\n"
     "\n"
     "Commands without a connection:\n"
+    "  audit        the audit log's entries as a table (--json: its lines), those of --serial N\n"
+    "               and --since T (ISO 8601 date or time) only; --verify checks its chain and\n"
+    "               names the first broken line (exit status 6)\n"
     "  ports        lists the serial ports of the system: the program's port number (from\n"
     "               KTAV_COM<N>, else /dev/ttyS<N-1>), device, description, USB vendor:product\n"
     "               and serial number; devices named by KTAV_COM<N> are listed too\n"
@@ -173,6 +179,16 @@ const char *const kDescription =
     "               (\"capable\" or \"not capable\"), why (what falls short), identity (the\n"
     "               object of identify) or file}\n"
     "\n"
+    "Audit log: send, teach, reset, calib-write and linearize (and the program) write every\n"
+    "change to a sensor to the audit log before its outcome is shown: one JSON object a line,\n"
+    "chained by SHA-256, with who, where, which pair, what (old and new values) and the outcome.\n"
+    "It is --audit FILE, else \"LOG FILE\" of the section AUDIT of the settings file, else\n"
+    "$XDG_DATA_HOME/K-TAV-PX-MS-Vista/audit.jsonl; a log that cannot be written stops the change\n"
+    "before anything reaches the sensor (exit status 73). --no-audit (or \"LOG ON = 0\") switches\n"
+    "it off, as the status texts then say. record writes a sidecar FILE.json beside its recorder\n"
+    "file: the pair, both calibration headers, the parameter sets in RAM, the program and the\n"
+    "audit log's last hash; stats, plot and capability show its pair and calibration.\n"
+    "\n"
     "A table write that was begun and not ended (link lost, program killed, power cut) is\n"
     "recorded per user and pair; identify and calib-read then warn, naming the side, and so\n"
     "they do for a table in the MASTER's flash that reads back erased.\n"
@@ -183,7 +199,8 @@ const char *const kDescription =
     "incompatible device or firmware; 3 (identify, calib-read) identified, but a calibration\n"
     "table of the pair is incomplete; 4 (calib-write) written but unverified: the table could\n"
     "not be read back (always so for a SLAVE table in the SLAVE's own flash); 5 (calib-write)\n"
-    "the table reads back different; 64 bad command line (stats, plot: also tolerances without\n"
+    "the table reads back different; 6 (audit --verify) the chain of the audit log is broken;\n"
+    "64 bad command line (stats, plot: also tolerances without\n"
     "a set-point); 65 (stats, plot, capability) not a recorder file, the line that does not\n"
     "fit is named, (plot --chart) no control chart (fewer than 2 values or no subgroup),\n"
     "(send) a parameter file without any parameter; 66 a file cannot be read or is not a\n"
@@ -191,7 +208,8 @@ const char *const kDescription =
     "refuses); 69 (plot, capability --pdf, gauge-study --chart/--pdf, publish) the module that "
     "draws the picture or publishes cannot be\n"
     "loaded; 73 the output\n"
-    "file cannot be written or exists already (without --force).";
+    "file cannot be written or exists already (without --force), or the audit log cannot be\n"
+    "written (nothing sent).";
 
 // The broker, topic and pace of publish; an empty text when usable.
 QString publishProblem(const QCommandLineParser &parser) {
@@ -266,6 +284,20 @@ QString statisticsProblem(const QCommandLineParser &parser, const QString &comma
         if (parser.isSet("count") && parser.value("count").toUInt() < 2)
             return "--count of gauge-study needs 2 values or more";
     }
+    return {};
+}
+
+// The options of audit; an empty text when usable.
+QString auditProblem(const QCommandLineParser &parser) {
+    bool ok = true;
+    if (parser.isSet("serial") && (parser.value("serial").toInt(&ok), !ok))
+        return QString("--serial needs a serial number, not '%1'").arg(parser.value("serial"));
+    if (parser.isSet("since") &&
+        !QDateTime::fromString(parser.value("since"), Qt::ISODate).isValid())
+        return QString("--since needs an ISO 8601 date or time, not '%1'")
+            .arg(parser.value("since"));
+    if (parser.isSet("verify") && (parser.isSet("serial") || parser.isSet("since")))
+        return "--verify checks the whole chain: it takes neither --serial nor --since";
     return {};
 }
 
@@ -358,11 +390,16 @@ void DeclareOptions(QCommandLineParser &parser) {
         {"tls-ca", "publish: talk TLS to the broker, checking it against these CA certificates.",
          "FILE"},
         {"verbose", "Print every request and reply frame in hexadecimal on standard error."},
+        {"audit", "The audit log the changes to the sensor go to (default: see above).", "FILE"},
+        {"no-audit", "Record no change in the audit log (the status texts say so)."},
+        {"verify", "audit: check the chain of the log instead of listing it."},
+        {"serial", "audit: only the entries of the pair of serial number N.", "N"},
+        {"since", "audit: only the entries from T on (2026-06-12 or 2026-06-12T13:00).", "T"},
     });
     parser.addPositionalArgument(
         "command",
         "identify, get, send, run, video, record, teach, reset, "
-        "calib-read, calib-write, linearize MODE, line-test, publish, gauge-study, ports, "
+        "calib-read, calib-write, linearize MODE, line-test, publish, gauge-study, audit, ports, "
         "stats FILE, plot FILE or capability FILE (see above).");
 }
 
@@ -378,6 +415,9 @@ QString OptionProblem(const QCommandLineParser &parser, const QString &command,
     if (const char *tooLong =
             parser.isSet("dir") ? ProgramDirectoryTooLong(dir.constData()) : nullptr)
         return "--dir: a path too long for the program's files: " + QString::fromLocal8Bit(tooLong);
+    if (parser.isSet("audit") && parser.isSet("no-audit"))
+        return "give only one of --audit and --no-audit";
+    if (const QString problem = auditProblem(parser); !problem.isEmpty()) return problem;
     if (parser.isSet("target") && TargetOf(parser) == 0)
         return QString("unknown target '%1' (ram or eeprom)").arg(parser.value("target"));
     if (command == "send" && parser.value("in").isEmpty()) return "send needs --in FILE";

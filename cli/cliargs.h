@@ -12,6 +12,7 @@ enum ExitStatus {
     EXIT_INCOMPLETE_TABLE = 3,  // identify, calib-read: a calibration table is incomplete
     EXIT_UNVERIFIED = 4,        // calib-write: the table was written but could not be read back
     EXIT_TABLE_DIFFERS = 5,     // calib-write: the table reads back different from the file
+    EXIT_AUDIT_BROKEN = 6,      // audit --verify: the chain of the audit log is broken
     EXIT_USAGE = 64,            // unknown command or option, bad option value
     EXIT_DATA = 65,             // stats, plot: not a recorder file; send: no parameter in the file
     EXIT_NO_INPUT = 66,         // an input file cannot be read or is not a regular file

@@ -75,6 +75,10 @@ std::unique_ptr<QCoreApplication> MakePlotApplication(int &argc, char **argv);
 int CheckRecordOutput(const QCommandLineParser &args);
 int CmdRecord(const QCommandLineParser &args);
 
+// Reads the firmware text and the hardware record, which name the pair in the audit log and in a
+// recording's sidecar. EXIT_OK or EXIT_LINK (with the problem shown).
+int ReadPairIdentity();
+
 // Reads the hardware record, so that the range check of the parameter sets and the x positions
 // of the video profiles follow the connected pair as after the program's identification.
 // EXIT_OK or EXIT_LINK (with the problem shown).
@@ -84,3 +88,12 @@ int ReadHardwareRecord();
 // parameter sets, status and measurement records to an MQTT broker until SIGINT or SIGTERM,
 // through lost sensors and lost brokers. It opens and reopens the transport itself.
 int CmdPublish(const QCommandLineParser &args);
+
+// audit (audit_command.cpp): the audit log's entries [--serial, --since, --json], or the check of
+// its chain (--verify; EXIT_AUDIT_BROKEN naming the first broken line). ConfigureAuditLog puts the
+// tool's log where --audit, --no-audit or the settings file's AUDIT section say, else at the
+// default place; CheckAuditLog runs before the transport of a command that changes the sensor
+// opens: nothing at all reaches the sensor when the log cannot be written.
+int CmdAudit(const QCommandLineParser &args);
+void ConfigureAuditLog(const QCommandLineParser &args);
+int CheckAuditLog(const QCommandLineParser &args);

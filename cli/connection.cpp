@@ -73,9 +73,7 @@ int connectionOfOptions(const QCommandLineParser &args, QString &problem) {
 
 // Takes the connection stored in the settings file; EXIT_OK or EXIT_NO_INPUT.
 int connectionOfSettings(const QCommandLineParser &args, QString &problem) {
-    const QString dir =
-        args.isSet("dir") ? args.value("dir") : QCoreApplication::applicationDirPath();
-    const QString path = QDir(dir).filePath(kSettingsFile);
+    const QString path = SettingsFilePath(args);
     AppSettings settings;
     if (ReadAppSettings(QDir::toNativeSeparators(path).toLocal8Bit().constData(), settings) < 0) {
         problem = QString("cannot read the settings file %1 (give --tcp or --com)").arg(path);
@@ -92,6 +90,12 @@ int connectionOfSettings(const QCommandLineParser &args, QString &problem) {
 }
 
 }  // namespace
+
+QString SettingsFilePath(const QCommandLineParser &args) {
+    const QString dir =
+        args.isSet("dir") ? args.value("dir") : QCoreApplication::applicationDirPath();
+    return QDir(dir).filePath(kSettingsFile);
+}
 
 int OpenConnection(const QCommandLineParser &args, QString &problem) {
     const bool fromOptions = args.isSet("tcp") || args.isSet("com");

@@ -9,5 +9,9 @@ class QString;
 // then names the reason (the transport's own status text has been shown already).
 int OpenConnection(const QCommandLineParser &args, QString &problem);
 
+// The settings file the connection is taken from without --tcp and --com: PX-MS-Vista.ini of
+// --dir, else of the tool's directory.
+QString SettingsFilePath(const QCommandLineParser &args);
+
 // Closes whatever transport is open.
 void CloseConnection();

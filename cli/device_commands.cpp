@@ -19,6 +19,7 @@
 #include "core/link/xflash.h"
 #include "core/params/paramblock.h"
 #include "core/params/teach.h"
+#include "core/state/flags.h"
 #include "json_output.h"
 
 namespace {
@@ -63,19 +64,6 @@ void printIdentity() {
     printCalibHeaders(calib);
 }
 
-// A text of the program without the blanks and the line break it may end with.
-QString trimmed(const char *text) {
-    return QString::fromLatin1(text).trimmed();
-}
-
-// One sensor of the pair: its model and its calibration header.
-QJsonObject sensorJson(int32_t modelCode, const CalibHeader &header) {
-    const char *model = SensorModelName(hwinfo.linetype, modelCode);
-    return {{"modelCode", modelCode},
-            {"model", model ? QJsonValue(model) : QJsonValue()},
-            {"calibration", CalibHeaderJson(header)}};
-}
-
 // The warning about incomplete calibration tables, when `sides` names any.
 void addTableWarning(QJsonObject &object, int sides) {
     if (sides != 0) object.insert("warning", IncompleteTablesText(sides));
@@ -84,22 +72,19 @@ void addTableWarning(QJsonObject &object, int sides) {
 // What the identification found. A refused device carries "refused" (why) and "message" (the
 // program's text to the operator) instead of the pair's record and headers.
 QJsonObject identityJson(const char *refused) {
-    QJsonObject identity{{"accepted", refused == nullptr},
-                         {"firmware", trimmed(szFirmwareVersion)},
-                         {"version", trimmed(szVersion)},
-                         {"serialNumber", hwinfo.serialno}};
-    if (refused) {
-        identity.insert("refused", refused);
-        identity.insert("message", trimmed(szStatus));
-        if (FirmwareRefused()) identity.insert("firmwareNumber", hwinfo.fwversion);
+    if (!refused) {
+        QJsonObject identity = PairJson();
+        identity.insert("accepted", true);
+        addTableWarning(identity, IncompleteTables());
         return identity;
     }
-    identity.insert("firmwareNumber", hwinfo.fwversion);
-    identity.insert("lineType", hwinfo.linetype);
-    identity.insert("subpixels", hwinfo.subpixels);
-    identity.insert("master", sensorJson(hwinfo.mastertype, calib[0]));
-    identity.insert("slave", sensorJson(hwinfo.slavetype, calib[1]));
-    addTableWarning(identity, IncompleteTables());
+    QJsonObject identity{{"accepted", false},
+                         {"firmware", TrimmedText(szFirmwareVersion)},
+                         {"version", TrimmedText(szVersion)},
+                         {"serialNumber", hwinfo.serialno},
+                         {"refused", refused},
+                         {"message", TrimmedText(szStatus)}};
+    if (FirmwareRefused()) identity.insert("firmwareNumber", hwinfo.fwversion);
     return identity;
 }
 
@@ -138,6 +123,8 @@ int CmdIdentify(const QCommandLineParser &args) {
 }
 
 int CmdTeach(const QCommandLineParser &) {
+    // The teach values before, for the audit log.
+    if (!GetAllSets(RAM)) return Fail(EXIT_LINK, "cannot read the parameter sets; no TEACH sent");
     if (PushTEACH() != 0) return Fail(EXIT_LINK, "TEACH failed: no correct answer");
     printField("MASTER Teach-Value [pix]", teach.posA);
     printField("MASTER um-Teach-Value", teach.umA);
@@ -195,6 +182,12 @@ int ReopenAndIdentify(const QCommandLineParser &args, QString &problem) {
         return EXIT_LINK;
     }
     return EXIT_OK;
+}
+
+int ReadPairIdentity() {
+    if (GetVERSIONInfo() >= 0 && GetHARDWAREInfo() == 1) return EXIT_OK;
+    ShowStatus(ST_PA);
+    return Fail(EXIT_LINK, "cannot read the firmware text and the hardware record of the pair");
 }
 
 int ReadHardwareRecord() {

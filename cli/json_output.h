@@ -4,6 +4,9 @@
 #pragma once
 #include <QJsonObject>
 
+#include "core/calib/pairjson.h"     // PairJson: the identified pair
+#include "core/link/identityjson.h"  // CalibHeaderJson: a calibration header
+#include "core/params/parajson.h"    // ParaBlockJson: the three parameter sets
 #include "wire/wire.h"
 
 // Prints `object` as one compact line on standard output and flushes it, so that a reader of a
@@ -12,14 +15,6 @@ void PrintJson(const QJsonObject &object);
 
 // The time now as "2026-12-06T21:07:48.123Z".
 QString JsonTimeStamp();
-
-// A calibration header: typeCode, param1, param2, tableLength, reserved (five numbers),
-// virtualOffsetUm, rangeUm, offsetUm.
-QJsonObject CalibHeaderJson(const CalibHeader &header);
-
-// The three parameter sets as "general", "master" and "slave", every field of the sensors' wire
-// image by the name it has there.
-QJsonObject ParaBlockJson(const ParaBlock &block);
 
 // A measurement record behind the time stamp "time": masterUm, slaveUm, valueUm, masterEdge,
 // slaveEdge, masterPix, slavePix, valuePix (the recorder file's columns), masterMm, slaveMm,

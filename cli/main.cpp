@@ -18,10 +18,12 @@ namespace {
 
 // How a command reaches what it works on.
 enum class Needs {
-    Link,  // the sensor pair: the transport opens first
-    None,  // nothing: the system's ports
-    File,  // a recorder file named after the command
-    Own,   // the sensor pair, through a transport the command opens (and reopens) itself
+    Link,    // the sensor pair: the transport opens first
+    None,    // nothing: the system's ports
+    File,    // a recorder file named after the command
+    Own,     // the sensor pair, through a transport the command opens (and reopens) itself
+    Change,  // the sensor pair, to change it: the audit log must take the change first, and the
+             // pair is named (firmware text, hardware record) before the command runs
 };
 
 // A command, the options it accepts beyond the common ones, an optional check before the
@@ -35,10 +37,10 @@ struct Command {
     QStringList modes = {};  // the words one of which must follow the command's name, if any
 };
 
-const std::array<Command, 18> kCommands = {{
+const std::array<Command, 19> kCommands = {{
     {"identify", {"json"}, nullptr, CmdIdentify},
     {"get", {"target", "out", "force", "json"}, CheckGetOutput, CmdGet},
-    {"send", {"target", "in"}, CheckSendInput, CmdSend},
+    {"send", {"target", "in"}, CheckSendInput, CmdSend, Needs::Change},
     {"run", {"count", "interval", "json"}, nullptr, CmdRun},
     {"video", {"json"}, nullptr, CmdVideo},
     {"record",
@@ -46,13 +48,18 @@ const std::array<Command, 18> kCommands = {{
      CheckRecordOutput,
      CmdRecord,
      Needs::Own},
-    {"teach", {}, nullptr, CmdTeach},
-    {"reset", {}, nullptr, CmdReset},
+    {"teach", {}, nullptr, CmdTeach, Needs::Change},
+    {"reset", {}, nullptr, CmdReset, Needs::Change},
     {"calib-read", {"json"}, nullptr, CmdCalibRead},
-    {"calib-write", {"file", "sensor", "header", "table"}, CheckCalibWrite, CmdCalibWrite},
-    {"linearize", {}, nullptr, CmdLinearize, Needs::Link, {"off", "master", "slave"}},
+    {"calib-write",
+     {"file", "sensor", "header", "table"},
+     CheckCalibWrite,
+     CmdCalibWrite,
+     Needs::Change},
+    {"linearize", {}, nullptr, CmdLinearize, Needs::Change, {"off", "master", "slave"}},
     {"line-test", {}, nullptr, CmdLineTest},
     {"ports", {}, nullptr, CmdPorts, Needs::None},
+    {"audit", {"verify", "serial", "since", "json"}, nullptr, CmdAudit, Needs::None},
     {"publish",
      {"mqtt", "topic", "qos", "every", "rate", "user", "password-file", "tls-ca"},
      nullptr,
@@ -88,11 +95,15 @@ const Command *commandNamed(const QString &name) {
 int runCommand(const Command &command, const QCommandLineParser &args) {
     if (command.check)
         if (const int status = command.check(args); status != EXIT_OK) return status;
-    if (command.needs != Needs::Link) return command.run(args);
+    const bool changes = command.needs == Needs::Change;
+    if (changes)
+        if (const int status = CheckAuditLog(args); status != EXIT_OK) return status;
+    if (command.needs != Needs::Link && !changes) return command.run(args);
     QString problem;
     if (const int status = OpenConnection(args, problem); status != EXIT_OK)
         return Fail(status, problem);
-    const int status = command.run(args);
+    int status = changes ? ReadPairIdentity() : EXIT_OK;
+    if (status == EXIT_OK) status = command.run(args);
     CloseConnection();
     return status;
 }
@@ -150,5 +161,6 @@ int main(int argc, char **argv) {
     if (const QString problem = OptionProblem(args, words[0], command->options); !problem.isEmpty())
         return Fail(EXIT_USAGE, problem);
     InstallConsole(args.isSet("verbose"));
+    ConfigureAuditLog(args);
     return runCommand(*command, args);
 }

@@ -51,12 +51,14 @@ class MosquittoClient final : public MqttClient {
     QString caFileProblem(const QString &path) const override;
     QString start(const MqttSettings &settings) override;
     bool publish(const QByteArray &topic, const QByteArray &payload, bool retain) override;
+    bool publishAtLeastOnce(const QByteArray &topic, const QByteArray &payload) override;
     int connections() const override { return connections_; }
     void finish(const QByteArray &topic, const QByteArray &payload, double seconds) override;
 
   private:
     void run();  // the network thread
-    bool publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain, int *id);
+    bool publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain, int qos,
+                      int *id);
     void sayRetry(int result, int error, bool wasConnected, int seconds);
     static void onConnect(mosquitto *, void *self, int result);
     static void onDisconnect(mosquitto *, void *self, int result);
@@ -132,19 +134,23 @@ QString MosquittoClient::start(const MqttSettings &settings) {
 }
 
 bool MosquittoClient::publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain,
-                                   int *id) {
+                                   int qos, int *id) {
     if (!connected_) return false;
     return mosquitto_publish(mosq_, id, topic.constData(), int(payload.size()), payload.constData(),
-                             settings_.qos, retain) == MOSQ_ERR_SUCCESS;
+                             qos, retain) == MOSQ_ERR_SUCCESS;
 }
 
 bool MosquittoClient::publish(const QByteArray &topic, const QByteArray &payload, bool retain) {
-    return publishGetId(topic, payload, retain, nullptr);
+    return publishGetId(topic, payload, retain, settings_.qos, nullptr);
+}
+
+bool MosquittoClient::publishAtLeastOnce(const QByteArray &topic, const QByteArray &payload) {
+    return publishGetId(topic, payload, false, 1, nullptr);
 }
 
 void MosquittoClient::finish(const QByteArray &topic, const QByteArray &payload, double seconds) {
     int id = 0;
-    if (!topic.isEmpty() && publishGetId(topic, payload, true, &id)) {
+    if (!topic.isEmpty() && publishGetId(topic, payload, true, settings_.qos, &id)) {
         std::unique_lock lock(mutex_);
         changed_.wait_for(lock, std::chrono::duration<double>(seconds),
                           [&] { return lastPublished_ == id; });

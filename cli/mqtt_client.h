@@ -36,6 +36,10 @@ class MqttClient {
     // Publishes `payload` on `topic` (UTF-8): true when handed to a connected broker; while the
     // broker is away the message is dropped (false), so that an outage cannot fill the memory.
     virtual bool publish(const QByteArray &topic, const QByteArray &payload, bool retain) = 0;
+    // Publishes `payload` on `topic`, not retained, with QoS 1 whatever the settings say: the
+    // broker acknowledges it, and the client sends it again after a lost connection until it
+    // does. False, as publish, while the broker is away.
+    virtual bool publishAtLeastOnce(const QByteArray &topic, const QByteArray &payload) = 0;
     // How often the client has connected since start; a change means that the broker needs the
     // retained topics again (a restarted broker may have forgotten them).
     virtual int connections() const = 0;

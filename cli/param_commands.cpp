@@ -14,7 +14,6 @@
 #include "core/params/paramfile.h"
 #include "core/params/transfer.h"
 #include "core/state/flags.h"
-#include "core/system/timing.h"
 #include "json_output.h"
 
 namespace {
@@ -95,10 +94,7 @@ int CmdSend(const QCommandLineParser &args) {
     ShowStatus(ST_PA);
     // The program's GET from the file: range check of the block, as the panels would show it.
     for (uint16_t set = 0; set < PARA_PAGES; ++set) PushGET(DATFILE, set);
-    bool ok = true;
-    for (uint16_t set = 0; set < PARA_PAGES; ++set) {
-        ok = PushSEND(target, set) == 1 && ok;
-        Delay(kSendPause);
-    }
-    return ok ? EXIT_OK : Fail(EXIT_LINK, "not every parameter set was accepted");
+    return SendParaSets(static_cast<uint16_t>(target), kSendPause) == 1
+               ? EXIT_OK
+               : Fail(EXIT_LINK, "not every parameter set was accepted");
 }

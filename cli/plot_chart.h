@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -142,6 +143,7 @@ struct Marks {
     std::optional<double> setpoint;                 // [mm]
     std::optional<std::pair<double, double>> band;  // lower and upper tolerance limit [mm]
     bool spreadSeconds = false;  // samples sharing a time stamp were spread: the caption says so
+    std::vector<std::string> notes;  // lines above the chart: the sidecar's pair and calibration
 };
 
 // The module's file name; k-tav-cli looks for it beside itself (the build tree) and in the

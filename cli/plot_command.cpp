@@ -73,6 +73,8 @@ int CmdPlot(const QCommandLineParser &args) {
     if (tol.upper || tol.lower)
         marks.band = std::pair((*tol.setpoint - tol.lower.value_or(0)) / kUmPerMm,
                                (*tol.setpoint + tol.upper.value_or(0)) / kUmPerMm);
+    if (const std::string pair = SidecarPair(args); !pair.empty())
+        marks.notes = {pair, CalibrationOf(args, header)};
     const QString out = args.value("out");
     if (!draw(bins, marks, width, height, out))
         return Fail(EXIT_CANT_CREATE, "cannot write " + out);

@@ -25,8 +25,8 @@ struct LegendItem {
     bool box;
 };
 
-// The legend in rows along the top of the picture, right-aligned; its height.
-int drawLegend(QPainter &painter, const std::vector<LegendItem> &items, int width) {
+// The legend in rows from `top` on, right-aligned; its height.
+int drawLegend(QPainter &painter, const std::vector<LegendItem> &items, int width, int top) {
     const QFontMetrics fm = painter.fontMetrics();
     const int sample = 14, gap = 4, space = 12;
     std::vector<std::vector<const LegendItem *>> rows(1);
@@ -40,7 +40,7 @@ int drawLegend(QPainter &painter, const std::vector<LegendItem> &items, int widt
         rows.back().push_back(&item);
         used += w;
     }
-    int y = kMargin;
+    int y = top;
     for (const auto &row : rows) {
         int x = width - kMargin;
         for (auto it = row.rbegin(); it != row.rend(); ++it) {
@@ -58,7 +58,17 @@ int drawLegend(QPainter &painter, const std::vector<LegendItem> &items, int widt
         }
         y += fm.height();
     }
-    return y - kMargin;
+    return y - top;
+}
+
+// The notes, a line each, left-aligned along the top of the picture; their height.
+int drawNotes(QPainter &painter, const std::vector<std::string> &notes, int width) {
+    const int line = painter.fontMetrics().height();
+    painter.setPen(Qt::black);
+    for (size_t i = 0; i < notes.size(); ++i)
+        painter.drawText(QRect(kMargin, kMargin + int(i) * line, width - 2 * kMargin, line),
+                         Qt::AlignLeft, QString::fromStdString(notes[i]));
+    return int(notes.size()) * line;
 }
 
 // Ticks of an axis of `length` pixels, no closer than `labelSize` says their labels need.
@@ -203,8 +213,9 @@ void drawChart(QImage &image, const Bins &bins, const Marks &marks) {
     for (const Trace &t : kTraces) legend.push_back({t.name, QColor(t.rgb), false});
     if (marks.setpoint) legend.push_back({"set-point", kSetpointColor, false});
     if (marks.band) legend.push_back({"tolerance band", kBandColor, true});
+    const int notes = kMargin + drawNotes(painter, marks.notes, image.width());
     const int top =
-        kMargin + drawLegend(painter, legend, image.width()) + painter.fontMetrics().height();
+        notes + drawLegend(painter, legend, image.width(), notes) + painter.fontMetrics().height();
     const Chart chart = layOut(painter.fontMetrics(), image.size(), top, bins, marks);
     if (chart.area.width() < 2 || chart.area.height() < 2) return;  // too small to show anything
     drawAxes(painter, chart, marks);

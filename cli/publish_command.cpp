@@ -3,7 +3,8 @@
 //   measurement  one JSON object per published record, as run --json prints it;
 //   identity     the identification, as identify --json prints it (retained);
 //   parameters   the three parameter sets, as get --json prints them (retained);
-//   status       online, sensor-lost, reconnecting, offline (retained; the last will: offline).
+//   status       online, sensor-lost, reconnecting, offline (retained; the last will: offline);
+//   audit        the lines this host appends to the audit log meanwhile (audit_mirror.h).
 // Identity and parameters go out when they change and on every connection to the broker. A
 // lost sensor is tried again after 1 s, doubling up to 30 s, and identified again when it
 // answers; the broker connection does the same by itself. SIGINT and SIGTERM end the run in
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "audit_mirror.h"
 #include "cliargs.h"
 #include "commands.h"
 #include "connection.h"
@@ -73,8 +75,10 @@ class Publisher {
 
     MqttClient &client() { return *client_; }
 
-    // Sends the retained topics again when the client has connected since the last look.
+    // Sends the new lines of the audit log, and the retained topics again when the client has
+    // connected since the last look.
     void refreshBroker() {
+        audit_.poll(*client_);
         if (client_->connections() == connections_) return;
         connections_ = client_->connections();
         publishRetained("identity", identity_);
@@ -112,6 +116,7 @@ class Publisher {
 
     const QByteArray prefix_;  // with its slash
     const QByteArray measurementTopic_ = prefix_ + "measurement";
+    AuditMirror audit_{prefix_ + "audit"};
     std::unique_ptr<MqttClient> client_;
     int connections_ = 0;
     Status status_ = Status::None;

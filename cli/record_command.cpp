@@ -126,6 +126,8 @@ int openPair(const QCommandLineParser &args) {
         return EXIT_OK;
     }
     if (status = OpenConnection(args, problem); status != EXIT_OK) return Fail(status, problem);
+    // The pair (for the sidecar) and its settings (for the header, and the sidecar too).
+    if (status = ReadPairIdentity(); status != EXIT_OK) return status;
     if (!ReadEvaluationSettings()) return Fail(EXIT_LINK, kNoSettings);
     return EXIT_OK;
 }

@@ -5,6 +5,7 @@
 
 #include "cliargs.h"
 #include "console.h"
+#include "core/measure/recsidecar.h"
 
 namespace {
 
@@ -66,4 +67,17 @@ int TolerancesOf(const QCommandLineParser &args, const RecFileHeader &header, To
                     "the recording was not made in set-point mode (its set-point is 0); "
                     "--upper/--lower need --setpoint MM");
     return EXIT_OK;
+}
+
+std::string SidecarPair(const QCommandLineParser &args) {
+    const std::optional<QJsonObject> sidecar = ReadRecordingSidecar(RecordingPath(args));
+    return sidecar ? SidecarPairText(*sidecar).toStdString() : std::string();
+}
+
+std::string CalibrationOf(const QCommandLineParser &args, const RecFileHeader &h) {
+    if (const std::optional<QJsonObject> sidecar = ReadRecordingSidecar(RecordingPath(args)))
+        return SidecarCalibrationText(*sidecar).toStdString();
+    return "MASTER offset " + std::to_string(h.offsetMaster) + " um, range " +
+           std::to_string(h.rangeMaster) + " um; SLAVE offset " + std::to_string(h.offsetSlave) +
+           " um, range " + std::to_string(h.rangeSlave) + " um";
 }

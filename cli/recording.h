@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "core/measure/recreader.h"
 
@@ -33,3 +34,10 @@ bool HasSetpointMode(const RecFileHeader &header);
 // The tolerances of the command line for `header`: EXIT_OK, or EXIT_USAGE (shown) when
 // --upper/--lower come without a set-point to take them from.
 int TolerancesOf(const QCommandLineParser &args, const RecFileHeader &header, Tolerances &tol);
+
+// What the recording's sidecar names (core/measure/recsidecar.h): "serial number 1001, MASTER
+// PX-M4, SLAVE PX-M5"; empty when the recording has none.
+std::string SidecarPair(const QCommandLineParser &args);
+// The calibration the recording was made with: the sidecar's headers with their tables' SHA-256,
+// else the offsets and ranges of the file's header.
+std::string CalibrationOf(const QCommandLineParser &args, const RecFileHeader &header);

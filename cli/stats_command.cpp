@@ -156,6 +156,10 @@ int CmdStats(const QCommandLineParser &args) {
     if (status != EXIT_OK) return status;
 
     std::printf("File:        %s\n", qPrintable(args.positionalArguments().value(1)));
+    if (const std::string pair = SidecarPair(args); !pair.empty()) {
+        std::printf("Pair:        %s\n", pair.c_str());
+        std::printf("Calibration: %s\n", CalibrationOf(args, h).c_str());
+    }
     std::printf("Start:       %s %s\n", h.date.c_str(), h.time.c_str());
     std::printf("Mode:        %s\n", qPrintable(modeOf(h)));
     printSetpoint(args, h, tol);

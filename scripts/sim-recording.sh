@@ -15,6 +15,6 @@ cli=("$build/cli/k-tav-cli" --tcp "127.0.0.1:$(sed -n 's/^TCP .*:\([0-9]*\)$/\1/
 "${cli[@]}" get --out "$tmp/para.ini" 2>/dev/null
 sed -i -e "s/^Measurement-Mode = .*\r/Measurement-Mode = 1\r/" \
        -e "s/^um-Setpoint = .*\r/um-Setpoint = $setpoint\r/" "$tmp/para.ini"
-"${cli[@]}" send --in "$tmp/para.ini" 2>/dev/null
+"${cli[@]}" --no-audit send --in "$tmp/para.ini" 2>/dev/null  # a simulator, not a plant's sensor
 rm -f "$out"
 "${cli[@]}" record --out "$out" --count "$count" --interval "$interval" 2>/dev/null

@@ -18,6 +18,8 @@
 
 #include "axis.h"
 #include "core/link/sensorwatch.h"
+#include "core/audit/auditlog.h"
+#include "core/audit/audittrail.h"
 #include "core/params/appsettings.h"
 #include "core/params/paramblock.h"
 #include "core/params/transfer.h"
@@ -179,6 +181,13 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
                       page4 = {"--fail-flash-page", "4"};
     const QString longPassword = writeFile(dir.filePath("long.pw"), QByteArray(4097, 'p'));
     const QString garbageCa = writeFile(dir.filePath("ca.pem"), "no certificate\n");
+    // A log whose folder is a file, and one whose line 3 was removed.
+    const QString blocked = writeFile(dir.filePath("folder"), "") + "/audit.jsonl";
+    const QString tampered = dir.filePath("tampered.jsonl");
+    for (int n = 1; n <= 4; ++n) AppendAuditLine(tampered, {{"time", AuditTimeNow()}, {"n", n}});
+    QList<QByteArray> kept = fileLines(tampered);
+    kept.removeAt(2);
+    writeFile(tampered, kept.join('\n') + '\n');
     const char *refusedFirmware = R"("firmwareNumber":409,"message":"Please use K-TAV-PX-MS-)"
                                   R"(Vista V.4.0x !","refused":"firmware number")";
     struct Case {
@@ -194,6 +203,7 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{}, {"identify"}, 0, "Model:\tSLAVE: PX-M2", Line::Serial},
         {{}, {"--dir", settings.path(), "line-test"}, 0, "> 55 05 00 00 00 00 AA 3C", Line::None},
         {{}, {"linearize", "slave"}, 0, "> 55 13 02 00"},
+        {{}, {"--no-audit", "reset"}, 0, "RESET analog/digital output ... -> Ok! [audit log off]"},
         {{}, {"--version"}, 0, "k-tav-cli " KTAV_VERSION "\n", Line::None},
         {{}, {"--tcp", "127.0.0.1:1", "identify"}, 1, "cannot connect", Line::None},
         {{}, {"--com", "/dev/ttyNONE9", "line-test"}, 1, "No serial port found", Line::None},
@@ -201,6 +211,10 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{"--drop-every", "1"}, {"send", "--in", para}, 1, "hardware record"},
         {page4, writeTable, 1, "page 3 of 8 failed at 0x1400"},
         {{"--fw-version", "430"}, {"identify"}, 2, "Incompatible or newer firmware detected!"},
+        {{},
+         {"--audit", tampered, "audit", "--verify"},
+         6,
+         tampered + ":3: chain broken: does not"},
         {{"--fw-version", "409"}, {"identify", "--json"}, 2, refusedFirmware},
         {{"--fw-text", "OTHER.V1"}, {"identify", "--json"}, 2, R"("refused":"other series")"},
         {page4, {"calib-read"}, 3, "MASTER calibration table incomplete", Line::Tcp, writeTable},
@@ -219,6 +233,9 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
          "files: " +
              longDir,
          Line::None},
+        {{}, {"--audit", blocked, "--no-audit", "reset"}, 64, "--audit and --no-audit"},
+        {{}, {"audit", "--since", "yesterday"}, 64, "'yesterday'"},
+        {{}, {"audit", "--verify", "--serial", "1001"}, 64, "--verify checks the whole chain"},
         {{}, {"calib-write", "--file", broken, "--table"}, 64, "--sensor"},
         {{}, {"calib-write", "--file", broken, "--sensor", "slave"}, 64, "--header"},
         // What the reader of recordings would refuse in the header, or would never end.
@@ -260,10 +277,17 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{}, publish + QStringList{"--tls-ca", garbageCa}, 66, garbageCa + " as the broker's CA"},
         {{}, {"stats", cut}, 0, cut + ":14: the last line is cut off"},
         {{}, {"stats", dir.filePath("none.dat")}, 66, "none.dat"},
+        {{}, {"--audit", dir.filePath("none.jsonl"), "audit"}, 66, "none.jsonl"},
         {{}, {"stats", dir.path()}, 66, dir.path()},
         {{}, {"plot", fifo, "--out", png}, 66, "fifo"},  // it would wait for a writer
         {{}, {"plot", recording, "--out", png}, 69, "plot", Line::Tcp, {}, alone},
         {{}, {"get", "--out", para}, 73, "--force"},
+        {{}, {"--audit", blocked, "send", "--in", para}, 73, blocked + " cannot be written: Not a"},
+        {{},
+         {"--audit", blocked, "calib-write", "--file", writeTable[2], "--sensor", "master",
+          "--table"},
+         73,
+         "nothing sent"},
         {{}, {"record", "--out", para, "--count", "3"}, 73, para},
         {{}, {"plot", recording, "--out", "/nonexistent/p.png"}, 73, "/nonexistent"},
         {{}, {"plot", recording, "--out", recording, "--force"}, 73, recording},
@@ -298,6 +322,70 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
     EXPECT_FALSE(QFile::exists(fresh) || QFile::exists(png));
 }
 
+// Not a test of its own: the writer that WritersAtOnceAndAKilledOneLeaveTheChainValid starts as a
+// process of its own, appending to the audit log KTAV_AUDIT_WRITER until it is killed.
+TEST(AuditWriter, AppendsUntilKilled) {
+    const QString log = qEnvironmentVariable("KTAV_AUDIT_WRITER");
+    if (log.isEmpty()) GTEST_SKIP() << "a writer of WritersAtOnceAndAKilledOneLeaveTheChainValid";
+    for (int n = 0;; ++n) ASSERT_EQ(AppendAuditLine(log, {{"time", AuditTimeNow()}, {"n", n}}), "");
+}
+
+// Two writers of the program's core, the tool and this process write one audit log at once:
+// every line whole and in the chain, the tool's among them. Writers killed while they write
+// leave the chain valid, and the next line follows it.
+TEST_F(CliOnSim, WritersAtOnceAndAKilledOneLeaveTheChainValid) {
+    const QString log = dir.filePath("audit.jsonl");
+    QProcess writers[2];
+    for (QProcess &writer : writers) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KTAV_AUDIT_WRITER", log);
+        writer.setProcessEnvironment(env);
+        start(writer, {"--gtest_filter=AuditWriter.*"}, QCoreApplication::applicationFilePath());
+    }
+    ASSERT_TRUE(waitFor([&] { return fileLines(log).size() > 50; }));
+    for (int n = 0; n < 3; ++n) {
+        EXPECT_EQ(run(sim, {"--audit", log, "reset"}).exitCode, 0);
+        ASSERT_EQ(AppendAuditLine(log, {{"time", AuditTimeNow()}, {"program", n}}), "");
+    }
+    for (QProcess &writer : writers) {
+        signalChild(writer, SIGKILL);
+        writer.waitForFinished();
+    }
+    ASSERT_EQ(AppendAuditLine(log, {{"time", AuditTimeNow()}}), "");
+    const AuditCheck check = VerifyAuditLog(log);
+    EXPECT_EQ(std::tuple(check.broken, check.cutShort), std::tuple(0, false))
+        << check.why.toStdString();
+    EXPECT_EQ(fileBytes(log).count("\"tool\":\"k-tav-cli\""), 3);
+}
+
+// A log on a read-only folder stops a change before any frame reaches the sensor, naming the log
+// and the cause; run as an unprivileged user, whom permissions bind, where the test runs as root.
+TEST_F(CliOnSim, ALogOnAReadOnlyFolderStopsTheChangeBeforeAnyFrame) {
+    ASSERT_TRUE(sim.start({"--verbose"}, true));
+    QTemporaryDir shared("/tmp/ka-XXXXXX");
+    const QString folder = shared.filePath("quality"), log = folder + "/audit.jsonl";
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_EQ(chmod(QFile::encodeName(shared.path()).constData(), 0755), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    const QString para = writeFile(shared.filePath("para.ini"), "[PARA1]\r\nPower = 300\r\n");
+    QStringList command = {KTAV_CLI_PATH, "--verbose", "--audit", log, "send", "--in", para};
+    if (geteuid() == 0)
+        command =
+            QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + command;
+    QProcess proc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", shared.path());
+    proc.setProcessEnvironment(env);
+    start(proc, command.mid(1) + over(sim, Line::Tcp), command[0]);
+    const CliResult r = finish(proc);
+    EXPECT_EQ(r.exitCode, 73);
+    EXPECT_EQ(r.lastErrLine(), "k-tav-cli: the audit log " + log +
+                                   " cannot be written: Permission denied; nothing sent");
+    sim.stop();
+    EXPECT_FALSE(sim.log().contains(" <- ")) << "no request reached the sensor";
+    EXPECT_FALSE(QFile::exists(log));
+}
+
 // get, edit three fields, send, get again: exactly the edited fields changed, in the target
 // memory that was named; the bytes a parameter file does not store go back as they came.
 TEST_F(CliOnSim, GetEditSendChangesExactlyTheEditedFields) {
@@ -309,6 +397,8 @@ TEST_F(CliOnSim, GetEditSendChangesExactlyTheEditedFields) {
          {std::tuple(Line::Tcp, "ram", "eeprom", "02", "01"),
           {Line::Serial, "eeprom", "ram", "04", "03"}}) {
         const QString path = dir.filePath(QString(target) + ".ini");
+        const QJsonObject before =
+            run(sim, {"get", "--target", target, "--json"}, line).jsonLines().value(0);
         ASSERT_EQ(run(sim, {"get", "--target", target, "--out", path}, line).exitCode, 0);
         const QByteArray otherSets = run(sim, {"get", "--target", other}, line).out;
         writeFile(path, withValues(fileBytes(path), {{"PARA0", "um-Setpoint", 12345},
@@ -323,6 +413,21 @@ TEST_F(CliOnSim, GetEditSendChangesExactlyTheEditedFields) {
             EXPECT_EQ(frameData(sent.err, '>', sendOrder, set).mid(offset, length),
                       got.mid(offset, length))
                 << set << "+" << offset;
+        }
+        // One line in the audit log: the three edited fields with the sensor's values before.
+        const QJsonObject audited =
+            QJsonDocument::fromJson(fileLines(DefaultAuditLogPath()).last()).object();
+        EXPECT_EQ(jsonAt(audited, "target"), QString(target).toUpper());
+        const QJsonArray changes = audited["changes"].toArray();
+        ASSERT_EQ(changes.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const auto [key, value] =
+                std::array{std::pair("general/setpointUm", 12345), std::pair("master/power", 321),
+                           std::pair("slave/videoThreshold", 77)}[i];
+            const QJsonObject change = changes[i].toObject();
+            EXPECT_EQ(change["set"].toString() + "/" + change["field"].toString(), key);
+            EXPECT_EQ(change["old"].toVariant().toString(), jsonAt(before, key)) << key;
+            EXPECT_EQ(change["new"].toInt(), value) << key;
         }
         EXPECT_EQ(run(sim, {"get", "--target", target}, line).out, fileBytes(path));
         const QJsonObject sets =
@@ -910,7 +1015,10 @@ TEST_F(CliOnSim, RecordTriggerUntilInterrupt) {
 }
 
 // calib-write identifies the pair, writes the header and the table and verifies it; identify
-// --json and calib-read --json then show each side's model and header in its own object.
+// --json and calib-read --json then show each side's model and header in its own object. The
+// audit log holds the header's old and new values and the table's file and SHA-256, then TEACH's
+// teach values; a recording's sidecar names the pair and its sets as identify --json and get
+// --json print them, with the table's SHA-256 from the log, and stats and capability show it.
 TEST_F(CliOnSim, CalibWriteIdentifiesWritesAndVerifies) {
     DataHome home;
     QStringList values;
@@ -945,6 +1053,72 @@ TEST_F(CliOnSim, CalibWriteIdentifiesWritesAndVerifies) {
           Row(identity, "serialNumber", "1001"), Row(headers, "master/param2", "7"),
           Row(headers, "slave/param2", "-1")})
         EXPECT_EQ(jsonAt(object, path), value) << path;
+    const QString log = DefaultAuditLogPath();
+    const auto entry = [&](qsizetype line) {
+        return QJsonDocument::fromJson(fileLines(log).value(line)).object();
+    };
+    for (const auto &[line, path, value] : {std::tuple(0, "action", QString("calib-header")),
+                                            {0, "old/rangeUm", "10000"},
+                                            {0, "new/rangeUm", "12000"},
+                                            {1, "new/tableLength", "0"},  // marked
+                                            {2, "new/tableLength", "2048"},
+                                            {3, "action", "calib-table"},
+                                            {3, "side", "master"},
+                                            {3, "file", file},
+                                            {3, "sha256", tableSha256(1)},
+                                            {3, "result", "verified"}})
+        EXPECT_EQ(jsonAt(entry(line), path), value) << path;
+    const QJsonObject before = run(sim, {"get", "--json"}).jsonLines().value(0);
+    const QStringList taught = run(sim, {"teach"}).outLines();
+    const QJsonArray teachValues = entry(4)["changes"].toArray();
+    ASSERT_EQ(std::tuple(teachValues.size(), taught.size()), std::tuple(4, 4));
+    for (int i : {0, 2}) {  // the pixel values of MASTER and SLAVE
+        const QJsonObject change = teachValues[i].toObject();
+        EXPECT_EQ(change["old"], before[i ? "slave" : "master"]["teachValuePix"]);
+        EXPECT_EQ(change["new"].toVariant().toString(), taught[i].section('\t', 1));
+    }
+    // audit lists the entries of a pair from a time on, as rows or as the lines themselves.
+    EXPECT_TRUE(
+        run({"audit"}).outLines().value(4).contains("\tk-tav-cli\ttool\t1001\tcalib-table\t"));
+    EXPECT_EQ(run({"audit", "--serial", "1002"}).outLines().size(), 1) << "the heading alone";
+    const QString since = jsonAt(entry(1), "time");
+    EXPECT_EQ(run({"audit", "--serial", "1001", "--since", since, "--json"}).out,
+              fileLines(log).mid(1).join('\n') + '\n');
+    const QJsonObject parameters = run(sim, {"get", "--json"}).jsonLines().value(0);
+    const QString recording = dir.filePath("R.DAT");
+    ASSERT_EQ(run(sim, {"record", "--out", recording, "--count", "2"}).exitCode, 0);
+    const QJsonObject sidecar = QJsonDocument::fromJson(fileBytes(recording + ".json")).object();
+    for (const char *key :
+         {"firmware", "version", "serialNumber", "firmwareNumber", "lineType", "subpixels"})
+        EXPECT_EQ(sidecar[key], identity[key]) << key;
+    for (const char *side : {"master", "slave"})
+        for (const char *key : {"modelCode", "model", "calibration"})
+            EXPECT_EQ(sidecar[side][key], identity[side][key]) << side << key;
+    EXPECT_EQ(std::tuple(jsonAt(sidecar, "master/tableSha256"), sidecar["slave"]["tableSha256"]),
+              std::tuple(QString(tableSha256(1)), QJsonValue()));
+    EXPECT_EQ(sidecar["parameters"].toObject(), parameters);
+    EXPECT_EQ(jsonAt(sidecar, "auditLastHash"), QString(LastAuditHash(log)));
+    EXPECT_EQ(fileLines(recording).size(), 10 + 2) << "the recorder file as ever";
+    const QString pair = "serial number 1001, MASTER PX-M4, SLAVE PX-M5";
+    const QString calibration = "MASTER type 610409, offset 40000 um, range 12000 um, table " +
+                                tableSha256(1).left(12) + "; SLAVE type " +
+                                jsonAt(identity, "slave/calibration/typeCode");
+    EXPECT_TRUE(run({"stats", recording}).out.contains(("Pair:        " + pair).toLatin1()));
+    const QString report = run({"capability", recording}).out;
+    EXPECT_TRUE(report.contains(pair) && report.contains(calibration)) << report.toStdString();
+    // plot names them above its chart, where a recording without a sidecar leaves white.
+    const QString picture = dir.filePath("p.png");
+    const auto namesThePair = [&] {
+        EXPECT_EQ(run({"plot", recording, "--out", picture, "--force"}).exitCode, 0);
+        const QImage image(picture);
+        for (int y = 8; y < 20; ++y)
+            for (int x = 8; x < 200; ++x)
+                if (image.pixel(x, y) != qRgb(255, 255, 255)) return true;
+        return false;
+    };
+    EXPECT_TRUE(namesThePair());
+    QFile::remove(recording + ".json");
+    EXPECT_FALSE(namesThePair());
     sim.stop();
     // The MASTER's table words as the simulator's state file holds them.
     EXPECT_EQ(run({"--state", state, "--print-table", "master"}, KTAV_SIM_PATH).outLines(), values);

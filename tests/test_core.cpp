@@ -3,12 +3,17 @@
 // recorder loop. What the panels make of the outcomes is tested in the panel suites.
 #include <QDir>
 #include <QStandardPaths>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "core/audit/auditlog.h"
+#include "core/audit/audittrail.h"
 #include "core/calib/calibfile.h"
 #include "core/calib/calibtransfer.h"
 #include "core/calib/identifypair.h"
@@ -393,7 +398,8 @@ TEST_F(Core, TableWrites) {
         EXPECT_EQ((first + 1)->at(1), slaveFlash ? ORD_XF_ERASE_SLAVE : ORD_XF_ERASE);
         EXPECT_EQ(wire.dataOf(ORD_CALIB_WRITE),
                   bytesOf(c.result == TABLE_FAILED ? mark : ownHeaders[c.sensor - 1]));
-        EXPECT_EQ(QDir(home.records()).isEmpty(), c.warning == nullptr);
+        EXPECT_EQ(QDir(home.records()).entryList({"table-write-*"}).isEmpty(),
+                  c.warning == nullptr);
         IdentifyPair(nullptr);
         EXPECT_STREQ(szStatus, c.warning ? c.warning : szVersion);
         QDir(home.records()).removeRecursively();
@@ -445,6 +451,125 @@ TEST_F(Core, RecordingsHoldTheRecordsTheSensorSent) {
         EXPECT_EQ(outcome.dropped >= 16 && outcome.dropped <= 24, trigger) << outcome.dropped;
         disconnect();
     }
+}
+
+// The audit log names the first line where its chain breaks: a removed line where it was, an
+// edited line itself, an inserted copy of a line where it stands. A line a write cut short is no
+// part of the chain, and the next entry takes its place.
+TEST(AuditLog, TamperingIsFoundAtItsLine) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("audit.jsonl");
+    for (int n = 1; n <= 5; ++n)
+        ASSERT_EQ(AppendAuditLine(path, {{"time", AuditTimeNow()}, {"n", n}}), "");
+    const QList<QByteArray> lines = fileLines(path);
+    const auto changed = [&](const std::function<void(QList<QByteArray> &)> &change) {
+        QList<QByteArray> l = lines;
+        change(l);
+        return l.join('\n') + '\n';
+    };
+    const std::tuple<const char *, QByteArray, qint64> cases[] = {
+        {"intact", changed([](auto &) {}), 0},
+        {"line 3 removed", changed([](auto &l) { l.removeAt(2); }), 3},
+        {"line 1 removed", changed([](auto &l) { l.removeFirst(); }), 1},
+        {"line 2 edited", changed([](auto &l) { l[1].replace("\"n\":2", "\"n\":7"); }), 2},
+        {"line 2 copied before line 4", changed([&](auto &l) { l.insert(3, lines[1]); }), 4},
+        {"a line cut short at the end", changed([](auto &) {}) + lines[0].left(40), 0},
+    };
+    for (const auto &[name, bytes, broken] : cases) {
+        writeFile(path, bytes);
+        const AuditCheck check = VerifyAuditLog(path);
+        EXPECT_EQ(check.broken, broken) << name << ": " << check.why.toStdString();
+        EXPECT_EQ(check.cutShort, !bytes.endsWith('\n')) << name;
+    }
+    EXPECT_EQ(VerifyAuditLog(path).lastHash, LastAuditHash(path));
+    ASSERT_EQ(AppendAuditLine(path, {{"time", AuditTimeNow()}}), "");
+    const AuditCheck after = VerifyAuditLog(path);
+    EXPECT_EQ(std::tuple(after.lines, after.broken, after.cutShort), std::tuple(6, 0, false));
+}
+
+// Every change to the sensor is in the audit log before its outcome is shown: one line with what
+// changed (old and new values), the pair, the surface and the outcome. A log that cannot be
+// written stops each change before a frame reaches the wire; a log switched off records nothing,
+// as the status text says.
+TEST_F(Core, EveryChangeIsInTheAuditLogBeforeItsOutcomeOrNotSentAtAll) {
+    connect({"--master-type", "610409", "--slave-type", "610412"});
+    ASSERT_EQ(IdentifyPair(nullptr).verdict, Identified::Accepted);
+    static QString log;
+    static qsizetype linesWhenShown;
+    log = dir.filePath("audit.jsonl");
+    SetLinkView({[](unsigned, const char *) { linesWhenShown = fileLines(log).size(); }});
+    writeFile(dir.filePath("file"), "a file where the log's folder would be");
+    QByteArray calibText =
+        "[HEADER]\nTYPE\t610409\nPARAM1\t3\nRANGE\t12000\nOFFSET\t40000\n"
+        "PARAM2\t7\nLENGTH\t2048\n[XFLASH]\n";
+    for (const uint16_t value : valuesOf(1)) calibText += QByteArray::number(value) + '\n';
+    const QString calibFile = writeFile(dir.filePath("master.dat"), calibText);
+    ASSERT_EQ(ReadCalibrationFile(qPrintable(calibFile), linArrayA, calibToWrite[0]), 1);
+    const ParaBlock identified = para;
+    const std::pair<const char *, std::function<bool()>> changes[] = {
+        {"send", [] { return SendParaSets(RAM, 0) == 1; }},
+        {"teach", [] { return PushTEACH() == 0; }},
+        {"reset", [] { return PushRESET() == 0; }},
+        {"video-threshold", [] { return WriteVideoDataToEE_B(77) == 0; }},
+        {"linearisation", [] { return SwitchLinearisation(1) == 1; }},
+        {"calib-header", [] { return WriteCalibHeader(1, calibToWrite[0]) == 1; }},
+        {"calib-table", [] { return WriteCalibTable(1, linArrayA, nullptr) == TABLE_VERIFIED; }},
+        {"baud-rate", [] { return PushBAUDRATE(4, 2) == 1; }},
+    };
+    for (const auto &[action, change] : changes) {
+        SCOPED_TRACE(action);
+        SetAuditLog(dir.filePath("file/audit.jsonl"), true);
+        wire.clear();
+        EXPECT_FALSE(change());
+        EXPECT_TRUE(wire.requests.empty()) << "nothing reaches the sensor";
+        EXPECT_TRUE(std::string(szStatus).starts_with("Not sent: the audit log ")) << szStatus;
+        SetAuditLog(log, true);
+        std::tie(para.ma.power, para.ge.umSetpoint) = std::tuple(321, 12345);
+        EXPECT_TRUE(change());
+        // (The baud-rate order leaves its texts to the connection dialog.)
+        if (action != std::string("baud-rate")) {
+            EXPECT_EQ(linesWhenShown, fileLines(log).size()) << "shown before it was recorded";
+        }
+        const QJsonObject line = QJsonDocument::fromJson(fileLines(log).last()).object();
+        EXPECT_EQ(
+            std::tuple(line["action"].toString(), line["outcome"].toString(),
+                       line["surface"].toString(), line["status"].toString()),
+            std::tuple(QString(action), QString("done"), QString("desktop"), QString(szStatus)));
+        EXPECT_EQ(line["device"]["serialNumber"].toInt(), 1001);
+        EXPECT_EQ(line["device"]["slave"]["modelCode"].toInt(), 610412);
+    }
+    const QList<QByteArray> lines = fileLines(log);
+    // The table write marks the header as without a table and restores it: lines 6 and 7.
+    ASSERT_EQ(lines.size(), 10);
+    EXPECT_EQ(VerifyAuditLog(log).broken, 0);
+    const auto object = [&](int n) -> const QJsonObject {
+        return QJsonDocument::fromJson(lines[n]).object();
+    };
+    const auto change = [](const char *set, const char *field, QJsonValue old, QJsonValue now) {
+        return QJsonObject{{"set", set}, {"field", field}, {"old", old}, {"new", now}};
+    };
+    EXPECT_EQ(object(0)["changes"].toArray(),
+              QJsonArray({change("general", "setpointUm", identified.ge.umSetpoint, 12345),
+                          change("master", "power", identified.ma.power, 321)}));
+    EXPECT_EQ(object(1)["changes"].toArray()[3].toObject(),
+              change("slave", "teachValueUm", identified.sl.umTeachValue, teach.umB));
+    EXPECT_EQ(object(5)["old"]["rangeUm"].toInt(), 10000);
+    EXPECT_EQ(object(5)["new"]["rangeUm"].toInt(), 12000);
+    EXPECT_EQ(std::tuple(object(6)["new"]["tableLength"].toInt(),
+                         object(7)["new"]["tableLength"].toInt()),
+              std::tuple(0, 2048));
+    EXPECT_EQ(std::tuple(object(8)["file"].toString(), object(8)["sha256"].toString(),
+                         object(8)["result"].toString()),
+              std::tuple(calibFile, QString(tableSha256(1)), QString("verified")));
+    EXPECT_EQ(object(9)["newBaud"].toInt(), 38400);
+    tsd_flag = 1;
+    EXPECT_EQ(PushRESET(), 0);
+    EXPECT_EQ(QJsonDocument::fromJson(fileLines(log).last()).object()["surface"], "touch");
+    SetAuditLog(log, false);
+    EXPECT_EQ(PushRESET(), 0);
+    EXPECT_STREQ(szStatus, "RESET analog/digital output ... -> Ok! [audit log off]");
+    EXPECT_EQ(fileLines(log).size(), 11);
+    SetAuditLog({}, true);
 }
 
 }  // namespace

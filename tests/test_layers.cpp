@@ -25,7 +25,9 @@ struct Tree {
 };
 const std::vector<Tree> kTrees = {
     {"wire", "ktav_wire", {}},
-    {"core", "ktav_core", {"system", "state", "link", "params", "calib", "measure", "stats"}},
+    {"core",
+     "ktav_core",
+     {"system", "state", "audit", "link", "params", "calib", "measure", "stats"}},
     {"gui", "ktav", {"runtime", "panels", "params", "calib", "measure", "touch", "app"}},
 };
 

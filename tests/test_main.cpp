@@ -10,6 +10,8 @@ using TestApplication = QCoreApplication;
 #include <QApplication>
 using TestApplication = QApplication;
 #endif
+#include <QFile>
+#include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +25,10 @@ int main(int argc, char **argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     SelectEventDispatcher();
     TestApplication app(argc, argv);
+    // The user's data folder (audit log, records of unfinished table writes) of this binary and
+    // of the processes it starts: a temporary one, never the user's own.
+    const QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
     ::testing::InitGoogleTest(&argc, argv);
     // KTAV_TEST_DEADLINE: seconds the whole binary may run (CTest sets it). Past them the binary
     // ends, naming the test still running: a hang fails with its cause instead of waiting for

@@ -60,7 +60,7 @@ std::string stringItem(IniText ini, const char *section, const std::string &tag)
 auto fieldsOf(const AppSettings &v) {
     return std::tie(v.comtype, v.rs232port, v.rs232baudrate, v.hostName, v.portText,
                     v.recentAddresses, v.panelMaximised, v.panelLeft, v.panelTop, v.panelWidth,
-                    v.panelHeight, v.touchSurface, v.zoom);
+                    v.panelHeight, v.touchSurface, v.zoom, v.auditLog, v.auditOn);
 }
 
 }  // namespace
@@ -339,6 +339,7 @@ TEST(AppSettings, WrittenFileAndWhatReadingTakes) {
     std::tie(out.panelMaximised, out.touchSurface, out.zoom) = std::tuple(false, true, true);
     std::tie(out.panelLeft, out.panelTop, out.panelWidth, out.panelHeight) =
         std::tuple(-8, 30, 1024, 768);
+    std::tie(out.auditLog, out.auditOn) = std::tuple("/srv/quality/audit.jsonl", false);
     const std::string path = at(dir, "PX-MS-Vista.ini");
     ASSERT_EQ(WriteAppSettings(path.c_str(), out), 0);
     EXPECT_EQ(slurp(path),
@@ -348,7 +349,8 @@ TEST(AppSettings, WrittenFileAndWhatReadingTakes) {
                    "IP ADDR 2 = \"192.168.0.7\"\n\n"
                    "[APPLICATION]\nPanel max = 0\nPanel touchscreen = 1\nZoom button-state = 1\n"
                    "Panel pos. x = -8\nPanel pos. y = 30\nPanel width  = 1024\n"
-                   "Panel height = 768\n\n"));
+                   "Panel height = 768\n\n"
+                   "[AUDIT]\nLOG FILE = \"/srv/quality/audit.jsonl\"\nLOG ON = 0\n\n"));
     AppSettings in;
     ASSERT_EQ(ReadAppSettings(path.c_str(), in), 1);
     EXPECT_EQ(fieldsOf(in), fieldsOf(out));
@@ -390,6 +392,11 @@ TEST(AppSettings, WrittenFileAndWhatReadingTakes) {
          "Zoom button-state = 2\r\nPanel touchscreen = 1\r\n",
          [](AppSettings &v) {
              std::tie(v.panelMaximised, v.zoom, v.touchSurface) = std::tuple(false, false, true);
+         }},
+        {"audit log on a shared folder",
+         "[AUDIT]\r\nLOG FILE = \"/mnt/q/a.jsonl\"\r\nLOG ON = 2\r\n",
+         [](AppSettings &v) {
+             std::tie(v.auditLog, v.auditOn) = std::tuple("/mnt/q/a.jsonl", true);
          }},
     };
     for (const auto &[name, file, expect] : cases) {

@@ -1,9 +1,11 @@
 // k-tav-cli publish between the simulator and the real mosquitto broker, mosquitto_sub as the
-// plant: what arrives against the tool's --verbose replies and identify/get --json; a restarted
-// broker or simulator must not end the run, nor make it publish a record twice or invent one.
+// plant: what arrives against the tool's --verbose replies, identify/get --json and the audit
+// log; a restarted broker or simulator must not end the run, nor make it publish a record twice
+// or invent one.
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "core/audit/audittrail.h"
 #include "mosquitto_process.h"
 #include "support.h"
 
@@ -113,6 +115,13 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
         }
         const qsizetype resumed = sub.topics.size();
         ASSERT_TRUE(sub.waitFor([&] { return sub.on("measurement", resumed).size() >= 20; }));
+        // A change the tool makes meanwhile (to another pair, which keeps this one's pace): its
+        // line of the audit log, as it stands there.
+        SimProcess other;
+        ASSERT_TRUE(other.start());
+        cliLine(other, {"reset"});
+        const QByteArray audited = fileLines(DefaultAuditLogPath()).last();
+        ASSERT_TRUE(sub.waitFor([&] { return sub.on("audit").contains(audited); }));
         ::kill(pid_t(cli.processId()), SIGTERM);
         ASSERT_TRUE(cli.waitForFinished(30000));
         EXPECT_EQ(cli.exitCode(), 0);

@@ -1,9 +1,13 @@
 // What identification, GET and the hardware record show on the panels, and the parameter block on
 // the panels of both surfaces; the device side of these is tested through the core alone.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstring>
 #include <string>
 #include <tuple>
 
+#include "core/audit/audittrail.h"
 #include "core/link/commands.h"
 #include "core/link/transport.h"
 #include "core/link/xflash.h"
@@ -71,6 +75,25 @@ TEST_F(SensorOps, HardwareRecordConfiguresTheDisplays) {
     EXPECT_EQ(std::tuple(hwinfo.subpixels, xArray8[127]), std::tuple(256, 254.0));
     SetPanelValues();  // range check and grey areas with a pixel count of 0
     EXPECT_EQ(para.ma.teachValue, 0);
+}
+
+// The SEND button sends the sets the panels show as one change: one line in the audit log with
+// the field the operator changed, its value before and after.
+TEST_F(SensorOps, SendButtonIsOneChangeInTheAuditLog) {
+    DataHome home;
+    ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(sim.openTcp());
+    ASSERT_EQ(InitDataExchange(), 1);
+    SetCtrlVal(pPara1, PARA1_POWER, 321);
+    press(pPA, PANEL_SEND);
+    const QList<QByteArray> lines = fileLines(DefaultAuditLogPath());
+    ASSERT_EQ(lines.size(), 1);
+    const QJsonObject line = QJsonDocument::fromJson(lines[0]).object();
+    EXPECT_EQ(line["changes"].toArray(),
+              QJsonArray({QJsonObject{
+                  {"set", "master"}, {"field", "power"}, {"old", 500}, {"new", 321}}}));
+    EXPECT_EQ(std::tuple(line["action"].toString(), line["surface"].toString()),
+              std::tuple(QString("send"), QString("desktop")));
 }
 
 TEST_F(SensorOps, UnitConversions) {

@@ -111,6 +111,8 @@ class CalibScanner {
 };
 
 std::string problem;  // why the last file was refused
+// The files linArrayA and linArrayB were read from; plain arrays, ready before the start values.
+char tableFiles[2][CALIB_PATH_SIZE];
 
 // Notes why the file is refused at the scanner's line; returns 0.
 int refuse(const CalibScanner &scan, const std::string &why) {
@@ -128,6 +130,7 @@ void ResetCalibration() {
     calibfile_flagA = calibfile_flagB = 0;
     calib_fname[0] = '\0';
     identifiedPair = filePair[0] = filePair[1] = NO_PAIR;
+    tableFiles[0][0] = tableFiles[1][0] = '\0';
 }
 
 int LoadCalibrationFile(const char *path, int sensor) {
@@ -186,7 +189,13 @@ int ReadCalibrationFile(const char *path, uint16_t *table, CalibHeader &header) 
     }
     std::copy(values.begin(), values.end(), table);
     header = read;
+    if (table == linArrayA || table == linArrayB)
+        std::snprintf(tableFiles[table == linArrayB ? 1 : 0], CALIB_PATH_SIZE, "%s", path);
     return 1;
+}
+
+const char *CalibTableFile(int sensor) {
+    return tableFiles[sensor == 2 ? 1 : 0];
 }
 
 const char *CalibFileProblem() {

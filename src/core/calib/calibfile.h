@@ -32,6 +32,10 @@ unsigned KeepCalibFilesOfPair(int serial);
 // The header read is the file's, not yet the sensor's: `calib` changes only when a sensor has
 // taken it.
 int ReadCalibrationFile(const char *path, uint16_t *table, CalibHeader &header);
+// The file the table of `sensor` (1 MASTER: linArrayA, 2 SLAVE: linArrayB) was last read from;
+// empty when none was.
+const char *CalibTableFile(int sensor);
+
 // Why the last ReadCalibrationFile refused its file, naming the line ("line 12: table value 70000
 // outside 0..65535"); empty after a valid file.
 const char *CalibFileProblem();

@@ -1,6 +1,11 @@
 #include "core/calib/calibtransfer.h"
 
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonValue>
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 
 #include "core/calib/calibfile.h"
@@ -8,6 +13,7 @@
 #include "core/link/calibheader.h"
 #include "core/link/frame.h"
 #include "core/link/identity.h"
+#include "core/link/sensorchange.h"
 #include "core/link/status.h"
 #include "core/link/transport.h"
 #include "core/link/xflash.h"
@@ -62,22 +68,21 @@ class TableSteps {
         if (progress_) progress_(++done_, total_);
     }
 
-    // A step failed, which leaves the table incomplete. Returns TABLE_FAILED.
+    // A step failed, which leaves the table incomplete: the outcome's text, shown once the
+    // write is recorded. Returns TABLE_FAILED.
     int failed(const char *what, int k, int n, unsigned address) {
         char text[STATUS_SIZE * 2];
         std::snprintf(text, sizeof text, "%s table %s %d of %d failed at 0x%X: table incomplete!",
                       side_, what, k, n, address);
         SetStatus(text);
-        ShowStatus(ST_PA);
         return TABLE_FAILED;
     }
 
-    // The final text of a written table; returns `result`.
+    // The outcome's text of a written table, shown once the write is recorded; returns `result`.
     int finished(const char *text, int result) {
         char line[STATUS_SIZE * 2];
         std::snprintf(line, sizeof line, "%s table %s", side_, text);
         SetStatus(line);
-        ShowStatus(ST_PA);
         return result;
     }
 
@@ -109,7 +114,6 @@ int verify(const TableLayout &layout, const uint16_t *table, TableSteps &steps) 
             std::snprintf(text, sizeof text, "%s table read-back differs at 0x%X: table corrupt!",
                           steps.side(), unsigned(address + (differs - back)));
             SetStatus(text);
-            ShowStatus(ST_PA);
             return TABLE_DIFFERS;
         }
         steps.done("read-back", k + 1, parts, "identical");
@@ -183,6 +187,38 @@ int writeTable(int sensor, const uint16_t *table, TableProgress progress) {
     return steps.finished("written, unverified (no read-back) -> Ok!", TABLE_UNVERIFIED);
 }
 
+const char *resultName(int result) {
+    switch (result) {
+        case TABLE_VERIFIED:
+            return "verified";
+        case TABLE_UNVERIFIED:
+            return "unverified";
+        case TABLE_DIFFERS:
+            return "differs";
+        default:
+            return "failed";
+    }
+}
+
+// The whole path of the file the table of `sensor` was read from; null when none was.
+QJsonValue tableFile(int sensor) {
+    const QString file = QFile::decodeName(CalibTableFile(sensor));
+    return file.isEmpty() ? QJsonValue() : QJsonValue(QFileInfo(file).absoluteFilePath());
+}
+
+// The audit line of a table write: the side, the file the table came from, the SHA-256 of the
+// words of the layout (little-endian, as they go to the flash) and the result.
+void recordTableWrite(int sensor, const uint16_t *table, int result) {
+    const int words = TableLayoutOf(sensor, HWTYPE).pages * PAGE_WORDS;
+    RecordSensorChange("calib-table",
+                       {{"side", SideName(sensor)},
+                        {"file", tableFile(sensor)},
+                        {"words", words},
+                        {"sha256", QString::fromLatin1(TableDigest(table, words))},
+                        {"result", resultName(result)}},
+                       result == TABLE_VERIFIED || result == TABLE_UNVERIFIED);
+}
+
 // The last two words of a page of the MASTER's flash read back erased: the page was never
 // written after its erase, or not to its end. 0 when they cannot be read.
 bool pageErased(uint16_t page) {
@@ -224,9 +260,12 @@ int WriteDeferredCalibHeader() {
 }
 
 int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress) {
+    if (!SensorChangeAllowed(ST_PA)) return TABLE_FAILED;
     tableWriteRunning = true;
     if (tableWriteView) tableWriteView(true);
     const int result = writeTable(sensor, table, progress);
+    recordTableWrite(sensor, table, result);
+    ShowStatus(ST_PA);
     tableWriteRunning = false;
     if (tableWriteView) tableWriteView(false);
     return result;
@@ -264,7 +303,14 @@ const char *IncompleteTablesText(int sides) {
     }
 }
 
+QByteArray TableDigest(const uint16_t *table, int words) {
+    static_assert(std::endian::native == std::endian::little, "table words go little-endian");
+    const QByteArray bytes(reinterpret_cast<const char *>(table), qsizetype(words) * 2);
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
 int SwitchLinearisation(uint16_t mode) {
+    if (!SensorChangeAllowed(ST_PA)) return -1;
     FillTxBuf(ORD_LINEARISATION, mode, nullptr, 0);
     const bool ok = DataExchange(FRAME_HEADER_SIZE) == 1;
     if (!ok)
@@ -275,6 +321,11 @@ int SwitchLinearisation(uint16_t mode) {
         SetStatus("Activate spi-slave-linearisation -> Ok!");
     else
         SetStatus("Deactivate spi-slave-linarisation -> Ok!");
+    RecordSensorChange("linearisation",
+                       {{"mode", mode == 1   ? "master"
+                                 : mode == 2 ? "slave"
+                                             : "off"}},
+                       ok);
     ShowStatus(ST_PA);
     return ok ? 1 : -1;
 }

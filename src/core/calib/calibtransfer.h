@@ -2,6 +2,7 @@
 // page layout of the hardware (separate sensors, or the combined hardware that keeps both
 // tables in the MASTER's flash), and the pair's linearisation mode.
 #pragma once
+#include <QByteArray>
 #include <cstdint>
 
 #include "wire/wire.h"
@@ -44,14 +45,15 @@ enum TableResult {
 };
 
 // Erases and writes a sensor's table in the layout of HWTYPE, pausing after every step as the
-// flash needs, and keeps the interface responsive meanwhile. A table left incomplete is told by
-// the sensor itself to any PC: before the first erase the sensor's own header (read afresh) is
-// written with table length 0, a header without a table, and after the last block the header
-// again as it was. A sensor whose header had table length 0 already gets the length of the loaded
-// file's header (calibToWrite). The write is also recorded as begun and ended in the user's data
-// folder. A table in the MASTER's flash is read back and compared. Stops at the first failed
-// step. A TableResult; the status line names a failed page, block or address and says what that
-// leaves in the sensor.
+// flash needs, and keeps the interface responsive meanwhile. Nothing is sent when the audit log
+// cannot be written; the write is recorded there (side, file, the table's SHA-256, result) before
+// its outcome is shown. A table left incomplete is told by the sensor itself to any PC: before
+// the first erase the sensor's own header (read afresh) is written with table length 0, a header
+// without a table, and after the last block the header again as it was. A sensor whose header
+// had table length 0 already gets the length of the loaded file's header (calibToWrite). The
+// write is also recorded as begun and ended in the user's data folder. A table in the MASTER's
+// flash is read back and compared. Stops at the first failed step. A TableResult; the status
+// line names a failed page, block or address and says what that leaves in the sensor.
 int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress);
 
 // True from the start of a table write to its end: nothing else may talk to the sensor, change
@@ -69,6 +71,10 @@ int IncompleteCalibTables(const CalibHeader (&headers)[2]);
 // The warning for a result of IncompleteCalibTables() other than 0.
 const char *IncompleteTablesText(int sides);
 
+// The SHA-256 of the first `words` words of a table, little-endian as they go to the flash, in
+// hexadecimal.
+QByteArray TableDigest(const uint16_t *table, int words);
+
 // Order 0x13: 0 off, 1 master linearisation, 2 slave linearisation. 1 or -1; the status line
-// of the main panel says which.
+// of the main panel says which, once the switch is recorded in the audit log.
 int SwitchLinearisation(uint16_t mode);

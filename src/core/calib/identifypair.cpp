@@ -264,6 +264,7 @@ void identify(Identification &result, IdentifyLog log) {
 
 Identification IdentifyPair(IdentifyLog log) {
     Identification result;
+    ForgetSensorSets();  // another pair may answer now
     deviceAccepted = 0;
     incompleteTables = 0;
     firmwareRefused = 0;

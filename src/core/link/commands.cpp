@@ -1,6 +1,7 @@
 #include "core/link/commands.h"
 
 #include "core/link/frame.h"
+#include "core/link/sensorchange.h"
 #include "core/link/status.h"
 #include "core/link/transport.h"
 #include "core/state/flags.h"
@@ -16,18 +17,26 @@ bool request(uint8_t order, uint16_t param) {
     return DataExchange(FRAME_HEADER_SIZE) == 1;
 }
 
-// A command with a start text: " -> Ok!" appended on success, else the failure text of the
-// transport after `failurePrefix`. Shown on `fields`.
-int command(uint8_t order, uint16_t param, const char *startText, const char *failurePrefix,
-            unsigned fields) {
+// A command that changes the sensor, with a start text: " -> Ok!" appended on success, else the
+// failure text of the transport after `failurePrefix`. Recorded in the audit log as `action`
+// with `details`, then shown on `fields`.
+int change(uint8_t order, uint16_t param, const char *startText, const char *failurePrefix,
+           unsigned fields, const char *action, const QJsonObject &details = {}) {
+    if (!SensorChangeAllowed(fields)) return -1;
     SetStatus(startText);
     const bool ok = request(order, param);
     if (ok)
         AppendStatus(" -> Ok!");
     else
         SetTransportFailure(failurePrefix);
+    RecordSensorChange(action, details, ok);
     ShowStatus(fields);
     return ok ? 0 : -1;
+}
+
+QJsonValue baudOf(int index) {
+    const long baud = BaudRateOfIndex(index, 0);
+    return baud ? QJsonValue(qint64(baud)) : QJsonValue();
 }
 
 // Reads `size` reply data bytes into `dest` after a record request; the success and failure
@@ -53,15 +62,27 @@ int GetDATA(uint16_t param) {
 }
 
 int PushRESET() {
-    return command(ORD_RESET, 0, "RESET analog/digital output ...", "Reset-Error:", ST_PA | ST_TSD);
+    return change(ORD_RESET, 0, "RESET analog/digital output ...", "Reset-Error:", ST_PA | ST_TSD,
+                  "reset");
 }
 
 int WriteVideoDataToEE_A(uint16_t value) {
-    return command(ORD_VTHD_MASTER, value, "SAVE MASTER video-threshold to EEPROM ...",
-                   "VTHD-MA Write-Error:", ST_PA);
+    return change(ORD_VTHD_MASTER, value, "SAVE MASTER video-threshold to EEPROM ...",
+                  "VTHD-MA Write-Error:", ST_PA, "video-threshold",
+                  {{"side", "master"}, {"value", value}});
 }
 
 int WriteVideoDataToEE_B(uint16_t value) {
-    return command(ORD_VTHD_SLAVE, value, "SAVE SLAVE video-threshold to EEPROM ...",
-                   "VTHD-SL Write-Error:", ST_PA);
+    return change(ORD_VTHD_SLAVE, value, "SAVE SLAVE video-threshold to EEPROM ...",
+                  "VTHD-SL Write-Error:", ST_PA, "video-threshold",
+                  {{"side", "slave"}, {"value", value}});
+}
+
+int PushBAUDRATE(int fromIndex, int toIndex) {
+    if (!SensorChangeAllowed(ST_CONN | ST_TCONN)) return -1;
+    const bool ok = request(ORD_BAUDRATE, static_cast<uint16_t>(toIndex));
+    SetStatus(ok ? "Baudrate-change OK!" : "Timeout: changing RS-232-baudrate...");
+    RecordSensorChange("baud-rate", {{"oldBaud", baudOf(fromIndex)}, {"newBaud", baudOf(toIndex)}},
+                       ok);
+    return ok ? 1 : -1;
 }

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
+#include "core/link/calibheader.h"
 #include "core/link/frame.h"
+#include "core/link/identityjson.h"
+#include "core/link/sensorchange.h"
 #include "core/link/status.h"
 #include "core/link/transport.h"
 
@@ -63,6 +67,18 @@ int writeBlock(const FlashSide &side, uint16_t address, const void *data, uint16
     return ok ? 1 : -1;
 }
 
+// The audit line of a header write: the sensor's header before (as last read or written) and
+// the one sent.
+void recordHeaderWrite(const void *data, int sensor, uint16_t length, bool ok) {
+    CalibHeader sent = calib[sensor == 1 ? 0 : 1];
+    std::memcpy(&sent, data, std::min<size_t>(length, sizeof sent));
+    RecordSensorChange("calib-header",
+                       {{"side", SideName(sensor)},
+                        {"old", CalibHeaderJson(calib[sensor == 1 ? 0 : 1])},
+                        {"new", CalibHeaderJson(sent)}},
+                       ok);
+}
+
 }  // namespace
 
 int ClearXFLASHpage(uint16_t address) {
@@ -103,6 +119,7 @@ int ReadXFLASH(uint16_t address, uint16_t *buffer, uint16_t length) {
 }
 
 int WriteCalibDataToXF(const void *data, int sensor, uint16_t length) {
+    if (!SensorChangeAllowed(ST_PA)) return -1;
     length = std::min<uint16_t>(length, XF_MAX_BYTES);
     FillTxBuf(ORD_CALIB_WRITE, static_cast<uint16_t>(sensor), data, length);
     SetStatus("WRITE calib-data to XFLASH ...");
@@ -114,6 +131,7 @@ int WriteCalibDataToXF(const void *data, int sensor, uint16_t length) {
     } else {
         SetTransportFailure("CALIB-Write-Error:");
     }
+    recordHeaderWrite(data, sensor, length, result == 1);
     ShowStatus(ST_PA);
     return result;
 }

@@ -160,7 +160,7 @@ void ServeRequests(const LoopView &view) {
     const auto set = static_cast<uint16_t>(target);
     if (send_flag) {
         send_flag = 0;
-        for (uint16_t block = 0; block < 3; ++block) PushSEND(set, block);
+        SendParaSets(set, 0);
     }
     if (get_flag) {
         get_flag = 0;

@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 
 #include "core/link/calibheader.h"
+#include "core/measure/recsidecar.h"
 #include "core/params/paramblock.h"
 #include "core/system/timing.h"
 
@@ -104,7 +106,13 @@ int CreateRecFile(const char *path, const RecHeader &header) {
     const char *date = DateStr();
     const char *time = TimeStr();
     const int n = FormatRecHeader(bytes, sizeof bytes, header, date, time);
-    return n < 0 ? -1 : writeBytes(path, bytes, static_cast<std::size_t>(n), true);
+    if (n < 0 || writeBytes(path, bytes, static_cast<std::size_t>(n), true) != 1) return -1;
+    // A recording that cannot name the state it is made in is not begun.
+    const QString why = WriteRecordingSidecar(QFile::decodeName(path));
+    if (why.isEmpty()) return 1;
+    ::unlink(path);
+    std::snprintf(lastError, sizeof lastError, "%s.json: %s", path, qPrintable(why));
+    return -1;
 }
 
 int AppendSampleLine(const char *path, const RawRecord &r) {

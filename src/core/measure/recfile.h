@@ -36,9 +36,10 @@ int FormatRecHeader(char *out, std::size_t size, const RecHeader &header, const 
 // One sample line of the record `r` taken at `time` into `out`; returns the length.
 int FormatSampleLine(char (&out)[REC_LINE_SIZE], const char *time, const RawRecord &r);
 
-// Creates `path`, which must not exist yet, with the header of today's date and the time now.
-// 1, or -1 when it exists already or cannot be created or written; a header that could not be
-// written whole leaves no file behind.
+// Creates `path`, which must not exist yet, with the header of today's date and the time now,
+// and its sidecar (core/measure/recsidecar.h). 1, or -1 when it exists already or cannot be
+// created or written; a header or sidecar that could not be written whole leaves no recorder
+// file behind.
 int CreateRecFile(const char *path, const RecHeader &header);
 
 // Appends the sample line of `r` with the time now to the existing file `path`. 1, or -1 when

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "core/audit/audittrail.h"
 #include "core/link/transport.h"
 #include "core/params/inifile.h"
 
@@ -12,7 +13,9 @@ namespace {
 constexpr char CONNECTION[] = "CONNECTION";
 constexpr char ADDRESSES[] = "IP ADDRESSES";
 constexpr char APPLICATION[] = "APPLICATION";
+constexpr char AUDIT[] = "AUDIT";
 constexpr size_t ADDRESS_SIZE = 1024;
+constexpr size_t PATH_SIZE = 4096;
 
 std::string addressKey(int k) {
     char key[24];
@@ -97,6 +100,8 @@ int ReadAppSettings(const char *path, AppSettings &values) {
     values.portText =
         stringItem(ini.get(), CONNECTION, "PORT NUMBER", HOST_TEXT_SIZE).value_or("10001");
     readPlacement(ini.get(), values);
+    if (auto log = stringItem(ini.get(), AUDIT, "LOG FILE", PATH_SIZE)) values.auditLog = log;
+    if (auto on = intItem(ini.get(), AUDIT, "LOG ON")) values.auditOn = *on != 0;
     return 1;
 }
 
@@ -123,7 +128,16 @@ int WriteAppSettings(const char *path, const AppSettings &values, std::string *w
     Ini_PutInt(h, APPLICATION, "Panel pos. y", values.panelTop.value_or(0));
     Ini_PutInt(h, APPLICATION, "Panel width ", values.panelWidth.value_or(0));  // trailing blank
     Ini_PutInt(h, APPLICATION, "Panel height", values.panelHeight.value_or(0));
+    if (values.auditLog || values.auditOn) {
+        Ini_PutString(h, AUDIT, "LOG FILE", values.auditLog.value_or("").c_str());
+        Ini_PutInt(h, AUDIT, "LOG ON", values.auditOn.value_or(true));
+    }
     return Ini_WriteToFile(h, path, whyNot);
+}
+
+void ApplyAuditSettings(const AppSettings &values) {
+    SetAuditLog(QString::fromStdString(values.auditLog.value_or("")),
+                values.auditOn.value_or(true));
 }
 
 int TcpPortOfSettings(const AppSettings &values) {

@@ -27,6 +27,11 @@ struct AppSettings {
     std::optional<int> panelWidth, panelHeight;
     std::optional<bool> touchSurface;
     std::optional<bool> zoom;
+
+    // "AUDIT": where the audit log is kept and whether it is. Written only when given, so that a
+    // file without the section stays as it was.
+    std::optional<std::string> auditLog;  // "LOG FILE": the log's path; empty: the default place
+    std::optional<bool> auditOn;          // "LOG ON": 0 switches the log off deliberately
 };
 
 // Reads the file into `values`, which hold the current settings on entry. Accepted connection
@@ -37,6 +42,10 @@ int ReadAppSettings(const char *path, AppSettings &values);
 // Writes the settings in the file's order: 0, or negative with the old file unchanged and
 // `whyNot`, when given, telling the cause.
 int WriteAppSettings(const char *path, const AppSettings &values, std::string *whyNot = nullptr);
+
+// Puts the audit log where the settings say (the default place when they do not) and switches it
+// off when they say so.
+void ApplyAuditSettings(const AppSettings &values);
 
 // TCP port number of the stored port text (its leading digits; 0 when there are none).
 int TcpPortOfSettings(const AppSettings &values);

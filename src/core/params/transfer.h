@@ -3,12 +3,29 @@
 #pragma once
 #include <cstdint>
 
+#include "wire/wire.h"
+
 // Sends set `set` of `para` (order 3 for EEPROM, 1 for any other target): 1 when the sensor
-// acknowledged it, else -1. Shows the status on the active surface.
+// acknowledged it, else -1. Shows the status on the active surface. A single set, not recorded
+// in the audit log: the fronts send with SendParaSets.
 int PushSEND(uint16_t target, uint16_t set);
+
+// SEND of the three sets in their order, waiting `pause` seconds after each: 1 when the sensor
+// acknowledged all three, else -1. Recorded in the audit log as one change (every field that
+// differs from the sensor's set as last known, per set, with its old and new value) before the
+// sets' status texts are shown; nothing is sent when the log cannot be written.
+int SendParaSets(uint16_t target, double pause);
 
 // Fetches set `set` into `para` (order 2 from RAM, 4 from EEPROM; no exchange for the file
 // target, whose sets the parameter file filled): 1 when the set arrived (always for the file
 // target), else -1 with `para` unchanged. After set 2 the block is range-checked. Shows the
 // status of an exchange on the active surface; the panels show the block (ShowGET).
 int PushGET(uint16_t target, uint16_t set);
+
+// The sensor's set `set` in RAM or EEPROM as last received or acknowledged, into `page` (32
+// bytes): false when it is not known since the pair was last identified.
+bool KnownSensorSet(uint16_t target, uint16_t set, uint8_t *page);
+// The sensor's RAM sets as known take the teach values of a TEACH, as the sensor's do.
+void NoteTaught(const TeachRecord &taught);
+// Forgets the known sets: another pair may answer now.
+void ForgetSensorSets();

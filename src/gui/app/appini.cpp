@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "core/link/status.h"
@@ -16,6 +17,10 @@
 
 namespace {
 
+// The audit section as the file gave it: the program uses it and writes it back unchanged.
+std::optional<std::string> auditLogSetting;
+std::optional<bool> auditOnSetting;
+
 AppSettings currentSettings() {
     AppSettings v;
     v.comtype = comtype;
@@ -23,6 +28,8 @@ AppSettings currentSettings() {
     v.rs232baudrate = rs232baudrate;
     v.hostName = szIPhostName;
     v.portText = szPortNum;
+    v.auditLog = auditLogSetting;
+    v.auditOn = auditOnSetting;
     return v;
 }
 
@@ -119,6 +126,9 @@ void ReadIniFile(const char *path) {
     Ini_RemoveTemporaryFiles(path);
     AppSettings v = currentSettings();
     ReadAppSettings(path, v);
+    auditLogSetting = v.auditLog;
+    auditOnSetting = v.auditOn;
+    ApplyAuditSettings(v);
     comtype = v.comtype;
     rs232port = v.rs232port;
     rs232baudrate = v.rs232baudrate;

@@ -12,7 +12,8 @@ void RestoreMainPanel();
 
 // Reads the settings file into the transport settings, the recent-address lists, the main
 // panel's placement, the surface and zoom flags, and shows the connection values on the
-// connection pop-ups. A missing or unreadable file leaves the start-up defaults. Temporary
+// connection pop-ups, and puts the audit log where its section says. A missing or unreadable
+// file leaves the start-up defaults. Temporary
 // files that an earlier run left beside it, cut short while writing, are removed first.
 void ReadIniFile(const char *path);
 

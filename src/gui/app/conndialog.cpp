@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/link/frame.h"
+#include "core/link/commands.h"
 #include "core/link/status.h"
 #include "core/link/transport.h"
 #include "core/measure/acquisition.h"
@@ -217,16 +217,12 @@ void disconnect(const Surface &s) {
 
 // Order 190 asks the sensor for the new speed; it answers at the old one and then switches,
 // and the port follows. Returns false when the sensor did not take the order.
-bool sendBaudRateOrder(const Surface &s) {
+bool sendBaudRateOrder(const Surface &s, int oldIndex) {
     if (comtype != 0) {
         SetStatus("Baudrate-change: RS-232 only!");
         return false;
     }
-    FillTxBuf(ORD_BAUDRATE, static_cast<uint16_t>(rs232baudrate), nullptr, 0);
-    if (DataExchange(FRAME_HEADER_SIZE) != 1) {
-        SetStatus("Timeout: changing RS-232-baudrate...");
-        return false;
-    }
+    if (PushBAUDRATE(oldIndex, rs232baudrate) != 1) return false;
     report(s, "Baudrate-change OK!");
     rs232_con = InitRS232(rs232port, rs232baudrate);
     if (rs232_con == 1) {
@@ -239,7 +235,7 @@ bool sendBaudRateOrder(const Surface &s) {
 void changeBaudRate(const Surface &s) {
     const int oldIndex = rs232baudrate;
     takeSerialSettings(s);
-    if (!sendBaudRateOrder(s)) {
+    if (!sendBaudRateOrder(s, oldIndex)) {
         // Both sides keep the old speed: the rings show it, so ACCEPT stores a speed that works.
         rs232baudrate = oldIndex;
         showDialogValues(desktop);

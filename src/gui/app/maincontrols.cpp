@@ -123,12 +123,9 @@ void request(int &flag, const char *what, void (*action)()) {
     }
 }
 
-// The three parameter sets to or from the sensor with a pause after each.
+// The three parameter sets to or from the sensor with a pause after each, as one change.
 void sendSets() {
-    for (uint16_t set = 0; set < 3; ++set) {
-        PushSEND(static_cast<uint16_t>(target), set);
-        Delay(0.1);
-    }
+    SendParaSets(static_cast<uint16_t>(target), 0.1);
 }
 
 void getSets() {
