@@ -63,53 +63,6 @@ void printIdentity() {
     printCalibHeaders(calib);
 }
 
-// A text of the program without the blanks and the line break it may end with.
-QString trimmed(const char *text) {
-    return QString::fromLatin1(text).trimmed();
-}
-
-// One sensor of the pair: its model and its calibration header.
-QJsonObject sensorJson(int32_t modelCode, const CalibHeader &header) {
-    const char *model = SensorModelName(hwinfo.linetype, modelCode);
-    return {{"modelCode", modelCode},
-            {"model", model ? QJsonValue(model) : QJsonValue()},
-            {"calibration", CalibHeaderJson(header)}};
-}
-
-// The warning about incomplete calibration tables, when `sides` names any.
-void addTableWarning(QJsonObject &object, int sides) {
-    if (sides != 0) object.insert("warning", IncompleteTablesText(sides));
-}
-
-// What the identification found. A refused device carries "refused" (why) and "message" (the
-// program's text to the operator) instead of the pair's record and headers.
-QJsonObject identityJson(const char *refused) {
-    QJsonObject identity{{"accepted", refused == nullptr},
-                         {"firmware", trimmed(szFirmwareVersion)},
-                         {"version", trimmed(szVersion)},
-                         {"serialNumber", hwinfo.serialno}};
-    if (refused) {
-        identity.insert("refused", refused);
-        identity.insert("message", trimmed(szStatus));
-        if (FirmwareRefused()) identity.insert("firmwareNumber", hwinfo.fwversion);
-        return identity;
-    }
-    identity.insert("firmwareNumber", hwinfo.fwversion);
-    identity.insert("lineType", hwinfo.linetype);
-    identity.insert("subpixels", hwinfo.subpixels);
-    identity.insert("master", sensorJson(hwinfo.mastertype, calib[0]));
-    identity.insert("slave", sensorJson(hwinfo.slavetype, calib[1]));
-    addTableWarning(identity, IncompleteTables());
-    return identity;
-}
-
-// Why the identification refused the device; nullptr when it did not.
-const char *refusalOf(Identified verdict) {
-    if (verdict == Identified::OtherSeries) return "other series";
-    if (verdict == Identified::FirmwareOutOfRange) return "firmware number";
-    return nullptr;
-}
-
 }  // namespace
 
 int CmdIdentify(const QCommandLineParser &args) {
@@ -119,7 +72,7 @@ int CmdIdentify(const QCommandLineParser &args) {
     const bool json = args.isSet("json");
     if (result.verdict == Identified::Accepted) {
         if (json)
-            PrintJson(identityJson(nullptr));
+            PrintJson(IdentityJson(nullptr));
         else
             printIdentity();
         if (IncompleteTables() != 0)
@@ -127,9 +80,9 @@ int CmdIdentify(const QCommandLineParser &args) {
         return EXIT_OK;
     }
     // A device of another series answers, but is refused; so is a firmware number out of range.
-    if (const char *refused = refusalOf(result.verdict)) {
+    if (const char *refused = RefusalOf(result.verdict)) {
         if (json)
-            PrintJson(identityJson(refused));
+            PrintJson(IdentityJson(refused));
         else
             printField("Firmware", szFirmwareVersion);
         return Fail(EXIT_INCOMPATIBLE, "incompatible device or firmware");
@@ -162,22 +115,13 @@ int CmdCalibRead(const QCommandLineParser &args) {
     // The hardware record names the pair and its table layout.
     if (GetHARDWAREInfo() != 1) return Fail(EXIT_LINK, "cannot read the hardware record");
     const int sides = IncompleteCalibTables();
-    if (json) {
-        QJsonObject object{{"master", CalibHeaderJson(headers[0])},
-                           {"slave", CalibHeaderJson(headers[1])}};
-        addTableWarning(object, sides);
-        PrintJson(object);
-    }
+    if (json) PrintJson(CalibHeadersJson(headers[0], headers[1], sides));
     if (sides != 0) return Fail(EXIT_INCOMPLETE_TABLE, IncompleteTablesText(sides));
     return EXIT_OK;
 }
 
 int CmdLineTest(const QCommandLineParser &) {
     return CheckComLine() == 1 ? EXIT_OK : Fail(EXIT_LINK, "no answer to the echo request");
-}
-
-QJsonObject IdentityJson() {
-    return identityJson(nullptr);
 }
 
 int ReopenAndIdentify(const QCommandLineParser &args, QString &problem) {

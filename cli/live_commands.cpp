@@ -12,6 +12,7 @@
 #include "core/link/commands.h"
 #include "core/link/identity.h"
 #include "core/link/status.h"
+#include "core/params/transfer.h"
 #include "core/system/timing.h"
 #include "json_output.h"
 

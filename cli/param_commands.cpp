@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr double kSendPause = 0.1;  // the program's pause after each SEND [s]
-
 QByteArray pathOf(const QString &path) {
     return QFile::encodeName(path);
 }
@@ -39,12 +37,6 @@ int writeToStandardOutput() {
 }
 
 }  // namespace
-
-bool GetAllSets(int target) {
-    bool ok = true;
-    for (uint16_t set = 0; set < PARA_PAGES; ++set) ok = PushGET(target, set) == 1 && ok;
-    return ok;
-}
 
 int CheckGetOutput(const QCommandLineParser &args) {
     const QString out = args.value("out");
@@ -98,7 +90,7 @@ int CmdSend(const QCommandLineParser &args) {
     bool ok = true;
     for (uint16_t set = 0; set < PARA_PAGES; ++set) {
         ok = PushSEND(target, set) == 1 && ok;
-        Delay(kSendPause);
+        Delay(SEND_PAUSE);
     }
     return ok ? EXIT_OK : Fail(EXIT_LINK, "not every parameter set was accepted");
 }

@@ -8,9 +8,7 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "console.h"
-#include "core/link/calibheader.h"
 #include "core/link/commands.h"
-#include "core/link/xflash.h"
 #include "core/measure/recfile.h"
 #include "core/measure/recorder.h"
 #include "core/params/transfer.h"
@@ -78,42 +76,11 @@ void countWritten(unsigned n) {
     samplesWritten = n;
 }
 
-const char *endName(RecordEnd end) {
-    switch (end) {
-        case RecordEnd::Completed:
-            return "completed";
-        case RecordEnd::Stopped:
-            return "stopped";
-        case RecordEnd::Timeout:
-            return "timeout";
-        case RecordEnd::FileError:
-            break;
-    }
-    return "file error";
-}
-
-// The last line of --json: how the recording ended, the samples in the file, the damaged trigger
-// records dropped and, after a time-out or a failed write, the cause.
-void printSummary(const QCommandLineParser &args, const RecordOutcome &outcome, unsigned written) {
-    QJsonObject summary{{"end", endName(outcome.end)},
-                        {"file", args.value("out")},
-                        {"samples", qint64(written)},
-                        {"dropped", qint64(outcome.dropped)}};
-    if (outcome.cause[0] != '\0') summary.insert("cause", QString::fromLocal8Bit(outcome.cause));
-    PrintJson(summary);
-}
-
 int cannotWrite(const QCommandLineParser &args, const char *cause) {
     return Fail(EXIT_CANT_CREATE, QString("cannot write %1: %2").arg(args.value("out"), cause));
 }
 
 }  // namespace
-
-bool ReadEvaluationSettings() {
-    for (int sensor : {1, 2})
-        if (ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) != 1) return false;
-    return GetAllSets(RAM);
-}
 
 int CheckRecordOutput(const QCommandLineParser &args) {
     const QString out = args.value("out");
@@ -154,7 +121,7 @@ int CmdRecord(const QCommandLineParser &args) {
             break;
         }
     }
-    if (json) printSummary(args, outcome, written);
+    if (json) PrintJson(RecordingJson(outcome, args.value("out"), written));
     if (outcome.dropped > 0) {
         char text[STATUS_SIZE];
         WithDroppedCount(text, "Data-Recorder:", outcome.dropped);

@@ -24,6 +24,7 @@ constexpr double BLOCK_PAUSE = 0.05;                // after every block into th
 constexpr int READ_PART_WORDS = XF_MAX_READ_WORDS;  // the words one read-back request asks for
 
 bool tableWriteRunning = false;
+unsigned failedAt = 0;  // TableWriteFailedAt()
 TableWriteView tableWriteView = nullptr;
 
 // Waits while the sensor programs its flash, handling the operator's input meanwhile.
@@ -50,6 +51,7 @@ class TableSteps {
 
     // A step failed, which leaves the table incomplete. Returns TABLE_FAILED.
     int failed(const char *what, int k, int n, unsigned address) {
+        failedAt = address;
         char text[STATUS_SIZE * 2];
         std::snprintf(text, sizeof text, "%s table %s %d of %d failed at 0x%X: table incomplete!",
                       side_, what, k, n, address);
@@ -189,11 +191,16 @@ int WriteCalibHeader(int sensor) {
 
 int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress) {
     tableWriteRunning = true;
+    failedAt = 0;
     if (tableWriteView) tableWriteView(true);
     const int result = writeTable(sensor, table, progress);
     tableWriteRunning = false;
     if (tableWriteView) tableWriteView(false);
     return result;
+}
+
+unsigned TableWriteFailedAt() {
+    return failedAt;
 }
 
 bool TableWriteRunning() {

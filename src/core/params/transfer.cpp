@@ -1,10 +1,13 @@
 #include "core/params/transfer.h"
 
 #include <cstring>
+#include <initializer_list>
 
+#include "core/link/calibheader.h"
 #include "core/link/frame.h"
 #include "core/link/identity.h"
 #include "core/link/status.h"
+#include "core/link/xflash.h"
 #include "core/params/paramblock.h"
 #include "core/state/flags.h"
 
@@ -54,4 +57,16 @@ int PushGET(uint16_t target, uint16_t set) {
     SetStatus(ok ? kGetOk[set] : "Timeout-RS-232...");
     showOnActiveSurface();
     return ok ? rangeCheckedAfter(set) : -1;
+}
+
+bool GetAllSets(int target) {
+    bool ok = true;
+    for (uint16_t set = 0; set < PARA_PAGES; ++set) ok = PushGET(target, set) == 1 && ok;
+    return ok;
+}
+
+bool ReadEvaluationSettings() {
+    for (int sensor : {1, 2})
+        if (ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) != 1) return false;
+    return GetAllSets(RAM);
 }

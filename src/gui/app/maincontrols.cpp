@@ -118,7 +118,7 @@ void sendSets() {
     }
     for (uint16_t set = 0; set < 3; ++set) {
         PushSEND(static_cast<uint16_t>(target), set);
-        Delay(0.1);
+        Delay(SEND_PAUSE);
     }
     send_flag = 0;
 }
