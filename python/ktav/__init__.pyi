@@ -1,0 +1,69 @@
+# The stub of the module ktav: its classes and functions with their types.
+import enum
+import os
+from types import TracebackType
+from typing import Any, Iterator, NamedTuple
+
+import numpy as np
+import numpy.typing as npt
+
+_Path = str | bytes | os.PathLike[str] | os.PathLike[bytes]
+
+class Error(Exception): ...
+class LinkError(Error, ConnectionError): ...
+
+class RefusedDevice(Error):
+    verdict: str  # "other series" or "firmware number"
+    identification: dict[str, Any]
+
+class TableWriteError(Error):
+    page: int  # word address of the flash page at fault
+
+class TableResult(enum.Enum):
+    VERIFIED = 1
+    UNVERIFIED = 2
+    DIFFERS = -2
+
+class Record(NamedTuple):
+    time: float  # seconds since the epoch
+    masterUm: int
+    slaveUm: int
+    valueUm: int
+    masterEdge: int
+    slaveEdge: int
+    masterPix: int
+    slavePix: int
+    valuePix: int
+    masterMm: float
+    slaveMm: float
+    valueMm: float
+    tolerance: str  # "in", "above" or "below"
+
+class Pair:
+    class Records(Iterator[Record]):
+        def __iter__(self) -> Pair.Records: ...
+        def __next__(self) -> Record: ...
+
+    def __init__(self, *, tcp: str | None = None, com: _Path | int | None = None,
+                 baud: int = 115200) -> None: ...
+    def __enter__(self) -> Pair: ...
+    def __exit__(self, kind: type[BaseException] | None, value: BaseException | None,
+                 traceback: TracebackType | None) -> bool: ...
+    def open(self) -> None: ...
+    def close(self) -> None: ...
+    @property
+    def identification(self) -> dict[str, Any]: ...
+    def get(self, target: str = "ram") -> dict[str, dict[str, int]]: ...
+    def send(self, sets: dict[str, dict[str, int]], target: str = "ram") -> None: ...
+    def teach(self) -> dict[str, int]: ...
+    def reset(self) -> None: ...
+    def run(self, count: int | None = None) -> Pair.Records: ...
+    def run_array(self, n: int) -> npt.NDArray[np.void]: ...
+    def video(self) -> dict[str, npt.NDArray[Any]]: ...
+    def record(self, path: _Path, count: int, interval: float = 0.0,
+               trigger: bool = False) -> dict[str, Any]: ...
+    def calib_read(self) -> dict[str, Any]: ...
+    def calib_write(self, file: _Path, sensor: str, header: bool = True,
+                    table: bool = True) -> TableResult | None: ...
+
+def read_recording(path: _Path) -> tuple[dict[str, Any], npt.NDArray[np.void]]: ...
