@@ -6,7 +6,8 @@ packages=(g++ cmake ninja-build ccache qt6-base-dev qt6-base-dev-tools qt6-seria
           help2man dpkg-dev desktop-file-utils appstream librsvg2-bin onboard
           lintian bash-completion  # the package's check, and the helpers its completion uses
           libmosquitto-dev mosquitto mosquitto-clients  # publish; the broker and its client in tests
-          clang libclang-rt-dev)  # clang and libFuzzer for the fuzz targets (fuzz/run.sh)
+          clang libclang-rt-dev  # clang and libFuzzer for the fuzz targets (fuzz/run.sh)
+          pybind11-dev python3-dev python3-numpy python3-pytest)  # the Python module, its tests
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
