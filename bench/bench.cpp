@@ -17,6 +17,8 @@
 //   touch-cpu    CPU share of touch RUN, replies after 20 ms
 //   publish-wire k-tav-cli publish at every record beside run --json at 115200 baud
 //   publish-delay  a record's reply to its delivery by the MQTT broker to a subscriber
+//   python-wire  the Python module's run_array beside run --json at 115200 baud
+//   python-tcp   likewise over TCP, as fast as the link allows
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -61,6 +63,7 @@
 #include "ktav_panels.h"
 #include "machine.h"
 #include "publish_figures.h"
+#include "python_figures.h"
 #include "rounds.h"
 #include "sim_process.h"
 
@@ -432,12 +435,14 @@ const std::map<std::string, bool (*)()> FIGURES = {
     {"publish-wire", [] { return PublishWireFigure(rounds); }},
     {"publish-delay",
      [] { return started(fastSim) && connectTcp(fastSim) && PublishDelayFigure(rounds); }},
+    {"python-wire", [] { return PythonFigure(rounds, true); }},
+    {"python-tcp", [] { return PythonFigure(rounds, false); }},
 };
 // The touch figures come last: they leave the touch surface on the screen.
-const char *const ORDER[] = {"echo",     "run-drawing",  "run-wire",      "video-wire",
-                             "run-cpu",  "video-cpu",    "startup",       "cli-identify",
-                             "recorder", "publish-wire", "publish-delay", "touch-run",
-                             "touch-cpu"};
+const char *const ORDER[] = {"echo",       "run-drawing",  "run-wire",      "video-wire",
+                             "run-cpu",    "video-cpu",    "startup",       "cli-identify",
+                             "recorder",   "publish-wire", "publish-delay", "python-wire",
+                             "python-tcp", "touch-run",    "touch-cpu"};
 
 // The main panel shown on the offscreen screen, the pair identified over TCP, the texts on its
 // status field: the loops run as the operator sees them.

@@ -2,7 +2,6 @@
 
 #include <mosquitto.h>
 
-#include <QDateTime>
 #include <QJsonDocument>
 #include <QProcess>
 #include <algorithm>
@@ -17,36 +16,13 @@
 #include "mqtt_client.h"
 #include "rounds.h"
 #include "sim_process.h"
+#include "tool_rounds.h"
 
 namespace {
 
 constexpr int kRecords = 150;         // records of one rate round
 constexpr int kDelayRecords = 2000;   // records of one delay round
 const QString kTopic = "bench/head";  // the topic prefix
-
-// Records per second from the time stamps of the JSON objects in `lines` (one a line, the
-// field "time"); negative when fewer than two arrived.
-double rateOfStamps(const QByteArray &lines, const char *marker) {
-    std::vector<qint64> stamps;
-    for (const QByteArray &line : lines.split('\n')) {
-        const qsizetype at = line.indexOf('{');
-        if (at < 0 || !line.contains(marker)) continue;
-        const QJsonObject object = QJsonDocument::fromJson(line.mid(at)).object();
-        stamps.push_back(QDateTime::fromString(object["time"].toString(), Qt::ISODateWithMs)
-                             .toMSecsSinceEpoch());
-    }
-    if (stamps.size() < 2 || stamps.back() <= stamps.front()) return -1;
-    return double(stamps.size() - 1) / double(stamps.back() - stamps.front()) * 1000.0;
-}
-
-// One round of run --json: its records per second.
-double runRound(const QString &device) {
-    QProcess run;
-    run.start(KTAV_CLI_PATH,
-              {"--com", device, "run", "--json", "--count", QString::number(kRecords)});
-    if (!run.waitForFinished(60000)) return -1;
-    return rateOfStamps(run.readAllStandardOutput(), "time");
-}
 
 // One round of publish at every record, as a subscriber receives them: records per second.
 double publishRound(const QString &device, int brokerPort) {
@@ -60,7 +36,7 @@ double publishRound(const QString &device, int brokerPort) {
     const bool received = sub.waitForFinished(60000);
     stopProcess(publish);
     stopProcess(sub);
-    return received ? rateOfStamps(sub.readAllStandardOutput(), "time") : -1;
+    return received ? RateOfStamps(sub.readAllStandardOutput(), "time") : -1;
 }
 
 // The delivery times of a subscriber that runs in libmosquitto's own thread.
@@ -137,7 +113,10 @@ bool PublishWireFigure(int rounds) {
     if (!broker.start() || !wireSim.start({"--wire-baud", "115200"})) return false;
     const QString device = QString::fromStdString(wireSim.ptyPath());
     const Comparison c = Alternate([&] { return publishRound(device, broker.port()); },
-                                   [&] { return runRound(device); }, rounds);
+                                   [&] {
+                                       return CliRunRate({"--com", device}, kRecords);
+                                   },
+                                   rounds);
     PrintRatio("publish every record / run --json at 115200 baud (pty)", c, {Goal::AtLeast, 0.95},
                "publish", "run", "records/s");
     return true;
