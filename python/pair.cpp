@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "convert.h"
@@ -161,6 +162,7 @@ py::object calibWrite(Pair &pair, const py::object &file, const std::string &sid
     pair.ready();
     const int sensor = sensorOf(side);
     const std::string path = FsPath(file);
+    if (!std::filesystem::exists(path)) Raise(PyExc_FileNotFoundError, "no file " + path);
     if (ReadCalibrationFile(path.c_str(), tableOf(sensor), calibToWrite[sensor - 1]) != 1)
         throw py::value_error(path + " is no valid calibration file: " + CalibFileProblem());
     if (header && Unlocked([sensor] { return WriteCalibHeader(sensor); }) != 1)
@@ -203,7 +205,14 @@ Pair::Pair(std::optional<std::string> tcp, std::optional<py::object> com, long b
 }
 
 Pair::~Pair() {
-    if (open_) close();
+    if (!open_) return;
+    // Dropped in another thread, a pair cannot close the transport there; it gives the core up
+    // all the same, and the next pair's connect drops the transport.
+    try {
+        close();
+    } catch (const std::exception &) {
+        ReleaseCore(this);
+    }
 }
 
 void Pair::openTransport() {

@@ -1,5 +1,6 @@
 // ktav.read_recording: a recorder file through the core's reader.
 #include <cstddef>
+#include <filesystem>
 #include <vector>
 
 #include "convert.h"
@@ -70,7 +71,8 @@ py::tuple readRecording(const py::object &file) {
             throw py::value_error(path + ":" + std::to_string(reader.errorLine) +
                                   ": not a recorder file: " + reader.problem);
         default:
-            Raise(PyExc_OSError, "cannot read " + path);
+            Raise(std::filesystem::exists(path) ? PyExc_OSError : PyExc_FileNotFoundError,
+                  "cannot read " + path);
     }
     const py::dtype dtype = DtypeOf(kSampleColumns, sizeof(SampleRow));
     return py::make_tuple(headerDict(header), ArrayOf(dtype, rows.size(), rows.data()));

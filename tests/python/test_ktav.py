@@ -108,13 +108,14 @@ def test_values_equal_the_replies(start_sim, line, tmp_path):
                                         calibration["slave"]["rangeUm"]]
 
 
-@pytest.mark.parametrize("text, error", [
-    (None, OSError),  # a folder
-    ("Date:\t01-02-2026\r\nTime:\tnoon\r\n", ValueError),
-])
-def test_read_recording_refuses_what_is_no_recording(tmp_path, text, error):
+@pytest.mark.parametrize("kind, error", [
+    ("missing", FileNotFoundError), ("folder", OSError), ("other text", ValueError)])
+def test_read_recording_refuses_what_is_no_recording(tmp_path, kind, error):
     path = tmp_path / "RECORD.DAT"
-    path.mkdir() if text is None else path.write_text(text)
+    if kind == "folder":
+        path.mkdir()
+    elif kind == "other text":
+        path.write_text("Date:\t01-02-2026\r\nTime:\tnoon\r\n")
     with pytest.raises(error, match=str(path)):
         ktav.read_recording(path)
 
