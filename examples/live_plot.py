@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Live values of the sensor pair in a Matplotlib window: MASTER, SLAVE and the measured value.
 
-    python3 examples/live_plot.py [HOST:PORT]
+    /usr/bin/python3 examples/live_plot.py [HOST:PORT]
 
-HOST:PORT defaults to 127.0.0.1:10001, where ./run.sh serves the simulated pair.
+HOST:PORT defaults to 127.0.0.1:10001, where build/sim/k-tav-sim serves the simulated pair. The
+module of the build tree is found with PYTHONPATH=build/python.
 """
 import sys
 from collections import deque

@@ -2,9 +2,10 @@
 """A parameter sweep: the MASTER's video threshold from 30 to 70 %, at each step 50 samples
 recorded and their mean printed. The threshold is set back at the end.
 
-    python3 examples/param_sweep.py [HOST:PORT]
+    /usr/bin/python3 examples/param_sweep.py [HOST:PORT]
 
-HOST:PORT defaults to 127.0.0.1:10001, where ./run.sh serves the simulated pair.
+HOST:PORT defaults to 127.0.0.1:10001, where build/sim/k-tav-sim serves the simulated pair. The
+module of the build tree is found with PYTHONPATH=build/python.
 """
 import pathlib
 import sys
