@@ -1,5 +1,6 @@
 """ktav against the simulator over TCP and the pseudo-terminal: what the module gives equals what
 the tool prints and what the sensor sent, and every failure raises the exception it should."""
+import ast
 import copy
 import importlib.util
 import os
@@ -207,3 +208,11 @@ def test_examples_work_as_written(start_sim, example):
     else:
         assert done.returncode == 0, done.stderr
         assert done.stdout.count("video threshold") == (5 if example == "param_sweep.py" else 0)
+
+
+def test_stub_names_what_the_module_has():
+    stub = ast.parse(pathlib.Path(ktav.__file__).with_suffix(".pyi").read_text()).body
+    names = {node.name: node for node in stub if isinstance(node, ast.ClassDef | ast.FunctionDef)}
+    members = {node.name for node in names["Pair"].body if not node.name.startswith("_")}
+    assert set(names) == set(ktav.__all__)
+    assert members == {name for name in vars(ktav.Pair) if not name.startswith("_")}
