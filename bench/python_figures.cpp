@@ -36,7 +36,7 @@ bool PythonFigure(int rounds, bool paced) {
     if (!sim.start(paced ? QStringList{"--wire-baud", "115200"} : QStringList{})) return false;
     const QString pty = QString::fromStdString(sim.ptyPath());
     const QString tcp = QString("127.0.0.1:%1").arg(sim.tcpPort());
-    const int records = paced ? 150 : 3000;
+    const int records = paced ? 150 : 10000;  // about a second a round
     const Comparison c = Alternate(
         [&] {
             return paced ? runArrayRate("com", pty, records) : runArrayRate("tcp", tcp, records);
