@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKTAV_WERROR=OFF -DKTAV_SANITIZE=OFF \
     >/dev/null
-cmake --build build -j2 --target k-tav-sim k-tav-cli k-tav-px-ms-vista
+cmake --build build -j2 --target k-tav-sim k-tav-cli k-tav-px-ms-vista ktav_python
 
 demo="$PWD/demo"
 mkdir -p "$demo"

@@ -21,6 +21,8 @@
 //                growth of its peak resident memory over a recording of 1000
 //   record-damage  k-tav-cli record --reconnect with 2 % damaged replies beside none
 //   publish-damage k-tav-cli publish likewise
+//   python-wire  the Python module's run_array beside run --json at 115200 baud
+//   python-tcp   likewise over TCP, as fast as the link allows
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -67,6 +69,7 @@
 #include "ktav_panels.h"
 #include "machine.h"
 #include "publish_figures.h"
+#include "python_figures.h"
 #include "rounds.h"
 #include "sim_process.h"
 
@@ -492,12 +495,15 @@ const std::map<std::string, bool (*)()> FIGURES = {
      [] { return started(fastSim) && connectTcp(fastSim) && PublishDelayFigure(rounds); }},
     {"record-damage", [] { return RecordDamageFigure(rounds); }},
     {"publish-damage", [] { return PublishDamageFigure(rounds); }},
+    {"python-wire", [] { return PythonFigure(rounds, true); }},
+    {"python-tcp", [] { return PythonFigure(rounds, false); }},
 };
 // The touch figures come last: they leave the touch surface on the screen.
 const char *const ORDER[] = {"echo",           "run-drawing",  "run-wire",      "video-wire",
                              "run-cpu",        "video-cpu",    "startup",       "cli-identify",
                              "recorder",       "publish-wire", "publish-delay", "record-damage",
-                             "publish-damage", "capability",   "touch-run",     "touch-cpu"};
+                             "publish-damage", "capability",   "python-wire",   "python-tcp",
+                             "touch-run",      "touch-cpu"};
 
 // The main panel shown on the offscreen screen, the pair identified over TCP, the texts on its
 // status field: the loops run as the operator sees them.

@@ -7,6 +7,7 @@
 #include "publish_figures.h"
 #include "rounds.h"
 #include "sim_process.h"
+#include "tool_rounds.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 
 #include <mosquitto.h>
 
-#include <QDateTime>
 #include <QJsonDocument>
 #include <QProcess>
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "mqtt_client.h"
 #include "rounds.h"
 #include "sim_process.h"
+#include "tool_rounds.h"
 
 namespace {
 
@@ -25,19 +25,6 @@ constexpr int kDelayRecords = 2000;   // records of one delay round
 const QString kTopic = "bench/head";  // the topic prefix
 
 }  // namespace
-
-double RateOfStamps(const QByteArray &lines, const char *marker) {
-    std::vector<qint64> stamps;
-    for (const QByteArray &line : lines.split('\n')) {
-        const qsizetype at = line.indexOf('{');
-        if (at < 0 || !line.contains(marker)) continue;
-        const QJsonObject object = QJsonDocument::fromJson(line.mid(at)).object();
-        stamps.push_back(QDateTime::fromString(object["time"].toString(), Qt::ISODateWithMs)
-                             .toMSecsSinceEpoch());
-    }
-    if (stamps.size() < 2 || stamps.back() <= stamps.front()) return -1;
-    return double(stamps.size() - 1) / double(stamps.back() - stamps.front()) * 1000.0;
-}
 
 double PublishRound(const QStringList &connection, int brokerPort, const QStringList &options) {
     QProcess sub, publish;
@@ -57,15 +44,6 @@ double PublishRound(const QStringList &connection, int brokerPort, const QString
 }
 
 namespace {
-
-// One round of run --json: its records per second.
-double runRound(const QString &device) {
-    QProcess run;
-    run.start(KTAV_CLI_PATH,
-              {"--com", device, "run", "--json", "--count", QString::number(kRecords)});
-    if (!run.waitForFinished(60000)) return -1;
-    return RateOfStamps(run.readAllStandardOutput(), "time");
-}
 
 // The delivery times of a subscriber that runs in libmosquitto's own thread.
 class TimedSubscriber {
@@ -140,11 +118,9 @@ bool PublishWireFigure(int rounds) {
     SimProcess wireSim;
     if (!broker.start() || !wireSim.start({"--wire-baud", "115200"})) return false;
     const QString device = QString::fromStdString(wireSim.ptyPath());
-    const Comparison c = Alternate(
-        [&] {
-            return PublishRound({"--com", device}, broker.port());
-        },
-        [&] { return runRound(device); }, rounds);
+    const Comparison c = Alternate([&] { return PublishRound({"--com", device}, broker.port()); },
+                                   [&] { return CliRunRate({"--com", device}, kRecords); },
+                                   rounds);
     PrintRatio("publish every record / run --json at 115200 baud (pty)", c, {Goal::AtLeast, 0.95},
                "publish", "run", "records/s");
     return true;

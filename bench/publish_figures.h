@@ -4,10 +4,6 @@
 #include <QByteArray>
 #include <QStringList>
 
-// Records per second from the time stamps of the JSON objects in `lines` (one a line, the field
-// "time") on the lines that hold `marker`; negative when fewer than two arrived.
-double RateOfStamps(const QByteArray &lines, const char *marker);
-
 // One round of publish at every record over `connection` (--tcp or --com and its value) with
 // further `options`, as a subscriber of the broker on `brokerPort` receives them: records per
 // second, negative when they did not arrive.

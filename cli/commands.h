@@ -5,7 +5,6 @@
 
 class QCommandLineParser;
 class QCoreApplication;
-class QJsonObject;
 
 // identify, teach, reset, calib-read, line-test (device_commands.cpp).
 int CmdIdentify(const QCommandLineParser &args);
@@ -14,22 +13,10 @@ int CmdReset(const QCommandLineParser &args);
 int CmdCalibRead(const QCommandLineParser &args);
 int CmdLineTest(const QCommandLineParser &args);
 
-// What the last identification found about an accepted pair, as identify --json prints it.
-QJsonObject IdentityJson();
-
 // Closes the transport, opens it again and identifies the pair, as an unattended run does after
 // a lost sensor. EXIT_OK when the pair is accepted; EXIT_LINK (try again later) or the status that
 // ends the run, with `problem` saying why.
 int ReopenAndIdentify(const QCommandLineParser &args, QString &problem);
-
-// GET of the three parameter sets into `para`, as the program's GET button does: true when all
-// three arrived.
-bool GetAllSets(int target);
-
-// Both calibration headers and the three parameter sets in RAM, which the tolerance of a
-// measurement and a recorder file's header are derived from: true when all arrived (each read
-// tried once more when its reply failed).
-bool ReadEvaluationSettings();
 
 // get, send (param_commands.cpp). CheckGetOutput and CheckSendInput run before the transport
 // opens, so that nothing at all reaches the sensor when an existing parameter file would be

@@ -19,6 +19,7 @@
 #include "core/link/xflash.h"
 #include "core/params/paramblock.h"
 #include "core/params/teach.h"
+#include "core/params/transfer.h"
 #include "core/state/flags.h"
 #include "json_output.h"
 
@@ -64,37 +65,6 @@ void printIdentity() {
     printCalibHeaders(calib);
 }
 
-// The warning about incomplete calibration tables, when `sides` names any.
-void addTableWarning(QJsonObject &object, int sides) {
-    if (sides != 0) object.insert("warning", IncompleteTablesText(sides));
-}
-
-// What the identification found. A refused device carries "refused" (why) and "message" (the
-// program's text to the operator) instead of the pair's record and headers.
-QJsonObject identityJson(const char *refused) {
-    if (!refused) {
-        QJsonObject identity = PairJson();
-        identity.insert("accepted", true);
-        addTableWarning(identity, IncompleteTables());
-        return identity;
-    }
-    QJsonObject identity{{"accepted", false},
-                         {"firmware", TrimmedText(szFirmwareVersion)},
-                         {"version", TrimmedText(szVersion)},
-                         {"serialNumber", hwinfo.serialno},
-                         {"refused", refused},
-                         {"message", TrimmedText(szStatus)}};
-    if (FirmwareRefused()) identity.insert("firmwareNumber", hwinfo.fwversion);
-    return identity;
-}
-
-// Why the identification refused the device; nullptr when it did not.
-const char *refusalOf(Identified verdict) {
-    if (verdict == Identified::OtherSeries) return "other series";
-    if (verdict == Identified::FirmwareOutOfRange) return "firmware number";
-    return nullptr;
-}
-
 }  // namespace
 
 int CmdIdentify(const QCommandLineParser &args) {
@@ -104,7 +74,7 @@ int CmdIdentify(const QCommandLineParser &args) {
     const bool json = args.isSet("json");
     if (result.verdict == Identified::Accepted) {
         if (json)
-            PrintJson(identityJson(nullptr));
+            PrintJson(IdentityJson(nullptr));
         else
             printIdentity();
         if (IncompleteTables() != 0)
@@ -112,9 +82,9 @@ int CmdIdentify(const QCommandLineParser &args) {
         return EXIT_OK;
     }
     // A device of another series answers, but is refused; so is a firmware number out of range.
-    if (const char *refused = refusalOf(result.verdict)) {
+    if (const char *refused = RefusalOf(result.verdict)) {
         if (json)
-            PrintJson(identityJson(refused));
+            PrintJson(IdentityJson(refused));
         else
             printField("Firmware", szFirmwareVersion);
         return Fail(EXIT_INCOMPATIBLE, "incompatible device or firmware");
@@ -149,22 +119,13 @@ int CmdCalibRead(const QCommandLineParser &args) {
     // The hardware record names the pair and its table layout.
     if (GetHARDWAREInfo() != 1) return Fail(EXIT_LINK, "cannot read the hardware record");
     const int sides = IncompleteCalibTables(headers);
-    if (json) {
-        QJsonObject object{{"master", CalibHeaderJson(headers[0])},
-                           {"slave", CalibHeaderJson(headers[1])}};
-        addTableWarning(object, sides);
-        PrintJson(object);
-    }
+    if (json) PrintJson(CalibHeadersJson(headers[0], headers[1], sides));
     if (sides != 0) return Fail(EXIT_INCOMPLETE_TABLE, IncompleteTablesText(sides));
     return EXIT_OK;
 }
 
 int CmdLineTest(const QCommandLineParser &) {
     return CheckComLine() == 1 ? EXIT_OK : Fail(EXIT_LINK, "no answer to the echo request");
-}
-
-QJsonObject IdentityJson() {
-    return identityJson(nullptr);
 }
 
 int ReopenAndIdentify(const QCommandLineParser &args, QString &problem) {

@@ -157,7 +157,7 @@ QJsonObject json(const QCommandLineParser &args, const GaugeStudy &g, const QStr
     if (args.isSet("from"))
         object.insert("file", RecordingPath(args));
     else
-        object.insert("identity", IdentityJson());
+        object.insert("identity", IdentityJson(nullptr));
     return object;
 }
 

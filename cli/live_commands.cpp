@@ -13,6 +13,7 @@
 #include "core/link/identity.h"
 #include "core/link/sensorwatch.h"
 #include "core/link/status.h"
+#include "core/params/transfer.h"
 #include "core/system/timing.h"
 #include "json_output.h"
 

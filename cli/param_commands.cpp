@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr double kSendPause = 0.1;  // the program's pause after each SEND [s]
-
 QByteArray pathOf(const QString &path) {
     return QFile::encodeName(path);
 }
@@ -38,12 +36,6 @@ int writeToStandardOutput() {
 }
 
 }  // namespace
-
-bool GetAllSets(int target) {
-    bool ok = true;
-    for (uint16_t set = 0; set < PARA_PAGES; ++set) ok = PushGET(target, set) == 1 && ok;
-    return ok;
-}
 
 int CheckGetOutput(const QCommandLineParser &args) {
     const QString out = args.value("out");
@@ -94,7 +86,7 @@ int CmdSend(const QCommandLineParser &args) {
     ShowStatus(ST_PA);
     // The program's GET from the file: range check of the block, as the panels would show it.
     for (uint16_t set = 0; set < PARA_PAGES; ++set) PushGET(DATFILE, set);
-    return SendParaSets(static_cast<uint16_t>(target), kSendPause) == 1
+    return SendParaSets(static_cast<uint16_t>(target), SEND_PAUSE) == 1
                ? EXIT_OK
                : Fail(EXIT_LINK, "not every parameter set was accepted");
 }

@@ -28,6 +28,7 @@
 #include "core/link/sensorwatch.h"
 #include "core/link/transport.h"
 #include "core/params/paramblock.h"
+#include "core/params/transfer.h"
 #include "core/state/flags.h"
 #include "core/system/timing.h"
 #include "json_output.h"
@@ -139,7 +140,7 @@ int identifyPair(const QCommandLineParser &args, Publisher &publisher, QString &
         problem = "cannot read the parameter sets";
         return EXIT_LINK;
     }
-    publisher.setIdentity(compact(IdentityJson()), compact(ParaBlockJson(para)));
+    publisher.setIdentity(compact(IdentityJson(nullptr)), compact(ParaBlockJson(para)));
     return EXIT_OK;
 }
 

@@ -9,9 +9,7 @@
 #include "commands.h"
 #include "connection.h"
 #include "console.h"
-#include "core/link/calibheader.h"
 #include "core/link/commands.h"
-#include "core/link/xflash.h"
 #include "core/measure/recfile.h"
 #include "core/measure/recorder.h"
 #include "core/params/transfer.h"
@@ -84,31 +82,6 @@ void countWritten(unsigned n) {
     samplesWritten = n;
 }
 
-const char *endName(RecordEnd end) {
-    switch (end) {
-        case RecordEnd::Completed:
-            return "completed";
-        case RecordEnd::Stopped:
-            return "stopped";
-        case RecordEnd::Timeout:
-            return "timeout";
-        case RecordEnd::FileError:
-            break;
-    }
-    return "file error";
-}
-
-// The last line of --json: how the recording ended, the samples in the file, the damaged trigger
-// records dropped and, after a time-out or a failed write, the cause.
-void printSummary(const QCommandLineParser &args, const RecordOutcome &outcome, unsigned written) {
-    QJsonObject summary{{"end", endName(outcome.end)},
-                        {"file", args.value("out")},
-                        {"samples", qint64(written)},
-                        {"dropped", qint64(outcome.dropped)}};
-    if (outcome.cause[0] != '\0') summary.insert("cause", QString::fromLocal8Bit(outcome.cause));
-    PrintJson(summary);
-}
-
 int cannotWrite(const QCommandLineParser &args, const char *cause) {
     return Fail(EXIT_CANT_CREATE, QString("cannot write %1: %2").arg(args.value("out"), cause));
 }
@@ -155,7 +128,7 @@ int recordInto(const QCommandLineParser &args, Recording asked) {
             break;
         }
     }
-    if (json) printSummary(args, outcome, written);
+    if (json) PrintJson(RecordingJson(outcome, args.value("out"), written));
     if (outcome.dropped > 0) {
         char text[STATUS_SIZE];
         WithDroppedCount(text, "Data-Recorder:", outcome.dropped);
@@ -174,17 +147,6 @@ int recordInto(const QCommandLineParser &args, Recording asked) {
 }
 
 }  // namespace
-
-bool ReadEvaluationSettings() {
-    // Each read is tried once more at once: a damaged reply is no lost sensor.
-    const auto twice = [](auto read) { return read() || read(); };
-    for (int sensor : {1, 2})
-        if (!twice([sensor] {
-                return ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) == 1;
-            }))
-            return false;
-    return twice([] { return GetAllSets(RAM); });
-}
 
 int CheckRecordOutput(const QCommandLineParser &args) {
     const QString out = args.value("out");

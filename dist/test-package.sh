@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree BUILD, checks it with lintian, unpacks it with
 # dpkg -x into a temporary root and runs the tools from there: the CLI's --version, its plot
-# (its drawing module) and its bash completion, and the program's --screenshot as an ordinary
-# user, for whom the unpacked program folder is not writable. Fails when lintian reports an
-# error, or the package misses a file or a dependency. Usage: test-package.sh BUILD VERSION REVISION
+# (its drawing module) and its bash completion, the Python module imported by Debian's python3
+# from the unpacked dist-packages, and the program's --screenshot as an ordinary user, for whom
+# the unpacked program folder is not writable. Fails when lintian reports an error or a warning,
+# or the package misses a file or a dependency.
+# Usage: test-package.sh BUILD VERSION REVISION [PYTHON_ENV]
+# PYTHON_ENV: VAR=VALUE words the interpreter needs to load the module as built (the sanitizer's
+# run-time of a sanitizer build).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 version=$2
 revision=$3
+python_env=${4:-}
 deb=$build/k-tav-px-ms-vista_${version}-${revision}_amd64.deb
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -16,7 +21,7 @@ fail() { echo "package test: $*" >&2; exit 1; }
 rm -f "$deb"
 (cd "$build" && cpack -G DEB >"$tmp/cpack.log" 2>&1) || { cat "$tmp/cpack.log" >&2; fail "cpack failed"; }
 [ -f "$deb" ] || fail "no $deb"
-lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1 || { cat "$tmp/lintian.log" >&2; fail "lintian"; }
+lintian --fail-on error,warning "$deb" >"$tmp/lintian.log" 2>&1 || { cat "$tmp/lintian.log" >&2; fail "lintian"; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6core6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libc6; do
@@ -34,7 +39,9 @@ for file in usr/bin/k-tav-px-ms-vista usr/bin/k-tav-cli usr/bin/k-tav-sim \
             usr/share/applications/org.ktav.PxMsVista.Touch.desktop \
             usr/share/icons/hicolor/scalable/apps/org.ktav.PxMsVista.svg \
             usr/share/metainfo/org.ktav.PxMsVista.metainfo.xml \
-            usr/lib/systemd/system/k-tav-publish@.service; do
+            usr/lib/systemd/system/k-tav-publish@.service \
+            usr/lib/python3/dist-packages/ktav/__init__.py \
+            usr/lib/python3/dist-packages/ktav/__init__.pyi; do
     [ -s "$root/$file" ] || fail "the package misses /$file"
 done
 grep -q '^Exec=k-tav-px-ms-vista --touch$' "$root/usr/share/applications/org.ktav.PxMsVista.Touch.desktop" ||
@@ -55,6 +62,17 @@ for _ in $(seq 100); do grep -q '^READY' "$tmp/sim.out" && break; sleep 0.1; don
 port=$(sed -n 's/^TCP .*:\([0-9]*\)$/\1/p' "$tmp/sim.out")
 "$root/usr/bin/k-tav-cli" record --tcp "127.0.0.1:$port" --dir "$tmp" --count 5 \
     --out "$tmp/rec.dat" 2>/dev/null || fail "the unpacked k-tav-cli cannot record"
+# The module with its stub and marker, imported from the unpacked dist-packages alone.
+python_dir=$root/usr/lib/python3/dist-packages
+[ -f "$python_dir/ktav/py.typed" ] && ls "$python_dir"/ktav/_ktav.cpython-*.so >/dev/null ||
+    fail "the package misses the module's extension or py.typed"
+# shellcheck disable=SC2086  # PYTHON_ENV is words
+env $python_env PYTHONPATH="$python_dir" PYTHONDONTWRITEBYTECODE=1 HOME="$tmp" /usr/bin/python3 -c "
+import ktav
+assert ktav.__file__.startswith('$python_dir/')
+with ktav.Pair(tcp='127.0.0.1:$port') as pair:
+    assert pair.run_array(3).size == 3
+" || fail "the unpacked module cannot be imported or cannot reach the simulator"
 kill "$sim"
 wait "$sim" || true
 "$root/usr/bin/k-tav-cli" plot "$tmp/rec.dat" --out "$tmp/rec.png" && [ -s "$tmp/rec.png" ] ||

@@ -8,7 +8,8 @@ packages=(g++ cmake ninja-build ccache qt6-base-dev qt6-base-dev-tools qt6-seria
           libmosquitto-dev mosquitto mosquitto-clients  # publish; the broker and its client in tests
           poppler-utils  # pdftotext reads the reports back in tests, pdftoppm draws them
           libssl-dev  # publish: the CA certificates checked as libmosquitto's TLS library loads them
-          clang libclang-rt-dev)  # clang and libFuzzer for the fuzz targets (fuzz/run.sh)
+          clang libclang-rt-dev  # clang and libFuzzer for the fuzz targets (fuzz/run.sh)
+          pybind11-dev python3-dev python3-numpy python3-pytest)  # the Python module, its tests
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

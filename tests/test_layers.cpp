@@ -1,7 +1,8 @@
 // The folders of src/ are one tree per library: wire/ (the byte layouts), core/ (the device work)
 // and gui/ (the panels). Inside core/ and gui/ the folders are layers: a file includes only from
 // its own folder and the folders below it, and from the trees below its own. The simulator takes
-// only the wire layouts; the command-line tool takes the core, never the panels.
+// only the wire layouts; the command-line tool and the Python module take the core, never the
+// panels.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,7 +28,7 @@ const std::vector<Tree> kTrees = {
     {"wire", "ktav_wire", {}},
     {"core",
      "ktav_core",
-     {"system", "state", "audit", "link", "params", "calib", "measure", "stats"}},
+     {"system", "state", "audit", "link", "params", "calib", "measure", "stats", "json"}},
     {"gui", "ktav", {"runtime", "panels", "params", "calib", "measure", "touch", "app"}},
 };
 
@@ -55,7 +56,7 @@ std::vector<std::string> split(const std::string &path) {
 }
 
 // What is wrong with `include` in a file of `scope` ("" when nothing). The scope is the file's
-// folder below src/ ("core/link", "gui/app", "wire"), or "sim" or "cli".
+// folder below src/ ("core/link", "gui/app", "wire"), or "sim", "cli" or "python".
 std::string violation(const std::string &scope, const std::string &include) {
     const std::vector<std::string> from = split(scope), to = split(include);
     if (to.size() == 1)  // a file of its own folder, or the generated control ids of the panels
@@ -64,7 +65,8 @@ std::string violation(const std::string &scope, const std::string &include) {
     if (target < 0) return "includes a folder that is not a tree of the program";
     if (to[0] != "wire" && to.size() < 3) return "includes a tree without its layer folder";
     if (scope == "sim") return to[0] == "wire" ? "" : "the simulator reaches into the program";
-    if (scope == "cli") return to[0] == "gui" ? "the tool reaches into the panels" : "";
+    if (scope == "cli" || scope == "python")
+        return to[0] == "gui" ? "the " + scope + " front reaches into the panels" : "";
     if (to[0] == "wire") return "";  // the ground of every tree
     const int own = treeRank(from[0]);
     if (target > own) return to[0] == "gui" ? "reaches into the panels" : "reaches up a tree";
@@ -106,9 +108,13 @@ TEST(Layers, RuleTellsDownFromUp) {
         {"gui/params", {"gui/panels/handles.h", "core/calib/calibfile.h"}, {"gui/touch/x.h"}},
         {"gui/app", {"gui/touch/x.h", "gui/runtime/userint.h", "wire/wire.h"}, {"gui/nowhere/x.h"}},
         {"sim", {"wire/wire.h", "wire/crc8.h", "device.h"}, {"core/link/frame.h"}},
+        {"core/json", {"core/measure/recorder.h", "core/calib/identifypair.h"}, {"gui/app/x.h"}},
         {"cli",
          {"core/calib/identifypair.h", "console.h"},
          {"gui/app/identityview.h", "gui/runtime/popupscript.h", "ktav_panels.h"}},
+        {"python",
+         {"core/json/documents.h", "wire/wire.h", "session.h"},
+         {"gui/measure/displays.h", "ktav_panels.h", "cli/console.h"}},
     };
     for (const auto &[scope, allowed, refused] : rules) {
         for (const std::string &include : allowed)
@@ -118,13 +124,13 @@ TEST(Layers, RuleTellsDownFromUp) {
     }
 }
 
-// Every file of src/, sim/ and cli/ under its folder's rule, and every folder of a tree building
-// that tree's library and no other.
+// Every file of src/, sim/, cli/ and python/ under its folder's rule, and every folder of a tree
+// building that tree's library and no other.
 TEST(Layers, NoFileBreaksTheRule) {
     const fs::path root = KTAV_SOURCE_DIR;
     std::map<std::string, int> checked;  // files per tree or top folder
     std::string report;
-    for (const char *top : {"src", "sim", "cli"})
+    for (const char *top : {"src", "sim", "cli", "python"})
         for (const auto &entry : fs::recursive_directory_iterator(root / top)) {
             const fs::path &file = entry.path();
             const fs::path relative = fs::relative(file, root);
@@ -145,7 +151,7 @@ TEST(Layers, NoFileBreaksTheRule) {
                     report += relative.string() + " includes \"" + include + "\": " + why + "\n";
         }
     for (const auto &[tree, least] :
-         {std::pair("wire", 2), {"core", 50}, {"gui", 50}, {"sim", 10}, {"cli", 10}})
+         {std::pair("wire", 2), {"core", 50}, {"gui", 50}, {"sim", 10}, {"cli", 10}, {"python", 4}})
         EXPECT_GE(checked[tree], least) << tree;
     EXPECT_TRUE(report.empty()) << report;
 }

@@ -31,6 +31,7 @@ constexpr double BLOCK_PAUSE = 0.05;                // after every block into th
 constexpr int READ_PART_WORDS = XF_MAX_READ_WORDS;  // the words one read-back request asks for
 
 bool tableWriteRunning = false;
+unsigned failedAt = 0;  // TableWriteFailedAt()
 TableWriteView tableWriteView = nullptr;
 
 // The header write WRITE left to the running loop.
@@ -71,6 +72,7 @@ class TableSteps {
     // A step failed, which leaves the table incomplete: the outcome's text, shown once the
     // write is recorded. Returns TABLE_FAILED.
     int failed(const char *what, int k, int n, unsigned address) {
+        failedAt = address;
         char text[STATUS_SIZE * 2];
         std::snprintf(text, sizeof text, "%s table %s %d of %d failed at 0x%X: table incomplete!",
                       side_, what, k, n, address);
@@ -262,6 +264,7 @@ int WriteDeferredCalibHeader() {
 int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress) {
     if (!SensorChangeAllowed(ST_PA)) return TABLE_FAILED;
     tableWriteRunning = true;
+    failedAt = 0;
     if (tableWriteView) tableWriteView(true);
     const int result = writeTable(sensor, table, progress);
     recordTableWrite(sensor, table, result);
@@ -269,6 +272,10 @@ int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress) {
     tableWriteRunning = false;
     if (tableWriteView) tableWriteView(false);
     return result;
+}
+
+unsigned TableWriteFailedAt() {
+    return failedAt;
 }
 
 bool TableWriteRunning() {

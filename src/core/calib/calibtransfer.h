@@ -56,6 +56,10 @@ enum TableResult {
 // line names a failed page, block or address and says what that leaves in the sensor.
 int WriteCalibTable(int sensor, const uint16_t *table, TableProgress progress);
 
+// The flash address of the erase, page or block at which the last table write failed; 0 when it
+// failed at no step (or did not fail).
+unsigned TableWriteFailedAt();
+
 // True from the start of a table write to its end: nothing else may talk to the sensor, change
 // the view or close the program meanwhile.
 bool TableWriteRunning();

@@ -4,6 +4,8 @@
 #include <iterator>
 
 #include "core/link/identity.h"
+#include "core/params/derived.h"
+#include "core/params/paramblock.h"
 #include "core/state/flags.h"
 
 double arrayNORM[STRIP_TRACES * STRIP_SAMPLES];
@@ -28,6 +30,15 @@ int32_t SelectedValue(const RawRecord &r, uint16_t analogOutMode) {
         default:
             return r.umValue;
     }
+}
+
+const char *ToleranceOf(const RawRecord &record) {
+    const uint16_t mode = para.ge.evalMode;
+    DeriveSettings(mode);
+    DeriveThresholds(mode);
+    const int32_t value = SelectedValue(record, para.ge.analogOutMode);
+    if (InTolerance(value, umloTHD, umupTHD)) return "in";
+    return value > umupTHD ? "above" : "below";
 }
 
 int32_t AnalogTraceValue(const RawRecord &r, uint16_t analogOutMode) {

@@ -21,6 +21,11 @@ int32_t SelectedValue(const RawRecord &r, uint16_t analogOutMode);
 // mode-2/3 value of YAXISMAX − 1 plotted as 1.
 int32_t AnalogTraceValue(const RawRecord &r, uint16_t analogOutMode);
 
+// Where the value the analog-output mode selects lies against the thresholds derived from `para`
+// and `calib` as the displays derive them: "in", "above" or "below". `record` is the last record
+// read into `raw` (its hardware tolerance word sets the thresholds in the hardware modes).
+const char *ToleranceOf(const RawRecord &record);
+
 // A position raised to 1 when 0 and lowered to `pixels` when above it.
 uint16_t ClampPosition(uint16_t position, int pixels);
 

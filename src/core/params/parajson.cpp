@@ -1,62 +1,30 @@
 #include "core/params/parajson.h"
 
+#include "core/params/parafields.h"
 #include "core/params/paramblock.h"
 
-namespace {
-
-QJsonObject generalSetJson(const ParaGeneral &ge) {
-    return {
-        {"evalMode", ge.evalMode},
-        {"optionSwitch", ge.optionSwitch},
-        {"hardwareMode", ge.hardwareMode},
-        {"measurementMode", ge.measurementMode},
-        {"triggerMode", ge.triggerMode},
-        {"average", ge.average},
-        {"polarity", ge.polarity},
-        {"analogOutMode", ge.analogOutMode},
-        {"analogOutZoom", ge.analogOutZoom},
-        {"rs232OutMode", ge.rs232OutMode},
-        {"upperToleranceUm", ge.umUpperTolerance},
-        {"lowerToleranceUm", ge.umLowerTolerance},
-        {"setpointUm", ge.umSetpoint},
-    };
-}
-
-QJsonObject sensorSetJson(const ParaSensor &set) {
-    return {
-        {"power", set.power},
-        {"powerMode", set.powerMode},
-        {"intTime", set.intTime},
-        {"videoThreshold", set.videoThreshold},
-        {"teachValuePix", set.teachValue},
-        {"evalBeginPix", set.evalBegin},
-        {"evalEndPix", set.evalEnd},
-        {"baudrateIndex", set.baudrateIndex},
-        {"modeSelect", set.modeSelect},
-        {"ccdOpMode", set.ccdOpMode},
-        {"teachValueUm", set.umTeachValue},
-    };
-}
-
-}  // namespace
-
 QJsonObject ParaBlockJson(const ParaBlock &block) {
-    return {
-        {"general", generalSetJson(block.ge)},
-        {"master", sensorSetJson(block.ma)},
-        {"slave", sensorSetJson(block.sl)},
-    };
+    QJsonObject object;
+    for (int set = 0; set < PARA_PAGES; ++set)
+        object.insert(ParaSetName(set), ParaSetJson(block, set));
+    return object;
 }
 
 const char *ParaSetName(int set) {
-    constexpr const char *kNames[PARA_PAGES] = {"general", "master", "slave"};
-    return set >= 0 && set < PARA_PAGES ? kNames[set] : "";
+    return set >= 0 && set < PARA_PAGES ? PARA_SET_NAMES[set] : "";
+}
+
+QJsonObject ParaSetJson(const ParaBlock &block, int set) {
+    QJsonObject fields;
+    ForEachParaField(block, set,
+                     [&](const char *name, int64_t value) { fields.insert(name, qint64(value)); });
+    return fields;
 }
 
 QJsonObject ParaSetJson(int set, const uint8_t *page) {
     ParaBlock block{};
     PutParaPage(block, set, page);
-    return ParaBlockJson(block).value(ParaSetName(set)).toObject();
+    return ParaSetJson(block, set);
 }
 
 QJsonArray ParaSetChanges(int set, const uint8_t *before, const uint8_t *after) {

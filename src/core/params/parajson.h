@@ -14,6 +14,8 @@ QJsonObject ParaBlockJson(const ParaBlock &block);
 // The name of set 0, 1 or 2: "general", "master" or "slave".
 const char *ParaSetName(int set);
 
+// Set `set` (0..2) of `block`, every field by its name (parafields).
+QJsonObject ParaSetJson(const ParaBlock &block, int set);
 // Set `set` of its 32 wire bytes `page`.
 QJsonObject ParaSetJson(int set, const uint8_t *page);
 

@@ -3,12 +3,15 @@
 #include <QJsonArray>
 #include <cstring>
 #include <string>
+#include <initializer_list>
 
+#include "core/link/calibheader.h"
 #include "core/link/frame.h"
 #include "core/link/identity.h"
 #include "core/link/sensorchange.h"
 #include "core/link/status.h"
 #include "core/params/parajson.h"
+#include "core/link/xflash.h"
 #include "core/params/paramblock.h"
 #include "core/state/flags.h"
 #include "core/system/timing.h"
@@ -141,4 +144,21 @@ void NoteTaught(const TeachRecord &t) {
 void ForgetSensorSets() {
     for (auto &memory : knownSets)
         for (KnownSet &set : memory) set.known = false;
+}
+
+bool GetAllSets(int target) {
+    bool ok = true;
+    for (uint16_t set = 0; set < PARA_PAGES; ++set) ok = PushGET(target, set) == 1 && ok;
+    return ok;
+}
+
+bool ReadEvaluationSettings() {
+    // Each read is tried once more at once: a damaged reply is no lost sensor.
+    const auto twice = [](auto read) { return read() || read(); };
+    for (int sensor : {1, 2})
+        if (!twice([sensor] {
+                return ReadCalibDataFromXF(&calib[sensor - 1], sensor, sizeof(CalibHeader)) == 1;
+            }))
+            return false;
+    return twice([] { return GetAllSets(RAM); });
 }

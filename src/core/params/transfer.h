@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "wire/wire.h"
+// The pause after each SEND, while the sensor takes the set [s].
+constexpr double SEND_PAUSE = 0.1;
 
 // Sends set `set` of `para` (order 3 for EEPROM, 1 for any other target): 1 when the sensor
 // acknowledged it, else -1. Shows the status on the active surface. A single set, not recorded
@@ -29,3 +31,11 @@ bool KnownSensorSet(uint16_t target, uint16_t set, uint8_t *page);
 void NoteTaught(const TeachRecord &taught);
 // Forgets the known sets: another pair may answer now.
 void ForgetSensorSets();
+// GET of the three sets from `target` into `para`, as the program's GET button does: true when
+// all three arrived.
+bool GetAllSets(int target);
+
+// Both calibration headers into `calib` and the three sets from RAM into `para`: what the
+// tolerance of a measured value and a recorder file's header are derived from. True when all
+// arrived, each read tried once more at once when its reply failed.
+bool ReadEvaluationSettings();

@@ -125,7 +125,7 @@ void request(int &flag, const char *what, void (*action)()) {
 
 // The three parameter sets to or from the sensor with a pause after each, as one change.
 void sendSets() {
-    SendParaSets(static_cast<uint16_t>(target), 0.1);
+    SendParaSets(static_cast<uint16_t>(target), SEND_PAUSE);
 }
 
 void getSets() {
