@@ -9,6 +9,7 @@
 #include "core/link/transport.h"
 #include "core/params/appsettings.h"
 #include "gui/app/shell.h"
+#include "gui/app/stopaction.h"
 #include "gui/runtime/screen.h"
 #include "gui/touch/navigation.h"
 #include "ktav_panels.h"
@@ -149,7 +150,45 @@ TEST_F(Shell, SigtermClosesInOrderAndWritesTheSettings) {
     EXPECT_TRUE(QFile::exists(ini.c_str()));
 }
 
+// A start-up without an accepted pair (no serial port, a TCP server that refuses, a hardware
+// record that does not come) leaves the sensor controls of both surfaces dimmed, and STOP does
+// not enable them; an accepted pair enables them.
+TEST_F(Shell, OnlyAPairAcceptedAtStartUpEnablesTheSensorControls) {
+    SimProcess sim;
+    const std::tuple<const char *, QStringList, bool, int> cases[] = {
+        {"no serial port", {}, false, 1},
+        {"TCP FailedToConnect", {}, true, 1},
+        {"no hardware record", {"--error-reply", "10=0"}, true, 1},
+        {"accepted", {}, true, 0},
+    };
+    for (const auto &[name, device, tcp, dim] : cases) {
+        SCOPED_TRACE(name);
+        QFile::remove(ini.c_str());
+        if (tcp) {
+            ASSERT_TRUE(sim.start(device));
+            writeSettings(sim.tcpSettings());
+            if (std::string(name) == "TCP FailedToConnect") sim.stop();
+        }
+        ASSERT_EQ(StartProgram(options), 1);
+        for (int stop : {0, 1}) {
+            if (stop) CC_BTNStop(pPA, PANEL_STOP, EVENT_COMMIT, nullptr, 0, 0);
+            for (auto [panel, control] : {std::pair{pPA, PANEL_RUN}, std::pair{pPA, PANEL_VIDEO},
+                                          std::pair{pPA, PANEL_TEACH}, std::pair{pPA, PANEL_RESET},
+                                          std::pair{pPA, PANEL_SEND}, std::pair{pPA, PANEL_GET},
+                                          std::pair{pTSD, TSD_RUN}, std::pair{pTSD, TSD_SEND},
+                                          std::pair{pRec, REC_START}, std::pair{pTRec, TREC_START}})
+                EXPECT_EQ(dimmed(panel, control), dim) << control << (stop ? " after STOP" : "");
+        }
+        closeMainPanel();
+        RunUserInterface();
+        ShutdownProgram();
+    }
+}
+
 TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    writeSettings(sim.tcpSettings());
     EXPECT_EQ(runProgram([] {
                   stop_flag = STOP_RUNNING;  // as if VIDEO ran
                   SetCtrlAttribute(pPA, PANEL_RUN, ATTR_DIMMED, 1);

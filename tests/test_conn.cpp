@@ -12,10 +12,14 @@
 #include <filesystem>
 #include <tuple>
 
+#include "core/calib/identifypair.h"
 #include "core/params/appsettings.h"
+#include "core/state/programdir.h"
 #include "core/system/serial.h"
 #include "gui/app/conndialog.h"
+#include "gui/app/reconnect.h"
 #include "gui/app/shell.h"
+#include "gui/measure/recpopup.h"
 #include "gui/runtime/popupscript.h"
 #include "ktav_panels.h"
 #include "support.h"
@@ -361,4 +365,90 @@ TEST_F(ConnDialog, ALineThatVanishesIsReportedAndTheDialogStaysUsable) {
         EXPECT_EQ(dimmed(pConn, CONNECT_ACCEPT), 0);
         expectSensorControlsDimmed(1);
     }
+}
+
+// A pair lost while it was measured (the simulator stopped) comes back by itself: tried at once
+// and then on the schedule, every attempt said on the status lines and in both boxes, with the
+// sensor controls of both surfaces dimmed (STOP does not enable them) and the strip charts and
+// address field greyed meanwhile. The same pair goes on with the RUN or VIDEO that ran; another
+// pair is identified and nothing resumes; nor does a recording; with the settings key off the
+// program only says that the sensor did not answer.
+TEST_F(ConnDialog, ALostPairComesBackByItself) {
+    const struct {
+        const char *name;
+        const Dialog &d;
+        Line line;
+        int button;  // RUN or VIDEO of the surface; 0: the desktop recorder's START
+        QStringList again = {};
+        const char *resumed = nullptr;  // what the status says when the pair is back
+        int reconnect = 1;
+    } cases[] = {
+        {"RUN", desktop, Line::Tcp, PANEL_RUN, {}, "same pair, RUN resumed"},
+        {"touch VIDEO", touch, Line::Tcp, TSD_VIDEO, {}, "same pair, VIDEO resumed"},
+        {"RUN on the serial line", desktop, Line::Serial, PANEL_RUN, {}, "same pair, RUN resumed"},
+        {"another pair", desktop, Line::Tcp, PANEL_RUN, {"--serial", "2024"}},
+        {"a recording", desktop, Line::Tcp, 0, {}, "same pair"},
+        {"reconnection off", desktop, Line::Tcp, PANEL_RUN, {}, nullptr, 0},
+    };
+    SetFrameTap(tapWire);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        status.shown.clear();
+        reconnect_flag = c.reconnect;
+        startSim();
+        const QString address = QString("127.0.0.1:%1").arg(sim.tcpPort());
+        connect(c.d, c.line);
+        SwitchSurface(&c.d == &touch);
+        const int order = c.button == TSD_VIDEO ? ORD_VIDEO : ORD_RAW;
+        wire.clear();
+        wire.during = [this, order](bool request, int o, int n) {
+            if (!request || o != order) return;
+            // The pair is lost; its pseudo-terminal's number may go to another test's simulator
+            // at once: the port names a device that stays gone until the pair is back.
+            if (n == 3) {
+                sim.stop();
+                qputenv("KTAV_COM7", "/nonexistent/ttyVanished");
+            }
+            if (n == 6) stop_flag = STOP_IDLE;  // and back for a few cycles
+        };
+        std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath(c.name)));
+        SetCtrlVal(pRec, REC_INCTIME, 0.0);
+        SetCtrlVal(pRec, REC_SAMPLES, 1000);
+        if (c.button)
+            press(c.d.mainPanel, c.button);
+        else
+            deliver(pRec, REC_START, EVENT_COMMIT);
+        ASSERT_EQ(Reconnecting(), c.reconnect == 1);
+        if (!c.reconnect) {
+            EXPECT_FALSE(status.has("Sensor lost"));
+            continue;
+        }
+        press(c.d.mainPanel, c.d.mainPanel == pPA ? PANEL_STOP : TSD_STOP);
+        expectSensorControlsDimmed(1);
+        for (auto [panel, control] :
+             {std::pair{pPA, PANEL_STRIPCHART}, std::pair{pTGraph, TGRAPH_STRIPCHART},
+              std::pair{pPA, PANEL_HOST}, std::pair{pTSD, TSD_HOST}})
+            EXPECT_EQ(dimmed(panel, control), 1) << control;
+        // The first attempt, at once, finds no pair; the next one, a second later, finds it.
+        EXPECT_TRUE(
+            waitFor([] { return status.has("Sensor lost: reconnecting \u2026, attempt 1"); }));
+        const int sent = wire.sent(order);
+        startSim(c.again + QStringList{"--tcp", address});
+        ASSERT_TRUE(waitFor([] { return !Reconnecting(); }));
+        for (const Dialog *any : both)
+            for (const char *attempt : {", attempt 1\n", ", attempt 2\n"})
+                EXPECT_NE(text(any->panel, any->msgBox).find(attempt), std::string::npos);
+        ProcessSystemEvents();  // a resumed loop runs here until its sixth request
+        EXPECT_EQ(DeviceAccepted(), 1);
+        EXPECT_EQ(dimmed(c.d.mainPanel, c.d.mainPanel == pPA ? PANEL_SEND : TSD_SEND), 0);
+        EXPECT_EQ(dimmed(pPA, PANEL_HOST), 0);
+        EXPECT_EQ(wire.sent(order) > sent, c.resumed && c.button) << wire.sent(order);
+        EXPECT_EQ(status.has("Sensor reconnected: "), bool(c.resumed));
+        const std::string back = c.resumed ? std::string("Sensor reconnected: ") + c.resumed
+                                           : "Another sensor pair (serial 2024): nothing resumed";
+        EXPECT_TRUE(status.has(back) || lastLine(desktop) == back) << lastLine(desktop);
+    }
+    SetFrameTap(nullptr);
+    SwitchSurface(false);
+    reconnect_flag = 1;
 }

@@ -12,6 +12,8 @@ namespace {
 constexpr char CONNECTION[] = "CONNECTION";
 constexpr char ADDRESSES[] = "IP ADDRESSES";
 constexpr char APPLICATION[] = "APPLICATION";
+constexpr char RECONNECT[] = "RECONNECT";
+constexpr char RECONNECT_KEY[] = "Reconnect lost pair";
 constexpr size_t ADDRESS_SIZE = 1024;
 
 std::string addressKey(int k) {
@@ -97,6 +99,8 @@ int ReadAppSettings(const char *path, AppSettings &values) {
     values.portText =
         stringItem(ini.get(), CONNECTION, "PORT NUMBER", HOST_TEXT_SIZE).value_or("10001");
     readPlacement(ini.get(), values);
+    if (auto reconnect = intItem(ini.get(), RECONNECT, RECONNECT_KEY))
+        values.reconnect = *reconnect != 0;
     return 1;
 }
 
@@ -123,6 +127,7 @@ int WriteAppSettings(const char *path, const AppSettings &values, std::string *w
     Ini_PutInt(h, APPLICATION, "Panel pos. y", values.panelTop.value_or(0));
     Ini_PutInt(h, APPLICATION, "Panel width ", values.panelWidth.value_or(0));  // trailing blank
     Ini_PutInt(h, APPLICATION, "Panel height", values.panelHeight.value_or(0));
+    Ini_PutInt(h, RECONNECT, RECONNECT_KEY, values.reconnect ? 1 : 0);
     return Ini_WriteToFile(h, path, whyNot);
 }
 

@@ -1,6 +1,6 @@
 // The application settings file "PX-MS-Vista.ini": the connection settings, the list of
-// remembered host addresses and the placement of the main panel, read and written as plain
-// values. The shell puts them onto the connection pop-ups, the transport and the main panel.
+// remembered host addresses, the placement of the main panel and whether a lost pair is
+// reconnected, read and written as plain values. The shell puts them onto the connection pop-ups, the transport and the main panel.
 #pragma once
 #include <optional>
 #include <string>
@@ -27,6 +27,9 @@ struct AppSettings {
     std::optional<int> panelWidth, panelHeight;
     std::optional<bool> touchSurface;
     std::optional<bool> zoom;
+
+    // "RECONNECT": a lost sensor pair is reconnected by itself; off only when the file says 0.
+    bool reconnect = true;
 };
 
 // Reads the file into `values`, which hold the current settings on entry. Accepted connection

@@ -13,6 +13,7 @@
 #include "core/state/flags.h"
 #include "gui/panels/handles.h"
 #include "gui/params/settingsview.h"
+#include "gui/params/stripchart.h"
 #include "gui/params/videocurves.h"
 #include "gui/runtime/userint.h"
 #include "ktav_panels.h"
@@ -213,6 +214,7 @@ void showMeasurementMode() {
         SetCtrlAttribute(*setpointControl.panel, setpointControl.control, ATTR_VISIBLE, setpoint);
         SetCtrlAttribute(*distanceControl.panel, distanceControl.control, ATTR_VISIBLE, !setpoint);
     }
+    FitSetpointSteppers();
 }
 
 // Tolerance entries are editable only while the tolerances come from the parameter block.
@@ -243,13 +245,11 @@ void showRecorderAvailability() {
                       ATTR_DIMMED, dimmed);
 }
 
-// Measured-value axis, on the desktop the video graphs with their threshold lines, and the grey
-// object area of the position graphs, on the active surface.
+// The strip charts' band and axis, on the desktop the video graphs with their threshold lines,
+// and the grey object area of the position graphs, on the active surface.
 void redrawGraphs() {
     const double lastPixel = PixelCount() - 1;
-    const Place axis =
-        tsd_flag ? Place{&pTGraph, TGRAPH_STRIPCHART} : Place{&pPA, PANEL_STRIPCHART};
-    SetAxisScalingMode(*axis.panel, axis.control, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, YAXISMAX);
+    FollowStripBand();
     if (!tsd_flag) {
         PlotVIDEOCurveA(adcbufA, thdArrayA, xArray8);
         PlotVIDEOCurveB(adcbufB, thdArrayB, xArray8);
@@ -346,6 +346,7 @@ void GetPanelValues() {
                &para.ma.baudrateIndex);
     ActivateSettings(para.ge.evalMode);
     CalcUMThresholds(para.ge.evalMode);
+    FollowStripBand();
 }
 
 void SetPanelValues() {
