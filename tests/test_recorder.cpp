@@ -571,32 +571,29 @@ TEST_F(TouchRecorder, AskingAndRecordingEachLookAsTheyAre) {
     touchToggle(pTSD, TSD_TOG_RECORDER);
     EXPECT_EQ(dimmed(pTSD, TSD_EXIT), 0);
     writeFile(path, "an earlier recording\r\n");
-    static std::string asked, boxAtQuestion, stateAtQuestion;
-    static int lampAtQuestion;
+    ReplaceTextBoxLine(pTRec, TREC_MSGBOX, 0, "RECORDER STOPPED");
+    static std::string asked;
     SetUnattendedPopups([](const char *title, const char *question) {
-        asked = std::string(title) + ": " + question;
-        boxAtQuestion = boxLine(0);
-        stateAtQuestion = TouchRecorderState();
-        lampAtQuestion = attribute(pTRec, TREC_RECLED, ATTR_VISIBLE) && value(pTRec, TREC_RECLED);
+        asked = std::string(title) + ": " + question + " | " + boxLine(0) + " " +
+                TouchRecorderState() +
+                (value(pTRec, TREC_RECLED) && lamp(pTRec, TREC_RECLED) == kGreen ? " green" : "");
     });
     press(pTRec, TREC_START);  // declined
     SetUnattendedPopups(nullptr);
-    EXPECT_EQ(asked, "ATTENTION !: File already exist - overwrite ?\n" + path.toStdString());
-    EXPECT_NE(boxAtQuestion, "RECORDER ACTIVE");
-    EXPECT_EQ(std::tuple(stateAtQuestion, lampAtQuestion), std::tuple("Recorder not active!", 0));
+    EXPECT_EQ(asked, "ATTENTION !: File already exist - overwrite ?\n" + path.toStdString() +
+                         " | RECORDER STOPPED Recorder not active!");
     QFile::remove(path);
     press(pTRec, TREC_START);
-    EXPECT_EQ(std::tuple(boxLine(0), boxLine(2)), std::tuple("RECORDER ACTIVE", "SAMPLES: 0"));
-    EXPECT_EQ(dimmed(pTSD, TSD_EXIT), 1);
+    EXPECT_EQ(std::tuple(boxLine(0), boxLine(2), dimmed(pTSD, TSD_EXIT)),
+              std::tuple("RECORDER ACTIVE", "SAMPLES: 0", 1));
     for (int i = 0; i < 3; ++i) tick();
     EXPECT_EQ(boxLine(2), "SAMPLES: 3");
     const KGraph *chart = static_cast<KGraph *>(FindCtrl(pTRec, TREC_RECCHART)->widget);
     for (int trace = 1; trace <= REC_CHART_TRACES; ++trace) {
         const std::vector<double> values = chart->traceValues(trace);
-        for (auto v = values.end() - 3; v != values.end(); ++v) {
-            EXPECT_GE(*v, chart->yMinimum()) << trace;
-            EXPECT_LE(*v, chart->yMaximum()) << trace;
-        }
+        const auto [low, high] = std::minmax_element(values.end() - 3, values.end());
+        EXPECT_GE(*low, chart->yMinimum()) << trace;
+        EXPECT_LE(*high, chart->yMaximum()) << trace;
     }
     press(pTRec, TREC_STOP);
     EXPECT_EQ(dimmed(pTSD, TSD_EXIT), 0);

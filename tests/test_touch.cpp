@@ -347,6 +347,8 @@ TEST_F(Touch, SteppedValuesReachTheSensorWithTheNextSendAndEndRunFirst) {
     duringRequest(ORD_RAW, [](int n) {
         if (n != 2) return;
         measured = real(pTNum, TNUM_MEASVALUE);
+        leftClick(pTNum, TNUM_SETP_D100UM);
+        EXPECT_EQ(stop_flag, STOP_RUNNING) << "a digit marker never ends RUN";
         leftClick(pTNum, TNUM_SETPOINT);
         leftClick(pTNum, TNUM_SETP_UP);
         EXPECT_EQ(stop_flag, STOP_IDLE) << "RUN ends before the value changes";

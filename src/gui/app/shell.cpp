@@ -156,7 +156,7 @@ void InitGUI() {
     SetCtrlsAttribute(pPA, {PANEL_TOL_UP, PANEL_TOL_LO}, ATTR_DIMMED, !softwareTolerances);
     SetCtrlsAttribute(pTPara0, {TPARA0_TOL_UP, TPARA0_TOL_LO}, ATTR_DIMMED, !softwareTolerances);
     SetCtrlsAttribute(pTNum, {TNUM_TOLPLUS, TNUM_TOLMINUS}, ATTR_DIMMED, !softwareTolerances);
-    FitSetpointSteppers();
+    FitNumericSteppers();
 
     const bool direct = para.ge.polarity == 1;
     SetCtrlVal(pPA, PANEL_LBL_POLARITY, direct ? "POL: DIRECT" : "POL: INVERT");

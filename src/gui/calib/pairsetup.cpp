@@ -150,7 +150,7 @@ void showSetpointOrDistance(bool setpoint) {
         else
             SetCtrlVal(*p.panel, p.distance, umVIRTOFFS * distance.share / 1000.0);
     }
-    FitSetpointSteppers();
+    FitNumericSteppers();
 }
 
 // ---- master/slave switch ----

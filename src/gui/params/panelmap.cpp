@@ -214,7 +214,6 @@ void showMeasurementMode() {
         SetCtrlAttribute(*setpointControl.panel, setpointControl.control, ATTR_VISIBLE, setpoint);
         SetCtrlAttribute(*distanceControl.panel, distanceControl.control, ATTR_VISIBLE, !setpoint);
     }
-    FitSetpointSteppers();
 }
 
 // Tolerance entries are editable only while the tolerances come from the parameter block.
@@ -363,6 +362,7 @@ void SetPanelValues() {
     showPowerModes();
     showMeasurementMode();
     showToleranceSource();
+    FitNumericSteppers();
     showPolarity();
     showRecorderAvailability();
     ShowEvalMode(para.ge.evalMode, true);

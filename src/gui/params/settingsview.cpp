@@ -107,10 +107,16 @@ void DimmSensorControls(int dim) {
     SetCtrlAttribute(pTRec, TREC_START, ATTR_DIMMED, dim);
 }
 
-void FitSetpointSteppers() {
-    int shown = 1;
-    GetCtrlAttribute(pTNum, TNUM_SETPOINT, ATTR_VISIBLE, &shown);
-    SetCtrlsAttribute(pTNum, {TNUM_SETP_UP, TNUM_SETP_DOWN}, ATTR_DIMMED, !shown);
+void FitNumericSteppers() {
+    constexpr int kStepped[][3] = {{TNUM_SETPOINT, TNUM_SETP_UP, TNUM_SETP_DOWN},
+                                   {TNUM_TOLPLUS, TNUM_TOLPLUS_UP, TNUM_TOLPLUS_DOWN},
+                                   {TNUM_TOLMINUS, TNUM_TOLMINUS_UP, TNUM_TOLMINUS_DOWN}};
+    for (const auto &[display, up, down] : kStepped) {
+        int shown = 1, dimmed = 0;
+        GetCtrlAttribute(pTNum, display, ATTR_VISIBLE, &shown);
+        GetCtrlAttribute(pTNum, display, ATTR_DIMMED, &dimmed);
+        SetCtrlsAttribute(pTNum, {up, down}, ATTR_DIMMED, !shown || dimmed);
+    }
 }
 
 void DimmSensorControlsWithoutPair() {

@@ -24,9 +24,10 @@ void DimmSensorControls(int dim);
 // controls are enabled for the operator (STOP, a touch view, a recorder's STOP, a loop's end).
 void DimmSensorControlsWithoutPair();
 
-// The touch numeric panel's set-point steppers step the set-point it shows: with the distance
-// shown in its place (distance mode) they have nothing to step and are dimmed.
-void FitSetpointSteppers();
+// The touch numeric panel's steppers step only a value the operator may change: with its display
+// hidden (the distance shown in the set-point's place) or dimmed (tolerances set at the housing)
+// they have nothing to step and are dimmed.
+void FitNumericSteppers();
 
 // Writes the evaluation-mode label of the main panel and dims the teach entries of the master
 // and slave pop-ups as mode `mode` uses them; with `touchToo` also the touch labels and entries.
