@@ -1,6 +1,7 @@
 // The application settings file "PX-MS-Vista.ini": the connection settings, the list of
 // remembered host addresses, the placement of the main panel and whether a lost pair is
-// reconnected, read and written as plain values. The shell puts them onto the connection pop-ups, the transport and the main panel.
+// reconnected, read and written as plain values. The shell puts them onto the connection
+// pop-ups, the transport and the main panel.
 #pragma once
 #include <optional>
 #include <string>
