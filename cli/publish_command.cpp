@@ -6,9 +6,9 @@
 //   status       online, sensor-lost, reconnecting, offline (retained; the last will: offline);
 //   audit        the lines this host appends to the audit log meanwhile (audit_mirror.h).
 // Identity and parameters go out when they change and on every connection to the broker. A
-// lost sensor is tried again after 1 s, doubling up to 30 s, and identified again when it
-// answers; the broker connection does the same by itself. SIGINT and SIGTERM end the run in
-// order: the broker is told offline.
+// lost sensor is tried again at once, then after 1 s, doubling up to 30 s, and identified again
+// when it answers; the broker connection is tried again after 1 s, doubling up to 30 s, by itself.
+// SIGINT and SIGTERM end the run in order: the broker is told offline.
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
@@ -43,10 +43,8 @@ void onEnd(int) {
     ending = 1;
 }
 
-constexpr double kPoll = 0.1;         // longest sleep between two looks at a signal [s]
-constexpr double kFirstRetry = 1;     // [s] before the sensor is tried again, doubling up to
-constexpr double kLongestRetry = 30;  // [s]
-constexpr double kOfflineWait = 2;    // [s] the broker has to take the last status
+constexpr double kPoll = 0.1;       // longest sleep between two looks at a signal [s]
+constexpr double kOfflineWait = 2;  // [s] the broker has to take the last status
 constexpr int kDefaultPort = 1883;
 constexpr int kDefaultTlsPort = 8883;
 constexpr qint64 kLongestPasswordFile = 4096;  // [bytes]
@@ -144,13 +142,15 @@ int identifyPair(const QCommandLineParser &args, Publisher &publisher, QString &
     return EXIT_OK;
 }
 
-// When the sensor is tried again: 1 s after it was lost, the wait doubling up to 30 s while it
-// does not answer.
+// When the sensor is tried next (a Timer() value), on the schedule of a lost sensor.
 struct Retry {
-    double at = 0, wait = kFirstRetry;
-    void failed() {
+    double at = 0;
+    ReconnectSchedule schedule;
+    // The wait until the next attempt [s]: none after a loss, then 1 s, doubling up to 30 s.
+    double plan() {
+        const double wait = NextReconnectWait(schedule);
         at = Timer() + wait;
-        wait = std::min(2 * wait, kLongestRetry);
+        return wait;
     }
 };
 
@@ -173,11 +173,10 @@ bool reconnectSensor(const QCommandLineParser &args, Publisher &publisher, Retry
         publisher.setStatus(status == EXIT_OK ? Status::Online : Status::SensorLost);
     if (status == EXIT_OK) {
         say("pair identified; publishing");
-        retry.wait = kFirstRetry;
+        retry.schedule = {};
         return true;
     }
-    say(QString("%1; trying again in %2 s").arg(problem).arg(retry.wait));
-    retry.failed();
+    say(QString("%1; trying again in %2 s").arg(problem).arg(retry.plan()));
     return false;
 }
 
@@ -260,6 +259,7 @@ int CmdPublish(const QCommandLineParser &args) {
     const double interval = args.isSet("rate") ? 1.0 / args.value("rate").toDouble() : 0.0;
     bool sensorUp = false;
     Retry retry;
+    retry.plan();       // the first attempt at once
     SensorWatch watch;  // a failed exchange is tried again; the sensor is lost after three
     double next = Timer();
     unsigned records = 0;
@@ -278,12 +278,11 @@ int CmdPublish(const QCommandLineParser &args) {
         if (taken == 1 && ++records % every == 0)
             publisher.publishMeasurement(compact(MeasurementJson(JsonTimeStamp(), raw)));
         if (taken == -1) {
-            say(QString("sensor lost: no correct measurement record; trying again in %1 s")
-                    .arg(retry.wait));
+            say("sensor lost: no correct measurement record; trying again");
             publisher.setStatus(Status::SensorLost);
             sensorUp = false;
             watch = {};
-            retry.failed();
+            retry.plan();
         }
     }
     publisher.finish();

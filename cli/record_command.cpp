@@ -10,6 +10,7 @@
 #include "connection.h"
 #include "console.h"
 #include "core/link/commands.h"
+#include "core/link/sensorwatch.h"
 #include "core/measure/recfile.h"
 #include "core/measure/recorder.h"
 #include "core/params/transfer.h"
@@ -19,10 +20,6 @@
 #include "json_output.h"
 
 namespace {
-
-// --reconnect: the first wait before a lost sensor is tried again, and the longest [s].
-constexpr double kFirstRetry = 1.0;
-constexpr double kLongestRetry = 30.0;
 
 constexpr const char *kNoSettings = "cannot read the parameter sets and the calibration headers";
 
@@ -47,8 +44,9 @@ void waitOrInterrupt(double seconds) {
 // each failure said on standard error. True when the pair answers; false when a signal ended the
 // wait or `status` ends the recording (`problem` then says why).
 bool awaitPair(const QCommandLineParser &args, bool atStart, int &status, QString &problem) {
-    double wait = 0.0;
+    ReconnectSchedule schedule;
     for (;;) {
+        const double wait = NextReconnectWait(schedule);
         waitOrInterrupt(wait);
         if (interrupted) return false;
         status = ReopenAndIdentify(args, problem);
@@ -62,8 +60,8 @@ bool awaitPair(const QCommandLineParser &args, bool atStart, int &status, QStrin
         }
         if (status != EXIT_LINK) return false;
         if (atStart && wait == 0.0) std::fprintf(stderr, "waiting for the sensor pair\n");
-        wait = wait > 0.0 ? std::min(2 * wait, kLongestRetry) : kFirstRetry;
-        std::fprintf(stderr, "%s; trying again in %g s\n", problem.toLocal8Bit().constData(), wait);
+        std::fprintf(stderr, "%s; trying again in %g s\n", problem.toLocal8Bit().constData(),
+                     schedule.wait);
     }
 }
 

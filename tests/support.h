@@ -148,14 +148,17 @@ inline QString writeFile(const QString &path, const QByteArray &bytes) {
 }
 
 #ifndef KTAV_TEST_WITHOUT_PANELS
+#include <QLineEdit>
 #include <QTest>
 
 #include "core/calib/calibfile.h"
+#include "core/calib/identifypair.h"
 #include "core/link/identity.h"
 #include "core/measure/recorder.h"
 #include "core/params/paramblock.h"
 #include "gui/app/bindings.h"
 #include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
 #include "gui/runtime/runtime.h"
 #include "gui/runtime/userint.h"
 #include "gui/touch/touchrecorder.h"
@@ -177,6 +180,8 @@ class ProgramTest : public ::testing::Test {
         ResetParaBlock();
         ResetCalibration();
         ResetHwInfo();
+        ForgetDevice();  // no pair identified yet: the sensor controls dimmed
+        DimmSensorControlsWithoutPair();
         tmr_flag = timeout_flag = file_flag = 0;  // the recorders' working flags
     }
 };
@@ -216,6 +221,17 @@ inline int shown(int panel) {
     int v = -1;
     GetPanelAttribute(panel, ATTR_VISIBLE, &v);
     return v;
+}
+
+// A field that shows a path: the file name whole within the field, the folders shortened where
+// they do not fit; its value the whole path.
+inline void expectPathShown(int panel, int control, const std::string &path) {
+    const auto *field = qobject_cast<const QLineEdit *>(FindCtrl(panel, control)->widget);
+    const QString shown = field->text(), name = QString::fromStdString(path).section('/', -1);
+    EXPECT_EQ(text(panel, control), path);
+    EXPECT_TRUE(shown.endsWith('/' + name)) << shown.toStdString();
+    EXPECT_LE(field->fontMetrics().horizontalAdvance(shown), field->contentsRect().width())
+        << shown.toStdString();
 }
 
 // ---- The operator's hand.

@@ -9,6 +9,7 @@
 #include "core/link/transport.h"
 #include "core/params/appsettings.h"
 #include "gui/app/shell.h"
+#include "gui/app/stopaction.h"
 #include "gui/runtime/screen.h"
 #include "gui/touch/navigation.h"
 #include "ktav_panels.h"
@@ -149,7 +150,35 @@ TEST_F(Shell, SigtermClosesInOrderAndWritesTheSettings) {
     EXPECT_TRUE(QFile::exists(ini.c_str()));
 }
 
+// A start-up whose TCP connection or hardware record failed leaves the sensor controls of both
+// surfaces dimmed, after STOP too; an accepted pair enables them.
+TEST_F(Shell, OnlyAPairAcceptedAtStartUpEnablesTheSensorControls) {
+    SimProcess sim;
+    for (const auto &[device, refused, dim] :  // refused: "TCP FailedToConnect"
+         {std::tuple(QStringList{}, true, 1),
+          {QStringList{"--error-reply", "10=0"}, false, 1},
+          {QStringList{}, false, 0}}) {
+        ASSERT_TRUE(sim.start(device));
+        writeSettings(sim.tcpSettings());
+        if (refused) sim.stop();
+        ASSERT_EQ(StartProgram(options), 1);
+        CC_BTNStop(pPA, PANEL_STOP, EVENT_COMMIT, nullptr, 0, 0);
+        for (auto [panel, control] : {std::pair{pPA, PANEL_RUN},
+                                      {pPA, PANEL_RESET},
+                                      {pTSD, TSD_SEND},
+                                      {pRec, REC_START},
+                                      {pTRec, TREC_START}})
+            EXPECT_EQ(dimmed(panel, control), dim) << device.join(' ').toStdString() << control;
+        closeMainPanel();
+        RunUserInterface();
+        ShutdownProgram();
+    }
+}
+
 TEST_F(Shell, SurfaceSwitchBothWaysStopsTheLoopAndRestoresTheDesktop) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    writeSettings(sim.tcpSettings());
     EXPECT_EQ(runProgram([] {
                   stop_flag = STOP_RUNNING;  // as if VIDEO ran
                   SetCtrlAttribute(pPA, PANEL_RUN, ATTR_DIMMED, 1);

@@ -1,5 +1,6 @@
 // The calibration pop-up on real widgets with the simulator as the sensor pair: file button,
 // WRITE into the sensors' flash, READ, the linearisation switch and the pair set-up controls.
+#include <QDir>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "core/state/programdir.h"
 #include "gui/app/hwselect.h"
 #include "gui/app/identityview.h"
+#include "gui/app/linkview.h"
 #include "gui/calib/calibpopup.h"
 #include "gui/runtime/popupscript.h"
 #include "ktav_panels.h"
@@ -104,11 +106,13 @@ class Calib : public ProgramTest {
 // that is refused, or a cancelled dialog, leaves that side without a file.
 TEST_F(Calib, FileButtonFillsTheSideOfTheSwitchOrSaysNoValidFile) {
     const CalibHeader sensors[2] = {calib[0], calib[1]};
+    ASSERT_TRUE(QDir(dir.path()).mkpath("calibration/bench-7/sensor-pair-1001"));
     const QString valid =
-        writeCalibFile(dir.filePath("valid.dat"), 610409, 12000, 40000, masterValues);
+        writeCalibFile(dir.filePath("calibration/bench-7/sensor-pair-1001/XF-LINEAR.DAT"), 610409,
+                       12000, 40000, masterValues);
     loadFile(1, valid);
     EXPECT_EQ(std::tie(calibfile_flagA, calibfile_flagB, masl_flag), std::tuple(1, 0, 1));
-    EXPECT_EQ(text(pCalib, CALIB_CALIBFILE), valid.toStdString());
+    expectPathShown(pCalib, CALIB_CALIBFILE, valid.toStdString());
     EXPECT_EQ(std::tuple(value(pCalib, CALIB_TYPE_A), value(pCalib, CALIB_RANGE_A),
                          value(pCalib, CALIB_OFFSET_A), value(pCalib, CALIB_P2_A)),
               std::tuple(610409, 12000, 40000, 7));
@@ -190,6 +194,7 @@ TEST_F(Calib, WriteWritesTheLoadedFilesHeaderOverTheSensorsOwnUntilAnotherPair) 
         act();
         wire.clear();
         for (int master : {1, 0}) pressWrite(master, 1, 0);
+        EXPECT_EQ(lastText(), "WRITE calib-data to XFLASH ... -> Ok! (header only)");
         ASSERT_EQ(wire.orders(), (std::vector<int>{ORD_CALIB_WRITE, ORD_CALIB_WRITE}));
         for (int side : {0, 1})
             EXPECT_EQ(
@@ -281,15 +286,31 @@ TEST_F(Calib, ATableWriteHoldsCloseAndRefusesWhatWouldDisturbIt) {
         {pPA, PANEL_TAB_RECORDER}, {pRec, REC_START},   {pTSD, TSD_VIDEO},    {pTSD, TSD_SEND},
         {pTSD, TSD_TOG_GRAPH},     {pTRec, TREC_START}, {pCalib, CALIB_READ},
     };
+    InstallLinkView(nullptr);  // the status fields show what the program shows them
+    LinkView view = CurrentLinkView();
+    const auto show = view.status;
+    view.status = recordStatus;
+    SetLinkView(view);
     for (const auto &[what, sensor, atOrder, atN, progress, closed] : cases) {
         SCOPED_TRACE(what);
         connect();
         loadBothFiles();
+        status.onText = [show](unsigned f, auto &t) { show(f, t.c_str()); };
         int refused = 0;
         wire.during = [&](bool request, int order, int n) {
+            // Later steps: the held close stays in view in front of their progress texts.
+            if (request && order == atOrder && n == atN + 3) {
+                const std::string shown = text(pPA, PANEL_STATUS);
+                EXPECT_EQ(shown, "Closing when done: " + lastText());
+            }
             if (!request || order != atOrder || n != atN) return;
             EXPECT_EQ(value(pCalib, CALIB_PROGRESS), progress);
             EXPECT_EQ(attribute(pCalib, CALIB_PROGRESS, ATTR_VISIBLE), 1);
+            // The bar and the status line count the same steps.
+            const std::string steps =
+                " table " + std::to_string(progress) + " of " +
+                std::to_string(attribute(pCalib, CALIB_PROGRESS, ATTR_MAX_VALUE)) + " (";
+            EXPECT_NE(lastText().find(steps), std::string::npos) << lastText();
             // Pressed while the sensor programs its flash: served in the pause that follows.
             QTimer::singleShot(0, [&] {
                 EXPECT_EQ(dimmed(pPA, PANEL_RUN) + dimmed(pTSD, TSD_TOG_NUM), 2);

@@ -539,6 +539,20 @@ TEST_F(CliOnSim, PortsByNumberOrDeviceAndWithoutPermission) {
     EXPECT_TRUE(fileBytes(log).contains(expected.toLocal8Bit())) << fileBytes(log).toStdString();
 }
 
+// The program's help and version need no display: printed, exit status 0, where the windows
+// could not start.
+TEST(Cli, ProgramHelpAndVersionWithoutADisplay) {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) qunsetenv(name);
+    for (const auto &[option, says] : {std::pair("--help", "--screenshot <FILE>"),
+                                       {"--version", "K-TAV-PX-MS-Vista " KTAV_VERSION}}) {
+        const CliResult r = run({option}, KTAV_PROGRAM_PATH);
+        EXPECT_EQ(r.exitCode, 0) << option << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(says)) << r.out.toStdString();
+    }
+    qputenv("QT_QPA_PLATFORM", platform);
+}
+
 // The program refuses options it cannot carry out; a settings file it cannot write on close is
 // told on standard error and in the status log, and by its exit status.
 TEST(Cli, ProgramReportsWhatItCannotWrite) {
@@ -1037,7 +1051,7 @@ TEST_F(CliOnSim, CalibWriteIdentifiesWritesAndVerifies) {
         frameData(r.err, '>', "17", 1),
         QByteArray(reinterpret_cast<const char *>(written.data()), qsizetype(written.size())));
     EXPECT_TRUE(r.err.contains("> 55 07 ")) << "identified first";
-    EXPECT_TRUE(r.err.contains("MASTER table erase 8 of 8: Erase XFLASH-PAGE9 -> Ok!"));
+    EXPECT_TRUE(r.err.contains("MASTER table 8 of 32 (erase 8 of 8): Erase XFLASH-PAGE9 -> Ok!"));
     EXPECT_EQ(r.lastErrLine(), "MASTER table written and verified -> Ok!");
     EXPECT_TRUE(run(sim, {"calib-read"}).out.contains("Range [um]\t12000\t24000"));
     const QJsonObject identity = run(sim, {"identify", "--json"}).jsonLines().value(0);

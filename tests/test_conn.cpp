@@ -12,9 +12,12 @@
 #include <filesystem>
 #include <tuple>
 
+#include "core/calib/identifypair.h"
 #include "core/params/appsettings.h"
+#include "core/state/programdir.h"
 #include "core/system/serial.h"
 #include "gui/app/conndialog.h"
+#include "gui/app/reconnect.h"
 #include "gui/app/shell.h"
 #include "gui/runtime/popupscript.h"
 #include "ktav_panels.h"
@@ -361,4 +364,72 @@ TEST_F(ConnDialog, ALineThatVanishesIsReportedAndTheDialogStaysUsable) {
         EXPECT_EQ(dimmed(pConn, CONNECT_ACCEPT), 0);
         expectSensorControlsDimmed(1);
     }
+}
+
+// A pair lost while it was measured (the simulator stopped) comes back by itself, tried at once
+// and then on the schedule, each attempt told on the status lines and in both boxes; meanwhile
+// the sensor controls stay dimmed (STOP does not enable them), the strip charts and the address
+// grey. The same pair resumes what ran; not another pair, nor a recording; with the settings key
+// off nothing is tried.
+TEST_F(ConnDialog, ALostPairComesBackByItself) {
+    // The dialog, line, what runs (0: a desktop recording), the simulator that answers again and
+    // what the status then says (nullptr: another pair).
+    const std::tuple<const Dialog &, Line, int, QStringList, const char *> cases[] = {
+        {desktop, Line::Tcp, PANEL_RUN, {}, "same pair, RUN resumed"},
+        {touch, Line::Tcp, TSD_VIDEO, {}, "same pair, VIDEO resumed"},
+        {desktop, Line::Serial, PANEL_RUN, {}, "same pair, RUN resumed"},
+        {desktop, Line::Tcp, PANEL_RUN, {"--serial", "2024"}, nullptr},
+        {desktop, Line::Tcp, 0, {}, "same pair"},
+        {desktop, Line::Tcp, PANEL_RUN, {}, "off"},
+    };
+    SetFrameTap(tapWire);
+    for (const auto &c : cases) {
+        const auto &[d, line, button, again, says] = c;
+        SCOPED_TRACE(testing::Message() << "row " << &c - cases);
+        status.shown.clear();
+        reconnect_flag = std::string_view(says ? says : "") != "off";
+        startSim();
+        const QStringList address = {"--tcp", QString("127.0.0.1:%1").arg(sim.tcpPort())};
+        connect(d, line);
+        SwitchSurface(&d == &touch);
+        const int order = button == TSD_VIDEO ? ORD_VIDEO : ORD_RAW;
+        wire.clear();
+        wire.during = [this, order](bool request, int o, int n) {
+            if (!request || o != order) return;
+            if (n == 3) {  // its pseudo-terminal's number may go to another test's simulator
+                sim.stop();
+                qputenv("KTAV_COM7", "/nonexistent/ttyVanished");
+            }
+            if (n == 6) stop_flag = STOP_IDLE;  // back for a few cycles
+        };
+        std::snprintf(rec_fname, sizeof rec_fname, "%s", qPrintable(dir.filePath("R.DAT")));
+        QFile::remove(rec_fname);
+        SetCtrlVal(pRec, REC_INCTIME, 0.0);
+        button ? press(d.mainPanel, button) : deliver(pRec, REC_START, EVENT_COMMIT);
+        ASSERT_EQ(Reconnecting(), reconnect_flag == 1);
+        if (!reconnect_flag) continue;
+        press(d.mainPanel, &d == &desktop ? PANEL_STOP : TSD_STOP);
+        expectSensorControlsDimmed(1);
+        for (auto [panel, control] :
+             {std::pair{pPA, PANEL_STRIPCHART}, {pTGraph, TGRAPH_STRIPCHART}, {pPA, PANEL_HOST}})
+            EXPECT_EQ(dimmed(panel, control), 1) << control;
+        // The first attempt, at once, finds no pair; the next, a second later, finds it.
+        EXPECT_TRUE(
+            waitFor([] { return status.has("Sensor lost: reconnecting \u2026, attempt 1"); }));
+        const int sent = wire.sent(order);
+        startSim(again + address);
+        ASSERT_TRUE(waitFor([] { return !Reconnecting(); }));
+        ProcessSystemEvents();  // a resumed loop runs here until its sixth request
+        for (const Dialog *any : both)
+            EXPECT_NE(text(any->panel, any->msgBox).find(", attempt 2\n"), std::string::npos);
+        EXPECT_EQ(std::tuple(DeviceAccepted(), dimmed(pPA, PANEL_SEND), dimmed(pPA, PANEL_HOST)),
+                  std::tuple(1, 0, 0));
+        EXPECT_EQ(wire.sent(order) > sent, says && button) << wire.sent(order);
+        EXPECT_TRUE(says ? status.has(std::string("Sensor reconnected: ") + says)
+                         : lastLine(desktop) ==
+                               "Another sensor pair (serial 2024): nothing resumed");
+    }
+    SetFrameTap(nullptr);
+    SwitchSurface(false);
+    reconnect_flag = 1;
 }

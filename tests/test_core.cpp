@@ -19,6 +19,7 @@
 #include "core/calib/identifypair.h"
 #include "core/link/commands.h"
 #include "core/link/identity.h"
+#include "core/link/sensorwatch.h"
 #include "core/link/transport.h"
 #include "core/link/xflash.h"
 #include "core/measure/recorder.h"
@@ -83,6 +84,14 @@ TEST(CoreFolders, TheUsersFoldersOfATestAreItsOwn) {
          {QDir::homePath(), QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)})
         EXPECT_TRUE(folder.startsWith(QDir::tempPath() + "/")) << folder.toStdString();
+}
+
+// A lost sensor is tried again at once, then after 1 s, the wait doubling up to 30 s.
+TEST(Reconnect, AtOnceThenDoublingFromOneSecondUpToThirty) {
+    ReconnectSchedule schedule;
+    std::vector<double> waits;
+    for (int i = 0; i < 8; ++i) waits.push_back(NextReconnectWait(schedule));
+    EXPECT_EQ(waits, (std::vector<double>{0, 1, 2, 4, 8, 16, 30, 30}));
 }
 
 TEST_F(Core, FirmwareNumbersAndDeviceSeries) {

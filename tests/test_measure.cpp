@@ -114,6 +114,35 @@ TEST_F(Measure, RunAlternatesItsTextAndStopsAfterTheCycleOfStop) {
     EXPECT_EQ(dimmed(pRec, REC_START), 0);
 }
 
+// A TEACH, a GET or a set-point sent while idle: the strip chart's band (set-point and limits)
+// shows the new values over its whole history at once, and the axis stays as RUN drew it, unless
+// the set-point moved the measuring range.
+TEST_F(Measure, StripChartBandFollowsTeachAndSetpointAndItsAxisStays) {
+    connect();
+    stopAt(ORD_RAW, 5);
+    press(pPA, PANEL_RUN);
+    const KGraph *chart = graph(pPA, PANEL_STRIPCHART);
+    const auto axis = std::pair(chart->yMinimum(), chart->yMaximum());
+    const auto band = [chart](int trace) {  // the oldest and newest sample of the history
+        const std::vector<double> values = chart->traceValues(trace);
+        return std::pair(*(values.end() - STRIP_SAMPLES), values.back());
+    };
+    for (int button : {PANEL_TEACH, PANEL_GET}) {
+        press(pPA, button);
+        EXPECT_EQ(std::tuple(umTeach, umupTHD > umTeach), std::tuple(teach.umA, true));
+        for (auto [trace, um] : {std::pair{1, umTeach}, {4, umupTHD}, {5, umloTHD}})
+            EXPECT_EQ(band(trace), std::pair(um / 1000.0, um / 1000.0)) << button << trace;
+        EXPECT_EQ(std::pair(chart->yMinimum(), chart->yMaximum()), axis) << button;
+    }
+    SetCtrlVal(pCalib, CALIB_MMODE, 1);  // set-point mode, with a set-point of 52.345 mm
+    SetCtrlVal(pCalib, CALIB_SETPOINT, 52.345);
+    press(pPA, PANEL_SEND);
+    EXPECT_EQ(band(1), std::pair(52.345, 52.345));
+    EXPECT_EQ(band(4).first, umupTHD / 1000.0);
+    EXPECT_EQ(std::pair(chart->yMinimum(), chart->yMaximum()),
+              std::pair(double(YAXISMIN), double(YAXISMAX)));
+}
+
 // The connect then shows the identification's result. The simulator's replies come at once,
 // with no event-loop pass in the exchange: the loop itself must serve the STOP press.
 TEST_F(Measure, AnExitRequestAStopOrAConnectEndsRunAfterItsCycle) {

@@ -60,7 +60,7 @@ std::string stringItem(IniText ini, const char *section, const std::string &tag)
 auto fieldsOf(const AppSettings &v) {
     return std::tie(v.comtype, v.rs232port, v.rs232baudrate, v.hostName, v.portText,
                     v.recentAddresses, v.panelMaximised, v.panelLeft, v.panelTop, v.panelWidth,
-                    v.panelHeight, v.touchSurface, v.zoom, v.auditLog, v.auditOn);
+                    v.panelHeight, v.touchSurface, v.zoom, v.auditLog, v.auditOn, v.reconnect);
 }
 
 }  // namespace
@@ -339,7 +339,8 @@ TEST(AppSettings, WrittenFileAndWhatReadingTakes) {
     std::tie(out.panelMaximised, out.touchSurface, out.zoom) = std::tuple(false, true, true);
     std::tie(out.panelLeft, out.panelTop, out.panelWidth, out.panelHeight) =
         std::tuple(-8, 30, 1024, 768);
-    std::tie(out.auditLog, out.auditOn) = std::tuple("/srv/quality/audit.jsonl", false);
+    std::tie(out.auditLog, out.auditOn, out.reconnect) =
+        std::tuple("/srv/quality/audit.jsonl", false, false);
     const std::string path = at(dir, "PX-MS-Vista.ini");
     ASSERT_EQ(WriteAppSettings(path.c_str(), out), 0);
     EXPECT_EQ(slurp(path),
@@ -350,7 +351,8 @@ TEST(AppSettings, WrittenFileAndWhatReadingTakes) {
                    "[APPLICATION]\nPanel max = 0\nPanel touchscreen = 1\nZoom button-state = 1\n"
                    "Panel pos. x = -8\nPanel pos. y = 30\nPanel width  = 1024\n"
                    "Panel height = 768\n\n"
-                   "[AUDIT]\nLOG FILE = \"/srv/quality/audit.jsonl\"\nLOG ON = 0\n\n"));
+                   "[AUDIT]\nLOG FILE = \"/srv/quality/audit.jsonl\"\nLOG ON = 0\n\n"
+                   "[RECONNECT]\nReconnect lost pair = 0\n\n"));
     AppSettings in;
     ASSERT_EQ(ReadAppSettings(path.c_str(), in), 1);
     EXPECT_EQ(fieldsOf(in), fieldsOf(out));
@@ -358,6 +360,7 @@ TEST(AppSettings, WrittenFileAndWhatReadingTakes) {
     std::tie(before.comtype, before.rs232port, before.rs232baudrate) = std::tuple(1, 9, 2);
     std::tie(before.hostName, before.portText) = std::tuple("old host", "1");
     before.recentAddresses = {"kept"};
+    before.reconnect = false;
     std::string twelve = "[IP ADDRESSES]\r\nLIST ITEMS = 12\r\n";
     for (int k = 1; k <= 12; ++k)
         twelve += "IP ADDR " + std::to_string(k) + " = \"h" + std::to_string(k) + "\"\r\n";
@@ -398,6 +401,8 @@ TEST(AppSettings, WrittenFileAndWhatReadingTakes) {
          [](AppSettings &v) {
              std::tie(v.auditLog, v.auditOn) = std::tuple("/mnt/q/a.jsonl", true);
          }},
+        {"reconnection on unless 0", "[RECONNECT]\r\nReconnect lost pair = 2\r\n",
+         [](AppSettings &v) { v.reconnect = true; }},
     };
     for (const auto &[name, file, expect] : cases) {
         AppSettings values = before, expected = before;

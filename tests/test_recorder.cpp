@@ -14,7 +14,9 @@
 #include "core/params/transfer.h"
 #include "core/state/programdir.h"
 #include "gui/measure/recpopup.h"
+#include "gui/runtime/kgraph.h"
 #include "gui/runtime/popupscript.h"
+#include "gui/touch/touchrecorder.h"
 #include "ktav_panels.h"
 #include "recfile_bytes.h"
 #include "support.h"
@@ -65,11 +67,17 @@ class Recorder : public ProgramTest {
         CloseTCP();
         sim.stop();
     }
-    // Connects to the simulator; with a `mode`, puts the sensor into that RS-232 output mode as a
-    // SEND of the general set does.
+    // Connects to the simulator and identifies the pair, the fixture's calibration and
+    // parameters kept; with a `mode`, puts the sensor into that RS-232 output mode as a SEND of
+    // the general set does.
     void connect(int mode = -1, const QStringList &options = {}) {
         ASSERT_TRUE(sim.start(options));
         ASSERT_TRUE(sim.openTcp());
+        const auto fixture = std::tuple(calib[0], calib[1], para);
+        ASSERT_EQ(IdentifyPair(nullptr).verdict, Identified::Accepted);
+        std::tie(calib[0], calib[1], para) = fixture;
+        wire.clear();
+        status.clear();
         if (mode < 0) return;
         para.ge.rs232OutMode = static_cast<uint16_t>(mode);
         PushSEND(RAM, 0);
@@ -215,7 +223,7 @@ TEST_F(Recorder, BothPanelsShowTheOneFileAndEveryOverwriteQuestionNamesIt) {
         act();
         EXPECT_EQ(LastPopupText(), question + chosen);
         EXPECT_EQ(fileBytes(QString::fromStdString(chosen)), "a touch recording\r\n");
-        EXPECT_EQ(std::tuple(text(pRec, REC_MSG), dimmed(pPA, PANEL_RUN)), std::tuple("before", 0));
+        EXPECT_EQ(std::tuple(text(pRec, REC_MSG), dimmed(pPA, PANEL_RUN)), std::tuple("before", 1));
         EXPECT_EQ(std::tuple(text(pRec, REC_FILENAME), text(pTRec, TREC_FILENAME)),
                   std::tuple(chosen, chosen));
     }
@@ -237,7 +245,7 @@ TEST_F(Recorder, StartClearsTheLastRecordingsDisplaysAndNamesWhyTheFileCannotBeW
     EXPECT_EQ(value(pRec, REC_SECONDS), 0);
     EXPECT_EQ(text(pRec, REC_MSG),
               "CANNOT WRITE " + std::string(rec_fname) + ": No such file or directory");
-    EXPECT_EQ(dimmed(pRec, REC_START), 0);
+    EXPECT_EQ(dimmed(pRec, REC_START), 1) << "no pair identified: START stays dimmed";
     for (const QLabel *label : FindPanel(pRec)->widget->findChildren<QLabel *>()) {
         const int needed = label->fontMetrics().horizontalAdvance(label->text());
         EXPECT_LE(needed, label->contentsRect().width()) << label->text().toStdString();
@@ -553,6 +561,42 @@ TEST_F(TouchRecorder, TriggerModeRecordsUntilStopAndReportsTheDroppedRecords) {
     EXPECT_EQ(value(pTRec, TREC_START), 0);
     EXPECT_EQ(recstop_flag, 1);
     EXPECT_EQ(dimmed(pTRec, TREC_MEASVALUE), 1) << "not current";
+}
+
+// The recorder says where it stands. While the overwrite question (naming the file) is open:
+// not active. Recording: active, the count of samples shown, the chart's axis holding every
+// value and the band (a set-point of 10 mm far from the values), EXIT dimmed; idle, EXIT at hand.
+TEST_F(TouchRecorder, AskingAndRecordingEachLookAsTheyAre) {
+    connect();
+    touchToggle(pTSD, TSD_TOG_RECORDER);
+    EXPECT_EQ(dimmed(pTSD, TSD_EXIT), 0);
+    writeFile(path, "an earlier recording\r\n");
+    ReplaceTextBoxLine(pTRec, TREC_MSGBOX, 0, "RECORDER STOPPED");
+    static std::string asked;
+    SetUnattendedPopups([](const char *title, const char *question) {
+        asked = std::string(title) + ": " + question + " | " + boxLine(0) + " " +
+                TouchRecorderState() +
+                (value(pTRec, TREC_RECLED) && lamp(pTRec, TREC_RECLED) == kGreen ? " green" : "");
+    });
+    press(pTRec, TREC_START);  // declined
+    SetUnattendedPopups(nullptr);
+    EXPECT_EQ(asked, "ATTENTION !: File already exist - overwrite ?\n" + path.toStdString() +
+                         " | RECORDER STOPPED Recorder not active!");
+    QFile::remove(path);
+    press(pTRec, TREC_START);
+    EXPECT_EQ(std::tuple(boxLine(0), boxLine(2), dimmed(pTSD, TSD_EXIT)),
+              std::tuple("RECORDER ACTIVE", "SAMPLES: 0", 1));
+    for (int i = 0; i < 3; ++i) tick();
+    EXPECT_EQ(boxLine(2), "SAMPLES: 3");
+    const KGraph *chart = static_cast<KGraph *>(FindCtrl(pTRec, TREC_RECCHART)->widget);
+    for (int trace = 1; trace <= REC_CHART_TRACES; ++trace) {
+        const std::vector<double> values = chart->traceValues(trace);
+        const auto [low, high] = std::minmax_element(values.end() - 3, values.end());
+        EXPECT_GE(*low, chart->yMinimum()) << trace;
+        EXPECT_LE(*high, chart->yMaximum()) << trace;
+    }
+    press(pTRec, TREC_STOP);
+    EXPECT_EQ(dimmed(pTSD, TSD_EXIT), 0);
 }
 
 TEST_F(TouchRecorder, IncrementSteppersHoldOneToSixtySeconds) {

@@ -157,10 +157,10 @@ TEST_F(Touch, RunOpensNumFeedsTheViewsAndEndsAfterItsCycleForTheRecorder) {
     EXPECT_EQ(touchTexts().back(), "RS232 data-transfer stopped! Recorder not active!");
     EXPECT_EQ(status.texts(ST_PA).back(), "Data-Transfer Stopped!") << "PushSTOP ends touch RUN";
     EXPECT_EQ(shown(pTRec), 1);
-    for (int control : {TSD_RUN, TSD_STOP, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_EXIT})
+    for (int control : {TSD_RUN, TSD_STOP, TSD_VIDEO, TSD_TEACH, TSD_RESET})
         EXPECT_EQ(dimmed(pTSD, control), 1) << control;
-    for (int control : {TSD_GET, TSD_SEND, TSD_RAM, TSD_EEPROM})
-        EXPECT_EQ(dimmed(pTSD, control), 0) << control;
+    for (int control : {TSD_GET, TSD_SEND, TSD_RAM, TSD_EEPROM, TSD_EXIT})
+        EXPECT_EQ(dimmed(pTSD, control), 0) << control << ": the recorder is idle";
     auto *master = static_cast<KGraph *>(FindCtrl(pTSD, TSD_GRAPH_MASTER)->widget);
     EXPECT_EQ(master->cursorPosition(1).x(), ClampPosition(raw.posA, PixelCount()));
     auto *chart = static_cast<KGraph *>(FindCtrl(pTGraph, TGRAPH_STRIPCHART)->widget);
@@ -305,6 +305,7 @@ TEST_F(Touch, SteppersKeepTheirLimitsAndWriteEveryFieldOfTheirValue) {
         {TNUM_MVAL_D1MM, kMeasured, TNUM_MVAL_UP, 0.0, 1.0},
         {TNUM_MVAL_D10MM, kMeasured, TNUM_MVAL_DOWN, 0.0, -10.0},
     };
+    SetCtrlAttribute(pTNum, TNUM_SETPOINT, ATTR_VISIBLE, 1);  // set-point mode
     for (const auto &c : cases) {
         leftClick(pTNum, c.marker);
         SetCtrlVal(pTNum, c.entry.display, c.before);
@@ -315,6 +316,10 @@ TEST_F(Touch, SteppersKeepTheirLimitsAndWriteEveryFieldOfTheirValue) {
         for (const auto &[panel, control] : c.entry.copies)
             EXPECT_NEAR(real(*panel, control), c.after, 1e-9) << c.stepper;
     }
+    // With the distance shown in its place, the set-point is not stepped.
+    SetCtrlAttribute(pTNum, TNUM_SETPOINT, ATTR_VISIBLE, 0);
+    press(pTNum, TNUM_SETP_UP);
+    EXPECT_NEAR(real(pTNum, TNUM_SETPOINT), 101.5, 1e-9);
 }
 
 TEST_F(Touch, SteppedValuesReachTheSensorWithTheNextSendAndEndRunFirst) {
@@ -322,6 +327,7 @@ TEST_F(Touch, SteppedValuesReachTheSensorWithTheNextSendAndEndRunFirst) {
     para.ge.hardwareMode = 0;  // the tolerances are the program's, not set at the housing
     para.ge.umUpperTolerance = 700;
     para.ge.umLowerTolerance = 300;
+    para.ge.measurementMode = 1;  // the set-point shown, for its steppers
     SetPanelValues();
     mmDelta = 10.0;
     leftClick(pTNum, TNUM_TOLPLUS);  // selects the finest step
@@ -341,6 +347,8 @@ TEST_F(Touch, SteppedValuesReachTheSensorWithTheNextSendAndEndRunFirst) {
     duringRequest(ORD_RAW, [](int n) {
         if (n != 2) return;
         measured = real(pTNum, TNUM_MEASVALUE);
+        leftClick(pTNum, TNUM_SETP_D100UM);
+        EXPECT_EQ(stop_flag, STOP_RUNNING) << "a digit marker never ends RUN";
         leftClick(pTNum, TNUM_SETPOINT);
         leftClick(pTNum, TNUM_SETP_UP);
         EXPECT_EQ(stop_flag, STOP_IDLE) << "RUN ends before the value changes";

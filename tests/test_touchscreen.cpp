@@ -9,10 +9,12 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <cmath>
 
 #include "core/params/appsettings.h"
+#include "core/state/programdir.h"
 #include "gui/app/appini.h"
 #include "gui/app/shell.h"
 #include "gui/runtime/screen.h"
@@ -143,7 +145,21 @@ void checkDrawn(int window, const std::vector<int> &panels, const std::vector<in
         if (!touch) continue;
         if (i.target) {
             EXPECT_GE(std::min(i.rect.width(), i.rect.height()), target) << where(i);
+            // Its own touches, at its corners and centre, reach it and nothing else (unless the
+            // connection panel floats over it).
+            const QRect r = i.rect.adjusted(1, 1, -2, -2);
+            const bool covered = shown(pTConn) && i.panel != pTConn && i.panel != pTSD;
+            for (QPoint at : {r.topLeft(), r.bottomRight(), r.center()}) {
+                if (covered) break;
+                const QWidget *hit = top->childAt(at);
+                EXPECT_TRUE(hit == i.widget || i.widget->isAncestorOf(hit)) << where(i);
+            }
         }
+        // A spin box's arrows, half its height each, are touch targets too.
+        auto *spin = qobject_cast<const QAbstractSpinBox *>(i.widget);
+        const bool arrows =
+            spin && !spin->isReadOnly() && spin->buttonSymbols() != QAbstractSpinBox::NoButtons;
+        EXPECT_TRUE(!arrows || i.rect.height() / 2 >= target) << where(i) << ": its arrows";
         EXPECT_GE(QFontInfo(i.widget->font()).pixelSize(), kMinText) << where(i);
     }
     for (size_t a = 0; touch && a < items.size(); ++a)
@@ -285,6 +301,35 @@ TEST_F(TouchScreen, TheDesktopShowsEveryControlOnTheScreen) {
     ASSERT_EQ(ReadAppSettings(settings.c_str(), stored), 1);
     EXPECT_EQ(std::tuple(stored.panelMaximised, stored.panelHeight, stored.panelWidth),
               std::tuple(false, 534, 777));
+}
+
+// At start the surface says what each control can do: the numeric view dims the tolerances,
+// which hardware mode 1 takes from the housing, with their steppers, and the set-point steppers
+// while the distance is shown in their value's place; the recorder shows no value (no digit drawn),
+// no lamp lit, EXIT at hand and the file START will write. A question on the touch surface is for a
+// finger.
+TEST_F(TouchScreen, AtStartEachControlSaysWhatItCanDo) {
+    start({});
+    for (int control : {TNUM_TOLPLUS, TNUM_TOLMINUS_DOWN, TNUM_SETP_UP, TNUM_SETP_DOWN})
+        EXPECT_EQ(dimmed(pTNum, control), 1) << control;
+    open(kViews[5]);
+    QWidget *field = FindCtrl(pTRec, TREC_MEASVALUE)->widget;
+    const QImage idle = field->grab(field->contentsRect().adjusted(4, 4, -4, -4)).toImage();
+    QImage blank = idle;
+    blank.fill(idle.pixel(0, 0));
+    EXPECT_EQ(idle, blank) << "the idle value field shows no digit";
+    EXPECT_EQ(std::tuple(value(pTRec, TREC_RECLED), value(pTSD, TSD_RECLED)), std::tuple(0, 0));
+    EXPECT_EQ(dimmed(pTSD, TSD_EXIT), 0);
+    expectPathShown(pTRec, TREC_FILENAME, rec_fname);
+    const auto box = PopupBox(FindPanel(pTSD)->widget, true, "ATTENTION !",
+                              "File already exist - overwrite ?\n/home/operator/RECORD.DAT");
+    box->show();
+    ProcessSystemEvents();
+    const int target =
+        static_cast<int>(std::floor(kMinTarget * TouchScale(screen().height(), screen().width())));
+    for (const QAbstractButton *button : box->buttons())
+        EXPECT_GE(std::min(button->width(), button->height()), target)
+            << button->text().toStdString();
 }
 
 // During RUN each view opens on the first cycle and is pictured on the sixth; then VIDEO.

@@ -59,14 +59,16 @@ class TableSteps {
         return TABLE_FAILED;
     }
 
-    // A step succeeded: "<side> table <what> k of n: <detail>", by default the operation's
-    // own status text.
+    // A step succeeded: "<side> table <step> of <steps> (<what> k of n): <detail>", the steps
+    // counted as the progress is, the detail by default the operation's own status text.
     void done(const char *what, int k, int n, const char *detail = szStatus) {
         char text[STATUS_SIZE * 2];
-        std::snprintf(text, sizeof text, "%s table %s %d of %d: %s", side_, what, k, n, detail);
+        ++done_;
+        std::snprintf(text, sizeof text, "%s table %d of %d (%s %d of %d): %s", side_, done_,
+                      total_, what, k, n, detail);
         SetStatus(text);
         ShowStatus(ST_PA);
-        if (progress_) progress_(++done_, total_);
+        if (progress_) progress_(done_, total_);
     }
 
     // A step failed, which leaves the table incomplete: the outcome's text, shown once the

@@ -1,5 +1,7 @@
 #include "core/link/sensorwatch.h"
 
+#include <algorithm>
+
 #include "core/link/transport.h"
 
 int WatchedExchange(SensorWatch &watch, int (*exchange)()) {
@@ -13,4 +15,10 @@ int WatchedExchange(SensorWatch &watch, int (*exchange)()) {
             return -1;
     }
     return 0;
+}
+
+double NextReconnectWait(ReconnectSchedule &schedule) {
+    const double now = schedule.wait;
+    schedule.wait = now > 0.0 ? std::min(2 * now, RECONNECT_LONGEST_WAIT) : RECONNECT_FIRST_WAIT;
+    return now;
 }

@@ -2,7 +2,7 @@
 // sensor. A damaged or missing reply costs one more exchange of the same order, at once; only
 // three failed exchanges in a row, or a server that has closed the connection, mean that the
 // sensor is lost, and only then does the loop end or reconnect. A failed exchange never gives
-// a record.
+// a record. A lost sensor is tried again on one schedule, by the tool and by the program.
 #pragma once
 
 // Failed exchanges in a row that mean a lost sensor.
@@ -17,3 +17,14 @@ struct SensorWatch {
 // once more at once: 1 when a reply came, 0 when both failed and the sensor is not lost yet (this
 // cycle has no record), -1 when the sensor is lost.
 int WatchedExchange(SensorWatch &watch, int (*exchange)());
+
+// When a lost sensor is tried again: at once, then after 1 s, the wait doubling up to 30 s while
+// it does not answer. A new loss starts with a new schedule.
+constexpr double RECONNECT_FIRST_WAIT = 1.0;     // [s]
+constexpr double RECONNECT_LONGEST_WAIT = 30.0;  // [s]
+struct ReconnectSchedule {
+    double wait = 0.0;  // before the next attempt [s]
+};
+
+// The wait before the next attempt [s], and the schedule one attempt on: 0, 1, 2, 4, ... 30, 30.
+double NextReconnectWait(ReconnectSchedule &schedule);

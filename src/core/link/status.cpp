@@ -15,7 +15,8 @@ void noBusy(bool) {}
 void noCause(const char *) {}
 void noLoop(bool) {}
 void noExchange(bool) {}
-LinkView view{printStatus, noPort, noBusy, noCause, noLoop, noExchange};
+void noLoss(LostDuring) {}
+LinkView view{printStatus, noPort, noBusy, noCause, noLoop, noExchange, noLoss};
 }  // namespace
 
 void SetStatus(const char *text) {
@@ -35,6 +36,7 @@ void SetLinkView(const LinkView &v) {
     view.cause = v.cause ? v.cause : noCause;
     view.loop = v.loop ? v.loop : noLoop;
     view.exchange = v.exchange ? v.exchange : noExchange;
+    view.lost = v.lost ? v.lost : noLoss;
 }
 
 const LinkView &CurrentLinkView() {
@@ -59,4 +61,8 @@ void ReportLoop(bool running) {
 
 void ReportExchange(bool waiting) {
     view.exchange(waiting);
+}
+
+void ReportSensorLost(LostDuring during) {
+    view.lost(during);
 }

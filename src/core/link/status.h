@@ -17,6 +17,9 @@ enum StatusField : unsigned {
     ST_ALL = ST_PA | ST_CONN | ST_TSD | ST_TCONN,
 };
 
+// What ran when the sensor pair was lost, for a view that resumes it once the pair is back.
+enum class LostDuring { Nothing, Run, Video, Recording };
+
 // What the link layer shows on the panels; installed by the user interface.
 struct LinkView {
     void (*status)(unsigned fields, const char *text) = nullptr;  // write text to the fields
@@ -25,6 +28,7 @@ struct LinkView {
     void (*cause)(const char *text) = nullptr;  // cause of a failed exchange, for a log
     void (*loop)(bool running) = nullptr;       // a loop starts (true) or ends (false)
     void (*exchange)(bool waiting) = nullptr;   // an exchange lets events through, or ends
+    void (*lost)(LostDuring during) = nullptr;  // the link to the pair is gone (ReportSensorLost)
 };
 void SetLinkView(const LinkView &view);
 const LinkView &CurrentLinkView();
@@ -49,3 +53,7 @@ void ReportLoop(bool running);
 // end (false), so that the view can dim what would start another. Presses can reach the
 // controls only while events are processed; a reply taken at once lets none through.
 void ReportExchange(bool waiting);
+
+// The link to the sensor pair is gone: the server closed the connection, the serial device
+// vanished, or a loop or recording ended because the sensor did not answer (`during` says which).
+void ReportSensorLost(LostDuring during);

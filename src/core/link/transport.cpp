@@ -89,12 +89,14 @@ void onComBytes(int port) {
     if (port == rs232port && !ReceiveWanted()) FlushInQ(port);
 }
 
-// A port that vanished while open: closed by the platform, reported here once.
+// A port that vanished while open: closed by the platform, reported here once. A port the
+// program has closed meanwhile is no link it uses.
 void onComLost(int port) {
-    if (port != rs232port) return;
+    if (port != rs232port || rs232_con != 1) return;
     rs232_con = kRS232PortNotOpen;
     SetStatus("RS-232 PORT LOST! Please check the line and connect again.");
     ShowStatus(ST_ALL);
+    ReportSensorLost(LostDuring::Nothing);
 }
 
 // The status text of a failed open. A device the user may not open gets words to act on: the
@@ -191,6 +193,7 @@ int CC_ClientTCP(unsigned handle, int xType, int, void *) {
         tcp_hconversation = 0;
         tcp_con = 0;
         serverClosed = true;
+        ReportSensorLost(LostDuring::Nothing);
     }
     return 0;
 }

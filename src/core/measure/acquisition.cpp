@@ -31,8 +31,8 @@ void showStatus(unsigned fields, const char *text) {
 
 // Ends a loop whose exchange failed: a time-out, unless the exchange was abandoned because the
 // program is closing, which ends the loop as an exit request does. What the displays show of
-// the last record is then no longer measured now.
-void endByFailure(const LoopView &view, const char *text) {
+// the last record is then no longer measured now, and the sensor is lost.
+void endByFailure(const LoopView &view, const char *text, LostDuring during) {
     if (exit_flag == 1) {
         stop_flag = STOP_IDLE;
         return;
@@ -40,6 +40,7 @@ void endByFailure(const LoopView &view, const char *text) {
     showStatus(view.statusFields, text);
     stop_flag = STOP_TIMEOUT;
     if (view.notCurrent) view.notCurrent();
+    ReportSensorLost(during);
 }
 
 // One header-only request of `order`; the reply's data are left in szReadBuf.
@@ -195,7 +196,8 @@ void RunCycles(const LoopView &view) {
     bool first = true;
     do {
         if (!exchange(ORD_RAW) || !TakeReplyData(&raw, sizeof raw)) {
-            endByFailure(view, comtype == 0 ? kTimeoutRS232 : "Timeout TCP-Server-error!");
+            endByFailure(view, comtype == 0 ? kTimeoutRS232 : "Timeout TCP-Server-error!",
+                         LostDuring::Run);
             break;
         }
         showStatus(view.statusFields, CycleText(first));
@@ -217,7 +219,7 @@ void VideoCycles(const LoopView &view) {
     do {
         exchanging = true;
         if (GetRAW() != 1 || !exchange(ORD_VIDEO) || !TakeReplyData(adbuf, sizeof adbuf)) {
-            endByFailure(view, kTimeoutRS232);
+            endByFailure(view, kTimeoutRS232, LostDuring::Video);
             break;
         }
         showStatus(view.statusFields, CycleText(first));

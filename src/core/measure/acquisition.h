@@ -53,7 +53,8 @@ struct LoopView {
 void ServeRequests(const LoopView &view);
 
 // The RUN cycle (order 8 into `raw`) until stop_flag leaves STOP_RUNNING; a time-out sets it to
-// STOP_TIMEOUT. Then the view's `stopped`, then what WhenLoopEnded deferred.
+// STOP_TIMEOUT and reports the sensor lost. Then the view's `stopped`, then what WhenLoopEnded
+// deferred.
 void RunCycles(const LoopView &view);
 
 // The VIDEO cycle (GetRAW, then order 9 into adbuf) until stop_flag leaves STOP_RUNNING,

@@ -276,6 +276,7 @@ RecordOutcome RunRecording(const Recording &r, const RecorderView &view) {
     desktopRecording = false;
     if (view.counter) view.counter(n);
     if (end == RecordEnd::Stopped || end == RecordEnd::FileError) stop_flag = STOP_IDLE;
+    if (end == RecordEnd::Timeout) ReportSensorLost(LostDuring::Recording);
     return outcome;
 }
 

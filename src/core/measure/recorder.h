@@ -47,7 +47,7 @@ struct RecorderView {
 
 // Runs the recording loop inside the caller until it ends; stop_flag is 0 while it runs and
 // says how it ended afterwards (2 completed, 1 stopped, -1 time-out). The main status shows
-// every sample; a time-out shows the transport's time-out text there.
+// every sample; a time-out shows the transport's time-out text there and reports the sensor lost.
 RecordOutcome RunRecording(const Recording &recording, const RecorderView &view);
 
 // `text` into `out`, followed by the number of dropped trigger records when there were any.

@@ -14,6 +14,8 @@ constexpr char CONNECTION[] = "CONNECTION";
 constexpr char ADDRESSES[] = "IP ADDRESSES";
 constexpr char APPLICATION[] = "APPLICATION";
 constexpr char AUDIT[] = "AUDIT";
+constexpr char RECONNECT[] = "RECONNECT";
+constexpr char RECONNECT_KEY[] = "Reconnect lost pair";
 constexpr size_t ADDRESS_SIZE = 1024;
 constexpr size_t PATH_SIZE = 4096;
 
@@ -102,6 +104,8 @@ int ReadAppSettings(const char *path, AppSettings &values) {
     readPlacement(ini.get(), values);
     if (auto log = stringItem(ini.get(), AUDIT, "LOG FILE", PATH_SIZE)) values.auditLog = log;
     if (auto on = intItem(ini.get(), AUDIT, "LOG ON")) values.auditOn = *on != 0;
+    if (auto reconnect = intItem(ini.get(), RECONNECT, RECONNECT_KEY))
+        values.reconnect = *reconnect != 0;
     return 1;
 }
 
@@ -132,6 +136,7 @@ int WriteAppSettings(const char *path, const AppSettings &values, std::string *w
         Ini_PutString(h, AUDIT, "LOG FILE", values.auditLog.value_or("").c_str());
         Ini_PutInt(h, AUDIT, "LOG ON", values.auditOn.value_or(true));
     }
+    Ini_PutInt(h, RECONNECT, RECONNECT_KEY, values.reconnect ? 1 : 0);
     return Ini_WriteToFile(h, path, whyNot);
 }
 

@@ -1,6 +1,7 @@
 // The application settings file "PX-MS-Vista.ini": the connection settings, the list of
-// remembered host addresses and the placement of the main panel, read and written as plain
-// values. The shell puts them onto the connection pop-ups, the transport and the main panel.
+// remembered host addresses, the placement of the main panel and whether a lost pair is
+// reconnected, read and written as plain values. The shell puts them onto the connection
+// pop-ups, the transport and the main panel.
 #pragma once
 #include <optional>
 #include <string>
@@ -32,6 +33,8 @@ struct AppSettings {
     // file without the section stays as it was.
     std::optional<std::string> auditLog;  // "LOG FILE": the log's path; empty: the default place
     std::optional<bool> auditOn;          // "LOG ON": 0 switches the log off deliberately
+    // "RECONNECT": a lost sensor pair is reconnected by itself; off only when the file says 0.
+    bool reconnect = true;
 };
 
 // Reads the file into `values`, which hold the current settings on entry. Accepted connection

@@ -24,6 +24,7 @@ struct Port {
     QSerialPort *serial = nullptr;  // owned by the application object
     int timeoutMs = 5000;
     bool lostReported = false;
+    unsigned opens = 0;  // a loss found before the port was opened again is not the new device's
 #ifdef __linux__
     serial_icounter_struct counters{};  // last error counters seen by GetComStat
 #endif
@@ -91,7 +92,8 @@ void watchForLoss(int port, QSerialPort *serial) {
                          p.lostReported = true;
                          QMetaObject::invokeMethod(
                              serial,
-                             [port, serial] {
+                             [port, serial, opens = p.opens] {
+                                 if (ports[port].opens != opens) return;
                                  serial->close();
                                  if (lostHandler) lostHandler(port);
                              },
@@ -157,6 +159,7 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
     s->setPortName(QString::fromStdString(dev));
     s->setReadBufferSize(std::max(inputQueueSize, kSmallestInputQueue));
     p.lostReported = false;
+    ++p.opens;
     if (!s->open(QIODevice::ReadWrite)) {
         const int code = mapOpenError(s->error(), dev);
         s->clearError();

@@ -10,6 +10,7 @@
 #include "core/params/appsettings.h"
 #include "core/params/inifile.h"
 #include "core/state/flags.h"
+#include "gui/app/reconnect.h"
 #include "gui/panels/handles.h"
 #include "gui/runtime/screen.h"
 #include "gui/runtime/userint.h"
@@ -30,6 +31,7 @@ AppSettings currentSettings() {
     v.portText = szPortNum;
     v.auditLog = auditLogSetting;
     v.auditOn = auditOnSetting;
+    v.reconnect = reconnect_flag == 1;
     return v;
 }
 
@@ -140,6 +142,7 @@ void ReadIniFile(const char *path) {
     fillAddressList(pTConn, TCONN_IPADDRESS, v.recentAddresses);
     applyPlacement(v);
     if (v.touchSurface) tsd_flag = *v.touchSurface ? 1 : 0;
+    reconnect_flag = v.reconnect ? 1 : 0;
     if (v.zoom) {
         zoom_flag = *v.zoom ? 1 : 0;
         SetCtrlVal(pPA, PANEL_ZOOM, zoom_flag);

@@ -14,6 +14,7 @@
 #include "core/system/timing.h"
 #include "gui/app/appini.h"
 #include "gui/app/identityview.h"
+#include "gui/app/reconnect.h"
 #include "gui/app/shell.h"
 #include "gui/panels/handles.h"
 #include "gui/params/settingsview.h"
@@ -26,15 +27,11 @@ char szIPportnum[IP_PORTNUM_SIZE];
 
 namespace {
 
-// One surface's connection dialog and the controls of its main panel that the dialog switches.
+// One surface's connection dialog.
 struct Surface {
     const int &panel;
     int comType, comPort, baudRate, ipAddress, portNum, tryConnect, msgBox;
     unsigned statusFields;  // where the dialog's own texts are shown
-    const int &mainPanel;
-    int sensorControls[6];  // RUN, VIDEO, TEACH, RESET, SEND, GET
-    const int &recorderPanel;
-    int recorderStart;
 };
 
 const Surface desktop{
@@ -47,10 +44,6 @@ const Surface desktop{
     .tryConnect = CONNECT_TRYCONNECT,
     .msgBox = CONNECT_MSGBOX,
     .statusFields = ST_PA,
-    .mainPanel = pPA,
-    .sensorControls = {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET},
-    .recorderPanel = pRec,
-    .recorderStart = REC_START,
 };
 
 const Surface touch{
@@ -63,10 +56,6 @@ const Surface touch{
     .tryConnect = TCONN_TRYCONNECT,
     .msgBox = TCONN_MSGBOX,
     .statusFields = ST_TSD | ST_TCONN,
-    .mainPanel = pTSD,
-    .sensorControls = {TSD_RUN, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_SEND, TSD_GET},
-    .recorderPanel = pTRec,
-    .recorderStart = TREC_START,
 };
 
 const Surface &surfaceOf(int panel) {
@@ -109,25 +98,10 @@ void dimAccept(bool dimmed) {
     SetCtrlAttribute(pTConn, TCONN_ACCEPT, ATTR_DIMMED, dimmed ? 1 : 0);
 }
 
-// The six sensor-operation controls and the recorder start of both surfaces.
-void dimSensorControls(bool dimmed) {
-    for (const Surface *s : {&desktop, &touch}) {
-        for (int control : s->sensorControls)
-            SetCtrlAttribute(s->mainPanel, control, ATTR_DIMMED, dimmed ? 1 : 0);
-        SetCtrlAttribute(s->recorderPanel, s->recorderStart, ATTR_DIMMED, dimmed ? 1 : 0);
-    }
-}
-
 // Closes the serial port rs232port names, open or not.
 void closeSerial() {
     CloseRS232();
     if (rs232_con > 0) rs232_con = 0;
-}
-
-// Closes both transports: the ring may have switched comtype since the last connect.
-void closeLink() {
-    closeSerial();
-    CloseTCP();
 }
 
 void showDialogValues(const Surface &s) {
@@ -158,14 +132,6 @@ void takeDialogValues(const Surface &s) {
     takeSerialSettings(s);
 }
 
-bool openTransport() {
-    if (comtype != 0) return InitTCP_IP() == 1;
-    rs232_con = InitRS232(rs232port, rs232baudrate);
-    FlushInQ(rs232port);
-    FlushOutQ(rs232port);
-    return rs232_con == 1;
-}
-
 // The failure text of the open in the message box, with the entry at fault where it is one.
 void logOpenFailure(const Surface &s) {
     appendLine(s, szStatus);
@@ -176,24 +142,23 @@ void logOpenFailure(const Surface &s) {
 
 void connect(const Surface &s) {
     stop_flag = STOP_IDLE;
-    closeLink();
+    StopReconnecting();
+    CloseLink();
     report(s, "TRY TO CONNECT! ...");
     takeDialogValues(s);
     ProcessSystemEvents();
     tcp_portnum = PortNumberOfText(szPortNum);
     ShowTransportFields(comtype);
-    if (!openTransport()) {
+    if (!OpenLink()) {
         // No device behind the closed link: nothing may be sent until a connect succeeds.
         ForgetDevice();
-        dimSensorControls(true);
+        DimmSensorControls(1);
         logOpenFailure(s);
         dimAccept(false);
         return;
     }
-    const int identified = InitDataExchange();
     // A device of another series is identified too, but its sensor controls stay dimmed.
-    dimSensorControls(!DeviceAccepted());
-    if (identified != 1) return;
+    if (InitDataExchange() != 1) return;
     dimAccept(false);
     InitGUI();
 }
@@ -201,9 +166,10 @@ void connect(const Surface &s) {
 // DISCONNECT and DISCARD: no device behind the closed link, so nothing may be sent until a
 // connect identifies one again.
 void dropDevice() {
-    closeLink();
+    StopReconnecting();
+    CloseLink();
     ForgetDevice();
-    dimSensorControls(true);
+    DimmSensorControls(1);
 }
 
 void disconnect(const Surface &s) {
@@ -309,6 +275,19 @@ void enterPortText(const Surface &s) {
 }
 
 }  // namespace
+
+bool OpenLink() {
+    if (comtype != 0) return InitTCP_IP() == 1;
+    rs232_con = InitRS232(rs232port, rs232baudrate);
+    FlushInQ(rs232port);
+    FlushOutQ(rs232port);
+    return rs232_con == 1;
+}
+
+void CloseLink() {
+    closeSerial();
+    CloseTCP();
+}
 
 int CC_CBTNTryToConnect(int, int, int event, void *, int, int) {
     if (event == EVENT_LEFT_CLICK) stop_flag = STOP_IDLE;

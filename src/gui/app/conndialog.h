@@ -12,6 +12,12 @@ extern char szIPportnum[IP_PORTNUM_SIZE];  // the TCP port text read at ACCEPT
 // Binds the callbacks below to the controls of pConn and pTConn.
 void BindConnectionCallbacks();
 
+// Opens the transport comtype selects with the current settings: true when open (the status
+// says why not).
+bool OpenLink();
+// Closes both transports: the ring may have switched comtype since the last open.
+void CloseLink();
+
 // CONNECT, DISCONNECT, CHANGE BAUD RATE and DISCARD pressed while a loop runs first end the
 // loop after its current cycle and then act.
 // CONNECT: closes any open transport, opens the one chosen in the dialog and identifies the

@@ -154,28 +154,24 @@ void ShowIdentification(const Identification &result) {
                                              PanelControl{pTSD, TSD_STATUS},
                                              {pTConn, TCONN_STATUS}})
             SetCtrlAttribute(panel, control, ATTR_TOOLTIP_TEXT, szFirmwareVersion);
+    // Only an accepted pair may be sent anything: after any failure or refusal the sensor
+    // controls stay dimmed until a connect identifies one.
+    DimmSensorControls(result.verdict == Identified::Accepted ? 0 : 1);
     switch (result.verdict) {
         case Identified::NoLine:
             if (tsd_flag == 0) {
                 DisplayPanel(pConn);
                 SetCtrlAttribute(pConn, CONNECT_ACCEPT, ATTR_DIMMED, 0);
             }
-            DimmButtons(1);
             break;
         case Identified::NoFirmwareText:
-            break;
         case Identified::OtherSeries:
-            DimmButtons(1);
-            break;
         case Identified::NoHardwareRecord:
-            DimmButtons(0);
             break;
         case Identified::FirmwareOutOfRange:
             applyHardwareInfo();
-            DimmButtons(1);
             break;
         case Identified::Accepted:
-            DimmButtons(0);
             applyHardwareInfo();
             for (int side : {0, 1})
                 if (result.headersRead & (1u << side))
@@ -189,6 +185,17 @@ void ShowIdentification(const Identification &result) {
     }
     if (result.refusal) MessagePopup("Attention !!!", result.refusal);
     logOutcome();
+}
+
+Identified IdentifyLostPair() {
+    const Identification result = IdentifyPair(appendToConnectionLog);
+    const Identified v = result.verdict;
+    if (v == Identified::Accepted || v == Identified::OtherSeries ||
+        v == Identified::FirmwareOutOfRange)
+        ShowIdentification(result);
+    else
+        logOutcome();
+    return v;
 }
 
 int InitDataExchange() {

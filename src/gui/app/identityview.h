@@ -17,3 +17,8 @@ void applyHardwareInfo();
 
 // Shows an identification's outcome on the panels.
 void ShowIdentification(const Identification &result);
+
+// Identifies a lost pair again, its steps in the connection boxes: a device that answers is
+// shown as InitDataExchange shows it; one that does not is shown nothing more, since the
+// reconnection tries again. The verdict.
+Identified IdentifyLostPair();

@@ -7,6 +7,7 @@
 
 #include "core/link/status.h"
 #include "gui/app/exchangeguard.h"
+#include "gui/app/reconnect.h"
 #include "gui/panels/handles.h"
 #include "gui/runtime/screen.h"
 #include "gui/runtime/userint.h"
@@ -20,6 +21,7 @@ long logLimit = LINK_LOG_LIMIT;
 std::string pendingCause;  // written before the next text that differs from it
 bool loopRunning = false;
 long loopCycles = 0;
+std::string statusNote;  // put before every text shown
 
 // Starts a new file once the current one has passed the limit; the old one stays beside it.
 void rotateIfFull() {
@@ -64,10 +66,16 @@ void logLoop(bool running) {
 }
 
 void showStatus(unsigned fields, const char *text) {
-    if (fields & ST_PA) SetCtrlVal(pPA, PANEL_STATUS, text);
-    if (fields & ST_CONN) SetCtrlVal(pConn, CONNECT_STATUS, text);
-    if (fields & ST_TSD) SetCtrlVal(pTSD, TSD_STATUS, text);
-    if (fields & ST_TCONN) SetCtrlVal(pTConn, TCONN_STATUS, text);
+    std::string noted;
+    const char *shown = text;
+    if (!statusNote.empty()) {
+        noted = statusNote + text;
+        shown = noted.c_str();
+    }
+    if (fields & ST_PA) SetCtrlVal(pPA, PANEL_STATUS, shown);
+    if (fields & ST_CONN) SetCtrlVal(pConn, CONNECT_STATUS, shown);
+    if (fields & ST_TSD) SetCtrlVal(pTSD, TSD_STATUS, shown);
+    if (fields & ST_TCONN) SetCtrlVal(pTConn, TCONN_STATUS, shown);
     logText(text);
 }
 
@@ -90,7 +98,12 @@ void InstallLinkView(const char *path, long limit) {
         logFile = std::fopen(path, "a");
         if (!logFile) std::fprintf(stderr, "cannot open the log file %s\n", path);
     }
-    SetLinkView({showStatus, showPortNumber, showBusy, logCause, logLoop, GuardExchange});
+    SetLinkView(
+        {showStatus, showPortNumber, showBusy, logCause, logLoop, GuardExchange, SensorLost});
+}
+
+void SetStatusNote(const char *note) {
+    statusNote = note ? note : "";
 }
 
 void CloseLinkLog() {

@@ -13,3 +13,8 @@ void InstallLinkView(const char *logPath, long logLimit = LINK_LOG_LIMIT);
 
 // Closes the log file.
 void CloseLinkLog();
+
+// A note put before every text the status fields show from now on (not in the log), so that
+// what it says stays in view across the texts that follow; nullptr or "" ends it. A close held
+// for a table write says so this way.
+void SetStatusNote(const char *note);

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <cstdio>
+#include <cstring>
 
 #include "core/state/programdir.h"
 #include "core/system/timing.h"
@@ -25,16 +26,8 @@ int refuse(const QString &why) {
     return 1;
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-    SelectEventDispatcher();
-    QApplication app(argc, argv);
-    QApplication::setStyle("Fusion");  // the panels' colours look the same on every desktop
-    QApplication::setApplicationName("K-TAV-PX-MS-Vista");
-    QApplication::setApplicationVersion(KTAV_VERSION);
-
-    QCommandLineParser parser;
+// The program's options and its description, for the --help text.
+void describeOptions(QCommandLineParser &parser) {
     parser.setApplicationDescription(
         "Control and monitoring program of the K-TAV-PX MASTER/SLAVE laser line sensor pair.\n"
         "Exit status: 0 after an orderly close; 1 for an option refused; 2 when the settings "
@@ -61,6 +54,40 @@ int main(int argc, char **argv) {
          "Open the recorder pop-up and start a recording right after start-up, as if its START "
          "button had been pressed."},
     });
+}
+
+void nameApplication() {
+    QCoreApplication::setApplicationName("K-TAV-PX-MS-Vista");
+    QCoreApplication::setApplicationVersion(KTAV_VERSION);
+}
+
+// Whether the command line asks for the help text or the version, which need no display.
+bool asksHelpOrVersion(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i)
+        for (const char *option : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
+            if (std::strcmp(argv[i], option) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    SelectEventDispatcher();
+    if (asksHelpOrVersion(argc, argv)) {
+        // Answered before the windows' application starts, which needs a display.
+        QCoreApplication app(argc, argv);
+        nameApplication();
+        QCommandLineParser parser;
+        describeOptions(parser);
+        parser.process(app);  // prints and ends the program
+        return 0;
+    }
+    QApplication app(argc, argv);
+    QApplication::setStyle("Fusion");  // the panels' colours look the same on every desktop
+    nameApplication();
+
+    QCommandLineParser parser;
+    describeOptions(parser);
     parser.process(app);
 
     bool isNumber = false;

@@ -24,6 +24,7 @@
 #include "gui/measure/displays.h"
 #include "gui/panels/handles.h"
 #include "gui/params/panelmap.h"
+#include "gui/params/settingsview.h"
 #include "gui/params/videocurves.h"
 #include "gui/runtime/userint.h"
 #include "gui/touch/numentry.h"
@@ -435,6 +436,7 @@ int CC_DROPHardwareMode(int, int, int event, void *, int, int) {
     SetCtrlsAttribute(pPA, {PANEL_TOL_UP, PANEL_TOL_LO}, ATTR_DIMMED, dimmed);
     SetCtrlsAttribute(pTPara0, {TPARA0_TOL_UP, TPARA0_TOL_LO}, ATTR_DIMMED, dimmed);
     SetCtrlsAttribute(pTNum, {TNUM_TOLPLUS, TNUM_TOLMINUS}, ATTR_DIMMED, dimmed);
+    FitNumericSteppers();
     return 0;
 }
 

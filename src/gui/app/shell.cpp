@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/calib/calibfile.h"
+#include "core/calib/identifypair.h"
 #include "core/link/status.h"
 #include "core/link/transport.h"
 #include "core/params/derived.h"
@@ -24,14 +25,17 @@
 #include "gui/app/linkview.h"
 #include "gui/app/logo.h"
 #include "gui/app/maincontrols.h"
+#include "gui/app/reconnect.h"
 #include "gui/app/stopaction.h"
 #include "gui/app/tablewritegate.h"
 #include "gui/app/tooltips.h"
 #include "gui/calib/calibpopup.h"
 #include "gui/measure/recpopup.h"
 #include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
 #include "gui/runtime/screen.h"
 #include "gui/runtime/userint.h"
+#include "gui/touch/touchrecorder.h"
 #include "gui/touch/touchscreen.h"
 #include "ktav_panels.h"
 
@@ -46,6 +50,7 @@ int exitStatus = 0;  // what WinMain returns after the shut-down
 // opened and the device was identified; 0 when it was not identified; -1 when the transport
 // did not open.
 int connectAtStartUp() {
+    ForgetDevice();
     if (comtype == 0) {
         rs232_con = InitRS232(rs232port, rs232baudrate);
         return rs232_con == 1 ? InitDataExchange() : -1;
@@ -56,18 +61,6 @@ int connectAtStartUp() {
 
 void onTerminationSignal() {
     if (!HoldCloseForTableWrite(tsd_flag == 1)) CloseProgram(tsd_flag == 1);
-}
-
-// Presses RUN or VIDEO of the active surface as the operator would: left click, then commit.
-// The acquisition loop runs inside the commit until it is stopped.
-void pressAcquisitionButton(bool video) {
-    const int panel = tsd_flag ? pTSD : pPA;
-    const int runButton = tsd_flag ? TSD_RUN : PANEL_RUN;
-    const int videoButton = tsd_flag ? TSD_VIDEO : PANEL_VIDEO;
-    const int control = video ? videoButton : runButton;
-    const auto callback = video ? CC_BTNVideo : CC_BTNRun;
-    callback(panel, control, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    callback(panel, control, EVENT_COMMIT, nullptr, 0, 0);
 }
 
 // Opens the desktop recorder pop-up with its tab and presses START; the recording runs inside
@@ -89,6 +82,16 @@ void takeScreenshot(const std::string &path) {
 }
 
 }  // namespace
+
+void PressAcquisitionButton(bool video) {
+    const int panel = tsd_flag ? pTSD : pPA;
+    const int runButton = tsd_flag ? TSD_RUN : PANEL_RUN;
+    const int videoButton = tsd_flag ? TSD_VIDEO : PANEL_VIDEO;
+    const int control = video ? videoButton : runButton;
+    const auto callback = video ? CC_BTNVideo : CC_BTNRun;
+    callback(panel, control, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    callback(panel, control, EVENT_COMMIT, nullptr, 0, 0);
+}
 
 void ShowTransportFields(int tcp) {
     const bool serial = tcp == 0;
@@ -152,6 +155,8 @@ void InitGUI() {
     const bool softwareTolerances = para.ge.hardwareMode == 0 || para.ge.hardwareMode == 2;
     SetCtrlsAttribute(pPA, {PANEL_TOL_UP, PANEL_TOL_LO}, ATTR_DIMMED, !softwareTolerances);
     SetCtrlsAttribute(pTPara0, {TPARA0_TOL_UP, TPARA0_TOL_LO}, ATTR_DIMMED, !softwareTolerances);
+    SetCtrlsAttribute(pTNum, {TNUM_TOLPLUS, TNUM_TOLMINUS}, ATTR_DIMMED, !softwareTolerances);
+    FitNumericSteppers();
 
     const bool direct = para.ge.polarity == 1;
     SetCtrlVal(pPA, PANEL_LBL_POLARITY, direct ? "POL: DIRECT" : "POL: INVERT");
@@ -163,6 +168,7 @@ void InitGUI() {
     ApplyEvalMode(para.ge.evalMode, graphType, true);
 
     SetCtrlAttribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR, 0x484848);
+    ShowTouchRecorderIdle();
     SetCtrlAttribute(pTSD, TSD_STATUS, ATTR_TEXT_BGCOLOR, 0xF0F0F0);
     if (tsd_flag == 0) AttachToolTips();
 }
@@ -191,6 +197,7 @@ int StartProgram(const ProgramOptions &options) {
     DisplayPanel(pPara0);
     SetCtrlVal(pPA, PANEL_TAB_GENERAL, 1);
     DimmCalibElements(1);
+    DimmSensorControlsWithoutPair();  // nothing may be sent without an accepted pair
     if (tsd_flag == 0) {
         SetActivePanel(pPA);
         SetActiveCtrl(pPA, PANEL_STOP);
@@ -216,7 +223,7 @@ int StartProgram(const ProgramOptions &options) {
     }
     if (options.run || options.video) {
         const bool video = options.video;
-        QTimer::singleShot(0, [video] { pressAcquisitionButton(video); });
+        QTimer::singleShot(0, [video] { PressAcquisitionButton(video); });
     } else if (options.record && tsd_flag == 0) {
         QTimer::singleShot(0, pressRecorderStart);
     }
@@ -243,6 +250,7 @@ void CloseProgram(bool fromTouchPanel) {
     if (fromTouchPanel) SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_ENABLED, 0);
     stop_flag = STOP_IDLE;
     exit_flag = 1;
+    StopReconnecting();
     if (WriteIniFile(appini_pathname) < 0) exitStatus = EXIT_NOT_SAVED;
     if (comtype == 0) {
         FlushInQ(rs232port);

@@ -46,6 +46,10 @@ void CloseProgram(bool fromTouchPanel);
 // Switches to the touch surface (on) or back to the desktop.
 void SwitchSurface(bool touch);
 
+// Presses RUN or VIDEO of the active surface as the operator would: left click, then commit.
+// The acquisition loop runs inside the press until it is stopped.
+void PressAcquisitionButton(bool video);
+
 // Callbacks of the two main panels and the surface toggle.
 int CC_PANEL(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
 int CC_TSDPANEL(int panel, int control, int event, void *callbackData, int eventData1,

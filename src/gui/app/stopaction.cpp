@@ -3,6 +3,7 @@
 #include "core/state/flags.h"
 #include "gui/app/maincontrols.h"
 #include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
 #include "gui/runtime/userint.h"
 #include "gui/touch/touchstop.h"
 #include "ktav_panels.h"
@@ -15,6 +16,7 @@ void desktopStopped() {
                        PANEL_RAM, PANEL_EEPROM},
                       ATTR_DIMMED, 0);
     SetCtrlsAttribute(pRec, {REC_START}, ATTR_DIMMED, 0);
+    DimmSensorControlsWithoutPair();
 }
 
 }  // namespace

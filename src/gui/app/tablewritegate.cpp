@@ -5,6 +5,7 @@
 
 #include "core/calib/calibtransfer.h"
 #include "core/link/status.h"
+#include "gui/app/linkview.h"
 #include "gui/app/shell.h"
 #include "gui/panels/handles.h"
 #include "gui/runtime/userint.h"
@@ -61,6 +62,7 @@ void onTableWrite(bool running) {
     }
     if (running || !closeHeld) return;
     closeHeld = false;
+    SetStatusNote(nullptr);
     ShowText(ST_ALL, "Calibration table write ended: closing as asked.");
     CloseProgram(closeFromTouch);
 }
@@ -77,5 +79,6 @@ bool HoldCloseForTableWrite(bool fromTouchPanel) {
     closeHeld = true;
     closeFromTouch = fromTouchPanel;
     ShowText(ST_ALL, "Writing the calibration table: closing when it is done.");
+    SetStatusNote("Closing when done: ");  // the table's progress texts follow
     return true;
 }

@@ -14,6 +14,7 @@
 #include "core/state/programdir.h"
 #include "gui/panels/handles.h"
 #include "gui/params/panelmap.h"
+#include "gui/params/settingsview.h"
 #include "gui/runtime/userint.h"
 #include "ktav_panels.h"
 
@@ -83,6 +84,7 @@ void DimmCalibElements(uint16_t mode) {
         SetCtrlAttribute(pCalib, control, ATTR_TEXT_BGCOLOR, normal ? 0xE0E0E0 : 0xFFFFFF);
     }
     SetCtrlVal(pCalib, CALIB_WRTABLE, 0);
+    DimmSensorControlsWithoutPair();
 }
 
 int ReadCalibrationDataFromFile(char *path, int sensor) {
@@ -136,6 +138,11 @@ int CC_BTNWriteCalibXF(int, int, int event, void *, int, int) {
             case RequestRoute::Now:
                 wrxf_flag = 0;
                 WriteCalibHeader(sensor, written);
+                // A write unticks the TABLE box: a WRITE without it says that it wrote no table.
+                if (!table) {
+                    AppendStatus(" (header only)");
+                    ShowStatus(ST_PA);
+                }
                 break;
             case RequestRoute::Loop:
                 DeferCalibHeader(sensor, written);

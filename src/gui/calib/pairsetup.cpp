@@ -7,6 +7,7 @@
 #include "core/state/flags.h"
 #include "gui/calib/calibpopup.h"
 #include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
 #include "gui/runtime/userint.h"
 #include "ktav_panels.h"
 
@@ -149,6 +150,7 @@ void showSetpointOrDistance(bool setpoint) {
         else
             SetCtrlVal(*p.panel, p.distance, umVIRTOFFS * distance.share / 1000.0);
     }
+    FitNumericSteppers();
 }
 
 // ---- master/slave switch ----

@@ -11,6 +11,7 @@
 #include "gui/measure/displays.h"
 #include "gui/panels/handles.h"
 #include "gui/params/panelmap.h"
+#include "gui/params/settingsview.h"
 #include "gui/params/videocurves.h"
 #include "gui/runtime/userint.h"
 #include "ktav_panels.h"
@@ -52,6 +53,7 @@ void PushVIDEO() {
 void PushSTOP() {
     SetCtrlsAttribute(pPA, {PANEL_SEND, PANEL_GET, PANEL_RUN, PANEL_STOP, PANEL_VIDEO, PANEL_TEACH},
                       ATTR_DIMMED, 0);
+    DimmSensorControlsWithoutPair();
     SetStatus(stop_flag == STOP_TIMEOUT ? "Timeout RS232 Line!" : "Data-Transfer Stopped!");
     ShowStatus(ST_PA);
     if (stop_flag == STOP_RUNNING) stop_flag = STOP_IDLE;

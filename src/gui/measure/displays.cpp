@@ -9,6 +9,7 @@
 #include "core/params/paramblock.h"
 #include "gui/panels/handles.h"
 #include "gui/params/settingsview.h"
+#include "gui/params/stripchart.h"
 #include "gui/runtime/userint.h"
 #include "ktav_panels.h"
 
@@ -168,14 +169,14 @@ constexpr RecordDisplay kDesktopValues[] = {
     {&pPA, PANEL_MEASVALUE},   {&pPA, PANEL_POS_VALUE},    {&pPA, PANEL_POS_MASTER},
     {&pPA, PANEL_POS_SLAVE},   {&pPA, PANEL_VALUE_MASTER}, {&pPA, PANEL_VALUE_SLAVE},
     {&pPA, PANEL_VALUE_ANA1},  {&pPA, PANEL_VALUE_ANA23},  {&pPA, PANEL_GRAPH_MASTER},
-    {&pPA, PANEL_GRAPH_SLAVE},
+    {&pPA, PANEL_GRAPH_SLAVE}, {&pPA, PANEL_STRIPCHART},
 };
 constexpr RecordDisplay kTouchValues[] = {
     {&pTNum, TNUM_MEASVALUE},      {&pTNum, TNUM_VALUE_ANA1},      {&pTNum, TNUM_VALUE_ANA23},
     {&pTMval, TMVAL_MEASVALUE},    {&pTMval, TMVAL_POS_VALUE},     {&pTMval, TMVAL_POS_MASTER},
     {&pTMval, TMVAL_POS_SLAVE},    {&pTMval, TMVAL_VALUE_MASTER},  {&pTMval, TMVAL_VALUE_SLAVE},
     {&pTGraph, TGRAPH_VALUE_ANA1}, {&pTGraph, TGRAPH_VALUE_ANA23}, {&pTSD, TSD_GRAPH_MASTER},
-    {&pTSD, TSD_GRAPH_SLAVE},
+    {&pTSD, TSD_GRAPH_SLAVE},      {&pTGraph, TGRAPH_STRIPCHART},
 };
 constexpr RecordDisplay kTouchLamps[] = {
     {&pTNum, TNUM_LED_INTOL},     {&pTNum, TNUM_LED_ABOVE},     {&pTNum, TNUM_LED_BELOW},
@@ -274,37 +275,9 @@ ZoomRange PushRecordSample() {
     return ComputeZoomRange(umValue, umTeach, umupTHD, umloTHD, YAXISMAX, YAXISMIN);
 }
 
-void DrawStripChart(const StripChartView &v, const ZoomRange &zoom) {
-    // The axis name and precision change with the graph type only; the ring sets them for mm.
-    static int namedType[2] = {-1, -1};
-    int &named = namedType[v.panel == pPA ? 0 : 1];
-    int graphType = 0;
-    GetCtrlVal(v.panel, v.graphType, &graphType);
-    if (graphType == 0) {
-        if (named != 0) {
-            SetCtrlAttribute(v.panel, v.chart, ATTR_YPRECISION, 0);
-            SetCtrlAttribute(v.panel, v.chart, ATTR_YNAME, "Meas.-Value / [pixel]");
-        }
-        SetAxisScalingMode(v.panel, v.chart, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, PixelCount());
-    } else {
-        int zoomed = 0;
-        GetCtrlVal(v.panel, v.zoom, &zoomed);
-        if (zoomed)
-            SetAxisScalingMode(v.panel, v.chart, VAL_LEFT_YAXIS, VAL_MANUAL, zoom.bottom / 1000.0,
-                               zoom.top / 1000.0);
-        else
-            SetAxisScalingMode(v.panel, v.chart, VAL_LEFT_YAXIS, VAL_MANUAL, YAXISMIN, YAXISMAX);
-    }
-    named = graphType;
-    SetCtrlAttribute(v.panel, v.chart, ATTR_POINTS_PER_SCREEN, STRIP_SAMPLES + 1);
-    SetCtrlAttribute(v.panel, v.chart, ATTR_SCROLL_MODE, VAL_CONTINUOUS);
-    if (v.setsTraceCount) SetCtrlAttribute(v.panel, v.chart, ATTR_NUM_TRACES, STRIP_TRACES);
-    PlotStripChart(v.panel, v.chart, arrayNORM, STRIP_TRACES * STRIP_SAMPLES);
-}
-
 void PlotRAWGraph() {
     const ZoomRange zoom = PushRecordSample();
-    DrawStripChart({pPA, PANEL_STRIPCHART, PANEL_GTYPE, PANEL_ZOOM, true}, zoom);
+    DrawStripChart(DesktopStripChart(), zoom);
 }
 
 void SetStripChartColours(int panel, int chart) {

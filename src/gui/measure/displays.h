@@ -33,12 +33,6 @@ struct PositionGraphs {
     int panel, master, slave;
 };
 
-// The measured-value strip chart of a surface with its graph-type ring and zoom toggle.
-struct StripChartView {
-    int panel, chart, graphType, zoom;
-    bool setsTraceCount;  // the desktop chart sets its number of traces each cycle
-};
-
 // Object widths, umValue, clamped positions and the tolerance widths of this cycle's `raw`.
 ToleranceWidths EvaluateRecord();
 
@@ -51,9 +45,6 @@ void DrawToleranceWindows(const PositionGraphs &g, uint16_t mode, uint16_t posA,
 
 // Thresholds and the newest sample of the history; returns the zoom range of this cycle.
 ZoomRange PushRecordSample();
-
-// The axis by graph type and zoom, and the whole history on the chart.
-void DrawStripChart(const StripChartView &v, const ZoomRange &zoom);
 
 // Colour of the tolerance state of umValue: dark green inside (limits included), else red.
 int ToleranceColour();

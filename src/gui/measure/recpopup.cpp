@@ -16,6 +16,7 @@
 #include "core/system/timing.h"
 #include "gui/measure/displays.h"
 #include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
 #include "gui/runtime/userint.h"
 #include "ktav_panels.h"
 
@@ -46,6 +47,7 @@ void showRecordTime(double increment, int samples) {
 void enableRecorderButtons() {
     SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH}, ATTR_DIMMED, 0);
     SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 0);
+    DimmSensorControlsWithoutPair();
 }
 
 // Main panel and pop-up as a recording begins.
@@ -244,6 +246,7 @@ int CC_PICBTNStopRecord(int, int, int event, void *, int, int) {
     stop_flag = STOP_IDLE;
     SetCtrlsAttribute(pPA, {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET}, ATTR_DIMMED, 0);
     SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, 0);
+    DimmSensorControlsWithoutPair();
     Delay(0.1);
     return 0;
 }

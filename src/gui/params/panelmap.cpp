@@ -13,6 +13,7 @@
 #include "core/state/flags.h"
 #include "gui/panels/handles.h"
 #include "gui/params/settingsview.h"
+#include "gui/params/stripchart.h"
 #include "gui/params/videocurves.h"
 #include "gui/runtime/userint.h"
 #include "ktav_panels.h"
@@ -243,13 +244,11 @@ void showRecorderAvailability() {
                       ATTR_DIMMED, dimmed);
 }
 
-// Measured-value axis, on the desktop the video graphs with their threshold lines, and the grey
-// object area of the position graphs, on the active surface.
+// The strip charts' band and axis, on the desktop the video graphs with their threshold lines,
+// and the grey object area of the position graphs, on the active surface.
 void redrawGraphs() {
     const double lastPixel = PixelCount() - 1;
-    const Place axis =
-        tsd_flag ? Place{&pTGraph, TGRAPH_STRIPCHART} : Place{&pPA, PANEL_STRIPCHART};
-    SetAxisScalingMode(*axis.panel, axis.control, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, YAXISMAX);
+    FollowStripBand();
     if (!tsd_flag) {
         PlotVIDEOCurveA(adcbufA, thdArrayA, xArray8);
         PlotVIDEOCurveB(adcbufB, thdArrayB, xArray8);
@@ -346,6 +345,7 @@ void GetPanelValues() {
                &para.ma.baudrateIndex);
     ActivateSettings(para.ge.evalMode);
     CalcUMThresholds(para.ge.evalMode);
+    FollowStripBand();
 }
 
 void SetPanelValues() {
@@ -362,6 +362,7 @@ void SetPanelValues() {
     showPowerModes();
     showMeasurementMode();
     showToleranceSource();
+    FitNumericSteppers();
     showPolarity();
     showRecorderAvailability();
     ShowEvalMode(para.ge.evalMode, true);

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "core/calib/identifypair.h"
 #include "core/params/derived.h"
 #include "core/params/paramblock.h"
 #include "gui/panels/handles.h"
@@ -94,4 +95,30 @@ void DimmButtons(uint16_t dim) {
                       ATTR_DIMMED, dimmed);
     SetCtrlsAttribute(pTSD, {TSD_SEND, TSD_GET, TSD_VIDEO, TSD_RUN, TSD_TEACH}, ATTR_DIMMED,
                       dimmed);
+}
+
+void DimmSensorControls(int dim) {
+    SetCtrlsAttribute(pPA,
+                      {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_RESET, PANEL_SEND, PANEL_GET},
+                      ATTR_DIMMED, dim);
+    SetCtrlsAttribute(pTSD, {TSD_RUN, TSD_VIDEO, TSD_TEACH, TSD_RESET, TSD_SEND, TSD_GET},
+                      ATTR_DIMMED, dim);
+    SetCtrlAttribute(pRec, REC_START, ATTR_DIMMED, dim);
+    SetCtrlAttribute(pTRec, TREC_START, ATTR_DIMMED, dim);
+}
+
+void FitNumericSteppers() {
+    constexpr int kStepped[][3] = {{TNUM_SETPOINT, TNUM_SETP_UP, TNUM_SETP_DOWN},
+                                   {TNUM_TOLPLUS, TNUM_TOLPLUS_UP, TNUM_TOLPLUS_DOWN},
+                                   {TNUM_TOLMINUS, TNUM_TOLMINUS_UP, TNUM_TOLMINUS_DOWN}};
+    for (const auto &[display, up, down] : kStepped) {
+        int shown = 1, dimmed = 0;
+        GetCtrlAttribute(pTNum, display, ATTR_VISIBLE, &shown);
+        GetCtrlAttribute(pTNum, display, ATTR_DIMMED, &dimmed);
+        SetCtrlsAttribute(pTNum, {up, down}, ATTR_DIMMED, !shown || dimmed);
+    }
+}
+
+void DimmSensorControlsWithoutPair() {
+    if (!DeviceAccepted()) DimmSensorControls(1);
 }

@@ -58,6 +58,7 @@ class EventBridge : public QObject {
                 // control it does nothing, so that it never changes a parameter by accident.
                 return !wheelChangesValue(static_cast<QWidget *>(watched));
             case QEvent::Resize:
+                if (watched != panel_) ElideAgain(static_cast<QWidget *>(watched));
                 if (watched == panel_) {
                     Panel *p = FindPanel(handle_);
                     if (p) FitToWindow(*p);

@@ -1,6 +1,7 @@
 // Modal pop-ups. All of them pass through Ask(): a scripted answer when one is queued, else the
 // operator's. No one can answer a dialog on the offscreen platform, so there an unscripted
 // pop-up is answered as cancelled, with a warning, instead of blocking forever.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -18,6 +19,8 @@ struct Answer {
     int result;
     std::string path;
 };
+
+constexpr const char *kPopupTarget = "popupTarget";  // on a panel's window: SetPopupTarget
 
 std::deque<Answer> script;
 std::string lastText;
@@ -73,16 +76,36 @@ std::string LastPopupText() {
     return lastText;
 }
 
+int SetPopupTarget(int panel, int pixels) {
+    Panel *p = FindPanel(panel);
+    if (!p) return LookupError("SetPopupTarget", panel);
+    p->widget->window()->setProperty(kPopupTarget, pixels);
+    return 0;
+}
+
+std::unique_ptr<QMessageBox> PopupBox(QWidget *parent, bool question, const char *title,
+                                      const char *message) {
+    auto box = std::make_unique<QMessageBox>(
+        question ? QMessageBox::Question : QMessageBox::Information, Text(title), Text(message),
+        question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    const QWidget *window = parent ? parent->window() : nullptr;
+    const int target = window ? window->property(kPopupTarget).toInt() : 0;
+    if (target > 0) {
+        box->setFont(window->font());
+        for (QAbstractButton *button : box->buttons()) button->setMinimumSize(2 * target, target);
+    }
+    return box;
+}
+
 int MessagePopup(const char *title, const char *message) {
     if (Ask(title, message)) return 0;
-    QMessageBox::information(QApplication::activeWindow(), Text(title), Text(message));
+    PopupBox(QApplication::activeWindow(), false, title, message)->exec();
     return 0;
 }
 
 int ConfirmPopup(const char *title, const char *message) {
     if (auto answer = Ask(title, message)) return answer->result == 1 ? 1 : 0;
-    return QMessageBox::question(QApplication::activeWindow(), Text(title), Text(message)) ==
-                   QMessageBox::Yes
+    return PopupBox(QApplication::activeWindow(), true, title, message)->exec() == QMessageBox::Yes
                ? 1
                : 0;
 }

@@ -8,11 +8,13 @@
 #include <QString>
 #include <cstddef>
 #include <map>
+#include <memory>
 
 #include "gui/runtime/panelset.h"
 #include "gui/runtime/userint.h"
 
 class QComboBox;
+class QMessageBox;
 class QWidget;
 
 struct Control {
@@ -50,6 +52,19 @@ void Dispatch(int panel, int control, int event, int eventData1 = 0, int eventDa
 
 // The property of a text message sized to its text (SizeCtrlToText).
 inline constexpr const char *kSizedToText = "sizedToText";
+
+// The bool property, set in the panel file, of a line edit that shows a path: a path wider than
+// the field shows its folders shortened in the middle and its file name whole
+// ("/home/…/XF-LINEAR.DAT"), and the whole path as its tool tip. The control's value stays the
+// whole path.
+inline constexpr const char *kElideMiddle = "elideMiddle";
+// Shows a marked line edit's whole text again at its present width (after a resize).
+void ElideAgain(QWidget *edit);
+
+// The message or question box of MessagePopup and ConfirmPopup over `parent`, sized for a
+// finger over a panel given a pop-up target (SetPopupTarget).
+std::unique_ptr<QMessageBox> PopupBox(QWidget *parent, bool question, const char *title,
+                                      const char *message);
 
 // Shows a top-level panel whole in its window: in a window smaller than its design, scaled down
 // as a whole to fit (scale.cpp).

@@ -185,6 +185,9 @@ int SetTraceAttribute(int panel, int control, int trace, int attribute, int valu
 // file, 2 a new file, negative on error; the path goes to pathOut.
 int MessagePopup(const char *title, const char *message);
 int ConfirmPopup(const char *title, const char *message);
+// Message and question pop-ups asked over `panel`'s window come in that panel's font with
+// buttons at least `pixels` high and twice as wide: for a finger on the touch surface.
+int SetPopupTarget(int panel, int pixels);
 int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
                     const char *filePattern, const char *title, int buttonLabel,
                     int restrictDirectory, int restrictExtension, int allowCancel,

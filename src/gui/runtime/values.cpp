@@ -11,6 +11,8 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <algorithm>
@@ -179,10 +181,60 @@ bool ShowsNumber(const QWidget *w, CtrlKind kind, double value) {
     return shown == rounded(box, value);
 }
 
+namespace {
+
+constexpr const char *kWholeText = "wholeText";
+
+// The room for text in a line edit, as it lays its text out.
+int textRoom(const QLineEdit *edit) {
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->contentsRect();
+    option.lineWidth = edit->hasFrame()
+                           ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit)
+                           : 0;
+    const QRect r = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    constexpr int kHorizontalMargins = 2 * 2;
+    return r.marginsRemoved(edit->textMargins()).width() - kHorizontalMargins;
+}
+
+// A path in `room` pixels: whole when it fits, else its folders shortened in the middle and its
+// file name whole, as far as the file name fits.
+QString elidedPath(const QFontMetrics &metrics, const QString &path, int room) {
+    if (metrics.horizontalAdvance(path) <= room) return path;
+    const qsizetype cut = path.lastIndexOf('/') + 1;
+    const QString name = path.mid(cut);
+    const int nameRoom = metrics.horizontalAdvance(name);
+    if (cut == 0 || nameRoom >= room) return metrics.elidedText(path, Qt::ElideLeft, room);
+    return metrics.elidedText(path.left(cut), Qt::ElideMiddle, room - nameRoom) + name;
+}
+
+void showElided(QLineEdit *edit, const QString &text) {
+    edit->setProperty(kWholeText, text);
+    const QString shown = elidedPath(edit->fontMetrics(), text, textRoom(edit));
+    edit->setToolTip(shown == text ? QString() : text);
+    const QSignalBlocker blocker(edit);
+    edit->setText(shown);
+    edit->setCursorPosition(0);
+}
+
+// The line edit's value: the whole text of one that shows it elided.
+QString textOf(const QLineEdit *edit) {
+    return edit->property(kElideMiddle).toBool() ? edit->property(kWholeText).toString()
+                                                 : edit->text();
+}
+
+}  // namespace
+
+void ElideAgain(QWidget *edit) {
+    if (edit->property(kElideMiddle).toBool())
+        showElided(static_cast<QLineEdit *>(edit), edit->property(kWholeText).toString());
+}
+
 bool ShowsText(const QWidget *w, const QString &text) {
     if (const QString *drawn = DrawnText(w)) return *drawn == text;
     auto *edit = static_cast<const QLineEdit *>(w);
-    return edit->text() == text && !edit->isModified();
+    return textOf(edit) == text && !edit->isModified();
 }
 
 void PutNumber(QWidget *w, CtrlKind kind, double value) {
@@ -195,6 +247,7 @@ void PutNumber(QWidget *w, CtrlKind kind, double value) {
 }
 
 void PutText(QWidget *w, const QString &text) {
+    if (w->property(kElideMiddle).toBool()) return showElided(static_cast<QLineEdit *>(w), text);
     if (ShowsText(w, text) || DrawText(w, text)) return;
     const QSignalBlocker blocker(w);
     static_cast<QLineEdit *>(w)->setText(text);
@@ -217,7 +270,9 @@ int SetCtrlVal(int panel, int control, const char *value) {
     switch (c->kind) {
         case CtrlKind::LineEdit: {
             const QString text = Text(value);
-            if (!DeferText(w, c->kind, text)) PutText(w, text);
+            // A path, set seldom, is laid out at once to its field's width.
+            if (w->property(kElideMiddle).toBool() || !DeferText(w, c->kind, text))
+                PutText(w, text);
             return 0;
         }
         case CtrlKind::Label:
@@ -268,7 +323,7 @@ int GetCtrlVal(int panel, int control, char *value, std::size_t size) {
         case CtrlKind::LineEdit: {
             const QString *shown = PendingText(w);
             if (!shown) shown = DrawnText(w);
-            return CopyText(shown ? *shown : static_cast<QLineEdit *>(w)->text(), value, size);
+            return CopyText(shown ? *shown : textOf(static_cast<QLineEdit *>(w)), value, size);
         }
         case CtrlKind::Label:
             return CopyText(static_cast<QLabel *>(w)->text(), value, size);

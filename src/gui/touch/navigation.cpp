@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "core/link/status.h"
+#include "core/measure/recorder.h"
 #include "core/state/flags.h"
 #include "gui/panels/handles.h"
 #include "gui/runtime/userint.h"
@@ -89,6 +90,7 @@ void viewChosen(int toggle) {
 void recorderChosen() {
     stopVideo();
     DimmTSD_RUNSTOPVIDEObuttons(1);
+    SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_DIMMED, TouchRecorderActive());
     stop_flag = STOP_IDLE;
 }
 

@@ -77,11 +77,13 @@ void step(const SteppedValue &v, double sign) {
 
 // Left click: a running RUN or VIDEO ends first (its end restores the buttons and says so),
 // leaving the values shown to step from; commit: the step. A value whose display is dimmed
-// (tolerances set at the housing) is not the operator's to step.
+// (tolerances set at the housing) or hidden (the distance shown instead of the set-point) is not
+// the operator's to step.
 int stepper(int event, const SteppedValue &v, double sign) {
-    int dimmed = 0;
+    int dimmed = 0, shown = 1;
     GetCtrlAttribute(pTNum, v.display, ATTR_DIMMED, &dimmed);
-    if (dimmed && v.parameter) return 0;
+    GetCtrlAttribute(pTNum, v.display, ATTR_VISIBLE, &shown);
+    if ((dimmed || !shown) && v.parameter) return 0;
     if (event == EVENT_LEFT_CLICK && stop_flag == STOP_RUNNING) stop_flag = STOP_IDLE;
     if (event == EVENT_COMMIT) step(v, sign);
     return 0;

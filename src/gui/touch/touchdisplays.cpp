@@ -7,7 +7,9 @@
 #include "core/state/flags.h"
 #include "gui/measure/displays.h"
 #include "gui/panels/handles.h"
+#include "gui/params/stripchart.h"
 #include "gui/runtime/userint.h"
+#include "gui/touch/touchrecorder.h"
 #include "ktav_panels.h"
 
 namespace {
@@ -106,22 +108,22 @@ void PlotTSD_VIDEOBarGraph() {
     const ToleranceWidths tol = EvaluateRecord();
     // The steppers stop the loop before they change a value; a cycle finishing after that stop
     // leaves the numeric panel to them, so a stepped value is not overwritten.
+    const int colour = ToleranceColour();
     if (toggleOn(TSD_TOG_NUM)) {
         if (stop_flag == STOP_RUNNING) showNumericPanel();
-    } else if (toggleOn(TSD_TOG_RECORDER))
-        SetCtrlVal(pTRec, TREC_MEASVALUE, mm(umValue));
-    else
+    } else if (toggleOn(TSD_TOG_RECORDER)) {
+        ShowTouchRecorderValue(umValue, colour);
+    } else {
         showValuesAndGraphPanels();
+    }
     // The graph panel shows the tolerance set at the hardware whichever panel is open.
     if (!softwareTolerances()) {
         const double hwTol = HardwareToleranceMm(umRange, raw.hwTolerance);
         SetCtrlVal(pTGraph, TGRAPH_TOLPLUS, hwTol);
         SetCtrlVal(pTGraph, TGRAPH_TOLMINUS, hwTol);
     }
-    const int colour = ToleranceColour();
     SetTextBackground(pTMval, TMVAL_MEASVALUE, colour);
     SetTextBackground(pTNum, TNUM_MEASVALUE, colour);
-    SetTextBackground(pTRec, TREC_MEASVALUE, colour);
     SetTextBackground(pTMval, TMVAL_POS_VALUE, colour);
     DrawPositionGraphs(touchGraphs(), tol);
 }
@@ -132,5 +134,5 @@ void PlotTSD_TOLWindow(uint16_t mode, uint16_t posA, uint16_t posB, uint16_t tol
 
 void PlotTSD_RAWGraph() {
     const ZoomRange zoom = PushRecordSample();
-    DrawStripChart({pTGraph, TGRAPH_STRIPCHART, TGRAPH_GTYPE, TGRAPH_ZOOM, false}, zoom);
+    DrawStripChart(TouchStripChart(), zoom);
 }

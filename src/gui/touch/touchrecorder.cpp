@@ -7,6 +7,7 @@
 
 #include "core/link/commands.h"
 #include "core/link/frame.h"
+#include "core/link/status.h"
 #include "core/measure/acquisition.h"
 #include "core/measure/evaluation.h"
 #include "core/measure/recfile.h"
@@ -32,7 +33,10 @@ constexpr int kLightGreen = 0xA0DC42;
 constexpr int kRed = 0xFF0000;
 constexpr int kDarkGreen = 0x008000;
 constexpr int kPanelGrey = 0xF0F0F0;
-constexpr int kStampSize = 9;  // "HH:MM:SS" and its terminator
+constexpr int kIdleGrey = 0x484848;  // the instrument display without a value
+constexpr int kWhite = 0xFFFFFF;
+constexpr double kLeastAxisMargin = 0.01;  // [mm] above and below the values of the chart
+constexpr int kStampSize = 9;              // "HH:MM:SS" and its terminator
 
 // Time stamps of the last 100 samples, oldest first; unused places hold an empty text.
 char szRectime[REC_CHART_SAMPLES][kStampSize];
@@ -85,6 +89,8 @@ void releaseStart() {
     SetCtrlVal(pTRec, TREC_START, 0);
     DimmTSD_RECsettings(0);
     dimForMode(readInt(pTRec, TREC_RS232MODE));
+    DimmSensorControlsWithoutPair();
+    SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_DIMMED, 0);
 }
 
 void setTimer(int on) {
@@ -186,6 +192,18 @@ int32_t recorderValue() {
     }
 }
 
+// The chart's axis without zoom: the values and the band of this recording's samples on the
+// chart, with a margin; the measuring range before the first.
+void showWholeAxis() {
+    const int taken = std::min(recidx, REC_CHART_SAMPLES);
+    const double *first = arrayREC + REC_CHART_TRACES * (REC_CHART_SAMPLES - taken);
+    const auto [low, high] = std::minmax_element(first, std::cend(arrayREC));
+    const double bottom = taken > 0 ? *low : YAXISMIN, top = taken > 0 ? *high : YAXISMAX;
+    const double margin = std::max((top - bottom) / 10.0, kLeastAxisMargin);
+    SetAxisScalingMode(pTRec, TREC_RECCHART, VAL_LEFT_YAXIS, VAL_MANUAL, bottom - margin,
+                       top + margin);
+}
+
 void startPressed() {
     recidx = 0;
     timeout_flag = 0;
@@ -196,16 +214,24 @@ void startPressed() {
     incTIME = TouchIncrement(increment, fine);
     if (increment + fine < 1.0) SetCtrlVal(pTRec, TREC_INCTIME, incTIME);
     SetCtrlAttribute(pTRec, TREC_TIMER, ATTR_INTERVAL, incTIME);
+    DimmTSD_RECsettings(1);
+}
+
+// A recording has begun (its file, if any, is there): the box, the lamps and the chart say so,
+// the value waits for the first sample, and the touch surface is not left meanwhile.
+void showStarted() {
     char text[48];
     boxLine(0, "RECORDER ACTIVE");
     boxLine(1, "APPEND DATA ...");
-    boxLine(2, "");
+    boxLine(2, "SAMPLES: 0");
     std::snprintf(text, sizeof text, "START-DATE: %s", DateStr());
     boxLine(3, text);
     std::snprintf(text, sizeof text, "START-TIME: %s", TimeStr());
     boxLine(4, text);
     lamps(kLightGreen);
-    DimmTSD_RECsettings(1);
+    ShowTouchRecorderIdle();
+    std::fill(std::begin(arrayREC), std::end(arrayREC), 0.0);
+    SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_DIMMED, 1);
 }
 
 // A start that does not record: the lamps its press lit off again, the start button released,
@@ -246,6 +272,7 @@ void startCommitted() {
         return;
     }
     if (!prepareFile(mode)) return;
+    showStarted();
     SetCtrlAttribute(pTRec, TREC_START, ATTR_DIMMED, 1);
     if (mode == 0) {
         setTimer(1);
@@ -306,15 +333,25 @@ int WriteRecorderDataToFile(const char *path) {
     return AppendSampleLine(path, raw);
 }
 
+void ShowTouchRecorderIdle() {
+    SetCtrlAttribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_BGCOLOR, kIdleGrey);
+    SetCtrlAttribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_COLOR, kIdleGrey);
+}
+
+void ShowTouchRecorderValue(int32_t um, int colour) {
+    SetCtrlAttribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_COLOR, kWhite);
+    SetTextBackground(pTRec, TREC_MEASVALUE, colour);
+    SetCtrlVal(pTRec, TREC_MEASVALUE, um / 1000.0);
+}
+
 void PlotTSD_RECGraph() {
     CalcUMThresholds(para.ge.evalMode);
     umValue = recorderValue();
     const bool stale = triggerRecords && analogSelected();
-    if (!stale)
-        SetCtrlAttribute(pTRec, TREC_MEASVALUE, ATTR_TEXT_BGCOLOR,
-                         InTolerance(umValue, umloTHD, umupTHD) ? kDarkGreen : kRed);
+    ShowTouchRecorderValue(umValue, stale                                    ? kIdleGrey
+                                    : InTolerance(umValue, umloTHD, umupTHD) ? kDarkGreen
+                                                                             : kRed);
     ShowNotCurrent(pTRec, TREC_MEASVALUE, stale);
-    SetCtrlVal(pTRec, TREC_MEASVALUE, umValue / 1000.0);
     const ZoomRange zoom = ComputeZoomRange(umValue, umTeach, umupTHD, umloTHD, YAXISMAX, YAXISMIN);
 
     std::memmove(arrayREC, arrayREC + REC_CHART_TRACES,
@@ -331,7 +368,7 @@ void PlotTSD_RECGraph() {
         SetAxisScalingMode(pTRec, TREC_RECCHART, VAL_LEFT_YAXIS, VAL_MANUAL, zoom.bottom / 1000.0,
                            zoom.top / 1000.0);
     else
-        SetAxisScalingMode(pTRec, TREC_RECCHART, VAL_LEFT_YAXIS, VAL_MANUAL, YAXISMIN, YAXISMAX);
+        showWholeAxis();
     SetCtrlAttribute(pTRec, TREC_RECCHART, ATTR_POINTS_PER_SCREEN, REC_CHART_SAMPLES + 1);
     SetCtrlAttribute(pTRec, TREC_RECCHART, ATTR_SCROLL_MODE, VAL_CONTINUOUS);
     SetCtrlAttribute(pTRec, TREC_RECCHART, ATTR_NUM_TRACES, REC_CHART_TRACES);
@@ -380,6 +417,7 @@ int CC_TIMER1interrupt(int, int, int event, void *, int, int) {
     if (RequestLoopRecord(sampleTick) || ExchangeInProgress()) return 0;
     if (GetRecorderData() != 1) {
         endPolled("TIMEOUT RS232");
+        ReportSensorLost(LostDuring::Recording);
         return 0;
     }
     sampleTick();

@@ -3,6 +3,7 @@
 // recorder file (when file output is on), the status text box, the newest and oldest time
 // stamps of the last 100 samples and the panel's four-trace chart.
 #pragma once
+#include <cstdint>
 
 constexpr int TOUCH_MAX_SAMPLES = 30000;  // a touch recording stops after this many samples
 constexpr int REC_CHART_SAMPLES = 100;    // samples the chart and the time stamps keep
@@ -48,6 +49,11 @@ int WriteRecorderDataToFile(const char *path);
 
 // Measured value with its tolerance colour and the chart of the recorder panel from `raw`.
 void PlotTSD_RECGraph();
+
+// The recorder's value field without a value: idle, and before a recording's first sample.
+void ShowTouchRecorderIdle();
+// The recorder's value field showing `um` in millimetres on the background `colour`.
+void ShowTouchRecorderValue(int32_t um, int colour);
 
 // Dims (1) or enables (0) the recorder's setting controls and the touch GET, SEND and
 // RAM/EEPROM selectors.

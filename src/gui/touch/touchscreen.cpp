@@ -19,6 +19,7 @@ constexpr int kViewTop = 6, kViewLeft = 10, kViewHeight = 319;
 constexpr int kValuesHeight = 57;
 constexpr int kSpacing = 6;
 constexpr int kConnHeight = 270, kConnWidth = 440;
+constexpr int kTouchTarget = 40;  // the least size of a touch target
 
 }  // namespace
 
@@ -35,6 +36,7 @@ void ShowTouchSurface() {
     for (int panel :
          {pTSD, pTNum, pTMval, pTGraph, pTRec, pTVideo, pTPara0, pTPara1, pTPara2, pTConn})
         ScalePanelContents(panel, scale);
+    SetPopupTarget(pTSD, px(kTouchTarget));
     // The screen's size too, for window systems without a manager that honours full-screen.
     if (known) {
         SetPanelPos(pTSD, 0, 0);

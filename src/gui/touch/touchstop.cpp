@@ -2,6 +2,7 @@
 
 #include "core/state/flags.h"
 #include "gui/panels/handles.h"
+#include "gui/params/settingsview.h"
 #include "gui/runtime/userint.h"
 #include "ktav_panels.h"
 
@@ -19,6 +20,7 @@ void RestoreTouchButtons() {
     SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
     SetCtrlAttribute(pTSD, TSD_VIDEO, ATTR_TEXT_BGCOLOR, kIdleGrey);
     SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_VISIBLE, 1);
+    DimmSensorControlsWithoutPair();
 }
 
 void ShowTouchIdleColours() {
@@ -47,4 +49,5 @@ void DimmTSD_RUNSTOPVIDEObuttons(int dim) {
                       ATTR_DIMMED, dim);
     SetCtrlsAttribute(pTSD, {TSD_GET, TSD_SEND, TSD_RAM, TSD_EEPROM}, ATTR_DIMMED, 0);
     SetCtrlAttribute(pTSD, TSD_RUN, ATTR_TEXT_BGCOLOR, kIdleGrey);
+    DimmSensorControlsWithoutPair();
 }
