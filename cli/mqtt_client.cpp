@@ -18,12 +18,12 @@
 #include <string>
 #include <thread>
 
+#include "core/link/sensorwatch.h"
+
 namespace {
 
 constexpr int kKeepAlive = 30;     // [s] between pings when nothing else is sent
 constexpr int kLoopWaitMs = 1000;  // longest wait on the socket; a publish wakes it at once
-constexpr int kFirstRetry = 1;     // [s] before the first new attempt, doubling up to
-constexpr int kLongestRetry = 30;  // [s]
 
 QByteArray local(const QString &text) {
     return text.toLocal8Bit();
@@ -57,7 +57,7 @@ class MosquittoClient final : public MqttClient {
   private:
     void run();  // the network thread
     bool publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain, int *id);
-    void sayRetry(int result, int error, bool wasConnected, int seconds);
+    void sayRetry(int result, int error, bool wasConnected, double seconds);
     static void onConnect(mosquitto *, void *self, int result);
     static void onDisconnect(mosquitto *, void *self, int result);
     static void onPublish(mosquitto *, void *self, int id);
@@ -160,7 +160,7 @@ void MosquittoClient::finish(const QByteArray &topic, const QByteArray &payload,
 
 void MosquittoClient::run() {
     const QByteArray host = local(settings_.host);
-    int wait = kFirstRetry;
+    RetryWaits waits;
     bool first = true;
     for (;;) {
         const int before = connections_;
@@ -173,16 +173,17 @@ void MosquittoClient::run() {
         std::unique_lock lock(mutex_);
         if (stopping_) return;
         // A connection that was made starts the back-off afresh.
-        if (connections_ != before) wait = kFirstRetry;
+        if (connections_ != before) waits.reset();
+        const double wait = waits.next();
         sayRetry(result, error, connections_ != before, wait);
-        if (changed_.wait_for(lock, std::chrono::seconds(wait), [this] { return stopping_; }))
+        if (changed_.wait_for(lock, std::chrono::duration<double>(wait),
+                              [this] { return stopping_; }))
             return;
-        wait = std::min(2 * wait, kLongestRetry);
     }
 }
 
-void MosquittoClient::sayRetry(int result, int error, bool wasConnected, int seconds) {
-    std::fprintf(stderr, "k-tav-cli: MQTT broker %s:%d %s (%s); trying again in %d s\n",
+void MosquittoClient::sayRetry(int result, int error, bool wasConnected, double seconds) {
+    std::fprintf(stderr, "k-tav-cli: MQTT broker %s:%d %s (%s); trying again in %g s\n",
                  local(settings_.host).constData(), settings_.port,
                  wasConnected ? "lost" : "not reached", resultText(result, error).c_str(), seconds);
 }

@@ -40,10 +40,8 @@ void onEnd(int) {
     ending = 1;
 }
 
-constexpr double kPoll = 0.1;         // longest sleep between two looks at a signal [s]
-constexpr double kFirstRetry = 1;     // [s] before the sensor is tried again, doubling up to
-constexpr double kLongestRetry = 30;  // [s]
-constexpr double kOfflineWait = 2;    // [s] the broker has to take the last status
+constexpr double kPoll = 0.1;       // longest sleep between two looks at a signal [s]
+constexpr double kOfflineWait = 2;  // [s] the broker has to take the last status
 constexpr int kDefaultPort = 1883;
 constexpr int kDefaultTlsPort = 8883;
 constexpr qint64 kLongestPasswordFile = 4096;  // [bytes]
@@ -139,12 +137,14 @@ int identifyPair(const QCommandLineParser &args, Publisher &publisher, QString &
 }
 
 // When the sensor is tried again: 1 s after it was lost, the wait doubling up to 30 s while it
-// does not answer.
+// does not answer. Returns the wait.
 struct Retry {
-    double at = 0, wait = kFirstRetry;
-    void failed() {
+    double at = 0;
+    RetryWaits waits;
+    double failed() {
+        const double wait = waits.next();
         at = Timer() + wait;
-        wait = std::min(2 * wait, kLongestRetry);
+        return wait;
     }
 };
 
@@ -167,11 +167,10 @@ bool reconnectSensor(const QCommandLineParser &args, Publisher &publisher, Retry
         publisher.setStatus(status == EXIT_OK ? Status::Online : Status::SensorLost);
     if (status == EXIT_OK) {
         say("pair identified; publishing");
-        retry.wait = kFirstRetry;
+        retry.waits.reset();
         return true;
     }
-    say(QString("%1; trying again in %2 s").arg(problem).arg(retry.wait));
-    retry.failed();
+    say(QString("%1; trying again in %2 s").arg(problem).arg(retry.failed()));
     return false;
 }
 
@@ -273,11 +272,10 @@ int CmdPublish(const QCommandLineParser &args) {
             publisher.publishMeasurement(compact(MeasurementJson(JsonTimeStamp(), raw)));
         if (taken == -1) {
             say(QString("sensor lost: no correct measurement record; trying again in %1 s")
-                    .arg(retry.wait));
+                    .arg(retry.failed()));
             publisher.setStatus(Status::SensorLost);
             sensorUp = false;
             watch = {};
-            retry.failed();
         }
     }
     publisher.finish();

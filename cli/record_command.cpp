@@ -11,6 +11,7 @@
 #include "console.h"
 #include "core/link/calibheader.h"
 #include "core/link/commands.h"
+#include "core/link/sensorwatch.h"
 #include "core/link/xflash.h"
 #include "core/measure/recfile.h"
 #include "core/measure/recorder.h"
@@ -21,10 +22,6 @@
 #include "json_output.h"
 
 namespace {
-
-// --reconnect: the first wait before a lost sensor is tried again, and the longest [s].
-constexpr double kFirstRetry = 1.0;
-constexpr double kLongestRetry = 30.0;
 
 constexpr const char *kNoSettings = "cannot read the parameter sets and the calibration headers";
 
@@ -49,8 +46,8 @@ void waitOrInterrupt(double seconds) {
 // each failure said on standard error. True when the pair answers; false when a signal ended the
 // wait or `status` ends the recording (`problem` then says why).
 bool awaitPair(const QCommandLineParser &args, bool atStart, int &status, QString &problem) {
-    double wait = 0.0;
-    for (;;) {
+    RetryWaits waits;
+    for (double wait = 0.0;;) {
         waitOrInterrupt(wait);
         if (interrupted) return false;
         status = ReopenAndIdentify(args, problem);
@@ -64,7 +61,7 @@ bool awaitPair(const QCommandLineParser &args, bool atStart, int &status, QStrin
         }
         if (status != EXIT_LINK) return false;
         if (atStart && wait == 0.0) std::fprintf(stderr, "waiting for the sensor pair\n");
-        wait = wait > 0.0 ? std::min(2 * wait, kLongestRetry) : kFirstRetry;
+        wait = waits.next();
         std::fprintf(stderr, "%s; trying again in %g s\n", problem.toLocal8Bit().constData(), wait);
     }
 }
