@@ -260,6 +260,20 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
     const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
     const std::string longName = std::string(250, 'n') + ".ini";
     const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec;
+    // The engine's own write, and the parameter file's and the application settings' through it.
+    using Writer = std::function<int(const char *target, std::string *whyNot)>;
+    const Writer engine = [](const char *target, std::string *whyNot) {
+        IniOwner ini = NewIniOwner();
+        Ini_PutInt(ini.get(), "NEW", "B", 2);
+        return Ini_WriteToFile(ini.get(), target, whyNot);
+    };
+    const Writer paraFile = [](const char *target, std::string *whyNot) {
+        *whyNot = "not told";
+        return WriteParaToIniFile(ParaBlock{}, target);
+    };
+    const Writer settings = [](const char *target, std::string *whyNot) {
+        return WriteAppSettings(target, AppSettings{}, whyNot);
+    };
     // The old file is t.ini in folder d; `prepare` lays the fault, the write goes to `target` in d.
     // Permission bits do not bind root: those cases apply where they do.
     const struct {
@@ -267,6 +281,7 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         std::string target;
         std::function<void(const std::string &d)> prepare;
         bool bindsRoot = true;
+        Writer write = {};
     } cases[] = {
         {"target is a folder", "f.ini", [](auto &d) { fs::create_directory(d + "/f.ini"); }},
         {"folder is a regular file", "t.ini/t", [](auto &) {}},
@@ -280,6 +295,9 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         {"read-only", "t.ini", [&](auto &d) { fs::permissions(d + "/t.ini", readOnly); }, false},
         {"read-only folder", "t.ini", [&](auto &d) { fs::permissions(d, readOnly); }, false},
         {"disk full (a file size limit)", "t.ini", [&](auto &) { setrlimit(RLIMIT_FSIZE, &full); }},
+        {"parameter file, disk full", "t.ini", [&](auto &) { setrlimit(RLIMIT_FSIZE, &full); },
+         true, paraFile},
+        {"settings, folder is a regular file", "t.ini/t", [](auto &) {}, true, settings},
     };
     for (const auto &c : cases) {
         if (!c.bindsRoot && geteuid() == 0) continue;
@@ -289,10 +307,8 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         const std::string target = at(dir, c.target);
         const std::set<std::string> before = listing(at(dir));
         const std::string oldBytes = slurp(target);
-        IniOwner ini = NewIniOwner();
-        Ini_PutInt(ini.get(), "NEW", "B", 2);
         std::string whyNot;
-        EXPECT_LT(Ini_WriteToFile(ini.get(), target.c_str(), &whyNot), 0) << c.name;
+        EXPECT_LT((c.write ? c.write : engine)(target.c_str(), &whyNot), 0) << c.name;
         setrlimit(RLIMIT_FSIZE, &fileLimit);
         EXPECT_FALSE(whyNot.empty()) << c.name;
         EXPECT_EQ(slurp(target), oldBytes) << c.name;

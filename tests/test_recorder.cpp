@@ -1,11 +1,13 @@
 // The data recorder's panels end to end: the file's header per variant, the desktop pop-up's
 // recording loop, the touch recorder's timer ticks, and how each ends, with the simulator as the
 // sensor pair. The recording loop over each line is the core's suite.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTimer>
+#include <csignal>
 #include <tuple>
 
 #include "core/link/commands.h"
@@ -173,24 +175,58 @@ TEST_F(Recorder, RecordingTimeDisplays) {
 
 // The file is created only where none exists, in one step with its header; a sample line goes
 // only behind an existing file's end, its time and the eight columns in order, extremes whole.
+// Each step failing in turn says why and leaves the disk as it was: no file, or the file as it
+// ended before. A file size limit stands for the full disk.
 TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndSampleLinesGoBehindItsEnd) {
-    writeFile(path, "another recording\r\n");
-    EXPECT_EQ(CreateRecFile(qPrintable(path), CurrentRecHeader(0.5, 10, true)), -1);
-    EXPECT_STREQ(RecFileError(), "File exists");
-    EXPECT_EQ(fileBytes(path), "another recording\r\n");
     RawRecord r{};
     std::tie(r.umA, r.umB, r.umValue) = std::tuple(-12, 2147483647, -2147483647 - 1);
     std::tie(r.edgeA, r.edgeB, r.posA, r.posB, r.posCombined) =
         std::tuple(1, 65535, 300, 700, 4096);
-    ASSERT_EQ(AppendSampleLine(qPrintable(path), r), 1);
+    const QByteArray before = "another recording\r\n";
+    const QString missing = dir.filePath("missing.dat"), full = dir.filePath("full.dat");
+    QFile::link("/dev/full", full);
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
+    const struct {
+        bool create;
+        QString at;
+        rlim_t limit;  // of the file size; 0: none
+        int result;
+        const char *error;
+    } cases[] = {
+        {true, path, 0, -1, "File exists"},
+        {true, dir.filePath("no/r.dat"), 0, -1, "No such file or directory"},
+        {true, missing, 100, -1, "File too large"},  // inside the header
+        {false, missing, 0, -1, "No such file or directory"},
+        {false, path, rlim_t(before.size()) + 10, -1, "File too large"},  // inside the line
+        {false, full, 0, -1, "No space left on device"},
+        {false, path, 0, 1, ""},
+        {true, missing, 0, 1, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.at.toStdString() + (c.create ? " created" : " appended"));
+        writeFile(path, before);
+        const rlimit limit{c.limit ? c.limit : unlimited.rlim_cur, unlimited.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const QByteArray at = QFile::encodeName(c.at);
+        EXPECT_EQ(
+            c.create ? CreateRecFile(at, CurrentRecHeader(0.5, 10, true)) : AppendSampleLine(at, r),
+            c.result);
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        EXPECT_STREQ(c.result == -1 ? RecFileError() : "", c.error);
+        EXPECT_EQ(QFile::exists(missing), c.result == 1 && c.at == missing);
+        const QByteArray now = fileBytes(path);
+        EXPECT_EQ(c.result == 1 && c.at == path ? now.chopped(now.size() - before.size()) : now,
+                  before);
+    }
+    std::signal(SIGXFSZ, sizeSignal);
     static const QRegularExpression line(
         "^another recording\r\n\\d\\d:\\d\\d:\\d\\d\t-12\t2147483647\t-2147483648\t1\t65535\t"
         "300\t700\t4096\r\n$");
+    ASSERT_EQ(AppendSampleLine(qPrintable(path), r), 1);
     EXPECT_TRUE(line.match(QString::fromLatin1(fileBytes(path))).hasMatch())
         << fileBytes(path).toStdString();
-    EXPECT_EQ(AppendSampleLine(qPrintable(dir.filePath("missing.dat")), raw), -1);
-    EXPECT_STREQ(RecFileError(), "No such file or directory");
-    EXPECT_FALSE(QFile::exists(dir.filePath("missing.dat")));
 }
 
 // Both recorders write one file: whichever panel chose it, both show it, and every overwrite
