@@ -304,7 +304,9 @@ TEST_F(Calib, ATableWriteHoldsCloseAndRefusesWhatWouldDisturbIt) {
                 EXPECT_EQ(lastText(), "Writing the calibration table: closing when it is done.");
             });
         };
+        SetCtrlAttribute(pTSD, TSD_RESET, ATTR_DIMMED, 1);  // dimmed before: stays dimmed after
         pressWrite(sensor == 1, 0, 1);
+        EXPECT_EQ(dimmed(pTSD, TSD_RESET), 1);
         EXPECT_EQ(refused, int(std::size(presses)));
         for (int order : wire.orders())
             EXPECT_TRUE(order == ORD_XF_ERASE || order == ORD_XF_WRITE || order == ORD_XF_READ ||

@@ -174,14 +174,21 @@ void expectNotCurrent(bool desktop, bool touch) {
         {pPA, PANEL_MEASVALUE, desktop},    {pPA, PANEL_POS_VALUE, desktop},
         {pPA, PANEL_VALUE_ANA1, desktop},   {pPA, PANEL_GRAPH_SLAVE, desktop},
         {pTMval, TMVAL_MEASVALUE, touch},   {pTNum, TNUM_VALUE_ANA23, touch},
-        {pTGraph, TGRAPH_LED_INTOL, touch}, {pTSD, TSD_GRAPH_MASTER, touch}};
+        {pTNum, TNUM_MEASVALUE, touch},     {pTSD, TSD_GRAPH_MASTER, touch},
+        {pTGraph, TGRAPH_LED_INTOL, touch}, {pTGraph, TGRAPH_LED_ABOVE, touch},
+        {pTNum, TNUM_LED_BELOW, touch}};
     for (const auto &[panel, control, notCurrent] : displays) {
         EXPECT_EQ(dimmed(panel, control), notCurrent) << control;
         const int background = attribute(panel, control, ATTR_TEXT_BGCOLOR);
         EXPECT_FALSE(notCurrent && (background == 0xFF0000 || background == 0x008000)) << control;
     }
-    for (int lamp : {TGRAPH_LED_INTOL, TGRAPH_LED_ABOVE, TGRAPH_LED_BELOW})
-        EXPECT_TRUE(!touch || value(pTGraph, lamp) == 0) << lamp;
+    for (const auto &[panel, lamp] : {std::pair(pTGraph, TGRAPH_LED_INTOL),
+                                      {pTGraph, TGRAPH_LED_ABOVE},
+                                      {pTGraph, TGRAPH_LED_BELOW},
+                                      {pTNum, TNUM_LED_INTOL},
+                                      {pTNum, TNUM_LED_ABOVE},
+                                      {pTNum, TNUM_LED_BELOW}})
+        EXPECT_TRUE(!touch || value(panel, lamp) == 0) << lamp;
 }
 
 // A request the loop could not serve before its time-out is told as not carried out; one after
@@ -314,6 +321,8 @@ TEST_F(Displays, ValuesLampsAndPowersOfBothSurfaces) {
         EXPECT_EQ(attribute(pTNum, TNUM_MEASVALUE, ATTR_TEXT_BGCOLOR), colour) << um;
         for (int i = 0; i < 8; ++i)
             EXPECT_EQ(real(fields[i].first, fields[i].second), powers[i % 4]) << um << " " << i;
+        ShowRecordNotCurrent();  // the link lost in this state: green or red, a lamp lit
+        expectNotCurrent(true, true);
     }
 }
 
