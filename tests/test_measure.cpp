@@ -91,6 +91,7 @@ class Measure : public ProgramTest {
 
 TEST_F(Measure, RunAlternatesItsTextAndStopsAfterTheCycleOfStop) {
     connect();
+    SetCtrlAttribute(pPA, PANEL_RESET, ATTR_DIMMED, 1);  // dimmed before: stays dimmed after
     wire.during = [](bool request, int order, int n) {
         if (request && order == ORD_RAW && n == 3)
             CC_BTNStop(pPA, PANEL_STOP, EVENT_LEFT_CLICK, nullptr, 0, 0);
@@ -107,7 +108,7 @@ TEST_F(Measure, RunAlternatesItsTextAndStopsAfterTheCycleOfStop) {
         EXPECT_EQ(graph(pPA, g)->xMaximum(), 8192);
     for (int control : {PANEL_RUN, PANEL_VIDEO, PANEL_GET, PANEL_SEND, PANEL_TEACH})
         EXPECT_EQ(dimmed(pPA, control), 0) << control;
-    EXPECT_EQ(dimmed(pRec, REC_START), 1) << "re-enabled by the STOP commit only";
+    EXPECT_EQ(dimmed(pRec, REC_START) + dimmed(pPA, PANEL_RESET), 2) << "REC_START: by STOP";
     EXPECT_EQ(attribute(pPA, PANEL_STRIPCHART, ATTR_VISIBLE), 1);
     EXPECT_EQ(attribute(pPA, PANEL_VIDEO_MASTER, ATTR_VISIBLE), 0);
     CC_BTNStop(pPA, PANEL_STOP, EVENT_COMMIT, nullptr, 0, 0);

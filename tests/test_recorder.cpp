@@ -284,6 +284,7 @@ TEST_F(Recorder, StartClearsTheLastRecordingsDisplaysAndNamesWhyTheFileCannotBeW
 // changed since, which START tells the operator.
 TEST_F(Recorder, PolledRecordingCompletesAtItsCountWithTheSensorsModeInTheHeader) {
     connect(0);
+    SetCtrlAttribute(pPA, PANEL_SEND, ATTR_DIMMED, 1);  // dimmed before: stays dimmed after
     SetCtrlVal(pRec, REC_RS232MODE, 1);
     for (int samples : {0, 10}) {
         status.clear();
@@ -304,8 +305,8 @@ TEST_F(Recorder, PolledRecordingCompletesAtItsCountWithTheSensorsModeInTheHeader
         EXPECT_EQ(value(pRec, REC_COUNTER), samples);
         EXPECT_EQ(stop_flag, STOP_IDLE);
     }
-    for (int control : {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH})
-        EXPECT_EQ(dimmed(pPA, control), 0) << control;
+    for (int control : {PANEL_RUN, PANEL_VIDEO, PANEL_TEACH, PANEL_SEND})
+        EXPECT_EQ(dimmed(pPA, control), control == PANEL_SEND) << control;
     EXPECT_EQ(dimmed(pRec, REC_START), 0);
     EXPECT_EQ(real(pPA, PANEL_MEASVALUE), raw.umValue / 1000.0) << "the displays follow";
 }
