@@ -207,6 +207,7 @@ TEST_F(CliOnSim, ExitStatusesTellWhatHappened) {
         {{}, {"linearize", "slave"}, 0, "> 55 13 02 00"},
         {{}, {"--version"}, 0, "k-tav-cli " KTAV_VERSION "\n", Line::None},
         {{}, {"--tcp", "127.0.0.1:1", "identify"}, 1, "cannot connect", Line::None},
+        {{}, {"--dir", settings.path(), "--tcp", "127.0.0.1:1", "line-test"}, 1, ":1", Line::None},
         {{}, {"--com", "/dev/ttyNONE9", "line-test"}, 1, "No serial port found", Line::None},
         {{"--error-reply", "2=0"}, {"send", "--in", para}, 1, "nothing sent"},  // no sets read
         {{"--drop-every", "1"}, {"send", "--in", para}, 1, "hardware record"},
@@ -500,8 +501,10 @@ TEST(Cli, StatsPrintTheFiguresOfARecording) {
               {"Set-point: none (not recorded in set-point mode)",
                "VAL 4 9.870 10.180 10.0075 0.1372 - - -"}),
           Row("0", true, 0, {}, {"Mode: polled as fast as the link allowed"}),
-          Row("0", false, 0, {"--setpoint", "10.2", "--lower", "0.1"},
-              {"Mode: external trigger Set-point: 10.200 mm (--setpoint), lower tolerance 0.100",
+          Row("0", false, 10000, {"--setpoint", "10.2", "--lower", "0.1"},
+              {"Mode: external trigger Set-point: 10.200 mm (--setpoint), the recording's 10.000 "
+               "mm, "
+               "lower tolerance 0.100",
                "VAL 4 9.870 10.180 10.0075 0.1372 75.00 - -0.225"})}) {
         const RecFixture f{.withSampleCount = withCount,
                            .increment = increment,
@@ -632,6 +635,9 @@ TEST(Cli, CapabilityFiguresJsonReportAndChartAgree) {
     const CliResult text = run(QStringList{"capability", path} + limits);
     ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
     const QString shown = QString(text.out).simplified();
+    EXPECT_TRUE(QString(run(QStringList{"capability", path, "--setpoint", "10.1"} + limits).out)
+                    .simplified()
+                    .contains("Limits: lower 10.000 mm, upper 10.300 mm"));  // not the file's
     for (const char *part :
          {"Limits: lower 9.900 mm, upper 10.200 mm", "Sigma within [mm] 0.0082 MR-bar / 1.128",
           "rule 1: value beyond the control limits 1 at value 21",
