@@ -23,16 +23,6 @@
 
 namespace {
 
-// A calibration file with six header lines and 2048 values.
-QString writeCalibFile(const QString &path, int32_t type, int32_t range, int32_t offset,
-                       const std::vector<uint16_t> &values) {
-    QByteArray text = "[HEADER]\nTYPE\t" + QByteArray::number(type) + "\nPARAM1\t3\nRANGE\t" +
-                      QByteArray::number(range) + "\nOFFSET\t" + QByteArray::number(offset) +
-                      "\nPARAM2\t7\nLENGTH\t2048\n[XFLASH]\n";
-    for (uint16_t v : values) text += QByteArray::number(v) + ",\n";
-    return writeFile(path, text);
-}
-
 // The last text of the main panel's status line.
 const auto lastText = [] { return status.texts().empty() ? std::string() : status.texts().back(); };
 

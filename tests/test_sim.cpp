@@ -9,7 +9,6 @@
 #include "frame_parser.h"
 #include "frames.h"
 #include "support.h"
-#include "wire/crc8.h"
 
 namespace {
 
@@ -33,13 +32,6 @@ Bytes askData(Device &dev, uint8_t order, uint16_t param, const Bytes &data = {}
         return {};
     }
     return Bytes(replies[0].begin() + FRAME_HEADER_SIZE, replies[0].end());
-}
-
-// A frame is well-formed when its header checks and its data match the data CRC.
-bool wellFormed(const Bytes &frame) {
-    return frame.size() >= 8 && frame[0] == 0x55 && crc8Update(frame.data(), 0, 8) == 0 &&
-           frame.size() == 8u + headerOf(frame).len &&
-           crc8Update(frame.data(), 8, headerOf(frame).len) == headerOf(frame).datacrc;
 }
 
 // A reply's data as the record it holds.
@@ -250,43 +242,6 @@ TEST(SimModel, EepromAndFlashSurviveARestartAndRamDoesNot) {
     EXPECT_EQ(askData(again, 2, 2), askData(again, 4, 2));
     EXPECT_NE(askData(again, 2, 2), ramOnly);
     EXPECT_EQ(askData(again, 184, 0x1A80, words({128})), words({block.begin() + 128, block.end()}));
-}
-
-TEST(SimFaults, ShapeTheRepliesAsConfigured) {
-    const Bytes reply = makeFrame(8, 0, Bytes(64, 0x42)), echo = makeFrame(5, SERIAL);
-    enum Kind { Intact, Dropped, BadHeader, BadData, Error25, Oversize, Other };
-    // What became of `reply` on its way out.
-    auto kindOf = [&](const Bytes &out) {
-        if (out == reply) return Intact;
-        if (out.empty()) return Dropped;
-        if (out == errorFrame(25)) return Error25;
-        if (out.size() < 8) return Other;
-        if (crc8Update(out.data(), 0, 8) != 0) return BadHeader;
-        if (out.size() == reply.size()) return wellFormed(out) ? Other : BadData;
-        return out.size() == 2008u && wellFormed(out) ? Oversize : Other;
-    };
-    // The options set and what becomes of replies 1, 2, 3, ... to order 8.
-    const std::tuple<const char *, void (*)(FaultOptions &), std::vector<Kind>> rows[] = {
-        {"none", [](auto &) {}, {Intact, Intact, Intact}},
-        {"drop 2nd", [](auto &o) { o.dropEvery = 2; }, {Intact, Dropped, Intact, Dropped}},
-        {"header", [](auto &o) { o.corruptHeaderEvery = 3; }, {Intact, Intact, BadHeader, Intact}},
-        {"data 2nd", [](auto &o) { o.corruptDataEvery = 2; }, {Intact, BadData, Intact}},
-        {"error reply", [](auto &o) { o.errorReplies[8] = 25; }, {Error25, Error25}},
-        {"oversize", [](auto &o) { o.oversizeOrder = 8; }, {Oversize, Oversize}},
-    };
-    for (const auto &[what, set, expected] : rows) {
-        FaultOptions options;
-        set(options);
-        FaultPlan plan(options);
-        std::vector<Kind> kinds;
-        for (size_t i = 0; i < expected.size(); ++i)
-            kinds.push_back(kindOf(plan.shape(8, reply).bytes));
-        EXPECT_EQ(kinds, expected) << what;
-        // A reply without data, of another order, gets none of the data or order faults.
-        EXPECT_TRUE(wellFormed(plan.shape(5, echo).bytes) || options.dropEvery ||
-                    options.corruptHeaderEvery)
-            << what;
-    }
 }
 
 // Random faults at a rate of 0.25: every kind about as often, at most one on a reply, garbage
