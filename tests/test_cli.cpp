@@ -15,7 +15,6 @@
 #include <QTime>
 #include <csignal>
 
-#include "axis.h"
 #include "core/link/sensorwatch.h"
 #include "core/params/appsettings.h"
 #include "core/params/paramblock.h"
@@ -706,26 +705,6 @@ TEST(Cli, PlotSpreadsTheSamplesOfAStampOverItsSecond) {
             if (!b.empty) at.push_back(b.tFirst);
         EXPECT_EQ(at, drawn) << increment;
     }
-}
-
-// Ticks at 1, 2 or 5 x 10^n enclosing the range, each label its own; time in the unit it needs.
-TEST(Cli, PlotAxesTickAtRoundStepsWithLabelsOfTheirOwn) {
-    // The range, the most ticks, the least step and the labels.
-    for (const auto &[low, high, maxTicks, minStep, labels] :
-         {std::tuple(0.0, 4.2, 6, 1.0, "0 1 2 3 4 5"), std::tuple(0.0, 4.2, 3, 1.0, "0 5"),
-          std::tuple(53.4776, 53.4784, 8, 0.001, "53.477 53.478 53.479"),
-          std::tuple(9.86, 10.14, 8, 0.001, "9.85 9.90 9.95 10.00 10.05 10.10 10.15"),
-          std::tuple(-0.003, 0.002, 6, 0.001, "-0.003 -0.002 -0.001 0.000 0.001 0.002"),
-          std::tuple(5.0, 5.0, 6, 0.001, "4.999 5.000 5.001"),
-          std::tuple(0.0, 120.0, 8, 1.0 / 60, "0 20 40 60 80 100 120")}) {
-        const AxisTicks t = RoundTicks(low, high, maxTicks, minStep);
-        QStringList shown;
-        for (int i = 0; i < t.count; ++i) shown << t.label(i);
-        EXPECT_EQ(shown.join(' ').toStdString(), labels) << low << " " << high;
-    }
-    for (const auto &[seconds, unit] : {std::pair(120.0, "s"), std::pair(121.0, "min"),
-                                        std::pair(7200.0, "min"), std::pair(7201.0, "h")})
-        EXPECT_STREQ(TimeUnitFor(seconds).name, unit) << seconds;
 }
 
 // A polled recording over either line, one with damaged replies and one whose sensor answers

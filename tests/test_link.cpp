@@ -30,11 +30,6 @@ extern "C" const char *__asan_default_options() {
 
 namespace {
 
-Bytes requestOf(uint8_t order, uint16_t param, const void *data, uint16_t len) {
-    FillTxBuf(order, param, data, len);
-    return Bytes(szWriteBuf, szWriteBuf + FRAME_HEADER_SIZE + (data ? len : 0));
-}
-
 // Closes whatever transport a test left open, so that every test starts unconnected.
 void closeTransports() {
     CloseTCP();
@@ -80,20 +75,6 @@ int openLineToRawPeer(Line line) {
 }
 
 }  // namespace
-
-TEST(FillTxBuf, RequestBytes) {
-    EXPECT_EQ(requestOf(ORD_ECHO, 0, nullptr, 0), Bytes({0x55, 0x05, 0, 0, 0, 0, 0xAA, 0x3C}));
-    EXPECT_EQ(requestOf(ORD_GET_RAM, 1, nullptr, 0), Bytes({0x55, 2, 1, 0, 0, 0, 0xAA, 0x74}));
-    EXPECT_EQ(requestOf(ORD_GET_EEPROM, 2, nullptr, 0), Bytes({0x55, 4, 2, 0, 0, 0, 0xAA, 0x88}));
-    // The flash read carries only the low byte of its word count: 256 goes out as 00 00.
-    const uint16_t wordCount = 256;
-    const Bytes read = requestOf(ORD_XF_READ, 0x1200, &wordCount, 2), twoZeros = {0, 0};
-    ASSERT_EQ(read.size(), 10u);
-    EXPECT_EQ(Bytes(read.begin() + 8, read.end()), twoZeros);
-    EXPECT_EQ(read[6], crc8Update(twoZeros.data(), 0, 2));
-    EXPECT_EQ(crc8Update(read.data(), 0, 8), 0) << "a correct header checks to 0";
-    EXPECT_EQ(std::tie(head.order, head.param, head.len), std::make_tuple(ORD_XF_READ, 0x1200, 2));
-}
 
 TEST(StatusText, LineErrorTextsInOrderAndCutToFit) {
     // All three texts do not fit 71 characters: the last one is cut, never overflowing.
@@ -151,21 +132,6 @@ class Exchange : public ::testing::TestWithParam<Line> {
 
     SimProcess sim;
 };
-
-TEST_P(Exchange, EchoAndRepliesWithData) {
-    connect({"--serial", "4711"});
-    EXPECT_EQ(CheckComLine(), 1);
-    EXPECT_STREQ(szStatus, "Echo Check - Line Ok!");
-    EXPECT_EQ(hwinfo.serialno, 4711);
-    EXPECT_EQ(head.len, 0) << "a reply without data completes at once";
-    const std::pair<uint8_t, int> replies[] = {
-        {ORD_HWINFO, 32}, {ORD_RAW, 64}, {ORD_VIDEO, 512}, {ORD_GET_RAM, 32}, {ORD_VERSION, 72}};
-    for (auto [order, len] : replies) {
-        EXPECT_EQ(exchange(order), 1) << int(order) << ": " << szStatus;
-        EXPECT_EQ(std::tie(head.order, head.len), std::make_tuple(order, len));
-    }
-    EXPECT_EQ(std::memcmp(szReadBuf + 8, "K-TAV-PX-MA", 11), 0) << "the version text";
-}
 
 // Each fault fails the exchange it hits with its text; an echo afterwards works wherever the
 // fault spares it: nothing of the bad reply is left behind.

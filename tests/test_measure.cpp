@@ -380,28 +380,6 @@ TEST_F(Displays, WildRecordsStayOnTheLine) {
     }
 }
 
-TEST_F(Displays, CombinedPositionPlacesTheSetPointCursorInPairModes) {
-    constexpr int square = VAL_SOLID_SQUARE, none = VAL_NO_POINT;
-    // Mode, combined position, the cursors' styles and places (-1: not moved), the position kept.
-    const std::tuple<uint16_t, uint16_t, int, int, double, double, uint16_t> cases[] = {
-        {3, 1124, square, none, 100, -1, 1124}, {4, 924, none, square, -1, 100, 924},
-        {5, 1024, none, none, -1, -1, 1024},    {4, 65535, square, none, 1024, -1, 2048},
-        {5, 0, none, square, -1, 1024, 0},
-    };
-    KGraph *master = graph(pPA, PANEL_GRAPH_MASTER), *slave = graph(pPA, PANEL_GRAPH_SLAVE);
-    for (const auto &[mode, combined, masterStyle, slaveStyle, masterX, slaveX, kept] : cases) {
-        para.ge.evalMode = mode;
-        raw.posCombined = combined;
-        for (int g : {PANEL_GRAPH_MASTER, PANEL_GRAPH_SLAVE}) SetGraphCursor(pPA, g, 2, -1, 0);
-        PlotVIDEOBarGraph();
-        EXPECT_EQ(std::make_tuple(master->cursorPointStyle(2), slave->cursorPointStyle(2),
-                                  master->cursorPosition(2).x(), slave->cursorPosition(2).x(),
-                                  raw.posCombined),
-                  std::make_tuple(masterStyle, slaveStyle, masterX, slaveX, kept))
-            << combined;
-    }
-}
-
 // Every evaluation mode with unequal tolerances, ranges, teach pixels and positions: each
 // window sits on its own side, as wide as its own tolerance over its own range.
 TEST_F(Displays, ToleranceWindowsOfEveryEvaluationModeKeepTheSidesApart) {
@@ -465,36 +443,6 @@ TEST_F(Displays, StripChartKeepsTheLastSamplesAndTracesTheAnalogOutput) {
         raw.umAnalog23 = analog23;
         EXPECT_EQ(AnalogTraceValue(raw, mode), traced) << mode;
     }
-}
-
-// A right click toggles a control's help box, with its text, beside the control; a click on the
-// box hides it. The desktop buttons share one box, the video graphs another, the dialog its own.
-TEST_F(Measure, HelpBoxesToggleOnARightClickAndHideOnAClick) {
-    const struct {
-        const int &panel;
-        int control, help, hideBy;
-        const char *start;
-    } cases[] = {
-        {pPA, PANEL_STOP, PANEL_HELP_BTN, EVENT_LEFT_CLICK, "STOP-BUTTON:\n"},
-        {pPA, PANEL_CONNECT, PANEL_HELP_BTN, EVENT_LEFT_CLICK, "CONNECT"},
-        {pPA, PANEL_VIDEO_SLAVE, PANEL_HELP_GRAPH, EVENT_RIGHT_CLICK, "VIDEO-GRAPH-SLAVE:\n"},
-        {pConn, CONNECT_ACCEPT, CONNECT_HELP, EVENT_LEFT_CLICK, "ACCEPT COM SETTINGS BUTTON:\n"}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.start);
-        deliver(c.panel, c.control, EVENT_RIGHT_CLICK);
-        EXPECT_EQ(attribute(c.panel, c.help, ATTR_VISIBLE), 1);
-        EXPECT_EQ(text(c.panel, c.help).rfind(c.start, 0), 0u);
-        deliver(c.panel, c.control, EVENT_RIGHT_CLICK);
-        EXPECT_EQ(attribute(c.panel, c.help, ATTR_VISIBLE), 0) << "a second right click hides";
-        deliver(c.panel, c.control, EVENT_RIGHT_CLICK);
-        deliver(c.panel, c.help, c.hideBy);
-        EXPECT_EQ(attribute(c.panel, c.help, ATTR_VISIBLE), 0);
-    }
-    deliver(pPA, PANEL_CONNECT, EVENT_RIGHT_CLICK);
-    int top = 0, left = 0, height = 0, width = 0;
-    GetCtrlBoundingRect(pPA, PANEL_CONNECT, &top, &left, &height, &width);
-    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_LEFT), left + width + 10);
-    EXPECT_EQ(attribute(pPA, PANEL_HELP_BTN, ATTR_TOP), top - 20);
 }
 
 TEST_F(Measure, TargetSelectorsKeepExactlyOneTarget) {

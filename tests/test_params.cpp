@@ -1,4 +1,4 @@
-// Parameter block, settings engine and files, calibration files and type codes: exact file bytes,
+// Parameter block, settings engine and files, calibration files: exact file bytes,
 // round trips, odd input and failed writes, on real files in a temporary directory.
 #include <sys/resource.h>
 #include <unistd.h>
@@ -13,7 +13,6 @@
 #include "core/params/appsettings.h"
 #include "core/params/inifile.h"
 #include "core/params/paramfile.h"
-#include "gui/app/hwdefines.h"
 #include "support.h"
 
 namespace fs = std::filesystem;
@@ -260,7 +259,7 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
     const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
     const std::string longName = std::string(250, 'n') + ".ini";
     const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec;
-    // The engine's own write, and the parameter file's and the application settings' through it.
+    // The engine's own write, and the parameter file's through it (the settings': test_cli).
     using Writer = std::function<int(const char *target, std::string *whyNot)>;
     const Writer engine = [](const char *target, std::string *whyNot) {
         IniOwner ini = NewIniOwner();
@@ -270,9 +269,6 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
     const Writer paraFile = [](const char *target, std::string *whyNot) {
         *whyNot = "not told";
         return WriteParaToIniFile(ParaBlock{}, target);
-    };
-    const Writer settings = [](const char *target, std::string *whyNot) {
-        return WriteAppSettings(target, AppSettings{}, whyNot);
     };
     // The old file is t.ini in folder d; `prepare` lays the fault, the write goes to `target` in d.
     // Permission bits do not bind root: those cases apply where they do.
@@ -297,7 +293,6 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         {"disk full (a file size limit)", "t.ini", [&](auto &) { setrlimit(RLIMIT_FSIZE, &full); }},
         {"parameter file, disk full", "t.ini", [&](auto &) { setrlimit(RLIMIT_FSIZE, &full); },
          true, paraFile},
-        {"settings, folder is a regular file", "t.ini/t", [](auto &) {}, true, settings},
     };
     for (const auto &c : cases) {
         if (!c.bindsRoot && geteuid() == 0) continue;
@@ -536,16 +531,4 @@ TEST(CalibFile, ParserTakesOnlyCompleteFiles) {
     EXPECT_EQ(ReadCalibrationFile(at(dir, "missing.DAT").c_str(), linArrayA, read), 0);
     EXPECT_STREQ(CalibFileProblem(), "cannot be read");
     EXPECT_EQ(ReadCalibrationFile(at(dir).c_str(), linArrayA, read), 0);
-}
-
-TEST(TypeCodes, TableRowsAndTheRestRow) {
-    auto fields = [](const HardwareDefaults &d) {
-        return std::make_tuple(d.offset, d.range, d.virtOffset, d.tableLength, d.param2, d.hwType);
-    };
-    const std::pair<int32_t, HardwareDefaults> cases[] = {
-        {610407, {50000, 10000, 0, 2048, 1, 20}}, {510417, {450000, 950000, 0, 2048, 1, 20}},
-        {611589, {70000, 20000, 0, 2048, 1, 20}}, {611632, {25000, 10000, 30000, 1024, 1, 22}},
-        {510408, {35000, 4000, 0, 2048, 1, 0}},   {800807, {35000, 4000, 0, 2048, 1, 0}}};
-    for (const auto &[code, expected] : cases)
-        EXPECT_EQ(fields(HardwareDefaultsOfCode(code)), fields(expected)) << code;
 }
