@@ -2,6 +2,7 @@
 // close and SIGTERM, the surface switch, the hardware selection, the run and screenshot options.
 #include <QDir>
 #include <QImage>
+#include <QStandardPaths>
 #include <array>
 #include <csignal>
 #include <tuple>
@@ -77,6 +78,21 @@ TEST_F(Shell, AMissingPanelEndsTheProgramWithMinusOne) {
     options.panelResource = "missing.uir";
     EXPECT_EQ(WinMain(options), -1);
     DiscardAllPanels();
+}
+
+// A folder that cannot be the program's (a file, a path too long for its files) gives way to the
+// user's configuration folder, where the settings are then written; the status line says so.
+TEST_F(Shell, AFolderThatCannotBeTheProgramsGivesWayToTheConfigurationFolder) {
+    const QString log = dir.filePath("status.log"),
+                  config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    options.logFile = log.toStdString();
+    for (const QString &folder :
+         {writeFile(dir.filePath("file"), "x"), dir.filePath(QString(250, 'd'))}) {
+        options.dir = folder.toStdString();
+        EXPECT_EQ(runProgram(closeMainPanel), 0);
+        EXPECT_TRUE(fileBytes(log).contains(("settings kept in " + config).toUtf8()));
+        EXPECT_TRUE(QFile::remove(config + "/PX-MS-Vista.ini")) << folder.toStdString();
+    }
 }
 
 // The stored settings reach the program and are stored again on close; a placement off the screen

@@ -257,22 +257,32 @@ TEST_F(Core, UnfitRepliesAreNeverCopiedIntoTheirRecord) {
     }
 }
 
-// TEACH takes the sensor's teach record into the block, a failed TEACH the previous record.
-TEST_F(Core, TeachAndReset) {
-    connect({"--error-reply", "6=25"});
-    teach = {100, 200, 30000, 40000};
-    EXPECT_EQ(PushTEACH(), -1);
-    EXPECT_STREQ(szStatus, "Teach-Error:Timeout TCP-Server-error!");
-    EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.teachValue, para.ma.umTeachValue,
-                       para.sl.umTeachValue),
-              std::tuple(100, 200, 30000, 40000));
-    EXPECT_EQ(PushRESET(), 0);
-    EXPECT_STREQ(szStatus, "RESET analog/digital output ... -> Ok!");
-    connect();
-    EXPECT_EQ(PushTEACH(), 0);
-    EXPECT_STREQ(szStatus, "TEACH new setpoint value ... -> Ok!");
-    EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.umTeachValue), std::tie(teach.posA, teach.umB));
-    EXPECT_NE(teach.posA, 100);
+// Each single command refused and answered: its result and text. TEACH takes the sensor's teach
+// record into the block, a failed one the previous record; a video threshold lands in the EEPROM.
+TEST_F(Core, SensorCommandsRefusedAndAnswered) {
+    for (const bool refused : {true, false}) {
+        connect(refused ? QStringList{"--error-at", "1=25", "--error-at", "2=25", "--error-at",
+                                      "3=25", "--error-at", "4=25"}
+                        : QStringList{});
+        teach = {100, 200, 30000, 40000};
+        const std::tuple<std::function<int()>, const char *, const char *> commands[] = {
+            {PushTEACH, "TEACH new setpoint value ... -> Ok!", "Teach-Error:"},
+            {PushRESET, "RESET analog/digital output ... -> Ok!", "Reset-Error:"},
+            {[] { return WriteVideoDataToEE_A(77); },
+             "SAVE MASTER video-threshold to EEPROM ... -> Ok!", "VTHD-MA Write-Error:"},
+            {[] { return WriteVideoDataToEE_B(66); },
+             "SAVE SLAVE video-threshold to EEPROM ... -> Ok!", "VTHD-SL Write-Error:"}};
+        for (const auto &[command, done, failed] : commands) {
+            EXPECT_EQ(command(), refused ? -1 : 0);
+            EXPECT_EQ(szStatus, refused ? failed + std::string("Timeout TCP-Server-error!") : done);
+        }
+        EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.umTeachValue),
+                  refused ? std::tuple(100, 40000) : std::tie(teach.posA, teach.umB));
+        EXPECT_NE(teach.posA, refused ? 0 : 100);
+        ASSERT_EQ(PushGET(EEPROM, 1) + PushGET(EEPROM, 2), 2);
+        EXPECT_EQ(std::tuple(para.ma.videoThreshold, para.sl.videoThreshold),
+                  refused ? std::tuple(50, 50) : std::tuple(77, 66));
+    }
 }
 
 // SEND puts one set into one frame of its target's order; the file target exchanges nothing and

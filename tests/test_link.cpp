@@ -92,6 +92,9 @@ TEST(StatusText, LineErrorTextsInOrderAndCutToFit) {
     SetStatus(std::string(300, 'x').c_str());
     AppendStatus("more");
     EXPECT_EQ(std::strlen(szStatus), size_t(STATUS_SIZE - 1));
+    SetStatus(nullptr);
+    AppendStatus(nullptr);
+    EXPECT_STREQ(szStatus, "");
 }
 
 TEST(Transport, OpenAndConnectFailures) {
@@ -113,9 +116,11 @@ TEST(Transport, OpenAndConnectFailures) {
         EXPECT_EQ(tcp_con, 0);
         EXPECT_STREQ(szStatus, want);
     }
-    EXPECT_EQ(BaudRateOfIndex(7, 115200), 115200);
-    EXPECT_EQ(PortNumberOfText("10002x"), 10002);
-    EXPECT_EQ(PortNumberOfText("abc"), 0);
+    EXPECT_EQ(std::tuple(BaudRateOfIndex(7, 115200), BaudRateOfIndex(-1, 9600)),
+              std::tuple(115200, 9600));
+    EXPECT_EQ(std::tuple(PortNumberOfText("10002x"), PortNumberOfText("abc"),
+                         PortNumberOfText("65536"), PortNumberOfText(nullptr)),
+              std::tuple(10002, 0, 0, 0));
 }
 
 class Exchange : public ::testing::TestWithParam<Line> {
