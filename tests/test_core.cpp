@@ -89,7 +89,6 @@ TEST(SensorWatch, RetriesAndWaits) {
     comtype = 0;
     const std::pair<std::vector<int>, std::vector<int>> cases[] = {
         {{1, 0, 1}, {1, 1}},
-        {{0, 0, 1, 0, 0, 1}, {0, 1, 0, 1}},
         {{0, 0, 0}, {0, -1}},
         {{0, 0, 1, 0, 0, 0}, {0, 1, 0, -1}},
     };
@@ -188,9 +187,6 @@ TEST_F(Core, IdentificationKeepsEachSideApart) {
     std::memset(calib, 0x5A, sizeof calib);
     const Identification identification = IdentifyPair(nullptr);
     ASSERT_EQ(identification.verdict, Identified::Accepted);
-    EXPECT_EQ(std::tuple(identification.headersRead, identification.paraReceived),
-              std::tuple(3u, 1));
-    EXPECT_STREQ(szVersion, "K-TAV-PX-MA.V4   2015-10-05");
     EXPECT_EQ(std::tuple(hwinfo.mastertype, hwinfo.slavetype), std::tuple(610407, 611589));
     EXPECT_STREQ(szHwLine[0], "LINE-SENSOR: ---  8192 subpixel");
     EXPECT_STREQ(szHwLine[1], "MASTER: PX-M2");

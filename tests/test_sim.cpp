@@ -1,5 +1,5 @@
-// What only the simulator itself can show: refusals, flash, restarts, random faults, the frame
-// parser and, through the program's own link layer, a baud-rate change.
+// What only the simulator itself can show: refusals, flash, restarts, random faults and, through
+// the program's own link layer, a baud-rate change.
 #include <tuple>
 
 #include "core/link/transport.h"
@@ -169,25 +169,6 @@ TEST(SimFaults, RandomFaultsAtTheGivenRate) {
     EXPECT_EQ(run(0.25, 7), out);
     EXPECT_NE(run(0.25, 8), out);
     EXPECT_EQ(run(0.0, 7), decltype(out)(4000, {reply, 0.0}));
-}
-
-TEST(SimParser, AnswersABrokenRequestOnceAndResynchronises) {
-    Device dev(DeviceConfig{});
-    FrameParser parser;
-    Bytes stream = withBrokenByte(makeFrame(1, 0, Bytes(32, 0x55)), 3);  // header CRC wrong
-    const Bytes echo = makeFrame(5, 0);
-    stream.insert(stream.end(), echo.begin(), echo.end());
-    const auto requests = parser.feed(stream.data(), stream.size(), 1.0);
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(dev.handle(requests[0], 1.0), errorFrame(25));
-    EXPECT_EQ(dev.handle(requests[1], 1.0), makeFrame(5, SERIAL));
-    // A request split in pieces is put together; one left unfinished for a second is dropped.
-    const Bytes get = makeFrame(2, 1);
-    EXPECT_TRUE(parser.feed(get.data(), 5, 2.0).empty());
-    EXPECT_EQ(parser.feed(get.data() + 5, 3, 2.5).size(), 1u);
-    EXPECT_TRUE(parser.feed(get.data(), 5, 3.0).empty());
-    EXPECT_TRUE(parser.feed(get.data() + 5, 3, 4.1).empty());
-    EXPECT_EQ(parser.feed(get.data(), get.size(), 4.2).size(), 1u);
 }
 
 // The change is answered at the old speed. At 9600 baud the pseudo-terminal carries a video reply

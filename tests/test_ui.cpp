@@ -409,10 +409,8 @@ TEST_F(UiTest, DisplaysDrawTheLastValueAsTheirWidgetDoes) {
         {level, 0, false, L, " %", 1, "61.1", "17.71", "17.7 %", true},
         {level, 0, false, C, " mm", 4, "8", "-0.00471", "-0.0047 mm", true},
         {level, 0, false, R, "", 2, "8", "123456789.987", "123456789.99", true},
-        {level, 0, false, R, "", 3, "5.2544", "5.2546", "5.255", true},  // rounds apart
-        {level, 0, false, R, "", 0, "8", "2e9", "1000000000", true},     // kept within the range
+        {level, 0, false, R, "", 0, "8", "2e9", "1000000000", true},  // kept within the range
         {host, 0, false, L, "", 0, "0.0.0.0", "---> Line Ok!", "---> Line Ok!", true},
-        {host, 16, false, C, "", 0, "0.0.0.0", "To Ty", "To Ty", true},
         {host, 0, false, L, "", 0, "0.0.0.0", wide, wide, false},  // scrolled by the widget
         // A font that comes after the value: the display gives way to its widget.
         {level, 18, false, R, "", 3, "4", "60", "60.000", false, true},
