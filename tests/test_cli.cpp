@@ -369,7 +369,7 @@ TEST_F(CliOnSim, DataCommandsPrintTheirLines) {
         over(sim, Line::Tcp) + QStringList{"run", "--interval", "0.05"},
         [n = 0](const QByteArray &line) mutable { return (n += line.count('\t') == 8) == 2; });
     EXPECT_EQ(endless.exitCode, 0);
-    // Two models of other ranges: the sides' values cannot be taken for each other.
+    // Two models of other ranges: each side's value is the one its sensor sent.
     ASSERT_TRUE(sim.start({"--master-type", "610409", "--slave-type", "610412"}));
     const QString path = dir.filePath("para.ini");
     ASSERT_EQ(run(sim, {"get", "--target", "ram", "--out", path}).exitCode, 0);
@@ -382,12 +382,15 @@ TEST_F(CliOnSim, DataCommandsPrintTheirLines) {
          {std::pair(50300, "in"), {45000, "above"}, {56000, "below"}}) {
         writeFile(path, withValues(text, {{"PARA0", "um-Setpoint", setpointUm}}));
         ASSERT_EQ(run(sim, {"send", "--in", path, "--target", "ram"}).exitCode, 0);
-        const QJsonObject record = run(sim, {"run", "--count", "1", "--json"}).jsonLines().value(0);
+        const CliResult r = run(sim, {"--verbose", "run", "--count", "1", "--json"});
+        const QJsonObject record = r.jsonLines().value(0);
         EXPECT_EQ(record.value("tolerance").toString().toStdString(), tolerance) << setpointUm;
         for (const QString side : {"master", "slave", "value"})
             EXPECT_EQ(record.value(side + "Mm").toDouble(), record.value(side + "Um").toInt() / 1e3)
                 << side.toStdString();
-        EXPECT_NE(record.value("masterMm"), record.value("slaveMm"));
+        const RawRecord sent = WireLog::ofVerbose(r.err.toLocal8Bit()).records().at(0);
+        EXPECT_EQ(std::pair(record.value("masterUm").toInt(), record.value("slaveUm").toInt()),
+                  std::pair(sent.umA, sent.umB));
     }
 }
 
