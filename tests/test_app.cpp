@@ -9,6 +9,7 @@
 
 #include "core/link/transport.h"
 #include "core/params/appsettings.h"
+#include "core/state/programdir.h"
 #include "gui/app/shell.h"
 #include "gui/runtime/screen.h"
 #include "gui/touch/navigation.h"
@@ -86,6 +87,7 @@ TEST_F(Shell, AFolderThatCannotBeTheProgramsGivesWayToTheConfigurationFolder) {
     const QString log = dir.filePath("status.log"),
                   config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     options.logFile = log.toStdString();
+    EXPECT_EQ(ProgramDirectoryTooLong(""), nullptr) << "the program's own folder";
     for (const QString &folder :
          {writeFile(dir.filePath("file"), "x"), dir.filePath(QString(250, 'd'))}) {
         options.dir = folder.toStdString();

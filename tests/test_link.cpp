@@ -104,6 +104,7 @@ TEST(Transport, OpenAndConnectFailures) {
     EXPECT_STREQ(szStatus, "No serial port found");
     EXPECT_EQ(InitRS232(0, 4), kRS232InvalidPortNumber);
     EXPECT_STREQ(szStatus, "Invalid port number");
+    EXPECT_STREQ(SerialErrorText(-9999), "RS-232 error!");
     QTcpServer probe;  // a port that was free a moment ago and has nobody listening now
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
     const int closedPort = probe.serverPort();

@@ -205,15 +205,17 @@ TEST_F(Measure, ATimeoutLeavesTheDisplaysNotCurrentAndARequestAfterItIsTriedAtOn
     SetCtrlVal(pPA, PANEL_MEASVALUE, 12.345);
     const std::vector<double> history(std::begin(arrayNORM), std::end(arrayNORM));
     wire.during = [](bool request, int order, int) {
-        if (request && order == ORD_RAW) press(pPA, PANEL_TEACH);
+        if (request && order == ORD_RAW) press(pPA, PANEL_TEACH), press(pPA, PANEL_RESET);
     };
     press(pPA, PANEL_RUN);
     wire.during = nullptr;
     EXPECT_EQ(stop_flag, STOP_TIMEOUT);
-    EXPECT_EQ(status.texts(),
-              (std::vector<std::string>{"TEACH-IN activated ...", "Timeout TCP-Server-error!",
-                                        "Timeout RS232 Line!", "TEACH not carried out!"}));
-    EXPECT_EQ(teach_flag, 0) << "left for no later loop";
+    EXPECT_EQ(
+        status.texts(),
+        (std::vector<std::string>{
+            "TEACH-IN activated ...", "RESET of analog/digital outputs activated ...",
+            "Timeout TCP-Server-error!", "Timeout RS232 Line!", "TEACH RESET not carried out!"}));
+    EXPECT_EQ(teach_flag + reset_flag, 0) << "left for no later loop";
     EXPECT_DOUBLE_EQ(real(pPA, PANEL_MEASVALUE), 12.345);
     EXPECT_EQ(history, std::vector<double>(std::begin(arrayNORM), std::end(arrayNORM)));
     expectNotCurrent(true, true);
@@ -417,16 +419,19 @@ TEST_F(Displays, StripChartKeepsTheLastSamplesAndTracesTheAnalogOutput) {
               std::make_tuple(51.0, 1051.0, 150.0, 1150.0));
     EXPECT_EQ(graph(pPA, PANEL_STRIPCHART)->traceValues(6).back(), 150.0);
     // The analog trace by the analog output mode: the measured value, analog 1 or analog 2/3,
-    // whose value at the top of the axis is traced as 1.
+    // whose value at the top of the axis is traced as 1; the big display shows mode 1's analog 1,
+    // mode 2's analog 2/3, every other mode's the measured value.
     raw.umValue = 3000;
     raw.umAnalog1 = 5000;
     const int32_t top = YAXISMAX - 1;
-    const std::tuple<uint16_t, int32_t, int32_t> cases[] = {
-        {0, 7000, 3000}, {1, 7000, 5000}, {2, 7000, 7000}, {2, top, 1},
-        {3, top, 1},     {3, -1, -1},     {4, 7000, 3000}};
-    for (const auto &[mode, analog23, traced] : cases) {
-        raw.umAnalog23 = analog23;
+    const std::tuple<uint16_t, int32_t, int32_t, int32_t> cases[] = {
+        {0, 7000, 3000, 3000}, {1, 7000, 5000, 5000}, {2, 7000, 7000, 7000}, {2, top, 1, top},
+        {3, top, 1, 3000},     {3, -1, -1, 3000},     {4, 7000, 3000, 3000}};
+    for (const auto &[mode, analog23, traced, shownUm] : cases) {
+        std::tie(raw.umAnalog23, para.ge.analogOutMode) = std::tuple(analog23, mode);
         EXPECT_EQ(AnalogTraceValue(raw, mode), traced) << mode;
+        PlotVIDEOBarGraph();
+        EXPECT_EQ(real(pPA, PANEL_MEASVALUE), shownUm / 1000.0) << mode;
     }
 }
 

@@ -363,28 +363,6 @@ TEST_F(UiTest, StripChart) {
     EXPECT_EQ(SetGraphCursor(graphs, GRAPHS_POSITION, 3, 0.0, 0.0), UIE_BAD_INDEX);
     EXPECT_EQ(SetAxisScalingMode(graphs, chart, VAL_XAXIS, VAL_MANUAL, 5.0, 5.0), UIE_BAD_VALUE);
     EXPECT_EQ(PlotXY(controls, CONTROLS_GO, x, y, 5, 0, 0, 0), UIE_NOT_SUPPORTED);
-    // A flat trace on the chart's edges is drawn, as the same pixels as one that wavers by less
-    // than a pixel; one wholly beyond the edges leaves the picture as it is without that trace.
-    DisplayPanel(graphs);
-    SetCtrlAttribute(graphs, chart, ATTR_NUM_TRACES, 2);
-    SetAxisScalingMode(graphs, chart, VAL_LEFT_YAXIS, VAL_MANUAL, 50.0, 60.0);
-    const auto plotAt = [&](double level, bool wavers) {
-        DeleteGraphPlot(graphs, chart, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
-        for (int i = 0; i < 60; ++i) {
-            const double sample[2] = {52.0 + (i % 7), level - (wavers && i % 2 ? 1e-9 : 0.0)};
-            PlotStripChart(graphs, chart, sample, 2);
-        }
-        return g->grab().toImage();
-    };
-    const std::pair<double, bool> cases[] = {{55.0, true},  {60.0, true},   {50.2, true},
-                                             {60.3, false}, {700.0, false}, {-3.0, false}};
-    for (const auto &[level, shows] : cases) {
-        const QImage wavering = plotAt(level, true), flat = plotAt(level, false);
-        EXPECT_EQ(flat, wavering) << level;
-        SetTraceAttribute(graphs, chart, 2, ATTR_TRACE_VISIBLE, 0);
-        EXPECT_EQ(flat != g->grab().toImage(), shows) << level;
-        SetTraceAttribute(graphs, chart, 2, ATTR_TRACE_VISIBLE, 1);
-    }
 }
 
 // A display painted with two values in turn, as by a measuring loop, reads back the last one and
