@@ -259,7 +259,8 @@ TEST_F(Core, SensorCommandsRefusedAndAnswered) {
     for (const bool refused : {true, false}) {
         connect(refused ? QStringList{"--error-at", "1=25", "--error-at", "2=25", "--error-at",
                                       "3=25", "--error-at", "4=25"}
-                        : QStringList{});
+                        : QStringList{},
+                refused);  // refused over the serial line
         teach = {100, 200, 30000, 40000};
         const std::tuple<std::function<int()>, const char *, const char *> commands[] = {
             {PushTEACH, "TEACH new setpoint value ... -> Ok!", "Teach-Error:"},
@@ -270,7 +271,7 @@ TEST_F(Core, SensorCommandsRefusedAndAnswered) {
              "SAVE SLAVE video-threshold to EEPROM ... -> Ok!", "VTHD-SL Write-Error:"}};
         for (const auto &[command, done, failed] : commands) {
             EXPECT_EQ(command(), refused ? -1 : 0);
-            EXPECT_EQ(szStatus, refused ? failed + std::string("Timeout TCP-Server-error!") : done);
+            EXPECT_EQ(szStatus, refused ? failed + std::string("Timeout RS232-Line!") : done);
         }
         EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.umTeachValue),
                   refused ? std::tuple(100, 40000) : std::tie(teach.posA, teach.umB));
@@ -541,6 +542,23 @@ TEST_F(Core, RecordingsHoldTheRecordsTheSensorSent) {
         EXPECT_EQ(outcome.dropped >= 16 && outcome.dropped <= 24, trigger) << outcome.dropped;
         disconnect();
     }
+    // Closing the program ends a recording as stopped: after a sample, and inside an exchange.
+    connect();
+    for (const bool inExchange : {false, true}) {
+        wire.clear();
+        wire.during = [inExchange](bool request, int order, int n) {
+            if (order == ORD_RAW && n == 2 && request == inExchange) exit_flag = 1;
+        };
+        QFile::remove(rec_fname);
+        ASSERT_EQ(writeFileHeader(0, 0.05, 6), 1);
+        EXPECT_EQ(RunRecording({rec_fname, 0.05, 6, false}, {}).end, RecordEnd::Stopped);
+        EXPECT_EQ(std::tuple(stop_flag, fileLines(rec_fname).size()),
+                  std::tuple(STOP_IDLE, 10 + (inExchange ? 1 : 2)));
+        exit_flag = 0;
+    }
+    char told[STATUS_SIZE];
+    WithDroppedCount(told, "Data-Recorder:", 1);
+    EXPECT_STREQ(told, "Data-Recorder: 1 damaged record dropped");
 }
 
 }  // namespace

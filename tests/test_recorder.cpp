@@ -140,24 +140,6 @@ TEST_F(Recorder, HeaderBytesOfEachVariant) {
     }
 }
 
-// The recording time shown for increment x count; at 3600 s and above, and at 32000 samples, it
-// stays as it is; a time beyond what the displays hold is held, not wrapped.
-TEST_F(Recorder, RecordingTimeDisplays) {
-    for (const auto &[increment, samples, changed, shown] :
-         {std::tuple(3599.0, 100, &CC_NEDITRecTime, std::vector<int>{4, 3, 58, 20}),
-          {0.3, 7, &CC_NEDITRecTime, {0, 0, 0, 2}},
-          {3600.0, 32000, &CC_NEDITRecSamples, {0, 0, 0, 2}},
-          {86400.0, 31999, &CC_NEDITRecSamples, {24855, 3, 14, 7}}}) {
-        SetCtrlVal(pRec, REC_SAMPLES, samples);
-        SetCtrlVal(pRec, REC_INCTIME, increment);
-        changed(pRec, REC_INCTIME, EVENT_VAL_CHANGED, nullptr, 0, 0);
-        EXPECT_EQ((std::vector<int>{value(pRec, REC_DAYS), value(pRec, REC_HOURS),
-                                    value(pRec, REC_MINUTES), value(pRec, REC_SECONDS)}),
-                  shown)
-            << increment << " s x " << samples;
-    }
-}
-
 // The file is created only where none exists, in one step with its header; a sample line goes
 // only behind an existing file's end, its time and the eight columns in order, extremes whole.
 // Each step failing in turn says why and leaves the disk as it was: no file, or the file as it

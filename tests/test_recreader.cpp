@@ -94,6 +94,7 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
     const std::tuple<const char *, QByteArray, int> cases[] = {
         {"empty file", QByteArray(), 1},
         {"a parameter file", "[PARA0]\r\nEval-Mode = 1\r\n", 1},
+        {"no date", replaced("Date:\t12-05-2026", "Date:\t"), 1},
         {"time not hh:mm:ss", replaced("Time:\t23:59:57", "Time:\t23:59"), 2},
         {"increment not a number", replaced("[s]:\t0.500000", "[s]:\tfast"), 3},
         {"increment endless", replaced("[s]:\t0.500000", "[s]:\tinf"), 3},
