@@ -18,12 +18,12 @@
 #include <string>
 #include <thread>
 
+#include "core/link/sensorwatch.h"
+
 namespace {
 
 constexpr int kKeepAlive = 30;     // [s] between pings when nothing else is sent
 constexpr int kLoopWaitMs = 1000;  // longest wait on the socket; a publish wakes it at once
-constexpr int kFirstRetry = 1;     // [s] before the first new attempt, doubling up to
-constexpr int kLongestRetry = 30;  // [s]
 
 QByteArray local(const QString &text) {
     return text.toLocal8Bit();
@@ -59,7 +59,7 @@ class MosquittoClient final : public MqttClient {
     void run();  // the network thread
     bool publishGetId(const QByteArray &topic, const QByteArray &payload, bool retain, int qos,
                       int *id);
-    void sayRetry(int result, int error, bool wasConnected, int seconds);
+    void sayRetry(int result, int error, bool wasConnected, double seconds);
     static void onConnect(mosquitto *, void *self, int result);
     static void onDisconnect(mosquitto *, void *self, int result);
     static void onPublish(mosquitto *, void *self, int id);
@@ -166,7 +166,9 @@ void MosquittoClient::finish(const QByteArray &topic, const QByteArray &payload,
 
 void MosquittoClient::run() {
     const QByteArray host = local(settings_.host);
-    int wait = kFirstRetry;
+    // The first connect is the try at once; a lost connection is tried again at once too.
+    ReconnectSchedule schedule;
+    NextReconnectWait(schedule);
     bool first = true;
     for (;;) {
         const int before = connections_;
@@ -178,17 +180,18 @@ void MosquittoClient::run() {
         connected_ = false;
         std::unique_lock lock(mutex_);
         if (stopping_) return;
-        // A connection that was made starts the back-off afresh.
-        if (connections_ != before) wait = kFirstRetry;
+        // A connection that was made starts the schedule afresh.
+        if (connections_ != before) schedule = {};
+        const double wait = NextReconnectWait(schedule);
         sayRetry(result, error, connections_ != before, wait);
-        if (changed_.wait_for(lock, std::chrono::seconds(wait), [this] { return stopping_; }))
+        if (changed_.wait_for(lock, std::chrono::duration<double>(wait),
+                              [this] { return stopping_; }))
             return;
-        wait = std::min(2 * wait, kLongestRetry);
     }
 }
 
-void MosquittoClient::sayRetry(int result, int error, bool wasConnected, int seconds) {
-    std::fprintf(stderr, "k-tav-cli: MQTT broker %s:%d %s (%s); trying again in %d s\n",
+void MosquittoClient::sayRetry(int result, int error, bool wasConnected, double seconds) {
+    std::fprintf(stderr, "k-tav-cli: MQTT broker %s:%d %s (%s); trying again in %g s\n",
                  local(settings_.host).constData(), settings_.port,
                  wasConnected ? "lost" : "not reached", resultText(result, error).c_str(), seconds);
 }

@@ -14,6 +14,7 @@ struct FaultOptions {
     int corruptHeaderEvery = 0;  // every Nth reply carries a wrong header CRC
     int corruptDataEvery = 0;    // every Nth reply with data carries a wrong data byte
     std::map<uint8_t, uint16_t> errorReplies;  // order -> error code replied instead
+    std::map<int, uint16_t> errorAt;           // a client's request (from 1) -> code (server)
     int oversizeOrder = -1;           // this order's reply announces and sends 2000 data bytes
     int delayMs = 0;                  // every reply waits this long (applied by the server)
     std::map<int, int> delayReplies;  // reply number (from 1) -> further milliseconds (server)

@@ -39,6 +39,8 @@ Faults for tests:
   --corrupt-header-every N   send every Nth reply with a wrong header CRC
   --corrupt-data-every N     send every Nth reply that carries data with a wrong data byte
   --error-reply ORDER=CODE   answer ORDER with the error reply CODE (0 or 25); repeatable
+  --error-at N=CODE          answer the Nth request of a client (counted from 1) with the error
+                             reply CODE instead of acting on it; repeatable
   --delay-ms MS              wait MS milliseconds before every reply
   --delay-reply N=MS         the Nth reply (counted from 1) waits MS milliseconds more, and
                              the replies behind it wait for it; repeatable
@@ -81,6 +83,16 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
         if (!toInt(value, min, max, v)) return false;
         target = static_cast<std::remove_reference_t<decltype(target)>>(v);
         return true;
+    };
+    // KEY=NUMBER: the key within min..max, the number within 0..`most`.
+    auto keyed = [&](long min, long max, auto &key, auto &amount, long most = 65535) {
+        const auto eq = value.find('=');
+        if (eq == std::string::npos) return false;
+        const std::string second = value.substr(eq + 1);
+        value.resize(eq);
+        if (!number(min, max, key)) return false;
+        value = second;
+        return number(0, most, amount);
     };
     using Setter = std::function<bool()>;
     const std::map<std::string, Setter> withValue = {
@@ -125,31 +137,22 @@ ParseOutcome parseOptions(int argc, char **argv, SimOptions &out, std::string &e
          [&] { return number(0, 1000000, out.faults.corruptTriggerEvery); }},
         {"--error-reply",
          [&] {
-             const auto eq = value.find('=');
-             if (eq == std::string::npos) return false;
-             const std::string code = value.substr(eq + 1);
-             value.resize(eq);
              uint8_t order = 0;
-             uint16_t c = 0;
-             if (!number(0, 255, order)) return false;
-             value = code;
-             if (!number(0, 65535, c)) return false;
-             out.faults.errorReplies[order] = c;
-             return true;
+             uint16_t code = 0;
+             return keyed(0, 255, order, code) && (out.faults.errorReplies[order] = code, true);
+         }},
+        {"--error-at",
+         [&] {
+             int reply = 0;
+             uint16_t code = 0;
+             return keyed(1, 1000000, reply, code) && (out.faults.errorAt[reply] = code, true);
          }},
         {"--delay-ms", [&] { return number(0, 60000, out.faults.delayMs); }},
         {"--delay-reply",
          [&] {
-             const auto eq = value.find('=');
-             if (eq == std::string::npos) return false;
-             const std::string ms = value.substr(eq + 1);
-             value.resize(eq);
              int reply = 0, delay = 0;
-             if (!number(1, 1000000, reply)) return false;
-             value = ms;
-             if (!number(0, 60000, delay)) return false;
-             out.faults.delayReplies[reply] = delay;
-             return true;
+             return keyed(1, 1000000, reply, delay, 60000) &&
+                    (out.faults.delayReplies[reply] = delay, true);
          }},
         {"--close-after", [&] { return number(0, 1000000, out.faults.closeAfter); }},
         {"--oversize-order", [&] { return number(0, 255, out.faults.oversizeOrder); }},

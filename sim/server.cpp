@@ -186,9 +186,12 @@ void Server::answer(Channel &ch, const Request &request, double t) {
         options_.faults.delayMs + (extra == options_.faults.delayReplies.end() ? 0 : extra->second);
     // An order answered with an injected error reply is refused: the device does not act on it
     // (a refused baud-rate change keeps the line's speed).
-    const bool refused = options_.faults.errorReplies.count(request.head.order) > 0;
+    const auto at = options_.faults.errorAt.find(ch.replies + 1);
+    const bool refusedAt = at != options_.faults.errorAt.end();
+    const bool refused = refusedAt || options_.faults.errorReplies.count(request.head.order) > 0;
     ShapedReply shaped = faults_.shape(
-        request.head.order, refused ? errorFrame(ERR_INVALID_ORDER) : device_.handle(request, t));
+        request.head.order, refused ? errorFrame(refusedAt ? at->second : ERR_INVALID_ORDER)
+                                    : device_.handle(request, t));
     out.due = t + delayMs / 1000.0 + shaped.extraDelay;
     out.bytes = std::move(shaped.bytes);
     ++ch.replies;

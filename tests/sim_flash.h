@@ -61,6 +61,16 @@ inline QByteArray tableSha256(int sensor) {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
+// A calibration file of `type`, `range` and `offset` (first word 3, second word 7, 2048 values).
+inline QString writeCalibFile(const QString &path, int32_t type, int32_t range, int32_t offset,
+                              const std::vector<uint16_t> &values) {
+    QByteArray text = "[HEADER]\nTYPE\t" + QByteArray::number(type) + "\nPARAM1\t3\nRANGE\t" +
+                      QByteArray::number(range) + "\nOFFSET\t" + QByteArray::number(offset) +
+                      "\nPARAM2\t7\nLENGTH\t2048\n[XFLASH]\n";
+    for (uint16_t v : values) text += QByteArray::number(v) + ",\n";
+    return writeFile(path, text);
+}
+
 // Whether the state file a simulator left at `path` holds the flashes of a fresh pair, with the
 // ownHeaders when `own`, but for the table of `sensor` in its place: word 0x1200 of its own flash
 // or, on the two-line hardware (`combined`) with both tables in one flash, 1024 words at 0x1200

@@ -2,12 +2,14 @@
 // close and SIGTERM, the surface switch, the hardware selection, the run and screenshot options.
 #include <QDir>
 #include <QImage>
+#include <QStandardPaths>
 #include <array>
 #include <csignal>
 #include <tuple>
 
 #include "core/link/transport.h"
 #include "core/params/appsettings.h"
+#include "core/state/programdir.h"
 #include "gui/app/shell.h"
 #include "gui/app/stopaction.h"
 #include "gui/runtime/screen.h"
@@ -78,6 +80,22 @@ TEST_F(Shell, AMissingPanelEndsTheProgramWithMinusOne) {
     options.panelResource = "missing.uir";
     EXPECT_EQ(WinMain(options), -1);
     DiscardAllPanels();
+}
+
+// A folder that cannot be the program's (a file, a path too long for its files) gives way to the
+// user's configuration folder, where the settings are then written; the status line says so.
+TEST_F(Shell, AFolderThatCannotBeTheProgramsGivesWayToTheConfigurationFolder) {
+    const QString log = dir.filePath("status.log"),
+                  config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    options.logFile = log.toStdString();
+    EXPECT_EQ(ProgramDirectoryTooLong(""), nullptr) << "the program's own folder";
+    for (const QString &folder :
+         {writeFile(dir.filePath("file"), "x"), dir.filePath(QString(250, 'd'))}) {
+        options.dir = folder.toStdString();
+        EXPECT_EQ(runProgram(closeMainPanel), 0);
+        EXPECT_TRUE(fileBytes(log).contains(("settings kept in " + config).toUtf8()));
+        EXPECT_TRUE(QFile::remove(config + "/PX-MS-Vista.ini")) << folder.toStdString();
+    }
 }
 
 // The stored settings reach the program and are stored again on close; a placement off the screen

@@ -25,16 +25,6 @@
 
 namespace {
 
-// A calibration file with six header lines and 2048 values.
-QString writeCalibFile(const QString &path, int32_t type, int32_t range, int32_t offset,
-                       const std::vector<uint16_t> &values) {
-    QByteArray text = "[HEADER]\nTYPE\t" + QByteArray::number(type) + "\nPARAM1\t3\nRANGE\t" +
-                      QByteArray::number(range) + "\nOFFSET\t" + QByteArray::number(offset) +
-                      "\nPARAM2\t7\nLENGTH\t2048\n[XFLASH]\n";
-    for (uint16_t v : values) text += QByteArray::number(v) + ",\n";
-    return writeFile(path, text);
-}
-
 // The last text of the main panel's status line.
 const auto lastText = [] { return status.texts().empty() ? std::string() : status.texts().back(); };
 
@@ -325,7 +315,9 @@ TEST_F(Calib, ATableWriteHoldsCloseAndRefusesWhatWouldDisturbIt) {
                 EXPECT_EQ(lastText(), "Writing the calibration table: closing when it is done.");
             });
         };
+        SetCtrlAttribute(pTSD, TSD_RESET, ATTR_DIMMED, 1);  // dimmed before: stays dimmed after
         pressWrite(sensor == 1, 0, 1);
+        EXPECT_EQ(dimmed(pTSD, TSD_RESET), 1);
         EXPECT_EQ(refused, int(std::size(presses)));
         for (int order : wire.orders())
             EXPECT_TRUE(order == ORD_XF_ERASE || order == ORD_XF_WRITE || order == ORD_XF_READ ||

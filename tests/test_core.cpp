@@ -94,38 +94,86 @@ TEST(Reconnect, AtOnceThenDoublingFromOneSecondUpToThirty) {
     EXPECT_EQ(waits, (std::vector<double>{0, 1, 2, 4, 8, 16, 30, 30}));
 }
 
-TEST_F(Core, FirmwareNumbersAndDeviceSeries) {
+// A failed exchange is tried again at once; only three failures in a row lose the sensor.
+TEST(SensorWatch, RetriesOnceAndIsLostAfterThreeFailures) {
+    static std::vector<int> results;  // of the exchanges in their order: 1 answered, 0 failed
+    static size_t next;
+    comtype = 0;
+    const std::pair<std::vector<int>, std::vector<int>> cases[] = {
+        {{1, 0, 1}, {1, 1}},
+        {{0, 0, 0}, {0, -1}},
+        {{0, 0, 1, 0, 0, 0}, {0, 1, 0, -1}},
+    };
+    for (const auto &[exchanges, cycles] : cases) {
+        results = exchanges;
+        next = 0;
+        SensorWatch watch;
+        std::vector<int> seen;
+        while (next < results.size())
+            seen.push_back(
+                WatchedExchange(watch, [] { return next < results.size() ? results[next++] : 1; }));
+        EXPECT_EQ(seen, cycles);
+    }
+}
+
+// Each step of an identification failing in turn (the simulator refuses the Nth request), then
+// the firmware numbers and series it refuses: the verdict, the text and the requests sent, none
+// after a step that ends it. A header that cannot be read leaves its side's record as it was;
+// identification goes on. A page of the MASTER's table that reads back erased is told.
+TEST_F(Core, IdentificationStepsAndVerdicts) {
     constexpr Identified kOk = Identified::Accepted, kOther = Identified::OtherSeries,
                          kRefused = Identified::FirmwareOutOfRange;
-    // The simulator's option and its value, the verdict, the text shown (nullptr: the version).
-    const std::tuple<const char *, const char *, Identified, const char *> cases[] = {
-        {"--fw-version", "399", kRefused, "Please use K-TAV-PX-MS-Vista V.3.xx !"},
-        {"--fw-version", "409", kRefused, "Please use K-TAV-PX-MS-Vista V.4.0x !"},
-        {"--fw-version", "410", kOk, nullptr},
-        {"--fw-version", "429", kOk, nullptr},
-        {"--fw-version", "430", kRefused,
+    const struct {
+        const char *option, *value;  // of the simulator
+        Identified verdict;
+        size_t requests;    // all: line test, firmware, record, 2 headers, 8 table pages, 3 sets
+        unsigned headers;   // read into `calib`: bit 0 MASTER, bit 1 SLAVE
+        int para;           // the last set received
+        const char *shown;  // the text shown; nullptr: the version
+    } cases[] = {
+        {"", "", kOk, 16, 3, 1, nullptr},
+        {"--error-at", "1=0", Identified::NoLine, 1, 0, 0, "INVALID ORDER NUMBER!"},
+        {"--error-at", "2=0", Identified::NoFirmwareText, 2, 0, 0,
+         "Timeout/Error reading firmware-info!"},
+        {"--error-at", "3=0", Identified::NoHardwareRecord, 3, 0, 0,
+         "Error reading HARDWARE-info!"},
+        {"--error-at", "4=0", kOk, 16, 2, 1, nullptr},
+        {"--error-at", "5=0", kOk, 16, 1, 1, nullptr},
+        {"--error-at", "16=0", kOk, 16, 3, -1, nullptr},
+        {"--fw-version", "399", kRefused, 3, 0, 0, "Please use K-TAV-PX-MS-Vista V.3.xx !"},
+        {"--fw-version", "409", kRefused, 3, 0, 0, "Please use K-TAV-PX-MS-Vista V.4.0x !"},
+        {"--fw-version", "410", kOk, 16, 3, 1, nullptr},
+        {"--fw-version", "429", kOk, 16, 3, 1, nullptr},
+        {"--fw-version", "430", kRefused, 3, 0, 0,
          "Please use K-TAV-PX-MS-Vista software newer than V4.2 !"},
-        {"--fw-text", "K-TAV-QD.V1.10 2014 QD", kOther, "Please use K-TAV-QD-Vista software!\n"},
-        {"--fw-text", "K-TAV-WN.V2.00 2014 WN", kOther, "Please use K-TAV-WN-Vista software!\n"},
-        {"--fw-text", "CHROMIX.V1.0 2013 CX", kOther,
+        {"--fw-text", "K-TAV-QD.V1.10 2014 QD", kOther, 2, 0, 0,
+         "Please use K-TAV-QD-Vista software!\n"},
+        {"--fw-text", "K-TAV-WN.V2.00 2014 WN", kOther, 2, 0, 0,
+         "Please use K-TAV-WN-Vista software!\n"},
+        {"--fw-text", "CHROMIX.V1.0 2013 CX", kOther, 2, 0, 0,
          "Please use CHROMIX-Vista software version!\n"},
-        {"--fw-text", "OTHER-DEVICE.V1.0 2013", kOther, "OTHER-DEVICE.V1   2013"},
-        {"--fw-text", "K-TAV-PX-MA V4 2015", kOk, "K-TAV-PX-MA V4 2015.   "},
-        {"--fw-text", "K-TAV-PX-2X.V4.20 2016 X", kOk, "K-TAV-PX-2X.V4   2016"},
+        {"--fw-text", "OTHER-DEVICE.V1.0 2013", kOther, 2, 0, 0, "OTHER-DEVICE.V1   2013"},
+        {"--fw-text", "K-TAV-PX-MA V4 2015", kOk, 16, 3, 1, "K-TAV-PX-MA V4 2015.   "},
+        {"--fw-text", "K-TAV-PX-2X.V4.20 2016 X", kOk, 16, 3, 1, "K-TAV-PX-2X.V4   2016"},
     };
-    for (const auto &[option, version, verdict, shownText] : cases) {
-        SCOPED_TRACE(version);
-        connect({option, version});
-        EXPECT_EQ(IdentifyPair(nullptr).verdict, verdict);
-        EXPECT_EQ(DeviceAccepted(), verdict == kOk ? 1 : 0);
-        EXPECT_EQ(FirmwareRefused(), verdict == kRefused ? 1 : 0);
-        EXPECT_EQ(hwok_flag, verdict == kOther ? 0 : 1);
-        EXPECT_STREQ(szStatus, shownText ? shownText : szVersion);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value);
+        connect(*c.option ? QStringList{c.option, c.value} : QStringList{});
+        std::memset(calib, 0x5A, sizeof calib);
+        const Identification identified = IdentifyPair(nullptr);
+        EXPECT_EQ(identified.verdict, c.verdict);
+        EXPECT_EQ(DeviceAccepted(), c.verdict == kOk ? 1 : 0);
+        EXPECT_EQ(FirmwareRefused(), c.verdict == kRefused ? 1 : 0);
+        EXPECT_STREQ(szStatus, c.shown ? c.shown : szVersion);
+        EXPECT_EQ(wire.requests.size(), c.requests);
+        EXPECT_EQ(std::tuple(identified.headersRead, identified.paraReceived),
+                  std::tuple(c.headers, c.para));
+        for (unsigned side : {0, 1})
+            EXPECT_EQ(calib[side].typeCode == 0x5A5A5A5A, !(c.headers >> side & 1)) << side;
     }
-    disconnect();
-    ScriptedPeer silent;  // answers nothing
-    EXPECT_EQ(IdentifyPair(nullptr).verdict, Identified::NoLine);
-    EXPECT_EQ(DeviceAccepted(), 0);
+    ASSERT_EQ(ClearXFLASHpage(0x1900), 0);  // the last page of the MASTER's table
+    IdentifyPair(nullptr);
+    EXPECT_STREQ(szStatus, "MASTER calibration table incomplete: write it again!");
 }
 
 // Each side's model, calibration header and parameter set land on its own side.
@@ -145,9 +193,6 @@ TEST_F(Core, IdentificationKeepsEachSideApart) {
     std::memset(calib, 0x5A, sizeof calib);
     const Identification identification = IdentifyPair(nullptr);
     ASSERT_EQ(identification.verdict, Identified::Accepted);
-    EXPECT_EQ(std::tuple(identification.headersRead, identification.paraReceived),
-              std::tuple(3u, 1));
-    EXPECT_STREQ(szVersion, "K-TAV-PX-MA.V4   2015-10-05");
     EXPECT_EQ(std::tuple(hwinfo.mastertype, hwinfo.slavetype), std::tuple(610407, 611589));
     EXPECT_STREQ(szHwLine[0], "LINE-SENSOR: ---  8192 subpixel");
     EXPECT_STREQ(szHwLine[1], "MASTER: PX-M2");
@@ -214,22 +259,33 @@ TEST_F(Core, UnfitRepliesAreNeverCopiedIntoTheirRecord) {
     }
 }
 
-// TEACH takes the sensor's teach record into the block, a failed TEACH the previous record.
-TEST_F(Core, TeachAndReset) {
-    connect({"--error-reply", "6=25"});
-    teach = {100, 200, 30000, 40000};
-    EXPECT_EQ(PushTEACH(), -1);
-    EXPECT_STREQ(szStatus, "Teach-Error:Timeout TCP-Server-error!");
-    EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.teachValue, para.ma.umTeachValue,
-                       para.sl.umTeachValue),
-              std::tuple(100, 200, 30000, 40000));
-    EXPECT_EQ(PushRESET(), 0);
-    EXPECT_STREQ(szStatus, "RESET analog/digital output ... -> Ok!");
-    connect();
-    EXPECT_EQ(PushTEACH(), 0);
-    EXPECT_STREQ(szStatus, "TEACH new setpoint value ... -> Ok!");
-    EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.umTeachValue), std::tie(teach.posA, teach.umB));
-    EXPECT_NE(teach.posA, 100);
+// Each single command refused and answered: its result and text. TEACH takes the sensor's teach
+// record into the block, a failed one the previous record; a video threshold lands in the EEPROM.
+TEST_F(Core, SensorCommandsRefusedAndAnswered) {
+    for (const bool refused : {true, false}) {
+        connect(refused ? QStringList{"--error-at", "1=25", "--error-at", "2=25", "--error-at",
+                                      "3=25", "--error-at", "4=25"}
+                        : QStringList{},
+                refused);  // refused over the serial line
+        teach = {100, 200, 30000, 40000};
+        const std::tuple<std::function<int()>, const char *, const char *> commands[] = {
+            {PushTEACH, "TEACH new setpoint value ... -> Ok!", "Teach-Error:"},
+            {PushRESET, "RESET analog/digital output ... -> Ok!", "Reset-Error:"},
+            {[] { return WriteVideoDataToEE_A(77); },
+             "SAVE MASTER video-threshold to EEPROM ... -> Ok!", "VTHD-MA Write-Error:"},
+            {[] { return WriteVideoDataToEE_B(66); },
+             "SAVE SLAVE video-threshold to EEPROM ... -> Ok!", "VTHD-SL Write-Error:"}};
+        for (const auto &[command, done, failed] : commands) {
+            EXPECT_EQ(command(), refused ? -1 : 0);
+            EXPECT_EQ(szStatus, refused ? failed + std::string("Timeout RS232-Line!") : done);
+        }
+        EXPECT_EQ(std::tie(para.ma.teachValue, para.sl.umTeachValue),
+                  refused ? std::tuple(100, 40000) : std::tie(teach.posA, teach.umB));
+        EXPECT_NE(teach.posA, refused ? 0 : 100);
+        ASSERT_EQ(PushGET(EEPROM, 1) + PushGET(EEPROM, 2), 2);
+        EXPECT_EQ(std::tuple(para.ma.videoThreshold, para.sl.videoThreshold),
+                  refused ? std::tuple(50, 50) : std::tuple(77, 66));
+    }
 }
 
 // SEND puts one set into one frame of its target's order; the file target exchanges nothing and
@@ -316,19 +372,15 @@ TEST_F(Core, DerivedSettingsOfEachEvaluationMode) {
 }
 
 TEST_F(Core, FlashAddressesAndTexts) {
-    connect({"--error-reply", "100=25"});  // the SLAVE refuses every erase
+    connect({"--error-at", "7=0", "--error-at", "8=0"}, true);  // over the serial line
     const uint16_t words[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(ClearXFLASHpage(0x1234), -1);
-    EXPECT_EQ(ClearXFLASHpage(0x2000), -1);
+    EXPECT_EQ(ClearXFLASHpage(0x2000) + ClearXFLASHpage(0x0F00), -2);
     EXPECT_EQ(WriteXFLASH(0x0FFF, words, 16), -2);
-    EXPECT_EQ(WriteXFLASH(0x2000, words, 16), -2);
     EXPECT_EQ(WriteXFLASHSLAVE(0x2000, words, 16), -2);
     EXPECT_TRUE(wire.requests.empty());
-    EXPECT_EQ(WriteXFLASH(0x1200, words, 16), 1);
-    EXPECT_STREQ(szStatus, "Write XFLASH OK Addr=0x1200");
     EXPECT_EQ(ClearXFLASHpage(0x1F00), 0) << "the last page";
     EXPECT_EQ(WriteXFLASH(0x1FFF, words, 2), 1) << "the last word";
-    EXPECT_EQ(ClearXFLASHpageSLAVE(0x1F00), -1) << "a refused erase is no erase";
     ASSERT_EQ(WriteXFLASH(0x1A80, words, 16), 1);  // into the second half of an unused page
     uint16_t page[256];
     wire.clear();
@@ -345,78 +397,118 @@ TEST_F(Core, FlashAddressesAndTexts) {
     uint8_t header[32];
     EXPECT_EQ(ReadCalibDataFromXF(header, 2, 32), 1);
     EXPECT_STREQ(szStatus, "Read XFLASH-ADDR: 0x1100 ... Bytes OK: 32");
+    EXPECT_EQ(std::tuple(ClearXFLASHpage(0x1300), ReadXFLASH(0x1A00, page, 2)), std::tuple(-1, 0));
 }
 
 // A table lands word by word at its pages of its flash, everything else in both flashes as it
 // was: the sensor's header says "no table" from before the first erase until its own header comes
-// back after the last block. A failed step stops the write there and leaves the table reported
-// incomplete at the next identification, with the record or, from the sensor itself, without; a
-// MASTER table that reads back different or not at all is told so.
+// back after the last block. Each step failing in turn (the simulator refuses the write's Nth
+// request) stops the write there: before the mark nothing is touched and nothing recorded; after
+// it the table is reported incomplete at the next identification, with the record or, from the
+// sensor itself, without. A MASTER table that reads back different or not at all is told so.
 TEST_F(Core, TableWrites) {
-    const char *const twoLine = "--master-type 611632 --slave-type 611632 --line-type 306159";
+    const QStringList twoLine = {"--master-type", "611632",      "--slave-type",
+                                 "611632",        "--line-type", "306159"};
     const char *const master = "MASTER calibration table incomplete: write it again!";
     const char *const slave = "SLAVE calibration table incomplete: write it again!";
     const struct {
-        const char *options;  // of the simulator: the two-line hardware, or what fails
-        int sensor, result, lastOrder, lastAddress;  // of the last request
-        int reads;                                   // read-backs of 128 words
-        const char *warning;                         // of the next identification; nullptr: none
-        const char *withoutRecord;  // of an identification elsewhere: the flash itself tells
+        bool combined;       // the two-line hardware, both tables in the MASTER's flash
+        const char *faults;  // of the simulator during the write; "record": no record possible
+        int sensor, result;
+        size_t requests;  // of the write, the last one failed unless the write ended
+        int lastOrder, lastAddress;
+        bool headerBack;      // the sensor's own header went out again after the table
+        const char *warning;  // of the next identifications, here and elsewhere; nullptr: none
         const char *status;
     } cases[] = {
-        {"", 1, TABLE_VERIFIED, ORD_XF_READ, 0x1980, 16, nullptr, nullptr,
+        {false, "", 1, TABLE_VERIFIED, 35, ORD_XF_READ, 0x1980, true, nullptr,
          "MASTER table written and verified -> Ok!"},
-        {twoLine, 1, TABLE_VERIFIED, ORD_XF_READ, 0x1580, 8, nullptr, nullptr,
+        {true, "", 1, TABLE_VERIFIED, 19, ORD_XF_READ, 0x1580, true, nullptr,
          "MASTER table written and verified -> Ok!"},
-        {twoLine, 2, TABLE_VERIFIED, ORD_XF_READ, 0x1980, 8, nullptr, nullptr,
+        {true, "", 2, TABLE_VERIFIED, 19, ORD_XF_READ, 0x1980, true, nullptr,
          "SLAVE table written and verified -> Ok!"},
-        {"", 2, TABLE_UNVERIFIED, ORD_CALIB_WRITE, 2, 0, nullptr, nullptr,
+        {false, "", 2, TABLE_UNVERIFIED, 267, ORD_CALIB_WRITE, 2, true, nullptr,
          "SLAVE table written, unverified (no read-back) -> Ok!"},
-        {"--fail-flash-page 4", 1, TABLE_FAILED, ORD_XF_WRITE, 0x1400, 0, master, master,
-         "MASTER table page 3 of 8 failed at 0x1400: table incomplete!"},
-        {"--fail-flash-page 3", 2, TABLE_FAILED, ORD_XF_WRITE_SLAVE, 0x1300, 0, slave, slave,
-         "SLAVE table block 33 of 256 failed at 0x1300: table incomplete!"},
-        {"--error-reply 100=25", 2, TABLE_FAILED, ORD_XF_ERASE_SLAVE, 0x1200, 0, slave, slave,
+        {false, "--error-at 1=0", 1, TABLE_FAILED, 1, ORD_CALIB_READ, 1, false, nullptr,
+         "MASTER table not written: cannot read its header!"},
+        {false, "record", 2, TABLE_FAILED, 1, ORD_CALIB_READ, 2, false, nullptr,
+         "SLAVE table not written: cannot record the write!"},
+        {false, "--error-at 2=0", 2, TABLE_FAILED, 2, ORD_CALIB_WRITE, 2, false, nullptr,
+         "SLAVE table not written: cannot mark its header!"},
+        {false, "--error-at 3=0", 2, TABLE_FAILED, 3, ORD_XF_ERASE_SLAVE, 0x1200, false, slave,
          "SLAVE table erase 1 of 8 failed at 0x1200: table incomplete!"},
-        {"--corrupt-flash-page 5", 1, TABLE_DIFFERS, ORD_XF_READ, 0x1500, 7, nullptr, nullptr,
-         "MASTER table read-back differs at 0x1500: table corrupt!"},
+        {false, "--error-at 11=0", 2, TABLE_FAILED, 11, ORD_XF_WRITE_SLAVE, 0x1200, false, slave,
+         "SLAVE table block 1 of 256 failed at 0x1200: table incomplete!"},
+        {false, "--error-at 10=0", 1, TABLE_FAILED, 10, ORD_XF_ERASE, 0x1900, false, master,
+         "MASTER table erase 8 of 8 failed at 0x1900: table incomplete!"},
+        {false, "--error-at 18=0", 1, TABLE_FAILED, 18, ORD_XF_WRITE, 0x1900, false, master,
+         "MASTER table page 8 of 8 failed at 0x1900: table incomplete!"},
+        {false, "--error-at 19=0", 1, TABLE_FAILED, 19, ORD_CALIB_WRITE, 1, true, master,
+         "MASTER table header 1 of 1 failed at 0x1100: table incomplete!"},
+        {false, "--corrupt-flash-page 9", 1, TABLE_DIFFERS, 34, ORD_XF_READ, 0x1900, true, nullptr,
+         "MASTER table read-back differs at 0x1900: table corrupt!"},
         // Written in full: unverified, not failed.
-        {"--error-reply 184=0", 1, TABLE_UNVERIFIED, ORD_XF_READ, 0x1200, 1, nullptr, nullptr,
-         "MASTER table written, unverified (read-back failed at 0x1200)"},
+        {false, "--error-at 35=0", 1, TABLE_UNVERIFIED, 35, ORD_XF_READ, 0x1980, true, nullptr,
+         "MASTER table written, unverified (read-back failed at 0x1980)"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.status);
-        connect(QString(c.options).split(' ', Qt::SkipEmptyParts));
+        const QStringList hardware = c.combined ? twoLine : QStringList{};
+        connect(hardware);
         writeOwnHeaders();
         ASSERT_EQ(IdentifyPair(nullptr).verdict, Identified::Accepted);
+        disconnect();  // the same pair again, with the faults of the row
+        const bool blocked = QString(c.faults) == "record";
+        ASSERT_TRUE(sim.start(
+            QStringList{"--state", statePath()} + hardware +
+            (blocked ? QStringList{} : QString(c.faults).split(' ', Qt::SkipEmptyParts))));
+        ASSERT_TRUE(sim.openTcp());
+        if (blocked) writeFile(home.records(), "in the way of the records' folder");
+        // The audit log beside that folder, so that only the records are in the way.
+        SetAuditLog(blocked ? home.records() + "-audit.jsonl" : QString(), true);
         wire.clear();
         EXPECT_EQ(WriteCalibTable(c.sensor, valuesOf(c.sensor).data(), nullptr), c.result);
+        SetAuditLog({}, true);
         EXPECT_STREQ(szStatus, c.status);
-        ASSERT_FALSE(wire.requests.empty());
-        EXPECT_EQ(wire.requests.back()[1], c.lastOrder) << "nothing after the failed step";
+        ASSERT_EQ(wire.requests.size(), c.requests) << "nothing after the failed step";
+        EXPECT_EQ(wire.requests.back()[1], c.lastOrder);
         EXPECT_EQ(wordAt(wire.requests.back(), 2), c.lastAddress);
-        EXPECT_EQ(wire.sent(ORD_XF_READ), c.reads);
         // The mark just before the first erase; the sensor's own header back after the last block.
         CalibHeader mark = ownHeaders[c.sensor - 1];
         mark.tableLength = 0;
-        const auto first = std::ranges::find_if(
-            wire.requests, [](const Bytes &f) { return f[1] == ORD_CALIB_WRITE; });
-        ASSERT_LT(first + 1, wire.requests.end());
-        EXPECT_EQ(Bytes(first->begin() + FRAME_HEADER_SIZE, first->end()), bytesOf(mark));
-        const bool slaveFlash = c.sensor == 2 && c.options != twoLine;
-        EXPECT_EQ((first + 1)->at(1), slaveFlash ? ORD_XF_ERASE_SLAVE : ORD_XF_ERASE);
-        EXPECT_EQ(wire.dataOf(ORD_CALIB_WRITE),
-                  bytesOf(c.result == TABLE_FAILED ? mark : ownHeaders[c.sensor - 1]));
+        if (c.requests >= 3) {
+            EXPECT_EQ(Bytes(wire.requests[1].begin() + FRAME_HEADER_SIZE, wire.requests[1].end()),
+                      bytesOf(mark));
+            const bool slaveFlash = c.sensor == 2 && !c.combined;
+            EXPECT_EQ(wire.requests[2][1], slaveFlash ? ORD_XF_ERASE_SLAVE : ORD_XF_ERASE);
+            EXPECT_EQ(wire.dataOf(ORD_CALIB_WRITE),
+                      bytesOf(c.headerBack ? ownHeaders[c.sensor - 1] : mark));
+        }
         EXPECT_EQ(QDir(home.records()).entryList({"table-write-*"}).isEmpty(),
                   c.warning == nullptr);
         IdentifyPair(nullptr);
         EXPECT_STREQ(szStatus, c.warning ? c.warning : szVersion);
         QDir(home.records()).removeRecursively();
-        IdentifyPair(nullptr);
-        EXPECT_STREQ(szStatus, c.withoutRecord ? c.withoutRecord : szVersion);
+        QFile::remove(home.records());
+        IdentifyPair(nullptr);  // as elsewhere: the sensor's header itself tells
+        EXPECT_STREQ(szStatus, c.warning ? c.warning : szVersion);
         disconnect();
         const bool written = c.result == TABLE_VERIFIED || c.result == TABLE_UNVERIFIED;
-        EXPECT_TRUE(!written || tableInPlace(c.options == twoLine, c.sensor, statePath(), true));
+        EXPECT_TRUE(!written || tableInPlace(c.combined, c.sensor, statePath(), true));
+    }
+}
+
+// A header becomes the sensor's `calib` record only once the sensor took it.
+TEST_F(Core, HeaderWritesKeepWhatTheSensorRefused) {
+    for (const bool refused : {false, true}) {
+        connect(refused ? QStringList{"--error-at", "1=0"} : QStringList{});
+        calib[1] = ownHeaders[0];
+        EXPECT_EQ(WriteCalibHeader(2, ownHeaders[1]), refused ? -1 : 1);
+        EXPECT_EQ(wire.dataOf(ORD_CALIB_WRITE), bytesOf(ownHeaders[1]));
+        CalibHeader inFlash;
+        ASSERT_EQ(ReadCalibDataFromXF(&inFlash, 2, sizeof inFlash), 1);
+        EXPECT_EQ(bytesOf(inFlash) == bytesOf(ownHeaders[1]), !refused);
+        EXPECT_EQ(bytesOf(calib[1]), bytesOf(ownHeaders[refused ? 0 : 1]));
     }
 }
 
@@ -460,6 +552,23 @@ TEST_F(Core, RecordingsHoldTheRecordsTheSensorSent) {
         EXPECT_EQ(outcome.dropped >= 16 && outcome.dropped <= 24, trigger) << outcome.dropped;
         disconnect();
     }
+    // Closing the program ends a recording as stopped: after a sample, and inside an exchange.
+    connect();
+    for (const bool inExchange : {false, true}) {
+        wire.clear();
+        wire.during = [inExchange](bool request, int order, int n) {
+            if (order == ORD_RAW && n == 2 && request == inExchange) exit_flag = 1;
+        };
+        QFile::remove(rec_fname);
+        ASSERT_EQ(writeFileHeader(0, 0.05, 6), 1);
+        EXPECT_EQ(RunRecording({rec_fname, 0.05, 6, false}, {}).end, RecordEnd::Stopped);
+        EXPECT_EQ(std::tuple(stop_flag, fileLines(rec_fname).size()),
+                  std::tuple(STOP_IDLE, 10 + (inExchange ? 1 : 2)));
+        exit_flag = 0;
+    }
+    char told[STATUS_SIZE];
+    WithDroppedCount(told, "Data-Recorder:", 1);
+    EXPECT_STREQ(told, "Data-Recorder: 1 damaged record dropped");
 }
 
 // The audit log names the first line where its chain breaks: a removed line where it was, an

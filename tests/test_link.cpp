@@ -30,11 +30,6 @@ extern "C" const char *__asan_default_options() {
 
 namespace {
 
-Bytes requestOf(uint8_t order, uint16_t param, const void *data, uint16_t len) {
-    FillTxBuf(order, param, data, len);
-    return Bytes(szWriteBuf, szWriteBuf + FRAME_HEADER_SIZE + (data ? len : 0));
-}
-
 // Closes whatever transport a test left open, so that every test starts unconnected.
 void closeTransports() {
     CloseTCP();
@@ -81,20 +76,6 @@ int openLineToRawPeer(Line line) {
 
 }  // namespace
 
-TEST(FillTxBuf, RequestBytes) {
-    EXPECT_EQ(requestOf(ORD_ECHO, 0, nullptr, 0), Bytes({0x55, 0x05, 0, 0, 0, 0, 0xAA, 0x3C}));
-    EXPECT_EQ(requestOf(ORD_GET_RAM, 1, nullptr, 0), Bytes({0x55, 2, 1, 0, 0, 0, 0xAA, 0x74}));
-    EXPECT_EQ(requestOf(ORD_GET_EEPROM, 2, nullptr, 0), Bytes({0x55, 4, 2, 0, 0, 0, 0xAA, 0x88}));
-    // The flash read carries only the low byte of its word count: 256 goes out as 00 00.
-    const uint16_t wordCount = 256;
-    const Bytes read = requestOf(ORD_XF_READ, 0x1200, &wordCount, 2), twoZeros = {0, 0};
-    ASSERT_EQ(read.size(), 10u);
-    EXPECT_EQ(Bytes(read.begin() + 8, read.end()), twoZeros);
-    EXPECT_EQ(read[6], crc8Update(twoZeros.data(), 0, 2));
-    EXPECT_EQ(crc8Update(read.data(), 0, 8), 0) << "a correct header checks to 0";
-    EXPECT_EQ(std::tie(head.order, head.param, head.len), std::make_tuple(ORD_XF_READ, 0x1200, 2));
-}
-
 TEST(StatusText, LineErrorTextsInOrderAndCutToFit) {
     // All three texts do not fit 71 characters: the last one is cut, never overflowing.
     const std::tuple<bool, int, const char *> cases[] = {
@@ -111,6 +92,9 @@ TEST(StatusText, LineErrorTextsInOrderAndCutToFit) {
     SetStatus(std::string(300, 'x').c_str());
     AppendStatus("more");
     EXPECT_EQ(std::strlen(szStatus), size_t(STATUS_SIZE - 1));
+    SetStatus(nullptr);
+    AppendStatus(nullptr);
+    EXPECT_STREQ(szStatus, "");
 }
 
 TEST(Transport, OpenAndConnectFailures) {
@@ -120,6 +104,7 @@ TEST(Transport, OpenAndConnectFailures) {
     EXPECT_STREQ(szStatus, "No serial port found");
     EXPECT_EQ(InitRS232(0, 4), kRS232InvalidPortNumber);
     EXPECT_STREQ(szStatus, "Invalid port number");
+    EXPECT_STREQ(SerialErrorText(-9999), "RS-232 error!");
     QTcpServer probe;  // a port that was free a moment ago and has nobody listening now
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
     const int closedPort = probe.serverPort();
@@ -132,9 +117,11 @@ TEST(Transport, OpenAndConnectFailures) {
         EXPECT_EQ(tcp_con, 0);
         EXPECT_STREQ(szStatus, want);
     }
-    EXPECT_EQ(BaudRateOfIndex(7, 115200), 115200);
-    EXPECT_EQ(PortNumberOfText("10002x"), 10002);
-    EXPECT_EQ(PortNumberOfText("abc"), 0);
+    EXPECT_EQ(std::tuple(BaudRateOfIndex(7, 115200), BaudRateOfIndex(-1, 9600)),
+              std::tuple(115200, 9600));
+    EXPECT_EQ(std::tuple(PortNumberOfText("10002x"), PortNumberOfText("abc"),
+                         PortNumberOfText("65536"), PortNumberOfText(nullptr)),
+              std::tuple(10002, 0, 0, 0));
 }
 
 class Exchange : public ::testing::TestWithParam<Line> {
@@ -151,21 +138,6 @@ class Exchange : public ::testing::TestWithParam<Line> {
 
     SimProcess sim;
 };
-
-TEST_P(Exchange, EchoAndRepliesWithData) {
-    connect({"--serial", "4711"});
-    EXPECT_EQ(CheckComLine(), 1);
-    EXPECT_STREQ(szStatus, "Echo Check - Line Ok!");
-    EXPECT_EQ(hwinfo.serialno, 4711);
-    EXPECT_EQ(head.len, 0) << "a reply without data completes at once";
-    const std::pair<uint8_t, int> replies[] = {
-        {ORD_HWINFO, 32}, {ORD_RAW, 64}, {ORD_VIDEO, 512}, {ORD_GET_RAM, 32}, {ORD_VERSION, 72}};
-    for (auto [order, len] : replies) {
-        EXPECT_EQ(exchange(order), 1) << int(order) << ": " << szStatus;
-        EXPECT_EQ(std::tie(head.order, head.len), std::make_tuple(order, len));
-    }
-    EXPECT_EQ(std::memcmp(szReadBuf + 8, "K-TAV-PX-MA", 11), 0) << "the version text";
-}
 
 // Each fault fails the exchange it hits with its text; an echo afterwards works wherever the
 // fault spares it: nothing of the bad reply is left behind.

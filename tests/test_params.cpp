@@ -1,4 +1,4 @@
-// Parameter block, settings engine and files, calibration files and type codes: exact file bytes,
+// Parameter block, settings engine and files, calibration files: exact file bytes,
 // round trips, odd input and failed writes, on real files in a temporary directory.
 #include <sys/resource.h>
 #include <unistd.h>
@@ -13,7 +13,6 @@
 #include "core/params/appsettings.h"
 #include "core/params/inifile.h"
 #include "core/params/paramfile.h"
-#include "gui/app/hwdefines.h"
 #include "support.h"
 
 namespace fs = std::filesystem;
@@ -260,6 +259,17 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
     const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
     const std::string longName = std::string(250, 'n') + ".ini";
     const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec;
+    // The engine's own write, and the parameter file's through it (the settings': test_cli).
+    using Writer = std::function<int(const char *target, std::string *whyNot)>;
+    const Writer engine = [](const char *target, std::string *whyNot) {
+        IniOwner ini = NewIniOwner();
+        Ini_PutInt(ini.get(), "NEW", "B", 2);
+        return Ini_WriteToFile(ini.get(), target, whyNot);
+    };
+    const Writer paraFile = [](const char *target, std::string *whyNot) {
+        *whyNot = "not told";
+        return WriteParaToIniFile(ParaBlock{}, target);
+    };
     // The old file is t.ini in folder d; `prepare` lays the fault, the write goes to `target` in d.
     // Permission bits do not bind root: those cases apply where they do.
     const struct {
@@ -267,6 +277,7 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         std::string target;
         std::function<void(const std::string &d)> prepare;
         bool bindsRoot = true;
+        Writer write = {};
     } cases[] = {
         {"target is a folder", "f.ini", [](auto &d) { fs::create_directory(d + "/f.ini"); }},
         {"folder is a regular file", "t.ini/t", [](auto &) {}},
@@ -280,6 +291,8 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         {"read-only", "t.ini", [&](auto &d) { fs::permissions(d + "/t.ini", readOnly); }, false},
         {"read-only folder", "t.ini", [&](auto &d) { fs::permissions(d, readOnly); }, false},
         {"disk full (a file size limit)", "t.ini", [&](auto &) { setrlimit(RLIMIT_FSIZE, &full); }},
+        {"parameter file, disk full", "t.ini", [&](auto &) { setrlimit(RLIMIT_FSIZE, &full); },
+         true, paraFile},
     };
     for (const auto &c : cases) {
         if (!c.bindsRoot && geteuid() == 0) continue;
@@ -289,10 +302,8 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         const std::string target = at(dir, c.target);
         const std::set<std::string> before = listing(at(dir));
         const std::string oldBytes = slurp(target);
-        IniOwner ini = NewIniOwner();
-        Ini_PutInt(ini.get(), "NEW", "B", 2);
         std::string whyNot;
-        EXPECT_LT(Ini_WriteToFile(ini.get(), target.c_str(), &whyNot), 0) << c.name;
+        EXPECT_LT((c.write ? c.write : engine)(target.c_str(), &whyNot), 0) << c.name;
         setrlimit(RLIMIT_FSIZE, &fileLimit);
         EXPECT_FALSE(whyNot.empty()) << c.name;
         EXPECT_EQ(slurp(target), oldBytes) << c.name;
@@ -532,16 +543,4 @@ TEST(CalibFile, ParserTakesOnlyCompleteFiles) {
     EXPECT_EQ(ReadCalibrationFile(at(dir, "missing.DAT").c_str(), linArrayA, read), 0);
     EXPECT_STREQ(CalibFileProblem(), "cannot be read");
     EXPECT_EQ(ReadCalibrationFile(at(dir).c_str(), linArrayA, read), 0);
-}
-
-TEST(TypeCodes, TableRowsAndTheRestRow) {
-    auto fields = [](const HardwareDefaults &d) {
-        return std::make_tuple(d.offset, d.range, d.virtOffset, d.tableLength, d.param2, d.hwType);
-    };
-    const std::pair<int32_t, HardwareDefaults> cases[] = {
-        {610407, {50000, 10000, 0, 2048, 1, 20}}, {510417, {450000, 950000, 0, 2048, 1, 20}},
-        {611589, {70000, 20000, 0, 2048, 1, 20}}, {611632, {25000, 10000, 30000, 1024, 1, 22}},
-        {510408, {35000, 4000, 0, 2048, 1, 0}},   {800807, {35000, 4000, 0, 2048, 1, 0}}};
-    for (const auto &[code, expected] : cases)
-        EXPECT_EQ(fields(HardwareDefaultsOfCode(code)), fields(expected)) << code;
 }

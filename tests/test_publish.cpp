@@ -67,13 +67,17 @@ QByteArray cliLine(const SimProcess &sim, const QStringList &args) {
 
 }  // namespace
 
+// A lost sensor is tried again after 1 s, then 2 s; SIGTERM ends the run in order, the broker
+// told offline, while it runs and while it waits for a lost sensor.
 TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) {
-    // Whether the broker is lost (else the simulator is restarted), the QoS, and whether over
-    // the simulator's pseudo-terminal, which goes away with it.
-    for (const auto &[brokerLost, qos, serial] :
-         {std::tuple(true, "0", false), {false, "1", false}, {false, "0", true}}) {
+    // Whether the broker is lost (else the simulator is restarted; with `endLost` not before the
+    // signal), the QoS, and whether over the simulator's pseudo-terminal, which goes with it.
+    for (const auto &[brokerLost, qos, serial, endLost] : {std::tuple(true, "0", false, false),
+                                                           {false, "1", false, false},
+                                                           {false, "0", true, false},
+                                                           {false, "0", false, true}}) {
         SCOPED_TRACE(std::string(brokerLost ? "broker" : "simulator") + " lost, qos " + qos +
-                     (serial ? ", serial" : ""));
+                     (serial ? ", serial" : "") + (endLost ? ", ended lost" : ""));
         QTemporaryDir dir;
         // The serial device is a link the simulator makes again when it starts again.
         const QString device = dir.filePath("ttyPair");
@@ -109,6 +113,23 @@ TEST(Publish, ResumesAfterALostBrokerOrSensorWithoutDuplicateOrInventedRecords) 
         } else {
             const int port = sim.tcpPort();
             sim.stop();
+            // Tried again at once, then after 1 s, then 2 s.
+            ASSERT_TRUE(sub.waitFor([&] {
+                const QByteArray log = fileBytes(dir.filePath("frames.log"));
+                const qsizetype lost = log.indexOf("sensor lost: no correct measurement record; "
+                                                   "trying again\n");
+                const qsizetype second = log.indexOf("; trying again in 1 s", lost);
+                return lost > 0 && second > lost &&
+                       log.indexOf("; trying again in 2 s", second) > second;
+            }));
+            if (endLost) {
+                ::kill(pid_t(cli.processId()), SIGTERM);
+                ASSERT_TRUE(cli.waitForFinished(30000));
+                EXPECT_EQ(cli.exitCode(), 0);
+                ASSERT_TRUE(sub.waitFor([&] { return sub.payloads.last() == "offline"; }));
+                EXPECT_EQ(sub.on("status", before).value(0), "sensor-lost");
+                continue;
+            }
             ASSERT_TRUE(sim.start(simOptions + QStringList{"--tcp", local(port)}));
             ASSERT_TRUE(sub.waitFor([&] { return sub.on("status", before).contains("online"); }));
             EXPECT_EQ(sub.on("status", before).value(0), "sensor-lost");

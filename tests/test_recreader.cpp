@@ -94,6 +94,7 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
     const std::tuple<const char *, QByteArray, int> cases[] = {
         {"empty file", QByteArray(), 1},
         {"a parameter file", "[PARA0]\r\nEval-Mode = 1\r\n", 1},
+        {"no date", replaced("Date:\t12-05-2026", "Date:\t"), 1},
         {"time not hh:mm:ss", replaced("Time:\t23:59:57", "Time:\t23:59"), 2},
         {"increment not a number", replaced("[s]:\t0.500000", "[s]:\tfast"), 3},
         {"increment endless", replaced("[s]:\t0.500000", "[s]:\tinf"), 3},
@@ -105,6 +106,10 @@ TEST(RecReader, NamesTheLineThatDoesNotFit) {
         {"sample with a letter", replaced("\t10180\t", "\t10l80\t"), 13},
         {"edge value beyond 16 bits", replaced("\t818\t", "\t65536\t"), 14},
         {"sample time out of range", replaced("00:00:02", "24:00:02"), 14},
+        {"a minute of 60", replaced("\r\n00:00:00", "\r\n00:60:00"), 13},
+        {"a second of 60", replaced("23:59:59\t", "23:59:60\t"), 12},
+        {"a negative increment", replaced("[s]:\t0.500000", "[s]:\t-1"), 3},
+        {"a sample count not a number", replaced("Samples:\t4", "Samples:\tfour"), 4},
         {"second header", good + good, 15},
         {"value beyond 32 bits", replaced("50310", "2147483648"), 11},
         {"line too long", replaced("\t3297\r\n", '\t' + QByteArray(304, '7') + "\r\n"), 12},

@@ -1,6 +1,5 @@
-// What only the simulator itself can show: refusals, flash, linearisation, restarts, faults, the
-// frame parser and, through the program's own link layer, a baud-rate change and a second client.
-#include <QTcpSocket>
+// What only the simulator itself can show: refusals, flash, restarts, random faults and, through
+// the program's own link layer, a baud-rate change.
 #include <tuple>
 
 #include "core/link/transport.h"
@@ -9,7 +8,6 @@
 #include "frame_parser.h"
 #include "frames.h"
 #include "support.h"
-#include "wire/crc8.h"
 
 namespace {
 
@@ -33,27 +31,6 @@ Bytes askData(Device &dev, uint8_t order, uint16_t param, const Bytes &data = {}
         return {};
     }
     return Bytes(replies[0].begin() + FRAME_HEADER_SIZE, replies[0].end());
-}
-
-// A frame is well-formed when its header checks and its data match the data CRC.
-bool wellFormed(const Bytes &frame) {
-    return frame.size() >= 8 && frame[0] == 0x55 && crc8Update(frame.data(), 0, 8) == 0 &&
-           frame.size() == 8u + headerOf(frame).len &&
-           crc8Update(frame.data(), 8, headerOf(frame).len) == headerOf(frame).datacrc;
-}
-
-// A reply's data as the record it holds.
-template <class T>
-T as(const Bytes &data) {
-    T record{};
-    EXPECT_EQ(data.size(), sizeof record);
-    std::memcpy(&record, data.data(), std::min(data.size(), sizeof record));
-    return record;
-}
-
-// The measurement record the device gives at `now`.
-RawRecord measured(Device &dev, double now = 2.0) {
-    return as<RawRecord>(askData(dev, ORD_RAW, 0, {}, now));
 }
 
 Bytes words(const std::vector<uint16_t> &values) {
@@ -139,102 +116,8 @@ TEST(SimModel, FlashBehavesLikeNorFlash) {
     }
 }
 
-// Each table is written as a ramp (entry k holds 16 * k um, steep enough that a shift by a
-// fraction of an entry shows), so the value read back tells which entry a position met: entry
-// k belongs to position k * 8192 / tableLength.
-TEST(SimModel, LinearisationReadsTheTableFromFlash) {
-    // The MASTER's type; the table's side (1 MASTER, 2 SLAVE), its flash's erase and write orders,
-    // first page and length. Two-line hardware keeps both in the MASTER's flash, the SLAVE's
-    // second.
-    const std::tuple<const char *, int, uint16_t, uint8_t, uint8_t, uint16_t, int> rows[] = {
-        {"MASTER table", 610407, 1, 180, 182, 0x1200, 2048},
-        {"SLAVE table of 1024 in its own flash", 610407, 2, 100, 102, 0x1200, 1024},
-        {"MASTER table of two-line hardware", 611632, 1, 180, 182, 0x1200, 1024},
-        {"SLAVE table of two-line hardware", 611632, 2, 180, 182, 0x1600, 1024},
-    };
-    const CalibHeader header1024{610407, 1, 0, 1024, {}, 0, 10000, 50000};  // the SLAVE's own
-    for (const auto &[what, masterType, mode, erase, write, firstPage, tableLength] : rows) {
-        SCOPED_TRACE(what);
-        DeviceConfig config;
-        config.masterType = masterType;
-        Device dev(config);
-        if (mode == 2 && masterType == 610407) ask(dev, makeFrame(23, mode, bytesOf(header1024)));
-        for (uint16_t page = firstPage; page < 0x1A00; page += 0x100) {
-            ask(dev, makeFrame(erase, page));
-            std::vector<uint16_t> ramp(256);
-            for (int k = 0; k < 256; ++k) ramp[k] = uint16_t(16 * (page - firstPage + k));
-            ask(dev, makeFrame(write, page, words(ramp)));
-        }
-        // The table's side: its micrometres and what the ramp gives at its position.
-        auto onRamp = [&](const RawRecord &raw) {
-            const int pos = mode == 1 ? raw.posA : raw.posB;
-            return std::pair(
-                mode == 1 ? raw.umA : raw.umB,
-                50000 + int(16 * std::min(pos * tableLength / 8192.0, tableLength - 1.0)));
-        };
-        auto raw = measured(dev);
-        EXPECT_NE(onRamp(raw).first, onRamp(raw).second);
-        ask(dev, makeFrame(19, mode));
-        raw = measured(dev);
-        EXPECT_EQ(onRamp(raw).first, onRamp(raw).second);
-        EXPECT_EQ((mode == 1 ? raw.umB : raw.umA),
-                  50000 + 10000 * (mode == 1 ? raw.posB : raw.posA) / 8192);
-    }
-}
-
 // What a restart keeps (the simulator's state file holds this image): the EEPROM pages and both
 // flashes; RAM starts again as a copy of the EEPROM. A broken image is refused.
-// Where the orders that change parameters put them: the MASTER threshold into the EEPROM set
-// alone; RESET starts the maximum hold again; TEACH takes the current positions into RAM alone.
-TEST(SimModel, ThresholdResetAndTeachChangeWhatTheyShould) {
-    Device dev(DeviceConfig{});
-    const auto set = [&](uint8_t order, uint16_t side) {
-        return as<ParaSensor>(askData(dev, order, side));
-    };
-    ask(dev, makeFrame(ORD_VTHD_MASTER, 77));
-    EXPECT_EQ(std::pair(set(ORD_GET_EEPROM, 1).videoThreshold, set(ORD_GET_RAM, 1).videoThreshold),
-              std::pair(uint16_t(77), uint16_t(50)));
-    auto ge = as<ParaGeneral>(askData(dev, ORD_GET_RAM, 0));
-    ge.analogOutMode = 2;  // maximum hold
-    ask(dev, makeFrame(ORD_SEND_RAM, 0, bytesOf(ge)));
-    int32_t highest = INT32_MIN;
-    for (double t = 0.0; t < 10.0; t += 0.5) {
-        const RawRecord r = measured(dev, t);
-        highest = std::max(highest, r.umValue);
-        ASSERT_EQ(r.umAnalog23, highest) << t;
-    }
-    ask(dev, makeFrame(ORD_RESET, 0), 10.0);
-    const RawRecord after = measured(dev, 10.0);
-    EXPECT_EQ(after.umAnalog23, after.umValue);
-    const auto teach = as<TeachRecord>(askData(dev, ORD_TEACH, 0, {}, 10.0));
-    EXPECT_EQ(std::tie(teach.posA, teach.posB, teach.umA, teach.umB),
-              std::tie(after.posA, after.posB, after.umA, after.umB));
-    EXPECT_EQ(std::pair(set(ORD_GET_RAM, 1).umTeachValue, set(ORD_GET_RAM, 2).umTeachValue),
-              std::pair(teach.umA, teach.umB));
-    EXPECT_EQ(set(ORD_GET_EEPROM, 1).teachValue, 512) << "the EEPROM keeps its teach value";
-}
-
-// A part held still stays at its teach position within the laser line's jitter; a larger jitter
-// spreads it, and a part not held still swings far out.
-TEST(SimModel, AStillPartStaysWithinItsJitter) {
-    for (const auto &[still, jitter, least, most] :
-         {std::tuple(true, 1.5, 1, 6), std::tuple(true, 40.0, 40, 100), {false, 1.5, 150, 300}}) {
-        DeviceConfig config;
-        config.still = still;
-        config.jitter = jitter;
-        Device dev(config);
-        int low = INT32_MAX, high = INT32_MIN;
-        for (double t = 0.0; t < 30.0; t += 0.37) {
-            const int pos = measured(dev, t).posA;
-            low = std::min(low, pos);
-            high = std::max(high, pos);
-        }
-        EXPECT_GE(high - low, least) << still << " " << jitter;
-        EXPECT_LE(high - low, most) << still << " " << jitter;
-        EXPECT_LE(std::abs((low + high) / 2 - 512), still ? 3 : 100);
-    }
-}
-
 TEST(SimModel, EepromAndFlashSurviveARestartAndRamDoesNot) {
     Device dev(DeviceConfig{}), again(DeviceConfig{});
     const Bytes page(32, 0x99), ramOnly(32, 0x05);
@@ -250,43 +133,6 @@ TEST(SimModel, EepromAndFlashSurviveARestartAndRamDoesNot) {
     EXPECT_EQ(askData(again, 2, 2), askData(again, 4, 2));
     EXPECT_NE(askData(again, 2, 2), ramOnly);
     EXPECT_EQ(askData(again, 184, 0x1A80, words({128})), words({block.begin() + 128, block.end()}));
-}
-
-TEST(SimFaults, ShapeTheRepliesAsConfigured) {
-    const Bytes reply = makeFrame(8, 0, Bytes(64, 0x42)), echo = makeFrame(5, SERIAL);
-    enum Kind { Intact, Dropped, BadHeader, BadData, Error25, Oversize, Other };
-    // What became of `reply` on its way out.
-    auto kindOf = [&](const Bytes &out) {
-        if (out == reply) return Intact;
-        if (out.empty()) return Dropped;
-        if (out == errorFrame(25)) return Error25;
-        if (out.size() < 8) return Other;
-        if (crc8Update(out.data(), 0, 8) != 0) return BadHeader;
-        if (out.size() == reply.size()) return wellFormed(out) ? Other : BadData;
-        return out.size() == 2008u && wellFormed(out) ? Oversize : Other;
-    };
-    // The options set and what becomes of replies 1, 2, 3, ... to order 8.
-    const std::tuple<const char *, void (*)(FaultOptions &), std::vector<Kind>> rows[] = {
-        {"none", [](auto &) {}, {Intact, Intact, Intact}},
-        {"drop 2nd", [](auto &o) { o.dropEvery = 2; }, {Intact, Dropped, Intact, Dropped}},
-        {"header", [](auto &o) { o.corruptHeaderEvery = 3; }, {Intact, Intact, BadHeader, Intact}},
-        {"data 2nd", [](auto &o) { o.corruptDataEvery = 2; }, {Intact, BadData, Intact}},
-        {"error reply", [](auto &o) { o.errorReplies[8] = 25; }, {Error25, Error25}},
-        {"oversize", [](auto &o) { o.oversizeOrder = 8; }, {Oversize, Oversize}},
-    };
-    for (const auto &[what, set, expected] : rows) {
-        FaultOptions options;
-        set(options);
-        FaultPlan plan(options);
-        std::vector<Kind> kinds;
-        for (size_t i = 0; i < expected.size(); ++i)
-            kinds.push_back(kindOf(plan.shape(8, reply).bytes));
-        EXPECT_EQ(kinds, expected) << what;
-        // A reply without data, of another order, gets none of the data or order faults.
-        EXPECT_TRUE(wellFormed(plan.shape(5, echo).bytes) || options.dropEvery ||
-                    options.corruptHeaderEvery)
-            << what;
-    }
 }
 
 // Random faults at a rate of 0.25: every kind about as often, at most one on a reply, garbage
@@ -325,25 +171,6 @@ TEST(SimFaults, RandomFaultsAtTheGivenRate) {
     EXPECT_EQ(run(0.0, 7), decltype(out)(4000, {reply, 0.0}));
 }
 
-TEST(SimParser, AnswersABrokenRequestOnceAndResynchronises) {
-    Device dev(DeviceConfig{});
-    FrameParser parser;
-    Bytes stream = withBrokenByte(makeFrame(1, 0, Bytes(32, 0x55)), 3);  // header CRC wrong
-    const Bytes echo = makeFrame(5, 0);
-    stream.insert(stream.end(), echo.begin(), echo.end());
-    const auto requests = parser.feed(stream.data(), stream.size(), 1.0);
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(dev.handle(requests[0], 1.0), errorFrame(25));
-    EXPECT_EQ(dev.handle(requests[1], 1.0), makeFrame(5, SERIAL));
-    // A request split in pieces is put together; one left unfinished for a second is dropped.
-    const Bytes get = makeFrame(2, 1);
-    EXPECT_TRUE(parser.feed(get.data(), 5, 2.0).empty());
-    EXPECT_EQ(parser.feed(get.data() + 5, 3, 2.5).size(), 1u);
-    EXPECT_TRUE(parser.feed(get.data(), 5, 3.0).empty());
-    EXPECT_TRUE(parser.feed(get.data() + 5, 3, 4.1).empty());
-    EXPECT_EQ(parser.feed(get.data(), get.size(), 4.2).size(), 1u);
-}
-
 // The change is answered at the old speed. At 9600 baud the pseudo-terminal carries a video reply
 // (8 + 512 bytes) in 0.54 s, inside the time-out of its data.
 TEST_F(SimLink, BaudRateChangeIsAnsweredAtTheOldSpeed) {
@@ -362,18 +189,4 @@ TEST_F(SimLink, BaudRateChangeIsAnsweredAtTheOldSpeed) {
     ASSERT_TRUE(exchange(ORD_BAUDRATE, 4));
     ASSERT_EQ(InitRS232(SIM_COM_PORT, 4), 1);
     EXPECT_TRUE(exchange(5, 0)) << szStatus;
-}
-
-// Like a serial-to-Ethernet converter, the simulator hands the line to the newest client.
-TEST_F(SimLink, NewTcpClientReplacesTheOldOne) {
-    startAndConnect(false);
-    QTcpSocket other;
-    other.connectToHost("127.0.0.1", static_cast<quint16>(sim_.tcpPort()));
-    ASSERT_TRUE(other.waitForConnected(2000));
-    EXPECT_TRUE(waitFor([] { return tcp_con == 0; }, 5));
-    EXPECT_STREQ(szStatus, "SERVER HAS CLOSED CONNECTION!");
-    ASSERT_EQ(InitTCP_IP(), 1);
-    EXPECT_TRUE(exchange(5, 0)) << szStatus;
-    EXPECT_TRUE(other.state() == QAbstractSocket::UnconnectedState ||
-                other.waitForDisconnected(2000));
 }

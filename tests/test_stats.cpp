@@ -176,6 +176,9 @@ TEST(Stats, EdgeRowsGiveFiguresOrTheirReasons) {
         EXPECT_EQ(shown(c.pp), r.pp) << what;
         EXPECT_EQ(shown(c.ppk), r.ppk) << what;
     }
+    RuleBreaks breaks;  // a spike: beyond the limits, and so is its moving range
+    CapabilityOf(std::vector<double>{0, 0, 0, 0, 0, 0, 0, 0, 0, 10}, {}, 1, &breaks);
+    EXPECT_EQ(std::pair(breaks.count[0], breaks.count[3]), std::pair(1ul, 1ul));
     const Capability split = CapabilityOf(std::vector<double>{1, 2, 3, 4, 5, 6, 7}, {}, 3);
     EXPECT_EQ(split.points, 2u);
     EXPECT_EQ(split.leftOut, 1);

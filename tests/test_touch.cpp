@@ -102,6 +102,7 @@ TEST_F(Touch, EachToggleShowsItsPanelsAndStaysTheOnlyOneOn) {
         {TSD_TOG_RECORDER, {pTRec, pTVideo}},
         {TSD_TOG_CONNECT, {pTRec, pTVideo, pTConn}},
     };
+    SetCtrlAttribute(pPA, PANEL_SEND, ATTR_DIMMED, 1);  // dimmed before: stays dimmed after
     for (const auto &v : views) {
         DisplayPanel(pTVideo);
         for (int twice = 0; twice < 2; ++twice) {  // the second touch finds the toggle on
@@ -111,7 +112,7 @@ TEST_F(Touch, EachToggleShowsItsPanelsAndStaysTheOnlyOneOn) {
         }
     }
     EXPECT_EQ(touchTexts().back(), "Recorder not active!") << "the recorder view tells its state";
-    EXPECT_EQ(dimmed(pTConn, TCONN_ACCEPT), 1);
+    EXPECT_EQ(dimmed(pTConn, TCONN_ACCEPT) + dimmed(pPA, PANEL_SEND), 2);
     EXPECT_EQ(dimmed(pTConn, TCONN_TRYCONNECT), 0);
     // Another view toggle leaves the connection panel and keeps the link open.
     touchToggle(TSD_TOG_GRAPH);

@@ -16,9 +16,3 @@ int WatchedExchange(SensorWatch &watch, int (*exchange)()) {
     }
     return 0;
 }
-
-double NextReconnectWait(ReconnectSchedule &schedule) {
-    const double now = schedule.wait;
-    schedule.wait = now > 0.0 ? std::min(2 * now, RECONNECT_LONGEST_WAIT) : RECONNECT_FIRST_WAIT;
-    return now;
-}

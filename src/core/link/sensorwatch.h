@@ -4,6 +4,7 @@
 // sensor is lost, and only then does the loop end or reconnect. A failed exchange never gives
 // a record. A lost sensor is tried again on one schedule, by the tool and by the program.
 #pragma once
+#include <algorithm>
 
 // Failed exchanges in a row that mean a lost sensor.
 constexpr int SENSOR_LOST_FAILURES = 3;
@@ -27,4 +28,9 @@ struct ReconnectSchedule {
 };
 
 // The wait before the next attempt [s], and the schedule one attempt on: 0, 1, 2, 4, ... 30, 30.
-double NextReconnectWait(ReconnectSchedule &schedule);
+// Inline: the tool's MQTT module, loaded at run time, takes it from here.
+inline double NextReconnectWait(ReconnectSchedule &schedule) {
+    const double now = schedule.wait;
+    schedule.wait = now > 0.0 ? std::min(2 * now, RECONNECT_LONGEST_WAIT) : RECONNECT_FIRST_WAIT;
+    return now;
+}
