@@ -329,6 +329,66 @@ TEST_F(UiTest, GraphsOnTheScreenAreDrawnWhole) {
     }
 }
 
+// The chosen file's existence decides the result; only a save dialog takes a new name; a path too
+// long for the buffer is refused, not cut. Unscripted, a pop-up is answered as cancelled.
+TEST_F(UiTest, FileSelectionTakesScriptedAnswers) {
+    QTemporaryDir dir;
+    const std::string existing = writeFile(dir.filePath("PARA.ini"), "").toStdString();
+    const std::string fresh = dir.filePath("RECORD.DAT").toStdString();
+    // The answer, the path it gives, the dialog's button; the result and the path chosen.
+    const std::tuple<int, std::string, int, int, std::string> files[] = {
+        {2, existing, VAL_SAVE_BUTTON, 1, existing},
+        {1, fresh, VAL_SAVE_BUTTON, 2, fresh},
+        {1, std::string(300, 'x'), VAL_SAVE_BUTTON, UIE_BAD_VALUE, ""},
+        {2, fresh, VAL_LOAD_BUTTON, 0, ""}};
+    for (const auto &[answer, given, button, result, chosen] : files) {
+        char path[260] = "stale";
+        QueuePopupAnswer(answer, given);
+        EXPECT_EQ(FileSelectPopup("", "RECORD.DAT", "*.DAT", "", button, 0, 1, 1, 1, path), result);
+        EXPECT_EQ(path, chosen);
+    }
+    EXPECT_EQ(ConfirmPopup("ATTENTION !", "nobody here"), 0);
+    EXPECT_EQ(LastPopupText(), "ATTENTION !: nobody here");
+}
+
+// The plot area's frame is kept as a picture between paints, around it the background of what
+// lies behind the graph, else its own: each change of what they show must reach the next paint.
+TEST_F(UiTest, GraphPictureFollowsEveryChange) {
+    const int graph = GRAPHS_POSITION;
+    auto *g = static_cast<KGraph *>(Widget(graphs, graph));
+    QWidget *panel = Widget(graphs, 0);
+    DisplayPanel(graphs);
+    const auto corner = [&] { return QColor(g->grab().toImage().pixel(0, 0)); };
+    EXPECT_EQ(corner(), panel->palette().color(QPalette::Window));
+    QPalette behind = panel->palette();
+    behind.setColor(QPalette::Window, QColor(0x336699));
+    const struct {
+        const char *what;
+        std::function<void()> change;
+        QColor corner = QColor();  // invalid: not looked at
+    } changes[] = {
+        {"x range", [&] { SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 0.0, 500.0); }},
+        {"y range", [&] { SetAxisScalingMode(graphs, graph, VAL_LEFT_YAXIS, 0, -7.0, 77.0); }},
+        {"right y", [&] { SetAxisScalingMode(graphs, graph, VAL_RIGHT_YAXIS, 0, 0.0, 255.0); }},
+        {"x name", [&] { SetCtrlAttribute(graphs, graph, ATTR_XNAME, "SLAVE [pixel]"); }},
+        {"y name", [&] { SetCtrlAttribute(graphs, graph, ATTR_YNAME, "mm"); }},
+        {"y decimals", [&] { SetCtrlAttribute(graphs, graph, ATTR_YPRECISION, 3); }},
+        {"dimmed", [&] { SetCtrlAttribute(graphs, graph, ATTR_DIMMED, 1); }},
+        {"background behind", [&] { panel->setPalette(behind); }, QColor(0x336699)},
+        {"own background", [&] { SetCtrlAttribute(graphs, graph, ATTR_TEXT_BGCOLOR, 0x996633); },
+         QColor(0x996633)}};
+    for (const auto &c : changes) {
+        const QImage before = g->grab().toImage();
+        c.change();
+        EXPECT_NE(g->grab().toImage(), before) << c.what;
+        EXPECT_TRUE(!c.corner.isValid() || corner() == c.corner) << c.what;
+    }
+    // A cursor or axis range the graph cannot have, and a plot on another control, are refused.
+    EXPECT_EQ(SetGraphCursor(graphs, graph, 3, 0.0, 0.0), UIE_BAD_INDEX);
+    EXPECT_EQ(SetAxisScalingMode(graphs, graph, VAL_XAXIS, VAL_MANUAL, 5.0, 5.0), UIE_BAD_VALUE);
+    EXPECT_EQ(PlotXY(controls, CONTROLS_GO, x, y, 5, 0, 0, 0), UIE_NOT_SUPPORTED);
+}
+
 // The measured-value chart: traces interleaved, a partial sample waiting for the rest of its
 // traces; the same set-up set again keeps the chart, a new trace count starts it over.
 TEST_F(UiTest, StripChart) {
