@@ -83,8 +83,9 @@ class TableSteps {
     }
 
     // The outcome's text of a written table, shown once the write is recorded; returns `result`.
+    // The room of `line` takes any `text` of the other steps' size whole; SetStatus cuts it.
     int finished(const char *text, int result) {
-        char line[STATUS_SIZE * 2];
+        char line[STATUS_SIZE * 3];
         std::snprintf(line, sizeof line, "%s table %s", side_, text);
         SetStatus(line);
         return result;
