@@ -36,7 +36,7 @@ std::string mm(double um, int decimals = 4) {
     return text;
 }
 
-// The chart's limits and specification limits in millimetres, and its box of figures.
+// The chart's limits and tolerance limits in millimetres, and its box of figures.
 void fillChart(ColumnStudy &s) {
     const Capability &c = s.capability;
     const ChartLimits &u = c.limits;

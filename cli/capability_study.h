@@ -18,7 +18,7 @@ struct ColumnStudy {
     ControlChart chart;  // in mm; bins only when asked for
 };
 
-// The specification limits of the command line [um]: capability's --lower/--upper, or a
+// The tolerance limits of the command line [um]: capability's --lower/--upper, or a
 // set-point (--setpoint, else the recording's) with --tol-upper/--tol-lower; plot's tolerances
 // around the set-point. EXIT_OK, or EXIT_USAGE (shown) when tolerances have no set-point.
 int SpecLimitsOf(const QCommandLineParser &args, const RecFileHeader &header, SpecLimits &limits);

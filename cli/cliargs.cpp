@@ -342,11 +342,11 @@ void DeclareOptions(QCommandLineParser &parser) {
          "MM"},
         {"upper",
          "stats, plot: upper tolerance above the set-point [mm] (default: none); capability: the "
-         "upper specification limit [mm].",
+         "upper tolerance limit [mm].",
          "MM"},
         {"lower",
          "stats, plot: lower tolerance below the set-point [mm] (default: none); capability: the "
-         "lower specification limit [mm].",
+         "lower tolerance limit [mm].",
          "MM"},
         {"tol-upper", "capability: upper limit = set-point + MM.", "MM"},
         {"tol-lower", "capability: lower limit = set-point - MM.", "MM"},

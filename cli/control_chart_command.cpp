@@ -1,5 +1,5 @@
 // plot --chart imr|xbar-r: a column of a recording as a control chart pair (values with centre
-// line, control limits and the specification limits, rule breaks in red; the moving ranges or
+// line, control limits and the tolerance limits, rule breaks in red; the moving ranges or
 // ranges below on the same axis; the figures in a box), drawn by the plot module.
 #include <QCommandLineParser>
 

@@ -80,7 +80,7 @@ struct ControlChart {
     ChartBins bins;
     int subgroup = 1;
     ChartLimits limits;
-    std::optional<double> lower, upper;  // specification limits
+    std::optional<double> lower, upper;  // tolerance limits
     std::vector<std::string> figures;    // lines of the box
 };
 

@@ -731,7 +731,7 @@ TEST(Cli, CapabilityFiguresJsonReportAndChartAgree) {
     const QJsonObject g = grouped.jsonLines().value(0);
     EXPECT_EQ(
         std::tuple(g.value("leftOut").toInt(), g.value("cp").isNull(), jsonAt(g, "reasons/ppk")),
-        std::tuple(2, true, QString("no specification limits")))
+        std::tuple(2, true, QString("no tolerance limits")))
         << grouped.out.toStdString();
     const QString pdf = dir.filePath("report.pdf");
     ASSERT_EQ(run(QStringList{"capability", path, "--pdf", pdf} + limits).exitCode, 0);

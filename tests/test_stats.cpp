@@ -132,7 +132,7 @@ TEST(Stats, EdgeRowsGiveFiguresOrTheirReasons) {
         int subgroup;
         std::string within, cp, cpk, pp, ppk;
     };
-    const std::string none = "- no specification limits", flat = "- no spread (sigma 0)",
+    const std::string none = "- no tolerance limits", flat = "- no spread (sigma 0)",
                       few = "- fewer than 2 values", both = "- needs both limits";
     const Row rows[] = {
         {{5, 5, 5, 5}, {4, 6}, 1, "0.000000", flat, flat, flat, flat},

@@ -17,7 +17,7 @@
 inline constexpr double kMovingRangeLimits = 3.0 / 1.128;
 inline constexpr double kMovingRangeUpper = 3.267;
 
-// The specification limits; a one-sided characteristic has only one.
+// The tolerance limits; a one-sided characteristic has only one.
 struct SpecLimits {
     std::optional<double> lower, upper;
 };

@@ -14,7 +14,7 @@ struct Figure {
 // The reasons a figure may have none.
 inline constexpr char kFewerThanTwo[] = "fewer than 2 values";
 inline constexpr char kNoSpread[] = "no spread (sigma 0)";
-inline constexpr char kNoLimits[] = "no specification limits";
+inline constexpr char kNoLimits[] = "no tolerance limits";
 inline constexpr char kBothLimits[] = "needs both limits";
 inline constexpr char kNoSubgroup[] = "no complete subgroup";
 inline constexpr char kBadSubgroup[] = "subgroup size outside 1 to 10";
