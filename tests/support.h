@@ -3,12 +3,14 @@
 // operator's hand and a look at what a panel shows.
 #pragma once
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QByteArray>
 #include <QFile>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -146,6 +148,27 @@ inline QString writeFile(const QString &path, const QByteArray &bytes) {
     EXPECT_EQ(file.write(bytes), bytes.size()) << path.toStdString();
     return path;
 }
+
+// While it lives, the files this process writes may grow to `bytes`: a write beyond fails (EFBIG)
+// as on a full disk, instead of ending the process with SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : sizeSignal(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit limit{bytes, before.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, sizeSignal);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit before{};
+    void (*sizeSignal)(int);
+};
 
 #ifndef KTAV_TEST_WITHOUT_PANELS
 #include <QLineEdit>

@@ -941,7 +941,8 @@ TEST_F(CliOnSim, RecordEndsInOrderOnASignalInEachState) {
     } cases[] = {
         {SIGTERM, false, false, reconnect, "trying again in 1 s",
          "before the pair answered; nothing recorded"},
-        {SIGINT, true, false, reconnect, "Sample: 3", "pair identified; recording starts"},
+        {SIGINT, true, false, reconnect + QStringList{"--json"}, "Sample: 3",
+         "pair identified; recording starts"},
         {SIGTERM, true, true, reconnect, "trying again in 1 s", "sensor lost: "},
         {SIGINT, true, false, {"--trigger"}, "Sample: 3", " damaged record"},
     };
@@ -972,6 +973,12 @@ TEST_F(CliOnSim, RecordEndsInOrderOnASignalInEachState) {
         EXPECT_EQ(QFile::exists(out), c.up);
         EXPECT_TRUE(!c.up || (fileLines(out).size() >= 12 && fileBytes(out).endsWith("\r\n")));
         EXPECT_EQ(run({"stats", out}).exitCode, c.up ? 0 : 66) << "stats reads it";
+        if (c.options.contains("--json")) {  // the summary says how it ended, and what it holds
+            const QString summary = QString(R"("end":"stopped","file":"%1","samples":%2})")
+                                        .arg(out)
+                                        .arg(fileLines(out).size() - 10);
+            EXPECT_TRUE(r.out.contains(summary.toUtf8())) << r.out.data();
+        }
     }
 }
 

@@ -591,6 +591,8 @@ TEST(AuditLog, TamperingIsFoundAtItsLine) {
         {"line 1 removed", changed([](auto &l) { l.removeFirst(); }), 1},
         {"line 2 edited", changed([](auto &l) { l[1].replace("\"n\":2", "\"n\":7"); }), 2},
         {"line 2 copied before line 4", changed([&](auto &l) { l.insert(3, lines[1]); }), 4},
+        {"a line of another kind before line 3",
+         changed([](auto &l) { l.insert(2, R"({"time":"now","n":9})"); }), 3},
         {"a line cut short at the end", changed([](auto &) {}) + lines[0].left(40), 0},
     };
     for (const auto &[name, bytes, broken] : cases) {
@@ -603,6 +605,14 @@ TEST(AuditLog, TamperingIsFoundAtItsLine) {
     ASSERT_EQ(AppendAuditLine(path, {{"time", AuditTimeNow()}}), "");
     const AuditCheck after = VerifyAuditLog(path);
     EXPECT_EQ(std::tuple(after.lines, after.broken, after.cutShort), std::tuple(6, 0, false));
+    const QByteArray intact = fileBytes(path);
+    for (const qint64 room : {qint64(10), qint64(0)}) {  // a line the disk took part of, or none
+        const FileSizeLimit diskFull(intact.size() + room);
+        EXPECT_EQ(AppendAuditLine(path, {{"time", AuditTimeNow()}}),
+                  room ? "the disk took only part of it" : "File too large");
+        EXPECT_EQ(fileBytes(path), intact) << "taken back";
+    }
+    EXPECT_FALSE(VerifyAuditLog(dir.filePath("none.jsonl")).error.isEmpty());
 }
 
 // Every change to the sensor is in the audit log before its outcome is shown: one line with what

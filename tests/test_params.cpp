@@ -1,12 +1,11 @@
 // Parameter block, settings engine and files, calibration files: exact file bytes,
 // round trips, odd input and failed writes, on real files in a temporary directory.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <array>
-#include <csignal>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -253,10 +252,7 @@ TEST(IniFile, CommentsAndPiecesKeepTheirPlaces) {
 }
 
 TEST(IniFile, FailedWritesLeaveTheOldFile) {
-    rlimit fileLimit{};
-    getrlimit(RLIMIT_FSIZE, &fileLimit);
-    const rlimit full{4, fileLimit.rlim_max};
-    const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
+    std::optional<FileSizeLimit> diskFull;
     const std::string longName = std::string(250, 'n') + ".ini";
     const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec;
     // The engine's own write, and the parameter file's through it (the settings': test_cli).
@@ -290,9 +286,9 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
          [&](auto &d) { fs::copy_file(d + "/t.ini", d + "/" + longName); }},
         {"read-only", "t.ini", [&](auto &d) { fs::permissions(d + "/t.ini", readOnly); }, false},
         {"read-only folder", "t.ini", [&](auto &d) { fs::permissions(d, readOnly); }, false},
-        {"disk full (a file size limit)", "t.ini", [&](auto &) { setrlimit(RLIMIT_FSIZE, &full); }},
-        {"parameter file, disk full", "t.ini", [&](auto &) { setrlimit(RLIMIT_FSIZE, &full); },
-         true, paraFile},
+        {"disk full (a file size limit)", "t.ini", [&](auto &) { diskFull.emplace(4); }},
+        {"parameter file, disk full", "t.ini", [&](auto &) { diskFull.emplace(4); }, true,
+         paraFile},
     };
     for (const auto &c : cases) {
         if (!c.bindsRoot && geteuid() == 0) continue;
@@ -304,13 +300,12 @@ TEST(IniFile, FailedWritesLeaveTheOldFile) {
         const std::string oldBytes = slurp(target);
         std::string whyNot;
         EXPECT_LT((c.write ? c.write : engine)(target.c_str(), &whyNot), 0) << c.name;
-        setrlimit(RLIMIT_FSIZE, &fileLimit);
+        diskFull.reset();
         EXPECT_FALSE(whyNot.empty()) << c.name;
         EXPECT_EQ(slurp(target), oldBytes) << c.name;
         EXPECT_EQ(listing(at(dir)), before) << c.name;
         fs::permissions(at(dir), fs::perms::owner_all);
     }
-    std::signal(SIGXFSZ, sizeSignal);
 }
 
 // The file written is the one the target names, with the target's permissions (0604: no umask

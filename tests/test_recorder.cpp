@@ -1,12 +1,10 @@
 // The data recorder's panels end to end: the file's header per variant, the desktop pop-up's
 // recording loop, the touch recorder's timer ticks, and how each ends, with the simulator as the
 // sensor pair. The recording loop over each line is the core's suite.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QRegularExpression>
 #include <QTimer>
-#include <csignal>
 #include <tuple>
 
 #include "core/link/commands.h"
@@ -160,9 +158,6 @@ TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndSampleLinesGoBehindItsEnd
     const QByteArray before = "another recording\r\n";
     const QString missing = dir.filePath("missing.dat"), full = dir.filePath("full.dat");
     QFile::link("/dev/full", full);
-    rlimit unlimited{};
-    getrlimit(RLIMIT_FSIZE, &unlimited);
-    const auto sizeSignal = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
     const struct {
         bool create;
         QString at;
@@ -181,18 +176,17 @@ TEST_F(Recorder, TheFileIsCreatedOnlyWhereNoneExistsAndSampleLinesGoBehindItsEnd
     for (const auto &c : cases) {
         SCOPED_TRACE(c.at.toStdString() + (c.create ? " created" : " appended"));
         writeFile(path, before);
-        const rlimit limit{c.limit ? c.limit : unlimited.rlim_cur, unlimited.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
         const QByteArray at = QFile::encodeName(c.at);
-        EXPECT_EQ(
-            c.create ? CreateRecFile(at, CurrentRecHeader(0.5, 10, true)) : AppendSampleLine(at, r),
-            c.result);
-        setrlimit(RLIMIT_FSIZE, &unlimited);
+        {
+            const FileSizeLimit limit(c.limit ? c.limit : RLIM_INFINITY);
+            EXPECT_EQ(c.create ? CreateRecFile(at, CurrentRecHeader(0.5, 10, true))
+                               : AppendSampleLine(at, r),
+                      c.result);
+        }
         EXPECT_STREQ(c.result == -1 ? RecFileError() : "", c.error);
         EXPECT_EQ(QFile::exists(missing), c.result == 1);
         EXPECT_EQ(fileBytes(path), before);
     }
-    std::signal(SIGXFSZ, sizeSignal);
     static const QRegularExpression line(
         "^another recording\r\n\\d\\d:\\d\\d:\\d\\d\t-12\t2147483647\t-2147483648\t1\t65535\t"
         "300\t700\t4096\r\n$");
