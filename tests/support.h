@@ -152,7 +152,7 @@ inline QString writeFile(const QString &path, const QByteArray &bytes) {
 // While it lives, the files this process writes may grow to `bytes`: a write beyond fails (EFBIG)
 // as on a full disk, instead of ending the process with SIGXFSZ.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) : sizeSignal(std::signal(SIGXFSZ, SIG_IGN)) {
         getrlimit(RLIMIT_FSIZE, &before);
         const rlimit limit{bytes, before.rlim_max};
@@ -165,7 +165,7 @@ public:
     FileSizeLimit(const FileSizeLimit &) = delete;
     FileSizeLimit &operator=(const FileSizeLimit &) = delete;
 
-private:
+  private:
     rlimit before{};
     void (*sizeSignal)(int);
 };

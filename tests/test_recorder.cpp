@@ -543,7 +543,8 @@ TEST_F(TouchRecorder, TriggerModeRecordsUntilStopAndReportsTheDroppedRecords) {
 
 // The recorder says where it stands. While the overwrite question (naming the file) is open:
 // not active. Recording: active, the count of samples shown, the chart's axis holding every
-// value and the band (a set-point of 10 mm far from the values), EXIT dimmed; idle, EXIT at hand.
+// value and the band (a set-point of 10 mm far from the values) and nothing drawn before its first
+// sample, EXIT dimmed; idle, EXIT at hand.
 TEST_F(TouchRecorder, AskingAndRecordingEachLookAsTheyAre) {
     connect();
     touchToggle(pTSD, TSD_TOG_RECORDER);
@@ -566,12 +567,19 @@ TEST_F(TouchRecorder, AskingAndRecordingEachLookAsTheyAre) {
               std::tuple("RECORDER ACTIVE", "SAMPLES: 0", 1));
     for (int i = 0; i < 3; ++i) tick();
     EXPECT_EQ(boxLine(2), "SAMPLES: 3");
-    const KGraph *chart = static_cast<KGraph *>(FindCtrl(pTRec, TREC_RECCHART)->widget);
+    KGraph *chart = static_cast<KGraph *>(FindCtrl(pTRec, TREC_RECCHART)->widget);
+    const QImage picture = chart->grab().toImage();
     for (int trace = 1; trace <= REC_CHART_TRACES; ++trace) {
         const std::vector<double> values = chart->traceValues(trace);
         const auto [low, high] = std::minmax_element(values.end() - 3, values.end());
         EXPECT_GE(*low, chart->yMinimum()) << trace;
         EXPECT_LE(*high, chart->yMaximum()) << trace;
+        if (trace == 1) continue;           // black, as the axes
+        int drawnBeforeTheFirstSample = 0;  // in the left three quarters of the chart
+        for (int x = 0; x < picture.width() * 3 / 4; ++x)
+            for (int y = 0; y < picture.height(); ++y)
+                drawnBeforeTheFirstSample += picture.pixelColor(x, y) == chart->traceColor(trace);
+        EXPECT_EQ(drawnBeforeTheFirstSample, 0) << trace;
     }
     press(pTRec, TREC_STOP);
     EXPECT_EQ(dimmed(pTSD, TSD_EXIT), 0);

@@ -447,33 +447,47 @@ void KGraph::drawPointMarks(QPainter &painter, int pointStyle, const QColor &col
 // millimetre axis) would be clipped away whole and is not drawn.
 void KGraph::drawStrip(QPainter &painter, const QRectF &area) {
     if (stripFill_ < 2) return;
-    constexpr double kBeyond = 2.0;  // pixels beyond the edge, clear of any line's last pixel
     const Range &y = axes_[LeftYAxis];
     const double sx = area.width() / (pointsPerScreen_ - 1);
     const double sy = y.max != y.min ? area.height() / (y.max - y.min) : 0.0;
     const int first = (stripHead_ - stripFill_ + pointsPerScreen_) % pointsPerScreen_;
     for (int t = 0; t < traceCount_; ++t) {
         if (!traces_[t].visible) continue;
+        painter.setPen(QPen(traces_[t].color, 0));
+        // A value that is not a number is no sample (a recording that has just begun): the
+        // trace breaks there.
         pixels_.clear();
-        bool above = true, below = true, flat = true;
         for (int k = 0; k < stripFill_; ++k) {
             const int sample = (first + k) % pointsPerScreen_;
             const double v = strip_[static_cast<size_t>(sample) * traceCount_ + t];
-            const QPointF &p =
+            if (std::isnan(v)) {
+                drawStripPiece(painter, area);
+                pixels_.clear();
+            } else {
                 pixels_.emplace_back(area.left() + k * sx, area.bottom() - (v - y.min) * sy);
-            above = above && p.y() < area.top() - kBeyond;
-            below = below && p.y() > area.bottom() + kBeyond;
-            flat = flat && p.y() == pixels_.front().y();
+            }
         }
-        if (above || below) continue;
-        painter.setPen(QPen(traces_[t].color, 0));
-        // A flat trace (the set-point, a threshold) is one line: the same pixels as its
-        // hundred pieces, drawn at the cost of one.
-        if (flat)
-            painter.drawLine(pixels_.front(), pixels_.back());
-        else
-            painter.drawPolyline(pixels_.data(), static_cast<int>(pixels_.size()));
+        drawStripPiece(painter, area);
     }
+}
+
+// Draws the piece of a trace in `pixels_`, unless it lies wholly beyond the top or the bottom.
+void KGraph::drawStripPiece(QPainter &painter, const QRectF &area) {
+    constexpr double kBeyond = 2.0;  // pixels beyond the edge, clear of any line's last pixel
+    if (pixels_.size() < 2) return;
+    bool above = true, below = true, flat = true;
+    for (const QPointF &p : pixels_) {
+        above = above && p.y() < area.top() - kBeyond;
+        below = below && p.y() > area.bottom() + kBeyond;
+        flat = flat && p.y() == pixels_.front().y();
+    }
+    if (above || below) return;
+    // A flat trace (the set-point, a threshold) is one line: the same pixels as its hundred
+    // pieces, drawn at the cost of one.
+    if (flat)
+        painter.drawLine(pixels_.front(), pixels_.back());
+    else
+        painter.drawPolyline(pixels_.data(), static_cast<int>(pixels_.size()));
 }
 
 // A cursor is a dotted vertical line with its point mark; the style "no point" hides it.

@@ -149,6 +149,7 @@ class KGraph : public QWidget {
     void restorePlotArea(QPainter &painter) const;
     void drawCurve(QPainter &painter, const QRectF &area, const Plot &plot);
     void drawStrip(QPainter &painter, const QRectF &area);
+    void drawStripPiece(QPainter &painter, const QRectF &area);
     void drawCursors(QPainter &painter, const QRectF &area);
     void drawPointMarks(QPainter &painter, int pointStyle, const QColor &color);
 

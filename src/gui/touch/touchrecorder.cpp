@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 
 #include "core/link/commands.h"
 #include "core/link/frame.h"
@@ -230,7 +231,8 @@ void showStarted() {
     boxLine(4, text);
     lamps(kLightGreen);
     ShowTouchRecorderIdle();
-    std::fill(std::begin(arrayREC), std::end(arrayREC), 0.0);
+    // No sample yet: the chart draws nothing before the first of this recording.
+    std::fill(std::begin(arrayREC), std::end(arrayREC), std::numeric_limits<double>::quiet_NaN());
     SetCtrlAttribute(pTSD, TSD_EXIT, ATTR_DIMMED, 1);
 }
 

@@ -9,7 +9,8 @@ constexpr int TOUCH_MAX_SAMPLES = 30000;  // a touch recording stops after this 
 constexpr int REC_CHART_SAMPLES = 100;    // samples the chart and the time stamps keep
 constexpr int REC_CHART_TRACES = 4;       // set-point, measured value, upper and lower threshold
 
-extern double arrayREC[REC_CHART_TRACES * REC_CHART_SAMPLES];  // chart history, oldest first
+// The chart history, oldest first; a slot without a sample of this recording is not a number.
+extern double arrayREC[REC_CHART_TRACES * REC_CHART_SAMPLES];
 extern int file_flag;  // 1 when the touch recording writes its samples to rec_fname
 
 // START toggle: left click prepares (interval, text box, lamps, settings dimmed), commit starts.
