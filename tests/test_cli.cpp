@@ -613,9 +613,8 @@ TEST(Cli, StatsPrintTheFiguresOfARecording) {
                "VAL 4 9.870 10.180 10.0075 0.1372 - - -"}),
           Row("0", true, 0, {}, {"Mode: polled as fast as the link allowed"}),
           Row("0", false, 10000, {"--setpoint", "10.2", "--lower", "0.1"},
-              {"Mode: external trigger Set-point: 10.200 mm (--setpoint), the recording's 10.000 "
-               "mm, "
-               "lower tolerance 0.100",
+              {"Mode: external trigger Set-point: 10.200 mm (--setpoint), the recording's "
+               "10.000 mm, lower tolerance 0.100",
                "VAL 4 9.870 10.180 10.0075 0.1372 75.00 - -0.225"})}) {
         const RecFixture f{.withSampleCount = withCount,
                            .increment = increment,

@@ -627,11 +627,8 @@ TEST_F(Core, EveryChangeIsInTheAuditLogBeforeItsOutcomeOrNotSentAtAll) {
     log = dir.filePath("audit.jsonl");
     SetLinkView({[](unsigned, const char *) { linesWhenShown = fileLines(log).size(); }});
     writeFile(dir.filePath("file"), "a file where the log's folder would be");
-    QByteArray calibText =
-        "[HEADER]\nTYPE\t610409\nPARAM1\t3\nRANGE\t12000\nOFFSET\t40000\n"
-        "PARAM2\t7\nLENGTH\t2048\n[XFLASH]\n";
-    for (const uint16_t value : valuesOf(1)) calibText += QByteArray::number(value) + '\n';
-    const QString calibFile = writeFile(dir.filePath("master.dat"), calibText);
+    const QString calibFile =
+        writeCalibFile(dir.filePath("master.dat"), 610409, 12000, 40000, valuesOf(1));
     ASSERT_EQ(ReadCalibrationFile(qPrintable(calibFile), linArrayA, calibToWrite[0]), 1);
     const ParaBlock identified = para;
     const std::pair<const char *, std::function<bool()>> changes[] = {
